@@ -27,22 +27,28 @@ function(zanto_library)
   zanto_target_defaults(${ARG_NAME})
 endfunction()
 
-# One GoogleTest executable from the sources of one test folder.
-#   zanto_test(NAME test_marks DEPS zanto_marks)
+# One GoogleTest executable per *Test.cpp file of a test folder, so that one
+# unfinished test file never stops the others from building.
+#   zanto_test(NAME marks DEPS zanto_marks)  ->  test_marks_<File>
 function(zanto_test)
   cmake_parse_arguments(ARG "" "NAME" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
-  if(NOT sources)
-    return()
-  endif()
-  add_executable(${ARG_NAME} ${sources})
-  target_include_directories(${ARG_NAME} PRIVATE "${PROJECT_SOURCE_DIR}/tests" "${CMAKE_CURRENT_SOURCE_DIR}")
-  target_link_libraries(${ARG_NAME} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main Threads::Threads)
-  zanto_target_defaults(${ARG_NAME})
-  target_compile_definitions(${ARG_NAME} PRIVATE
+  file(GLOB tests CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp")
+  foreach(test_source ${tests})
+    get_filename_component(stem ${test_source} NAME_WE)
+    set(target test_${ARG_NAME}_${stem})
+    add_executable(${target} ${test_source})
+    target_include_directories(${target} PRIVATE "${PROJECT_SOURCE_DIR}/tests" "${CMAKE_CURRENT_SOURCE_DIR}")
+    target_link_libraries(${target} PRIVATE ${ARG_DEPS} zanto_testsupport GTest::gtest GTest::gtest_main Threads::Threads)
+    zanto_target_defaults(${target})
+    zanto_test_definitions(${target})
+    gtest_discover_tests(${target}
+      DISCOVERY_TIMEOUT 60
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8" TIMEOUT 600)
+  endforeach()
+endfunction()
+
+function(zanto_test_definitions target)
+  target_compile_definitions(${target} PRIVATE
     ZANTO_SHARED_DATA_DIR="${ZANTO_SHARED_DATA_DIR}"
     ZANTO_TEST_OUTPUT_DIR="${PROJECT_BINARY_DIR}/test-output")
-  gtest_discover_tests(${ARG_NAME}
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8" TIMEOUT 600)
 endfunction()
