@@ -1,0 +1,57 @@
+#pragma once
+#include "playlist/OrganizerDocument.h"
+#include "playlist/OrganizerItem.h"
+
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace zanto {
+
+// The job object of one playlist export. One exporter serves one export:
+// once cancel() has been called it stays cancelled.
+//
+// Threads: render() runs on the caller's (background) thread and calls the
+// progress callback synchronously there. cancel() may come from any thread
+// at any time, any number of times. The failures thrown are ExportFailure
+// with a finished message for the user, or the platform's own errors.
+class OrganizerExporter {
+public:
+    // A fraction from 0 to 1 and a text for the user.
+    using Progress = std::function<void(double fraction, const std::string& text)>;
+
+    OrganizerExporter() = default;
+    OrganizerExporter(const OrganizerExporter&) = delete;
+    OrganizerExporter& operator=(const OrganizerExporter&) = delete;
+
+    // Stops the running export (if any) and every later step of this exporter.
+    void cancel();
+
+    // Throws "書き出しを中止しました。" once cancel() has been called.
+    void check() const;
+
+    // Writes the items back to back as one 1280 × 720, 30 fps MP4 at `url`.
+    // Nothing stands at `url` after a failure or a cancel; the temporary work
+    // folder is removed on every way out.
+    void render(const OrganizerDocument& document, const std::vector<OrganizerItem>& items,
+                const std::filesystem::path& url, const Progress& progress);
+
+private:
+    // Writes a still movie of a title, image or freeze item for at least the
+    // item's length (H.264 in a QuickTime file, 1280 × 720, 30 fps).
+    void slide(const OrganizerItem& item, const OrganizerDocument& document,
+               const std::filesystem::path& url) const;
+
+    // Installs the cancel action of the running media export (empty when none).
+    // Returns false, without installing it, when the exporter is already stopped.
+    bool setSessionCancel(std::function<void()> cancelSession);
+
+    // Guards stopped_ and sessionCancel_ only; never held while calling out.
+    mutable std::mutex lock_;
+    bool stopped_ = false;
+    std::function<void()> sessionCancel_;
+};
+
+} // namespace zanto
