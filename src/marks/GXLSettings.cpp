@@ -1,0 +1,107 @@
+#include "marks/GXLSettings.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string_view>
+
+#include "services/JsonCoding.h"
+
+namespace zanto {
+namespace {
+
+bool within(double value, double low, double high)
+{
+    // A NaN fails both comparisons; infinities fail the finite bounds.
+    return std::isfinite(value) && value >= low && value <= high;
+}
+
+bool pointsValid(const std::vector<GXLPoint>& points)
+{
+    if (points.empty() || points.size() > 128)
+        return false;
+    for (const GXLPoint& point : points)
+        if (!within(point.x, 0, 1) || !within(point.y, 0, 1))
+            return false;
+    return true;
+}
+
+bool colorValid(const std::vector<double>& color)
+{
+    if (color.size() != 4)
+        return false;
+    for (double component : color)
+        if (!within(component, 0, 1))
+            return false;
+    return true;
+}
+
+} // namespace
+
+void GXLPoint::encode(JsonWriter& writer) const
+{
+    writer.beginObject();
+    writer.key("x").number(x);
+    writer.key("y").number(y);
+    writer.endObject();
+}
+
+GXLPoint GXLPoint::decode(const JsonObjectReader& reader)
+{
+    return GXLPoint{.x = reader.number("x"), .y = reader.number("y")};
+}
+
+const std::vector<std::string>& GXLSettings::tools()
+{
+    static const std::vector<std::string> names{
+        "Player Ring", "Team Rings", "Ring Trail", "Lofted Arc", "Spotlight",
+        "Passing Lane", "Vision Cone", "Team Fill", "Ground Ring", "Ground Team",
+        "Space Circle", "Space Polygon", "Space Rectangle", "Ground Passing Lane", "Ground Vision",
+    };
+    return names;
+}
+
+bool GXLSettings::ground() const
+{
+    const std::string_view name(tool);
+    return name.starts_with("Ground") || name.starts_with("Space");
+}
+
+bool GXLSettings::validate() const
+{
+    const std::vector<std::string>& names = tools();
+    if (std::find(names.begin(), names.end(), tool) == names.end())
+        return false;
+    return pointsValid(points) && colorValid(color) && within(size, 10, 400) &&
+           within(perspective, 5, 100) && within(opacity, 0, 100) && within(speed, 0, 4);
+}
+
+void GXLSettings::encode(JsonWriter& writer) const
+{
+    writer.beginObject();
+    writer.key("tool").text(tool);
+    writer.key("points").beginArray();
+    for (const GXLPoint& point : points)
+        point.encode(writer);
+    writer.endArray();
+    writer.key("color").numbers(color);
+    writer.key("size").number(size);
+    writer.key("perspective").number(perspective);
+    writer.key("opacity").number(opacity);
+    writer.key("speed").number(speed);
+    writer.endObject();
+}
+
+GXLSettings GXLSettings::decode(const JsonObjectReader& reader)
+{
+    GXLSettings settings;
+    settings.tool = reader.text("tool");
+    reader.objects("points", [&](const JsonObjectReader& point) { settings.points.push_back(GXLPoint::decode(point)); });
+    settings.color = reader.numbers("color");
+    settings.size = reader.number("size");
+    settings.perspective = reader.number("perspective");
+    settings.opacity = reader.number("opacity");
+    settings.speed = reader.number("speed");
+    return settings;
+}
+
+} // namespace zanto
