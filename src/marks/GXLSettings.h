@@ -6,6 +6,8 @@
 
 namespace zanto {
 
+struct MarkerParameters;
+
 // The settings of one telestration (GXL) mark: which tool draws it, its
 // points, its colour and four numeric settings. A plain value, saved inside
 // the mark's "gxl" key. Decoding takes any values of the right JSON types;
@@ -32,6 +34,16 @@ struct GXLSettings {
     // True when every field is within its range (bounds inclusive; NaN and
     // infinities fail). No side effects, no message.
     bool validate() const;
+
+    // The settings of a new mark of a tool: default points by the tool's kind
+    // of geometry, the preset's colour, size, perspective and speed (widened
+    // from single precision as they are) and full opacity.
+    static GXLSettings material(const std::string& tool);
+
+    // The marker the renderer draws for these settings: the tool's preset
+    // with the points (turned to a top-left origin), colour and numbers
+    // applied. Call it on settings that pass validate().
+    MarkerParameters parameters() const;
 
     // JSON object with the keys "tool", "points", "color", "size",
     // "perspective", "opacity", "speed", all required on reading.
