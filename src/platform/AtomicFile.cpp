@@ -1,0 +1,82 @@
+#include "platform/AtomicFile.h"
+
+#include "platform/FileDescriptor.h"
+#include "platform/FileSystem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace zanto {
+namespace {
+
+[[noreturn]] void throwErrno(int error, const fs::path& path)
+{
+    throw std::system_error(error, std::generic_category(), path.string());
+}
+
+void writeAll(int fd, std::string_view bytes, const fs::path& shownPath)
+{
+    while (!bytes.empty()) {
+        const ssize_t count = ::write(fd, bytes.data(), bytes.size());
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            throwErrno(errno, shownPath);
+        bytes.remove_prefix(static_cast<std::size_t>(count));
+    }
+}
+
+// Removes the hidden file unless the write went through.
+struct HiddenFileGuard {
+    const fs::path& path;
+    bool committed = false;
+    ~HiddenFileGuard()
+    {
+        if (!committed)
+            ::unlink(path.c_str());
+    }
+};
+
+void syncFolder(const fs::path& folder)
+{
+    // Best effort: the data is already in place, and some file systems
+    // refuse fsync on a folder.
+    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.valid())
+        ::fsync(fd.get());
+}
+
+} // namespace
+
+void writeFileAtomically(const fs::path& path, std::string_view bytes)
+{
+    const fs::path target = absoluteEntryPath(path);
+    const fs::path hidden = hiddenSibling(target, ".zanto-write-");
+
+    FileDescriptor fd(::open(hidden.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!fd.valid())
+        throwErrno(errno, target);
+    HiddenFileGuard guard{hidden};
+
+    struct stat previous {};
+    if (::stat(target.c_str(), &previous) == 0 && S_ISREG(previous.st_mode))
+        ::fchmod(fd.get(), previous.st_mode & 07777);
+
+    writeAll(fd.get(), bytes, target);
+    if (::fsync(fd.get()) != 0)
+        throwErrno(errno, target);
+    if (fd.close() != 0)
+        throwErrno(errno, target);
+    if (::rename(hidden.c_str(), target.c_str()) != 0)
+        throwErrno(errno, target);
+    guard.committed = true;
+    syncFolder(target.parent_path());
+}
+
+} // namespace zanto

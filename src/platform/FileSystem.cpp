@@ -1,0 +1,198 @@
+#include "platform/FileSystem.h"
+
+#include "platform/FileDescriptor.h"
+#include "platform/Identifier.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <deque>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace zanto {
+namespace {
+
+// The kernel gives up after 40 links in one walk; so do we.
+constexpr int maxLinksFollowed = 40;
+
+[[noreturn]] void throwErrno(int error, const fs::path& path)
+{
+    throw std::system_error(error, std::generic_category(), path.string());
+}
+
+bool isSymbolicLink(const fs::path& path)
+{
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+void prependComponents(std::deque<fs::path>& pending, const fs::path& path)
+{
+    const fs::path relative = path.relative_path();
+    const std::deque<fs::path> parts(relative.begin(), relative.end());
+    pending.insert(pending.begin(), parts.begin(), parts.end());
+}
+
+} // namespace
+
+fs::path resolvedPath(const fs::path& path)
+{
+    std::deque<fs::path> pending;
+    prependComponents(pending, fs::absolute(path));
+    fs::path current = "/";
+    int linksFollowed = 0;
+    while (!pending.empty()) {
+        const fs::path part = pending.front();
+        pending.pop_front();
+        if (part.empty() || part == ".")
+            continue;
+        if (part == "..") {
+            current = current.parent_path();
+            continue;
+        }
+        fs::path next = current / part;
+        if (!isSymbolicLink(next)) {
+            current = std::move(next);
+            continue;
+        }
+        if (++linksFollowed > maxLinksFollowed)
+            throwErrno(ELOOP, path);
+        const fs::path target = fs::read_symlink(next);
+        prependComponents(pending, target);
+        if (target.is_absolute())
+            current = "/";
+    }
+    return current;
+}
+
+bool isInsideFolder(const fs::path& path, const fs::path& folder)
+{
+    std::string base = resolvedPath(folder).native();
+    if (base.empty() || base.back() != '/')
+        base += '/';
+    const std::string candidate = resolvedPath(path).native();
+    return candidate.size() > base.size() && candidate.starts_with(base);
+}
+
+fs::path absoluteEntryPath(const fs::path& path)
+{
+    fs::path result = fs::absolute(path).lexically_normal();
+    if (!result.has_filename() && result.has_relative_path())
+        result = result.parent_path();
+    return result;
+}
+
+fs::path temporaryFolder()
+{
+    return fs::temp_directory_path();
+}
+
+fs::path hiddenSibling(const fs::path& destination, std::string_view prefix)
+{
+    std::string name(prefix);
+    name += newIdentifier();
+    return absoluteEntryPath(destination).parent_path() / name;
+}
+
+void createFolder(const fs::path& folder)
+{
+    if (::mkdir(folder.c_str(), 0777) != 0)
+        throwErrno(errno, folder);
+}
+
+void copyFile(const fs::path& from, const fs::path& to)
+{
+    // std::filesystem reports a folder as an "invalid argument"; say what it is.
+    std::error_code ignored;
+    if (fs::is_directory(from, ignored))
+        throwErrno(EISDIR, from);
+    fs::copy_file(from, to, fs::copy_options::none);
+}
+
+void linkOrCopyFile(const fs::path& from, const fs::path& to)
+{
+    if (::link(from.c_str(), to.c_str()) == 0)
+        return;
+    if (errno == EEXIST)
+        throwErrno(EEXIST, to);
+    copyFile(from, to);
+}
+
+std::optional<std::string> readFileBelow(const fs::path& path, std::uintmax_t limitBytes)
+{
+    // Non-blocking so that a pipe or a device in place of the file cannot
+    // hang the caller before we get to look at what it is.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd.valid())
+        throwErrno(errno, path);
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0)
+        throwErrno(errno, path);
+    if (S_ISDIR(info.st_mode))
+        throwErrno(EISDIR, path);
+    if (!S_ISREG(info.st_mode))
+        throwErrno(EINVAL, path);
+    if (static_cast<std::uintmax_t>(info.st_size) >= limitBytes)
+        return std::nullopt;
+
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            throwErrno(errno, path);
+        if (count == 0)
+            break;
+        bytes.append(buffer, static_cast<std::size_t>(count));
+        if (bytes.size() >= limitBytes)
+            return std::nullopt;
+    }
+    return bytes;
+}
+
+EntryMoves EntryMoves::system()
+{
+    return EntryMoves{
+        .rename = [](const fs::path& from, const fs::path& to) { fs::rename(from, to); },
+        .removeAll = [](const fs::path& entry) { fs::remove_all(entry); },
+    };
+}
+
+void moveIntoPlace(const fs::path& staged, const fs::path& destination, std::string_view backupPrefix,
+                   const EntryMoves& moves)
+{
+    const fs::path backup = hiddenSibling(destination, backupPrefix);
+    std::error_code statusError;
+    const bool hadPrevious = fs::exists(fs::symlink_status(destination, statusError));
+    if (hadPrevious)
+        moves.rename(destination, backup);
+    try {
+        moves.rename(staged, destination);
+    } catch (...) {
+        if (hadPrevious) {
+            try {
+                moves.rename(backup, destination);
+            } catch (...) {
+                // The previous entry stays at its backup name; the move's own
+                // error is the one worth reporting.
+            }
+        }
+        throw;
+    }
+    if (!hadPrevious)
+        return;
+    try {
+        moves.removeAll(backup);
+    } catch (...) {
+        // The new entry is in place; a leftover backup costs only disk space.
+    }
+}
+
+} // namespace zanto

@@ -1,0 +1,77 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// File operations shared by every layer that stores or reads user files.
+// All functions are synchronous, keep no state and may run on any thread.
+// Failures throw std::system_error (std::filesystem::filesystem_error for the
+// std::filesystem calls) whose message holds the OS's own description.
+
+namespace zanto {
+
+// `path` made absolute with every symbolic link followed and every "." and
+// ".." removed, the way the kernel would walk it. Components that do not
+// exist are taken as plain names, so the result is defined for files that
+// are yet to be written; a ".." after a missing component steps back to its
+// parent and the walk goes on from there. Throws for a loop of links (ELOOP)
+// or an unreadable link.
+std::filesystem::path resolvedPath(const std::filesystem::path& path);
+
+// True when `path`, resolved, lies strictly inside `folder`, resolved.
+bool isInsideFolder(const std::filesystem::path& path, const std::filesystem::path& folder);
+
+// `path` made absolute and lexically normal, without a trailing separator,
+// so that parent_path() names the folder that holds it.
+std::filesystem::path absoluteEntryPath(const std::filesystem::path& path);
+
+// The folder for short-lived work files ($TMPDIR, else /tmp).
+std::filesystem::path temporaryFolder();
+
+// parent folder of `destination` / (prefix + a new identifier): a hidden
+// sibling in the same folder, so that moving it into place is a rename.
+std::filesystem::path hiddenSibling(const std::filesystem::path& destination, std::string_view prefix);
+
+// Creates one folder; its parent must already exist (a missing parent is an
+// error rather than a reason to create folders the user never chose).
+void createFolder(const std::filesystem::path& folder);
+
+// Copies one regular file to a new name; an existing `to` is an error.
+void copyFile(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Gives `to` the contents of `from`: a hard link when both lie on one file
+// system, otherwise a copy. Used for files that move on unchanged into a new
+// package, where a link saves copying a whole video.
+void linkOrCopyFile(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Reads a whole regular file. Returns nothing when it holds `limitBytes`
+// bytes or more (tested before the contents are read, and again while
+// reading in case the file grows). A directory, a device or a pipe is an
+// error rather than something to block on.
+std::optional<std::string> readFileBelow(const std::filesystem::path& path, std::uintmax_t limitBytes);
+
+// The renames and removals that moveIntoPlace() performs, replaceable so that
+// tests can make any one of them fail.
+struct EntryMoves {
+    std::function<void(const std::filesystem::path& from, const std::filesystem::path& to)> rename;
+    std::function<void(const std::filesystem::path& entry)> removeAll;
+
+    static EntryMoves system();
+};
+
+// Puts the file or folder `staged` at `destination`, which must be a sibling
+// of it. An entry already at `destination` is first renamed to a sibling
+// named `backupPrefix` plus a new identifier; when `staged` cannot be put in
+// place it is renamed back (a failure of that is ignored) and the error of
+// the move is thrown. After success the backup is removed; a failure of that
+// removal is ignored. At every moment `destination` holds the previous entry
+// or the new one, except between the two renames, when the previous entry
+// stands at its backup name. `staged` is left where it is on failure: its
+// owner removes it.
+void moveIntoPlace(const std::filesystem::path& staged, const std::filesystem::path& destination,
+                   std::string_view backupPrefix, const EntryMoves& moves = EntryMoves::system());
+
+} // namespace zanto

@@ -1,0 +1,111 @@
+#include "platform/AtomicFile.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cstring>
+#include <fstream>
+#include <system_error>
+#include <thread>
+
+namespace fs = std::filesystem;
+using zanto::test::TempDir;
+
+namespace {
+
+std::string readText(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::size_t entryCount(const fs::path& folder)
+{
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+TEST(AtomicFile, WritesAndReplacesWithoutLeftovers)
+{
+    TempDir dir;
+    zanto::writeFileAtomically(dir / "a.json", "first");
+    EXPECT_EQ(readText(dir / "a.json"), "first");
+    zanto::writeFileAtomically(dir / "a.json", "");
+    EXPECT_EQ(readText(dir / "a.json"), "");
+    const std::string big(3 << 20, 'z');
+    zanto::writeFileAtomically(dir / "a.json", big);
+    EXPECT_EQ(readText(dir / "a.json"), big);
+    EXPECT_EQ(entryCount(dir.path()), 1u);
+}
+
+TEST(AtomicFile, KeepsThePermissionsOfTheFileItReplaces)
+{
+    TempDir dir;
+    zanto::writeFileAtomically(dir / "a", "x");
+    fs::permissions(dir / "a", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    zanto::writeFileAtomically(dir / "a", "y");
+    EXPECT_EQ(fs::status(dir / "a").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+struct FailureCase {
+    const char* name;
+    std::function<fs::path(const TempDir&)> target;
+    int error;
+};
+
+class AtomicFileFailure : public ::testing::TestWithParam<FailureCase> {};
+
+// Every failure leaves the folder as it was and names the OS's reason.
+TEST_P(AtomicFileFailure, LeavesNothingBehind)
+{
+    TempDir dir;
+    std::ofstream(dir / "file") << "keep";
+    fs::create_directory(dir / "folder");
+    const fs::path target = GetParam().target(dir);
+    try {
+        zanto::writeFileAtomically(target, "new");
+        FAIL() << "no error";
+    } catch (const std::system_error& error) {
+        EXPECT_EQ(error.code().value(), GetParam().error);
+        EXPECT_NE(std::string(error.what()).find(std::strerror(GetParam().error)), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(entryCount(dir.path()), 2u);
+    EXPECT_EQ(readText(dir / "file"), "keep");
+    EXPECT_EQ(entryCount(dir / "folder"), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, AtomicFileFailure, ::testing::Values(
+    FailureCase{"MissingFolder", [](const TempDir& d) { return d / "missing/a"; }, ENOENT},
+    FailureCase{"PathThroughAFile", [](const TempDir& d) { return d / "file/a"; }, ENOTDIR},
+    FailureCase{"TargetIsAFolder", [](const TempDir& d) { return d / "folder"; }, EISDIR},
+    FailureCase{"NameTooLong", [](const TempDir& d) { return d / std::string(300, 'n'); }, ENAMETOOLONG}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A reader racing the writer sees one whole version or the other, never a mix.
+TEST(AtomicFile, ReadersNeverSeeAPartialFile)
+{
+    TempDir dir;
+    const std::string a(256 << 10, 'a');
+    const std::string b(128 << 10, 'b');
+    zanto::writeFileAtomically(dir / "f", a);
+    std::atomic<bool> done = false;
+    std::atomic<int> torn = 0;
+    std::thread reader([&] {
+        while (!done) {
+            const std::string seen = readText(dir / "f");
+            if (seen != a && seen != b)
+                ++torn;
+        }
+    });
+    for (int i = 0; i < 40; ++i)
+        zanto::writeFileAtomically(dir / "f", i % 2 ? a : b);
+    done = true;
+    reader.join();
+    EXPECT_EQ(torn, 0);
+}
+
+} // namespace

@@ -1,0 +1,281 @@
+#include "platform/FileSystem.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <system_error>
+
+namespace fs = std::filesystem;
+using zanto::test::TempDir;
+
+namespace {
+
+void writeText(const fs::path& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string readText(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+int errorCode(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const std::system_error& error) {
+        return error.code().value();
+    }
+    return 0;
+}
+
+// root/pkg/media/a.mov, root/outside/secret and links that lead in and out.
+class ResolvedPathTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::create_directories(root / "pkg/media");
+        fs::create_directories(root / "outside");
+        writeText(root / "pkg/media/a.mov", "movie");
+        writeText(root / "outside/secret", "secret");
+        fs::create_symlink(root / "outside/secret", root / "pkg/media/outlink");
+        fs::create_symlink("..", root / "pkg/media/uplink");
+        fs::create_symlink(root / "outside", root / "pkg/media/abslink");
+        fs::create_symlink("loop-b", root / "pkg/media/loop-a");
+        fs::create_symlink("loop-a", root / "pkg/media/loop-b");
+    }
+    fs::path base() const { return zanto::resolvedPath(root.path()); }
+
+    TempDir root;
+};
+
+struct ResolveCase {
+    const char* input;     // relative to the test folder
+    const char* expected;  // relative to the test folder
+};
+
+TEST_F(ResolvedPathTest, WalksLinksAndDotsLikeTheKernel)
+{
+    const ResolveCase cases[] = {
+        {"pkg/media/a.mov", "pkg/media/a.mov"},
+        {"pkg/media/../media/./a.mov", "pkg/media/a.mov"},
+        {"pkg//media///a.mov", "pkg/media/a.mov"},
+        {"pkg/media/missing/../a.mov", "pkg/media/a.mov"},
+        {"pkg/media/not-yet.mov", "pkg/media/not-yet.mov"},
+        {"pkg/media/outlink", "outside/secret"},
+        {"pkg/media/missing/../outlink", "outside/secret"},
+        {"pkg/media/uplink/media/a.mov", "pkg/media/a.mov"},
+        {"pkg/media/uplink/x", "pkg/x"},
+        {"pkg/media/abslink/secret", "outside/secret"},
+        {"pkg/media/abslink/../pkg", "pkg"},
+        {"pkg/media/../../outside/secret", "outside/secret"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(zanto::resolvedPath(root.path() / c.input), base() / c.expected) << c.input;
+}
+
+TEST_F(ResolvedPathTest, ClimbingAboveTheRootStopsThere)
+{
+    fs::path deep = root.path();
+    for (int i = 0; i < 64; ++i)
+        deep /= "..";
+    EXPECT_EQ(zanto::resolvedPath(deep), fs::path("/"));
+}
+
+TEST_F(ResolvedPathTest, RelativeInputIsTakenFromTheWorkingFolder)
+{
+    EXPECT_EQ(zanto::resolvedPath("x/../y"), zanto::resolvedPath(fs::current_path()) / "y");
+}
+
+TEST_F(ResolvedPathTest, LinkLoopIsAnError)
+{
+    EXPECT_EQ(errorCode([&] { zanto::resolvedPath(root / "pkg/media/loop-a"); }), ELOOP);
+}
+
+TEST_F(ResolvedPathTest, InsideFolderRefusesEveryWayOut)
+{
+    const fs::path media = root / "pkg/media";
+    const std::pair<const char*, bool> cases[] = {
+        {"pkg/media/a.mov", true},
+        {"pkg/media/not-yet.mov", true},
+        {"pkg/media/sub/../a.mov", true},
+        {"pkg/media", false},
+        {"pkg/media/", false},
+        {"pkg/media/.", false},
+        {"pkg/media/outlink", false},
+        {"pkg/media/abslink/secret", false},
+        {"pkg/media/uplink/x", false},
+        {"pkg/media/../media-other/x", false},
+        {"pkg/mediax", false},
+    };
+    for (const auto& [input, inside] : cases)
+        EXPECT_EQ(zanto::isInsideFolder(root / input, media), inside) << input;
+}
+
+TEST(AbsoluteEntryPath, DropsTrailingSeparatorAndDots)
+{
+    EXPECT_EQ(zanto::absoluteEntryPath("/a/b/"), fs::path("/a/b"));
+    EXPECT_EQ(zanto::absoluteEntryPath("/a/./b/../c"), fs::path("/a/c"));
+    EXPECT_EQ(zanto::absoluteEntryPath("/"), fs::path("/"));
+    EXPECT_EQ(zanto::absoluteEntryPath("rel"), fs::current_path() / "rel");
+}
+
+TEST(HiddenSibling, IsAFreshHiddenNameInTheSameFolder)
+{
+    const fs::path a = zanto::hiddenSibling("/x/y/Game.zantoplaylist/", ".playlist-");
+    const fs::path b = zanto::hiddenSibling("/x/y/Game.zantoplaylist", ".playlist-");
+    EXPECT_EQ(a.parent_path(), fs::path("/x/y"));
+    EXPECT_EQ(a.filename().string().substr(0, 10), ".playlist-");
+    EXPECT_EQ(a.filename().string().size(), 10u + 36u);
+    EXPECT_NE(a, b);
+}
+
+TEST(CreateFolder, NeverCreatesParentsOrReusesAFolder)
+{
+    TempDir dir;
+    writeText(dir / "file", "x");
+    zanto::createFolder(dir / "new");
+    EXPECT_TRUE(fs::is_directory(dir / "new"));
+    EXPECT_EQ(errorCode([&] { zanto::createFolder(dir / "new"); }), EEXIST);
+    EXPECT_EQ(errorCode([&] { zanto::createFolder(dir / "missing/new"); }), ENOENT);
+    EXPECT_EQ(errorCode([&] { zanto::createFolder(dir / "file/new"); }), ENOTDIR);
+    EXPECT_FALSE(fs::exists(dir / "missing"));
+}
+
+TEST(CopyFile, CopiesBytesAndReportsTheOsError)
+{
+    TempDir dir;
+    writeText(dir / "a", "contents");
+    zanto::copyFile(dir / "a", dir / "b");
+    EXPECT_EQ(readText(dir / "b"), "contents");
+    EXPECT_EQ(errorCode([&] { zanto::copyFile(dir.path(), dir / "c"); }), EISDIR);
+    EXPECT_EQ(errorCode([&] { zanto::copyFile(dir / "none", dir / "c"); }), ENOENT);
+    EXPECT_EQ(errorCode([&] { zanto::copyFile(dir / "a", dir / "b"); }), EEXIST);
+    EXPECT_FALSE(fs::exists(dir / "c"));
+}
+
+TEST(LinkOrCopyFile, SharesTheFileOnOneFileSystem)
+{
+    TempDir dir;
+    writeText(dir / "a", "video");
+    zanto::linkOrCopyFile(dir / "a", dir / "b");
+    EXPECT_EQ(readText(dir / "b"), "video");
+    EXPECT_EQ(fs::hard_link_count(dir / "a"), 2u);
+    fs::remove(dir / "a");
+    EXPECT_EQ(readText(dir / "b"), "video");
+    EXPECT_EQ(errorCode([&] { zanto::linkOrCopyFile(dir / "b", dir / "b"); }), EEXIST);
+    EXPECT_EQ(errorCode([&] { zanto::linkOrCopyFile(dir / "none", dir / "c"); }), ENOENT);
+}
+
+TEST(ReadFileBelow, LimitIsExclusive)
+{
+    TempDir dir;
+    const std::pair<std::size_t, bool> cases[] = {{0, true}, {99, true}, {100, false}, {5000, false}};
+    for (const auto& [size, read] : cases) {
+        writeText(dir / "f", std::string(size, 'x'));
+        const auto bytes = zanto::readFileBelow(dir / "f", 100);
+        EXPECT_EQ(bytes.has_value(), read) << size;
+        if (bytes) {
+            EXPECT_EQ(bytes->size(), size);
+        }
+    }
+}
+
+TEST(ReadFileBelow, RefusesWhatIsNotARegularFile)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    EXPECT_EQ(errorCode([&] { zanto::readFileBelow(dir.path(), 100); }), EISDIR);
+    EXPECT_EQ(errorCode([&] { zanto::readFileBelow(dir / "pipe", 100); }), EINVAL);
+    EXPECT_EQ(errorCode([&] { zanto::readFileBelow(dir / "none", 100); }), ENOENT);
+}
+
+// Every rename and removal of a swap may fail; whatever fails, the
+// destination holds the old or the new entry, or the old one stands at its
+// backup name when even moving it back failed.
+struct SwapCase {
+    const char* name;
+    bool previous;          // an entry stands at the destination before the swap
+    unsigned failingRenames;  // bit n set: the rename numbered n (from 1) fails
+    bool removalFails;
+    bool throws;
+    const char* destination;  // what the destination holds afterwards, "" for nothing
+    bool backupRemains;
+};
+
+class MoveIntoPlaceTest : public ::testing::TestWithParam<SwapCase> {};
+
+TEST_P(MoveIntoPlaceTest, DestinationIsNeverLost)
+{
+    const SwapCase& c = GetParam();
+    TempDir dir;
+    const fs::path staged = dir / ".staged";
+    const fs::path destination = dir / "Game.pkg";
+    fs::create_directory(staged);
+    writeText(staged / "content", "new");
+    if (c.previous) {
+        fs::create_directory(destination);
+        writeText(destination / "content", "old");
+    }
+    int renames = 0;
+    zanto::EntryMoves moves = zanto::EntryMoves::system();
+    moves.rename = [&](const fs::path& from, const fs::path& to) {
+        if (c.failingRenames & (1u << ++renames))
+            throw std::system_error(EIO, std::generic_category(), from.string());
+        fs::rename(from, to);
+    };
+    if (c.removalFails)
+        moves.removeAll = [](const fs::path& entry) { throw std::system_error(EBUSY, std::generic_category(), entry.string()); };
+
+    bool threw = false;
+    try {
+        zanto::moveIntoPlace(staged, destination, ".backup-", moves);
+    } catch (const std::system_error& error) {
+        threw = true;
+        EXPECT_EQ(error.code().value(), EIO);
+    }
+    EXPECT_EQ(threw, c.throws);
+    EXPECT_EQ(fs::exists(destination) ? readText(destination / "content") : "", c.destination);
+    int backups = 0;
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+        if (entry.path().filename().string().starts_with(".backup-")) {
+            ++backups;
+            EXPECT_EQ(readText(entry.path() / "content"), "old");
+        }
+    }
+    EXPECT_EQ(backups, c.backupRemains ? 1 : 0);
+    EXPECT_EQ(fs::exists(staged), c.throws);
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, MoveIntoPlaceTest, ::testing::Values(
+    SwapCase{"NewPlace", false, 0, false, false, "new", false},
+    SwapCase{"NewPlaceFails", false, 0b10, false, true, "", false},
+    SwapCase{"Replace", true, 0, false, false, "new", false},
+    SwapCase{"MoveAsideFails", true, 0b10, false, true, "old", false},
+    SwapCase{"PutInPlaceFailsAndOldComesBack", true, 0b100, false, true, "old", false},
+    SwapCase{"MoveBackFailsToo", true, 0b1100, false, true, "", true},
+    SwapCase{"BackupRemovalFails", true, 0, true, false, "new", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MoveIntoPlace, ReplacesAFileAndADanglingLink)
+{
+    TempDir dir;
+    writeText(dir / "staged", "new");
+    writeText(dir / "dest", "old");
+    zanto::moveIntoPlace(dir / "staged", dir / "dest", ".backup-");
+    EXPECT_EQ(readText(dir / "dest"), "new");
+
+    fs::create_directory(dir / "staged-folder");
+    fs::create_symlink(dir / "nowhere", dir / "link");
+    zanto::moveIntoPlace(dir / "staged-folder", dir / "link", ".backup-");
+    EXPECT_TRUE(fs::is_directory(fs::symlink_status(dir / "link")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+}
+
+} // namespace
