@@ -1,0 +1,134 @@
+#include "platform/gpu/Texture.h"
+
+#include "platform/gpu/Device.h"
+#include "platform/gpu/DeviceImpl.h"
+#include "platform/gpu/GpuError.h"
+
+#include <GLES3/gl32.h>
+
+#include <cstring>
+
+namespace zanto::gpu {
+namespace {
+
+// Textures are stored as RGBA8 whatever their format: BGRA is only the byte
+// order the caller sees, so it is swapped on the way in and out. This keeps
+// every format renderable and readable on any GLES 3 driver.
+void swapRedBlue(std::uint8_t* row, int pixels)
+{
+    for (int i = 0; i < pixels; ++i)
+        std::swap(row[4 * i], row[4 * i + 2]);
+}
+
+std::vector<std::uint8_t> tightCopy(PixelFormat format, int width, int height, const std::uint8_t* bytes,
+                                    std::size_t bytesPerRow)
+{
+    const std::size_t rowBytes = std::size_t(width) * 4;
+    std::vector<std::uint8_t> copy(rowBytes * std::size_t(height));
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = copy.data() + rowBytes * std::size_t(y);
+        std::memcpy(row, bytes + bytesPerRow * std::size_t(y), rowBytes);
+        if (format == PixelFormat::BGRA8Unorm)
+            swapRedBlue(row, width);
+    }
+    return copy;
+}
+
+} // namespace
+
+Texture::Texture(std::shared_ptr<Device> device, const TextureDescriptor& descriptor, unsigned name)
+    : device_(std::move(device)), descriptor_(descriptor), name_(name)
+{
+}
+
+Texture::~Texture()
+{
+    device_->impl().releaseTexture(name_);
+}
+
+void Texture::replaceRegion(int x, int y, int width, int height, const std::uint8_t* bytes, std::size_t bytesPerRow)
+{
+    if (x < 0 || y < 0 || width <= 0 || height <= 0 || x + width > this->width() || y + height > this->height())
+        throw GpuError("Texture region outside the texture");
+    if (!bytes || bytesPerRow < std::size_t(width) * 4)
+        throw GpuError("Texture upload with too few bytes a row");
+    const auto pixels = tightCopy(descriptor_.format, width, height, bytes, bytesPerRow);
+    DeviceSession session(device_->impl());
+    glBindTexture(GL_TEXTURE_2D, name_);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    if (auto error = takeGlError(); !error.empty())
+        throw GpuError("Texture upload failed: " + error);
+}
+
+void Texture::replace(const std::uint8_t* bytes, std::size_t bytesPerRow)
+{
+    replaceRegion(0, 0, width(), height(), bytes, bytesPerRow);
+}
+
+void Texture::getBytes(std::uint8_t* bytes, std::size_t bytesPerRow) const
+{
+    const std::size_t rowBytes = std::size_t(width()) * 4;
+    if (!bytes || bytesPerRow < rowBytes)
+        throw GpuError("Texture read-back with too few bytes a row");
+    std::vector<std::uint8_t> pixels(rowBytes * std::size_t(height()));
+    {
+        auto& device = device_->impl();
+        DeviceSession session(device);
+        glBindFramebuffer(GL_FRAMEBUFFER, device.framebuffer);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, name_, 0);
+        glReadPixels(0, 0, width(), height(), GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        if (auto error = takeGlError(); !error.empty())
+            throw GpuError("Texture read-back failed: " + error);
+    }
+    for (int y = 0; y < height(); ++y) {
+        std::uint8_t* row = bytes + bytesPerRow * std::size_t(y);
+        std::memcpy(row, pixels.data() + rowBytes * std::size_t(y), rowBytes);
+        if (descriptor_.format == PixelFormat::BGRA8Unorm)
+            swapRedBlue(row, width());
+    }
+}
+
+std::vector<std::uint8_t> Texture::bytes() const
+{
+    std::vector<std::uint8_t> result(std::size_t(width()) * 4 * std::size_t(height()));
+    getBytes(result.data(), std::size_t(width()) * 4);
+    return result;
+}
+
+std::shared_ptr<Texture> Device::makeTexture(const TextureDescriptor& descriptor)
+{
+    if (descriptor.width <= 0 || descriptor.height <= 0 || descriptor.width > impl_->maxTextureSize ||
+        descriptor.height > impl_->maxTextureSize)
+        return nullptr;
+    if (descriptor.format != PixelFormat::BGRA8Unorm && descriptor.format != PixelFormat::RGBA8Unorm)
+        return nullptr;
+    GLuint name = 0;
+    {
+        DeviceSession session(*impl_);
+        glGenTextures(1, &name);
+        glBindTexture(GL_TEXTURE_2D, name);
+        glTexStorage2D(GL_TEXTURE_2D, 1, GL_RGBA8, descriptor.width, descriptor.height);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        // Fresh storage is undefined in GL; callers expect transparent black.
+        glBindFramebuffer(GL_FRAMEBUFFER, impl_->framebuffer);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, name, 0);
+        const GLfloat clear[4] = {0, 0, 0, 0};
+        glClearBufferfv(GL_COLOR, 0, clear);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        if (!takeGlError().empty()) {
+            glDeleteTextures(1, &name);
+            return nullptr;
+        }
+    }
+    return std::make_shared<Texture>(shared_from_this(), descriptor, name);
+}
+
+} // namespace zanto::gpu
