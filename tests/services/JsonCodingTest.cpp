@@ -1,0 +1,191 @@
+#include "services/JsonCoding.h"
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace zanto {
+namespace {
+
+// ---- numbers
+
+struct NumberCase {
+    double value;
+    const char* text;
+};
+
+class JsonNumberTest : public testing::TestWithParam<NumberCase> {};
+
+TEST_P(JsonNumberTest, WritesShortestTextThatReadsBackExactly)
+{
+    const NumberCase& c = GetParam();
+    EXPECT_EQ(formatJsonNumber(c.value), c.text);
+
+    JsonWriter writer;
+    writer.beginObject().key("v").number(c.value).endObject();
+    const JsonDocument document = JsonDocument::parse(writer.result());
+    const double back = JsonObjectReader(document.root(), "").number("v");
+    EXPECT_EQ(std::signbit(back), std::signbit(c.value));
+    EXPECT_EQ(back, c.value) << writer.result();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, JsonNumberTest,
+    testing::Values(NumberCase{0, "0"}, NumberCase{90, "90"}, NumberCase{-3, "-3"}, NumberCase{0.1, "0.1"},
+                    NumberCase{static_cast<double>(0.35f), "0.3499999940395355"},
+                    NumberCase{static_cast<double>(0.1f), "0.10000000149011612"}, NumberCase{864000.5, "864000.5"},
+                    NumberCase{1e21, "1e+21"}, NumberCase{-0.0, "-0.0"}, NumberCase{5e-324, "5e-324"},
+                    NumberCase{std::numeric_limits<double>::max(), "1.7976931348623157e+308"},
+                    NumberCase{9007199254740993.0, "9007199254740992"}));
+
+class JsonNonFiniteTest : public testing::TestWithParam<double> {};
+
+TEST_P(JsonNonFiniteTest, FailsWithThePathInsteadOfWritingNull)
+{
+    JsonWriter writer;
+    writer.beginObject().key("rows").beginArray().beginObject().key("items").beginArray();
+    writer.beginObject().key("end").number(1).endObject();
+    writer.beginObject().key("start");
+    try {
+        writer.number(GetParam());
+        FAIL() << "a non-finite number was written: " << writer.result();
+    } catch (const EncodingError& error) {
+        EXPECT_NE(std::string(error.what()).find("rows[0].items[1].start"), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(writer.result().find("null"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, JsonNonFiniteTest,
+                         testing::Values(std::numeric_limits<double>::quiet_NaN(),
+                                         std::numeric_limits<double>::infinity(),
+                                         -std::numeric_limits<double>::infinity()));
+
+// ---- text
+
+TEST(JsonWriterTest, EscapesTextAndKeepsUnicode)
+{
+    JsonWriter writer;
+    writer.beginObject().key("t").text("a\"b\\c\n\t\x01/日本").endObject();
+    EXPECT_EQ(writer.result(), "{\"t\":\"a\\\"b\\\\c\\n\\t\\u0001/日本\"}");
+}
+
+TEST(JsonWriterTest, ReplacesInvalidUtf8SoTheTextStillReads)
+{
+    JsonWriter writer;
+    writer.beginObject().key("t").text("ok\xff\xfe!").endObject();
+    const JsonDocument document = JsonDocument::parse(writer.result());
+    EXPECT_EQ(JsonObjectReader(document.root(), "").text("t"), "ok\uFFFD\uFFFD!");
+}
+
+TEST(JsonWriterTest, SeparatesArrayElementsAndMembers)
+{
+    JsonWriter writer;
+    writer.beginObject().key("a").texts({"x", "y"}).key("b").numbers({}).key("c").beginArray();
+    writer.beginObject().key("k").boolean(true).endObject().beginObject().endObject().endArray();
+    writer.key("d").integer(-5000000000).endObject();
+    EXPECT_EQ(writer.result(), R"({"a":["x","y"],"b":[],"c":[{"k":true},{}],"d":-5000000000})");
+}
+
+// ---- reading
+
+struct ReadFailureCase {
+    const char* name;
+    const char* json;
+    const char* expectedInMessage;
+};
+
+class JsonReadFailureTest : public testing::TestWithParam<ReadFailureCase> {};
+
+TEST_P(JsonReadFailureTest, FailsWithAClearMessage)
+{
+    const ReadFailureCase& c = GetParam();
+    try {
+        const JsonDocument document = JsonDocument::parse(c.json);
+        const JsonObjectReader reader(document.root(), "");
+        reader.text("s");
+        reader.number("n");
+        reader.integer("i");
+        reader.boolean("b");
+        reader.texts("list");
+        reader.numbers("numbers");
+        reader.objects("objects", [](const JsonObjectReader& object) { object.number("v"); });
+        FAIL() << "read without error";
+    } catch (const DecodingError& error) {
+        EXPECT_NE(std::string(error.what()).find(c.expectedInMessage), std::string::npos) << error.what();
+    }
+}
+
+#define VALID_TAIL R"("b":true,"list":["a"],"numbers":[1,2.5],"objects":[{"v":1}]})"
+INSTANTIATE_TEST_SUITE_P(
+    Cases, JsonReadFailureTest,
+    testing::Values(
+        ReadFailureCase{"syntax", R"({"s":)", "parse error"},
+        ReadFailureCase{"trailing", R"({"s":"x"} x)", "parse error"},
+        ReadFailureCase{"invalidUtf8", "{\"s\":\"\xff\"}", "parse error"},
+        ReadFailureCase{"overflow", R"({"s":"x","n":1e400})", "overflow"},
+        ReadFailureCase{"notObject", R"([1])", "expected an object at the top level"},
+        ReadFailureCase{"missing", R"({"n":1})", "no value for key \"s\""},
+        ReadFailureCase{"null", R"({"s":null})", "no value for key \"s\""},
+        ReadFailureCase{"textIsNumber", R"({"s":1})", "expected a string at s"},
+        ReadFailureCase{"numberIsText", R"({"s":"x","n":"1"})", "expected a number at n"},
+        ReadFailureCase{"numberIsBool", R"({"s":"x","n":true})", "expected a number at n"},
+        ReadFailureCase{"integerFraction", R"({"s":"x","n":1,"i":1.5,)" VALID_TAIL, "whole number in the 64-bit range at i"},
+        ReadFailureCase{"integerTooLarge", R"({"s":"x","n":1,"i":9223372036854775808,)" VALID_TAIL, "at i"},
+        ReadFailureCase{"boolIsNumber", R"({"s":"x","n":1,"i":1,"b":1})", "expected a boolean at b"},
+        ReadFailureCase{"listElement", R"({"s":"x","n":1,"i":1,"b":true,"list":["a",2]})", "list[1]"},
+        ReadFailureCase{"numbersElementNull", R"({"s":"x","n":1,"i":1,"b":true,"list":[],"numbers":[1,null]})",
+                        "numbers[1]"},
+        ReadFailureCase{"objectElement",
+                        R"({"s":"x","n":1,"i":1,"b":true,"list":[],"numbers":[],"objects":[{"v":1},{"w":1}]})",
+                        "no value for key \"v\" at objects[1]"},
+        ReadFailureCase{"objectIsArray",
+                        R"({"s":"x","n":1,"i":1,"b":true,"list":[],"numbers":[],"objects":[[1]]})",
+                        "expected an object at objects[0]"}),
+    [](const testing::TestParamInfo<ReadFailureCase>& info) { return info.param.name; });
+
+TEST(JsonReaderTest, AcceptsIntegersForDoublesAndWholeDoublesForIntegers)
+{
+    const JsonDocument document =
+        JsonDocument::parse(R"({"a":3,"b":18446744073709551615,"c":-2,"i":4.0,"j":9223372036854775807,"u":"x"})");
+    const JsonObjectReader reader(document.root(), "");
+    EXPECT_EQ(reader.number("a"), 3.0);
+    EXPECT_EQ(reader.number("b"), 18446744073709551615.0);
+    EXPECT_EQ(reader.number("c"), -2.0);
+    EXPECT_EQ(reader.integer("i"), 4);
+    EXPECT_EQ(reader.integer("j"), std::numeric_limits<std::int64_t>::max());
+}
+
+TEST(JsonReaderTest, OptionalKeysTreatNullAsAbsentButCheckTypes)
+{
+    const JsonDocument document = JsonDocument::parse(R"({"a":null,"b":[],"c":2,"d":"x"})");
+    const JsonObjectReader reader(document.root(), "item");
+    EXPECT_FALSE(reader.optionalNumber("a"));
+    EXPECT_FALSE(reader.optionalNumber("missing"));
+    EXPECT_FALSE(reader.has("a"));
+    ASSERT_TRUE(reader.optionalTexts("b"));
+    EXPECT_TRUE(reader.optionalTexts("b")->empty());
+    EXPECT_EQ(reader.optionalNumber("c"), 2.0);
+    EXPECT_THROW(reader.optionalNumber("d"), DecodingError);
+    EXPECT_THROW(reader.optionalTexts("c"), DecodingError);
+}
+
+TEST(JsonReaderTest, NestedPathsAppearInMessages)
+{
+    const JsonDocument document = JsonDocument::parse(R"({"rows":[{"items":[{},{"end":"x"}]}]})");
+    try {
+        JsonObjectReader(document.root(), "").objects("rows", [](const JsonObjectReader& row) {
+            row.objects("items", [](const JsonObjectReader& item) {
+                if (item.has("end"))
+                    item.number("end");
+            });
+        });
+        FAIL();
+    } catch (const DecodingError& error) {
+        EXPECT_NE(std::string(error.what()).find("rows[0].items[1].end"), std::string::npos) << error.what();
+    }
+}
+
+} // namespace
+} // namespace zanto
