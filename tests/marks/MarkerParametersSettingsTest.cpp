@@ -1,0 +1,205 @@
+// Settings of saved marks turned into the marker the renderer draws.
+
+#include "marks/GXLPreset.h"
+#include "marks/GXLSettings.h"
+#include "marks/MarkerParameters.h"
+
+#include <gtest/gtest.h>
+
+using namespace zanto;
+
+namespace {
+
+GXLSettings settings(const char* tool, std::vector<GXLPoint> points, double size = 75, double perspective = 15,
+                     double opacity = 100) {
+    GXLSettings s;
+    s.tool = tool;
+    s.points = std::move(points);
+    s.color = {0.2, 0.4, 0.6, 0.8};
+    s.size = size;
+    s.perspective = perspective;
+    s.opacity = opacity;
+    s.speed = 0.35;
+    return s;
+}
+
+TEST(SettingsToParameters, PointsTurnToTopLeftOriginButTrailStateKeepsMarkY) {
+    MarkerParameters p = settings("Ring Trail", {{0.2, 0.25}}).parameters();
+    const Float2 turned = {0.2f, 0.75f};
+    EXPECT_EQ(p.points, std::vector<Float2>{turned});
+    EXPECT_EQ(p.position, turned);
+    EXPECT_EQ(p.arrowStart, turned);
+    EXPECT_EQ(p.arrowEnd, turned);
+    ASSERT_EQ(p.trailState.size(), 523u);
+    EXPECT_EQ(p.trailState[8], 0.2f);
+    EXPECT_EQ(p.trailState[9], 0.25f);
+}
+
+TEST(SettingsToParameters, OnlyTwelvePointsReachTheMarkerButTheArrowEndsAtTheLast) {
+    std::vector<GXLPoint> twenty;
+    for (int i = 0; i < 20; ++i) twenty.push_back({i / 20.0, 0.1});
+    MarkerParameters p = settings("Team Rings", twenty).parameters();
+    EXPECT_EQ(p.points.size(), 12u);
+    EXPECT_EQ(p.pointCount, 12);
+    EXPECT_EQ(p.arrowEnd, (Float2{static_cast<float>(19 / 20.0), 0.9f}));
+    EXPECT_TRUE(p.multipleRings);
+}
+
+TEST(SettingsToParameters, OnePointRingSitsOnItsPoint) {
+    MarkerParameters p = settings("Player Ring", {{0.6, 0.3}}).parameters();
+    EXPECT_EQ(p.position, (Float2{0.6f, 0.7f}));
+    EXPECT_EQ(p.arrowStart, p.position);
+    EXPECT_EQ(p.arrowEnd, p.position);
+    EXPECT_EQ(p.pointCount, 1);
+}
+
+TEST(SettingsToParameters, NumbersNarrowAndColourGoesEverywhere) {
+    MarkerParameters p = settings("Player Ring", {{0.5, 0.5}}, 120, 40).parameters();
+    EXPECT_EQ(p.speed, 0.35f);
+    EXPECT_EQ(p.size, 120);
+    EXPECT_EQ(p.perspective, 40);
+    const Float4 c = {0.2f, 0.4f, 0.6f, 0.8f};
+    EXPECT_EQ(p.color1, c);
+    EXPECT_EQ(p.tacticalColor, c);
+    EXPECT_EQ(p.arrowColor, c);
+}
+
+// Per-tool rules: each case names the fields that must come out.
+struct ToolCase {
+    const char* tool;
+    double size;
+    double perspective;
+    double opacity;
+    void (*check)(const MarkerParameters&);
+};
+
+class SettingsToolRules : public testing::TestWithParam<ToolCase> {};
+
+TEST_P(SettingsToolRules, Fields) {
+    const ToolCase& c = GetParam();
+    GetParam().check(settings(c.tool, {{0.3, 0.4}, {0.7, 0.6}}, c.size, c.perspective, c.opacity).parameters());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tools, SettingsToolRules,
+    testing::Values(
+        ToolCase{"Passing Lane", 75, 15, 50,
+                 [](const MarkerParameters& p) {
+                     EXPECT_EQ(p.opacity, 50);
+                     EXPECT_EQ(p.arrowOpacity, 50);
+                     EXPECT_EQ(p.fillOpacity, 11);
+                     EXPECT_EQ(p.lineOpacity, 75);
+                     EXPECT_EQ(p.corridorWidth, 180);
+                     EXPECT_EQ(p.spaceMode, 5);
+                     EXPECT_EQ(p.ringStyle, 3);
+                     EXPECT_FALSE(p.groundOnly);
+                 }},
+        ToolCase{"Ground Passing Lane", 150, 15, 100,
+                 [](const MarkerParameters& p) {
+                     EXPECT_EQ(p.corridorWidth, 360);
+                     EXPECT_TRUE(p.groundOnly);
+                 }},
+        ToolCase{"Lofted Arc", 70, 30, 60,
+                 [](const MarkerParameters& p) {
+                     EXPECT_EQ(p.arrowWidth, 200);
+                     EXPECT_EQ(p.opacity, 0);
+                     // The opacity ratio is narrowed before it scales: 100 * 0.6f.
+                     EXPECT_EQ(p.arrowOpacity, 100 * 0.6f);
+                     EXPECT_NE(p.arrowOpacity, 60);
+                     EXPECT_EQ(p.arrowMode, 4);
+                     EXPECT_EQ(p.arcHeight, 260);
+                     EXPECT_EQ(p.arrowColor, (Float4{0.2f, 0.4f, 0.6f, 0.8f}));
+                 }},
+        ToolCase{"Space Circle", 150, 30, 100,
+                 [](const MarkerParameters& p) {
+                     EXPECT_EQ(p.spaceWidth, 1400);
+                     EXPECT_EQ(p.spaceHeight, 560);
+                     EXPECT_EQ(p.spaceMode, 1);
+                     EXPECT_TRUE(p.groundOnly);
+                 }},
+        ToolCase{"Space Rectangle", 75, 15, 100,
+                 [](const MarkerParameters& p) {
+                     EXPECT_EQ(p.spaceWidth, 700);
+                     EXPECT_EQ(p.spaceHeight, 280);
+                     EXPECT_EQ(p.spaceMode, 2);
+                 }},
+        ToolCase{"Space Polygon", 75, 15, 100,
+                 [](const MarkerParameters& p) {
+                     EXPECT_EQ(p.spaceMode, 3);
+                     EXPECT_EQ(p.lineMode, 2);
+                     EXPECT_EQ(p.ringStyle, 3);
+                 }},
+        ToolCase{"Spotlight", 75, 15, 100, [](const MarkerParameters& p) { EXPECT_EQ(p.ringStyle, 6); }},
+        ToolCase{"Team Fill", 75, 15, 40,
+                 [](const MarkerParameters& p) {
+                     EXPECT_TRUE(p.multipleRings);
+                     EXPECT_EQ(p.fillOpacity, 10);
+                     EXPECT_EQ(p.opacity, 40);
+                 }},
+        ToolCase{"Vision Cone", 75, 35, 100,
+                 [](const MarkerParameters& p) {
+                     EXPECT_EQ(p.visionAngle, 65);
+                     EXPECT_EQ(p.visionPerspective, 35);
+                     EXPECT_EQ(p.spaceMode, 4);
+                     EXPECT_FALSE(p.groundOnly);
+                 }},
+        ToolCase{"Ring Trail", 150, 15, 70, [](const MarkerParameters& p) {
+                     EXPECT_EQ(p.trailState[0], 32);
+                     EXPECT_EQ(p.position, p.arrowEnd);
+                     EXPECT_FALSE(p.multipleRings);
+                 }}),
+    [](const testing::TestParamInfo<ToolCase>& info) {
+        std::string name = info.param.tool;
+        std::erase(name, ' ');
+        return name;
+    });
+
+TEST(SettingsToParameters, GroundVisionDiffersFromVisionConeOnlyInTheTurfKey) {
+    MarkerParameters cone = settings("Vision Cone", {{0.3, 0.4}, {0.7, 0.6}}, 75, 35).parameters();
+    MarkerParameters ground = settings("Ground Vision", {{0.3, 0.4}, {0.7, 0.6}}, 75, 35).parameters();
+    EXPECT_FALSE(cone.groundOnly);
+    EXPECT_TRUE(ground.groundOnly);
+    ground.groundOnly = false;
+    EXPECT_EQ(cone, ground);
+}
+
+TEST(SettingsToParameters, RingTrailStateLayout) {
+    MarkerParameters p = settings("Ring Trail", {{0.1, 0.2}, {0.3, 0.4}, {0.5, 0.6}}, 75, 15, 64).parameters();
+    const std::vector<float>& ts = p.trailState;
+    ASSERT_EQ(ts.size(), 523u);
+    EXPECT_EQ(ts[0], 16);
+    EXPECT_EQ(ts[1], 64);
+    EXPECT_EQ(ts[2], 10);
+    EXPECT_EQ(ts[3], 0);
+    EXPECT_EQ((std::vector<float>(ts.begin() + 4, ts.begin() + 8)), (std::vector<float>{0.2f, 0.4f, 0.6f, 1}));
+    EXPECT_EQ((std::vector<float>(ts.begin() + 8, ts.begin() + 20)),
+              (std::vector<float>{0.1f, 0.2f, 1, 1, 0.3f, 0.4f, 1, 1, 0.5f, 0.6f, 1, 1}));
+    for (std::size_t i = 20; i < 520; ++i) EXPECT_EQ(ts[i], 0) << i;
+    EXPECT_EQ(ts[520], 2);
+    EXPECT_EQ(ts[521], 45);
+    EXPECT_EQ(ts[522], 85);
+    EXPECT_EQ(p.position, (Float2{0.5f, 0.4f}));
+    EXPECT_EQ(p.opacity, 64);
+}
+
+TEST(SettingsToParameters, RingTrailKeepsAtMost128Slots) {
+    std::vector<GXLPoint> many(128, GXLPoint{0.5, 0.5});
+    MarkerParameters p = settings("Ring Trail", many).parameters();
+    EXPECT_EQ(p.trailState.size(), 523u);
+    EXPECT_EQ(p.trailState[519], 1);
+    EXPECT_EQ(p.trailState[520], 2);
+}
+
+TEST(SettingsToParameters, UnvalidatedSettingsWithoutPointsOrColourKeepThePreset) {
+    GXLSettings s;
+    s.tool = "Ring Trail";
+    s.color = {1, 0};
+    MarkerParameters p = s.parameters();
+    const MarkerParameters preset = GXLPreset::parameters("Ring Trail");
+    EXPECT_EQ(p.points, preset.points);
+    EXPECT_EQ(p.position, preset.position);
+    EXPECT_EQ(p.color1, preset.color1);
+    EXPECT_EQ(p.trailState.size(), 523u);
+}
+
+} // namespace
