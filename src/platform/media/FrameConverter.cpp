@@ -1,0 +1,149 @@
+#include "platform/media/FrameConverter.h"
+
+#include "platform/media/MediaError.h"
+
+extern "C" {
+#include <libavutil/frame.h>
+#include <libavutil/pixfmt.h>
+#include <libswscale/swscale.h>
+}
+
+#include <cstring>
+
+namespace zanto::media {
+namespace {
+
+int swsMatrix(int tagged, ColourMatrix fallback)
+{
+    switch (tagged) {
+    case AVCOL_SPC_BT709:
+        return SWS_CS_ITU709;
+    case AVCOL_SPC_BT470BG:
+    case AVCOL_SPC_SMPTE170M:
+    case AVCOL_SPC_FCC:
+        return SWS_CS_ITU601;
+    default:
+        return fallback == ColourMatrix::BT709 ? SWS_CS_ITU709 : SWS_CS_ITU601;
+    }
+}
+
+bool isRgb(int format)
+{
+    return format == AV_PIX_FMT_BGRA || format == AV_PIX_FMT_RGBA || format == AV_PIX_FMT_ARGB
+        || format == AV_PIX_FMT_RGB24 || format == AV_PIX_FMT_BGR0;
+}
+
+void sliceYuvRect(AVFrame* target, const PixelRect& rect, uint8_t* planes[4], int strides[4])
+{
+    planes[0] = target->data[0] + rect.y * target->linesize[0] + rect.x;
+    planes[1] = target->data[1] + (rect.y / 2) * target->linesize[1] + rect.x / 2;
+    planes[2] = target->data[2] + (rect.y / 2) * target->linesize[2] + rect.x / 2;
+    planes[3] = nullptr;
+    for (int i = 0; i < 3; ++i)
+        strides[i] = target->linesize[i];
+    strides[3] = 0;
+}
+
+} // namespace
+
+SwsContext* FrameConverter::context(int sw, int sh, int sf, int dw, int dh, int df)
+{
+    int key[6] = {sw, sh, sf, dw, dh, df};
+    if (!scale_ || std::memcmp(key, key_, sizeof key) != 0) {
+        // YUV to YUV scaling uses the same filter as FFmpeg's own scale filter;
+        // RGB conversions take full chroma and accurate rounding for exact colours.
+        int flags = isRgb(sf) || isRgb(df) ? SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT : SWS_BICUBIC;
+        scale_.reset(sws_getContext(sw, sh, AVPixelFormat(sf), dw, dh, AVPixelFormat(df), flags, nullptr, nullptr,
+                                    nullptr));
+        if (!scale_)
+            throw MediaError("Cannot convert frames of " + std::to_string(sw) + "×" + std::to_string(sh) + ": "
+                             + mediaErrorText(AVERROR(EINVAL)));
+        std::memcpy(key_, key, sizeof key);
+    }
+    return scale_.get();
+}
+
+// Source matrix and range from the frame's tags (falling back to the track's),
+// output BT.709 limited range for YUV and full range for RGB.
+void FrameConverter::stateColours(const AVFrame* frame, int dstFormat)
+{
+    bool srcRgb = isRgb(frame->format);
+    int srcMatrix = srcRgb ? SWS_CS_ITU709 : swsMatrix(frame->colorspace, sourceMatrix_);
+    int srcFull = srcRgb || frame->color_range == AVCOL_RANGE_JPEG || frame->format == AV_PIX_FMT_YUVJ420P
+        || frame->format == AV_PIX_FMT_YUVJ422P || frame->format == AV_PIX_FMT_YUVJ444P;
+    int dstFull = isRgb(dstFormat) ? 1 : 0;
+    int dstMatrix = isRgb(dstFormat) ? srcMatrix : SWS_CS_ITU709;
+    if (srcRgb && !isRgb(dstFormat))
+        srcMatrix = dstMatrix;
+    sws_setColorspaceDetails(scale_.get(), sws_getCoefficients(srcMatrix), srcFull, sws_getCoefficients(dstMatrix),
+                             dstFull, 0, 1 << 16, 1 << 16);
+}
+
+QImage FrameConverter::toImage(const AVFrame* frame)
+{
+    QImage image(frame->width, frame->height, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        throw MediaError("Cannot allocate a picture of " + std::to_string(frame->width) + "×"
+                         + std::to_string(frame->height));
+    scaleInto(frame, image, PixelRect{0, 0, frame->width, frame->height});
+    return image;
+}
+
+void FrameConverter::scaleInto(const AVFrame* frame, QImage& target, const PixelRect& rect)
+{
+    SwsContext* sws = context(frame->width, frame->height, frame->format, rect.width, rect.height, AV_PIX_FMT_BGRA);
+    stateColours(frame, AV_PIX_FMT_BGRA);
+    uint8_t* planes[4] = {target.bits() + rect.y * target.bytesPerLine() + rect.x * 4, nullptr, nullptr, nullptr};
+    int strides[4] = {int(target.bytesPerLine()), 0, 0, 0};
+    sws_scale(sws, frame->data, frame->linesize, 0, frame->height, planes, strides);
+}
+
+void FrameConverter::scaleInto(const AVFrame* frame, AVFrame* target, const PixelRect& rect)
+{
+    // Chroma is subsampled by two: keep the rectangle on even positions and sizes.
+    PixelRect even{rect.x & ~1, rect.y & ~1, (rect.width + 1) & ~1, (rect.height + 1) & ~1};
+    even.width = std::min(even.width, target->width - even.x);
+    even.height = std::min(even.height, target->height - even.y);
+    SwsContext* sws = context(frame->width, frame->height, frame->format, even.width, even.height, AV_PIX_FMT_YUV420P);
+    stateColours(frame, AV_PIX_FMT_YUV420P);
+    uint8_t* planes[4];
+    int strides[4];
+    sliceYuvRect(target, even, planes, strides);
+    sws_scale(sws, frame->data, frame->linesize, 0, frame->height, planes, strides);
+}
+
+void FrameConverter::imageToFrame(const QImage& image, AVFrame* target)
+{
+    SwsContext* sws = context(image.width(), image.height(), AV_PIX_FMT_BGRA, target->width, target->height,
+                              AV_PIX_FMT_YUV420P);
+    sws_setColorspaceDetails(sws, sws_getCoefficients(SWS_CS_ITU709), 1, sws_getCoefficients(SWS_CS_ITU709), 0, 0,
+                             1 << 16, 1 << 16);
+    const uint8_t* planes[4] = {image.constBits(), nullptr, nullptr, nullptr};
+    int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
+    sws_scale(sws, planes, strides, 0, image.height(), target->data, target->linesize);
+}
+
+FramePtr blackVideoFrame(int width, int height)
+{
+    FramePtr frame = allocateFrame();
+    frame->format = AV_PIX_FMT_YUV420P;
+    frame->width = width;
+    frame->height = height;
+    frame->colorspace = AVCOL_SPC_BT709;
+    frame->color_primaries = AVCOL_PRI_BT709;
+    frame->color_trc = AVCOL_TRC_BT709;
+    frame->color_range = AVCOL_RANGE_MPEG;
+    checkMedia(av_frame_get_buffer(frame.get(), 0), "Cannot allocate a video frame");
+    fillBlack(frame.get());
+    return frame;
+}
+
+void fillBlack(AVFrame* frame)
+{
+    for (int plane = 0; plane < 3; ++plane) {
+        int rows = plane == 0 ? frame->height : (frame->height + 1) / 2;
+        std::memset(frame->data[plane], plane == 0 ? 16 : 128, size_t(frame->linesize[plane]) * size_t(rows));
+    }
+}
+
+} // namespace zanto::media

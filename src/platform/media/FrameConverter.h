@@ -1,0 +1,47 @@
+#pragma once
+// Colour conversion and scaling of decoded frames, with the colour matrix
+// stated rather than left to swscale's defaults. Inside the media layer only;
+// one thread at a time per converter.
+#include "platform/media/MediaAsset.h"
+#include "platform/media/MediaOwners.h"
+
+#include <QImage>
+
+namespace zanto::media {
+
+struct PixelRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+class FrameConverter {
+public:
+    // `sourceMatrix` is used when the frame itself carries no tag.
+    explicit FrameConverter(ColourMatrix sourceMatrix = ColourMatrix::BT709) : sourceMatrix_(sourceMatrix) {}
+
+    // The frame at its own size as opaque premultiplied BGRA.
+    QImage toImage(const AVFrame* frame);
+    // Scales the frame into `rect` of a premultiplied BGRA image.
+    void scaleInto(const AVFrame* frame, QImage& target, const PixelRect& rect);
+    // Scales the frame into `rect` of a yuv420p frame (BT.709, limited range).
+    void scaleInto(const AVFrame* frame, AVFrame* target, const PixelRect& rect);
+    // A BGRA image to a whole yuv420p frame of the same size (BT.709, limited range).
+    void imageToFrame(const QImage& image, AVFrame* target);
+
+private:
+    SwsContext* context(int srcWidth, int srcHeight, int srcFormat, int dstWidth, int dstHeight, int dstFormat);
+    void stateColours(const AVFrame* frame, int dstFormat);
+
+    ColourMatrix sourceMatrix_;
+    ScalePtr scale_;
+    int key_[6] = {};
+};
+
+// A new yuv420p frame of the given size, filled with opaque black, tagged BT.709.
+FramePtr blackVideoFrame(int width, int height);
+// Fills a yuv420p frame with black.
+void fillBlack(AVFrame* frame);
+
+} // namespace zanto::media

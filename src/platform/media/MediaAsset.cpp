@@ -1,0 +1,156 @@
+#include "platform/media/MediaAsset.h"
+
+#include "platform/media/MediaError.h"
+#include "platform/media/MediaInput.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/display.h>
+}
+
+#include <algorithm>
+#include <cmath>
+
+namespace zanto {
+namespace {
+
+using namespace media;
+
+AffineTransform displayTransform(const AVStream* stream)
+{
+    const uint8_t* data = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+    if (!data)
+        return AffineTransform::identity();
+    // The matrix as the file stores it: a b u / c d v / tx ty w in 16.16 fixed point.
+    const int32_t* m = reinterpret_cast<const int32_t*>(data);
+    auto fixed = [](int32_t v) { return double(v) / 65536.0; };
+    return AffineTransform{fixed(m[0]), fixed(m[1]), fixed(m[3]), fixed(m[4]), fixed(m[6]), fixed(m[7])};
+}
+
+MediaTimeRange streamRange(const AVFormatContext* format, const AVStream* stream)
+{
+    int64_t start = stream->start_time == AV_NOPTS_VALUE
+        ? av_rescale_q(firstPresentationTime(format), AV_TIME_BASE_Q, stream->time_base)
+        : stream->start_time;
+    int64_t length = stream->duration;
+    if (length == AV_NOPTS_VALUE || length < 0) {
+        int64_t whole = format->duration == AV_NOPTS_VALUE ? 0 : format->duration;
+        length = av_rescale_q(whole, AV_TIME_BASE_Q, stream->time_base);
+    }
+    MediaTime startTime = streamTime(format, stream, start);
+    return MediaTimeRange{startTime, MediaTime{length * stream->time_base.num, stream->time_base.den}};
+}
+
+ColourMatrix colourMatrixOf(const AVCodecParameters* p)
+{
+    switch (p->color_space) {
+    case AVCOL_SPC_BT709:
+        return ColourMatrix::BT709;
+    case AVCOL_SPC_BT470BG:
+    case AVCOL_SPC_SMPTE170M:
+    case AVCOL_SPC_FCC:
+        return ColourMatrix::BT601;
+    default:
+        // Untagged: what players assume, HD and up is 709, SD is 601.
+        return p->height >= 720 || p->width >= 1280 ? ColourMatrix::BT709 : ColourMatrix::BT601;
+    }
+}
+
+VideoTrackInfo videoInfo(const AVFormatContext* format, const AVStream* stream, int index)
+{
+    VideoTrackInfo info;
+    info.streamIndex = index;
+    info.width = stream->codecpar->width;
+    info.height = stream->codecpar->height;
+    info.preferredTransform = displayTransform(stream);
+    AVRational average = stream->avg_frame_rate;
+    AVRational base = stream->r_frame_rate;
+    if (average.num <= 0 || average.den <= 0)
+        average = base;
+    if (average.num > 0 && average.den > 0) {
+        info.nominalFrameRate = av_q2d(average);
+        info.frameDuration = MediaTime{average.den, average.num};
+        info.constantFrameRate = base.num > 0 && std::abs(av_q2d(base) - av_q2d(average)) < 0.01 * av_q2d(average);
+    }
+    info.timeRange = streamRange(format, stream);
+    info.colourMatrix = colourMatrixOf(stream->codecpar);
+    info.codecName = avcodec_get_name(stream->codecpar->codec_id);
+    return info;
+}
+
+AudioTrackInfo audioInfo(const AVFormatContext* format, const AVStream* stream, int index)
+{
+    AudioTrackInfo info;
+    info.streamIndex = index;
+    info.sampleRate = stream->codecpar->sample_rate;
+    info.channels = stream->codecpar->ch_layout.nb_channels;
+    info.codecName = avcodec_get_name(stream->codecpar->codec_id);
+    info.timeRange = streamRange(format, stream);
+    return info;
+}
+
+std::optional<MediaTimecode> timecodeOf(const AVFormatContext* format, int videoIndex)
+{
+    const AVDictionaryEntry* tag = nullptr;
+    const AVStream* track = nullptr;
+    for (unsigned i = 0; i < format->nb_streams && !tag; ++i) {
+        const AVStream* s = format->streams[i];
+        if (s->codecpar->codec_tag == MKTAG('t', 'm', 'c', 'd') || s->codecpar->codec_type == AVMEDIA_TYPE_DATA) {
+            tag = av_dict_get(s->metadata, "timecode", nullptr, 0);
+            track = tag ? s : nullptr;
+        }
+    }
+    if (!tag && videoIndex >= 0)
+        tag = av_dict_get(format->streams[videoIndex]->metadata, "timecode", nullptr, 0);
+    if (!tag)
+        tag = av_dict_get(format->metadata, "timecode", nullptr, 0);
+    if (!tag)
+        return std::nullopt;
+    MediaTimecode timecode;
+    timecode.text = tag->value;
+    timecode.dropFrame = timecode.text.find(';') != std::string::npos;
+    AVRational rate = track ? track->avg_frame_rate : AVRational{0, 1};
+    if (rate.num <= 0 && videoIndex >= 0)
+        rate = format->streams[videoIndex]->avg_frame_rate;
+    if (rate.num > 0 && rate.den > 0) {
+        timecode.frameDuration = MediaTime{rate.den, rate.num};
+        timecode.framesPerSecond = int(std::lround(av_q2d(rate)));
+    }
+    return timecode;
+}
+
+MediaTime assetDuration(const AVFormatContext* format)
+{
+    if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
+        return MediaTime{format->duration, AV_TIME_BASE};
+    MediaTime longest{0, 1};
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVStream* s = format->streams[i];
+        if (s->duration != AV_NOPTS_VALUE && s->duration > 0)
+            longest = maxTime(longest, MediaTime{s->duration * s->time_base.num, s->time_base.den});
+    }
+    return longest;
+}
+
+} // namespace
+
+MediaAsset MediaAsset::load(const std::filesystem::path& path)
+{
+    InputFormatPtr format = openInput(path);
+    MediaAsset asset;
+    asset.path = path;
+    asset.duration = assetDuration(format.get());
+    int videoIndex = firstStream(format.get(), AVMEDIA_TYPE_VIDEO);
+    if (videoIndex >= 0)
+        asset.video = videoInfo(format.get(), format->streams[videoIndex], videoIndex);
+    for (unsigned i = 0; i < format->nb_streams; ++i)
+        asset.audioTrackCount += format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
+    int audioIndex = firstStream(format.get(), AVMEDIA_TYPE_AUDIO);
+    if (audioIndex >= 0)
+        asset.audio = audioInfo(format.get(), format->streams[audioIndex], audioIndex);
+    asset.startTimecode = timecodeOf(format.get(), videoIndex);
+    return asset;
+}
+
+} // namespace zanto

@@ -1,0 +1,73 @@
+#pragma once
+#include "platform/media/AffineTransform.h"
+#include "platform/media/MediaTime.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace zanto {
+
+// Colour matrix a video is tagged with (or assumed to use: HD and larger is
+// BT.709, smaller pictures BT.601 when untagged).
+enum class ColourMatrix { BT601, BT709 };
+
+// The first video track of a movie. Times are in the stream's own time scale,
+// measured from the file's first presentation time (which counts as zero).
+struct VideoTrackInfo {
+    int streamIndex = -1;
+    int width = 0;  // natural size: the coded picture, before the preferred transform
+    int height = 0;
+    AffineTransform preferredTransform;  // from the display matrix; identity when there is none
+    double nominalFrameRate = 0;         // average frames per second; 0 when unknown
+    MediaTime frameDuration;             // 1 / nominal rate, e.g. 1001/30000; 0/1 when unknown
+    bool constantFrameRate = false;      // the stream's base rate agrees with its average rate
+    MediaTimeRange timeRange;
+    ColourMatrix colourMatrix = ColourMatrix::BT709;
+    std::string codecName;
+    bool operator==(const VideoTrackInfo&) const = default;
+};
+
+// The first audio track. Its range starts where FFmpeg's demuxer puts its first
+// sample (encoder priming flagged in the file is left out).
+struct AudioTrackInfo {
+    int streamIndex = -1;
+    MediaTimeRange timeRange;
+    int sampleRate = 0;
+    int channels = 0;
+    std::string codecName;
+    bool operator==(const AudioTrackInfo&) const = default;
+};
+
+// The start timecode of a file that carries one (a timecode track or tag),
+// as written there, e.g. "01:00:00:00" or "00:59:59;28" (a ';' marks drop frame).
+struct MediaTimecode {
+    std::string text;
+    bool dropFrame = false;
+    MediaTime frameDuration;   // of the timecode track, e.g. 512/15360; 0/1 when unknown
+    int framesPerSecond = 0;   // frames counted per timecode second; 0 when unknown
+    bool operator==(const MediaTimecode&) const = default;
+};
+
+// What a movie file holds, read once by `load`. Plain value; any thread.
+struct MediaAsset {
+    std::filesystem::path path;
+    // The container's duration, else the longest stream's, with the first
+    // presentation time taken as zero.
+    MediaTime duration;
+    std::optional<VideoTrackInfo> video;
+    std::optional<AudioTrackInfo> audio;
+    int audioTrackCount = 0;
+    std::optional<MediaTimecode> startTimecode;
+
+    bool hasVideo() const { return video.has_value(); }
+    bool hasAudio() const { return audio.has_value(); }
+
+    // Opens and probes the file. Throws MediaError naming the file when it is
+    // missing or is not a movie FFmpeg can read.
+    static MediaAsset load(const std::filesystem::path& path);
+
+    bool operator==(const MediaAsset&) const = default;
+};
+
+} // namespace zanto

@@ -1,0 +1,58 @@
+#include "platform/media/MediaInput.h"
+
+#include "platform/media/MediaError.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+namespace zanto::media {
+
+InputFormatPtr openInput(const std::filesystem::path& path)
+{
+    std::string name = path.string();
+    if (!std::filesystem::is_regular_file(path))
+        throw MediaError("Cannot open “" + name + "”: " + mediaErrorText(AVERROR(ENOENT)));
+    AVFormatContext* raw = nullptr;
+    int status = avformat_open_input(&raw, name.c_str(), nullptr, nullptr);
+    // avformat_open_input frees the context itself on failure.
+    checkMedia(status, "Cannot open “" + name + "”");
+    InputFormatPtr format(raw);
+    checkMedia(avformat_find_stream_info(format.get(), nullptr), "Cannot read the streams of “" + name + "”");
+    return format;
+}
+
+int64_t firstPresentationTime(const AVFormatContext* format)
+{
+    return format->start_time == AV_NOPTS_VALUE ? 0 : format->start_time;
+}
+
+MediaTime streamTime(const AVFormatContext* format, const AVStream* stream, int64_t timestamp)
+{
+    AVRational base = stream->time_base;
+    int64_t first = av_rescale_q(firstPresentationTime(format), AV_TIME_BASE_Q, base);
+    return MediaTime{(timestamp - first) * base.num, base.den};
+}
+
+int64_t streamTimestamp(const AVFormatContext* format, const AVStream* stream, const MediaTime& time)
+{
+    AVRational base = stream->time_base;
+    int64_t first = av_rescale_q(firstPresentationTime(format), AV_TIME_BASE_Q, base);
+    return first + av_rescale_q_rnd(time.value, AVRational{1, time.timeScale}, base,
+                                     AVRounding(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+}
+
+int firstStream(const AVFormatContext* format, int mediaType)
+{
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVStream* stream = format->streams[i];
+        if (stream->codecpar->codec_type != mediaType)
+            continue;
+        if (mediaType == AVMEDIA_TYPE_VIDEO && (stream->disposition & AV_DISPOSITION_ATTACHED_PIC))
+            continue;
+        return int(i);
+    }
+    return -1;
+}
+
+} // namespace zanto::media

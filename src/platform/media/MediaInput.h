@@ -1,0 +1,30 @@
+#pragma once
+// Opening movie files for reading, shared by the probe, the readers and the
+// composition export. Inside the media layer only.
+#include "platform/media/MediaOwners.h"
+#include "platform/media/MediaTime.h"
+
+#include <cstdint>
+#include <filesystem>
+
+struct AVStream;
+
+namespace zanto::media {
+
+// Opens a file and reads its stream information; throws MediaError naming the
+// file with FFmpeg's message when it cannot.
+InputFormatPtr openInput(const std::filesystem::path& path);
+
+// The file's first presentation time in AV_TIME_BASE units (0 when unknown).
+int64_t firstPresentationTime(const AVFormatContext* format);
+
+// A time stamp of `stream` as a media time from the file's first presentation time.
+MediaTime streamTime(const AVFormatContext* format, const AVStream* stream, int64_t timestamp);
+// The reverse: a media time from the file's start as a time stamp of `stream`.
+int64_t streamTimestamp(const AVFormatContext* format, const AVStream* stream, const MediaTime& time);
+
+// Index of the first stream of a type (AVMEDIA_TYPE_...), or -1. Attached
+// pictures (cover art) are not video.
+int firstStream(const AVFormatContext* format, int mediaType);
+
+} // namespace zanto::media

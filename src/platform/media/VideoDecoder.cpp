@@ -1,0 +1,143 @@
+#include "platform/media/VideoDecoder.h"
+
+#include "platform/media/MediaError.h"
+#include "platform/media/MediaInput.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+namespace zanto::media {
+namespace {
+
+// Beyond this distance ahead, a seek is cheaper than decoding up to the time.
+const MediaTime kSeekAhead{2, 1};
+
+CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
+{
+    const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+    if (!codec)
+        throw MediaError("Cannot decode the video of “" + name + "”: " + mediaErrorText(AVERROR_DECODER_NOT_FOUND));
+    CodecContextPtr context(avcodec_alloc_context3(codec));
+    if (!context)
+        throw MediaError("Cannot decode the video of “" + name + "”: " + mediaErrorText(AVERROR(ENOMEM)));
+    checkMedia(avcodec_parameters_to_context(context.get(), stream->codecpar), "Cannot decode the video of “" + name + "”");
+    context->pkt_timebase = stream->time_base;
+    context->thread_count = 0;  // FFmpeg picks one thread per core
+    context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    checkMedia(avcodec_open2(context.get(), codec, nullptr), "Cannot decode the video of “" + name + "”");
+    return context;
+}
+
+} // namespace
+
+VideoDecoder::VideoDecoder(const std::filesystem::path& path)
+    : path_(path), asset_(MediaAsset::load(path)), packet_(allocatePacket()), decoded_(allocateFrame()),
+      current_(allocateFrame()), ahead_(allocateFrame())
+{
+    if (!asset_.video)
+        throw MediaError("“" + path.string() + "” has no video track");
+    format_ = openInput(path);
+    stream_ = format_->streams[asset_.video->streamIndex];
+    for (unsigned i = 0; i < format_->nb_streams; ++i)
+        format_->streams[i]->discard = int(i) == asset_.video->streamIndex ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    codec_ = openVideoCodec(stream_, path.string());
+}
+
+void VideoDecoder::seek(const MediaTime& time)
+{
+    int64_t target = streamTimestamp(format_.get(), stream_, time);
+    // A failed seek (an unseekable stream) falls back to decoding from where we are.
+    if (av_seek_frame(format_.get(), stream_->index, target, AVSEEK_FLAG_BACKWARD) < 0)
+        av_seek_frame(format_.get(), stream_->index, stream_->start_time == AV_NOPTS_VALUE ? 0 : stream_->start_time,
+                      AVSEEK_FLAG_BACKWARD);
+    avcodec_flush_buffers(codec_.get());
+    endOfStream_ = false;
+    draining_ = false;
+    hasCurrent_ = false;
+    hasAhead_ = false;
+}
+
+// One step of the send/receive loop; false once the decoder is drained.
+bool VideoDecoder::receive()
+{
+    while (true) {
+        int status = avcodec_receive_frame(codec_.get(), decoded_.get());
+        if (status >= 0)
+            return true;
+        if (status == AVERROR_EOF)
+            return false;
+        if (status != AVERROR(EAGAIN))
+            checkMedia(status, "Cannot decode the video of “" + path_.string() + "”");
+        if (draining_)
+            return false;
+        status = av_read_frame(format_.get(), packet_.get());
+        if (status == AVERROR_EOF || status == AVERROR(EIO)) {
+            draining_ = true;
+            checkMedia(avcodec_send_packet(codec_.get(), nullptr), "Cannot finish decoding “" + path_.string() + "”");
+            continue;
+        }
+        checkMedia(status, "Cannot read “" + path_.string() + "”");
+        if (packet_->stream_index == stream_->index) {
+            status = avcodec_send_packet(codec_.get(), packet_.get());
+            // A damaged packet is skipped, as players do; the next key frame recovers.
+            if (status < 0 && status != AVERROR(EAGAIN) && status != AVERROR_INVALIDDATA)
+                checkMedia(status, "Cannot decode the video of “" + path_.string() + "”");
+        }
+        av_packet_unref(packet_.get());
+    }
+}
+
+const AVFrame* VideoDecoder::next()
+{
+    if (endOfStream_)
+        return nullptr;
+    av_frame_unref(decoded_.get());
+    if (!receive()) {
+        endOfStream_ = true;
+        return nullptr;
+    }
+    return decoded_.get();
+}
+
+MediaTime VideoDecoder::frameTime(const AVFrame* frame) const
+{
+    int64_t stamp = frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
+    if (stamp == AV_NOPTS_VALUE)
+        stamp = 0;
+    return streamTime(format_.get(), stream_, stamp);
+}
+
+const AVFrame* VideoDecoder::frameAt(const MediaTime& time)
+{
+    const AVFrame* latest = hasAhead_ ? ahead_.get() : hasCurrent_ ? current_.get() : nullptr;
+    if (!latest && !endOfStream_)
+        seek(time);
+    else if (hasCurrent_ && time < frameTime(current_.get()))
+        seek(time);
+    else if (latest && !endOfStream_ && time - frameTime(latest) > kSeekAhead)
+        seek(time);
+    while (true) {
+        if (hasAhead_) {
+            if (time < frameTime(ahead_.get()) && hasCurrent_)
+                return current_.get();
+            av_frame_unref(current_.get());
+            av_frame_move_ref(current_.get(), ahead_.get());
+            hasCurrent_ = true;
+            hasAhead_ = false;
+            if (time < frameTime(current_.get()))
+                return current_.get();  // asked for a time before the first frame
+        }
+        const AVFrame* frame = next();
+        if (!frame) {
+            if (!hasCurrent_)
+                throw MediaError("“" + path_.string() + "” holds no video frame");
+            return current_.get();  // hold the last frame at the end of the stream
+        }
+        av_frame_move_ref(ahead_.get(), decoded_.get());
+        hasAhead_ = true;
+    }
+}
+
+} // namespace zanto::media

@@ -1,0 +1,55 @@
+#pragma once
+// Decoding the first video track of a file, frame by frame, inside the media
+// layer. One thread at a time; FFmpeg runs its own decoding threads.
+#include "platform/media/MediaAsset.h"
+#include "platform/media/MediaOwners.h"
+#include "platform/media/MediaTime.h"
+
+#include <filesystem>
+
+struct AVStream;
+
+namespace zanto::media {
+
+class VideoDecoder {
+public:
+    // Opens the file's first video track. Throws MediaError when the file
+    // cannot be read or has no video track.
+    explicit VideoDecoder(const std::filesystem::path& path);
+
+    const MediaAsset& asset() const { return asset_; }
+    const VideoTrackInfo& video() const { return *asset_.video; }
+
+    // Goes back to the key frame at or before `time`; the next frames decoded
+    // lead up to it.
+    void seek(const MediaTime& time);
+    // The next frame in presentation order; nullptr at the end of the stream.
+    // The frame stays owned by the decoder and valid until the next call.
+    const AVFrame* next();
+    // The picture shown at `time`: the last frame at or before it (the first
+    // frame for an earlier time), the last frame past the end of the stream.
+    // Moves forward by decoding and seeks only when `time` goes back or jumps
+    // far ahead. Throws MediaError when the track holds no frame at all.
+    const AVFrame* frameAt(const MediaTime& time);
+    // A decoded frame's presentation time from the file's start.
+    MediaTime frameTime(const AVFrame* frame) const;
+
+private:
+    bool receive();
+
+    std::filesystem::path path_;
+    MediaAsset asset_;
+    InputFormatPtr format_;
+    CodecContextPtr codec_;
+    AVStream* stream_ = nullptr;
+    PacketPtr packet_;
+    FramePtr decoded_;  // the frame `next` returns
+    FramePtr current_;  // frameAt: the frame on show
+    FramePtr ahead_;    // frameAt: the first frame after the time asked for
+    bool hasCurrent_ = false;
+    bool hasAhead_ = false;
+    bool endOfStream_ = false;
+    bool draining_ = false;
+};
+
+} // namespace zanto::media

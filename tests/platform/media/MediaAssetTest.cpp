@@ -1,0 +1,165 @@
+#include "platform/media/MediaAsset.h"
+#include "platform/media/MediaError.h"
+#include "support/TempDir.h"
+#include "support/TestMedia.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace zanto;
+using namespace zanto::test;
+
+namespace {
+
+struct ProbeCase {
+    const char* name;
+    TestMovieOptions options;
+    const char* file;
+    // Expectations.
+    bool video;
+    int width;
+    int height;
+    double frameRate;
+    bool audio;
+    double audioStart;
+    double duration;
+};
+
+TestMovieOptions with(void (*edit)(TestMovieOptions&))
+{
+    TestMovieOptions o;
+    edit(o);
+    return o;
+}
+
+void PrintTo(const ProbeCase& c, std::ostream* out) { *out << c.name; }
+
+class MediaAssetProbe : public testing::TestWithParam<ProbeCase> {};
+
+TEST_P(MediaAssetProbe, ReportsTracksAsWritten)
+{
+    const ProbeCase& c = GetParam();
+    TempDir dir;
+    MediaAsset asset = MediaAsset::load(makeTestMovie(dir / c.file, c.options));
+    EXPECT_EQ(asset.hasVideo(), c.video);
+    EXPECT_NEAR(asset.duration.seconds(), c.duration, 0.03);
+    if (c.video) {
+        EXPECT_EQ(asset.video->width, c.width);
+        EXPECT_EQ(asset.video->height, c.height);
+        EXPECT_NEAR(asset.video->nominalFrameRate, c.frameRate, 0.01);
+        EXPECT_NEAR(asset.video->frameDuration.seconds(), 1.0 / c.frameRate, 1e-6);
+        EXPECT_NEAR(asset.video->timeRange.start.seconds(), 0.0, 1e-6);
+        EXPECT_LE(asset.video->timeRange.end(), asset.duration);
+    }
+    EXPECT_EQ(asset.hasAudio(), c.audio);
+    if (c.audio) {
+        EXPECT_EQ(asset.audio->sampleRate, 48000);
+        EXPECT_EQ(asset.audio->channels, 2);
+        // Unflagged AAC priming (1024 samples) may come before the sound.
+        EXPECT_NEAR(asset.audio->timeRange.start.seconds(), c.audioStart, 0.025);
+        EXPECT_NEAR(asset.audio->timeRange.end().seconds(), c.audioStart + 1.0, 0.025);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, MediaAssetProbe, testing::Values(
+    ProbeCase{"plain", {}, "plain.mp4", true, 160, 90, 30, true, 0, 1},
+    ProbeCase{"four_by_three", with([](auto& o) { o.width = 120; }), "sd.mov", true, 120, 90, 30, true, 0, 1},
+    ProbeCase{"ntsc", with([](auto& o) { o.frameRate = 30000; o.frameRateBase = 1001; }), "ntsc.mp4", true, 160, 90,
+              29.97003, true, 0, 1},
+    ProbeCase{"late_audio", with([](auto& o) { o.audioDelaySeconds = 0.5; }), "late.mp4", true, 160, 90, 30, true,
+              0.5, 1.5},
+    ProbeCase{"audio_only", with([](auto& o) { o.video = false; }), "tone.mp4", false, 0, 0, 0, true, 0, 1},
+    ProbeCase{"silent", with([](auto& o) { o.audio = false; }), "silent.mp4", true, 160, 90, 30, false, 0, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MediaAsset, PhoneRotationBecomesAQuarterTurnTransform)
+{
+    TempDir dir;
+    struct Case {
+        int rotation;
+        int quarterTurns;  // clockwise on screen
+    };
+    for (Case c : {Case{0, 0}, Case{90, 3}, Case{270, 1}, Case{180, 2}}) {
+        TestMovieOptions options;
+        options.rotationDegrees = c.rotation;
+        options.audio = false;
+        auto path = makeTestMovie(dir / ("r" + std::to_string(c.rotation) + ".mp4"), options);
+        MediaAsset asset = MediaAsset::load(path);
+        EXPECT_EQ(asset.video->preferredTransform.quarterTurns(), c.quarterTurns) << c.rotation;
+        MediaRect upright = asset.video->preferredTransform.mapRect({0, 0, 160, 90});
+        EXPECT_DOUBLE_EQ(upright.width, c.rotation % 180 ? 90 : 160);
+        // ffmpeg decodes it upright the same way.
+        TestFrame frame = decodeFrame(path, 0);
+        EXPECT_EQ(frame.width, int(upright.width));
+    }
+}
+
+TEST(MediaAsset, TimecodeAndFrameRateKind)
+{
+    TempDir dir;
+    TestMovieOptions options;
+    options.timecode = "01:00:00:00";
+    MediaAsset asset = MediaAsset::load(makeTestMovie(dir / "tc.mov", options));
+    ASSERT_TRUE(asset.startTimecode);
+    EXPECT_EQ(asset.startTimecode->text, "01:00:00:00");
+    EXPECT_FALSE(asset.startTimecode->dropFrame);
+    EXPECT_EQ(asset.startTimecode->framesPerSecond, 30);
+    EXPECT_TRUE(asset.video->constantFrameRate);
+
+    options.timecode = "00:59:59;28";
+    options.frameRate = 30000;
+    options.frameRateBase = 1001;
+    asset = MediaAsset::load(makeTestMovie(dir / "df.mov", options));
+    ASSERT_TRUE(asset.startTimecode);
+    EXPECT_TRUE(asset.startTimecode->dropFrame);
+
+    TestMovieOptions vfr;
+    vfr.variableFrameRate = true;
+    vfr.audio = false;
+    vfr.durationSeconds = 2;
+    asset = MediaAsset::load(makeTestMovie(dir / "vfr.mp4", vfr));
+    EXPECT_FALSE(asset.video->constantFrameRate);
+    EXPECT_FALSE(MediaAsset::load(dir / "tc.mov").startTimecode->text.empty());
+    EXPECT_FALSE(MediaAsset::load(makeTestMovie(dir / "none.mp4", vfr)).startTimecode);
+}
+
+struct BadCase {
+    const char* name;
+    void (*make)(const std::filesystem::path&);
+};
+
+void PrintTo(const BadCase& c, std::ostream* out) { *out << c.name; }
+
+class MediaAssetBadInput : public testing::TestWithParam<BadCase> {};
+
+TEST_P(MediaAssetBadInput, ThrowsAClearErrorNamingTheFile)
+{
+    TempDir dir;
+    auto path = dir / "bad.mp4";
+    GetParam().make(path);
+    try {
+        MediaAsset::load(path);
+        FAIL() << "loaded";
+    } catch (const MediaError& error) {
+        EXPECT_NE(std::string(error.what()).find("bad.mp4"), std::string::npos) << error.what();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, MediaAssetBadInput, testing::Values(
+    BadCase{"missing", [](const std::filesystem::path&) {}},
+    BadCase{"text", [](const std::filesystem::path& p) { std::ofstream(p) << "not a movie at all\n"; }},
+    BadCase{"empty", [](const std::filesystem::path& p) { std::ofstream{p}; }},
+    BadCase{"truncated", [](const std::filesystem::path& p) {
+        TestMovieOptions o;
+        o.timecode = "";
+        makeTestMovie(p.parent_path() / "whole.mp4", o);
+        std::ifstream in(p.parent_path() / "whole.mp4", std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        // Keep the media data, lose the index at the end.
+        std::ofstream(p, std::ios::binary) << bytes.substr(0, bytes.size() / 3);
+    }},
+    BadCase{"folder", [](const std::filesystem::path& p) { std::filesystem::create_directory(p); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
