@@ -79,10 +79,7 @@ void GXLSettings::encode(JsonWriter& writer) const
 {
     writer.beginObject();
     writer.key("tool").text(tool);
-    writer.key("points").beginArray();
-    for (const GXLPoint& point : points)
-        point.encode(writer);
-    writer.endArray();
+    writer.key("points").encodedList(points);
     writer.key("color").numbers(color);
     writer.key("size").number(size);
     writer.key("perspective").number(perspective);
@@ -93,15 +90,15 @@ void GXLSettings::encode(JsonWriter& writer) const
 
 GXLSettings GXLSettings::decode(const JsonObjectReader& reader)
 {
-    GXLSettings settings;
-    settings.tool = reader.text("tool");
-    reader.objects("points", [&](const JsonObjectReader& point) { settings.points.push_back(GXLPoint::decode(point)); });
-    settings.color = reader.numbers("color");
-    settings.size = reader.number("size");
-    settings.perspective = reader.number("perspective");
-    settings.opacity = reader.number("opacity");
-    settings.speed = reader.number("speed");
-    return settings;
+    return GXLSettings{
+        .tool = reader.text("tool"),
+        .points = reader.decodedList<GXLPoint>("points"),
+        .color = reader.numbers("color"),
+        .size = reader.number("size"),
+        .perspective = reader.number("perspective"),
+        .opacity = reader.number("opacity"),
+        .speed = reader.number("speed"),
+    };
 }
 
 } // namespace zanto

@@ -13,27 +13,22 @@ void OrganizerMark::encode(JsonWriter& writer) const
     writer.key("x2").number(x2);
     writer.key("y2").number(y2);
     writer.key("text").text(text);
-    if (gxl) {
-        writer.key("gxl");
-        gxl->encode(writer);
-    }
+    if (gxl)
+        writer.key("gxl").encoded(*gxl);
     writer.endObject();
 }
 
 OrganizerMark OrganizerMark::decode(const JsonObjectReader& reader)
 {
-    OrganizerMark mark{
+    return OrganizerMark{
         .kind = reader.text("kind"),
         .x = reader.number("x"),
         .y = reader.number("y"),
         .x2 = reader.number("x2"),
         .y2 = reader.number("y2"),
         .text = reader.text("text"),
-        .gxl = std::nullopt,
+        .gxl = reader.has("gxl") ? std::optional(reader.decoded<GXLSettings>("gxl")) : std::nullopt,
     };
-    if (reader.has("gxl"))
-        mark.gxl = GXLSettings::decode(reader.object("gxl"));
-    return mark;
 }
 
 } // namespace zanto

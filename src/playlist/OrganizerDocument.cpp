@@ -10,34 +10,22 @@ void OrganizerDocument::encode(JsonWriter& writer) const
     writer.key("format").text(format);
     writer.key("version").integer(version);
     writer.key("title").text(title);
-    writer.key("sources").beginArray();
-    for (const OrganizerSource& source : sources)
-        source.encode(writer);
-    writer.endArray();
-    writer.key("rows").beginArray();
-    for (const OrganizerRow& row : rows)
-        row.encode(writer);
-    writer.endArray();
+    writer.key("sources").encodedList(sources);
+    writer.key("rows").encodedList(rows);
     writer.key("warnings").texts(warnings);
     writer.endObject();
 }
 
 OrganizerDocument OrganizerDocument::decode(const JsonObjectReader& reader)
 {
-    OrganizerDocument document{
+    return OrganizerDocument{
         .format = reader.text("format"),
         .version = reader.integer("version"),
         .title = reader.text("title"),
-        .sources = {},
-        .rows = {},
-        .warnings = {},
+        .sources = reader.decodedList<OrganizerSource>("sources"),
+        .rows = reader.decodedList<OrganizerRow>("rows"),
+        .warnings = reader.texts("warnings"),
     };
-    reader.objects("sources", [&](const JsonObjectReader& source) {
-        document.sources.push_back(OrganizerSource::decode(source));
-    });
-    reader.objects("rows", [&](const JsonObjectReader& row) { document.rows.push_back(OrganizerRow::decode(row)); });
-    document.warnings = reader.texts("warnings");
-    return document;
 }
 
 std::string OrganizerDocument::toJson() const

@@ -19,12 +19,8 @@ void OrganizerItem::encode(JsonWriter& writer) const
     writer.key("sourceID").text(sourceID);
     writer.key("imagePath").text(imagePath);
     writer.key("enabled").boolean(enabled);
-    if (marks) {
-        writer.key("marks").beginArray();
-        for (const OrganizerMark& mark : *marks)
-            mark.encode(writer);
-        writer.endArray();
-    }
+    if (marks)
+        writer.key("marks").encodedList(*marks);
     if (labels)
         writer.key("labels").texts(*labels);
     writer.endObject();
@@ -32,7 +28,7 @@ void OrganizerItem::encode(JsonWriter& writer) const
 
 OrganizerItem OrganizerItem::decode(const JsonObjectReader& reader)
 {
-    OrganizerItem item{
+    return OrganizerItem{
         .id = reader.text("id"),
         .kind = reader.text("kind"),
         .freezeTime = reader.optionalNumber("freezeTime"),
@@ -44,15 +40,9 @@ OrganizerItem OrganizerItem::decode(const JsonObjectReader& reader)
         .sourceID = reader.text("sourceID"),
         .imagePath = reader.text("imagePath"),
         .enabled = reader.boolean("enabled"),
-        .marks = std::nullopt,
-        .labels = std::nullopt,
+        .marks = reader.has("marks") ? std::optional(reader.decodedList<OrganizerMark>("marks")) : std::nullopt,
+        .labels = reader.optionalTexts("labels"),
     };
-    if (reader.has("marks")) {
-        item.marks.emplace();
-        reader.objects("marks", [&](const JsonObjectReader& mark) { item.marks->push_back(OrganizerMark::decode(mark)); });
-    }
-    item.labels = reader.optionalTexts("labels");
-    return item;
 }
 
 } // namespace zanto

@@ -28,26 +28,20 @@ void ExportRequest::encode(JsonWriter& writer) const
     writer.key("id").text(id);
     writer.key("mode").text(mode);
     writer.key("title").text(title);
-    writer.key("source");
-    source.encode(writer);
-    writer.key("clips").beginArray();
-    for (const Clip& clip : clips)
-        clip.encode(writer);
-    writer.endArray();
+    writer.key("source").encoded(source);
+    writer.key("clips").encodedList(clips);
     writer.endObject();
 }
 
 ExportRequest ExportRequest::decode(const JsonObjectReader& reader)
 {
-    ExportRequest request{
+    return ExportRequest{
         .id = reader.text("id"),
         .mode = reader.text("mode"),
         .title = reader.text("title"),
-        .source = Source::decode(reader.object("source")),
-        .clips = {},
+        .source = reader.decoded<Source>("source"),
+        .clips = reader.decodedList<Clip>("clips"),
     };
-    reader.objects("clips", [&](const JsonObjectReader& clip) { request.clips.push_back(Clip::decode(clip)); });
-    return request;
 }
 
 } // namespace zanto

@@ -67,6 +67,19 @@ public:
     JsonObjectReader object(const char* key) const;
     // Calls `each` for every element of an array of objects, in order.
     void objects(const char* key, const std::function<void(const JsonObjectReader&)>& each) const;
+    // A nested model value, or an array of them (T has a static decode()).
+    template <class T>
+    T decoded(const char* key) const
+    {
+        return T::decode(object(key));
+    }
+    template <class T>
+    std::vector<T> decodedList(const char* key) const
+    {
+        std::vector<T> result;
+        objects(key, [&](const JsonObjectReader& element) { result.push_back(T::decode(element)); });
+        return result;
+    }
 
     // Optional keys: a missing key or null gives nothing; a present value must
     // have the right type.
@@ -99,6 +112,21 @@ public:
     JsonWriter& boolean(bool value);
     JsonWriter& texts(const std::vector<std::string>& values);
     JsonWriter& numbers(const std::vector<double>& values);
+    // A nested model value, or an array of them (T has encode(JsonWriter&)).
+    template <class T>
+    JsonWriter& encoded(const T& value)
+    {
+        value.encode(*this);
+        return *this;
+    }
+    template <class T>
+    JsonWriter& encodedList(const std::vector<T>& values)
+    {
+        beginArray();
+        for (const T& value : values)
+            value.encode(*this);
+        return endArray();
+    }
 
     const std::string& result() const { return out_; }
     std::string take() { return std::move(out_); }
