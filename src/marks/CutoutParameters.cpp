@@ -22,14 +22,8 @@ float CutoutParameters::scale() const {
 CutoutUniforms CutoutParameters::uniforms() const {
     const float s = scale();
     const float alpha = std::clamp(opacity / 100, 0.0f, 1.0f);
-    CutoutUniforms u = {Float4{source.x, source.y, target.x, target.y}, Float4{s, alpha, 0, 0}};
-    // NaN lanes (a NaN field set by a caller) go to the shader as 0.
-    for (Float4& v : u) {
-        for (float* lane : {&v.x, &v.y, &v.z, &v.w}) {
-            if (std::isnan(*lane)) *lane = 0;
-        }
-    }
-    return u;
+    // A NaN field set by a caller goes to the shader as 0.
+    return withoutNaN(CutoutUniforms{Float4{source.x, source.y, target.x, target.y}, Float4{s, alpha, 0, 0}});
 }
 
 CutoutParameters CutoutParameters::fromValues(std::span<const double> values) {

@@ -38,22 +38,11 @@ const Look* lookOf(std::string_view tool) {
     return nullptr;
 }
 
-// Values shared by every tool except the lofted arc.
-MarkerParameters toolBase(const Look& look) {
-    MarkerParameters p;
-    p.size = 75;
-    p.perspective = 15;
+// Arrow, arc, space and turf-key values every preset states.
+void setCommonValues(MarkerParameters& p) {
     p.thickness = 18;
-    p.segments = 14;
-    p.gap = 36;
-    p.speed = 0.35f;
-    p.opacity = 100;
-    p.tacticalColor = toolOrange;
-    p.arrowMode = 0;
-    p.arrowWidth = 70;
     p.arrowHead = 30;
     p.arrowSpeed = 1;
-    p.arrowSpacing = 150;
     p.arrowDepth = 18;
     p.arrowPerspective = 45;
     p.arrowOpacity = 100;
@@ -67,6 +56,22 @@ MarkerParameters toolBase(const Look& look) {
     p.spaceFeather = 3;
     p.groundTolerance = 18;
     p.groundSoftness = 8;
+}
+
+// Values shared by every tool except the lofted arc.
+MarkerParameters toolBase(const Look& look) {
+    MarkerParameters p;
+    setCommonValues(p);
+    p.size = 75;
+    p.perspective = 15;
+    p.segments = 14;
+    p.gap = 36;
+    p.speed = 0.35f;
+    p.opacity = 100;
+    p.tacticalColor = toolOrange;
+    p.arrowMode = 0;
+    p.arrowWidth = 70;
+    p.arrowSpacing = 150;
     p.multipleRings = look.multipleRings;
     p.ringStyle = look.ringStyle;
     p.color1 = look.color1;
@@ -82,9 +87,9 @@ MarkerParameters toolBase(const Look& look) {
 // and its colours stay the plain defaults.
 MarkerParameters loftedArc() {
     MarkerParameters p;
+    setCommonValues(p);
     p.size = 35;
     p.perspective = 30;
-    p.thickness = 18;
     p.segments = 10;
     p.gap = 20;
     p.speed = 1;
@@ -96,29 +101,14 @@ MarkerParameters loftedArc() {
     p.fillOpacity = 0;
     p.groundShadow = 55;
     p.arrowMode = 4;
-    p.arcHeight = 260;
-    p.trailLength = 100;
-    p.spaceWidth = 700;
-    p.spaceFeather = 3;
-    p.groundSoftness = 8;
     p.arrowWidth = 100;
-    p.arrowHead = 30;
-    p.arrowSpeed = 1;
     p.arrowSpacing = 180;
-    p.arrowDepth = 18;
-    p.arrowPerspective = 45;
-    p.arrowOpacity = 100;
     p.arrowColor = {0, 0, 0, 1};
-    p.arrowAnimated = true;
     p.arcLinePattern = 0;
     p.dashLength = 36;
     p.dashGap = 24;
     p.arcMotionMode = 1;
     p.arcAnimationDuration = 1.2f;
-    p.drawProgress = 100;
-    p.spaceMode = 0;
-    p.spaceHeight = 280;
-    p.groundTolerance = 18;
     return p;
 }
 

@@ -31,17 +31,6 @@ double clock(const std::optional<double>& elapsed, double seconds) {
     return std::max(0.0, e);
 }
 
-// A NaN lane would spread through every shader computation that reads it;
-// packed blocks hold numbers only.
-template <typename Block>
-void scrub(Block& block) {
-    auto lanes = std::bit_cast<std::array<float, sizeof(Block) / sizeof(float)>>(block);
-    for (float& lane : lanes) {
-        if (std::isnan(lane)) lane = 0;
-    }
-    block = std::bit_cast<Block>(lanes);
-}
-
 float cross(Float2 o, Float2 a, Float2 b) {
     return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
 }
@@ -150,8 +139,7 @@ MarkerUniforms MarkerParameters::uniforms(int width, int height, double seconds)
     u.arrowPath = {arcHeight * s, drawShare, std::min(1.0f, std::max(0.01f, trailLength / 100)),
                    static_cast<float>(std::clamp<std::int64_t>(ringStyle, 0, 7))};
     u.arcOptions = {dash, std::max(1.0f, dashGap * s), static_cast<float>(arcMotionMode), arcPhase};
-    scrub(u);
-    return u;
+    return withoutNaN(u);
 }
 
 GroundUniforms MarkerParameters::groundUniforms(int width, int height, double seconds) const {
@@ -182,8 +170,7 @@ GroundUniforms MarkerParameters::groundUniforms(int width, int height, double se
                 std::min(1.0f, std::max(0.1f, visionPerspective / 100)), static_cast<float>(laneStart + 4 * laneEnd)};
     g.wave = {wave, std::min(1.0f, std::max(0.1f, waveSpacing / 100)),
               waveEnabled ? clamp01(waveStrength / 100) : 0.0f, std::min(0.4f, std::max(0.02f, waveWidth / 100))};
-    scrub(g);
-    return g;
+    return withoutNaN(g);
 }
 
 TrailUniforms MarkerParameters::trailUniforms(int width, int height) const {
@@ -206,8 +193,7 @@ TrailUniforms MarkerParameters::trailUniforms(int width, int height) const {
         block[130] = {std::min(2.0f, std::max(0.0f, ts[520])), clamp01(ts[521] / 100), clamp01(ts[522] / 100), 0};
     }
     block[130].w = used;
-    scrub(block);
-    return block;
+    return withoutNaN(block);
 }
 
 } // namespace zanto

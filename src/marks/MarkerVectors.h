@@ -4,6 +4,10 @@
 // parameters and the GPU blocks are single precision; marks and settings
 // stay double precision until they are narrowed into these.
 
+#include <array>
+#include <bit>
+#include <cmath>
+
 namespace zanto {
 
 struct Float2 {
@@ -29,5 +33,17 @@ struct Float4 {
 };
 
 static_assert(sizeof(Float2) == 8 && sizeof(Float3) == 12 && sizeof(Float4) == 16);
+
+// Replaces every NaN lane of a block of floats by 0. A NaN handed to the
+// shader spreads through every computation that reads it; the packed blocks
+// hold numbers only.
+template <typename Block>
+Block withoutNaN(const Block& block) {
+    auto lanes = std::bit_cast<std::array<float, sizeof(Block) / sizeof(float)>>(block);
+    for (float& lane : lanes) {
+        if (std::isnan(lane)) lane = 0;
+    }
+    return std::bit_cast<Block>(lanes);
+}
 
 } // namespace zanto

@@ -50,6 +50,12 @@ TEST(CutoutParameters, UniformsClampOnlyTheOpacity) {
     EXPECT_EQ(p.uniforms()[1].y, 0);
 }
 
+TEST(CutoutParameters, NaNFieldsReachTheShaderAsZero) {
+    const float fnan = std::numeric_limits<float>::quiet_NaN();
+    CutoutParameters p{.source = {fnan, 0.3f}, .manualScale = fnan};
+    EXPECT_EQ(p.uniforms(), (CutoutUniforms{Float4{0, 0.3f, 0.5f, 0.3f}, Float4{1, 1, 0, 0}}));
+}
+
 TEST(CutoutParameters, FromEightValues) {
     std::vector<double> v = {0.1, 0.2, 0.3, 0.4, 0.5, 80, 120, 60};
     CutoutParameters p = CutoutParameters::fromValues(v);

@@ -164,12 +164,6 @@ INSTANTIATE_TEST_SUITE_P(
                     MaterialCase{"Space Circle", 1, orange, 75, 15, 0.35f},
                     MaterialCase{"Space Rectangle", 1, orange, 75, 15, 0.35f}));
 
-TEST(GXLMaterial, EveryToolOfTheTableMakesAValidMark) {
-    for (const std::string& tool : GXLSettings::tools()) {
-        EXPECT_TRUE(GXLSettings::material(tool).validate()) << tool;
-    }
-}
-
 TEST(GXLMaterial, PointsByKindOfGeometry) {
     EXPECT_EQ(GXLSettings::material("Ring Trail").points, (std::vector<GXLPoint>{{0.35, 0.4}, {0.65, 0.55}}));
     EXPECT_EQ(GXLSettings::material("Spotlight").points, (std::vector<GXLPoint>{{0.5, 0.45}}));

@@ -30,35 +30,6 @@ TEST(MarkerParameters, DefaultFlags) {
     EXPECT_TRUE(p.trailState.empty());
 }
 
-// The decimal defaults are the nearest floats of the decimals, not doubles.
-struct DecimalDefault {
-    const char* name;
-    float value;
-    double decimal;
-};
-
-class MarkerParametersDecimals : public testing::TestWithParam<DecimalDefault> {};
-
-TEST_P(MarkerParametersDecimals, AreNearestFloats) {
-    EXPECT_EQ(GetParam().value, static_cast<float>(GetParam().decimal)) << GetParam().name;
-}
-
-const MarkerParameters defaults;
-
-INSTANTIATE_TEST_SUITE_P(Defaults, MarkerParametersDecimals,
-                         testing::Values(DecimalDefault{"color1.x", defaults.color1.x, 0.02},
-                                         DecimalDefault{"color1.y", defaults.color1.y, 0.36},
-                                         DecimalDefault{"tacticalColor.y", defaults.tacticalColor.y, 0.6},
-                                         DecimalDefault{"position.y", defaults.position.y, 0.65},
-                                         DecimalDefault{"entranceDuration", defaults.entranceDuration, 0.7},
-                                         DecimalDefault{"groundColor.x", defaults.groundColor.x, 0.3},
-                                         DecimalDefault{"groundColor.y", defaults.groundColor.y, 0.38},
-                                         DecimalDefault{"groundColor.z", defaults.groundColor.z, 0.12},
-                                         DecimalDefault{"points[0].y", defaults.points[0].y, 0.4},
-                                         DecimalDefault{"labelBackgroundOpacity", defaults.labelBackgroundOpacity, 0.78},
-                                         DecimalDefault{"arcAnimationDuration", defaults.arcAnimationDuration, 1.2},
-                                         DecimalDefault{"waveSpeed", defaults.waveSpeed, 0.65}));
-
 TEST(MarkerParameters, CopiesOwnTheirLists) {
     MarkerParameters original;
     MarkerParameters copy = original;
@@ -69,15 +40,6 @@ TEST(MarkerParameters, CopiesOwnTheirLists) {
     EXPECT_EQ(original.ringSizes[0], 100.0f);
     EXPECT_TRUE(original.trailState.empty());
     EXPECT_NE(original, copy);
-}
-
-TEST(MarkerParameters, DesignatedInitialiserChangesOnlyWhatItNames) {
-    MarkerParameters p{.ringStyle = 6, .size = 75, .groundOnly = false};
-    MarkerParameters expected;
-    expected.ringStyle = 6;
-    expected.size = 75;
-    expected.groundOnly = false;
-    EXPECT_EQ(p, expected);
 }
 
 } // namespace
