@@ -53,6 +53,22 @@ Float4 pair(const std::vector<Float2>& list, std::size_t first) {
     return {a.x, a.y, b.x, b.y};
 }
 
+// The player points and their hull, two points a vector, (0, 0) past the end.
+void packPlayers(MarkerUniforms& u, const std::vector<Float2>& pixels, const std::vector<Float2>& outline) {
+    u.points01 = pair(pixels, 0);
+    u.points23 = pair(pixels, 2);
+    u.points45 = pair(pixels, 4);
+    u.points67 = pair(pixels, 6);
+    u.points89 = pair(pixels, 8);
+    u.pointsAB = pair(pixels, 10);
+    u.hull01 = pair(outline, 0);
+    u.hull23 = pair(outline, 2);
+    u.hull45 = pair(outline, 4);
+    u.hull67 = pair(outline, 6);
+    u.hull89 = pair(outline, 8);
+    u.hullAB = pair(outline, 10);
+}
+
 } // namespace
 
 MarkerParameters::Entrance MarkerParameters::entrance(double seconds) const {
@@ -96,8 +112,10 @@ MarkerUniforms MarkerParameters::uniforms(int width, int height, double seconds)
     const float ringTurn = static_cast<float>(phase(seconds * speed * direction));
     const float ringAngle = 2 * pi * ringTurn;
 
-    const auto listed = static_cast<std::int64_t>(points.size());
-    const auto n = static_cast<std::size_t>(std::min<std::int64_t>(maxPlayers, std::max<std::int64_t>(0, std::min(listed, pointCount))));
+    // The point list and the count are set independently; pack what both
+    // agree on, at most twelve.
+    const auto listed = std::min(static_cast<std::int64_t>(points.size()), pointCount);
+    const auto n = static_cast<std::size_t>(std::clamp<std::int64_t>(listed, 0, maxPlayers));
     std::vector<Float2> pixels;
     for (std::size_t i = 0; i < n; ++i) pixels.push_back({points[i].x * w, points[i].y * h});
     const std::vector<Float2> outline = hull(pixels);
@@ -113,18 +131,7 @@ MarkerUniforms MarkerParameters::uniforms(int width, int height, double seconds)
     u.shape = {std::max(0.5f, thickness * s * e.size), std::max(2.0f, std::round(segments)),
                std::min(0.95f, std::max(0.0f, gap / 100)), ringAngle};
     u.look = {std::max(0.0f, glow / 100) + e.wobble, clamp01(opacity / 100) * e.opacity, s, e.wobble};
-    u.points01 = pair(pixels, 0);
-    u.points23 = pair(pixels, 2);
-    u.points45 = pair(pixels, 4);
-    u.points67 = pair(pixels, 6);
-    u.points89 = pair(pixels, 8);
-    u.pointsAB = pair(pixels, 10);
-    u.hull01 = pair(outline, 0);
-    u.hull23 = pair(outline, 2);
-    u.hull45 = pair(outline, 4);
-    u.hull67 = pair(outline, 6);
-    u.hull89 = pair(outline, 8);
-    u.hullAB = pair(outline, 10);
+    packPlayers(u, pixels, outline);
     u.tactics = {static_cast<float>(n), static_cast<float>(lineMode), std::max(0.5f, lineWidth * s),
                  clamp01(lineOpacity / 100) * e.opacity};
     u.fill = {clamp01(fillOpacity / 100) * e.opacity, static_cast<float>(outline.size()), flag(multipleRings),
