@@ -190,6 +190,90 @@ std::optional<std::vector<std::string>> JsonObjectReader::optionalTexts(const ch
 
 // ---- JsonWriter
 
+namespace {
+
+// Length of the well-formed UTF-8 sequence at the start of `text`, or 0 when
+// it is not one (ranges after the Unicode standard's table of well-formed
+// byte sequences: no overlongs, no surrogates, nothing above U+10FFFF).
+std::size_t utf8SequenceLength(std::string_view text)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80)
+        return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF) length = 3;
+    else if (lead >= 0xF0 && lead <= 0xF4) length = 4;
+    else return 0;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+    if (text.size() < length || byte(1) < low || byte(1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (byte(i) < 0x80 || byte(i) > 0xBF)
+            return 0;
+    return length;
+}
+
+void appendEscaped(std::string& out, unsigned char character)
+{
+    static const char hex[] = "0123456789abcdef";
+    switch (character) {
+    case '"': out += "\\\""; break;
+    case '\\': out += "\\\\"; break;
+    case '\b': out += "\\b"; break;
+    case '\f': out += "\\f"; break;
+    case '\n': out += "\\n"; break;
+    case '\r': out += "\\r"; break;
+    case '\t': out += "\\t"; break;
+    default:
+        out += "\\u00";
+        out += hex[character >> 4];
+        out += hex[character & 0xF];
+    }
+}
+
+// A JSON string literal; an ill-formed UTF-8 byte becomes U+FFFD so that the
+// text always reads back.
+void appendJsonString(std::string& out, std::string_view text)
+{
+    out += '"';
+    std::size_t index = 0;
+    while (index < text.size()) {
+        // Plain ASCII runs go in whole.
+        std::size_t run = index;
+        while (run < text.size() && static_cast<unsigned char>(text[run]) >= 0x20 &&
+               static_cast<unsigned char>(text[run]) < 0x80 && text[run] != '"' && text[run] != '\\')
+            ++run;
+        out.append(text.substr(index, run - index));
+        index = run;
+        if (index == text.size())
+            break;
+        const auto character = static_cast<unsigned char>(text[index]);
+        if (character < 0x20 || character == '"' || character == '\\') {
+            appendEscaped(out, character);
+            ++index;
+            continue;
+        }
+        const std::size_t length = utf8SequenceLength(text.substr(index));
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";
+            ++index;
+        } else {
+            out.append(text.substr(index, length));
+            index += length;
+        }
+    }
+    out += '"';
+}
+
+} // namespace
+
+
 std::string formatJsonNumber(double value)
 {
     // "-0" would read back as the integer 0; keep the sign with a fraction.
@@ -262,7 +346,7 @@ JsonWriter& JsonWriter::key(std::string_view name)
     if (level.count > 0)
         out_ += ',';
     level.key = std::string(name);
-    out_ += nlohmann::json(level.key).dump();
+    appendJsonString(out_, name);
     out_ += ':';
     return *this;
 }
@@ -270,7 +354,7 @@ JsonWriter& JsonWriter::key(std::string_view name)
 JsonWriter& JsonWriter::text(std::string_view value)
 {
     beforeValue();
-    out_ += nlohmann::json(std::string(value)).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    appendJsonString(out_, value);
     return *this;
 }
 

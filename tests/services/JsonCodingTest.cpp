@@ -79,6 +79,36 @@ TEST(JsonWriterTest, ReplacesInvalidUtf8SoTheTextStillReads)
     EXPECT_EQ(JsonObjectReader(document.root(), "").text("t"), "ok\uFFFD\uFFFD!");
 }
 
+struct Utf8Case {
+    const char* name;
+    std::string input;
+    std::string readBack;
+};
+
+class JsonWriterUtf8Test : public testing::TestWithParam<Utf8Case> {};
+
+TEST_P(JsonWriterUtf8Test, WellFormedSequencesStayAndOthersBecomeReplacementCharacters)
+{
+    JsonWriter writer;
+    writer.beginObject().key("t").text(GetParam().input).endObject();
+    const JsonDocument document = JsonDocument::parse(writer.result()); // the parser checks UTF-8
+    EXPECT_EQ(JsonObjectReader(document.root(), "").text("t"), GetParam().readBack);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, JsonWriterUtf8Test,
+    testing::Values(Utf8Case{"twoByte", "\xC3\xA9", "\xC3\xA9"},
+                    Utf8Case{"fourByteEmoji", "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+                    Utf8Case{"largestScalar", "\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},
+                    Utf8Case{"overlongSlash", "\xC0\xAF", "\uFFFD\uFFFD"},
+                    Utf8Case{"overlongThreeByte", "\xE0\x80\xAF", "\uFFFD\uFFFD\uFFFD"},
+                    Utf8Case{"surrogate", "\xED\xA0\x80", "\uFFFD\uFFFD\uFFFD"},
+                    Utf8Case{"aboveUnicode", "\xF4\x90\x80\x80", "\uFFFD\uFFFD\uFFFD\uFFFD"},
+                    Utf8Case{"truncatedAtEnd", "a\xE6\x97", "a\uFFFD\uFFFD"},
+                    Utf8Case{"loneContinuation", "\x80z", "\uFFFDz"},
+                    Utf8Case{"nulByte", std::string("a\0b", 3), std::string("a\0b", 3)}),
+    [](const testing::TestParamInfo<Utf8Case>& info) { return info.param.name; });
+
 TEST(JsonWriterTest, SeparatesArrayElementsAndMembers)
 {
     JsonWriter writer;
