@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +40,31 @@ struct OrganizerDocument {
 
     void encode(JsonWriter& writer) const;
     static OrganizerDocument decode(const JsonObjectReader& reader);
+
+    // ---- Playlist packages: a folder with "playlist.json" and "media/".
+    // Both run synchronously on the caller's thread. Failures throw
+    // ExportFailure with its finished message, DecodingError, or the OS's
+    // std::system_error.
+
+    // Opens a package (or imports a Sportscode playlist when the extension is
+    // "scplaylist" in any case): validated, with "media/" paths made absolute.
+    static OrganizerDocument read(const std::filesystem::path& location);
+    // Saves to `destination` through a hidden sibling folder swapped into
+    // place; copies the sources' videos in when `embed`, image files always.
+    // Files already inside the destination's own "media/" move on under
+    // their names. The document itself is not changed.
+    void write(const std::filesystem::path& destination, bool embed) const;
+    // One stored path of the package at `package` made usable: "media/..."
+    // becomes an absolute path, which must stay inside the package's "media/"
+    // ("不正な素材パスです。"); any other path comes back unchanged.
+    static std::string resolve(const std::filesystem::path& package, const std::string& storedPath);
+    // The save in progress; defined with write().
+    struct PackageWrite;
+    // One file copied into the package being written; returns the path to store.
+    static std::string material(const std::string& path, bool required, PackageWrite& package);
+    // Imports the Sportscode playlist folder `package` as a new unsaved
+    // document with unlinked sources and three warnings.
+    static OrganizerDocument sportscode(const std::filesystem::path& package);
 };
 
 } // namespace zanto

@@ -1,0 +1,213 @@
+#include "playlist/OrganizerDocument.h"
+
+#include "platform/AtomicFile.h"
+#include "platform/FileSystem.h"
+#include "platform/JsonNesting.h"
+#include "services/ExportFailure.h"
+#include "services/JsonCoding.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <optional>
+#include <regex>
+
+namespace fs = std::filesystem;
+
+namespace zanto {
+namespace {
+
+constexpr std::uintmax_t documentLimitBytes = 25'000'000;
+constexpr const char* documentFile = "playlist.json";
+constexpr const char* mediaPrefix = "media/";
+// An embedded name is a 36-character identifier, "-" and the original name;
+// the whole must fit one file-name component.
+constexpr std::size_t nameBytesMax = 255;
+
+const std::string badMaterialPath = "不正な素材パスです。";
+const std::string unlinkedSource = "未接続の映像があります。リンクのみで保存するか、映像を再接続してください。";
+
+bool isSportscodePlaylist(const fs::path& location)
+{
+    std::string extension = absoluteEntryPath(location).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".scplaylist";
+}
+
+// Cuts `name` to `budget` bytes keeping its extension and whole UTF-8
+// characters, so a long original name still gives a name the disk accepts.
+std::string fitName(const std::string& name, std::size_t budget)
+{
+    if (name.size() <= budget)
+        return name;
+    std::string extension = fs::path(name).extension().string();
+    if (extension.size() > budget / 2)
+        extension.clear();
+    std::size_t keep = budget - extension.size();
+    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
+        --keep;
+    return name.substr(0, keep) + extension;
+}
+
+bool startsWithIdentifier(const std::string& name)
+{
+    static const std::regex form("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}-.+");
+    return std::regex_match(name, form);
+}
+
+// "media/<new identifier>-<file name>". A file that an earlier save embedded
+// in another package already carries an identifier; it is replaced rather
+// than stacked, so names do not grow with every copy.
+std::string embeddedName(const fs::path& original)
+{
+    std::string name = original.filename().string();
+    if (original.parent_path().filename() == "media" && startsWithIdentifier(name))
+        name.erase(0, 37);
+    const std::string identifier = newIdentifier() + "-";
+    return mediaPrefix + identifier + fitName(name, nameBytesMax - identifier.size());
+}
+
+std::string mediaBase(const fs::path& package)
+{
+    std::string base = resolvedPath(package).native();
+    if (base.back() != '/')
+        base += '/';
+    return base + mediaPrefix;
+}
+
+} // namespace
+
+// The package under construction: the hidden sibling folder and the files
+// this save has already put in it. Removes the folder on every way out.
+struct OrganizerDocument::PackageWrite {
+    explicit PackageWrite(const fs::path& target)
+        : destination(target), staging(hiddenSibling(target, ".playlist-"))
+    {
+        createFolder(staging);
+        try {
+            createFolder(staging / "media");
+        } catch (...) {
+            removeStaging();
+            throw;
+        }
+    }
+    ~PackageWrite() { removeStaging(); }
+    PackageWrite(const PackageWrite&) = delete;
+    PackageWrite& operator=(const PackageWrite&) = delete;
+
+    void removeStaging() noexcept
+    {
+        std::error_code ignored;
+        fs::remove_all(staging, ignored);
+    }
+
+    std::optional<std::string> carryOver(const std::string& path);
+
+    const fs::path destination;
+    const fs::path staging;
+    // Path before the save -> stored path, shared by every file of one save.
+    std::map<std::string, std::string> stored;
+};
+
+// A file inside the destination's own "media/" folder is the previous
+// package's copy, which the swap is about to delete: it moves on into the new
+// package under the same name, so a document read from this package keeps
+// pointing at real files and a resave does not copy every video again.
+std::optional<std::string> OrganizerDocument::PackageWrite::carryOver(const std::string& path)
+{
+    const fs::path media = destination / "media";
+    std::error_code error;
+    if (!isInsideFolder(path, media) || !fs::is_regular_file(path, error))
+        return std::nullopt;
+    const fs::path file = resolvedPath(path);
+    const fs::path relative = file.lexically_relative(resolvedPath(media));
+    const std::string name = mediaPrefix + relative.generic_string();
+    const fs::path copy = staging / name;
+    if (!fs::exists(fs::symlink_status(copy, error))) {
+        fs::create_directories(copy.parent_path());
+        linkOrCopyFile(file, copy);
+    }
+    return name;
+}
+
+std::string OrganizerDocument::material(const std::string& path, bool required, PackageWrite& package)
+{
+    if (path.empty()) {
+        if (required)
+            throw failure(unlinkedSource);
+        return "";
+    }
+    if (const auto known = package.stored.find(path); known != package.stored.end())
+        return known->second;
+    if (auto carried = package.carryOver(path)) {
+        package.stored.emplace(path, *carried);
+        return *carried;
+    }
+    if (!required)
+        return path;
+    std::error_code error;
+    if (!fs::exists(path, error))
+        throw failure("素材が見つかりません：" + path);
+    const std::string name = embeddedName(path);
+    copyFile(path, package.staging / name);
+    package.stored.emplace(path, name);
+    return name;
+}
+
+void OrganizerDocument::write(const fs::path& destination, bool embed) const
+{
+    validate();
+    const fs::path target = absoluteEntryPath(destination);
+    PackageWrite package(target);
+    OrganizerDocument stored = *this;
+    for (OrganizerSource& source : stored.sources)
+        source.path = material(source.path, embed, package);
+    for (OrganizerRow& row : stored.rows) {
+        for (OrganizerItem& item : row.items)
+            item.imagePath = material(item.imagePath, item.kind == "image", package);
+    }
+    writeFileAtomically(package.staging / documentFile, stored.toJson());
+    moveIntoPlace(package.staging, target, ".playlist-backup-");
+}
+
+std::string OrganizerDocument::resolve(const fs::path& package, const std::string& storedPath)
+{
+    if (!storedPath.starts_with(mediaPrefix))
+        return storedPath;
+    // A NUL would cut the path short at the system call.
+    if (storedPath.find('\0') != std::string::npos)
+        throw failure(badMaterialPath);
+    std::string candidate;
+    try {
+        candidate = resolvedPath(package / storedPath).native();
+    } catch (const std::system_error&) {
+        throw failure(badMaterialPath);  // a loop of links leads nowhere usable
+    }
+    if (!candidate.starts_with(mediaBase(package)))
+        throw failure(badMaterialPath);
+    return candidate;
+}
+
+OrganizerDocument OrganizerDocument::read(const fs::path& location)
+{
+    if (isSportscodePlaylist(location))
+        return sportscode(location);
+    const fs::path package = absoluteEntryPath(location);
+    const std::optional<std::string> bytes = readFileBelow(package / documentFile, documentLimitBytes);
+    if (!bytes)
+        throw failure("プレイリストが大きすぎます。");
+    if (jsonNestingDepth(*bytes) > jsonNestingLimit)
+        throw DecodingError("Cannot read JSON: nested too deeply");
+    OrganizerDocument document = fromJson(*bytes);
+    document.validate();
+    for (OrganizerSource& source : document.sources)
+        source.path = resolve(package, source.path);
+    for (OrganizerRow& row : document.rows) {
+        for (OrganizerItem& item : row.items)
+            item.imagePath = resolve(package, item.imagePath);
+    }
+    return document;
+}
+
+} // namespace zanto

@@ -1,0 +1,310 @@
+#include "playlist/OrganizerDocument.h"
+
+#include "platform/FileSystem.h"
+#include "platform/JsonNesting.h"
+#include "services/ExportFailure.h"
+#include "services/JsonCoding.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace zanto {
+namespace {
+
+constexpr std::uintmax_t clipsFileLimitBytes = 25'000'000;
+const std::string unreadable = "このSCPlaylistを解析できません。";
+
+const char* const importWarnings[] = {
+    "SCPlaylistの行・順番・区間・メモ・アングル名・タイトル文字を取り込みました。",
+    "映像は含まれていません。「映像を再接続」で各アングルの連続したMP4/MOVを指定してください。"
+    "分割されたSCVideoは先に連続動画に書き出してください。",
+    "Sportscodeの描画効果・別アングル音声・タイトル装飾は再現しません。音声は選択映像の音声です。"
+    "非表示タイトルはチェックを外して保持します。",
+};
+
+// Sportscode files are read leniently: a value of the wrong JSON type counts
+// as absent, and an array counts only when every element has the right type.
+
+const json* member(const json& object, const char* key)
+{
+    const auto found = object.find(key);
+    return found == object.end() ? nullptr : &*found;
+}
+
+std::string textOr(const json& object, const char* key, const std::string& fallback)
+{
+    const json* value = member(object, key);
+    return value && value->is_string() ? value->get<std::string>() : fallback;
+}
+
+double numberOr(const json& object, const char* key, double fallback)
+{
+    const json* value = member(object, key);
+    return value && value->is_number() ? value->get<double>() : fallback;
+}
+
+const json* arrayOf(const json& object, const char* key, json::value_t elementType)
+{
+    const json* value = member(object, key);
+    if (!value || !value->is_array())
+        return nullptr;
+    const bool uniform = std::all_of(value->begin(), value->end(),
+                                     [&](const json& element) { return element.type() == elementType; });
+    return uniform ? value : nullptr;
+}
+
+const json& objectsOr(const json& object, const char* key)
+{
+    static const json empty = json::array();
+    const json* value = arrayOf(object, key, json::value_t::object);
+    return value ? *value : empty;
+}
+
+std::vector<std::string> textsOr(const json& object, const char* key)
+{
+    const json* value = arrayOf(object, key, json::value_t::string);
+    return value ? value->get<std::vector<std::string>>() : std::vector<std::string>{};
+}
+
+std::string joined(const std::vector<std::string>& parts, const std::string& separator)
+{
+    std::string result;
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        result += (i ? separator : "") + parts[i];
+    return result;
+}
+
+// "Game 1" for ".../Game 1.mov".
+std::string videoName(const std::string& path)
+{
+    std::string trimmed = path;
+    while (!trimmed.empty() && trimmed.back() == '/')
+        trimmed.pop_back();
+    return fs::path(trimmed).filename().stem().string();
+}
+
+// One import: the parsed playlist with look-up tables built once, so that
+// long clip and effect lists are not searched again for every reference.
+class SportscodeImport {
+public:
+    explicit SportscodeImport(const json& playlist);
+    OrganizerDocument build(const std::string& title);
+
+private:
+    void addSources(OrganizerDocument& document);
+    OrganizerRow groupRow(const json& group);
+    std::optional<OrganizerRow> unfiledRow();
+    std::optional<OrganizerItem> convert(const std::string& clipID, bool isTitle = false);
+    std::string noteOf(const json& clip) const;
+    std::string effectText(const json& clip) const;
+    void pickSources(OrganizerItem& item, const json& clip, const std::string& videoID) const;
+
+    const json& groups_;
+    const json& clips_;
+    const json& videos_;
+    const json& effects_;
+    bool titlesEnabled_ = true;
+    std::unordered_map<std::string, std::size_t> firstClip_;
+    std::unordered_map<std::string, std::vector<std::size_t>> effectsByID_;
+    std::unordered_map<std::string, std::vector<std::string>> sourcesOfVideo_;
+    std::unordered_set<std::string> converted_;
+};
+
+const json& requiredObjects(const json& playlist, const char* key)
+{
+    const json* value = arrayOf(playlist, key, json::value_t::object);
+    if (!value)
+        throw failure(unreadable);
+    return *value;
+}
+
+SportscodeImport::SportscodeImport(const json& playlist)
+    : groups_(requiredObjects(playlist, "groups")),
+      clips_(requiredObjects(playlist, "clips")),
+      videos_(objectsOr(playlist, "videos")),
+      effects_(objectsOr(playlist, "effects"))
+{
+    if (const json* enabled = member(playlist, "titlesEnabled"); enabled && enabled->is_boolean())
+        titlesEnabled_ = enabled->get<bool>();
+    for (std::size_t i = 0; i < clips_.size(); ++i) {
+        if (const json* id = member(clips_[i], "id"); id && id->is_string())
+            firstClip_.emplace(id->get<std::string>(), i);
+    }
+    for (std::size_t i = 0; i < effects_.size(); ++i)
+        effectsByID_[textOr(effects_[i], "id", "")].push_back(i);
+}
+
+OrganizerDocument SportscodeImport::build(const std::string& title)
+{
+    OrganizerDocument document;
+    document.title = title;
+    document.rows.clear();
+    addSources(document);
+    for (const json& group : groups_)
+        document.rows.push_back(groupRow(group));
+    if (auto unfiled = unfiledRow())
+        document.rows.push_back(std::move(*unfiled));
+
+    std::unordered_set<std::string> used;
+    for (const OrganizerRow& row : document.rows) {
+        for (const OrganizerItem& item : row.items)
+            used.insert(item.sourceIDs.begin(), item.sourceIDs.end());
+    }
+    std::erase_if(document.sources, [&](const OrganizerSource& source) { return !used.contains(source.id); });
+    document.warnings.assign(std::begin(importWarnings), std::end(importWarnings));
+    return document;
+}
+
+void SportscodeImport::addSources(OrganizerDocument& document)
+{
+    for (const json& video : videos_) {
+        const std::string videoID = textOr(video, "id", "");
+        const std::string name = videoName(textOr(video, "path", ""));
+        for (const json& stream : objectsOr(video, "streams")) {
+            const json* streamID = member(stream, "id");
+            if (!streamID || !streamID->is_string())
+                continue;
+            const std::string angle = textOr(stream, "name", "アングル");
+            OrganizerSource source{
+                .id = videoID + "/" + streamID->get<std::string>(),
+                // A video without a file name is known by its angle alone.
+                .name = name.empty() ? angle : name + " / " + angle,
+                .path = "",
+                .offset = 0,
+            };
+            sourcesOfVideo_[videoID].push_back(source.id);
+            document.sources.push_back(std::move(source));
+        }
+    }
+}
+
+OrganizerRow SportscodeImport::groupRow(const json& group)
+{
+    OrganizerRow row{.id = newIdentifier(), .name = textOr(group, "name", "行"), .items = {}};
+    if (const json* titleID = member(group, "titleClipId"); titleID && titleID->is_string()) {
+        if (auto item = convert(titleID->get<std::string>(), true))
+            row.items.push_back(std::move(*item));
+    }
+    for (const std::string& clipID : textsOr(group, "clipIds")) {
+        if (auto item = convert(clipID))
+            row.items.push_back(std::move(*item));
+    }
+    return row;
+}
+
+std::optional<OrganizerRow> SportscodeImport::unfiledRow()
+{
+    OrganizerRow row{.id = newIdentifier(), .name = "未分類", .items = {}};
+    for (const json& clip : clips_) {
+        const json* id = member(clip, "id");
+        if (!id || !id->is_string() || converted_.contains(id->get<std::string>()))
+            continue;
+        if (auto item = convert(id->get<std::string>()))
+            row.items.push_back(std::move(*item));
+    }
+    if (row.items.empty())
+        return std::nullopt;
+    return row;
+}
+
+std::optional<OrganizerItem> SportscodeImport::convert(const std::string& clipID, bool isTitle)
+{
+    const auto found = firstClip_.find(clipID);
+    if (found == firstClip_.end())
+        return std::nullopt;
+    converted_.insert(clipID);
+    const json& clip = clips_[found->second];
+    const std::string videoID = textOr(clip, "videoId", "");
+
+    // Every item gets a fresh identifier: a clip listed twice gives two items.
+    OrganizerItem item;
+    item.name = textOr(clip, "originalGroupName", "クリップ");
+    item.note = noteOf(clip);
+    item.start = numberOr(clip, "startTime", 0);
+    item.end = numberOr(clip, "endTime", 3);
+    if (!videoID.empty()) {
+        pickSources(item, clip, videoID);
+        return item;
+    }
+    item.kind = "title";
+    const std::string text = effectText(clip);
+    item.name = text.empty() ? "タイトル" : text;
+    item.enabled = isTitle ? titlesEnabled_ : true;
+    return item;
+}
+
+std::string SportscodeImport::noteOf(const json& clip) const
+{
+    std::vector<std::string> tags;
+    if (const json* moment = member(clip, "moment"); moment && moment->is_object()) {
+        for (const json& tag : objectsOr(*moment, "tags"))
+            tags.push_back(textOr(tag, "key", "") + ": " + textOr(tag, "value", ""));
+    }
+    std::vector<std::string> parts;
+    for (std::string part : {textOr(clip, "description", ""), joined(tags, " / ")}) {
+        if (!part.empty())
+            parts.push_back(std::move(part));
+    }
+    return joined(parts, "\n");
+}
+
+std::string SportscodeImport::effectText(const json& clip) const
+{
+    std::vector<std::size_t> chosen;
+    for (const json& track : objectsOr(clip, "tracks")) {
+        for (const std::string& effectID : textsOr(track, "effectIds")) {
+            if (const auto found = effectsByID_.find(effectID); found != effectsByID_.end())
+                chosen.insert(chosen.end(), found->second.begin(), found->second.end());
+        }
+    }
+    // In the order of the effects list, each effect once.
+    std::sort(chosen.begin(), chosen.end());
+    chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+    std::vector<std::string> texts;
+    for (const std::size_t index : chosen) {
+        if (const json* text = member(effects_[index], "text"); text && text->is_string())
+            texts.push_back(text->get<std::string>());
+    }
+    return joined(texts, "\n");
+}
+
+void SportscodeImport::pickSources(OrganizerItem& item, const json& clip, const std::string& videoID) const
+{
+    if (const auto found = sourcesOfVideo_.find(videoID); found != sourcesOfVideo_.end())
+        item.sourceIDs = found->second;
+    const std::vector<std::string> streams = textsOr(clip, "streamIds");
+    const std::string candidate = videoID + "/" + (streams.empty() ? "" : streams.front());
+    if (std::find(item.sourceIDs.begin(), item.sourceIDs.end(), candidate) != item.sourceIDs.end())
+        item.sourceID = candidate;
+    else
+        item.sourceID = item.sourceIDs.empty() ? "" : item.sourceIDs.front();
+}
+
+} // namespace
+
+OrganizerDocument OrganizerDocument::sportscode(const fs::path& package)
+{
+    const fs::path folder = absoluteEntryPath(package);
+    const std::optional<std::string> bytes = readFileBelow(folder / "Playlist.SCClips", clipsFileLimitBytes);
+    if (!bytes)
+        throw failure(unreadable);
+    if (jsonNestingDepth(*bytes) > jsonNestingLimit)
+        throw DecodingError("Cannot read JSON: nested too deeply");
+    const JsonDocument parsed = JsonDocument::parse(*bytes);
+    const json& root = parsed.root();
+    const json* playlist = root.is_object() ? member(root, "playlist") : nullptr;
+    if (!playlist || !playlist->is_object())
+        throw failure(unreadable);
+    OrganizerDocument document = SportscodeImport(*playlist).build(folder.stem().string());
+    document.validate();
+    return document;
+}
+
+} // namespace zanto
