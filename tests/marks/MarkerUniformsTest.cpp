@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <limits>
 #include <numbers>
+#include <random>
 
 using namespace zanto;
 
@@ -421,6 +423,28 @@ INSTANTIATE_TEST_SUITE_P(
         std::erase(name, ' ');
         return name;
     });
+
+// Whatever the points, the hull is made of input points, turns one way only,
+// and leaves no input point outside any of its edges.
+TEST(MarkerHull, EnclosesEveryPoint) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> coordinate(0, 20);
+    auto cross = [](Float2 o, Float2 a, Float2 b) { return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x); };
+    for (int round = 0; round < 200; ++round) {
+        std::vector<Float2> points(3 + round % 10);
+        for (Float2& p : points) p = {static_cast<float>(coordinate(random)), static_cast<float>(coordinate(random))};
+        const std::vector<Float2> hull = MarkerParameters::hull(points);
+        for (std::size_t i = 0; i < hull.size(); ++i) {
+            EXPECT_NE(std::find(points.begin(), points.end(), hull[i]), points.end());
+            const Float2 a = hull[i];
+            const Float2 b = hull[(i + 1) % hull.size()];
+            if (hull.size() >= 3) {
+                EXPECT_GT(cross(a, b, hull[(i + 2) % hull.size()]), 0) << round;
+            }
+            for (Float2 p : points) EXPECT_GE(cross(a, b, p), 0) << round;
+        }
+    }
+}
 
 TEST(MarkerBlocks, EveryToolPacksFromItsNewMark) {
     for (const std::string& tool : GXLSettings::tools()) {
