@@ -1,0 +1,121 @@
+#include "organizer/Organizer.h"
+
+#include "organizer/OrganizerSplit.h"
+#include "organizer/OrganizerTimeline.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QScreen>
+#include <QScrollArea>
+#include <QTimer>
+#include <QWidget>
+
+#include <algorithm>
+#include <charconv>
+
+namespace zanto {
+
+Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory)
+{
+    loadRecovery(recoveryDirectory);
+    table.selectionDidChange = [this] { tableViewSelectionDidChange(); };
+    buildWindow();
+    // The dividers are placed once the window has its real size, after
+    // construction has returned.
+    QTimer::singleShot(0, this, [this] { placeDividers(); });
+    reload(std::nullopt);
+    historyState = playlist;
+    showWindow();
+}
+
+Organizer::~Organizer() = default;
+
+void Organizer::message(const QString& text)
+{
+    status->setText(text);
+    status->setToolTip(text);
+}
+
+QString Organizer::statusText() const
+{
+    return status->text();
+}
+
+bool Organizer::windowShouldClose()
+{
+    if (busy) {
+        message("保存・書き出しの完了を待ってください。");
+        return false;
+    }
+    stop();
+    window_->hide();
+    return false;
+}
+
+bool Organizer::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == window_.get() && event->type() == QEvent::Close) {
+        event->ignore();
+        windowShouldClose();
+        return true;
+    }
+    if (timelineScroll && watched == timelineScroll->viewport() && event->type() == QEvent::Resize) {
+        timeline->refresh();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+int Organizer::currentRow() const
+{
+    return std::max(0, rowChoice.indexOfSelectedItem());
+}
+
+std::optional<OrganizerItem> Organizer::selectedItem() const
+{
+    const int row = currentRow();
+    if (row >= static_cast<int>(playlist.rows.size())) return std::nullopt;
+    const auto& items = playlist.rows[static_cast<size_t>(row)].items;
+    const int selected = table.selectedRow();
+    if (selected < 0 || selected >= static_cast<int>(items.size())) return std::nullopt;
+    return items[static_cast<size_t>(selected)];
+}
+
+void Organizer::stop()
+{
+    generation += 1;
+    queue.clear();
+}
+
+void Organizer::placeDividers()
+{
+    window_->layout()->activate();
+    const QSize content = window_->size();
+    horizontalSplit->setPosition(std::max(600, content.width() - 300), 0);
+    verticalSplit->setPosition(content.height() * 0.73, 0);
+    timeline->refresh();
+}
+
+void Organizer::showWindow()
+{
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect frame = window_->frameGeometry();
+        window_->move(screen->availableGeometry().center() - QPoint(frame.width() / 2, frame.height() / 2));
+    }
+    window_->show();
+    // The offscreen platform of headless runs has no stacking to change.
+    if (QGuiApplication::platformName() != "offscreen") {
+        window_->raise();
+        window_->activateWindow();
+    }
+}
+
+QString organizerSeconds(double seconds)
+{
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, seconds);
+    return QString::fromLatin1(buffer, static_cast<int>(result.ptr - buffer));
+}
+
+} // namespace zanto

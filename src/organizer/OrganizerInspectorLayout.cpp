@@ -1,0 +1,148 @@
+#include "organizer/Organizer.h"
+
+#include "organizer/OrganizerColorWell.h"
+#include "organizer/OrganizerControls.h"
+#include "organizer/OrganizerSlider.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTabBar>
+#include <QVBoxLayout>
+
+namespace zanto {
+
+using namespace controls;
+
+QWidget* Organizer::buildInspectorPane()
+{
+    auto* pane = new QWidget;
+    auto* layout = column(pane, 6);
+    layout->setAlignment(Qt::Alignment());
+    layout->setContentsMargins(0, 8, 0, 0);
+
+    inspectorTabs = new QTabBar;
+    inspectorTabs->addTab("クリップデータ");
+    inspectorTabs->addTab("再生");
+    inspectorTabs->setExpanding(true);
+    inspectorTabs->setDrawBase(false);
+    inspectorTabs->setCurrentIndex(0);
+    auto* tabs = row(0);
+    tabs->setContentsMargins(10, 0, 10, 0);
+    tabs->addWidget(inspectorTabs);
+    layout->addLayout(tabs);
+
+    auto* stack = new QWidget;
+    auto* stackLayout = column(stack);
+    stackLayout->setContentsMargins(10, 8, 10, 8);
+    infoPanel = buildInfoPanel();
+    playbackPanel = buildPlaybackPanel();
+    playbackPanel->hide();
+    stackLayout->addWidget(infoPanel);
+    stackLayout->addWidget(playbackPanel);
+    stackLayout->addStretch(1);
+
+    auto* scroll = new QScrollArea;
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(stack);
+    layout->addWidget(scroll, 1);
+    return pane;
+}
+
+QWidget* Organizer::buildInfoPanel()
+{
+    auto* panel = new QWidget;
+    auto* layout = column(panel);
+    clipInfo = label("クリップを選択してください", true);
+    nameField = field("クリップ名 / タイトル");
+    labelsField = field("ラベル（カンマ区切り）");
+    noteField = new QPlainTextEdit;
+    noteField->setPlaceholderText("メモ");
+    noteField->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    noteField->setFixedHeight(70);
+    startField = field();
+    startField->setFixedWidth(70);
+    endField = field();
+    endField->setFixedWidth(70);
+    auto* times = row(5);
+    times->addWidget(label("始点"));
+    times->addWidget(startField);
+    times->addWidget(label("終点"));
+    times->addWidget(endField);
+    times->addStretch(1);
+    enabled = new QCheckBox("再生・書き出しに含める");
+
+    layout->addWidget(clipInfo);
+    layout->addWidget(label("クリップ名"));
+    layout->addWidget(nameField);
+    layout->addWidget(label("ラベル"));
+    layout->addWidget(labelsField);
+    layout->addWidget(label("ノート"));
+    layout->addWidget(noteField);
+    layout->addLayout(times);
+    layout->addWidget(enabled);
+    layout->addWidget(button("変更を反映"), 0, Qt::AlignLeft);
+    return panel;
+}
+
+QWidget* Organizer::buildPlaybackPanel()
+{
+    auto* panel = new QWidget;
+    auto* layout = column(panel);
+    angleChoice = new QComboBox;
+    loopButton = new QCheckBox("連続再生をループ");
+    offsetField = field();
+    offsetField->setFixedWidth(60);
+    auto* offsetRow = row(5);
+    offsetRow->addWidget(label("映像の補正秒"));
+    offsetRow->addWidget(offsetField);
+    offsetRow->addWidget(button("適用"));
+    offsetRow->addStretch(1);
+    drawingPanel = buildDrawingPanel();
+    drawingPanel->hide();
+
+    layout->addWidget(label("映像 / アングル"));
+    layout->addWidget(angleChoice);
+    layout->addWidget(loopButton);
+    layout->addWidget(button("映像を再接続"), 0, Qt::AlignLeft);
+    layout->addLayout(offsetRow);
+    layout->addWidget(button("FC.GXL Soccer Tools ▾"), 0, Qt::AlignLeft);
+    layout->addWidget(drawingPanel);
+    return panel;
+}
+
+QWidget* Organizer::buildDrawingPanel()
+{
+    auto* panel = new QWidget;
+    auto* layout = column(panel);
+    gxlColor = new OrganizerColorWell;
+    gxlColor->setColor(QColor::fromRgbF(0.1f, 0.6f, 1.0f, 1.0f));
+    gxlSize = new OrganizerSlider(90, 10, 400);
+    gxlPerspective = new OrganizerSlider(35, 5, 100);
+    gxlOpacity = new OrganizerSlider(85, 0, 100);
+    gxlSpeed = new OrganizerSlider(1, 0, 4);
+
+    layout->addWidget(label("映像右端のアイコンで追加。素材を直接ドラッグして移動、青い点で形を調整できます。"
+                            "追加時に5秒の静止画を挿入します。", true));
+    layout->addWidget(gxlColor);
+    layout->addWidget(label("大きさ"));
+    layout->addWidget(gxlSize);
+    layout->addWidget(label("遠近感／視野幅"));
+    layout->addWidget(gxlPerspective);
+    layout->addWidget(label("不透明度"));
+    layout->addWidget(gxlOpacity);
+    layout->addWidget(label("回転速度（0で停止）"));
+    layout->addWidget(gxlSpeed);
+    layout->addWidget(button("選択した描画を削除"), 0, Qt::AlignLeft);
+    layout->addWidget(button("最後の描画を戻す"), 0, Qt::AlignLeft);
+    return panel;
+}
+
+} // namespace zanto

@@ -1,0 +1,53 @@
+#include "organizer/OrganizerItemTable.h"
+
+namespace zanto {
+
+const std::vector<OrganizerItemTable::Column>& OrganizerItemTable::columns()
+{
+    static const std::vector<Column> list{{"name", "クリップ"}, {"time", "時間"}};
+    return list;
+}
+
+void OrganizerItemTable::reloadData(int rowCount)
+{
+    rowCount_ = rowCount < 0 ? 0 : rowCount;
+    std::set<int> kept;
+    for (int row : selected_) {
+        if (row < rowCount_) kept.insert(row);
+    }
+    setSelection(std::move(kept), lastSelected_);
+}
+
+void OrganizerItemTable::selectRowIndexes(const std::set<int>& rows, bool extend)
+{
+    std::set<int> next = extend ? selected_ : std::set<int>{};
+    int last = extend ? lastSelected_ : -1;
+    for (int row : rows) {
+        if (row < 0 || row >= rowCount_) continue;
+        next.insert(row);
+        last = row;
+    }
+    setSelection(std::move(next), last);
+}
+
+void OrganizerItemTable::deselectAll()
+{
+    setSelection({}, -1);
+}
+
+int OrganizerItemTable::selectedRow() const
+{
+    if (selected_.empty()) return -1;
+    if (selected_.count(lastSelected_)) return lastSelected_;
+    return *selected_.rbegin();
+}
+
+void OrganizerItemTable::setSelection(std::set<int> rows, int last)
+{
+    lastSelected_ = rows.count(last) ? last : (rows.empty() ? -1 : *rows.rbegin());
+    if (rows == selected_) return;
+    selected_ = std::move(rows);
+    if (selectionDidChange) selectionDidChange();
+}
+
+} // namespace zanto

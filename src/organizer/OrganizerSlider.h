@@ -1,0 +1,25 @@
+#pragma once
+#include <QSlider>
+
+#include <functional>
+
+namespace zanto {
+
+// A horizontal slider over a range of doubles (steps of 0.01). It is not
+// continuous: `action` runs once when the user lets go of the knob (or steps it
+// with the keys), never when the value is set from code.
+// Main thread only.
+class OrganizerSlider : public QSlider {
+public:
+    OrganizerSlider(double value, double minimum, double maximum, QWidget* parent = nullptr);
+
+    double doubleValue() const;
+    // Sets the value without running the action.
+    void setDoubleValue(double value);
+    double minimumValue() const;
+    double maximumValue() const;
+
+    std::function<void()> action;
+};
+
+} // namespace zanto

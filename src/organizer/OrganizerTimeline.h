@@ -1,0 +1,95 @@
+#pragma once
+#include "playlist/OrganizerItem.h"
+
+#include <QColor>
+#include <QPointF>
+#include <QPointer>
+#include <QRectF>
+#include <QString>
+#include <QWidget>
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+class QPainter;
+
+namespace zanto {
+
+class Organizer;
+
+// The multi-row timeline: one 27-point lane per playlist row, one block per
+// item laid back to back (a block's place depends only on the widths of the
+// blocks before it), and a label column pinned to the left edge of the
+// visible area. It reads the owner's playlist, current row and table
+// selection every time it lays out, draws or hit-tests, and caches nothing.
+// y grows downwards: row 0 is at the top. Main thread only.
+class OrganizerTimeline : public QWidget {
+public:
+    static constexpr double labelWidth = 220;
+    static constexpr double rowHeight = 27;
+
+    // A press in progress on a block: edge -1 left, 1 right, 0 body.
+    struct Gesture {
+        int row = 0;
+        int item = 0;
+        QPointF origin;
+        QRectF rect;
+        double start = 0;
+        double end = 0;
+        int edge = 0;
+    };
+    // Where moved items would go: before `index` of `row`.
+    struct Drop {
+        int row = 0;
+        int index = 0;
+    };
+    // What lies under a point: a row, and the block there if any.
+    struct Hit {
+        int row = 0;
+        std::optional<int> item;
+        bool operator==(const Hit&) const = default;
+    };
+
+    explicit OrganizerTimeline(QWidget* parent = nullptr);
+
+    // Held weakly; while it is absent the view lays out, draws and hits nothing.
+    QPointer<Organizer> owner;
+    // Points per second of item length.
+    double scale = 12;
+
+    std::optional<Gesture> gesture;
+    std::optional<Drop> drop;
+    std::optional<std::pair<double, double>> trimPreview;
+
+    // Sizes the view from the playlist and the visible area, then redraws.
+    void refresh();
+    double itemWidth(const OrganizerItem& item) const;
+    // Block rectangles of a row, in item order; empty for a row that is not there.
+    std::vector<QRectF> rects(int row) const;
+    std::optional<Hit> hit(const QPointF& point) const;
+    // The cursor over a point: resize at a block's 7-point edges, open hand
+    // over its body, the arrow elsewhere.
+    Qt::CursorShape cursorAt(const QPointF& point) const;
+    // The part of the view that the enclosing scroll area shows.
+    QRectF visibleRect() const;
+    // The label a block shows when no trim is in progress.
+    static QString blockLabel(int index, const OrganizerItem& item);
+
+    void text(QPainter& painter, const QString& string, const QRectF& rect,
+              const QColor& color = Qt::white, bool bold = false) const;
+    void invalidateCursorRects();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void drawRow(QPainter& painter, int row) const;
+    void drawLabelColumn(QPainter& painter, int row) const;
+    void drawDrop(QPainter& painter) const;
+    double rightEnd(int row) const;
+    QSizeF visibleSize() const;
+};
+
+} // namespace zanto

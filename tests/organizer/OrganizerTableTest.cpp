@@ -1,0 +1,289 @@
+#include "OrganizerTesting.h"
+
+#include "organizer/OrganizerOverlay.h"
+#include "support/PlaylistSamples.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+
+#include <gtest/gtest.h>
+
+namespace zanto {
+namespace {
+
+using test::makeOrganizer;
+using test::TempDir;
+
+OrganizerRow namedRow(const std::string& name, int items)
+{
+    OrganizerRow row;
+    row.name = name;
+    for (int i = 0; i < items; ++i) {
+        OrganizerItem item = test::sampleItem(name + "-" + std::to_string(i));
+        item.name = name + " " + std::to_string(i + 1);
+        item.start = i;
+        item.end = i + 1.5;
+        row.items.push_back(item);
+    }
+    return row;
+}
+
+class OrganizerTable : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        organizer = makeOrganizer(folder.path());
+        organizer->playlist = test::sampleDocument();
+        organizer->reload(std::nullopt);
+    }
+    QString clipInfo() const { return organizer->clipInfo->text(); }
+
+    TempDir folder;
+    std::unique_ptr<Organizer> organizer;
+};
+
+TEST_F(OrganizerTable, InspectorShowsTheSelectedItem)
+{
+    organizer->playlist.rows[0].items[0].name = "Goal";
+    organizer->playlist.rows[0].items[0].start = 10;
+    organizer->playlist.rows[0].items[0].end = 13.5;
+    organizer->reload(0);
+    EXPECT_EQ(clipInfo(), "Goal\n3.50 秒 / 1件選択");
+    EXPECT_EQ(organizer->nameField->text(), "Goal");
+    EXPECT_EQ(organizer->startField->text(), "10");
+    EXPECT_EQ(organizer->endField->text(), "13.5");
+    EXPECT_EQ(organizer->labelsField->text(), "攻撃, Set piece");
+    EXPECT_TRUE(organizer->enabled->isChecked());
+    // Two angles, the current source first; its offset in the offset field.
+    ASSERT_EQ(organizer->angleChoice->count(), 2);
+    EXPECT_EQ(organizer->angleChoice->itemText(0), "Angle S1");
+    EXPECT_EQ(organizer->angleChoice->itemData(1).toString(), "S2");
+    EXPECT_EQ(organizer->angleChoice->currentIndex(), 0);
+    EXPECT_EQ(organizer->offsetField->text(), "-1.5");
+    EXPECT_EQ(organizer->overlay->marks, *organizer->playlist.rows[0].items[0].marks);
+}
+
+TEST_F(OrganizerTable, NumbersAreShownInTheCLocale)
+{
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    organizer->playlist.rows[0].items[0].start = 1.25;
+    organizer->playlist.rows[0].items[0].end = 12;
+    organizer->reload(0);
+    QLocale::setDefault(QLocale::c());
+    EXPECT_EQ(organizer->startField->text(), "1.25");
+    EXPECT_EQ(clipInfo(), "Item I1\n10.75 秒 / 1件選択");
+}
+
+TEST_F(OrganizerTable, LengthsAlwaysHaveTwoDecimals)
+{
+    organizer->playlist.rows[0].items[1].start = 12;
+    organizer->playlist.rows[0].items[1].end = 15;
+    organizer->reload(1);
+    EXPECT_EQ(clipInfo(), "Item I2\n3.00 秒 / 1件選択");
+}
+
+TEST_F(OrganizerTable, SeveralSelectedLinesShowTheTablesSelectedRow)
+{
+    organizer->reload(0);
+    organizer->table.selectRowIndexes({1, 2}, true);
+    EXPECT_EQ(organizer->table.selectedRow(), 2);
+    EXPECT_EQ(organizer->selectedItem()->id, "I3");
+    EXPECT_EQ(clipInfo(), "Item I3\n3.00 秒 / 3件選択");
+    EXPECT_EQ(organizer->noteField->toPlainText(), "line one\nline two\t\"quoted\"");
+}
+
+TEST_F(OrganizerTable, EmptyRowShowsTheChooseState)
+{
+    organizer->playlist.rows.push_back(namedRow("空", 0));
+    organizer->reload(0);
+    organizer->rowChoice.selectItem(2);
+    organizer->reload(std::nullopt);
+    EXPECT_EQ(organizer->numberOfRows(), 0);
+    EXPECT_EQ(organizer->table.numberOfRows(), 0);
+    EXPECT_FALSE(organizer->selectedItem().has_value());
+    EXPECT_EQ(clipInfo(), "クリップを選択してください");
+    EXPECT_TRUE(organizer->nameField->text().isEmpty());
+    EXPECT_TRUE(organizer->startField->text().isEmpty());
+    EXPECT_EQ(organizer->angleChoice->count(), 0);
+}
+
+// Angles of an item: its source ids against the playlist's sources.
+struct AngleCase {
+    const char* name;
+    std::vector<std::string> sourceIDs;
+    std::string sourceID;
+    std::vector<std::string> titles;
+    int selected;
+    const char* offset;
+};
+
+class OrganizerAngles : public OrganizerTable, public ::testing::WithParamInterface<AngleCase> {};
+
+TEST_P(OrganizerAngles, ListsEveryAngleOfTheItem)
+{
+    const AngleCase& c = GetParam();
+    OrganizerItem& item = organizer->playlist.rows[0].items[0];
+    item.sourceIDs = c.sourceIDs;
+    item.sourceID = c.sourceID;
+    organizer->reload(0);
+    ASSERT_EQ(organizer->angleChoice->count(), static_cast<int>(c.titles.size()));
+    for (size_t i = 0; i < c.titles.size(); ++i) {
+        EXPECT_EQ(organizer->angleChoice->itemText(int(i)).toStdString(), c.titles[i]);
+        EXPECT_EQ(organizer->angleChoice->itemData(int(i)).toString().toStdString(), c.sourceIDs[i]);
+    }
+    EXPECT_EQ(organizer->angleChoice->currentIndex(), c.selected);
+    EXPECT_EQ(organizer->offsetField->text().toStdString(), c.offset);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OrganizerAngles,
+    ::testing::Values(AngleCase{"Second", {"S1", "S2"}, "S2", {"Angle S1", "Angle S2"}, 1, "12.25"},
+                      AngleCase{"CurrentNotListed", {"S1", "S2"}, "S9", {"Angle S1", "Angle S2"}, 0, "0"},
+                      AngleCase{"UnknownListedById", {"S7", "S1"}, "S1", {"S7", "Angle S1"}, 1, "-1.5"},
+                      AngleCase{"None", {}, "S1", {}, -1, "-1.5"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Which row a reload shows after rows changed.
+struct RowKeepCase {
+    const char* name;
+    int rows;
+    int shown;
+    std::function<void(OrganizerDocument&)> edit;
+    int expected;
+};
+
+class OrganizerRowKept : public OrganizerTable, public ::testing::WithParamInterface<RowKeepCase> {};
+
+TEST_P(OrganizerRowKept, ReloadKeepsThePositionOfTheRowPopUp)
+{
+    const RowKeepCase& c = GetParam();
+    organizer->playlist.rows.clear();
+    for (int i = 0; i < c.rows; ++i) organizer->playlist.rows.push_back(namedRow("R" + std::to_string(i), 2));
+    organizer->reload(std::nullopt);
+    organizer->rowChoice.selectItem(c.shown);
+    c.edit(organizer->playlist);
+    organizer->reload(std::nullopt);
+    EXPECT_EQ(organizer->currentRow(), c.expected);
+    EXPECT_EQ(organizer->rowChoice.numberOfItems(), static_cast<int>(organizer->playlist.rows.size()));
+    for (size_t i = 0; i < organizer->playlist.rows.size(); ++i) {
+        EXPECT_EQ(organizer->rowChoice.itemTitles()[i], organizer->playlist.rows[i].name);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OrganizerRowKept,
+    ::testing::Values(
+        RowKeepCase{"Unchanged", 3, 1, [](OrganizerDocument&) {}, 1},
+        RowKeepCase{"RowBeforeRemoved", 3, 2, [](OrganizerDocument& d) { d.rows.erase(d.rows.begin()); }, 1},
+        RowKeepCase{"ShownRowGone", 3, 2, [](OrganizerDocument& d) { d.rows.resize(1); }, 0},
+        RowKeepCase{"AllRowsGone", 2, 1, [](OrganizerDocument& d) { d.rows.clear(); }, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+class OrganizerReloadIndex : public OrganizerTable, public ::testing::WithParamInterface<int> {};
+
+TEST_P(OrganizerReloadIndex, AnIndexOutsideTheRowLeavesTheSelection)
+{
+    organizer->reload(1);
+    organizer->reload(GetParam());
+    EXPECT_EQ(organizer->table.selectedRowIndexes(), std::set<int>{1});
+    EXPECT_EQ(organizer->selectedItem()->id, "I2");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, OrganizerReloadIndex, ::testing::Values(3, -1, 100));
+
+TEST_F(OrganizerTable, ReloadWithAnIndexReplacesTheSelection)
+{
+    organizer->table.selectRowIndexes({0, 1, 2}, false);
+    organizer->reload(2);
+    EXPECT_EQ(organizer->table.selectedRowIndexes(), std::set<int>{2});
+}
+
+TEST_F(OrganizerTable, WindowTitleFollowsThePlaylist)
+{
+    organizer->playlist.title = "Match";
+    organizer->reload(std::nullopt);
+    EXPECT_EQ(organizer->window()->windowTitle(), "ZANTORIX / Match — ORGANIZER");
+    organizer->playlist.title = "";
+    organizer->reload(std::nullopt);
+    EXPECT_EQ(organizer->window()->windowTitle(), "ZANTORIX /  — ORGANIZER");
+}
+
+TEST_F(OrganizerTable, ASelectionChangeRefillsTheInspectorAndStopsPlayback)
+{
+    organizer->reload(0);
+    const int generation = organizer->generation;
+    organizer->table.selectRowIndexes({1}, false);
+    EXPECT_EQ(organizer->nameField->text(), "Item I2");
+    EXPECT_GT(organizer->generation, generation);
+    EXPECT_TRUE(organizer->overlay->marks.empty());
+    organizer->table.deselectAll();
+    EXPECT_EQ(clipInfo(), "クリップを選択してください");
+}
+
+TEST_F(OrganizerTable, ClearingTheInspectorKeepsEnabledAndOffset)
+{
+    organizer->playlist.rows[1].items[1].enabled = false;
+    organizer->rowChoice.selectItem(1);
+    organizer->reload(1);
+    EXPECT_FALSE(organizer->enabled->isChecked());
+    EXPECT_EQ(organizer->offsetField->text(), "12.25");
+    organizer->table.deselectAll();
+    EXPECT_FALSE(organizer->enabled->isChecked());
+    EXPECT_EQ(organizer->offsetField->text(), "12.25");
+}
+
+TEST(OrganizerItemTable, SelectedRowIsTheLastOneSelected)
+{
+    OrganizerItemTable table;
+    int notified = 0;
+    table.selectionDidChange = [&] { ++notified; };
+    table.reloadData(5);
+    EXPECT_EQ(table.selectedRow(), -1);
+    table.selectRowIndexes({3}, false);
+    table.selectRowIndexes({1}, true);
+    EXPECT_EQ(table.selectedRow(), 1);
+    EXPECT_EQ(table.numberOfSelectedRows(), 2);
+    EXPECT_EQ(notified, 2);
+    table.selectRowIndexes({1}, true);
+    EXPECT_EQ(notified, 2) << "an unchanged selection is not announced";
+    table.selectRowIndexes({7, -2}, false);
+    EXPECT_TRUE(table.selectedRowIndexes().empty()) << "lines outside the table are not selected";
+    table.selectRowIndexes({2, 4}, false);
+    table.reloadData(3);
+    EXPECT_EQ(table.selectedRowIndexes(), std::set<int>{2});
+    EXPECT_EQ(table.selectedRow(), 2);
+    EXPECT_EQ(OrganizerItemTable::columns().size(), 2u);
+    EXPECT_EQ(OrganizerItemTable::columns()[1].title, "時間");
+}
+
+TEST(OrganizerRowChoice, BehavesLikeAPopUp)
+{
+    OrganizerRowChoice choice;
+    EXPECT_EQ(choice.indexOfSelectedItem(), -1);
+    choice.addItem("A");
+    EXPECT_EQ(choice.indexOfSelectedItem(), 0);
+    choice.addItem("B");
+    choice.selectItem(1);
+    EXPECT_EQ(choice.indexOfSelectedItem(), 1);
+    choice.selectItem(2);
+    EXPECT_EQ(choice.indexOfSelectedItem(), -1);
+    choice.removeAllItems();
+    EXPECT_EQ(choice.numberOfItems(), 0);
+    EXPECT_EQ(choice.indexOfSelectedItem(), -1);
+}
+
+TEST(OrganizerSeconds, ShortestTextThatReadsBack)
+{
+    EXPECT_EQ(organizerSeconds(10), "10");
+    EXPECT_EQ(organizerSeconds(13.5), "13.5");
+    EXPECT_EQ(organizerSeconds(0.1), "0.1");
+    EXPECT_EQ(organizerSeconds(-1.5), "-1.5");
+    EXPECT_EQ(organizerSeconds(1.0 / 3.0).toDouble(), 1.0 / 3.0);
+}
+
+} // namespace
+} // namespace zanto

@@ -1,0 +1,190 @@
+#include "OrganizerTesting.h"
+
+#include "support/PlaylistSamples.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace zanto {
+namespace {
+
+using test::makeOrganizer;
+using test::readFile;
+using test::TempDir;
+
+class OrganizerUndo : public ::testing::Test {
+protected:
+    void SetUp() override { organizer = makeOrganizer(folder.path()); }
+
+    // One changing edit, as every command makes it: change, reload, persist.
+    void edit(const std::string& title)
+    {
+        organizer->playlist.title = title;
+        organizer->reload(std::nullopt);
+        organizer->persist();
+        expectRecoveryHoldsThePlaylist();
+    }
+
+    void expectRecoveryHoldsThePlaylist() const
+    {
+        EXPECT_EQ(readFile(organizer->recovery()), organizer->playlist.toJson());
+        EXPECT_EQ(organizer->historyState, organizer->playlist);
+    }
+
+    TempDir folder;
+    std::unique_ptr<Organizer> organizer;
+};
+
+TEST_F(OrganizerUndo, FiftyOneEditsKeepFiftySteps)
+{
+    const OrganizerDocument original = organizer->playlist;
+    for (int i = 1; i <= 51; ++i) edit("edit " + std::to_string(i));
+    EXPECT_EQ(organizer->undoStates.size(), 50u);
+    while (!organizer->undoStates.empty()) {
+        organizer->undoOrganizer();
+        expectRecoveryHoldsThePlaylist();
+    }
+    EXPECT_EQ(organizer->playlist.title, "edit 1") << "the state before the first edit is gone";
+    EXPECT_NE(organizer->playlist, original);
+    EXPECT_EQ(organizer->redoStates.size(), 50u);
+}
+
+TEST_F(OrganizerUndo, AnEditThatChangesNothingAddsNoStep)
+{
+    edit("one");
+    edit("two");
+    organizer->undoOrganizer();
+    ASSERT_EQ(organizer->redoStates.size(), 1u);
+    std::filesystem::remove(organizer->recovery());
+    organizer->changed = false;
+
+    organizer->persist();
+    EXPECT_EQ(organizer->undoStates.size(), 1u);
+    EXPECT_EQ(organizer->redoStates.size(), 1u) << "redo survives an edit without change";
+    EXPECT_TRUE(organizer->changed);
+    expectRecoveryHoldsThePlaylist();
+}
+
+TEST_F(OrganizerUndo, UndoThenANewEditClearsRedo)
+{
+    edit("one");
+    edit("two");
+    organizer->undoOrganizer();
+    edit("three");
+    EXPECT_TRUE(organizer->redoStates.empty());
+    const OrganizerDocument now = organizer->playlist;
+    organizer->redoOrganizer();
+    EXPECT_EQ(organizer->playlist, now);
+}
+
+TEST_F(OrganizerUndo, UndoTwiceRedoTwiceComesBack)
+{
+    edit("one");
+    edit("two");
+    edit("three");
+    const OrganizerDocument now = organizer->playlist;
+    const std::vector<OrganizerDocument> undo = organizer->undoStates;
+    organizer->undoOrganizer();
+    organizer->undoOrganizer();
+    EXPECT_EQ(organizer->playlist.title, "one");
+    EXPECT_EQ(organizer->window()->windowTitle(), "ZANTORIX / one — ORGANIZER");
+    organizer->redoOrganizer();
+    organizer->redoOrganizer();
+    EXPECT_EQ(organizer->playlist, now);
+    EXPECT_EQ(organizer->undoStates, undo);
+    EXPECT_TRUE(organizer->redoStates.empty());
+    expectRecoveryHoldsThePlaylist();
+    EXPECT_TRUE(organizer->changed);
+}
+
+// Undo and redo that must leave everything as it was.
+struct RefusedStep {
+    const char* name;
+    bool busy;
+    bool redo;
+};
+
+class OrganizerRefusedStep : public OrganizerUndo, public ::testing::WithParamInterface<RefusedStep> {};
+
+TEST_P(OrganizerRefusedStep, DoesNothing)
+{
+    const RefusedStep& c = GetParam();
+    if (c.busy) {
+        edit("one");
+        edit("two");
+        organizer->undoOrganizer();
+        organizer->busy = true;
+    }
+    organizer->changed = false;
+    organizer->message("before");
+    const OrganizerDocument playlist = organizer->playlist;
+    const auto undo = organizer->undoStates;
+    const auto redo = organizer->redoStates;
+    c.redo ? organizer->redoOrganizer() : organizer->undoOrganizer();
+    EXPECT_EQ(organizer->playlist, playlist);
+    EXPECT_EQ(organizer->undoStates, undo);
+    EXPECT_EQ(organizer->redoStates, redo);
+    EXPECT_FALSE(organizer->changed);
+    EXPECT_EQ(organizer->statusText(), "before");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, OrganizerRefusedStep,
+                         ::testing::Values(RefusedStep{"EmptyUndo", false, false},
+                                           RefusedStep{"EmptyRedo", false, true},
+                                           RefusedStep{"BusyUndo", true, false},
+                                           RefusedStep{"BusyRedo", true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(OrganizerUndo, UndoKeepsTheRowOnShowWhenItStillExists)
+{
+    organizer->playlist = test::sampleDocument();
+    organizer->reload(std::nullopt);
+    organizer->persist();
+    organizer->rowChoice.selectItem(1);
+    organizer->playlist.rows[1].items.pop_back();
+    organizer->persist();
+    organizer->undoOrganizer();
+    EXPECT_EQ(organizer->currentRow(), 1);
+    EXPECT_EQ(organizer->numberOfRows(), 2);
+}
+
+TEST_F(OrganizerUndo, TheNextOrganizerStartsFromTheLastEdit)
+{
+    edit("one");
+    organizer->playlist = test::sampleDocument();
+    organizer->persist();
+    const OrganizerDocument last = organizer->playlist;
+    organizer.reset();
+
+    auto next = makeOrganizer(folder.path());
+    EXPECT_EQ(next->playlist, last);
+    EXPECT_TRUE(next->undoStates.empty());
+    EXPECT_FALSE(next->changed);
+}
+
+TEST_F(OrganizerUndo, WritesLeaveNoOtherFileBehind)
+{
+    for (int i = 0; i < 5; ++i) edit("edit " + std::to_string(i));
+    organizer->undoOrganizer();
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, std::vector<std::string>{"organizer-recovery.json"});
+}
+
+TEST_F(OrganizerUndo, APlaylistThatCannotBeEncodedIsReportedAndKept)
+{
+    edit("one");
+    const std::string before = readFile(organizer->recovery());
+    organizer->playlist.rows[0].items.push_back(test::sampleItem("NaN"));
+    organizer->playlist.rows[0].items.back().end = std::numeric_limits<double>::quiet_NaN();
+    organizer->persist();
+    EXPECT_TRUE(organizer->statusText().startsWith("自動復旧データの保存に失敗："));
+    EXPECT_EQ(readFile(organizer->recovery()), before) << "a failed write leaves the last good file";
+    EXPECT_EQ(organizer->undoStates.size(), 2u) << "the edit itself stands";
+}
+
+} // namespace
+} // namespace zanto

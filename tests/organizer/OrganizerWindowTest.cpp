@@ -1,0 +1,337 @@
+#include "OrganizerTesting.h"
+
+#include "marks/GXLSettings.h"
+#include "organizer/OrganizerOverlay.h"
+#include "organizer/OrganizerRangeBar.h"
+#include "organizer/OrganizerSplit.h"
+#include "support/PlaylistSamples.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace zanto {
+namespace {
+
+using test::makeOrganizer;
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+const char* const newTitle = "ZANTORIX / 新しいプレイリスト — ORGANIZER";
+
+std::string nested(int depth)
+{
+    return std::string(static_cast<size_t>(depth), '[') + std::string(static_cast<size_t>(depth), ']');
+}
+
+TEST(OrganizerWindow, StartsWithANewPlaylistWithoutRecoveryFile)
+{
+    TempDir folder;
+    auto organizer = makeOrganizer(folder.path());
+    EXPECT_EQ(organizer->window()->windowTitle().toStdString(), newTitle);
+    ASSERT_EQ(organizer->playlist.rows.size(), 1u);
+    EXPECT_EQ(organizer->playlist.rows[0].name, "レビュー");
+    EXPECT_EQ(organizer->historyState, organizer->playlist);
+    EXPECT_TRUE(organizer->undoStates.empty());
+    EXPECT_TRUE(organizer->redoStates.empty());
+    EXPECT_FALSE(organizer->changed);
+    EXPECT_FALSE(organizer->busy);
+    EXPECT_EQ(organizer->statusText(), "行を作り、メイン画面の「選択タグを追加」から映像を集めてください。");
+    EXPECT_TRUE(organizer->window()->isVisible());
+    EXPECT_TRUE(organizer->infoPanel->isVisible());
+    EXPECT_FALSE(organizer->playbackPanel->isVisible());
+    EXPECT_TRUE(organizer->drawingPanel->isHidden());
+    EXPECT_FALSE(organizer->rangeBar->isVisible());
+    EXPECT_FALSE(organizer->image->isVisible());
+    EXPECT_FALSE(organizer->titleView->isVisible());
+    EXPECT_FALSE(organizer->progress->isVisible());
+    // Nothing is written before the first edit.
+    EXPECT_FALSE(std::filesystem::exists(organizer->recovery()));
+    EXPECT_EQ(organizer->recovery(), folder.path() / "organizer-recovery.json");
+}
+
+// A recovery file that cannot be loaded.
+struct RejectedRecovery {
+    const char* name;
+    std::function<void(const std::filesystem::path&)> make;
+};
+
+class OrganizerRejectedRecovery : public ::testing::TestWithParam<RejectedRecovery> {};
+
+TEST_P(OrganizerRejectedRecovery, StartsNewAndKeepsTheOldFileAside)
+{
+    TempDir folder;
+    const std::filesystem::path recovery = folder.path() / "organizer-recovery.json";
+    GetParam().make(recovery);
+    const bool wasFile = std::filesystem::is_regular_file(recovery);
+    const std::string before = wasFile ? readFile(recovery) : std::string();
+
+    auto organizer = makeOrganizer(folder.path());
+    EXPECT_EQ(organizer->window()->windowTitle().toStdString(), newTitle);
+    EXPECT_EQ(organizer->playlist.rows.size(), 1u);
+    EXPECT_EQ(organizer->statusText(), "行を作り、メイン画面の「選択タグを追加」から映像を集めてください。");
+    ASSERT_TRUE(organizer->setAsideRecovery().has_value());
+    const std::filesystem::path aside = *organizer->setAsideRecovery();
+    EXPECT_EQ(aside.parent_path(), folder.path());
+    EXPECT_NE(aside, recovery);
+
+    // The next edit writes a fresh recovery file and leaves the old one alone.
+    organizer->playlist.title = "after";
+    organizer->persist();
+    EXPECT_EQ(readFile(recovery), organizer->playlist.toJson());
+    if (wasFile) EXPECT_EQ(readFile(aside), before);
+    else EXPECT_TRUE(std::filesystem::exists(aside));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OrganizerRejectedRecovery,
+    ::testing::Values(
+        RejectedRecovery{"WrongFormat", [](const auto& path) {
+            OrganizerDocument document = test::sampleDocument();
+            document.format = "zantorix-project";
+            writeFile(path, document.toJson());
+        }},
+        RejectedRecovery{"EndNotAfterStart", [](const auto& path) {
+            OrganizerDocument document = test::sampleDocument();
+            document.rows[0].items[0].end = document.rows[0].items[0].start;
+            writeFile(path, document.toJson());
+        }},
+        RejectedRecovery{"Truncated", [](const auto& path) {
+            const std::string bytes = test::sampleDocument().toJson();
+            writeFile(path, bytes.substr(0, bytes.size() / 2));
+        }},
+        RejectedRecovery{"NotJson", [](const auto& path) { writeFile(path, "not a playlist"); }},
+        RejectedRecovery{"Empty", [](const auto& path) { writeFile(path, ""); }},
+        RejectedRecovery{"NestedTooDeeply", [](const auto& path) { writeFile(path, nested(100000)); }},
+        RejectedRecovery{"MissingKey", [](const auto& path) {
+            writeFile(path, R"({"format":"zantorix-playlist","version":1,"title":"x","sources":[],"rows":[]})");
+        }},
+        RejectedRecovery{"Unreadable", [](const auto& path) {
+            std::filesystem::create_directories(path / "inside");
+        }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(OrganizerWindow, OpensTheRecoveryFileOfAPreviousRun)
+{
+    TempDir folder;
+    OrganizerDocument saved = test::sampleDocument();
+    saved.title = "Match";
+    writeFile(folder / "organizer-recovery.json", saved.toJson());
+
+    auto organizer = makeOrganizer(folder.path());
+    EXPECT_EQ(organizer->playlist, saved);
+    EXPECT_EQ(organizer->historyState, saved);
+    EXPECT_TRUE(organizer->undoStates.empty());
+    EXPECT_FALSE(organizer->changed);
+    EXPECT_FALSE(organizer->setAsideRecovery().has_value());
+    EXPECT_EQ(organizer->window()->windowTitle().toStdString(), "ZANTORIX / Match — ORGANIZER");
+    EXPECT_EQ(readFile(folder / "organizer-recovery.json"), saved.toJson());
+}
+
+TEST(OrganizerWindow, DefaultRecoveryFolderIsInTheUsersDataFolder)
+{
+    test::testApplication();
+    Organizer organizer;
+    const std::filesystem::path data = qEnvironmentVariable("XDG_DATA_HOME").toStdString();
+    EXPECT_EQ(organizer.recovery(), data / "ZANTORIX" / "organizer-recovery.json");
+    EXPECT_TRUE(std::filesystem::is_directory(data / "ZANTORIX"));
+}
+
+TEST(OrganizerWindow, FolderThatCannotBeCreatedReportsOnEveryWrite)
+{
+    TempDir folder;
+    writeFile(folder / "blocker", "a file where the folder should be");
+    auto organizer = makeOrganizer(folder / "blocker" / "ZANTORIX");
+    EXPECT_EQ(organizer->playlist.rows.size(), 1u);
+
+    organizer->playlist.title = "edited";
+    organizer->persist();
+    EXPECT_TRUE(organizer->statusText().startsWith("自動復旧データの保存に失敗："));
+    EXPECT_GT(organizer->statusText().size(), QString("自動復旧データの保存に失敗：").size());
+    EXPECT_EQ(organizer->undoStates.size(), 1u);
+    EXPECT_TRUE(organizer->changed);
+
+    organizer->message("");
+    organizer->undoOrganizer();
+    EXPECT_FALSE(organizer->statusText().isEmpty());
+    EXPECT_FALSE(organizer->statusText().startsWith("自動復旧データの保存に失敗："));
+}
+
+TEST(OrganizerWindow, CloseHidesAndKeepsEverything)
+{
+    TempDir folder;
+    auto organizer = makeOrganizer(folder.path());
+    organizer->playlist.title = "kept";
+    organizer->persist();
+    const int generation = organizer->generation;
+
+    EXPECT_FALSE(organizer->window()->close());
+    EXPECT_FALSE(organizer->window()->isVisible());
+    EXPECT_GT(organizer->generation, generation);
+    EXPECT_EQ(organizer->playlist.title, "kept");
+    EXPECT_EQ(organizer->undoStates.size(), 1u);
+
+    organizer->window()->show();
+    EXPECT_TRUE(organizer->window()->isVisible());
+    EXPECT_EQ(organizer->playlist.title, "kept");
+}
+
+TEST(OrganizerWindow, CloseIsRefusedWhileBusy)
+{
+    TempDir folder;
+    auto organizer = makeOrganizer(folder.path());
+    organizer->busy = true;
+    EXPECT_FALSE(organizer->window()->close());
+    EXPECT_TRUE(organizer->window()->isVisible());
+    EXPECT_EQ(organizer->statusText(), "保存・書き出しの完了を待ってください。");
+}
+
+TEST(OrganizerWindow, StatusLineShowsOneLineAndTheWholeTextInItsToolTip)
+{
+    TempDir folder;
+    auto organizer = makeOrganizer(folder.path());
+    const QString text = QString("長いメッセージ ").repeated(60);
+    organizer->message(text);
+    EXPECT_EQ(organizer->statusText(), text);
+    EXPECT_EQ(organizer->status->toolTip(), text);
+    EXPECT_FALSE(organizer->status->wordWrap());
+    EXPECT_LE(organizer->window()->width(), 1300);
+}
+
+TEST(OrganizerWindow, ToolbarAndTransportButtonsInOrder)
+{
+    TempDir folder;
+    auto organizer = makeOrganizer(folder.path());
+    QStringList titles;
+    for (const QPushButton* each : organizer->window()->findChildren<QPushButton*>()) titles << each->text();
+    const QStringList expected{"新規", "開く…", "保存…", "レイアウト ▾", "挿入・編集 ▾", "ビデオのエクスポート ▾",
+                               "インスペクタ", "◀|", "▶ / Ⅱ", "|▶", "この行を再生", "全行を再生", "I 始点",
+                               "O 終点", "変更を反映", "映像を再接続", "適用", "FC.GXL Soccer Tools ▾",
+                               "選択した描画を削除", "最後の描画を戻す", "＋ 行"};
+    for (const QString& title : expected) EXPECT_TRUE(titles.contains(title)) << title.toStdString();
+    EXPECT_LT(titles.indexOf("新規"), titles.indexOf("インスペクタ"));
+    EXPECT_LT(titles.indexOf("◀|"), titles.indexOf("O 終点"));
+}
+
+TEST(OrganizerWindow, MaterialsFollowTheToolList)
+{
+    ASSERT_EQ(Organizer::materialNames().size(), GXLSettings::tools().size());
+    EXPECT_EQ(Organizer::materialNames().front(), "選手リング");
+    EXPECT_EQ(Organizer::materialNames().back(), "芝生の視野");
+    test::testApplication();
+    for (int index = 0; index < 15; ++index) {
+        const QImage icon = Organizer::materialIcon(index).pixmap(24, 24).toImage();
+        EXPECT_FALSE(icon.isNull());
+        EXPECT_NE(icon, QImage(icon.size(), icon.format())) << index;
+    }
+    const QImage none = Organizer::materialIcon(15).pixmap(24, 24).toImage();
+    for (int y = 0; y < none.height(); ++y) {
+        for (int x = 0; x < none.width(); ++x) ASSERT_EQ(qAlpha(none.pixel(x, y)), 0);
+    }
+}
+
+// Window sizes whose picture must stay 16:9 with the material strip at the right.
+class OrganizerWindowSize : public ::testing::TestWithParam<QSize> {};
+
+TEST_P(OrganizerWindowSize, PictureKeepsSixteenByNineAndTheStripItsEdge)
+{
+    TempDir folder;
+    auto organizer = makeOrganizer(folder.path());
+    organizer->window()->resize(GetParam());
+    test::settle();
+    const QSize size = organizer->window()->size();
+    EXPECT_GE(size.width(), 1000);
+    EXPECT_GE(size.height(), 650);
+
+    const QWidget* stage = organizer->previewStage;
+    const QWidget* box = organizer->movie->parentWidget();
+    EXPECT_NEAR(box->width() * 9.0 / 16.0, box->height(), 1.0);
+    EXPECT_TRUE(box->width() == stage->width() || box->height() == stage->height());
+    EXPECT_NEAR(box->geometry().center().x(), stage->rect().center().x(), 1.0);
+    EXPECT_NEAR(box->geometry().center().y(), stage->rect().center().y(), 1.0);
+    EXPECT_EQ(organizer->overlay->geometry(), box->rect());
+
+    const QRect strip = organizer->materialStrip->geometry();
+    EXPECT_EQ(strip.width(), 38);
+    EXPECT_EQ(strip.right() + 1, stage->width() - 3);
+    EXPECT_EQ(strip.top(), 5);
+    EXPECT_EQ(strip.bottom() + 1, stage->height() - 5);
+    const auto* scroll = static_cast<const QScrollArea*>(organizer->materialStrip);
+    EXPECT_EQ(scroll->widget()->findChildren<QAbstractButton*>().size(), 15);
+    // 15 buttons of 30 points and 14 gaps of 3.
+    EXPECT_EQ(scroll->widget()->height(), 492);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, OrganizerWindowSize,
+                         ::testing::Values(QSize(1200, 850), QSize(1000, 650), QSize(1900, 700),
+                                           QSize(1000, 1200), QSize(600, 400)));
+
+struct SplitCase {
+    bool sideBySide;
+    QSize size;
+    double ratio;
+    double divider;
+};
+
+class OrganizerSplitPlace : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(OrganizerSplitPlace, DividerKeepsThePaneMinimums)
+{
+    test::testApplication();
+    const SplitCase& c = GetParam();
+    OrganizerSplit split;
+    split.isVertical = c.sideBySide;
+    split.addArrangedSubview(new QWidget);
+    split.addArrangedSubview(new QWidget);
+    split.resize(c.size);
+    const double length = c.sideBySide ? c.size.width() : c.size.height();
+    split.setPosition(c.ratio * length, 0);
+    EXPECT_DOUBLE_EQ(split.dividerPosition(), c.divider);
+    const QList<QWidget*> panes = split.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    const QRect second = panes[1]->geometry();
+    EXPECT_EQ(c.sideBySide ? second.left() : second.top(), int(c.divider) + 7);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, OrganizerSplitPlace,
+                         ::testing::Values(SplitCase{true, QSize(600, 300), 0.65, 380},
+                                           SplitCase{true, QSize(1200, 300), 0.65, 780},
+                                           SplitCase{false, QSize(300, 400), 0.85, 243},
+                                           SplitCase{true, QSize(1200, 300), 0.75, 900},
+                                           SplitCase{true, QSize(2400, 300), 0.95, 2040}));
+
+TEST(OrganizerWindow, ScreenshotWithASamplePlaylist)
+{
+    TempDir folder;
+    OrganizerDocument sample = test::sampleDocument();
+    sample.title = "サンプル";
+    for (int i = 0; i < 6; ++i) {
+        OrganizerItem item = test::sampleItem("X" + std::to_string(i));
+        item.name = "攻撃 " + std::to_string(i + 1);
+        item.end = 4 + i * 3;
+        sample.rows[1].items.push_back(item);
+    }
+    writeFile(folder / "organizer-recovery.json", sample.toJson());
+    auto organizer = makeOrganizer(folder.path());
+    organizer->reload(0);
+    organizer->message("サンプルのプレイリストを表示しています。");
+    test::settle();
+
+    const QImage shot = organizer->window()->grab().toImage();
+    ASSERT_FALSE(shot.isNull());
+    QDir().mkpath(ZANTO_TEST_OUTPUT_DIR);
+    EXPECT_TRUE(shot.save(QString(ZANTO_TEST_OUTPUT_DIR) + "/organizer-window.png"));
+    // The stage is black around the picture and the timeline's label column grey.
+    const QPoint stageCorner = organizer->previewStage->mapTo(organizer->window(), QPoint(1, 1));
+    EXPECT_EQ(shot.pixelColor(stageCorner), QColor(Qt::black));
+}
+
+} // namespace
+} // namespace zanto
