@@ -3,7 +3,6 @@
 #include <functional>
 #include <limits>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -50,18 +49,6 @@ TEST(GXLSettingsTest, ToolTableInOrderAndEveryToolValid)
         groundCount += settings.ground() ? 1 : 0;
     }
     EXPECT_EQ(groundCount, 7);
-}
-
-TEST(GXLSettingsTest, ToolTableIsSafeOnConcurrentFirstUse)
-{
-    std::vector<std::thread> threads;
-    std::vector<const std::vector<std::string>*> seen(8);
-    for (std::size_t i = 0; i < seen.size(); ++i)
-        threads.emplace_back([&, i] { seen[i] = &GXLSettings::tools(); });
-    for (std::thread& thread : threads)
-        thread.join();
-    for (const auto* tools : seen)
-        EXPECT_EQ(tools, seen[0]);
 }
 
 struct GroundCase {
