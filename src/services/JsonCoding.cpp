@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/JsonNesting.h"
+
 namespace zanto {
 namespace {
 
@@ -66,6 +68,10 @@ JsonDocument& JsonDocument::operator=(JsonDocument&&) noexcept = default;
 
 JsonDocument JsonDocument::parse(std::string_view text)
 {
+    // No document of ours nests deeply; refusing early keeps a hostile text
+    // from building millions of nested containers.
+    if (jsonNestingDepth(text) > jsonNestingLimit)
+        throw DecodingError("Cannot read JSON: nested too deeply");
     JsonDocument document;
     try {
         *document.root_ = nlohmann::json::parse(text.begin(), text.end());

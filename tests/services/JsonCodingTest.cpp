@@ -175,6 +175,14 @@ INSTANTIATE_TEST_SUITE_P(
                         "expected an object at objects[0]"}),
     [](const testing::TestParamInfo<ReadFailureCase>& info) { return info.param.name; });
 
+TEST(JsonDocumentTest, RefusesDeepNestingButReadsOrdinaryDepths)
+{
+    const auto nested = [](std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+    EXPECT_NO_THROW(JsonDocument::parse(nested(64)));
+    EXPECT_THROW(JsonDocument::parse(nested(100000)), DecodingError);
+    EXPECT_THROW(JsonDocument::parse(std::string(100000, '{')), DecodingError);
+}
+
 TEST(JsonReaderTest, AcceptsIntegersForDoublesAndWholeDoublesForIntegers)
 {
     const JsonDocument document =
