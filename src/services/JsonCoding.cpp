@@ -282,9 +282,10 @@ void appendJsonString(std::string& out, std::string_view text)
 
 std::string formatJsonNumber(double value)
 {
-    // "-0" would read back as the integer 0; keep the sign with a fraction.
-    if (value == 0 && std::signbit(value))
-        return "-0.0";
+    // Both zeros are written "0": they compare equal, and equal values must
+    // give equal bytes (the sign of a zero carries no meaning here).
+    if (value == 0)
+        return "0";
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     return std::string(buffer, result.ptr);

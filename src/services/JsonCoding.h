@@ -146,7 +146,8 @@ private:
 };
 
 // The shortest decimal text that reads back as exactly `value`; integral
-// values have no fraction ("90", "0.3499999940395355"). `value` must be finite.
+// values have no fraction ("90", "0.3499999940395355"); -0 is written "0".
+// `value` must be finite.
 std::string formatJsonNumber(double value);
 
 // Whole-value helpers for any model type T with

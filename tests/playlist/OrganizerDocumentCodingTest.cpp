@@ -95,6 +95,12 @@ TEST(OrganizerDocumentCodingTest, RoundTripKeepsEveryFieldAndEveryByte)
     EXPECT_EQ(back.toJson(), text);
     const OrganizerDocument copy = document;
     EXPECT_EQ(copy.toJson(), text);
+    OrganizerDocument zero = document;
+    zero.rows[0].items[2].start = 0.0;
+    OrganizerDocument negativeZero = zero;
+    negativeZero.rows[0].items[2].start = -0.0; // equal values, so equal bytes
+    EXPECT_EQ(negativeZero, zero);
+    EXPECT_EQ(negativeZero.toJson(), zero.toJson());
     EXPECT_EQ(text.find('\n'), std::string::npos);
     EXPECT_NE(text.find("0.3499999940395355"), std::string::npos);
 }
