@@ -1,6 +1,5 @@
 #include "marks/OrganizerMark.h"
 
-#include <cmath>
 #include <limits>
 #include <string>
 
