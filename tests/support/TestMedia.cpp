@@ -226,7 +226,7 @@ TestFrame decodeFrame(const std::filesystem::path& path, int frameIndex)
 {
     std::string pam = runTool("ffmpeg", {"-v", "error", "-i", path.string(), "-vf",
                                          "select=eq(n\\," + std::to_string(frameIndex) + ")", "-fps_mode", "passthrough",
-                                         "-frames:v", "1", "-f", "image2pipe", "-c:v", "pam", "-pix_fmt", "bgra", "-"});
+                                         "-frames:v", "1", "-f", "image2pipe", "-c:v", "pam", "-pix_fmt", "rgba", "-"});
     size_t end = pam.find("ENDHDR\n");
     if (end == std::string::npos)
         throw std::runtime_error("no frame " + std::to_string(frameIndex) + " in " + path.string());
@@ -245,6 +245,9 @@ TestFrame decodeFrame(const std::filesystem::path& path, int frameIndex)
     if (pam.size() < end + 7 + bytes)
         throw std::runtime_error("short frame from " + path.string());
     frame.bgra.assign(data, data + bytes);
+    // PAM carries RGBA; keep the BGRA order of our own frames.
+    for (size_t i = 0; i < bytes; i += 4)
+        std::swap(frame.bgra[i], frame.bgra[i + 2]);
     return frame;
 }
 

@@ -21,6 +21,8 @@ public:
     // `sourceMatrix` is used when the frame itself carries no tag.
     explicit FrameConverter(ColourMatrix sourceMatrix = ColourMatrix::BT709) : sourceMatrix_(sourceMatrix) {}
 
+    void setSourceMatrix(ColourMatrix matrix) { sourceMatrix_ = matrix; }
+
     // The frame at its own size as opaque premultiplied BGRA.
     QImage toImage(const AVFrame* frame);
     // Scales the frame into `rect` of a premultiplied BGRA image.

@@ -1,0 +1,265 @@
+#include "platform/media/CompositionExport.h"
+
+#include "platform/media/AudioMixer.h"
+#include "platform/media/BoundedQueue.h"
+#include "platform/media/CompositionFrames.h"
+#include "platform/media/ExportQuality.h"
+#include "platform/media/MediaAsset.h"
+#include "platform/media/MediaError.h"
+#include "platform/media/MovieEncoder.h"
+
+#include <set>
+
+namespace zanto {
+namespace {
+
+using namespace media;
+
+constexpr size_t kQueueDepth = 8;
+constexpr int kAudioChunk = 1024;
+
+// The first failure of any pipeline thread; later ones follow from it.
+class FirstError {
+public:
+    void record(std::exception_ptr error)
+    {
+        std::lock_guard lock(mutex_);
+        if (!error_)
+            error_ = error;
+    }
+    std::exception_ptr get()
+    {
+        std::lock_guard lock(mutex_);
+        return error_;
+    }
+
+private:
+    std::mutex mutex_;  // guards error_
+    std::exception_ptr error_;
+};
+
+void checkComposition(const Composition& c)
+{
+    if (c.width <= 0 || c.height <= 0 || c.width % 2 || c.height % 2)
+        throw MediaError("The output size must be even and positive");
+    if (!c.frameDuration.isValid() || c.frameDuration.value <= 0)
+        throw MediaError("The output frame duration must be positive");
+    if (compositionFrameCount(c) <= 0)
+        throw MediaError("The composition is empty");
+    // Every file is opened once up front, so a bad source fails before any output exists.
+    std::set<std::filesystem::path> checked;
+    for (const CompositionInsert& insert : c.video)
+        if (checked.insert(insert.assetPath).second && !MediaAsset::load(insert.assetPath).hasVideo())
+            throw MediaError("“" + insert.assetPath.string() + "” has no video track");
+    std::set<std::filesystem::path> checkedAudio;
+    for (const CompositionInsert& insert : c.audio)
+        if (checkedAudio.insert(insert.assetPath).second && !MediaAsset::load(insert.assetPath).hasAudio())
+            throw MediaError("“" + insert.assetPath.string() + "” has no audio track");
+}
+
+// Writes audio up to output sample `until` in fixed chunks.
+void writeAudioUntil(MovieEncoder& encoder, AudioMixer& mixer, int64_t until)
+{
+    std::vector<float> left(kAudioChunk), right(kAudioChunk);
+    while (encoder.audioSamplesWritten() < until) {
+        int count = int(std::min<int64_t>(kAudioChunk, until - encoder.audioSamplesWritten()));
+        std::fill(left.begin(), left.end(), 0.0f);
+        std::fill(right.begin(), right.end(), 0.0f);
+        mixer.mix(encoder.audioSamplesWritten(), count, left.data(), right.data());
+        encoder.writeAudio(left.data(), right.data(), count);
+    }
+}
+
+} // namespace
+
+int64_t compositionFrameCount(const Composition& c)
+{
+    if (!c.frameDuration.isValid() || c.frameDuration.value <= 0 || !c.duration.isValid() || c.duration.value <= 0)
+        return 0;
+    // ceil(duration / frameDuration) in exact integers.
+    __int128 num = __int128(c.duration.value) * c.frameDuration.timeScale;
+    __int128 den = __int128(c.frameDuration.value) * c.duration.timeScale;
+    return int64_t((num + den - 1) / den);
+}
+
+CompositionExport::CompositionExport(Composition composition, std::filesystem::path output)
+    : composition_(std::move(composition)), output_(std::move(output))
+{
+}
+
+CompositionExport::~CompositionExport()
+{
+    cancel();
+    if (worker_.joinable())
+        worker_.join();
+}
+
+void CompositionExport::start(std::function<void()> completion)
+{
+    std::lock_guard lock(mutex_);
+    if (worker_.joinable() || ended_)
+        return;
+    completion_ = std::move(completion);
+    status_ = ExportStatus::Exporting;
+    worker_ = std::thread([this] { execute(); });
+}
+
+bool CompositionExport::waitFor(std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(mutex_);
+    return endedChanged_.wait_for(lock, timeout, [&] { return ended_; });
+}
+
+void CompositionExport::wait()
+{
+    std::unique_lock lock(mutex_);
+    endedChanged_.wait(lock, [&] { return ended_ || status_ == ExportStatus::Waiting; });
+}
+
+void CompositionExport::run()
+{
+    start();
+    wait();
+    if (status() == ExportStatus::Cancelled)
+        throw MediaError("The export of “" + output_.string() + "” was cancelled");
+    if (std::exception_ptr failure = error())
+        std::rethrow_exception(failure);
+}
+
+double CompositionExport::progress() const
+{
+    std::lock_guard lock(mutex_);
+    if (status_ == ExportStatus::Completed)
+        return 1.0;
+    return frameCount_ > 0 ? double(framesDone_) / double(frameCount_ + 1) : 0.0;
+}
+
+ExportStatus CompositionExport::status() const
+{
+    std::lock_guard lock(mutex_);
+    return status_;
+}
+
+std::exception_ptr CompositionExport::error() const
+{
+    std::lock_guard lock(mutex_);
+    return error_;
+}
+
+std::string CompositionExport::errorMessage() const
+{
+    std::exception_ptr failure = error();
+    if (!failure)
+        return {};
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "Unknown failure";
+    }
+}
+
+void CompositionExport::cancel()
+{
+    cancelled_ = true;
+}
+
+void CompositionExport::finishWith(ExportStatus status, std::exception_ptr failure)
+{
+    if (status != ExportStatus::Completed) {
+        std::error_code ignored;
+        std::filesystem::remove(output_, ignored);
+    }
+    std::function<void()> completion;
+    {
+        std::lock_guard lock(mutex_);
+        status_ = status;
+        error_ = failure;
+        ended_ = true;
+        completion = std::move(completion_);
+    }
+    endedChanged_.notify_all();
+    if (completion)
+        completion();
+}
+
+void CompositionExport::execute()
+{
+    FirstError failure;
+    try {
+        checkComposition(composition_);
+        {
+            std::lock_guard lock(mutex_);
+            frameCount_ = compositionFrameCount(composition_);
+        }
+        EncoderSetup setup;
+        setup.width = composition_.width;
+        setup.height = composition_.height;
+        setup.frameDuration = composition_.frameDuration;
+        setup.timeScale = composition_.frameDuration.timeScale;
+        setup.container = composition_.container == MovieContainer::MP4 ? Container::MP4 : Container::QuickTime;
+        setup.audio = !composition_.audio.empty();
+        MovieEncoder encoder(output_, setup);
+        std::unique_ptr<AudioMixer> mixer = setup.audio ? std::make_unique<AudioMixer>(composition_.audio) : nullptr;
+
+        BoundedQueue<FrameJob> jobs(kQueueDepth);
+        BoundedQueue<FramePtr> frames(kQueueDepth);
+        auto stopAll = [&] { jobs.close(); frames.close(); };
+        std::thread decodeThread([&] {
+            try {
+                SourceFrames sources(composition_);
+                for (int64_t k = 0; k < frameCount_ && !cancelled_; ++k)
+                    if (!jobs.push(sources.job(k)))
+                        break;
+            } catch (...) {
+                failure.record(std::current_exception());
+                stopAll();
+            }
+            jobs.close();
+        });
+        std::thread composeThread([&] {
+            try {
+                FrameComposer composer(composition_);
+                while (std::optional<FrameJob> job = jobs.pop())
+                    if (cancelled_ || !frames.push(composer.compose(*job)))
+                        break;
+            } catch (...) {
+                failure.record(std::current_exception());
+                stopAll();
+            }
+            frames.close();
+        });
+        try {
+            int64_t k = 0;
+            while (std::optional<FramePtr> frame = frames.pop()) {
+                if (cancelled_)
+                    break;
+                if (mixer)
+                    writeAudioUntil(encoder, *mixer, (composition_.frameDuration * (k + 1)).convertScale(ExportQuality::audioSampleRate).value);
+                encoder.writeVideo(frame->get(), k * composition_.frameDuration.value);
+                framesDone_ = ++k;
+            }
+            if (!cancelled_ && !failure.get() && k == frameCount_) {
+                if (mixer)
+                    writeAudioUntil(encoder, *mixer, composition_.duration.convertScale(ExportQuality::audioSampleRate).value);
+                encoder.finish();
+            }
+        } catch (...) {
+            failure.record(std::current_exception());
+        }
+        stopAll();
+        decodeThread.join();
+        composeThread.join();
+    } catch (...) {
+        failure.record(std::current_exception());
+    }
+    if (std::exception_ptr error = failure.get())
+        finishWith(ExportStatus::Failed, error);
+    else if (cancelled_)
+        finishWith(ExportStatus::Cancelled, nullptr);
+    else
+        finishWith(ExportStatus::Completed, nullptr);
+}
+
+} // namespace zanto

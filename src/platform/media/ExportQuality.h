@@ -1,0 +1,29 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// The one set of "highest quality" encoder settings shared by every export
+// (playlist MP4, clip MP4, slides, freeze frames). Changing a value here
+// changes every file the program writes.
+namespace zanto::ExportQuality {
+
+inline constexpr const char* videoEncoder = "libx264";
+inline constexpr const char* videoProfile = "high";
+// Constant-rate-factor quality: 18 is visually indistinguishable from the
+// source at 1280 × 720; the preset trades file size for speed only.
+inline constexpr int constantRateFactor = 18;
+inline constexpr const char* preset = "fast";
+inline constexpr const char* pixelFormat = "yuv420p";
+inline constexpr const char* colourStandard = "bt709";  // primaries, transfer and matrix; limited range
+inline constexpr const char* audioEncoder = "aac";
+inline constexpr int audioSampleRate = 48000;
+inline constexpr int audioChannels = 2;
+inline constexpr int audioBitRate = 192000;
+// MP4 and MOV files put their index first so that they start playing before
+// they are fully read.
+inline constexpr bool fastStart = true;
+
+// The same settings as ffmpeg command-line output options, for comparisons.
+std::vector<std::string> commandLineArguments();
+
+} // namespace zanto::ExportQuality

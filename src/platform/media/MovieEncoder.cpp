@@ -1,0 +1,171 @@
+#include "platform/media/MovieEncoder.h"
+
+#include "platform/media/ExportQuality.h"
+#include "platform/media/MediaError.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/opt.h>
+}
+
+namespace zanto::media {
+namespace {
+
+const AVCodec* findEncoder(const char* name)
+{
+    const AVCodec* codec = avcodec_find_encoder_by_name(name);
+    if (!codec)
+        throw MediaError(std::string("The encoder ") + name + " is not available: "
+                         + mediaErrorText(AVERROR_ENCODER_NOT_FOUND));
+    return codec;
+}
+
+} // namespace
+
+MovieEncoder::MovieEncoder(const std::filesystem::path& path, const EncoderSetup& setup)
+    : path_(path), setup_(setup), packet_(allocatePacket())
+{
+    std::string name = path.string();
+    AVFormatContext* raw = nullptr;
+    const char* formatName = setup.container == Container::MP4 ? "mp4" : "mov";
+    checkMedia(avformat_alloc_output_context2(&raw, nullptr, formatName, name.c_str()), "Cannot write “" + name + "”");
+    format_.reset(raw);
+    openVideo();
+    if (setup.audio)
+        openAudio();
+    checkMedia(avio_open(&format_->pb, name.c_str(), AVIO_FLAG_WRITE), "Cannot write “" + name + "”");
+    AVDictionary* options = nullptr;
+    if (ExportQuality::fastStart)
+        av_dict_set(&options, "movflags", "+faststart", 0);
+    int status = avformat_write_header(format_.get(), &options);
+    av_dict_free(&options);
+    checkMedia(status, "Cannot write “" + name + "”");
+    headerWritten_ = true;
+}
+
+void MovieEncoder::openVideo()
+{
+    const AVCodec* codec = findEncoder(ExportQuality::videoEncoder);
+    video_.reset(avcodec_alloc_context3(codec));
+    if (!video_)
+        throw MediaError("Cannot set up the video encoder: " + mediaErrorText(AVERROR(ENOMEM)));
+    AVCodecContext* c = video_.get();
+    c->width = setup_.width;
+    c->height = setup_.height;
+    c->pix_fmt = AV_PIX_FMT_YUV420P;
+    c->time_base = AVRational{1, setup_.timeScale};
+    c->framerate = AVRational{setup_.frameDuration.timeScale, int(setup_.frameDuration.value)};
+    c->color_primaries = AVCOL_PRI_BT709;
+    c->color_trc = AVCOL_TRC_BT709;
+    c->colorspace = AVCOL_SPC_BT709;
+    c->color_range = AVCOL_RANGE_MPEG;
+    c->thread_count = 0;  // libx264 picks its own threads
+    if (format_->oformat->flags & AVFMT_GLOBALHEADER)
+        c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    av_opt_set(c->priv_data, "preset", ExportQuality::preset, 0);
+    av_opt_set(c->priv_data, "profile", ExportQuality::videoProfile, 0);
+    av_opt_set_double(c->priv_data, "crf", ExportQuality::constantRateFactor, 0);
+    checkMedia(avcodec_open2(c, codec, nullptr), "Cannot open the video encoder");
+    videoStream_ = avformat_new_stream(format_.get(), nullptr);
+    if (!videoStream_)
+        throw MediaError("Cannot add a video stream: " + mediaErrorText(AVERROR(ENOMEM)));
+    videoStream_->time_base = c->time_base;
+    videoStream_->avg_frame_rate = c->framerate;
+    checkMedia(avcodec_parameters_from_context(videoStream_->codecpar, c), "Cannot add a video stream");
+}
+
+void MovieEncoder::openAudio()
+{
+    const AVCodec* codec = findEncoder(ExportQuality::audioEncoder);
+    audio_.reset(avcodec_alloc_context3(codec));
+    if (!audio_)
+        throw MediaError("Cannot set up the audio encoder: " + mediaErrorText(AVERROR(ENOMEM)));
+    AVCodecContext* c = audio_.get();
+    c->sample_fmt = AV_SAMPLE_FMT_FLTP;
+    c->sample_rate = ExportQuality::audioSampleRate;
+    c->bit_rate = ExportQuality::audioBitRate;
+    av_channel_layout_default(&c->ch_layout, ExportQuality::audioChannels);
+    c->time_base = AVRational{1, c->sample_rate};
+    if (format_->oformat->flags & AVFMT_GLOBALHEADER)
+        c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    checkMedia(avcodec_open2(c, codec, nullptr), "Cannot open the audio encoder");
+    audioStream_ = avformat_new_stream(format_.get(), nullptr);
+    if (!audioStream_)
+        throw MediaError("Cannot add an audio stream: " + mediaErrorText(AVERROR(ENOMEM)));
+    audioStream_->time_base = c->time_base;
+    checkMedia(avcodec_parameters_from_context(audioStream_->codecpar, c), "Cannot add an audio stream");
+    fifo_.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 2, c->frame_size * 4));
+    if (!fifo_)
+        throw MediaError("Cannot set up the audio encoder: " + mediaErrorText(AVERROR(ENOMEM)));
+}
+
+// Sends one frame (nullptr flushes) and writes every packet that comes out.
+void MovieEncoder::encode(AVCodecContext* codec, AVStream* stream, AVFrame* frame)
+{
+    checkMedia(avcodec_send_frame(codec, frame), "Cannot encode “" + path_.string() + "”");
+    while (true) {
+        int status = avcodec_receive_packet(codec, packet_.get());
+        if (status == AVERROR(EAGAIN) || status == AVERROR_EOF)
+            return;
+        checkMedia(status, "Cannot encode “" + path_.string() + "”");
+        if (codec == video_.get())
+            packet_->duration = av_rescale_q(setup_.frameDuration.value, AVRational{1, setup_.frameDuration.timeScale},
+                                             codec->time_base);
+        av_packet_rescale_ts(packet_.get(), codec->time_base, stream->time_base);
+        packet_->stream_index = stream->index;
+        status = av_interleaved_write_frame(format_.get(), packet_.get());
+        av_packet_unref(packet_.get());
+        checkMedia(status, "Cannot write “" + path_.string() + "”");
+    }
+}
+
+void MovieEncoder::writeVideo(AVFrame* frame, int64_t pts)
+{
+    frame->pts = pts;
+    frame->pict_type = AV_PICTURE_TYPE_NONE;
+    encode(video_.get(), videoStream_, frame);
+}
+
+void MovieEncoder::writeAudio(const float* left, const float* right, int count)
+{
+    if (!audio_)
+        throw MediaError("“" + path_.string() + "” was set up without audio");
+    void* planes[2] = {const_cast<float*>(left), const_cast<float*>(right)};
+    if (av_audio_fifo_write(fifo_.get(), planes, count) < count)
+        throw MediaError("Cannot buffer audio: " + mediaErrorText(AVERROR(ENOMEM)));
+    audioSamples_ += count;
+    encodeAudioFrames(false);
+}
+
+void MovieEncoder::encodeAudioFrames(bool flushAll)
+{
+    int frameSize = audio_->frame_size;
+    while (av_audio_fifo_size(fifo_.get()) >= frameSize || (flushAll && av_audio_fifo_size(fifo_.get()) > 0)) {
+        int count = std::min(frameSize, av_audio_fifo_size(fifo_.get()));
+        FramePtr frame = allocateFrame();
+        frame->nb_samples = count;
+        frame->format = AV_SAMPLE_FMT_FLTP;
+        frame->sample_rate = audio_->sample_rate;
+        checkMedia(av_channel_layout_copy(&frame->ch_layout, &audio_->ch_layout), "Cannot encode audio");
+        checkMedia(av_frame_get_buffer(frame.get(), 0), "Cannot encode audio");
+        av_audio_fifo_read(fifo_.get(), reinterpret_cast<void**>(frame->data), count);
+        frame->pts = audioPts_;
+        audioPts_ += count;
+        encode(audio_.get(), audioStream_, frame.get());
+    }
+}
+
+void MovieEncoder::finish()
+{
+    encode(video_.get(), videoStream_, nullptr);
+    if (audio_) {
+        encodeAudioFrames(true);
+        encode(audio_.get(), audioStream_, nullptr);
+    }
+    checkMedia(av_write_trailer(format_.get()), "Cannot finish “" + path_.string() + "”");
+    checkMedia(avio_closep(&format_->pb), "Cannot finish “" + path_.string() + "”");
+}
+
+} // namespace zanto::media

@@ -1,0 +1,61 @@
+#pragma once
+// Encoding and muxing one movie with the export quality settings: an H.264
+// video stream and optionally an AAC stream. Inside the media layer only; one
+// thread at a time (libx264 runs its own threads).
+#include "platform/media/MediaOwners.h"
+#include "platform/media/MediaTime.h"
+
+#include <filesystem>
+
+struct AVStream;
+
+namespace zanto::media {
+
+enum class Container { MP4, QuickTime };
+
+struct EncoderSetup {
+    int width = 1280;
+    int height = 720;
+    MediaTime frameDuration{1, 30};  // nominal; every frame lasts this long in the file
+    int timeScale = 30;              // of the video time stamps given to writeVideo
+    Container container = Container::MP4;
+    bool audio = false;
+};
+
+class MovieEncoder {
+public:
+    // Creates the file and writes its header. Throws MediaError.
+    MovieEncoder(const std::filesystem::path& path, const EncoderSetup& setup);
+
+    const EncoderSetup& setup() const { return setup_; }
+    // A yuv420p frame of the set size at `pts` (in 1/timeScale); the encoder
+    // keeps a reference, so the caller must not write into it afterwards.
+    void writeVideo(AVFrame* frame, int64_t pts);
+    // Planar float samples at 48 kHz appended after those before.
+    void writeAudio(const float* left, const float* right, int count);
+    int64_t audioSamplesWritten() const { return audioSamples_; }
+    // Flushes both encoders and writes the trailer (and moves the index to
+    // the front). The file is complete when this returns.
+    void finish();
+
+private:
+    void openVideo();
+    void openAudio();
+    void encode(AVCodecContext* codec, AVStream* stream, AVFrame* frame);
+    void encodeAudioFrames(bool flushAll);
+
+    std::filesystem::path path_;
+    EncoderSetup setup_;
+    OutputFormatPtr format_;
+    CodecContextPtr video_;
+    CodecContextPtr audio_;
+    AVStream* videoStream_ = nullptr;
+    AVStream* audioStream_ = nullptr;
+    AudioFifoPtr fifo_;
+    PacketPtr packet_;
+    int64_t audioSamples_ = 0;
+    int64_t audioPts_ = 0;
+    bool headerWritten_ = false;
+};
+
+} // namespace zanto::media

@@ -1,0 +1,92 @@
+#include "platform/media/MovieWriter.h"
+
+#include "platform/media/FrameConverter.h"
+#include "platform/media/MediaError.h"
+#include "platform/media/MovieEncoder.h"
+
+extern "C" {
+#include <libavutil/frame.h>
+}
+
+#include <vector>
+
+namespace zanto {
+
+MovieWriter::MovieWriter(const std::filesystem::path& path, const MovieWriterSettings& settings)
+    : path_(path), settings_(settings)
+{
+    if (settings.width <= 0 || settings.height <= 0 || settings.width % 2 || settings.height % 2)
+        throw MediaError("Cannot write “" + path.string() + "”: the picture size must be even and positive");
+    if (settings.frameDuration.value <= 0 || !settings.frameDuration.isValid())
+        throw MediaError("Cannot write “" + path.string() + "”: the frame duration must be positive");
+    media::EncoderSetup setup;
+    setup.width = settings.width;
+    setup.height = settings.height;
+    setup.frameDuration = settings.frameDuration;
+    setup.timeScale = settings.frameDuration.timeScale;
+    setup.container = settings.container == MovieContainer::MP4 ? media::Container::MP4 : media::Container::QuickTime;
+    setup.audio = settings.audio;
+    try {
+        encoder_ = std::make_unique<media::MovieEncoder>(path, setup);
+    } catch (...) {
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+        throw;
+    }
+    converter_ = std::make_unique<media::FrameConverter>();
+}
+
+MovieWriter::~MovieWriter()
+{
+    if (!finished_) {
+        encoder_.reset();  // closes the file before it goes
+        std::error_code ignored;
+        std::filesystem::remove(path_, ignored);
+    }
+}
+
+void MovieWriter::checkNotCancelled() const
+{
+    if (cancelled_)
+        throw MediaError("Writing “" + path_.string() + "” was cancelled");
+    if (finished_)
+        throw MediaError("“" + path_.string() + "” is already finished");
+}
+
+void MovieWriter::appendVideoFrame(const QImage& image, const MediaTime& time)
+{
+    checkNotCancelled();
+    int64_t pts = time.convertScale(settings_.frameDuration.timeScale).value;
+    if (pts <= lastPts_ || pts < 0)
+        throw MediaError("Frame times of “" + path_.string() + "” must increase (" + time.toString() + ")");
+    QImage source = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (source.size() != QSize(settings_.width, settings_.height))
+        source = source.scaled(settings_.width, settings_.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    media::FramePtr frame = media::blackVideoFrame(settings_.width, settings_.height);
+    converter_->imageToFrame(source, frame.get());
+    encoder_->writeVideo(frame.get(), pts);
+    lastPts_ = pts;
+}
+
+void MovieWriter::appendAudio(const float* interleaved, int frameCount)
+{
+    checkNotCancelled();
+    std::vector<float> left(static_cast<size_t>(frameCount));
+    std::vector<float> right(static_cast<size_t>(frameCount));
+    for (int i = 0; i < frameCount; ++i) {
+        left[size_t(i)] = interleaved[2 * i];
+        right[size_t(i)] = interleaved[2 * i + 1];
+    }
+    encoder_->writeAudio(left.data(), right.data(), frameCount);
+}
+
+void MovieWriter::finish()
+{
+    checkNotCancelled();
+    if (lastPts_ < 0)
+        throw MediaError("“" + path_.string() + "” holds no picture");
+    encoder_->finish();
+    finished_ = true;
+}
+
+} // namespace zanto

@@ -1,0 +1,61 @@
+#pragma once
+#include "platform/media/MediaTime.h"
+
+#include <QImage>
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+
+namespace zanto {
+
+namespace media {
+class MovieEncoder;
+class FrameConverter;
+}
+
+enum class MovieContainer { MP4, QuickTime };
+
+struct MovieWriterSettings {
+    int width = 1280;
+    int height = 720;
+    MediaTime frameDuration{1, 30};  // each frame lasts this long; the last one ends the movie
+    MovieContainer container = MovieContainer::MP4;
+    bool audio = false;  // an AAC track at 48 kHz stereo
+};
+
+// Writes a movie from pictures given with their times, encoded with the
+// export quality settings (H.264, AAC). Owned by one thread, except `cancel`,
+// which any thread may call. Every method throws MediaError on failure; a
+// file that was not finished is removed when the writer goes away.
+class MovieWriter {
+public:
+    MovieWriter(const std::filesystem::path& path, const MovieWriterSettings& settings);
+    ~MovieWriter();
+    MovieWriter(const MovieWriter&) = delete;
+    MovieWriter& operator=(const MovieWriter&) = delete;
+
+    // One picture shown from `time` on (times must increase). Any QImage
+    // format; scaled to the movie's size when it differs.
+    void appendVideoFrame(const QImage& image, const MediaTime& time);
+    // Interleaved stereo float samples at 48 kHz, following those before.
+    void appendAudio(const float* interleavedStereo, int frameCount);
+    // Completes the file.
+    void finish();
+    // Stops the writing: the next append or finish throws, and the file is removed.
+    void cancel() { cancelled_ = true; }
+    bool isCancelled() const { return cancelled_; }
+
+private:
+    void checkNotCancelled() const;
+
+    std::filesystem::path path_;
+    MovieWriterSettings settings_;
+    std::unique_ptr<media::MovieEncoder> encoder_;
+    std::unique_ptr<media::FrameConverter> converter_;
+    std::atomic<bool> cancelled_{false};
+    bool finished_ = false;
+    int64_t lastPts_ = -1;
+};
+
+} // namespace zanto

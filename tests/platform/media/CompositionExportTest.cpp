@@ -1,0 +1,353 @@
+#include "platform/media/CompositionExport.h"
+#include "platform/media/MediaAsset.h"
+#include "platform/media/MediaError.h"
+#include "support/TempDir.h"
+#include "support/TestMedia.h"
+
+#include <gtest/gtest.h>
+
+#include <QPainter>
+
+#include <fstream>
+
+using namespace zanto;
+using namespace zanto::test;
+
+namespace {
+
+MediaTime sec(double seconds)
+{
+    return MediaTime::fromSeconds(seconds, 60000);
+}
+
+MediaTimeRange span(double start, double duration)
+{
+    return {sec(start), sec(duration)};
+}
+
+// Scales a picture of w × h to fit the output, centred, as the playlist does.
+AffineTransform fit(const AffineTransform& preferred, double w, double h, double outW, double outH)
+{
+    MediaRect r = preferred.mapRect({0, 0, w, h});
+    double s = std::min(outW / r.width, outH / r.height);
+    return preferred.then(AffineTransform::translation(-r.x, -r.y))
+        .then(AffineTransform::scaling(s, s))
+        .then(AffineTransform::translation((outW - r.width * s) / 2, (outH - r.height * s) / 2));
+}
+
+class CompositionExportTest : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir_ = new TempDir("zanto-composition-");
+        TestMovieOptions code;
+        code.durationSeconds = 2;
+        makeTestMovie(*dir_ / "code.mp4", code);
+        TestMovieOptions silent = code;
+        silent.audio = false;
+        silent.durationSeconds = 1;
+        makeTestMovie(*dir_ / "silent.mp4", silent);
+    }
+    static void TearDownTestSuite() { delete dir_; }
+
+    static std::filesystem::path media(const char* name) { return *dir_ / name; }
+
+    Composition twoSegments(int width, int height)
+    {
+        Composition c;
+        c.width = width;
+        c.height = height;
+        AffineTransform place = fit({}, 160, 90, width, height);
+        // Output 0–0.5 s shows source 0.5–1.0 s; output 0.5–0.8 s shows source 0.2–0.5 s.
+        c.video = {{media("code.mp4"), span(0.5, 0.5), sec(0)}, {media("silent.mp4"), span(0.2, 0.3), sec(0.5)}};
+        c.audio = {{media("code.mp4"), span(0.5, 0.5), sec(0)}};
+        c.instructions = {{span(0, 0.5), place}, {span(0.5, 0.3), place}};
+        c.duration = sec(0.8);
+        return c;
+    }
+
+    TempDir out_;
+    static TempDir* dir_;
+};
+
+TempDir* CompositionExportTest::dir_ = nullptr;
+
+TEST_F(CompositionExportTest, SegmentsFollowEachOtherFrameByFrame)
+{
+    CompositionExport job(twoSegments(320, 180), out_ / "out.mp4");
+    job.run();
+    EXPECT_EQ(job.status(), ExportStatus::Completed);
+    EXPECT_DOUBLE_EQ(job.progress(), 1.0);
+    MovieFacts facts = inspectMovie(out_ / "out.mp4");
+    EXPECT_EQ(facts.width, 320);
+    EXPECT_EQ(facts.height, 180);
+    EXPECT_NEAR(facts.frameRate, 30, 0.01);
+    EXPECT_EQ(facts.videoCodec, "h264");
+    EXPECT_EQ(facts.profile, "High");
+    EXPECT_EQ(facts.pixelFormat, "yuv420p");
+    EXPECT_EQ(facts.colourSpace, "bt709");
+    ASSERT_EQ(facts.frameTimes.size(), 24u);
+    for (size_t k = 0; k < facts.frameTimes.size(); ++k)
+        EXPECT_NEAR(facts.frameTimes[k], k / 30.0, 1e-3);
+    struct Expect {
+        int outputFrame;
+        int sourceFrame;
+    };
+    for (Expect e : {Expect{0, 15}, Expect{14, 29}, Expect{15, 6}, Expect{23, 14}}) {
+        TestFrame frame = decodeFrame(out_ / "out.mp4", e.outputFrame);
+        EXPECT_EQ(readFrameCode(frame, 0, 0, 320, 180), e.sourceFrame) << "output frame " << e.outputFrame;
+    }
+}
+
+TEST_F(CompositionExportTest, AudioIsPlacedBySampleWithSilenceElsewhere)
+{
+    Composition c = twoSegments(160, 90);
+    // Sound only in the second segment: output 0.5–0.8 s.
+    c.audio = {{media("code.mp4"), span(0.2, 0.3), sec(0.5)}};
+    CompositionExport job(c, out_ / "audio.mp4");
+    job.run();
+    MovieFacts facts = inspectMovie(out_ / "audio.mp4");
+    ASSERT_TRUE(facts.hasAudio);
+    EXPECT_EQ(facts.audioCodec, "aac");
+    EXPECT_EQ(facts.sampleRate, 48000);
+    EXPECT_EQ(facts.channels, 2);
+    std::vector<float> sound = decodeAudioMono(out_ / "audio.mp4", 8000);
+    EXPECT_LT(rmsLevel(sound, 0, 3800), 0.005);
+    EXPECT_GT(rmsLevel(sound, 4200, 6200), 0.05);
+    EXPECT_NEAR(double(sound.size()) / 8000.0, 0.8, 0.03);
+}
+
+TEST_F(CompositionExportTest, NoAudioInsertsMeansNoAudioStream)
+{
+    Composition c = twoSegments(160, 90);
+    c.audio.clear();
+    CompositionExport job(c, out_ / "mute.mp4");
+    job.run();
+    EXPECT_FALSE(inspectMovie(out_ / "mute.mp4").hasAudio);
+}
+
+TEST_F(CompositionExportTest, DefaultOutputIs1280By720At30)
+{
+    Composition c = twoSegments(1280, 720);
+    c.duration = sec(0.1);
+    CompositionExport job(c, out_ / "hd.mp4");
+    job.run();
+    MovieFacts facts = inspectMovie(out_ / "hd.mp4");
+    EXPECT_EQ(facts.width, 1280);
+    EXPECT_EQ(facts.height, 720);
+    EXPECT_EQ(facts.frameTimes.size(), 3u);
+    EXPECT_EQ(readFrameCode(decodeFrame(out_ / "hd.mp4", 2), 0, 0, 1280, 720), 17);
+}
+
+struct PlacementCase {
+    const char* name;
+    int rotation;
+    int width;   // of the source
+    int height;
+    // Expected picture left edge on a 320 × 180 output (bars to its left).
+    double left;
+};
+
+void PrintTo(const PlacementCase& c, std::ostream* out) { *out << c.name; }
+
+
+class CompositionPlacement : public CompositionExportTest, public testing::WithParamInterface<PlacementCase> {};
+
+TEST_P(CompositionPlacement, PictureIsUprightFittedAndCentredOverBlack)
+{
+    const PlacementCase& p = GetParam();
+    TestMovieOptions o;
+    o.picture = TestPicture::Solid;
+    o.colour = "0xff0000";
+    o.width = p.width;
+    o.height = p.height;
+    o.rotationDegrees = p.rotation;
+    o.audio = false;
+    o.durationSeconds = 0.2;
+    auto source = makeTestMovie(out_ / "source.mp4", o);
+    MediaAsset asset = MediaAsset::load(source);
+    Composition c;
+    c.width = 320;
+    c.height = 180;
+    c.video = {{source, span(0, 0.2), sec(0)}};
+    c.instructions = {{span(0, 0.2), fit(asset.video->preferredTransform, p.width, p.height, 320, 180)}};
+    c.duration = sec(0.2);
+    CompositionExport job(c, out_ / "placed.mp4");
+    job.run();
+    TestFrame frame = decodeFrame(out_ / "placed.mp4", 1);
+    auto red = [&](int x, int y) { auto px = frame.pixel(x, y); return px.r > 200 && px.g < 60 && px.b < 60; };
+    auto black = [&](int x, int y) { auto px = frame.pixel(x, y); return px.r < 30 && px.g < 30 && px.b < 30; };
+    EXPECT_TRUE(red(160, 90));
+    EXPECT_TRUE(red(int(p.left) + 3, 10));
+    EXPECT_TRUE(red(320 - int(p.left) - 4, 170));
+    if (p.left >= 4) {
+        EXPECT_TRUE(black(int(p.left) - 3, 90));
+        EXPECT_TRUE(black(320 - int(p.left) + 2, 90));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CompositionPlacement, testing::Values(
+    PlacementCase{"wide", 0, 160, 90, 0},
+    PlacementCase{"four_by_three", 0, 120, 90, 40},
+    PlacementCase{"phone_upright", 90, 160, 90, 109.375},
+    PlacementCase{"phone_other_way", 270, 160, 90, 109.375}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CompositionExportTest, OverlayShowsExactlyDuringItsRange)
+{
+    Composition c = twoSegments(160, 90);
+    QImage mark(160, 90, QImage::Format_ARGB32_Premultiplied);
+    mark.fill(Qt::transparent);
+    QPainter(&mark).fillRect(60, 10, 40, 20, Qt::green);
+    // Frames 10 to 19 (1/3 s to 2/3 s).
+    c.overlays = {{mark, {MediaTime{10, 30}, MediaTime{10, 30}}}};
+    CompositionExport job(c, out_ / "overlay.mp4");
+    job.run();
+    for (int k : {9, 10, 19, 20}) {
+        TestFrame frame = decodeFrame(out_ / "overlay.mp4", k);
+        auto px = frame.pixel(80, 20);
+        bool green = px.g > 200 && px.r < 60;
+        EXPECT_EQ(green, k >= 10 && k < 20) << "frame " << k;
+        EXPECT_EQ(readFrameCode(frame, 0, 0, 160, 90), k < 15 ? 15 + k : k - 9);
+    }
+}
+
+TEST_F(CompositionExportTest, CompositorGetsEachFrameWithItsSegment)
+{
+    Composition c = twoSegments(160, 90);
+    std::vector<std::pair<int, int64_t>> seen;
+    c.compositor = [&](const CompositorRequest& r) {
+        seen.emplace_back(r.instructionIndex, r.outputTime.convertScale(30).value);
+        EXPECT_EQ(r.sourceFrame.size(), QSize(160, 90));
+        QImage out(160, 90, QImage::Format_ARGB32_Premultiplied);
+        out.fill(r.instructionIndex == 0 ? Qt::blue : Qt::yellow);
+        return out;
+    };
+    CompositionExport job(c, out_ / "custom.mp4");
+    job.run();
+    ASSERT_EQ(seen.size(), 24u);
+    for (size_t k = 0; k < seen.size(); ++k) {
+        EXPECT_EQ(seen[k].first, k < 15 ? 0 : 1);
+        EXPECT_EQ(seen[k].second, int64_t(k));
+    }
+    EXPECT_GT(decodeFrame(out_ / "custom.mp4", 3).pixel(80, 45).b, 200);
+    EXPECT_GT(decodeFrame(out_ / "custom.mp4", 20).pixel(80, 45).r, 200);
+}
+
+TEST_F(CompositionExportTest, CompositorFailureFailsTheExportWithItsOwnError)
+{
+    Composition c = twoSegments(160, 90);
+    c.compositor = [](const CompositorRequest& r) -> QImage {
+        if (r.instructionIndex == 1)
+            throw std::runtime_error("映像フレームを取得できません。");
+        return QImage(160, 90, QImage::Format_ARGB32_Premultiplied);
+    };
+    CompositionExport job(c, out_ / "broken.mp4");
+    job.start();
+    job.wait();
+    EXPECT_EQ(job.status(), ExportStatus::Failed);
+    EXPECT_EQ(job.errorMessage(), "映像フレームを取得できません。");
+    EXPECT_THROW(std::rethrow_exception(job.error()), std::runtime_error);
+    EXPECT_FALSE(std::filesystem::exists(out_ / "broken.mp4"));
+}
+
+TEST_F(CompositionExportTest, CancelStopsAndRemovesThePartialOutput)
+{
+    Composition c = twoSegments(160, 90);
+    std::atomic<int> frames{0};
+    CompositionExport* self = nullptr;
+    c.compositor = [&](const CompositorRequest& r) {
+        if (++frames == 5)
+            self->cancel();
+        QImage out(160, 90, QImage::Format_ARGB32_Premultiplied);
+        out.fill(Qt::black);
+        (void)r;
+        return out;
+    };
+    CompositionExport job(c, out_ / "cancelled.mp4");
+    self = &job;
+    bool completionRan = false;
+    job.start([&] { completionRan = true; });
+    while (!job.waitFor(std::chrono::milliseconds(200))) {
+    }
+    EXPECT_TRUE(completionRan);
+    EXPECT_EQ(job.status(), ExportStatus::Cancelled);
+    EXPECT_FALSE(std::filesystem::exists(out_ / "cancelled.mp4"));
+    EXPECT_LT(frames.load(), 24);
+}
+
+TEST_F(CompositionExportTest, ClipEndingPastTheSourceHoldsItsLastFrame)
+{
+    Composition c;
+    c.width = 160;
+    c.height = 90;
+    // silent.mp4 has 30 frames; ask for 0.9–1.04 s.
+    c.video = {{media("silent.mp4"), span(0.9, 0.14), sec(0)}};
+    c.instructions = {{span(0, 0.14), {}}};
+    c.duration = sec(0.14);
+    CompositionExport job(c, out_ / "held.mp4");
+    job.run();
+    MovieFacts facts = inspectMovie(out_ / "held.mp4");
+    ASSERT_EQ(facts.frameTimes.size(), 5u);
+    EXPECT_EQ(readFrameCode(decodeFrame(out_ / "held.mp4", 2), 0, 0, 160, 90), 29);
+    EXPECT_EQ(readFrameCode(decodeFrame(out_ / "held.mp4", 4), 0, 0, 160, 90), 29);
+}
+
+struct BadSourceCase {
+    const char* name;
+    void (*make)(const std::filesystem::path&);
+    bool asAudio;
+};
+
+void PrintTo(const BadSourceCase& c, std::ostream* out) { *out << c.name; }
+
+class CompositionBadSource : public CompositionExportTest, public testing::WithParamInterface<BadSourceCase> {};
+
+TEST_P(CompositionBadSource, FailsWithAClearErrorAndLeavesNoFile)
+{
+    auto source = out_ / "source.mp4";
+    GetParam().make(source);
+    Composition c;
+    c.width = 160;
+    c.height = 90;
+    c.video = {{GetParam().asAudio ? media("code.mp4") : source, span(0, 0.5), sec(0)}};
+    c.audio = {{source, span(0, 0.5), sec(0)}};
+    c.instructions = {{span(0, 0.5), {}}};
+    c.duration = sec(0.5);
+    CompositionExport job(c, out_ / "out.mp4");
+    EXPECT_THROW(job.run(), MediaError);
+    EXPECT_EQ(job.status(), ExportStatus::Failed);
+    EXPECT_NE(job.errorMessage().find("source.mp4"), std::string::npos) << job.errorMessage();
+    EXPECT_FALSE(std::filesystem::exists(out_ / "out.mp4"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CompositionBadSource, testing::Values(
+    BadSourceCase{"missing", [](const std::filesystem::path&) {}, false},
+    BadSourceCase{"text", [](const std::filesystem::path& p) { std::ofstream(p) << "hello"; }, false},
+    BadSourceCase{"audio_only", [](const std::filesystem::path& p) {
+        TestMovieOptions o;
+        o.video = false;
+        makeTestMovie(p, o);
+    }, false},
+    BadSourceCase{"no_audio_for_audio_insert", [](const std::filesystem::path& p) {
+        TestMovieOptions o;
+        o.audio = false;
+        makeTestMovie(p, o);
+    }, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CompositionFrameCount, RoundsUpToWholeFrames)
+{
+    struct Case {
+        MediaTime duration;
+        int64_t frames;
+    };
+    for (Case c : {Case{MediaTime{3, 1}, 90}, Case{MediaTime{60600, 60000}, 31}, Case{MediaTime{1, 100}, 1},
+                   Case{MediaTime{0, 1}, 0}, Case{MediaTime{-5, 1}, 0}}) {
+        Composition composition;
+        composition.duration = c.duration;
+        EXPECT_EQ(compositionFrameCount(composition), c.frames) << c.duration.toString();
+    }
+}
+
+} // namespace
