@@ -45,6 +45,11 @@ inline QApplication& testApplication()
     return *application;
 }
 
+// A first member of fixtures that hold widgets: the application comes first.
+struct UsesApplication {
+    UsesApplication() { testApplication(); }
+};
+
 // Lets the deferred layout work of the window run.
 inline void settle()
 {
