@@ -10,6 +10,7 @@ namespace zanto::media {
 
 InputFormatPtr openInput(const std::filesystem::path& path)
 {
+    initialiseLibraries();
     std::string name = path.string();
     if (!std::filesystem::is_regular_file(path))
         throw MediaError("Cannot open “" + name + "”: " + mediaErrorText(AVERROR(ENOENT)));

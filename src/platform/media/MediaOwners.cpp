@@ -6,9 +6,12 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/audio_fifo.h>
+#include <libavutil/log.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
+
+#include <mutex>
 
 namespace zanto::media {
 
@@ -52,6 +55,12 @@ void ResampleDeleter::operator()(SwrContext* context) const
 void AudioFifoDeleter::operator()(AVAudioFifo* fifo) const
 {
     av_audio_fifo_free(fifo);
+}
+
+void initialiseLibraries()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_level(AV_LOG_ERROR); });
 }
 
 FramePtr allocateFrame()

@@ -31,6 +31,10 @@ using ScalePtr = std::unique_ptr<SwsContext, ScaleDeleter>;
 using ResamplePtr = std::unique_ptr<SwrContext, ResampleDeleter>;
 using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoDeleter>;
 
+// Sets FFmpeg up once for the process: its log keeps to errors (the program
+// keeps no log; failures reach callers as MediaError). Any thread.
+void initialiseLibraries();
+
 // A new frame / packet; throws MediaError when memory runs out.
 FramePtr allocateFrame();
 PacketPtr allocatePacket();

@@ -27,6 +27,7 @@ const AVCodec* findEncoder(const char* name)
 MovieEncoder::MovieEncoder(const std::filesystem::path& path, const EncoderSetup& setup)
     : path_(path), setup_(setup), packet_(allocatePacket())
 {
+    initialiseLibraries();
     std::string name = path.string();
     AVFormatContext* raw = nullptr;
     const char* formatName = setup.container == Container::MP4 ? "mp4" : "mov";

@@ -91,6 +91,13 @@ bool VideoDecoder::receive()
 
 const AVFrame* VideoDecoder::next()
 {
+    hasCurrent_ = false;
+    hasAhead_ = false;
+    return decodeNext();
+}
+
+const AVFrame* VideoDecoder::decodeNext()
+{
     if (endOfStream_)
         return nullptr;
     av_frame_unref(decoded_.get());
@@ -112,7 +119,7 @@ MediaTime VideoDecoder::frameTime(const AVFrame* frame) const
 const AVFrame* VideoDecoder::frameAt(const MediaTime& time)
 {
     const AVFrame* latest = hasAhead_ ? ahead_.get() : hasCurrent_ ? current_.get() : nullptr;
-    if (!latest && !endOfStream_)
+    if (!latest)
         seek(time);
     else if (hasCurrent_ && time < frameTime(current_.get()))
         seek(time);
@@ -129,7 +136,7 @@ const AVFrame* VideoDecoder::frameAt(const MediaTime& time)
             if (time < frameTime(current_.get()))
                 return current_.get();  // asked for a time before the first frame
         }
-        const AVFrame* frame = next();
+        const AVFrame* frame = decodeNext();
         if (!frame) {
             if (!hasCurrent_)
                 throw MediaError("“" + path_.string() + "” holds no video frame");

@@ -25,6 +25,7 @@ public:
     void seek(const MediaTime& time);
     // The next frame in presentation order; nullptr at the end of the stream.
     // The frame stays owned by the decoder and valid until the next call.
+    // After it, frameAt starts afresh with a seek.
     const AVFrame* next();
     // The picture shown at `time`: the last frame at or before it (the first
     // frame for an earlier time), the last frame past the end of the stream.
@@ -36,6 +37,7 @@ public:
 
 private:
     bool receive();
+    const AVFrame* decodeNext();
 
     std::filesystem::path path_;
     MediaAsset asset_;

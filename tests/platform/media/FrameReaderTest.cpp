@@ -1,0 +1,186 @@
+#include "platform/media/FrameReader.h"
+#include "platform/media/MediaError.h"
+#include "support/TempDir.h"
+#include "support/TestMedia.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+
+using namespace zanto;
+using namespace zanto::test;
+
+namespace {
+
+// Our picture as a TestFrame, so that the ffmpeg-side helpers can read it.
+TestFrame asTestFrame(const QImage& image)
+{
+    TestFrame frame;
+    frame.width = image.width();
+    frame.height = image.height();
+    frame.bgra.resize(size_t(frame.width) * size_t(frame.height) * 4);
+    for (int y = 0; y < frame.height; ++y)
+        std::memcpy(frame.bgra.data() + size_t(y) * size_t(frame.width) * 4, image.constScanLine(y), size_t(frame.width) * 4);
+    return frame;
+}
+
+int code(const VideoFrame& frame)
+{
+    return readFrameCode(asTestFrame(frame.image), 0, 0, frame.image.width(), frame.image.height());
+}
+
+class FrameReaderTest : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir_ = new TempDir("zanto-reader-");
+        TestMovieOptions o;
+        o.audio = false;
+        makeTestMovie(*dir_ / "code.mp4", o);
+        o.frameRate = 30000;
+        o.frameRateBase = 1001;
+        makeTestMovie(*dir_ / "ntsc.mp4", o);
+        o.frameRate = 30;
+        o.frameRateBase = 1;
+        o.variableFrameRate = true;
+        makeTestMovie(*dir_ / "vfr.mp4", o);
+        o.variableFrameRate = false;
+        o.rotationDegrees = 90;
+        o.durationSeconds = 0.3;
+        makeTestMovie(*dir_ / "phone.mov", o);
+        TestMovieOptions tone;
+        tone.video = false;
+        makeTestMovie(*dir_ / "tone.mp4", tone);
+        runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=c=red:s=160x90:d=1", "-frames:v", "0", "-c:v",
+                           "libx264", (*dir_ / "empty.mp4").string()});
+    }
+    static void TearDownTestSuite() { delete dir_; }
+    static std::filesystem::path media(const char* name) { return *dir_ / name; }
+    static TempDir* dir_;
+};
+
+TempDir* FrameReaderTest::dir_ = nullptr;
+
+struct AtCase {
+    const char* file;
+    MediaTime time;
+    int frame;  // the frame on show then
+};
+
+TEST_F(FrameReaderTest, FrameAtIsTheLastFrameAtOrBeforeTheTime)
+{
+    // One reader for the whole table: it goes forward, back, and past the end.
+    const AtCase cases[] = {
+        {"code.mp4", MediaTime{0, 1}, 0},       {"code.mp4", MediaTime{1, 100}, 0},
+        {"code.mp4", MediaTime{1, 30}, 1},      {"code.mp4", MediaTime{2999, 6000}, 14},
+        {"code.mp4", MediaTime{1, 2}, 15},      {"code.mp4", MediaTime{999, 1000}, 29},
+        {"code.mp4", MediaTime{1, 1}, 29},      {"code.mp4", MediaTime{5, 1}, 29},
+        {"code.mp4", MediaTime{1, 5}, 6},       {"code.mp4", MediaTime{-1, 1}, 0},
+        {"ntsc.mp4", MediaTime{10010, 30000}, 10}, {"ntsc.mp4", MediaTime{10009, 30000}, 9},
+        {"vfr.mp4", MediaTime{14, 300}, 0},     {"vfr.mp4", MediaTime{16, 300}, 1},
+        {"vfr.mp4", MediaTime{21, 300}, 2},     {"vfr.mp4", MediaTime{36, 300}, 3},
+    };
+    std::map<std::string, std::unique_ptr<FrameReader>> readers;
+    for (const AtCase& c : cases) {
+        auto& reader = readers[c.file];
+        if (!reader)
+            reader = std::make_unique<FrameReader>(media(c.file));
+        VideoFrame frame = reader->frameAt(c.time);
+        EXPECT_EQ(code(frame), c.frame) << c.file << " at " << c.time.toString();
+        EXPECT_LE(frame.time, maxTime(c.time, MediaTime::zero()));
+    }
+}
+
+TEST_F(FrameReaderTest, ReadingForwardGivesEveryFrameOnceInOrder)
+{
+    FrameReader reader(media("code.mp4"));
+    reader.seek(MediaTime{1, 2});
+    std::vector<int> codes;
+    MediaTime last{-1, 1};
+    while (std::optional<VideoFrame> frame = reader.nextFrame()) {
+        EXPECT_GT(frame->time, last);
+        last = frame->time;
+        codes.push_back(code(*frame));
+    }
+    // The seek lands on the key frame at 0.5 s (one every 15 frames).
+    ASSERT_EQ(codes.size(), 15u);
+    for (size_t i = 0; i < codes.size(); ++i)
+        EXPECT_EQ(codes[i], int(15 + i));
+    EXPECT_FALSE(reader.nextFrame());  // stays at the end
+    for (int k = 0; k < 30; ++k)
+        EXPECT_EQ(code(reader.frameAt(MediaTime{k, 30})), k);
+}
+
+TEST_F(FrameReaderTest, StillIsUprightLikeFfmpegShowsIt)
+{
+    QImage still = copyStillImage(media("phone.mov"), MediaTime{5, 30});
+    ASSERT_EQ(still.size(), QSize(90, 160));
+    EXPECT_EQ(still.format(), QImage::Format_ARGB32_Premultiplied);
+    TestFrame reference = decodeFrame(media("phone.mov"), 5);
+    TestFrame ours = asTestFrame(still);
+    ASSERT_EQ(reference.width, ours.width);
+    int differing = 0;
+    for (int y = 0; y < 160; y += 4)
+        for (int x = 0; x < 90; x += 4) {
+            auto a = ours.pixel(x, y), b = reference.pixel(x, y);
+            differing += std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b) > 60;
+        }
+    EXPECT_LT(differing, 20);  // edges of the text may differ a little, a wrong turn differs everywhere
+}
+
+struct StillFailure {
+    const char* name;
+    const char* file;
+    MediaTime time;
+};
+
+void PrintTo(const StillFailure& c, std::ostream* out) { *out << c.name; }
+
+class FrameReaderStillFailure : public FrameReaderTest, public testing::WithParamInterface<StillFailure> {};
+
+TEST_P(FrameReaderStillFailure, ThrowsMediaError)
+{
+    EXPECT_THROW(copyStillImage(media(GetParam().file), GetParam().time), MediaError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FrameReaderStillFailure, testing::Values(
+    StillFailure{"missing", "nothing.mp4", MediaTime{0, 1}},
+    StillFailure{"audio_only", "tone.mp4", MediaTime{0, 1}},
+    StillFailure{"no_frames", "empty.mp4", MediaTime{0, 1}},
+    StillFailure{"past_the_end", "code.mp4", MediaTime{3, 2}},
+    StillFailure{"before_zero", "code.mp4", MediaTime{-1, 30}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct ColourCase {
+    const char* name;
+    const char* matrix;  // the matrix the movie is encoded and tagged with
+    int width;
+};
+
+void PrintTo(const ColourCase& c, std::ostream* out) { *out << c.name; }
+
+class FrameReaderColour : public testing::TestWithParam<ColourCase> {};
+
+TEST_P(FrameReaderColour, DecodesWithTheTaggedMatrix)
+{
+    TempDir dir;
+    const ColourCase& c = GetParam();
+    std::string size = std::to_string(c.width) + "x" + std::to_string(c.width * 9 / 16);
+    auto path = dir / "colour.mp4";
+    runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=c=0x10d030:s=" + size + ":d=0.1", "-vf",
+                       std::string("scale=out_color_matrix=") + c.matrix + ":out_range=tv", "-colorspace", c.matrix,
+                       "-pix_fmt", "yuv420p", "-c:v", "libx264", "-qp", "0", path.string()});
+    QImage still = copyStillImage(path, MediaTime{0, 1});
+    QRgb px = still.pixel(still.width() / 2, still.height() / 2);
+    // Read with the other matrix, this green would be off by 15 in red and 30 in green.
+    EXPECT_NEAR(qRed(px), 0x10, 6);
+    EXPECT_NEAR(qGreen(px), 0xd0, 6);
+    EXPECT_NEAR(qBlue(px), 0x30, 6);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FrameReaderColour, testing::Values(
+    ColourCase{"hd_bt709", "bt709", 1280}, ColourCase{"sd_bt601", "bt470bg", 320}, ColourCase{"sd_smpte170m", "smpte170m", 320}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace

@@ -1,0 +1,131 @@
+#include "platform/media/MediaError.h"
+#include "platform/media/MovieWriter.h"
+#include "support/TempDir.h"
+#include "support/TestMedia.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace zanto;
+using namespace zanto::test;
+
+namespace {
+
+QImage solid(QColor colour, int width = 160, int height = 90)
+{
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(colour);
+    return image;
+}
+
+struct WriteCase {
+    const char* name;
+    MovieContainer container;
+    int frames;
+};
+
+void PrintTo(const WriteCase& c, std::ostream* out) { *out << c.name; }
+
+class MovieWriterFrames : public testing::TestWithParam<WriteCase> {};
+
+TEST_P(MovieWriterFrames, WritesEveryFrameAtItsTimeAndLastsWholeFrames)
+{
+    const WriteCase& c = GetParam();
+    TempDir dir;
+    auto path = dir / (c.container == MovieContainer::MP4 ? "out.mp4" : "out.mov");
+    MovieWriterSettings settings;
+    settings.width = 160;
+    settings.height = 90;
+    settings.container = c.container;
+    MovieWriter writer(path, settings);
+    // Red first, blue for the rest: the first and the last frame can be told apart.
+    for (int i = 0; i < c.frames; ++i)
+        writer.appendVideoFrame(solid(i == 0 ? Qt::red : Qt::blue), MediaTime{i, 30});
+    writer.finish();
+    MovieFacts facts = inspectMovie(path);
+    EXPECT_EQ(facts.width, 160);
+    EXPECT_EQ(facts.height, 90);
+    EXPECT_EQ(facts.videoCodec, "h264");
+    EXPECT_FALSE(facts.hasAudio);
+    ASSERT_EQ(int(facts.frameTimes.size()), c.frames);
+    for (int i = 0; i < c.frames; ++i)
+        EXPECT_NEAR(facts.frameTimes[size_t(i)], i / 30.0, 1e-3);
+    EXPECT_NEAR(facts.durationSeconds, c.frames / 30.0, 1e-3);
+    EXPECT_GT(decodeFrame(path, 0).pixel(80, 45).r, 200);
+    if (c.frames > 1) {
+        EXPECT_GT(decodeFrame(path, c.frames - 1).pixel(80, 45).b, 200);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, MovieWriterFrames, testing::Values(
+    WriteCase{"one_frame_mov", MovieContainer::QuickTime, 1}, WriteCase{"second_mov", MovieContainer::QuickTime, 30},
+    WriteCase{"second_and_a_frame_mp4", MovieContainer::MP4, 31}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MovieWriter, ScalesPicturesOfAnotherSizeAndWritesAudio)
+{
+    TempDir dir;
+    MovieWriterSettings settings;
+    settings.width = 160;
+    settings.height = 90;
+    settings.audio = true;
+    MovieWriter writer(dir / "tone.mp4", settings);
+    std::vector<float> tone(48000 * 2);
+    for (size_t i = 0; i < tone.size() / 2; ++i)
+        tone[2 * i] = tone[2 * i + 1] = float(0.5 * std::sin(2 * M_PI * 440 * double(i) / 48000));
+    for (int i = 0; i < 30; ++i)
+        writer.appendVideoFrame(solid(Qt::green, 320, 180), MediaTime{i, 30});
+    writer.appendAudio(tone.data(), 48000);
+    writer.finish();
+    MovieFacts facts = inspectMovie(dir / "tone.mp4");
+    EXPECT_EQ(facts.width, 160);
+    ASSERT_TRUE(facts.hasAudio);
+    EXPECT_EQ(facts.sampleRate, 48000);
+    EXPECT_EQ(facts.channels, 2);
+    std::vector<float> sound = decodeAudioMono(dir / "tone.mp4");
+    // ffmpeg's mono downmix adds both channels at -3 dB: a 0.5 sine on both reads as RMS 0.5.
+    EXPECT_NEAR(rmsLevel(sound, 800, 7200), 0.5, 0.05);
+}
+
+TEST(MovieWriter, RefusesWhatCannotBeWritten)
+{
+    TempDir dir;
+    MovieWriterSettings odd;
+    odd.width = 161;
+    EXPECT_THROW(MovieWriter(dir / "odd.mp4", odd), MediaError);
+    EXPECT_THROW(MovieWriter(dir / "no-such-folder" / "x.mp4", MovieWriterSettings{}), MediaError);
+    EXPECT_FALSE(std::filesystem::exists(dir / "odd.mp4"));
+
+    MovieWriterSettings small;
+    small.width = 160;
+    small.height = 90;
+    MovieWriter writer(dir / "order.mp4", small);
+    writer.appendVideoFrame(solid(Qt::red), MediaTime{1, 30});
+    EXPECT_THROW(writer.appendVideoFrame(solid(Qt::red), MediaTime{1, 30}), MediaError);
+    EXPECT_THROW(writer.appendVideoFrame(solid(Qt::red), MediaTime{0, 30}), MediaError);
+    {
+        MovieWriter empty(dir / "empty.mp4", small);
+        EXPECT_THROW(empty.finish(), MediaError);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "empty.mp4"));
+}
+
+TEST(MovieWriter, CancelStopsWritingAndRemovesTheFile)
+{
+    TempDir dir;
+    MovieWriterSettings small;
+    small.width = 160;
+    small.height = 90;
+    {
+        MovieWriter writer(dir / "cancelled.mov", small);
+        writer.appendVideoFrame(solid(Qt::red), MediaTime{0, 30});
+        writer.cancel();
+        EXPECT_TRUE(writer.isCancelled());
+        EXPECT_THROW(writer.appendVideoFrame(solid(Qt::red), MediaTime{1, 30}), MediaError);
+        EXPECT_THROW(writer.finish(), MediaError);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "cancelled.mov"));
+}
+
+} // namespace
