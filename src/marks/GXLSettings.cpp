@@ -35,19 +35,28 @@ bool colorValid(const std::vector<double>& color)
     return true;
 }
 
+constexpr auto pointFields = std::tuple{jsonField("x", &GXLPoint::x), jsonField("y", &GXLPoint::y)};
+
+constexpr auto settingsFields = std::tuple{
+    jsonField("tool", &GXLSettings::tool),
+    jsonField("points", &GXLSettings::points),
+    jsonField("color", &GXLSettings::color),
+    jsonField("size", &GXLSettings::size),
+    jsonField("perspective", &GXLSettings::perspective),
+    jsonField("opacity", &GXLSettings::opacity),
+    jsonField("speed", &GXLSettings::speed),
+};
+
 } // namespace
 
 void GXLPoint::encode(JsonWriter& writer) const
 {
-    writer.beginObject();
-    writer.key("x").number(x);
-    writer.key("y").number(y);
-    writer.endObject();
+    writeJsonObject(writer, *this, pointFields);
 }
 
 GXLPoint GXLPoint::decode(const JsonObjectReader& reader)
 {
-    return GXLPoint{.x = reader.number("x"), .y = reader.number("y")};
+    return readJsonObject(reader, pointFields);
 }
 
 const std::vector<std::string>& GXLSettings::tools()
@@ -77,28 +86,12 @@ bool GXLSettings::validate() const
 
 void GXLSettings::encode(JsonWriter& writer) const
 {
-    writer.beginObject();
-    writer.key("tool").text(tool);
-    writer.key("points").encodedList(points);
-    writer.key("color").numbers(color);
-    writer.key("size").number(size);
-    writer.key("perspective").number(perspective);
-    writer.key("opacity").number(opacity);
-    writer.key("speed").number(speed);
-    writer.endObject();
+    writeJsonObject(writer, *this, settingsFields);
 }
 
 GXLSettings GXLSettings::decode(const JsonObjectReader& reader)
 {
-    return GXLSettings{
-        .tool = reader.text("tool"),
-        .points = reader.decodedList<GXLPoint>("points"),
-        .color = reader.numbers("color"),
-        .size = reader.number("size"),
-        .perspective = reader.number("perspective"),
-        .opacity = reader.number("opacity"),
-        .speed = reader.number("speed"),
-    };
+    return readJsonObject(reader, settingsFields);
 }
 
 } // namespace zanto

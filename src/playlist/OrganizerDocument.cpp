@@ -3,29 +3,24 @@
 #include "services/JsonCoding.h"
 
 namespace zanto {
+namespace {
+
+constexpr auto documentFields = std::tuple{
+    jsonField("format", &OrganizerDocument::format),   jsonField("version", &OrganizerDocument::version),
+    jsonField("title", &OrganizerDocument::title),     jsonField("sources", &OrganizerDocument::sources),
+    jsonField("rows", &OrganizerDocument::rows),       jsonField("warnings", &OrganizerDocument::warnings),
+};
+
+} // namespace
 
 void OrganizerDocument::encode(JsonWriter& writer) const
 {
-    writer.beginObject();
-    writer.key("format").text(format);
-    writer.key("version").integer(version);
-    writer.key("title").text(title);
-    writer.key("sources").encodedList(sources);
-    writer.key("rows").encodedList(rows);
-    writer.key("warnings").texts(warnings);
-    writer.endObject();
+    writeJsonObject(writer, *this, documentFields);
 }
 
 OrganizerDocument OrganizerDocument::decode(const JsonObjectReader& reader)
 {
-    return OrganizerDocument{
-        .format = reader.text("format"),
-        .version = reader.integer("version"),
-        .title = reader.text("title"),
-        .sources = reader.decodedList<OrganizerSource>("sources"),
-        .rows = reader.decodedList<OrganizerRow>("rows"),
-        .warnings = reader.texts("warnings"),
-    };
+    return readJsonObject(reader, documentFields);
 }
 
 std::string OrganizerDocument::toJson() const

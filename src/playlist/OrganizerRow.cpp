@@ -3,23 +3,24 @@
 #include "services/JsonCoding.h"
 
 namespace zanto {
+namespace {
+
+constexpr auto rowFields = std::tuple{
+    jsonField("id", &OrganizerRow::id),
+    jsonField("name", &OrganizerRow::name),
+    jsonField("items", &OrganizerRow::items),
+};
+
+} // namespace
 
 void OrganizerRow::encode(JsonWriter& writer) const
 {
-    writer.beginObject();
-    writer.key("id").text(id);
-    writer.key("name").text(name);
-    writer.key("items").encodedList(items);
-    writer.endObject();
+    writeJsonObject(writer, *this, rowFields);
 }
 
 OrganizerRow OrganizerRow::decode(const JsonObjectReader& reader)
 {
-    return OrganizerRow{
-        .id = reader.text("id"),
-        .name = reader.text("name"),
-        .items = reader.decodedList<OrganizerItem>("items"),
-    };
+    return readJsonObject(reader, rowFields);
 }
 
 } // namespace zanto

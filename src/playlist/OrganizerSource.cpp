@@ -3,25 +3,25 @@
 #include "services/JsonCoding.h"
 
 namespace zanto {
+namespace {
+
+constexpr auto sourceFields = std::tuple{
+    jsonField("id", &OrganizerSource::id),
+    jsonField("name", &OrganizerSource::name),
+    jsonField("path", &OrganizerSource::path),
+    jsonField("offset", &OrganizerSource::offset),
+};
+
+} // namespace
 
 void OrganizerSource::encode(JsonWriter& writer) const
 {
-    writer.beginObject();
-    writer.key("id").text(id);
-    writer.key("name").text(name);
-    writer.key("path").text(path);
-    writer.key("offset").number(offset);
-    writer.endObject();
+    writeJsonObject(writer, *this, sourceFields);
 }
 
 OrganizerSource OrganizerSource::decode(const JsonObjectReader& reader)
 {
-    return OrganizerSource{
-        .id = reader.text("id"),
-        .name = reader.text("name"),
-        .path = reader.text("path"),
-        .offset = reader.number("offset"),
-    };
+    return readJsonObject(reader, sourceFields);
 }
 
 } // namespace zanto

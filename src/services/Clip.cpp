@@ -3,27 +3,23 @@
 #include "services/JsonCoding.h"
 
 namespace zanto {
+namespace {
+
+constexpr auto clipFields = std::tuple{
+    jsonField("start", &Clip::start), jsonField("end", &Clip::end),       jsonField("name", &Clip::name),
+    jsonField("note", &Clip::note),   jsonField("labels", &Clip::labels),
+};
+
+} // namespace
 
 void Clip::encode(JsonWriter& writer) const
 {
-    writer.beginObject();
-    writer.key("start").number(start);
-    writer.key("end").number(end);
-    writer.key("name").text(name);
-    writer.key("note").text(note);
-    writer.key("labels").texts(labels);
-    writer.endObject();
+    writeJsonObject(writer, *this, clipFields);
 }
 
 Clip Clip::decode(const JsonObjectReader& reader)
 {
-    return Clip{
-        .start = reader.number("start"),
-        .end = reader.number("end"),
-        .name = reader.text("name"),
-        .note = reader.text("note"),
-        .labels = reader.texts("labels"),
-    };
+    return readJsonObject(reader, clipFields);
 }
 
 } // namespace zanto

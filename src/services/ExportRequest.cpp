@@ -3,45 +3,42 @@
 #include "services/JsonCoding.h"
 
 namespace zanto {
+namespace {
+
+using Source = ExportRequest::Source;
+
+constexpr auto sourceFields = std::tuple{
+    jsonField("name", &Source::name),
+    jsonField("size", &Source::size),
+    jsonField("duration", &Source::duration),
+};
+
+constexpr auto requestFields = std::tuple{
+    jsonField("id", &ExportRequest::id),         jsonField("mode", &ExportRequest::mode),
+    jsonField("title", &ExportRequest::title),   jsonField("source", &ExportRequest::source),
+    jsonField("clips", &ExportRequest::clips),
+};
+
+} // namespace
 
 void ExportRequest::Source::encode(JsonWriter& writer) const
 {
-    writer.beginObject();
-    writer.key("name").text(name);
-    writer.key("size").integer(size);
-    writer.key("duration").number(duration);
-    writer.endObject();
+    writeJsonObject(writer, *this, sourceFields);
 }
 
 ExportRequest::Source ExportRequest::Source::decode(const JsonObjectReader& reader)
 {
-    return Source{
-        .name = reader.text("name"),
-        .size = reader.integer("size"),
-        .duration = reader.number("duration"),
-    };
+    return readJsonObject(reader, sourceFields);
 }
 
 void ExportRequest::encode(JsonWriter& writer) const
 {
-    writer.beginObject();
-    writer.key("id").text(id);
-    writer.key("mode").text(mode);
-    writer.key("title").text(title);
-    writer.key("source").encoded(source);
-    writer.key("clips").encodedList(clips);
-    writer.endObject();
+    writeJsonObject(writer, *this, requestFields);
 }
 
 ExportRequest ExportRequest::decode(const JsonObjectReader& reader)
 {
-    return ExportRequest{
-        .id = reader.text("id"),
-        .mode = reader.text("mode"),
-        .title = reader.text("title"),
-        .source = reader.decoded<Source>("source"),
-        .clips = reader.decodedList<Clip>("clips"),
-    };
+    return readJsonObject(reader, requestFields);
 }
 
 } // namespace zanto

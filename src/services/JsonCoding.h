@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <type_traits>
 #include <vector>
 
 #include <nlohmann/json_fwd.hpp>
@@ -67,25 +69,18 @@ public:
     JsonObjectReader object(const char* key) const;
     // Calls `each` for every element of an array of objects, in order.
     void objects(const char* key, const std::function<void(const JsonObjectReader&)>& each) const;
-    // A nested model value, or an array of them (T has a static decode()).
-    template <class T>
-    T decoded(const char* key) const
-    {
-        return T::decode(object(key));
-    }
-    template <class T>
-    std::vector<T> decodedList(const char* key) const
-    {
-        std::vector<T> result;
-        objects(key, [&](const JsonObjectReader& element) { result.push_back(T::decode(element)); });
-        return result;
-    }
 
     // Optional keys: a missing key or null gives nothing; a present value must
     // have the right type.
     bool has(const char* key) const;
     std::optional<double> optionalNumber(const char* key) const;
     std::optional<std::vector<std::string>> optionalTexts(const char* key) const;
+
+    // The value of `key` read by its C++ type: text, double, int64, bool, a
+    // model type with a static decode(), a std::vector of any of these, or a
+    // std::optional of any of these (missing or null gives nothing).
+    template <class T>
+    T read(const char* key) const;
 
 private:
     const nlohmann::json& required(const char* key) const;
@@ -112,21 +107,10 @@ public:
     JsonWriter& boolean(bool value);
     JsonWriter& texts(const std::vector<std::string>& values);
     JsonWriter& numbers(const std::vector<double>& values);
-    // A nested model value, or an array of them (T has encode(JsonWriter&)).
+    // A value written by its C++ type: text, double, int64, bool, a model type
+    // with encode(JsonWriter&), or a std::vector of any of these.
     template <class T>
-    JsonWriter& encoded(const T& value)
-    {
-        value.encode(*this);
-        return *this;
-    }
-    template <class T>
-    JsonWriter& encodedList(const std::vector<T>& values)
-    {
-        beginArray();
-        for (const T& value : values)
-            value.encode(*this);
-        return endArray();
-    }
+    JsonWriter& value(const T& value);
 
     const std::string& result() const { return out_; }
     std::string take() { return std::move(out_); }
@@ -142,13 +126,118 @@ private:
     };
     std::string out_;
     std::vector<Level> levels_;
-    std::string pendingKey_;
 };
 
 // The shortest decimal text that reads back as exactly `value`; integral
 // values have no fraction ("90", "0.3499999940395355"); -0 is written "0".
 // `value` must be finite.
 std::string formatJsonNumber(double value);
+
+namespace json_detail {
+template <class T>
+inline constexpr bool isVector = false;
+template <class T>
+inline constexpr bool isVector<std::vector<T>> = true;
+template <class T>
+inline constexpr bool isOptional = false;
+template <class T>
+inline constexpr bool isOptional<std::optional<T>> = true;
+} // namespace json_detail
+
+template <class T>
+T JsonObjectReader::read(const char* key) const
+{
+    if constexpr (std::is_same_v<T, std::string>) {
+        return text(key);
+    } else if constexpr (std::is_same_v<T, double>) {
+        return number(key);
+    } else if constexpr (std::is_same_v<T, std::int64_t>) {
+        return integer(key);
+    } else if constexpr (std::is_same_v<T, bool>) {
+        return boolean(key);
+    } else if constexpr (std::is_same_v<T, std::vector<std::string>>) {
+        return texts(key);
+    } else if constexpr (std::is_same_v<T, std::vector<double>>) {
+        return numbers(key);
+    } else if constexpr (json_detail::isOptional<T>) {
+        return has(key) ? T(read<typename T::value_type>(key)) : std::nullopt;
+    } else if constexpr (json_detail::isVector<T>) {
+        T result;
+        objects(key, [&](const JsonObjectReader& element) {
+            result.push_back(T::value_type::decode(element));
+        });
+        return result;
+    } else {
+        return T::decode(object(key));
+    }
+}
+
+template <class T>
+JsonWriter& JsonWriter::value(const T& value)
+{
+    if constexpr (std::is_same_v<T, std::string>) {
+        return text(value);
+    } else if constexpr (std::is_same_v<T, double>) {
+        return number(value);
+    } else if constexpr (std::is_same_v<T, std::int64_t>) {
+        return integer(value);
+    } else if constexpr (std::is_same_v<T, bool>) {
+        return boolean(value);
+    } else if constexpr (json_detail::isVector<T>) {
+        beginArray();
+        for (const auto& element : value)
+            this->value(element);
+        return endArray();
+    } else {
+        value.encode(*this);
+        return *this;
+    }
+}
+
+// ---- Field tables
+// A model type lists its JSON keys once, in writing order:
+//   constexpr auto fields = std::tuple{jsonField("start", &Clip::start), ...};
+// writeJsonObject writes every key in that order, except that an absent
+// std::optional writes no key (never null); readJsonObject reads them in the
+// same order, so the first missing key is the one reported.
+
+template <class Owner, class Value>
+struct JsonField {
+    const char* key;
+    Value Owner::*member;
+};
+
+template <class Owner, class Value>
+constexpr JsonField<Owner, Value> jsonField(const char* key, Value Owner::*member)
+{
+    return {key, member};
+}
+
+template <class Owner, class... Values>
+void writeJsonObject(JsonWriter& writer, const Owner& owner, const std::tuple<JsonField<Owner, Values>...>& fields)
+{
+    writer.beginObject();
+    const auto writeField = [&](const auto& field) {
+        const auto& value = owner.*field.member;
+        if constexpr (json_detail::isOptional<std::decay_t<decltype(value)>>) {
+            if (value)
+                writer.key(field.key).value(*value);
+        } else {
+            writer.key(field.key).value(value);
+        }
+    };
+    std::apply([&](const auto&... field) { (writeField(field), ...); }, fields);
+    writer.endObject();
+}
+
+template <class Owner, class... Values>
+Owner readJsonObject(const JsonObjectReader& reader, const std::tuple<JsonField<Owner, Values>...>& fields)
+{
+    Owner owner;
+    std::apply([&](const auto&... field) { ((owner.*field.member = reader.read<Values>(field.key)), ...); },
+               fields);
+    return owner;
+}
 
 // Whole-value helpers for any model type T with
 //   void encode(JsonWriter&) const;  static T decode(const JsonObjectReader&);
