@@ -22,6 +22,7 @@ Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory)
     loadRecovery(recoveryDirectory);
     table.selectionDidChange = [this] { tableViewSelectionDidChange(); };
     buildWindow();
+    message("行を作り、メイン画面の「選択タグを追加」から映像を集めてください。");
     // The dividers are placed once the window has its real size, after
     // construction has returned.
     QTimer::singleShot(0, this, [this] { placeDividers(); });
@@ -34,13 +35,16 @@ Organizer::~Organizer() = default;
 
 void Organizer::message(const QString& text)
 {
-    status->setText(text);
+    // Several lines (warnings come joined by line feeds) still show as one.
+    QString line = text;
+    line.replace('\n', ' ');
+    status->setText(line);
     status->setToolTip(text);
 }
 
 QString Organizer::statusText() const
 {
-    return status->text();
+    return status->toolTip();
 }
 
 bool Organizer::windowShouldClose()

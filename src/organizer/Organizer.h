@@ -55,6 +55,7 @@ public:
 
     // The status line: one line of text, the whole text in its tool tip.
     void message(const QString& text);
+    // The last text given to message().
     QString statusText() const;
 
     // The close button hides the window (after stopping playback); it never

@@ -97,7 +97,7 @@ void Organizer::buildWindow()
     progress->setTextVisible(false);
     progress->hide();
     root->addWidget(progress);
-    status = label("行を作り、メイン画面の「選択タグを追加」から映像を集めてください。");
+    status = label(QString());
     setPixelFont(status, 10);
     // One line whatever its length; the tool tip holds the whole text.
     status->setMinimumWidth(1);

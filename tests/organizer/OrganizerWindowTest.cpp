@@ -204,6 +204,12 @@ TEST(OrganizerWindow, StatusLineShowsOneLineAndTheWholeTextInItsToolTip)
     EXPECT_EQ(organizer->status->toolTip(), text);
     EXPECT_FALSE(organizer->status->wordWrap());
     EXPECT_LE(organizer->window()->width(), 1300);
+
+    const int oneLine = organizer->status->sizeHint().height();
+    organizer->message("一行目\n二行目\n三行目");
+    EXPECT_EQ(organizer->statusText(), "一行目\n二行目\n三行目");
+    EXPECT_EQ(organizer->status->toolTip(), "一行目\n二行目\n三行目");
+    EXPECT_EQ(organizer->status->sizeHint().height(), oneLine);
 }
 
 TEST(OrganizerWindow, ToolbarAndTransportButtonsInOrder)

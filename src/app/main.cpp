@@ -1,0 +1,87 @@
+// The application: makes the one Organizer as the application does on first
+// use, shows its window and opens a playlist package or Sportscode playlist
+// named on the command line, the way a document opened from the file manager
+// reaches the Organizer.
+#include "organizer/Organizer.h"
+#include "playlist/OrganizerDocument.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+
+#include <filesystem>
+
+namespace {
+
+// Replaces the Organizer's playlist with the one at `location`; a failure is
+// shown in its status line and changes nothing.
+void openPlaylist(zanto::Organizer& organizer, const std::filesystem::path& location)
+{
+    if (organizer.busy) return;
+    zanto::OrganizerDocument document;
+    try {
+        document = zanto::OrganizerDocument::read(location);
+    } catch (const std::exception& error) {
+        organizer.message(QString::fromUtf8(error.what()));
+        return;
+    }
+    organizer.stop();
+    organizer.playlist = document;
+    organizer.undoStates.clear();
+    organizer.redoStates.clear();
+    organizer.historyState = document;
+    organizer.reload(std::nullopt);
+    organizer.persist();
+    organizer.changed = false;
+}
+
+// Without a main window the Organizer's window is the application: hiding it
+// ends the run.
+class QuitOnHide : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        // A spontaneous hide is the window manager minimising the window.
+        if (event->type() == QEvent::Hide && !event->spontaneous()
+            && static_cast<QWidget*>(watched)->isWindow()) {
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// ZANTO_SCREENSHOT=<file.png> saves a picture of the window once it is laid
+// out and ends the run (used where there is no display to look at).
+void scheduleScreenshot(zanto::Organizer& organizer)
+{
+    const QString path = qEnvironmentVariable("ZANTO_SCREENSHOT");
+    if (path.isEmpty()) return;
+    QTimer::singleShot(500, &organizer, [&organizer, path] {
+        const bool saved = organizer.window()->grab().save(path, "PNG");
+        QCoreApplication::exit(saved ? 0 : 1);
+    });
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName("ZANTORIX");
+    QApplication::setApplicationName("ZANTORIX");
+    QApplication::setStyle("Fusion");
+
+    zanto::Organizer organizer;
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 1) openPlaylist(organizer, arguments.at(1).toStdString());
+
+    QuitOnHide quitOnHide;
+    organizer.window()->installEventFilter(&quitOnHide);
+    scheduleScreenshot(organizer);
+    return QApplication::exec();
+}
