@@ -1,10 +1,13 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/media/MediaAsset.h"
 #include "services/ExportRequest.h"
 
 namespace zanto {
@@ -17,9 +20,32 @@ public:
     MediaExporter(const MediaExporter&) = delete;
     MediaExporter& operator=(const MediaExporter&) = delete;
 
+    // A fraction from 0 to 1 and a text for the user.
+    using Progress = std::function<void(double fraction, const std::string& text)>;
+
     // Asks a running export to stop at its next check. Any thread.
     void cancel();
     bool isCancelled() const;
+
+    // Writes the output of `request` for the movie `source` into the existing
+    // folder `directory` and returns the files written. Runs on the caller's
+    // thread and calls `progress` there. Before writing anything it checks the
+    // mode and clip count, the source's identity, that the file is a readable
+    // movie of the request's duration, every clip range and cancellation, in
+    // this order, throwing ExportFailure with the user's message. Mode
+    // "fcpxml" writes `safeFilename(title)` + ".fcpxml" atomically (a write
+    // failure throws std::system_error); the MP4 modes are refused here.
+    std::vector<std::filesystem::path> run(const ExportRequest& request, const std::filesystem::path& source,
+                                           const std::filesystem::path& directory, const Progress& progress);
+
+    // The one-clip Final Cut Pro XML 1.10 document of `request` over the movie
+    // `source` (probed as `asset`, whose video track is `video`): format "r1",
+    // asset "r2", an event clip of the whole file with one keyword per clip
+    // and a project whose spine holds one "asset-clip" per clip, back to back.
+    // Every time is a whole number of frames written unreduced by xmlTime().
+    // Throws ExportFailure for a frame rate, timecode or clip it cannot express.
+    static std::string fcpxml(const ExportRequest& request, const std::filesystem::path& source,
+                              const MediaAsset& asset, const VideoTrackInfo& video);
 
     // The source-identity rule: the file is the source when its file name
     // equals `source.name` and its byte size (64-bit) equals `source.size`.

@@ -1,0 +1,46 @@
+#pragma once
+// Checks of written Final Cut Pro XML files shared by the exporters' tests.
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+
+#include "support/TestMedia.h"
+
+namespace zanto::test {
+
+// The document type definition every file we write must satisfy.
+inline std::filesystem::path fcpxmlDtd()
+{
+    return std::filesystem::path(ZANTO_SHARED_DATA_DIR) / "FCPXMLv1_10.dtd";
+}
+
+// Runs xmllint against the definition; the failure text is xmllint's own.
+inline testing::AssertionResult validatesAgainstDtd(const std::filesystem::path& file)
+{
+    try {
+        runTool("xmllint", {"--noout", "--dtdvalid", fcpxmlDtd().string(), file.string()});
+        return testing::AssertionSuccess();
+    } catch (const std::exception& error) {
+        return testing::AssertionFailure() << file << " does not validate: " << error.what();
+    }
+}
+
+// Parses a written file; fails the test on a parse error.
+inline void loadXml(pugi::xml_document& document, const std::filesystem::path& file)
+{
+    const pugi::xml_parse_result result = document.load_file(file.c_str());
+    ASSERT_TRUE(result) << file << ": " << result.description();
+}
+
+// The attribute names of an element, in document order, joined by ",".
+inline std::string attributeNames(const pugi::xml_node& node)
+{
+    std::string names;
+    for (const pugi::xml_attribute& attribute : node.attributes())
+        names += (names.empty() ? "" : ",") + std::string(attribute.name());
+    return names;
+}
+
+} // namespace zanto::test
