@@ -10,6 +10,8 @@
 
 namespace zanto {
 
+struct Composition;
+
 // The job object of one playlist export. One exporter serves one export:
 // once cancel() has been called it stays cancelled.
 //
@@ -38,11 +40,27 @@ public:
     void render(const OrganizerDocument& document, const std::vector<OrganizerItem>& items,
                 const std::filesystem::path& url, const Progress& progress);
 
+    // Writes one Final Cut Pro XML 1.10 file at `url`: the items one after
+    // another, one clip each. Video items without marks are referenced in their
+    // own movies; every other item is first rendered with render() into the
+    // materials folder "<safe title>-素材-<8 characters>" beside `url`, which
+    // stays only when it holds such movies. `url` is written once, atomically,
+    // at the end; after a failure or a cancel it is untouched and the folder is
+    // gone. Progress: render()'s own reports scaled into the item's share, then
+    // "XML素材を準備中" after each item.
+    void exportXML(const OrganizerDocument& document, const std::vector<OrganizerItem>& items,
+                   const std::string& title, const std::filesystem::path& url, const Progress& progress);
+
 private:
     // Writes a still movie of a title, image or freeze item for at least the
     // item's length (H.264 in a QuickTime file, 1280 × 720, 30 fps).
     void slide(const OrganizerItem& item, const OrganizerDocument& document,
                const std::filesystem::path& url) const;
+
+    // Runs the media export of the composed items into `url`, reporting its
+    // progress after the `itemCount` preparation steps.
+    void exportComposition(Composition composition, const std::filesystem::path& url, size_t itemCount,
+                           const Progress& progress);
 
     // Installs the cancel action of the running media export (empty when none).
     // Returns false, without installing it, when the exporter is already stopped.

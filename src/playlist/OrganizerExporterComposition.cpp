@@ -1,0 +1,95 @@
+#include "playlist/OrganizerExporterComposition.h"
+
+#include "platform/media/MediaError.h"
+#include "services/ExportFailure.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace zanto {
+namespace {
+
+constexpr double canvasWidth = 1280;
+constexpr double canvasHeight = 720;
+// Times of the composition: fine enough for 24, 25, 30, 50 and 60 fps and
+// for 29.97 within a microsecond.
+constexpr int32_t timeScale = 60000;
+// A clip may end this much after its file: container durations are often a
+// frame's fraction shorter than the times an analysis was tagged with.
+constexpr double endSlackSeconds = 0.04;
+
+[[noreturn]] void outOfRange(const OrganizerItem& item)
+{
+    throw failure("映像の範囲外です：" + item.name + "。時刻とアングル補正を確認してください。");
+}
+
+// A file that cannot be read as a movie holds no video track to cut from.
+std::optional<MediaAsset> loadAsset(const std::filesystem::path& path)
+{
+    try {
+        return MediaAsset::load(path);
+    } catch (const MediaError&) {
+        return std::nullopt;
+    }
+}
+
+bool clipFits(const MediaAsset& asset, double clipStart, double clipLength)
+{
+    if (!asset.video || asset.video->width <= 0 || asset.video->height <= 0)
+        return false;
+    const double duration = asset.duration.seconds();
+    return clipStart >= 0 && asset.duration.isValid() && std::isfinite(duration)
+        && clipStart + clipLength <= duration + endSlackSeconds;
+}
+
+// The sound of the clip keeps its place against the picture where the audio
+// track starts later or ends sooner than the video.
+void insertAudio(Composition& composition, const MediaAsset& asset, const std::filesystem::path& path,
+                 const MediaTimeRange& sourceRange, const MediaTime& outputTime)
+{
+    if (!asset.audio)
+        return;
+    const MediaTimeRange overlap = sourceRange.intersection(asset.audio->timeRange);
+    if (!(overlap.duration.seconds() > 0))
+        return;
+    composition.audio.push_back(
+        CompositionInsert{path, overlap, outputTime + (overlap.start - sourceRange.start)});
+}
+
+} // namespace
+
+AffineTransform placementTransform(const VideoTrackInfo& video)
+{
+    const AffineTransform& turn = video.preferredTransform;
+    const MediaRect upright = turn.mapRect(MediaRect{0, 0, double(video.width), double(video.height)});
+    const double w = std::abs(upright.width);
+    const double h = std::abs(upright.height);
+    const double scale = std::min(canvasWidth / w, canvasHeight / h);
+    return turn.then(AffineTransform::translation(-upright.x, -upright.y))
+        .then(AffineTransform::scaling(scale, scale))
+        .then(AffineTransform::translation((canvasWidth - w * scale) / 2, (canvasHeight - h * scale) / 2));
+}
+
+ComposedItem composeItem(Composition& composition, const OrganizerItem& item, const ClipSource& clip,
+                         const MediaTime& outputTime)
+{
+    const double clipLength = item.end - item.start;
+    const std::optional<MediaAsset> asset = loadAsset(clip.path);
+    if (!asset || !clipFits(*asset, clip.startSeconds, clipLength))
+        outOfRange(item);
+
+    const MediaTimeRange sourceRange{MediaTime::fromSeconds(clip.startSeconds, timeScale),
+                                     MediaTime::fromSeconds(clipLength, timeScale)};
+    composition.video.push_back(CompositionInsert{clip.path, sourceRange, outputTime});
+    insertAudio(composition, *asset, clip.path, sourceRange, outputTime);
+
+    ComposedItem composed;
+    composed.outputRange = MediaTimeRange{outputTime, sourceRange.duration};
+    composed.placement = placementTransform(*asset->video);
+    composed.marks = item.marks.value_or(std::vector<OrganizerMark>{});
+    composition.instructions.push_back(CompositionInstruction{composed.outputRange, composed.placement});
+    return composed;
+}
+
+} // namespace zanto

@@ -1,0 +1,45 @@
+#pragma once
+// How the playlist render places one item on the composition: its video
+// range, its sound, its placement on the 1280 × 720 canvas and its marks.
+// Internal to the playlist exporter; plain values, any thread.
+#include "marks/OrganizerMark.h"
+#include "platform/media/AffineTransform.h"
+#include "platform/media/CompositionExport.h"
+#include "platform/media/MediaAsset.h"
+#include "platform/media/MediaTime.h"
+#include "playlist/OrganizerItem.h"
+
+#include <filesystem>
+#include <vector>
+
+namespace zanto {
+
+// The movie an item is cut from and where its clip starts in that file.
+struct ClipSource {
+    std::filesystem::path path;
+    double startSeconds = 0;
+};
+
+// One item as placed on the output timeline.
+struct ComposedItem {
+    MediaTimeRange outputRange;
+    AffineTransform placement;
+    std::vector<OrganizerMark> marks;
+};
+
+// Turns a picture of the track's natural size upright (preferred transform),
+// fits it whole into 1280 × 720 and centres it.
+AffineTransform placementTransform(const VideoTrackInfo& video);
+
+// Adds the item's video range (and its sound, where the file has some) to the
+// composition at `outputTime`, with an instruction that places it. Throws
+// "映像の範囲外です：…" when the clip does not lie within the file (0.04 s of
+// slack at the end), or the media layer's error.
+ComposedItem composeItem(Composition& composition, const OrganizerItem& item, const ClipSource& clip,
+                         const MediaTime& outputTime);
+
+// Draws every frame of the composition with its item's marks, telestration
+// marks on the GPU, plain marks in 2D.
+CompositorCallback telestrationCompositor(const std::vector<ComposedItem>& items);
+
+} // namespace zanto

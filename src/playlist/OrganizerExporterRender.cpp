@@ -1,0 +1,163 @@
+// The playlist MP4 render: every item cut or rendered into one composition,
+// marks laid over it, encoded once by the media layer's composition export.
+#include "playlist/OrganizerExporter.h"
+
+#include "marks/OrganizerMarkDrawing.h"
+#include "platform/Identifier.h"
+#include "platform/media/CompositionExport.h"
+#include "platform/media/MediaAsset.h"
+#include "playlist/OrganizerExporterComposition.h"
+#include "services/ExportFailure.h"
+
+#include <cmath>
+#include <memory>
+#include <system_error>
+
+namespace zanto {
+namespace {
+
+// The slide movies of one render; removed with everything in it on every way out.
+class WorkFolder {
+public:
+    WorkFolder()
+        : path_(std::filesystem::temp_directory_path() / ("zanto-organizer-" + newIdentifier()))
+    {
+        std::filesystem::create_directories(path_);
+    }
+    ~WorkFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    WorkFolder(const WorkFolder&) = delete;
+    WorkFolder& operator=(const WorkFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+bool hasTelestration(const std::vector<OrganizerItem>& items)
+{
+    for (const OrganizerItem& item : items)
+        if (item.marks)
+            for (const OrganizerMark& mark : *item.marks)
+                if (mark.gxl)
+                    return true;
+    return false;
+}
+
+const OrganizerSource* findSource(const OrganizerDocument& document, const std::string& id)
+{
+    for (const OrganizerSource& source : document.sources)
+        if (source.id == id)
+            return &source;
+    return nullptr;
+}
+
+std::string preparingText(size_t index, size_t count)
+{
+    return std::to_string(index + 1) + "/" + std::to_string(count) + " 素材を準備中";
+}
+
+std::string exportingText(double progress)
+{
+    // The percentage is taken in single precision and cut toward zero.
+    const int percent = static_cast<int>(static_cast<float>(progress) * 100.0f);
+    return "MP4を書き出し中 " + std::to_string(percent) + "%";
+}
+
+// Each item's plain marks as one canvas-sized picture shown exactly during
+// the item's stretch; items without marks, or whose picture cannot be made,
+// show none.
+std::vector<CompositionOverlay> markOverlays(const std::vector<ComposedItem>& composed)
+{
+    std::vector<CompositionOverlay> overlays;
+    for (const ComposedItem& item : composed) {
+        if (item.marks.empty())
+            continue;
+        QImage image = organizerMarkImage(item.marks);
+        if (!image.isNull())
+            overlays.push_back(CompositionOverlay{std::move(image), item.outputRange});
+    }
+    return overlays;
+}
+
+void removeOutput(const std::filesystem::path& url)
+{
+    std::error_code ignored;
+    std::filesystem::remove(url, ignored);
+}
+
+} // namespace
+
+void OrganizerExporter::render(const OrganizerDocument& document, const std::vector<OrganizerItem>& items,
+                               const std::filesystem::path& url, const Progress& progress)
+{
+    document.validate();
+    if (items.empty() || items.size() > 1000)
+        throw failure("1〜1000件を選んでください。");
+    const WorkFolder work;
+    const bool telestration = hasTelestration(items);
+
+    Composition composition;
+    std::vector<ComposedItem> composed;
+    MediaTime cursor{0, 60000};
+    for (size_t i = 0; i < items.size(); ++i) {
+        const OrganizerItem& item = items[i];
+        check();
+        progress(double(i) / double(items.size() + 1), preparingText(i, items.size()));
+        ClipSource clip;
+        if (item.kind == "video") {
+            const OrganizerSource* source = findSource(document, item.sourceID);
+            std::error_code ec;
+            if (!source || source->path.empty() || !std::filesystem::exists(source->path, ec))
+                throw failure("映像を再接続してください：" + item.name);
+            clip = ClipSource{source->path, item.start + source->offset};
+        } else {
+            const std::filesystem::path movie = work.path() / (std::to_string(i) + ".mov");
+            slide(item, document, movie);
+            clip = ClipSource{movie, 0};
+        }
+        composed.push_back(composeItem(composition, item, clip, cursor));
+        cursor = cursor + composed.back().outputRange.duration;
+    }
+    composition.duration = cursor;
+    if (telestration)
+        composition.compositor = telestrationCompositor(composed);
+    else
+        composition.overlays = markOverlays(composed);
+    exportComposition(std::move(composition), url, items.size(), progress);
+}
+
+void OrganizerExporter::exportComposition(Composition composition, const std::filesystem::path& url,
+                                          size_t itemCount, const Progress& progress)
+{
+    auto session = std::make_shared<CompositionExport>(std::move(composition), url);
+    // Cleared on every way out, so a late cancel() finds no session.
+    struct SessionSlot {
+        OrganizerExporter& exporter;
+        ~SessionSlot() { exporter.setSessionCancel({}); }
+    } slot{*this};
+    if (!setSessionCancel([session] { session->cancel(); }))
+        check();
+    session->start();
+    const double n = double(itemCount);
+    while (!session->waitFor(std::chrono::milliseconds(200))) {
+        const double done = session->progress();
+        progress((n + done) / (n + 1), exportingText(done));
+    }
+    setSessionCancel({});
+
+    if (session->status() == ExportStatus::Completed) {
+        progress(1.0, "保存しました：" + url.string());
+        return;
+    }
+    removeOutput(url);
+    check();
+    if (std::exception_ptr error = session->error())
+        std::rethrow_exception(error);
+    throw failure("書き出しに失敗しました。");
+}
+
+} // namespace zanto

@@ -1,0 +1,75 @@
+// Slide movies: a title, image or freeze item becomes a short still movie that
+// the render then cuts like any source video.
+#include "playlist/OrganizerExporter.h"
+
+#include "platform/media/FrameReader.h"
+#include "platform/media/MovieWriter.h"
+#include "playlist/OrganizerExporterPicture.h"
+#include "services/ExportFailure.h"
+
+namespace zanto {
+namespace {
+
+const OrganizerSource* findSource(const OrganizerDocument& document, const std::string& id)
+{
+    for (const OrganizerSource& source : document.sources)
+        if (source.id == id)
+            return &source;
+    return nullptr;
+}
+
+// The exact source frame at the freeze time, fitted upright on the canvas.
+void drawFreeze(QImage& canvas, const OrganizerItem& item, const OrganizerDocument& document)
+{
+    const OrganizerSource* source = findSource(document, item.sourceID);
+    if (!source || !item.freezeTime)
+        throw failure("フリーズフレームの元映像が見つかりません。");
+    const MediaTime at = MediaTime::fromSeconds(*item.freezeTime + source->offset, 60000);
+    const QImage still = copyStillImage(source->path, at);
+    slides::drawFitted(canvas, still, QSizeF(still.size()));
+}
+
+void drawImage(QImage& canvas, const OrganizerItem& item)
+{
+    QSizeF size;
+    const std::optional<QImage> picture = slides::loadPicture(item.imagePath, size);
+    if (!picture || !(size.width() > 0) || !(size.height() > 0))
+        throw failure("画像が見つかりません：" + item.name);
+    slides::drawFitted(canvas, *picture, size);
+}
+
+QImage slidePicture(const OrganizerItem& item, const OrganizerDocument& document)
+{
+    QImage canvas = slides::blankCanvas();
+    if (item.kind == "freeze")
+        drawFreeze(canvas, item, document);
+    else if (item.kind == "image")
+        drawImage(canvas, item);
+    else
+        slides::drawTitleCard(canvas, item);
+    return canvas;
+}
+
+} // namespace
+
+void OrganizerExporter::slide(const OrganizerItem& item, const OrganizerDocument& document,
+                              const std::filesystem::path& url) const
+{
+    MovieWriterSettings settings;
+    settings.width = 1280;
+    settings.height = 720;
+    settings.frameDuration = MediaTime{1, 30};
+    settings.container = MovieContainer::QuickTime;
+    // A writer that is not finished removes its file when it goes away.
+    MovieWriter writer(url, settings);
+    const QImage picture = slidePicture(item, document);
+    const int frames = slides::frameCount(item.end - item.start);
+    for (int i = 0; i < frames; ++i) {
+        check();
+        writer.appendVideoFrame(picture, MediaTime{i, 30});
+    }
+    check();
+    writer.finish();
+}
+
+} // namespace zanto

@@ -1,0 +1,222 @@
+// The playlist MP4 render on real movies, decoded afterwards: timing, source
+// ranges, placement, sound and marks.
+#include "OrganizerExporterTestSupport.h"
+
+#include <cmath>
+
+namespace zanto::test {
+namespace {
+
+bool isMarkColour(const TestFrame::Pixel& p)
+{
+    // The plain-mark stroke is a lime green (0.83, 1.0, 0.26).
+    return p.g > 170 && p.r > 120 && p.b < 140;
+}
+
+// Whether any pixel of a short vertical run around (x, y) has the mark colour.
+bool markNear(const TestFrame& frame, int x, int y)
+{
+    for (int dy = -3; dy <= 3; ++dy)
+        if (isMarkColour(frame.pixel(x, y + dy)))
+            return true;
+    return false;
+}
+
+class OrganizerExporterRenderTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        ensureGuiApplication();
+        media = new TempDir("zanto-render-media-");
+        TestMovieOptions counter;  // 3 s, frame numbers in stripes, with a tone
+        counter.durationSeconds = 3.0;
+        makeTestMovie(*media / "counter.mp4", counter);
+        TestMovieOptions slow = counter;  // 16 s at 10 fps: frame n is at n / 10 s
+        slow.durationSeconds = 16.0;
+        slow.frameRate = 10;
+        slow.audio = false;
+        makeTestMovie(*media / "slow.mp4", slow);
+        TestMovieOptions blue;
+        blue.picture = TestPicture::Solid;
+        blue.colour = "blue";
+        blue.audio = false;
+        blue.durationSeconds = 2.0;
+        makeTestMovie(*media / "blue.mp4", blue);
+    }
+    static void TearDownTestSuite()
+    {
+        delete media;
+        media = nullptr;
+    }
+    static std::filesystem::path movie(const std::string& name) { return *media / name; }
+
+    // Renders and returns the output path; fails the test on an error.
+    std::filesystem::path render(const OrganizerDocument& document, const std::vector<OrganizerItem>& items)
+    {
+        const auto url = out / "out.mp4";
+        OrganizerExporter exporter;
+        const std::string message = renderMessage(exporter, document, items, url);
+        EXPECT_EQ(message, "");
+        EXPECT_TRUE(temporary.leftovers().empty());
+        return url;
+    }
+
+    static TempDir* media;
+    TempDir out{"zanto-render-out-"};
+    ScopedTemporaryFolder temporary;
+};
+TempDir* OrganizerExporterRenderTest::media = nullptr;
+
+struct TimingCase {
+    const char* label;
+    std::vector<OrganizerItem> items;
+};
+
+class OrganizerExporterTimingTest : public OrganizerExporterRenderTest,
+                                    public ::testing::WithParamInterface<TimingCase> {};
+
+TEST_P(OrganizerExporterTimingTest, FramesAndDurationFollowTheSummedItemLengths)
+{
+    const std::vector<OrganizerItem>& items = GetParam().items;
+    const auto url = render(documentWith({sourceAt("S1", movie("counter.mp4"))}, {}), items);
+    double total = 0;
+    for (const OrganizerItem& item : items)
+        total += item.end - item.start;
+    const MovieFacts facts = inspectMovie(url);
+    EXPECT_EQ(facts.width, 1280);
+    EXPECT_EQ(facts.height, 720);
+    EXPECT_NEAR(facts.frameRate, 30.0, 0.01);
+    ASSERT_EQ(facts.frameTimes.size(), size_t(std::ceil(total * 30 - 1e-9)));
+    for (size_t k = 0; k < facts.frameTimes.size(); ++k)
+        EXPECT_NEAR(facts.frameTimes[k], double(k) / 30.0, 0.002) << "frame " << k;
+    EXPECT_NEAR(facts.durationSeconds, total, 1.0 / 30.0 + 0.03);
+}
+
+const TimingCase timingCases[] = {
+    {"OneClip", {videoItem("a", "S1", 0.5, 1.5)}},
+    {"ClipsAndSlides",
+     {videoItem("a", "S1", 0, 0.5), stillItem("t", "title", 0.4), videoItem("b", "S1", 2, 2.7)}},
+    {"PartFrames", {videoItem("a", "S1", 0.1, 0.45), stillItem("t", "title", 0.3)}},
+    {"HundredthOfASecondSlide", {stillItem("t", "title", 0.01)}},
+    {"ClipEndingAtTheToleranceAfterTheFile", {videoItem("a", "S1", 2.5, 3.04)}},
+};
+INSTANTIATE_TEST_SUITE_P(Cases, OrganizerExporterTimingTest, ::testing::ValuesIn(timingCases),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(OrganizerExporterRenderTest, ItemTimesPlusTheSourceOffsetSelectTheSourceFrames)
+{
+    // Item 10–13 s on a source with offset 2 shows source seconds 12–15.
+    const auto url = render(documentWith({sourceAt("S1", movie("slow.mp4"), 2)}, {}),
+                            {videoItem("a", "S1", 10, 13)});
+    const struct {
+        int outputFrame;
+        int sourceFrame;  // at 10 fps
+    } expectations[] = {{0, 120}, {2, 120}, {3, 121}, {45, 135}, {89, 149}};
+    EXPECT_EQ(inspectMovie(url).frameTimes.size(), 90u);
+    for (const auto& e : expectations) {
+        const TestFrame frame = decodeFrame(url, e.outputFrame);
+        EXPECT_EQ(readFrameCode(frame, 0, 0, 1280, 720), e.sourceFrame) << "output frame " << e.outputFrame;
+    }
+}
+
+TEST_F(OrganizerExporterRenderTest, QuarterTurnedPhoneClipComesOutUprightAndCentredWithBars)
+{
+    TestMovieOptions phone;
+    phone.width = 320;
+    phone.height = 180;
+    phone.picture = TestPicture::Bars;
+    phone.rotationDegrees = 90;
+    phone.audio = false;
+    makeTestMovie(out / "phone.mp4", phone);
+    const auto url = render(documentWith({sourceAt("S1", out / "phone.mp4")}, {}), {videoItem("a", "S1", 0, 0.2)});
+
+    // Upright the picture is 180 × 320; scaled by 2.25 it is 405 × 720 at x 437.5.
+    const TestFrame ours = decodeFrame(url, 0);
+    const TestFrame upright = decodeFrame(out / "phone.mp4", 0);  // ffmpeg turns it by its display matrix
+    ASSERT_EQ(upright.width, 180);
+    ASSERT_EQ(upright.height, 320);
+    for (int x : {10, 300, 430, 845, 900, 1270}) {
+        const TestFrame::Pixel bar = ours.pixel(x, 360);
+        EXPECT_LT(bar.r + bar.g + bar.b, 40) << "bar at x " << x;
+    }
+    int compared = 0;
+    for (int v = 20; v < 320; v += 37) {
+        for (int u = 15; u < 180; u += 31) {
+            const TestFrame::Pixel want = upright.pixel(u, v);
+            const TestFrame::Pixel got = ours.pixel(int(437.5 + (u + 0.5) * 2.25), int((v + 0.5) * 2.25));
+            EXPECT_NEAR(got.r, want.r, 40) << u << "," << v;
+            EXPECT_NEAR(got.g, want.g, 40) << u << "," << v;
+            EXPECT_NEAR(got.b, want.b, 40) << u << "," << v;
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 40);
+}
+
+TEST_F(OrganizerExporterRenderTest, LateAudioKeepsItsPlaceAgainstThePicture)
+{
+    TestMovieOptions late;
+    late.durationSeconds = 3.0;
+    late.audioDelaySeconds = 1.0;
+    late.audioDurationSeconds = 2.0;
+    makeTestMovie(out / "late.mp4", late);
+    // A one-second title first: the clip's sound starts 1 s into the clip, at 2 s.
+    const auto url = render(documentWith({sourceAt("S1", out / "late.mp4")}, {}),
+                            {stillItem("t", "title", 1), videoItem("a", "S1", 0, 3)});
+    const MovieFacts facts = inspectMovie(url);
+    ASSERT_TRUE(facts.hasAudio);
+    const std::vector<float> samples = decodeAudioMono(url, 8000);
+    ASSERT_GE(samples.size(), size_t(3.9 * 8000));
+    EXPECT_LT(rmsLevel(samples, 0, size_t(1.9 * 8000)), 0.01);
+    EXPECT_GT(rmsLevel(samples, size_t(2.1 * 8000), size_t(3.9 * 8000)), 0.05);
+}
+
+TEST_F(OrganizerExporterRenderTest, SlidesOnlyHaveNoAudioStream)
+{
+    OrganizerItem freeze = stillItem("f", "freeze", 0.5);
+    freeze.sourceID = "S1";
+    freeze.sourceIDs = {"S1"};
+    freeze.freezeTime = 1.0;
+    const std::vector<OrganizerItem> items{stillItem("t", "title", 0.5), freeze};
+    const auto url = render(documentWith({sourceAt("S1", movie("counter.mp4"))}, items), items);
+    const MovieFacts facts = inspectMovie(url);
+    EXPECT_TRUE(facts.hasVideo);
+    EXPECT_FALSE(facts.hasAudio);
+}
+
+TEST_F(OrganizerExporterRenderTest, ClipsWithSoundKeepItAcrossSilentItems)
+{
+    const std::vector<OrganizerItem> items{videoItem("a", "S1", 0, 1), videoItem("b", "S2", 0, 1)};
+    const auto url = render(documentWith({sourceAt("S1", movie("counter.mp4")), sourceAt("S2", movie("blue.mp4"))}, {}),
+                            items);
+    const std::vector<float> samples = decodeAudioMono(url, 8000);
+    EXPECT_GT(rmsLevel(samples, 800, 7200), 0.05);
+    EXPECT_LT(rmsLevel(samples, 8800, 15200), 0.01);
+}
+
+TEST_F(OrganizerExporterRenderTest, PlainMarksShowExactlyDuringTheirItem)
+{
+    OrganizerMark arrow;
+    arrow.kind = "arrow";
+    arrow.x = 0.1;
+    arrow.y = 0.5;
+    arrow.x2 = 0.9;
+    arrow.y2 = 0.5;
+    std::vector<OrganizerItem> items{videoItem("a", "S1", 0, 0.5), videoItem("b", "S1", 0.5, 1),
+                                     videoItem("c", "S1", 1, 1.5)};
+    items[1].marks = std::vector<OrganizerMark>{arrow};
+    items[2].marks = std::vector<OrganizerMark>{};
+    const auto url = render(documentWith({sourceAt("S1", movie("blue.mp4"))}, {}), items);
+    const std::vector<TestFrame> frames = decodeAllFrames(url, 640, 360);
+    ASSERT_EQ(frames.size(), 45u);
+    for (size_t k = 0; k < frames.size(); ++k) {
+        const bool during = k >= 15 && k < 30;
+        // The shaft runs along the middle row from x 64 to 576 (at half size).
+        EXPECT_EQ(markNear(frames[k], 320, 180), during) << "frame " << k;
+        EXPECT_EQ(markNear(frames[k], 100, 180), during) << "frame " << k;
+        EXPECT_FALSE(markNear(frames[k], 320, 60)) << "frame " << k;
+    }
+}
+
+} // namespace
+} // namespace zanto::test

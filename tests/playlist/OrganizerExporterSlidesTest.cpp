@@ -1,0 +1,205 @@
+// Title, image and freeze-frame slides as they come out of a playlist render.
+#include "OrganizerExporterTestSupport.h"
+
+#include <QImageWriter>
+#include <QPainter>
+#include <QPdfWriter>
+
+#include <regex>
+
+namespace zanto::test {
+namespace {
+
+int brightness(const TestFrame::Pixel& p)
+{
+    return (p.r + p.g + p.b) / 3;
+}
+
+class OrganizerExporterSlidesTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ensureGuiApplication(); }
+
+    TestFrame firstFrameOf(const OrganizerItem& item, const std::vector<OrganizerSource>& sources = {})
+    {
+        const auto url = out / "out.mp4";
+        OrganizerExporter exporter;
+        EXPECT_EQ(renderMessage(exporter, documentWith(sources, {item}), {item}, url), "");
+        EXPECT_TRUE(temporary.leftovers().empty());
+        return decodeFrame(url, 0);
+    }
+
+    TempDir out{"zanto-slides-out-"};
+    ScopedTemporaryFolder temporary;
+};
+
+// A picture of `width` × `height` fitted into 1280 × 720 covers [left, right)
+// horizontally and [top, bottom) vertically; the rest is black.
+struct FitCase {
+    const char* label;
+    int width;
+    int height;
+    QImageIOHandler::Transformation orientation;  // written into the file's orientation tag
+    int left, right, top, bottom;
+};
+
+const FitCase fitCases[] = {
+    {"FullHDFillsTheCanvas", 1920, 1080, QImageIOHandler::TransformationNone, 0, 1280, 0, 720},
+    {"PortraitIsPillarboxed", 720, 1280, QImageIOHandler::TransformationNone, 438, 842, 0, 720},
+    {"WideIsLetterboxed", 1600, 400, QImageIOHandler::TransformationNone, 0, 1280, 200, 520},
+    {"SmallIsScaledUp", 64, 36, QImageIOHandler::TransformationNone, 0, 1280, 0, 720},
+    {"OrientationTagTurnsLandscapeUpright", 1280, 720, QImageIOHandler::TransformationRotate90, 438, 842, 0, 720},
+};
+
+class OrganizerExporterFitTest : public OrganizerExporterSlidesTest, public ::testing::WithParamInterface<FitCase> {};
+
+TEST_P(OrganizerExporterFitTest, ImageIsFittedWholeAndCentred)
+{
+    const FitCase& c = GetParam();
+    QImage picture(c.width, c.height, QImage::Format_RGB32);
+    picture.fill(QColor(250, 250, 250));
+    const auto file = out / "picture.jpg";
+    QImageWriter writer(QString::fromStdString(file.string()), "jpeg");
+    writer.setTransformation(c.orientation);
+    ASSERT_TRUE(writer.write(picture)) << writer.errorString().toStdString();
+
+    OrganizerItem item = stillItem("画像", "image", 0.1);
+    item.imagePath = file.string();
+    const TestFrame frame = firstFrameOf(item);
+    for (int x = 4; x < 1280; x += 16) {
+        for (int y = 4; y < 720; y += 16) {
+            const bool inside = x >= c.left + 3 && x < c.right - 3 && y >= c.top + 3 && y < c.bottom - 3;
+            const bool outside = x < c.left - 3 || x >= c.right + 3 || y < c.top - 3 || y >= c.bottom + 3;
+            if (inside) {
+                ASSERT_GT(brightness(frame.pixel(x, y)), 200) << x << "," << y;
+            }
+            if (outside) {
+                ASSERT_LT(brightness(frame.pixel(x, y)), 30) << x << "," << y;
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, OrganizerExporterFitTest, ::testing::ValuesIn(fitCases),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(OrganizerExporterSlidesTest, PdfShowsItsFirstPageFitted)
+{
+    const auto file = out / "slides.pdf";
+    {
+        QPdfWriter pdf(QString::fromStdString(file.string()));
+        pdf.setPageSize(QPageSize(QSizeF(400, 400), QPageSize::Point));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QPainter painter(&pdf);
+        painter.fillRect(QRect(0, 0, pdf.width(), pdf.height()), Qt::red);
+        pdf.newPage();
+        painter.fillRect(QRect(0, 0, pdf.width(), pdf.height()), Qt::green);
+    }
+    OrganizerItem item = stillItem("資料", "image", 0.1);
+    item.imagePath = file.string();
+    const TestFrame frame = firstFrameOf(item);
+    // A square page is 720 × 720 at x 280; red, not the second page's green.
+    const TestFrame::Pixel centre = frame.pixel(640, 360);
+    EXPECT_GT(centre.r, 200);
+    EXPECT_LT(centre.g, 60);
+    EXPECT_GT(frame.pixel(300, 360).r, 200);
+    EXPECT_LT(brightness(frame.pixel(260, 360)), 30);
+    EXPECT_LT(brightness(frame.pixel(1020, 360)), 30);
+}
+
+TEST_F(OrganizerExporterSlidesTest, FreezeFrameShowsTheExactSourceFrame)
+{
+    TestMovieOptions slow;  // frame n at n / 10 s
+    slow.durationSeconds = 16;
+    slow.frameRate = 10;
+    slow.audio = false;
+    makeTestMovie(out / "slow.mp4", slow);
+    const struct {
+        double freezeTime;
+        double offset;
+        int sourceFrame;
+    } cases[] = {{12.5, 2, 145}, {0, 0, 0}, {3.04, 0, 30}, {3.1, -0.05, 30}, {15.9, 0, 159}};
+    for (const auto& c : cases) {
+        OrganizerItem item = stillItem("止め", "freeze", 0.1);
+        item.sourceID = "S1";
+        item.sourceIDs = {"S1"};
+        item.freezeTime = c.freezeTime;
+        const TestFrame frame = firstFrameOf(item, {sourceAt("S1", out / "slow.mp4", c.offset)});
+        EXPECT_EQ(readFrameCode(frame, 0, 0, 1280, 720), c.sourceFrame) << "freeze at " << c.freezeTime;
+    }
+}
+
+TEST_F(OrganizerExporterSlidesTest, FreezeFrameOfAMissingMovieFailsWithTheMediaError)
+{
+    OrganizerItem item = stillItem("止め", "freeze", 0.1);
+    item.sourceID = "S1";
+    item.sourceIDs = {"S1"};
+    item.freezeTime = 1;
+    const std::vector<OrganizerItem> items{item};
+    OrganizerExporter exporter;
+    try {
+        exporter.render(documentWith({sourceAt("S1", out / "gone.mp4")}, items), items, out / "out.mp4",
+                        [](double, const std::string&) {});
+        ADD_FAILURE() << "render passed";
+    } catch (const ExportFailure& error) {
+        ADD_FAILURE() << "the media layer's error was replaced by " << error.message;
+    } catch (const std::exception& error) {
+        EXPECT_NE(std::string(error.what()).find("gone.mp4"), std::string::npos) << error.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists(out / "out.mp4"));
+    EXPECT_TRUE(temporary.leftovers().empty());
+}
+
+TEST_F(OrganizerExporterSlidesTest, TitleCardShowsNameAboveNoteOnBlack)
+{
+    struct Region {
+        int left, top, right, bottom;
+    };
+    // Name box: y 260–420 from the top; note box: y 440–620.
+    const Region nameBox{80, 260, 1200, 420}, noteBox{80, 440, 1200, 620};
+    const auto brightestIn = [](const TestFrame& frame, const Region& r) {
+        int best = 0;
+        for (int y = r.top; y < r.bottom; y += 2)
+            for (int x = r.left; x < r.right; x += 2)
+                best = std::max(best, brightness(frame.pixel(x, y)));
+        return best;
+    };
+    OrganizerItem item = stillItem("前半のまとめ", "title", 0.1);
+    item.note = "セットプレーからの失点";
+    TestFrame frame = firstFrameOf(item);
+    EXPECT_GT(brightestIn(frame, nameBox), 230);  // white
+    const int note = brightestIn(frame, noteBox);
+    EXPECT_GT(note, 140);  // light grey, not white
+    EXPECT_LT(note, 200);
+    EXPECT_LT(brightestIn(frame, Region{0, 0, 1280, 250}), 30);
+    EXPECT_LT(brightestIn(frame, Region{0, 630, 1280, 720}), 30);
+
+    item.note.clear();
+    frame = firstFrameOf(item);
+    EXPECT_GT(brightestIn(frame, nameBox), 230);
+    EXPECT_LT(brightestIn(frame, noteBox), 30);
+}
+
+TEST_F(OrganizerExporterSlidesTest, SlidesAreWrittenInTheWorkFolderByPosition)
+{
+    std::vector<OrganizerItem> items{stillItem("a", "title", 0.2), stillItem("b", "title", 0.2)};
+    std::vector<std::string> seen;
+    const auto url = out / "out.mp4";
+    OrganizerExporter exporter;
+    exporter.render(documentWith({}, items), items, url, [&](double, const std::string& text) {
+        if (text != "2/2 素材を準備中")
+            return;
+        for (const auto& folder : std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
+            seen.push_back(folder.path().filename().string());
+            for (const auto& file : std::filesystem::directory_iterator(folder.path()))
+                seen.push_back(file.path().filename().string());
+        }
+    });
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_TRUE(std::regex_match(seen[0], std::regex("zanto-organizer-[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}")))
+        << seen[0];
+    EXPECT_EQ(seen[1], "0.mov");
+    EXPECT_TRUE(temporary.leftovers().empty());
+}
+
+} // namespace
+} // namespace zanto::test

@@ -1,0 +1,242 @@
+// The playlist exporter's checks, failures, cancellation and clean-up.
+#include "OrganizerExporterTestSupport.h"
+
+#include <atomic>
+#include <chrono>
+#include <random>
+#include <thread>
+
+namespace zanto::test {
+namespace {
+
+const std::string cancelled = "書き出しを中止しました。";
+const std::string countMessage = "1〜1000件を選んでください。";
+
+class OrganizerExporterTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        ensureGuiApplication();
+        media = new TempDir("zanto-exporter-media-");
+        TestMovieOptions options;
+        options.durationSeconds = 2.0;
+        makeTestMovie(*media / "two.mp4", options);
+    }
+    static void TearDownTestSuite()
+    {
+        delete media;
+        media = nullptr;
+    }
+    static std::filesystem::path two() { return *media / "two.mp4"; }
+
+    static TempDir* media;
+    TempDir out{"zanto-exporter-out-"};
+    ScopedTemporaryFolder temporary;
+};
+TempDir* OrganizerExporterTest::media = nullptr;
+
+using Path = std::filesystem::path;
+using Setup = std::pair<OrganizerDocument, std::vector<OrganizerItem>>;
+
+struct FailureCase {
+    const char* label;
+    // Builds the document and items of the case from the two-second movie.
+    std::function<Setup(const Path&)> make;
+    std::string message;
+};
+
+Setup one(OrganizerSource source, OrganizerItem item)
+{
+    return {documentWith({std::move(source)}, {item}), {item}};
+}
+
+const FailureCase failureCases[] = {
+    {"InvalidDocumentBeforeCount",
+     [](const Path&) {
+         OrganizerDocument document;
+         document.format = "other";
+         return Setup{document, std::vector<OrganizerItem>{}};
+     },
+     "未対応のプレイリストです。"},
+    {"NoItems", [](const Path&) { return Setup{OrganizerDocument{}, std::vector<OrganizerItem>{}}; }, countMessage},
+    {"TooManyItems",
+     [](const Path&) {
+         return Setup{OrganizerDocument{}, std::vector<OrganizerItem>(1001, stillItem("t", "title", 1))};
+     },
+     countMessage},
+    {"SourceNotInDocument",
+     [](const Path& movie) {
+         // The items handed over need not be the document's own.
+         OrganizerDocument document = documentWith({sourceAt("S1", movie)}, {});
+         return Setup{document, std::vector<OrganizerItem>{videoItem("試合A", "S9", 0, 1)}};
+     },
+     "映像を再接続してください：試合A"},
+    {"EmptySourcePath", [](const Path&) { return one(sourceAt("S1", ""), videoItem("未接続", "S1", 0, 1)); },
+     "映像を再接続してください：未接続"},
+    {"MissingSourceFile",
+     [](const Path& movie) {
+         return one(sourceAt("S1", movie.parent_path() / "gone.mp4"), videoItem("消えた", "S1", 0, 1));
+     },
+     "映像を再接続してください：消えた"},
+    {"EndsPastSourceEnd",
+     [](const Path& movie) { return one(sourceAt("S1", movie), videoItem("長い", "S1", 1, 3.05)); },
+     "映像の範囲外です：長い。時刻とアングル補正を確認してください。"},
+    {"ToleranceIsNotAWindowAfterAnOffset",
+     [](const Path& movie) { return one(sourceAt("S1", movie, 0.5), videoItem("補正", "S1", 1, 1.6)); },
+     "映像の範囲外です：補正。時刻とアングル補正を確認してください。"},
+    {"NegativeClipStart",
+     [](const Path& movie) { return one(sourceAt("S1", movie, -2), videoItem("負", "S1", 1, 1.5)); },
+     "映像の範囲外です：負。時刻とアングル補正を確認してください。"},
+    {"ImageFileMissing",
+     [](const Path& movie) {
+         OrganizerItem item = stillItem("スライド1", "image", 1);
+         item.imagePath = (movie.parent_path() / "nothing.png").string();
+         return Setup{documentWith({}, {item}), std::vector<OrganizerItem>{item}};
+     },
+     "画像が見つかりません：スライド1"},
+    {"ImageFileIsNotAPicture",
+     [](const Path& movie) {
+         OrganizerItem item = stillItem("壊れた画像", "image", 1);
+         item.imagePath = movie.string();
+         return Setup{documentWith({}, {item}), std::vector<OrganizerItem>{item}};
+     },
+     "画像が見つかりません：壊れた画像"},
+};
+
+class OrganizerExporterFailureTest : public OrganizerExporterTest,
+                                     public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(OrganizerExporterFailureTest, FailsWithItsMessageAndLeavesNothingBehind)
+{
+    const FailureCase& c = GetParam();
+    auto [document, items] = c.make(two());
+    const auto url = out / "out.mp4";
+    OrganizerExporter exporter;
+    EXPECT_EQ(renderMessage(exporter, document, items, url), c.message);
+    EXPECT_FALSE(std::filesystem::exists(url));
+    EXPECT_TRUE(temporary.leftovers().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, OrganizerExporterFailureTest, ::testing::ValuesIn(failureCases),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(OrganizerExporterTest, ThousandItemsPassTheCountTest)
+{
+    // A cancelled exporter stops at its first item, after the count test.
+    std::vector<OrganizerItem> items(1000, stillItem("t", "title", 1));
+    OrganizerExporter exporter;
+    exporter.cancel();
+    EXPECT_EQ(renderMessage(exporter, OrganizerDocument{}, items, out / "out.mp4"), cancelled);
+    EXPECT_TRUE(temporary.leftovers().empty());
+}
+
+TEST_F(OrganizerExporterTest, CheckThrowsOnlyAfterCancelAndStaysCancelled)
+{
+    OrganizerExporter exporter;
+    EXPECT_NO_THROW(exporter.check());
+    exporter.cancel();
+    exporter.cancel();
+    for (int i = 0; i < 2; ++i) {
+        try {
+            exporter.check();
+            ADD_FAILURE() << "check() passed after cancel()";
+        } catch (const ExportFailure& error) {
+            EXPECT_EQ(error.message, cancelled);
+        }
+    }
+}
+
+TEST_F(OrganizerExporterTest, ProgressDuringPreparationNamesEachItem)
+{
+    OrganizerItem first = videoItem("a", "S1", 0, 0.5);
+    OrganizerItem second = stillItem("b", "title", 0.5);
+    OrganizerItem third = videoItem("c", "S1", 0.5, 1);
+    const std::vector<OrganizerItem> items{first, second, third};
+    const auto url = out / "out.mp4";
+    std::vector<ProgressStep> steps;
+    OrganizerExporter exporter;
+    ASSERT_EQ(renderMessage(exporter, documentWith({sourceAt("S1", two())}, items), items, url, &steps), "");
+    ASSERT_GE(steps.size(), 4u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_DOUBLE_EQ(steps[size_t(i)].fraction, i / 4.0);
+        EXPECT_EQ(steps[size_t(i)].text, std::to_string(i + 1) + "/3 素材を準備中");
+    }
+    for (size_t i = 3; i + 1 < steps.size(); ++i) {
+        EXPECT_GE(steps[i].fraction, 0.75);
+        EXPECT_LE(steps[i].fraction, 1.0);
+        EXPECT_EQ(steps[i].text.rfind("MP4を書き出し中 ", 0), 0u) << steps[i].text;
+        EXPECT_EQ(steps[i].text.back(), '%');
+        EXPECT_GE(steps[i].fraction, steps[i - 1].fraction);
+    }
+    EXPECT_DOUBLE_EQ(steps.back().fraction, 1.0);
+    EXPECT_EQ(steps.back().text, "保存しました：" + url.string());
+    EXPECT_TRUE(std::filesystem::exists(url));
+    EXPECT_TRUE(temporary.leftovers().empty());
+}
+
+TEST_F(OrganizerExporterTest, CancelAfterCompletionChangesNothing)
+{
+    const std::vector<OrganizerItem> items{videoItem("a", "S1", 0, 0.5)};
+    const auto url = out / "out.mp4";
+    OrganizerExporter exporter;
+    ASSERT_EQ(renderMessage(exporter, documentWith({sourceAt("S1", two())}, items), items, url), "");
+    exporter.cancel();
+    EXPECT_TRUE(std::filesystem::exists(url));
+    EXPECT_GT(std::filesystem::file_size(url), 0u);
+}
+
+TEST_F(OrganizerExporterTest, FailureDoesNotRemoveAFileItNeverWrote)
+{
+    // A failure before the export starts leaves the destination alone.
+    const auto url = out / "existing.mp4";
+    std::filesystem::copy_file(two(), url);
+    const std::vector<OrganizerItem> items{videoItem("x", "S1", 0, 9)};
+    OrganizerExporter exporter;
+    EXPECT_NE(renderMessage(exporter, documentWith({sourceAt("S1", two())}, items), items, url), "");
+    EXPECT_TRUE(std::filesystem::exists(url));
+}
+
+// Cancels at random moments of an export of a video, a slide and a video:
+// before it starts, while a slide is written, while the export encodes. Every
+// run ends promptly either complete or with the cancel message, never with a
+// file after a cancel and never with a work folder left behind.
+TEST_F(OrganizerExporterTest, CancelAtRandomMomentsEndsCleanly)
+{
+    const std::vector<OrganizerItem> items{videoItem("a", "S1", 0, 1.5), stillItem("b", "title", 2),
+                                           videoItem("c", "S1", 0.5, 2)};
+    const OrganizerDocument document = documentWith({sourceAt("S1", two())}, items);
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<int> delayMs(0, 900);
+    int cancelledRuns = 0;
+    for (int run = 0; run < 8; ++run) {
+        const auto url = out / ("run" + std::to_string(run) + ".mp4");
+        OrganizerExporter exporter;
+        const int delay = delayMs(random);
+        std::atomic<std::chrono::steady_clock::time_point> cancelledAt{};
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+            cancelledAt = std::chrono::steady_clock::now();
+            exporter.cancel();
+        });
+        const std::string message = renderMessage(exporter, document, items, url);
+        const auto returnedAt = std::chrono::steady_clock::now();
+        canceller.join();
+        // A hang guard, not a speed target: a cancelled render returns within
+        // a poll or a frame, far below this bound.
+        if (!message.empty()) {
+            EXPECT_LT(returnedAt - cancelledAt.load(), std::chrono::seconds(5)) << "delay " << delay;
+        }
+        if (message.empty()) {
+            EXPECT_TRUE(std::filesystem::exists(url)) << "delay " << delay;
+        } else {
+            ++cancelledRuns;
+            EXPECT_EQ(message, cancelled) << "delay " << delay;
+            EXPECT_FALSE(std::filesystem::exists(url)) << "delay " << delay;
+        }
+        EXPECT_TRUE(temporary.leftovers().empty()) << "delay " << delay;
+    }
+    EXPECT_GT(cancelledRuns, 0);
+}
+
+} // namespace
+} // namespace zanto::test

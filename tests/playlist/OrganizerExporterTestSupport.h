@@ -1,0 +1,150 @@
+#pragma once
+// Shared pieces of the playlist exporter's tests: a private temporary folder
+// (so the exporter's work folders of one test are seen by that test alone),
+// playlists over real movie files, and every decoded frame of an output.
+#include "playlist/OrganizerExporter.h"
+#include "services/ExportFailure.h"
+#include "support/TempDir.h"
+#include "support/TestMedia.h"
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zanto::test {
+
+// Text drawing needs the application's font database: one offscreen
+// application for the whole test program.
+inline void ensureGuiApplication()
+{
+    if (QGuiApplication::instance())
+        return;
+    static int argc = 1;
+    static char name[] = "zanto-tests";
+    static char* argv[] = {name, nullptr};
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    static QGuiApplication application(argc, argv);
+}
+
+// Points TMPDIR at a fresh folder for the life of the object, so that the
+// exporter's "zanto-organizer-..." work folders can be listed and counted.
+class ScopedTemporaryFolder {
+public:
+    ScopedTemporaryFolder() : folder_(dir_ / "tmp")
+    {
+        std::filesystem::create_directories(folder_);
+        if (const char* old = std::getenv("TMPDIR"))
+            previous_ = old;
+        setenv("TMPDIR", folder_.c_str(), 1);
+    }
+    ~ScopedTemporaryFolder()
+    {
+        if (previous_.empty())
+            unsetenv("TMPDIR");
+        else
+            setenv("TMPDIR", previous_.c_str(), 1);
+    }
+    ScopedTemporaryFolder(const ScopedTemporaryFolder&) = delete;
+    ScopedTemporaryFolder& operator=(const ScopedTemporaryFolder&) = delete;
+
+    // Entries left in the temporary folder (the exporter's leftovers).
+    std::vector<std::string> leftovers() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder_))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+private:
+    TempDir dir_{"zanto-exporter-tmp-"};
+    std::filesystem::path folder_;
+    std::string previous_;
+};
+
+inline OrganizerSource sourceAt(const std::string& id, const std::filesystem::path& path, double offset = 0)
+{
+    OrganizerSource source;
+    source.id = id;
+    source.name = id;
+    source.path = path.string();
+    source.offset = offset;
+    return source;
+}
+
+inline OrganizerItem videoItem(const std::string& name, const std::string& sourceID, double start, double end)
+{
+    OrganizerItem item;
+    item.name = name;
+    item.kind = "video";
+    item.sourceID = sourceID;
+    item.sourceIDs = {sourceID};
+    item.start = start;
+    item.end = end;
+    return item;
+}
+
+inline OrganizerItem stillItem(const std::string& name, const std::string& kind, double length)
+{
+    OrganizerItem item;
+    item.name = name;
+    item.kind = kind;
+    item.start = 0;
+    item.end = length;
+    return item;
+}
+
+inline OrganizerDocument documentWith(std::vector<OrganizerSource> sources, const std::vector<OrganizerItem>& items)
+{
+    OrganizerDocument document;
+    document.sources = std::move(sources);
+    document.rows.front().items = items;
+    return document;
+}
+
+struct ProgressStep {
+    double fraction;
+    std::string text;
+};
+
+// Runs render and returns the message it failed with ("" on success).
+inline std::string renderMessage(OrganizerExporter& exporter, const OrganizerDocument& document,
+                                 const std::vector<OrganizerItem>& items, const std::filesystem::path& url,
+                                 std::vector<ProgressStep>* steps = nullptr)
+{
+    try {
+        exporter.render(document, items, url, [&](double fraction, const std::string& text) {
+            if (steps)
+                steps->push_back({fraction, text});
+        });
+    } catch (const ExportFailure& error) {
+        return error.message;
+    }
+    return "";
+}
+
+// Every frame of a movie, scaled to `width` × `height`, as packed BGRA.
+inline std::vector<TestFrame> decodeAllFrames(const std::filesystem::path& path, int width, int height)
+{
+    const std::string raw = runTool("ffmpeg", {"-v", "error", "-i", path.string(), "-vf",
+                                               "scale=" + std::to_string(width) + ":" + std::to_string(height),
+                                               "-fps_mode", "passthrough", "-f", "rawvideo", "-pix_fmt", "bgra", "-"});
+    const size_t bytes = size_t(width) * size_t(height) * 4;
+    std::vector<TestFrame> frames;
+    for (size_t at = 0; at + bytes <= raw.size(); at += bytes) {
+        TestFrame frame;
+        frame.width = width;
+        frame.height = height;
+        frame.bgra.assign(raw.begin() + long(at), raw.begin() + long(at + bytes));
+        frames.push_back(std::move(frame));
+    }
+    return frames;
+}
+
+} // namespace zanto::test
