@@ -176,12 +176,16 @@ void CompositionExport::finishWith(ExportStatus status, std::exception_ptr failu
         std::lock_guard lock(mutex_);
         status_ = status;
         error_ = failure;
-        ended_ = true;
         completion = std::move(completion_);
     }
-    endedChanged_.notify_all();
+    // The completion runs before waiters are released, so a waiter sees its effects.
     if (completion)
         completion();
+    {
+        std::lock_guard lock(mutex_);
+        ended_ = true;
+    }
+    endedChanged_.notify_all();
 }
 
 void CompositionExport::execute()

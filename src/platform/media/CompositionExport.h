@@ -90,7 +90,8 @@ public:
     CompositionExport& operator=(const CompositionExport&) = delete;
 
     // Starts the export; `completion` runs once on the export's thread when it
-    // has ended in any way. Only the first call starts anything.
+    // has ended in any way, before the waits return (so it must not wait on
+    // this export itself). Only the first call starts anything.
     void start(std::function<void()> completion = {});
     // Blocks until the export has ended or `timeout` has passed; true when ended.
     bool waitFor(std::chrono::milliseconds timeout);

@@ -55,8 +55,7 @@ void VideoDecoder::seek(const MediaTime& time)
     avcodec_flush_buffers(codec_.get());
     endOfStream_ = false;
     draining_ = false;
-    hasCurrent_ = false;
-    hasAhead_ = false;
+    forgetHeldFrames();
 }
 
 // One step of the send/receive loop; false once the decoder is drained.
@@ -91,9 +90,16 @@ bool VideoDecoder::receive()
 
 const AVFrame* VideoDecoder::next()
 {
+    forgetHeldFrames();
+    return decodeNext();
+}
+
+void VideoDecoder::forgetHeldFrames()
+{
+    av_frame_unref(current_.get());
+    av_frame_unref(ahead_.get());
     hasCurrent_ = false;
     hasAhead_ = false;
-    return decodeNext();
 }
 
 const AVFrame* VideoDecoder::decodeNext()

@@ -38,6 +38,7 @@ public:
 private:
     bool receive();
     const AVFrame* decodeNext();
+    void forgetHeldFrames();
 
     std::filesystem::path path_;
     MediaAsset asset_;
