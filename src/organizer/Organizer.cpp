@@ -31,7 +31,13 @@ Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory)
     showWindow();
 }
 
-Organizer::~Organizer() = default;
+Organizer::~Organizer()
+{
+    // The window's children go before it does; no event of theirs may reach
+    // the filters below through pointers to views already gone.
+    timelineScroll->viewport()->removeEventFilter(this);
+    window_->removeEventFilter(this);
+}
 
 void Organizer::message(const QString& text)
 {
@@ -65,7 +71,7 @@ bool Organizer::eventFilter(QObject* watched, QEvent* event)
         windowShouldClose();
         return true;
     }
-    if (timelineScroll && watched == timelineScroll->viewport() && event->type() == QEvent::Resize) {
+    if (event->type() == QEvent::Resize && timelineScroll && watched == timelineScroll->viewport()) {
         timeline->refresh();
     }
     return QObject::eventFilter(watched, event);

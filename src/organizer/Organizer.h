@@ -171,6 +171,10 @@ private:
     void placeDividers();
     void showWindow();
 
+    // Moves the last snapshot of `from` into `playlist`, the current playlist
+    // onto `to`.
+    void stepHistory(std::vector<OrganizerDocument>& from, std::vector<OrganizerDocument>& to);
+
     // Inspector filling.
     void showItem(const OrganizerItem& item);
     void clearItem();

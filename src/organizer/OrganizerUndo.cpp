@@ -29,20 +29,22 @@ void Organizer::persist()
 
 void Organizer::undoOrganizer()
 {
-    if (busy || undoStates.empty()) return;
-    OrganizerDocument previous = std::move(undoStates.back());
-    undoStates.pop_back();
-    redoStates.push_back(std::move(playlist));
-    playlist = std::move(previous);
-    restoreHistory();
+    stepHistory(undoStates, redoStates);
 }
 
+// Redo entries all came from undo steps, so the undo stack cannot pass its
+// limit this way.
 void Organizer::redoOrganizer()
 {
-    if (busy || redoStates.empty()) return;
-    OrganizerDocument next = std::move(redoStates.back());
-    redoStates.pop_back();
-    undoStates.push_back(std::move(playlist));
+    stepHistory(redoStates, undoStates);
+}
+
+void Organizer::stepHistory(std::vector<OrganizerDocument>& from, std::vector<OrganizerDocument>& to)
+{
+    if (busy || from.empty()) return;
+    OrganizerDocument next = std::move(from.back());
+    from.pop_back();
+    to.push_back(std::move(playlist));
     playlist = std::move(next);
     restoreHistory();
 }
