@@ -251,6 +251,16 @@ TestFrame decodeFrame(const std::filesystem::path& path, int frameIndex)
     return frame;
 }
 
+TestFrame decodeFrameAt(const std::filesystem::path& path, double seconds)
+{
+    std::vector<double> times = inspectMovie(path).frameTimes;
+    int index = 0;
+    for (size_t i = 0; i < times.size(); ++i)
+        if (times[i] <= seconds + 1e-6)
+            index = int(i);
+    return decodeFrame(path, index);
+}
+
 int readFrameCode(const TestFrame& frame, int left, int top, int width, int height)
 {
     int code = 0;

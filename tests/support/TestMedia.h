@@ -83,6 +83,8 @@ struct TestFrame {
 // The frame with the given index (0 = first) as ffmpeg decodes it, upright
 // when the file carries a rotation.
 TestFrame decodeFrame(const std::filesystem::path& path, int frameIndex);
+// The picture on show at `seconds`: the last frame whose time is at or before it.
+TestFrame decodeFrameAt(const std::filesystem::path& path, double seconds);
 
 // Reads the FrameCode index from a picture region (left, top, width, height
 // of the area the test movie's picture covers); -1 when the stripes are not

@@ -121,18 +121,19 @@ FramePtr FrameComposer::compose(const FrameJob& job)
     PixelRect rect;
     if (!overlays.empty() || (placed && !placedRect(job, &rect)))
         return composeImage(job, overlays);
-    const void* source = placed ? job.source->buf[0] : nullptr;
-    int64_t pts = placed ? job.source->best_effort_timestamp : 0;
-    if (lastFrame_ && source == lastSource_ && pts == lastSourcePts_ && job.instruction == lastInstruction_)
-        return FramePtr(av_frame_clone(lastFrame_.get()));
+    bool sameSource = placed ? lastSource_ && lastSource_->data[0] == job.source->data[0] : !lastSource_;
+    if (lastFrame_ && sameSource && job.instruction == lastInstruction_) {
+        FramePtr again(av_frame_clone(lastFrame_.get()));
+        if (again)
+            return again;
+    }
     FramePtr out = blackVideoFrame(composition_.width, composition_.height);
     if (placed) {
         converter_.setSourceMatrix(job.matrix);
         converter_.scaleInto(job.source.get(), out.get(), rect);
     }
     lastFrame_.reset(av_frame_clone(out.get()));
-    lastSource_ = source;
-    lastSourcePts_ = pts;
+    lastSource_.reset(placed ? av_frame_clone(job.source.get()) : nullptr);
     lastInstruction_ = job.instruction;
     return out;
 }
@@ -140,6 +141,7 @@ FramePtr FrameComposer::compose(const FrameJob& job)
 FramePtr FrameComposer::composeImage(const FrameJob& job, const std::vector<const CompositionOverlay*>& overlays)
 {
     lastFrame_.reset();
+    lastSource_.reset();
     QImage canvas(composition_.width, composition_.height, QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::black);
     converter_.setSourceMatrix(job.matrix);
@@ -170,6 +172,7 @@ FramePtr FrameComposer::composeImage(const FrameJob& job, const std::vector<cons
 FramePtr FrameComposer::composeWithCompositor(const FrameJob& job)
 {
     lastFrame_.reset();
+    lastSource_.reset();
     QImage source;
     if (job.source) {
         converter_.setSourceMatrix(job.matrix);

@@ -56,10 +56,11 @@ private:
     const Composition& composition_;
     FrameConverter converter_;
     FrameConverter outputConverter_;
-    // The last plain frame, reused while the same source frame stays on show.
+    // The last plain frame, reused while the same source frame stays on show
+    // (held frames, stills). The reference to its source keeps that source's
+    // memory from being reused, so comparing data pointers is exact.
     FramePtr lastFrame_;
-    const void* lastSource_ = nullptr;
-    int64_t lastSourcePts_ = 0;
+    FramePtr lastSource_;
     int lastInstruction_ = -2;
 };
 

@@ -5,6 +5,7 @@
 #include "platform/media/MovieEncoder.h"
 
 extern "C" {
+#include <libavutil/error.h>
 #include <libavutil/frame.h>
 }
 
@@ -59,11 +60,19 @@ void MovieWriter::appendVideoFrame(const QImage& image, const MediaTime& time)
     int64_t pts = time.convertScale(settings_.frameDuration.timeScale).value;
     if (pts <= lastPts_ || pts < 0)
         throw MediaError("Frame times of “" + path_.string() + "” must increase (" + time.toString() + ")");
-    QImage source = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    if (source.size() != QSize(settings_.width, settings_.height))
-        source = source.scaled(settings_.width, settings_.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    media::FramePtr frame = media::blackVideoFrame(settings_.width, settings_.height);
-    converter_->imageToFrame(source, frame.get());
+    if (!lastFrame_ || image.cacheKey() != lastImageKey_) {
+        QImage source = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        if (source.size() != QSize(settings_.width, settings_.height))
+            source = source.scaled(settings_.width, settings_.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        media::FramePtr converted = media::blackVideoFrame(settings_.width, settings_.height);
+        converter_->imageToFrame(source, converted.get());
+        lastFrame_ = std::shared_ptr<AVFrame>(converted.release(), media::FrameDeleter());
+        lastImageKey_ = image.cacheKey();
+    }
+    // The encoder takes its own reference; the pixels are never written again.
+    media::FramePtr frame(av_frame_clone(lastFrame_.get()));
+    if (!frame)
+        throw MediaError("Cannot hold a frame: " + mediaErrorText(AVERROR(ENOMEM)));
     encoder_->writeVideo(frame.get(), pts);
     lastPts_ = pts;
 }

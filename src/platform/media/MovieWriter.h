@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <memory>
 
+struct AVFrame;
+
 namespace zanto {
 
 namespace media {
@@ -54,6 +56,10 @@ private:
     std::unique_ptr<media::MovieEncoder> encoder_;
     std::unique_ptr<media::FrameConverter> converter_;
     std::atomic<bool> cancelled_{false};
+    // The last picture's conversion, reused when the same image comes again
+    // (a still written frame after frame).
+    int64_t lastImageKey_ = 0;
+    std::shared_ptr<AVFrame> lastFrame_;
     bool finished_ = false;
     int64_t lastPts_ = -1;
 };

@@ -336,6 +336,63 @@ INSTANTIATE_TEST_SUITE_P(Table, CompositionBadSource, testing::Values(
     }, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(CompositionExportTest, LateAudioKeepsItsPlaceAndVariableRateBecomesConstant)
+{
+    TestMovieOptions o;
+    o.variableFrameRate = true;
+    o.audioDelaySeconds = 0.5;
+    o.audioDurationSeconds = 0.5;
+    auto source = makeTestMovie(out_ / "late.mp4", o);
+    Composition c;
+    c.width = 160;
+    c.height = 90;
+    // The whole first second, audio range not cut to the audio track: the
+    // sound must still start half a second in.
+    c.video = {{source, span(0, 1), sec(0)}};
+    c.audio = {{source, span(0, 1), sec(0)}};
+    c.instructions = {{span(0, 1), {}}};
+    c.duration = sec(1);
+    CompositionExport job(c, out_ / "out.mp4");
+    job.run();
+    MovieFacts facts = inspectMovie(out_ / "out.mp4");
+    ASSERT_EQ(facts.frameTimes.size(), 30u);
+    for (size_t k = 1; k < facts.frameTimes.size(); ++k)
+        EXPECT_NEAR(facts.frameTimes[k] - facts.frameTimes[k - 1], 1.0 / 30, 1e-3);
+    // Source frame n shows from (n + 0.5·(n mod 2))/30: output frame 3 (0.1 s) still shows frame 2.
+    EXPECT_EQ(readFrameCode(decodeFrame(out_ / "out.mp4", 3), 0, 0, 160, 90), 2);
+    EXPECT_EQ(readFrameCode(decodeFrame(out_ / "out.mp4", 4), 0, 0, 160, 90), 4);
+    std::vector<float> sound = decodeAudioMono(out_ / "out.mp4", 8000);
+    EXPECT_LT(rmsLevel(sound, 0, 3700), 0.005);
+    EXPECT_GT(rmsLevel(sound, 4300, 7600), 0.05);
+}
+
+TEST_F(CompositionExportTest, TruncatedSourceEndsCleanlyWithoutHanging)
+{
+    TestMovieOptions o;
+    o.durationSeconds = 2;
+    auto whole = makeTestMovie(out_ / "whole.mp4", o);
+    // Index first, then cut the media data short: the file opens but ends early.
+    runTool("ffmpeg", {"-v", "error", "-i", whole.string(), "-c", "copy", "-movflags", "+faststart",
+                       (out_ / "fast.mp4").string()});
+    std::filesystem::copy_file(out_ / "fast.mp4", out_ / "cut.mp4");
+    std::filesystem::resize_file(out_ / "cut.mp4", std::filesystem::file_size(out_ / "fast.mp4") / 2);
+    Composition c = twoSegments(160, 90);
+    c.video = {{out_ / "cut.mp4", span(0, 2), sec(0)}};
+    c.audio = {{out_ / "cut.mp4", span(0, 2), sec(0)}};
+    c.instructions = {{span(0, 2), {}}};
+    c.duration = sec(2);
+    CompositionExport job(c, out_ / "out.mp4");
+    job.start();
+    ASSERT_TRUE(job.waitFor(std::chrono::seconds(60)));
+    // Either the frames that are there, the last one held, or a clear failure.
+    if (job.status() == ExportStatus::Completed) {
+        EXPECT_EQ(inspectMovie(out_ / "out.mp4").frameTimes.size(), 60u);
+    } else {
+        EXPECT_EQ(job.status(), ExportStatus::Failed);
+        EXPECT_NE(job.errorMessage().find("cut.mp4"), std::string::npos) << job.errorMessage();
+    }
+}
+
 TEST(CompositionFrameCount, RoundsUpToWholeFrames)
 {
     struct Case {

@@ -88,6 +88,25 @@ TEST(MovieWriter, ScalesPicturesOfAnotherSizeAndWritesAudio)
     EXPECT_NEAR(rmsLevel(sound, 800, 7200), 0.5, 0.05);
 }
 
+TEST(MovieWriter, OneImageAppendedAgainAndChangedInPlaceShowsItsCurrentPicture)
+{
+    TempDir dir;
+    MovieWriterSettings small;
+    small.width = 160;
+    small.height = 90;
+    MovieWriter writer(dir / "still.mov", small);
+    QImage picture = solid(Qt::red);
+    for (int i = 0; i < 10; ++i)
+        writer.appendVideoFrame(picture, MediaTime{i, 30});
+    picture.fill(Qt::blue);
+    for (int i = 10; i < 20; ++i)
+        writer.appendVideoFrame(picture, MediaTime{i, 30});
+    writer.finish();
+    EXPECT_GT(decodeFrame(dir / "still.mov", 9).pixel(80, 45).r, 200);
+    EXPECT_GT(decodeFrame(dir / "still.mov", 10).pixel(80, 45).b, 200);
+    EXPECT_EQ(inspectMovie(dir / "still.mov").frameTimes.size(), 20u);
+}
+
 TEST(MovieWriter, RefusesWhatCannotBeWritten)
 {
     TempDir dir;

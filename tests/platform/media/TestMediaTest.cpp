@@ -22,6 +22,8 @@ TEST(TestMedia, FrameCodeMovieReadsBackItsFrameIndices)
         TestFrame frame = decodeFrame(path, index);
         EXPECT_EQ(readFrameCode(frame, 0, 0, frame.width, frame.height), index);
     }
+    TestFrame at = decodeFrameAt(path, 0.2 - 0.001);
+    EXPECT_EQ(readFrameCode(at, 0, 0, at.width, at.height), 5);
 }
 
 TEST(TestMedia, DelayedAudioStartsLateAndRotationSwapsTheUprightSize)
