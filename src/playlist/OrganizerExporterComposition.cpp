@@ -1,5 +1,6 @@
 #include "playlist/OrganizerExporterComposition.h"
 
+#include "marks/OrganizerMarkDrawing.h"
 #include "platform/media/MediaError.h"
 #include "services/ExportFailure.h"
 
@@ -10,8 +11,8 @@
 namespace zanto {
 namespace {
 
-constexpr double canvasWidth = 1280;
-constexpr double canvasHeight = 720;
+constexpr double canvasWidth = markCanvasWidth;
+constexpr double canvasHeight = markCanvasHeight;
 // Times of the composition: fine enough for 24, 25, 30, 50 and 60 fps and
 // for 29.97 within a microsecond.
 constexpr int32_t timeScale = 60000;
@@ -58,6 +59,14 @@ void insertAudio(Composition& composition, const MediaAsset& asset, const std::f
 }
 
 } // namespace
+
+const OrganizerSource* findSource(const OrganizerDocument& document, const std::string& id)
+{
+    for (const OrganizerSource& source : document.sources)
+        if (source.id == id)
+            return &source;
+    return nullptr;
+}
 
 AffineTransform placementTransform(const VideoTrackInfo& video)
 {

@@ -7,7 +7,7 @@
 #include "platform/media/CompositionExport.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MediaTime.h"
-#include "playlist/OrganizerItem.h"
+#include "playlist/OrganizerDocument.h"
 
 #include <filesystem>
 #include <vector>
@@ -26,6 +26,9 @@ struct ComposedItem {
     AffineTransform placement;
     std::vector<OrganizerMark> marks;
 };
+
+// The first source of the document with this id, or none.
+const OrganizerSource* findSource(const OrganizerDocument& document, const std::string& id);
 
 // Turns a picture of the track's natural size upright (preferred transform),
 // fits it whole into 1280 × 720 and centres it.

@@ -2,6 +2,7 @@
 // 1280 × 720 canvas that its slide movie repeats.
 #include "playlist/OrganizerExporterPicture.h"
 
+#include "marks/OrganizerMarkDrawing.h"
 #include "services/ExportFailure.h"
 
 #include <QFile>
@@ -19,8 +20,8 @@
 namespace zanto::slides {
 namespace {
 
-constexpr double canvasWidth = 1280;
-constexpr double canvasHeight = 720;
+constexpr double canvasWidth = markCanvasWidth;
+constexpr double canvasHeight = markCanvasHeight;
 // Larger pictures are decoded at about twice the canvas size: enough for a
 // sharp fit, and a camera's 50-megapixel photo stays within memory limits.
 constexpr int decodeBoxWidth = 2560;

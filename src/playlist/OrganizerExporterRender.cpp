@@ -47,14 +47,6 @@ bool hasTelestration(const std::vector<OrganizerItem>& items)
     return false;
 }
 
-const OrganizerSource* findSource(const OrganizerDocument& document, const std::string& id)
-{
-    for (const OrganizerSource& source : document.sources)
-        if (source.id == id)
-            return &source;
-    return nullptr;
-}
-
 std::string preparingText(size_t index, size_t count)
 {
     return std::to_string(index + 1) + "/" + std::to_string(count) + " 素材を準備中";

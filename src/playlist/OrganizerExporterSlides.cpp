@@ -2,21 +2,15 @@
 // the render then cuts like any source video.
 #include "playlist/OrganizerExporter.h"
 
+#include "marks/OrganizerMarkDrawing.h"
 #include "platform/media/FrameReader.h"
 #include "platform/media/MovieWriter.h"
+#include "playlist/OrganizerExporterComposition.h"
 #include "playlist/OrganizerExporterPicture.h"
 #include "services/ExportFailure.h"
 
 namespace zanto {
 namespace {
-
-const OrganizerSource* findSource(const OrganizerDocument& document, const std::string& id)
-{
-    for (const OrganizerSource& source : document.sources)
-        if (source.id == id)
-            return &source;
-    return nullptr;
-}
 
 // The exact source frame at the freeze time, fitted upright on the canvas.
 void drawFreeze(QImage& canvas, const OrganizerItem& item, const OrganizerDocument& document)
@@ -56,8 +50,8 @@ void OrganizerExporter::slide(const OrganizerItem& item, const OrganizerDocument
                               const std::filesystem::path& url) const
 {
     MovieWriterSettings settings;
-    settings.width = 1280;
-    settings.height = 720;
+    settings.width = markCanvasWidth;
+    settings.height = markCanvasHeight;
     settings.frameDuration = MediaTime{1, 30};
     settings.container = MovieContainer::QuickTime;
     // A writer that is not finished removes its file when it goes away.
