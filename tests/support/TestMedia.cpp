@@ -277,17 +277,31 @@ int readFrameCode(const TestFrame& frame, int left, int top, int width, int heig
     return code;
 }
 
-std::vector<float> decodeAudioMono(const std::filesystem::path& path, int sampleRate)
+namespace {
+
+std::vector<float> decodeAudio(const std::filesystem::path& path, const std::string& filter, int sampleRate)
 {
     MovieFacts facts = inspectMovie(path);
     if (!facts.hasAudio)
         return {};
     std::string raw = runTool("ffmpeg", {"-v", "error", "-i", path.string(), "-vn", "-af",
-                                         "aresample=async=1:first_pts=0", "-ac", "1", "-ar",
+                                         "aresample=async=1:first_pts=0" + filter, "-ac", "1", "-ar",
                                          std::to_string(sampleRate), "-f", "f32le", "-"});
     std::vector<float> samples(raw.size() / sizeof(float));
     std::memcpy(samples.data(), raw.data(), samples.size() * sizeof(float));
     return samples;
+}
+
+} // namespace
+
+std::vector<float> decodeAudioMono(const std::filesystem::path& path, int sampleRate)
+{
+    return decodeAudio(path, "", sampleRate);
+}
+
+std::vector<float> decodeAudioChannel(const std::filesystem::path& path, int channel, int sampleRate)
+{
+    return decodeAudio(path, ",pan=mono|c0=c" + std::to_string(channel), sampleRate);
 }
 
 double rmsLevel(const std::vector<float>& samples, size_t from, size_t to)

@@ -94,6 +94,8 @@ int readFrameCode(const TestFrame& frame, int left, int top, int width, int heig
 // The movie's audio mixed down to mono float samples at `sampleRate`; empty
 // when there is no audio.
 std::vector<float> decodeAudioMono(const std::filesystem::path& path, int sampleRate = 8000);
+// One channel (0 = left) of the movie's audio as float samples at `sampleRate`.
+std::vector<float> decodeAudioChannel(const std::filesystem::path& path, int channel, int sampleRate = 8000);
 // Root-mean-square level of samples [from, to) of a decoded track.
 double rmsLevel(const std::vector<float>& samples, size_t from, size_t to);
 

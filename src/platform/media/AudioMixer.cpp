@@ -78,6 +78,12 @@ void AudioMixer::Source::open()
                                    codec->sample_rate, 0, nullptr),
                "Cannot resample the audio of “" + name + "”");
     resample.reset(raw);
+    if (codec->ch_layout.nb_channels == 1) {
+        // A mono track plays at full level on both sides, not 3 dB down as a
+        // centre channel would.
+        const double both[2] = {1.0, 1.0};
+        checkMedia(swr_set_matrix(resample.get(), both, 1), "Cannot resample the audio of “" + name + "”");
+    }
     checkMedia(swr_init(resample.get()), "Cannot resample the audio of “" + name + "”");
     fifo.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 2, kRate));
     packet = allocatePacket();

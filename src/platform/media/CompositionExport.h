@@ -84,7 +84,8 @@ enum class ExportStatus { Waiting, Exporting, Completed, Failed, Cancelled };
 class CompositionExport {
 public:
     CompositionExport(Composition composition, std::filesystem::path output);
-    // Cancels a running export and waits for its threads.
+    // Cancels a running export and waits for its threads (so it must not be
+    // destroyed from its own completion).
     ~CompositionExport();
     CompositionExport(const CompositionExport&) = delete;
     CompositionExport& operator=(const CompositionExport&) = delete;

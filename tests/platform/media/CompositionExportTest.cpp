@@ -8,6 +8,7 @@
 
 #include <QPainter>
 
+#include <cmath>
 #include <fstream>
 
 using namespace zanto;
@@ -364,6 +365,41 @@ TEST_F(CompositionExportTest, LateAudioKeepsItsPlaceAndVariableRateBecomesConsta
     std::vector<float> sound = decodeAudioMono(out_ / "out.mp4", 8000);
     EXPECT_LT(rmsLevel(sound, 0, 3700), 0.005);
     EXPECT_GT(rmsLevel(sound, 4300, 7600), 0.05);
+}
+
+TEST_F(CompositionExportTest, MonoAndOtherRatesPlayAtFullLevelOnBothSides)
+{
+    struct Source {
+        const char* file;
+        int sampleRate;
+        int channels;
+    };
+    Composition c = twoSegments(160, 90);
+    c.video = {{media("silent.mp4"), span(0, 0.8), sec(0)}};
+    c.audio.clear();
+    double at = 0;
+    for (Source s : {Source{"mono44.mp4", 44100, 1}, Source{"stereo32.mov", 32000, 2}}) {
+        TestMovieOptions o;
+        o.video = false;
+        o.sampleRate = s.sampleRate;
+        o.channels = s.channels;
+        o.durationSeconds = 0.4;
+        c.audio.push_back({makeTestMovie(out_ / s.file, o), span(0, 0.4), sec(at)});
+        at += 0.4;
+    }
+    CompositionExport job(c, out_ / "levels.mp4");
+    job.run();
+    // Each side keeps its source's level: the mono sine's on both sides, the
+    // stereo file's own level per side.
+    double mono = rmsLevel(decodeAudioChannel(out_ / "mono44.mp4", 0), 200, 3000);
+    EXPECT_NEAR(mono, 0.125 / std::sqrt(2.0), 0.01);
+    for (int channel : {0, 1}) {
+        double stereo = rmsLevel(decodeAudioChannel(out_ / "stereo32.mov", channel), 200, 3000);
+        std::vector<float> side = decodeAudioChannel(out_ / "levels.mp4", channel);
+        EXPECT_NEAR(rmsLevel(side, 200, 3000), mono, 0.01) << "mono, channel " << channel;
+        EXPECT_NEAR(rmsLevel(side, 3400, 6200), stereo, 0.01) << "32 kHz, channel " << channel;
+        EXPECT_NEAR(double(side.size()) / 8000, 0.8, 0.03);
+    }
 }
 
 TEST_F(CompositionExportTest, TruncatedSourceEndsCleanlyWithoutHanging)
