@@ -1,0 +1,121 @@
+// The marker pass with its label pass, and the cutout pass.
+
+#include "marks/LabelTexture.h"
+#include "marks/MarkerRenderer.h"
+
+#include "platform/gpu/CommandQueue.h"
+#include "platform/gpu/Device.h"
+#include "platform/gpu/GpuError.h"
+#include "platform/gpu/Texture.h"
+
+namespace zanto {
+namespace {
+
+// The GPU's own failure after the wait, unchanged.
+void throwIfFailed(const gpu::CommandBuffer& buffer)
+{
+    if (buffer.status() == gpu::CommandBuffer::Status::Error)
+        throw gpu::GpuError(buffer.error().value_or("GPU command execution failed"));
+}
+
+} // namespace
+
+// A private copy of the source, filled by a blit; nullptr when the copy
+// cannot be made.
+std::shared_ptr<gpu::Texture> MarkerRenderer::privateCopySource(const std::shared_ptr<gpu::Texture>& source) const
+{
+    if (!source || source->device() != device_)
+        return nullptr;
+    return device_->makeTexture({source->pixelFormat(), source->width(), source->height(),
+                                 gpu::TextureUsage::ShaderRead});
+}
+
+void MarkerRenderer::render(const std::shared_ptr<gpu::Texture>& target, const MarkerParameters& parameters,
+                            double seconds, const std::shared_ptr<gpu::Texture>& source, const std::string& label,
+                            bool overlayOnly)
+{
+    const int width = target ? target->width() : 0;
+    const int height = target ? target->height() : 0;
+    const MarkerUniforms uniforms = parameters.uniforms(width, height, seconds);
+    const GroundUniforms ground = parameters.groundUniforms(width, height, seconds);
+
+    auto buffer = queue_->makeCommandBuffer();
+    if (!buffer)
+        throw failure("Command buffer unavailable");
+
+    std::shared_ptr<gpu::Texture> frame;
+    if (source) {
+        // The shader reads a private copy, so a source that is also the
+        // target (or that its owner changes meanwhile) is read as it was.
+        frame = privateCopySource(source);
+        auto blit = frame ? buffer->makeBlitCommandEncoder() : nullptr;
+        if (!blit)
+            throw failure("Source copy unavailable");
+        blit->copy(source, frame);
+        blit->endEncoding();
+    }
+
+    auto encoder = buffer->makeRenderCommandEncoder({target, gpu::LoadAction::Clear, {0, 0, 0, 0}});
+    if (!encoder)
+        throw failure("Render encoder unavailable");
+    encoder->setPipeline(pipeline(target->pixelFormat(), false, frame != nullptr, overlayOnly));
+    const TrailUniforms trail = parameters.trailUniforms(width, height);
+    encoder->setFragmentBytes(&uniforms, sizeof uniforms, 0);
+    encoder->setFragmentBytes(&ground, sizeof ground, 1);
+    encoder->setFragmentBytes(trail.data(), sizeof trail, 2);
+    if (frame)
+        encoder->setFragmentTexture(frame, 0);
+    encoder->drawPrimitives(0, 3);
+    encoder->endEncoding();
+
+    if (auto text = makeLabelTexture(label, parameters, width, height, device_)) {
+        // A label pass that gets no encoder is left out; the marker stands.
+        if (auto labelEncoder = buffer->makeRenderCommandEncoder({target, gpu::LoadAction::Load})) {
+            labelEncoder->setPipeline(textPipeline(target->pixelFormat()));
+            labelEncoder->setFragmentBytes(&text->frame, sizeof text->frame, 0);
+            labelEncoder->setFragmentTexture(text->texture, 0);
+            labelEncoder->drawPrimitives(0, 3);
+            labelEncoder->endEncoding();
+        }
+    }
+
+    buffer->commit();
+    buffer->waitUntilCompleted();
+    throwIfFailed(*buffer);
+}
+
+void MarkerRenderer::renderCutout(const std::shared_ptr<gpu::Texture>& target,
+                                  const std::shared_ptr<gpu::Texture>& source, const CutoutParameters& parameters)
+{
+    auto buffer = queue_->makeCommandBuffer();
+    if (!buffer)
+        throw failure("Command buffer unavailable");
+    std::shared_ptr<gpu::Texture> input = source;
+    if (source && source == target) {
+        // Sampling the texture being drawn is undefined on the GPU: read a
+        // copy taken before the pass instead.
+        input = privateCopySource(source);
+        auto blit = input ? buffer->makeBlitCommandEncoder() : nullptr;
+        if (!blit)
+            throw failure("Source copy unavailable");
+        blit->copy(source, input);
+        blit->endEncoding();
+    }
+    // No clear colour is chosen: the platform default, transparent black.
+    auto encoder = buffer->makeRenderCommandEncoder({target, gpu::LoadAction::Clear});
+    if (!encoder)
+        throw failure("Encoder unavailable");
+    encoder->setPipeline(pipeline(target->pixelFormat(), true));
+    const CutoutUniforms uniforms = parameters.uniforms();
+    const float size[2] = {float(target->width()), float(target->height())};
+    encoder->setFragmentBytes(uniforms.data(), sizeof uniforms, 0);
+    encoder->setFragmentBytes(size, sizeof size, 1);
+    encoder->setFragmentTexture(input, 0);
+    encoder->drawPrimitives(0, 3);
+    encoder->endEncoding();
+    buffer->commit();
+    buffer->waitUntilCompleted();
+    throwIfFailed(*buffer);
+}
+
+} // namespace zanto
