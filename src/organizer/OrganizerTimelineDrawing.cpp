@@ -2,7 +2,6 @@
 
 #include "organizer/Organizer.h"
 
-#include <QApplication>
 #include <QPainter>
 
 namespace zanto {
@@ -21,7 +20,7 @@ const QColor systemBlue(0, 122, 255);
 void OrganizerTimeline::text(QPainter& painter, const QString& string, const QRectF& rect,
                              const QColor& color, bool bold) const
 {
-    QFont font = QApplication::font();
+    QFont font = this->font();
     font.setPixelSize(bold ? 11 : 10);
     font.setBold(bold);
     painter.setFont(font);
