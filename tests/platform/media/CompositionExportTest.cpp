@@ -36,6 +36,21 @@ AffineTransform fit(const AffineTransform& preferred, double w, double h, double
         .then(AffineTransform::translation((outW - r.width * s) / 2, (outH - r.height * s) / 2));
 }
 
+// One clip of a file from `start` for `length` seconds, picture and sound,
+// unscaled on a 160 × 90 output.
+Composition oneClip(const std::filesystem::path& file, double start, double length, bool sound)
+{
+    Composition c;
+    c.width = 160;
+    c.height = 90;
+    c.video = {{file, span(start, length), sec(0)}};
+    if (sound)
+        c.audio = {{file, span(start, length), sec(0)}};
+    c.instructions = {{span(0, length), {}}};
+    c.duration = sec(length);
+    return c;
+}
+
 class CompositionExportTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -279,14 +294,8 @@ TEST_F(CompositionExportTest, CancelStopsAndRemovesThePartialOutput)
 
 TEST_F(CompositionExportTest, ClipEndingPastTheSourceHoldsItsLastFrame)
 {
-    Composition c;
-    c.width = 160;
-    c.height = 90;
     // silent.mp4 has 30 frames; ask for 0.9–1.04 s.
-    c.video = {{media("silent.mp4"), span(0.9, 0.14), sec(0)}};
-    c.instructions = {{span(0, 0.14), {}}};
-    c.duration = sec(0.14);
-    CompositionExport job(c, out_ / "held.mp4");
+    CompositionExport job(oneClip(media("silent.mp4"), 0.9, 0.14, false), out_ / "held.mp4");
     job.run();
     MovieFacts facts = inspectMovie(out_ / "held.mp4");
     ASSERT_EQ(facts.frameTimes.size(), 5u);
@@ -308,13 +317,9 @@ TEST_P(CompositionBadSource, FailsWithAClearErrorAndLeavesNoFile)
 {
     auto source = out_ / "source.mp4";
     GetParam().make(source);
-    Composition c;
-    c.width = 160;
-    c.height = 90;
-    c.video = {{GetParam().asAudio ? media("code.mp4") : source, span(0, 0.5), sec(0)}};
-    c.audio = {{source, span(0, 0.5), sec(0)}};
-    c.instructions = {{span(0, 0.5), {}}};
-    c.duration = sec(0.5);
+    Composition c = oneClip(source, 0, 0.5, true);
+    if (GetParam().asAudio)
+        c.video[0].assetPath = media("code.mp4");
     CompositionExport job(c, out_ / "out.mp4");
     EXPECT_THROW(job.run(), MediaError);
     EXPECT_EQ(job.status(), ExportStatus::Failed);
@@ -344,16 +349,9 @@ TEST_F(CompositionExportTest, LateAudioKeepsItsPlaceAndVariableRateBecomesConsta
     o.audioDelaySeconds = 0.5;
     o.audioDurationSeconds = 0.5;
     auto source = makeTestMovie(out_ / "late.mp4", o);
-    Composition c;
-    c.width = 160;
-    c.height = 90;
     // The whole first second, audio range not cut to the audio track: the
     // sound must still start half a second in.
-    c.video = {{source, span(0, 1), sec(0)}};
-    c.audio = {{source, span(0, 1), sec(0)}};
-    c.instructions = {{span(0, 1), {}}};
-    c.duration = sec(1);
-    CompositionExport job(c, out_ / "out.mp4");
+    CompositionExport job(oneClip(source, 0, 1, true), out_ / "out.mp4");
     job.run();
     MovieFacts facts = inspectMovie(out_ / "out.mp4");
     ASSERT_EQ(facts.frameTimes.size(), 30u);
@@ -412,12 +410,7 @@ TEST_F(CompositionExportTest, TruncatedSourceEndsCleanlyWithoutHanging)
                        (out_ / "fast.mp4").string()});
     std::filesystem::copy_file(out_ / "fast.mp4", out_ / "cut.mp4");
     std::filesystem::resize_file(out_ / "cut.mp4", std::filesystem::file_size(out_ / "fast.mp4") / 2);
-    Composition c = twoSegments(160, 90);
-    c.video = {{out_ / "cut.mp4", span(0, 2), sec(0)}};
-    c.audio = {{out_ / "cut.mp4", span(0, 2), sec(0)}};
-    c.instructions = {{span(0, 2), {}}};
-    c.duration = sec(2);
-    CompositionExport job(c, out_ / "out.mp4");
+    CompositionExport job(oneClip(out_ / "cut.mp4", 0, 2, true), out_ / "out.mp4");
     job.start();
     ASSERT_TRUE(job.waitFor(std::chrono::seconds(60)));
     // Either the frames that are there, the last one held, or a clear failure.

@@ -19,6 +19,15 @@ QImage solid(QColor colour, int width = 160, int height = 90)
     return image;
 }
 
+MovieWriterSettings smallSettings(MovieContainer container = MovieContainer::MP4)
+{
+    MovieWriterSettings settings;
+    settings.width = 160;
+    settings.height = 90;
+    settings.container = container;
+    return settings;
+}
+
 struct WriteCase {
     const char* name;
     MovieContainer container;
@@ -34,11 +43,7 @@ TEST_P(MovieWriterFrames, WritesEveryFrameAtItsTimeAndLastsWholeFrames)
     const WriteCase& c = GetParam();
     TempDir dir;
     auto path = dir / (c.container == MovieContainer::MP4 ? "out.mp4" : "out.mov");
-    MovieWriterSettings settings;
-    settings.width = 160;
-    settings.height = 90;
-    settings.container = c.container;
-    MovieWriter writer(path, settings);
+    MovieWriter writer(path, smallSettings(c.container));
     // Red first, blue for the rest: the first and the last frame can be told apart.
     for (int i = 0; i < c.frames; ++i)
         writer.appendVideoFrame(solid(i == 0 ? Qt::red : Qt::blue), MediaTime{i, 30});
@@ -66,9 +71,7 @@ INSTANTIATE_TEST_SUITE_P(Table, MovieWriterFrames, testing::Values(
 TEST(MovieWriter, ScalesPicturesOfAnotherSizeAndWritesAudio)
 {
     TempDir dir;
-    MovieWriterSettings settings;
-    settings.width = 160;
-    settings.height = 90;
+    MovieWriterSettings settings = smallSettings();
     settings.audio = true;
     MovieWriter writer(dir / "tone.mp4", settings);
     std::vector<float> tone(48000 * 2);
@@ -91,9 +94,7 @@ TEST(MovieWriter, ScalesPicturesOfAnotherSizeAndWritesAudio)
 TEST(MovieWriter, OneImageAppendedAgainAndChangedInPlaceShowsItsCurrentPicture)
 {
     TempDir dir;
-    MovieWriterSettings small;
-    small.width = 160;
-    small.height = 90;
+    MovieWriterSettings small = smallSettings();
     MovieWriter writer(dir / "still.mov", small);
     QImage picture = solid(Qt::red);
     for (int i = 0; i < 10; ++i)
@@ -116,9 +117,7 @@ TEST(MovieWriter, RefusesWhatCannotBeWritten)
     EXPECT_THROW(MovieWriter(dir / "no-such-folder" / "x.mp4", MovieWriterSettings{}), MediaError);
     EXPECT_FALSE(std::filesystem::exists(dir / "odd.mp4"));
 
-    MovieWriterSettings small;
-    small.width = 160;
-    small.height = 90;
+    MovieWriterSettings small = smallSettings();
     MovieWriter writer(dir / "order.mp4", small);
     writer.appendVideoFrame(solid(Qt::red), MediaTime{1, 30});
     EXPECT_THROW(writer.appendVideoFrame(solid(Qt::red), MediaTime{1, 30}), MediaError);
@@ -133,9 +132,7 @@ TEST(MovieWriter, RefusesWhatCannotBeWritten)
 TEST(MovieWriter, CancelStopsWritingAndRemovesTheFile)
 {
     TempDir dir;
-    MovieWriterSettings small;
-    small.width = 160;
-    small.height = 90;
+    MovieWriterSettings small = smallSettings();
     {
         MovieWriter writer(dir / "cancelled.mov", small);
         writer.appendVideoFrame(solid(Qt::red), MediaTime{0, 30});
