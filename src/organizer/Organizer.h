@@ -40,8 +40,8 @@ class OrganizerTimeline;
 // being edited, its undo history and every control of its window. One exists
 // per run; it is never released, and closing its window only hides it.
 //
-// Everything here runs on the GUI thread. Saves and exports (later) work on
-// copies of `playlist` elsewhere while `busy` keeps the edit commands away.
+// Everything here runs on the GUI thread. Saves and exports work on copies of
+// `playlist` on other threads while `busy` keeps the edit commands away.
 class Organizer : public QObject {
 public:
     // Loads the recovery file from `recoveryDirectory` (by default the folder

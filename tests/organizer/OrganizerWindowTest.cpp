@@ -17,6 +17,8 @@
 
 #include <functional>
 
+#include <unistd.h>
+
 namespace zanto {
 namespace {
 
@@ -163,6 +165,21 @@ TEST(OrganizerWindow, FolderThatCannotBeCreatedReportsOnEveryWrite)
     organizer->undoOrganizer();
     EXPECT_FALSE(organizer->statusText().isEmpty());
     EXPECT_FALSE(organizer->statusText().startsWith("自動復旧データの保存に失敗："));
+}
+
+TEST(OrganizerWindow, UnreadableFolderStartsNewAndLeavesTheFileAlone)
+{
+    if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
+    TempDir folder;
+    const std::string saved = test::sampleDocument().toJson();
+    writeFile(folder / "organizer-recovery.json", saved);
+    std::filesystem::permissions(folder.path(), std::filesystem::perms::none);
+    auto organizer = makeOrganizer(folder.path());
+    EXPECT_EQ(organizer->playlist.rows.size(), 1u);
+    organizer->persist();
+    EXPECT_TRUE(organizer->statusText().startsWith("自動復旧データの保存に失敗："));
+    std::filesystem::permissions(folder.path(), std::filesystem::perms::owner_all);
+    EXPECT_EQ(readFile(folder / "organizer-recovery.json"), saved);
 }
 
 TEST(OrganizerWindow, CloseHidesAndKeepsEverything)
