@@ -96,6 +96,16 @@ TEST_F(OrganizerTable, SeveralSelectedLinesShowTheTablesSelectedRow)
     EXPECT_EQ(organizer->noteField->toPlainText(), "line one\nline two\t\"quoted\"");
 }
 
+TEST_F(OrganizerTable, SelectedItemIsNoneWhenTheSelectionPassesTheItems)
+{
+    organizer->reload(2);
+    organizer->playlist.rows[0].items.resize(1);
+    EXPECT_FALSE(organizer->selectedItem().has_value());
+    organizer->playlist.rows.clear();
+    EXPECT_FALSE(organizer->selectedItem().has_value());
+    EXPECT_EQ(organizer->numberOfRows(), 0);
+}
+
 TEST_F(OrganizerTable, EmptyRowShowsTheChooseState)
 {
     organizer->playlist.rows.push_back(namedRow("空", 0));
