@@ -46,6 +46,8 @@ std::string videoFilter(const TestMovieOptions& o)
         filters.push_back(std::string("drawtext=fontfile=") + kFont + ":text='%{frame_num}':x=4:y=2:fontsize="
                           + std::to_string(std::max(8, o.height / 5)) + ":fontcolor=red");
     }
+    if (!o.pixelAspect.empty())
+        filters.push_back("setsar=" + o.pixelAspect);
     if (o.variableFrameRate) {
         // Every other frame comes half a frame late: intervals of 1.5 and 0.5 frames.
         filters.push_back("settb=1/600");

@@ -39,6 +39,7 @@ struct TestMovieOptions {
     bool variableFrameRate = false;  // frame times jitter between 1/frameRate and 2/frameRate
     std::string videoCodec = "libx264";
     std::string colourMatrix;        // "bt709", "bt470bg", "smpte170m"... tagged when set
+    std::string pixelAspect;         // e.g. "4/3": non-square pixels (120 coded shows as 160 wide)
 };
 
 // Writes a movie (container from the extension: .mp4 or .mov) and returns `path`.

@@ -82,6 +82,8 @@ FrameJob SourceFrames::job(int64_t index)
     if (!job.source)
         throw MediaError("Cannot hold a frame of “" + in.assetPath.string() + "”: " + mediaErrorText(AVERROR(ENOMEM)));
     job.matrix = source.video().colourMatrix;
+    job.naturalWidth = source.video().width;
+    job.naturalHeight = source.video().height;
     return job;
 }
 
@@ -103,7 +105,7 @@ bool FrameComposer::placedRect(const FrameJob& job, PixelRect* rect) const
     const AffineTransform& t = composition_.instructions[size_t(job.instruction)].transform;
     if (!t.isAxisAlignedScale())
         return false;
-    MediaRect r = t.mapRect({0, 0, double(job.source->width), double(job.source->height)});
+    MediaRect r = t.mapRect({0, 0, double(job.naturalWidth), double(job.naturalHeight)});
     int x0 = int(std::lround(r.x)), y0 = int(std::lround(r.y));
     int x1 = int(std::lround(r.x + r.width)), y1 = int(std::lround(r.y + r.height));
     if (x0 < 0 || y0 < 0 || x1 > composition_.width || y1 > composition_.height || x1 - x0 < 2 || y1 - y0 < 2)
@@ -151,7 +153,7 @@ FramePtr FrameComposer::composeImage(const FrameJob& job, const std::vector<cons
             converter_.scaleInto(job.source.get(), canvas, rect);
         } else {
             const AffineTransform& t = composition_.instructions[size_t(job.instruction)].transform;
-            QImage source = converter_.toImage(job.source.get());
+            QImage source = converter_.toImage(job.source.get(), job.naturalWidth, job.naturalHeight);
             QPainter painter(&canvas);
             painter.setRenderHint(QPainter::SmoothPixmapTransform);
             painter.setTransform(QTransform(t.a, t.b, t.c, t.d, t.tx, t.ty));
@@ -176,7 +178,7 @@ FramePtr FrameComposer::composeWithCompositor(const FrameJob& job)
     QImage source;
     if (job.source) {
         converter_.setSourceMatrix(job.matrix);
-        source = converter_.toImage(job.source.get());
+        source = converter_.toImage(job.source.get(), job.naturalWidth, job.naturalHeight);
     }
     const CompositionInstruction& instruction = composition_.instructions[size_t(job.instruction)];
     QImage result = composition_.compositor(CompositorRequest{source, job.time, job.instruction, instruction});

@@ -19,6 +19,8 @@ struct FrameJob {
     MediaTime time;
     FramePtr source;  // a reference to the decoded source frame; empty when none
     ColourMatrix matrix = ColourMatrix::BT709;
+    int naturalWidth = 0;  // the source track's natural size
+    int naturalHeight = 0;
     int instruction = -1;  // index into the composition's instructions, -1 for none
 };
 

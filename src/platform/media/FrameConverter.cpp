@@ -79,13 +79,16 @@ void FrameConverter::stateColours(const AVFrame* frame, int dstFormat)
                              dstFull, 0, 1 << 16, 1 << 16);
 }
 
-QImage FrameConverter::toImage(const AVFrame* frame)
+QImage FrameConverter::toImage(const AVFrame* frame, int width, int height)
 {
-    QImage image(frame->width, frame->height, QImage::Format_ARGB32_Premultiplied);
+    if (width <= 0 || height <= 0) {
+        width = frame->width;
+        height = frame->height;
+    }
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
-        throw MediaError("Cannot allocate a picture of " + std::to_string(frame->width) + "×"
-                         + std::to_string(frame->height));
-    scaleInto(frame, image, PixelRect{0, 0, frame->width, frame->height});
+        throw MediaError("Cannot allocate a picture of " + std::to_string(width) + "×" + std::to_string(height));
+    scaleInto(frame, image, PixelRect{0, 0, width, height});
     return image;
 }
 

@@ -23,8 +23,9 @@ public:
 
     void setSourceMatrix(ColourMatrix matrix) { sourceMatrix_ = matrix; }
 
-    // The frame at its own size as opaque premultiplied BGRA.
-    QImage toImage(const AVFrame* frame);
+    // The frame as opaque premultiplied BGRA, at its coded size or scaled to
+    // the given one (a track's natural size, for non-square pixels).
+    QImage toImage(const AVFrame* frame, int width = 0, int height = 0);
     // Scales the frame into `rect` of a premultiplied BGRA image.
     void scaleInto(const AVFrame* frame, QImage& target, const PixelRect& rect);
     // Scales the frame into `rect` of a yuv420p frame (BT.709, limited range).

@@ -47,7 +47,8 @@ VideoFrame FrameReader::frameAt(const MediaTime& time)
 
 VideoFrame FrameReader::convert(const AVFrame* frame)
 {
-    QImage image = conversion_->converter.toImage(frame);
+    const VideoTrackInfo& video = decoder_->video();
+    QImage image = conversion_->converter.toImage(frame, video.width, video.height);
     if (orientation_ == FrameOrientation::Upright)
         image = uprightImage(image, decoder_->video().preferredTransform);
     return VideoFrame{decoder_->frameTime(frame), std::move(image)};

@@ -18,7 +18,8 @@ class VideoDecoder;
 
 // One decoded picture with its presentation time from the file's start.
 // `image` is opaque premultiplied BGRA (QImage::Format_ARGB32_Premultiplied)
-// at the track's natural size, or upright when the reader was asked for it.
+// at the track's natural size (non-square pixels made square), or upright
+// when the reader was asked for it.
 struct VideoFrame {
     MediaTime time;
     QImage image;

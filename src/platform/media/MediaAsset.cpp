@@ -63,6 +63,10 @@ VideoTrackInfo videoInfo(const AVFormatContext* format, const AVStream* stream, 
     info.streamIndex = index;
     info.width = stream->codecpar->width;
     info.height = stream->codecpar->height;
+    AVRational pixelAspect = stream->sample_aspect_ratio.num > 0 ? stream->sample_aspect_ratio
+                                                                  : stream->codecpar->sample_aspect_ratio;
+    if (pixelAspect.num > 0 && pixelAspect.den > 0 && av_cmp_q(pixelAspect, AVRational{1, 1}) != 0)
+        info.width = int(std::lround(info.width * av_q2d(pixelAspect)));
     info.preferredTransform = displayTransform(stream);
     AVRational average = stream->avg_frame_rate;
     AVRational base = stream->r_frame_rate;

@@ -16,7 +16,9 @@ enum class ColourMatrix { BT601, BT709 };
 // measured from the file's first presentation time (which counts as zero).
 struct VideoTrackInfo {
     int streamIndex = -1;
-    int width = 0;  // natural size: the coded picture, before the preferred transform
+    // Natural size: the picture as shown before the preferred transform; the
+    // coded width is widened or narrowed by the pixel aspect ratio.
+    int width = 0;
     int height = 0;
     AffineTransform preferredTransform;  // from the display matrix; identity when there is none
     double nominalFrameRate = 0;         // average frames per second; 0 when unknown

@@ -158,8 +158,9 @@ TEST_F(CompositionExportTest, DefaultOutputIs1280By720At30)
 struct PlacementCase {
     const char* name;
     int rotation;
-    int width;   // of the source
+    int width;   // of the source, coded
     int height;
+    const char* pixelAspect;
     // Expected picture left edge on a 320 × 180 output (bars to its left).
     double left;
 };
@@ -178,15 +179,17 @@ TEST_P(CompositionPlacement, PictureIsUprightFittedAndCentredOverBlack)
     o.width = p.width;
     o.height = p.height;
     o.rotationDegrees = p.rotation;
+    o.pixelAspect = p.pixelAspect;
     o.audio = false;
     o.durationSeconds = 0.2;
     auto source = makeTestMovie(out_ / "source.mp4", o);
     MediaAsset asset = MediaAsset::load(source);
+    const int naturalWidth = asset.video->width;
     Composition c;
     c.width = 320;
     c.height = 180;
     c.video = {{source, span(0, 0.2), sec(0)}};
-    c.instructions = {{span(0, 0.2), fit(asset.video->preferredTransform, p.width, p.height, 320, 180)}};
+    c.instructions = {{span(0, 0.2), fit(asset.video->preferredTransform, naturalWidth, p.height, 320, 180)}};
     c.duration = sec(0.2);
     CompositionExport job(c, out_ / "placed.mp4");
     job.run();
@@ -203,10 +206,11 @@ TEST_P(CompositionPlacement, PictureIsUprightFittedAndCentredOverBlack)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, CompositionPlacement, testing::Values(
-    PlacementCase{"wide", 0, 160, 90, 0},
-    PlacementCase{"four_by_three", 0, 120, 90, 40},
-    PlacementCase{"phone_upright", 90, 160, 90, 109.375},
-    PlacementCase{"phone_other_way", 270, 160, 90, 109.375}),
+    PlacementCase{"wide", 0, 160, 90, "", 0},
+    PlacementCase{"four_by_three", 0, 120, 90, "", 40},
+    PlacementCase{"anamorphic_wide", 0, 120, 90, "4/3", 0},
+    PlacementCase{"phone_upright", 90, 160, 90, "", 109.375},
+    PlacementCase{"phone_other_way", 270, 160, 90, "", 109.375}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CompositionExportTest, OverlayShowsExactlyDuringItsRange)

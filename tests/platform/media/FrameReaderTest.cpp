@@ -129,6 +129,19 @@ TEST_F(FrameReaderTest, StillIsUprightLikeFfmpegShowsIt)
     EXPECT_LT(differing, 20);  // edges of the text may differ a little, a wrong turn differs everywhere
 }
 
+TEST_F(FrameReaderTest, NonSquarePixelsComeOutAtTheNaturalSize)
+{
+    TestMovieOptions o;
+    o.width = 120;
+    o.pixelAspect = "4/3";
+    o.audio = false;
+    o.durationSeconds = 0.2;
+    TempDir dir;
+    QImage still = copyStillImage(makeTestMovie(dir / "wide.mp4", o), MediaTime{3, 30});
+    ASSERT_EQ(still.size(), QSize(160, 90));
+    EXPECT_EQ(readFrameCode(asTestFrame(still), 0, 0, 160, 90), 3);
+}
+
 struct StillFailure {
     const char* name;
     const char* file;

@@ -65,6 +65,8 @@ TEST_P(MediaAssetProbe, ReportsTracksAsWritten)
 INSTANTIATE_TEST_SUITE_P(Table, MediaAssetProbe, testing::Values(
     ProbeCase{"plain", {}, "plain.mp4", true, 160, 90, 30, true, 0, 1},
     ProbeCase{"four_by_three", with([](auto& o) { o.width = 120; }), "sd.mov", true, 120, 90, 30, true, 0, 1},
+    ProbeCase{"anamorphic", with([](auto& o) { o.width = 120; o.pixelAspect = "4/3"; }), "wide.mp4", true, 160, 90, 30,
+              true, 0, 1},
     ProbeCase{"ntsc", with([](auto& o) { o.frameRate = 30000; o.frameRateBase = 1001; }), "ntsc.mp4", true, 160, 90,
               29.97003, true, 0, 1},
     ProbeCase{"late_audio", with([](auto& o) { o.audioDelaySeconds = 0.5; }), "late.mp4", true, 160, 90, 30, true,
