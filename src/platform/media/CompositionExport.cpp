@@ -18,6 +18,11 @@ using namespace media;
 constexpr size_t kQueueDepth = 8;
 constexpr int kAudioChunk = 1024;
 
+} // namespace
+} // namespace zanto
+
+namespace zanto::media {
+
 // The first failure of any pipeline thread; later ones follow from it.
 class FirstError {
 public:
@@ -37,6 +42,13 @@ private:
     std::mutex mutex_;  // guards error_
     std::exception_ptr error_;
 };
+
+} // namespace zanto::media
+
+namespace zanto {
+namespace {
+
+using namespace media;
 
 void checkComposition(const Composition& c)
 {
@@ -68,6 +80,18 @@ void writeAudioUntil(MovieEncoder& encoder, AudioMixer& mixer, int64_t until)
         mixer.mix(encoder.audioSamplesWritten(), count, left.data(), right.data());
         encoder.writeAudio(left.data(), right.data(), count);
     }
+}
+
+EncoderSetup encoderSetup(const Composition& c)
+{
+    EncoderSetup setup;
+    setup.width = c.width;
+    setup.height = c.height;
+    setup.frameDuration = c.frameDuration;
+    setup.timeScale = c.frameDuration.timeScale;
+    setup.container = c.container == MovieContainer::MP4 ? Container::MP4 : Container::QuickTime;
+    setup.audio = !c.audio.empty();
+    return setup;
 }
 
 } // namespace
@@ -197,64 +221,7 @@ void CompositionExport::execute()
             std::lock_guard lock(mutex_);
             frameCount_ = compositionFrameCount(composition_);
         }
-        EncoderSetup setup;
-        setup.width = composition_.width;
-        setup.height = composition_.height;
-        setup.frameDuration = composition_.frameDuration;
-        setup.timeScale = composition_.frameDuration.timeScale;
-        setup.container = composition_.container == MovieContainer::MP4 ? Container::MP4 : Container::QuickTime;
-        setup.audio = !composition_.audio.empty();
-        MovieEncoder encoder(output_, setup);
-        std::unique_ptr<AudioMixer> mixer = setup.audio ? std::make_unique<AudioMixer>(composition_.audio) : nullptr;
-
-        BoundedQueue<FrameJob> jobs(kQueueDepth);
-        BoundedQueue<FramePtr> frames(kQueueDepth);
-        auto stopAll = [&] { jobs.close(); frames.close(); };
-        std::thread decodeThread([&] {
-            try {
-                SourceFrames sources(composition_);
-                for (int64_t k = 0; k < frameCount_ && !cancelled_; ++k)
-                    if (!jobs.push(sources.job(k)))
-                        break;
-            } catch (...) {
-                failure.record(std::current_exception());
-                stopAll();
-            }
-            jobs.close();
-        });
-        std::thread composeThread([&] {
-            try {
-                FrameComposer composer(composition_);
-                while (std::optional<FrameJob> job = jobs.pop())
-                    if (cancelled_ || !frames.push(composer.compose(*job)))
-                        break;
-            } catch (...) {
-                failure.record(std::current_exception());
-                stopAll();
-            }
-            frames.close();
-        });
-        try {
-            int64_t k = 0;
-            while (std::optional<FramePtr> frame = frames.pop()) {
-                if (cancelled_)
-                    break;
-                if (mixer)
-                    writeAudioUntil(encoder, *mixer, (composition_.frameDuration * (k + 1)).convertScale(ExportQuality::audioSampleRate).value);
-                encoder.writeVideo(frame->get(), k * composition_.frameDuration.value);
-                framesDone_ = ++k;
-            }
-            if (!cancelled_ && !failure.get() && k == frameCount_) {
-                if (mixer)
-                    writeAudioUntil(encoder, *mixer, composition_.duration.convertScale(ExportQuality::audioSampleRate).value);
-                encoder.finish();
-            }
-        } catch (...) {
-            failure.record(std::current_exception());
-        }
-        stopAll();
-        decodeThread.join();
-        composeThread.join();
+        runPipeline(failure);
     } catch (...) {
         failure.record(std::current_exception());
     }
@@ -264,6 +231,77 @@ void CompositionExport::execute()
         finishWith(ExportStatus::Cancelled, nullptr);
     else
         finishWith(ExportStatus::Completed, nullptr);
+}
+
+// Decoding and composing run on threads of their own, encoding on this one;
+// the first failure anywhere closes both queues so every stage stops.
+void CompositionExport::runPipeline(FirstError& failure)
+{
+    MovieEncoder encoder(output_, encoderSetup(composition_));
+    BoundedQueue<FrameJob> jobs(kQueueDepth);
+    BoundedQueue<FramePtr> frames(kQueueDepth);
+    auto fail = [&] {
+        failure.record(std::current_exception());
+        jobs.close();
+        frames.close();
+    };
+    std::thread decodeThread([&] {
+        try {
+            SourceFrames sources(composition_);
+            for (int64_t k = 0; k < frameCount_ && !cancelled_; ++k)
+                if (!jobs.push(sources.job(k)))
+                    break;
+        } catch (...) {
+            fail();
+        }
+        jobs.close();
+    });
+    std::thread composeThread([&] {
+        try {
+            FrameComposer composer(composition_);
+            while (std::optional<FrameJob> job = jobs.pop())
+                if (cancelled_ || !frames.push(composer.compose(*job)))
+                    break;
+        } catch (...) {
+            fail();
+        }
+        frames.close();
+    });
+    try {
+        encodeFrames(encoder, frames, failure);
+    } catch (...) {
+        fail();
+    }
+    jobs.close();
+    frames.close();
+    decodeThread.join();
+    composeThread.join();
+}
+
+void CompositionExport::encodeFrames(MovieEncoder& encoder, BoundedQueue<FramePtr>& frames, FirstError& failure)
+{
+    std::unique_ptr<AudioMixer> mixer;
+    if (encoder.setup().audio)
+        mixer = std::make_unique<AudioMixer>(composition_.audio);
+    auto audioUntil = [](const MediaTime& time) { return time.convertScale(ExportQuality::audioSampleRate).value; };
+    int64_t k = 0;
+    while (std::optional<FramePtr> frame = frames.pop()) {
+        if (cancelled_)
+            return;
+        // Sound up to the end of this frame goes first, so the file interleaves evenly.
+        if (mixer)
+            writeAudioUntil(encoder, *mixer, audioUntil(composition_.frameDuration * (k + 1)));
+        encoder.writeVideo(frame->get(), k * composition_.frameDuration.value);
+        framesDone_ = ++k;
+    }
+    if (cancelled_ || failure.get())
+        return;
+    if (k != frameCount_)
+        throw MediaError("The export of “" + output_.string() + "” ended after " + std::to_string(k) + " of "
+                         + std::to_string(frameCount_) + " frames");
+    if (mixer)
+        writeAudioUntil(encoder, *mixer, audioUntil(composition_.duration));
+    encoder.finish();
 }
 
 } // namespace zanto

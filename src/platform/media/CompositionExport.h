@@ -17,7 +17,17 @@
 #include <thread>
 #include <vector>
 
+struct AVFrame;
+
 namespace zanto {
+
+namespace media {
+class FirstError;
+class MovieEncoder;
+template <typename T>
+class BoundedQueue;
+struct FrameDeleter;
+}
 
 // A range of one file's track placed on the composition's timeline.
 struct CompositionInsert {
@@ -112,6 +122,9 @@ public:
 
 private:
     void execute();
+    void runPipeline(media::FirstError& failure);
+    void encodeFrames(media::MovieEncoder& encoder, media::BoundedQueue<std::unique_ptr<AVFrame, media::FrameDeleter>>& frames,
+                      media::FirstError& failure);
     void finishWith(ExportStatus status, std::exception_ptr error);
 
     Composition composition_;
