@@ -85,7 +85,9 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    void drawRow(QPainter& painter, int row) const;
+    void drawRow(QPainter& painter, int row, const QRectF& exposed) const;
+    void drawBlock(QPainter& painter, int row, int index, const OrganizerItem& item, const QRectF& block,
+                   bool selected) const;
     void drawLabelColumn(QPainter& painter, int row) const;
     void drawDrop(QPainter& painter) const;
     double rightEnd(int row) const;

@@ -2,6 +2,7 @@
 
 #include "organizer/Organizer.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 
 namespace zanto {
@@ -33,43 +34,56 @@ void OrganizerTimeline::text(QPainter& painter, const QString& string, const QRe
     painter.restore();
 }
 
-void OrganizerTimeline::paintEvent(QPaintEvent*)
+void OrganizerTimeline::paintEvent(QPaintEvent* event)
 {
     if (!owner) return;
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
+    // Only what the exposed area shows is drawn: a long playlist has
+    // thousands of blocks and the scroll area shows a few dozen.
+    const QRectF exposed = event->rect();
     for (int row = 0; row < static_cast<int>(owner->playlist.rows.size()); ++row) {
-        drawRow(painter, row);
+        const double y = row * rowHeight;
+        if (y + rowHeight < exposed.top() || y > exposed.bottom() + 1) continue;
+        drawRow(painter, row, exposed);
         drawLabelColumn(painter, row);
     }
     drawDrop(painter);
 }
 
-void OrganizerTimeline::drawRow(QPainter& painter, int row) const
+void OrganizerTimeline::drawRow(QPainter& painter, int row, const QRectF& exposed) const
 {
-    const double y = row * rowHeight;
-    painter.fillRect(QRectF(0, y, width(), rowHeight - 1), grey(row % 2 == 0 ? 0.97 : 0.93));
+    painter.fillRect(QRectF(0, row * rowHeight, width(), rowHeight - 1), grey(row % 2 == 0 ? 0.97 : 0.93));
     const auto& items = owner->playlist.rows[static_cast<size_t>(row)].items;
     const std::vector<QRectF> blocks = rects(row);
     const bool currentRow = row == owner->currentRow();
     for (size_t i = 0; i < blocks.size(); ++i) {
-        const OrganizerItem& item = items[i];
-        const QRectF& block = blocks[i];
+        if (blocks[i].right() < exposed.left() || blocks[i].left() > exposed.right() + 1) continue;
         const bool selected = currentRow && owner->table.selectedRowIndexes().count(int(i));
-        painter.fillRect(block, selected ? grey(1.0 / 3.0) : QColor(Qt::white));
-        painter.setPen(grey(0.5));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(block);
-        const bool trimming = gesture && gesture->row == row && gesture->item == int(i) && trimPreview;
-        const QString label = trimming
-            ? QString::asprintf("%.2f → %.2f", trimPreview->first, trimPreview->second)
-            : blockLabel(int(i), item);
-        const QColor color = selected ? QColor(Qt::white) : (item.enabled ? QColor(Qt::black) : grey(0.5));
-        text(painter, label, block.adjusted(7, 4, -7, -4), color, false);
-        if (selected) {
-            painter.fillRect(QRectF(block.left(), block.top(), 3, block.height()), systemBlue);
-            painter.fillRect(QRectF(block.right() - 3, block.top(), 3, block.height()), systemBlue);
-        }
+        drawBlock(painter, row, int(i), items[i], blocks[i], selected);
+    }
+}
+
+void OrganizerTimeline::drawBlock(QPainter& painter, int row, int index, const OrganizerItem& item,
+                                  const QRectF& block, bool selected) const
+{
+    painter.fillRect(block, selected ? grey(1.0 / 3.0) : QColor(Qt::white));
+    // A one-point outline along the inside of the block, filled rather than
+    // stroked so that it lands on the same pixels whatever part is repainted.
+    const QColor outline = grey(0.5);
+    painter.fillRect(QRectF(block.left(), block.top(), block.width(), 1), outline);
+    painter.fillRect(QRectF(block.left(), block.bottom() - 1, block.width(), 1), outline);
+    painter.fillRect(QRectF(block.left(), block.top(), 1, block.height()), outline);
+    painter.fillRect(QRectF(block.right() - 1, block.top(), 1, block.height()), outline);
+    const bool trimming = gesture && gesture->row == row && gesture->item == index && trimPreview;
+    const QString label = trimming
+        ? QString::asprintf("%.2f → %.2f", trimPreview->first, trimPreview->second)
+        : blockLabel(index, item);
+    const QColor color = selected ? QColor(Qt::white) : (item.enabled ? QColor(Qt::black) : grey(0.5));
+    text(painter, label, block.adjusted(7, 4, -7, -4), color, false);
+    if (selected) {
+        painter.fillRect(QRectF(block.left(), block.top(), 3, block.height()), systemBlue);
+        painter.fillRect(QRectF(block.right() - 3, block.top(), 3, block.height()), systemBlue);
     }
 }
 

@@ -229,6 +229,25 @@ TEST_F(OrganizerTimelineTest, DropMarkAfterTheLastBlockAndInAnEmptyRow)
     EXPECT_EQ(rgb(image, 335, 5), QColor(0, 122, 255).rgb());
 }
 
+TEST_F(OrganizerTimelineTest, APartOfTheViewPaintsAsInTheWhole)
+{
+    organizer->table.selectRowIndexes({1}, false);
+    const QImage whole = picture();
+    for (const QRect part : {QRect(400, 0, 300, 81), QRect(0, 27, 1129, 27), QRect(560, 20, 40, 40)}) {
+        const QImage piece = view.grab(part).toImage().convertToFormat(whole.format());
+        const QImage expected = whole.copy(part);
+        int differences = 0;
+        for (int y = 0; y < part.height(); ++y) {
+            for (int x = 0; x < part.width(); ++x) {
+                if (piece.pixel(x, y) != expected.pixel(x, y) && differences++ < 3) {
+                    ADD_FAILURE() << "at " << part.x() + x << "," << part.y() + y << std::hex << " " << piece.pixel(x, y) << " " << expected.pixel(x, y);
+                }
+            }
+        }
+        EXPECT_EQ(differences, 0);
+    }
+}
+
 TEST_F(OrganizerTimelineTest, TrimPreviewChangesOnlyThePressedBlock)
 {
     const QImage before = picture();
