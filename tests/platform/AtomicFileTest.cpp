@@ -57,6 +57,11 @@ struct FailureCase {
     int error;
 };
 
+void PrintTo(const FailureCase& value, std::ostream* out)
+{
+    *out << value.name;
+}
+
 class AtomicFileFailure : public ::testing::TestWithParam<FailureCase> {};
 
 // Every failure leaves the folder as it was and names the OS's reason.

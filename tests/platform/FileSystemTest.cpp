@@ -209,6 +209,11 @@ struct SwapCase {
     bool backupRemains;
 };
 
+void PrintTo(const SwapCase& value, std::ostream* out)
+{
+    *out << value.name;
+}
+
 class MoveIntoPlaceTest : public ::testing::TestWithParam<SwapCase> {};
 
 TEST_P(MoveIntoPlaceTest, DestinationIsNeverLost)

@@ -259,6 +259,11 @@ struct BadInput {
     std::string expected;
 };
 
+void PrintTo(const BadInput& value, std::ostream* out)
+{
+    *out << value.name;
+}
+
 class PackageBadInput : public ::testing::TestWithParam<BadInput> {};
 
 TEST_P(PackageBadInput, IsRefusedWithItsOwnError)
@@ -320,6 +325,11 @@ struct WriteFailure {
     std::function<fs::path(const TempDir& dir, OrganizerDocument& document, bool& embed)> prepare;
     std::function<std::string(const TempDir& dir)> expected;
 };
+
+void PrintTo(const WriteFailure& value, std::ostream* out)
+{
+    *out << value.name;
+}
 
 class PackageWriteFailure : public PackageTest, public ::testing::WithParamInterface<WriteFailure> {};
 
