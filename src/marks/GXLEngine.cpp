@@ -1,0 +1,153 @@
+#include "marks/GXLEngine.h"
+
+#include "marks/MarkerRenderer.h"
+#include "marks/OrganizerMarkDrawing.h"
+#include "platform/gpu/Device.h"
+#include "platform/gpu/GpuError.h"
+#include "platform/gpu/Texture.h"
+#include "services/ExportFailure.h"
+
+#include <QPainter>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace zanto {
+
+namespace {
+
+constexpr std::size_t canvasBytesPerRow = std::size_t(markCanvasWidth) * 4;
+
+// The shader source is a resource; ZANTO_RESOURCES overrides the folder the
+// build put in, so an installed program finds its own copy.
+std::filesystem::path resourceFolder()
+{
+    if (const char* folder = std::getenv("ZANTO_RESOURCES"); folder && *folder) return folder;
+    return ZANTO_RESOURCE_DIR;
+}
+
+// Fits a picture whole into the canvas, centred: scale min(1280 / w, 720 / h);
+// the bars on the short side stay as they are.
+void drawFitted(QPainter& painter, const QImage& picture)
+{
+    const double w = picture.width(), h = picture.height();
+    const double scale = std::min(markCanvasWidth / w, markCanvasHeight / h);
+    const QRectF target((markCanvasWidth - w * scale) / 2, (markCanvasHeight - h * scale) / 2,
+                        w * scale, h * scale);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawImage(target, picture);
+}
+
+QImage emptyCanvas()
+{
+    QImage canvas(markCanvasWidth, markCanvasHeight, QImage::Format_ARGB32_Premultiplied);
+    if (!canvas.isNull()) canvas.fill(Qt::transparent);
+    return canvas;
+}
+
+gpu::TextureDescriptor canvasTexture()
+{
+    return {gpu::PixelFormat::BGRA8Unorm, markCanvasWidth, markCanvasHeight,
+            gpu::TextureUsage::RenderTarget | gpu::TextureUsage::ShaderRead};
+}
+
+// The video frame fitted into the canvas, as the ground tools' source texture.
+std::shared_ptr<gpu::Texture> sourceTexture(gpu::Device& device, const QImage& background)
+{
+    std::shared_ptr<gpu::Texture> texture = device.makeTexture(canvasTexture());
+    QImage fitted = emptyCanvas();
+    if (!texture || fitted.isNull()) throw failure("映像メモリを確保できません。");
+    {
+        QPainter painter(&fitted);
+        drawFitted(painter, background);
+    }
+    texture->replace(fitted.constBits(), std::size_t(fitted.bytesPerLine()));
+    return texture;
+}
+
+QImage readBack(const gpu::Texture& target)
+{
+    QImage picture(markCanvasWidth, markCanvasHeight, QImage::Format_ARGB32_Premultiplied);
+    if (picture.isNull() || std::size_t(picture.bytesPerLine()) != canvasBytesPerRow)
+        throw failure("描画画像を作成できません。");
+    // The texture's B, G, R, A bytes are the canvas's premultiplied pixels.
+    target.getBytes(picture.bits(), canvasBytesPerRow);
+    return picture;
+}
+
+} // namespace
+
+GXLEngine::GXLEngine() = default;
+GXLEngine::~GXLEngine() = default;
+
+GXLEngine& GXLEngine::shared()
+{
+    static GXLEngine* const engine = new GXLEngine;   // lives to the end of the process
+    return *engine;
+}
+
+MarkerRenderer& GXLEngine::rendererLocked()
+{
+    if (renderer_) return *renderer_;
+    std::shared_ptr<gpu::Device> device;
+    try {
+        device = gpu::Device::systemDefault();
+    } catch (const gpu::GpuError&) {
+        throw failure("GXL描画エンジンを読み込めません。");
+    }
+    const std::filesystem::path shader = resourceFolder() / MarkerRenderer::shaderResourceName;
+    std::error_code error;
+    if (!device || !std::filesystem::is_regular_file(shader, error))
+        throw failure("GXL描画エンジンを読み込めません。");
+    // A creation error goes out unchanged and leaves no renderer behind, so
+    // the next call tries again.
+    renderer_ = std::make_unique<MarkerRenderer>(device, shader);
+    return *renderer_;
+}
+
+QImage GXLEngine::image(const GXLSettings& settings, double seconds, const QImage& background,
+                        bool overlayOnly)
+{
+    if (!settings.validate()) throw failure("GXLツールの設定が不正です。");
+    std::lock_guard guard(lock_);
+    MarkerRenderer& renderer = rendererLocked();
+    gpu::Device& device = *renderer.device();
+    std::shared_ptr<gpu::Texture> target = device.makeTexture(canvasTexture());
+    if (!target) throw failure("GXL描画メモリを確保できません。");
+    std::shared_ptr<gpu::Texture> source;
+    if (settings.ground()) {
+        if (background.isNull())
+            throw failure("芝生限定ツールは映像を読み込んでから使用してください。");
+        source = sourceTexture(device, background);
+    }
+    renderer.render(target, settings.parameters(), seconds, source, std::string(), overlayOnly);
+    return readBack(*target);
+}
+
+QImage soccerFrame(const std::vector<OrganizerMark>& marks, const QImage& background,
+                   double seconds, bool overlayOnly)
+{
+    QImage canvas = emptyCanvas();
+    if (canvas.isNull()) throw failure("描画を合成できません。");
+    QPainter painter(&canvas);
+    if (!overlayOnly && !background.isNull()) drawFitted(painter, background);
+    const QRectF area(0, 0, markCanvasWidth, markCanvasHeight);
+    for (const OrganizerMark& mark : marks) {
+        if (!mark.gxl) {
+            // Straight onto the one canvas: source-over is associative, so this
+            // is the mark's own transparent picture laid over, without
+            // allocating a full canvas per mark.
+            drawOrganizerMarks({mark}, area, painter);
+            continue;
+        }
+        const bool ground = mark.gxl->ground();
+        if (ground && background.isNull() && overlayOnly) continue;
+        const QImage picture = GXLEngine::shared().image(*mark.gxl, seconds,
+                                                         ground ? background : QImage(), true);
+        painter.drawImage(QPointF(0, 0), picture);
+    }
+    if (!painter.end()) throw failure("描画を合成できません。");
+    return canvas;
+}
+
+} // namespace zanto

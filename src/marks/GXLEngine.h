@@ -1,0 +1,67 @@
+#pragma once
+// The telestration frame engine: one GXL mark rendered on the GPU
+// (GXLEngine), and the marks of one item stacked into one finished picture on
+// the 1280 x 720 mark canvas (soccerFrame).
+//
+// Pictures are QImage::Format_ARGB32_Premultiplied, 1280 x 720: B, G, R, A
+// premultiplied bytes, 5120 bytes a row, top row first. A null QImage passed
+// as a background means "no background".
+
+#include "marks/GXLSettings.h"
+#include "marks/OrganizerMark.h"
+
+#include <QImage>
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace zanto {
+
+class MarkerRenderer;
+
+class GXLEngine {
+public:
+    // The one engine of the process, made on first use (safe against
+    // concurrent first use) and never released.
+    static GXLEngine& shared();
+
+    ~GXLEngine();
+    GXLEngine(const GXLEngine&) = delete;
+    GXLEngine& operator=(const GXLEngine&) = delete;
+
+    // Renders one GXL mark at `seconds` into the renderer's overlay mode when
+    // `overlayOnly`. A ground tool draws over `background` fitted into the
+    // canvas and needs one; other tools ignore it. Any thread; blocks until
+    // the picture is read back. Invalid settings are refused before the lock
+    // is taken. Throws ExportFailure with the user's message, or the
+    // renderer's own error (MarkerRendererError, gpu::GpuError) unchanged.
+    QImage image(const GXLSettings& settings, double seconds, const QImage& background,
+                 bool overlayOnly = false);
+
+private:
+    GXLEngine();
+    friend struct GXLEngineTestAccess;
+
+    MarkerRenderer& rendererLocked();
+
+    // Serialises every GPU render of the process: held from renderer creation
+    // to the end of the read-back. Guards renderer_.
+    std::mutex lock_;
+    // Absent until a creation succeeds; then kept for the rest of the process.
+    // A failed creation is retried by the next call.
+    std::unique_ptr<MarkerRenderer> renderer_;
+};
+
+// The marks of one item, in list order, over a transparent canvas at
+// `seconds`: plain marks drawn in 2D, GXL marks rendered by the shared engine
+// (always in overlay mode). With `overlayOnly` false the background, fitted
+// into the canvas, lies under the marks; with `overlayOnly` true it only keys
+// ground tools, and a ground tool without a background is left out. Any error
+// of any mark fails the whole frame. Any thread; only GPU work takes the
+// engine's lock. Throws what GXLEngine::image throws, or ExportFailure
+// "描画を合成できません。" when the canvas cannot be made.
+QImage soccerFrame(const std::vector<OrganizerMark>& marks, const QImage& background,
+                   double seconds, bool overlayOnly = false);
+
+} // namespace zanto

@@ -1,0 +1,359 @@
+#include "marks/GXLEngine.h"
+
+#include "marks/OrganizerMarkDrawing.h"
+#include "services/ExportFailure.h"
+#include "support/TempDir.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <future>
+#include <optional>
+#include <thread>
+
+namespace zanto {
+
+// Reaches the engine's private state, for the tests that need to hold its
+// lock or to know whether its renderer was made.
+struct GXLEngineTestAccess {
+    static std::mutex& lock() { return GXLEngine::shared().lock_; }
+    static bool hasRenderer()
+    {
+        std::lock_guard guard(lock());
+        return GXLEngine::shared().renderer_ != nullptr;
+    }
+};
+
+namespace {
+
+class GuiEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        static int argc = 1;
+        static char name[] = "test";
+        static char* argv[] = {name, nullptr};
+        if (!QGuiApplication::instance()) app_ = std::make_unique<QGuiApplication>(argc, argv);
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    std::unique_ptr<QGuiApplication> app_;
+};
+const auto* const guiEnvironment = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
+
+// Mown grass as broadcast video shows it (what the ground key takes for turf).
+const QColor turf = QColor::fromRgbF(0.26f, 0.40f, 0.13f);
+
+GXLSettings settingsOf(const std::string& tool, std::vector<GXLPoint> points,
+                       std::vector<double> color = {1, 0, 0, 1})
+{
+    GXLSettings settings{tool, std::move(points)};
+    settings.color = std::move(color);
+    settings.opacity = 100;
+    return settings;
+}
+
+OrganizerMark gxlMark(const GXLSettings& settings)
+{
+    const GXLPoint& first = settings.points.front();
+    const GXLPoint& last = settings.points.back();
+    return OrganizerMark{"gxl", first.x, first.y, last.x, last.y, "", settings};
+}
+
+OrganizerMark plainMark(const std::string& kind, double x, double y, double x2, double y2,
+                        const std::string& text = "")
+{
+    return OrganizerMark{kind, x, y, x2, y2, text, std::nullopt};
+}
+
+OrganizerMark ring(double x, double y, std::vector<double> color = {1, 0, 0, 1})
+{
+    return gxlMark(settingsOf("Player Ring", {{x, y}}, std::move(color)));
+}
+
+OrganizerMark groundRing(double x, double y)
+{
+    return gxlMark(settingsOf("Ground Ring", {{x, y}}));
+}
+
+QImage solid(int width, int height, QColor colour)
+{
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(colour);
+    return image;
+}
+
+// Top half red, bottom half blue, left quarter green: shows scale, placement
+// and that nothing is turned or mirrored.
+QImage patterned(int width, int height)
+{
+    QImage image = solid(width, height, Qt::blue);
+    QPainter painter(&image);
+    painter.fillRect(0, 0, width, height / 2, Qt::red);
+    painter.fillRect(0, 0, width / 4, height, Qt::green);
+    return image;
+}
+
+int countDifferent(const QImage& a, const QImage& b)
+{
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) count += a.pixel(x, y) != b.pixel(x, y);
+    return count;
+}
+
+int countCovered(const QImage& image)
+{
+    return countDifferent(image, solid(image.width(), image.height(), Qt::transparent));
+}
+
+bool premultiplied(const QImage& image)
+{
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            const int a = qAlpha(p);
+            if (qRed(p) > a || qGreen(p) > a || qBlue(p) > a) return false;
+        }
+    return true;
+}
+
+std::string messageOf(const std::function<void()>& call)
+{
+    try {
+        call();
+    } catch (const ExportFailure& error) {
+        return error.message;
+    } catch (const std::exception& error) {
+        return std::string("other error: ") + error.what();
+    }
+    return "no error";
+}
+
+void saveForInspection(const QImage& image, const QString& name)
+{
+    QDir().mkpath(ZANTO_TEST_OUTPUT_DIR);
+    image.save(QString(ZANTO_TEST_OUTPUT_DIR) + "/" + name);
+}
+
+// Runs first, while the engine has made no renderer yet.
+TEST(GXLEngineLoading, MissingShaderFailsEveryCallUntilItIsThere)
+{
+    if (GXLEngineTestAccess::hasRenderer()) GTEST_SKIP() << "the renderer was made earlier";
+    const test::TempDir empty;
+    const char* saved = std::getenv("ZANTO_RESOURCES");
+    const std::string previous = saved ? saved : "";
+    setenv("ZANTO_RESOURCES", empty.path().c_str(), 1);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_EQ(messageOf([] { soccerFrame({ring(0.5, 0.5)}, QImage(), 0, true); }),
+                  "GXL描画エンジンを読み込めません。");
+        EXPECT_FALSE(GXLEngineTestAccess::hasRenderer());
+    }
+    if (saved) setenv("ZANTO_RESOURCES", previous.c_str(), 1);
+    else unsetenv("ZANTO_RESOURCES");
+    EXPECT_GT(countCovered(soccerFrame({ring(0.5, 0.5)}, QImage(), 0, true)), 100);
+    EXPECT_TRUE(GXLEngineTestAccess::hasRenderer());
+}
+
+TEST(SoccerFrame, EmptyListWithoutBackgroundIsTransparent)
+{
+    for (bool overlayOnly : {false, true}) {
+        const QImage frame = soccerFrame({}, QImage(), 0, overlayOnly);
+        ASSERT_EQ(frame.size(), QSize(1280, 720));
+        EXPECT_EQ(frame.format(), QImage::Format_ARGB32_Premultiplied);
+        EXPECT_EQ(frame.bytesPerLine(), 5120);
+        EXPECT_EQ(countCovered(frame), 0);
+    }
+}
+
+TEST(SoccerFrame, OverlayModeLeavesTheBackgroundOut)
+{
+    EXPECT_EQ(countCovered(soccerFrame({}, solid(1920, 1080, turf), 0, true)), 0);
+}
+
+struct FitCase {
+    const char* name;
+    int width, height;
+    QRect placed;   // where the picture lands on the canvas
+};
+class BackgroundFit : public ::testing::TestWithParam<FitCase> {};
+
+TEST_P(BackgroundFit, ScaledWholeAndCentred)
+{
+    const FitCase c = GetParam();
+    const QImage frame = soccerFrame({}, patterned(c.width, c.height), 0, false);
+    const QRect r = c.placed;
+    // Corners just inside: red top, blue bottom, green on the left.
+    EXPECT_EQ(frame.pixel(r.left() + 1, r.top() + 1), qRgb(0, 255, 0));
+    EXPECT_EQ(frame.pixel(r.right() - 1, r.top() + 1), qRgb(255, 0, 0));
+    EXPECT_EQ(frame.pixel(r.right() - 1, r.bottom() - 1), qRgb(0, 0, 255));
+    // The band edges scale with the picture.
+    const int greenEdge = r.left() + r.width() / 4;
+    EXPECT_EQ(frame.pixel(greenEdge - 2, r.top() + 5), qRgb(0, 255, 0));
+    EXPECT_EQ(frame.pixel(greenEdge + 2, r.top() + 5), qRgb(255, 0, 0));
+    const int middle = r.top() + r.height() / 2;
+    EXPECT_EQ(frame.pixel(r.right() - 5, middle - 2), qRgb(255, 0, 0));
+    EXPECT_EQ(frame.pixel(r.right() - 5, middle + 2), qRgb(0, 0, 255));
+    // The bars stay transparent.
+    if (r.left() > 0) {
+        EXPECT_EQ(qAlpha(frame.pixel(r.left() - 2, 360)), 0);
+        EXPECT_EQ(qAlpha(frame.pixel(r.right() + 2, 360)), 0);
+    }
+    if (r.top() > 0) {
+        EXPECT_EQ(qAlpha(frame.pixel(640, r.top() - 2)), 0);
+        EXPECT_EQ(qAlpha(frame.pixel(640, r.bottom() + 2)), 0);
+    }
+}
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, BackgroundFit,
+    ::testing::Values(FitCase{"FullHD", 1920, 1080, QRect(0, 0, 1280, 720)},
+                      FitCase{"FourByThree", 1440, 1080, QRect(160, 0, 960, 720)},
+                      FitCase{"SmallSixteenByNine", 640, 360, QRect(0, 0, 1280, 720)},
+                      FitCase{"Tall", 720, 1280, QRect(437, 0, 405, 720)},
+                      FitCase{"Wide", 2560, 720, QRect(0, 180, 1280, 360)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(GXLEngineImage, OutputIsAPremultipliedCanvas)
+{
+    const QImage picture = GXLEngine::shared().image(ring(0.5, 0.5).gxl.value(), 0.25, QImage());
+    ASSERT_EQ(picture.size(), QSize(1280, 720));
+    EXPECT_EQ(picture.format(), QImage::Format_ARGB32_Premultiplied);
+    EXPECT_GT(countCovered(picture), 100);
+    EXPECT_TRUE(premultiplied(picture));
+}
+
+TEST(GXLEngineImage, NonGroundToolIgnoresTheBackground)
+{
+    const GXLSettings settings = ring(0.4, 0.6).gxl.value();
+    const QImage without = GXLEngine::shared().image(settings, 0.5, QImage(), true);
+    const QImage with = GXLEngine::shared().image(settings, 0.5, solid(1920, 1080, turf), true);
+    EXPECT_EQ(without, with);
+}
+
+TEST(GXLEngineImage, GroundToolWithoutBackgroundAlwaysFails)
+{
+    for (bool overlayOnly : {false, true}) {
+        EXPECT_EQ(messageOf([&] {
+                      GXLEngine::shared().image(groundRing(0.5, 0.5).gxl.value(), 0, QImage(), overlayOnly);
+                  }),
+                  "芝生限定ツールは映像を読み込んでから使用してください。");
+    }
+}
+
+TEST(GXLEngineImage, GroundToolDrawsOnTurf)
+{
+    const QImage picture =
+        GXLEngine::shared().image(groundRing(0.5, 0.5).gxl.value(), 0, solid(1280, 720, turf), true);
+    EXPECT_GT(countCovered(picture), 100);
+}
+
+struct InvalidCase {
+    const char* name;
+    std::function<void(GXLSettings&)> spoil;
+};
+class InvalidSettings : public ::testing::TestWithParam<InvalidCase> {};
+
+// Validation comes before the lock: it answers while another thread renders.
+TEST_P(InvalidSettings, RefusedWithoutWaitingForTheLock)
+{
+    GXLSettings settings = ring(0.5, 0.5).gxl.value();
+    GetParam().spoil(settings);
+    std::unique_lock held(GXLEngineTestAccess::lock());
+    auto answer = std::async(std::launch::async, [&] {
+        return messageOf([&] { GXLEngine::shared().image(settings, 0, solid(1280, 720, turf)); });
+    });
+    ASSERT_EQ(answer.wait_for(std::chrono::seconds(30)), std::future_status::ready)
+        << "validation waited for the engine's lock";
+    EXPECT_EQ(answer.get(), "GXLツールの設定が不正です。");
+}
+INSTANTIATE_TEST_SUITE_P(
+    Spoilt, InvalidSettings,
+    ::testing::Values(InvalidCase{"SizeBelowTen", [](GXLSettings& s) { s.size = 9.99; }},
+                      InvalidCase{"UnknownTool", [](GXLSettings& s) { s.tool = "player ring"; }},
+                      InvalidCase{"NoPoints", [](GXLSettings& s) { s.points.clear(); }},
+                      InvalidCase{"PointOutside", [](GXLSettings& s) { s.points[0].y = -0.0000001; }},
+                      InvalidCase{"ThreeColours", [](GXLSettings& s) { s.color.pop_back(); }},
+                      InvalidCase{"NaNSpeed", [](GXLSettings& s) { s.speed = std::nan(""); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SoccerFrame, GroundToolWithoutBackground)
+{
+    const std::vector<OrganizerMark> marks = {plainMark("arrow", 0.1, 0.1, 0.3, 0.3), groundRing(0.5, 0.5)};
+    // Left out of an overlay...
+    EXPECT_EQ(soccerFrame(marks, QImage(), 0, true), soccerFrame({marks[0]}, QImage(), 0, true));
+    // ...but a whole frame cannot be made without the video.
+    EXPECT_EQ(messageOf([&] { soccerFrame(marks, QImage(), 0, false); }),
+              "芝生限定ツールは映像を読み込んでから使用してください。");
+}
+
+TEST(SoccerFrame, AnyFailingMarkFailsTheWholeFrame)
+{
+    GXLSettings broken = ring(0.5, 0.5).gxl.value();
+    broken.size = 401;
+    const std::vector<OrganizerMark> marks = {ring(0.2, 0.2), plainMark("arrow", 0, 0, 1, 1), gxlMark(broken),
+                                              ring(0.8, 0.8), plainMark("circle", 0.1, 0.1, 0.2, 0.2)};
+    EXPECT_EQ(messageOf([&] { soccerFrame(marks, solid(1280, 720, turf), 0, false); }),
+              "GXLツールの設定が不正です。");
+}
+
+// Where two marks draw over each other, the later one is on top.
+TEST(SoccerFrame, LaterMarksCoverEarlierOnes)
+{
+    const OrganizerMark red = ring(0.5, 0.5, {1, 0, 0, 1});
+    const OrganizerMark box = plainMark("text", 0.4, 0.45, 0, 0, "■■■■■■■■");
+    const QImage redPicture = soccerFrame({red}, QImage(), 0, true);
+    const QImage boxPicture = soccerFrame({box}, QImage(), 0, true);
+    const QImage redOnTop = soccerFrame({box, red}, QImage(), 0, true);
+    const QImage boxOnTop = soccerFrame({red, box}, QImage(), 0, true);
+    int both = 0;
+    for (int y = 0; y < 720; ++y)
+        for (int x = 0; x < 1280; ++x) {
+            if (qAlpha(redPicture.pixel(x, y)) != 255 || qAlpha(boxPicture.pixel(x, y)) != 255) continue;
+            ++both;
+            ASSERT_EQ(redOnTop.pixel(x, y), redPicture.pixel(x, y)) << x << "," << y;
+            ASSERT_EQ(boxOnTop.pixel(x, y), boxPicture.pixel(x, y)) << x << "," << y;
+        }
+    EXPECT_GT(both, 50) << "the two marks must overlap for this test to mean anything";
+    saveForInspection(redOnTop, "soccer-frame-order.png");
+}
+
+TEST(SoccerFrame, MarksLieOverTheFittedBackground)
+{
+    const std::vector<OrganizerMark> marks = {ring(0.5, 0.5), plainMark("arrow", 0.1, 0.5, 0.9, 0.5)};
+    const QImage background = solid(1440, 1080, turf);
+    const QImage frame = soccerFrame(marks, background, 0, false);
+    QImage expected = soccerFrame({}, background, 0, false);
+    QPainter(&expected).drawImage(0, 0, soccerFrame(marks, QImage(), 0, true));
+    EXPECT_EQ(countDifferent(frame, expected), 0);
+    EXPECT_EQ(qAlpha(frame.pixel(20, 20)), 0) << "the 4:3 bars stay clear";
+    saveForInspection(frame, "soccer-frame-over-video.png");
+}
+
+// The preview queue and the export compositor call at the same time.
+TEST(SoccerFrame, TwoThreadsBothGetTheirOwnPictures)
+{
+    const std::vector<OrganizerMark> preview = {ring(0.3, 0.4), plainMark("text", 0.1, 0.9, 0, 0, "プレビュー")};
+    const std::vector<OrganizerMark> exported = {groundRing(0.6, 0.4), ring(0.7, 0.7, {0, 0, 1, 1}),
+                                                 plainMark("circle", 0.5, 0.1, 0.9, 0.3)};
+    const QImage turfFrame = solid(1920, 1080, turf);
+    const QImage previewAlone = soccerFrame(preview, QImage(), 0.5, true);
+    const QImage exportAlone = soccerFrame(exported, turfFrame, 0.5, false);
+    ASSERT_NE(previewAlone, exportAlone);
+    auto run = [](const std::vector<OrganizerMark>& marks, const QImage& background, bool overlayOnly) {
+        std::vector<QImage> pictures;
+        for (int i = 0; i < 4; ++i) pictures.push_back(soccerFrame(marks, background, 0.5, overlayOnly));
+        return pictures;
+    };
+    auto a = std::async(std::launch::async, run, preview, QImage(), true);
+    auto b = std::async(std::launch::async, run, exported, turfFrame, false);
+    for (const QImage& picture : a.get()) EXPECT_EQ(picture, previewAlone);
+    for (const QImage& picture : b.get()) EXPECT_EQ(picture, exportAlone);
+}
+
+} // namespace
+} // namespace zanto
