@@ -49,6 +49,9 @@ struct Layout {
 
 std::optional<Layout> layOut(const QString& text, const MarkerParameters& p, int targetWidth, int maxSide)
 {
+    // Non-finite sizes describe no label anyone could see.
+    if (!std::isfinite(p.labelSize) || !std::isfinite(p.labelPadding))
+        return std::nullopt;
     const double s = double(targetWidth) / 1920.0;
     Layout layout;
     layout.fontSize = std::max(8.0, double(p.labelSize) * s);
