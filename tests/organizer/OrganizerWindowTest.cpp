@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QScrollArea>
 
 #include <gtest/gtest.h>
@@ -227,21 +226,6 @@ TEST(OrganizerWindow, StatusLineShowsOneLineAndTheWholeTextInItsToolTip)
     EXPECT_EQ(organizer->statusText(), "一行目\n二行目\n三行目");
     EXPECT_EQ(organizer->status->toolTip(), "一行目\n二行目\n三行目");
     EXPECT_EQ(organizer->status->sizeHint().height(), oneLine);
-}
-
-TEST(OrganizerWindow, ToolbarAndTransportButtonsInOrder)
-{
-    TempDir folder;
-    auto organizer = makeOrganizer(folder.path());
-    QStringList titles;
-    for (const QPushButton* each : organizer->window()->findChildren<QPushButton*>()) titles << each->text();
-    const QStringList expected{"新規", "開く…", "保存…", "レイアウト ▾", "挿入・編集 ▾", "ビデオのエクスポート ▾",
-                               "インスペクタ", "◀|", "▶ / Ⅱ", "|▶", "この行を再生", "全行を再生", "I 始点",
-                               "O 終点", "変更を反映", "映像を再接続", "適用", "FC.GXL Soccer Tools ▾",
-                               "選択した描画を削除", "最後の描画を戻す", "＋ 行"};
-    for (const QString& title : expected) EXPECT_TRUE(titles.contains(title)) << title.toStdString();
-    EXPECT_LT(titles.indexOf("新規"), titles.indexOf("インスペクタ"));
-    EXPECT_LT(titles.indexOf("◀|"), titles.indexOf("O 終点"));
 }
 
 TEST(OrganizerWindow, MaterialsFollowTheToolList)
