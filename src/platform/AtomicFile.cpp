@@ -15,11 +15,6 @@ namespace fs = std::filesystem;
 namespace zanto {
 namespace {
 
-[[noreturn]] void throwErrno(int error, const fs::path& path)
-{
-    throw std::system_error(error, std::generic_category(), path.string());
-}
-
 void writeAll(int fd, std::string_view bytes, const fs::path& shownPath)
 {
     while (!bytes.empty()) {
@@ -27,7 +22,7 @@ void writeAll(int fd, std::string_view bytes, const fs::path& shownPath)
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0)
-            throwErrno(errno, shownPath);
+            throwSystemError(errno, shownPath);
         bytes.remove_prefix(static_cast<std::size_t>(count));
     }
 }
@@ -61,7 +56,7 @@ void writeFileAtomically(const fs::path& path, std::string_view bytes)
 
     FileDescriptor fd(::open(hidden.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (!fd.valid())
-        throwErrno(errno, target);
+        throwSystemError(errno, target);
     HiddenFileGuard guard{hidden};
 
     struct stat previous {};
@@ -70,11 +65,11 @@ void writeFileAtomically(const fs::path& path, std::string_view bytes)
 
     writeAll(fd.get(), bytes, target);
     if (::fsync(fd.get()) != 0)
-        throwErrno(errno, target);
+        throwSystemError(errno, target);
     if (fd.close() != 0)
-        throwErrno(errno, target);
+        throwSystemError(errno, target);
     if (::rename(hidden.c_str(), target.c_str()) != 0)
-        throwErrno(errno, target);
+        throwSystemError(errno, target);
     guard.committed = true;
     syncFolder(target.parent_path());
 }

@@ -19,11 +19,6 @@ namespace {
 // The kernel gives up after 40 links in one walk; so do we.
 constexpr int maxLinksFollowed = 40;
 
-[[noreturn]] void throwErrno(int error, const fs::path& path)
-{
-    throw std::system_error(error, std::generic_category(), path.string());
-}
-
 bool isSymbolicLink(const fs::path& path)
 {
     struct stat info {};
@@ -38,6 +33,11 @@ void prependComponents(std::deque<fs::path>& pending, const fs::path& path)
 }
 
 } // namespace
+
+void throwSystemError(int error, const fs::path& path)
+{
+    throw std::system_error(error, std::generic_category(), path.string());
+}
 
 fs::path resolvedPath(const fs::path& path)
 {
@@ -60,7 +60,7 @@ fs::path resolvedPath(const fs::path& path)
             continue;
         }
         if (++linksFollowed > maxLinksFollowed)
-            throwErrno(ELOOP, path);
+            throwSystemError(ELOOP, path);
         const fs::path target = fs::read_symlink(next);
         prependComponents(pending, target);
         if (target.is_absolute())
@@ -101,7 +101,7 @@ fs::path hiddenSibling(const fs::path& destination, std::string_view prefix)
 void createFolder(const fs::path& folder)
 {
     if (::mkdir(folder.c_str(), 0777) != 0)
-        throwErrno(errno, folder);
+        throwSystemError(errno, folder);
 }
 
 void copyFile(const fs::path& from, const fs::path& to)
@@ -109,7 +109,7 @@ void copyFile(const fs::path& from, const fs::path& to)
     // std::filesystem reports a folder as an "invalid argument"; say what it is.
     std::error_code ignored;
     if (fs::is_directory(from, ignored))
-        throwErrno(EISDIR, from);
+        throwSystemError(EISDIR, from);
     fs::copy_file(from, to, fs::copy_options::none);
 }
 
@@ -118,7 +118,7 @@ void linkOrCopyFile(const fs::path& from, const fs::path& to)
     if (::link(from.c_str(), to.c_str()) == 0)
         return;
     if (errno == EEXIST)
-        throwErrno(EEXIST, to);
+        throwSystemError(EEXIST, to);
     copyFile(from, to);
 }
 
@@ -128,14 +128,14 @@ std::optional<std::string> readFileBelow(const fs::path& path, std::uintmax_t li
     // hang the caller before we get to look at what it is.
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd.valid())
-        throwErrno(errno, path);
+        throwSystemError(errno, path);
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0)
-        throwErrno(errno, path);
+        throwSystemError(errno, path);
     if (S_ISDIR(info.st_mode))
-        throwErrno(EISDIR, path);
+        throwSystemError(EISDIR, path);
     if (!S_ISREG(info.st_mode))
-        throwErrno(EINVAL, path);
+        throwSystemError(EINVAL, path);
     if (static_cast<std::uintmax_t>(info.st_size) >= limitBytes)
         return std::nullopt;
 
@@ -147,7 +147,7 @@ std::optional<std::string> readFileBelow(const fs::path& path, std::uintmax_t li
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0)
-            throwErrno(errno, path);
+            throwSystemError(errno, path);
         if (count == 0)
             break;
         bytes.append(buffer, static_cast<std::size_t>(count));

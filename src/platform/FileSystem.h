@@ -13,6 +13,10 @@
 
 namespace zanto {
 
+// Throws std::system_error for `error` (an errno value) about `path`; its
+// message is the path and the OS's description.
+[[noreturn]] void throwSystemError(int error, const std::filesystem::path& path);
+
 // `path` made absolute with every symbolic link followed and every "." and
 // ".." removed, the way the kernel would walk it. Components that do not
 // exist are taken as plain names, so the result is defined for files that

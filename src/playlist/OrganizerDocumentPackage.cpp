@@ -117,10 +117,15 @@ struct OrganizerDocument::PackageWrite {
 std::optional<std::string> OrganizerDocument::PackageWrite::carryOver(const std::string& path)
 {
     const fs::path media = destination / "media";
+    fs::path file;
+    try {
+        file = resolvedPath(path);
+    } catch (const std::system_error&) {
+        return std::nullopt;  // a loop of links is no file of the old package
+    }
     std::error_code error;
-    if (!isInsideFolder(path, media) || !fs::is_regular_file(path, error))
+    if (!isInsideFolder(file, media) || !fs::is_regular_file(file, error))
         return std::nullopt;
-    const fs::path file = resolvedPath(path);
     const fs::path relative = file.lexically_relative(resolvedPath(media));
     const std::string name = mediaPrefix + relative.generic_string();
     const fs::path copy = staging / name;
