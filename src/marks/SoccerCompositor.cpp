@@ -1,0 +1,130 @@
+#include "marks/SoccerCompositor.h"
+
+#include "marks/GXLEngine.h"
+#include "marks/OrganizerMarkDrawing.h"
+#include "services/ExportFailure.h"
+
+#include <QPainter>
+#include <QTransform>
+
+#include <future>
+#include <pthread.h>
+
+namespace zanto {
+
+SoccerCompositor::SoccerCompositor(std::vector<SoccerInstruction> instructions)
+    : instructions_(std::move(instructions))
+{
+    worker_ = std::thread([this] { run(); });
+    // Thread names hold 15 characters; the label's start is enough to spot it.
+    pthread_setname_np(worker_.native_handle(), std::string(queueLabel).substr(0, 15).c_str());
+}
+
+SoccerCompositor::~SoccerCompositor()
+{
+    {
+        std::lock_guard guard(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    worker_.join();
+}
+
+void SoccerCompositor::run()
+{
+    for (;;) {
+        std::function<void()> work;
+        {
+            std::unique_lock guard(mutex_);
+            wake_.wait(guard, [this] { return stopping_ || !jobs_.empty(); });
+            // Requests queued before the end are still finished.
+            if (jobs_.empty()) return;
+            work = std::move(jobs_.front());
+            jobs_.pop_front();
+        }
+        work();
+    }
+}
+
+void SoccerCompositor::enqueue(std::function<void()> work)
+{
+    {
+        std::lock_guard guard(mutex_);
+        jobs_.push_back(std::move(work));
+    }
+    wake_.notify_one();
+}
+
+void SoccerCompositor::startRequest(const CompositorRequest& request, Finish finish)
+{
+    // The frame is shared, not copied; the request itself may go away at once.
+    enqueue([this, source = request.sourceFrame, time = request.outputTime,
+             index = request.instructionIndex, finish = std::move(finish)] {
+        QImage frame;
+        std::exception_ptr error;
+        try {
+            frame = render(source, time, index);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        finish(std::move(frame), error);
+    });
+}
+
+void SoccerCompositor::cancelAllPendingVideoCompositionRequests()
+{
+    // Shared, so the promise outlives the queue's last touch of it.
+    auto drained = std::make_shared<std::promise<void>>();
+    std::future<void> done = drained->get_future();
+    enqueue([drained] { drained->set_value(); });
+    done.wait();
+}
+
+QImage SoccerCompositor::compose(const CompositorRequest& request)
+{
+    auto result = std::make_shared<std::promise<QImage>>();
+    std::future<QImage> frame = result->get_future();
+    startRequest(request, [result](QImage image, std::exception_ptr error) {
+        if (error) result->set_exception(error);
+        else result->set_value(std::move(image));
+    });
+    return frame.get();
+}
+
+// One request's work: the source frame placed over black, then the marks.
+QImage SoccerCompositor::render(const QImage& source, const MediaTime& time, int instructionIndex) const
+{
+    if (instructionIndex < 0 || size_t(instructionIndex) >= instructions_.size() || source.isNull())
+        throw failure("映像フレームを取得できません。");
+    const SoccerInstruction& instruction = instructions_[size_t(instructionIndex)];
+    QImage background(markCanvasWidth, markCanvasHeight, pixelFormat);
+    if (background.isNull()) throw failure("元映像を変換できません。");
+    // Opaque black under the frame: bars stay black in the export, never clear.
+    background.fill(Qt::black);
+    {
+        // The placement is built with the origin at the top left, as the
+        // frame lies in memory, so it is applied as it is: upright.
+        const AffineTransform& t = instruction.transform;
+        QPainter painter(&background);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        painter.setTransform(QTransform(t.a, t.b, t.c, t.d, t.tx, t.ty));
+        painter.drawImage(QPointF(0, 0), source);
+        if (!painter.end()) throw failure("元映像を変換できません。");
+    }
+    // Each segment's marks start their animation at its first frame.
+    const double seconds = (time - instruction.timeRange.start).seconds();
+    return soccerFrame(instruction.marks, background, seconds, false);
+}
+
+void SoccerCompositor::install(Composition& composition, std::vector<SoccerInstruction> instructions)
+{
+    composition.instructions.clear();
+    for (const SoccerInstruction& instruction : instructions)
+        composition.instructions.push_back({instruction.timeRange, instruction.transform});
+    auto compositor = std::make_shared<SoccerCompositor>(std::move(instructions));
+    composition.compositor = [compositor](const CompositorRequest& request) {
+        return compositor->compose(request);
+    };
+}
+
+} // namespace zanto

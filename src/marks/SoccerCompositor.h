@@ -1,0 +1,83 @@
+#pragma once
+// The custom compositor of telestration exports. For every output frame it
+// places the segment's source frame on the 1280 x 720 canvas over opaque
+// black, exactly as the plain export path does, and draws the segment's marks
+// over it with soccerFrame at the time since the segment began.
+//
+// Threads: every frame request runs on the compositor's own serial queue, a
+// worker thread labelled "zanto.soccer.render", one after another in arrival
+// order. startRequest, cancelAllPendingVideoCompositionRequests and compose
+// may be called from any thread. GPU work inside a frame takes the frame
+// engine's lock, which the Organizer's preview shares. The compositor takes no
+// lock over its instructions: they never change after construction.
+
+#include "marks/SoccerInstruction.h"
+#include "platform/media/CompositionExport.h"
+
+#include <QImage>
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace zanto {
+
+class SoccerCompositor {
+public:
+    static constexpr const char* queueLabel = "zanto.soccer.render";
+    // What the compositor takes and gives: premultiplied B, G, R, A.
+    static constexpr QImage::Format pixelFormat = QImage::Format_ARGB32_Premultiplied;
+
+    // Ends a request: a frame, or a null image with the error.
+    using Finish = std::function<void(QImage frame, std::exception_ptr error)>;
+
+    // `instructions` run parallel to the composition's instructions: a
+    // request's instructionIndex picks its segment.
+    explicit SoccerCompositor(std::vector<SoccerInstruction> instructions);
+    // Finishes every queued request, then ends the queue's thread.
+    ~SoccerCompositor();
+    SoccerCompositor(const SoccerCompositor&) = delete;
+    SoccerCompositor& operator=(const SoccerCompositor&) = delete;
+
+    const std::vector<SoccerInstruction>& instructions() const { return instructions_; }
+
+    // Queues one frame request and returns at once. `finish` runs exactly once,
+    // on the queue, with the finished frame or with the error: ExportFailure
+    // "映像フレームを取得できません。" (no such segment, no source frame),
+    // "元映像を変換できません。" (the placed frame cannot be made), or what
+    // soccerFrame threw, unchanged. A failed request does not disturb later ones.
+    void startRequest(const CompositorRequest& request, Finish finish);
+
+    // Returns once every request queued before the call has been finished.
+    // Cancels nothing and drops nothing.
+    void cancelAllPendingVideoCompositionRequests();
+
+    // The media layer's compositor callback: queues the request, waits for
+    // it and returns its frame or rethrows its error.
+    QImage compose(const CompositorRequest& request);
+
+    // Makes a composition draw through a new compositor: one composition
+    // instruction per segment (its range and placement) and the compositor as
+    // the composition's callback, which keeps it alive.
+    static void install(Composition& composition, std::vector<SoccerInstruction> instructions);
+
+private:
+    QImage render(const QImage& source, const MediaTime& time, int instructionIndex) const;
+    void enqueue(std::function<void()> work);
+    void run();
+
+    const std::vector<SoccerInstruction> instructions_;
+
+    // Guards jobs_ and stopping_; the worker waits on wake_.
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> jobs_;
+    bool stopping_ = false;
+    std::thread worker_;
+};
+
+} // namespace zanto

@@ -1,0 +1,352 @@
+#include "marks/SoccerCompositor.h"
+
+#include "marks/GXLEngine.h"
+#include "platform/media/MediaAsset.h"
+#include "services/ExportFailure.h"
+#include "support/TempDir.h"
+#include "support/TestMedia.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <future>
+#include <set>
+#include <thread>
+
+namespace zanto {
+namespace {
+
+class GuiEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        static int argc = 1;
+        static char name[] = "test";
+        static char* argv[] = {name, nullptr};
+        if (!QGuiApplication::instance()) app_ = std::make_unique<QGuiApplication>(argc, argv);
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    std::unique_ptr<QGuiApplication> app_;
+};
+const auto* const guiEnvironment = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
+
+// Mown grass as broadcast video shows it (what the ground key takes for turf).
+const QColor turf = QColor::fromRgbF(0.26f, 0.40f, 0.13f);
+
+MediaTime sec(double seconds)
+{
+    return MediaTime::fromSeconds(seconds, 60000);
+}
+
+MediaTimeRange span(double start, double duration)
+{
+    return {sec(start), sec(duration)};
+}
+
+OrganizerMark ringAt(double x, double y, const std::string& tool = "Player Ring", double size = 90)
+{
+    GXLSettings settings{tool, {{x, y}}};
+    settings.color = {1, 0, 0, 1};
+    settings.opacity = 100;
+    settings.size = size;
+    return OrganizerMark{"gxl", x, y, x, y, "", settings};
+}
+
+QImage solid(int width, int height, QColor colour)
+{
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(colour);
+    return image;
+}
+
+// Fits a picture of w x h whole into the canvas, upright and centred, the way
+// the playlist exporter builds its placements.
+AffineTransform placement(const AffineTransform& preferred, double w, double h)
+{
+    const MediaRect r = preferred.mapRect({0, 0, w, h});
+    const double s = std::min(1280 / r.width, 720 / r.height);
+    return preferred.then(AffineTransform::translation(-r.x, -r.y))
+        .then(AffineTransform::scaling(s, s))
+        .then(AffineTransform::translation((1280 - r.width * s) / 2, (720 - r.height * s) / 2));
+}
+
+struct Outcome {
+    QImage frame;
+    std::string error;   // the message, or empty
+};
+
+Outcome outcomeOf(SoccerCompositor& compositor, const QImage& source, MediaTime time, int index)
+{
+    const CompositionInstruction unused;
+    try {
+        return {compositor.compose(CompositorRequest{source, time, index, unused}), ""};
+    } catch (const ExportFailure& error) {
+        return {QImage(), error.message};
+    }
+}
+
+struct FailingRequest {
+    const char* name;
+    int instructionIndex;
+    bool withSource;
+};
+class RequestFailures : public ::testing::TestWithParam<FailingRequest> {};
+
+TEST_P(RequestFailures, NoFrameToWorkOn)
+{
+    SoccerCompositor compositor({SoccerInstruction(span(0, 1), 1, {}, {})});
+    const FailingRequest c = GetParam();
+    const Outcome outcome = outcomeOf(compositor, c.withSource ? solid(1280, 720, turf) : QImage(), sec(0.5),
+                                      c.instructionIndex);
+    EXPECT_TRUE(outcome.frame.isNull());
+    EXPECT_EQ(outcome.error, "映像フレームを取得できません。");
+}
+INSTANTIATE_TEST_SUITE_P(Cases, RequestFailures,
+                         ::testing::Values(FailingRequest{"NoSourceFrame", 0, false},
+                                           FailingRequest{"IndexPastTheEnd", 1, true},
+                                           FailingRequest{"NegativeIndex", -1, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SoccerInstruction, FollowsFromItsFourArguments)
+{
+    const SoccerInstruction instruction(span(2, 3), 7, AffineTransform::scaling(2, 2), {ringAt(0.5, 0.5)});
+    EXPECT_TRUE(instruction.enablePostProcessing);
+    EXPECT_TRUE(instruction.containsTweening);
+    EXPECT_EQ(instruction.passthroughTrackID, 0);
+    EXPECT_EQ(instruction.requiredSourceTrackIDs, std::vector<std::int32_t>{7});
+    EXPECT_EQ(instruction.track, 7);
+    EXPECT_EQ(instruction.timeRange, span(2, 3));
+    EXPECT_EQ(instruction.marks.size(), 1u);
+}
+
+TEST(SoccerCompositor, SegmentWithoutMarksShowsThePlacedFrameUnchanged)
+{
+    QImage source = solid(1280, 720, Qt::blue);
+    QPainter(&source).fillRect(0, 0, 640, 360, Qt::red);
+    SoccerCompositor compositor({SoccerInstruction(span(0, 1), 1, {}, {})});
+    const Outcome outcome = outcomeOf(compositor, source, sec(0.2), 0);
+    ASSERT_EQ(outcome.error, "");
+    EXPECT_EQ(outcome.frame, source);
+}
+
+TEST(SoccerCompositor, BarsAroundASmallerFrameAreOpaqueBlack)
+{
+    const AffineTransform fit = placement({}, 640, 480);  // 960 x 720 from x = 160
+    SoccerCompositor compositor({SoccerInstruction(span(0, 1), 1, fit, {ringAt(0.5, 0.5)})});
+    const QImage frame = outcomeOf(compositor, solid(640, 480, turf), sec(0), 0).frame;
+    ASSERT_FALSE(frame.isNull());
+    for (int x : {0, 80, 158, 1122, 1200, 1279}) {
+        EXPECT_EQ(frame.pixel(x, 100), qRgba(0, 0, 0, 255)) << x;
+        EXPECT_EQ(frame.pixel(x, 700), qRgba(0, 0, 0, 255)) << x;
+    }
+    EXPECT_EQ(frame.pixel(170, 100), turf.rgba());
+    EXPECT_EQ(frame.pixel(1110, 700), turf.rgba());
+}
+
+// Each segment's marks begin their animation at its own first frame.
+TEST(SoccerCompositor, EverySegmentStartsItsMarksAtTimeZero)
+{
+    const std::vector<OrganizerMark> marks = {ringAt(0.5, 0.5)};
+    const std::vector<double> starts = {0, 1, 2.5};
+    std::vector<SoccerInstruction> segments;
+    for (double start : starts) segments.emplace_back(span(start, 1), 1, AffineTransform{}, marks);
+    SoccerCompositor compositor(segments);
+    const QImage source = solid(1280, 720, turf);
+    const QImage atZero = soccerFrame(marks, source, 0, false);
+    const QImage atThird = soccerFrame(marks, source, 10.0 / 30, false);
+    ASSERT_NE(atZero, atThird) << "the mark must move for this test to mean anything";
+    for (size_t i = 0; i < starts.size(); ++i) {
+        const MediaTime first = MediaTime::fromSeconds(starts[i], 30);
+        EXPECT_EQ(outcomeOf(compositor, source, first, int(i)).frame, atZero) << "segment " << i;
+        EXPECT_EQ(outcomeOf(compositor, source, first + MediaTime{10, 30}, int(i)).frame, atThird)
+            << "segment " << i;
+    }
+}
+
+TEST(SoccerCompositor, GroundMarkIsKeyedToThisRequestsFrame)
+{
+    SoccerCompositor compositor({SoccerInstruction(span(0, 1), 1, {}, {ringAt(0.5, 0.5, "Ground Ring")})});
+    const QImage grass = solid(1280, 720, turf);
+    const QImage stand = solid(1280, 720, QColor(200, 40, 200));
+    EXPECT_NE(outcomeOf(compositor, grass, sec(0), 0).frame, grass) << "drawn on the turf";
+    EXPECT_EQ(outcomeOf(compositor, stand, sec(0), 0).frame, stand) << "nothing off the turf";
+    EXPECT_NE(outcomeOf(compositor, grass, sec(0.5), 0).frame, grass) << "the next frame is its own";
+}
+
+TEST(SoccerCompositor, FailingMarkFailsOnlyItsRequest)
+{
+    OrganizerMark broken = ringAt(0.5, 0.5);
+    broken.gxl->size = 5;
+    SoccerCompositor compositor({SoccerInstruction(span(0, 1), 1, {}, {broken}),
+                                 SoccerInstruction(span(1, 1), 1, {}, {ringAt(0.5, 0.5)})});
+    const QImage source = solid(1280, 720, turf);
+    EXPECT_EQ(outcomeOf(compositor, source, sec(0.5), 0).error, "GXLツールの設定が不正です。");
+    const Outcome next = outcomeOf(compositor, source, sec(1.5), 1);
+    EXPECT_EQ(next.error, "");
+    EXPECT_FALSE(next.frame.isNull());
+}
+
+struct Finished {
+    std::atomic<int> count{0};
+    std::mutex mutex;
+    std::set<std::thread::id> threads;
+};
+
+void startMany(SoccerCompositor& compositor, const QImage& source, int requests, Finished& finished)
+{
+    const CompositionInstruction unused;
+    for (int i = 0; i < requests; ++i) {
+        compositor.startRequest(CompositorRequest{source, MediaTime{i, 30}, 0, unused},
+                                [&finished](QImage frame, std::exception_ptr error) {
+                                    EXPECT_FALSE(frame.isNull());
+                                    EXPECT_FALSE(error);
+                                    std::lock_guard guard(finished.mutex);
+                                    finished.threads.insert(std::this_thread::get_id());
+                                    ++finished.count;
+                                });
+    }
+}
+
+TEST(SoccerCompositor, CancelAllReturnsAfterTheQueuedRequestsFinished)
+{
+    SoccerCompositor compositor({SoccerInstruction(span(0, 1), 1, {}, {ringAt(0.4, 0.4), ringAt(0.6, 0.6)})});
+    Finished finished;
+    startMany(compositor, solid(1280, 720, turf), 3, finished);
+    compositor.cancelAllPendingVideoCompositionRequests();
+    EXPECT_EQ(finished.count, 3);
+    // One serial queue of its own, never the caller's thread.
+    ASSERT_EQ(finished.threads.size(), 1u);
+    EXPECT_NE(*finished.threads.begin(), std::this_thread::get_id());
+}
+
+TEST(SoccerCompositor, GoingAwayFinishesWhatWasQueued)
+{
+    Finished finished;
+    {
+        SoccerCompositor compositor({SoccerInstruction(span(0, 1), 1, {}, {ringAt(0.5, 0.5)})});
+        startMany(compositor, solid(1280, 720, turf), 2, finished);
+    }
+    EXPECT_EQ(finished.count, 2);
+}
+
+// Real movies through the media layer's composition export.
+class SoccerExport : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        folder_ = new test::TempDir("zanto-soccer-");
+        test::TestMovieOptions grass;
+        grass.width = 320;
+        grass.height = 180;
+        grass.durationSeconds = 1;
+        grass.audio = false;
+        grass.picture = test::TestPicture::Solid;
+        grass.colour = "0x42661F";
+        test::makeTestMovie(path("grass.mp4"), grass);
+        test::TestMovieOptions phone = grass;
+        phone.picture = test::TestPicture::Bars;
+        phone.rotationDegrees = 90;
+        test::makeTestMovie(path("phone.mp4"), phone);
+    }
+    static void TearDownTestSuite() { delete folder_; }
+    static std::filesystem::path path(const char* name) { return folder_->path() / name; }
+
+    static Composition clips(const std::filesystem::path& file, int count, double length)
+    {
+        Composition composition;
+        for (int i = 0; i < count; ++i) composition.video.push_back({file, span(0, length), sec(i * length)});
+        composition.duration = sec(count * length);
+        return composition;
+    }
+
+    static test::TempDir* folder_;
+};
+test::TempDir* SoccerExport::folder_ = nullptr;
+
+double meanDifference(const test::TestFrame& a, const test::TestFrame& b)
+{
+    double sum = 0;
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) {
+            const auto p = a.pixel(x, y), q = b.pixel(x, y);
+            sum += std::abs(p.r - q.r) + std::abs(p.g - q.g) + std::abs(p.b - q.b);
+        }
+    return sum / (3.0 * a.width * a.height);
+}
+
+// A phone clip comes out upright, exactly where the plain export puts it.
+TEST_F(SoccerExport, RotatedClipIsPlacedLikeThePlainExport)
+{
+    const MediaAsset asset = MediaAsset::load(path("phone.mp4"));
+    ASSERT_TRUE(asset.video);
+    const AffineTransform fit = placement(asset.video->preferredTransform, asset.video->width, asset.video->height);
+    ASSERT_EQ(asset.video->preferredTransform.quarterTurns() % 2, 1) << "the clip must be turned";
+
+    Composition plain = clips(path("phone.mp4"), 1, 0.5);
+    plain.instructions = {{span(0, 0.5), fit}};
+    CompositionExport(plain, path("plain.mp4")).run();
+
+    Composition telestrated = clips(path("phone.mp4"), 1, 0.5);
+    SoccerCompositor::install(telestrated, {SoccerInstruction(span(0, 0.5), 1, fit, {})});
+    CompositionExport(telestrated, path("telestrated.mp4")).run();
+
+    const test::TestFrame a = test::decodeFrame(path("plain.mp4"), 5);
+    const test::TestFrame b = test::decodeFrame(path("telestrated.mp4"), 5);
+    ASSERT_EQ(a.width, 1280);
+    ASSERT_EQ(b.width, 1280);
+    EXPECT_LT(meanDifference(a, b), 3.0);
+    // 405 x 720 in the middle, black bars of 437.5 pixels on both sides.
+    for (int x : {100, 1180}) EXPECT_LT(b.pixel(x, 360).g, 20) << x;
+}
+
+// Counts pixels around a point that are clearly not grass.
+int markedPixelsNear(const test::TestFrame& frame, int cx, int cy)
+{
+    int count = 0;
+    for (int y = std::max(0, cy - 100); y < std::min(frame.height, cy + 100); ++y)
+        for (int x = std::max(0, cx - 150); x < std::min(frame.width, cx + 150); ++x) {
+            const auto p = frame.pixel(x, y);
+            count += p.r > 150 && p.g < 100;
+        }
+    return count;
+}
+
+TEST_F(SoccerExport, EachSegmentShowsItsOwnMarks)
+{
+    Composition composition = clips(path("grass.mp4"), 2, 0.5);
+    SoccerCompositor::install(composition,
+                              {SoccerInstruction(span(0, 0.5), 1, placement({}, 320, 180), {ringAt(0.25, 0.5)}),
+                               SoccerInstruction(span(0.5, 0.5), 1, placement({}, 320, 180), {ringAt(0.75, 0.5)})});
+    ASSERT_EQ(composition.instructions.size(), 2u);
+    CompositionExport(composition, path("two.mp4")).run();
+    const test::TestFrame first = test::decodeFrame(path("two.mp4"), 3);
+    const test::TestFrame second = test::decodeFrame(path("two.mp4"), 18);
+    EXPECT_GT(markedPixelsNear(first, 320, 360), 50);
+    EXPECT_EQ(markedPixelsNear(first, 960, 360), 0);
+    EXPECT_EQ(markedPixelsNear(second, 320, 360), 0);
+    EXPECT_GT(markedPixelsNear(second, 960, 360), 50);
+}
+
+TEST_F(SoccerExport, AFailingMarkFailsTheExportWithItsMessage)
+{
+    OrganizerMark broken = ringAt(0.5, 0.5);
+    broken.gxl->tool = "Unknown Tool";
+    Composition composition = clips(path("grass.mp4"), 1, 0.3);
+    SoccerCompositor::install(composition, {SoccerInstruction(span(0, 0.3), 1, placement({}, 320, 180), {broken})});
+    try {
+        CompositionExport(composition, path("failed.mp4")).run();
+        ADD_FAILURE() << "the export succeeded";
+    } catch (const ExportFailure& error) {
+        EXPECT_EQ(error.message, "GXLツールの設定が不正です。");
+    }
+    EXPECT_FALSE(std::filesystem::exists(path("failed.mp4")));
+}
+
+} // namespace
+} // namespace zanto
