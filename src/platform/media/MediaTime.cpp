@@ -1,5 +1,6 @@
 #include "platform/media/MediaTime.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 
@@ -27,8 +28,13 @@ struct Common {
     int32_t timeScale;
 };
 
-Common toCommonScale(const MediaTime& a, const MediaTime& b)
+Common toCommonScale(MediaTime a, MediaTime b)
 {
+    // An invalid time counts as zero, so sums never divide by a zero time scale.
+    if (!a.isValid())
+        a = MediaTime{0, b.isValid() ? b.timeScale : 1};
+    if (!b.isValid())
+        b = MediaTime{0, a.timeScale};
     if (a.timeScale == b.timeScale)
         return {a.value, b.value, a.timeScale};
     int64_t multiple = std::lcm(int64_t(a.timeScale), int64_t(b.timeScale));
@@ -47,8 +53,9 @@ MediaTime MediaTime::fromSeconds(double seconds, int32_t preferredTimeScale)
 {
     if (preferredTimeScale <= 0 || !std::isfinite(seconds))
         return MediaTime{0, preferredTimeScale > 0 ? preferredTimeScale : 1};
-    // std::llround rounds half away from zero.
-    return MediaTime{std::llround(seconds * preferredTimeScale), preferredTimeScale};
+    // std::llround rounds half away from zero; beyond 64 bits it is undefined, so clamp first.
+    double scaled = std::clamp(seconds * preferredTimeScale, -9.2e18, 9.2e18);
+    return MediaTime{std::llround(scaled), preferredTimeScale};
 }
 
 double MediaTime::seconds() const

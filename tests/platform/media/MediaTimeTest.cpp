@@ -26,7 +26,8 @@ TEST_P(MediaTimeFromSeconds, RoundsHalfAwayFromZero)
 INSTANTIATE_TEST_SUITE_P(Table, MediaTimeFromSeconds,
     testing::Values(SecondsCase{0.1, 60000, 6000}, SecondsCase{1.5, 1, 2}, SecondsCase{-1.5, 1, -2},
                     SecondsCase{2.5, 1, 3}, SecondsCase{1.0 / 3.0, 30, 10}, SecondsCase{12.34567, 60000, 740740},
-                    SecondsCase{0.0, 30, 0}));
+                    SecondsCase{0.0, 30, 0}, SecondsCase{1e300, 60000, 9200000000000000000},
+                    SecondsCase{-1e300, 60000, -9200000000000000000}));
 
 struct SumCase {
     MediaTime a;
@@ -70,6 +71,9 @@ TEST(MediaTime, OrderingComparesInstantsEqualityComparesFields)
     EXPECT_EQ(MediaTime(1001, 30000).convertScale(30), MediaTime(1, 30));
     EXPECT_EQ(MediaTime(5, 2).convertScale(1), MediaTime(3, 1));
     EXPECT_DOUBLE_EQ(MediaTime(1, 0).seconds(), 0.0);
+    // An invalid time reads as zero in sums instead of dividing by zero.
+    EXPECT_EQ(MediaTime(5, 0) + MediaTime(3, 30), MediaTime(3, 30));
+    EXPECT_EQ(MediaTime(3, 30) - MediaTime(5, -1), MediaTime(3, 30));
 }
 
 struct RangeCase {
