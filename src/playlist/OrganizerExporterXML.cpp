@@ -1,6 +1,7 @@
 #include "playlist/OrganizerExporter.h"
 
 #include <charconv>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <string_view>
@@ -149,23 +150,37 @@ PartMedia inPlaceMedia(const OrganizerDocument& document, const OrganizerItem& i
 
 // The identity the clip exporter checks the file against, taken from the file
 // itself. A file that is not a movie gets no duration here: the clip exporter
-// then refuses it with its own message.
-ExportRequest::Source identityOf(const fs::path& file)
-{
-    ExportRequest::Source identity{file.filename().string(), std::int64_t(fs::file_size(file)), 0};
-    try {
-        identity.duration = MediaAsset::load(file).duration.seconds();
-    } catch (const std::exception&) {
+// then refuses it with its own message. Durations are probed once per file,
+// as most items of a playlist share a few source videos.
+class SourceIdentities {
+public:
+    ExportRequest::Source of(const fs::path& file)
+    {
+        ExportRequest::Source identity{file.filename().string(), std::int64_t(fs::file_size(file)), 0};
+        const auto known = durations_.find(file);
+        if (known != durations_.end()) {
+            identity.duration = known->second;
+            return identity;
+        }
+        try {
+            identity.duration = MediaAsset::load(file).duration.seconds();
+        } catch (const std::exception&) {
+        }
+        durations_.emplace(file, identity.duration);
+        return identity;
     }
-    return identity;
-}
+
+private:
+    std::map<fs::path, double> durations_;
+};
 
 // Runs the clip exporter for one clip and returns its document, parsed; the
 // part file is gone when this returns normally.
-void writePart(pugi::xml_document& part, const PartMedia& media, const OrganizerItem& item, const fs::path& folder)
+void writePart(pugi::xml_document& part, const PartMedia& media, const OrganizerItem& item, const fs::path& folder,
+               SourceIdentities& identities)
 {
     const Clip clip{media.start, media.end, item.name, item.note, item.labels.value_or(std::vector<std::string>{})};
-    const ExportRequest request{newIdentifier(), "fcpxml", "part", identityOf(media.file), {clip}};
+    const ExportRequest request{newIdentifier(), "fcpxml", "part", identities.of(media.file), {clip}};
     MediaExporter exporter;
     const fs::path file = exporter.run(request, media.file, folder, nullptr).front();
     const pugi::xml_parse_result parsed = part.load_file(file.c_str());
@@ -236,6 +251,7 @@ void OrganizerExporter::exportXML(const OrganizerDocument& document, const std::
         throw failure(badItemCount);
     MaterialsFolder materials(url, title);
     MergedTimeline timeline;
+    SourceIdentities identities;
     const double count = double(items.size());
     bool rendered = false;
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -253,7 +269,7 @@ void OrganizerExporter::exportXML(const OrganizerDocument& document, const std::
             rendered = true;
         }
         pugi::xml_document part;
-        writePart(part, media, item, materials.path());
+        writePart(part, media, item, materials.path(), identities);
         timeline.add(part, IdMap(i));
         report(progress, double(i + 1) / count, preparing);
     }

@@ -11,6 +11,7 @@
 #include "OrganizerExporterTestSupport.h"
 #include "services/ExportFailure.h"
 #include "support/FcpxmlValidation.h"
+#include "support/PlaylistSamples.h"
 #include "support/TempDir.h"
 #include "support/TestMedia.h"
 
@@ -53,17 +54,6 @@ std::string readText(const fs::path& file)
 {
     std::ifstream in(file, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-OrganizerMark arrow()
-{
-    OrganizerMark mark;
-    mark.kind = "arrow";
-    mark.x = 0.2;
-    mark.y = 0.2;
-    mark.x2 = 0.8;
-    mark.y2 = 0.8;
-    return mark;
 }
 
 class OrganizerExporterXMLTest : public testing::Test {
@@ -193,7 +183,7 @@ TEST_F(OrganizerExporterXMLTest, SumsOffsetsWithoutReducingTimeScales)
 TEST_F(OrganizerExporterXMLTest, RendersEveryItemThatIsNotAPlainClip)
 {
     OrganizerItem marked = test::videoItem("Goal/left", "thirty", 10, 10.5);
-    marked.marks = std::vector<OrganizerMark>{arrow()};
+    marked.marks = std::vector<OrganizerMark>{test::plainMark("arrow")};
     OrganizerItem title = test::stillItem("Intro:1", "title", 0.5);
     OrganizerItem freeze = test::stillItem("止め", "freeze", 0.5);
     freeze.sourceID = "pal";

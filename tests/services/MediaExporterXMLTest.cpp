@@ -392,7 +392,7 @@ TEST_F(MediaExporterXMLTest, WritesTheOneClipLayout)
 
 TEST_F(MediaExporterXMLTest, DropsControlCharactersFromEveryText)
 {
-    ExportRequest request = requestFor(movie(), {Clip{0, 0.5, "Go\x01" "al", "no\x1Fte\nline", {"a\x02"}}});
+    ExportRequest request = requestFor(movie(), {Clip{0, 0.5, "Go\x01" "al", "no\x1Fte\r\nline\t.", {"a\x02"}}});
     request.title = "Ga\x03me";
     const fs::path file = exportOne(request, movie(), output_.path());
     EXPECT_EQ(file.filename(), "Ga_me.fcpxml");
@@ -401,8 +401,10 @@ TEST_F(MediaExporterXMLTest, DropsControlCharactersFromEveryText)
     test::loadXml(document, file);
     const pugi::xml_node clip = document.select_node("//spine/asset-clip").node();
     EXPECT_STREQ(clip.attribute("name").value(), "Goal");
-    EXPECT_STREQ(clip.child_value("note"), "note\nline");
-    EXPECT_STREQ(clip.child("marker").attribute("note").value(), "note\nline / a");
+    // Element text keeps its line breaks as every XML reader sees them (CR LF
+    // read as LF); attributes carry CR escaped.
+    EXPECT_STREQ(clip.child_value("note"), "note\nline\t.");
+    EXPECT_STREQ(clip.child("marker").attribute("note").value(), "note\r\nline\t. / a");
     EXPECT_STREQ(document.select_node("//event").node().attribute("name").value(), "Game — ZANTORIX");
 }
 
