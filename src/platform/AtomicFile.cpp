@@ -38,15 +38,6 @@ struct HiddenFileGuard {
     }
 };
 
-void syncFolder(const fs::path& folder)
-{
-    // Best effort: the data is already in place, and some file systems
-    // refuse fsync on a folder.
-    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.valid())
-        ::fsync(fd.get());
-}
-
 } // namespace
 
 void writeFileAtomically(const fs::path& path, std::string_view bytes)
@@ -71,7 +62,7 @@ void writeFileAtomically(const fs::path& path, std::string_view bytes)
     if (::rename(hidden.c_str(), target.c_str()) != 0)
         throwSystemError(errno, target);
     guard.committed = true;
-    syncFolder(target.parent_path());
+    syncToDisk(target.parent_path());
 }
 
 } // namespace zanto

@@ -111,6 +111,14 @@ void copyFile(const fs::path& from, const fs::path& to)
     if (fs::is_directory(from, ignored))
         throwSystemError(EISDIR, from);
     fs::copy_file(from, to, fs::copy_options::none);
+    syncToDisk(to);
+}
+
+void syncToDisk(const fs::path& entry) noexcept
+{
+    FileDescriptor fd(::open(entry.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (fd.valid())
+        ::fsync(fd.get());
 }
 
 void linkOrCopyFile(const fs::path& from, const fs::path& to)
@@ -186,6 +194,7 @@ void moveIntoPlace(const fs::path& staged, const fs::path& destination, std::str
         }
         throw;
     }
+    syncToDisk(absoluteEntryPath(destination).parent_path());
     if (!hadPrevious)
         return;
     try {

@@ -43,7 +43,13 @@ std::filesystem::path hiddenSibling(const std::filesystem::path& destination, st
 // error rather than a reason to create folders the user never chose).
 void createFolder(const std::filesystem::path& folder);
 
-// Copies one regular file to a new name; an existing `to` is an error.
+// Flushes a file's or a folder's contents to the disk (fsync), so that a
+// rename that follows cannot outlive the data after a power cut. Best
+// effort: some file systems refuse fsync on a folder.
+void syncToDisk(const std::filesystem::path& entry) noexcept;
+
+// Copies one regular file to a new name, flushed to the disk; an existing
+// `to` is an error.
 void copyFile(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Gives `to` the contents of `from`: a hard link when both lie on one file
@@ -70,7 +76,7 @@ struct EntryMoves {
 // of it. An entry already at `destination` is first renamed to a sibling
 // named `backupPrefix` plus a new identifier; when `staged` cannot be put in
 // place it is renamed back (a failure of that is ignored) and the error of
-// the move is thrown. After success the backup is removed; a failure of that
+// the move is thrown. After success the folder is synced and the backup is removed; a failure of that
 // removal is ignored. At every moment `destination` holds the previous entry
 // or the new one, except between the two renames, when the previous entry
 // stands at its backup name. `staged` is left where it is on failure: its

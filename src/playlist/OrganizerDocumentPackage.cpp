@@ -173,6 +173,7 @@ void OrganizerDocument::write(const fs::path& destination, bool embed) const
             item.imagePath = material(item.imagePath, item.kind == "image", package);
     }
     writeFileAtomically(package.staging / documentFile, stored.toJson());
+    syncToDisk(package.staging / "media");
     moveIntoPlace(package.staging, target, ".playlist-backup-");
 }
 
