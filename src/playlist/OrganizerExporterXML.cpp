@@ -174,7 +174,7 @@ private:
     std::map<fs::path, double> durations_;
 };
 
-// Runs the clip exporter for one clip and returns its document, parsed; the
+// Runs the clip exporter for one clip and fills `part` with its document; the
 // part file is gone when this returns normally.
 void writePart(pugi::xml_document& part, const PartMedia& media, const OrganizerItem& item, const fs::path& folder,
                SourceIdentities& identities)
