@@ -2,6 +2,7 @@
 // 10,000-item document (encode, compare with the last state, atomic write of
 // the recovery file) and one reload of a 1,000-item row.
 #include "organizer/Organizer.h"
+#include "organizer/OrganizerTimeline.h"
 #include "platform/Identifier.h"
 
 #include <QApplication>
@@ -67,6 +68,20 @@ void reloadThousandItemRow(benchmark::State& state)
     for (auto _ : state) organizer.reload(0);
 }
 BENCHMARK(reloadThousandItemRow)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+// The same with the timeline's repaint of what its scroll area shows.
+void reloadAndPaintThousandItemRow(benchmark::State& state)
+{
+    zanto::Organizer organizer(benchFolder());
+    organizer.playlist = largeDocument(1, 1000);
+    organizer.reload(0);
+    QCoreApplication::processEvents();
+    for (auto _ : state) {
+        organizer.reload(0);
+        organizer.timeline->repaint();
+    }
+}
+BENCHMARK(reloadAndPaintThousandItemRow)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 } // namespace
 
