@@ -2,10 +2,10 @@
 
 #include "marks/OrganizerMarkDrawing.h"
 #include "services/ExportFailure.h"
+#include "support/GuiTestEnvironment.h"
 #include "support/TempDir.h"
 
 #include <QDir>
-#include <QGuiApplication>
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -29,22 +29,6 @@ struct GXLEngineTestAccess {
 };
 
 namespace {
-
-class GuiEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "test";
-        static char* argv[] = {name, nullptr};
-        if (!QGuiApplication::instance()) app_ = std::make_unique<QGuiApplication>(argc, argv);
-    }
-    void TearDown() override { app_.reset(); }
-
-private:
-    std::unique_ptr<QGuiApplication> app_;
-};
-const auto* const guiEnvironment = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
 
 // Mown grass as broadcast video shows it (what the ground key takes for turf).
 const QColor turf = QColor::fromRgbF(0.26f, 0.40f, 0.13f);

@@ -1,6 +1,7 @@
 #include "marks/OrganizerMarkDrawing.h"
 
-#include <QGuiApplication>
+#include "support/GuiTestEnvironment.h"
+
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -10,23 +11,6 @@
 
 namespace zanto {
 namespace {
-
-// Text drawing needs the font database, which belongs to a GUI application.
-class GuiEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "test";
-        static char* argv[] = {name, nullptr};
-        if (!QGuiApplication::instance()) app_ = std::make_unique<QGuiApplication>(argc, argv);
-    }
-    void TearDown() override { app_.reset(); }
-
-private:
-    std::unique_ptr<QGuiApplication> app_;
-};
-const auto* const guiEnvironment = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
 
 OrganizerMark mark(const std::string& kind, double x, double y, double x2, double y2,
                    const std::string& text = "")

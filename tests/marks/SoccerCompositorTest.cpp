@@ -3,10 +3,10 @@
 #include "marks/GXLEngine.h"
 #include "platform/media/MediaAsset.h"
 #include "services/ExportFailure.h"
+#include "support/GuiTestEnvironment.h"
 #include "support/TempDir.h"
 #include "support/TestMedia.h"
 
-#include <QGuiApplication>
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -19,22 +19,6 @@
 
 namespace zanto {
 namespace {
-
-class GuiEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "test";
-        static char* argv[] = {name, nullptr};
-        if (!QGuiApplication::instance()) app_ = std::make_unique<QGuiApplication>(argc, argv);
-    }
-    void TearDown() override { app_.reset(); }
-
-private:
-    std::unique_ptr<QGuiApplication> app_;
-};
-const auto* const guiEnvironment = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
 
 // Mown grass as broadcast video shows it (what the ground key takes for turf).
 const QColor turf = QColor::fromRgbF(0.26f, 0.40f, 0.13f);
