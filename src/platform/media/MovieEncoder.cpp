@@ -13,13 +13,27 @@ extern "C" {
 namespace zanto::media {
 namespace {
 
-const AVCodec* findEncoder(const char* name)
+// A fresh context for the named encoder; throws when the encoder is missing.
+CodecContextPtr newEncoder(const char* name)
 {
     const AVCodec* codec = avcodec_find_encoder_by_name(name);
     if (!codec)
         throw MediaError(std::string("The encoder ") + name + " is not available: "
                          + mediaErrorText(AVERROR_ENCODER_NOT_FOUND));
-    return codec;
+    CodecContextPtr context(avcodec_alloc_context3(codec));
+    if (!context)
+        throw MediaError(std::string("Cannot set up the encoder ") + name + ": " + mediaErrorText(AVERROR(ENOMEM)));
+    return context;
+}
+
+AVStream* newStream(AVFormatContext* format, const AVCodecContext* codec)
+{
+    AVStream* stream = avformat_new_stream(format, nullptr);
+    if (!stream)
+        throw MediaError("Cannot add a stream: " + mediaErrorText(AVERROR(ENOMEM)));
+    stream->time_base = codec->time_base;
+    checkMedia(avcodec_parameters_from_context(stream->codecpar, codec), "Cannot add a stream");
+    return stream;
 }
 
 } // namespace
@@ -48,10 +62,7 @@ MovieEncoder::MovieEncoder(const std::filesystem::path& path, const EncoderSetup
 
 void MovieEncoder::openVideo()
 {
-    const AVCodec* codec = findEncoder(ExportQuality::videoEncoder);
-    video_.reset(avcodec_alloc_context3(codec));
-    if (!video_)
-        throw MediaError("Cannot set up the video encoder: " + mediaErrorText(AVERROR(ENOMEM)));
+    video_ = newEncoder(ExportQuality::videoEncoder);
     AVCodecContext* c = video_.get();
     c->width = setup_.width;
     c->height = setup_.height;
@@ -68,21 +79,14 @@ void MovieEncoder::openVideo()
     av_opt_set(c->priv_data, "preset", ExportQuality::preset, 0);
     av_opt_set(c->priv_data, "profile", ExportQuality::videoProfile, 0);
     av_opt_set_double(c->priv_data, "crf", ExportQuality::constantRateFactor, 0);
-    checkMedia(avcodec_open2(c, codec, nullptr), "Cannot open the video encoder");
-    videoStream_ = avformat_new_stream(format_.get(), nullptr);
-    if (!videoStream_)
-        throw MediaError("Cannot add a video stream: " + mediaErrorText(AVERROR(ENOMEM)));
-    videoStream_->time_base = c->time_base;
+    checkMedia(avcodec_open2(c, c->codec, nullptr), "Cannot open the video encoder");
+    videoStream_ = newStream(format_.get(), c);
     videoStream_->avg_frame_rate = c->framerate;
-    checkMedia(avcodec_parameters_from_context(videoStream_->codecpar, c), "Cannot add a video stream");
 }
 
 void MovieEncoder::openAudio()
 {
-    const AVCodec* codec = findEncoder(ExportQuality::audioEncoder);
-    audio_.reset(avcodec_alloc_context3(codec));
-    if (!audio_)
-        throw MediaError("Cannot set up the audio encoder: " + mediaErrorText(AVERROR(ENOMEM)));
+    audio_ = newEncoder(ExportQuality::audioEncoder);
     AVCodecContext* c = audio_.get();
     c->sample_fmt = AV_SAMPLE_FMT_FLTP;
     c->sample_rate = ExportQuality::audioSampleRate;
@@ -91,12 +95,8 @@ void MovieEncoder::openAudio()
     c->time_base = AVRational{1, c->sample_rate};
     if (format_->oformat->flags & AVFMT_GLOBALHEADER)
         c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    checkMedia(avcodec_open2(c, codec, nullptr), "Cannot open the audio encoder");
-    audioStream_ = avformat_new_stream(format_.get(), nullptr);
-    if (!audioStream_)
-        throw MediaError("Cannot add an audio stream: " + mediaErrorText(AVERROR(ENOMEM)));
-    audioStream_->time_base = c->time_base;
-    checkMedia(avcodec_parameters_from_context(audioStream_->codecpar, c), "Cannot add an audio stream");
+    checkMedia(avcodec_open2(c, c->codec, nullptr), "Cannot open the audio encoder");
+    audioStream_ = newStream(format_.get(), c);
     fifo_.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 2, c->frame_size * 4));
     if (!fifo_)
         throw MediaError("Cannot set up the audio encoder: " + mediaErrorText(AVERROR(ENOMEM)));
