@@ -116,15 +116,18 @@ QImage SoccerCompositor::render(const QImage& source, const MediaTime& time, int
     return soccerFrame(instruction.marks, background, seconds, false);
 }
 
+CompositorCallback SoccerCompositor::callback(std::vector<SoccerInstruction> instructions)
+{
+    auto compositor = std::make_shared<SoccerCompositor>(std::move(instructions));
+    return [compositor](const CompositorRequest& request) { return compositor->compose(request); };
+}
+
 void SoccerCompositor::install(Composition& composition, std::vector<SoccerInstruction> instructions)
 {
     composition.instructions.clear();
     for (const SoccerInstruction& instruction : instructions)
         composition.instructions.push_back({instruction.timeRange, instruction.transform});
-    auto compositor = std::make_shared<SoccerCompositor>(std::move(instructions));
-    composition.compositor = [compositor](const CompositorRequest& request) {
-        return compositor->compose(request);
-    };
+    composition.compositor = callback(std::move(instructions));
 }
 
 } // namespace zanto

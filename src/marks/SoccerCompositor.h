@@ -60,9 +60,13 @@ public:
     // it and returns its frame or rethrows its error.
     QImage compose(const CompositorRequest& request);
 
+    // A media-layer callback that draws through a new compositor, which the
+    // callback (and every copy of it) keeps alive. The composition's
+    // instructions must run parallel to `instructions`.
+    static CompositorCallback callback(std::vector<SoccerInstruction> instructions);
+
     // Makes a composition draw through a new compositor: one composition
-    // instruction per segment (its range and placement) and the compositor as
-    // the composition's callback, which keeps it alive.
+    // instruction per segment (its range and placement) and callback().
     static void install(Composition& composition, std::vector<SoccerInstruction> instructions);
 
 private:

@@ -323,7 +323,8 @@ TEST(SoccerFrame, TwoThreadsBothGetTheirOwnPictures)
 {
     const std::vector<OrganizerMark> preview = {ring(0.3, 0.4), plainMark("text", 0.1, 0.9, 0, 0, "プレビュー")};
     const std::vector<OrganizerMark> exported = {groundRing(0.6, 0.4), ring(0.7, 0.7, {0, 0, 1, 1}),
-                                                 plainMark("circle", 0.5, 0.1, 0.9, 0.3)};
+                                                 plainMark("circle", 0.5, 0.1, 0.9, 0.3),
+                                                 plainMark("text", 0.5, 0.8, 0, 0, "書き出し")};
     const QImage turfFrame = solid(1920, 1080, turf);
     const QImage previewAlone = soccerFrame(preview, QImage(), 0.5, true);
     const QImage exportAlone = soccerFrame(exported, turfFrame, 0.5, false);
