@@ -4,6 +4,7 @@
 
 extern "C" {
 #include <libavutil/frame.h>
+#include <libavutil/pixdesc.h>
 #include <libavutil/pixfmt.h>
 #include <libswscale/swscale.h>
 }
@@ -85,11 +86,14 @@ QImage FrameConverter::toImage(const AVFrame* frame, int width, int height)
         width = frame->width;
         height = frame->height;
     }
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    // swscale writes straight alpha; a source with transparency is premultiplied afterwards.
+    const AVPixFmtDescriptor* format = av_pix_fmt_desc_get(AVPixelFormat(frame->format));
+    bool alpha = format && (format->flags & AV_PIX_FMT_FLAG_ALPHA);
+    QImage image(width, height, alpha ? QImage::Format_ARGB32 : QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
         throw MediaError("Cannot allocate a picture of " + std::to_string(width) + "×" + std::to_string(height));
     scaleInto(frame, image, PixelRect{0, 0, width, height});
-    return image;
+    return alpha ? image.convertToFormat(QImage::Format_ARGB32_Premultiplied) : image;
 }
 
 void FrameConverter::scaleInto(const AVFrame* frame, QImage& target, const PixelRect& rect)

@@ -142,6 +142,20 @@ TEST_F(FrameReaderTest, NonSquarePixelsComeOutAtTheNaturalSize)
     EXPECT_EQ(readFrameCode(asTestFrame(still), 0, 0, 160, 90), 3);
 }
 
+TEST_F(FrameReaderTest, TransparentSourcesArePremultiplied)
+{
+    TempDir dir;
+    auto path = dir / "alpha.mov";
+    runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=c=red@0.5:s=64x36:d=0.1,format=rgba", "-c:v",
+                       "png", path.string()});
+    QImage still = copyStillImage(path, MediaTime{0, 1});
+    ASSERT_EQ(still.format(), QImage::Format_ARGB32_Premultiplied);
+    const uchar* px = still.constScanLine(18) + 32 * 4;  // B, G, R, A
+    EXPECT_NEAR(px[3], 128, 2);
+    EXPECT_NEAR(px[2], 128, 3);
+    EXPECT_LE(px[2], px[3]);
+}
+
 struct StillFailure {
     const char* name;
     const char* file;
