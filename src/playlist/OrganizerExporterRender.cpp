@@ -89,6 +89,8 @@ void OrganizerExporter::render(const OrganizerDocument& document, const std::vec
     document.validate();
     if (items.empty() || items.size() > 1000)
         throw failure("1〜1000件を選んでください。");
+    // A caller without a progress display may pass an empty callback.
+    const Progress report = progress ? progress : Progress([](double, const std::string&) {});
     const WorkFolder work;
     const bool telestration = hasTelestration(items);
 
@@ -98,7 +100,7 @@ void OrganizerExporter::render(const OrganizerDocument& document, const std::vec
     for (size_t i = 0; i < items.size(); ++i) {
         const OrganizerItem& item = items[i];
         check();
-        progress(double(i) / double(items.size() + 1), preparingText(i, items.size()));
+        report(double(i) / double(items.size() + 1), preparingText(i, items.size()));
         ClipSource clip;
         if (item.kind == "video") {
             const OrganizerSource* source = findSource(document, item.sourceID);
@@ -119,7 +121,7 @@ void OrganizerExporter::render(const OrganizerDocument& document, const std::vec
         composition.compositor = telestrationCompositor(composed);
     else
         composition.overlays = markOverlays(composed);
-    exportComposition(std::move(composition), url, items.size(), progress);
+    exportComposition(std::move(composition), url, items.size(), report);
 }
 
 void OrganizerExporter::exportComposition(Composition composition, const std::filesystem::path& url,

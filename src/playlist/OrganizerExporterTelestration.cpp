@@ -1,14 +1,25 @@
-// Telestration exports draw every frame through the marks engine.
+// Telestration exports draw every frame, plain marks included, through the
+// export compositor and the marks engine.
 #include "playlist/OrganizerExporterComposition.h"
 
-#include "services/ExportFailure.h"
+#include "marks/SoccerCompositor.h"
+#include "marks/SoccerInstruction.h"
 
 namespace zanto {
+namespace {
 
-CompositorCallback telestrationCompositor(const std::vector<ComposedItem>&)
+// The composition has one video track; its frames are what every segment shows.
+constexpr std::int32_t videoTrack = 1;
+
+} // namespace
+
+CompositorCallback telestrationCompositor(const std::vector<ComposedItem>& items)
 {
-    // This build carries no telestration engine.
-    return [](const CompositorRequest&) -> QImage { throw failure("GXL描画エンジンを読み込めません。"); };
+    std::vector<SoccerInstruction> instructions;
+    instructions.reserve(items.size());
+    for (const ComposedItem& item : items)
+        instructions.emplace_back(item.outputRange, videoTrack, item.placement, item.marks);
+    return SoccerCompositor::callback(std::move(instructions));
 }
 
 } // namespace zanto

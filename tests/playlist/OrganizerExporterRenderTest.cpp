@@ -2,7 +2,12 @@
 // ranges, placement, sound and marks.
 #include "OrganizerExporterTestSupport.h"
 
+#include "marks/GXLSettings.h"
+
+#include <QImage>
+
 #include <cmath>
+#include <cstdlib>
 
 namespace zanto::test {
 namespace {
@@ -20,6 +25,14 @@ bool markNear(const TestFrame& frame, int x, int y)
         if (isMarkColour(frame.pixel(x, y + dy)))
             return true;
     return false;
+}
+
+// Keeps a frame where a person can look at it after the run.
+void saveForReview(const TestFrame& frame, const std::string& name)
+{
+    std::filesystem::create_directories(ZANTO_TEST_OUTPUT_DIR);
+    QImage image(frame.bgra.data(), frame.width, frame.height, frame.width * 4, QImage::Format_ARGB32);
+    image.save(QString::fromStdString((std::filesystem::path(ZANTO_TEST_OUTPUT_DIR) / name).string()));
 }
 
 class OrganizerExporterRenderTest : public ::testing::Test {
@@ -216,6 +229,54 @@ TEST_F(OrganizerExporterRenderTest, PlainMarksShowExactlyDuringTheirItem)
         EXPECT_EQ(markNear(frames[k], 100, 180), during) << "frame " << k;
         EXPECT_FALSE(markNear(frames[k], 320, 60)) << "frame " << k;
     }
+    saveForReview(frames[20], "playlist-plain-marks.png");
+}
+
+// Pixels that are not the flat blue of the source, away from the middle row
+// where the plain arrow runs.
+int changedPixels(const TestFrame& frame)
+{
+    int count = 0;
+    for (int y = 0; y < frame.height; ++y) {
+        if (std::abs(y - frame.height / 2) < 12)
+            continue;
+        for (int x = 0; x < frame.width; ++x) {
+            const TestFrame::Pixel p = frame.pixel(x, y);
+            count += !(p.b > 180 && p.r < 70 && p.g < 70);
+        }
+    }
+    return count;
+}
+
+TEST_F(OrganizerExporterRenderTest, OneTelestrationMarkSendsEveryItemThroughTheCompositor)
+{
+    OrganizerMark arrow;
+    arrow.kind = "arrow";
+    arrow.x = 0.1;
+    arrow.y = 0.5;
+    arrow.x2 = 0.9;
+    arrow.y2 = 0.5;
+    OrganizerMark ring;
+    ring.kind = "gxl";
+    ring.gxl = GXLSettings::material("Player Ring");
+    ring.gxl->points = {GXLPoint{0.5, 0.3}};
+    std::vector<OrganizerItem> items{videoItem("a", "S1", 0, 0.3), videoItem("b", "S1", 0.3, 0.6)};
+    items[0].marks = std::vector<OrganizerMark>{arrow};
+    items[1].marks = std::vector<OrganizerMark>{ring};
+    const OrganizerDocument document = documentWith({sourceAt("S1", movie("blue.mp4"))}, {});
+    const std::vector<TestFrame> frames = decodeAllFrames(render(document, items), 640, 360);
+    ASSERT_EQ(frames.size(), 18u);
+    for (size_t k = 0; k < frames.size(); ++k) {
+        const bool first = k < 9;
+        // The plain arrow of the first item is drawn by the compositor too.
+        EXPECT_EQ(markNear(frames[k], 320, 180), first) << "frame " << k;
+        if (first) {
+            EXPECT_EQ(changedPixels(frames[k]), 0) << "frame " << k;
+        }
+    }
+    // The ring shows in the second item's frames (it may grow in from nothing).
+    EXPECT_GT(changedPixels(frames[17]), 200);
+    saveForReview(frames[17], "playlist-telestration-last-frame.png");
 }
 
 } // namespace
