@@ -164,6 +164,7 @@ struct FitCase {
     const char* name;
     int width, height;
     QRect placed;   // where the picture lands on the canvas
+    friend void PrintTo(const FitCase& c, std::ostream* os) { *os << c.width << "x" << c.height; }
 };
 class BackgroundFit : public ::testing::TestWithParam<FitCase> {};
 
@@ -239,6 +240,7 @@ TEST(GXLEngineImage, GroundToolDrawsOnTurf)
 struct InvalidCase {
     const char* name;
     std::function<void(GXLSettings&)> spoil;
+    friend void PrintTo(const InvalidCase& c, std::ostream* os) { *os << c.name; }
 };
 class InvalidSettings : public ::testing::TestWithParam<InvalidCase> {};
 

@@ -103,6 +103,7 @@ TEST(OrganizerMarkImage, CircleCornersMayComeInEitherOrder)
 
 struct ArrowKindCase {
     const char* kind;
+    friend void PrintTo(const ArrowKindCase& c, std::ostream* os) { *os << '"' << c.kind << '"'; }
 };
 class ArrowKinds : public ::testing::TestWithParam<ArrowKindCase> {};
 
@@ -115,12 +116,14 @@ TEST_P(ArrowKinds, DrawnLikeAnArrow)
 }
 INSTANTIATE_TEST_SUITE_P(Kinds, ArrowKinds,
                          ::testing::Values(ArrowKindCase{"gxl"}, ArrowKindCase{""},
-                                           ArrowKindCase{"Arrow"}, ArrowKindCase{"line"}));
+                                           ArrowKindCase{"Arrow"}, ArrowKindCase{"line"}),
+                         [](const auto& info) { return "Kind" + std::to_string(info.index); });
 
 struct ScaleCase {
     int width;           // of the square target
     int lineWidth;       // max(2, width / 320)
     double headLength;   // max(10, width / 60)
+    friend void PrintTo(const ScaleCase& c, std::ostream* os) { *os << c.width << " wide"; }
 };
 class DrawingScale : public ::testing::TestWithParam<ScaleCase> {};
 
@@ -148,7 +151,8 @@ TEST_P(DrawingScale, HeadOfAZeroLengthArrowPointsLeft)
 }
 INSTANTIATE_TEST_SUITE_P(Widths, DrawingScale,
                          ::testing::Values(ScaleCase{100, 2, 10}, ScaleCase{480, 2, 10},
-                                           ScaleCase{960, 3, 16}, ScaleCase{1280, 4, 1280 / 60.0}));
+                                           ScaleCase{960, 3, 16}, ScaleCase{1280, 4, 1280 / 60.0}),
+                         [](const auto& info) { return "Width" + std::to_string(info.param.width); });
 
 TEST(DrawOrganizerMarks, MapsIntoAnOffsetRectangle)
 {
@@ -177,6 +181,7 @@ struct TextCase {
     const char* name;
     const char* text;
     bool drawsSomething;
+    friend void PrintTo(const TextCase& c, std::ostream* os) { *os << c.name; }
 };
 class TextMarks : public ::testing::TestWithParam<TextCase> {};
 

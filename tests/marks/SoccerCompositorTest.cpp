@@ -79,6 +79,7 @@ struct FailingRequest {
     const char* name;
     int instructionIndex;
     bool withSource;
+    friend void PrintTo(const FailingRequest& c, std::ostream* os) { *os << c.name; }
 };
 class RequestFailures : public ::testing::TestWithParam<FailingRequest> {};
 
