@@ -9,22 +9,14 @@
 
 #include <QPainter>
 
-#include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 namespace zanto {
 
 namespace {
 
 constexpr std::size_t canvasBytesPerRow = std::size_t(markCanvasWidth) * 4;
-
-// The shader source is a resource; ZANTO_RESOURCES overrides the folder the
-// build put in, so an installed program finds its own copy.
-std::filesystem::path resourceFolder()
-{
-    if (const char* folder = std::getenv("ZANTO_RESOURCES"); folder && *folder) return folder;
-    return ZANTO_RESOURCE_DIR;
-}
 
 // Fits a picture whole into the canvas, centred: scale min(1280 / w, 720 / h);
 // the bars on the short side stay as they are.
@@ -95,13 +87,11 @@ MarkerRenderer& GXLEngine::rendererLocked()
     } catch (const gpu::GpuError&) {
         throw failure("GXL描画エンジンを読み込めません。");
     }
-    const std::filesystem::path shader = resourceFolder() / MarkerRenderer::shaderResourceName;
-    std::error_code error;
-    if (!device || !std::filesystem::is_regular_file(shader, error))
-        throw failure("GXL描画エンジンを読み込めません。");
+    const std::optional<std::filesystem::path> shader = MarkerRenderer::shaderResource();
+    if (!device || !shader) throw failure("GXL描画エンジンを読み込めません。");
     // A creation error goes out unchanged and leaves no renderer behind, so
     // the next call tries again.
-    renderer_ = std::make_unique<MarkerRenderer>(device, shader);
+    renderer_ = std::make_unique<MarkerRenderer>(device, *shader);
     return *renderer_;
 }
 

@@ -32,7 +32,8 @@ public:
     // What the compositor takes and gives: premultiplied B, G, R, A.
     static constexpr QImage::Format pixelFormat = QImage::Format_ARGB32_Premultiplied;
 
-    // Ends a request: a frame, or a null image with the error.
+    // Ends a request: a frame, or a null image with the error. It runs on the
+    // queue's thread and must not throw.
     using Finish = std::function<void(QImage frame, std::exception_ptr error)>;
 
     // `instructions` run parallel to the composition's instructions: a
