@@ -206,6 +206,16 @@ INSTANTIATE_TEST_SUITE_P(Texts, TextMarks,
                                            TextCase{"Japanese", "ここへ走る", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Further lines stack upward: the box still ends at the anchor.
+TEST(TextMarks, SecondLineStaysOnTheAnchor)
+{
+    const Box one = coveredBox(organizerMarkImage({mark("text", 0.25, 0.5, 0, 0, "Pass")}), 0);
+    const Box two = coveredBox(organizerMarkImage({mark("text", 0.25, 0.5, 0, 0, "Go\nPass")}), 0);
+    EXPECT_EQ(two.bottom, one.bottom);
+    EXPECT_EQ(two.left, one.left);
+    EXPECT_GE(two.height(), 2 * one.height() - 2);
+}
+
 TEST(TextMarks, YellowOnTranslucentBlack)
 {
     const QImage image = organizerMarkImage({mark("text", 0.25, 0.5, 0, 0, "■")});
