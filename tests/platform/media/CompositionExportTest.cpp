@@ -8,6 +8,7 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 
@@ -252,6 +253,25 @@ TEST_F(CompositionExportTest, CompositorGetsEachFrameWithItsSegment)
     }
     EXPECT_GT(decodeFrame(out_ / "custom.mp4", 3).pixel(80, 45).b, 200);
     EXPECT_GT(decodeFrame(out_ / "custom.mp4", 20).pixel(80, 45).r, 200);
+}
+
+TEST_F(CompositionExportTest, ProgressRisesToOneAndStatusFollowsTheRun)
+{
+    CompositionExport job(twoSegments(160, 90), out_ / "progress.mp4");
+    EXPECT_EQ(job.status(), ExportStatus::Waiting);
+    EXPECT_DOUBLE_EQ(job.progress(), 0.0);
+    std::vector<double> seen;
+    job.start();
+    while (!job.waitFor(std::chrono::milliseconds(5)))
+        seen.push_back(job.progress());
+    seen.push_back(job.progress());
+    EXPECT_EQ(job.status(), ExportStatus::Completed);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_GE(seen.front(), 0.0);
+    EXPECT_DOUBLE_EQ(seen.back(), 1.0);
+    EXPECT_TRUE(job.errorMessage().empty());
+    job.start();  // a second start does nothing
+    EXPECT_EQ(job.status(), ExportStatus::Completed);
 }
 
 TEST_F(CompositionExportTest, CompositorFailureFailsTheExportWithItsOwnError)
