@@ -98,18 +98,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, RequestFailures,
                                            FailingRequest{"NegativeIndex", -1, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SoccerInstruction, FollowsFromItsFourArguments)
-{
-    const SoccerInstruction instruction(span(2, 3), 7, AffineTransform::scaling(2, 2), {ringAt(0.5, 0.5)});
-    EXPECT_TRUE(instruction.enablePostProcessing);
-    EXPECT_TRUE(instruction.containsTweening);
-    EXPECT_EQ(instruction.passthroughTrackID, 0);
-    EXPECT_EQ(instruction.requiredSourceTrackIDs, std::vector<std::int32_t>{7});
-    EXPECT_EQ(instruction.track, 7);
-    EXPECT_EQ(instruction.timeRange, span(2, 3));
-    EXPECT_EQ(instruction.marks.size(), 1u);
-}
-
 TEST(SoccerCompositor, SegmentWithoutMarksShowsThePlacedFrameUnchanged)
 {
     QImage source = solid(1280, 720, Qt::blue);
@@ -316,21 +304,6 @@ TEST_F(SoccerExport, EachSegmentShowsItsOwnMarks)
     EXPECT_EQ(markedPixelsNear(first, 960, 360), 0);
     EXPECT_EQ(markedPixelsNear(second, 320, 360), 0);
     EXPECT_GT(markedPixelsNear(second, 960, 360), 50);
-}
-
-TEST_F(SoccerExport, AFailingMarkFailsTheExportWithItsMessage)
-{
-    OrganizerMark broken = ringAt(0.5, 0.5);
-    broken.gxl->tool = "Unknown Tool";
-    Composition composition = clips(path("grass.mp4"), 1, 0.3);
-    SoccerCompositor::install(composition, {SoccerInstruction(span(0, 0.3), 1, placement({}, 320, 180), {broken})});
-    try {
-        CompositionExport(composition, path("failed.mp4")).run();
-        ADD_FAILURE() << "the export succeeded";
-    } catch (const ExportFailure& error) {
-        EXPECT_EQ(error.message, "GXLツールの設定が不正です。");
-    }
-    EXPECT_FALSE(std::filesystem::exists(path("failed.mp4")));
 }
 
 } // namespace
