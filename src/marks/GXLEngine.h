@@ -35,7 +35,8 @@ public:
     // canvas and needs one; other tools ignore it. Any thread; blocks until
     // the picture is read back. Invalid settings are refused before the lock
     // is taken. Throws ExportFailure with the user's message, or the
-    // renderer's own error (MarkerRendererError, gpu::GpuError) unchanged.
+    // renderer's own errors unchanged (MarkerRendererError, gpu::GpuError,
+    // std::system_error for an unreadable shader file).
     QImage image(const GXLSettings& settings, double seconds, const QImage& background,
                  bool overlayOnly = false);
 
