@@ -1,5 +1,6 @@
 #include "organizer/Organizer.h"
 
+#include "organizer/OrganizerControls.h"
 #include "organizer/OrganizerSplit.h"
 #include "organizer/OrganizerTimeline.h"
 
@@ -45,12 +46,13 @@ void Organizer::message(const QString& text)
     QString line = text;
     line.replace('\n', ' ');
     status->setText(line);
-    status->setToolTip(text);
+    status->setToolTip(controls::plainToolTip(text));
+    statusText_ = text;
 }
 
 QString Organizer::statusText() const
 {
-    return status->toolTip();
+    return statusText_;
 }
 
 bool Organizer::windowShouldClose()

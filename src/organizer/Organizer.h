@@ -67,6 +67,11 @@ public:
     // The selected item of the current row, or none.
     std::optional<OrganizerItem> selectedItem() const;
 
+    // What the preview pane keeps under the stage for the range bar and the
+    // transport row, and the timeline pane for its header and hint.
+    static constexpr int previewAllowance = 76;
+    static constexpr int timelineAllowance = 55;
+
     // Display names of the drawing materials, index for index with
     // GXLSettings::tools(); the index is also the material button's tag.
     static const std::vector<QString>& materialNames();
@@ -188,6 +193,7 @@ private:
     void setRecoveryAside();
 
     std::unique_ptr<QWidget> window_;
+    QString statusText_;
     std::filesystem::path recovery_;
     std::optional<std::filesystem::path> setAside_;
 };

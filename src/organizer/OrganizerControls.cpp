@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace zanto::controls {
@@ -27,7 +28,10 @@ QHBoxLayout* row(int spacing)
 
 QLabel* label(const QString& text, bool wrapping)
 {
-    auto* result = new QLabel(text);
+    auto* result = new QLabel;
+    // Names, notes and file names come from users: never read them as markup.
+    result->setTextFormat(Qt::PlainText);
+    result->setText(text);
     result->setWordWrap(wrapping);
     result->setTextInteractionFlags(Qt::NoTextInteraction);
     return result;
@@ -54,6 +58,14 @@ void setPixelFont(QWidget* widget, int pixels, bool bold)
     font.setPixelSize(pixels);
     font.setBold(bold);
     widget->setFont(font);
+}
+
+QString plainToolTip(const QString& text)
+{
+    // Tool tips guess at rich text; a text that looks like markup is escaped
+    // and its line breaks kept.
+    if (!Qt::mightBeRichText(text)) return text;
+    return "<p style='white-space:pre-wrap'>" + text.toHtmlEscaped() + "</p>";
 }
 
 } // namespace zanto::controls

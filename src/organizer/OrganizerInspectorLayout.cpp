@@ -67,6 +67,8 @@ QWidget* Organizer::buildInfoPanel()
     noteField->setPlaceholderText("メモ");
     noteField->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     noteField->setFixedHeight(70);
+    // Tab moves on to the next field, as in the one-line fields around it.
+    noteField->setTabChangesFocus(true);
     startField = field();
     startField->setFixedWidth(70);
     endField = field();

@@ -59,6 +59,35 @@ protected:
     }
 };
 
+// A pane whose main view is as high as the pane less a fixed allowance for
+// the controls under it, whether or not they are on show, so that the
+// picture does not jump when the range bar comes and goes.
+class InsetPane : public QWidget {
+public:
+    InsetPane(int allowance, int minimum) : allowance_(allowance), minimum_(minimum) {}
+    QWidget* follower = nullptr;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QWidget::resizeEvent(event);
+        if (follower) follower->setFixedHeight(std::max(minimum_, height() - allowance_));
+    }
+
+private:
+    int allowance_;
+    int minimum_;
+};
+
+// A column of `pane` whose size the split alone decides.
+QVBoxLayout* paneColumn(QWidget* pane)
+{
+    auto* layout = column(pane);
+    layout->setAlignment(Qt::Alignment());
+    layout->setSizeConstraint(QLayout::SetNoConstraint);
+    return layout;
+}
+
 } // namespace
 
 void Organizer::buildWindow()
@@ -123,15 +152,16 @@ QWidget* Organizer::buildToolbar()
 
 QWidget* Organizer::buildPreviewPane()
 {
-    auto* pane = new QWidget;
-    auto* layout = column(pane);
-    layout->setAlignment(Qt::Alignment());
-    layout->addWidget(buildPreviewStage(), 1);
+    auto* pane = new InsetPane(previewAllowance, 100);
+    auto* layout = paneColumn(pane);
+    pane->follower = buildPreviewStage();
+    layout->addWidget(pane->follower);
     rangeBar = new OrganizerRangeBar;
     rangeBar->owner = this;
     rangeBar->hide();
     layout->addWidget(rangeBar);
     layout->addWidget(buildTransport());
+    layout->addStretch(1);
     return pane;
 }
 
@@ -153,6 +183,7 @@ QWidget* Organizer::buildPreviewStage()
     image->setAlignment(Qt::AlignCenter);
     image->hide();
     titleView = new QLabel(box);
+    titleView->setTextFormat(Qt::PlainText);
     titleView->setWordWrap(true);
     titleView->setAlignment(Qt::AlignCenter);
     titleView->setStyleSheet("color: white;");
@@ -181,6 +212,7 @@ QWidget* Organizer::buildMaterialStrip(QWidget* stage)
         material->setIcon(materialIcon(index));
         material->setIconSize(QSize(24, 24));
         material->setToolTip(materialNames()[static_cast<size_t>(index)]);
+        material->setAccessibleName(materialNames()[static_cast<size_t>(index)]);
         material->setProperty("tag", index);
         material->setFixedSize(34, 30);
         layout->addWidget(material);
@@ -205,12 +237,11 @@ QWidget* Organizer::buildTransport()
 
 QWidget* Organizer::buildTimelinePane()
 {
-    auto* pane = new QWidget;
-    auto* layout = column(pane);
-    layout->setAlignment(Qt::Alignment());
+    auto* pane = new InsetPane(timelineAllowance, 100);
+    auto* layout = paneColumn(pane);
 
     auto* header = row(8);
-    header->setContentsMargins(6, 4, 6, 0);
+    header->setContentsMargins(6, 0, 6, 0);
     header->addWidget(label("オーガナイザー"));
     header->addWidget(button("＋ 行"));
     header->addWidget(label("拡大"));
@@ -226,19 +257,20 @@ QWidget* Organizer::buildTimelinePane()
     timeline->owner = this;
     timelineScroll = new QScrollArea;
     timelineScroll->setFrameShape(QFrame::NoFrame);
-    timelineScroll->setMinimumHeight(100);
     timelineScroll->setWidget(timeline);
+    pane->follower = timelineScroll;
     timelineScroll->viewport()->installEventFilter(this);
     // The label column is drawn at the visible left edge: repaint it on sideways scrolls.
     QObject::connect(timelineScroll->horizontalScrollBar(), &QScrollBar::valueChanged, timeline,
                      [this] { timeline->update(); });
-    layout->addWidget(timelineScroll, 1);
+    layout->addWidget(timelineScroll);
 
     auto* hint = label("端をドラッグ：長さ変更　／　本体をドラッグ：並べ替え・行移動　／　行名：Enterで変更");
     setPixelFont(hint, 10);
     hint->setStyleSheet("color: #808080;");
     hint->setContentsMargins(6, 0, 6, 0);
     layout->addWidget(hint);
+    layout->addStretch(1);
     return pane;
 }
 

@@ -99,8 +99,11 @@ void OrganizerTimeline::refresh()
 std::optional<OrganizerTimeline::Hit> OrganizerTimeline::hit(const QPointF& point) const
 {
     if (!owner) return std::nullopt;
-    const int row = static_cast<int>(std::floor(point.y() / rowHeight));
-    if (row < 0 || row >= static_cast<int>(owner->playlist.rows.size())) return std::nullopt;
+    // The integer part, as the editing code expects: a point less than one
+    // lane above the view still counts as the first row while dragging.
+    const double lane = std::trunc(point.y() / rowHeight);
+    if (!(lane >= 0 && lane < static_cast<double>(owner->playlist.rows.size()))) return std::nullopt;
+    const int row = static_cast<int>(lane);
     if (point.x() < visibleRect().left() + labelWidth) return Hit{row, std::nullopt};
     const std::vector<QRectF> blocks = rects(row);
     for (size_t i = 0; i < blocks.size(); ++i) {

@@ -126,7 +126,9 @@ INSTANTIATE_TEST_SUITE_P(
                       HitCase{"SecondRow", {300, 40}, Hit{1, 0}},
                       HitCase{"EmptyRow", {300, 60}, Hit{2, std::nullopt}},
                       HitCase{"BelowLastLane", {300, 81}, std::nullopt},
-                      HitCase{"AboveTheView", {300, -1}, std::nullopt}),
+                      HitCase{"LessThanALaneAboveTheView", {300, -1}, Hit{0, std::nullopt}},
+                      HitCase{"ALaneAboveTheView", {300, -27}, std::nullopt},
+                      HitCase{"FarBelow", {300, 1e12}, std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OrganizerTimelineTest, WithoutOwnerNothingIsThere)

@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
@@ -228,6 +230,41 @@ TEST(OrganizerWindow, StatusLineShowsOneLineAndTheWholeTextInItsToolTip)
     EXPECT_EQ(organizer->status->sizeHint().height(), oneLine);
 }
 
+// Texts users typed or files they named, which must never be read as markup.
+class OrganizerMarkupText : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(OrganizerMarkupText, ShowsLiterallyInTheStatusLineAndTheInspector)
+{
+    TempDir folder;
+    auto organizer = makeOrganizer(folder.path());
+    const QString text = QString::fromUtf8(GetParam());
+    const auto shownWidth = [&](QLabel* label, const QString& shown) {
+        label->setText(shown);
+        return label->sizeHint().width();
+    };
+
+    organizer->message(text);
+    EXPECT_EQ(organizer->status->text(), text);
+    QTextDocument tip;
+    tip.setHtml(organizer->status->toolTip());
+    EXPECT_EQ(tip.toPlainText(), text) << "the tool tip shows the text as it is";
+    const int literal = organizer->status->sizeHint().width();
+    QTextDocument rendered;
+    rendered.setHtml(text);
+    EXPECT_GT(literal, shownWidth(organizer->status, rendered.toPlainText())) << "tags are not swallowed";
+
+    OrganizerDocument document = test::sampleDocument();
+    document.rows[0].items[0].name = text.toStdString();
+    organizer->playlist = document;
+    organizer->reload(0);
+    EXPECT_TRUE(organizer->clipInfo->text().startsWith(text + "\n"));
+    EXPECT_EQ(organizer->clipInfo->textFormat(), Qt::PlainText);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, OrganizerMarkupText,
+                         ::testing::Values("<b>太字</b>の名前", "保存しました：<img src=\"x.png\">.mp4",
+                                           "<html><body>A &amp; B</body></html>"));
+
 TEST(OrganizerWindow, MaterialsFollowTheToolList)
 {
     ASSERT_EQ(Organizer::materialNames().size(), GXLSettings::tools().size());
@@ -275,6 +312,37 @@ TEST_P(OrganizerWindowSize, PictureKeepsSixteenByNineAndTheStripItsEdge)
     EXPECT_EQ(scroll->widget()->findChildren<QAbstractButton*>().size(), 15);
     // 15 buttons of 30 points and 14 gaps of 3.
     EXPECT_EQ(scroll->widget()->height(), 492);
+    // Lower than the buttons need, the strip scrolls to the last of them.
+    EXPECT_EQ(scroll->verticalScrollBar()->maximum() > 0, strip.height() < 492);
+
+    // The stage and the timeline leave a fixed allowance to what lies under them.
+    const QWidget* previewPane = stage->parentWidget();
+    EXPECT_EQ(stage->height(), std::max(100, previewPane->height() - 76));
+    const QWidget* timelinePane = organizer->timelineScroll->parentWidget();
+    EXPECT_EQ(organizer->timelineScroll->height(), std::max(100, timelinePane->height() - 55));
+    if (timelinePane->height() >= 155) {
+        for (const QWidget* child : timelinePane->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            EXPECT_LE(child->geometry().bottom() + 1, timelinePane->height()) << child->metaObject()->className();
+        }
+    }
+}
+
+TEST(OrganizerWindow, TheRangeBarTakesTheRoomKeptForItAndThePictureStays)
+{
+    TempDir folder;
+    auto organizer = makeOrganizer(folder.path());
+    const QRect stage = organizer->previewStage->geometry();
+    const QWidget* pane = organizer->previewStage->parentWidget();
+    organizer->rangeBar->show();
+    test::settle();
+    EXPECT_EQ(organizer->previewStage->geometry(), stage);
+    const QRect bar = organizer->rangeBar->geometry();
+    EXPECT_EQ(bar.height(), 34);
+    EXPECT_EQ(bar.width(), pane->width());
+    EXPECT_EQ(bar.top(), stage.bottom() + 1 + 8);
+    for (const QWidget* child : pane->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        EXPECT_LE(child->geometry().bottom() + 1, pane->height()) << child->metaObject()->className();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, OrganizerWindowSize,
