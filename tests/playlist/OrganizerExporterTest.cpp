@@ -196,6 +196,60 @@ TEST_F(OrganizerExporterTest, FailureDoesNotRemoveAFileItNeverWrote)
     EXPECT_TRUE(std::filesystem::exists(url));
 }
 
+// Cancels at a known step: from the progress callback itself, or from another
+// thread shortly after a step began (inside the slide that follows it).
+struct CancelCase {
+    const char* label;
+    const char* textPrefix;  // the progress text that triggers the cancel
+    int delayMs;             // < 0: cancel in the callback; otherwise from a thread after this delay
+};
+
+const CancelCase cancelCases[] = {
+    {"WhilePreparingTheFirstItem", "1/3 ", -1},
+    {"InsideTheSlide", "2/3 ", 30},
+    {"WhenTheExportStarts", "MP4を書き出し中", -1},
+    {"DuringTheExport", "MP4を書き出し中", 100},
+};
+
+class OrganizerExporterCancelTest : public OrganizerExporterTest, public ::testing::WithParamInterface<CancelCase> {};
+
+TEST_P(OrganizerExporterCancelTest, EndsWithTheCancelMessageAndNoFile)
+{
+    const CancelCase& c = GetParam();
+    const std::vector<OrganizerItem> items{videoItem("a", "S1", 0, 1.5), stillItem("b", "title", 3),
+                                           videoItem("c", "S1", 0.5, 2)};
+    const auto url = out / "out.mp4";
+    OrganizerExporter exporter;
+    std::thread canceller;
+    std::string message;
+    try {
+        exporter.render(documentWith({sourceAt("S1", two())}, items), items, url,
+                        [&](double, const std::string& text) {
+                            if (text.rfind(c.textPrefix, 0) != 0 || canceller.joinable())
+                                return;
+                            if (c.delayMs < 0) {
+                                exporter.cancel();
+                                canceller = std::thread([] {});
+                                return;
+                            }
+                            canceller = std::thread([&exporter, delay = c.delayMs] {
+                                std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+                                exporter.cancel();
+                            });
+                        });
+    } catch (const ExportFailure& error) {
+        message = error.message;
+    }
+    if (canceller.joinable())
+        canceller.join();
+    EXPECT_EQ(message, cancelled);
+    EXPECT_FALSE(std::filesystem::exists(url));
+    EXPECT_TRUE(temporary.leftovers().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, OrganizerExporterCancelTest, ::testing::ValuesIn(cancelCases),
+                         [](const auto& info) { return std::string(info.param.label); });
+
 // Cancels at random moments of an export of a video, a slide and a video:
 // before it starts, while a slide is written, while the export encodes. Every
 // run ends promptly either complete or with the cancel message, never with a
