@@ -52,7 +52,9 @@ struct OrganizerDocument {
     // Saves to `destination` through a hidden sibling folder swapped into
     // place; copies the sources' videos in when `embed`, image files always.
     // Files already inside the destination's own "media/" move on under
-    // their names. The document itself is not changed.
+    // their names whatever `embed` says; a linked file elsewhere inside the
+    // package being replaced is embedded rather than deleted with it. The
+    // document itself is not changed.
     void write(const std::filesystem::path& destination, bool embed) const;
     // One stored path of the package at `package` made usable: "media/..."
     // becomes an absolute path, which must stay inside the package's "media/"

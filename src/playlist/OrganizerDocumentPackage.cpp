@@ -2,7 +2,6 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
-#include "platform/JsonNesting.h"
 #include "services/ExportFailure.h"
 #include "services/JsonCoding.h"
 
@@ -10,7 +9,6 @@
 #include <cctype>
 #include <map>
 #include <optional>
-#include <regex>
 
 namespace fs = std::filesystem;
 
@@ -50,30 +48,36 @@ std::string fitName(const std::string& name, std::size_t budget)
     return name.substr(0, keep) + extension;
 }
 
-bool startsWithIdentifier(const std::string& name)
-{
-    static const std::regex form("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}-.+");
-    return std::regex_match(name, form);
-}
-
-// "media/<new identifier>-<file name>". A file that an earlier save embedded
-// in another package already carries an identifier; it is replaced rather
-// than stacked, so names do not grow with every copy.
+// "media/<new identifier>-<file name>".
 std::string embeddedName(const fs::path& original)
 {
-    std::string name = original.filename().string();
-    if (original.parent_path().filename() == "media" && startsWithIdentifier(name))
-        name.erase(0, 37);
     const std::string identifier = newIdentifier() + "-";
-    return mediaPrefix + identifier + fitName(name, nameBytesMax - identifier.size());
+    return mediaPrefix + identifier + fitName(original.filename().string(), nameBytesMax - identifier.size());
+}
+
+// `folder` resolved, with a trailing separator: a path lies inside the folder
+// when its resolved text starts with this.
+std::string insideBase(const fs::path& folder)
+{
+    std::string base = resolvedPath(folder).native();
+    if (base.back() != '/')
+        base += '/';
+    return base;
 }
 
 std::string mediaBase(const fs::path& package)
 {
-    std::string base = resolvedPath(package).native();
-    if (base.back() != '/')
-        base += '/';
-    return base + mediaPrefix;
+    return insideBase(package) + mediaPrefix;
+}
+
+// `path` resolved, or nothing for a loop of links, which leads to no file.
+std::optional<std::string> resolvedText(const std::string& path)
+{
+    try {
+        return resolvedPath(path).native();
+    } catch (const std::system_error&) {
+        return std::nullopt;
+    }
 }
 
 } // namespace
@@ -102,10 +106,15 @@ struct OrganizerDocument::PackageWrite {
         fs::remove_all(staging, ignored);
     }
 
-    std::optional<std::string> carryOver(const std::string& path);
+    std::optional<std::string> carryOver(const std::string& file);
+    bool insidePrevious(const std::string& file) const;
 
     const fs::path destination;
     const fs::path staging;
+    // Where files of the package being replaced stand, resolved: the swap
+    // deletes everything below `previousBase`.
+    const std::string previousBase = insideBase(destination);
+    const std::string previousMedia = mediaBase(destination);
     // Path before the save -> stored path, shared by every file of one save.
     std::map<std::string, std::string> stored;
 };
@@ -113,27 +122,30 @@ struct OrganizerDocument::PackageWrite {
 // A file inside the destination's own "media/" folder is the previous
 // package's copy, which the swap is about to delete: it moves on into the new
 // package under the same name, so a document read from this package keeps
-// pointing at real files and a resave does not copy every video again.
+// pointing at real files and a resave does not copy every video again. The
+// folder is judged as reading judges stored paths, so a "media" that is a
+// link to somewhere else carries nothing.
 std::optional<std::string> OrganizerDocument::PackageWrite::carryOver(const std::string& path)
 {
-    const fs::path media = destination / "media";
-    fs::path file;
-    try {
-        file = resolvedPath(path);
-    } catch (const std::system_error&) {
-        return std::nullopt;  // a loop of links is no file of the old package
-    }
+    const std::optional<std::string> file = resolvedText(path);
     std::error_code error;
-    if (!isInsideFolder(file, media) || !fs::is_regular_file(file, error))
+    if (!file || !file->starts_with(previousMedia) || !fs::is_regular_file(*file, error))
         return std::nullopt;
-    const fs::path relative = file.lexically_relative(resolvedPath(media));
-    const std::string name = mediaPrefix + relative.generic_string();
+    const std::string name = mediaPrefix + file->substr(previousMedia.size());
     const fs::path copy = staging / name;
     if (!fs::exists(fs::symlink_status(copy, error))) {
         fs::create_directories(copy.parent_path());
-        linkOrCopyFile(file, copy);
+        linkOrCopyFile(*file, copy);
     }
     return name;
+}
+
+// A linked file elsewhere inside the package being replaced would go with it.
+bool OrganizerDocument::PackageWrite::insidePrevious(const std::string& path) const
+{
+    const std::optional<std::string> file = resolvedText(path);
+    std::error_code error;
+    return file && file->starts_with(previousBase) && fs::is_regular_file(*file, error);
 }
 
 std::string OrganizerDocument::material(const std::string& path, bool required, PackageWrite& package)
@@ -149,7 +161,9 @@ std::string OrganizerDocument::material(const std::string& path, bool required, 
         package.stored.emplace(path, *carried);
         return *carried;
     }
-    if (!required)
+    // A file that stays linked keeps its path, unless the swap is about to
+    // delete it with the previous package: then it is embedded instead.
+    if (!required && !package.insidePrevious(path))
         return path;
     std::error_code error;
     if (!fs::exists(path, error))
@@ -203,8 +217,6 @@ OrganizerDocument OrganizerDocument::read(const fs::path& location)
     const std::optional<std::string> bytes = readFileBelow(package / documentFile, documentLimitBytes);
     if (!bytes)
         throw failure("プレイリストが大きすぎます。");
-    if (jsonNestingDepth(*bytes) > jsonNestingLimit)
-        throw DecodingError("Cannot read JSON: nested too deeply");
     OrganizerDocument document = fromJson(*bytes);
     document.validate();
     for (OrganizerSource& source : document.sources)

@@ -1,7 +1,6 @@
 #include "playlist/OrganizerDocument.h"
 
 #include "platform/FileSystem.h"
-#include "platform/JsonNesting.h"
 #include "services/ExportFailure.h"
 #include "services/JsonCoding.h"
 
@@ -295,8 +294,6 @@ OrganizerDocument OrganizerDocument::sportscode(const fs::path& package)
     const std::optional<std::string> bytes = readFileBelow(folder / "Playlist.SCClips", clipsFileLimitBytes);
     if (!bytes)
         throw failure(unreadable);
-    if (jsonNestingDepth(*bytes) > jsonNestingLimit)
-        throw DecodingError("Cannot read JSON: nested too deeply");
     const JsonDocument parsed = JsonDocument::parse(*bytes);
     const json& root = parsed.root();
     const json* playlist = root.is_object() ? member(root, "playlist") : nullptr;

@@ -79,10 +79,10 @@ private:
     static inline std::unique_ptr<TempDir> media_;
 };
 
-std::string withoutMediaNames(const std::string& text)
+std::string embeddedFileName(const std::string& stored)
 {
-    static const std::regex name("media/[0-9A-F-]{36}-");
-    return std::regex_replace(text, name, "media/*-");
+    std::smatch match;
+    return std::regex_match(stored, match, embeddedForm) ? match[1].str() : "not embedded: " + stored;
 }
 
 // Every path of `document` after reading `package`: the stored "media/"
@@ -150,16 +150,26 @@ TEST_F(PackageTest, LinkingKeepsSourcePathsAndStillEmbedsImages)
     expectReadBack(OrganizerDocument::read(dir / "Linked.zantoplaylist"), original, dir / "Linked.zantoplaylist");
 }
 
+// A file embedded from another package keeps its whole name, identifier
+// included, after the new identifier; apart from names the bytes are equal.
 TEST_F(PackageTest, WriteReadWriteGivesTheSameDocumentBytes)
 {
+    static const std::regex identifiers("media/(?:[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}-)+");
     for (const bool embed : {false, true}) {
         SCOPED_TRACE(embed);
         TempDir out;
         document().write(out / "a.zantoplaylist", embed);
         const OrganizerDocument read = OrganizerDocument::read(out / "a.zantoplaylist");
         read.write(out / "b.zantoplaylist", embed);
-        EXPECT_EQ(withoutMediaNames(readBytes(out / "a.zantoplaylist/playlist.json")),
-                  withoutMediaNames(readBytes(out / "b.zantoplaylist/playlist.json")));
+        const std::string first = readBytes(out / "a.zantoplaylist/playlist.json");
+        const std::string second = readBytes(out / "b.zantoplaylist/playlist.json");
+        const json stored = json::parse(second);
+        EXPECT_TRUE(std::regex_match("media/" + embeddedFileName(stored["rows"][1]["items"][0]["imagePath"]),
+                                     embeddedForm));
+        if (embed) {
+            EXPECT_TRUE(std::regex_match("media/" + embeddedFileName(stored["sources"][0]["path"]), embeddedForm));
+        }
+        EXPECT_EQ(std::regex_replace(first, identifiers, "media/*-"), std::regex_replace(second, identifiers, "media/*-"));
     }
 }
 
@@ -183,6 +193,79 @@ TEST_F(PackageTest, SavingOverItsOwnPackageKeepsEveryFile)
         EXPECT_TRUE(test::leftovers(dir.path()).empty());
     }
 }
+
+// Linked files around the package being replaced, saved without embedding:
+// whatever the swap deletes with the previous package moves into the new one
+// first; everything else stays linked where it is.
+struct LinkedNearby {
+    const char* name;
+    // Makes the file (or leaves it missing) and returns the path to link.
+    std::function<fs::path(const fs::path& dir, const fs::path& previous)> make;
+    std::string stored;  // "linked", "embedded" or the exact stored path
+};
+
+void PrintTo(const LinkedNearby& value, std::ostream* out)
+{
+    *out << value.name;
+}
+
+class PackageLinkedNearby : public PackageTest, public ::testing::WithParamInterface<LinkedNearby> {};
+
+TEST_P(PackageLinkedNearby, SurvivesTheSwap)
+{
+    const fs::path previous = dir / "Old.zantoplaylist";
+    fs::create_directories(previous);
+    writeBytes(previous / "playlist.json", "{}");
+    const fs::path linked = GetParam().make(dir.path(), previous);
+    const bool exists = fs::exists(linked);
+
+    OrganizerDocument original = document();
+    original.sources[0].path = linked;
+    original.write(previous, false);
+
+    const std::string stored = storedJson(previous)["sources"][0]["path"];
+    if (GetParam().stored == "linked") {
+        EXPECT_EQ(stored, linked.string());
+    } else if (GetParam().stored == "embedded") {
+        EXPECT_EQ(embeddedFileName(stored), linked.filename().string());
+    } else {
+        EXPECT_EQ(stored, GetParam().stored);
+    }
+    const OrganizerDocument read = OrganizerDocument::read(previous);
+    if (exists) {
+        EXPECT_EQ(readBytes(read.sources[0].path), "clip bytes");
+    }
+    EXPECT_EQ(read.sources[1].path, original.sources[1].path);
+    EXPECT_TRUE(test::leftovers(dir.path()).empty());
+}
+
+fs::path clipAt(const fs::path& path)
+{
+    fs::create_directories(path.parent_path());
+    writeBytes(path, "clip bytes");
+    return path;
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, PackageLinkedNearby, ::testing::Values(
+    LinkedNearby{"OutsideStaysLinked", [](const fs::path& d, const fs::path&) { return clipAt(d / "clip.mp4"); },
+                 "linked"},
+    LinkedNearby{"OwnMediaMovesOnUnderItsName",
+                 [](const fs::path&, const fs::path& p) { return clipAt(p / "media/clip.mp4"); }, "media/clip.mp4"},
+    LinkedNearby{"OwnMediaSubfolder",
+                 [](const fs::path&, const fs::path& p) { return clipAt(p / "media/sub/clip.mp4"); },
+                 "media/sub/clip.mp4"},
+    LinkedNearby{"LinkIntoOwnMedia", [](const fs::path& d, const fs::path& p) {
+        fs::create_symlink(clipAt(p / "media/clip.mp4"), d / "alias.mp4");
+        return d / "alias.mp4"; }, "media/clip.mp4"},
+    LinkedNearby{"ElsewhereInsideThePackageIsEmbedded",
+                 [](const fs::path&, const fs::path& p) { return clipAt(p / "clip.mp4"); }, "embedded"},
+    LinkedNearby{"MissingInsideThePackageStaysLinked",
+                 [](const fs::path&, const fs::path& p) { return p / "gone.mp4"; }, "linked"},
+    LinkedNearby{"MediaLinkedOutsideCarriesNothing", [](const fs::path& d, const fs::path& p) {
+        const fs::path clip = clipAt(d / "shared/clip.mp4");
+        fs::create_symlink(d / "shared", p / "media");
+        return clip; }, "linked"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PackageTest, ResolveKeepsEveryStoredPathInsideTheMediaFolder)
 {
@@ -226,15 +309,27 @@ TEST_F(PackageTest, ResolveKeepsEveryStoredPathInsideTheMediaFolder)
     }
 }
 
-TEST_F(PackageTest, ReadRefusesAnEscapingPathInAnyItemKind)
+// Stored image paths are resolved whatever the item's kind.
+TEST_F(PackageTest, ReadResolvesImagePathsOfEveryItemKind)
 {
+    const std::pair<std::string, std::string> cases[] = {
+        {"media/still.png", "media/still.png"},
+        {"media/../../secret", badPath},
+    };
     for (const std::size_t item : {0u, 1u, 2u}) {
-        OrganizerDocument escaping = test::sampleDocument();
-        escaping.rows[0].items[item].imagePath = "media/../../secret";
-        const fs::path package = dir / ("E" + std::to_string(item));
-        fs::create_directories(package / "media");
-        writeBytes(package / "playlist.json", escaping.toJson());
-        EXPECT_EQ(outcomeOf([&] { OrganizerDocument::read(package); }), badPath);
+        for (const auto& [stored, expected] : cases) {
+            OrganizerDocument document = test::sampleDocument();
+            document.rows[0].items[item].imagePath = stored;
+            const fs::path package = dir / ("E" + std::to_string(item));
+            fs::create_directories(package / "media");
+            writeBytes(package / "playlist.json", document.toJson());
+            OrganizerDocument read;
+            const std::string outcome = outcomeOf([&] { read = OrganizerDocument::read(package); });
+            const std::string base = resolvedPath(package).native() + "/";
+            EXPECT_EQ(outcome == "ok" ? read.rows[0].items[item].imagePath : outcome,
+                      expected == badPath ? expected : base + expected)
+                << document.rows[0].items[item].kind << " " << stored;
+        }
     }
 }
 
@@ -347,6 +442,10 @@ TEST_P(PackageWriteFailure, LeavesThePreviousPackageAndNoLeftovers)
     EXPECT_EQ(readBytes(previous / "playlist.json"), previousBytes);
     EXPECT_EQ(OrganizerDocument::read(previous), previousDocument);
     EXPECT_TRUE(test::leftovers(dir.path()).empty());
+    if (destination != previous) {
+        std::error_code ignored;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(destination, ignored)));
+    }
     if (fs::is_directory(destination.parent_path())) {
         EXPECT_TRUE(test::leftovers(destination.parent_path()).empty());
     }
@@ -369,6 +468,12 @@ INSTANTIATE_TEST_SUITE_P(Steps, PackageWriteFailure, ::testing::Values(
     WriteFailure{"UnlinkedSourceWhileEmbedding", [](const TempDir& d, OrganizerDocument& doc, bool&) {
         doc.sources[1].path = "";
         return over(d); }, [](const TempDir&) { return unlinked; }},
+    WriteFailure{"UnlinkedSourceToANewPackage", [](const TempDir& d, OrganizerDocument& doc, bool&) {
+        doc.sources[0].path = "";
+        return d / "New.zantoplaylist"; }, [](const TempDir&) { return unlinked; }},
+    WriteFailure{"MissingVideoToANewPackage", [](const TempDir& d, OrganizerDocument& doc, bool&) {
+        doc.sources[2].path = (d / "gone.mp4").string();
+        return d / "New.zantoplaylist"; }, [](const TempDir& d) { return "failure:素材が見つかりません：" + (d / "gone.mp4").string(); }},
     WriteFailure{"UnlinkedImageWhileLinking", [](const TempDir& d, OrganizerDocument& doc, bool& embed) {
         embed = false;
         doc.rows[1].items[0].imagePath = "";
