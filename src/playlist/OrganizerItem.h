@@ -12,8 +12,8 @@ namespace zanto {
 // still image. Absent and empty differ for `freezeTime`, `marks` and
 // `labels`: an absent one writes no key, an empty list writes [].
 // The model types are aggregates: build one by default construction and
-// assignment, or with a designated initialiser that names every field (this
-// compiler warns about left-out fields under -Wextra).
+// assignment, or with a designated initialiser naming only what differs from
+// the defaults.
 struct OrganizerItem {
     std::string id = newIdentifier();
     std::string kind = "video";          // "video", "title", "image" or "freeze"

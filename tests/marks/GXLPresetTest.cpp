@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 using namespace zanto;
 
 namespace {
@@ -183,6 +187,145 @@ TEST(GXLMaterial, SavedJsonKeepsTheWidenedSinglePrecisionValues) {
     EXPECT_NE(json.find("\"speed\":0.3499999940395355"), std::string::npos) << json;
     EXPECT_NE(json.find("0.5781049728393555"), std::string::npos) << json;
     EXPECT_NE(json.find("\"size\":75"), std::string::npos) << json;
+}
+
+} // namespace
+
+namespace {
+
+// The presets written out from the tool tables: every field a preset does not
+// name keeps the plain default, so whole values are compared.
+MarkerParameters ringToolPreset(bool multipleRings, std::int64_t ringStyle, Float4 color1, float glow,
+                                std::int64_t lineMode, float lineWidth, float lineOpacity, float fillOpacity) {
+    MarkerParameters p;
+    p.size = 75;
+    p.perspective = 15;
+    p.thickness = 18;
+    p.segments = 14;
+    p.gap = 36;
+    p.speed = 0.35f;
+    p.opacity = 100;
+    p.tacticalColor = orange;
+    p.arrowMode = 0;
+    p.arrowWidth = 70;
+    p.arrowHead = 30;
+    p.arrowSpeed = 1;
+    p.arrowSpacing = 150;
+    p.arrowDepth = 18;
+    p.arrowPerspective = 45;
+    p.arrowOpacity = 100;
+    p.arrowAnimated = true;
+    p.arcHeight = 260;
+    p.drawProgress = 100;
+    p.trailLength = 100;
+    p.spaceMode = 0;
+    p.spaceWidth = 700;
+    p.spaceHeight = 280;
+    p.spaceFeather = 3;
+    p.groundTolerance = 18;
+    p.groundSoftness = 8;
+    p.multipleRings = multipleRings;
+    p.ringStyle = ringStyle;
+    p.color1 = color1;
+    p.glow = glow;
+    p.lineMode = lineMode;
+    p.lineWidth = lineWidth;
+    p.lineOpacity = lineOpacity;
+    p.fillOpacity = fillOpacity;
+    return p;
+}
+
+MarkerParameters loftedArcPreset() {
+    MarkerParameters p;
+    p.size = 35;
+    p.perspective = 30;
+    p.thickness = 18;
+    p.segments = 10;
+    p.gap = 20;
+    p.speed = 1;
+    p.glow = 25;
+    p.opacity = 0;
+    p.lineMode = 0;
+    p.lineWidth = 4;
+    p.lineOpacity = 100;
+    p.fillOpacity = 0;
+    p.groundShadow = 55;
+    p.arrowMode = 4;
+    p.arcHeight = 260;
+    p.trailLength = 100;
+    p.spaceWidth = 700;
+    p.spaceFeather = 3;
+    p.groundSoftness = 8;
+    p.arrowWidth = 100;
+    p.arrowHead = 30;
+    p.arrowSpeed = 1;
+    p.arrowSpacing = 180;
+    p.arrowDepth = 18;
+    p.arrowPerspective = 45;
+    p.arrowOpacity = 100;
+    p.arrowColor = {0, 0, 0, 1};
+    p.arrowAnimated = true;
+    p.arcLinePattern = 0;
+    p.dashLength = 36;
+    p.dashGap = 24;
+    p.arcMotionMode = 1;
+    p.arcAnimationDuration = 1.2f;
+    p.drawProgress = 100;
+    p.spaceMode = 0;
+    p.spaceHeight = 280;
+    p.groundTolerance = 18;
+    return p;
+}
+
+struct WholePresetCase {
+    const char* tool;
+    MarkerParameters expected;
+};
+
+class GXLPresetWhole : public testing::TestWithParam<WholePresetCase> {};
+
+TEST_P(GXLPresetWhole, EqualsTheToolTable) {
+    EXPECT_EQ(GXLPreset::parameters(GetParam().tool), GetParam().expected);
+}
+
+std::vector<WholePresetCase> wholePresetCases() {
+    const MarkerParameters ring = ringToolPreset(true, 1, orange, 55, 1, 3, 100, 0);
+    const MarkerParameters team = ringToolPreset(true, 1, orange, 55, 2, 3, 100, 25);
+    const MarkerParameters lane = ringToolPreset(false, 3, orange, 15, 0, 2, 75, 22);
+    const MarkerParameters space = ringToolPreset(false, 3, orange, 0, 2, 2, 70, 30);
+    return {
+        {"Player Ring", ring},
+        {"Team Rings", ring},
+        {"Ground Ring", ring},
+        {"Team Fill", team},
+        {"Ground Team", team},
+        {"Ring Trail", ringToolPreset(false, 1, orange, 55, 0, 3, 0, 0)},
+        {"Spotlight", ringToolPreset(true, 6, gold, 55, 1, 3, 100, 0)},
+        {"Passing Lane", lane},
+        {"Vision Cone", lane},
+        {"Ground Passing Lane", lane},
+        {"Ground Vision", lane},
+        {"Space Circle", space},
+        {"Space Rectangle", space},
+        {"Space Polygon", ringToolPreset(true, 3, orange, 0, 2, 2, 70, 30)},
+        {"Lofted Arc", loftedArcPreset()},
+    };
+}
+
+INSTANTIATE_TEST_SUITE_P(Tools, GXLPresetWhole, testing::ValuesIn(wholePresetCases()),
+                         [](const testing::TestParamInfo<WholePresetCase>& info) {
+                             std::string name = info.param.tool;
+                             std::erase(name, ' ');
+                             return name;
+                         });
+
+TEST(GXLPresetWhole, EveryToolHasOneOfTheTabledPresets) {
+    std::vector<std::string> tabled;
+    for (const WholePresetCase& c : wholePresetCases()) tabled.push_back(c.tool);
+    std::vector<std::string> tools = GXLSettings::tools();
+    std::sort(tabled.begin(), tabled.end());
+    std::sort(tools.begin(), tools.end());
+    EXPECT_EQ(tabled, tools);
 }
 
 } // namespace
