@@ -16,6 +16,13 @@
 // ZANTO_ENTRY (the library's compile check) `main` does nothing. Keep the
 // #version line out of this file.
 //
+// Specialisation: the renderer compiles the marker's fragment functions with
+// ZANTO_SPECIALISED and the SPEC_* constants below worked out from the
+// parameter blocks of the draw, so that the compiler drops every feature the
+// marker does not use (software rasterisers run both sides of a branch). A
+// constant of -1 (the default, as in the library's own compile check) leaves
+// the decision to the block's value at run time.
+//
 // Coordinates: gl_FragCoord.xy is in target pixels with the origin at the top
 // left (row 0 of the texture memory is the picture's top row), the same space
 // as the packed positions. Every fragment function returns premultiplied
@@ -24,6 +31,21 @@
 
 precision highp float;
 precision highp int;
+
+#ifndef ZANTO_SPECIALISED
+#define SPEC_RING_STYLE -1      // 0...7, or 8 when the rings are invisible
+#define SPEC_MULTIPLE -1        // rings at every point
+#define SPEC_POINTS -1          // points in use, 0...12
+#define SPEC_LINE_MODE -1       // 0 none, 1 chain, 2 hull outline
+#define SPEC_HULL -1            // hull points, 0...12
+#define SPEC_FILL -1            // hull or shape fill
+#define SPEC_SPACE -1           // space shape 0...5
+#define SPEC_ARROW -1           // arrow mode 0...5
+#define SPEC_TRAIL -1           // a trail of two or more slots
+#define SPEC_KEY -1             // keyed to the turf
+#define SPEC_PREVIEW -1         // key preview
+#define SPEC_WAVES -1           // moving waves
+#endif
 
 #define PI 3.14159265359
 #define TAU 6.28318530718
@@ -183,8 +205,18 @@ float ringSize(int i)
     return lane == 0 ? group.x : lane == 1 ? group.y : lane == 2 ? group.z : group.w;
 }
 
-int pointCount() { return clamp(int(M.tactics.x + 0.5), 0, 12); }
-int ringStyle() { return int(M.arrowPath.w + 0.5); }
+int pointCount() { return SPEC_POINTS >= 0 ? SPEC_POINTS : clamp(int(M.tactics.x + 0.5), 0, 12); }
+int ringStyle() { return SPEC_RING_STYLE >= 0 ? SPEC_RING_STYLE : int(M.arrowPath.w + 0.5); }
+bool ringsVisible() { return SPEC_RING_STYLE >= 0 ? SPEC_RING_STYLE != 8 : M.look.y > 0.0; }
+bool multipleRings() { return SPEC_MULTIPLE >= 0 ? SPEC_MULTIPLE == 1 : M.fill.z > 0.5; }
+int lineMode() { return SPEC_LINE_MODE >= 0 ? SPEC_LINE_MODE : int(M.tactics.y + 0.5); }
+int hullCount() { return SPEC_HULL >= 0 ? SPEC_HULL : clamp(int(M.fill.y + 0.5), 0, 12); }
+bool filled() { return SPEC_FILL >= 0 ? SPEC_FILL == 1 : M.fill.x > 0.0; }
+int spaceMode() { return SPEC_SPACE >= 0 ? SPEC_SPACE : int(G.space.x + 0.5); }
+int arrowMode() { return SPEC_ARROW >= 0 ? SPEC_ARROW : int(M.arrowStyle.x + 0.5); }
+bool keyed() { return SPEC_KEY >= 0 ? SPEC_KEY == 1 : G.mask.x > 0.5; }
+bool keyPreview() { return SPEC_PREVIEW >= 0 ? SPEC_PREVIEW == 1 : G.mask.w > 0.5; }
+bool wavesOn() { return SPEC_WAVES >= 0 ? SPEC_WAVES == 1 : G.wave.z > 0.0; }
 float ringRadius() { return max(M.geometry.z * 0.6 + M.look.w * M.look.z, 1.0); }
 // The looping clock of the marker, 0...1: one turn of the ring angle, so a
 // marker whose speed is 0 stands still.
@@ -341,6 +373,24 @@ void drawDot(inout vec4 acc, vec2 p, vec2 c, float alpha)
     over(acc, M.tacticalColor.rgb, alpha * cover(d, aa));
 }
 
+// The point whose ring edge (radius r times its ring size) lies nearest to
+// p on the turf. Rings are drawn for that point alone: a pixel belongs to one
+// ring, and one ring costs a fraction of all of them.
+int nearestRing(vec2 p, float r, int count)
+{
+    float ratio = groundRatio(M.geometry.w);
+    int nearest = 0;
+    float best = 1e9;
+    for (int i = 0; i < count; ++i) {
+        float d = abs(length(toGround(p - playerPoint(i), ratio)) - r * ringSize(i));
+        if (d < best) {
+            best = d;
+            nearest = i;
+        }
+    }
+    return nearest;
+}
+
 // The spotlight: darkness around the players, a beam of light from above
 // and a bright rim on the turf.
 void drawSpotlight(inout vec4 acc, vec2 p, bool multiple, int count, float alpha)
@@ -366,29 +416,29 @@ void drawSpotlight(inout vec4 acc, vec2 p, bool multiple, int count, float alpha
     over(acc, vec3(0.0), 0.6 * alpha * (1.0 - lit));
     over(acc, mix(M.color1.rgb, vec3(1.0), 0.55), 0.4 * alpha * beam);
     over(acc, mix(M.color1.rgb, vec3(1.0), 0.3), 0.2 * alpha * lit);
-    for (int i = 0; i < lights; ++i) {
-        vec2 c = multiple && count > 0 ? playerPoint(i) : M.geometry.xy;
-        float ri = multiple && count > 0 ? r * ringSize(i) : r;
-        drawRing(acc, p, c, ri, alpha, 2);
+    if (multiple && count > 0) {
+        int i = nearestRing(p, r, count);
+        drawRing(acc, p, playerPoint(i), r * ringSize(i), alpha, 2);
+    } else {
+        drawRing(acc, p, M.geometry.xy, r, alpha, 2);
     }
 }
 
 void drawRings(inout vec4 acc, vec2 p)
 {
+    if (!ringsVisible())
+        return;
     int style = ringStyle();
     float alpha = saturate(M.look.y);
-    if (alpha <= 0.0)
-        return;
-    bool multiple = M.fill.z > 0.5;
+    bool multiple = multipleRings();
     int count = pointCount();
     if (style == 6) {
         drawSpotlight(acc, p, multiple, count, alpha);
         return;
     }
     if (style == 3) {
-        if (multiple)
-            for (int i = 0; i < count; ++i)
-                drawDot(acc, p, playerPoint(i), alpha);
+        if (multiple && count > 0)
+            drawDot(acc, p, playerPoint(nearestRing(p, 0.0, count)), alpha);
         return;
     }
     float r = ringRadius();
@@ -396,8 +446,10 @@ void drawRings(inout vec4 acc, vec2 p)
         drawRing(acc, p, M.geometry.xy, r, alpha, style);
         return;
     }
-    for (int i = 0; i < count; ++i)
+    if (count > 0) {
+        int i = nearestRing(p, r, count);
         drawRing(acc, p, playerPoint(i), r * ringSize(i), alpha, style);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -405,57 +457,62 @@ void drawRings(inout vec4 acc, vec2 p)
 
 void drawLines(inout vec4 acc, vec2 p)
 {
-    int mode = int(M.tactics.y + 0.5);
     int count = pointCount();
-    float alpha = saturate(M.tactics.w) * M.tacticalColor.a;
-    if (mode != 1 || count < 2 || alpha <= 0.0)
+    if (lineMode() != 1 || count < 2)
         return;
+    float alpha = saturate(M.tactics.w) * M.tacticalColor.a;
     float ratio = groundRatio(M.geometry.w);
     float r = ringRadius();
-    bool rings = M.fill.z > 0.5 && ringStyle() != 3;
+    bool rings = multipleRings() && ringStyle() != 3;
     float width = max(M.tactics.z * 1.2, 1.6);
-    for (int i = 0; i + 1 < count; ++i) {
-        vec2 a = playerPoint(i);
-        vec2 b = playerPoint(i + 1);
+    // Only the nearest line is shaded: lines meet only at the rings.
+    float best = 1e9;
+    vec2 a = playerPoint(0);
+    float ra = rings ? r * ringSize(0) : 0.0;
+    for (int i = 1; i < count; ++i) {
+        vec2 b = playerPoint(i);
+        float rb = rings ? r * ringSize(i) : 0.0;
         // Lines start and end at the rings' edges on the turf.
-        float groundLength = length(toGround(b - a, ratio));
-        float t0 = rings ? saturate(r * ringSize(i) / max(groundLength, 1.0)) : 0.0;
-        float t1 = rings ? 1.0 - saturate(r * ringSize(i + 1) / max(groundLength, 1.0)) : 1.0;
-        if (t1 <= t0)
-            continue;
+        float groundLength = max(length(toGround(b - a, ratio)), 1.0);
+        float t0 = saturate(ra / groundLength);
+        float t1 = 1.0 - saturate(rb / groundLength);
         float t;
-        float d = segmentDistance(p, mix(a, b, t0), mix(a, b, t1), t) - width * 0.5;
-        if (d > 12.0)
-            continue;
-        over(acc, M.tacticalColor.rgb, alpha * 0.35 * falloff(d, 3.0));
-        over(acc, M.tacticalColor.rgb, alpha * cover(d, fwidth(d)));
+        float d = segmentDistance(p, mix(a, b, t0), mix(a, b, t1), t);
+        best = t1 > t0 ? min(best, d) : best;
+        a = b;
+        ra = rb;
     }
+    float d = best - width * 0.5;
+    if (d > 16.0)
+        return;
+    over(acc, M.tacticalColor.rgb, alpha * 0.35 * falloff(d, 3.0));
+    over(acc, M.tacticalColor.rgb, alpha * cover(d, fwidth(d)));
 }
 
 void drawHull(inout vec4 acc, vec2 p)
 {
-    int hullCount = int(M.fill.y + 0.5);
-    int mode = int(M.tactics.y + 0.5);
-    float fillAlpha = saturate(M.fill.x) * M.tacticalColor.a;
-    float lineAlpha = mode == 2 ? saturate(M.tactics.w) * M.tacticalColor.a : 0.0;
-    if (hullCount < 2 || (fillAlpha <= 0.0 && lineAlpha <= 0.0))
+    int corners = hullCount();
+    bool outline = lineMode() == 2;
+    if (corners < 2 || !(filled() || outline))
         return;
+    float fillAlpha = filled() ? saturate(M.fill.x) * M.tacticalColor.a : 0.0;
+    float lineAlpha = outline ? saturate(M.tactics.w) * M.tacticalColor.a : 0.0;
     float width = max(M.tactics.z * 1.2, 1.6);
     float d;
-    if (hullCount == 2) {
+    bool area = corners > 2;
+    if (!area) {
         float t;
         d = segmentDistance(p, hullPoint(0), hullPoint(1), t);
-        fillAlpha = 0.0;
     } else {
-        d = polygonDistance(p, true, hullCount);
+        d = polygonDistance(p, true, corners);
     }
     float aa = fwidth(d);
-    if (fillAlpha > 0.0 && d < 1.0) {
+    if (area && filled()) {
         // Slow diagonal stripes give the area texture without hiding play.
         float stripe = 0.82 + 0.18 * step(0.5, fract((p.x + p.y) / (18.0 * max(M.look.z, 0.3)) - loopPhase()));
         over(acc, M.tacticalColor.rgb, fillAlpha * stripe * cover(d, aa));
     }
-    if (lineAlpha > 0.0) {
+    if (outline) {
         float edge = abs(d) - width * 0.5;
         over(acc, M.tacticalColor.rgb, lineAlpha * 0.3 * falloff(edge, 3.0));
         over(acc, M.tacticalColor.rgb, lineAlpha * cover(edge, aa));
@@ -468,9 +525,9 @@ void drawHull(inout vec4 acc, vec2 p)
 // Bright bands running across a shape; u is a distance in pixels.
 float waves(float u, float size)
 {
-    float strength = G.wave.z;
-    if (strength <= 0.0)
+    if (!wavesOn())
         return 0.0;
+    float strength = G.wave.z;
     float spacing = max(G.wave.y * size, 4.0);
     float f = fract(u / spacing - G.wave.x);
     return strength * (1.0 - smoothstep(0.0, max(G.wave.w, 0.02), abs(f - 0.5) * 2.0 - (1.0 - G.wave.w)));
@@ -626,7 +683,7 @@ void drawVisionCone(inout vec4 acc, vec2 p)
 
 void drawSpace(inout vec4 acc, vec2 p)
 {
-    int mode = int(G.space.x + 0.5);
+    int mode = spaceMode();
     if (mode == 1)
         drawSpaceCircle(acc, p);
     else if (mode == 2)
@@ -644,6 +701,8 @@ void drawSpace(inout vec4 acc, vec2 p)
 
 void drawTrail(inout vec4 acc, vec2 p)
 {
+    if (SPEC_TRAIL == 0)
+        return;
     int used = clamp(int(T.trail[130].w + 0.5), 0, 128);
     if (used < 2)
         return;
@@ -827,7 +886,7 @@ void drawGroundArrow(inout vec4 acc, vec2 p, int mode)
 
 void drawArrows(inout vec4 acc, vec2 p)
 {
-    int mode = int(M.arrowStyle.x + 0.5);
+    int mode = arrowMode();
     if (mode == 4)
         drawLoftedArc(acc, p);
     else if (mode > 0)
@@ -841,13 +900,13 @@ vec4 markerColour(vec2 p)
 {
     vec4 acc = vec4(0.0);
     if (ringStyle() == 6) {
-        drawSpotlight(acc, p, M.fill.z > 0.5, pointCount(), saturate(M.look.y));
+        drawSpotlight(acc, p, multipleRings(), pointCount(), saturate(M.look.y));
         drawLines(acc, p);
         drawArrows(acc, p);
         return acc;
     }
     drawSpace(acc, p);
-    if (int(G.space.x + 0.5) != 3)
+    if (spaceMode() != 3)
         drawHull(acc, p);
     drawLines(acc, p);
     drawTrail(acc, p);
@@ -885,11 +944,11 @@ vec4 sourcePixel(vec2 p)
 vec4 keyedMarker(vec2 p, vec4 source)
 {
     vec4 mark = markerColour(p);
-    if (G.mask.x < 0.5)
+    if (!keyed())
         return mark;
     vec3 rgb = source.a > 0.0 ? source.rgb / source.a : vec3(0.0);
     float turf = turfMatch(rgb) * step(0.001, source.a);
-    if (G.mask.w > 0.5) {
+    if (keyPreview()) {
         // Key preview: the turf the marker may use, tinted.
         vec4 preview = vec4(0.0);
         over(preview, M.tacticalColor.rgb, 0.45 * turf);

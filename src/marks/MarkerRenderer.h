@@ -22,6 +22,7 @@
 #include "marks/MarkerRendererError.h"
 #include "platform/gpu/PixelFormat.h"
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -84,6 +85,11 @@ public:
     // the cutout, 300000 for ground with overlay, 200000 for ground, else 0.
     static std::uint64_t pipelineKey(gpu::PixelFormat format, bool cutout, bool ground, bool overlayOnly);
 
+    // Marker passes run the shader specialised for the marker's features
+    // (MarkerShaderConstants.h) unless this is switched off, which gives the
+    // same pixels more slowly; a diagnostic switch. Any thread.
+    void setSpecialisation(bool on) { specialised_ = on; }
+
     // How many pipelines the caches hold (marker and cutout; label).
     std::size_t pipelineCount() const;
     std::size_t textPipelineCount() const;
@@ -99,6 +105,7 @@ private:
     std::shared_ptr<gpu::Device> device_;
     std::shared_ptr<gpu::CommandQueue> queue_;
     std::shared_ptr<const gpu::Library> library_;
+    std::atomic<bool> specialised_ = true;
 
     // Guards pipelines_ and textPipelines_; held across a pipeline's creation.
     mutable std::mutex lock_;

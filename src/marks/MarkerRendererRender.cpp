@@ -2,6 +2,7 @@
 
 #include "marks/LabelTexture.h"
 #include "marks/MarkerRenderer.h"
+#include "marks/MarkerShaderConstants.h"
 
 #include "platform/gpu/CommandQueue.h"
 #include "platform/gpu/Device.h"
@@ -65,6 +66,8 @@ void MarkerRenderer::render(const std::shared_ptr<gpu::Texture>& target, const M
     encoder->setFragmentBytes(trail.data(), sizeof trail, 2);
     if (frame)
         encoder->setFragmentTexture(frame, 0);
+    if (specialised_)
+        encoder->setFragmentConstants(markerShaderConstants(uniforms, ground, trail));
     encoder->drawPrimitives(0, 3);
     encoder->endEncoding();
 

@@ -75,6 +75,12 @@ struct KeyCase {
     std::uint64_t key;
 };
 
+void PrintTo(const KeyCase& c, std::ostream* out)
+{
+    *out << gpu::rawValue(c.format) << (c.cutout ? " cutout" : "") << (c.ground ? " ground" : "")
+         << (c.overlay ? " overlay" : "");
+}
+
 class PipelineKey : public ::testing::TestWithParam<KeyCase> {};
 
 TEST_P(PipelineKey, OffsetsByMode)
@@ -266,6 +272,11 @@ struct TextCase {
     std::string text;
     std::string shown;
 };
+
+void PrintTo(const TextCase& c, std::ostream* out)
+{
+    *out << '"' << c.text << '"';
+}
 
 class LabelText : public ::testing::TestWithParam<TextCase> {};
 

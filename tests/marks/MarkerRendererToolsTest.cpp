@@ -28,6 +28,11 @@ struct ToolCase {
                         // enclose beyond which nothing is drawn (0: paints everywhere)
 };
 
+void PrintTo(const ToolCase& tool, std::ostream* out)
+{
+    *out << tool.tool;
+}
+
 std::vector<ToolCase> toolCases()
 {
     const GXLPoint a = pitchPlayers()[0].feet, b = pitchPlayers()[1].feet, c = pitchPlayers()[2].feet,
@@ -196,6 +201,16 @@ TEST_P(ToolRender, GroundToolsLeaveEverythingButTurfAlone)
     EXPECT_GT(drawnOnTurf, 200) << "the mark still shows on the grass";
     EXPECT_EQ(overlayFaults, 0) << "the overlay paints over lines or players";
     EXPECT_EQ(frameFaults, 0) << "the composed frame changes lines or players";
+}
+
+TEST_P(ToolRender, SpecialisedShaderGivesTheSamePixels)
+{
+    const GXLSettings settings = settingsFor(GetParam());
+    const QImage specialised = rig().render(settings, 0.7);
+    rig().renderer.setSpecialisation(false);
+    const QImage general = rig().render(settings, 0.7);
+    rig().renderer.setSpecialisation(true);
+    EXPECT_EQ(specialised, general) << GetParam().tool;
 }
 
 INSTANTIATE_TEST_SUITE_P(FifteenTools, ToolRender, ::testing::ValuesIn(toolCases()),

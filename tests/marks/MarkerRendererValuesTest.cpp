@@ -63,6 +63,11 @@ struct BadArray {
     double seconds;
 };
 
+void PrintTo(const BadArray& array, std::ostream* out)
+{
+    *out << array.what;
+}
+
 class RefusedArray : public ::testing::TestWithParam<BadArray> {};
 
 TEST_P(RefusedArray, IsAnInvalidStateBeforeAnyWork)
@@ -204,6 +209,11 @@ struct CutoutArray {
     const char* what;
     std::vector<double> values;
 };
+
+void PrintTo(const CutoutArray& array, std::ostream* out)
+{
+    *out << array.what;
+}
 
 class RefusedCutout : public ::testing::TestWithParam<CutoutArray> {};
 

@@ -22,7 +22,7 @@ void applyBlending(Blending blending)
 
 void runDraw(Device::Impl& device, const RecordedDraw& draw)
 {
-    glUseProgram(draw.pipeline->glProgram());
+    glUseProgram(draw.pipeline->glProgram(draw.constants));
     applyBlending(draw.pipeline->blending());
     for (std::size_t i = 0; i < draw.bytes.size(); ++i) {
         if (!draw.bytesSet[i])

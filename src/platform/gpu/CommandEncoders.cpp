@@ -50,13 +50,18 @@ void RenderCommandEncoder::setFragmentTexture(std::shared_ptr<Texture> texture, 
     textures_[std::size_t(index)] = std::move(texture);
 }
 
+void RenderCommandEncoder::setFragmentConstants(FunctionConstants constants)
+{
+    constants_ = std::move(constants);
+}
+
 void RenderCommandEncoder::drawPrimitives(int vertexStart, int vertexCount)
 {
     if (ended_ || !pipeline_ || vertexStart < 0 || vertexCount < 0) {
         buffer_.recordMisuse("Draw without a pipeline or after the end of encoding");
         return;
     }
-    RecordedDraw draw{pipeline_, bytes_, bytesSet_, textures_, vertexStart, vertexCount};
+    RecordedDraw draw{pipeline_, bytes_, bytesSet_, textures_, constants_, vertexStart, vertexCount};
     buffer_.pass(pass_).draws.push_back(std::move(draw));
 }
 

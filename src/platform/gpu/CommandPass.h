@@ -11,6 +11,7 @@ struct RecordedDraw {
     std::array<std::vector<std::uint8_t>, maxFragmentBuffers> bytes;
     std::array<bool, maxFragmentBuffers> bytesSet = {};
     std::array<std::shared_ptr<Texture>, maxFragmentTextures> textures;
+    FunctionConstants constants;
     int vertexStart = 0;
     int vertexCount = 0;
 };

@@ -7,6 +7,7 @@
 // confirms it and the targets can be read at once. A command buffer belongs
 // to the thread that fills it; queues may be shared between threads.
 
+#include "platform/gpu/Library.h"
 #include "platform/gpu/PixelFormat.h"
 
 #include <array>
@@ -57,6 +58,9 @@ public:
     // Copies `length` bytes now; the shader reads them as uniform block `index`.
     void setFragmentBytes(const void* bytes, std::size_t length, int index);
     void setFragmentTexture(std::shared_ptr<Texture> texture, int index);
+    // Specialises the pipeline's fragment function for the following draws
+    // (see RenderPipeline); empty for the unspecialised function.
+    void setFragmentConstants(FunctionConstants constants);
     // Triangles from gl_VertexID, no vertex buffer.
     void drawPrimitives(int vertexStart, int vertexCount);
     void endEncoding();
@@ -69,6 +73,7 @@ private:
     std::array<std::vector<std::uint8_t>, maxFragmentBuffers> bytes_;
     std::array<bool, maxFragmentBuffers> bytesSet_ = {};
     std::array<std::shared_ptr<Texture>, maxFragmentTextures> textures_;
+    FunctionConstants constants_;
 };
 
 class BlitCommandEncoder {

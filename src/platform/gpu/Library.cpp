@@ -22,12 +22,17 @@ bool Library::hasFunction(const std::string& name) const
     return std::regex_search(source_, definition);
 }
 
-std::string Library::stageSource(ShaderStage stage, const std::string& entry) const
+std::string Library::stageSource(ShaderStage stage, const std::string& entry,
+                                 const FunctionConstants& constants) const
 {
     std::string text = "#version 320 es\n";
     text += stage == ShaderStage::Vertex ? "#define ZANTO_VERTEX_STAGE 1\n" : "#define ZANTO_FRAGMENT_STAGE 1\n";
     if (!entry.empty())
         text += "#define ZANTO_ENTRY " + entry + "\n";
+    if (!constants.empty())
+        text += "#define ZANTO_SPECIALISED 1\n";
+    for (const auto& [name, value] : constants)
+        text += "#define " + name + " " + std::to_string(value) + "\n";
     text += "#line 1\n";
     text += source_;
     return text;

@@ -8,6 +8,8 @@
 //   #version 320 es
 //   #define ZANTO_VERTEX_STAGE 1      (or ZANTO_FRAGMENT_STAGE 1)
 //   #define ZANTO_ENTRY <function>    (left out by the library's own check)
+//   #define ZANTO_SPECIALISED 1       (only with function constants, followed
+//   #define <name> <value>             by one line for each constant)
 //   #line 1
 //
 // and the source's `main` calls ZANTO_ENTRY. Vertex entries are
@@ -16,12 +18,18 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace zanto::gpu {
 
 class Device;
 
 enum class ShaderStage { Vertex, Fragment };
+
+// Integer constants a pipeline's fragment function is specialised with: the
+// compiler folds the branches they decide. Names are macro names.
+using FunctionConstants = std::vector<std::pair<std::string, int>>;
 
 class Library {
 public:
@@ -32,7 +40,8 @@ public:
     // True when the source defines a function of that exact name.
     bool hasFunction(const std::string& name) const;
     // The full text compiled for one stage; `entry` empty for the check.
-    std::string stageSource(ShaderStage stage, const std::string& entry) const;
+    std::string stageSource(ShaderStage stage, const std::string& entry,
+                            const FunctionConstants& constants = {}) const;
 
 private:
     std::shared_ptr<Device> device_;

@@ -10,7 +10,8 @@ namespace zanto::gpu {
 
 RenderPipeline::RenderPipeline(std::shared_ptr<Device> device, const RenderPipelineDescriptor& descriptor,
                                unsigned program)
-    : device_(std::move(device)), colorFormat_(descriptor.colorFormat), blending_(descriptor.blending),
+    : device_(std::move(device)), library_(descriptor.library), vertexFunction_(descriptor.vertexFunction),
+      colorFormat_(descriptor.colorFormat), blending_(descriptor.blending),
       fragmentFunction_(descriptor.fragmentFunction), program_(program)
 {
 }
@@ -18,6 +19,38 @@ RenderPipeline::RenderPipeline(std::shared_ptr<Device> device, const RenderPipel
 RenderPipeline::~RenderPipeline()
 {
     device_->impl().releaseProgram(program_);
+    for (const auto& variant : variants_)
+        device_->impl().releaseProgram(variant.second);
+}
+
+namespace {
+
+unsigned buildProgram(const Library& library, const std::string& vertexFunction, const std::string& fragmentFunction,
+                      const FunctionConstants& constants)
+{
+    unsigned vertex = compileShader(ShaderStage::Vertex, library.stageSource(ShaderStage::Vertex, vertexFunction));
+    unsigned fragment = 0;
+    try {
+        fragment = compileShader(ShaderStage::Fragment,
+                                 library.stageSource(ShaderStage::Fragment, fragmentFunction, constants));
+    } catch (...) {
+        deleteShader(vertex);
+        throw;
+    }
+    return linkProgram(vertex, fragment, vertexFunction + "/" + fragmentFunction);
+}
+
+} // namespace
+
+unsigned RenderPipeline::glProgram(const FunctionConstants& constants)
+{
+    if (constants.empty())
+        return program_;
+    if (auto found = variants_.find(constants); found != variants_.end())
+        return found->second;
+    unsigned program = buildProgram(*library_, vertexFunction_, fragmentFunction_, constants);
+    variants_.emplace(constants, program);
+    return program;
 }
 
 std::shared_ptr<RenderPipeline> Device::makeRenderPipeline(const RenderPipelineDescriptor& descriptor)
@@ -30,21 +63,10 @@ std::shared_ptr<RenderPipeline> Device::makeRenderPipeline(const RenderPipelineD
     for (const auto* name : {&descriptor.vertexFunction, &descriptor.fragmentFunction})
         if (!library->hasFunction(*name))
             throw GpuError("Function '" + *name + "' not found in the shader library");
-    const std::string what = descriptor.vertexFunction + "/" + descriptor.fragmentFunction;
     unsigned program = 0;
     {
         DeviceSession session(*impl_);
-        unsigned vertex = compileShader(ShaderStage::Vertex,
-                                        library->stageSource(ShaderStage::Vertex, descriptor.vertexFunction));
-        unsigned fragment = 0;
-        try {
-            fragment = compileShader(ShaderStage::Fragment,
-                                     library->stageSource(ShaderStage::Fragment, descriptor.fragmentFunction));
-        } catch (...) {
-            deleteShader(vertex);
-            throw;
-        }
-        program = linkProgram(vertex, fragment, what);
+        program = buildProgram(*library, descriptor.vertexFunction, descriptor.fragmentFunction, {});
     }
     return std::make_shared<RenderPipeline>(shared_from_this(), descriptor, program);
 }

@@ -2,10 +2,15 @@
 
 // A render pipeline: a vertex and a fragment function of one library linked
 // into a program, for one colour attachment format, with or without blending.
-// Made by Device::makeRenderPipeline; immutable; any thread.
+// Made by Device::makeRenderPipeline; any thread. A draw may ask for the
+// fragment function specialised with constants: each set of constants is
+// compiled once, on the first draw that uses it, and kept with the pipeline
+// (so a shader may hold every feature while each draw runs only its own).
 
+#include "platform/gpu/Library.h"
 #include "platform/gpu/PixelFormat.h"
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -39,11 +44,19 @@ public:
     const std::string& fragmentFunction() const { return fragmentFunction_; }
     const std::shared_ptr<Device>& device() const { return device_; }
 
-    // The GL program, for the other files of the GPU layer only.
-    unsigned glProgram() const { return program_; }
+    // The GL program for a set of constants (the unspecialised one for none),
+    // compiled on first use. For the other files of the GPU layer only: call
+    // inside a DeviceSession of this pipeline's device, whose lock guards the
+    // variants. Throws GpuError with the compiler's log.
+    unsigned glProgram(const FunctionConstants& constants = {});
+    // How many specialised variants have been compiled.
+    std::size_t variantCount() const { return variants_.size(); }
 
 private:
     std::shared_ptr<Device> device_;
+    std::shared_ptr<const Library> library_;
+    std::string vertexFunction_;
+    std::map<FunctionConstants, unsigned> variants_;
     PixelFormat colorFormat_;
     Blending blending_;
     std::string fragmentFunction_;

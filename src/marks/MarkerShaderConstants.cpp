@@ -1,0 +1,53 @@
+#include "marks/MarkerShaderConstants.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zanto {
+namespace {
+
+// The shader's int(v + 0.5), kept in a sane range so that any float works.
+int rounded(float v)
+{
+    if (!std::isfinite(v))
+        return 0;
+    return int(std::clamp(v + 0.5f, -1000.0f, 1000.0f));
+}
+
+// A mode the shader compares with `choices`: anything else draws nothing,
+// which 0 stands for.
+int choice(float v, int highest)
+{
+    const int mode = rounded(v);
+    return mode >= 0 && mode <= highest ? mode : 0;
+}
+
+} // namespace
+
+gpu::FunctionConstants markerShaderConstants(const MarkerUniforms& m, const GroundUniforms& g,
+                                             const TrailUniforms& trail)
+{
+    int ringStyle = rounded(m.arrowPath.w);
+    if (ringStyle < 0 || ringStyle > 7)
+        ringStyle = 0;   // the packing clamps 0...7; other values draw the plain ring
+    if (!(m.look.y > 0))
+        ringStyle = 8;   // invisible rings
+    const int lineMode = rounded(m.tactics.y);
+    const int arrow = rounded(m.arrowStyle.x);
+    return {
+        {"SPEC_RING_STYLE", ringStyle},
+        {"SPEC_MULTIPLE", m.fill.z > 0.5f ? 1 : 0},
+        {"SPEC_POINTS", std::clamp(rounded(m.tactics.x), 0, 12)},
+        {"SPEC_LINE_MODE", lineMode == 1 || lineMode == 2 ? lineMode : 0},
+        {"SPEC_HULL", std::clamp(rounded(m.fill.y), 0, 12)},
+        {"SPEC_FILL", m.fill.x > 0 ? 1 : 0},
+        {"SPEC_SPACE", choice(g.space.x, 5)},
+        {"SPEC_ARROW", arrow >= 0 && arrow <= 5 ? arrow : 0},
+        {"SPEC_TRAIL", rounded(trail[130].w) >= 2 ? 1 : 0},
+        {"SPEC_KEY", g.mask.x > 0.5f ? 1 : 0},
+        {"SPEC_PREVIEW", g.mask.w > 0.5f ? 1 : 0},
+        {"SPEC_WAVES", g.wave.z > 0 ? 1 : 0},
+    };
+}
+
+} // namespace zanto
