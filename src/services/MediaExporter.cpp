@@ -21,9 +21,27 @@ bool MediaExporter::isCancelled() const
     return cancelled_;
 }
 
+namespace {
+
+// Names are compared as texts, not as bytes: a name typed or stored in
+// composed form ("ガ") equals the same name decomposed ("カ" + U+3099), as
+// file systems and other systems' pages are free to give either.
+bool sameName(const std::string& fileName, const std::string& sourceName)
+{
+    if (fileName == sourceName)
+        return true;
+    const auto composed = [](const std::string& text) {
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
+            .normalized(QString::NormalizationForm_C);
+    };
+    return composed(fileName) == composed(sourceName);
+}
+
+} // namespace
+
 bool MediaExporter::matches(const std::filesystem::path& file, const ExportRequest::Source& source)
 {
-    if (file.filename().string() != source.name)
+    if (!sameName(file.filename().string(), source.name))
         return false;
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(file, error);

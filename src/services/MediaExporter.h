@@ -48,7 +48,9 @@ public:
                               const MediaAsset& asset, const VideoTrackInfo& video);
 
     // The source-identity rule: the file is the source when its file name
-    // equals `source.name` and its byte size (64-bit) equals `source.size`.
+    // equals `source.name` (as Unicode text: composed and decomposed forms
+    // of one name are equal; case counts) and its byte size (64-bit) equals
+    // `source.size`.
     // The duration is not compared. False when the size cannot be read.
     // Never throws.
     static bool matches(const std::filesystem::path& file, const ExportRequest::Source& source);

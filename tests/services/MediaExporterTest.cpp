@@ -39,6 +39,8 @@ TEST_P(MediaExporterMatchesTest, ComparesNameAndSizeOnly)
     writeFile(folder / "match.mp4", 1234);
     writeFile(folder / "試合.mov", 10);
     fs::create_directory(folder / "folder.mp4");
+    writeFile(folder / "\u30AB\u3099\u30FC\u30EB.mp4", 5);  // "ゴール"-like name stored decomposed
+    writeFile(folder / "Cafe\u0301.mov", 6);
     const ExportRequest::Source source{c.sourceName, c.sourceSize, 999.0};
     EXPECT_EQ(MediaExporter::matches(folder / c.file, source), c.expected);
 }
@@ -52,7 +54,13 @@ INSTANTIATE_TEST_SUITE_P(
                     MatchCase{"otherName", "match.mp4", "match.mov", 1234, false},
                     MatchCase{"missingFile", "gone.mp4", "gone.mp4", 0, false},
                     MatchCase{"negativeSize", "match.mp4", "match.mp4", -1, false},
-                    MatchCase{"folder", "folder.mp4", "folder.mp4", 0, false}),
+                    MatchCase{"folder", "folder.mp4", "folder.mp4", 0, false},
+                    MatchCase{"decomposedFileComposedName", "\u30AB\u3099\u30FC\u30EB.mp4", "\u30AC\u30FC\u30EB.mp4", 5, true},
+                    MatchCase{"decomposedOnBothSides", "\u30AB\u3099\u30FC\u30EB.mp4", "\u30AB\u3099\u30FC\u30EB.mp4", 5, true},
+                    MatchCase{"composedAccent", "Cafe\u0301.mov", "Caf\u00E9.mov", 6, true},
+                    MatchCase{"withoutTheMark", "\u30AB\u3099\u30FC\u30EB.mp4", "\u30AB\u30FC\u30EB.mp4", 5, false},
+                    MatchCase{"composedAccentOtherCase", "Cafe\u0301.mov", "CAF\u00C9.mov", 6, false},
+                    MatchCase{"composedNameOtherSize", "Cafe\u0301.mov", "Caf\u00E9.mov", 7, false}),
     [](const testing::TestParamInfo<MatchCase>& info) { return info.param.name; });
 
 TEST(MediaExporterTest, MatchesFilesLargerThanFourGiB)
