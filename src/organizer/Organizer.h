@@ -30,6 +30,7 @@ class QWidget;
 namespace zanto {
 
 class OrganizerColorWell;
+class OrganizerImageView;
 class OrganizerOverlay;
 class OrganizerRangeBar;
 class OrganizerSlider;
@@ -140,7 +141,7 @@ public:
     QCheckBox* loopButton = nullptr;
     OrganizerOverlay* overlay = nullptr;
     QWidget* movie = nullptr;
-    QLabel* image = nullptr;
+    OrganizerImageView* image = nullptr;
     QLabel* titleView = nullptr;
     QComboBox* angleChoice = nullptr;
     QLineEdit* nameField = nullptr;

@@ -9,6 +9,28 @@
 
 namespace zanto::controls {
 
+namespace {
+
+// A push button of the small size that fits its title, instead of the
+// style's wide minimum for buttons with text.
+class SmallButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+    QSize sizeHint() const override
+    {
+        QSize size = QPushButton::sizeHint();
+        size.setWidth(fontMetrics().horizontalAdvance(text()) + 2 * titleMargin);
+        return size;
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+private:
+    static constexpr int titleMargin = 10;
+};
+
+} // namespace
+
 QVBoxLayout* column(QWidget* owner, int spacing)
 {
     auto* layout = new QVBoxLayout(owner);
@@ -46,8 +68,9 @@ QLineEdit* field(const QString& placeholder)
 
 QPushButton* button(const QString& title)
 {
-    auto* result = new QPushButton(title);
+    auto* result = new SmallButton(title);
     setPixelFont(result, 11);
+    result->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     result->setAutoDefault(false);
     return result;
 }

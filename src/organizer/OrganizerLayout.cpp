@@ -1,6 +1,7 @@
 #include "organizer/Organizer.h"
 
 #include "organizer/OrganizerControls.h"
+#include "organizer/OrganizerImageView.h"
 #include "organizer/OrganizerOverlay.h"
 #include "organizer/OrganizerRangeBar.h"
 #include "organizer/OrganizerSplit.h"
@@ -179,8 +180,7 @@ QWidget* Organizer::buildPreviewStage()
     movie = new QWidget(box);
     movie->setPalette(black);
     movie->setAutoFillBackground(true);
-    image = new QLabel(box);
-    image->setAlignment(Qt::AlignCenter);
+    image = new OrganizerImageView(box);
     image->hide();
     titleView = new QLabel(box);
     titleView->setTextFormat(Qt::PlainText);

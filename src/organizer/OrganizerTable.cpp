@@ -1,5 +1,6 @@
 #include "organizer/Organizer.h"
 
+#include "organizer/OrganizerImageView.h"
 #include "organizer/OrganizerOverlay.h"
 #include "organizer/OrganizerTimeline.h"
 

@@ -1,6 +1,7 @@
 #include "OrganizerTesting.h"
 
 #include "marks/GXLSettings.h"
+#include "organizer/OrganizerImageView.h"
 #include "organizer/OrganizerOverlay.h"
 #include "organizer/OrganizerRangeBar.h"
 #include "organizer/OrganizerSplit.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTextDocument>
@@ -265,6 +267,25 @@ INSTANTIATE_TEST_SUITE_P(Cases, OrganizerMarkupText,
                          ::testing::Values("<b>太字</b>の名前", "保存しました：<img src=\"x.png\">.mp4",
                                            "<html><body>A &amp; B</body></html>"));
 
+TEST(OrganizerWindow, PushButtonsFitTheirTitles)
+{
+    TempDir folder;
+    auto organizer = makeOrganizer(folder.path());
+    organizer->playbackPanel->show();
+    organizer->drawingPanel->show();
+    test::settle();
+    int buttons = 0;
+    for (const QPushButton* button : organizer->window()->findChildren<QPushButton*>()) {
+        if (button->text().isEmpty()) continue;
+        ++buttons;
+        const int title = button->fontMetrics().horizontalAdvance(button->text());
+        EXPECT_GE(button->width(), title + 8) << button->text().toStdString();
+        EXPECT_LE(button->width(), title + 32) << button->text().toStdString();
+    }
+    // Toolbar 7, transport 7, row 1, clip data 1, playback 3, drawing 2.
+    EXPECT_EQ(buttons, 21);
+}
+
 TEST(OrganizerWindow, MaterialsFollowTheToolList)
 {
     ASSERT_EQ(Organizer::materialNames().size(), GXLSettings::tools().size());
@@ -348,6 +369,60 @@ TEST(OrganizerWindow, TheRangeBarTakesTheRoomKeptForItAndThePictureStays)
 INSTANTIATE_TEST_SUITE_P(Sizes, OrganizerWindowSize,
                          ::testing::Values(QSize(1200, 850), QSize(1000, 650), QSize(1900, 700),
                                            QSize(1000, 1200), QSize(600, 400)));
+
+// A still in the image view: the largest rectangle of its own shape, centred.
+struct StillCase {
+    const char* name;
+    QSize image;
+    QSize view;
+    QRectF shown;
+};
+
+class OrganizerStill : public ::testing::TestWithParam<StillCase> {};
+
+TEST_P(OrganizerStill, ScalesProportionallyUpOrDown)
+{
+    test::testApplication();
+    const StillCase& c = GetParam();
+    QImage still(c.image, QImage::Format_ARGB32_Premultiplied);
+    still.fill(Qt::red);
+    OrganizerImageView view;
+    view.resize(c.view);
+    view.setImage(still);
+    EXPECT_EQ(view.imageRect(), c.shown);
+
+    QImage canvas(c.view, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::black);
+    view.render(&canvas, QPoint(), QRegion(), QWidget::DrawChildren);
+    const QRect inside = c.shown.toRect().adjusted(1, 1, -1, -1);
+    EXPECT_EQ(canvas.pixelColor(inside.center()), QColor(Qt::red));
+    EXPECT_EQ(canvas.pixelColor(inside.topLeft()), QColor(Qt::red));
+    EXPECT_EQ(canvas.pixelColor(inside.bottomRight()), QColor(Qt::red));
+    if (c.shown.top() >= 1) {
+        EXPECT_EQ(canvas.pixelColor(c.view.width() / 2, 0), QColor(Qt::black));
+    }
+    if (c.shown.left() >= 1) {
+        EXPECT_EQ(canvas.pixelColor(0, c.view.height() / 2), QColor(Qt::black));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OrganizerStill,
+    ::testing::Values(StillCase{"WideUp", {100, 50}, {400, 400}, QRectF(0, 100, 400, 200)},
+                      StillCase{"TallUp", {30, 60}, {400, 300}, QRectF(125, 0, 150, 300)},
+                      StillCase{"LargeDown", {3840, 2160}, {320, 180}, QRectF(0, 0, 320, 180)},
+                      StillCase{"SquareDownInWide", {1000, 1000}, {640, 360}, QRectF(140, 0, 360, 360)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(OrganizerWindow, NoStillShowsNothing)
+{
+    test::testApplication();
+    OrganizerImageView view;
+    view.resize(200, 100);
+    EXPECT_TRUE(view.imageRect().isEmpty());
+    view.setImage(QImage());
+    EXPECT_TRUE(view.imageRect().isEmpty());
+}
 
 struct SplitCase {
     bool sideBySide;
