@@ -27,6 +27,18 @@ bool markNear(const TestFrame& frame, int x, int y)
     return false;
 }
 
+// An arrow along the middle row, from x 0.1 to 0.9.
+OrganizerMark middleArrow()
+{
+    OrganizerMark arrow;
+    arrow.kind = "arrow";
+    arrow.x = 0.1;
+    arrow.y = 0.5;
+    arrow.x2 = 0.9;
+    arrow.y2 = 0.5;
+    return arrow;
+}
+
 // Keeps a frame where a person can look at it after the run.
 void saveForReview(const TestFrame& frame, const std::string& name)
 {
@@ -209,12 +221,7 @@ TEST_F(OrganizerExporterRenderTest, ClipsWithSoundKeepItAcrossSilentItems)
 
 TEST_F(OrganizerExporterRenderTest, PlainMarksShowExactlyDuringTheirItem)
 {
-    OrganizerMark arrow;
-    arrow.kind = "arrow";
-    arrow.x = 0.1;
-    arrow.y = 0.5;
-    arrow.x2 = 0.9;
-    arrow.y2 = 0.5;
+    const OrganizerMark arrow = middleArrow();
     std::vector<OrganizerItem> items{videoItem("a", "S1", 0, 0.5), videoItem("b", "S1", 0.5, 1),
                                      videoItem("c", "S1", 1, 1.5)};
     items[1].marks = std::vector<OrganizerMark>{arrow};
@@ -250,12 +257,7 @@ int changedPixels(const TestFrame& frame)
 
 TEST_F(OrganizerExporterRenderTest, OneTelestrationMarkSendsEveryItemThroughTheCompositor)
 {
-    OrganizerMark arrow;
-    arrow.kind = "arrow";
-    arrow.x = 0.1;
-    arrow.y = 0.5;
-    arrow.x2 = 0.9;
-    arrow.y2 = 0.5;
+    const OrganizerMark arrow = middleArrow();
     OrganizerMark ring;
     ring.kind = "gxl";
     ring.gxl = GXLSettings::material("Player Ring");
