@@ -125,6 +125,8 @@ void Organizer::showWindow()
 
 QString organizerSeconds(double seconds)
 {
+    // A negative zero (an offset typed as -0) reads as plain 0.
+    if (seconds == 0) seconds = 0;
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, seconds);
     return QString::fromLatin1(buffer, static_cast<int>(result.ptr - buffer));

@@ -122,7 +122,10 @@ public:
     OrganizerItemTable table;
     OrganizerRowChoice rowChoice;
 
-    // Views; owned by the window.
+    // Views; owned by the window. Filling a control from code must run no
+    // command, so commands hang on the signals of user input only (clicked,
+    // activated, textEdited, the sliders' and colour well's `action`).
+    // `progress` runs from 0 to 1000 for fractions 0 to 1.
     OrganizerRangeBar* rangeBar = nullptr;
     OrganizerTimeline* timeline = nullptr;
     OrganizerSplit* verticalSplit = nullptr;

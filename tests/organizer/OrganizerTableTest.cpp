@@ -292,6 +292,9 @@ TEST(OrganizerSeconds, ShortestTextThatReadsBack)
     EXPECT_EQ(organizerSeconds(13.5), "13.5");
     EXPECT_EQ(organizerSeconds(0.1), "0.1");
     EXPECT_EQ(organizerSeconds(-1.5), "-1.5");
+    EXPECT_EQ(organizerSeconds(-0.0), "0");
+    EXPECT_EQ(organizerSeconds(864000), "864000");
+    EXPECT_EQ(organizerSeconds(1e-7).toDouble(), 1e-7);
     EXPECT_EQ(organizerSeconds(1.0 / 3.0).toDouble(), 1.0 / 3.0);
 }
 

@@ -10,6 +10,7 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
@@ -266,6 +267,28 @@ TEST_P(OrganizerMarkupText, ShowsLiterallyInTheStatusLineAndTheInspector)
 INSTANTIATE_TEST_SUITE_P(Cases, OrganizerMarkupText,
                          ::testing::Values("<b>太字</b>の名前", "保存しました：<img src=\"x.png\">.mp4",
                                            "<html><body>A &amp; B</body></html>"));
+
+TEST(OrganizerWindow, StaysLightUnderADarkDesktopTheme)
+{
+    test::testApplication();
+    const QPalette desktop = QApplication::palette();
+    QPalette dark(QColor(45, 45, 45), QColor(30, 30, 30));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    dark.setColor(QPalette::Text, Qt::white);
+    QApplication::setPalette(dark);
+    TempDir folder;
+    auto organizer = makeOrganizer(folder.path());
+    const QImage shot = organizer->window()->grab().toImage();
+    QApplication::setPalette(desktop);
+
+    const QPalette shown = organizer->status->palette();
+    EXPECT_EQ(shown.color(QPalette::Window), QColor(240, 240, 240));
+    EXPECT_EQ(shown.color(QPalette::WindowText), QColor(Qt::black));
+    EXPECT_GT(organizer->nameField->palette().color(QPalette::Base).lightness(), 200);
+    // The grey of the content view shows beside the status line.
+    const QPoint beside = organizer->status->mapTo(organizer->window(), QPoint(organizer->status->width() - 2, 2));
+    EXPECT_EQ(shot.pixelColor(beside), QColor(240, 240, 240));
+}
 
 TEST(OrganizerWindow, PushButtonsFitTheirTitles)
 {
