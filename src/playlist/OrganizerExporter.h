@@ -34,9 +34,13 @@ public:
     // Throws "書き出しを中止しました。" once cancel() has been called.
     void check() const;
 
-    // Writes the items back to back as one 1280 × 720, 30 fps MP4 at `url`.
-    // Nothing stands at `url` after a failure or a cancel; the temporary work
-    // folder is removed on every way out.
+    // Writes the items back to back as one 1280 × 720, 30 fps MP4 at `url`:
+    // video items cut from their sources with their sound, other items as
+    // still slides, marks drawn in. After a failure or a cancel no output of
+    // this call stands at `url`; the temporary work folder is removed on every
+    // way out. Throws the document's validation failure, "1〜1000件を選んでください。",
+    // "映像を再接続してください：<name>", "映像の範囲外です：<name>。…", a slide's
+    // failure, "書き出しを中止しました。", or the media layer's error.
     void render(const OrganizerDocument& document, const std::vector<OrganizerItem>& items,
                 const std::filesystem::path& url, const Progress& progress);
 
