@@ -489,13 +489,14 @@ void drawLines(inout vec4 acc, vec2 p)
     over(acc, M.tacticalColor.rgb, alpha * cover(d, fwidth(d)));
 }
 
-void drawHull(inout vec4 acc, vec2 p)
+void drawHull(inout vec4 acc, vec2 p, bool withFill)
 {
     int corners = hullCount();
     bool outline = lineMode() == 2;
-    if (corners < 2 || !(filled() || outline))
+    bool fills = withFill && filled();
+    if (corners < 2 || !(fills || outline))
         return;
-    float fillAlpha = filled() ? saturate(M.fill.x) * M.tacticalColor.a : 0.0;
+    float fillAlpha = fills ? saturate(M.fill.x) * M.tacticalColor.a : 0.0;
     float lineAlpha = outline ? saturate(M.tactics.w) * M.tacticalColor.a : 0.0;
     float width = max(M.tactics.z * 1.2, 1.6);
     float d;
@@ -507,7 +508,7 @@ void drawHull(inout vec4 acc, vec2 p)
         d = polygonDistance(p, true, corners);
     }
     float aa = fwidth(d);
-    if (area && filled()) {
+    if (area && fills) {
         // Slow diagonal stripes give the area texture without hiding play.
         float stripe = 0.82 + 0.18 * step(0.5, fract((p.x + p.y) / (18.0 * max(M.look.z, 0.3)) - loopPhase()));
         over(acc, M.tacticalColor.rgb, fillAlpha * stripe * cover(d, aa));
@@ -906,8 +907,10 @@ vec4 markerColour(vec2 p)
         return acc;
     }
     drawSpace(acc, p);
+    // The fill belongs to the space shape when there is one, else to the
+    // players' hull; a polygon shape draws its own outline.
     if (spaceMode() != 3)
-        drawHull(acc, p);
+        drawHull(acc, p, spaceMode() == 0);
     drawLines(acc, p);
     drawTrail(acc, p);
     drawRings(acc, p);

@@ -1,0 +1,189 @@
+// Every ring style, arrow mode, lane end and option the parameters reach,
+// beyond the fifteen tools' presets: each draws something where it should,
+// premultiplied, the same specialised or not. Writes a gallery of the modes.
+
+#include "SyntheticPitch.h"
+
+#include "marks/MarkerRenderer.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+using namespace zanto;
+using namespace zanto::test;
+
+namespace {
+
+struct ModeCase {
+    const char* name;
+    MarkerParameters parameters;
+    bool overPitch = false;     // rendered with the pitch as source (ground path); the
+                                // key preview then tints the whole picture
+};
+
+void PrintTo(const ModeCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+MarkerParameters ring(std::int64_t style)
+{
+    MarkerParameters p;
+    p.ringStyle = style;
+    p.position = {0.5f, 0.55f};
+    p.groundOnly = false;
+    return p;
+}
+
+MarkerParameters arrow(std::int64_t mode)
+{
+    MarkerParameters p = ring(3);
+    p.arrowMode = mode;
+    p.arrowStart = {0.3f, 0.6f};
+    p.arrowEnd = {0.65f, 0.45f};
+    return p;
+}
+
+MarkerParameters lane(std::int64_t start, std::int64_t end)
+{
+    MarkerParameters p = ring(3);
+    p.spaceMode = 5;
+    p.fillOpacity = 25;
+    p.arrowStart = {0.3f, 0.6f};
+    p.arrowEnd = {0.65f, 0.5f};
+    p.laneStartStyle = start;
+    p.laneEndStyle = end;
+    return p;
+}
+
+std::vector<ModeCase> modeCases()
+{
+    std::vector<ModeCase> cases;
+    const char* styles[] = {"ring style 0", "ring style 1", "ring style 2", "ring style 4", "ring style 5",
+                            "ring style 7"};
+    const std::int64_t styleNumbers[] = {0, 1, 2, 4, 5, 7};
+    for (int i = 0; i < 6; ++i)
+        cases.push_back({styles[i], ring(styleNumbers[i])});
+    const char* arrows[] = {"ground arrow", "chevron arrow", "dashed arrow", "curved arrow"};
+    const std::int64_t arrowNumbers[] = {1, 2, 3, 5};
+    for (int i = 0; i < 4; ++i)
+        cases.push_back({arrows[i], arrow(arrowNumbers[i])});
+    MarkerParameters dashedArc = arrow(4);
+    dashedArc.arcLinePattern = 1;
+    dashedArc.groundShadow = 60;
+    cases.push_back({"dashed arc", dashedArc});
+    cases.push_back({"lane round ends", lane(0, 0)});
+    cases.push_back({"lane flat to pointed", lane(1, 2)});
+    MarkerParameters waves = lane(2, 2);
+    waves.waveEnabled = true;
+    waves.waveStrength = 60;
+    cases.push_back({"lane with waves", waves});
+    MarkerParameters team = ring(1);
+    team.multipleRings = true;
+    team.lineMode = 1;
+    team.ringSizes = {60, 100, 140, 80};
+    cases.push_back({"team of sized rings", team});
+    MarkerParameters preview = ring(1);
+    preview.groundOnly = true;
+    preview.groundPreview = true;
+    cases.push_back({"turf key preview", preview, true});
+    MarkerParameters entrance = ring(1);
+    entrance.entranceEnabled = true;
+    entrance.entranceElapsed = 0.3;
+    cases.push_back({"ring entering", entrance});
+    MarkerParameters trail = ring(1);
+    trail.trailState.assign(520, 0.0f);
+    trail.trailState[0] = 16;
+    trail.trailState[1] = 100;
+    trail.trailState[4] = 1;
+    const float path[][2] = {{0.3f, 0.4f}, {0.4f, 0.42f}, {0.5f, 0.45f}};
+    for (int i = 0; i < 3; ++i) {
+        trail.trailState[std::size_t(8 + 4 * i)] = path[i][0];
+        trail.trailState[std::size_t(9 + 4 * i)] = path[i][1];
+        trail.trailState[std::size_t(11 + 4 * i)] = 1;
+    }
+    cases.push_back({"short trail state", trail});
+    return cases;
+}
+
+struct Rig {
+    std::shared_ptr<gpu::Device> device = gpu::Device::systemDefault();
+    std::filesystem::path shader = MarkerRenderer::shaderResource().value_or("");
+    MarkerRenderer renderer{device, shader};
+    QImage pitch = syntheticPitch();
+    std::shared_ptr<gpu::Texture> frame = pitchTexture(device, pitch);
+
+    QImage render(const ModeCase& c, double seconds = 0.9)
+    {
+        auto target = canvasTexture(device);
+        renderer.render(target, c.parameters, seconds, c.overPitch ? frame : nullptr, {}, true);
+        return canvasImage(*target);
+    }
+};
+
+Rig& rig()
+{
+    static Rig shared;
+    return shared;
+}
+
+class ModeRender : public ::testing::TestWithParam<ModeCase> {};
+
+} // namespace
+
+TEST_P(ModeRender, DrawsPremultipliedAndTheSameSpecialisedOrNot)
+{
+    const QImage image = rig().render(GetParam());
+    long painted = 0, faults = 0;
+    for (int y = 0; y < canvasHeight; ++y)
+        for (int x = 0; x < canvasWidth; ++x) {
+            const Bgra p = pixel(image, x, y);
+            painted += p.a > 0;
+            faults += p.r > p.a || p.g > p.a || p.b > p.a;
+        }
+    EXPECT_GT(painted, 300) << "draws something";
+    if (!GetParam().overPitch) {
+        EXPECT_LT(painted, canvasWidth * canvasHeight / 2) << "keeps to its place";
+    }
+    EXPECT_EQ(faults, 0) << "premultiplied";
+    rig().renderer.setSpecialisation(false);
+    const QImage general = rig().render(GetParam());
+    rig().renderer.setSpecialisation(true);
+    EXPECT_EQ(image, general);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, ModeRender, ::testing::ValuesIn(modeCases()),
+                         [](const ::testing::TestParamInfo<ModeCase>& info) {
+                             std::string name;
+                             for (char c : std::string(info.param.name))
+                                 if (std::isalnum(static_cast<unsigned char>(c)))
+                                     name += c;
+                             return name;
+                         });
+
+TEST(ModeGallery, WritesEveryModeOverThePitch)
+{
+    const auto cases = modeCases();
+    Rig& shared = rig();   // before any text is drawn: it makes the GUI application
+    constexpr int columns = 4;
+    const int tileWidth = canvasWidth / 2, tileHeight = canvasHeight / 2;
+    QImage gallery(tileWidth * columns, tileHeight * int((cases.size() + columns - 1) / columns),
+                   QImage::Format_ARGB32_Premultiplied);
+    gallery.fill(Qt::black);
+    QPainter painter(&gallery);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        QImage frame = shared.pitch;
+        QPainter over(&frame);
+        over.drawImage(0, 0, shared.render(cases[i]));
+        over.end();
+        const QRect tile(int(i % columns) * tileWidth, int(i / columns) * tileHeight, tileWidth, tileHeight);
+        painter.drawImage(tile, frame);
+        painter.setPen(Qt::white);
+        painter.drawText(tile.adjusted(8, 4, 0, 0), Qt::AlignLeft | Qt::AlignTop, cases[i].name);
+    }
+    painter.end();
+    QDir().mkpath(ZANTO_TEST_OUTPUT_DIR);
+    ASSERT_TRUE(gallery.save(QString(ZANTO_TEST_OUTPUT_DIR) + "/marker-modes-gallery.png"));
+}
