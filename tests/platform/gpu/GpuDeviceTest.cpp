@@ -34,6 +34,10 @@ layout(binding = 0) uniform highp sampler2D picture;
 out vec4 zantoColor;
 vec4 fillFragment() { return fill.color; }
 vec4 copyFragment() { return texelFetch(picture, ivec2(gl_FragCoord.xy), 0); }
+#ifndef ZANTO_SPECIALISED
+#define SPEC_RED -1
+#endif
+vec4 constantFragment() { return SPEC_RED >= 0 ? vec4(float(SPEC_RED) / 255.0, 0.0, 0.0, 1.0) : fill.color; }
 vec4 halfFragment() {
     if (gl_FragCoord.x < 2.0) discard;
     return fill.color;
@@ -204,6 +208,46 @@ TEST(GpuPipeline, BlitCopiesWholeSource)
     buffer->commit();
     ASSERT_EQ(buffer->status(), CommandBuffer::Status::Completed) << buffer->error().value_or("");
     EXPECT_EQ(copy->bytes(), bytes);
+}
+
+TEST(GpuPipeline, ConstantsSpecialiseTheFragmentFunctionPerDraw)
+{
+    Rig rig;
+    auto target = rig.texture(PixelFormat::RGBA8Unorm, 2, 1);
+    auto pipeline = rig.pipeline("constantFragment", PixelFormat::RGBA8Unorm);
+    const std::array<float, 4> blue = {0, 0, 1, 1};
+    struct Case {
+        FunctionConstants constants;
+        std::uint8_t red, blue;
+    };
+    const Case cases[] = {{{}, 0, 255}, {{{"SPEC_RED", 200}}, 200, 0}, {{{"SPEC_RED", 7}}, 7, 0},
+                          {{{"SPEC_RED", 200}}, 200, 0}};
+    for (const auto& c : cases) {
+        auto buffer = rig.queue->makeCommandBuffer();
+        auto encoder = buffer->makeRenderCommandEncoder({target});
+        encoder->setPipeline(pipeline);
+        encoder->setFragmentBytes(blue.data(), sizeof blue, 0);
+        encoder->setFragmentConstants(c.constants);
+        encoder->drawPrimitives(0, 3);
+        encoder->endEncoding();
+        buffer->commit();
+        ASSERT_EQ(buffer->status(), CommandBuffer::Status::Completed) << buffer->error().value_or("");
+        const auto bytes = target->bytes();
+        EXPECT_EQ(bytes[0], c.red);
+        EXPECT_EQ(bytes[2], c.blue);
+    }
+    EXPECT_EQ(pipeline->variantCount(), 2u) << "each set of constants compiles once";
+
+    // Constants that break the source fail the command buffer with the log.
+    auto buffer = rig.queue->makeCommandBuffer();
+    auto encoder = buffer->makeRenderCommandEncoder({target});
+    encoder->setPipeline(pipeline);
+    encoder->setFragmentConstants({{"SPEC_RED", 1}, {"fill", 3}});
+    encoder->drawPrimitives(0, 3);
+    encoder->endEncoding();
+    buffer->commit();
+    EXPECT_EQ(buffer->status(), CommandBuffer::Status::Error);
+    EXPECT_NE(buffer->error().value_or("").find("compilation failed"), std::string::npos) << buffer->error().value_or("");
 }
 
 TEST(GpuLibrary, CompileErrorCarriesTheCompilerLogWithItsLine)
