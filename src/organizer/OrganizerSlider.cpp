@@ -1,7 +1,6 @@
 #include "organizer/OrganizerSlider.h"
 
-#include <QSignalBlocker>
-
+#include <algorithm>
 #include <cmath>
 
 namespace zanto {
@@ -23,9 +22,16 @@ OrganizerSlider::OrganizerSlider(double value, double minimum, double maximum, Q
     setRange(toSteps(minimum), toSteps(maximum));
     setValue(toSteps(value));
     setTracking(false);
-    // Values set from code go through setDoubleValue, which blocks this signal.
+    // Only what the user does runs the action: every key, wheel, click or
+    // release of the knob goes through an action triggered just before the
+    // value changes, and values set from code never do.
+    connect(this, &QAbstractSlider::actionTriggered, this, [this] {
+        userChange_ = sliderPosition() != this->value();
+    });
     connect(this, &QSlider::valueChanged, this, [this] {
-        if (action) action();
+        const bool user = userChange_;
+        userChange_ = false;
+        if (user && action) action();
     });
 }
 
@@ -36,8 +42,8 @@ double OrganizerSlider::doubleValue() const
 
 void OrganizerSlider::setDoubleValue(double value)
 {
-    const QSignalBlocker blocker(this);
-    setValue(toSteps(value));
+    if (!std::isfinite(value)) return;
+    setValue(toSteps(std::clamp(value, minimumValue(), maximumValue())));
 }
 
 double OrganizerSlider::minimumValue() const

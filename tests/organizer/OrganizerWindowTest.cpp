@@ -151,6 +151,22 @@ TEST(OrganizerWindow, DefaultRecoveryFolderIsInTheUsersDataFolder)
     EXPECT_TRUE(std::filesystem::is_directory(data / "ZANTORIX"));
 }
 
+TEST(OrganizerWindow, AGivenRecoveryFolderIsUsedUnchanged)
+{
+    test::testApplication();
+    TempDir home;
+    TempDir folder;
+    const QByteArray before = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", home.path().c_str());
+    {
+        Organizer organizer(folder / "nested" / "deeper");
+        organizer.persist();
+        EXPECT_TRUE(std::filesystem::is_regular_file(folder / "nested" / "deeper" / "organizer-recovery.json"));
+    }
+    qputenv("XDG_DATA_HOME", before);
+    EXPECT_TRUE(std::filesystem::is_empty(home.path())) << "nothing is made in the user's data folder";
+}
+
 TEST(OrganizerWindow, FolderThatCannotBeCreatedReportsOnEveryWrite)
 {
     TempDir folder;
