@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
 using namespace zanto;
 
 namespace {
@@ -200,6 +205,144 @@ TEST(SettingsToParameters, UnvalidatedSettingsWithoutPointsOrColourKeepThePreset
     EXPECT_EQ(p.position, preset.position);
     EXPECT_EQ(p.color1, preset.color1);
     EXPECT_EQ(p.trailState.size(), 523u);
+}
+
+
+// Everything a mark's settings do not name stays as the tool's preset: with
+// the fields that the settings and the tool's own rule may set put back to
+// the preset's values, the marker equals the preset, for every tool and for
+// settings drawn at random inside the valid ranges.
+using Restore = void (*)(MarkerParameters&, const MarkerParameters&);
+
+void restoreSettingsFields(MarkerParameters& p, const MarkerParameters& q) {
+    p.points = q.points;
+    p.pointCount = q.pointCount;
+    p.position = q.position;
+    p.size = q.size;
+    p.perspective = q.perspective;
+    p.speed = q.speed;
+    p.color1 = q.color1;
+    p.tacticalColor = q.tacticalColor;
+    p.arrowColor = q.arrowColor;
+    p.groundOnly = q.groundOnly;
+    p.arrowStart = q.arrowStart;
+    p.arrowEnd = q.arrowEnd;
+    p.opacity = q.opacity;
+    p.arrowOpacity = q.arrowOpacity;
+    p.fillOpacity = q.fillOpacity;
+}
+
+struct ToolFieldsCase {
+    const char* tool;
+    Restore restoreToolRule;
+};
+
+const ToolFieldsCase toolFieldsCases[] = {
+    {"Player Ring", [](MarkerParameters&, const MarkerParameters&) {}},
+    {"Ground Ring", [](MarkerParameters&, const MarkerParameters&) {}},
+    {"Team Rings", [](MarkerParameters& p, const MarkerParameters& q) { p.multipleRings = q.multipleRings; }},
+    {"Ground Team", [](MarkerParameters& p, const MarkerParameters& q) { p.multipleRings = q.multipleRings; }},
+    {"Team Fill", [](MarkerParameters& p, const MarkerParameters& q) { p.multipleRings = q.multipleRings; }},
+    {"Lofted Arc",
+     [](MarkerParameters& p, const MarkerParameters& q) {
+         p.arrowMode = q.arrowMode;
+         p.arcHeight = q.arcHeight;
+         p.arrowWidth = q.arrowWidth;
+     }},
+    {"Spotlight", [](MarkerParameters& p, const MarkerParameters& q) { p.ringStyle = q.ringStyle; }},
+    {"Passing Lane",
+     [](MarkerParameters& p, const MarkerParameters& q) {
+         p.ringStyle = q.ringStyle;
+         p.spaceMode = q.spaceMode;
+         p.corridorWidth = q.corridorWidth;
+     }},
+    {"Ground Passing Lane",
+     [](MarkerParameters& p, const MarkerParameters& q) {
+         p.ringStyle = q.ringStyle;
+         p.spaceMode = q.spaceMode;
+         p.corridorWidth = q.corridorWidth;
+     }},
+    {"Vision Cone",
+     [](MarkerParameters& p, const MarkerParameters& q) {
+         p.ringStyle = q.ringStyle;
+         p.spaceMode = q.spaceMode;
+         p.visionAngle = q.visionAngle;
+         p.visionPerspective = q.visionPerspective;
+     }},
+    {"Ground Vision",
+     [](MarkerParameters& p, const MarkerParameters& q) {
+         p.ringStyle = q.ringStyle;
+         p.spaceMode = q.spaceMode;
+         p.visionAngle = q.visionAngle;
+         p.visionPerspective = q.visionPerspective;
+     }},
+    {"Space Circle",
+     [](MarkerParameters& p, const MarkerParameters& q) {
+         p.ringStyle = q.ringStyle;
+         p.spaceMode = q.spaceMode;
+         p.spaceWidth = q.spaceWidth;
+         p.spaceHeight = q.spaceHeight;
+     }},
+    {"Space Rectangle",
+     [](MarkerParameters& p, const MarkerParameters& q) {
+         p.ringStyle = q.ringStyle;
+         p.spaceMode = q.spaceMode;
+         p.spaceWidth = q.spaceWidth;
+         p.spaceHeight = q.spaceHeight;
+     }},
+    {"Space Polygon",
+     [](MarkerParameters& p, const MarkerParameters& q) {
+         p.ringStyle = q.ringStyle;
+         p.spaceMode = q.spaceMode;
+         p.lineMode = q.lineMode;
+     }},
+    {"Ring Trail",
+     [](MarkerParameters& p, const MarkerParameters& q) {
+         p.multipleRings = q.multipleRings;
+         p.lineMode = q.lineMode;
+         p.trailState = q.trailState;
+     }},
+};
+
+class SettingsLeavePresetFields : public testing::TestWithParam<ToolFieldsCase> {};
+
+TEST_P(SettingsLeavePresetFields, OnlyNamedFieldsChange) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> unit(0, 1);
+    for (int round = 0; round < 50; ++round) {
+        GXLSettings s;
+        s.tool = GetParam().tool;
+        s.points.resize(1 + random() % 20);
+        for (GXLPoint& point : s.points) point = {unit(random), unit(random)};
+        s.color = {unit(random), unit(random), unit(random), unit(random)};
+        s.size = 10 + 390 * unit(random);
+        s.perspective = 5 + 95 * unit(random);
+        s.opacity = 100 * unit(random);
+        s.speed = 4 * unit(random);
+        ASSERT_TRUE(s.validate());
+
+        const MarkerParameters q = GXLPreset::parameters(s.tool);
+        MarkerParameters p = s.parameters();
+        restoreSettingsFields(p, q);
+        GetParam().restoreToolRule(p, q);
+        EXPECT_EQ(p, q) << s.tool << " round " << round;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Tools, SettingsLeavePresetFields, testing::ValuesIn(toolFieldsCases),
+                         [](const testing::TestParamInfo<ToolFieldsCase>& info) {
+                             std::string name = info.param.tool;
+                             std::erase(name, ' ');
+                             return name;
+                         });
+
+TEST(SettingsLeavePresetFields, EveryToolIsListed) {
+    std::vector<std::string> listed;
+    for (const ToolFieldsCase& c : toolFieldsCases) listed.push_back(c.tool);
+    std::vector<std::string> tools = GXLSettings::tools();
+    std::sort(listed.begin(), listed.end());
+    std::sort(tools.begin(), tools.end());
+    EXPECT_EQ(listed, tools);
 }
 
 } // namespace
