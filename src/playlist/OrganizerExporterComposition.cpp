@@ -40,7 +40,9 @@ bool clipFits(const MediaAsset& asset, double clipStart, double clipLength)
     if (!asset.video || asset.video->width <= 0 || asset.video->height <= 0)
         return false;
     const double duration = asset.duration.seconds();
-    return clipStart >= 0 && asset.duration.isValid() && std::isfinite(duration)
+    // The items come from the caller and need not be the validated document's:
+    // a clip that ends where it starts, or before, has nothing to show.
+    return clipStart >= 0 && clipLength > 0 && asset.duration.isValid() && std::isfinite(duration)
         && clipStart + clipLength <= duration + endSlackSeconds;
 }
 

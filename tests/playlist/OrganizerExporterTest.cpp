@@ -87,6 +87,12 @@ const FailureCase failureCases[] = {
     {"NegativeClipStart",
      [](const Path& movie) { return one(sourceAt("S1", movie, -2), videoItem("負", "S1", 1, 1.5)); },
      "映像の範囲外です：負。時刻とアングル補正を確認してください。"},
+    {"ItemEndingBeforeItStarts",
+     [](const Path& movie) {
+         // Not one of the validated document's items.
+         return Setup{documentWith({sourceAt("S1", movie)}, {}), {videoItem("逆", "S1", 1.5, 1)}};
+     },
+     "映像の範囲外です：逆。時刻とアングル補正を確認してください。"},
     {"ImageFileMissing",
      [](const Path& movie) {
          OrganizerItem item = stillItem("スライド1", "image", 1);
