@@ -18,6 +18,12 @@ namespace zanto {
 namespace {
 
 constexpr std::uintmax_t clipsFileLimitBytes = 25'000'000;
+// One clip record may be listed many times, so a small file can ask for a
+// huge playlist. A playlist file this large could not be opened again, and
+// every item's JSON holds at least its texts and these fixed keys; the import
+// stops before it builds such a document.
+constexpr std::size_t playlistFileLimitBytes = 25'000'000;
+constexpr std::size_t itemKeyBytes = 128;
 const std::string unreadable = "このSCPlaylistを解析できません。";
 
 const char* const importWarnings[] = {
@@ -101,6 +107,9 @@ private:
     OrganizerRow groupRow(const json& group);
     std::optional<OrganizerRow> unfiledRow();
     std::optional<OrganizerItem> convert(const std::string& clipID, bool isTitle = false);
+    const OrganizerItem& converted(std::size_t clipIndex);
+    OrganizerItem itemOf(const json& clip) const;
+    void account(const OrganizerItem& item);
     std::string noteOf(const json& clip) const;
     std::string effectText(const json& clip) const;
     void pickSources(OrganizerItem& item, const json& clip, const std::string& videoID) const;
@@ -114,6 +123,9 @@ private:
     std::unordered_map<std::string, std::vector<std::size_t>> effectsByID_;
     std::unordered_map<std::string, std::vector<std::string>> sourcesOfVideo_;
     std::unordered_set<std::string> converted_;
+    // Each clip record is converted once, however often it is listed.
+    std::unordered_map<std::size_t, OrganizerItem> built_;
+    std::size_t resultBytes_ = 0;
 };
 
 const json& requiredObjects(const json& playlist, const char* key)
@@ -219,10 +231,26 @@ std::optional<OrganizerItem> SportscodeImport::convert(const std::string& clipID
     if (found == firstClip_.end())
         return std::nullopt;
     converted_.insert(clipID);
-    const json& clip = clips_[found->second];
-    const std::string videoID = textOr(clip, "videoId", "");
-
     // Every item gets a fresh identifier: a clip listed twice gives two items.
+    OrganizerItem item = converted(found->second);
+    item.id = newIdentifier();
+    if (item.kind == "title")
+        item.enabled = isTitle ? titlesEnabled_ : true;
+    account(item);
+    return item;
+}
+
+const OrganizerItem& SportscodeImport::converted(std::size_t clipIndex)
+{
+    const auto [slot, fresh] = built_.try_emplace(clipIndex);
+    if (fresh)
+        slot->second = itemOf(clips_[clipIndex]);
+    return slot->second;
+}
+
+OrganizerItem SportscodeImport::itemOf(const json& clip) const
+{
+    const std::string videoID = textOr(clip, "videoId", "");
     OrganizerItem item;
     item.name = textOr(clip, "originalGroupName", "クリップ");
     item.note = noteOf(clip);
@@ -235,8 +263,16 @@ std::optional<OrganizerItem> SportscodeImport::convert(const std::string& clipID
     item.kind = "title";
     const std::string text = effectText(clip);
     item.name = text.empty() ? "タイトル" : text;
-    item.enabled = isTitle ? titlesEnabled_ : true;
     return item;
+}
+
+void SportscodeImport::account(const OrganizerItem& item)
+{
+    resultBytes_ += itemKeyBytes + item.name.size() + item.note.size() + item.sourceID.size();
+    for (const std::string& id : item.sourceIDs)
+        resultBytes_ += id.size() + 2;
+    if (resultBytes_ >= playlistFileLimitBytes)
+        throw failure(unreadable);
 }
 
 std::string SportscodeImport::noteOf(const json& clip) const
@@ -256,16 +292,20 @@ std::string SportscodeImport::noteOf(const json& clip) const
 
 std::string SportscodeImport::effectText(const json& clip) const
 {
-    std::vector<std::size_t> chosen;
+    // Each listed id once: a track may name one id many times, and many
+    // effects may share one id.
+    std::unordered_set<std::string> listed;
     for (const json& track : objectsOr(clip, "tracks")) {
-        for (const std::string& effectID : textsOr(track, "effectIds")) {
-            if (const auto found = effectsByID_.find(effectID); found != effectsByID_.end())
-                chosen.insert(chosen.end(), found->second.begin(), found->second.end());
-        }
+        for (std::string& effectID : textsOr(track, "effectIds"))
+            listed.insert(std::move(effectID));
     }
-    // In the order of the effects list, each effect once.
+    std::vector<std::size_t> chosen;
+    for (const std::string& effectID : listed) {
+        if (const auto found = effectsByID_.find(effectID); found != effectsByID_.end())
+            chosen.insert(chosen.end(), found->second.begin(), found->second.end());
+    }
+    // In the order of the effects list.
     std::sort(chosen.begin(), chosen.end());
-    chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
     std::vector<std::string> texts;
     for (const std::size_t index : chosen) {
         if (const json* text = member(effects_[index], "text"); text && text->is_string())

@@ -247,6 +247,12 @@ INSTANTIATE_TEST_SUITE_P(Rules, SportscodeCases, ::testing::Values(
         const OrganizerItem& title = d.rows.back().items.front();
         EXPECT_EQ(title.kind, "title");
         EXPECT_TRUE(title.enabled); }},
+    ImportCase{"GroupTitleListedAgainIsEnabledThere", [](json& r) {
+        playlistOf(r)["groups"][2]["clipIds"] = {"t1"}; }, "ok", [](const OrganizerDocument& d) {
+        EXPECT_FALSE(d.rows[0].items[0].enabled);
+        ASSERT_EQ(d.rows[2].items.size(), 1u);
+        EXPECT_EQ(d.rows[2].items[0].name, d.rows[0].items[0].name);
+        EXPECT_TRUE(d.rows[2].items[0].enabled); }},
     ImportCase{"TitlesEnabledOfTheWrongTypeCountsAsTrue", [](json& r) {
         playlistOf(r)["titlesEnabled"] = "no"; }, "ok", [](const OrganizerDocument& d) {
         EXPECT_TRUE(d.rows[0].items[0].enabled); }},
@@ -311,6 +317,36 @@ TEST(SportscodeImport, LongListsImport)
     const OrganizerDocument imported = OrganizerDocument::sportscode(writePlaylist(dir / "Long.SCPlaylist", root));
     EXPECT_EQ(imported.rows[4].items.size(), 9000u);
     EXPECT_EQ(imported.rows[4].items[8999].start, 8999);
+}
+
+// A small file may list one clip record many times or name one effect id
+// over and over: the import stays linear in the file, and refuses a result
+// too large for any playlist file to hold rather than building it.
+TEST(SportscodeImport, RepeatedReferencesDoNotMultiplyWork)
+{
+    json root = matchPlaylist();
+    json& playlist = root["playlist"];
+    json track = {{"effectIds", json::array()}};
+    for (int i = 0; i < 20000; ++i) {
+        track["effectIds"].push_back("");
+        playlist["effects"].push_back(i == 5 || i == 7 ? json{{"text", "line " + std::to_string(i)}} : json::object());
+    }
+    playlist["clips"][2]["tracks"].push_back(track);
+    playlist["clips"][2]["tracks"].push_back(track);
+    TempDir dir;
+    const OrganizerDocument imported = OrganizerDocument::sportscode(writePlaylist(dir / "Effects.SCPlaylist", root));
+    EXPECT_EQ(imported.rows[0].items[0].name, "Kick-off\nSecond half\nagain\nline 5\nline 7");
+
+    const std::pair<int, std::string> listings[] = {{240, "ok"}, {260, unreadable}};
+    for (const auto& [count, expected] : listings) {
+        json big = matchPlaylist();
+        big["playlist"]["clips"][0]["description"] = std::string(100'000, 'd');
+        big["playlist"]["groups"][1]["clipIds"] = json::array();
+        for (int i = 0; i < count; ++i)
+            big["playlist"]["groups"][1]["clipIds"].push_back("c1");
+        const fs::path package = writePlaylist(dir / ("Listed" + std::to_string(count) + ".SCPlaylist"), big);
+        EXPECT_EQ(outcomeOf([&] { OrganizerDocument::sportscode(package); }), expected) << count;
+    }
 }
 
 // Damaged files import to a valid document or fail with the import's own
