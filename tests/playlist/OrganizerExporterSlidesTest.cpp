@@ -48,6 +48,8 @@ const FitCase fitCases[] = {
     {"WideIsLetterboxed", 1600, 400, QImageIOHandler::TransformationNone, 0, 1280, 200, 520},
     {"SmallIsScaledUp", 64, 36, QImageIOHandler::TransformationNone, 0, 1280, 0, 720},
     {"OrientationTagTurnsLandscapeUpright", 1280, 720, QImageIOHandler::TransformationRotate90, 438, 842, 0, 720},
+    // Decoded at a reduced size: the shape must survive the orientation tag.
+    {"LargePhotoWithOrientationTag", 6000, 3000, QImageIOHandler::TransformationRotate90, 460, 820, 0, 720},
 };
 
 class OrganizerExporterFitTest : public OrganizerExporterSlidesTest, public ::testing::WithParamInterface<FitCase> {};
