@@ -44,7 +44,7 @@ void Organizer::message(const QString& text)
 {
     // Several lines (warnings come joined by line feeds) still show as one.
     QString line = text;
-    line.replace('\n', ' ');
+    line.replace("\r\n", " ").replace('\r', ' ').replace('\n', ' ');
     status->setText(line);
     status->setToolTip(controls::plainToolTip(text));
     statusText_ = text;

@@ -217,6 +217,17 @@ TEST_F(OrganizerTimelineTest, DrawsLanesLabelsAndTheSelectionOfTheCurrentRow)
     EXPECT_EQ(rgb(image, 570, 22), QColor(Qt::white).rgb()) << "unselected block";
 }
 
+TEST_F(OrganizerTimelineTest, APlaylistWithoutRowsPaintsOnlyWhite)
+{
+    organizer->playlist.rows.clear();
+    organizer->table.selectRowIndexes({0}, false);
+    const QImage image = picture().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(image.size(), QSize(800, 180));
+    QImage white(image.size(), image.format());
+    white.fill(Qt::white);
+    EXPECT_TRUE(image == white);
+}
+
 TEST_F(OrganizerTimelineTest, DropMarkAfterTheLastBlockAndInAnEmptyRow)
 {
     view.drop = OrganizerTimeline::Drop{2, 0};

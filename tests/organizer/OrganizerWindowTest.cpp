@@ -16,6 +16,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTextDocument>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -247,6 +248,9 @@ TEST(OrganizerWindow, StatusLineShowsOneLineAndTheWholeTextInItsToolTip)
     EXPECT_EQ(organizer->statusText(), "一行目\n二行目\n三行目");
     EXPECT_EQ(organizer->status->toolTip(), "一行目\n二行目\n三行目");
     EXPECT_EQ(organizer->status->sizeHint().height(), oneLine);
+    organizer->message("Windows の改行\r\n古い改行\r終わり");
+    EXPECT_EQ(organizer->status->text(), "Windows の改行 古い改行 終わり");
+    EXPECT_EQ(organizer->status->sizeHint().height(), oneLine);
 }
 
 // Texts users typed or files they named, which must never be read as markup.
@@ -374,6 +378,12 @@ TEST_P(OrganizerWindowSize, PictureKeepsSixteenByNineAndTheStripItsEdge)
     EXPECT_EQ(scroll->widget()->height(), 492);
     // Lower than the buttons need, the strip scrolls to the last of them.
     EXPECT_EQ(scroll->verticalScrollBar()->maximum() > 0, strip.height() < 492);
+    if (strip.height() < 492) {
+        QWheelEvent wheel(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(scroll->viewport(), &wheel);
+        EXPECT_GT(scroll->verticalScrollBar()->value(), 0) << "the wheel reaches the lower buttons";
+    }
 
     // The stage and the timeline leave a fixed allowance to what lies under them.
     const QWidget* previewPane = stage->parentWidget();
