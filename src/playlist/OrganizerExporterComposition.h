@@ -41,8 +41,8 @@ AffineTransform placementTransform(const VideoTrackInfo& video);
 ComposedItem composeItem(Composition& composition, const OrganizerItem& item, const ClipSource& clip,
                          const MediaTime& outputTime);
 
-// Draws every frame of the composition with its item's marks, telestration
-// marks on the GPU, plain marks in 2D.
-CompositorCallback telestrationCompositor(const std::vector<ComposedItem>& items);
+// Draws every frame of the composition, placed as the instructions say, with
+// its item's marks: telestration marks on the GPU, plain marks in 2D.
+CompositorCallback markCompositor(const std::vector<ComposedItem>& items);
 
 } // namespace zanto

@@ -37,14 +37,26 @@ private:
     std::filesystem::path path_;
 };
 
-bool hasTelestration(const std::vector<OrganizerItem>& items)
+// Plain marks are laid over the video as one canvas-sized picture per marked
+// item (3.7 MB each), all held for the whole export. Beyond this many the
+// compositor draws them frame by frame instead: slower, but a long annotated
+// playlist cannot exhaust memory.
+constexpr size_t maxMarkOverlays = 128;
+
+// Whether every frame goes through the compositor: always with telestration
+// marks, and for playlists with more marked items than overlays may hold.
+bool needsCompositor(const std::vector<OrganizerItem>& items)
 {
-    for (const OrganizerItem& item : items)
-        if (item.marks)
-            for (const OrganizerMark& mark : *item.marks)
-                if (mark.gxl)
-                    return true;
-    return false;
+    size_t marked = 0;
+    for (const OrganizerItem& item : items) {
+        if (!item.marks || item.marks->empty())
+            continue;
+        ++marked;
+        for (const OrganizerMark& mark : *item.marks)
+            if (mark.gxl)
+                return true;
+    }
+    return marked > maxMarkOverlays;
 }
 
 std::string preparingText(size_t index, size_t count)
@@ -92,7 +104,7 @@ void OrganizerExporter::render(const OrganizerDocument& document, const std::vec
     // A caller without a progress display may pass an empty callback.
     const Progress report = progress ? progress : Progress([](double, const std::string&) {});
     const WorkFolder work;
-    const bool telestration = hasTelestration(items);
+    const bool compositor = needsCompositor(items);
 
     Composition composition;
     std::vector<ComposedItem> composed;
@@ -117,8 +129,8 @@ void OrganizerExporter::render(const OrganizerDocument& document, const std::vec
         cursor = cursor + composed.back().outputRange.duration;
     }
     composition.duration = cursor;
-    if (telestration)
-        composition.compositor = telestrationCompositor(composed);
+    if (compositor)
+        composition.compositor = markCompositor(composed);
     else
         composition.overlays = markOverlays(composed);
     exportComposition(std::move(composition), url, items.size(), report);

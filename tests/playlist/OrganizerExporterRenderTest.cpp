@@ -239,6 +239,29 @@ TEST_F(OrganizerExporterRenderTest, PlainMarksShowExactlyDuringTheirItem)
     saveForReview(frames[20], "playlist-plain-marks.png");
 }
 
+TEST_F(OrganizerExporterRenderTest, ManyMarkedItemsStillShowEachItemsMarksInItsOwnFrames)
+{
+    // More marked items than overlay pictures are held for: the compositor
+    // draws them, one frame per item, arrows alternating high and low.
+    std::vector<OrganizerItem> items;
+    for (int k = 0; k < 130; ++k) {
+        const double start = (k % 50) / 30.0;
+        OrganizerItem item = videoItem("i" + std::to_string(k), "S1", start, start + 1 / 30.0);
+        OrganizerMark arrow = middleArrow();
+        arrow.y = arrow.y2 = k % 2 == 0 ? 0.8 : 0.2;
+        item.marks = std::vector<OrganizerMark>{arrow};
+        items.push_back(item);
+    }
+    const std::vector<TestFrame> frames =
+        decodeAllFrames(render(documentWith({sourceAt("S1", movie("blue.mp4"))}, {}), items), 640, 360);
+    ASSERT_EQ(frames.size(), items.size());
+    for (size_t k = 0; k < frames.size(); ++k) {
+        const bool high = k % 2 == 0;
+        EXPECT_EQ(markNear(frames[k], 320, 72), high) << "frame " << k;
+        EXPECT_EQ(markNear(frames[k], 320, 288), !high) << "frame " << k;
+    }
+}
+
 // Pixels that are not the flat blue of the source, away from the middle row
 // where the plain arrow runs.
 int changedPixels(const TestFrame& frame)

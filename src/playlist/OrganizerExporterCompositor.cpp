@@ -1,5 +1,5 @@
-// Telestration exports draw every frame, plain marks included, through the
-// export compositor and the marks engine.
+// Exports with telestration marks (or too many marked items for overlay
+// pictures) draw every frame through the export compositor and the marks engine.
 #include "playlist/OrganizerExporterComposition.h"
 
 #include "marks/SoccerCompositor.h"
@@ -13,7 +13,7 @@ constexpr std::int32_t videoTrack = 1;
 
 } // namespace
 
-CompositorCallback telestrationCompositor(const std::vector<ComposedItem>& items)
+CompositorCallback markCompositor(const std::vector<ComposedItem>& items)
 {
     std::vector<SoccerInstruction> instructions;
     instructions.reserve(items.size());
