@@ -5,11 +5,10 @@
 #include "marks/OrganizerMarkDrawing.h"
 #include "platform/Identifier.h"
 #include "platform/media/CompositionExport.h"
-#include "platform/media/MediaAsset.h"
 #include "playlist/OrganizerExporterComposition.h"
 #include "services/ExportFailure.h"
 
-#include <cmath>
+#include <chrono>
 #include <memory>
 #include <system_error>
 
