@@ -188,6 +188,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, OrganizerRowKept,
     ::testing::Values(
         RowKeepCase{"Unchanged", 3, 1, [](OrganizerDocument&) {}, 1},
+        RowKeepCase{"RowsOfTheSameName", 3, 2,
+                    [](OrganizerDocument& d) { for (auto& row : d.rows) row.name = "同じ名前"; }, 2},
         RowKeepCase{"RowBeforeRemoved", 3, 2, [](OrganizerDocument& d) { d.rows.erase(d.rows.begin()); }, 1},
         RowKeepCase{"ShownRowGone", 3, 2, [](OrganizerDocument& d) { d.rows.resize(1); }, 0},
         RowKeepCase{"AllRowsGone", 2, 1, [](OrganizerDocument& d) { d.rows.clear(); }, 0}),
