@@ -110,8 +110,26 @@ void copyFile(const fs::path& from, const fs::path& to)
     std::error_code ignored;
     if (fs::is_directory(from, ignored))
         throwSystemError(EISDIR, from);
-    fs::copy_file(from, to, fs::copy_options::none);
-    syncToDisk(to);
+    const bool existed = fs::exists(fs::symlink_status(to, ignored));
+    try {
+        fs::copy_file(from, to, fs::copy_options::none);
+        flushFile(to);
+    } catch (...) {
+        // A half-written copy must not pass for the file.
+        if (!existed)
+            fs::remove(to, ignored);
+        throw;
+    }
+}
+
+void flushFile(const fs::path& file)
+{
+    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd.valid())
+        throwSystemError(errno, file);
+    // EINVAL: a file system with nothing to flush (a pipe, some FUSE mounts).
+    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP)
+        throwSystemError(errno, file);
 }
 
 void syncToDisk(const fs::path& entry) noexcept

@@ -49,8 +49,13 @@ void createFolder(const std::filesystem::path& folder);
 void syncToDisk(const std::filesystem::path& entry) noexcept;
 
 // Copies one regular file to a new name, flushed to the disk; an existing
-// `to` is an error.
+// `to` is an error. On failure no part of the copy remains.
 void copyFile(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Flushes one file's contents to the disk (fsync) and throws when the disk
+// reports a failure (EIO, ENOSPC), which would otherwise surface only as a
+// damaged file later.
+void flushFile(const std::filesystem::path& file);
 
 // Gives `to` the contents of `from`: a hard link when both lie on one file
 // system, otherwise a copy. Used for files that move on unchanged into a new

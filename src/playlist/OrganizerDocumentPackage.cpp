@@ -70,9 +70,25 @@ std::string mediaBase(const fs::path& package)
     return insideBase(package) + mediaPrefix;
 }
 
-// `path` resolved, or nothing for a loop of links, which leads to no file.
+// A NUL would cut the path short at the system call: such a path names no
+// file, rather than the one its first part happens to name.
+bool namesNoFile(const std::string& path)
+{
+    return path.find('\0') != std::string::npos;
+}
+
+bool fileExists(const std::string& path)
+{
+    std::error_code error;
+    return !namesNoFile(path) && fs::exists(path, error);
+}
+
+// `path` resolved, or nothing for a loop of links or a path that names no
+// file.
 std::optional<std::string> resolvedText(const std::string& path)
 {
+    if (namesNoFile(path))
+        return std::nullopt;
     try {
         return resolvedPath(path).native();
     } catch (const std::system_error&) {
@@ -165,8 +181,7 @@ std::string OrganizerDocument::material(const std::string& path, bool required, 
     // delete it with the previous package: then it is embedded instead.
     if (!required && !package.insidePrevious(path))
         return path;
-    std::error_code error;
-    if (!fs::exists(path, error))
+    if (!fileExists(path))
         throw failure("素材が見つかりません：" + path);
     const std::string name = embeddedName(path);
     copyFile(path, package.staging / name);
@@ -195,8 +210,7 @@ std::string OrganizerDocument::resolve(const fs::path& package, const std::strin
 {
     if (!storedPath.starts_with(mediaPrefix))
         return storedPath;
-    // A NUL would cut the path short at the system call.
-    if (storedPath.find('\0') != std::string::npos)
+    if (namesNoFile(storedPath))
         throw failure(badMaterialPath);
     std::string candidate;
     try {

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include <fstream>
 #include <system_error>
@@ -158,6 +161,25 @@ TEST(CopyFile, CopiesBytesAndReportsTheOsError)
     EXPECT_EQ(errorCode([&] { zanto::copyFile(dir / "none", dir / "c"); }), ENOENT);
     EXPECT_EQ(errorCode([&] { zanto::copyFile(dir / "a", dir / "b"); }), EEXIST);
     EXPECT_FALSE(fs::exists(dir / "c"));
+}
+
+// A copy cut short by the disk (here the file-size limit, which fails the
+// write just as a full disk fails it) leaves no partial file.
+TEST(CopyFile, FailureLeavesNoPartialCopy)
+{
+    TempDir dir;
+    writeText(dir / "big", std::string(64 << 10, 'v'));
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int error = errorCode([&] { zanto::copyFile(dir / "big", dir / "copy"); });
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_NE(error, 0);
+    EXPECT_FALSE(fs::exists(dir / "copy"));
 }
 
 TEST(LinkOrCopyFile, SharesTheFileOnOneFileSystem)

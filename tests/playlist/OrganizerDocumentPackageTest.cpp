@@ -200,8 +200,9 @@ TEST_F(PackageTest, SavingOverItsOwnPackageKeepsEveryFile)
 struct LinkedNearby {
     const char* name;
     // Makes the file (or leaves it missing) and returns the path to link.
-    std::function<fs::path(const fs::path& dir, const fs::path& previous)> make;
+    std::function<std::string(const fs::path& dir, const fs::path& previous)> make;
     std::string stored;  // "linked", "embedded" or the exact stored path
+    bool survives = true;  // the file is still there to read after the save
 };
 
 void PrintTo(const LinkedNearby& value, std::ostream* out)
@@ -216,8 +217,7 @@ TEST_P(PackageLinkedNearby, SurvivesTheSwap)
     const fs::path previous = dir / "Old.zantoplaylist";
     fs::create_directories(previous);
     writeBytes(previous / "playlist.json", "{}");
-    const fs::path linked = GetParam().make(dir.path(), previous);
-    const bool exists = fs::exists(linked);
+    const std::string linked = GetParam().make(dir.path(), previous);
 
     OrganizerDocument original = document();
     original.sources[0].path = linked;
@@ -225,15 +225,17 @@ TEST_P(PackageLinkedNearby, SurvivesTheSwap)
 
     const std::string stored = storedJson(previous)["sources"][0]["path"];
     if (GetParam().stored == "linked") {
-        EXPECT_EQ(stored, linked.string());
+        EXPECT_EQ(stored, linked);
     } else if (GetParam().stored == "embedded") {
-        EXPECT_EQ(embeddedFileName(stored), linked.filename().string());
+        EXPECT_EQ(embeddedFileName(stored), fs::path(linked).filename().string());
     } else {
         EXPECT_EQ(stored, GetParam().stored);
     }
     const OrganizerDocument read = OrganizerDocument::read(previous);
-    if (exists) {
+    if (GetParam().survives) {
         EXPECT_EQ(readBytes(read.sources[0].path), "clip bytes");
+    } else {
+        EXPECT_EQ(read.sources[0].path, linked);
     }
     EXPECT_EQ(read.sources[1].path, original.sources[1].path);
     EXPECT_TRUE(test::leftovers(dir.path()).empty());
@@ -244,6 +246,11 @@ fs::path clipAt(const fs::path& path)
     fs::create_directories(path.parent_path());
     writeBytes(path, "clip bytes");
     return path;
+}
+
+std::string withNul(const fs::path& path)
+{
+    return path.string() + std::string("\0.mp4", 5);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, PackageLinkedNearby, ::testing::Values(
@@ -260,7 +267,11 @@ INSTANTIATE_TEST_SUITE_P(Files, PackageLinkedNearby, ::testing::Values(
     LinkedNearby{"ElsewhereInsideThePackageIsEmbedded",
                  [](const fs::path&, const fs::path& p) { return clipAt(p / "clip.mp4"); }, "embedded"},
     LinkedNearby{"MissingInsideThePackageStaysLinked",
-                 [](const fs::path&, const fs::path& p) { return p / "gone.mp4"; }, "linked"},
+                 [](const fs::path&, const fs::path& p) { return (p / "gone.mp4").string(); }, "linked", false},
+    // A NUL ends the path early at the system call; such a path names no
+    // file at all, not the file named by its first part.
+    LinkedNearby{"PathWithNulNamesNoFile", [](const fs::path&, const fs::path& p) {
+        return clipAt(p / "media/clip.mp4").string() + std::string("\0x", 2); }, "linked", false},
     LinkedNearby{"MediaLinkedOutsideCarriesNothing", [](const fs::path& d, const fs::path& p) {
         const fs::path clip = clipAt(d / "shared/clip.mp4");
         fs::create_symlink(d / "shared", p / "media");
@@ -481,6 +492,10 @@ INSTANTIATE_TEST_SUITE_P(Steps, PackageWriteFailure, ::testing::Values(
     WriteFailure{"MissingVideo", [](const TempDir& d, OrganizerDocument& doc, bool&) {
         doc.sources[1].path = (d / "gone.mp4").string();
         return over(d); }, [](const TempDir& d) { return "failure:素材が見つかりません：" + (d / "gone.mp4").string(); }},
+    WriteFailure{"VideoPathWithNul", [](const TempDir& d, OrganizerDocument& doc, bool&) {
+        writeBytes(d / "real.mp4", "x");
+        doc.sources[1].path = withNul(d / "real.mp4");
+        return over(d); }, [](const TempDir& d) { return "failure:素材が見つかりません：" + withNul(d / "real.mp4"); }},
     WriteFailure{"MissingImage", [](const TempDir& d, OrganizerDocument& doc, bool& embed) {
         embed = false;
         doc.rows[1].items[0].imagePath = (d / "gone.png").string();
