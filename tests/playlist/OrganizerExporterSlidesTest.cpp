@@ -181,27 +181,56 @@ TEST_F(OrganizerExporterSlidesTest, TitleCardShowsNameAboveNoteOnBlack)
     EXPECT_LT(brightestIn(frame, noteBox), 30);
 }
 
-TEST_F(OrganizerExporterSlidesTest, SlidesAreWrittenInTheWorkFolderByPosition)
+// A slide lasts the item's length rounded up to whole frames at 30 fps, and
+// at least one frame.
+struct SlideLengthCase {
+    const char* label;
+    double seconds;
+    size_t frames;
+};
+
+const SlideLengthCase slideLengthCases[] = {
+    {"HundredthOfASecond", 0.01, 1},
+    {"OneSecond", 1.0, 30},
+    {"JustOverOneSecond", 1.01, 31},
+};
+
+class OrganizerExporterSlideLengthTest : public OrganizerExporterSlidesTest,
+                                         public ::testing::WithParamInterface<SlideLengthCase> {};
+
+// The first slide is looked at while the second item is being prepared: it
+// is then complete in the work folder, named after its position.
+TEST_P(OrganizerExporterSlideLengthTest, SlideMovieIsWrittenInTheWorkFolderByPosition)
 {
-    std::vector<OrganizerItem> items{stillItem("a", "title", 0.2), stillItem("b", "title", 0.2)};
-    std::vector<std::string> seen;
-    const auto url = out / "out.mp4";
+    const SlideLengthCase& c = GetParam();
+    std::vector<OrganizerItem> items{stillItem("a", "title", c.seconds), stillItem("b", "title", 0.1)};
+    std::vector<std::filesystem::path> seen;
     OrganizerExporter exporter;
-    exporter.render(documentWith({}, items), items, url, [&](double, const std::string& text) {
+    exporter.render(documentWith({}, items), items, out / "out.mp4", [&](double, const std::string& text) {
         if (text != "2/2 素材を準備中")
             return;
-        for (const auto& folder : std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
-            seen.push_back(folder.path().filename().string());
+        for (const auto& folder : std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
             for (const auto& file : std::filesystem::directory_iterator(folder.path()))
-                seen.push_back(file.path().filename().string());
-        }
+                seen.push_back(file.path());
+        ASSERT_EQ(seen.size(), 1u);
+        const MovieFacts slide = inspectMovie(seen[0]);
+        EXPECT_EQ(slide.frameTimes.size(), c.frames);
+        EXPECT_NEAR(slide.durationSeconds, double(c.frames) / 30.0, 0.002);
+        EXPECT_EQ(slide.width, 1280);
+        EXPECT_EQ(slide.height, 720);
+        EXPECT_EQ(slide.videoCodec, "h264");
+        EXPECT_FALSE(slide.hasAudio);
     });
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_TRUE(std::regex_match(seen[0], std::regex("zanto-organizer-[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}")))
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].filename(), "0.mov");
+    EXPECT_TRUE(std::regex_match(seen[0].parent_path().filename().string(),
+                                 std::regex("zanto-organizer-[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}")))
         << seen[0];
-    EXPECT_EQ(seen[1], "0.mov");
     EXPECT_TRUE(temporary.leftovers().empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, OrganizerExporterSlideLengthTest, ::testing::ValuesIn(slideLengthCases),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 } // namespace
 } // namespace zanto::test
