@@ -172,9 +172,14 @@ TEST(SportscodeImport, MatchFixtureGivesTheWholeDocument)
 {
     TempDir dir;
     const fs::path package = writePlaylist(dir / "Match 1.SCPlaylist", matchPlaylist());
+    const std::string bytes = test::readBytes(package / "Playlist.SCClips");
     const OrganizerDocument imported = OrganizerDocument::sportscode(package);
     EXPECT_EQ(withoutFreshIdentifiers(imported), withBlankItemIdentifiers(expectedMatch()));
     EXPECT_NO_THROW(imported.validate());
+    // The import only reads: the package holds its one file, unchanged.
+    EXPECT_EQ(std::distance(fs::directory_iterator(package), fs::directory_iterator()), 1);
+    EXPECT_EQ(test::readBytes(package / "Playlist.SCClips"), bytes);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
 TEST(SportscodeImport, ReadOpensItWhateverTheCaseOfTheExtension)
