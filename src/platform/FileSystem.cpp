@@ -69,15 +69,6 @@ fs::path resolvedPath(const fs::path& path)
     return current;
 }
 
-bool isInsideFolder(const fs::path& path, const fs::path& folder)
-{
-    std::string base = resolvedPath(folder).native();
-    if (base.empty() || base.back() != '/')
-        base += '/';
-    const std::string candidate = resolvedPath(path).native();
-    return candidate.size() > base.size() && candidate.starts_with(base);
-}
-
 fs::path absoluteEntryPath(const fs::path& path)
 {
     fs::path result = fs::absolute(path).lexically_normal();

@@ -25,9 +25,6 @@ namespace zanto {
 // or an unreadable link.
 std::filesystem::path resolvedPath(const std::filesystem::path& path);
 
-// True when `path`, resolved, lies strictly inside `folder`, resolved.
-bool isInsideFolder(const std::filesystem::path& path, const std::filesystem::path& folder);
-
 // `path` made absolute and lexically normal, without a trailing separator,
 // so that parent_path() names the folder that holds it.
 std::filesystem::path absoluteEntryPath(const std::filesystem::path& path);

@@ -303,6 +303,7 @@ TEST_F(PackageTest, ResolveKeepsEveryStoredPathInsideTheMediaFolder)
         {"media/", badPath},
         {"media/.", badPath},
         {"media/../playlist.json", badPath},
+        {"media/../media-other/a.mp4", badPath},
         {"media/../../secret", badPath},
         {"media/sub/../../x", badPath},
         {"media/out", badPath},
