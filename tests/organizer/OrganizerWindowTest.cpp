@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 
 #include <unistd.h>
@@ -286,7 +287,8 @@ TEST_P(OrganizerMarkupText, ShowsLiterallyInTheStatusLineAndTheInspector)
 
 INSTANTIATE_TEST_SUITE_P(Cases, OrganizerMarkupText,
                          ::testing::Values("<b>太字</b>の名前", "保存しました：<img src=\"x.png\">.mp4",
-                                           "<html><body>A &amp; B</body></html>"));
+                                           "<html><body>A &amp; B</body></html>"),
+                         [](const auto& info) { return std::string(std::array{"Bold", "Image", "Page"}[info.index]); });
 
 TEST(OrganizerWindow, StaysLightUnderADarkDesktopTheme)
 {
@@ -418,6 +420,27 @@ TEST(OrganizerWindow, TheRangeBarTakesTheRoomKeptForItAndThePictureStays)
 INSTANTIATE_TEST_SUITE_P(Sizes, OrganizerWindowSize,
                          ::testing::Values(QSize(1200, 850), QSize(1000, 650), QSize(1900, 700),
                                            QSize(1000, 1200), QSize(600, 400)));
+
+TEST(OrganizerWindow, TitleCardsReadOnTheBlackStage)
+{
+    TempDir folder;
+    auto organizer = makeOrganizer(folder.path());
+    organizer->movie->hide();
+    organizer->materialStrip->hide();
+    organizer->titleView->setText("後半へ\n\n守備の確認");
+    organizer->titleView->show();
+    test::settle();
+    const QImage shot = organizer->previewStage->grab().toImage();
+    const QRect card = organizer->titleView->parentWidget()->geometry();
+    int bright = 0;
+    for (int y = card.top(); y <= card.bottom(); ++y) {
+        for (int x = card.left(); x <= card.right(); ++x) bright += shot.pixelColor(x, y).lightness() > 200;
+    }
+    EXPECT_GT(bright, 200) << "the title's letters stand out from the black";
+    EXPECT_LT(bright, card.width() * card.height() / 10) << "on the black of the stage";
+    EXPECT_TRUE(organizer->titleView->font().bold());
+    EXPECT_EQ(organizer->titleView->font().pixelSize(), 30);
+}
 
 // A still in the image view: the largest rectangle of its own shape, centred.
 struct StillCase {
