@@ -38,7 +38,10 @@ void Organizer::reload(std::optional<int> index)
     if (index && *index >= 0 && *index < table.numberOfRows()) table.selectRowIndexes({*index}, false);
     fields();
     timeline->refresh();
-    window_->setWindowTitle("ZANTORIX / " + QString::fromStdString(playlist.title) + " — ORGANIZER");
+    // "[*]" in a window title is the platform's placeholder for unsaved
+    // changes; a playlist title may hold it and must show it as typed.
+    const QString title = QString::fromStdString(playlist.title).replace("[*]", "[*][*]");
+    window_->setWindowTitle("ZANTORIX / " + title + " — ORGANIZER");
 }
 
 int Organizer::numberOfRows() const

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPlainTextEdit>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -214,15 +215,31 @@ TEST_F(OrganizerTable, ReloadWithAnIndexReplacesTheSelection)
     EXPECT_EQ(organizer->table.selectedRowIndexes(), std::set<int>{2});
 }
 
-TEST_F(OrganizerTable, WindowTitleFollowsThePlaylist)
+// The playlist's title in the title bar, exactly as the user typed it.
+struct TitleCase {
+    const char* name;
+    const char* title;
+    const char* shown;
+};
+
+class OrganizerWindowTitle : public OrganizerTable, public ::testing::WithParamInterface<TitleCase> {};
+
+TEST_P(OrganizerWindowTitle, FollowsThePlaylist)
 {
-    organizer->playlist.title = "Match";
+    organizer->playlist.title = GetParam().title;
     organizer->reload(std::nullopt);
-    EXPECT_EQ(organizer->window()->windowTitle(), "ZANTORIX / Match — ORGANIZER");
-    organizer->playlist.title = "";
-    organizer->reload(std::nullopt);
-    EXPECT_EQ(organizer->window()->windowTitle(), "ZANTORIX /  — ORGANIZER");
+    ASSERT_NE(organizer->window()->windowHandle(), nullptr);
+    EXPECT_EQ(organizer->window()->windowHandle()->title(), QString::fromUtf8(GetParam().shown));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OrganizerWindowTitle,
+    ::testing::Values(TitleCase{"Plain", "Match", "ZANTORIX / Match — ORGANIZER"},
+                      TitleCase{"Empty", "", "ZANTORIX /  — ORGANIZER"},
+                      TitleCase{"Japanese", "前半の守備", "ZANTORIX / 前半の守備 — ORGANIZER"},
+                      TitleCase{"Placeholder", "Match [*] 2", "ZANTORIX / Match [*] 2 — ORGANIZER"},
+                      TitleCase{"TwoPlaceholders", "[*][*]", "ZANTORIX / [*][*] — ORGANIZER"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OrganizerTable, ASelectionChangeRefillsTheInspectorAndStopsPlayback)
 {
