@@ -124,7 +124,7 @@ private:
     std::unordered_map<std::string, std::vector<std::string>> sourcesOfVideo_;
     std::unordered_set<std::string> converted_;
     // Each clip record is converted once, however often it is listed.
-    std::unordered_map<std::size_t, OrganizerItem> built_;
+    std::vector<std::optional<OrganizerItem>> built_;
     std::size_t resultBytes_ = 0;
 };
 
@@ -140,7 +140,8 @@ SportscodeImport::SportscodeImport(const json& playlist)
     : groups_(requiredObjects(playlist, "groups")),
       clips_(requiredObjects(playlist, "clips")),
       videos_(objectsOr(playlist, "videos")),
-      effects_(objectsOr(playlist, "effects"))
+      effects_(objectsOr(playlist, "effects")),
+      built_(clips_.size())
 {
     if (const json* enabled = member(playlist, "titlesEnabled"); enabled && enabled->is_boolean())
         titlesEnabled_ = enabled->get<bool>();
@@ -242,10 +243,10 @@ std::optional<OrganizerItem> SportscodeImport::convert(const std::string& clipID
 
 const OrganizerItem& SportscodeImport::converted(std::size_t clipIndex)
 {
-    const auto [slot, fresh] = built_.try_emplace(clipIndex);
-    if (fresh)
-        slot->second = itemOf(clips_[clipIndex]);
-    return slot->second;
+    std::optional<OrganizerItem>& slot = built_[clipIndex];
+    if (!slot)
+        slot = itemOf(clips_[clipIndex]);
+    return *slot;
 }
 
 OrganizerItem SportscodeImport::itemOf(const json& clip) const
