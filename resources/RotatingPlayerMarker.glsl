@@ -9,6 +9,7 @@
 //   #version 320 es
 //   #define ZANTO_VERTEX_STAGE 1   or   #define ZANTO_FRAGMENT_STAGE 1
 //   #define ZANTO_ENTRY <entry function>
+//   #define ZANTO_PROGRAM_<fragment function> 1   (in both stages of a program)
 //   #line 1
 //
 // `main` at the end of the file calls ZANTO_ENTRY: vertex entries are
@@ -50,19 +51,9 @@ precision highp int;
 #define PI 3.14159265359
 #define TAU 6.28318530718
 
-#ifdef ZANTO_VERTEX_STAGE
-// One triangle that covers the whole target: (-1,-1), (3,-1), (-1,3).
-void markerVertex()
-{
-    vec2 corner = vec2(float((gl_VertexID << 1) & 2), float(gl_VertexID & 2));
-    gl_Position = vec4(corner * 2.0 - 1.0, 0.0, 1.0);
-}
-#endif
-
-#ifdef ZANTO_FRAGMENT_STAGE
-
 // ---------------------------------------------------------------------------
-// Parameter blocks, exactly as packed by the renderer (four-float vectors).
+// Parameter blocks, read by the fragment functions and by the vertex
+// function, which bounds the marker, exactly as packed by the renderer (four-float vectors).
 
 // Fragment bytes 0 of the marker pass.
 layout(std140, binding = 0) uniform MarkerUniforms {
@@ -130,9 +121,11 @@ layout(std140, binding = 0) uniform LabelFrame {
 
 // Fragment texture 0: the source frame, the cutout source or the label.
 // Sampling state (linear, clamp to edge) belongs to the texture.
+#ifdef ZANTO_FRAGMENT_STAGE
 layout(binding = 0) uniform highp sampler2D picture;
 
 out vec4 zantoColor;
+#endif
 
 // ---------------------------------------------------------------------------
 // Small helpers.
@@ -146,12 +139,6 @@ void over(inout vec4 acc, vec3 rgb, float a)
     acc = vec4(clamp(rgb, 0.0, 1.0) * a, a) + acc * (1.0 - a);
 }
 
-// Coverage of a signed distance (negative inside), antialiased over the
-// distance's own screen-space rate of change.
-float cover(float d, float w)
-{
-    return saturate(0.5 - d / max(w, 1e-4));
-}
 
 float luminance(vec3 c) { return dot(c, vec3(0.299, 0.587, 0.114)); }
 
@@ -218,6 +205,11 @@ bool keyed() { return SPEC_KEY >= 0 ? SPEC_KEY == 1 : G.mask.x > 0.5; }
 bool keyPreview() { return SPEC_PREVIEW >= 0 ? SPEC_PREVIEW == 1 : G.mask.w > 0.5; }
 bool wavesOn() { return SPEC_WAVES >= 0 ? SPEC_WAVES == 1 : G.wave.z > 0.0; }
 float ringRadius() { return max(M.geometry.z * 0.6 + M.look.w * M.look.z, 1.0); }
+float arcLineWidth() { return max(M.arrowShape.x * 0.07, 2.0); }
+float ringThickness() { return max(M.shape.x * 0.55, 1.5); }
+// How far from its centre a ring of radius r draws anything on the turf:
+// pulses run out to 1.7 r, ticks to 1.3 r, glow fades over three widths.
+float ringReach(float r) { return r * 1.75 + ringThickness() * 3.0 + 10.0; }
 // The looping clock of the marker, 0...1: one turn of the ring angle, so a
 // marker whose speed is 0 stands still.
 float loopPhase() { return fract(M.shape.w / TAU); }
@@ -286,6 +278,126 @@ float bezierDistance(vec2 pos, vec2 A, vec2 B, vec2 Cc, out float tNear)
 }
 
 // ---------------------------------------------------------------------------
+// The vertex function: one triangle over the part of the target the marker
+// can touch. Unspecialised, and for every program but the marker and overlay
+// passes (the ground pass shows the whole frame, the label and cutout passes
+// place themselves), it covers the whole target. Pixels left out stay
+// transparent black, as a discarded pixel would; software rasterisers then
+// shade a small part of the picture instead of all of it.
+
+#ifdef ZANTO_VERTEX_STAGE
+
+void include(inout vec4 box, vec2 p) { box = vec4(min(box.xy, p), max(box.zw, p)); }
+
+void includeAround(inout vec4 box, vec2 p, vec2 reach)
+{
+    include(box, p - reach);
+    include(box, p + reach);
+}
+
+// Pixels x0, y0, x1, y1 that hold everything the marker draws.
+vec4 markerBounds()
+{
+    vec2 size = max(G.viewport.xy, vec2(1.0));
+    vec4 whole = vec4(0.0, 0.0, size);
+    if (ringStyle() == 6 || keyPreview())
+        return whole;   // spotlight darkness and the key preview cover the picture
+    vec4 box = vec4(1e9, 1e9, -1e9, -1e9);
+    float reachExtra = 0.0;
+    include(box, M.geometry.xy);
+    int count = pointCount();
+    for (int i = 0; i < count; ++i)
+        include(box, playerPoint(i));
+    int corners = hullCount();
+    for (int i = 0; i < corners; ++i)
+        include(box, hullPoint(i));
+    vec2 a = M.arrowEnds.xy;
+    vec2 b = M.arrowEnds.zw;
+    include(box, a);
+    include(box, b);
+    if (arrowMode() == 4) {
+        // The flight rises at most its height above the lower of its ends.
+        include(box, a - vec2(0.0, M.arrowPath.x));
+        include(box, b - vec2(0.0, M.arrowPath.x));
+    }
+    if (arrowMode() == 5)
+        includeAround(box, (a + b) * 0.5, vec2(length(b - a) * 0.3));
+    int space = spaceMode();
+    if (space == 1 || space == 2)
+        includeAround(box, M.geometry.xy, G.space.yz * 0.5 + G.space.w);
+    if (space == 4) {
+        // The cone's far arc, sampled on the turf and brought back to the
+        // screen; the samples miss at most 2% of its length between them.
+        float ratio = mix(1.0, 0.3, saturate(G.vision.z));
+        vec2 axis = toGround(b - a, ratio);
+        float len = max(length(axis), 8.0);
+        float halfAngle = clamp(G.vision.x, 0.17, 2.8) * 0.5;
+        float base = atan(axis.y, axis.x);
+        for (int i = 0; i <= 8; ++i) {
+            float angle = base + halfAngle * (float(i) / 4.0 - 1.0);
+            vec2 far = vec2(cos(angle), sin(angle)) * len * 1.02;
+            include(box, a + vec2(far.x, far.y * ratio));
+        }
+        reachExtra = len * 0.02 + 24.0;
+    }
+    if (SPEC_TRAIL != 0) {
+        int used = clamp(int(T.trail[130].w + 0.5), 0, 128);
+        for (int i = 0; i < used; ++i)
+            include(box, T.trail[i + 2].xy);
+    }
+    // The widest reach of the marker's features beyond their points: rings
+    // with their pulse and glow, lines, arrows and arcs with their heads,
+    // lanes, trails, soft edges.
+    float reach = 24.0 + max(M.tactics.z * 1.5, 0.0);
+    if (ringsVisible()) {
+        float largest = 1.0;
+        if (multipleRings())
+            for (int i = 0; i < count; ++i)
+                largest = max(largest, ringSize(i));
+        reach = max(reach, ringReach(ringRadius() * largest) + 4.0);
+    }
+    if (arrowMode() == 4)
+        reach = max(reach, arcLineWidth() * 8.0 + 44.0);
+    else if (arrowMode() > 0)
+        reach = max(reach, M.arrowShape.x * 1.3 + 24.0);
+    if (space == 5)
+        reach = max(reach, G.vision.y * 1.5 + 24.0);
+    if (SPEC_TRAIL != 0)
+        reach = max(reach, T.trail[0].x * 4.0 + 16.0);
+    reach += max(G.space.w, 0.0) + reachExtra + 8.0;
+    box = vec4(box.xy - reach, box.zw + reach);
+    box = vec4(max(box.xy, vec2(0.0)), min(box.zw, size));
+    // Anything not finite, or nothing left: the whole target, to be safe.
+    bool usable = all(lessThan(box.xy, box.zw)) && all(lessThan(abs(box), vec4(1e8)));
+    return usable ? vec4(floor(box.xy), ceil(box.zw)) : whole;
+}
+
+void markerVertex()
+{
+    vec2 corner = vec2(float((gl_VertexID << 1) & 2), float(gl_VertexID & 2));
+#if defined(ZANTO_SPECIALISED) && (defined(ZANTO_PROGRAM_markerFragment) || defined(ZANTO_PROGRAM_groundOverlayFragment))
+    // The triangle (x0, y0), (2 x1 - x0, y0), (x0, 2 y1 - y0) holds the box.
+    vec4 box = markerBounds();
+    vec2 pixel = box.xy + corner * (box.zw - box.xy);
+    gl_Position = vec4(pixel / max(G.viewport.xy, vec2(1.0)) * 2.0 - 1.0, 0.0, 1.0);
+#else
+    // (-1, -1), (3, -1), (-1, 3): the whole target.
+    gl_Position = vec4(corner * 2.0 - 1.0, 0.0, 1.0);
+#endif
+}
+
+#endif
+
+#ifdef ZANTO_FRAGMENT_STAGE
+
+// Coverage of a signed distance (negative inside), antialiased over the
+// distance's own screen-space rate of change.
+float cover(float d, float w)
+{
+    return saturate(0.5 - d / max(w, 1e-4));
+}
+
+// ---------------------------------------------------------------------------
 // Rings.
 
 // Segments of a ring: signed distance along the ring to the nearest segment
@@ -301,8 +413,8 @@ float segmentMask(vec2 g, float r, float angle)
 void drawRing(inout vec4 acc, vec2 p, vec2 c, float r, float alpha, int style)
 {
     float ratio = groundRatio(M.geometry.w);
-    float thick = max(M.shape.x * 0.55, 1.5);
-    float reach = r + thick * 3.0 + 10.0;
+    float thick = ringThickness();
+    float reach = ringReach(r);
     vec2 dp = p - c;
     if (abs(dp.x) > reach || abs(dp.y) > reach * ratio + 2.0)
         return;
@@ -785,7 +897,7 @@ void drawLoftedArc(inout vec4 acc, vec2 p)
     if (alpha <= 0.0 || share <= 0.0)
         return;
     vec2 control = (s + e) * 0.5 + vec2(0.0, -2.0 * height);
-    float lw = max(M.arrowShape.x * 0.07, 2.0);
+    float lw = arcLineWidth();
     vec2 lo = min(min(s, e), control) - vec2(lw * 8.0 + 40.0);
     vec2 hi = max(max(s, e), control) + vec2(lw * 8.0 + 40.0);
     if (any(lessThan(p, lo)) || any(greaterThan(p, hi)))

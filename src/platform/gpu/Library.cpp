@@ -23,12 +23,14 @@ bool Library::hasFunction(const std::string& name) const
 }
 
 std::string Library::stageSource(ShaderStage stage, const std::string& entry,
-                                 const FunctionConstants& constants) const
+                                 const FunctionConstants& constants, const std::string& program) const
 {
     std::string text = "#version 320 es\n";
     text += stage == ShaderStage::Vertex ? "#define ZANTO_VERTEX_STAGE 1\n" : "#define ZANTO_FRAGMENT_STAGE 1\n";
     if (!entry.empty())
         text += "#define ZANTO_ENTRY " + entry + "\n";
+    if (!program.empty())
+        text += "#define ZANTO_PROGRAM_" + program + " 1\n";
     if (!constants.empty())
         text += "#define ZANTO_SPECIALISED 1\n";
     for (const auto& [name, value] : constants)

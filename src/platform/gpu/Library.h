@@ -8,6 +8,8 @@
 //   #version 320 es
 //   #define ZANTO_VERTEX_STAGE 1      (or ZANTO_FRAGMENT_STAGE 1)
 //   #define ZANTO_ENTRY <function>    (left out by the library's own check)
+//   #define ZANTO_PROGRAM_<fragment function> 1   (both stages of a program,
+//                                      so a vertex function knows its partner)
 //   #define ZANTO_SPECIALISED 1       (only with function constants, followed
 //   #define <name> <value>             by one line for each constant)
 //   #line 1
@@ -27,8 +29,8 @@ class Device;
 
 enum class ShaderStage { Vertex, Fragment };
 
-// Integer constants a pipeline's fragment function is specialised with: the
-// compiler folds the branches they decide. Names are macro names.
+// Integer constants a pipeline's functions are specialised with (both
+// stages): the compiler folds the branches they decide. Names are macro names.
 using FunctionConstants = std::vector<std::pair<std::string, int>>;
 
 class Library {
@@ -41,7 +43,7 @@ public:
     bool hasFunction(const std::string& name) const;
     // The full text compiled for one stage; `entry` empty for the check.
     std::string stageSource(ShaderStage stage, const std::string& entry,
-                            const FunctionConstants& constants = {}) const;
+                            const FunctionConstants& constants = {}, const std::string& program = {}) const;
 
 private:
     std::shared_ptr<Device> device_;

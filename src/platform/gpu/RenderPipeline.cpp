@@ -28,11 +28,12 @@ namespace {
 unsigned buildProgram(const Library& library, const std::string& vertexFunction, const std::string& fragmentFunction,
                       const FunctionConstants& constants)
 {
-    unsigned vertex = compileShader(ShaderStage::Vertex, library.stageSource(ShaderStage::Vertex, vertexFunction));
+    unsigned vertex = compileShader(
+        ShaderStage::Vertex, library.stageSource(ShaderStage::Vertex, vertexFunction, constants, fragmentFunction));
     unsigned fragment = 0;
     try {
-        fragment = compileShader(ShaderStage::Fragment,
-                                 library.stageSource(ShaderStage::Fragment, fragmentFunction, constants));
+        fragment = compileShader(ShaderStage::Fragment, library.stageSource(ShaderStage::Fragment, fragmentFunction,
+                                                                            constants, fragmentFunction));
     } catch (...) {
         deleteShader(vertex);
         throw;

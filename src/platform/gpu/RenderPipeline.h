@@ -3,7 +3,7 @@
 // A render pipeline: a vertex and a fragment function of one library linked
 // into a program, for one colour attachment format, with or without blending.
 // Made by Device::makeRenderPipeline; any thread. A draw may ask for the
-// fragment function specialised with constants: each set of constants is
+// functions specialised with constants: each set of constants is
 // compiled once, on the first draw that uses it, and kept with the pipeline
 // (so a shader may hold every feature while each draw runs only its own).
 
