@@ -79,6 +79,18 @@ TEST_F(OrganizerTable, NumbersAreShownInTheCLocale)
     EXPECT_EQ(clipInfo(), "Item I1\n10.75 秒 / 1件選択");
 }
 
+TEST_F(OrganizerTable, ALongUnbrokenNameKeepsTheInspectorInItsPane)
+{
+    organizer->playlist.rows[0].items[0].name = std::string(400, 'x');
+    organizer->reload(0);
+    test::settle();
+    const QWidget* viewport = organizer->infoPanel->parentWidget()->parentWidget();
+    const QRect field = organizer->nameField->geometry();
+    const QPoint right = organizer->nameField->parentWidget()->mapTo(viewport, field.topRight());
+    EXPECT_LE(right.x(), viewport->width()) << "the name field stays within the inspector";
+    EXPECT_GE(organizer->nameField->width(), 100);
+}
+
 TEST_F(OrganizerTable, LengthsAlwaysHaveTwoDecimals)
 {
     organizer->playlist.rows[0].items[1].start = 12;
