@@ -1,6 +1,7 @@
 #include "organizer/Organizer.h"
 
 #include "organizer/OrganizerControls.h"
+#include "organizer/OrganizerFlippedStack.h"
 #include "organizer/OrganizerImageView.h"
 #include "organizer/OrganizerOverlay.h"
 #include "organizer/OrganizerRangeBar.h"
@@ -203,9 +204,8 @@ QWidget* Organizer::buildMaterialStrip(QWidget* stage)
     // Scrolls with the wheel when the stage is too low for all buttons.
     strip->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     strip->setStyleSheet("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }");
-    auto* buttons = new QWidget;
+    auto* buttons = new OrganizerFlippedStack(3);
     buttons->setFixedWidth(36);
-    auto* layout = column(buttons, 3);
     const int count = static_cast<int>(materialNames().size());
     for (int index = 0; index < count; ++index) {
         auto* material = new QToolButton;
@@ -215,7 +215,7 @@ QWidget* Organizer::buildMaterialStrip(QWidget* stage)
         material->setAccessibleName(materialNames()[static_cast<size_t>(index)]);
         material->setProperty("tag", index);
         material->setFixedSize(34, 30);
-        layout->addWidget(material);
+        buttons->addArrangedSubview(material);
     }
     buttons->adjustSize();
     strip->setWidget(buttons);

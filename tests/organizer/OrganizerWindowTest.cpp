@@ -375,7 +375,14 @@ TEST_P(OrganizerWindowSize, PictureKeepsSixteenByNineAndTheStripItsEdge)
     EXPECT_EQ(strip.top(), 5);
     EXPECT_EQ(strip.bottom() + 1, stage->height() - 5);
     const auto* scroll = static_cast<const QScrollArea*>(organizer->materialStrip);
-    EXPECT_EQ(scroll->widget()->findChildren<QAbstractButton*>().size(), 15);
+    const QList<QAbstractButton*> materials = scroll->widget()->findChildren<QAbstractButton*>();
+    ASSERT_EQ(materials.size(), 15);
+    for (int index = 0; index < 15; ++index) {
+        const QAbstractButton* material = materials[index];
+        EXPECT_EQ(material->geometry(), QRect(0, index * 33, 34, 30)) << index;
+        EXPECT_EQ(material->property("tag").toInt(), index);
+        EXPECT_EQ(material->toolTip(), Organizer::materialNames()[size_t(index)]);
+    }
     // 15 buttons of 30 points and 14 gaps of 3.
     EXPECT_EQ(scroll->widget()->height(), 492);
     // Lower than the buttons need, the strip scrolls to the last of them.
