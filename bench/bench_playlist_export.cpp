@@ -217,6 +217,25 @@ void BM_RenderTelestration(benchmark::State& state)
     }
 }
 
+// One 10-second title card: 300 frames of one picture written as a slide
+// movie, then exported.
+void BM_TitleSlide(benchmark::State& state)
+{
+    OrganizerItem title;
+    title.name = "前半のまとめ";
+    title.note = "セットプレーからの失点";
+    title.kind = "title";
+    title.start = 0;
+    title.end = 10;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        OrganizerExporter exporter;
+        exporter.render(OrganizerDocument{}, {title}, workFolder() / "title.mp4", [](double, const std::string&) {});
+        state.SetIterationTime(seconds(start));
+    }
+}
+
+BENCHMARK(BM_TitleSlide)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_RenderAgainstCommandLine)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_RenderTelestration)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
