@@ -107,7 +107,7 @@ layout(std140, binding = 2) uniform TrailUniforms {
 
 // Cutout pass: fragment bytes 0 and 1.
 layout(std140, binding = 0) uniform CutoutUniforms {
-    vec4 points;        // source x, y, target x, y (normalised)
+    vec4 points;        // source x, y, target x, y (normalised, y up)
     vec4 look;          // scale, opacity
 } C;
 layout(std140, binding = 1) uniform CutoutTarget {
@@ -1109,8 +1109,11 @@ vec4 cutoutFragment()
     vec4 base = texelFetch(picture, clamp(ivec2(floor(p * toSource)), ivec2(0), sourceSize - 1), 0);
     float scale = max(C.look.x, 0.05);
     float opacity = saturate(C.look.y);
-    vec2 from = C.points.xy * size;
-    vec2 to = C.points.zw * size;
+    // The points and the horizon count up from the bottom edge (a point lower
+    // in the picture, nearer the camera, lies further below the horizon and
+    // so is drawn larger); pixels count down from the top.
+    vec2 from = vec2(C.points.x, 1.0 - C.points.y) * size;
+    vec2 to = vec2(C.points.z, 1.0 - C.points.w) * size;
     // The figure: a standing player about a fifth of the picture high, feet
     // on the point.
     float figure = size.y * 0.2;
@@ -1123,7 +1126,19 @@ vec4 cutoutFragment()
     float shadowK = length((p - to) / (vec2(figure * 0.32, figure * 0.08) * scale));
     vec4 result = base;
     over(result, vec3(0.0), 0.35 * opacity * (1.0 - smoothstep(0.4, 1.0, shadowK)));
-    float a = inside * opacity * step(0.0, q.x) * step(0.0, q.y) * step(q.x, size.x) * step(q.y, size.y);
+    // The grass around the figure: colours taken on the patch's rim. Pixels
+    // of the patch that match one of them are left behind, so the player
+    // comes without the turf he stood on.
+    float grass = 1e3;
+    for (int i = 0; i < 8; ++i) {
+        float angle = float(i) * TAU / 8.0;
+        vec2 rim = centre + vec2(cos(angle), sin(angle)) * radii * 1.05;
+        vec4 around = texture(picture, rim / size);
+        grass = min(grass, length(cut.rgb - around.rgb));
+    }
+    float figureShare = smoothstep(0.06, 0.16, grass);
+    float a = inside * figureShare * opacity * step(0.0, q.x) * step(0.0, q.y) * step(q.x, size.x) *
+              step(q.y, size.y);
     return cut * a + result * (1.0 - cut.a * a);
 }
 

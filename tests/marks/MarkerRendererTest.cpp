@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 #include <fstream>
 #include <system_error>
 
@@ -344,10 +346,13 @@ TEST(CutoutPass, OpacityZeroGivesTheSourceAndSelfSourceIsCopiedFirst)
     rig.renderer.renderCutout(target, source, hidden);
     EXPECT_EQ(target->bytes(), source->bytes());
 
-    CutoutParameters moved{.source = {0.45f, 0.72f}, .target = {0.25f, 0.85f}};
+    // The red player's feet, stood nearer the camera: drawn larger.
+    CutoutParameters moved{.source = {0.45f, 0.28f}, .target = {0.25f, 0.15f}};
     rig.renderer.renderCutout(target, source, moved);
     const auto expected = target->bytes();
     EXPECT_NE(expected, source->bytes()) << "the player appears at the target point";
+    QDir().mkpath(ZANTO_TEST_OUTPUT_DIR);
+    EXPECT_TRUE(canvasImage(*target).save(QString(ZANTO_TEST_OUTPUT_DIR) + "/marker-cutout.png"));
     rig.renderer.renderCutout(source, source, moved);
     EXPECT_EQ(source->bytes(), expected);
     EXPECT_EQ(rig.renderer.cachedFragmentFunction(100080), "cutoutFragment");
