@@ -111,6 +111,11 @@ TEST_P(OrganizerExporterTimingTest, FramesAndDurationFollowTheSummedItemLengths)
     EXPECT_EQ(facts.width, 1280);
     EXPECT_EQ(facts.height, 720);
     EXPECT_NEAR(facts.frameRate, 30.0, 0.01);
+    // The one set of export settings.
+    EXPECT_EQ(facts.videoCodec, "h264");
+    EXPECT_EQ(facts.profile, "High");
+    EXPECT_EQ(facts.pixelFormat, "yuv420p");
+    EXPECT_EQ(facts.colourSpace, "bt709");
     ASSERT_EQ(facts.frameTimes.size(), size_t(std::ceil(total * 30 - 1e-9)));
     for (size_t k = 0; k < facts.frameTimes.size(); ++k)
         EXPECT_NEAR(facts.frameTimes[k], double(k) / 30.0, 0.002) << "frame " << k;
@@ -190,6 +195,9 @@ TEST_F(OrganizerExporterRenderTest, LateAudioKeepsItsPlaceAgainstThePicture)
                             {stillItem("t", "title", 1), videoItem("a", "S1", 0, 3)});
     const MovieFacts facts = inspectMovie(url);
     ASSERT_TRUE(facts.hasAudio);
+    EXPECT_EQ(facts.audioCodec, "aac");
+    EXPECT_EQ(facts.sampleRate, 48000);
+    EXPECT_EQ(facts.channels, 2);
     const std::vector<float> samples = decodeAudioMono(url, 8000);
     ASSERT_GE(samples.size(), size_t(3.9 * 8000));
     EXPECT_LT(rmsLevel(samples, 0, size_t(1.9 * 8000)), 0.01);
