@@ -206,7 +206,7 @@ bool keyPreview() { return SPEC_PREVIEW >= 0 ? SPEC_PREVIEW == 1 : G.mask.w > 0.
 bool wavesOn() { return SPEC_WAVES >= 0 ? SPEC_WAVES == 1 : G.wave.z > 0.0; }
 float ringRadius() { return max(M.geometry.z * 0.6 + M.look.w * M.look.z, 1.0); }
 float arcLineWidth() { return max(M.arrowShape.x * 0.07, 2.0); }
-float ringThickness() { return max(M.shape.x * 0.55, 1.5); }
+float ringThickness() { return max(M.shape.x * 0.75, 1.5); }
 // How far from its centre a ring of radius r draws anything on the turf:
 // pulses run out to 1.7 r, ticks to 1.3 r, glow fades over three widths.
 float ringReach(float r) { return r * 1.75 + ringThickness() * 3.0 + 10.0; }
