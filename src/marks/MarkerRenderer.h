@@ -34,6 +34,7 @@
 namespace zanto {
 
 namespace gpu {
+class CommandBuffer;
 class CommandQueue;
 class Device;
 class Library;
@@ -100,7 +101,8 @@ private:
     std::shared_ptr<gpu::RenderPipeline> pipeline(gpu::PixelFormat format, bool cutout = false, bool ground = false,
                                                   bool overlayOnly = false);
     std::shared_ptr<gpu::RenderPipeline> textPipeline(gpu::PixelFormat format);
-    std::shared_ptr<gpu::Texture> privateCopySource(const std::shared_ptr<gpu::Texture>& source) const;
+    std::shared_ptr<gpu::Texture> privateCopySource(gpu::CommandBuffer& buffer,
+                                                    const std::shared_ptr<gpu::Texture>& source) const;
 
     std::shared_ptr<gpu::Device> device_;
     std::shared_ptr<gpu::CommandQueue> queue_;

@@ -21,14 +21,21 @@ void throwIfFailed(const gpu::CommandBuffer& buffer)
 
 } // namespace
 
-// A private copy of the source, filled by a blit; nullptr when the copy
-// cannot be made.
-std::shared_ptr<gpu::Texture> MarkerRenderer::privateCopySource(const std::shared_ptr<gpu::Texture>& source) const
+// A private copy of the source, filled by a blit at the start of `buffer`.
+// Throws "Source copy unavailable" when the copy cannot be made.
+std::shared_ptr<gpu::Texture> MarkerRenderer::privateCopySource(gpu::CommandBuffer& buffer,
+                                                                const std::shared_ptr<gpu::Texture>& source) const
 {
-    if (!source || source->device() != device_)
-        return nullptr;
-    return device_->makeTexture({source->pixelFormat(), source->width(), source->height(),
-                                 gpu::TextureUsage::ShaderRead});
+    std::shared_ptr<gpu::Texture> copy;
+    if (source && source->device() == device_)
+        copy = device_->makeTexture({source->pixelFormat(), source->width(), source->height(),
+                                     gpu::TextureUsage::ShaderRead});
+    auto blit = copy ? buffer.makeBlitCommandEncoder() : nullptr;
+    if (!blit)
+        throw failure("Source copy unavailable");
+    blit->copy(source, copy);
+    blit->endEncoding();
+    return copy;
 }
 
 void MarkerRenderer::render(const std::shared_ptr<gpu::Texture>& target, const MarkerParameters& parameters,
@@ -44,17 +51,9 @@ void MarkerRenderer::render(const std::shared_ptr<gpu::Texture>& target, const M
     if (!buffer)
         throw failure("Command buffer unavailable");
 
-    std::shared_ptr<gpu::Texture> frame;
-    if (source) {
-        // The shader reads a private copy, so a source that is also the
-        // target (or that its owner changes meanwhile) is read as it was.
-        frame = privateCopySource(source);
-        auto blit = frame ? buffer->makeBlitCommandEncoder() : nullptr;
-        if (!blit)
-            throw failure("Source copy unavailable");
-        blit->copy(source, frame);
-        blit->endEncoding();
-    }
+    // The shader reads a private copy, so a source that is also the target
+    // (or that its owner changes meanwhile) is read as it was.
+    const std::shared_ptr<gpu::Texture> frame = source ? privateCopySource(*buffer, source) : nullptr;
 
     auto encoder = buffer->makeRenderCommandEncoder({target, gpu::LoadAction::Clear, {0, 0, 0, 0}});
     if (!encoder)
@@ -93,17 +92,10 @@ void MarkerRenderer::renderCutout(const std::shared_ptr<gpu::Texture>& target,
     auto buffer = queue_->makeCommandBuffer();
     if (!buffer)
         throw failure("Command buffer unavailable");
-    std::shared_ptr<gpu::Texture> input = source;
-    if (source && source == target) {
-        // Sampling the texture being drawn is undefined on the GPU: read a
-        // copy taken before the pass instead.
-        input = privateCopySource(source);
-        auto blit = input ? buffer->makeBlitCommandEncoder() : nullptr;
-        if (!blit)
-            throw failure("Source copy unavailable");
-        blit->copy(source, input);
-        blit->endEncoding();
-    }
+    // Sampling the texture being drawn is undefined on the GPU: a source that
+    // is the target is read from a copy taken before the pass.
+    const std::shared_ptr<gpu::Texture> input =
+        source && source == target ? privateCopySource(*buffer, source) : source;
     // No clear colour is chosen: the platform default, transparent black.
     auto encoder = buffer->makeRenderCommandEncoder({target, gpu::LoadAction::Clear});
     if (!encoder)

@@ -165,25 +165,10 @@ INSTANTIATE_TEST_SUITE_P(Modes, ModeRender, ::testing::ValuesIn(modeCases()),
 TEST(ModeGallery, WritesEveryModeOverThePitch)
 {
     const auto cases = modeCases();
-    Rig& shared = rig();   // before any text is drawn: it makes the GUI application
-    constexpr int columns = 4;
-    const int tileWidth = canvasWidth / 2, tileHeight = canvasHeight / 2;
-    QImage gallery(tileWidth * columns, tileHeight * int((cases.size() + columns - 1) / columns),
-                   QImage::Format_ARGB32_Premultiplied);
-    gallery.fill(Qt::black);
-    QPainter painter(&gallery);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        QImage frame = shared.pitch;
-        QPainter over(&frame);
-        over.drawImage(0, 0, shared.render(cases[i]));
-        over.end();
-        const QRect tile(int(i % columns) * tileWidth, int(i / columns) * tileHeight, tileWidth, tileHeight);
-        painter.drawImage(tile, frame);
-        painter.setPen(Qt::white);
-        painter.drawText(tile.adjusted(8, 4, 0, 0), Qt::AlignLeft | Qt::AlignTop, cases[i].name);
-    }
-    painter.end();
+    std::vector<std::pair<std::string, QImage>> marks;
+    for (const auto& c : cases)
+        marks.emplace_back(c.name, rig().render(c));
+    const QImage gallery = galleryOverPitch(rig().pitch, marks, 4);
     QDir().mkpath(ZANTO_TEST_OUTPUT_DIR);
     ASSERT_TRUE(gallery.save(QString(ZANTO_TEST_OUTPUT_DIR) + "/marker-modes-gallery.png"));
 }

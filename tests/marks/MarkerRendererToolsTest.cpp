@@ -243,24 +243,10 @@ TEST(ToolGallery, WritesAllFifteenToolsOverThePitch)
 {
     Rig rig;
     const auto cases = toolCases();
-    constexpr int columns = 3;
-    const int tileWidth = canvasWidth / 2, tileHeight = canvasHeight / 2;
-    QImage gallery(tileWidth * columns, tileHeight * int((cases.size() + columns - 1) / columns),
-                   QImage::Format_ARGB32_Premultiplied);
-    gallery.fill(Qt::black);
-    QPainter painter(&gallery);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        QImage frame = rig.pitch;
-        QPainter over(&frame);
-        over.drawImage(0, 0, rig.render(settingsFor(cases[i]), 0.9));
-        over.end();
-        const QRect tile(int(i % columns) * tileWidth, int(i / columns) * tileHeight, tileWidth, tileHeight);
-        painter.drawImage(tile, frame);
-        painter.setPen(Qt::white);
-        painter.drawText(tile.adjusted(8, 4, 0, 0), Qt::AlignLeft | Qt::AlignTop, cases[i].tool);
-    }
-    painter.end();
+    std::vector<std::pair<std::string, QImage>> marks;
+    for (const auto& tool : cases)
+        marks.emplace_back(tool.tool, rig.render(settingsFor(tool), 0.9));
+    const QImage gallery = galleryOverPitch(rig.pitch, marks, 3);
     QDir().mkpath(ZANTO_TEST_OUTPUT_DIR);
     ASSERT_TRUE(gallery.save(QString(ZANTO_TEST_OUTPUT_DIR) + "/marker-tools-gallery.png"));
 
@@ -270,10 +256,7 @@ TEST(ToolGallery, WritesAllFifteenToolsOverThePitch)
     const int picks[] = {0, 3, 5, 10};
     for (int i = 0; i < 4; ++i) {
         const ToolCase& tool = cases[std::size_t(picks[i])];
-        QImage frame = rig.pitch;
-        QPainter over(&frame);
-        over.drawImage(0, 0, rig.render(settingsFor(tool), 0.9));
-        over.end();
+        const QImage frame = overPitch(rig.pitch, marks[std::size_t(picks[i])].second);
         const QPointF centre = toPixels(tool.points.back());
         const QRect source(int(centre.x()) - 240, int(centre.y()) - 135, 480, 270);
         closeUpPainter.drawImage(QRect((i % 2) * 480, (i / 2) * 270, 480, 270), frame, source);

@@ -16,6 +16,8 @@
 
 #include <cmath>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace zanto::test {
@@ -115,6 +117,40 @@ inline Bgra pixel(const QImage& image, int x, int y)
 {
     const uchar* p = image.constScanLine(y) + 4 * x;
     return {p[0], p[1], p[2], p[3]};
+}
+
+// A mark picture laid over the pitch (source-over).
+inline QImage overPitch(const QImage& pitch, const QImage& mark)
+{
+    QImage frame = pitch;
+    QPainter painter(&frame);
+    painter.drawImage(0, 0, mark);
+    painter.end();
+    return frame;
+}
+
+// Named mark pictures over the pitch at half size, in a grid, for a person to
+// look at.
+inline QImage galleryOverPitch(const QImage& pitch, const std::vector<std::pair<std::string, QImage>>& marks,
+                               int columns)
+{
+    ensureGuiApplication();
+    const int tileWidth = canvasWidth / 2, tileHeight = canvasHeight / 2;
+    const int rows = int((marks.size() + std::size_t(columns) - 1) / std::size_t(columns));
+    QImage gallery(tileWidth * columns, tileHeight * rows, QImage::Format_ARGB32_Premultiplied);
+    gallery.fill(Qt::black);
+    QPainter painter(&gallery);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setPen(Qt::white);
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        const QRect tile(int(i % std::size_t(columns)) * tileWidth, int(i / std::size_t(columns)) * tileHeight,
+                         tileWidth, tileHeight);
+        painter.drawImage(tile, overPitch(pitch, marks[i].second));
+        painter.drawText(tile.adjusted(8, 4, 0, 0), Qt::AlignLeft | Qt::AlignTop,
+                         QString::fromStdString(marks[i].first));
+    }
+    painter.end();
+    return gallery;
 }
 
 } // namespace zanto::test

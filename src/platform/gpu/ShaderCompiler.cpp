@@ -9,22 +9,25 @@
 namespace zanto::gpu {
 namespace {
 
-std::string shaderLog(GLuint shader)
+// The info log of a shader or a program, through the matching GL getters.
+template <typename GetValue, typename GetLog>
+std::string infoLog(GLuint object, GetValue getValue, GetLog getLog)
 {
     GLint length = 0;
-    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+    getValue(object, GL_INFO_LOG_LENGTH, &length);
     std::vector<char> log(std::size_t(length > 0 ? length : 1) + 1, '\0');
-    glGetShaderInfoLog(shader, GLsizei(log.size()), nullptr, log.data());
+    getLog(object, GLsizei(log.size()), nullptr, log.data());
     return log.data();
+}
+
+std::string shaderLog(GLuint shader)
+{
+    return infoLog(shader, glGetShaderiv, glGetShaderInfoLog);
 }
 
 std::string programLog(GLuint program)
 {
-    GLint length = 0;
-    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-    std::vector<char> log(std::size_t(length > 0 ? length : 1) + 1, '\0');
-    glGetProgramInfoLog(program, GLsizei(log.size()), nullptr, log.data());
-    return log.data();
+    return infoLog(program, glGetProgramiv, glGetProgramInfoLog);
 }
 
 } // namespace
