@@ -523,10 +523,10 @@ void drawSpotlight(inout vec4 acc, vec2 p, bool multiple, int count, float alpha
         float halfWidth = mix(ri * 0.35, ri, depth);
         float across = abs(p.x - c.x) / halfWidth;
         float below = smoothstep(c.y + ri * ratio * 0.2, c.y - ri * ratio * 0.4, p.y);
-        beam = max(beam, pow(saturate(1.0 - across), 1.6) * depth * below);
+        beam = max(beam, pow(saturate(1.0 - across), 0.8) * (0.35 + 0.65 * depth) * below);
     }
-    over(acc, vec3(0.0), 0.6 * alpha * (1.0 - lit));
-    over(acc, mix(M.color1.rgb, vec3(1.0), 0.55), 0.4 * alpha * beam);
+    over(acc, vec3(0.0), 0.55 * alpha * (1.0 - lit));
+    over(acc, mix(M.color1.rgb, vec3(1.0), 0.6), 0.3 * alpha * beam);
     over(acc, mix(M.color1.rgb, vec3(1.0), 0.3), 0.2 * alpha * lit);
     if (multiple && count > 0) {
         int i = nearestRing(p, r, count);
