@@ -65,6 +65,22 @@ static void drawsARing(ZantoTexture* target)
     CHECK(alphaAt(2, 2) == 0 && alphaAt(WIDTH - 3, HEIGHT - 3) == 0, "corners stay transparent");
 }
 
+/* Ring style 7 switches the label on: the text adds pixels to the ring. The
+ * library draws text without the host making any GUI of its own. */
+static void labelsTheRing(ZantoTexture* target)
+{
+    double values[77] = {0};
+    ringValues(values);
+    values[32] = 4;   /* point count */
+    values[76] = 7;   /* ring style: label on */
+    CHECK(zanto_marker_render_texture(target, values, 77, "   ", 0, NULL), "blank label drawn");
+    CHECK(zanto_texture_read(target, pixels, ROW, NULL), "read back");
+    const long bare = paintedPixels();
+    CHECK(zanto_marker_render_texture(target, values, 77, "Kai 10", 0, NULL), "label drawn");
+    CHECK(zanto_texture_read(target, pixels, ROW, NULL), "read back");
+    CHECK(paintedPixels() > bare + 100, "the label box adds pixels");
+}
+
 static void refusesBadArrays(ZantoTexture* target)
 {
     double values[21] = {0};
@@ -119,6 +135,7 @@ int main(void)
     expectError(error, "zanto.gpu", 1, "Invalid texture description");
 
     drawsARing(target);
+    labelsTheRing(target);
     refusesBadArrays(target);
     cutsOut(device, target);
 
