@@ -16,6 +16,7 @@
 
 #include <fstream>
 #include <system_error>
+#include <thread>
 
 using namespace zanto;
 using namespace zanto::test;
@@ -123,6 +124,25 @@ TEST(MarkerRenderer, PicksTheFragmentFunctionByModeAndCachesEachOnce)
     rig.renderer.render(rig.target(PixelFormat::RGBA8Unorm, 64, 64), MarkerParameters{}, 1, nullptr);
     EXPECT_EQ(rig.renderer.pipelineCount(), 4u) << "another format compiles its own";
     EXPECT_EQ(rig.renderer.cachedFragmentFunction(70), "markerFragment");
+}
+
+TEST(MarkerRenderer, ThreadsNeedingOneNewPipelineMakeItOnce)
+{
+    Rig rig;
+    MarkerRenderer fresh(rig.device, rig.shader);
+    std::vector<std::vector<std::uint8_t>> pictures(4);
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < pictures.size(); ++i)
+        threads.emplace_back([&, i] {
+            auto texture = rig.target();
+            fresh.render(texture, MarkerParameters{}, 0.25, nullptr);
+            pictures[i] = texture->bytes();
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(fresh.pipelineCount(), 1u);
+    for (const auto& picture : pictures)
+        EXPECT_EQ(picture, pictures.front());
 }
 
 TEST(MarkerRenderer, FailedPipelineIsNotCachedAndTriedAgain)
