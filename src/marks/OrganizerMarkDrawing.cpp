@@ -61,6 +61,15 @@ void addArrow(QPainterPath& path, QPointF p1, QPointF p2, double headLength)
     }
 }
 
+// Every common line break starts a new line, wherever the text was typed.
+QStringList textLines(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    for (const QChar lineBreak : {QChar(u'\r'), QChar(0x2028), QChar(0x2029)})
+        text.replace(lineBreak, QLatin1Char('\n'));
+    return text.split(QLatin1Char('\n'));
+}
+
 // The point is the lower-left corner of the text's box; further lines of a
 // multi-line text stack upward from it, the first line on top.
 void drawText(QPainter& painter, const QString& text, QPointF anchor, double fontSize)
@@ -68,7 +77,7 @@ void drawText(QPainter& painter, const QString& text, QPointF anchor, double fon
     if (text.isEmpty()) return;
     const QFont font = markFont(fontSize);
     const QFontMetricsF metrics(font, painter.device());
-    const QStringList lines = text.split(QLatin1Char('\n'));
+    const QStringList lines = textLines(text);
     painter.setFont(font);
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const double bottom = anchor.y() - double(lines.size() - 1 - i) * metrics.lineSpacing();

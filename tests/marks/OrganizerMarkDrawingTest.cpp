@@ -216,6 +216,27 @@ TEST(TextMarks, SecondLineStaysOnTheAnchor)
     EXPECT_GE(two.height(), 2 * one.height() - 2);
 }
 
+struct LineBreakCase {
+    const char* name;
+    const char* text;
+    friend void PrintTo(const LineBreakCase& c, std::ostream* os) { *os << c.name; }
+};
+class TextLineBreaks : public ::testing::TestWithParam<LineBreakCase> {};
+
+// Text written on other systems breaks its lines in other ways; each starts
+// a new line as a line feed does, never a stray glyph.
+TEST_P(TextLineBreaks, BreakLikeALineFeed)
+{
+    const QImage lineFeed = organizerMarkImage({mark("text", 0.25, 0.5, 0, 0, "Go\nPass")});
+    EXPECT_EQ(organizerMarkImage({mark("text", 0.25, 0.5, 0, 0, GetParam().text)}), lineFeed);
+}
+INSTANTIATE_TEST_SUITE_P(Breaks, TextLineBreaks,
+                         ::testing::Values(LineBreakCase{"CarriageReturnLineFeed", "Go\r\nPass"},
+                                           LineBreakCase{"CarriageReturn", "Go\rPass"},
+                                           LineBreakCase{"LineSeparator", "Go\u2028Pass"},
+                                           LineBreakCase{"ParagraphSeparator", "Go\u2029Pass"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(TextMarks, YellowOnTranslucentBlack)
 {
     const QImage image = organizerMarkImage({mark("text", 0.25, 0.5, 0, 0, "■")});

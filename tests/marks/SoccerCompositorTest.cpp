@@ -306,5 +306,60 @@ TEST_F(SoccerExport, EachSegmentShowsItsOwnMarks)
     EXPECT_GT(markedPixelsNear(second, 960, 360), 50);
 }
 
+// Mean difference per channel between a decoded frame and a picture over `area`.
+double areaDifference(const test::TestFrame& frame, const QImage& picture, const QRect& area)
+{
+    double sum = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const auto p = frame.pixel(x, y);
+            const QRgb q = picture.pixel(x, y);
+            sum += std::abs(p.r - qRed(q)) + std::abs(p.g - qGreen(q)) + std::abs(p.b - qBlue(q));
+        }
+    return sum / (3.0 * area.width() * area.height());
+}
+
+struct MarkOnVideo {
+    const char* name;
+    OrganizerMark mark;
+    QRect area;  // on the canvas, where the mark draws
+};
+
+OrganizerMark plain(const std::string& kind, double x, double y, double x2, double y2, const std::string& text = "")
+{
+    return OrganizerMark{kind, x, y, x2, y2, text, std::nullopt};
+}
+
+// Every kind of mark of one item, through a real export of decoded video: each
+// lands where the frame engine draws it over that same video, upright.
+TEST_F(SoccerExport, EveryKindOfMarkIsDrawnOverTheDecodedVideo)
+{
+    const std::vector<MarkOnVideo> cases = {
+        {"arrow", plain("arrow", 0.1, 0.2, 0.4, 0.2), QRect(120, 550, 400, 50)},
+        {"circle", plain("circle", 0.55, 0.1, 0.75, 0.3), QRect(690, 495, 280, 160)},
+        {"text", plain("text", 0.1, 0.75, 0, 0, "パス"), QRect(120, 130, 120, 55)},
+        {"ring", ringAt(0.3, 0.55), QRect(300, 260, 170, 130)},
+        {"ground ring", ringAt(0.75, 0.6, "Ground Ring"), QRect(870, 220, 180, 140)},
+    };
+    std::vector<OrganizerMark> marks;
+    for (const MarkOnVideo& c : cases) marks.push_back(c.mark);
+    Composition composition = clips(path("grass.mp4"), 1, 0.5);
+    SoccerCompositor::install(composition, {SoccerInstruction(span(0, 0.5), 1, placement({}, 320, 180), marks)});
+    CompositionExport(composition, path("every-kind.mp4")).run();
+
+    const test::TestFrame exported = test::decodeFrame(path("every-kind.mp4"), 3);
+    const test::TestFrame source = test::decodeFrame(path("grass.mp4"), 3);
+    const auto grassPixel = source.pixel(160, 90);
+    const QImage grass = solid(1280, 720, QColor(grassPixel.r, grassPixel.g, grassPixel.b));
+    const QImage expected = soccerFrame(marks, grass, 3.0 / 30, false);
+    ASSERT_EQ(exported.width, 1280);
+    for (const MarkOnVideo& c : cases) {
+        const double toBareVideo = areaDifference(exported, grass, c.area);
+        const double toExpected = areaDifference(exported, expected, c.area);
+        EXPECT_GT(toBareVideo, 4.0) << c.name << " is missing";
+        EXPECT_LT(toExpected, toBareVideo / 3) << c.name << " is not where the engine draws it";
+    }
+}
+
 } // namespace
 } // namespace zanto
