@@ -19,6 +19,11 @@ constexpr int32_t timeScale = 60000;
 // A clip may end this much after its file: container durations are often a
 // frame's fraction shorter than the times an analysis was tagged with.
 constexpr double endSlackSeconds = 0.04;
+// Start plus length is summed from decimal times in binary floating point and
+// may land a few units in the last place past the slack: a clip typed to end
+// exactly 0.04 s after its file must still pass. A microsecond is far below
+// any frame.
+constexpr double roundingSeconds = 1e-6;
 
 [[noreturn]] void outOfRange(const OrganizerItem& item)
 {
@@ -43,7 +48,7 @@ bool clipFits(const MediaAsset& asset, double clipStart, double clipLength)
     // The items come from the caller and need not be the validated document's:
     // a clip that ends where it starts, or before, has nothing to show.
     return clipStart >= 0 && clipLength > 0 && asset.duration.isValid() && std::isfinite(duration)
-        && clipStart + clipLength <= duration + endSlackSeconds;
+        && clipStart + clipLength <= duration + endSlackSeconds + roundingSeconds;
 }
 
 // The sound of the clip keeps its place against the picture where the audio

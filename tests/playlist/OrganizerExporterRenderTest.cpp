@@ -3,6 +3,7 @@
 #include "OrganizerExporterTestSupport.h"
 
 #include "marks/GXLSettings.h"
+#include "playlist/OrganizerExporterComposition.h"
 
 #include <QImage>
 
@@ -131,6 +132,95 @@ const TimingCase timingCases[] = {
     {"ClipEndingAtTheToleranceAfterTheFile", {videoItem("a", "S1", 2.5, 3.04)}},
 };
 INSTANTIATE_TEST_SUITE_P(Cases, OrganizerExporterTimingTest, ::testing::ValuesIn(timingCases),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// The range rule's slack of 0.04 s after the file's end, both ways, on a
+// silent two-second movie (whose duration is exactly its 60 frames). Ends are
+// typed as decimals, as an analyst enters them.
+struct ToleranceCase {
+    const char* label;
+    double start, end, offset;
+    bool accepted;
+};
+
+const ToleranceCase toleranceCases[] = {
+    {"EndsAtTheFileEnd", 1.5, 2.0, 0, true},
+    {"EndsFourHundredthsAfter", 1, 2.04, 0, true},
+    // 0.4 − 0.2 + (2.24 − 0.4) sums to just over 2.04 in binary.
+    {"EndsFourHundredthsAfterThroughANegativeOffset", 0.4, 2.24, -0.2, true},
+    {"EndsFourHundredthsAfterThroughAPositiveOffset", 0.7, 1.74, 0.3, true},
+    {"EndsFiveHundredthsAfter", 1, 2.05, 0, false},
+    {"EndsFiveHundredthsAfterThroughAnOffset", 0.45, 1.8, 0.25, false},
+    {"StartsBeforeTheFile", 0.1, 0.5, -0.15, false},
+};
+
+class OrganizerExporterToleranceTest : public OrganizerExporterRenderTest,
+                                       public ::testing::WithParamInterface<ToleranceCase> {};
+
+TEST_P(OrganizerExporterToleranceTest, ClipsEndingUpToFourHundredthsAfterTheFileAreTaken)
+{
+    const ToleranceCase& c = GetParam();
+    const OrganizerItem item = videoItem("区間", "S1", c.start, c.end);
+    const auto url = out / "out.mp4";
+    OrganizerExporter exporter;
+    const std::string message =
+        renderMessage(exporter, documentWith({sourceAt("S1", movie("blue.mp4"), c.offset)}, {}), {item}, url);
+    EXPECT_TRUE(temporary.leftovers().empty());
+    if (!c.accepted) {
+        EXPECT_EQ(message, "映像の範囲外です：区間。時刻とアングル補正を確認してください。");
+        EXPECT_FALSE(std::filesystem::exists(url));
+        return;
+    }
+    ASSERT_EQ(message, "");
+    EXPECT_EQ(inspectMovie(url).frameTimes.size(), size_t(std::ceil((c.end - c.start) * 30 - 1e-9)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, OrganizerExporterToleranceTest, ::testing::ValuesIn(toleranceCases),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// Where a source's picture lands on the 1280 × 720 canvas: turned upright by
+// its preferred transform, fitted whole and centred.
+struct PlacementCase {
+    const char* label;
+    int width, height;  // natural size
+    AffineTransform preferred;
+    MediaRect placed;        // the picture's rectangle on the canvas
+    MediaPoint topLeftGoes;  // where the stored picture's top-left corner lands
+};
+
+const PlacementCase placementCases[] = {
+    {"FullHD", 1920, 1080, {}, {0, 0, 1280, 720}, {0, 0}},
+    // A phone held upright: a quarter turn clockwise, 405 × 720 with bars of 437.5.
+    {"PhoneQuarterTurn", 1920, 1080, {0, 1, -1, 0, 1080, 0}, {437.5, 0, 405, 720}, {842.5, 0}},
+    // The same turn stored without its translation.
+    {"QuarterTurnWithoutTranslation", 1920, 1080, {0, 1, -1, 0, 0, 0}, {437.5, 0, 405, 720}, {842.5, 0}},
+    {"ThreeQuarterTurn", 1920, 1080, {0, -1, 1, 0, 0, 1920}, {437.5, 0, 405, 720}, {437.5, 720}},
+    {"HalfTurn", 1280, 720, {-1, 0, 0, -1, 1280, 720}, {0, 0, 1280, 720}, {1280, 720}},
+    {"FourByThree", 640, 480, {}, {160, 0, 960, 720}, {160, 0}},
+    {"VeryWide", 1920, 400, {}, {0, 226.6666666, 1280, 266.6666667}, {0, 226.6666666}},
+};
+
+class OrganizerExporterPlacementTest : public ::testing::TestWithParam<PlacementCase> {};
+
+TEST_P(OrganizerExporterPlacementTest, PictureIsTurnedUprightFittedAndCentred)
+{
+    const PlacementCase& c = GetParam();
+    VideoTrackInfo video;
+    video.width = c.width;
+    video.height = c.height;
+    video.preferredTransform = c.preferred;
+    const AffineTransform placement = placementTransform(video);
+    const MediaRect placed = placement.mapRect(MediaRect{0, 0, double(c.width), double(c.height)});
+    EXPECT_NEAR(placed.x, c.placed.x, 1e-6);
+    EXPECT_NEAR(placed.y, c.placed.y, 1e-6);
+    EXPECT_NEAR(placed.width, c.placed.width, 1e-6);
+    EXPECT_NEAR(placed.height, c.placed.height, 1e-6);
+    const MediaPoint corner = placement.map(MediaPoint{0, 0});
+    EXPECT_NEAR(corner.x, c.topLeftGoes.x, 1e-6);
+    EXPECT_NEAR(corner.y, c.topLeftGoes.y, 1e-6);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, OrganizerExporterPlacementTest, ::testing::ValuesIn(placementCases),
                          [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(OrganizerExporterRenderTest, ItemTimesPlusTheSourceOffsetSelectTheSourceFrames)

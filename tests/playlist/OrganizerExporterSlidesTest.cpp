@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 
+#include <cstdlib>
 #include <regex>
 
 namespace zanto::test {
@@ -130,6 +131,41 @@ TEST_F(OrganizerExporterSlidesTest, FreezeFrameShowsTheExactSourceFrame)
     }
 }
 
+TEST_F(OrganizerExporterSlidesTest, FreezeFrameOfAQuarterTurnedSourceIsUprightAndCentred)
+{
+    TestMovieOptions phone;
+    phone.width = 320;
+    phone.height = 180;
+    phone.picture = TestPicture::Bars;
+    phone.rotationDegrees = 90;
+    phone.audio = false;
+    makeTestMovie(out / "phone.mp4", phone);
+    OrganizerItem item = stillItem("縦", "freeze", 0.1);
+    item.sourceID = "S1";
+    item.sourceIDs = {"S1"};
+    item.freezeTime = 0.5;
+    const TestFrame frame = firstFrameOf(item, {sourceAt("S1", out / "phone.mp4")});
+
+    // Upright the picture is 180 × 320; fitted it is 405 × 720 at x 437.5.
+    const TestFrame upright = decodeFrameAt(out / "phone.mp4", 0.5);
+    ASSERT_EQ(upright.width, 180);
+    ASSERT_EQ(upright.height, 320);
+    for (int x : {10, 420, 860, 1270})
+        EXPECT_LT(brightness(frame.pixel(x, 360)), 15) << "bar at x " << x;
+    // Samples that land on an edge of the bars may blur: nearly all must match.
+    int compared = 0, matched = 0;
+    for (int v = 20; v < 320; v += 37) {
+        for (int u = 15; u < 180; u += 31) {
+            const TestFrame::Pixel want = upright.pixel(u, v);
+            const TestFrame::Pixel got = frame.pixel(int(437.5 + (u + 0.5) * 2.25), int((v + 0.5) * 2.25));
+            ++compared;
+            matched += std::abs(got.r - want.r) <= 40 && std::abs(got.g - want.g) <= 40
+                && std::abs(got.b - want.b) <= 40;
+        }
+    }
+    EXPECT_GE(matched * 10, compared * 9) << matched << " of " << compared;
+}
+
 TEST_F(OrganizerExporterSlidesTest, FreezeFrameOfAMissingMovieFailsWithTheMediaError)
 {
     OrganizerItem item = stillItem("止め", "freeze", 0.1);
@@ -179,6 +215,51 @@ TEST_F(OrganizerExporterSlidesTest, TitleCardShowsNameAboveNoteOnBlack)
     frame = firstFrameOf(item);
     EXPECT_GT(brightestIn(frame, nameBox), 230);
     EXPECT_LT(brightestIn(frame, noteBox), 30);
+}
+
+TEST_F(OrganizerExporterSlidesTest, LongNameWrapsWithinItsBox)
+{
+    // Forty wide characters are about 1900 pixels at 48: two lines or more.
+    OrganizerItem item = stillItem(std::string(), "title", 0.1);
+    for (int k = 0; k < 40; ++k)
+        item.name += "長";
+    const TestFrame frame = firstFrameOf(item);
+    const auto brightRows = [&](int left, int right, int top, int bottom) {
+        int rows = 0;
+        for (int y = top; y < bottom; ++y) {
+            bool bright = false;
+            for (int x = left; x < right && !bright; ++x)
+                bright = brightness(frame.pixel(x, y)) > 128;
+            rows += bright;
+        }
+        return rows;
+    };
+    // Text on the first line (from y 260) and on a second one below it.
+    EXPECT_GT(brightRows(80, 1200, 262, 320), 10);
+    EXPECT_GT(brightRows(80, 1200, 330, 418), 10);
+    // Nothing beyond the box's sides, nor below it.
+    EXPECT_EQ(brightRows(0, 76, 0, 720), 0);
+    EXPECT_EQ(brightRows(1204, 1280, 0, 720), 0);
+    EXPECT_EQ(brightRows(0, 1280, 424, 720), 0);
+}
+
+TEST_F(OrganizerExporterSlidesTest, AnyOtherKindIsDrawnAsATitleCard)
+{
+    OrganizerItem title = stillItem("見出し", "title", 0.1);
+    OrganizerItem other = title;
+    other.kind = "chapter";  // not a kind of a valid document: handed over on its own
+    const TestFrame want = firstFrameOf(title);
+    OrganizerExporter exporter;
+    ASSERT_EQ(renderMessage(exporter, documentWith({}, {}), {other}, out / "other.mp4"), "");
+    const TestFrame got = decodeFrame(out / "other.mp4", 0);
+    int bright = 0;
+    for (int y = 0; y < 720; y += 2) {
+        for (int x = 0; x < 1280; x += 2) {
+            ASSERT_NEAR(brightness(got.pixel(x, y)), brightness(want.pixel(x, y)), 3) << x << "," << y;
+            bright += brightness(got.pixel(x, y)) > 128;
+        }
+    }
+    EXPECT_GT(bright, 50);
 }
 
 // A slide lasts the item's length rounded up to whole frames at 30 fps, and

@@ -93,6 +93,21 @@ const FailureCase failureCases[] = {
          return Setup{documentWith({sourceAt("S1", movie)}, {}), {videoItem("逆", "S1", 1.5, 1)}};
      },
      "映像の範囲外です：逆。時刻とアングル補正を確認してください。"},
+    {"FreezeSourceNotInDocument",
+     [](const Path& movie) {
+         OrganizerItem item = stillItem("止め", "freeze", 1);
+         item.sourceID = "S9";
+         item.freezeTime = 0.5;
+         return Setup{documentWith({sourceAt("S1", movie)}, {}), std::vector<OrganizerItem>{item}};
+     },
+     "フリーズフレームの元映像が見つかりません。"},
+    {"FreezeWithoutTime",
+     [](const Path& movie) {
+         OrganizerItem item = stillItem("止め", "freeze", 1);
+         item.sourceID = "S1";
+         return Setup{documentWith({sourceAt("S1", movie)}, {}), std::vector<OrganizerItem>{item}};
+     },
+     "フリーズフレームの元映像が見つかりません。"},
     {"ImageFileMissing",
      [](const Path& movie) {
          OrganizerItem item = stillItem("スライド1", "image", 1);
