@@ -75,6 +75,24 @@ void BM_PreviewOverlay(benchmark::State& state)
 }
 BENCHMARK(BM_PreviewOverlay)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// An item at the limit of 1000 plain marks: all drawn onto the one canvas, so
+// memory stays at one frame whatever the count.
+void BM_PlainMarkLimit(benchmark::State& state)
+{
+    std::vector<OrganizerMark> marks;
+    for (int i = 0; i < 1000; ++i) {
+        const double t = i / 1000.0;
+        const char* kind = i % 3 == 0 ? "arrow" : i % 3 == 1 ? "circle" : "text";
+        marks.push_back(OrganizerMark{kind, t, 1 - t, std::min(1.0, t + 0.1), 0.5, "№" + std::to_string(i),
+                                      std::nullopt});
+    }
+    for (auto _ : state) {
+        QImage out = soccerFrame(marks, QImage(), 0, true);
+        benchmark::DoNotOptimize(out);
+    }
+}
+BENCHMARK(BM_PlainMarkLimit)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 } // namespace
 
 int main(int argc, char** argv)

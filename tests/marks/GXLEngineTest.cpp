@@ -1,16 +1,19 @@
 #include "marks/GXLEngine.h"
 
+#include "marks/MarkerRenderer.h"
 #include "marks/OrganizerMarkDrawing.h"
 #include "services/ExportFailure.h"
 #include "support/GuiTestEnvironment.h"
 #include "support/TempDir.h"
 
 #include <QDir>
+#include <QFile>
 #include <QPainter>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <future>
 #include <optional>
 #include <thread>
@@ -125,18 +128,39 @@ void saveForInspection(const QImage& image, const QString& name)
     image.save(QString(ZANTO_TEST_OUTPUT_DIR) + "/" + name);
 }
 
-// Runs first, while the engine has made no renderer yet.
-TEST(GXLEngineLoading, MissingShaderFailsEveryCallUntilItIsThere)
+struct BrokenResources {
+    const char* name;
+    const char* shaderText;   // the shader file's content, or null for no file
+    const char* message;      // what every call reports (other errors: "other error: ...")
+};
+
+// Runs first, while the engine has made no renderer yet: a renderer that could
+// not be made is tried again on every call, and the renderer's own errors go
+// out unchanged.
+TEST(GXLEngineLoading, BrokenResourcesFailEveryCallUntilTheShaderIsThere)
 {
     if (GXLEngineTestAccess::hasRenderer()) GTEST_SKIP() << "the renderer was made earlier";
-    const test::TempDir empty;
+    const BrokenResources cases[] = {
+        {"no shader file", nullptr, "GXL描画エンジンを読み込めません。"},
+        {"shader that does not compile", "void main() { this is not GLSL }", "other error: "},
+        {"shader not in UTF-8", "\xff\xfe\x80", "other error: "},
+    };
     const char* saved = std::getenv("ZANTO_RESOURCES");
     const std::string previous = saved ? saved : "";
-    setenv("ZANTO_RESOURCES", empty.path().c_str(), 1);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        EXPECT_EQ(messageOf([] { soccerFrame({ring(0.5, 0.5)}, QImage(), 0, true); }),
-                  "GXL描画エンジンを読み込めません。");
-        EXPECT_FALSE(GXLEngineTestAccess::hasRenderer());
+    for (const BrokenResources& c : cases) {
+        const test::TempDir folder;
+        if (c.shaderText) {
+            QFile file(QString::fromStdString((folder.path() / MarkerRenderer::shaderResourceName).string()));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(c.shaderText);
+        }
+        setenv("ZANTO_RESOURCES", folder.path().c_str(), 1);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const std::string message = messageOf([] { soccerFrame({ring(0.5, 0.5)}, QImage(), 0, true); });
+            EXPECT_EQ(message.substr(0, std::strlen(c.message)), c.message) << c.name << ": " << message;
+            EXPECT_NE(message, "no error") << c.name;
+            EXPECT_FALSE(GXLEngineTestAccess::hasRenderer()) << c.name;
+        }
     }
     if (saved) setenv("ZANTO_RESOURCES", previous.c_str(), 1);
     else unsetenv("ZANTO_RESOURCES");
@@ -296,6 +320,31 @@ TEST(SoccerFrame, LaterMarksCoverEarlierOnes)
         }
     EXPECT_GT(both, 50) << "the two marks must overlap for this test to mean anything";
     saveForInspection(redOnTop, "soccer-frame-order.png");
+}
+
+// Plain marks go straight onto the one canvas; the frame is the same as each
+// mark's own transparent picture laid over the ones before it.
+TEST(SoccerFrame, PlainMarksMatchTheirPicturesLaidInTurn)
+{
+    const std::vector<OrganizerMark> marks = {
+        plainMark("circle", 0.3, 0.3, 0.6, 0.7), plainMark("text", 0.35, 0.45, 0, 0, "ゴール前"),
+        plainMark("arrow", 0.2, 0.5, 0.8, 0.5), plainMark("text", 0.5, 0.4, 0, 0, "■■"),
+        plainMark("arrow", 0.45, 0.2, 0.45, 0.8)};
+    QImage laid = solid(1280, 720, Qt::transparent);
+    {
+        QPainter painter(&laid);
+        for (const OrganizerMark& mark : marks) painter.drawImage(0, 0, organizerMarkImage({mark}));
+    }
+    const QImage frame = soccerFrame(marks, QImage(), 0, true);
+    int worst = 0;
+    for (int y = 0; y < 720; ++y)
+        for (int x = 0; x < 1280; ++x) {
+            const QRgb a = frame.pixel(x, y), b = laid.pixel(x, y);
+            for (int shift : {0, 8, 16, 24})
+                worst = std::max(worst, std::abs(int((a >> shift) & 0xff) - int((b >> shift) & 0xff)));
+        }
+    EXPECT_LE(worst, 1) << "beyond the rounding of 8-bit blending";
+    EXPECT_GT(countCovered(frame), 1000);
 }
 
 TEST(SoccerFrame, MarksLieOverTheFittedBackground)
