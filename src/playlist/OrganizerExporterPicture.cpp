@@ -68,8 +68,10 @@ std::optional<QImage> loadRaster(const QString& path, QSizeF& size)
     QImageReader reader(path);
     reader.setAutoTransform(true);
     QSize stored = reader.size();
+    // A very long, thin picture would round to no pixels across and not decode at all.
     if (stored.width() > decodeBoxWidth * 2 || stored.height() > decodeBoxHeight * 2)
-        reader.setScaledSize(stored.scaled(decodeBoxWidth, decodeBoxHeight, Qt::KeepAspectRatio));
+        reader.setScaledSize(
+            stored.scaled(decodeBoxWidth, decodeBoxHeight, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
     QImage image = reader.read();
     if (image.isNull() || image.width() <= 0 || image.height() <= 0)
         return std::nullopt;

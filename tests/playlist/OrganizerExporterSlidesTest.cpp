@@ -85,6 +85,22 @@ TEST_P(OrganizerExporterFitTest, ImageIsFittedWholeAndCentred)
 INSTANTIATE_TEST_SUITE_P(Cases, OrganizerExporterFitTest, ::testing::ValuesIn(fitCases),
                          [](const auto& info) { return std::string(info.param.label); });
 
+// Pictures far larger than the canvas are decoded at a reduced size; one that
+// is very long and thin must still be read as a picture, not as a missing file.
+TEST_F(OrganizerExporterSlidesTest, VeryThinLargePictureIsStillAPicture)
+{
+    QImage picture(4, 9000, QImage::Format_RGB32);
+    picture.fill(QColor(250, 250, 250));
+    const auto file = out / "thin.png";
+    ASSERT_TRUE(picture.save(QString::fromStdString(file.string())));
+    OrganizerItem item = stillItem("細長い", "image", 0.1);
+    item.imagePath = file.string();
+    const TestFrame frame = firstFrameOf(item);
+    // A third of a pixel wide on the canvas: black all round.
+    EXPECT_LT(brightness(frame.pixel(100, 360)), 30);
+    EXPECT_LT(brightness(frame.pixel(1180, 360)), 30);
+}
+
 TEST_F(OrganizerExporterSlidesTest, PdfShowsItsFirstPageFitted)
 {
     const auto file = out / "slides.pdf";
