@@ -224,6 +224,37 @@ INSTANTIATE_TEST_SUITE_P(
                       FitCase{"Wide", 2560, 720, QRect(0, 180, 1280, 360)}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct PlacementCase {
+    const char* name;
+    OrganizerMark mark;
+    friend void PrintTo(const PlacementCase& c, std::ostream* os) { *os << c.name; }
+};
+class MarkPlacement : public ::testing::TestWithParam<PlacementCase> {};
+
+// Telestration marks count y up from the bottom like plain ones: each lands
+// around its point, (x * 1280, (1 - y) * 720) on the canvas.
+TEST_P(MarkPlacement, CentredOnItsPointCountedFromTheBottom)
+{
+    const OrganizerMark& mark = GetParam().mark;
+    const QImage frame = soccerFrame({mark}, solid(1280, 720, turf), 0.5, true);
+    double sumX = 0, sumY = 0, count = 0;
+    for (int y = 0; y < 720; ++y)
+        for (int x = 0; x < 1280; ++x) {
+            if (qAlpha(frame.pixel(x, y)) < 128) continue;
+            sumX += x;
+            sumY += y;
+            ++count;
+        }
+    ASSERT_GT(count, 100);
+    EXPECT_NEAR(sumX / count, mark.x * 1280, 40);
+    EXPECT_NEAR(sumY / count, (1 - mark.y) * 720, 40);
+}
+INSTANTIATE_TEST_SUITE_P(Points, MarkPlacement,
+                         ::testing::Values(PlacementCase{"RingHighLeft", ring(0.2, 0.8)},
+                                           PlacementCase{"RingLowRight", ring(0.8, 0.2)},
+                                           PlacementCase{"GroundRingHighRight", groundRing(0.7, 0.75)}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(GXLEngineImage, OutputIsAPremultipliedCanvas)
 {
     const QImage picture = GXLEngine::shared().image(ring(0.5, 0.5).gxl.value(), 0.25, QImage());
