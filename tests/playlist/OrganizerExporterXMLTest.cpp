@@ -1,15 +1,20 @@
 #include "playlist/OrganizerExporter.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
 #include "OrganizerExporterTestSupport.h"
+#include "platform/media/MediaAsset.h"
 #include "services/ExportFailure.h"
+#include "services/MediaExporter.h"
 #include "support/FcpxmlValidation.h"
 #include "support/PlaylistSamples.h"
 #include "support/TempDir.h"
@@ -50,6 +55,35 @@ std::vector<std::string> entriesOf(const fs::path& folder)
     return names;
 }
 
+// The attributes of an element by name.
+std::map<std::string, std::string> attributesOf(const pugi::xml_node& node)
+{
+    std::map<std::string, std::string> attributes;
+    for (const pugi::xml_attribute& attribute : node.attributes())
+        attributes[attribute.name()] = attribute.value();
+    return attributes;
+}
+
+// A time of the two-piece form "value/scales" as (value, scale).
+std::pair<long long, long long> rationalOf(const std::string& time)
+{
+    long long value = -1, scale = 0;
+    char s = 0;
+    EXPECT_EQ(std::sscanf(time.c_str(), "%lld/%lld%c", &value, &scale, &s), 3) << time;
+    EXPECT_EQ(s, 's') << time;
+    return {value, scale};
+}
+
+// Every path under `folder`, relative to it, sorted.
+std::vector<std::string> treeOf(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        names.push_back(entry.path().lexically_relative(folder).string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 std::string readText(const fs::path& file)
 {
     std::ifstream in(file, std::ios::binary);
@@ -72,6 +106,13 @@ protected:
         thirty.durationSeconds = 16;
         thirty.colour = "green";
         test::makeTestMovie(thirtyMovie(), thirty);
+        test::TestMovieOptions ntsc = pal;
+        ntsc.frameRate = 30000;
+        ntsc.frameRateBase = 1001;
+        ntsc.durationSeconds = 2;
+        ntsc.audio = false;
+        ntsc.timecode = "01:00:00;02";
+        test::makeTestMovie(ntscMovie(), ntsc);
     }
     static void TearDownTestSuite()
     {
@@ -81,10 +122,12 @@ protected:
 
     static fs::path palMovie() { return movies_->path() / "試合 前半.mp4"; }
     static fs::path thirtyMovie() { return movies_->path() / "camera#2.mp4"; }
+    static fs::path ntscMovie() { return movies_->path() / "ドロップ 100%.mov"; }
 
     OrganizerDocument documentOf(const std::vector<OrganizerItem>& items) const
     {
-        return test::documentWith({test::sourceAt("pal", palMovie()), test::sourceAt("thirty", thirtyMovie(), 2)},
+        return test::documentWith({test::sourceAt("pal", palMovie()), test::sourceAt("thirty", thirtyMovie(), 2),
+                                   test::sourceAt("ntsc", ntscMovie())},
                                   items);
     }
 
@@ -233,14 +276,33 @@ TEST_F(OrganizerExporterXMLTest, RendersEveryItemThatIsNotAPlainClip)
         EXPECT_STREQ(clips[i].node().attribute("offset").value(), offsets[i]) << i;
     EXPECT_STREQ(clips[1].node().attribute("name").value(), "Goal/left");
 
-    // Render reports stay within their item's share; each item ends with the
-    // merge's own report at (i + 1) / n, and nothing comes after the last.
+    // Each report of a render reaches us as (i + f) / 4, f being render's own
+    // fraction, with its text unchanged: its first step (f = 0), its export
+    // steps (f = (1 + done) / 2 for "MP4を書き出し中 <done>%") and its last
+    // (f = 1, naming the item's movie). Each item ends with the merge's own
+    // report at (i + 1) / 4, and nothing comes after the last.
+    const std::vector<std::string> movies = {"", "2-Goal_left.mp4", "3-Intro_1.mp4", "4-止め.mp4"};
+    const std::string exporting = "MP4を書き出し中 ";
     std::size_t item = 0;
+    std::size_t stepsOfItem = 0;
     for (const ProgressStep& step : steps_) {
-        EXPECT_GE(step.fraction, item / 4.0 - 1e-12) << step.text;
-        EXPECT_LE(step.fraction, (item + 1) / 4.0 + 1e-12) << step.text;
         if (step.text == preparing) {
             EXPECT_DOUBLE_EQ(step.fraction, ++item / 4.0);
+            EXPECT_EQ(stepsOfItem > 0, item > 1) << "only rendered items report before the merge, item " << item;
+            stepsOfItem = 0;
+            continue;
+        }
+        ASSERT_LT(item, movies.size());
+        const double own = step.fraction * 4 - double(item);
+        if (stepsOfItem++ == 0) {
+            EXPECT_NEAR(own, 0, 1e-12) << step.text;
+            EXPECT_EQ(step.text, "1/1 素材を準備中");
+        } else if (step.text.rfind(exporting, 0) == 0) {
+            const int percent = std::stoi(step.text.substr(exporting.size()));
+            EXPECT_NEAR((2 * own - 1) * 100, percent, 1.0) << step.fraction << " " << step.text;
+        } else {
+            EXPECT_NEAR(own, 1, 1e-12) << step.text;
+            EXPECT_EQ(step.text, "保存しました：" + (output_ / folders[0] / movies[item]).string());
         }
     }
     EXPECT_EQ(item, 4u);
@@ -345,6 +407,121 @@ TEST_F(OrganizerExporterXMLTest, EmptyTitleNamesTheFolderClip)
     EXPECT_EQ(readText(destination()).rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<fcpxml", 0), 0u)
         << "declaration first and no document type";
 }
+
+// The merge adds nothing of its own to a clip: every format, asset and clip
+// is the one-clip document's for the same range, renumbered, at its offset.
+TEST_F(OrganizerExporterXMLTest, MergedClipsAreTheOneClipDocumentsLaidEndToEnd)
+{
+    OrganizerItem first = test::videoItem("前半 & <late>", "pal", 0.5, 1.7);
+    first.note = "line one\nline two \"quoted\"";
+    first.labels = std::vector<std::string>{"A&B", "]]>"};
+    const std::vector<OrganizerItem> items = {first, test::videoItem("ntsc", "ntsc", 0.2, 1.0),
+                                              test::videoItem("third", "thirty", 4, 5)};
+    ASSERT_EQ(exportMessage(items), "");
+    EXPECT_TRUE(test::validatesAgainstDtd(destination()));
+    pugi::xml_document merged;
+    load(merged);
+    const pugi::xpath_node_set resources = merged.select_nodes("/fcpxml/resources/*");
+    const pugi::xpath_node_set clips = merged.select_nodes("/fcpxml/library/event/project/sequence/spine/asset-clip");
+    ASSERT_EQ(resources.size(), 6u);
+    ASSERT_EQ(clips.size(), 3u);
+
+    const OrganizerDocument document = documentOf(items);
+    for (std::size_t k = 0; k < items.size(); ++k) {
+        SCOPED_TRACE(items[k].name);
+        const OrganizerSource& source = *std::find_if(document.sources.begin(), document.sources.end(),
+                                                      [&](const auto& s) { return s.id == items[k].sourceID; });
+        const fs::path file = source.path;
+        test::TempDir folder("zanto-xml-part-");
+        const ExportRequest request{"id", "fcpxml", "x",
+                                    {file.filename().string(), std::int64_t(fs::file_size(file)),
+                                     MediaAsset::load(file).duration.seconds()},
+                                    {Clip{items[k].start + source.offset, items[k].end + source.offset,
+                                          items[k].name, items[k].note, items[k].labels.value_or(
+                                              std::vector<std::string>{})}}};
+        MediaExporter job;
+        pugi::xml_document part;
+        test::loadXml(part, job.run(request, file, folder.path(), nullptr).at(0));
+
+        const std::string formatId = "r" + std::to_string(2 * k + 1);
+        const std::string assetId = "r" + std::to_string(2 * k + 2);
+        auto format = attributesOf(part.select_node("/fcpxml/resources/format").node());
+        format["id"] = formatId;
+        EXPECT_EQ(attributesOf(resources[2 * k].node()), format);
+        const pugi::xml_node partAsset = part.select_node("/fcpxml/resources/asset").node();
+        auto asset = attributesOf(partAsset);
+        asset["id"] = assetId;
+        asset["format"] = formatId;
+        EXPECT_EQ(attributesOf(resources[2 * k + 1].node()), asset);
+        EXPECT_EQ(attributesOf(resources[2 * k + 1].node().child("media-rep")),
+                  attributesOf(partAsset.child("media-rep")));
+
+        const pugi::xml_node partClip = part.select_node("//spine/asset-clip").node();
+        auto clip = attributesOf(partClip);
+        clip["ref"] = assetId;
+        clip["format"] = formatId;
+        clip["offset"] = clips[k].node().attribute("offset").value();
+        EXPECT_EQ(attributesOf(clips[k].node()), clip);
+        EXPECT_STREQ(clips[k].node().child_value("note"), partClip.child_value("note"));
+        EXPECT_EQ(attributesOf(clips[k].node().child("marker")), attributesOf(partClip.child("marker")));
+    }
+    EXPECT_STREQ(clips[0].node().child_value("note"), first.note.c_str());
+    EXPECT_EQ(clips[0].node().child("marker").attribute("note").value(), first.note + " / A&B / ]]>");
+    // The timecode 01:00:00;02 (drop frame) is frame 107894; the clip starts 6 frames in.
+    EXPECT_STREQ(clips[1].node().attribute("start").value(), "108007900/30000s");
+
+    // Offsets are the exact sums of the durations before, never reduced.
+    const std::vector<std::string> offsets = {"0/1s", "30/25s", "60024/30000s"};
+    for (std::size_t k = 0; k < clips.size(); ++k)
+        EXPECT_EQ(clips[k].node().attribute("offset").value(), offsets[k]);
+    EXPECT_STREQ(merged.select_node("//sequence").node().attribute("duration").value(), "90024/30000s");
+    __int128 value = 0, scale = 1;
+    for (const pugi::xpath_node& node : clips) {
+        const auto [offsetValue, offsetScale] = rationalOf(node.node().attribute("offset").value());
+        EXPECT_TRUE(offsetValue * scale == value * offsetScale) << node.node().attribute("offset").value();
+        const auto [durationValue, durationScale] = rationalOf(node.node().attribute("duration").value());
+        value = value * durationScale + durationValue * scale;
+        scale *= durationScale;
+    }
+}
+
+// Failures of the platform itself pass unchanged, and leave nothing behind.
+struct PlatformFailureCase {
+    const char* name;
+    std::function<fs::path(const fs::path& output)> destination;  // makes what stands there first
+};
+
+class OrganizerExporterXMLPlatformTest : public OrganizerExporterXMLTest,
+                                         public testing::WithParamInterface<PlatformFailureCase> {};
+
+TEST_P(OrganizerExporterXMLPlatformTest, PassesTheErrorAndRemovesTheMaterials)
+{
+    const fs::path target = GetParam().destination(output_.path());
+    const std::vector<std::string> before = treeOf(output_.path());
+    const std::vector<OrganizerItem> items = {test::stillItem("intro", "title", 0.5), test::videoItem("b", "pal", 0, 1)};
+    try {
+        exporter_.exportXML(documentOf(items), items, "Game 1", target, nullptr);
+        ADD_FAILURE() << "no failure";
+    } catch (const ExportFailure& failure) {
+        ADD_FAILURE() << failure.message;
+    } catch (const std::system_error& error) {
+        EXPECT_NE(std::string(error.what()), "");
+    }
+    EXPECT_EQ(treeOf(output_.path()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Platform, OrganizerExporterXMLPlatformTest, testing::Values(
+    PlatformFailureCase{"MaterialsFolderUnderAFile",
+                        [](const fs::path& output) {
+                            std::ofstream(output / "notes") << "x";
+                            return output / "notes" / "Game 1.fcpxml";
+                        }},
+    PlatformFailureCase{"DestinationIsAFolder",
+                        [](const fs::path& output) {
+                            fs::create_directories(output / "Game 1.fcpxml" / "kept");
+                            return output / "Game 1.fcpxml";
+                        }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace zanto

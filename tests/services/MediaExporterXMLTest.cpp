@@ -408,6 +408,46 @@ TEST_F(MediaExporterXMLTest, DropsControlCharactersFromEveryText)
     EXPECT_STREQ(document.select_node("//event").node().attribute("name").value(), "Game — ZANTORIX");
 }
 
+// Markup characters in user text are escaped, never interpreted: every text
+// reads back exactly as given and the document stays valid.
+struct MarkupCase {
+    const char* name;
+    std::string text;
+};
+
+class MediaExporterMarkupTest : public MediaExporterXMLTest, public testing::WithParamInterface<MarkupCase> {};
+
+TEST_P(MediaExporterMarkupTest, EveryTextReadsBackAsGiven)
+{
+    const std::string& text = GetParam().text;
+    ExportRequest request = requestFor(movie(), {Clip{0, 0.5, text, text, {text}}});
+    request.title = text;
+    const fs::path file = exportOne(request, movie(), output_.path());
+    EXPECT_TRUE(test::validatesAgainstDtd(file));
+    pugi::xml_document document;
+    test::loadXml(document, file);
+    const pugi::xml_node clip = document.select_node("//spine/asset-clip").node();
+    EXPECT_EQ(clip.attribute("name").value(), text);
+    EXPECT_EQ(clip.child_value("note"), text);
+    EXPECT_EQ(clip.child("marker").attribute("value").value(), text);
+    EXPECT_EQ(clip.child("marker").attribute("note").value(), text + " / " + text);
+    EXPECT_EQ(document.select_node("//event/asset-clip/keyword").node().attribute("value").value(), text);
+    EXPECT_EQ(document.select_node("//event").node().attribute("name").value(), text + " — ZANTORIX");
+    EXPECT_EQ(document.select_node("//project").node().attribute("name").value(), text + " — 選択クリップ");
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, MediaExporterMarkupTest, testing::Values(
+    MarkupCase{"Ampersand", "A&B"},
+    MarkupCase{"Tags", "<goal/>"},
+    MarkupCase{"Quotes", "\"it's\""},
+    MarkupCase{"SectionEnd", "x]]>y"},
+    MarkupCase{"EntityLookalikes", "&amp; &#1; &lt;"},
+    MarkupCase{"Comment", "<!-- a -->"},
+    MarkupCase{"TabAndLineFeed", "one\ttwo\nthree"},
+    MarkupCase{"Blanks", "  spaced  "},
+    MarkupCase{"Empty", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(MediaExporterXMLTest, ReplacesAnEarlierFileAndReportsAWriteFailure)
 {
     const ExportRequest request = requestFor(movie(), {Clip{0, 0.5, "a", "", {}}});
