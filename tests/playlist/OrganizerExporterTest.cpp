@@ -228,6 +228,8 @@ struct CancelCase {
 const CancelCase cancelCases[] = {
     {"WhilePreparingTheFirstItem", "1/3 ", -1},
     {"InsideTheSlide", "2/3 ", 30},
+    // Seen by the test just before the export, which then never starts.
+    {"AfterTheLastItemIsPrepared", "3/3 ", -1},
     {"WhenTheExportStarts", "MP4を書き出し中", -1},
     {"DuringTheExport", "MP4を書き出し中", 100},
 };
