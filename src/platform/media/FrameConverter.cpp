@@ -23,8 +23,19 @@ int swsMatrix(int tagged, ColourMatrix fallback)
     case AVCOL_SPC_SMPTE170M:
     case AVCOL_SPC_FCC:
         return SWS_CS_ITU601;
+    case AVCOL_SPC_BT2020_NCL:
+    case AVCOL_SPC_BT2020_CL:
+        return SWS_CS_BT2020;
     default:
-        return fallback == ColourMatrix::BT709 ? SWS_CS_ITU709 : SWS_CS_ITU601;
+        switch (fallback) {
+        case ColourMatrix::BT601:
+            return SWS_CS_ITU601;
+        case ColourMatrix::BT2020:
+            return SWS_CS_BT2020;
+        case ColourMatrix::BT709:
+            break;
+        }
+        return SWS_CS_ITU709;
     }
 }
 

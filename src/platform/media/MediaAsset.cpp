@@ -51,6 +51,9 @@ ColourMatrix colourMatrixOf(const AVCodecParameters* p)
     case AVCOL_SPC_SMPTE170M:
     case AVCOL_SPC_FCC:
         return ColourMatrix::BT601;
+    case AVCOL_SPC_BT2020_NCL:
+    case AVCOL_SPC_BT2020_CL:
+        return ColourMatrix::BT2020;
     default:
         // Untagged: what players assume, HD and up is 709, SD is 601.
         return p->height >= 720 || p->width >= 1280 ? ColourMatrix::BT709 : ColourMatrix::BT601;

@@ -9,8 +9,8 @@
 namespace zanto {
 
 // Colour matrix a video is tagged with (or assumed to use: HD and larger is
-// BT.709, smaller pictures BT.601 when untagged).
-enum class ColourMatrix { BT601, BT709 };
+// BT.709, smaller pictures BT.601 when untagged). Phones record BT.2020.
+enum class ColourMatrix { BT601, BT709, BT2020 };
 
 // The first video track of a movie. Times are in the stream's own time scale,
 // measured from the file's first presentation time (which counts as zero).

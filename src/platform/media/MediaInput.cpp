@@ -8,6 +8,13 @@ extern "C" {
 
 namespace zanto::media {
 
+std::string fileUrl(const std::filesystem::path& path)
+{
+    std::error_code failed;
+    std::filesystem::path absolute = std::filesystem::absolute(path, failed);
+    return (failed ? path : absolute).string();
+}
+
 InputFormatPtr openInput(const std::filesystem::path& path)
 {
     initialiseLibraries();
@@ -15,7 +22,7 @@ InputFormatPtr openInput(const std::filesystem::path& path)
     if (!std::filesystem::is_regular_file(path))
         throw MediaError("Cannot open “" + name + "”: " + mediaErrorText(AVERROR(ENOENT)));
     AVFormatContext* raw = nullptr;
-    int status = avformat_open_input(&raw, name.c_str(), nullptr, nullptr);
+    int status = avformat_open_input(&raw, fileUrl(path).c_str(), nullptr, nullptr);
     // avformat_open_input frees the context itself on failure.
     checkMedia(status, "Cannot open “" + name + "”");
     InputFormatPtr format(raw);

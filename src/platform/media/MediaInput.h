@@ -6,10 +6,15 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 struct AVStream;
 
 namespace zanto::media {
+
+// The name FFmpeg is given for a file: absolute, so that a relative name
+// holding a colon ("12:30.mp4") is never taken for a protocol.
+std::string fileUrl(const std::filesystem::path& path);
 
 // Opens a file and reads its stream information; throws MediaError naming the
 // file with FFmpeg's message when it cannot.

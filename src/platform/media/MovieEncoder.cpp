@@ -2,6 +2,7 @@
 
 #include "platform/media/ExportQuality.h"
 #include "platform/media/MediaError.h"
+#include "platform/media/MediaInput.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -45,12 +46,13 @@ MovieEncoder::MovieEncoder(const std::filesystem::path& path, const EncoderSetup
     std::string name = path.string();
     AVFormatContext* raw = nullptr;
     const char* formatName = setup.container == Container::MP4 ? "mp4" : "mov";
-    checkMedia(avformat_alloc_output_context2(&raw, nullptr, formatName, name.c_str()), "Cannot write “" + name + "”");
+    checkMedia(avformat_alloc_output_context2(&raw, nullptr, formatName, fileUrl(path).c_str()),
+               "Cannot write “" + name + "”");
     format_.reset(raw);
     openVideo();
     if (setup.audio)
         openAudio();
-    checkMedia(avio_open(&format_->pb, name.c_str(), AVIO_FLAG_WRITE), "Cannot write “" + name + "”");
+    checkMedia(avio_open(&format_->pb, fileUrl(path).c_str(), AVIO_FLAG_WRITE), "Cannot write “" + name + "”");
     AVDictionary* options = nullptr;
     if (ExportQuality::fastStart)
         av_dict_set(&options, "movflags", "+faststart", 0);

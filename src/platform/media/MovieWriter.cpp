@@ -80,6 +80,8 @@ void MovieWriter::appendVideoFrame(const QImage& image, const MediaTime& time)
 void MovieWriter::appendAudio(const float* interleaved, int frameCount)
 {
     checkNotCancelled();
+    if (frameCount < 0 || (frameCount > 0 && !interleaved))
+        throw MediaError("No audio samples to write to “" + path_.string() + "”");
     std::vector<float> left(static_cast<size_t>(frameCount));
     std::vector<float> right(static_cast<size_t>(frameCount));
     for (int i = 0; i < frameCount; ++i) {

@@ -40,7 +40,8 @@ public:
     // One picture shown from `time` on (times must increase). Any QImage
     // format; scaled to the movie's size when it differs.
     void appendVideoFrame(const QImage& image, const MediaTime& time);
-    // Interleaved stereo float samples at 48 kHz, following those before.
+    // Interleaved stereo float samples at 48 kHz, following those before;
+    // a negative count or no samples for a positive one throws.
     void appendAudio(const float* interleavedStereo, int frameCount);
     // Completes the file.
     void finish();

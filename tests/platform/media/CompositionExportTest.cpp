@@ -359,6 +359,10 @@ INSTANTIATE_TEST_SUITE_P(Table, CompositionBadSource, testing::Values(
         o.video = false;
         makeTestMovie(p, o);
     }, false},
+    BadSourceCase{"no_frames", [](const std::filesystem::path& p) {
+        runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=c=red:s=160x90:d=1", "-frames:v", "0", "-c:v",
+                           "libx264", p.string()});
+    }, false},
     BadSourceCase{"no_audio_for_audio_insert", [](const std::filesystem::path& p) {
         TestMovieOptions o;
         o.audio = false;
@@ -445,6 +449,47 @@ TEST_F(CompositionExportTest, TruncatedSourceEndsCleanlyWithoutHanging)
         EXPECT_NE(job.errorMessage().find("cut.mp4"), std::string::npos) << job.errorMessage();
     }
 }
+
+struct ColourCase {
+    const char* name;
+    const char* matrix;  // the source's matrix (the scale filter's name)
+    const char* tag;     // and its tag (the encoder's name)
+    bool overlay;        // an overlay sends the frame through the picture path
+};
+
+void PrintTo(const ColourCase& c, std::ostream* out) { *out << c.name; }
+
+class CompositionColour : public testing::TestWithParam<ColourCase> {};
+
+// Whatever the source's matrix, the output is BT.709 and shows the same colour.
+TEST_P(CompositionColour, SourceColourSurvivesIntoTheBt709Output)
+{
+    const ColourCase& c = GetParam();
+    TempDir dir;
+    auto source = dir / "source.mp4";
+    runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=c=0x10d030:s=320x180:d=0.1", "-vf",
+                       std::string("scale=out_color_matrix=") + c.matrix + ":out_range=tv", "-colorspace", c.tag,
+                       "-pix_fmt", "yuv420p", "-c:v", "libx264", "-qp", "0", source.string()});
+    Composition composition = oneClip(source, 0, 0.1, false);
+    composition.instructions[0].transform = AffineTransform::scaling(0.5, 0.5);
+    if (c.overlay) {
+        QImage dot(160, 90, QImage::Format_ARGB32_Premultiplied);
+        dot.fill(Qt::transparent);
+        dot.setPixel(0, 0, qRgb(255, 255, 255));
+        composition.overlays.push_back({dot, span(0, 0.1)});
+    }
+    CompositionExport job(composition, dir / "out.mp4");
+    job.run();
+    TestFrame::Pixel px = decodeFrame(dir / "out.mp4", 1).pixel(80, 45);
+    EXPECT_NEAR(px.r, 0x10, 8);
+    EXPECT_NEAR(px.g, 0xd0, 8);
+    EXPECT_NEAR(px.b, 0x30, 8);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CompositionColour, testing::Values(
+    ColourCase{"sd_bt601", "bt470bg", "bt470bg", false}, ColourCase{"phone_bt2020", "bt2020", "bt2020nc", false},
+    ColourCase{"phone_bt2020_under_overlay", "bt2020", "bt2020nc", true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CompositionFrameCount, RoundsUpToWholeFrames)
 {

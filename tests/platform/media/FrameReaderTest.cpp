@@ -181,7 +181,8 @@ INSTANTIATE_TEST_SUITE_P(Table, FrameReaderStillFailure, testing::Values(
 
 struct ColourCase {
     const char* name;
-    const char* matrix;  // the matrix the movie is encoded and tagged with
+    const char* matrix;  // the matrix the movie is encoded with (the scale filter's name)
+    const char* tag;     // and tagged with (the encoder's name for it)
     int width;
 };
 
@@ -196,7 +197,7 @@ TEST_P(FrameReaderColour, DecodesWithTheTaggedMatrix)
     std::string size = std::to_string(c.width) + "x" + std::to_string(c.width * 9 / 16);
     auto path = dir / "colour.mp4";
     runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=c=0x10d030:s=" + size + ":d=0.1", "-vf",
-                       std::string("scale=out_color_matrix=") + c.matrix + ":out_range=tv", "-colorspace", c.matrix,
+                       std::string("scale=out_color_matrix=") + c.matrix + ":out_range=tv", "-colorspace", c.tag,
                        "-pix_fmt", "yuv420p", "-c:v", "libx264", "-qp", "0", path.string()});
     QImage still = copyStillImage(path, MediaTime{0, 1});
     QRgb px = still.pixel(still.width() / 2, still.height() / 2);
@@ -207,7 +208,10 @@ TEST_P(FrameReaderColour, DecodesWithTheTaggedMatrix)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, FrameReaderColour, testing::Values(
-    ColourCase{"hd_bt709", "bt709", 1280}, ColourCase{"sd_bt601", "bt470bg", 320}, ColourCase{"sd_smpte170m", "smpte170m", 320}),
+    ColourCase{"hd_bt709", "bt709", "bt709", 1280}, ColourCase{"sd_bt601", "bt470bg", "bt470bg", 320},
+    ColourCase{"sd_smpte170m", "smpte170m", "smpte170m", 320},
+    // Phones record in BT.2020; read as BT.709 this green loses 20 in green.
+    ColourCase{"phone_bt2020", "bt2020", "bt2020nc", 320}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

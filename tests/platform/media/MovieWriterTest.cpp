@@ -1,3 +1,5 @@
+#include "platform/media/FrameReader.h"
+#include "platform/media/MediaAsset.h"
 #include "platform/media/MediaError.h"
 #include "platform/media/MovieWriter.h"
 #include "support/TempDir.h"
@@ -127,6 +129,38 @@ TEST(MovieWriter, RefusesWhatCannotBeWritten)
         EXPECT_THROW(empty.finish(), MediaError);
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "empty.mp4"));
+
+    MovieWriterSettings sound = smallSettings();
+    sound.audio = true;
+    MovieWriter withSound(dir / "sound.mp4", sound);
+    float samples[4] = {};
+    EXPECT_THROW(withSound.appendAudio(samples, -1), MediaError);
+    EXPECT_THROW(withSound.appendAudio(nullptr, 2), MediaError);
+    EXPECT_NO_THROW(withSound.appendAudio(samples, 0));
+}
+
+// A file named like "12:30.mp4", given relative to the working folder, is a
+// file and not an FFmpeg protocol.
+TEST(MovieWriter, RelativeNamesHoldingAColonAreFiles)
+{
+    TempDir dir;
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    const std::filesystem::path name = "12:30 kick-off.mp4";
+    try {
+        MovieWriter writer(name, smallSettings());
+        for (int i = 0; i < 3; ++i)
+            writer.appendVideoFrame(solid(Qt::red), MediaTime{i, 30});
+        writer.finish();
+        MediaAsset asset = MediaAsset::load(name);
+        EXPECT_TRUE(asset.hasVideo());
+        EXPECT_GT(qRed(copyStillImage(name, MediaTime{1, 30}).pixel(80, 45)), 200);
+    } catch (...) {
+        std::filesystem::current_path(before);
+        throw;
+    }
+    std::filesystem::current_path(before);
+    EXPECT_EQ(inspectMovie(dir.path() / name).frameTimes.size(), 3u);
 }
 
 TEST(MovieWriter, CancelStopsWritingAndRemovesTheFile)
