@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 
-#include <cstdlib>
 #include <regex>
 
 namespace zanto::test {
@@ -149,37 +148,22 @@ TEST_F(OrganizerExporterSlidesTest, FreezeFrameShowsTheExactSourceFrame)
 
 TEST_F(OrganizerExporterSlidesTest, FreezeFrameOfAQuarterTurnedSourceIsUprightAndCentred)
 {
-    TestMovieOptions phone;
-    phone.width = 320;
-    phone.height = 180;
-    phone.picture = TestPicture::Bars;
-    phone.rotationDegrees = 90;
-    phone.audio = false;
-    makeTestMovie(out / "phone.mp4", phone);
+    const auto phone = makePhoneMovie(out / "phone.mp4");
     OrganizerItem item = stillItem("縦", "freeze", 0.1);
     item.sourceID = "S1";
     item.sourceIDs = {"S1"};
     item.freezeTime = 0.5;
-    const TestFrame frame = firstFrameOf(item, {sourceAt("S1", out / "phone.mp4")});
+    const TestFrame frame = firstFrameOf(item, {sourceAt("S1", phone)});
 
     // Upright the picture is 180 × 320; fitted it is 405 × 720 at x 437.5.
-    const TestFrame upright = decodeFrameAt(out / "phone.mp4", 0.5);
+    const TestFrame upright = decodeFrameAt(phone, 0.5);
     ASSERT_EQ(upright.width, 180);
     ASSERT_EQ(upright.height, 320);
     for (int x : {10, 420, 860, 1270})
         EXPECT_LT(brightness(frame.pixel(x, 360)), 15) << "bar at x " << x;
-    // Samples that land on an edge of the bars may blur: nearly all must match.
-    int compared = 0, matched = 0;
-    for (int v = 20; v < 320; v += 37) {
-        for (int u = 15; u < 180; u += 31) {
-            const TestFrame::Pixel want = upright.pixel(u, v);
-            const TestFrame::Pixel got = frame.pixel(int(437.5 + (u + 0.5) * 2.25), int((v + 0.5) * 2.25));
-            ++compared;
-            matched += std::abs(got.r - want.r) <= 40 && std::abs(got.g - want.g) <= 40
-                && std::abs(got.b - want.b) <= 40;
-        }
-    }
-    EXPECT_GE(matched * 10, compared * 9) << matched << " of " << compared;
+    // Samples on an edge of the bars may blur in the still: nearly all must match.
+    const SampleMatch match = comparePhonePlacement(frame, upright);
+    EXPECT_GE(match.matched * 10, match.compared * 9) << match.matched << " of " << match.compared;
 }
 
 TEST_F(OrganizerExporterSlidesTest, FreezeFrameOfAMissingMovieFailsWithTheMediaError)

@@ -147,4 +147,40 @@ inline std::vector<TestFrame> decodeAllFrames(const std::filesystem::path& path,
     return frames;
 }
 
+// A quarter-turned phone clip (320 × 180 stored, colour bars) and how much of
+// its upright picture a placed frame shows: upright it is 180 × 320, fitted
+// into 1280 × 720 it is scaled by 2.25 and starts at x 437.5.
+inline std::filesystem::path makePhoneMovie(const std::filesystem::path& path)
+{
+    TestMovieOptions phone;
+    phone.width = 320;
+    phone.height = 180;
+    phone.picture = TestPicture::Bars;
+    phone.rotationDegrees = 90;
+    phone.audio = false;
+    return makeTestMovie(path, phone);
+}
+
+struct SampleMatch {
+    int compared = 0;
+    int matched = 0;  // within 40 in every channel
+};
+
+// Compares a grid of points of the upright picture with where the fitted
+// picture puts them on the canvas.
+inline SampleMatch comparePhonePlacement(const TestFrame& placed, const TestFrame& upright)
+{
+    SampleMatch match;
+    for (int v = 20; v < 320; v += 37) {
+        for (int u = 15; u < 180; u += 31) {
+            const TestFrame::Pixel want = upright.pixel(u, v);
+            const TestFrame::Pixel got = placed.pixel(int(437.5 + (u + 0.5) * 2.25), int((v + 0.5) * 2.25));
+            ++match.compared;
+            match.matched += std::abs(got.r - want.r) <= 40 && std::abs(got.g - want.g) <= 40
+                && std::abs(got.b - want.b) <= 40;
+        }
+    }
+    return match;
+}
+
 } // namespace zanto::test
