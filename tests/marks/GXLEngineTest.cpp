@@ -378,6 +378,30 @@ TEST(SoccerFrame, PlainMarksMatchTheirPicturesLaidInTurn)
     EXPECT_GT(countCovered(frame), 1000);
 }
 
+struct KindCase {
+    const char* name;
+    OrganizerMark mark;
+    OrganizerMark sameAs;
+    friend void PrintTo(const KindCase& c, std::ostream* os) { *os << c.name; }
+};
+class PathChoice : public ::testing::TestWithParam<KindCase> {};
+
+// The settings decide the path, not the kind.
+TEST_P(PathChoice, SettingsNotKindChooseTheGpu)
+{
+    const KindCase& c = GetParam();
+    const QImage picture = soccerFrame({c.mark}, QImage(), 0.25, true);
+    EXPECT_GT(countCovered(picture), 100);
+    EXPECT_EQ(picture, soccerFrame({c.sameAs}, QImage(), 0.25, true));
+}
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, PathChoice,
+    ::testing::Values(
+        KindCase{"ArrowWithSettings", OrganizerMark{"arrow", 0.5, 0.5, 0.5, 0.5, "", ring(0.5, 0.5).gxl},
+                 ring(0.5, 0.5)},
+        KindCase{"GxlWithoutSettings", plainMark("gxl", 0.2, 0.3, 0.6, 0.7), plainMark("arrow", 0.2, 0.3, 0.6, 0.7)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(SoccerFrame, MarksLieOverTheFittedBackground)
 {
     const std::vector<OrganizerMark> marks = {ring(0.5, 0.5), plainMark("arrow", 0.1, 0.5, 0.9, 0.5)};
