@@ -40,14 +40,6 @@ OrganizerMark middleArrow()
     return arrow;
 }
 
-// Keeps a frame where a person can look at it after the run.
-void saveForReview(const TestFrame& frame, const std::string& name)
-{
-    std::filesystem::create_directories(ZANTO_TEST_OUTPUT_DIR);
-    QImage image(frame.bgra.data(), frame.width, frame.height, frame.width * 4, QImage::Format_ARGB32);
-    image.save(QString::fromStdString((std::filesystem::path(ZANTO_TEST_OUTPUT_DIR) / name).string()));
-}
-
 class OrganizerExporterRenderTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()

@@ -204,6 +204,7 @@ TEST_F(OrganizerExporterSlidesTest, TitleCardShowsNameAboveNoteOnBlack)
     OrganizerItem item = stillItem("前半のまとめ", "title", 0.1);
     item.note = "セットプレーからの失点";
     TestFrame frame = firstFrameOf(item);
+    saveForReview(frame, "playlist-title-card.png");
     EXPECT_GT(brightestIn(frame, nameBox), 230);  // white
     const int note = brightestIn(frame, noteBox);
     EXPECT_GT(note, 140);  // light grey, not white
@@ -241,6 +242,7 @@ TEST_F(OrganizerExporterSlidesTest, LongNameWrapsWithinItsBox)
     EXPECT_EQ(brightRows(0, 76, 0, 720), 0);
     EXPECT_EQ(brightRows(1204, 1280, 0, 720), 0);
     EXPECT_EQ(brightRows(0, 1280, 424, 720), 0);
+    saveForReview(frame, "playlist-title-long-name.png");
 }
 
 TEST_F(OrganizerExporterSlidesTest, AnyOtherKindIsDrawnAsATitleCard)

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <QImage>
 
 #include <cstdlib>
 #include <filesystem>
@@ -145,6 +146,14 @@ inline std::vector<TestFrame> decodeAllFrames(const std::filesystem::path& path,
         frames.push_back(std::move(frame));
     }
     return frames;
+}
+
+// Keeps a frame where a person can look at it after the run.
+inline void saveForReview(const TestFrame& frame, const std::string& name)
+{
+    std::filesystem::create_directories(ZANTO_TEST_OUTPUT_DIR);
+    QImage image(frame.bgra.data(), frame.width, frame.height, frame.width * 4, QImage::Format_ARGB32);
+    image.save(QString::fromStdString((std::filesystem::path(ZANTO_TEST_OUTPUT_DIR) / name).string()));
 }
 
 // A quarter-turned phone clip (320 × 180 stored, colour bars) and how much of
