@@ -18,7 +18,7 @@
 // #version line out of this file.
 //
 // Specialisation: the renderer compiles the marker's fragment functions with
-// ZANTO_SPECIALISED and the SPEC_* constants below worked out from the
+// ZANTO_SPECIALISED and the FEATURE_* constants below worked out from the
 // parameter blocks of the draw, so that the compiler drops every feature the
 // marker does not use (software rasterisers run both sides of a branch). A
 // constant of -1 (the default, as in the library's own compile check) leaves
@@ -34,18 +34,18 @@ precision highp float;
 precision highp int;
 
 #ifndef ZANTO_SPECIALISED
-#define SPEC_RING_STYLE -1      // 0...7, or 8 when the rings are invisible
-#define SPEC_MULTIPLE -1        // rings at every point
-#define SPEC_POINTS -1          // points in use, 0...12
-#define SPEC_LINE_MODE -1       // 0 none, 1 chain, 2 hull outline
-#define SPEC_HULL -1            // hull points, 0...12
-#define SPEC_FILL -1            // hull or shape fill
-#define SPEC_SPACE -1           // space shape 0...5
-#define SPEC_ARROW -1           // arrow mode 0...5
-#define SPEC_TRAIL -1           // a trail of two or more slots
-#define SPEC_KEY -1             // keyed to the turf
-#define SPEC_PREVIEW -1         // key preview
-#define SPEC_WAVES -1           // moving waves
+#define FEATURE_RING_STYLE -1      // 0...7, or 8 when the rings are invisible
+#define FEATURE_MULTIPLE -1        // rings at every point
+#define FEATURE_POINTS -1          // points in use, 0...12
+#define FEATURE_LINE_MODE -1       // 0 none, 1 chain, 2 hull outline
+#define FEATURE_HULL -1            // hull points, 0...12
+#define FEATURE_FILL -1            // hull or shape fill
+#define FEATURE_SPACE -1           // space shape 0...5
+#define FEATURE_ARROW -1           // arrow mode 0...5
+#define FEATURE_TRAIL -1           // a trail of two or more slots
+#define FEATURE_KEY -1             // keyed to the turf
+#define FEATURE_PREVIEW -1         // key preview
+#define FEATURE_WAVES -1           // moving waves
 #endif
 
 #define PI 3.14159265359
@@ -100,9 +100,10 @@ layout(std140, binding = 1) uniform GroundUniforms {
 
 // Fragment bytes 2 of the marker pass: the ring trail.
 layout(std140, binding = 2) uniform TrailUniforms {
-    vec4 trail[131];    // header (width px, opacity, tail width, -), colour,
-                        // 128 slots (x px, y px, -, used), tail (style, tail
-                        // alpha, head alpha, used slots)
+    vec4 trail[131];    // header (width px, opacity, tail width, glow),
+                        // colour with alpha, 128 slots (x px, y px, -, used
+                        // when above 0.5), tail (style, tail alpha, head
+                        // alpha, number of used slots)
 } T;
 
 // Cutout pass: fragment bytes 0 and 1.
@@ -192,21 +193,24 @@ float ringSize(int i)
     return lane == 0 ? group.x : lane == 1 ? group.y : lane == 2 ? group.z : group.w;
 }
 
-int pointCount() { return SPEC_POINTS >= 0 ? SPEC_POINTS : clamp(int(M.tactics.x + 0.5), 0, 12); }
-int ringStyle() { return SPEC_RING_STYLE >= 0 ? SPEC_RING_STYLE : int(M.arrowPath.w + 0.5); }
-bool ringsVisible() { return SPEC_RING_STYLE >= 0 ? SPEC_RING_STYLE != 8 : M.look.y > 0.0; }
-bool multipleRings() { return SPEC_MULTIPLE >= 0 ? SPEC_MULTIPLE == 1 : M.fill.z > 0.5; }
-int lineMode() { return SPEC_LINE_MODE >= 0 ? SPEC_LINE_MODE : int(M.tactics.y + 0.5); }
-int hullCount() { return SPEC_HULL >= 0 ? SPEC_HULL : clamp(int(M.fill.y + 0.5), 0, 12); }
-bool filled() { return SPEC_FILL >= 0 ? SPEC_FILL == 1 : M.fill.x > 0.0; }
-int spaceMode() { return SPEC_SPACE >= 0 ? SPEC_SPACE : int(G.space.x + 0.5); }
-int arrowMode() { return SPEC_ARROW >= 0 ? SPEC_ARROW : int(M.arrowStyle.x + 0.5); }
-bool keyed() { return SPEC_KEY >= 0 ? SPEC_KEY == 1 : G.mask.x > 0.5; }
-bool keyPreview() { return SPEC_PREVIEW >= 0 ? SPEC_PREVIEW == 1 : G.mask.w > 0.5; }
-bool wavesOn() { return SPEC_WAVES >= 0 ? SPEC_WAVES == 1 : G.wave.z > 0.0; }
+int pointCount() { return FEATURE_POINTS >= 0 ? FEATURE_POINTS : clamp(int(M.tactics.x + 0.5), 0, 12); }
+int ringStyle() { return FEATURE_RING_STYLE >= 0 ? FEATURE_RING_STYLE : int(M.arrowPath.w + 0.5); }
+bool ringsVisible() { return FEATURE_RING_STYLE >= 0 ? FEATURE_RING_STYLE != 8 : M.look.y > 0.0; }
+bool multipleRings() { return FEATURE_MULTIPLE >= 0 ? FEATURE_MULTIPLE == 1 : M.fill.z > 0.5; }
+int lineMode() { return FEATURE_LINE_MODE >= 0 ? FEATURE_LINE_MODE : int(M.tactics.y + 0.5); }
+int hullCount() { return FEATURE_HULL >= 0 ? FEATURE_HULL : clamp(int(M.fill.y + 0.5), 0, 12); }
+bool filled() { return FEATURE_FILL >= 0 ? FEATURE_FILL == 1 : M.fill.x > 0.0; }
+int spaceMode() { return FEATURE_SPACE >= 0 ? FEATURE_SPACE : int(G.space.x + 0.5); }
+int arrowMode() { return FEATURE_ARROW >= 0 ? FEATURE_ARROW : int(M.arrowStyle.x + 0.5); }
+bool keyed() { return FEATURE_KEY >= 0 ? FEATURE_KEY == 1 : G.mask.x > 0.5; }
+bool keyPreview() { return FEATURE_PREVIEW >= 0 ? FEATURE_PREVIEW == 1 : G.mask.w > 0.5; }
+bool wavesOn() { return FEATURE_WAVES >= 0 ? FEATURE_WAVES == 1 : G.wave.z > 0.0; }
 float ringRadius() { return max(M.geometry.z * 0.6 + M.look.w * M.look.z, 1.0); }
 float arcLineWidth() { return max(M.arrowShape.x * 0.07, 2.0); }
 float ringThickness() { return max(M.shape.x * 0.75, 1.5); }
+// A trail slot holds a point of the run only when it is marked used; hosts
+// may leave unused slots between used ones, and those hold no point.
+bool trailSlotUsed(int i) { return T.trail[i + 2].w > 0.5; }
 // How far from its centre a ring of radius r draws anything on the turf:
 // pulses run out to 1.7 r, ticks to 1.3 r, glow fades over three widths.
 float ringReach(float r) { return r * 1.75 + ringThickness() * 3.0 + 10.0; }
@@ -340,10 +344,15 @@ vec4 markerBounds()
         }
         reachExtra = len * 0.02 + 24.0;
     }
-    if (SPEC_TRAIL != 0) {
+    if (FEATURE_TRAIL != 0) {
         int used = clamp(int(T.trail[130].w + 0.5), 0, 128);
-        for (int i = 0; i < used; ++i)
+        int seen = 0;
+        for (int i = 0; i < 128 && seen < used; ++i) {
+            if (!trailSlotUsed(i))
+                continue;
             include(box, T.trail[i + 2].xy);
+            ++seen;
+        }
     }
     // The widest reach of the marker's features beyond their points: rings
     // with their pulse and glow, lines, arrows and arcs with their heads,
@@ -362,7 +371,7 @@ vec4 markerBounds()
         reach = max(reach, M.arrowShape.x * 1.3 + 24.0);
     if (space == 5)
         reach = max(reach, G.vision.y * 1.5 + 24.0);
-    if (SPEC_TRAIL != 0)
+    if (FEATURE_TRAIL != 0)
         reach = max(reach, T.trail[0].x * 4.0 + 16.0);
     reach += max(G.space.w, 0.0) + reachExtra + 8.0;
     box = vec4(box.xy - reach, box.zw + reach);
@@ -814,22 +823,48 @@ void drawSpace(inout vec4 acc, vec2 p)
 
 void drawTrail(inout vec4 acc, vec2 p)
 {
-    if (SPEC_TRAIL == 0)
+    if (FEATURE_TRAIL == 0)
         return;
     int used = clamp(int(T.trail[130].w + 0.5), 0, 128);
     if (used < 2)
         return;
     float ratio = groundRatio(M.geometry.w);
-    float total = 0.0;
-    for (int i = 1; i < used; ++i)
-        total += length(toGround(T.trail[i + 2].xy - T.trail[i + 1].xy, ratio));
+    // One walk over the used slots, in slot order: the run's whole length and
+    // the nearest point of it on the turf, with how far along the run it lies.
+    vec2 gp = toGround(p, ratio);
+    float best = 1e9;
+    float bestU = 0.0;
+    float walked = 0.0;
+    vec2 previous = vec2(0.0);
+    int seen = 0;
+    for (int i = 0; i < 128 && seen < used; ++i) {
+        if (!trailSlotUsed(i))
+            continue;
+        vec2 current = toGround(T.trail[i + 2].xy, ratio);
+        if (seen > 0) {
+            float t;
+            float d = segmentDistance(gp, previous, current, t);
+            float segment = length(current - previous);
+            if (d < best) {
+                best = d;
+                bestU = walked + t * segment;
+            }
+            walked += segment;
+        }
+        previous = current;
+        ++seen;
+    }
+    float total = walked;
     if (total <= 0.0)
         return;
     float shown = saturate(M.arrowPath.z);
     float start = total * (1.0 - shown);
     float width = max(T.trail[0].x, 0.5);
+    if (bestU < start || best > width * 3.0 + 12.0)
+        return;
     float tailWidth = saturate(T.trail[0].z);
-    float opacity = saturate(T.trail[0].y) * saturate(M.look.y);
+    float glowShare = saturate(T.trail[0].w);
+    float opacity = saturate(T.trail[0].y) * saturate(T.trail[1].a) * saturate(M.look.y);
     vec3 colour = T.trail[1].rgb;
     int style = int(T.trail[130].x + 0.5);
     float tailAlpha = T.trail[130].y;
@@ -838,31 +873,15 @@ void drawTrail(inout vec4 acc, vec2 p)
         tailAlpha = 0.4;
         headAlpha = 1.0;
     }
-    vec2 gp = toGround(p, ratio);
-    float best = 1e9;
-    float bestU = 0.0;
-    float walked = 0.0;
-    for (int i = 1; i < used; ++i) {
-        vec2 a = toGround(T.trail[i + 1].xy, ratio);
-        vec2 b = toGround(T.trail[i + 2].xy, ratio);
-        float t;
-        float d = segmentDistance(gp, a, b, t);
-        float segment = length(b - a);
-        if (d < best) {
-            best = d;
-            bestU = walked + t * segment;
-        }
-        walked += segment;
-    }
-    if (bestU < start || best > width * 3.0 + 12.0)
-        return;
     float u = (bestU - start) / max(total - start, 1.0);
     float halfWidth = width * 0.5 * mix(tailWidth, 1.0, u);
     float d = (best - halfWidth) * ratio;
     float aa = max(fwidth(d), 0.5);
     float alpha = opacity * mix(tailAlpha, headAlpha, u);
-    if (style == 2)
-        over(acc, colour, alpha * 0.45 * falloff(d, width * 0.35 + 2.0));
+    // Style 2 always glows; the header's glow share adds a glow to any style.
+    float glow = style == 2 ? max(0.45, glowShare) : glowShare;
+    if (glow > 0.0)
+        over(acc, colour, alpha * glow * falloff(d, width * 0.35 + 2.0));
     float body = cover(d, aa);
     if (style == 1)
         body *= step(0.45, fract(bestU / (width * 2.5)));
@@ -933,8 +952,12 @@ void drawLoftedArc(inout vec4 acc, vec2 p)
     float aa = max(fwidth(d), 0.5);
     over(acc, haloColour(colour), 0.55 * alpha * visible * cover(d - lw * 0.5 - 1.5, aa));
     over(acc, colour, alpha * visible * cover(d - lw * 0.5, aa));
-    // A highlight travelling along the drawn flight.
-    float run = loopPhase() * share;
+    // A highlight travelling along the drawn flight: the ball. An arc drawn
+    // progressively has its flight shown by the drawing itself, and its ball
+    // then runs with the marker's clock; any other arc sends the ball along
+    // its whole flight once every animation period (the arc phase).
+    bool progressive = abs(M.arcOptions.z - 1.0) < 0.5;
+    float run = (progressive ? loopPhase() : saturate(M.arcOptions.w)) * share;
     over(acc, mix(colour, vec3(1.0), 0.7), 0.6 * alpha * visible * exp(-pow((t - run) / 0.035, 2.0))
          * cover(d - lw * 0.35, aa));
 

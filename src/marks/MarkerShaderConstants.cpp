@@ -35,18 +35,18 @@ gpu::FunctionConstants markerShaderConstants(const MarkerUniforms& m, const Grou
     const int lineMode = rounded(m.tactics.y);
     const int arrow = rounded(m.arrowStyle.x);
     return {
-        {"SPEC_RING_STYLE", ringStyle},
-        {"SPEC_MULTIPLE", m.fill.z > 0.5f ? 1 : 0},
-        {"SPEC_POINTS", std::clamp(rounded(m.tactics.x), 0, 12)},
-        {"SPEC_LINE_MODE", lineMode == 1 || lineMode == 2 ? lineMode : 0},
-        {"SPEC_HULL", std::clamp(rounded(m.fill.y), 0, 12)},
-        {"SPEC_FILL", m.fill.x > 0 ? 1 : 0},
-        {"SPEC_SPACE", choice(g.space.x, 5)},
-        {"SPEC_ARROW", arrow >= 0 && arrow <= 5 ? arrow : 0},
-        {"SPEC_TRAIL", rounded(trail[130].w) >= 2 ? 1 : 0},
-        {"SPEC_KEY", g.mask.x > 0.5f ? 1 : 0},
-        {"SPEC_PREVIEW", g.mask.w > 0.5f ? 1 : 0},
-        {"SPEC_WAVES", g.wave.z > 0 ? 1 : 0},
+        {"FEATURE_RING_STYLE", ringStyle},
+        {"FEATURE_MULTIPLE", m.fill.z > 0.5f ? 1 : 0},
+        {"FEATURE_POINTS", std::clamp(rounded(m.tactics.x), 0, 12)},
+        {"FEATURE_LINE_MODE", lineMode == 1 || lineMode == 2 ? lineMode : 0},
+        {"FEATURE_HULL", std::clamp(rounded(m.fill.y), 0, 12)},
+        {"FEATURE_FILL", m.fill.x > 0 ? 1 : 0},
+        {"FEATURE_SPACE", choice(g.space.x, 5)},
+        {"FEATURE_ARROW", arrow >= 0 && arrow <= 5 ? arrow : 0},
+        {"FEATURE_TRAIL", rounded(trail[130].w) >= 2 ? 1 : 0},
+        {"FEATURE_KEY", g.mask.x > 0.5f ? 1 : 0},
+        {"FEATURE_PREVIEW", g.mask.w > 0.5f ? 1 : 0},
+        {"FEATURE_WAVES", g.wave.z > 0 ? 1 : 0},
     };
 }
 

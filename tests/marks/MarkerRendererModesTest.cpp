@@ -97,6 +97,7 @@ std::vector<ModeCase> modeCases()
     trail.trailState[0] = 16;
     trail.trailState[1] = 100;
     trail.trailState[4] = 1;
+    trail.trailState[7] = 1;
     const float path[][2] = {{0.3f, 0.4f}, {0.4f, 0.42f}, {0.5f, 0.45f}};
     for (int i = 0; i < 3; ++i) {
         trail.trailState[std::size_t(8 + 4 * i)] = path[i][0];
@@ -171,4 +172,101 @@ TEST(ModeGallery, WritesEveryModeOverThePitch)
     const QImage gallery = galleryOverPitch(rig().pitch, marks, 4);
     QDir().mkpath(ZANTO_TEST_OUTPUT_DIR);
     ASSERT_TRUE(gallery.save(QString(ZANTO_TEST_OUTPUT_DIR) + "/marker-modes-gallery.png"));
+}
+
+namespace {
+
+struct TrailPoint {
+    int slot;
+    float x, y;     // mark space: origin bottom left, y up
+};
+
+// A ring with a 523-number trail state holding `points` in their slots, in
+// the colour (1, 0.2, 0, alpha).
+MarkerParameters trailed(const std::vector<TrailPoint>& points, float alpha)
+{
+    MarkerParameters p = ring(3);
+    p.trailState.assign(523, 0.0f);
+    p.trailState[0] = 16;
+    p.trailState[1] = 100;
+    p.trailState[4] = 1;
+    p.trailState[5] = 0.2f;
+    p.trailState[7] = alpha;
+    p.trailState[520] = 2;
+    p.trailState[521] = 45;
+    p.trailState[522] = 85;
+    for (const auto& point : points) {
+        const std::size_t at = 8 + 4 * std::size_t(point.slot);
+        p.trailState[at] = point.x;
+        p.trailState[at + 1] = point.y;
+        p.trailState[at + 2] = 1;
+        p.trailState[at + 3] = 1;
+    }
+    return p;
+}
+
+long paintedIn(const QImage& image, QRect area)
+{
+    long painted = 0;
+    area &= image.rect();
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            painted += pixel(image, x, y).a > 0;
+    return painted;
+}
+
+} // namespace
+
+// Unused slots between used ones hold no point of the run: the trail joins
+// the used slots in order, the same picture as with the slots packed
+// together, and never runs to the corner that an empty slot would name.
+TEST(TrailState, UnusedSlotsBetweenUsedOnesAreSkipped)
+{
+    const std::vector<TrailPoint> packed = {{0, 0.30f, 0.40f}, {1, 0.40f, 0.44f}, {2, 0.50f, 0.42f}};
+    const std::vector<TrailPoint> gapped = {{0, 0.30f, 0.40f}, {3, 0.40f, 0.44f}, {9, 0.50f, 0.42f}};
+    const QImage together = rig().render({"packed", trailed(packed, 1)}, 0);
+    const QImage apart = rig().render({"gapped", trailed(gapped, 1)}, 0);
+    EXPECT_EQ(together, apart);
+    EXPECT_EQ(paintedIn(apart, QRect(0, canvasHeight - 120, 160, 120)), 0) << "runs to an empty slot";
+    // Halfway between the first two points the run is drawn.
+    EXPECT_GT(paintedIn(apart, QRect(0.35 * canvasWidth - 4, (1 - 0.42) * canvasHeight - 4, 9, 9)), 20);
+}
+
+// The trail's colour carries an alpha like every colour of the marker.
+TEST(TrailState, ColourAlphaScalesTheRun)
+{
+    const std::vector<TrailPoint> run = {{0, 0.30f, 0.40f}, {1, 0.40f, 0.44f}, {2, 0.50f, 0.42f}};
+    const QRect middle(0.35 * canvasWidth - 4, (1 - 0.42) * canvasHeight - 4, 9, 9);
+    struct Case {
+        float alpha;
+        long least, most;
+    };
+    for (const Case c : {Case{0, 0, 0}, Case{1, 20, 81}}) {
+        const QImage image = rig().render({"alpha", trailed(run, c.alpha)}, 0);
+        const long painted = paintedIn(image, middle);
+        EXPECT_GE(painted, c.least) << c.alpha;
+        EXPECT_LE(painted, c.most) << c.alpha;
+    }
+}
+
+// An arc that is not drawn progressively sends its ball along the flight
+// once every animation period when animated, and stands still when not;
+// neither depends on the ring's speed.
+TEST(ArcMotion, BallRunsWithTheArcPhaseOnlyWhenAnimated)
+{
+    struct Case {
+        bool animated;
+        bool moves;
+    };
+    for (const Case c : {Case{true, true}, Case{false, false}}) {
+        MarkerParameters p = arrow(4);
+        p.speed = 0;
+        p.arcMotionMode = 0;
+        p.arrowAnimated = c.animated;
+        p.arcAnimationDuration = 1.0f;
+        const QImage early = rig().render({"arc", p}, 0.25);
+        EXPECT_EQ(early != rig().render({"arc", p}, 0.65), c.moves) << c.animated;
+        // A whole period later the ball is back where it was.
+        EXPECT_EQ(early, rig().render({"arc", p}, 3.25)) << c.animated;
+    }
 }

@@ -35,9 +35,9 @@ out vec4 zantoColor;
 vec4 fillFragment() { return fill.color; }
 vec4 copyFragment() { return texelFetch(picture, ivec2(gl_FragCoord.xy), 0); }
 #ifndef ZANTO_SPECIALISED
-#define SPEC_RED -1
+#define FEATURE_RED -1
 #endif
-vec4 constantFragment() { return SPEC_RED >= 0 ? vec4(float(SPEC_RED) / 255.0, 0.0, 0.0, 1.0) : fill.color; }
+vec4 constantFragment() { return FEATURE_RED >= 0 ? vec4(float(FEATURE_RED) / 255.0, 0.0, 0.0, 1.0) : fill.color; }
 vec4 halfFragment() {
     if (gl_FragCoord.x < 2.0) discard;
     return fill.color;
@@ -220,8 +220,8 @@ TEST(GpuPipeline, ConstantsSpecialiseTheFragmentFunctionPerDraw)
         FunctionConstants constants;
         std::uint8_t red, blue;
     };
-    const Case cases[] = {{{}, 0, 255}, {{{"SPEC_RED", 200}}, 200, 0}, {{{"SPEC_RED", 7}}, 7, 0},
-                          {{{"SPEC_RED", 200}}, 200, 0}};
+    const Case cases[] = {{{}, 0, 255}, {{{"FEATURE_RED", 200}}, 200, 0}, {{{"FEATURE_RED", 7}}, 7, 0},
+                          {{{"FEATURE_RED", 200}}, 200, 0}};
     for (const auto& c : cases) {
         auto buffer = rig.queue->makeCommandBuffer();
         auto encoder = buffer->makeRenderCommandEncoder({target});
@@ -242,7 +242,7 @@ TEST(GpuPipeline, ConstantsSpecialiseTheFragmentFunctionPerDraw)
     auto buffer = rig.queue->makeCommandBuffer();
     auto encoder = buffer->makeRenderCommandEncoder({target});
     encoder->setPipeline(pipeline);
-    encoder->setFragmentConstants({{"SPEC_RED", 1}, {"fill", 3}});
+    encoder->setFragmentConstants({{"FEATURE_RED", 1}, {"fill", 3}});
     encoder->drawPrimitives(0, 3);
     encoder->endEncoding();
     buffer->commit();
