@@ -2,6 +2,7 @@
 #include "OrganizerExporterTestSupport.h"
 
 #include <atomic>
+#include <cmath>
 #include <chrono>
 #include <random>
 #include <thread>
@@ -188,6 +189,10 @@ TEST_F(OrganizerExporterTest, ProgressDuringPreparationNamesEachItem)
         EXPECT_EQ(steps[i].text.rfind("MP4を書き出し中 ", 0), 0u) << steps[i].text;
         EXPECT_EQ(steps[i].text.back(), '%');
         EXPECT_GE(steps[i].fraction, steps[i - 1].fraction);
+        // The percentage is the export's own share of the fraction, cut toward zero.
+        const std::string digits = steps[i].text.substr(std::string("MP4を書き出し中 ").size());
+        const double exported = steps[i].fraction * 4 - 3;
+        EXPECT_NEAR(std::stoi(digits.substr(0, digits.size() - 1)), std::floor(exported * 100), 1) << steps[i].text;
     }
     EXPECT_DOUBLE_EQ(steps.back().fraction, 1.0);
     EXPECT_EQ(steps.back().text, "保存しました：" + url.string());
