@@ -134,6 +134,46 @@ TEST_F(CompositionExportTest, AudioIsPlacedBySampleWithSilenceElsewhere)
     EXPECT_NEAR(double(sound.size()) / 8000.0, 0.8, 0.03);
 }
 
+struct OnsetCase {
+    const char* name;
+    int sampleRate;     // of the source's sound
+    double clipStart;   // source second where the clip begins
+};
+
+void PrintTo(const OnsetCase& c, std::ostream* out) { *out << c.name; }
+
+class CompositionSoundOnset : public testing::TestWithParam<OnsetCase> {};
+
+// The source is silent until exactly 1 s; placed at output 0.2 s from
+// `clipStart`, its sound must begin at 0.2 + (1 − clipStart) s to the sample
+// (a millisecond of slack for the AAC round trip).
+TEST_P(CompositionSoundOnset, SoundBeginsOnItsSample)
+{
+    const OnsetCase& c = GetParam();
+    TempDir dir;
+    auto source = dir / "step.mp4";
+    runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=c=black:s=160x90:r=30:d=3", "-f", "lavfi", "-i",
+                       "aevalsrc='if(gte(t\\,1)\\,0.5*sin(2*PI*440*t)\\,0)':s=" + std::to_string(c.sampleRate) + ":d=3",
+                       "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac", "-ac", "2", source.string()});
+    Composition composition = oneClip(source, c.clipStart, 1.5, true);
+    composition.video[0].outputTime = composition.audio[0].outputTime = sec(0.2);
+    composition.instructions[0].timeRange = span(0, 1.7);
+    composition.duration = sec(1.7);
+    CompositionExport job(composition, dir / "out.mp4");
+    job.run();
+    std::vector<float> sound = decodeAudioMono(dir / "out.mp4", 48000);
+    auto loud = std::find_if(sound.begin(), sound.end(), [](float v) { return std::abs(v) > 0.05f; });
+    ASSERT_NE(loud, sound.end());
+    double onset = double(loud - sound.begin()) / 48000;
+    EXPECT_NEAR(onset, 0.2 + (1.0 - c.clipStart), 0.001);
+    EXPECT_NEAR(double(sound.size()) / 48000, 1.7, 0.03);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CompositionSoundOnset, testing::Values(
+    OnsetCase{"from_the_start", 48000, 0.0}, OnsetCase{"after_a_seek", 48000, 0.5},
+    OnsetCase{"resampled_after_a_seek", 44100, 0.9}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(CompositionExportTest, NoAudioInsertsMeansNoAudioStream)
 {
     Composition c = twoSegments(160, 90);
@@ -271,7 +311,9 @@ TEST_F(CompositionExportTest, ProgressRisesToOneAndStatusFollowsTheRun)
     EXPECT_DOUBLE_EQ(seen.back(), 1.0);
     EXPECT_TRUE(job.errorMessage().empty());
     job.start();  // a second start does nothing
+    job.cancel();  // nor does a cancel once it has completed
     EXPECT_EQ(job.status(), ExportStatus::Completed);
+    EXPECT_TRUE(std::filesystem::exists(out_ / "progress.mp4"));
 }
 
 TEST_F(CompositionExportTest, CompositorFailureFailsTheExportWithItsOwnError)
