@@ -136,7 +136,11 @@ std::optional<LabelImage> makeLabelImage(const std::string& text, const MarkerPa
     if (shown.empty())
         return std::nullopt;
     const QString qtext = QString::fromStdString(shown);
-    const auto layout = layOut(qtext, p, width, maxSide);
+    // A box more than twice the target's larger side can only be seen in
+    // part, and its bitmap would cost memory out of all proportion: such a
+    // label is left out like one no texture could hold.
+    const int limit = int(std::min<long long>(maxSide, 2LL * std::max(width, height)));
+    const auto layout = layOut(qtext, p, width, limit);
     if (!layout)
         return std::nullopt;
     const double s = double(width) / 1920.0;

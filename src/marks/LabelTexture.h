@@ -34,7 +34,8 @@ struct LabelImage {
 };
 
 // Lays out and draws the label for a target of width x height pixels.
-// `maxSide` caps the bitmap's width and height (the device's largest texture).
+// `maxSide` caps the bitmap's width and height (the device's largest
+// texture); so does twice the target's larger side.
 std::optional<LabelImage> makeLabelImage(const std::string& text, const MarkerParameters& parameters, int width,
                                          int height, int maxSide);
 

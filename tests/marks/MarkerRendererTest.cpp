@@ -256,7 +256,10 @@ TEST(LabelPass, OversizedLabelsDrawNothingInsteadOfExhaustingMemory)
     struct Case {
         float size, padding;
     };
-    for (auto c : {Case{1e7f, 14}, Case{34, 1e9f}, Case{std::numeric_limits<float>::infinity(), 14},
+    // Also boxes that a texture could hold but that dwarf the target: a font
+    // of 2000 pixels, a margin of 1900 on a 1280-wide target.
+    for (auto c : {Case{1e7f, 14}, Case{34, 1e9f}, Case{3000, 14}, Case{34, 2850},
+                   Case{std::numeric_limits<float>::infinity(), 14},
                    Case{34, std::numeric_limits<float>::quiet_NaN()}}) {
         MarkerParameters p = labelled();
         p.labelSize = c.size;
