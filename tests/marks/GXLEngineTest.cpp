@@ -282,6 +282,32 @@ TEST(GXLEngineImage, GroundToolWithoutBackgroundAlwaysFails)
     }
 }
 
+struct TurfKeyCase {
+    const char* name;
+    double x;     // of the ground ring, at mid height
+    bool drawn;   // whether the fitted video holds turf there
+    friend void PrintTo(const TurfKeyCase& c, std::ostream* os) { *os << c.name; }
+};
+class GroundKey : public ::testing::TestWithParam<TurfKeyCase> {};
+
+// A 4:3 video whose left half is turf and right half a stand, fitted into the
+// canvas: turf from x 160 to 640, the stand to 1120, empty bars outside. The
+// ground tool keys to the video exactly where it lies on the canvas.
+TEST_P(GroundKey, KeyedToTheVideoAsFitted)
+{
+    QImage video = solid(1440, 1080, QColor(200, 40, 200));
+    QPainter(&video).fillRect(0, 0, 720, 1080, turf);
+    const TurfKeyCase c = GetParam();
+    const QImage picture = GXLEngine::shared().image(groundRing(c.x, 0.5).gxl.value(), 0.5, video, true);
+    if (c.drawn) EXPECT_GT(countCovered(picture), 100);
+    else EXPECT_EQ(countCovered(picture), 0);
+}
+INSTANTIATE_TEST_SUITE_P(Places, GroundKey,
+                         ::testing::Values(TurfKeyCase{"OnTheTurf", 0.3, true},
+                                           TurfKeyCase{"InTheLeftBar", 0.06, false},
+                                           TurfKeyCase{"OnTheStand", 0.8, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 struct InvalidCase {
     const char* name;
     std::function<void(GXLSettings&)> spoil;
