@@ -140,6 +140,34 @@ TEST(ValueArrays, OneRendererPerDevice)
     EXPECT_EQ(GXLMarkerRenderer::cachedRendererCount(), before + 2);
 }
 
+// Cutouts through the entry point share the device's renderer and make one
+// cutout pipeline for each pixel format, whatever the number of calls; a
+// target that is its own source is drawn like one read from a copy.
+TEST(ValueArrays, CutoutsShareTheRendererAndOnePipelineAFormat)
+{
+    auto device = gpu::Device::create();
+    const auto before = GXLMarkerRenderer::cachedRendererCount();
+    const QImage pitch = syntheticPitch();
+    auto source = pitchTexture(device, pitch);
+    const std::vector<double> cutout = {0.45, 0.28, 0.25, 0.15, 1, 80, 100, 100};
+    struct Call {
+        gpu::PixelFormat format;
+        std::size_t pipelines;
+    };
+    for (const Call call : {Call{gpu::PixelFormat::BGRA8Unorm, 1}, Call{gpu::PixelFormat::BGRA8Unorm, 1},
+                            Call{gpu::PixelFormat::RGBA8Unorm, 2}, Call{gpu::PixelFormat::RGBA8Unorm, 2}}) {
+        auto texture = device->makeTexture({call.format, canvasWidth, canvasHeight,
+                                            gpu::TextureUsage::RenderTarget | gpu::TextureUsage::ShaderRead});
+        GXLMarkerRenderer::renderCutoutTexture(texture, source, cutout);
+        EXPECT_EQ(GXLMarkerRenderer::cachedRendererCount(), before + 1);
+        EXPECT_EQ(GXLMarkerRenderer::cachedRenderer(device, "")->pipelineCount(), call.pipelines);
+    }
+    auto drawn = canvasTexture(device);
+    GXLMarkerRenderer::renderCutoutTexture(drawn, source, cutout);
+    GXLMarkerRenderer::renderCutoutTexture(source, source, cutout);
+    EXPECT_EQ(source->bytes(), drawn->bytes());
+}
+
 TEST(ValueArrays, FirstCallsFromTwoThreadsMakeOneRenderer)
 {
     auto device = gpu::Device::create();
