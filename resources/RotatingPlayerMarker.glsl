@@ -1086,14 +1086,17 @@ vec4 keyedMarker(vec2 p, vec4 source)
         return mark;
     vec3 rgb = source.a > 0.0 ? source.rgb / source.a : vec3(0.0);
     float turf = turfMatch(rgb) * step(0.001, source.a);
+    mark *= turf;
     if (keyPreview()) {
-        // Key preview: the turf the marker may use, tinted.
+        // Key preview: the turf the marker may use tinted in its colour, and
+        // what the key keeps in front (lines, players) in magenta, under the
+        // keyed marker.
         vec4 preview = vec4(0.0);
         over(preview, M.tacticalColor.rgb, 0.45 * turf);
         over(preview, vec3(1.0, 0.1, 0.6), 0.45 * (1.0 - turf));
         mark = mark + preview * (1.0 - mark.a);
     }
-    return mark * turf;
+    return mark;
 }
 
 // ---------------------------------------------------------------------------

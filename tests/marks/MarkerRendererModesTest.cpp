@@ -270,3 +270,36 @@ TEST(ArcMotion, BallRunsWithTheArcPhaseOnlyWhenAnimated)
         EXPECT_EQ(early, rig().render({"arc", p}, 3.25)) << c.animated;
     }
 }
+
+// The key preview shows the key itself: the turf tinted in the tactical
+// colour, what stays in front of the marks (a player's shirt, a pitch line)
+// in magenta. Without the preview the key leaves those alone.
+TEST(KeyPreview, TintsTurfAndWhatTheKeyKeepsInFront)
+{
+    MarkerParameters p = ring(1);
+    p.groundOnly = true;
+    const QPointF shirt = toPixels(pitchPlayers()[3].feet) - QPointF(0, 38);
+    const QPoint line(640, 80);      // the halfway line, far from the ring
+    const QPoint grass(100, 650);
+    struct Case {
+        bool preview;
+        bool frontTinted;
+    };
+    for (const Case c : {Case{true, true}, Case{false, false}}) {
+        p.groundPreview = c.preview;
+        const QImage image = rig().render({"preview", p, true});
+        for (const QPoint at : {shirt.toPoint(), line}) {
+            const Bgra front = pixel(image, at.x(), at.y());
+            EXPECT_EQ(front.a > 0, c.frontTinted) << c.preview << " at " << at.x() << "," << at.y();
+            if (c.frontTinted) {
+                EXPECT_GT(front.r, front.g + 40) << "magenta";
+                EXPECT_GT(front.b, front.g) << "magenta";
+            }
+        }
+        const Bgra turf = pixel(image, grass.x(), grass.y());
+        EXPECT_EQ(turf.a > 0, c.preview);
+        if (c.preview) {
+            EXPECT_GT(turf.b, turf.r) << "the tactical colour";
+        }
+    }
+}
