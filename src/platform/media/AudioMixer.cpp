@@ -13,6 +13,8 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <vector>
 
@@ -20,6 +22,10 @@ namespace zanto::media {
 namespace {
 
 constexpr int kRate = ExportQuality::audioSampleRate;
+// Time stamps further than this from where the sound has got to mark a jump
+// in the track (20 ms: rounding and resampler slack stay well below it).
+constexpr int64_t kJumpSamples = kRate / 50;
+constexpr int64_t kNoPosition = INT64_MIN;
 
 int64_t toSamples(const MediaTime& time)
 {
@@ -40,13 +46,16 @@ struct AudioMixer::Source {
     PacketPtr packet;
     FramePtr frame;
     int64_t cursor = -1;  // output sample of the fifo's first sample; -1 before the first frame
+    int64_t heard = 0;    // output samples before this one have been handed out
     bool drained = false;
     bool done = false;
 
     void open();
     bool decodeMore();
+    int64_t positionOf(const AVFrame* decoded) const;
     void store(const AVFrame* decoded);
     void mixInto(int64_t first, int count, float* left, float* right);
+    void handOut(int64_t first, int64_t want, float* left, float* right);
     void close();
 };
 
@@ -94,19 +103,34 @@ void AudioMixer::Source::open()
                   AVSEEK_FLAG_BACKWARD);
 }
 
+// The output sample where a decoded frame's sound belongs; kNoPosition when
+// the frame carries no time stamp.
+int64_t AudioMixer::Source::positionOf(const AVFrame* decoded) const
+{
+    int64_t stamp = decoded->best_effort_timestamp != AV_NOPTS_VALUE ? decoded->best_effort_timestamp : decoded->pts;
+    if (stamp == AV_NOPTS_VALUE)
+        return kNoPosition;
+    return outputStart + toSamples(streamTime(format.get(), stream, stamp) - insert.sourceRange.start);
+}
+
 void AudioMixer::Source::store(const AVFrame* decoded)
 {
+    // Samples the resampler still holds come out ahead of this frame's own.
+    const int64_t held = swr_get_delay(resample.get(), kRate);
     int room = swr_get_out_samples(resample.get(), decoded->nb_samples);
     std::vector<float> left(size_t(std::max(room, 0))), right(size_t(std::max(room, 0)));
     uint8_t* out[2] = {reinterpret_cast<uint8_t*>(left.data()), reinterpret_cast<uint8_t*>(right.data())};
     int made = checkMedia(swr_convert(resample.get(), out, room, const_cast<const uint8_t**>(decoded->extended_data),
                                       decoded->nb_samples),
                           "Cannot resample the audio of “" + insert.assetPath.string() + "”");
-    if (cursor < 0) {
-        int64_t stamp = decoded->best_effort_timestamp != AV_NOPTS_VALUE ? decoded->best_effort_timestamp : decoded->pts;
-        MediaTime at = stamp == AV_NOPTS_VALUE ? insert.sourceRange.start : streamTime(format.get(), stream, stamp);
-        cursor = outputStart + toSamples(at - insert.sourceRange.start);
-    }
+    // The sound follows its time stamps: a jump (a gap in the track, or a
+    // stretch sent twice) moves the cursor instead of shifting what follows.
+    // The fifo is empty here, as mixInto hands out all it holds before decoding more.
+    int64_t at = positionOf(decoded);
+    if (at != kNoPosition && (cursor < 0 || std::abs(at - held - cursor) > kJumpSamples))
+        cursor = at - held;
+    else if (cursor < 0)
+        cursor = outputStart;
     void* planes[2] = {left.data(), right.data()};
     if (made > 0 && av_audio_fifo_write(fifo.get(), planes, made) < made)
         throw MediaError("Cannot buffer audio: " + mediaErrorText(AVERROR(ENOMEM)));
@@ -145,20 +169,30 @@ bool AudioMixer::Source::decodeMore()
 
 void AudioMixer::Source::mixInto(int64_t first, int count, float* left, float* right)
 {
-    int64_t want = std::min(first + count, outputEnd);
-    while ((cursor < 0 || cursor + av_audio_fifo_size(fifo.get()) < want) && decodeMore()) {
+    const int64_t want = std::min(first + count, outputEnd);
+    while (true) {
+        handOut(first, want, left, right);
+        if (cursor >= want || !decodeMore())
+            return;
     }
-    if (cursor < 0)
+}
+
+// Adds the fifo's samples that fall in [first, want) into the buffers; those
+// before the insert's range, or already heard, are dropped.
+void AudioMixer::Source::handOut(int64_t first, int64_t want, float* left, float* right)
+{
+    int available = av_audio_fifo_size(fifo.get());
+    if (cursor < 0 || available == 0)
         return;
-    // Samples before this chunk, or before the insert's range, are not heard.
-    int64_t from = std::max(first, outputStart);
+    int64_t from = std::max({first, outputStart, heard});
     if (cursor < from) {
-        int drop = int(std::min<int64_t>(from - cursor, av_audio_fifo_size(fifo.get())));
+        int drop = int(std::min<int64_t>(from - cursor, available));
         av_audio_fifo_drain(fifo.get(), drop);
         cursor += drop;
+        available -= drop;
     }
-    int n = int(std::max<int64_t>(0, std::min<int64_t>(want - cursor, av_audio_fifo_size(fifo.get()))));
-    if (n == 0 || cursor < from)
+    int n = int(std::max<int64_t>(0, std::min<int64_t>(want - cursor, available)));
+    if (n == 0)
         return;
     std::vector<float> l(static_cast<size_t>(n));
     std::vector<float> r(static_cast<size_t>(n));
@@ -170,6 +204,7 @@ void AudioMixer::Source::mixInto(int64_t first, int count, float* left, float* r
         right[offset + i] += r[i];
     }
     cursor += n;
+    heard = cursor;
 }
 
 void AudioMixer::Source::close()

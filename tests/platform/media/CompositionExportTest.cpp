@@ -174,6 +174,24 @@ INSTANTIATE_TEST_SUITE_P(Table, CompositionSoundOnset, testing::Values(
     OnsetCase{"resampled_after_a_seek", 44100, 0.9}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Sound keeps to its time stamps: a stretch missing from the source's audio
+// stays silent in the output, and what follows it is not pulled earlier.
+TEST_F(CompositionExportTest, AGapInTheSourceSoundStaysSilentAndInPlace)
+{
+    auto source = out_ / "gap.mp4";
+    runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=c=black:s=160x90:r=30:d=1.2", "-f", "lavfi", "-i",
+                       "sine=frequency=440:sample_rate=48000:d=1.2", "-af", "aselect='not(between(t\\,0.4\\,0.6))'",
+                       "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac", source.string()});
+    CompositionExport job(oneClip(source, 0.1, 1.0, true), out_ / "out.mp4");
+    job.run();
+    // Output second t plays source second t + 0.1: sound, a gap from 0.3 to 0.5, sound.
+    std::vector<float> sound = decodeAudioMono(out_ / "out.mp4", 8000);
+    EXPECT_GT(rmsLevel(sound, 400, 2200), 0.05);
+    EXPECT_LT(rmsLevel(sound, 2600, 3800), 0.005);
+    EXPECT_GT(rmsLevel(sound, 4400, 7600), 0.05);
+    EXPECT_NEAR(double(sound.size()) / 8000, 1.0, 0.03);
+}
+
 TEST_F(CompositionExportTest, NoAudioInsertsMeansNoAudioStream)
 {
     Composition c = twoSegments(160, 90);
