@@ -21,6 +21,8 @@ namespace zanto {
 namespace {
 
 constexpr int maxLabelCharacters = 24;
+// How the text is measured and drawn: tabs expanded, line breaks kept.
+constexpr int textFlags = Qt::TextExpandTabs;
 // Bitmaps are made at 72 dots an inch so that a point is a pixel.
 constexpr int dotsPerMeter72 = 2835;
 
@@ -65,8 +67,10 @@ std::optional<Layout> layOut(const QString& text, const MarkerParameters& p, int
     probe.setDotsPerMeterX(dotsPerMeter72);
     probe.setDotsPerMeterY(dotsPerMeter72);
     const QFontMetricsF metrics(labelFont(layout.fontSize), &probe);
-    layout.textWidth = metrics.horizontalAdvance(text);
-    layout.textHeight = metrics.height();
+    // Line breaks inside the text start new lines, as the user typed them.
+    const QSizeF textSize = metrics.size(textFlags, text);
+    layout.textWidth = textSize.width();
+    layout.textHeight = textSize.height();
     const double width = std::ceil(layout.textWidth + 2 * layout.padding);
     const double height = std::ceil(layout.textHeight + 1.25 * layout.padding);
     if (!(width <= maxSide) || !(height <= maxSide))
@@ -99,7 +103,7 @@ QImage drawLabel(const QString& text, const MarkerParameters& p, const Layout& l
     painter.setPen(colour(p.labelTextColor, p.labelOpacity));
     // One reference pixel below the vertical centre, `padding` from the left.
     const QRectF textRect(layout.padding, (h - layout.textHeight) / 2 + s, layout.textWidth, layout.textHeight);
-    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | textFlags, text);
     painter.end();
     return image;
 }

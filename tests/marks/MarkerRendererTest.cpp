@@ -340,6 +340,19 @@ TEST(LabelLayout, ScalesWithTheTargetWidthAndKeepsItsMinimums)
     EXPECT_GE(tiny->image.height(), 8);
 }
 
+// A line break inside the text starts a second line: the box grows taller
+// and narrower than for the same words on one line.
+TEST(LabelLayout, LineBreaksInsideTheTextStartNewLines)
+{
+    ensureGuiApplication();
+    const MarkerParameters p = labelled();
+    const auto oneLine = makeLabelImage("Kai Tanaka", p, 1280, 720, 16384);
+    const auto twoLines = makeLabelImage(" Kai\nTanaka\n", p, 1280, 720, 16384);
+    ASSERT_TRUE(oneLine && twoLines);
+    EXPECT_GT(twoLines->image.height(), oneLine->image.height() * 3 / 2);
+    EXPECT_LT(twoLines->image.width(), oneLine->image.width());
+}
+
 TEST(LabelLayout, FrameIsCentredOnThePositionShiftedByTheOffset)
 {
     ensureGuiApplication();
