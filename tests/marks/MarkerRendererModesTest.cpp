@@ -20,6 +20,7 @@ struct ModeCase {
     MarkerParameters parameters;
     bool overPitch = false;     // rendered with the pitch as source (ground path); the
                                 // key preview then tints the whole picture
+    const char* label = "";     // label text (drawn when the parameters enable labels)
 };
 
 void PrintTo(const ModeCase& c, std::ostream* out)
@@ -65,6 +66,9 @@ std::vector<ModeCase> modeCases()
     const std::int64_t styleNumbers[] = {0, 1, 2, 4, 5, 7};
     for (int i = 0; i < 6; ++i)
         cases.push_back({styles[i], ring(styleNumbers[i])});
+    // Style 7 is the labelled ring.
+    cases.back().parameters.labelEnabled = true;
+    cases.back().label = "Kai 10";
     const char* arrows[] = {"ground arrow", "chevron arrow", "dashed arrow", "curved arrow"};
     const std::int64_t arrowNumbers[] = {1, 2, 3, 5};
     for (int i = 0; i < 4; ++i)
@@ -118,7 +122,7 @@ struct Rig {
     QImage render(const ModeCase& c, double seconds = 0.9)
     {
         auto target = canvasTexture(device);
-        renderer.render(target, c.parameters, seconds, c.overPitch ? frame : nullptr, {}, true);
+        renderer.render(target, c.parameters, seconds, c.overPitch ? frame : nullptr, c.label, true);
         return canvasImage(*target);
     }
 };
