@@ -99,6 +99,47 @@ static void refusesBadArrays(ZantoTexture* target)
     CHECK(!zanto_marker_render_texture(target, values, 20, NULL, 0, NULL), "refused without error pointer");
 }
 
+/* The ground entry point over a frame of turf with a white block on the
+ * ring's right edge: the ring shows on the turf, the block stays in front. */
+static int inBlock(int x, int y) { return x >= 170 && x < 192 && y >= 78 && y < 102; }
+
+static void keysToTheTurf(ZantoDevice* device, ZantoTexture* target)
+{
+    static uint8_t frame[ROW * HEIGHT];
+    for (int y = 0; y < HEIGHT; ++y)
+        for (int x = 0; x < WIDTH; ++x) {
+            uint8_t* p = frame + y * ROW + x * 4; /* B, G, R, A */
+            const int white = inBlock(x, y);
+            p[0] = white ? 255 : 36;
+            p[1] = white ? 255 : 107;
+            p[2] = white ? 255 : 71;
+            p[3] = 255;
+        }
+    ZantoTexture* source = zanto_texture_create(device, ZANTO_PIXEL_FORMAT_BGRA8, WIDTH, HEIGHT, NULL);
+    CHECK(zanto_texture_replace(source, frame, ROW, NULL), "upload");
+    double values[96] = {0};
+    ringValues(values);
+    values[32] = 4;   /* point count */
+    values[89] = 1;   /* turf only */
+    const double key[6] = {0.3, 0.38, 0.12, 18, 8, 0};
+    memcpy(values + 90, key, sizeof key);
+    ZantoError* error = NULL;
+    CHECK(zanto_marker_render_ground_texture(target, source, values, 96, NULL, 0, &error), "ground ring drawn");
+    CHECK(error == NULL, "no error on success");
+    CHECK(zanto_texture_read(target, pixels, ROW, NULL), "read back");
+    long blockChanged = 0, turfChanged = 0;
+    for (int i = 0; i < ROW * HEIGHT; ++i) {
+        const int x = (i % ROW) / 4, y = i / ROW;
+        if (pixels[i] != frame[i])
+            ++*(inBlock(x, y) ? &blockChanged : &turfChanged);
+    }
+    CHECK(blockChanged == 0, "the block stays in front of the ring");
+    CHECK(turfChanged > 200, "the ring shows on the turf");
+    CHECK(!zanto_marker_render_ground_texture(target, source, NULL, 96, NULL, 0, &error), "no values refused");
+    expectError(error, "FC.GXL.PlayerMarker", 1, "Invalid parameter state");
+    zanto_texture_release(source);
+}
+
 static void cutsOut(ZantoDevice* device, ZantoTexture* target)
 {
     ZantoTexture* source = zanto_texture_create(device, ZANTO_PIXEL_FORMAT_RGBA8, WIDTH, HEIGHT, NULL);
@@ -137,6 +178,7 @@ int main(void)
     drawsARing(target);
     labelsTheRing(target);
     refusesBadArrays(target);
+    keysToTheTurf(device, target);
     cutsOut(device, target);
 
     zanto_texture_release(target);
