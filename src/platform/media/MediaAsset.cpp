@@ -19,8 +19,9 @@ using namespace media;
 
 AffineTransform displayTransform(const AVStream* stream)
 {
-    const uint8_t* data = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
-    if (!data)
+    size_t size = 0;
+    const uint8_t* data = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+    if (!data || size < 9 * sizeof(int32_t))
         return AffineTransform::identity();
     // The matrix as the file stores it: a b u / c d v / tx ty w in 16.16 fixed point.
     const int32_t* m = reinterpret_cast<const int32_t*>(data);
