@@ -1152,19 +1152,27 @@ vec4 cutoutFragment()
     float shadowK = length((p - to) / (vec2(figure * 0.32, figure * 0.08) * scale));
     vec4 result = base;
     over(result, vec3(0.0), 0.35 * opacity * (1.0 - smoothstep(0.4, 1.0, shadowK)));
-    // The grass around the figure: colours taken on the patch's rim. Pixels
-    // of the patch that match one of them are left behind, so the player
-    // comes without the turf he stood on.
+    float a = inside * opacity * step(0.0, q.x) * step(0.0, q.y) * step(q.x, size.x) * step(q.y, size.y);
+    if (a <= 0.0)
+        return result;
+    // The ground around the figure: colours taken on the patch's rim, grass
+    // and the pitch lines that cross it. Pixels of the patch that match one
+    // of them are left behind, so the player comes without the turf he
+    // stood on.
+    // Neighbouring rim colours are compared as a pair, so that the soft edge
+    // of a line, a blend of line and grass, stays behind too.
     float grass = 1e3;
-    for (int i = 0; i < 8; ++i) {
-        float angle = float(i) * TAU / 8.0;
+    vec3 previous = texture(picture, (centre + vec2(radii.x * 1.05, 0.0)) / size).rgb;
+    for (int i = 1; i <= 24; ++i) {
+        float angle = float(i) * TAU / 24.0;
         vec2 rim = centre + vec2(cos(angle), sin(angle)) * radii * 1.05;
-        vec4 around = texture(picture, rim / size);
-        grass = min(grass, length(cut.rgb - around.rgb));
+        vec3 around = texture(picture, rim / size).rgb;
+        vec3 span = around - previous;
+        float t = saturate(dot(cut.rgb - previous, span) / max(dot(span, span), 1e-6));
+        grass = min(grass, length(cut.rgb - previous - span * t));
+        previous = around;
     }
-    float figureShare = smoothstep(0.06, 0.16, grass);
-    float a = inside * figureShare * opacity * step(0.0, q.x) * step(0.0, q.y) * step(q.x, size.x) *
-              step(q.y, size.y);
+    a *= smoothstep(0.06, 0.16, grass);
     return cut * a + result * (1.0 - cut.a * a);
 }
 

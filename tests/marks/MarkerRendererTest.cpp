@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QDir>
 
 #include <fstream>
@@ -387,6 +389,18 @@ TEST(CutoutPass, OpacityZeroGivesTheSourceAndSelfSourceIsCopiedFirst)
     rig.renderer.renderCutout(target, source, moved);
     const auto expected = target->bytes();
     EXPECT_NE(expected, source->bytes()) << "the player appears at the target point";
+    // The centre circle's line crosses the player's patch; it stays behind
+    // with the grass, soft edges included: no light pixel appears around the
+    // target point, where the picture has no line of its own (the player's
+    // skin is no line: it is not grey).
+    const QImage cut = canvasImage(*target);
+    long light = 0;
+    for (int y = 400; y < 625; ++y)
+        for (int x = 240; x < 400; ++x) {
+            const Bgra p = pixel(cut, x, y);
+            light += std::min({p.r, p.g, p.b}) > 150 && std::max({p.r, p.g, p.b}) - std::min({p.r, p.g, p.b}) < 40;
+        }
+    EXPECT_EQ(light, 0) << "a piece of pitch line came with the player";
     QDir().mkpath(ZANTO_TEST_OUTPUT_DIR);
     EXPECT_TRUE(canvasImage(*target).save(QString(ZANTO_TEST_OUTPUT_DIR) + "/marker-cutout.png"));
     rig.renderer.renderCutout(source, source, moved);
