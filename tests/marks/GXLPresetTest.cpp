@@ -1,10 +1,10 @@
 #include "marks/GXLPreset.h"
 #include "marks/GXLSettings.h"
 #include "services/JsonCoding.h"
+#include "support/MarkerTestTables.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -23,6 +23,26 @@ struct PresetCase {
     float lineWidth;
     float lineOpacity;
     float fillOpacity;
+};
+
+constexpr Float4 orange = {1, 0.578105f, 0, 1};
+constexpr Float4 gold = {1, 0.83f, 0.35f, 1};
+
+const PresetCase presetCases[] = {
+    {"Player Ring", true, 1, orange, 55, 1, 3, 100, 0},
+    {"Team Rings", true, 1, orange, 55, 1, 3, 100, 0},
+    {"Ground Ring", true, 1, orange, 55, 1, 3, 100, 0},
+    {"Team Fill", true, 1, orange, 55, 2, 3, 100, 25},
+    {"Ground Team", true, 1, orange, 55, 2, 3, 100, 25},
+    {"Ring Trail", false, 1, orange, 55, 0, 3, 0, 0},
+    {"Spotlight", true, 6, gold, 55, 1, 3, 100, 0},
+    {"Passing Lane", false, 3, orange, 15, 0, 2, 75, 22},
+    {"Vision Cone", false, 3, orange, 15, 0, 2, 75, 22},
+    {"Ground Passing Lane", false, 3, orange, 15, 0, 2, 75, 22},
+    {"Ground Vision", false, 3, orange, 15, 0, 2, 75, 22},
+    {"Space Circle", false, 3, orange, 0, 2, 2, 70, 30},
+    {"Space Rectangle", false, 3, orange, 0, 2, 2, 70, 30},
+    {"Space Polygon", true, 3, orange, 0, 2, 2, 70, 30},
 };
 
 class GXLPresetLooks : public testing::TestWithParam<PresetCase> {};
@@ -63,25 +83,7 @@ TEST_P(GXLPresetLooks, SharedToolValues) {
     EXPECT_EQ(p.trailState, d.trailState);
 }
 
-constexpr Float4 orange = {1, 0.578105f, 0, 1};
-constexpr Float4 gold = {1, 0.83f, 0.35f, 1};
-
-INSTANTIATE_TEST_SUITE_P(
-    Tools, GXLPresetLooks,
-    testing::Values(PresetCase{"Player Ring", true, 1, orange, 55, 1, 3, 100, 0},
-                    PresetCase{"Team Rings", true, 1, orange, 55, 1, 3, 100, 0},
-                    PresetCase{"Ground Ring", true, 1, orange, 55, 1, 3, 100, 0},
-                    PresetCase{"Team Fill", true, 1, orange, 55, 2, 3, 100, 25},
-                    PresetCase{"Ground Team", true, 1, orange, 55, 2, 3, 100, 25},
-                    PresetCase{"Ring Trail", false, 1, orange, 55, 0, 3, 0, 0},
-                    PresetCase{"Spotlight", true, 6, gold, 55, 1, 3, 100, 0},
-                    PresetCase{"Passing Lane", false, 3, orange, 15, 0, 2, 75, 22},
-                    PresetCase{"Vision Cone", false, 3, orange, 15, 0, 2, 75, 22},
-                    PresetCase{"Ground Passing Lane", false, 3, orange, 15, 0, 2, 75, 22},
-                    PresetCase{"Ground Vision", false, 3, orange, 15, 0, 2, 75, 22},
-                    PresetCase{"Space Circle", false, 3, orange, 0, 2, 2, 70, 30},
-                    PresetCase{"Space Rectangle", false, 3, orange, 0, 2, 2, 70, 30},
-                    PresetCase{"Space Polygon", true, 3, orange, 0, 2, 2, 70, 30}));
+INSTANTIATE_TEST_SUITE_P(Tools, GXLPresetLooks, testing::ValuesIn(presetCases), testing_tables::ToolName());
 
 TEST(GXLPreset, ToolOrangeWidensToItsSinglePrecisionValue) {
     EXPECT_EQ(static_cast<double>(GXLPreset::toolOrange.y), 0.5781049728393555);
@@ -189,14 +191,9 @@ TEST(GXLMaterial, SavedJsonKeepsTheWidenedSinglePrecisionValues) {
     EXPECT_NE(json.find("\"size\":75"), std::string::npos) << json;
 }
 
-} // namespace
-
-namespace {
-
 // The presets written out from the tool tables: every field a preset does not
 // name keeps the plain default, so whole values are compared.
-MarkerParameters ringToolPreset(bool multipleRings, std::int64_t ringStyle, Float4 color1, float glow,
-                                std::int64_t lineMode, float lineWidth, float lineOpacity, float fillOpacity) {
+MarkerParameters ringToolPreset(const PresetCase& c) {
     MarkerParameters p;
     p.size = 75;
     p.perspective = 15;
@@ -224,14 +221,14 @@ MarkerParameters ringToolPreset(bool multipleRings, std::int64_t ringStyle, Floa
     p.spaceFeather = 3;
     p.groundTolerance = 18;
     p.groundSoftness = 8;
-    p.multipleRings = multipleRings;
-    p.ringStyle = ringStyle;
-    p.color1 = color1;
-    p.glow = glow;
-    p.lineMode = lineMode;
-    p.lineWidth = lineWidth;
-    p.lineOpacity = lineOpacity;
-    p.fillOpacity = fillOpacity;
+    p.multipleRings = c.multipleRings;
+    p.ringStyle = c.ringStyle;
+    p.color1 = c.color1;
+    p.glow = c.glow;
+    p.lineMode = c.lineMode;
+    p.lineWidth = c.lineWidth;
+    p.lineOpacity = c.lineOpacity;
+    p.fillOpacity = c.fillOpacity;
     return p;
 }
 
@@ -289,43 +286,14 @@ TEST_P(GXLPresetWhole, EqualsTheToolTable) {
 }
 
 std::vector<WholePresetCase> wholePresetCases() {
-    const MarkerParameters ring = ringToolPreset(true, 1, orange, 55, 1, 3, 100, 0);
-    const MarkerParameters team = ringToolPreset(true, 1, orange, 55, 2, 3, 100, 25);
-    const MarkerParameters lane = ringToolPreset(false, 3, orange, 15, 0, 2, 75, 22);
-    const MarkerParameters space = ringToolPreset(false, 3, orange, 0, 2, 2, 70, 30);
-    return {
-        {"Player Ring", ring},
-        {"Team Rings", ring},
-        {"Ground Ring", ring},
-        {"Team Fill", team},
-        {"Ground Team", team},
-        {"Ring Trail", ringToolPreset(false, 1, orange, 55, 0, 3, 0, 0)},
-        {"Spotlight", ringToolPreset(true, 6, gold, 55, 1, 3, 100, 0)},
-        {"Passing Lane", lane},
-        {"Vision Cone", lane},
-        {"Ground Passing Lane", lane},
-        {"Ground Vision", lane},
-        {"Space Circle", space},
-        {"Space Rectangle", space},
-        {"Space Polygon", ringToolPreset(true, 3, orange, 0, 2, 2, 70, 30)},
-        {"Lofted Arc", loftedArcPreset()},
-    };
+    std::vector<WholePresetCase> cases;
+    for (const PresetCase& c : presetCases) cases.push_back({c.tool, ringToolPreset(c)});
+    cases.push_back({"Lofted Arc", loftedArcPreset()});
+    return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(Tools, GXLPresetWhole, testing::ValuesIn(wholePresetCases()),
-                         [](const testing::TestParamInfo<WholePresetCase>& info) {
-                             std::string name = info.param.tool;
-                             std::erase(name, ' ');
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Tools, GXLPresetWhole, testing::ValuesIn(wholePresetCases()), testing_tables::ToolName());
 
-TEST(GXLPresetWhole, EveryToolHasOneOfTheTabledPresets) {
-    std::vector<std::string> tabled;
-    for (const WholePresetCase& c : wholePresetCases()) tabled.push_back(c.tool);
-    std::vector<std::string> tools = GXLSettings::tools();
-    std::sort(tabled.begin(), tabled.end());
-    std::sort(tools.begin(), tools.end());
-    EXPECT_EQ(tabled, tools);
-}
+TEST(GXLPresetWhole, EveryToolHasOneOfTheTabledPresets) { testing_tables::expectEveryToolListed(wholePresetCases()); }
 
 } // namespace
