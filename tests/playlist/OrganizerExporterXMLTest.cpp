@@ -325,6 +325,30 @@ TEST_F(OrganizerExporterXMLTest, CancelWhileAnItemRendersRemovesEverything)
     EXPECT_TRUE(temporary_.leftovers().empty());
 }
 
+// A cancel takes effect at the next check: before the first item (k = 0),
+// before the next item, or after the last one, before anything is written.
+class OrganizerExporterXMLCancelTest : public OrganizerExporterXMLTest, public testing::WithParamInterface<int> {};
+
+TEST_P(OrganizerExporterXMLCancelTest, StopsAtTheNextCheck)
+{
+    std::ofstream(destination()) << "earlier";
+    const int cancelAfter = GetParam();  // merge reports seen before cancelling
+    if (cancelAfter == 0)
+        exporter_.cancel();
+    int seen = 0;
+    const std::vector<OrganizerItem> items = {test::videoItem("one", "pal", 0, 1), test::videoItem("two", "thirty", 0, 1)};
+    EXPECT_EQ(exportMessage(items, "Game 1", [&](double, const std::string& text) {
+                  if (text == preparing && ++seen == cancelAfter)
+                      exporter_.cancel();
+              }),
+              "書き出しを中止しました。");
+    EXPECT_EQ(seen, cancelAfter);
+    EXPECT_TRUE(materialsFolders().empty());
+    EXPECT_EQ(readText(destination()), "earlier");
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, OrganizerExporterXMLCancelTest, testing::Values(0, 1, 2));
+
 struct FailureCase {
     const char* name;
     std::function<void(std::vector<OrganizerItem>&, OrganizerDocument&)> change;

@@ -492,7 +492,9 @@ TEST_P(MediaExporterMoviesTest, WritesAValidDocumentForEachKindOfMovie)
 {
     const MovieCase& c = GetParam();
     test::TempDir folder("zanto-xml-kind-");
-    const fs::path file = test::makeTestMovie(folder / c.file, c.options);
+    // Made under a plain name and then renamed, so that any bytes reach the file system.
+    const fs::path file = folder / c.file;
+    fs::rename(test::makeTestMovie(folder / fs::path("made").replace_extension(file.extension()), c.options), file);
     const MediaAsset asset = MediaAsset::load(file);
     const ExportRequest request{"id", "fcpxml", "試合",
                                 {c.file, std::int64_t(fs::file_size(file)), asset.duration.seconds()},
@@ -529,7 +531,9 @@ INSTANTIATE_TEST_SUITE_P(Kinds, MediaExporterMoviesTest, testing::Values(
     MovieCase{"PalTimecode", "pal.mov", movieOptions(25, 1, true, "10:00:00:00"), "1/25s", "900000/25s", "96", "54", true},
     MovieCase{"DropFrameTimecode", "試合 カメラ1.mp4", movieOptions(30000, 1001, true, "01:00:00;02"), "1001/30000s",
               "108001894/30000s", "96", "54", true},
-    MovieCase{"Upright", "phone.mp4", movieOptions(30, 1, false, "", 90), "1/30s", "0/30s", "54", "96", false}),
+    MovieCase{"Upright", "phone.mp4", movieOptions(30, 1, false, "", 90), "1/30s", "0/30s", "54", "96", false},
+    // A name in a legacy 8-bit encoding: the asset's name gets U+FFFD, the URL keeps the bytes.
+    MovieCase{"NameNotUtf8", "caf\xE9.mp4", movieOptions(30, 1, false), "1/30s", "0/30s", "96", "54", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MediaExporterRefusalTest, VariableFrameRateMovieNamesTheRate)
