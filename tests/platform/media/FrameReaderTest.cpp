@@ -184,6 +184,7 @@ struct ColourCase {
     const char* matrix;  // the matrix the movie is encoded with (the scale filter's name)
     const char* tag;     // and tagged with (the encoder's name for it)
     int width;
+    ColourMatrix probed;  // what the probe reports
 };
 
 void PrintTo(const ColourCase& c, std::ostream* out) { *out << c.name; }
@@ -199,6 +200,7 @@ TEST_P(FrameReaderColour, DecodesWithTheTaggedMatrix)
     runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=c=0x10d030:s=" + size + ":d=0.1", "-vf",
                        std::string("scale=out_color_matrix=") + c.matrix + ":out_range=tv", "-colorspace", c.tag,
                        "-pix_fmt", "yuv420p", "-c:v", "libx264", "-qp", "0", path.string()});
+    EXPECT_EQ(MediaAsset::load(path).video->colourMatrix, c.probed);
     QImage still = copyStillImage(path, MediaTime{0, 1});
     QRgb px = still.pixel(still.width() / 2, still.height() / 2);
     // Read with the other matrix, this green would be off by 15 in red and 30 in green.
@@ -208,10 +210,11 @@ TEST_P(FrameReaderColour, DecodesWithTheTaggedMatrix)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, FrameReaderColour, testing::Values(
-    ColourCase{"hd_bt709", "bt709", "bt709", 1280}, ColourCase{"sd_bt601", "bt470bg", "bt470bg", 320},
-    ColourCase{"sd_smpte170m", "smpte170m", "smpte170m", 320},
-    // Phones record in BT.2020; read as BT.709 this green loses 20 in green.
-    ColourCase{"phone_bt2020", "bt2020", "bt2020nc", 320}),
+    ColourCase{"hd_bt709", "bt709", "bt709", 1280, ColourMatrix::BT709},
+    ColourCase{"sd_bt601", "bt470bg", "bt470bg", 320, ColourMatrix::BT601},
+    ColourCase{"sd_smpte170m", "smpte170m", "smpte170m", 320, ColourMatrix::BT601},
+    // Phones record in BT.2020; read as BT.709 this green gains 20 in green.
+    ColourCase{"phone_bt2020", "bt2020", "bt2020nc", 320, ColourMatrix::BT2020}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
