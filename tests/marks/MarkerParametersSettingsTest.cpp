@@ -3,10 +3,10 @@
 #include "marks/GXLPreset.h"
 #include "marks/GXLSettings.h"
 #include "marks/MarkerParameters.h"
+#include "support/MarkerTestTables.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -153,11 +153,7 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(p.position, p.arrowEnd);
                      EXPECT_FALSE(p.multipleRings);
                  }}),
-    [](const testing::TestParamInfo<ToolCase>& info) {
-        std::string name = info.param.tool;
-        std::erase(name, ' ');
-        return name;
-    });
+    testing_tables::ToolName());
 
 TEST(SettingsToParameters, GroundVisionDiffersFromVisionConeOnlyInTheTurfKey) {
     MarkerParameters cone = settings("Vision Cone", {{0.3, 0.4}, {0.7, 0.6}}, 75, 35).parameters();
@@ -237,71 +233,49 @@ struct ToolFieldsCase {
     Restore restoreToolRule;
 };
 
+// The fields each family of tools sets by its own rule.
+void restoreNothing(MarkerParameters&, const MarkerParameters&) {}
+void restoreRings(MarkerParameters& p, const MarkerParameters& q) { p.multipleRings = q.multipleRings; }
+void restoreStyle(MarkerParameters& p, const MarkerParameters& q) { p.ringStyle = q.ringStyle; }
+void restoreSpace(MarkerParameters& p, const MarkerParameters& q) {
+    p.ringStyle = q.ringStyle;
+    p.spaceMode = q.spaceMode;
+}
+void restoreLane(MarkerParameters& p, const MarkerParameters& q) {
+    restoreSpace(p, q);
+    p.corridorWidth = q.corridorWidth;
+}
+void restoreVision(MarkerParameters& p, const MarkerParameters& q) {
+    restoreSpace(p, q);
+    p.visionAngle = q.visionAngle;
+    p.visionPerspective = q.visionPerspective;
+}
+void restoreArea(MarkerParameters& p, const MarkerParameters& q) {
+    restoreSpace(p, q);
+    p.spaceWidth = q.spaceWidth;
+    p.spaceHeight = q.spaceHeight;
+}
+void restorePolygon(MarkerParameters& p, const MarkerParameters& q) {
+    restoreSpace(p, q);
+    p.lineMode = q.lineMode;
+}
+void restoreArc(MarkerParameters& p, const MarkerParameters& q) {
+    p.arrowMode = q.arrowMode;
+    p.arcHeight = q.arcHeight;
+    p.arrowWidth = q.arrowWidth;
+}
+void restoreTrail(MarkerParameters& p, const MarkerParameters& q) {
+    restoreRings(p, q);
+    p.lineMode = q.lineMode;
+    p.trailState = q.trailState;
+}
+
 const ToolFieldsCase toolFieldsCases[] = {
-    {"Player Ring", [](MarkerParameters&, const MarkerParameters&) {}},
-    {"Ground Ring", [](MarkerParameters&, const MarkerParameters&) {}},
-    {"Team Rings", [](MarkerParameters& p, const MarkerParameters& q) { p.multipleRings = q.multipleRings; }},
-    {"Ground Team", [](MarkerParameters& p, const MarkerParameters& q) { p.multipleRings = q.multipleRings; }},
-    {"Team Fill", [](MarkerParameters& p, const MarkerParameters& q) { p.multipleRings = q.multipleRings; }},
-    {"Lofted Arc",
-     [](MarkerParameters& p, const MarkerParameters& q) {
-         p.arrowMode = q.arrowMode;
-         p.arcHeight = q.arcHeight;
-         p.arrowWidth = q.arrowWidth;
-     }},
-    {"Spotlight", [](MarkerParameters& p, const MarkerParameters& q) { p.ringStyle = q.ringStyle; }},
-    {"Passing Lane",
-     [](MarkerParameters& p, const MarkerParameters& q) {
-         p.ringStyle = q.ringStyle;
-         p.spaceMode = q.spaceMode;
-         p.corridorWidth = q.corridorWidth;
-     }},
-    {"Ground Passing Lane",
-     [](MarkerParameters& p, const MarkerParameters& q) {
-         p.ringStyle = q.ringStyle;
-         p.spaceMode = q.spaceMode;
-         p.corridorWidth = q.corridorWidth;
-     }},
-    {"Vision Cone",
-     [](MarkerParameters& p, const MarkerParameters& q) {
-         p.ringStyle = q.ringStyle;
-         p.spaceMode = q.spaceMode;
-         p.visionAngle = q.visionAngle;
-         p.visionPerspective = q.visionPerspective;
-     }},
-    {"Ground Vision",
-     [](MarkerParameters& p, const MarkerParameters& q) {
-         p.ringStyle = q.ringStyle;
-         p.spaceMode = q.spaceMode;
-         p.visionAngle = q.visionAngle;
-         p.visionPerspective = q.visionPerspective;
-     }},
-    {"Space Circle",
-     [](MarkerParameters& p, const MarkerParameters& q) {
-         p.ringStyle = q.ringStyle;
-         p.spaceMode = q.spaceMode;
-         p.spaceWidth = q.spaceWidth;
-         p.spaceHeight = q.spaceHeight;
-     }},
-    {"Space Rectangle",
-     [](MarkerParameters& p, const MarkerParameters& q) {
-         p.ringStyle = q.ringStyle;
-         p.spaceMode = q.spaceMode;
-         p.spaceWidth = q.spaceWidth;
-         p.spaceHeight = q.spaceHeight;
-     }},
-    {"Space Polygon",
-     [](MarkerParameters& p, const MarkerParameters& q) {
-         p.ringStyle = q.ringStyle;
-         p.spaceMode = q.spaceMode;
-         p.lineMode = q.lineMode;
-     }},
-    {"Ring Trail",
-     [](MarkerParameters& p, const MarkerParameters& q) {
-         p.multipleRings = q.multipleRings;
-         p.lineMode = q.lineMode;
-         p.trailState = q.trailState;
-     }},
+    {"Player Ring", restoreNothing},      {"Ground Ring", restoreNothing},     {"Team Rings", restoreRings},
+    {"Ground Team", restoreRings},        {"Team Fill", restoreRings},         {"Lofted Arc", restoreArc},
+    {"Spotlight", restoreStyle},          {"Passing Lane", restoreLane},       {"Ground Passing Lane", restoreLane},
+    {"Vision Cone", restoreVision},       {"Ground Vision", restoreVision},    {"Space Circle", restoreArea},
+    {"Space Rectangle", restoreArea},     {"Space Polygon", restorePolygon},   {"Ring Trail", restoreTrail},
 };
 
 class SettingsLeavePresetFields : public testing::TestWithParam<ToolFieldsCase> {};
@@ -330,19 +304,8 @@ TEST_P(SettingsLeavePresetFields, OnlyNamedFieldsChange) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tools, SettingsLeavePresetFields, testing::ValuesIn(toolFieldsCases),
-                         [](const testing::TestParamInfo<ToolFieldsCase>& info) {
-                             std::string name = info.param.tool;
-                             std::erase(name, ' ');
-                             return name;
-                         });
+                         testing_tables::ToolName());
 
-TEST(SettingsLeavePresetFields, EveryToolIsListed) {
-    std::vector<std::string> listed;
-    for (const ToolFieldsCase& c : toolFieldsCases) listed.push_back(c.tool);
-    std::vector<std::string> tools = GXLSettings::tools();
-    std::sort(listed.begin(), listed.end());
-    std::sort(tools.begin(), tools.end());
-    EXPECT_EQ(listed, tools);
-}
+TEST(SettingsLeavePresetFields, EveryToolIsListed) { testing_tables::expectEveryToolListed(toolFieldsCases); }
 
 } // namespace
