@@ -134,7 +134,8 @@ private:
     std::atomic<bool> cancelled_{false};
     std::atomic<int64_t> framesDone_{0};
     int64_t frameCount_ = 0;
-    // `mutex_` guards status_, error_ and ended_; `ended_` is signalled through `endedChanged_`.
+    // `mutex_` guards status_, error_, ended_, completion_, frameCount_ and the
+    // start of worker_; `ended_` is signalled through `endedChanged_`.
     mutable std::mutex mutex_;
     std::condition_variable endedChanged_;
     ExportStatus status_ = ExportStatus::Waiting;
