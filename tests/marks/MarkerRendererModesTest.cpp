@@ -58,6 +58,37 @@ MarkerParameters lane(std::int64_t start, std::int64_t end)
     return p;
 }
 
+struct TrailPoint {
+    int slot;
+    float x, y;     // mark space: origin bottom left, y up
+};
+
+// A "Ring Trail" state of 520 or 523 numbers holding `points` in their
+// slots, in the colour (1, 0.2, 0, alpha); the 523-number form also states
+// its style and its tail and head opacities.
+std::vector<float> trailState(const std::vector<TrailPoint>& points, float alpha = 1, std::size_t length = 523)
+{
+    std::vector<float> state(length, 0.0f);
+    state[0] = 16;
+    state[1] = 100;
+    state[4] = 1;
+    state[5] = 0.2f;
+    state[7] = alpha;
+    if (length == 523) {
+        state[520] = 2;
+        state[521] = 45;
+        state[522] = 85;
+    }
+    for (const auto& point : points) {
+        const std::size_t at = 8 + 4 * std::size_t(point.slot);
+        state[at] = point.x;
+        state[at + 1] = point.y;
+        state[at + 2] = 1;
+        state[at + 3] = 1;
+    }
+    return state;
+}
+
 std::vector<ModeCase> modeCases()
 {
     std::vector<ModeCase> cases;
@@ -97,17 +128,7 @@ std::vector<ModeCase> modeCases()
     entrance.entranceElapsed = 0.3;
     cases.push_back({"ring entering", entrance});
     MarkerParameters trail = ring(1);
-    trail.trailState.assign(520, 0.0f);
-    trail.trailState[0] = 16;
-    trail.trailState[1] = 100;
-    trail.trailState[4] = 1;
-    trail.trailState[7] = 1;
-    const float path[][2] = {{0.3f, 0.4f}, {0.4f, 0.42f}, {0.5f, 0.45f}};
-    for (int i = 0; i < 3; ++i) {
-        trail.trailState[std::size_t(8 + 4 * i)] = path[i][0];
-        trail.trailState[std::size_t(9 + 4 * i)] = path[i][1];
-        trail.trailState[std::size_t(11 + 4 * i)] = 1;
-    }
+    trail.trailState = trailState({{0, 0.3f, 0.4f}, {1, 0.4f, 0.42f}, {2, 0.5f, 0.45f}}, 1, 520);
     cases.push_back({"short trail state", trail});
     return cases;
 }
@@ -180,35 +201,6 @@ TEST(ModeGallery, WritesEveryModeOverThePitch)
 
 namespace {
 
-struct TrailPoint {
-    int slot;
-    float x, y;     // mark space: origin bottom left, y up
-};
-
-// A ring with a 523-number trail state holding `points` in their slots, in
-// the colour (1, 0.2, 0, alpha).
-MarkerParameters trailed(const std::vector<TrailPoint>& points, float alpha)
-{
-    MarkerParameters p = ring(3);
-    p.trailState.assign(523, 0.0f);
-    p.trailState[0] = 16;
-    p.trailState[1] = 100;
-    p.trailState[4] = 1;
-    p.trailState[5] = 0.2f;
-    p.trailState[7] = alpha;
-    p.trailState[520] = 2;
-    p.trailState[521] = 45;
-    p.trailState[522] = 85;
-    for (const auto& point : points) {
-        const std::size_t at = 8 + 4 * std::size_t(point.slot);
-        p.trailState[at] = point.x;
-        p.trailState[at + 1] = point.y;
-        p.trailState[at + 2] = 1;
-        p.trailState[at + 3] = 1;
-    }
-    return p;
-}
-
 long paintedIn(const QImage& image, QRect area)
 {
     long painted = 0;
@@ -228,8 +220,11 @@ TEST(TrailState, UnusedSlotsBetweenUsedOnesAreSkipped)
 {
     const std::vector<TrailPoint> packed = {{0, 0.30f, 0.40f}, {1, 0.40f, 0.44f}, {2, 0.50f, 0.42f}};
     const std::vector<TrailPoint> gapped = {{0, 0.30f, 0.40f}, {3, 0.40f, 0.44f}, {9, 0.50f, 0.42f}};
-    const QImage together = rig().render({"packed", trailed(packed, 1)}, 0);
-    const QImage apart = rig().render({"gapped", trailed(gapped, 1)}, 0);
+    MarkerParameters p = ring(3);
+    p.trailState = trailState(packed);
+    const QImage together = rig().render({"packed", p}, 0);
+    p.trailState = trailState(gapped);
+    const QImage apart = rig().render({"gapped", p}, 0);
     EXPECT_EQ(together, apart);
     EXPECT_EQ(paintedIn(apart, QRect(0, canvasHeight - 120, 160, 120)), 0) << "runs to an empty slot";
     // Halfway between the first two points the run is drawn.
@@ -246,7 +241,9 @@ TEST(TrailState, ColourAlphaScalesTheRun)
         long least, most;
     };
     for (const Case c : {Case{0, 0, 0}, Case{1, 20, 81}}) {
-        const QImage image = rig().render({"alpha", trailed(run, c.alpha)}, 0);
+        MarkerParameters p = ring(3);
+        p.trailState = trailState(run, c.alpha);
+        const QImage image = rig().render({"alpha", p}, 0);
         const long painted = paintedIn(image, middle);
         EXPECT_GE(painted, c.least) << c.alpha;
         EXPECT_LE(painted, c.most) << c.alpha;
