@@ -1,5 +1,6 @@
 #include "marks/CutoutParameters.h"
 #include "marks/MarkerRendererError.h"
+#include "support/TableNames.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
         ScaleCase{"manual1000", {.automatic = false, .manualScale = 1000}, 6},
         ScaleCase{"manual1", {.automatic = false, .manualScale = 1}, 0.05f},
         ScaleCase{"infiniteHorizon", {.horizon = std::numeric_limits<float>::infinity()}, 1}),
-    [](const testing::TestParamInfo<ScaleCase>& info) { return std::string(info.param.name); });
+    test::ByName());
 
 TEST(CutoutParameters, UniformsClampOnlyTheOpacity) {
     CutoutParameters p{.source = {-1, 2}, .target = {3, -4}, .automatic = false, .manualScale = 250, .opacity = 150};

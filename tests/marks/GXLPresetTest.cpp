@@ -83,7 +83,7 @@ TEST_P(GXLPresetLooks, SharedToolValues) {
     EXPECT_EQ(p.trailState, d.trailState);
 }
 
-INSTANTIATE_TEST_SUITE_P(Tools, GXLPresetLooks, testing::ValuesIn(presetCases), testing_tables::ToolName());
+INSTANTIATE_TEST_SUITE_P(Tools, GXLPresetLooks, testing::ValuesIn(presetCases), test::ToolName());
 
 TEST(GXLPreset, ToolOrangeWidensToItsSinglePrecisionValue) {
     EXPECT_EQ(static_cast<double>(GXLPreset::toolOrange.y), 0.5781049728393555);
@@ -292,8 +292,8 @@ std::vector<WholePresetCase> wholePresetCases() {
     return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(Tools, GXLPresetWhole, testing::ValuesIn(wholePresetCases()), testing_tables::ToolName());
+INSTANTIATE_TEST_SUITE_P(Tools, GXLPresetWhole, testing::ValuesIn(wholePresetCases()), test::ToolName());
 
-TEST(GXLPresetWhole, EveryToolHasOneOfTheTabledPresets) { testing_tables::expectEveryToolListed(wholePresetCases()); }
+TEST(GXLPresetWhole, EveryToolHasOneOfTheTabledPresets) { test::expectEveryToolListed(wholePresetCases()); }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "services/JsonCoding.h"
+#include "support/TableNames.h"
 
 namespace zanto {
 namespace {
@@ -133,7 +134,7 @@ const ValidateCase validateCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, GXLValidateTest, testing::ValuesIn(validateCases),
-                         [](const testing::TestParamInfo<ValidateCase>& info) { return info.param.name; });
+                         test::ByName());
 
 // ---- JSON
 
@@ -210,7 +211,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadJsonCase{"toolNumber", R"({"tool":3,"points":[],"color":[],"size":90,"perspective":35,"opacity":85,"speed":1})"},
         BadJsonCase{"speedNull", R"({"tool":"Spotlight","points":[],"color":[],"size":90,"perspective":35,"opacity":85,"speed":null})"},
         BadJsonCase{"sizeText", R"({"tool":"Spotlight","points":[],"color":[],"size":"90","perspective":35,"opacity":85,"speed":1})"}),
-    [](const testing::TestParamInfo<BadJsonCase>& info) { return info.param.name; });
+    test::ByName());
 
 TEST(GXLSettingsJsonTest, EmptyArraysAndUnknownKeysDecode)
 {

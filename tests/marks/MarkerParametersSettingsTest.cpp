@@ -153,7 +153,7 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(p.position, p.arrowEnd);
                      EXPECT_FALSE(p.multipleRings);
                  }}),
-    testing_tables::ToolName());
+    test::ToolName());
 
 TEST(SettingsToParameters, GroundVisionDiffersFromVisionConeOnlyInTheTurfKey) {
     MarkerParameters cone = settings("Vision Cone", {{0.3, 0.4}, {0.7, 0.6}}, 75, 35).parameters();
@@ -304,8 +304,8 @@ TEST_P(SettingsLeavePresetFields, OnlyNamedFieldsChange) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tools, SettingsLeavePresetFields, testing::ValuesIn(toolFieldsCases),
-                         testing_tables::ToolName());
+                         test::ToolName());
 
-TEST(SettingsLeavePresetFields, EveryToolIsListed) { testing_tables::expectEveryToolListed(toolFieldsCases); }
+TEST(SettingsLeavePresetFields, EveryToolIsListed) { test::expectEveryToolListed(toolFieldsCases); }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "marks/GXLSettings.h"
 #include "marks/MarkerParameters.h"
+#include "support/TableNames.h"
 
 #include <gtest/gtest.h>
 
@@ -418,11 +419,7 @@ INSTANTIATE_TEST_SUITE_P(
                     HullCase{"inner point dropped", {{0, 0}, {10, 0}, {5, 3}, {10, 10}, {0, 10}},
                              {{0, 0}, {10, 0}, {10, 10}, {0, 10}}},
                     HullCase{"repeated corners", {{0, 0}, {0, 0}, {4, 0}, {4, 0}, {2, 4}}, {{0, 0}, {4, 0}, {2, 4}}}),
-    [](const testing::TestParamInfo<HullCase>& info) {
-        std::string name = info.param.name;
-        std::erase(name, ' ');
-        return name;
-    });
+    test::ByName());
 
 // Whatever the points, the hull is made of input points, turns one way only,
 // and leaves no input point outside any of its edges.

@@ -2,7 +2,7 @@
 
 #include "marks/MarkerRendererError.h"
 #include "marks/MarkerValues.h"
-#include "support/MarkerTestTables.h"
+#include "support/TableNames.h"
 
 #include <gtest/gtest.h>
 
@@ -426,7 +426,7 @@ TEST_P(MarkerValuesIndexMap, EntryReachesItsFieldOnlyWithItsGroup) {
 
 INSTANTIATE_TEST_SUITE_P(Entries, MarkerValuesIndexMap, testing::ValuesIn(indexCases()),
                          [](const testing::TestParamInfo<IndexCase>& info) {
-                             return testing_tables::caseName(std::to_string(info.param.index) + "_" + info.param.field);
+                             return test::caseName(std::to_string(info.param.index) + "_" + info.param.field);
                          });
 
 } // namespace

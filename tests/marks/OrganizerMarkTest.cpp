@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "services/JsonCoding.h"
+#include "support/TableNames.h"
 
 namespace zanto {
 namespace {
@@ -108,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
         MarkJsonCase{"gxlWrongType", R"({"kind":"gxl","x":0,"y":0,"x2":1,"y2":1,"text":"","gxl":[]})", false, false},
         MarkJsonCase{"gxlIncomplete", R"({"kind":"gxl","x":0,"y":0,"x2":1,"y2":1,"text":"","gxl":{"tool":"Spotlight"}})",
                      false, false}),
-    [](const testing::TestParamInfo<MarkJsonCase>& info) { return info.param.name; });
+    test::ByName());
 
 } // namespace
 } // namespace zanto

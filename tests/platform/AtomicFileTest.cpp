@@ -1,6 +1,7 @@
 #include "platform/AtomicFile.h"
 
 #include "support/TempDir.h"
+#include "support/TableNames.h"
 
 #include <gtest/gtest.h>
 
@@ -88,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, AtomicFileFailure, ::testing::Values(
     FailureCase{"PathThroughAFile", [](const TempDir& d) { return d / "file/a"; }, ENOTDIR},
     FailureCase{"TargetIsAFolder", [](const TempDir& d) { return d / "folder"; }, EISDIR},
     FailureCase{"NameTooLong", [](const TempDir& d) { return d / std::string(300, 'n'); }, ENAMETOOLONG}),
-    [](const auto& info) { return std::string(info.param.name); });
+    zanto::test::ByName());
 
 // A reader racing the writer sees one whole version or the other, never a mix.
 TEST(AtomicFile, ReadersNeverSeeAPartialFile)

@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 
 #include "support/TempDir.h"
+#include "support/TableNames.h"
 
 #include <gtest/gtest.h>
 
@@ -268,7 +269,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, MoveIntoPlaceTest, ::testing::Values(
     SwapCase{"PutInPlaceFailsAndOldComesBack", true, 0b100, false, true, "old", false},
     SwapCase{"MoveBackFailsToo", true, 0b1100, false, true, "", true},
     SwapCase{"BackupRemovalFails", true, 0, true, false, "new", true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    zanto::test::ByName());
 
 TEST(MoveIntoPlace, ReplacesAFileAndADanglingLink)
 {

@@ -9,6 +9,7 @@
 
 #include "services/JsonCoding.h"
 #include "support/PlaylistSamples.h"
+#include "support/TableNames.h"
 
 namespace zanto {
 namespace {
@@ -130,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
                     OptionalCase{"allNull", R"(,"freezeTime":null,"marks":null,"labels":null)", ""},
                     OptionalCase{"emptyLists", R"(,"marks":[],"labels":[])", R"(,"marks":[],"labels":[])"},
                     OptionalCase{"onlyLabels", R"(,"labels":["x"])", R"(,"labels":["x"])"}),
-    [](const testing::TestParamInfo<OptionalCase>& info) { return info.param.name; });
+    test::ByName());
 
 TEST(OrganizerDocumentCodingTest, FreezeTimeIsWrittenAfterKindWhenPresent)
 {
@@ -220,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P(
                     OddValueCase{"unknownTop", "/extra", json::array({1, 2}), true},
                     OddValueCase{"unknownInItem", "/rows/0/items/0/colour", "red", true},
                     OddValueCase{"unknownInMark", "/rows/0/items/0/marks/0/width", 3, true}),
-    [](const testing::TestParamInfo<OddValueCase>& info) { return info.param.name; });
+    test::ByName());
 
 TEST(OrganizerDocumentCodingTest, UnknownKeysAreNotWrittenBack)
 {
@@ -264,7 +265,7 @@ INSTANTIATE_TEST_SUITE_P(
         NonFiniteCase{"markX2", [](OrganizerDocument& d, double v) { (*d.rows[0].items[0].marks)[0].x2 = v; }},
         NonFiniteCase{"gxlPoint", [](OrganizerDocument& d, double v) { (*d.rows[0].items[0].marks)[2].gxl->points[1].y = v; }},
         NonFiniteCase{"gxlColor", [](OrganizerDocument& d, double v) { (*d.rows[0].items[0].marks)[2].gxl->color[2] = v; }}),
-    [](const testing::TestParamInfo<NonFiniteCase>& info) { return info.param.name; });
+    test::ByName());
 
 } // namespace
 } // namespace zanto

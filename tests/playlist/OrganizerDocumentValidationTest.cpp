@@ -8,6 +8,7 @@
 
 #include "services/ExportFailure.h"
 #include "support/PlaylistSamples.h"
+#include "support/TableNames.h"
 
 namespace zanto {
 namespace {
@@ -185,7 +186,7 @@ const RuleCase ruleCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Rules, OrganizerDocumentValidationTest, testing::ValuesIn(ruleCases),
-                         [](const testing::TestParamInfo<RuleCase>& info) { return info.param.name; });
+                         test::ByName());
 
 TEST(OrganizerDocumentValidationTest, NewDocumentIsValidAndThrowsExportFailure)
 {

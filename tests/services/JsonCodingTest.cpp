@@ -1,5 +1,7 @@
 #include "services/JsonCoding.h"
 
+#include "support/TableNames.h"
+
 #include <cmath>
 #include <limits>
 #include <string>
@@ -106,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Utf8Case{"truncatedAtEnd", "a\xE6\x97", "a\uFFFD\uFFFD"},
                     Utf8Case{"loneContinuation", "\x80z", "\uFFFDz"},
                     Utf8Case{"nulByte", std::string("a\0b", 3), std::string("a\0b", 3)}),
-    [](const testing::TestParamInfo<Utf8Case>& info) { return info.param.name; });
+    test::ByName());
 
 TEST(JsonWriterTest, SeparatesArrayElementsAndMembers)
 {
@@ -172,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadFailureCase{"objectIsArray",
                         R"({"s":"x","n":1,"i":1,"b":true,"list":[],"numbers":[],"objects":[[1]]})",
                         "expected an object at objects[0]"}),
-    [](const testing::TestParamInfo<ReadFailureCase>& info) { return info.param.name; });
+    test::ByName());
 
 TEST(JsonDocumentTest, RefusesDeepNestingButReadsOrdinaryDepths)
 {

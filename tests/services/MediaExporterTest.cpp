@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "support/TempDir.h"
+#include "support/TableNames.h"
 
 namespace zanto {
 namespace {
@@ -61,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
                     MatchCase{"withoutTheMark", "\u30AB\u3099\u30FC\u30EB.mp4", "\u30AB\u30FC\u30EB.mp4", 5, false},
                     MatchCase{"composedAccentOtherCase", "Cafe\u0301.mov", "CAF\u00C9.mov", 6, false},
                     MatchCase{"composedNameOtherSize", "Cafe\u0301.mov", "Caf\u00E9.mov", 7, false}),
-    [](const testing::TestParamInfo<MatchCase>& info) { return info.param.name; });
+    test::ByName());
 
 TEST(MediaExporterTest, MatchesFilesLargerThanFourGiB)
 {
@@ -128,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"blankAfterCutIsClip", std::string(70, ' ') + "x", "clip"},
         NameCase{"invalidUtf8Replaced", "ab\xff\xfe" "c", "ab\uFFFD\uFFFDc"},
         NameCase{"truncatedSequence", "ab\xe6\x97", "ab\uFFFD\uFFFD"}),
-    [](const testing::TestParamInfo<NameCase>& info) { return info.param.name; });
+    test::ByName());
 
 TEST(SafeFilenameTest, ResultIsAlwaysValidUtf8WithoutUnsafeBytes)
 {
