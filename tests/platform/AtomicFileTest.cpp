@@ -1,7 +1,8 @@
 #include "platform/AtomicFile.h"
 
-#include "support/TempDir.h"
+#include "support/FileText.h"
 #include "support/TableNames.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -15,19 +16,10 @@
 
 namespace fs = std::filesystem;
 using zanto::test::TempDir;
+using zanto::test::entryCount;
+using zanto::test::readText;
 
 namespace {
-
-std::string readText(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-std::size_t entryCount(const fs::path& folder)
-{
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
-}
 
 TEST(AtomicFile, WritesAndReplacesWithoutLeftovers)
 {

@@ -1,7 +1,8 @@
 #include "platform/FileSystem.h"
 
-#include "support/TempDir.h"
+#include "support/FileText.h"
 #include "support/TableNames.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -15,29 +16,11 @@
 
 namespace fs = std::filesystem;
 using zanto::test::TempDir;
+using zanto::test::readText;
+using zanto::test::writeText;
+using zanto::test::systemErrorCode;
 
 namespace {
-
-void writeText(const fs::path& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string readText(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-int errorCode(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const std::system_error& error) {
-        return error.code().value();
-    }
-    return 0;
-}
 
 // root/pkg/media/a.mov, root/outside/secret and links that lead in and out.
 class ResolvedPathTest : public ::testing::Test {
@@ -99,7 +82,7 @@ TEST_F(ResolvedPathTest, RelativeInputIsTakenFromTheWorkingFolder)
 
 TEST_F(ResolvedPathTest, LinkLoopIsAnError)
 {
-    EXPECT_EQ(errorCode([&] { zanto::resolvedPath(root / "pkg/media/loop-a"); }), ELOOP);
+    EXPECT_EQ(systemErrorCode([&] { zanto::resolvedPath(root / "pkg/media/loop-a"); }), ELOOP);
 }
 
 TEST(AbsoluteEntryPath, DropsTrailingSeparatorAndDots)
@@ -126,9 +109,9 @@ TEST(CreateFolder, NeverCreatesParentsOrReusesAFolder)
     writeText(dir / "file", "x");
     zanto::createFolder(dir / "new");
     EXPECT_TRUE(fs::is_directory(dir / "new"));
-    EXPECT_EQ(errorCode([&] { zanto::createFolder(dir / "new"); }), EEXIST);
-    EXPECT_EQ(errorCode([&] { zanto::createFolder(dir / "missing/new"); }), ENOENT);
-    EXPECT_EQ(errorCode([&] { zanto::createFolder(dir / "file/new"); }), ENOTDIR);
+    EXPECT_EQ(systemErrorCode([&] { zanto::createFolder(dir / "new"); }), EEXIST);
+    EXPECT_EQ(systemErrorCode([&] { zanto::createFolder(dir / "missing/new"); }), ENOENT);
+    EXPECT_EQ(systemErrorCode([&] { zanto::createFolder(dir / "file/new"); }), ENOTDIR);
     EXPECT_FALSE(fs::exists(dir / "missing"));
 }
 
@@ -138,9 +121,9 @@ TEST(CopyFile, CopiesBytesAndReportsTheOsError)
     writeText(dir / "a", "contents");
     zanto::copyFile(dir / "a", dir / "b");
     EXPECT_EQ(readText(dir / "b"), "contents");
-    EXPECT_EQ(errorCode([&] { zanto::copyFile(dir.path(), dir / "c"); }), EISDIR);
-    EXPECT_EQ(errorCode([&] { zanto::copyFile(dir / "none", dir / "c"); }), ENOENT);
-    EXPECT_EQ(errorCode([&] { zanto::copyFile(dir / "a", dir / "b"); }), EEXIST);
+    EXPECT_EQ(systemErrorCode([&] { zanto::copyFile(dir.path(), dir / "c"); }), EISDIR);
+    EXPECT_EQ(systemErrorCode([&] { zanto::copyFile(dir / "none", dir / "c"); }), ENOENT);
+    EXPECT_EQ(systemErrorCode([&] { zanto::copyFile(dir / "a", dir / "b"); }), EEXIST);
     EXPECT_FALSE(fs::exists(dir / "c"));
 }
 
@@ -156,7 +139,7 @@ TEST(CopyFile, FailureLeavesNoPartialCopy)
     struct rlimit small = saved;
     small.rlim_cur = 4096;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const int error = errorCode([&] { zanto::copyFile(dir / "big", dir / "copy"); });
+    const int error = systemErrorCode([&] { zanto::copyFile(dir / "big", dir / "copy"); });
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
     EXPECT_NE(error, 0);
@@ -172,8 +155,8 @@ TEST(LinkOrCopyFile, SharesTheFileOnOneFileSystem)
     EXPECT_EQ(fs::hard_link_count(dir / "a"), 2u);
     fs::remove(dir / "a");
     EXPECT_EQ(readText(dir / "b"), "video");
-    EXPECT_EQ(errorCode([&] { zanto::linkOrCopyFile(dir / "b", dir / "b"); }), EEXIST);
-    EXPECT_EQ(errorCode([&] { zanto::linkOrCopyFile(dir / "none", dir / "c"); }), ENOENT);
+    EXPECT_EQ(systemErrorCode([&] { zanto::linkOrCopyFile(dir / "b", dir / "b"); }), EEXIST);
+    EXPECT_EQ(systemErrorCode([&] { zanto::linkOrCopyFile(dir / "none", dir / "c"); }), ENOENT);
 }
 
 TEST(ReadFileBelow, LimitIsExclusive)
@@ -194,9 +177,9 @@ TEST(ReadFileBelow, RefusesWhatIsNotARegularFile)
 {
     TempDir dir;
     ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
-    EXPECT_EQ(errorCode([&] { zanto::readFileBelow(dir.path(), 100); }), EISDIR);
-    EXPECT_EQ(errorCode([&] { zanto::readFileBelow(dir / "pipe", 100); }), EINVAL);
-    EXPECT_EQ(errorCode([&] { zanto::readFileBelow(dir / "none", 100); }), ENOENT);
+    EXPECT_EQ(systemErrorCode([&] { zanto::readFileBelow(dir.path(), 100); }), EISDIR);
+    EXPECT_EQ(systemErrorCode([&] { zanto::readFileBelow(dir / "pipe", 100); }), EINVAL);
+    EXPECT_EQ(systemErrorCode([&] { zanto::readFileBelow(dir / "none", 100); }), ENOENT);
 }
 
 // Every rename and removal of a swap may fail; whatever fails, the
@@ -283,7 +266,7 @@ TEST(MoveIntoPlace, ReplacesAFileAndADanglingLink)
     fs::create_symlink(dir / "nowhere", dir / "link");
     zanto::moveIntoPlace(dir / "staged-folder", dir / "link", ".backup-");
     EXPECT_TRUE(fs::is_directory(fs::symlink_status(dir / "link")));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+    EXPECT_EQ(zanto::test::entryCount(dir.path()), 2u);
 }
 
 } // namespace
