@@ -212,8 +212,9 @@ float ringThickness() { return max(M.shape.x * 0.75, 1.5); }
 // may leave unused slots between used ones, and those hold no point.
 bool trailSlotUsed(int i) { return T.trail[i + 2].w > 0.5; }
 // How far from its centre a ring of radius r draws anything on the turf:
-// pulses run out to 1.7 r, ticks to 1.3 r, glow fades over three widths.
-float ringReach(float r) { return r * 1.75 + ringThickness() * 3.0 + 10.0; }
+// pulses run out to 1.7 r, ticks to 1.3 r, glow fades out within four
+// widths of 0.8 thickness beyond the band's edge.
+float ringReach(float r) { return r * 1.75 + ringThickness() * 4.0 + 10.0; }
 // The looping clock of the marker, 0...1: one turn of the ring angle, so a
 // marker whose speed is 0 stands still.
 float loopPhase() { return fract(M.shape.w / TAU); }
@@ -368,7 +369,7 @@ vec4 markerBounds()
     if (arrowMode() == 4)
         reach = max(reach, arcLineWidth() * 8.0 + 44.0);
     else if (arrowMode() > 0)
-        reach = max(reach, M.arrowShape.x * 1.3 + 24.0);
+        reach = max(reach, M.arrowShape.x * 1.3 + max(M.arrowShape.z, 0.0) * 0.3 + 24.0);
     if (space == 5)
         reach = max(reach, G.vision.y * 1.5 + 24.0);
     if (FEATURE_TRAIL != 0)

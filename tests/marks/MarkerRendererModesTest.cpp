@@ -127,6 +127,16 @@ std::vector<ModeCase> modeCases()
     entrance.entranceEnabled = true;
     entrance.entranceElapsed = 0.3;
     cases.push_back({"ring entering", entrance});
+    // Extremes a host may send: a ring far thicker than it is wide with a
+    // full glow, an arrow with a deep shadow.
+    MarkerParameters thick = ring(0);
+    thick.size = 20;
+    thick.thickness = 300;
+    thick.glow = 100;
+    cases.push_back({"thick glowing ring", thick});
+    MarkerParameters deep = arrow(1);
+    deep.arrowDepth = 600;
+    cases.push_back({"deep arrow shadow", deep});
     MarkerParameters trail = ring(1);
     trail.trailState = trailState({{0, 0.3f, 0.4f}, {1, 0.4f, 0.42f}, {2, 0.5f, 0.45f}}, 1, 520);
     cases.push_back({"short trail state", trail});
