@@ -192,22 +192,13 @@ TEST(GXLMaterial, SavedJsonKeepsTheWidenedSinglePrecisionValues) {
 }
 
 // The presets written out from the tool tables: every field a preset does not
-// name keeps the plain default, so whole values are compared.
-MarkerParameters ringToolPreset(const PresetCase& c) {
+// name keeps the plain default, so whole values are compared. First what
+// every preset names alike.
+MarkerParameters everyToolPreset() {
     MarkerParameters p;
-    p.size = 75;
-    p.perspective = 15;
     p.thickness = 18;
-    p.segments = 14;
-    p.gap = 36;
-    p.speed = 0.35f;
-    p.opacity = 100;
-    p.tacticalColor = orange;
-    p.arrowMode = 0;
-    p.arrowWidth = 70;
     p.arrowHead = 30;
     p.arrowSpeed = 1;
-    p.arrowSpacing = 150;
     p.arrowDepth = 18;
     p.arrowPerspective = 45;
     p.arrowOpacity = 100;
@@ -221,6 +212,21 @@ MarkerParameters ringToolPreset(const PresetCase& c) {
     p.spaceFeather = 3;
     p.groundTolerance = 18;
     p.groundSoftness = 8;
+    return p;
+}
+
+MarkerParameters ringToolPreset(const PresetCase& c) {
+    MarkerParameters p = everyToolPreset();
+    p.size = 75;
+    p.perspective = 15;
+    p.segments = 14;
+    p.gap = 36;
+    p.speed = 0.35f;
+    p.opacity = 100;
+    p.tacticalColor = orange;
+    p.arrowMode = 0;
+    p.arrowWidth = 70;
+    p.arrowSpacing = 150;
     p.multipleRings = c.multipleRings;
     p.ringStyle = c.ringStyle;
     p.color1 = c.color1;
@@ -233,10 +239,9 @@ MarkerParameters ringToolPreset(const PresetCase& c) {
 }
 
 MarkerParameters loftedArcPreset() {
-    MarkerParameters p;
+    MarkerParameters p = everyToolPreset();
     p.size = 35;
     p.perspective = 30;
-    p.thickness = 18;
     p.segments = 10;
     p.gap = 20;
     p.speed = 1;
@@ -248,29 +253,14 @@ MarkerParameters loftedArcPreset() {
     p.fillOpacity = 0;
     p.groundShadow = 55;
     p.arrowMode = 4;
-    p.arcHeight = 260;
-    p.trailLength = 100;
-    p.spaceWidth = 700;
-    p.spaceFeather = 3;
-    p.groundSoftness = 8;
     p.arrowWidth = 100;
-    p.arrowHead = 30;
-    p.arrowSpeed = 1;
     p.arrowSpacing = 180;
-    p.arrowDepth = 18;
-    p.arrowPerspective = 45;
-    p.arrowOpacity = 100;
     p.arrowColor = {0, 0, 0, 1};
-    p.arrowAnimated = true;
     p.arcLinePattern = 0;
     p.dashLength = 36;
     p.dashGap = 24;
     p.arcMotionMode = 1;
     p.arcAnimationDuration = 1.2f;
-    p.drawProgress = 100;
-    p.spaceMode = 0;
-    p.spaceHeight = 280;
-    p.groundTolerance = 18;
     return p;
 }
 
