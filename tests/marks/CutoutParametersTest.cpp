@@ -1,6 +1,6 @@
 #include "marks/CutoutParameters.h"
 #include "marks/MarkerRendererError.h"
-#include "support/TableNames.h"
+#include "support/MarkerTestTables.h"
 
 #include <gtest/gtest.h>
 
@@ -75,14 +75,7 @@ TEST(CutoutParameters, FromEightValues) {
 class CutoutRefused : public testing::TestWithParam<std::vector<double>> {};
 
 TEST_P(CutoutRefused, InvalidCutoutState) {
-    try {
-        CutoutParameters::fromValues(GetParam());
-        FAIL() << "accepted";
-    } catch (const MarkerRendererError& error) {
-        EXPECT_STREQ(error.what(), "Invalid cutout state");
-        EXPECT_EQ(error.domain(), "FC.GXL.PlayerMarker");
-        EXPECT_EQ(error.code(), 1);
-    }
+    test::expectRendererError([] { CutoutParameters::fromValues(GetParam()); }, "Invalid cutout state");
 }
 
 INSTANTIATE_TEST_SUITE_P(Arrays, CutoutRefused,

@@ -2,7 +2,7 @@
 
 #include "marks/MarkerRendererError.h"
 #include "marks/MarkerValues.h"
-#include "support/TableNames.h"
+#include "support/MarkerTestTables.h"
 
 #include <gtest/gtest.h>
 
@@ -33,14 +33,7 @@ std::vector<double> array(std::size_t length) {
 }
 
 void expectRefused(std::span<const double> values, double seconds = 0) {
-    try {
-        MarkerValues::check(values, seconds);
-        FAIL() << "accepted";
-    } catch (const MarkerRendererError& error) {
-        EXPECT_STREQ(error.what(), "Invalid parameter state");
-        EXPECT_EQ(error.domain(), "FC.GXL.PlayerMarker");
-        EXPECT_EQ(error.code(), 1);
-    }
+    test::expectRendererError([&] { MarkerValues::check(values, seconds); }, "Invalid parameter state");
 }
 
 class MarkerValuesLength : public testing::TestWithParam<std::size_t> {};
