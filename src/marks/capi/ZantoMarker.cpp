@@ -61,18 +61,21 @@ bool guarded(ZantoError** error, Work&& work)
 }
 
 // Labels are drawn with Qt's fonts, which live in a GUI application. A host
-// without Qt gets an offscreen one, made once.
+// without Qt gets an offscreen one, made once. The platform is named on its
+// command line, which wins over the host's environment: a QT_QPA_PLATFORM
+// meant for something else (or naming no plugin at all) would otherwise end
+// the host's process.
 void ensureGuiApplication()
 {
     static std::once_flag once;
     std::call_once(once, [] {
         if (QCoreApplication::instance())
             return;
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
         static char name[] = "zantomarker";
-        static char* argv[] = {name, nullptr};
+        static char platformOption[] = "-platform";
+        static char platform[] = "offscreen";
+        static char* argv[] = {name, platformOption, platform, nullptr};
+        static int argc = 3;
         new QGuiApplication(argc, argv);   // lives for the rest of the process
     });
 }
