@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -203,79 +204,54 @@ TEST(SettingsToParameters, UnvalidatedSettingsWithoutPointsOrColourKeepThePreset
     EXPECT_EQ(p.trailState.size(), 523u);
 }
 
-
 // Everything a mark's settings do not name stays as the tool's preset: with
 // the fields that the settings and the tool's own rule may set put back to
 // the preset's values, the marker equals the preset, for every tool and for
 // settings drawn at random inside the valid ranges.
 using Restore = void (*)(MarkerParameters&, const MarkerParameters&);
+using P = MarkerParameters;
 
-void restoreSettingsFields(MarkerParameters& p, const MarkerParameters& q) {
-    p.points = q.points;
-    p.pointCount = q.pointCount;
-    p.position = q.position;
-    p.size = q.size;
-    p.perspective = q.perspective;
-    p.speed = q.speed;
-    p.color1 = q.color1;
-    p.tacticalColor = q.tacticalColor;
-    p.arrowColor = q.arrowColor;
-    p.groundOnly = q.groundOnly;
-    p.arrowStart = q.arrowStart;
-    p.arrowEnd = q.arrowEnd;
-    p.opacity = q.opacity;
-    p.arrowOpacity = q.arrowOpacity;
-    p.fillOpacity = q.fillOpacity;
+// Puts the named fields of `q` back into `p`.
+template <auto... fields>
+void restore([[maybe_unused]] MarkerParameters& p, [[maybe_unused]] const MarkerParameters& q) {
+    ((p.*fields = q.*fields), ...);
 }
 
+// What the settings themselves set.
+constexpr Restore restoreSettingsFields =
+    restore<&P::points, &P::pointCount, &P::position, &P::size, &P::perspective, &P::speed, &P::color1,
+            &P::tacticalColor, &P::arrowColor, &P::groundOnly, &P::arrowStart, &P::arrowEnd, &P::opacity,
+            &P::arrowOpacity, &P::fillOpacity>;
+
+// What each tool's own rule sets besides.
 struct ToolFieldsCase {
     const char* tool;
     Restore restoreToolRule;
 };
 
-// The fields each family of tools sets by its own rule.
-void restoreNothing(MarkerParameters&, const MarkerParameters&) {}
-void restoreRings(MarkerParameters& p, const MarkerParameters& q) { p.multipleRings = q.multipleRings; }
-void restoreStyle(MarkerParameters& p, const MarkerParameters& q) { p.ringStyle = q.ringStyle; }
-void restoreSpace(MarkerParameters& p, const MarkerParameters& q) {
-    p.ringStyle = q.ringStyle;
-    p.spaceMode = q.spaceMode;
-}
-void restoreLane(MarkerParameters& p, const MarkerParameters& q) {
-    restoreSpace(p, q);
-    p.corridorWidth = q.corridorWidth;
-}
-void restoreVision(MarkerParameters& p, const MarkerParameters& q) {
-    restoreSpace(p, q);
-    p.visionAngle = q.visionAngle;
-    p.visionPerspective = q.visionPerspective;
-}
-void restoreArea(MarkerParameters& p, const MarkerParameters& q) {
-    restoreSpace(p, q);
-    p.spaceWidth = q.spaceWidth;
-    p.spaceHeight = q.spaceHeight;
-}
-void restorePolygon(MarkerParameters& p, const MarkerParameters& q) {
-    restoreSpace(p, q);
-    p.lineMode = q.lineMode;
-}
-void restoreArc(MarkerParameters& p, const MarkerParameters& q) {
-    p.arrowMode = q.arrowMode;
-    p.arcHeight = q.arcHeight;
-    p.arrowWidth = q.arrowWidth;
-}
-void restoreTrail(MarkerParameters& p, const MarkerParameters& q) {
-    restoreRings(p, q);
-    p.lineMode = q.lineMode;
-    p.trailState = q.trailState;
-}
+void PrintTo(const ToolFieldsCase& c, std::ostream* out) { *out << c.tool; }
+
+constexpr Restore rings = restore<&P::multipleRings>;
+constexpr Restore lane = restore<&P::ringStyle, &P::spaceMode, &P::corridorWidth>;
+constexpr Restore vision = restore<&P::ringStyle, &P::spaceMode, &P::visionAngle, &P::visionPerspective>;
+constexpr Restore area = restore<&P::ringStyle, &P::spaceMode, &P::spaceWidth, &P::spaceHeight>;
 
 const ToolFieldsCase toolFieldsCases[] = {
-    {"Player Ring", restoreNothing},      {"Ground Ring", restoreNothing},     {"Team Rings", restoreRings},
-    {"Ground Team", restoreRings},        {"Team Fill", restoreRings},         {"Lofted Arc", restoreArc},
-    {"Spotlight", restoreStyle},          {"Passing Lane", restoreLane},       {"Ground Passing Lane", restoreLane},
-    {"Vision Cone", restoreVision},       {"Ground Vision", restoreVision},    {"Space Circle", restoreArea},
-    {"Space Rectangle", restoreArea},     {"Space Polygon", restorePolygon},   {"Ring Trail", restoreTrail},
+    {"Player Ring", restore<>},
+    {"Ground Ring", restore<>},
+    {"Team Rings", rings},
+    {"Ground Team", rings},
+    {"Team Fill", rings},
+    {"Lofted Arc", restore<&P::arrowMode, &P::arcHeight, &P::arrowWidth>},
+    {"Spotlight", restore<&P::ringStyle>},
+    {"Passing Lane", lane},
+    {"Ground Passing Lane", lane},
+    {"Vision Cone", vision},
+    {"Ground Vision", vision},
+    {"Space Circle", area},
+    {"Space Rectangle", area},
+    {"Space Polygon", restore<&P::ringStyle, &P::spaceMode, &P::lineMode>},
+    {"Ring Trail", restore<&P::multipleRings, &P::lineMode, &P::trailState>},
 };
 
 class SettingsLeavePresetFields : public testing::TestWithParam<ToolFieldsCase> {};
