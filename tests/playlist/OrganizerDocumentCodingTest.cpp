@@ -1,6 +1,5 @@
 #include "playlist/OrganizerDocument.h"
 
-#include <cctype>
 #include <limits>
 #include <string>
 
@@ -8,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "services/JsonCoding.h"
+#include "support/IdentifierText.h"
 #include "support/PlaylistSamples.h"
 #include "support/TableNames.h"
 
@@ -15,20 +15,8 @@ namespace zanto {
 namespace {
 
 using nlohmann::json;
+using test::isIdentifier;
 using test::sampleDocument;
-
-bool isIdentifier(const std::string& text)
-{
-    if (text.size() != 36)
-        return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
-        if (dash ? c != '-' : !(std::isdigit(static_cast<unsigned char>(c)) || (c >= 'A' && c <= 'F')))
-            return false;
-    }
-    return true;
-}
 
 TEST(OrganizerDocumentCodingTest, NewDocumentHasOneEmptyReviewRow)
 {
