@@ -202,16 +202,23 @@ TEST_P(GXLSettingsBadJsonTest, FailsToDecode)
     EXPECT_THROW(decodeJson<GXLSettings>(GetParam().json), DecodingError);
 }
 
+// Every row is whole but for the one value named.
+#define NUMBERS R"("size":90,"perspective":35,"opacity":85,"speed":1})"
+#define EMPTY_LISTS R"("points":[],"color":[],)"
 INSTANTIATE_TEST_SUITE_P(
     Cases, GXLSettingsBadJsonTest,
     testing::Values(
-        BadJsonCase{"pointWithoutY", R"({"tool":"Spotlight","points":[{"x":0.5}],"color":[0,0,0,1],"size":90,"perspective":35,"opacity":85,"speed":1})"},
-        BadJsonCase{"pointAsArray", R"({"tool":"Spotlight","points":[[0.5,0.5]],"color":[0,0,0,1],"size":90,"perspective":35,"opacity":85,"speed":1})"},
-        BadJsonCase{"colorText", R"({"tool":"Spotlight","points":[],"color":["red"],"size":90,"perspective":35,"opacity":85,"speed":1})"},
-        BadJsonCase{"toolNumber", R"({"tool":3,"points":[],"color":[],"size":90,"perspective":35,"opacity":85,"speed":1})"},
-        BadJsonCase{"speedNull", R"({"tool":"Spotlight","points":[],"color":[],"size":90,"perspective":35,"opacity":85,"speed":null})"},
-        BadJsonCase{"sizeText", R"({"tool":"Spotlight","points":[],"color":[],"size":"90","perspective":35,"opacity":85,"speed":1})"}),
+        BadJsonCase{"pointWithoutY", R"({"tool":"Spotlight","points":[{"x":0.5}],"color":[0,0,0,1],)" NUMBERS},
+        BadJsonCase{"pointAsArray", R"({"tool":"Spotlight","points":[[0.5,0.5]],"color":[0,0,0,1],)" NUMBERS},
+        BadJsonCase{"colorText", R"({"tool":"Spotlight","points":[],"color":["red"],)" NUMBERS},
+        BadJsonCase{"toolNumber", R"({"tool":3,)" EMPTY_LISTS NUMBERS},
+        BadJsonCase{"speedNull",
+                    R"({"tool":"Spotlight",)" EMPTY_LISTS R"("size":90,"perspective":35,"opacity":85,"speed":null})"},
+        BadJsonCase{"sizeText",
+                    R"({"tool":"Spotlight",)" EMPTY_LISTS R"("size":"90","perspective":35,"opacity":85,"speed":1})"}),
     test::ByName());
+#undef EMPTY_LISTS
+#undef NUMBERS
 
 TEST(GXLSettingsJsonTest, EmptyArraysAndUnknownKeysDecode)
 {
