@@ -92,24 +92,25 @@ TEST_P(OrganizerMarkJsonTest, ReadsOnlyCompleteMarks)
 }
 
 #define GXL_OK R"({"tool":"Spotlight","points":[],"color":[],"size":1,"perspective":1,"opacity":1,"speed":1})"
+#define POINTS R"("x":0,"y":0,"x2":1,"y2":1,)"
 INSTANTIATE_TEST_SUITE_P(
     Cases, OrganizerMarkJsonTest,
     testing::Values(
-        MarkJsonCase{"gxlNull", R"({"kind":"arrow","x":0,"y":0,"x2":1,"y2":1,"text":"","gxl":null})", true, false},
-        MarkJsonCase{"gxlMissing", R"({"kind":"arrow","x":0,"y":0,"x2":1,"y2":1,"text":""})", true, false},
-        MarkJsonCase{"arrowWithSettings", R"({"kind":"arrow","x":0,"y":0,"x2":1,"y2":1,"text":"","gxl":)" GXL_OK "}",
-                     true, true},
-        MarkJsonCase{"unknownKeys", R"({"kind":"x","x":0,"y":0,"x2":1,"y2":1,"text":"","id":7,"color":"red"})", true,
-                     false},
+        MarkJsonCase{"gxlNull", R"({"kind":"arrow",)" POINTS R"("text":"","gxl":null})", true, false},
+        MarkJsonCase{"gxlMissing", R"({"kind":"arrow",)" POINTS R"("text":""})", true, false},
+        MarkJsonCase{"arrowWithSettings", R"({"kind":"arrow",)" POINTS R"("text":"","gxl":)" GXL_OK "}", true, true},
+        MarkJsonCase{"unknownKeys", R"({"kind":"x",)" POINTS R"("text":"","id":7,"color":"red"})", true, false},
         MarkJsonCase{"textMissing", R"({"kind":"arrow","x":0,"y":0,"x2":1,"y2":1})", false, false},
-        MarkJsonCase{"kindMissing", R"({"x":0,"y":0,"x2":1,"y2":1,"text":""})", false, false},
+        MarkJsonCase{"kindMissing", R"({)" POINTS R"("text":""})", false, false},
         MarkJsonCase{"y2Missing", R"({"kind":"arrow","x":0,"y":0,"x2":1,"text":""})", false, false},
         MarkJsonCase{"xText", R"({"kind":"arrow","x":"0","y":0,"x2":1,"y2":1,"text":""})", false, false},
-        MarkJsonCase{"textNull", R"({"kind":"arrow","x":0,"y":0,"x2":1,"y2":1,"text":null})", false, false},
-        MarkJsonCase{"gxlWrongType", R"({"kind":"gxl","x":0,"y":0,"x2":1,"y2":1,"text":"","gxl":[]})", false, false},
-        MarkJsonCase{"gxlIncomplete", R"({"kind":"gxl","x":0,"y":0,"x2":1,"y2":1,"text":"","gxl":{"tool":"Spotlight"}})",
-                     false, false}),
+        MarkJsonCase{"textNull", R"({"kind":"arrow",)" POINTS R"("text":null})", false, false},
+        MarkJsonCase{"gxlWrongType", R"({"kind":"gxl",)" POINTS R"("text":"","gxl":[]})", false, false},
+        MarkJsonCase{"gxlIncomplete", R"({"kind":"gxl",)" POINTS R"("text":"","gxl":{"tool":"Spotlight"}})", false,
+                     false}),
     test::ByName());
+#undef POINTS
+#undef GXL_OK
 
 } // namespace
 } // namespace zanto
