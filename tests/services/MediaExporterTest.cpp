@@ -1,14 +1,14 @@
 #include "services/MediaExporter.h"
 
-#include <fstream>
 #include <string>
 #include <thread>
 
 #include <QString>
 #include <gtest/gtest.h>
 
-#include "support/TempDir.h"
+#include "support/FileText.h"
 #include "support/TableNames.h"
+#include "support/TempDir.h"
 
 namespace zanto {
 namespace {
@@ -17,8 +17,7 @@ namespace fs = std::filesystem;
 
 void writeFile(const fs::path& path, std::size_t bytes)
 {
-    std::ofstream out(path, std::ios::binary);
-    out << std::string(bytes, 'x');
+    test::writeText(path, std::string(bytes, 'x'));
 }
 
 // ---- matches
