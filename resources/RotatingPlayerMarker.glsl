@@ -522,11 +522,16 @@ void drawSpotlight(inout vec4 acc, vec2 p, bool multiple, int count, float alpha
     int lights = multiple ? max(count, 1) : 1;
     float lit = 0.0;
     float beam = 0.0;
+    float body = 0.0;
     for (int i = 0; i < lights; ++i) {
         vec2 c = multiple && count > 0 ? playerPoint(i) : M.geometry.xy;
         float ri = multiple && count > 0 ? r * ringSize(i) : r;
         float d = length(toGround(p - c, ratio));
         lit = max(lit, 1.0 - smoothstep(ri * 0.95, ri * 1.6, d));
+        // The player standing in the light rises above the lit turf: the
+        // darkness leaves out a soft upright oval over his feet.
+        float upright = length((p - c + vec2(0.0, 0.9 * ri)) / vec2(0.6 * ri, 1.3 * ri));
+        body = max(body, 1.0 - smoothstep(0.45, 1.0, upright));
         // The beam widens from a narrow source above the top of the picture
         // down to the ring.
         float depth = saturate((p.y + ri) / max(c.y + ri, 1.0));
@@ -535,9 +540,11 @@ void drawSpotlight(inout vec4 acc, vec2 p, bool multiple, int count, float alpha
         float below = smoothstep(c.y + ri * ratio * 0.2, c.y - ri * ratio * 0.4, p.y);
         beam = max(beam, pow(saturate(1.0 - across), 0.8) * (0.35 + 0.65 * depth) * below);
     }
-    over(acc, vec3(0.0), 0.55 * alpha * (1.0 - lit));
-    over(acc, mix(M.color1.rgb, vec3(1.0), 0.6), 0.3 * alpha * beam);
-    over(acc, mix(M.color1.rgb, vec3(1.0), 0.3), 0.2 * alpha * lit);
+    // Light stays faint where the player stands in it, so that the player
+    // keeps his colours and is what the eye finds.
+    over(acc, vec3(0.0), 0.55 * alpha * (1.0 - max(lit, body)));
+    over(acc, mix(M.color1.rgb, vec3(1.0), 0.6), 0.16 * alpha * beam * (1.0 - 0.7 * body));
+    over(acc, mix(M.color1.rgb, vec3(1.0), 0.3), 0.12 * alpha * lit);
     if (multiple && count > 0) {
         int i = nearestRing(p, r, count);
         drawRing(acc, p, playerPoint(i), r * ringSize(i), alpha, 2);

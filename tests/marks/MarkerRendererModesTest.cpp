@@ -19,7 +19,7 @@ struct ModeCase {
     const char* name;
     MarkerParameters parameters;
     bool overPitch = false;     // rendered with the pitch as source (ground path); the
-                                // key preview then tints the whole picture
+                                // key preview and spotlights then cover the whole picture
     const char* label = "";     // label text (drawn when the parameters enable labels)
 };
 
@@ -137,6 +137,16 @@ std::vector<ModeCase> modeCases()
     MarkerParameters deep = arrow(1);
     deep.arrowDepth = 600;
     cases.push_back({"deep arrow shadow", deep});
+    MarkerParameters lights = ring(6);
+    lights.multipleRings = true;
+    lights.points = {{0.3f, 0.65f}, {0.45f, 0.72f}, {0.62f, 0.6f}};
+    lights.pointCount = 3;
+    lights.lineMode = 1;
+    cases.push_back({"three spotlights", lights, true});   // darkens the whole picture
+    MarkerParameters hull = ring(3);
+    hull.multipleRings = true;
+    hull.lineMode = 2;
+    cases.push_back({"hull outline", hull});
     MarkerParameters trail = ring(1);
     trail.trailState = trailState({{0, 0.3f, 0.4f}, {1, 0.4f, 0.42f}, {2, 0.5f, 0.45f}}, 1, 520);
     cases.push_back({"short trail state", trail});

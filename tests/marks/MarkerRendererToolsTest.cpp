@@ -279,3 +279,21 @@ TEST(ToolGallery, WritesAllFifteenToolsOverThePitch)
     closeUpPainter.end();
     ASSERT_TRUE(closeUps.save(QString(ZANTO_TEST_OUTPUT_DIR) + "/marker-tools-closeups.png"));
 }
+
+// The spotlight darkens the picture around the player it lights, not the
+// player: his shirt keeps its colour while other players' shirts darken.
+TEST(SpotlightTool, LitPlayerKeepsHisColoursWhileTheRestDarkens)
+{
+    Rig rig;
+    const PitchPlayer& lit = pitchPlayers()[2];
+    GXLSettings settings = GXLSettings::material("Spotlight");
+    settings.points = {lit.feet};
+    const QImage mark = rig.render(settings, 0);
+    auto shirtCover = [&](const PitchPlayer& player) {
+        const QPointF shirt = toPixels(player.feet) - QPointF(0, 38);
+        return pixel(mark, int(shirt.x()), int(shirt.y())).a;
+    };
+    EXPECT_LT(shirtCover(lit), 40) << "the lit player is veiled";
+    for (std::size_t i : {0u, 3u, 5u})
+        EXPECT_GT(shirtCover(pitchPlayers()[i]), 100) << "player " << i << " is not darkened";
+}
