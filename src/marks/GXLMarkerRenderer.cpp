@@ -86,6 +86,10 @@ void GXLMarkerRenderer::renderCutoutTexture(const std::shared_ptr<gpu::Texture>&
                                             std::span<const double> values)
 {
     const CutoutParameters parameters = CutoutParameters::fromValues(values);
+    // Without a source the pass would sample no texture and fill the target
+    // with opaque black as if it had worked.
+    if (!source)
+        throw MarkerRenderer::failure("Invalid cutout state");
     const auto shader = MarkerRenderer::shaderResource();
     if (!shader)
         throw MarkerRenderer::failure("Invalid cutout state");

@@ -42,7 +42,8 @@ public:
                                     const std::shared_ptr<gpu::Texture>& source, std::span<const double> values,
                                     const std::string& label, double seconds);
 
-    // The cutout pass from eight numbers (CutoutParameters::fromValues).
+    // The cutout pass from eight numbers (CutoutParameters::fromValues); a
+    // missing source is an "Invalid cutout state" too.
     static void renderCutoutTexture(const std::shared_ptr<gpu::Texture>& target,
                                     const std::shared_ptr<gpu::Texture>& source, std::span<const double> values);
 

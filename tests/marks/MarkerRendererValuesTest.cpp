@@ -163,6 +163,9 @@ TEST(ValueArrays, CutoutsShareTheRendererAndOnePipelineAFormat)
         EXPECT_EQ(GXLMarkerRenderer::cachedRenderer(device, "")->pipelineCount(), call.pipelines);
     }
     auto drawn = canvasTexture(device);
+    EXPECT_EQ(rendererMessage([&] { GXLMarkerRenderer::renderCutoutTexture(drawn, nullptr, cutout); }),
+              "Invalid cutout state");
+    EXPECT_EQ(drawn->bytes(), std::vector<std::uint8_t>(drawn->bytes().size(), 0)) << "the target is untouched";
     GXLMarkerRenderer::renderCutoutTexture(drawn, source, cutout);
     GXLMarkerRenderer::renderCutoutTexture(source, source, cutout);
     EXPECT_EQ(source->bytes(), drawn->bytes());
