@@ -24,6 +24,8 @@ constexpr double endSlackSeconds = 0.04;
 // exactly 0.04 s after its file must still pass. A microsecond is far below
 // any frame.
 constexpr double roundingSeconds = 1e-6;
+// The latest end a playlist item may have.
+constexpr double maxItemSeconds = 864000;
 
 [[noreturn]] void outOfRange(const OrganizerItem& item)
 {
@@ -66,6 +68,16 @@ void insertAudio(Composition& composition, const MediaAsset& asset, const std::f
 }
 
 } // namespace
+
+void requireStillLength(const OrganizerItem& item)
+{
+    // Items handed over need not be the validated document's. A still of no
+    // finite length, or longer than any playlist item may be, would be written
+    // frame by frame for hours before the range rule refused it.
+    const double length = item.end - item.start;
+    if (!(length > 0) || !(length <= maxItemSeconds))
+        outOfRange(item);
+}
 
 const OrganizerSource* findSource(const OrganizerDocument& document, const std::string& id)
 {

@@ -41,6 +41,10 @@ AffineTransform placementTransform(const VideoTrackInfo& video);
 ComposedItem composeItem(Composition& composition, const OrganizerItem& item, const ClipSource& clip,
                          const MediaTime& outputTime);
 
+// Throws "映像の範囲外です：…" unless the item's length is one a still movie
+// can be written for: finite, above zero and within a playlist item's limit.
+void requireStillLength(const OrganizerItem& item);
+
 // Draws every frame of the composition, placed as the instructions say, with
 // its item's marks: telestration marks on the GPU, plain marks in 2D.
 CompositorCallback markCompositor(const std::vector<ComposedItem>& items);

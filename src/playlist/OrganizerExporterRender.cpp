@@ -121,6 +121,7 @@ void OrganizerExporter::render(const OrganizerDocument& document, const std::vec
             clip = ClipSource{source->path, item.start + source->offset};
         } else {
             const std::filesystem::path movie = work.path() / (std::to_string(i) + ".mov");
+            requireStillLength(item);
             slide(item, document, movie);
             clip = ClipSource{movie, 0};
         }

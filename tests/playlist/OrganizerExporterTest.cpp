@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <limits>
 #include <chrono>
 #include <random>
 #include <thread>
@@ -109,6 +110,26 @@ const FailureCase failureCases[] = {
          return Setup{documentWith({sourceAt("S1", movie)}, {}), std::vector<OrganizerItem>{item}};
      },
      "フリーズフレームの元映像が見つかりません。"},
+    // Stills handed over on their own, with lengths no document holds: refused
+    // at once instead of written frame by frame for hours.
+    {"StillOfEndlessLength",
+     [](const Path&) {
+         const OrganizerItem item = stillItem("終わらない", "title", std::numeric_limits<double>::infinity());
+         return Setup{OrganizerDocument{}, std::vector<OrganizerItem>{item}};
+     },
+     "映像の範囲外です：終わらない。時刻とアングル補正を確認してください。"},
+    {"StillLongerThanAnyItem",
+     [](const Path&) {
+         const OrganizerItem item = stillItem("長すぎる", "title", 864000.5);
+         return Setup{OrganizerDocument{}, std::vector<OrganizerItem>{item}};
+     },
+     "映像の範囲外です：長すぎる。時刻とアングル補正を確認してください。"},
+    {"StillOfNoLength",
+     [](const Path&) {
+         const OrganizerItem item = stillItem("空", "image", std::numeric_limits<double>::quiet_NaN());
+         return Setup{OrganizerDocument{}, std::vector<OrganizerItem>{item}};
+     },
+     "映像の範囲外です：空。時刻とアングル補正を確認してください。"},
     {"ImageFileMissing",
      [](const Path& movie) {
          OrganizerItem item = stillItem("スライド1", "image", 1);
