@@ -1,11 +1,13 @@
 #include "playlist/OrganizerExporter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <map>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -348,6 +350,33 @@ TEST_P(OrganizerExporterXMLCancelTest, StopsAtTheNextCheck)
 }
 
 INSTANTIATE_TEST_SUITE_P(Points, OrganizerExporterXMLCancelTest, testing::Values(0, 1, 2));
+
+TEST_F(OrganizerExporterXMLTest, CancelFromAnotherThreadStopsALongExport)
+{
+    // One clip exported a thousand times (the list is the caller's choice).
+    const std::vector<OrganizerItem> items(1000, test::videoItem("clip", "pal", 0, 1));
+    const OrganizerDocument document = documentOf({items[0]});
+    std::atomic<int> merged{0};
+    std::atomic<bool> done{false};
+    std::string message;
+    std::thread worker([&] {
+        try {
+            exporter_.exportXML(document, items, "Game 1", destination(),
+                                [&](double, const std::string&) { ++merged; });
+        } catch (const ExportFailure& failure) {
+            message = failure.message;
+        }
+        done = true;
+    });
+    while (merged == 0 && !done)
+        std::this_thread::yield();
+    exporter_.cancel();
+    worker.join();
+    EXPECT_EQ(message, "書き出しを中止しました。");
+    EXPECT_LT(merged, 1000);
+    EXPECT_FALSE(fs::exists(destination()));
+    EXPECT_TRUE(materialsFolders().empty());
+}
 
 struct FailureCase {
     const char* name;
