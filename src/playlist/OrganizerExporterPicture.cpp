@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <memory>
 
 namespace zanto::slides {
@@ -120,7 +121,10 @@ QRectF fittedRect(double width, double height)
 std::optional<QImage> loadPicture(const std::string& path, QSizeF& size)
 {
     const QString file = QString::fromStdString(path);
-    if (path.empty())
+    // Only a plain file can hold a picture: opening a pipe or a device would
+    // block the export where no cancel reaches it.
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::is_regular_file(std::filesystem::path(path), ec))
         return std::nullopt;
     return isPdf(file) ? loadPdfPage(file, size) : loadRaster(file, size);
 }

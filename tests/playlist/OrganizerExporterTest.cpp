@@ -8,6 +8,8 @@
 #include <random>
 #include <thread>
 
+#include <sys/stat.h>
+
 namespace zanto::test {
 namespace {
 
@@ -137,6 +139,24 @@ const FailureCase failureCases[] = {
          return Setup{documentWith({}, {item}), std::vector<OrganizerItem>{item}};
      },
      "画像が見つかりません：スライド1"},
+    {"ImagePathIsAFolder",
+     [](const Path& movie) {
+         OrganizerItem item = stillItem("フォルダ", "image", 1);
+         item.imagePath = movie.parent_path().string();
+         return Setup{documentWith({}, {item}), std::vector<OrganizerItem>{item}};
+     },
+     "画像が見つかりません：フォルダ"},
+    {"ImagePathIsAPipe",
+     [](const Path& movie) {
+         // Nobody writes to it: reading it would wait for ever.
+         const Path pipe = movie.parent_path() / "picture.fifo";
+         if (!std::filesystem::exists(pipe))
+             ::mkfifo(pipe.c_str(), 0600);
+         OrganizerItem item = stillItem("パイプ", "image", 1);
+         item.imagePath = pipe.string();
+         return Setup{documentWith({}, {item}), std::vector<OrganizerItem>{item}};
+     },
+     "画像が見つかりません：パイプ"},
     {"ImageFileIsNotAPicture",
      [](const Path& movie) {
          OrganizerItem item = stillItem("壊れた画像", "image", 1);
