@@ -449,6 +449,7 @@ TEST_F(OrganizerExporterXMLTest, ControlCharactersNeverReachTheFile)
 TEST_F(OrganizerExporterXMLTest, EmptyTitleNamesTheFolderClip)
 {
     ASSERT_EQ(exportMessage({test::stillItem("slide", "title", 0.5)}, ""), "");
+    EXPECT_TRUE(test::validatesAgainstDtd(destination()));
     const std::vector<std::string> folders = materialsFolders();
     ASSERT_EQ(folders.size(), 1u);
     EXPECT_EQ(folders[0].rfind("clip-素材-", 0), 0u);
