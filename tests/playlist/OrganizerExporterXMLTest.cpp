@@ -256,6 +256,9 @@ TEST_F(OrganizerExporterXMLTest, RendersEveryItemThatIsNotAPlainClip)
     const pugi::xpath_node_set assets = document.select_nodes("/fcpxml/resources/asset");
     ASSERT_EQ(assets.size(), 4u);
     EXPECT_EQ(pathOfUrl(assets[0].node().child("media-rep").attribute("src").value()), thirtyMovie());
+    // The marked clip keeps its sound in its rendered movie, and its asset says so.
+    EXPECT_STREQ(assets[1].node().attribute("hasAudio").value(), "1");
+    EXPECT_STREQ(assets[1].node().attribute("audioRate").value(), "48000");
     for (std::size_t i = 1; i < assets.size(); ++i) {
         const fs::path file = pathOfUrl(assets[i].node().child("media-rep").attribute("src").value());
         EXPECT_TRUE(fs::is_regular_file(file)) << file;
