@@ -115,8 +115,10 @@ void OrganizerExporter::render(const OrganizerDocument& document, const std::vec
         ClipSource clip;
         if (item.kind == "video") {
             const OrganizerSource* source = findSource(document, item.sourceID);
+            // Only a plain file can be a movie; a pipe would block the export
+            // where no cancel reaches it.
             std::error_code ec;
-            if (!source || source->path.empty() || !std::filesystem::exists(source->path, ec))
+            if (!source || source->path.empty() || !std::filesystem::is_regular_file(source->path, ec))
                 throw failure("映像を再接続してください：" + item.name);
             clip = ClipSource{source->path, item.start + source->offset};
         } else {

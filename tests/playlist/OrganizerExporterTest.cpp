@@ -49,6 +49,14 @@ struct FailureCase {
     std::string message;
 };
 
+// A pipe nobody writes to: reading it would wait for ever.
+Path namedPipe(const Path& path)
+{
+    if (!std::filesystem::exists(path))
+        ::mkfifo(path.c_str(), 0600);
+    return path;
+}
+
 Setup one(OrganizerSource source, OrganizerItem item)
 {
     return {documentWith({std::move(source)}, {item}), {item}};
@@ -82,6 +90,14 @@ const FailureCase failureCases[] = {
          return one(sourceAt("S1", movie.parent_path() / "gone.mp4"), videoItem("消えた", "S1", 0, 1));
      },
      "映像を再接続してください：消えた"},
+    {"SourceIsAPipe",
+     [](const Path& movie) {
+         return one(sourceAt("S1", namedPipe(movie.parent_path() / "movie.fifo")), videoItem("パイプ", "S1", 0, 1));
+     },
+     "映像を再接続してください：パイプ"},
+    {"SourceIsAFolder",
+     [](const Path& movie) { return one(sourceAt("S1", movie.parent_path()), videoItem("フォルダ", "S1", 0, 1)); },
+     "映像を再接続してください：フォルダ"},
     {"EndsPastSourceEnd",
      [](const Path& movie) { return one(sourceAt("S1", movie), videoItem("長い", "S1", 1, 3.05)); },
      "映像の範囲外です：長い。時刻とアングル補正を確認してください。"},
@@ -148,12 +164,8 @@ const FailureCase failureCases[] = {
      "画像が見つかりません：フォルダ"},
     {"ImagePathIsAPipe",
      [](const Path& movie) {
-         // Nobody writes to it: reading it would wait for ever.
-         const Path pipe = movie.parent_path() / "picture.fifo";
-         if (!std::filesystem::exists(pipe))
-             ::mkfifo(pipe.c_str(), 0600);
          OrganizerItem item = stillItem("パイプ", "image", 1);
-         item.imagePath = pipe.string();
+         item.imagePath = namedPipe(movie.parent_path() / "picture.fifo").string();
          return Setup{documentWith({}, {item}), std::vector<OrganizerItem>{item}};
      },
      "画像が見つかりません：パイプ"},
