@@ -379,5 +379,28 @@ TEST_F(OrganizerExporterRenderTest, OneTelestrationMarkSendsEveryItemThroughTheC
     saveForReview(frames[17], "playlist-telestration-last-frame.png");
 }
 
+TEST_F(OrganizerExporterRenderTest, MarkFailingInTheMiddleOfTheExportLeavesNoFile)
+{
+    // The second item's telestration settings are out of range (handed over on
+    // their own, past the document's validation): its first frame fails the
+    // export, which then ends with the frame engine's own message.
+    OrganizerMark ring;
+    ring.kind = "gxl";
+    ring.gxl = GXLSettings::material("Player Ring");
+    ring.gxl->points = {GXLPoint{0.5, 0.3}};
+    ring.gxl->size = 1;
+    std::vector<OrganizerItem> items{videoItem("a", "S1", 0, 1), videoItem("b", "S1", 1, 1.5)};
+    items[1].marks = std::vector<OrganizerMark>{ring};
+    const auto url = out / "out.mp4";
+    OrganizerExporter exporter;
+    std::vector<ProgressStep> steps;
+    EXPECT_EQ(renderMessage(exporter, documentWith({sourceAt("S1", movie("blue.mp4"))}, {}), items, url, &steps),
+              "GXLツールの設定が不正です。");
+    EXPECT_FALSE(std::filesystem::exists(url));
+    EXPECT_TRUE(temporary.leftovers().empty());
+    for (const ProgressStep& step : steps)
+        EXPECT_EQ(step.text.find("保存しました"), std::string::npos);
+}
+
 } // namespace
 } // namespace zanto::test
