@@ -57,6 +57,20 @@ Path namedPipe(const Path& path)
     return path;
 }
 
+// A still handed over on its own, beside a document without items.
+Setup alone(const OrganizerItem& item)
+{
+    return {OrganizerDocument{}, {item}};
+}
+
+// An image item of its own document, showing the file at `path`.
+Setup imageAt(const std::string& name, const Path& path)
+{
+    OrganizerItem item = stillItem(name, "image", 1);
+    item.imagePath = path.string();
+    return {documentWith({}, {item}), {item}};
+}
+
 Setup one(OrganizerSource source, OrganizerItem item)
 {
     return {documentWith({std::move(source)}, {item}), {item}};
@@ -131,50 +145,25 @@ const FailureCase failureCases[] = {
     // Stills handed over on their own, with lengths no document holds: refused
     // at once instead of written frame by frame for hours.
     {"StillOfEndlessLength",
-     [](const Path&) {
-         const OrganizerItem item = stillItem("終わらない", "title", std::numeric_limits<double>::infinity());
-         return Setup{OrganizerDocument{}, std::vector<OrganizerItem>{item}};
-     },
+     [](const Path&) { return alone(stillItem("終わらない", "title", std::numeric_limits<double>::infinity())); },
      "映像の範囲外です：終わらない。時刻とアングル補正を確認してください。"},
     {"StillLongerThanAnyItem",
-     [](const Path&) {
-         const OrganizerItem item = stillItem("長すぎる", "title", 864000.5);
-         return Setup{OrganizerDocument{}, std::vector<OrganizerItem>{item}};
-     },
+     [](const Path&) { return alone(stillItem("長すぎる", "title", 864000.5)); },
      "映像の範囲外です：長すぎる。時刻とアングル補正を確認してください。"},
     {"StillOfNoLength",
-     [](const Path&) {
-         const OrganizerItem item = stillItem("空", "image", std::numeric_limits<double>::quiet_NaN());
-         return Setup{OrganizerDocument{}, std::vector<OrganizerItem>{item}};
-     },
+     [](const Path&) { return alone(stillItem("空", "image", std::numeric_limits<double>::quiet_NaN())); },
      "映像の範囲外です：空。時刻とアングル補正を確認してください。"},
     {"ImageFileMissing",
-     [](const Path& movie) {
-         OrganizerItem item = stillItem("スライド1", "image", 1);
-         item.imagePath = (movie.parent_path() / "nothing.png").string();
-         return Setup{documentWith({}, {item}), std::vector<OrganizerItem>{item}};
-     },
+     [](const Path& movie) { return imageAt("スライド1", movie.parent_path() / "nothing.png"); },
      "画像が見つかりません：スライド1"},
     {"ImagePathIsAFolder",
-     [](const Path& movie) {
-         OrganizerItem item = stillItem("フォルダ", "image", 1);
-         item.imagePath = movie.parent_path().string();
-         return Setup{documentWith({}, {item}), std::vector<OrganizerItem>{item}};
-     },
+     [](const Path& movie) { return imageAt("フォルダ", movie.parent_path()); },
      "画像が見つかりません：フォルダ"},
     {"ImagePathIsAPipe",
-     [](const Path& movie) {
-         OrganizerItem item = stillItem("パイプ", "image", 1);
-         item.imagePath = namedPipe(movie.parent_path() / "picture.fifo").string();
-         return Setup{documentWith({}, {item}), std::vector<OrganizerItem>{item}};
-     },
+     [](const Path& movie) { return imageAt("パイプ", namedPipe(movie.parent_path() / "picture.fifo")); },
      "画像が見つかりません：パイプ"},
     {"ImageFileIsNotAPicture",
-     [](const Path& movie) {
-         OrganizerItem item = stillItem("壊れた画像", "image", 1);
-         item.imagePath = movie.string();
-         return Setup{documentWith({}, {item}), std::vector<OrganizerItem>{item}};
-     },
+     [](const Path& movie) { return imageAt("壊れた画像", movie); },
      "画像が見つかりません：壊れた画像"},
 };
 
