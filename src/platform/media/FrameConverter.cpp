@@ -4,6 +4,7 @@
 
 extern "C" {
 #include <libavutil/frame.h>
+#include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
 #include <libavutil/pixfmt.h>
 #include <libswscale/swscale.h>
@@ -13,6 +14,12 @@ extern "C" {
 
 namespace zanto::media {
 namespace {
+
+// The compose stage is one thread beside the decoder's and the encoder's
+// pools; splitting each conversion into horizontal bands keeps it from
+// holding the encoder back. Bands are scaled independently, row for row the
+// same as one pass.
+constexpr int kScaleThreads = 4;
 
 int swsMatrix(int tagged, ColourMatrix fallback)
 {
@@ -65,14 +72,55 @@ SwsContext* FrameConverter::context(int sw, int sh, int sf, int dw, int dh, int 
         // YUV to YUV scaling uses the same filter as FFmpeg's own scale filter;
         // RGB conversions take full chroma and accurate rounding for exact colours.
         int flags = isRgb(sf) || isRgb(df) ? SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT : SWS_BICUBIC;
-        scale_.reset(sws_getContext(sw, sh, AVPixelFormat(sf), dw, dh, AVPixelFormat(df), flags, nullptr, nullptr,
-                                    nullptr));
-        if (!scale_)
+        colours_.reset();
+        scale_.reset(sws_alloc_context());
+        bool ready = scale_ && av_opt_set_int(scale_.get(), "srcw", sw, 0) >= 0
+            && av_opt_set_int(scale_.get(), "srch", sh, 0) >= 0 && av_opt_set_int(scale_.get(), "dstw", dw, 0) >= 0
+            && av_opt_set_int(scale_.get(), "dsth", dh, 0) >= 0
+            && av_opt_set_pixel_fmt(scale_.get(), "src_format", AVPixelFormat(sf), 0) >= 0
+            && av_opt_set_pixel_fmt(scale_.get(), "dst_format", AVPixelFormat(df), 0) >= 0
+            && av_opt_set_int(scale_.get(), "sws_flags", flags, 0) >= 0
+            && av_opt_set_int(scale_.get(), "threads", kScaleThreads, 0) >= 0
+            && sws_init_context(scale_.get(), nullptr, nullptr) >= 0;
+        if (!ready) {
+            scale_.reset();
             throw MediaError("Cannot convert frames of " + std::to_string(sw) + "×" + std::to_string(sh) + ": "
                              + mediaErrorText(AVERROR(EINVAL)));
+        }
         std::memcpy(key_, key, sizeof key);
     }
     return scale_.get();
+}
+
+// States the colours unless the context already has them: the tables are
+// rebuilt in every band's context on each call.
+void FrameConverter::setColours(const std::array<int, 4>& colours)
+{
+    if (colours_ == colours)
+        return;
+    sws_setColorspaceDetails(scale_.get(), sws_getCoefficients(colours[0]), colours[1], sws_getCoefficients(colours[2]),
+                             colours[3], 0, 1 << 16, 1 << 16);
+    colours_ = colours;
+}
+
+// Scales `source` into the planes given (a picture inside `owner`'s memory).
+void FrameConverter::scale(const AVFrame* source, uint8_t* const planes[4], const int strides[4], int width,
+                           int height, int format)
+{
+    FramePtr target = allocateFrame();
+    target->width = width;
+    target->height = height;
+    target->format = format;
+    for (int i = 0; i < 4; ++i) {
+        target->data[i] = planes[i];
+        target->linesize[i] = strides[i];
+    }
+    // The scaler takes references to both frames; a borrowed picture gets a
+    // buffer that frees nothing, as its owner outlives the call.
+    target->buf[0] = av_buffer_create(planes[0], 1, [](void*, uint8_t*) {}, nullptr, 0);
+    if (!target->buf[0])
+        throw MediaError("Cannot convert a frame: " + mediaErrorText(AVERROR(ENOMEM)));
+    checkMedia(sws_scale_frame(scale_.get(), target.get(), source), "Cannot convert a frame");
 }
 
 // Source matrix and range from the frame's tags (falling back to the track's),
@@ -87,8 +135,7 @@ void FrameConverter::stateColours(const AVFrame* frame, int dstFormat)
     int dstMatrix = isRgb(dstFormat) ? srcMatrix : SWS_CS_ITU709;
     if (srcRgb && !isRgb(dstFormat))
         srcMatrix = dstMatrix;
-    sws_setColorspaceDetails(scale_.get(), sws_getCoefficients(srcMatrix), srcFull, sws_getCoefficients(dstMatrix),
-                             dstFull, 0, 1 << 16, 1 << 16);
+    setColours({srcMatrix, srcFull, dstMatrix, dstFull});
 }
 
 QImage FrameConverter::toImage(const AVFrame* frame, int width, int height)
@@ -109,11 +156,11 @@ QImage FrameConverter::toImage(const AVFrame* frame, int width, int height)
 
 void FrameConverter::scaleInto(const AVFrame* frame, QImage& target, const PixelRect& rect)
 {
-    SwsContext* sws = context(frame->width, frame->height, frame->format, rect.width, rect.height, AV_PIX_FMT_BGRA);
+    context(frame->width, frame->height, frame->format, rect.width, rect.height, AV_PIX_FMT_BGRA);
     stateColours(frame, AV_PIX_FMT_BGRA);
     uint8_t* planes[4] = {target.bits() + rect.y * target.bytesPerLine() + rect.x * 4, nullptr, nullptr, nullptr};
     int strides[4] = {int(target.bytesPerLine()), 0, 0, 0};
-    sws_scale(sws, frame->data, frame->linesize, 0, frame->height, planes, strides);
+    scale(frame, planes, strides, rect.width, rect.height, AV_PIX_FMT_BGRA);
 }
 
 void FrameConverter::scaleInto(const AVFrame* frame, AVFrame* target, const PixelRect& rect)
@@ -122,23 +169,29 @@ void FrameConverter::scaleInto(const AVFrame* frame, AVFrame* target, const Pixe
     PixelRect even{rect.x & ~1, rect.y & ~1, (rect.width + 1) & ~1, (rect.height + 1) & ~1};
     even.width = std::min(even.width, target->width - even.x);
     even.height = std::min(even.height, target->height - even.y);
-    SwsContext* sws = context(frame->width, frame->height, frame->format, even.width, even.height, AV_PIX_FMT_YUV420P);
+    context(frame->width, frame->height, frame->format, even.width, even.height, AV_PIX_FMT_YUV420P);
     stateColours(frame, AV_PIX_FMT_YUV420P);
     uint8_t* planes[4];
     int strides[4];
     sliceYuvRect(target, even, planes, strides);
-    sws_scale(sws, frame->data, frame->linesize, 0, frame->height, planes, strides);
+    scale(frame, planes, strides, even.width, even.height, AV_PIX_FMT_YUV420P);
 }
 
 void FrameConverter::imageToFrame(const QImage& image, AVFrame* target)
 {
-    SwsContext* sws = context(image.width(), image.height(), AV_PIX_FMT_BGRA, target->width, target->height,
-                              AV_PIX_FMT_YUV420P);
-    sws_setColorspaceDetails(sws, sws_getCoefficients(SWS_CS_ITU709), 1, sws_getCoefficients(SWS_CS_ITU709), 0, 0,
-                             1 << 16, 1 << 16);
-    const uint8_t* planes[4] = {image.constBits(), nullptr, nullptr, nullptr};
-    int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
-    sws_scale(sws, planes, strides, 0, image.height(), target->data, target->linesize);
+    context(image.width(), image.height(), AV_PIX_FMT_BGRA, target->width, target->height, AV_PIX_FMT_YUV420P);
+    setColours({SWS_CS_ITU709, 1, SWS_CS_ITU709, 0});
+    // The image is only read; the frame borrows its memory for the call.
+    FramePtr source = allocateFrame();
+    source->width = image.width();
+    source->height = image.height();
+    source->format = AV_PIX_FMT_BGRA;
+    source->data[0] = const_cast<uint8_t*>(image.constBits());
+    source->linesize[0] = int(image.bytesPerLine());
+    source->buf[0] = av_buffer_create(source->data[0], 1, [](void*, uint8_t*) {}, nullptr, 0);
+    if (!source->buf[0])
+        throw MediaError("Cannot convert a picture: " + mediaErrorText(AVERROR(ENOMEM)));
+    checkMedia(sws_scale_frame(scale_.get(), target, source.get()), "Cannot convert a picture");
 }
 
 FramePtr blackVideoFrame(int width, int height)

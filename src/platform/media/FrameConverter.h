@@ -7,6 +7,9 @@
 
 #include <QImage>
 
+#include <array>
+#include <optional>
+
 namespace zanto::media {
 
 struct PixelRect {
@@ -36,9 +39,13 @@ public:
 private:
     SwsContext* context(int srcWidth, int srcHeight, int srcFormat, int dstWidth, int dstHeight, int dstFormat);
     void stateColours(const AVFrame* frame, int dstFormat);
+    void setColours(const std::array<int, 4>& colours);  // source matrix, full range; target matrix, full range
+    void scale(const AVFrame* source, uint8_t* const planes[4], const int strides[4], int width, int height,
+               int format);
 
     ColourMatrix sourceMatrix_;
     ScalePtr scale_;
+    std::optional<std::array<int, 4>> colours_;  // what scale_ was last told
     int key_[6] = {};
 };
 
