@@ -16,10 +16,10 @@ namespace zanto::media {
 namespace {
 
 // The compose stage is one thread beside the decoder's and the encoder's
-// pools; splitting each conversion into horizontal bands keeps it from
-// holding the encoder back. Bands are scaled independently, row for row the
-// same as one pass.
-constexpr int kScaleThreads = 4;
+// pools; splitting each conversion into horizontal bands, one per core, keeps
+// it from holding the encoder back. Bands are scaled independently, row for
+// row the same as one pass. Zero lets swscale count the cores.
+constexpr int kScaleThreads = 0;
 
 int swsMatrix(int tagged, ColourMatrix fallback)
 {
