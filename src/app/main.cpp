@@ -2,6 +2,7 @@
 // use, shows its window and opens a playlist package or Sportscode playlist
 // named on the command line, the way a document opened from the file manager
 // reaches the Organizer.
+#include "SingleInstance.h"
 #include "organizer/Organizer.h"
 #include "playlist/OrganizerDocument.h"
 
@@ -76,9 +77,19 @@ int main(int argc, char** argv)
     QApplication::setApplicationName("ZANTORIX");
     QApplication::setStyle("Fusion");
 
-    zanto::Organizer organizer;
     const QStringList arguments = QApplication::arguments();
-    if (arguments.size() > 1) openPlaylist(organizer, arguments.at(1).toStdString());
+    const QString handed = arguments.size() > 1 ? arguments.at(1) : QString();
+    zanto::SingleInstance instance;
+    if (!instance.claim()) return instance.handOver(handed) ? 0 : 1;
+
+    zanto::Organizer organizer;
+    if (!handed.isEmpty()) openPlaylist(organizer, handed.toStdString());
+    instance.listen([&organizer](const QString& path) {
+        if (!path.isEmpty()) openPlaylist(organizer, path.toStdString());
+        organizer.window()->show();
+        organizer.window()->raise();
+        organizer.window()->activateWindow();
+    });
 
     QuitOnHide quitOnHide;
     organizer.window()->installEventFilter(&quitOnHide);

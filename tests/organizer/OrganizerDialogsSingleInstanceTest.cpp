@@ -1,0 +1,112 @@
+// One application per data folder: a second launch hands its path to the
+// running one and ends without touching the recovery file.
+#include "playlist/OrganizerDocument.h"
+#include "support/TempDir.h"
+
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace zanto::test {
+namespace {
+
+std::string readAll(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+class OrganizerDialogsSingleInstance : public testing::Test {
+protected:
+    OrganizerDialogsSingleInstance()
+    {
+        std::filesystem::create_directories(folder);
+        OrganizerDocument seed;
+        seed.title = "Seed";
+        std::ofstream(recovery, std::ios::binary) << seed.toJson();
+        seeded = readAll(recovery);
+    }
+
+    // Runs the application on the temporary data folder.
+    void launch(QProcess& process, const QStringList& arguments)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("XDG_DATA_HOME", QString::fromStdString((home / "data").string()));
+        environment.insert("XDG_CONFIG_HOME", QString::fromStdString((home / "config").string()));
+        process.setProcessEnvironment(environment);
+        process.start(ZANTO_APP_PATH, arguments);
+        ASSERT_TRUE(process.waitForStarted());
+    }
+
+    // Whether some process holds the folder's lock.
+    bool locked() const
+    {
+        const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const bool busy = ::flock(descriptor, LOCK_EX | LOCK_NB) != 0;
+        ::close(descriptor);
+        return busy;
+    }
+
+    TempDir home{"zanto-instance-"};
+    std::filesystem::path folder = home / "data" / "ZANTORIX";
+    std::filesystem::path recovery = folder / "organizer-recovery.json";
+    std::string seeded;
+};
+
+TEST_F(OrganizerDialogsSingleInstance, SecondLaunchHandsOverAndEnds)
+{
+    QProcess first;
+    launch(first, {});
+    const QDeadlineTimer deadline(30000);
+    while (!locked() && !deadline.hasExpired()) QThread::msleep(50);
+    ASSERT_TRUE(locked()) << "the first instance never took the lock";
+
+    QProcess plain;
+    launch(plain, {});
+    ASSERT_TRUE(plain.waitForFinished(30000));
+    EXPECT_EQ(plain.exitCode(), 0) << plain.readAllStandardError().toStdString();
+    EXPECT_EQ(readAll(recovery), seeded);
+
+    OrganizerDocument handed;
+    handed.title = "Handed";
+    handed.write(home / "Handed.zantoplaylist", false);
+    QProcess opener;
+    launch(opener, {QString::fromStdString((home / "Handed.zantoplaylist").string())});
+    ASSERT_TRUE(opener.waitForFinished(30000));
+    EXPECT_EQ(opener.exitCode(), 0) << opener.readAllStandardError().toStdString();
+    // The running instance opened it: its recovery file now holds that playlist.
+    while (readAll(recovery).find("Handed") == std::string::npos && !deadline.hasExpired()) QThread::msleep(50);
+    EXPECT_NE(readAll(recovery).find("Handed"), std::string::npos);
+    EXPECT_EQ(first.state(), QProcess::Running);
+    first.kill();
+    first.waitForFinished();
+}
+
+TEST_F(OrganizerDialogsSingleInstance, FailedHandoverEndsWithAMessageAndTouchesNothing)
+{
+    // A holder of the lock that never answers.
+    const int holder = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    QProcess second;
+    launch(second, {QString::fromStdString((home / "Other.zantoplaylist").string())});
+    ASSERT_TRUE(second.waitForFinished(60000));
+    ::close(holder);
+    EXPECT_NE(second.exitCode(), 0);
+    EXPECT_FALSE(second.readAllStandardError().isEmpty());
+    EXPECT_EQ(readAll(recovery), seeded);
+}
+
+} // namespace
+} // namespace zanto::test
