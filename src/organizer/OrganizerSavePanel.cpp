@@ -20,8 +20,9 @@ QString& lastFolder()
 }
 
 // The file dialog treats every existing folder as a place to enter, so a
-// package typed by name would swallow the save; it is a document here, and
-// the user is asked before it is replaced.
+// package typed by name would swallow the save; it is a document here. Before
+// a package or a file is replaced the user is asked, in the same words for
+// both (the dialog's own question is off).
 class SavePanel : public QFileDialog {
 public:
     using QFileDialog::QFileDialog;
@@ -30,7 +31,7 @@ public:
     {
         const QString path = selectedFiles().value(0);
         const QFileInfo info(path);
-        if (!isOrganizerPackage(info)) {
+        if (!info.exists() || (info.isDir() && !isOrganizerPackage(info))) {
             QFileDialog::accept();
             return;
         }
@@ -50,6 +51,7 @@ std::optional<OrganizerSaveAnswer> runOrganizerSavePanel(QWidget* parent, const 
     SavePanel panel(parent);
     panel.setObjectName(QStringLiteral("organizerSavePanel"));
     panel.setOption(QFileDialog::DontUseNativeDialog);
+    panel.setOption(QFileDialog::DontConfirmOverwrite);
     panel.setWindowModality(Qt::ApplicationModal);
     panel.setAcceptMode(QFileDialog::AcceptSave);
     panel.setFileMode(QFileDialog::AnyFile);

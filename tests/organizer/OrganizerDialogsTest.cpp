@@ -226,7 +226,11 @@ void PrintTo(const SaveCase& row, std::ostream* out)
 
 class OrganizerDialogsSavePanel : public testing::TestWithParam<SaveCase>, public UsesApplication {
 protected:
-    OrganizerDialogsSavePanel() { std::filesystem::create_directories(temp / "Old.zantoplaylist"); }
+    OrganizerDialogsSavePanel()
+    {
+        std::filesystem::create_directories(temp / "Old.zantoplaylist");
+        std::ofstream(temp / "taken.mp4") << "x";
+    }
     TempDir temp{"zanto-save-"};
 };
 
@@ -236,6 +240,7 @@ TEST_P(OrganizerDialogsSavePanel, ReturnsThePathAsTypedAndTheBox)
     const QString folder = QString::fromStdString(temp.path().string()) + "/";
     QString proposed;
     bool hasBox = false;
+    bool asked = false;
     whenModal([&](QWidget* dialog) {
         auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
         proposed = name->text();
@@ -248,7 +253,10 @@ TEST_P(OrganizerDialogsSavePanel, ReturnsThePathAsTypedAndTheBox)
         }
         name->setText(folder + QString::fromStdString(row.typed));
         if (row.replaces)
-            whenModal([](QWidget* alert) { alert->findChild<QPushButton*>("alertButton1")->click(); }, dialog);
+            whenModal([&asked](QWidget* alert) {
+                asked = true;
+                alert->findChild<QPushButton*>("alertButton1")->click();
+            }, dialog);
         QTest::keyClick(name, Qt::Key_Return);
     });
     const std::optional<OrganizerSaveAnswer> answer =
@@ -262,6 +270,7 @@ TEST_P(OrganizerDialogsSavePanel, ReturnsThePathAsTypedAndTheBox)
     ASSERT_TRUE(answer.has_value());
     EXPECT_EQ(answer->path, folder + QString::fromStdString(row.expected));
     EXPECT_EQ(answer->checked, row.tick);
+    EXPECT_EQ(asked, row.replaces);
 }
 
 const QString embed = "動画もコピーして含める（他のPCへ渡す場合）";
@@ -269,6 +278,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, OrganizerDialogsSavePanel, testing::Values(
     SaveCase{{}, {}, embed, "Match", true, false, "Match"},
     SaveCase{{}, {}, embed, "Match.zantoplaylist", false, false, "Match.zantoplaylist"},
     SaveCase{{"*.mp4"}, "mp4", {}, "movie", false, false, "movie.mp4"},
+    SaveCase{{"*.mp4"}, "mp4", {}, "taken", false, true, "taken.mp4"},
     SaveCase{{}, {}, embed, "Old.zantoplaylist", false, true, "Old.zantoplaylist"},
     SaveCase{{}, {}, embed, "", false, false, ""}));
 
