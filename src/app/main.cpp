@@ -1,7 +1,8 @@
 // The application: makes the one Organizer as the application does on first
 // use, shows its window and opens a playlist package or Sportscode playlist
 // named on the command line, the way a document opened from the file manager
-// reaches the Organizer.
+// reaches the Organizer. A launch while another one runs on the same data
+// folder hands its path over to that one and ends.
 #include "SingleInstance.h"
 #include "organizer/Organizer.h"
 #include "playlist/OrganizerDocument.h"

@@ -12,7 +12,6 @@
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QListView>
-#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -43,8 +42,7 @@ void whenModal(std::function<void(QWidget*)> drive, const QWidget* above = nullp
 // Keys go where the user's keys go: to the focused widget.
 void press(QWidget* dialog, Qt::Key key)
 {
-    QPointer<QWidget> target = dialog->focusWidget() ? dialog->focusWidget() : dialog;
-    QTest::keyClick(target, key);
+    QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog, key);
 }
 
 bool waitFor(const std::function<bool()>& condition)
@@ -60,11 +58,6 @@ struct AlertCase {
     int click;
     int expected;
 };
-
-void PrintTo(const AlertCase& row, std::ostream* out)
-{
-    *out << row.buttons.join('|').toStdString() << " keys " << row.keys.size() << " -> " << row.expected;
-}
 
 class OrganizerDialogsAlert : public testing::TestWithParam<AlertCase>, public UsesApplication {};
 
@@ -105,11 +98,6 @@ struct AskCase {
     std::optional<QString> expected;
 };
 
-void PrintTo(const AskCase& row, std::ostream* out)
-{
-    *out << '"' << row.value.toStdString() << "\" typed \"" << row.typed.toStdString() << '"';
-}
-
 class OrganizerDialogsAsk : public testing::TestWithParam<AskCase>, public UsesApplication {};
 
 TEST_P(OrganizerDialogsAsk, AnswersTrimmedTextOrNone)
@@ -142,11 +130,6 @@ struct ChooserCase {
     Gesture gesture;
     bool enters; // the chooser shows the folder's inside and stays open
 };
-
-void PrintTo(const ChooserCase& row, std::ostream* out)
-{
-    *out << row.name << (row.gesture == Gesture::DoubleClick ? " double click" : " select and open");
-}
 
 class OrganizerDialogsChooser : public testing::TestWithParam<ChooserCase>, public UsesApplication {
 protected:
@@ -218,11 +201,6 @@ struct SaveCase {
     bool replaces; // an existing package: the user is asked first
     std::string expected; // empty: cancelled
 };
-
-void PrintTo(const SaveCase& row, std::ostream* out)
-{
-    *out << "typed \"" << row.typed << "\" -> \"" << row.expected << '"';
-}
 
 class OrganizerDialogsSavePanel : public testing::TestWithParam<SaveCase>, public UsesApplication {
 protected:
