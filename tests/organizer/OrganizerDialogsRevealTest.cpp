@@ -7,8 +7,10 @@
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
 #include <QDeadlineTimer>
+#include <QDesktopServices>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTextBrowser>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -33,7 +35,7 @@ public:
     }
 };
 
-TEST(OrganizerDialogsReveal, ShowItemsReachesTheFileManager)
+TEST(OrganizerDialogsReveal, ShowItemsReachesTheFileManagerElseTheFolderOpens)
 {
     const QString daemon = QStandardPaths::findExecutable("dbus-daemon");
     if (daemon.isEmpty()) GTEST_SKIP() << "dbus-daemon is not installed";
@@ -67,6 +69,16 @@ TEST(OrganizerDialogsReveal, ShowItemsReachesTheFileManager)
     EXPECT_EQ(QUrl(uris.first()).toLocalFile().toStdString(), movie.string());
     EXPECT_EQ(uris.first().count(' '), 0) << "the URI is sent encoded";
     EXPECT_EQ(arguments.at(1).toString(), "");
+
+    // Without a file manager on the bus the folder opens instead.
+    QTextBrowser desktop;
+    QDesktopServices::setUrlHandler("file", &desktop, "setSource");
+    standIn.unregisterService("org.freedesktop.FileManager1");
+    revealInFileManager(QString::fromStdString(movie.string()));
+    const QDeadlineTimer fallback(5000);
+    while (desktop.source().isEmpty() && !fallback.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(desktop.source().toLocalFile().toStdString(), temp.path().string());
+    QDesktopServices::unsetUrlHandler("file");
     QDBusConnection::disconnectFromBus("stand-in-file-manager");
     bus.kill();
     bus.waitForFinished();
