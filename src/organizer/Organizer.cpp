@@ -1,8 +1,10 @@
 #include "organizer/Organizer.h"
 
+#include "organizer/OrganizerActions.h"
 #include "organizer/OrganizerControls.h"
 #include "organizer/OrganizerSplit.h"
 #include "organizer/OrganizerTimeline.h"
+#include "organizer/OrganizerWidgetDialogs.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -18,17 +20,22 @@
 
 namespace zanto {
 
-Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory)
+Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory,
+                     std::unique_ptr<OrganizerDialogs> dialogs)
+    : recovery_(recoveryDirectory.value_or(OrganizerRecoveryFile::defaultDirectory())),
+      dialogs_(std::move(dialogs)),
+      jobs_(std::make_unique<OrganizerJobs>())
 {
-    loadRecovery(recoveryDirectory);
+    if (std::optional<OrganizerDocument> loaded = recovery_.load()) history_.playlist = std::move(*loaded);
     table.selectionDidChange = [this] { tableViewSelectionDidChange(); };
     buildWindow();
+    if (!dialogs_) dialogs_ = std::make_unique<OrganizerWidgetDialogs>(window_.get());
     message("行を作り、メイン画面の「選択タグを追加」から映像を集めてください。");
     // The dividers are placed once the window has its real size, after
     // construction has returned.
     QTimer::singleShot(0, this, [this] { placeDividers(); });
     reload(std::nullopt);
-    historyState = playlist;
+    history_.settle();
     showWindow();
 }
 
@@ -50,6 +57,23 @@ void Organizer::message(const QString& text)
     statusText_ = text;
 }
 
+bool Organizer::busy() const
+{
+    return jobs_->running();
+}
+
+bool Organizer::perform(const QString& name)
+{
+    const OrganizerAction* action = OrganizerActions::find(name);
+    if (!action || !action->handler) return false;
+    if (busy() && action->busy != OrganizerBusyRule::allow) {
+        if (action->busy == OrganizerBusyRule::refuseWithMessage) message(organizerBusyMessage);
+        return false;
+    }
+    (this->*action->handler)();
+    return true;
+}
+
 QString Organizer::statusText() const
 {
     return statusText_;
@@ -57,8 +81,8 @@ QString Organizer::statusText() const
 
 bool Organizer::windowShouldClose()
 {
-    if (busy) {
-        message("保存・書き出しの完了を待ってください。");
+    if (busy()) {
+        message(organizerBusyMessage);
         return false;
     }
     stop();
@@ -87,8 +111,8 @@ int Organizer::currentRow() const
 std::optional<OrganizerItem> Organizer::selectedItem() const
 {
     const int row = currentRow();
-    if (row >= static_cast<int>(playlist.rows.size())) return std::nullopt;
-    const auto& items = playlist.rows[static_cast<size_t>(row)].items;
+    if (row >= static_cast<int>(playlist().rows.size())) return std::nullopt;
+    const auto& items = playlist().rows[static_cast<size_t>(row)].items;
     const int selected = table.selectedRow();
     if (selected < 0 || selected >= static_cast<int>(items.size())) return std::nullopt;
     return items[static_cast<size_t>(selected)];

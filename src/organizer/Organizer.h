@@ -1,6 +1,10 @@
 #pragma once
+#include "organizer/OrganizerDialogs.h"
 #include "organizer/OrganizerItemTable.h"
+#include "organizer/OrganizerJobs.h"
 #include "organizer/OrganizerRowChoice.h"
+#include "organizer/model/OrganizerHistory.h"
+#include "organizer/model/OrganizerRecoveryFile.h"
 #include "playlist/OrganizerDocument.h"
 
 #include <QIcon>
@@ -47,7 +51,9 @@ class Organizer : public QObject {
 public:
     // Loads the recovery file from `recoveryDirectory` (by default the folder
     // "ZANTORIX" in the user's data folder) and builds and shows the window.
-    explicit Organizer(std::optional<std::filesystem::path> recoveryDirectory = std::nullopt);
+    // `dialogs` answers for the user; by default the application's own dialogs.
+    explicit Organizer(std::optional<std::filesystem::path> recoveryDirectory = std::nullopt,
+                       std::unique_ptr<OrganizerDialogs> dialogs = nullptr);
     ~Organizer() override;
     Organizer(const Organizer&) = delete;
     Organizer& operator=(const Organizer&) = delete;
@@ -88,9 +94,19 @@ public:
     int numberOfRows() const;
     void tableViewSelectionDidChange();
 
+    // The one edit cycle. Refuses a candidate that does not validate, showing
+    // its message and changing nothing; otherwise makes it the playlist,
+    // reloads (selecting `select` of the current row), persists and shows
+    // `text` when there is one. Every command that changes the document ends here.
+    bool commit(OrganizerDocument candidate, std::optional<int> select, const QString& text);
+    // Replaces the document with an opened one: no history, nothing changed.
+    // Refused while busy, and like commit() when the document does not validate.
+    bool openDocument(OrganizerDocument document);
+
     // Ends every edit: one undo snapshot when the document's JSON changed,
-    // `changed` set, recovery file rewritten.
-    void persist();
+    // `changed` set, recovery file rewritten. False when the write failed
+    // (the failure is on show).
+    bool persist();
     void undoOrganizer();
     void redoOrganizer();
     void restoreHistory();
@@ -99,18 +115,25 @@ public:
     void stop();
 
     // Where the recovery file lives.
-    const std::filesystem::path& recovery() const { return recovery_; }
+    const std::filesystem::path& recovery() const { return recovery_.path(); }
     // Where a recovery file that could not be loaded was moved, if one was.
-    const std::optional<std::filesystem::path>& setAsideRecovery() const { return setAside_; }
+    const std::optional<std::filesystem::path>& setAsideRecovery() const { return recovery_.setAside(); }
 
-    // The document and its history. The application replaces these directly
-    // when it opens a playlist for the Organizer.
-    OrganizerDocument playlist;
-    std::optional<OrganizerDocument> historyState;
-    std::vector<OrganizerDocument> undoStates;
-    std::vector<OrganizerDocument> redoStates;
-    bool changed = false;
-    bool busy = false;
+    // The document and its history, read-only: they change through commit(),
+    // openDocument() and the undo commands.
+    const OrganizerDocument& playlist() const { return history_.playlist; }
+    const std::optional<OrganizerDocument>& historyState() const { return history_.historyState(); }
+    const std::vector<OrganizerDocument>& undoStates() const { return history_.undoStates; }
+    const std::vector<OrganizerDocument>& redoStates() const { return history_.redoStates; }
+    bool changed() const { return history_.changed; }
+    // A save or export runs; edit commands keep away.
+    bool busy() const;
+
+    // Runs the command named `name` of OrganizerActions under its busy rule;
+    // false when it was refused or has no handler yet.
+    bool perform(const QString& name);
+    OrganizerDialogs& dialogs() { return *dialogs_; }
+    OrganizerJobs& jobs() { return *jobs_; }
     bool inspectorHidden = false;
 
     // Playback state.
@@ -165,7 +188,6 @@ protected:
 
 private:
     // Construction, by concern.
-    void loadRecovery(const std::optional<std::filesystem::path>& recoveryDirectory);
     void buildWindow();
     QWidget* buildToolbar();
     QWidget* buildPreviewPane();
@@ -180,30 +202,23 @@ private:
     void placeDividers();
     void showWindow();
 
-    // Moves the last snapshot of `from` into `playlist`, the current playlist
-    // onto `to`.
-    void stepHistory(std::vector<OrganizerDocument>& from, std::vector<OrganizerDocument>& to);
-
     // Inspector filling.
     void showItem(const OrganizerItem& item);
     void clearItem();
     void fillAngles(const OrganizerItem& item);
 
-    // Writes the playlist's encoded bytes (none when it could not be
-    // encoded) to the recovery file; the failure's description, or nothing.
-    std::optional<QString> writeRecovery(const std::optional<std::string>& bytes) const;
-    // Moves a recovery file that could not be loaded out of the way of the
-    // next edit's write.
-    void setRecoveryAside();
+    // Writes the playlist's encoded bytes (none when it could not be encoded)
+    // to the recovery file; a failure is shown after `prefix`.
+    bool writeRecovery(const std::optional<std::string>& bytes, const QString& prefix);
 
     std::unique_ptr<QWidget> window_;
     QString statusText_;
-    std::filesystem::path recovery_;
-    std::optional<std::filesystem::path> setAside_;
+    OrganizerRecoveryFile recovery_;
+    OrganizerHistory history_;
+    std::unique_ptr<OrganizerDialogs> dialogs_;
+    // Last, so that it goes first: its worker ends before anything it reports to.
+    std::unique_ptr<OrganizerJobs> jobs_;
 };
-
-// Compact JSON bytes of a document, or nothing when it cannot be encoded.
-std::optional<std::string> organizerDocumentBytes(const OrganizerDocument& document);
 
 // Seconds shown in a text field: the shortest text that reads back as the
 // same double, in the C locale whatever the user's locale.

@@ -1,5 +1,6 @@
 #include "organizer/Organizer.h"
 
+#include "organizer/OrganizerActions.h"
 #include "organizer/OrganizerColorWell.h"
 #include "organizer/OrganizerControls.h"
 #include "organizer/OrganizerSlider.h"
@@ -27,6 +28,7 @@ QWidget* Organizer::buildInspectorPane()
     layout->setContentsMargins(0, 8, 0, 0);
 
     inspectorTabs = new QTabBar;
+    inspectorTabs->setObjectName("inspectorTabs");
     inspectorTabs->addTab("クリップデータ");
     inspectorTabs->addTab("再生");
     inspectorTabs->setExpanding(true);
@@ -41,7 +43,9 @@ QWidget* Organizer::buildInspectorPane()
     auto* stackLayout = column(stack);
     stackLayout->setContentsMargins(10, 8, 10, 8);
     infoPanel = buildInfoPanel();
+    infoPanel->setObjectName("infoPanel");
     playbackPanel = buildPlaybackPanel();
+    playbackPanel->setObjectName("playbackPanel");
     playbackPanel->hide();
     stackLayout->addWidget(infoPanel);
     stackLayout->addWidget(playbackPanel);
@@ -61,17 +65,23 @@ QWidget* Organizer::buildInfoPanel()
     auto* panel = new QWidget;
     auto* layout = column(panel);
     clipInfo = label("クリップを選択してください", true);
+    clipInfo->setObjectName("clipInfo");
     nameField = field("クリップ名 / タイトル");
+    nameField->setObjectName("nameField");
     labelsField = field("ラベル（カンマ区切り）");
+    labelsField->setObjectName("labelsField");
     noteField = new QPlainTextEdit;
+    noteField->setObjectName("noteField");
     noteField->setPlaceholderText("メモ");
     noteField->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     noteField->setFixedHeight(70);
     // Tab moves on to the next field, as in the one-line fields around it.
     noteField->setTabChangesFocus(true);
     startField = field();
+    startField->setObjectName("startField");
     startField->setFixedWidth(70);
     endField = field();
+    endField->setObjectName("endField");
     endField->setFixedWidth(70);
     auto* times = row(5);
     times->addWidget(label("始点"));
@@ -80,6 +90,7 @@ QWidget* Organizer::buildInfoPanel()
     times->addWidget(endField);
     times->addStretch(1);
     enabled = new QCheckBox("再生・書き出しに含める");
+    enabled->setObjectName("enabled");
 
     layout->addWidget(clipInfo);
     layout->addWidget(label("クリップ名"));
@@ -90,7 +101,7 @@ QWidget* Organizer::buildInfoPanel()
     layout->addWidget(noteField);
     layout->addLayout(times);
     layout->addWidget(enabled);
-    layout->addWidget(button("変更を反映"), 0, Qt::AlignLeft);
+    layout->addWidget(actionButton(*this, "apply"), 0, Qt::AlignLeft);
     return panel;
 }
 
@@ -99,23 +110,27 @@ QWidget* Organizer::buildPlaybackPanel()
     auto* panel = new QWidget;
     auto* layout = column(panel);
     angleChoice = new QComboBox;
+    angleChoice->setObjectName("angleChoice");
     loopButton = new QCheckBox("連続再生をループ");
+    loopButton->setObjectName("loopButton");
     offsetField = field();
+    offsetField->setObjectName("offsetField");
     offsetField->setFixedWidth(60);
     auto* offsetRow = row(5);
     offsetRow->addWidget(label("映像の補正秒"));
     offsetRow->addWidget(offsetField);
-    offsetRow->addWidget(button("適用"));
+    offsetRow->addWidget(actionButton(*this, "applyOffset"));
     offsetRow->addStretch(1);
     drawingPanel = buildDrawingPanel();
+    drawingPanel->setObjectName("drawingPanel");
     drawingPanel->hide();
 
     layout->addWidget(label("映像 / アングル"));
     layout->addWidget(angleChoice);
     layout->addWidget(loopButton);
-    layout->addWidget(button("映像を再接続"), 0, Qt::AlignLeft);
+    layout->addWidget(actionButton(*this, "relink"), 0, Qt::AlignLeft);
     layout->addLayout(offsetRow);
-    layout->addWidget(button("FC.GXL Soccer Tools ▾"), 0, Qt::AlignLeft);
+    layout->addWidget(actionButton(*this, "toggleDrawing"), 0, Qt::AlignLeft);
     layout->addWidget(drawingPanel);
     return panel;
 }
@@ -125,11 +140,16 @@ QWidget* Organizer::buildDrawingPanel()
     auto* panel = new QWidget;
     auto* layout = column(panel);
     gxlColor = new OrganizerColorWell;
+    gxlColor->setObjectName("gxlColor");
     gxlColor->setColor(QColor::fromRgbF(0.1f, 0.6f, 1.0f, 1.0f));
     gxlSize = new OrganizerSlider(90, 10, 400);
+    gxlSize->setObjectName("gxlSize");
     gxlPerspective = new OrganizerSlider(35, 5, 100);
+    gxlPerspective->setObjectName("gxlPerspective");
     gxlOpacity = new OrganizerSlider(85, 0, 100);
+    gxlOpacity->setObjectName("gxlOpacity");
     gxlSpeed = new OrganizerSlider(1, 0, 4);
+    gxlSpeed->setObjectName("gxlSpeed");
 
     layout->addWidget(label("映像右端のアイコンで追加。素材を直接ドラッグして移動、青い点で形を調整できます。"
                             "追加時に5秒の静止画を挿入します。", true));
@@ -142,8 +162,8 @@ QWidget* Organizer::buildDrawingPanel()
     layout->addWidget(gxlOpacity);
     layout->addWidget(label("回転速度（0で停止）"));
     layout->addWidget(gxlSpeed);
-    layout->addWidget(button("選択した描画を削除"), 0, Qt::AlignLeft);
-    layout->addWidget(button("最後の描画を戻す"), 0, Qt::AlignLeft);
+    layout->addWidget(actionButton(*this, "deleteSelectedMark"), 0, Qt::AlignLeft);
+    layout->addWidget(actionButton(*this, "undoMark"), 0, Qt::AlignLeft);
     return panel;
 }
 

@@ -1,5 +1,6 @@
 #include "organizer/Organizer.h"
 
+#include "organizer/OrganizerActions.h"
 #include "organizer/OrganizerControls.h"
 #include "organizer/OrganizerFlippedStack.h"
 #include "organizer/OrganizerImageView.h"
@@ -112,11 +113,13 @@ void Organizer::buildWindow()
     root->addWidget(buildToolbar());
 
     horizontalSplit = new OrganizerSplit;
+    horizontalSplit->setObjectName("horizontalSplit");
     horizontalSplit->isVertical = true;
     horizontalSplit->addArrangedSubview(buildPreviewPane());
     horizontalSplit->addArrangedSubview(buildInspectorPane());
     horizontalSplit->setAutosaveName("ZantoOrganizerInspector29");
     verticalSplit = new OrganizerSplit;
+    verticalSplit->setObjectName("verticalSplit");
     verticalSplit->isVertical = false;
     verticalSplit->addArrangedSubview(horizontalSplit);
     verticalSplit->addArrangedSubview(buildTimelinePane());
@@ -124,11 +127,13 @@ void Organizer::buildWindow()
     root->addWidget(verticalSplit, 1);
 
     progress = new QProgressBar;
+    progress->setObjectName("progress");
     progress->setRange(0, 1000);
     progress->setTextVisible(false);
     progress->hide();
     root->addWidget(progress);
     status = label(QString());
+    status->setObjectName("status");
     setPixelFont(status, 10);
     // One line whatever its length; the tool tip holds the whole text.
     status->setMinimumWidth(1);
@@ -144,10 +149,12 @@ QWidget* Organizer::buildToolbar()
     auto* layout = row(5);
     layout->setContentsMargins(6, 0, 6, 0);
     toolbar->setLayout(layout);
-    for (const char* title : {"新規", "開く…", "保存…"}) layout->addWidget(button(title));
+    for (const char* name : {"newDocument", "openDocument", "saveDocument"}) {
+        layout->addWidget(actionButton(*this, name));
+    }
     layout->addStretch(1);
-    for (const char* title : {"レイアウト ▾", "挿入・編集 ▾", "ビデオのエクスポート ▾", "インスペクタ"}) {
-        layout->addWidget(button(title));
+    for (const char* name : {"showLayout", "showMore", "showExport", "toggleInspector"}) {
+        layout->addWidget(actionButton(*this, name));
     }
     return toolbar;
 }
@@ -159,7 +166,7 @@ QWidget* Organizer::buildPreviewPane()
     pane->follower = buildPreviewStage();
     layout->addWidget(pane->follower);
     rangeBar = new OrganizerRangeBar;
-    rangeBar->owner = this;
+    rangeBar->setObjectName("rangeBar");
     rangeBar->hide();
     layout->addWidget(rangeBar);
     layout->addWidget(buildTransport());
@@ -171,6 +178,7 @@ QWidget* Organizer::buildPreviewStage()
 {
     auto* stage = new PreviewStage;
     previewStage = stage;
+    previewStage->setObjectName("previewStage");
     stage->setMinimumHeight(100);
     QPalette black;
     black.setColor(QPalette::Window, Qt::black);
@@ -179,11 +187,14 @@ QWidget* Organizer::buildPreviewStage()
 
     auto* box = new FillBox(stage);
     movie = new QWidget(box);
+    movie->setObjectName("movie");
     movie->setPalette(black);
     movie->setAutoFillBackground(true);
     image = new OrganizerImageView(box);
+    image->setObjectName("image");
     image->hide();
     titleView = new QLabel(box);
+    titleView->setObjectName("titleView");
     titleView->setTextFormat(Qt::PlainText);
     titleView->setWordWrap(true);
     titleView->setAlignment(Qt::AlignCenter);
@@ -191,6 +202,7 @@ QWidget* Organizer::buildPreviewStage()
     setPixelFont(titleView, 30, true);
     titleView->hide();
     overlay = new OrganizerOverlay(box);
+    overlay->setObjectName("overlay");
     stage->box = box;
     stage->strip = buildMaterialStrip(stage);
     return stage;
@@ -214,12 +226,14 @@ QWidget* Organizer::buildMaterialStrip(QWidget* stage)
         material->setToolTip(materialNames()[static_cast<size_t>(index)]);
         material->setAccessibleName(materialNames()[static_cast<size_t>(index)]);
         material->setProperty("tag", index);
+        material->setObjectName(QString("material%1").arg(index));
         material->setFixedSize(34, 30);
         buttons->addArrangedSubview(material);
     }
     buttons->adjustSize();
     strip->setWidget(buttons);
     materialStrip = strip;
+    materialStrip->setObjectName("materialStrip");
     return strip;
 }
 
@@ -228,8 +242,8 @@ QWidget* Organizer::buildTransport()
     auto* transport = new QWidget;
     auto* layout = row(5);
     transport->setLayout(layout);
-    for (const char* title : {"◀|", "▶ / Ⅱ", "|▶", "この行を再生", "全行を再生", "I 始点", "O 終点"}) {
-        layout->addWidget(button(title));
+    for (const char* name : {"previousClip", "togglePlayback", "nextClip", "playRow", "playAll", "markIn", "markOut"}) {
+        layout->addWidget(actionButton(*this, name));
     }
     layout->addStretch(1);
     return transport;
@@ -243,9 +257,10 @@ QWidget* Organizer::buildTimelinePane()
     auto* header = row(8);
     header->setContentsMargins(6, 0, 6, 0);
     header->addWidget(label("オーガナイザー"));
-    header->addWidget(button("＋ 行"));
+    header->addWidget(actionButton(*this, "addRow"));
     header->addWidget(label("拡大"));
     zoomSlider = new QSlider(Qt::Horizontal);
+    zoomSlider->setObjectName("zoomSlider");
     zoomSlider->setRange(1, 24);
     zoomSlider->setValue(12);
     zoomSlider->setFixedWidth(110);
@@ -254,8 +269,9 @@ QWidget* Organizer::buildTimelinePane()
     layout->addLayout(header);
 
     timeline = new OrganizerTimeline;
-    timeline->owner = this;
+    timeline->setObjectName("timeline");
     timelineScroll = new QScrollArea;
+    timelineScroll->setObjectName("timelineScroll");
     timelineScroll->setFrameShape(QFrame::NoFrame);
     timelineScroll->setWidget(timeline);
     pane->follower = timelineScroll;

@@ -2,6 +2,7 @@
 
 #include "organizer/OrganizerImageView.h"
 #include "organizer/OrganizerOverlay.h"
+#include "organizer/OrganizerRangeBar.h"
 #include "organizer/OrganizerTimeline.h"
 
 #include <QCheckBox>
@@ -29,32 +30,30 @@ const OrganizerSource* findSource(const OrganizerDocument& document, const std::
 void Organizer::reload(std::optional<int> index)
 {
     // Read before the pop-up is rebuilt, so that the same row stays on show.
-    const int rowCount = static_cast<int>(playlist.rows.size());
+    const int rowCount = static_cast<int>(playlist().rows.size());
     const int row = std::min(currentRow(), std::max(0, rowCount - 1));
     rowChoice.removeAllItems();
-    for (const OrganizerRow& each : playlist.rows) rowChoice.addItem(each.name);
+    for (const OrganizerRow& each : playlist().rows) rowChoice.addItem(each.name);
     rowChoice.selectItem(row);
     table.reloadData(numberOfRows());
     if (index && *index >= 0 && *index < table.numberOfRows()) table.selectRowIndexes({*index}, false);
     fields();
-    timeline->refresh();
     // "[*]" in a window title is the platform's placeholder for unsaved
     // changes; a playlist title may hold it and must show it as typed.
-    const QString title = QString::fromStdString(playlist.title).replace("[*]", "[*][*]");
+    const QString title = QString::fromStdString(playlist().title).replace("[*]", "[*][*]");
     window_->setWindowTitle("ZANTORIX / " + title + " — ORGANIZER");
 }
 
 int Organizer::numberOfRows() const
 {
     const int row = currentRow();
-    if (row >= static_cast<int>(playlist.rows.size())) return 0;
-    return static_cast<int>(playlist.rows[static_cast<size_t>(row)].items.size());
+    if (row >= static_cast<int>(playlist().rows.size())) return 0;
+    return static_cast<int>(playlist().rows[static_cast<size_t>(row)].items.size());
 }
 
 void Organizer::tableViewSelectionDidChange()
 {
     fields();
-    timeline->update();
 }
 
 void Organizer::fields()
@@ -73,6 +72,8 @@ void Organizer::fields()
         clearItem();
     }
     overlay->update();
+    timeline->setState({playlist().rows, currentRow(), table.selectedRowIndexes()});
+    rangeBar->setState({item});
 }
 
 void Organizer::clearItem()
@@ -103,7 +104,7 @@ void Organizer::showItem(const OrganizerItem& item)
     clipInfo->setText(QString::fromStdString(item.name) + "\n"
                       + QString::asprintf("%.2f 秒", item.end - item.start) + " / "
                       + QString::number(table.numberOfSelectedRows()) + "件選択");
-    const OrganizerSource* source = findSource(playlist, item.sourceID);
+    const OrganizerSource* source = findSource(playlist(), item.sourceID);
     offsetField->setText(organizerSeconds(source ? source->offset : 0));
 }
 
@@ -111,7 +112,7 @@ void Organizer::fillAngles(const OrganizerItem& item)
 {
     angleChoice->clear();
     for (const std::string& id : item.sourceIDs) {
-        const OrganizerSource* source = findSource(playlist, id);
+        const OrganizerSource* source = findSource(playlist(), id);
         angleChoice->addItem(QString::fromStdString(source ? source->name : id), QString::fromStdString(id));
     }
     const auto position = std::find(item.sourceIDs.begin(), item.sourceIDs.end(), item.sourceID);

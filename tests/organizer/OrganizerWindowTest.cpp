@@ -1,4 +1,4 @@
-#include "OrganizerTesting.h"
+#include "OrganizerTestSupport.h"
 
 #include "marks/GXLSettings.h"
 #include "organizer/OrganizerImageView.h"
@@ -45,13 +45,13 @@ TEST(OrganizerWindow, StartsWithANewPlaylistWithoutRecoveryFile)
     TempDir folder;
     auto organizer = makeOrganizer(folder.path());
     EXPECT_EQ(organizer->window()->windowTitle().toStdString(), newTitle);
-    ASSERT_EQ(organizer->playlist.rows.size(), 1u);
-    EXPECT_EQ(organizer->playlist.rows[0].name, "レビュー");
-    EXPECT_EQ(organizer->historyState, organizer->playlist);
-    EXPECT_TRUE(organizer->undoStates.empty());
-    EXPECT_TRUE(organizer->redoStates.empty());
-    EXPECT_FALSE(organizer->changed);
-    EXPECT_FALSE(organizer->busy);
+    ASSERT_EQ(organizer->playlist().rows.size(), 1u);
+    EXPECT_EQ(organizer->playlist().rows[0].name, "レビュー");
+    EXPECT_EQ(organizer->historyState(), organizer->playlist());
+    EXPECT_TRUE(organizer->undoStates().empty());
+    EXPECT_TRUE(organizer->redoStates().empty());
+    EXPECT_FALSE(organizer->changed());
+    EXPECT_FALSE(organizer->busy());
     EXPECT_EQ(organizer->statusText(), "行を作り、メイン画面の「選択タグを追加」から映像を集めてください。");
     EXPECT_TRUE(organizer->window()->isVisible());
     EXPECT_TRUE(organizer->infoPanel->isVisible());
@@ -84,7 +84,7 @@ TEST_P(OrganizerRejectedRecovery, StartsNewAndKeepsTheOldFileAside)
 
     auto organizer = makeOrganizer(folder.path());
     EXPECT_EQ(organizer->window()->windowTitle().toStdString(), newTitle);
-    EXPECT_EQ(organizer->playlist.rows.size(), 1u);
+    EXPECT_EQ(organizer->playlist().rows.size(), 1u);
     EXPECT_EQ(organizer->statusText(), "行を作り、メイン画面の「選択タグを追加」から映像を集めてください。");
     ASSERT_TRUE(organizer->setAsideRecovery().has_value());
     const std::filesystem::path aside = *organizer->setAsideRecovery();
@@ -92,9 +92,8 @@ TEST_P(OrganizerRejectedRecovery, StartsNewAndKeepsTheOldFileAside)
     EXPECT_NE(aside, recovery);
 
     // The next edit writes a fresh recovery file and leaves the old one alone.
-    organizer->playlist.title = "after";
-    organizer->persist();
-    EXPECT_EQ(readFile(recovery), organizer->playlist.toJson());
+    test::change(*organizer, [](OrganizerDocument& d) { d.title = "after"; });
+    EXPECT_EQ(readFile(recovery), organizer->playlist().toJson());
     if (wasFile) EXPECT_EQ(readFile(aside), before);
     else EXPECT_TRUE(std::filesystem::exists(aside));
 }
@@ -135,10 +134,10 @@ TEST(OrganizerWindow, OpensTheRecoveryFileOfAPreviousRun)
     writeFile(folder / "organizer-recovery.json", saved.toJson());
 
     auto organizer = makeOrganizer(folder.path());
-    EXPECT_EQ(organizer->playlist, saved);
-    EXPECT_EQ(organizer->historyState, saved);
-    EXPECT_TRUE(organizer->undoStates.empty());
-    EXPECT_FALSE(organizer->changed);
+    EXPECT_EQ(organizer->playlist(), saved);
+    EXPECT_EQ(organizer->historyState(), saved);
+    EXPECT_TRUE(organizer->undoStates().empty());
+    EXPECT_FALSE(organizer->changed());
     EXPECT_FALSE(organizer->setAsideRecovery().has_value());
     EXPECT_EQ(organizer->window()->windowTitle().toStdString(), "ZANTORIX / Match — ORGANIZER");
     EXPECT_EQ(readFile(folder / "organizer-recovery.json"), saved.toJson());
@@ -174,14 +173,13 @@ TEST(OrganizerWindow, FolderThatCannotBeCreatedReportsOnEveryWrite)
     TempDir folder;
     writeFile(folder / "blocker", "a file where the folder should be");
     auto organizer = makeOrganizer(folder / "blocker" / "ZANTORIX");
-    EXPECT_EQ(organizer->playlist.rows.size(), 1u);
+    EXPECT_EQ(organizer->playlist().rows.size(), 1u);
 
-    organizer->playlist.title = "edited";
-    organizer->persist();
+    organizer->commit(edits::retitled(organizer->playlist(), "edited"), std::nullopt, {});
     EXPECT_TRUE(organizer->statusText().startsWith("自動復旧データの保存に失敗："));
     EXPECT_GT(organizer->statusText().size(), QString("自動復旧データの保存に失敗：").size());
-    EXPECT_EQ(organizer->undoStates.size(), 1u);
-    EXPECT_TRUE(organizer->changed);
+    EXPECT_EQ(organizer->undoStates().size(), 1u);
+    EXPECT_TRUE(organizer->changed());
 
     organizer->message("");
     organizer->undoOrganizer();
@@ -197,7 +195,7 @@ TEST(OrganizerWindow, UnreadableFolderStartsNewAndLeavesTheFileAlone)
     writeFile(folder / "organizer-recovery.json", saved);
     std::filesystem::permissions(folder.path(), std::filesystem::perms::none);
     auto organizer = makeOrganizer(folder.path());
-    EXPECT_EQ(organizer->playlist.rows.size(), 1u);
+    EXPECT_EQ(organizer->playlist().rows.size(), 1u);
     organizer->persist();
     EXPECT_TRUE(organizer->statusText().startsWith("自動復旧データの保存に失敗："));
     std::filesystem::permissions(folder.path(), std::filesystem::perms::owner_all);
@@ -208,26 +206,25 @@ TEST(OrganizerWindow, CloseHidesAndKeepsEverything)
 {
     TempDir folder;
     auto organizer = makeOrganizer(folder.path());
-    organizer->playlist.title = "kept";
-    organizer->persist();
+    test::change(*organizer, [](OrganizerDocument& d) { d.title = "kept"; });
     const int generation = organizer->generation;
 
     EXPECT_FALSE(organizer->window()->close());
     EXPECT_FALSE(organizer->window()->isVisible());
     EXPECT_GT(organizer->generation, generation);
-    EXPECT_EQ(organizer->playlist.title, "kept");
-    EXPECT_EQ(organizer->undoStates.size(), 1u);
+    EXPECT_EQ(organizer->playlist().title, "kept");
+    EXPECT_EQ(organizer->undoStates().size(), 1u);
 
     organizer->window()->show();
     EXPECT_TRUE(organizer->window()->isVisible());
-    EXPECT_EQ(organizer->playlist.title, "kept");
+    EXPECT_EQ(organizer->playlist().title, "kept");
 }
 
 TEST(OrganizerWindow, CloseIsRefusedWhileBusy)
 {
     TempDir folder;
     auto organizer = makeOrganizer(folder.path());
-    organizer->busy = true;
+    test::BusyHold busy(*organizer);
     EXPECT_FALSE(organizer->window()->close());
     EXPECT_TRUE(organizer->window()->isVisible());
     EXPECT_EQ(organizer->statusText(), "保存・書き出しの完了を待ってください。");
@@ -279,8 +276,7 @@ TEST_P(OrganizerMarkupText, ShowsLiterallyInTheStatusLineAndTheInspector)
 
     OrganizerDocument document = test::sampleDocument();
     document.rows[0].items[0].name = text.toStdString();
-    organizer->playlist = document;
-    organizer->reload(0);
+    organizer->commit(document, 0, {});
     EXPECT_TRUE(organizer->clipInfo->text().startsWith(text + "\n"));
     EXPECT_EQ(organizer->clipInfo->textFormat(), Qt::PlainText);
 }
