@@ -3,7 +3,7 @@
 #include "organizer/OrganizerActions.h"
 #include "organizer/OrganizerControls.h"
 #include "organizer/OrganizerSplit.h"
-#include "organizer/OrganizerTimeline.h"
+#include "organizer/OrganizerTimelinePane.h"
 #include "organizer/OrganizerWidgetDialogs.h"
 
 #include <QCloseEvent>
@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QLayout>
 #include <QScreen>
-#include <QScrollArea>
 #include <QTimer>
 #include <QWidget>
 
@@ -42,8 +41,7 @@ Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory,
 Organizer::~Organizer()
 {
     // The window's children go before it does; no event of theirs may reach
-    // the filters below through pointers to views already gone.
-    timelineScroll->viewport()->removeEventFilter(this);
+    // the filter below.
     window_->removeEventFilter(this);
 }
 
@@ -52,8 +50,8 @@ void Organizer::message(const QString& text)
     // Several lines (warnings come joined by line feeds) still show as one.
     QString line = text;
     line.replace("\r\n", " ").replace('\r', ' ').replace('\n', ' ');
-    status->setText(line);
-    status->setToolTip(controls::plainToolTip(text));
+    status_->setText(line);
+    status_->setToolTip(controls::plainToolTip(text));
     statusText_ = text;
 }
 
@@ -97,9 +95,6 @@ bool Organizer::eventFilter(QObject* watched, QEvent* event)
         windowShouldClose();
         return true;
     }
-    if (event->type() == QEvent::Resize && timelineScroll && watched == timelineScroll->viewport()) {
-        timeline->refresh();
-    }
     return QObject::eventFilter(watched, event);
 }
 
@@ -128,9 +123,9 @@ void Organizer::placeDividers()
 {
     window_->layout()->activate();
     const QSize content = window_->size();
-    horizontalSplit->setPosition(std::max(600, content.width() - 300), 0);
-    verticalSplit->setPosition(content.height() * 0.73, 0);
-    timeline->refresh();
+    horizontalSplit_->setPosition(std::max(600, content.width() - 300), 0);
+    verticalSplit_->setPosition(content.height() * 0.73, 0);
+    timelinePane_->timeline().refresh();
 }
 
 void Organizer::showWindow()

@@ -18,28 +18,16 @@
 #include <string>
 #include <vector>
 
-class QCheckBox;
-class QComboBox;
 class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
 class QProgressBar;
-class QPushButton;
-class QScrollArea;
-class QSlider;
-class QTabBar;
-class QVBoxLayout;
 class QWidget;
 
 namespace zanto {
 
-class OrganizerColorWell;
-class OrganizerImageView;
-class OrganizerOverlay;
-class OrganizerRangeBar;
-class OrganizerSlider;
+class OrganizerInspectorPane;
+class OrganizerPreviewPane;
 class OrganizerSplit;
-class OrganizerTimeline;
+class OrganizerTimelinePane;
 
 // The native playlist editor: one window controller that owns the playlist
 // being edited, its undo history and every control of its window. One exists
@@ -73,11 +61,6 @@ public:
     int currentRow() const;
     // The selected item of the current row, or none.
     std::optional<OrganizerItem> selectedItem() const;
-
-    // What the preview pane keeps under the stage for the range bar and the
-    // transport row, and the timeline pane for its header and hint.
-    static constexpr int previewAllowance = 76;
-    static constexpr int timelineAllowance = 55;
 
     // Display names of the drawing materials, index for index with
     // GXLSettings::tools(); the index is also the material button's tag.
@@ -145,44 +128,6 @@ public:
     OrganizerItemTable table;
     OrganizerRowChoice rowChoice;
 
-    // Views; owned by the window. Filling a control from code must run no
-    // command, so commands hang on the signals of user input only (clicked,
-    // activated, textEdited, the sliders' and colour well's `action`).
-    // `progress` runs from 0 to 1000 for fractions 0 to 1.
-    OrganizerRangeBar* rangeBar = nullptr;
-    OrganizerTimeline* timeline = nullptr;
-    OrganizerSplit* verticalSplit = nullptr;
-    OrganizerSplit* horizontalSplit = nullptr;
-    QWidget* drawingPanel = nullptr;
-    OrganizerColorWell* gxlColor = nullptr;
-    OrganizerSlider* gxlSize = nullptr;
-    OrganizerSlider* gxlPerspective = nullptr;
-    OrganizerSlider* gxlOpacity = nullptr;
-    OrganizerSlider* gxlSpeed = nullptr;
-    QLabel* clipInfo = nullptr;
-    QLineEdit* labelsField = nullptr;
-    QWidget* infoPanel = nullptr;
-    QWidget* playbackPanel = nullptr;
-    QTabBar* inspectorTabs = nullptr;
-    QCheckBox* loopButton = nullptr;
-    OrganizerOverlay* overlay = nullptr;
-    QWidget* movie = nullptr;
-    OrganizerImageView* image = nullptr;
-    QLabel* titleView = nullptr;
-    QComboBox* angleChoice = nullptr;
-    QLineEdit* nameField = nullptr;
-    QPlainTextEdit* noteField = nullptr;
-    QLineEdit* startField = nullptr;
-    QLineEdit* endField = nullptr;
-    QLineEdit* offsetField = nullptr;
-    QCheckBox* enabled = nullptr;
-    QLabel* status = nullptr;
-    QProgressBar* progress = nullptr;
-    QSlider* zoomSlider = nullptr;
-    QScrollArea* timelineScroll = nullptr;
-    QWidget* materialStrip = nullptr;
-    QWidget* previewStage = nullptr;
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -190,28 +135,24 @@ private:
     // Construction, by concern.
     void buildWindow();
     QWidget* buildToolbar();
-    QWidget* buildPreviewPane();
-    QWidget* buildPreviewStage();
-    QWidget* buildMaterialStrip(QWidget* stage);
-    QWidget* buildTransport();
-    QWidget* buildTimelinePane();
-    QWidget* buildInspectorPane();
-    QWidget* buildInfoPanel();
-    QWidget* buildPlaybackPanel();
-    QWidget* buildDrawingPanel();
     void placeDividers();
     void showWindow();
-
-    // Inspector filling.
-    void showItem(const OrganizerItem& item);
-    void clearItem();
-    void fillAngles(const OrganizerItem& item);
 
     // Writes the playlist's encoded bytes (none when it could not be encoded)
     // to the recovery file; a failure is shown after `prefix`.
     bool writeRecovery(const std::optional<std::string>& bytes, const QString& prefix);
 
+    // The window and its panes; the window owns every view. Tests find a
+    // control by its objectName.
     std::unique_ptr<QWidget> window_;
+    OrganizerPreviewPane* preview_ = nullptr;
+    OrganizerInspectorPane* inspector_ = nullptr;
+    OrganizerTimelinePane* timelinePane_ = nullptr;
+    OrganizerSplit* horizontalSplit_ = nullptr;
+    OrganizerSplit* verticalSplit_ = nullptr;
+    QLabel* status_ = nullptr;
+    // Runs from 0 to 1000 for fractions 0 to 1.
+    QProgressBar* progress_ = nullptr;
     QString statusText_;
     OrganizerRecoveryFile recovery_;
     OrganizerHistory history_;

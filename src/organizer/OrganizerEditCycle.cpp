@@ -1,6 +1,6 @@
 #include "organizer/Organizer.h"
 
-#include "organizer/OrganizerTimeline.h"
+#include "organizer/OrganizerTimelinePane.h"
 #include "organizer/model/OrganizerEdits.h"
 
 namespace zanto {
@@ -35,7 +35,7 @@ bool Organizer::openDocument(OrganizerDocument document)
 bool Organizer::persist()
 {
     const std::optional<std::string> bytes = history_.persist();
-    timeline->refresh();
+    timelinePane_->timeline().refresh();
     return writeRecovery(bytes, "自動復旧データの保存に失敗：");
 }
 

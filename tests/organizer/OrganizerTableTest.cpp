@@ -40,7 +40,7 @@ protected:
         organizer = makeOrganizer(folder.path());
         organizer->openDocument(test::sampleDocument());
     }
-    QString clipInfo() const { return organizer->clipInfo->text(); }
+    QString clipInfo() const { return test::control<QLabel>(*organizer, "clipInfo")->text(); }
 
     TempDir folder;
     std::unique_ptr<Organizer> organizer;
@@ -54,18 +54,18 @@ TEST_F(OrganizerTable, InspectorShowsTheSelectedItem)
         d.rows[0].items[0].end = 13.5;
     }, 0);
     EXPECT_EQ(clipInfo(), "Goal\n3.50 秒 / 1件選択");
-    EXPECT_EQ(organizer->nameField->text(), "Goal");
-    EXPECT_EQ(organizer->startField->text(), "10");
-    EXPECT_EQ(organizer->endField->text(), "13.5");
-    EXPECT_EQ(organizer->labelsField->text(), "攻撃, Set piece");
-    EXPECT_TRUE(organizer->enabled->isChecked());
+    EXPECT_EQ(test::control<QLineEdit>(*organizer, "nameField")->text(), "Goal");
+    EXPECT_EQ(test::control<QLineEdit>(*organizer, "startField")->text(), "10");
+    EXPECT_EQ(test::control<QLineEdit>(*organizer, "endField")->text(), "13.5");
+    EXPECT_EQ(test::control<QLineEdit>(*organizer, "labelsField")->text(), "攻撃, Set piece");
+    EXPECT_TRUE(test::control<QCheckBox>(*organizer, "enabled")->isChecked());
     // Two angles, the current source first; its offset in the offset field.
-    ASSERT_EQ(organizer->angleChoice->count(), 2);
-    EXPECT_EQ(organizer->angleChoice->itemText(0), "Angle S1");
-    EXPECT_EQ(organizer->angleChoice->itemData(1).toString(), "S2");
-    EXPECT_EQ(organizer->angleChoice->currentIndex(), 0);
-    EXPECT_EQ(organizer->offsetField->text(), "-1.5");
-    EXPECT_EQ(organizer->overlay->marks, *organizer->playlist().rows[0].items[0].marks);
+    ASSERT_EQ(test::control<QComboBox>(*organizer, "angleChoice")->count(), 2);
+    EXPECT_EQ(test::control<QComboBox>(*organizer, "angleChoice")->itemText(0), "Angle S1");
+    EXPECT_EQ(test::control<QComboBox>(*organizer, "angleChoice")->itemData(1).toString(), "S2");
+    EXPECT_EQ(test::control<QComboBox>(*organizer, "angleChoice")->currentIndex(), 0);
+    EXPECT_EQ(test::control<QLineEdit>(*organizer, "offsetField")->text(), "-1.5");
+    EXPECT_EQ(test::control<OrganizerOverlay>(*organizer, "overlay")->marks, *organizer->playlist().rows[0].items[0].marks);
 }
 
 TEST_F(OrganizerTable, NumbersAreShownInTheCLocale)
@@ -76,7 +76,7 @@ TEST_F(OrganizerTable, NumbersAreShownInTheCLocale)
         d.rows[0].items[0].end = 12;
     }, 0);
     QLocale::setDefault(QLocale::c());
-    EXPECT_EQ(organizer->startField->text(), "1.25");
+    EXPECT_EQ(test::control<QLineEdit>(*organizer, "startField")->text(), "1.25");
     EXPECT_EQ(clipInfo(), "Item I1\n10.75 秒 / 1件選択");
 }
 
@@ -84,11 +84,11 @@ TEST_F(OrganizerTable, ALongUnbrokenNameKeepsTheInspectorInItsPane)
 {
     test::change(*organizer, [](OrganizerDocument& d) { d.rows[0].items[0].name = std::string(400, 'x'); }, 0);
     test::settle();
-    const QWidget* viewport = organizer->infoPanel->parentWidget()->parentWidget();
-    const QRect field = organizer->nameField->geometry();
-    const QPoint right = organizer->nameField->parentWidget()->mapTo(viewport, field.topRight());
+    const QWidget* viewport = test::control<QWidget>(*organizer, "infoPanel")->parentWidget()->parentWidget();
+    const QRect field = test::control<QLineEdit>(*organizer, "nameField")->geometry();
+    const QPoint right = test::control<QLineEdit>(*organizer, "nameField")->parentWidget()->mapTo(viewport, field.topRight());
     EXPECT_LE(right.x(), viewport->width()) << "the name field stays within the inspector";
-    EXPECT_GE(organizer->nameField->width(), 100);
+    EXPECT_GE(test::control<QLineEdit>(*organizer, "nameField")->width(), 100);
 }
 
 TEST_F(OrganizerTable, LengthsAlwaysHaveTwoDecimals)
@@ -107,7 +107,7 @@ TEST_F(OrganizerTable, SeveralSelectedLinesShowTheTablesSelectedRow)
     EXPECT_EQ(organizer->table.selectedRow(), 2);
     EXPECT_EQ(organizer->selectedItem()->id, "I3");
     EXPECT_EQ(clipInfo(), "Item I3\n3.00 秒 / 3件選択");
-    EXPECT_EQ(organizer->noteField->toPlainText(), "line one\nline two\t\"quoted\"");
+    EXPECT_EQ(test::control<QPlainTextEdit>(*organizer, "noteField")->toPlainText(), "line one\nline two\t\"quoted\"");
 }
 
 TEST_F(OrganizerTable, SelectedItemIsNoneWhenTheSelectionPassesTheItems)
@@ -129,9 +129,9 @@ TEST_F(OrganizerTable, EmptyRowShowsTheChooseState)
     EXPECT_EQ(organizer->table.numberOfRows(), 0);
     EXPECT_FALSE(organizer->selectedItem().has_value());
     EXPECT_EQ(clipInfo(), "クリップを選択してください");
-    EXPECT_TRUE(organizer->nameField->text().isEmpty());
-    EXPECT_TRUE(organizer->startField->text().isEmpty());
-    EXPECT_EQ(organizer->angleChoice->count(), 0);
+    EXPECT_TRUE(test::control<QLineEdit>(*organizer, "nameField")->text().isEmpty());
+    EXPECT_TRUE(test::control<QLineEdit>(*organizer, "startField")->text().isEmpty());
+    EXPECT_EQ(test::control<QComboBox>(*organizer, "angleChoice")->count(), 0);
 }
 
 // Angles of an item: its source ids against the playlist's sources.
@@ -156,13 +156,13 @@ TEST_P(OrganizerAngles, ListsEveryAngleOfTheItem)
         d.rows[0].items[0].sourceID = c.sourceID;
     }, 0);
     test::expectConsistent(*organizer);
-    ASSERT_EQ(organizer->angleChoice->count(), static_cast<int>(c.titles.size()));
+    ASSERT_EQ(test::control<QComboBox>(*organizer, "angleChoice")->count(), static_cast<int>(c.titles.size()));
     for (size_t i = 0; i < c.titles.size(); ++i) {
-        EXPECT_EQ(organizer->angleChoice->itemText(int(i)).toStdString(), c.titles[i]);
-        EXPECT_EQ(organizer->angleChoice->itemData(int(i)).toString().toStdString(), c.sourceIDs[i]);
+        EXPECT_EQ(test::control<QComboBox>(*organizer, "angleChoice")->itemText(int(i)).toStdString(), c.titles[i]);
+        EXPECT_EQ(test::control<QComboBox>(*organizer, "angleChoice")->itemData(int(i)).toString().toStdString(), c.sourceIDs[i]);
     }
-    EXPECT_EQ(organizer->angleChoice->currentIndex(), c.selected);
-    EXPECT_EQ(organizer->offsetField->text().toStdString(), c.offset);
+    EXPECT_EQ(test::control<QComboBox>(*organizer, "angleChoice")->currentIndex(), c.selected);
+    EXPECT_EQ(test::control<QLineEdit>(*organizer, "offsetField")->text().toStdString(), c.offset);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -260,9 +260,9 @@ TEST_F(OrganizerTable, ASelectionChangeRefillsTheInspectorAndStopsPlayback)
     organizer->reload(0);
     const int generation = organizer->generation;
     organizer->table.selectRowIndexes({1}, false);
-    EXPECT_EQ(organizer->nameField->text(), "Item I2");
+    EXPECT_EQ(test::control<QLineEdit>(*organizer, "nameField")->text(), "Item I2");
     EXPECT_GT(organizer->generation, generation);
-    EXPECT_TRUE(organizer->overlay->marks.empty());
+    EXPECT_TRUE(test::control<OrganizerOverlay>(*organizer, "overlay")->marks.empty());
     organizer->table.deselectAll();
     EXPECT_EQ(clipInfo(), "クリップを選択してください");
 }
@@ -271,11 +271,11 @@ TEST_F(OrganizerTable, ClearingTheInspectorKeepsEnabledAndOffset)
 {
     organizer->rowChoice.selectItem(1);
     test::change(*organizer, [](OrganizerDocument& d) { d.rows[1].items[1].enabled = false; }, 1);
-    EXPECT_FALSE(organizer->enabled->isChecked());
-    EXPECT_EQ(organizer->offsetField->text(), "12.25");
+    EXPECT_FALSE(test::control<QCheckBox>(*organizer, "enabled")->isChecked());
+    EXPECT_EQ(test::control<QLineEdit>(*organizer, "offsetField")->text(), "12.25");
     organizer->table.deselectAll();
-    EXPECT_FALSE(organizer->enabled->isChecked());
-    EXPECT_EQ(organizer->offsetField->text(), "12.25");
+    EXPECT_FALSE(test::control<QCheckBox>(*organizer, "enabled")->isChecked());
+    EXPECT_EQ(test::control<QLineEdit>(*organizer, "offsetField")->text(), "12.25");
 }
 
 TEST(OrganizerItemTable, SelectedRowIsTheLastOneSelected)

@@ -1,3 +1,5 @@
+#include "organizer/OrganizerInspectorPane.h"
+
 #include "organizer/Organizer.h"
 
 #include "organizer/OrganizerActions.h"
@@ -16,14 +18,26 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace zanto {
 
 using namespace controls;
 
-QWidget* Organizer::buildInspectorPane()
+namespace {
+
+const OrganizerSource* findSource(const OrganizerDocument& document, const std::string& id)
 {
-    auto* pane = new QWidget;
-    auto* layout = column(pane, 6);
+    const auto found = std::find_if(document.sources.begin(), document.sources.end(),
+                                    [&](const OrganizerSource& source) { return source.id == id; });
+    return found == document.sources.end() ? nullptr : &*found;
+}
+
+} // namespace
+
+OrganizerInspectorPane::OrganizerInspectorPane(Organizer& organizer)
+{
+    auto* layout = column(this, 6);
     layout->setAlignment(Qt::Alignment());
     layout->setContentsMargins(0, 8, 0, 0);
 
@@ -42,9 +56,9 @@ QWidget* Organizer::buildInspectorPane()
     auto* stack = new QWidget;
     auto* stackLayout = column(stack);
     stackLayout->setContentsMargins(10, 8, 10, 8);
-    infoPanel = buildInfoPanel();
+    infoPanel = buildInfoPanel(organizer);
     infoPanel->setObjectName("infoPanel");
-    playbackPanel = buildPlaybackPanel();
+    playbackPanel = buildPlaybackPanel(organizer);
     playbackPanel->setObjectName("playbackPanel");
     playbackPanel->hide();
     stackLayout->addWidget(infoPanel);
@@ -57,10 +71,9 @@ QWidget* Organizer::buildInspectorPane()
     scroll->setWidgetResizable(true);
     scroll->setWidget(stack);
     layout->addWidget(scroll, 1);
-    return pane;
 }
 
-QWidget* Organizer::buildInfoPanel()
+QWidget* OrganizerInspectorPane::buildInfoPanel(Organizer& organizer)
 {
     auto* panel = new QWidget;
     auto* layout = column(panel);
@@ -101,11 +114,11 @@ QWidget* Organizer::buildInfoPanel()
     layout->addWidget(noteField);
     layout->addLayout(times);
     layout->addWidget(enabled);
-    layout->addWidget(actionButton(*this, "apply"), 0, Qt::AlignLeft);
+    layout->addWidget(actionButton(organizer, "apply"), 0, Qt::AlignLeft);
     return panel;
 }
 
-QWidget* Organizer::buildPlaybackPanel()
+QWidget* OrganizerInspectorPane::buildPlaybackPanel(Organizer& organizer)
 {
     auto* panel = new QWidget;
     auto* layout = column(panel);
@@ -119,23 +132,23 @@ QWidget* Organizer::buildPlaybackPanel()
     auto* offsetRow = row(5);
     offsetRow->addWidget(label("映像の補正秒"));
     offsetRow->addWidget(offsetField);
-    offsetRow->addWidget(actionButton(*this, "applyOffset"));
+    offsetRow->addWidget(actionButton(organizer, "applyOffset"));
     offsetRow->addStretch(1);
-    drawingPanel = buildDrawingPanel();
+    drawingPanel = buildDrawingPanel(organizer);
     drawingPanel->setObjectName("drawingPanel");
     drawingPanel->hide();
 
     layout->addWidget(label("映像 / アングル"));
     layout->addWidget(angleChoice);
     layout->addWidget(loopButton);
-    layout->addWidget(actionButton(*this, "relink"), 0, Qt::AlignLeft);
+    layout->addWidget(actionButton(organizer, "relink"), 0, Qt::AlignLeft);
     layout->addLayout(offsetRow);
-    layout->addWidget(actionButton(*this, "toggleDrawing"), 0, Qt::AlignLeft);
+    layout->addWidget(actionButton(organizer, "toggleDrawing"), 0, Qt::AlignLeft);
     layout->addWidget(drawingPanel);
     return panel;
 }
 
-QWidget* Organizer::buildDrawingPanel()
+QWidget* OrganizerInspectorPane::buildDrawingPanel(Organizer& organizer)
 {
     auto* panel = new QWidget;
     auto* layout = column(panel);
@@ -162,9 +175,53 @@ QWidget* Organizer::buildDrawingPanel()
     layout->addWidget(gxlOpacity);
     layout->addWidget(label("回転速度（0で停止）"));
     layout->addWidget(gxlSpeed);
-    layout->addWidget(actionButton(*this, "deleteSelectedMark"), 0, Qt::AlignLeft);
-    layout->addWidget(actionButton(*this, "undoMark"), 0, Qt::AlignLeft);
+    layout->addWidget(actionButton(organizer, "deleteSelectedMark"), 0, Qt::AlignLeft);
+    layout->addWidget(actionButton(organizer, "undoMark"), 0, Qt::AlignLeft);
     return panel;
+}
+
+void OrganizerInspectorPane::clearItem()
+{
+    nameField->clear();
+    noteField->clear();
+    startField->clear();
+    endField->clear();
+    labelsField->clear();
+    angleChoice->clear();
+    clipInfo->setText("クリップを選択してください");
+}
+
+void OrganizerInspectorPane::showItem(const OrganizerItem& item, const OrganizerDocument& document, int selectedCount)
+{
+    nameField->setText(QString::fromStdString(item.name));
+    noteField->setPlainText(QString::fromStdString(item.note));
+    startField->setText(organizerSeconds(item.start));
+    endField->setText(organizerSeconds(item.end));
+    enabled->setChecked(item.enabled);
+    fillAngles(item, document);
+    QStringList labels;
+    for (const std::string& each : item.labels.value_or(std::vector<std::string>{})) {
+        labels << QString::fromStdString(each);
+    }
+    labelsField->setText(labels.join(", "));
+    clipInfo->setText(QString::fromStdString(item.name) + "\n"
+                      + QString::asprintf("%.2f 秒", item.end - item.start) + " / "
+                      + QString::number(selectedCount) + "件選択");
+    const OrganizerSource* source = findSource(document, item.sourceID);
+    offsetField->setText(organizerSeconds(source ? source->offset : 0));
+}
+
+void OrganizerInspectorPane::fillAngles(const OrganizerItem& item, const OrganizerDocument& document)
+{
+    angleChoice->clear();
+    for (const std::string& id : item.sourceIDs) {
+        const OrganizerSource* source = findSource(document, id);
+        angleChoice->addItem(QString::fromStdString(source ? source->name : id), QString::fromStdString(id));
+    }
+    const auto position = std::find(item.sourceIDs.begin(), item.sourceIDs.end(), item.sourceID);
+    const int selected = position == item.sourceIDs.end()
+        ? 0 : static_cast<int>(position - item.sourceIDs.begin());
+    if (angleChoice->count() > 0) angleChoice->setCurrentIndex(selected);
 }
 
 } // namespace zanto
