@@ -39,6 +39,7 @@ protected:
     {
         organizer = makeOrganizer(folder.path());
         organizer->openDocument(test::sampleDocument());
+        test::expectConsistent(*organizer);
     }
     QString clipInfo() const { return test::control<QLabel>(*organizer, "clipInfo")->text(); }
 
@@ -83,6 +84,7 @@ TEST_F(OrganizerTable, NumbersAreShownInTheCLocale)
 TEST_F(OrganizerTable, ALongUnbrokenNameKeepsTheInspectorInItsPane)
 {
     test::change(*organizer, [](OrganizerDocument& d) { d.rows[0].items[0].name = std::string(400, 'x'); }, 0);
+    test::expectConsistent(*organizer);
     test::settle();
     const QWidget* viewport = test::control<QWidget>(*organizer, "infoPanel")->parentWidget()->parentWidget();
     const QRect field = test::control<QLineEdit>(*organizer, "nameField")->geometry();
@@ -103,7 +105,9 @@ TEST_F(OrganizerTable, LengthsAlwaysHaveTwoDecimals)
 TEST_F(OrganizerTable, SeveralSelectedLinesShowTheTablesSelectedRow)
 {
     organizer->reload(0);
+    test::expectConsistent(*organizer);
     organizer->table.selectRowIndexes({1, 2}, true);
+    test::expectConsistent(*organizer);
     EXPECT_EQ(organizer->table.selectedRow(), 2);
     EXPECT_EQ(organizer->selectedItem()->id, "I3");
     EXPECT_EQ(clipInfo(), "Item I3\n3.00 秒 / 3件選択");
@@ -113,6 +117,7 @@ TEST_F(OrganizerTable, SeveralSelectedLinesShowTheTablesSelectedRow)
 TEST_F(OrganizerTable, SelectedItemIsNoneWhenTheSelectionPassesTheItems)
 {
     organizer->reload(2);
+    test::expectConsistent(*organizer);
     test::change(*organizer, [](OrganizerDocument& d) { d.rows[0].items.resize(1); });
     test::expectConsistent(*organizer);
     EXPECT_FALSE(organizer->selectedItem().has_value());
@@ -122,6 +127,7 @@ TEST_F(OrganizerTable, SelectedItemIsNoneWhenTheSelectionPassesTheItems)
 TEST_F(OrganizerTable, EmptyRowShowsTheChooseState)
 {
     test::change(*organizer, [](OrganizerDocument& d) { d.rows.push_back(namedRow("空", 0)); }, 0);
+    test::expectConsistent(*organizer);
     organizer->rowChoice.selectItem(2);
     organizer->reload(std::nullopt);
     test::expectConsistent(*organizer);
@@ -216,7 +222,9 @@ class OrganizerReloadIndex : public OrganizerTable, public ::testing::WithParamI
 TEST_P(OrganizerReloadIndex, AnIndexOutsideTheRowLeavesTheSelection)
 {
     organizer->reload(1);
+    test::expectConsistent(*organizer);
     organizer->reload(GetParam());
+    test::expectConsistent(*organizer);
     EXPECT_EQ(organizer->table.selectedRowIndexes(), std::set<int>{1});
     EXPECT_EQ(organizer->selectedItem()->id, "I2");
 }
@@ -226,7 +234,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, OrganizerReloadIndex, ::testing::Values(3, -1, 1
 TEST_F(OrganizerTable, ReloadWithAnIndexReplacesTheSelection)
 {
     organizer->table.selectRowIndexes({0, 1, 2}, false);
+    test::expectConsistent(*organizer);
     organizer->reload(2);
+    test::expectConsistent(*organizer);
     EXPECT_EQ(organizer->table.selectedRowIndexes(), std::set<int>{2});
 }
 
@@ -242,6 +252,7 @@ class OrganizerWindowTitle : public OrganizerTable, public ::testing::WithParamI
 TEST_P(OrganizerWindowTitle, FollowsThePlaylist)
 {
     test::change(*organizer, [this](OrganizerDocument& d) { d.title = GetParam().title; });
+    test::expectConsistent(*organizer);
     ASSERT_NE(organizer->window()->windowHandle(), nullptr);
     EXPECT_EQ(organizer->window()->windowHandle()->title(), QString::fromUtf8(GetParam().shown));
 }
@@ -258,12 +269,15 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(OrganizerTable, ASelectionChangeRefillsTheInspectorAndStopsPlayback)
 {
     organizer->reload(0);
+    test::expectConsistent(*organizer);
     const int generation = organizer->generation;
     organizer->table.selectRowIndexes({1}, false);
+    test::expectConsistent(*organizer);
     EXPECT_EQ(test::control<QLineEdit>(*organizer, "nameField")->text(), "Item I2");
     EXPECT_GT(organizer->generation, generation);
     EXPECT_TRUE(test::control<OrganizerOverlay>(*organizer, "overlay")->marks.empty());
     organizer->table.deselectAll();
+    test::expectConsistent(*organizer);
     EXPECT_EQ(clipInfo(), "クリップを選択してください");
 }
 
@@ -271,9 +285,11 @@ TEST_F(OrganizerTable, ClearingTheInspectorKeepsEnabledAndOffset)
 {
     organizer->rowChoice.selectItem(1);
     test::change(*organizer, [](OrganizerDocument& d) { d.rows[1].items[1].enabled = false; }, 1);
+    test::expectConsistent(*organizer);
     EXPECT_FALSE(test::control<QCheckBox>(*organizer, "enabled")->isChecked());
     EXPECT_EQ(test::control<QLineEdit>(*organizer, "offsetField")->text(), "12.25");
     organizer->table.deselectAll();
+    test::expectConsistent(*organizer);
     EXPECT_FALSE(test::control<QCheckBox>(*organizer, "enabled")->isChecked());
     EXPECT_EQ(test::control<QLineEdit>(*organizer, "offsetField")->text(), "12.25");
 }

@@ -41,6 +41,7 @@ TEST_F(OrganizerUndo, FiftyOneEditsKeepFiftySteps)
     EXPECT_EQ(organizer->undoStates().size(), 50u);
     while (!organizer->undoStates().empty()) {
         organizer->undoOrganizer();
+        test::expectConsistent(*organizer);
         expectRecoveryHoldsThePlaylist();
     }
     EXPECT_EQ(organizer->playlist().title, "edit 1") << "the state before the first edit is gone";
@@ -53,10 +54,12 @@ TEST_F(OrganizerUndo, AnEditThatChangesNothingAddsNoStep)
     edit("one");
     edit("two");
     organizer->undoOrganizer();
+    test::expectConsistent(*organizer);
     ASSERT_EQ(organizer->redoStates().size(), 1u);
     std::filesystem::remove(organizer->recovery());
 
     organizer->persist();
+    test::expectConsistent(*organizer);
     EXPECT_EQ(organizer->undoStates().size(), 1u);
     EXPECT_EQ(organizer->redoStates().size(), 1u) << "redo survives an edit without change";
     EXPECT_TRUE(organizer->changed());
@@ -68,10 +71,12 @@ TEST_F(OrganizerUndo, UndoThenANewEditClearsRedo)
     edit("one");
     edit("two");
     organizer->undoOrganizer();
+    test::expectConsistent(*organizer);
     edit("three");
     EXPECT_TRUE(organizer->redoStates().empty());
     const OrganizerDocument now = organizer->playlist();
     organizer->redoOrganizer();
+    test::expectConsistent(*organizer);
     EXPECT_EQ(organizer->playlist(), now);
 }
 
@@ -83,11 +88,15 @@ TEST_F(OrganizerUndo, UndoTwiceRedoTwiceComesBack)
     const OrganizerDocument now = organizer->playlist();
     const std::vector<OrganizerDocument> undo = organizer->undoStates();
     organizer->undoOrganizer();
+    test::expectConsistent(*organizer);
     organizer->undoOrganizer();
+    test::expectConsistent(*organizer);
     EXPECT_EQ(organizer->playlist().title, "one");
     EXPECT_EQ(organizer->window()->windowTitle(), "ZANTORIX / one — ORGANIZER");
     organizer->redoOrganizer();
+    test::expectConsistent(*organizer);
     organizer->redoOrganizer();
+    test::expectConsistent(*organizer);
     EXPECT_EQ(organizer->playlist(), now);
     EXPECT_EQ(organizer->undoStates(), undo);
     EXPECT_TRUE(organizer->redoStates().empty());
@@ -112,9 +121,11 @@ TEST_P(OrganizerRefusedStep, DoesNothing)
         edit("one");
         edit("two");
         organizer->undoOrganizer();
+        test::expectConsistent(*organizer);
         busy.emplace(*organizer);
     } else {
         organizer->openDocument(organizer->playlist());
+        test::expectConsistent(*organizer);
     }
     organizer->message("before");
     const bool changed = organizer->changed();
@@ -140,8 +151,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, OrganizerRefusedStep,
 TEST_F(OrganizerUndo, UndoKeepsTheRowOnShowWhenItStillExists)
 {
     organizer->commit(test::sampleDocument(), std::nullopt, {});
+    test::expectConsistent(*organizer);
     organizer->rowChoice.selectItem(1);
     test::change(*organizer, [](OrganizerDocument& d) { d.rows[1].items.pop_back(); });
+    test::expectConsistent(*organizer);
     organizer->undoOrganizer();
     test::expectConsistent(*organizer);
     EXPECT_EQ(organizer->currentRow(), 1);
@@ -152,6 +165,7 @@ TEST_F(OrganizerUndo, TheNextOrganizerStartsFromTheLastEdit)
 {
     edit("one");
     organizer->commit(test::sampleDocument(), std::nullopt, {});
+    test::expectConsistent(*organizer);
     const OrganizerDocument last = organizer->playlist();
     organizer.reset();
 
@@ -165,6 +179,7 @@ TEST_F(OrganizerUndo, WritesLeaveNoOtherFileBehind)
 {
     for (int i = 0; i < 5; ++i) edit("edit " + std::to_string(i));
     organizer->undoOrganizer();
+    test::expectConsistent(*organizer);
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
         names.push_back(entry.path().filename().string());

@@ -93,6 +93,7 @@ TEST_P(OrganizerRejectedRecovery, StartsNewAndKeepsTheOldFileAside)
 
     // The next edit writes a fresh recovery file and leaves the old one alone.
     test::change(*organizer, [](OrganizerDocument& d) { d.title = "after"; });
+    test::expectConsistent(*organizer);
     EXPECT_EQ(readFile(recovery), organizer->playlist().toJson());
     if (wasFile) EXPECT_EQ(readFile(aside), before);
     else EXPECT_TRUE(std::filesystem::exists(aside));
@@ -197,6 +198,7 @@ TEST(OrganizerWindow, UnreadableFolderStartsNewAndLeavesTheFileAlone)
     auto organizer = makeOrganizer(folder.path());
     EXPECT_EQ(organizer->playlist().rows.size(), 1u);
     organizer->persist();
+    test::expectConsistent(*organizer);
     EXPECT_TRUE(organizer->statusText().startsWith("自動復旧データの保存に失敗："));
     std::filesystem::permissions(folder.path(), std::filesystem::perms::owner_all);
     EXPECT_EQ(readFile(folder / "organizer-recovery.json"), saved);
@@ -207,6 +209,7 @@ TEST(OrganizerWindow, CloseHidesAndKeepsEverything)
     TempDir folder;
     auto organizer = makeOrganizer(folder.path());
     test::change(*organizer, [](OrganizerDocument& d) { d.title = "kept"; });
+    test::expectConsistent(*organizer);
     const int generation = organizer->generation;
 
     EXPECT_FALSE(organizer->window()->close());
@@ -277,6 +280,7 @@ TEST_P(OrganizerMarkupText, ShowsLiterallyInTheStatusLineAndTheInspector)
     OrganizerDocument document = test::sampleDocument();
     document.rows[0].items[0].name = text.toStdString();
     organizer->commit(document, 0, {});
+    test::expectConsistent(*organizer);
     EXPECT_TRUE(test::control<QLabel>(*organizer, "clipInfo")->text().startsWith(text + "\n"));
     EXPECT_EQ(test::control<QLabel>(*organizer, "clipInfo")->textFormat(), Qt::PlainText);
 }
@@ -546,6 +550,7 @@ TEST(OrganizerWindow, ScreenshotWithASamplePlaylist)
     writeFile(folder / "organizer-recovery.json", sample.toJson());
     auto organizer = makeOrganizer(folder.path());
     organizer->reload(0);
+    test::expectConsistent(*organizer);
     organizer->message("サンプルのプレイリストを表示しています。");
     test::settle();
 
