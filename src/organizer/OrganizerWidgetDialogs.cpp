@@ -17,9 +17,9 @@ std::optional<QString> OrganizerWidgetDialogs::ask(const QString& message, const
 {
     bool accepted = false;
     const QString text = QInputDialog::getText(parent_, QString(), message, QLineEdit::Normal, value, &accepted);
-    const QString answer = text.simplified();
+    const QString answer = text.trimmed();
     if (!accepted || answer.isEmpty()) return std::nullopt;
-    return text.trimmed();
+    return answer;
 }
 
 int OrganizerWidgetDialogs::alert(const QString& message, const QString& informative, const QStringList& buttons)
