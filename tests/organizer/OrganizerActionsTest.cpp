@@ -12,17 +12,14 @@
 namespace zanto {
 namespace {
 
-class OrganizerActionsTest : public ::testing::Test {
+class OrganizerActionsTest : public test::OrganizerFixture {
 protected:
     void SetUp() override
     {
-        organizer = test::makeOrganizer(folder.path());
+        OrganizerFixture::SetUp();
         ASSERT_TRUE(organizer->openDocument(test::sampleDocument()));
         test::expectConsistent(*organizer);
     }
-
-    test::TempDir folder;
-    std::unique_ptr<Organizer> organizer;
 };
 
 TEST_F(OrganizerActionsTest, EveryTitledCommandHasOneButtonBuiltFromItsRow)

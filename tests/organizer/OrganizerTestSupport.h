@@ -81,6 +81,16 @@ inline OrganizerScriptedDialogs& scripted(Organizer& organizer)
     return static_cast<OrganizerScriptedDialogs&>(organizer.dialogs());
 }
 
+// A fresh Organizer over a recovery folder of its own, its dialogs scripted.
+class OrganizerFixture : public ::testing::Test {
+protected:
+    void SetUp() override { organizer = makeOrganizer(folder.path()); }
+    OrganizerScriptedDialogs& dialogs() { return scripted(*organizer); }
+
+    TempDir folder;
+    std::unique_ptr<Organizer> organizer;
+};
+
 // The control named `name` of the window.
 template <typename T>
 T* control(const Organizer& organizer, const char* name)
