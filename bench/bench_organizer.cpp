@@ -1,11 +1,13 @@
-// Costs of the Organizer's edit cycle on large playlists: one persist() of a
+// Costs of the Organizer's edit cycle on large playlists: one persist of a
 // 10,000-item document (encode, compare with the last state, atomic write of
-// the recovery file) and one reload of a 1,000-item row.
+// the recovery file), one whole commit (validation, reload, persist) and one
+// reload of a 1,000-item row.
 #include "organizer/Organizer.h"
-#include "organizer/OrganizerTimeline.h"
+#include "organizer/model/OrganizerEdits.h"
 #include "platform/Identifier.h"
 
 #include <QApplication>
+#include <QWidget>
 
 #include <benchmark/benchmark.h>
 
@@ -47,23 +49,34 @@ std::filesystem::path benchFolder()
 
 void persistTenThousandItems(benchmark::State& state)
 {
-    zanto::Organizer organizer(benchFolder());
-    organizer.playlist = largeDocument(10, 1000);
-    organizer.reload(std::nullopt);
-    organizer.historyState = organizer.playlist;
+    zanto::OrganizerRecoveryFile file(benchFolder());
+    zanto::OrganizerHistory history;
+    history.open(largeDocument(10, 1000));
     int edit = 0;
     for (auto _ : state) {
-        organizer.playlist.title = "edit " + std::to_string(++edit);
-        organizer.persist();
+        history.playlist.title = "edit " + std::to_string(++edit);
+        file.write(history.playlist, history.persist());
     }
-    state.SetLabel(std::to_string(std::filesystem::file_size(organizer.recovery())) + " bytes");
+    state.SetLabel(std::to_string(std::filesystem::file_size(file.path())) + " bytes");
 }
 BENCHMARK(persistTenThousandItems)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void commitTenThousandItems(benchmark::State& state)
+{
+    zanto::Organizer organizer(benchFolder());
+    organizer.openDocument(largeDocument(10, 1000));
+    int edit = 0;
+    for (auto _ : state) {
+        organizer.commit(zanto::edits::retitled(organizer.playlist(), "edit " + std::to_string(++edit)),
+                         std::nullopt, {});
+    }
+}
+BENCHMARK(commitTenThousandItems)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void reloadThousandItemRow(benchmark::State& state)
 {
     zanto::Organizer organizer(benchFolder());
-    organizer.playlist = largeDocument(1, 1000);
+    organizer.openDocument(largeDocument(1, 1000));
     organizer.reload(0);
     for (auto _ : state) organizer.reload(0);
 }
@@ -73,12 +86,13 @@ BENCHMARK(reloadThousandItemRow)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 void reloadAndPaintThousandItemRow(benchmark::State& state)
 {
     zanto::Organizer organizer(benchFolder());
-    organizer.playlist = largeDocument(1, 1000);
+    organizer.openDocument(largeDocument(1, 1000));
     organizer.reload(0);
     QCoreApplication::processEvents();
+    QWidget* timeline = organizer.window()->findChild<QWidget*>("timeline");
     for (auto _ : state) {
         organizer.reload(0);
-        organizer.timeline->repaint();
+        timeline->repaint();
     }
 }
 BENCHMARK(reloadAndPaintThousandItemRow)->Unit(benchmark::kMillisecond)->MinTime(1.0);

@@ -17,26 +17,16 @@
 
 namespace {
 
-// Replaces the Organizer's playlist with the one at `location`; a failure is
-// shown in its status line and changes nothing.
+// Opens the playlist at `location` in the Organizer; a failure is shown in
+// its status line and changes nothing.
 void openPlaylist(zanto::Organizer& organizer, const std::filesystem::path& location)
 {
-    if (organizer.busy) return;
-    zanto::OrganizerDocument document;
+    if (organizer.busy()) return;
     try {
-        document = zanto::OrganizerDocument::read(location);
+        organizer.openDocument(zanto::OrganizerDocument::read(location));
     } catch (const std::exception& error) {
         organizer.message(QString::fromUtf8(error.what()));
-        return;
     }
-    organizer.stop();
-    organizer.playlist = document;
-    organizer.undoStates.clear();
-    organizer.redoStates.clear();
-    organizer.historyState = document;
-    organizer.reload(std::nullopt);
-    organizer.persist();
-    organizer.changed = false;
 }
 
 // Without a main window the Organizer's window is the application: hiding it

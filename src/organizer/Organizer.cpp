@@ -1,15 +1,16 @@
 #include "organizer/Organizer.h"
 
+#include "organizer/OrganizerActions.h"
 #include "organizer/OrganizerControls.h"
 #include "organizer/OrganizerSplit.h"
-#include "organizer/OrganizerTimeline.h"
+#include "organizer/OrganizerTimelinePane.h"
+#include "organizer/OrganizerWidgetDialogs.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QScreen>
-#include <QScrollArea>
 #include <QTimer>
 #include <QWidget>
 
@@ -18,25 +19,29 @@
 
 namespace zanto {
 
-Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory)
+Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory,
+                     std::unique_ptr<OrganizerDialogs> dialogs)
+    : recovery_(recoveryDirectory.value_or(OrganizerRecoveryFile::defaultDirectory())),
+      dialogs_(std::move(dialogs)),
+      jobs_(std::make_unique<OrganizerJobs>())
 {
-    loadRecovery(recoveryDirectory);
+    if (std::optional<OrganizerDocument> loaded = recovery_.load()) history_.playlist = std::move(*loaded);
     table.selectionDidChange = [this] { tableViewSelectionDidChange(); };
     buildWindow();
+    if (!dialogs_) dialogs_ = std::make_unique<OrganizerWidgetDialogs>(window_.get());
     message("行を作り、メイン画面の「選択タグを追加」から映像を集めてください。");
     // The dividers are placed once the window has its real size, after
     // construction has returned.
     QTimer::singleShot(0, this, [this] { placeDividers(); });
     reload(std::nullopt);
-    historyState = playlist;
+    history_.settle();
     showWindow();
 }
 
 Organizer::~Organizer()
 {
     // The window's children go before it does; no event of theirs may reach
-    // the filters below through pointers to views already gone.
-    timelineScroll->viewport()->removeEventFilter(this);
+    // the filter below.
     window_->removeEventFilter(this);
 }
 
@@ -45,9 +50,26 @@ void Organizer::message(const QString& text)
     // Several lines (warnings come joined by line feeds) still show as one.
     QString line = text;
     line.replace("\r\n", " ").replace('\r', ' ').replace('\n', ' ');
-    status->setText(line);
-    status->setToolTip(controls::plainToolTip(text));
+    status_->setText(line);
+    status_->setToolTip(controls::plainToolTip(text));
     statusText_ = text;
+}
+
+bool Organizer::busy() const
+{
+    return jobs_->running();
+}
+
+bool Organizer::perform(const QString& name)
+{
+    const OrganizerAction* action = OrganizerActions::find(name);
+    if (!action || !action->handler) return false;
+    if (busy() && action->busy != OrganizerBusyRule::allow) {
+        if (action->busy == OrganizerBusyRule::refuseWithMessage) message(organizerBusyMessage);
+        return false;
+    }
+    (this->*action->handler)();
+    return true;
 }
 
 QString Organizer::statusText() const
@@ -57,8 +79,8 @@ QString Organizer::statusText() const
 
 bool Organizer::windowShouldClose()
 {
-    if (busy) {
-        message("保存・書き出しの完了を待ってください。");
+    if (busy()) {
+        message(organizerBusyMessage);
         return false;
     }
     stop();
@@ -73,9 +95,6 @@ bool Organizer::eventFilter(QObject* watched, QEvent* event)
         windowShouldClose();
         return true;
     }
-    if (event->type() == QEvent::Resize && timelineScroll && watched == timelineScroll->viewport()) {
-        timeline->refresh();
-    }
     return QObject::eventFilter(watched, event);
 }
 
@@ -87,8 +106,8 @@ int Organizer::currentRow() const
 std::optional<OrganizerItem> Organizer::selectedItem() const
 {
     const int row = currentRow();
-    if (row >= static_cast<int>(playlist.rows.size())) return std::nullopt;
-    const auto& items = playlist.rows[static_cast<size_t>(row)].items;
+    if (row >= static_cast<int>(playlist().rows.size())) return std::nullopt;
+    const auto& items = playlist().rows[static_cast<size_t>(row)].items;
     const int selected = table.selectedRow();
     if (selected < 0 || selected >= static_cast<int>(items.size())) return std::nullopt;
     return items[static_cast<size_t>(selected)];
@@ -104,9 +123,9 @@ void Organizer::placeDividers()
 {
     window_->layout()->activate();
     const QSize content = window_->size();
-    horizontalSplit->setPosition(std::max(600, content.width() - 300), 0);
-    verticalSplit->setPosition(content.height() * 0.73, 0);
-    timeline->refresh();
+    horizontalSplit_->setPosition(std::max(600, content.width() - 300), 0);
+    verticalSplit_->setPosition(content.height() * 0.73, 0);
+    timelinePane_->timeline().refresh();
 }
 
 void Organizer::showWindow()

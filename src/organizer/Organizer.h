@@ -1,6 +1,10 @@
 #pragma once
+#include "organizer/OrganizerDialogs.h"
 #include "organizer/OrganizerItemTable.h"
+#include "organizer/OrganizerJobs.h"
 #include "organizer/OrganizerRowChoice.h"
+#include "organizer/model/OrganizerHistory.h"
+#include "organizer/model/OrganizerRecoveryFile.h"
 #include "playlist/OrganizerDocument.h"
 
 #include <QIcon>
@@ -14,28 +18,16 @@
 #include <string>
 #include <vector>
 
-class QCheckBox;
-class QComboBox;
 class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
 class QProgressBar;
-class QPushButton;
-class QScrollArea;
-class QSlider;
-class QTabBar;
-class QVBoxLayout;
 class QWidget;
 
 namespace zanto {
 
-class OrganizerColorWell;
-class OrganizerImageView;
-class OrganizerOverlay;
-class OrganizerRangeBar;
-class OrganizerSlider;
+class OrganizerInspectorPane;
+class OrganizerPreviewPane;
 class OrganizerSplit;
-class OrganizerTimeline;
+class OrganizerTimelinePane;
 
 // The native playlist editor: one window controller that owns the playlist
 // being edited, its undo history and every control of its window. One exists
@@ -47,7 +39,9 @@ class Organizer : public QObject {
 public:
     // Loads the recovery file from `recoveryDirectory` (by default the folder
     // "ZANTORIX" in the user's data folder) and builds and shows the window.
-    explicit Organizer(std::optional<std::filesystem::path> recoveryDirectory = std::nullopt);
+    // `dialogs` answers for the user; by default the application's own dialogs.
+    explicit Organizer(std::optional<std::filesystem::path> recoveryDirectory = std::nullopt,
+                       std::unique_ptr<OrganizerDialogs> dialogs = nullptr);
     ~Organizer() override;
     Organizer(const Organizer&) = delete;
     Organizer& operator=(const Organizer&) = delete;
@@ -68,11 +62,6 @@ public:
     // The selected item of the current row, or none.
     std::optional<OrganizerItem> selectedItem() const;
 
-    // What the preview pane keeps under the stage for the range bar and the
-    // transport row, and the timeline pane for its header and hint.
-    static constexpr int previewAllowance = 76;
-    static constexpr int timelineAllowance = 55;
-
     // Display names of the drawing materials, index for index with
     // GXLSettings::tools(); the index is also the material button's tag.
     static const std::vector<QString>& materialNames();
@@ -88,9 +77,19 @@ public:
     int numberOfRows() const;
     void tableViewSelectionDidChange();
 
+    // The one edit cycle. Refuses a candidate that does not validate, showing
+    // its message and changing nothing; otherwise makes it the playlist,
+    // reloads (selecting `select` of the current row), persists and shows
+    // `text` when there is one. Every command that changes the document ends here.
+    bool commit(OrganizerDocument candidate, std::optional<int> select, const QString& text);
+    // Replaces the document with an opened one: no history, nothing changed.
+    // Refused while busy, and like commit() when the document does not validate.
+    bool openDocument(OrganizerDocument document);
+
     // Ends every edit: one undo snapshot when the document's JSON changed,
-    // `changed` set, recovery file rewritten.
-    void persist();
+    // `changed` set, recovery file rewritten. False when the write failed
+    // (the failure is on show).
+    bool persist();
     void undoOrganizer();
     void redoOrganizer();
     void restoreHistory();
@@ -99,18 +98,25 @@ public:
     void stop();
 
     // Where the recovery file lives.
-    const std::filesystem::path& recovery() const { return recovery_; }
+    const std::filesystem::path& recovery() const { return recovery_.path(); }
     // Where a recovery file that could not be loaded was moved, if one was.
-    const std::optional<std::filesystem::path>& setAsideRecovery() const { return setAside_; }
+    const std::optional<std::filesystem::path>& setAsideRecovery() const { return recovery_.setAside(); }
 
-    // The document and its history. The application replaces these directly
-    // when it opens a playlist for the Organizer.
-    OrganizerDocument playlist;
-    std::optional<OrganizerDocument> historyState;
-    std::vector<OrganizerDocument> undoStates;
-    std::vector<OrganizerDocument> redoStates;
-    bool changed = false;
-    bool busy = false;
+    // The document and its history, read-only: they change through commit(),
+    // openDocument() and the undo commands.
+    const OrganizerDocument& playlist() const { return history_.playlist; }
+    const std::optional<OrganizerDocument>& historyState() const { return history_.historyState(); }
+    const std::vector<OrganizerDocument>& undoStates() const { return history_.undoStates; }
+    const std::vector<OrganizerDocument>& redoStates() const { return history_.redoStates; }
+    bool changed() const { return history_.changed; }
+    // A save or export runs; edit commands keep away.
+    bool busy() const;
+
+    // Runs the command named `name` of OrganizerActions under its busy rule;
+    // false when it was refused or has no handler yet.
+    bool perform(const QString& name);
+    OrganizerDialogs& dialogs() { return *dialogs_; }
+    OrganizerJobs& jobs() { return *jobs_; }
     bool inspectorHidden = false;
 
     // Playback state.
@@ -122,88 +128,38 @@ public:
     OrganizerItemTable table;
     OrganizerRowChoice rowChoice;
 
-    // Views; owned by the window. Filling a control from code must run no
-    // command, so commands hang on the signals of user input only (clicked,
-    // activated, textEdited, the sliders' and colour well's `action`).
-    // `progress` runs from 0 to 1000 for fractions 0 to 1.
-    OrganizerRangeBar* rangeBar = nullptr;
-    OrganizerTimeline* timeline = nullptr;
-    OrganizerSplit* verticalSplit = nullptr;
-    OrganizerSplit* horizontalSplit = nullptr;
-    QWidget* drawingPanel = nullptr;
-    OrganizerColorWell* gxlColor = nullptr;
-    OrganizerSlider* gxlSize = nullptr;
-    OrganizerSlider* gxlPerspective = nullptr;
-    OrganizerSlider* gxlOpacity = nullptr;
-    OrganizerSlider* gxlSpeed = nullptr;
-    QLabel* clipInfo = nullptr;
-    QLineEdit* labelsField = nullptr;
-    QWidget* infoPanel = nullptr;
-    QWidget* playbackPanel = nullptr;
-    QTabBar* inspectorTabs = nullptr;
-    QCheckBox* loopButton = nullptr;
-    OrganizerOverlay* overlay = nullptr;
-    QWidget* movie = nullptr;
-    OrganizerImageView* image = nullptr;
-    QLabel* titleView = nullptr;
-    QComboBox* angleChoice = nullptr;
-    QLineEdit* nameField = nullptr;
-    QPlainTextEdit* noteField = nullptr;
-    QLineEdit* startField = nullptr;
-    QLineEdit* endField = nullptr;
-    QLineEdit* offsetField = nullptr;
-    QCheckBox* enabled = nullptr;
-    QLabel* status = nullptr;
-    QProgressBar* progress = nullptr;
-    QSlider* zoomSlider = nullptr;
-    QScrollArea* timelineScroll = nullptr;
-    QWidget* materialStrip = nullptr;
-    QWidget* previewStage = nullptr;
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // Construction, by concern.
-    void loadRecovery(const std::optional<std::filesystem::path>& recoveryDirectory);
     void buildWindow();
     QWidget* buildToolbar();
-    QWidget* buildPreviewPane();
-    QWidget* buildPreviewStage();
-    QWidget* buildMaterialStrip(QWidget* stage);
-    QWidget* buildTransport();
-    QWidget* buildTimelinePane();
-    QWidget* buildInspectorPane();
-    QWidget* buildInfoPanel();
-    QWidget* buildPlaybackPanel();
-    QWidget* buildDrawingPanel();
     void placeDividers();
     void showWindow();
 
-    // Moves the last snapshot of `from` into `playlist`, the current playlist
-    // onto `to`.
-    void stepHistory(std::vector<OrganizerDocument>& from, std::vector<OrganizerDocument>& to);
+    // Writes the playlist's encoded bytes (none when it could not be encoded)
+    // to the recovery file; a failure is shown after `prefix`.
+    bool writeRecovery(const std::optional<std::string>& bytes, const QString& prefix);
 
-    // Inspector filling.
-    void showItem(const OrganizerItem& item);
-    void clearItem();
-    void fillAngles(const OrganizerItem& item);
-
-    // Writes the playlist's encoded bytes (none when it could not be
-    // encoded) to the recovery file; the failure's description, or nothing.
-    std::optional<QString> writeRecovery(const std::optional<std::string>& bytes) const;
-    // Moves a recovery file that could not be loaded out of the way of the
-    // next edit's write.
-    void setRecoveryAside();
-
+    // The window and its panes; the window owns every view. Tests find a
+    // control by its objectName.
     std::unique_ptr<QWidget> window_;
+    OrganizerPreviewPane* preview_ = nullptr;
+    OrganizerInspectorPane* inspector_ = nullptr;
+    OrganizerTimelinePane* timelinePane_ = nullptr;
+    OrganizerSplit* horizontalSplit_ = nullptr;
+    OrganizerSplit* verticalSplit_ = nullptr;
+    QLabel* status_ = nullptr;
+    // Runs from 0 to 1000 for fractions 0 to 1.
+    QProgressBar* progress_ = nullptr;
     QString statusText_;
-    std::filesystem::path recovery_;
-    std::optional<std::filesystem::path> setAside_;
+    OrganizerRecoveryFile recovery_;
+    OrganizerHistory history_;
+    std::unique_ptr<OrganizerDialogs> dialogs_;
+    // Last, so that it goes first: its worker ends before anything it reports to.
+    std::unique_ptr<OrganizerJobs> jobs_;
 };
-
-// Compact JSON bytes of a document, or nothing when it cannot be encoded.
-std::optional<std::string> organizerDocumentBytes(const OrganizerDocument& document);
 
 // Seconds shown in a text field: the shortest text that reads back as the
 // same double, in the C locale whatever the user's locale.

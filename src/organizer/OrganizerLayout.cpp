@@ -1,96 +1,21 @@
 #include "organizer/Organizer.h"
 
+#include "organizer/OrganizerActions.h"
 #include "organizer/OrganizerControls.h"
-#include "organizer/OrganizerFlippedStack.h"
-#include "organizer/OrganizerImageView.h"
-#include "organizer/OrganizerOverlay.h"
-#include "organizer/OrganizerRangeBar.h"
+#include "organizer/OrganizerInspectorPane.h"
+#include "organizer/OrganizerPreviewPane.h"
 #include "organizer/OrganizerSplit.h"
-#include "organizer/OrganizerTimeline.h"
+#include "organizer/OrganizerTimelinePane.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollArea>
-#include <QScrollBar>
-#include <QSlider>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace zanto {
 
 using namespace controls;
-
-namespace {
-
-// Every child takes the whole box, later children on top of earlier ones.
-class FillBox : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void resizeEvent(QResizeEvent* event) override
-    {
-        QWidget::resizeEvent(event);
-        for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            child->setGeometry(rect());
-        }
-    }
-};
-
-// The black stage: the picture box is the largest 16:9 rectangle that fits,
-// centred, and the material strip runs down the stage's right edge.
-class PreviewStage : public QWidget {
-public:
-    using QWidget::QWidget;
-    QWidget* box = nullptr;
-    QWidget* strip = nullptr;
-
-protected:
-    void resizeEvent(QResizeEvent* event) override
-    {
-        QWidget::resizeEvent(event);
-        const double w = width(), h = height();
-        const double boxWidth = std::min(w, h * 16.0 / 9.0);
-        const double boxHeight = boxWidth * 9.0 / 16.0;
-        if (box) {
-            box->setGeometry(QRectF((w - boxWidth) / 2, (h - boxHeight) / 2, boxWidth, boxHeight).toRect());
-        }
-        if (strip) strip->setGeometry(width() - 3 - 38, 5, 38, std::max(0, height() - 10));
-    }
-};
-
-// A pane whose main view is as high as the pane less a fixed allowance for
-// the controls under it, whether or not they are on show, so that the
-// picture does not jump when the range bar comes and goes.
-class InsetPane : public QWidget {
-public:
-    InsetPane(int allowance, int minimum) : allowance_(allowance), minimum_(minimum) {}
-    QWidget* follower = nullptr;
-
-protected:
-    void resizeEvent(QResizeEvent* event) override
-    {
-        QWidget::resizeEvent(event);
-        if (follower) follower->setFixedHeight(std::max(minimum_, height() - allowance_));
-    }
-
-private:
-    int allowance_;
-    int minimum_;
-};
-
-// A column of `pane` whose size the split alone decides.
-QVBoxLayout* paneColumn(QWidget* pane)
-{
-    auto* layout = column(pane);
-    layout->setAlignment(Qt::Alignment());
-    layout->setSizeConstraint(QLayout::SetNoConstraint);
-    return layout;
-}
-
-} // namespace
 
 void Organizer::buildWindow()
 {
@@ -111,30 +36,37 @@ void Organizer::buildWindow()
     root->setAlignment(Qt::Alignment());
     root->addWidget(buildToolbar());
 
-    horizontalSplit = new OrganizerSplit;
-    horizontalSplit->isVertical = true;
-    horizontalSplit->addArrangedSubview(buildPreviewPane());
-    horizontalSplit->addArrangedSubview(buildInspectorPane());
-    horizontalSplit->setAutosaveName("ZantoOrganizerInspector29");
-    verticalSplit = new OrganizerSplit;
-    verticalSplit->isVertical = false;
-    verticalSplit->addArrangedSubview(horizontalSplit);
-    verticalSplit->addArrangedSubview(buildTimelinePane());
-    verticalSplit->setAutosaveName("ZantoOrganizerVideoTimeline29");
-    root->addWidget(verticalSplit, 1);
+    horizontalSplit_ = new OrganizerSplit;
+    horizontalSplit_->setObjectName("horizontalSplit");
+    horizontalSplit_->isVertical = true;
+    preview_ = new OrganizerPreviewPane(*this);
+    inspector_ = new OrganizerInspectorPane(*this);
+    horizontalSplit_->addArrangedSubview(preview_);
+    horizontalSplit_->addArrangedSubview(inspector_);
+    horizontalSplit_->setAutosaveName("ZantoOrganizerInspector29");
+    verticalSplit_ = new OrganizerSplit;
+    verticalSplit_->setObjectName("verticalSplit");
+    verticalSplit_->isVertical = false;
+    verticalSplit_->addArrangedSubview(horizontalSplit_);
+    timelinePane_ = new OrganizerTimelinePane(*this);
+    verticalSplit_->addArrangedSubview(timelinePane_);
+    verticalSplit_->setAutosaveName("ZantoOrganizerVideoTimeline29");
+    root->addWidget(verticalSplit_, 1);
 
-    progress = new QProgressBar;
-    progress->setRange(0, 1000);
-    progress->setTextVisible(false);
-    progress->hide();
-    root->addWidget(progress);
-    status = label(QString());
-    setPixelFont(status, 10);
+    progress_ = new QProgressBar;
+    progress_->setObjectName("progress");
+    progress_->setRange(0, 1000);
+    progress_->setTextVisible(false);
+    progress_->hide();
+    root->addWidget(progress_);
+    status_ = label(QString());
+    status_->setObjectName("status");
+    setPixelFont(status_, 10);
     // One line whatever its length; the tool tip holds the whole text.
-    status->setMinimumWidth(1);
-    status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    status->setContentsMargins(6, 0, 6, 0);
-    root->addWidget(status);
+    status_->setMinimumWidth(1);
+    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    status_->setContentsMargins(6, 0, 6, 0);
+    root->addWidget(status_);
 }
 
 QWidget* Organizer::buildToolbar()
@@ -144,134 +76,14 @@ QWidget* Organizer::buildToolbar()
     auto* layout = row(5);
     layout->setContentsMargins(6, 0, 6, 0);
     toolbar->setLayout(layout);
-    for (const char* title : {"新規", "開く…", "保存…"}) layout->addWidget(button(title));
+    for (const char* name : {"newDocument", "openDocument", "saveDocument"}) {
+        layout->addWidget(actionButton(*this, name));
+    }
     layout->addStretch(1);
-    for (const char* title : {"レイアウト ▾", "挿入・編集 ▾", "ビデオのエクスポート ▾", "インスペクタ"}) {
-        layout->addWidget(button(title));
+    for (const char* name : {"showLayout", "showMore", "showExport", "toggleInspector"}) {
+        layout->addWidget(actionButton(*this, name));
     }
     return toolbar;
-}
-
-QWidget* Organizer::buildPreviewPane()
-{
-    auto* pane = new InsetPane(previewAllowance, 100);
-    auto* layout = paneColumn(pane);
-    pane->follower = buildPreviewStage();
-    layout->addWidget(pane->follower);
-    rangeBar = new OrganizerRangeBar;
-    rangeBar->owner = this;
-    rangeBar->hide();
-    layout->addWidget(rangeBar);
-    layout->addWidget(buildTransport());
-    layout->addStretch(1);
-    return pane;
-}
-
-QWidget* Organizer::buildPreviewStage()
-{
-    auto* stage = new PreviewStage;
-    previewStage = stage;
-    stage->setMinimumHeight(100);
-    QPalette black;
-    black.setColor(QPalette::Window, Qt::black);
-    stage->setPalette(black);
-    stage->setAutoFillBackground(true);
-
-    auto* box = new FillBox(stage);
-    movie = new QWidget(box);
-    movie->setPalette(black);
-    movie->setAutoFillBackground(true);
-    image = new OrganizerImageView(box);
-    image->hide();
-    titleView = new QLabel(box);
-    titleView->setTextFormat(Qt::PlainText);
-    titleView->setWordWrap(true);
-    titleView->setAlignment(Qt::AlignCenter);
-    titleView->setStyleSheet("color: white;");
-    setPixelFont(titleView, 30, true);
-    titleView->hide();
-    overlay = new OrganizerOverlay(box);
-    stage->box = box;
-    stage->strip = buildMaterialStrip(stage);
-    return stage;
-}
-
-QWidget* Organizer::buildMaterialStrip(QWidget* stage)
-{
-    auto* strip = new QScrollArea(stage);
-    strip->setFrameShape(QFrame::NoFrame);
-    strip->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // Scrolls with the wheel when the stage is too low for all buttons.
-    strip->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    strip->setStyleSheet("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }");
-    auto* buttons = new OrganizerFlippedStack(3);
-    buttons->setFixedWidth(36);
-    const int count = static_cast<int>(materialNames().size());
-    for (int index = 0; index < count; ++index) {
-        auto* material = new QToolButton;
-        material->setIcon(materialIcon(index));
-        material->setIconSize(QSize(24, 24));
-        material->setToolTip(materialNames()[static_cast<size_t>(index)]);
-        material->setAccessibleName(materialNames()[static_cast<size_t>(index)]);
-        material->setProperty("tag", index);
-        material->setFixedSize(34, 30);
-        buttons->addArrangedSubview(material);
-    }
-    buttons->adjustSize();
-    strip->setWidget(buttons);
-    materialStrip = strip;
-    return strip;
-}
-
-QWidget* Organizer::buildTransport()
-{
-    auto* transport = new QWidget;
-    auto* layout = row(5);
-    transport->setLayout(layout);
-    for (const char* title : {"◀|", "▶ / Ⅱ", "|▶", "この行を再生", "全行を再生", "I 始点", "O 終点"}) {
-        layout->addWidget(button(title));
-    }
-    layout->addStretch(1);
-    return transport;
-}
-
-QWidget* Organizer::buildTimelinePane()
-{
-    auto* pane = new InsetPane(timelineAllowance, 100);
-    auto* layout = paneColumn(pane);
-
-    auto* header = row(8);
-    header->setContentsMargins(6, 0, 6, 0);
-    header->addWidget(label("オーガナイザー"));
-    header->addWidget(button("＋ 行"));
-    header->addWidget(label("拡大"));
-    zoomSlider = new QSlider(Qt::Horizontal);
-    zoomSlider->setRange(1, 24);
-    zoomSlider->setValue(12);
-    zoomSlider->setFixedWidth(110);
-    header->addWidget(zoomSlider);
-    header->addStretch(1);
-    layout->addLayout(header);
-
-    timeline = new OrganizerTimeline;
-    timeline->owner = this;
-    timelineScroll = new QScrollArea;
-    timelineScroll->setFrameShape(QFrame::NoFrame);
-    timelineScroll->setWidget(timeline);
-    pane->follower = timelineScroll;
-    timelineScroll->viewport()->installEventFilter(this);
-    // The label column is drawn at the visible left edge: repaint it on sideways scrolls.
-    QObject::connect(timelineScroll->horizontalScrollBar(), &QScrollBar::valueChanged, timeline,
-                     [this] { timeline->update(); });
-    layout->addWidget(timelineScroll);
-
-    auto* hint = label("端をドラッグ：長さ変更　／　本体をドラッグ：並べ替え・行移動　／　行名：Enterで変更");
-    setPixelFont(hint, 10);
-    hint->setStyleSheet("color: #808080;");
-    hint->setContentsMargins(6, 0, 6, 0);
-    layout->addWidget(hint);
-    layout->addStretch(1);
-    return pane;
 }
 
 } // namespace zanto

@@ -1,6 +1,5 @@
 #include "organizer/OrganizerTimeline.h"
 
-#include "organizer/Organizer.h"
 
 #include <QCursor>
 #include <QMouseEvent>
@@ -45,8 +44,8 @@ double OrganizerTimeline::itemWidth(const OrganizerItem& item) const
 std::vector<QRectF> OrganizerTimeline::rects(int row) const
 {
     std::vector<QRectF> result;
-    if (!owner || row < 0 || row >= static_cast<int>(owner->playlist.rows.size())) return result;
-    const auto& items = owner->playlist.rows[static_cast<size_t>(row)].items;
+    if (!state_ || row < 0 || row >= static_cast<int>(state_->rows.size())) return result;
+    const auto& items = state_->rows[static_cast<size_t>(row)].items;
     result.reserve(items.size());
     double x = labelWidth + blockGap;
     const double y = row * rowHeight + blockInset;
@@ -82,10 +81,16 @@ QRectF OrganizerTimeline::visibleRect() const
     return QRectF(rect());
 }
 
+void OrganizerTimeline::setState(State state)
+{
+    state_ = std::move(state);
+    refresh();
+}
+
 void OrganizerTimeline::refresh()
 {
-    if (!owner) return;
-    const int rowCount = static_cast<int>(owner->playlist.rows.size());
+    if (!state_) return;
+    const int rowCount = static_cast<int>(state_->rows.size());
     double largest = rowCount == 0 ? 600 : 0;
     for (int row = 0; row < rowCount; ++row) largest = std::max(largest, rightEnd(row));
     const QSizeF visible = visibleSize();
@@ -98,11 +103,11 @@ void OrganizerTimeline::refresh()
 
 std::optional<OrganizerTimeline::Hit> OrganizerTimeline::hit(const QPointF& point) const
 {
-    if (!owner) return std::nullopt;
+    if (!state_) return std::nullopt;
     // The integer part, as the editing code expects: a point less than one
     // lane above the view still counts as the first row while dragging.
     const double lane = std::trunc(point.y() / rowHeight);
-    if (!(lane >= 0 && lane < static_cast<double>(owner->playlist.rows.size()))) return std::nullopt;
+    if (!(lane >= 0 && lane < static_cast<double>(state_->rows.size()))) return std::nullopt;
     const int row = static_cast<int>(lane);
     if (point.x() < visibleRect().left() + labelWidth) return Hit{row, std::nullopt};
     const std::vector<QRectF> blocks = rects(row);

@@ -1,14 +1,14 @@
 #pragma once
-#include "playlist/OrganizerItem.h"
+#include "playlist/OrganizerDocument.h"
 
 #include <QColor>
 #include <QPointF>
-#include <QPointer>
 #include <QRectF>
 #include <QString>
 #include <QWidget>
 
 #include <optional>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -16,13 +16,11 @@ class QPainter;
 
 namespace zanto {
 
-class Organizer;
-
 // The multi-row timeline: one 27-point lane per playlist row, one block per
 // item laid back to back (a block's place depends only on the widths of the
 // blocks before it), and a label column pinned to the left edge of the
-// visible area. It reads the owner's playlist, current row and table
-// selection every time it lays out, draws or hit-tests, and caches nothing.
+// visible area. It shows the State the Organizer hands it on every reload and
+// selection change, and reads nothing else.
 // y grows downwards: row 0 is at the top. Main thread only.
 class OrganizerTimeline : public QWidget {
 public:
@@ -51,10 +49,20 @@ public:
         bool operator==(const Hit&) const = default;
     };
 
+    // What the view shows: the playlist's rows, the row on show in the row
+    // pop-up and the item table's selection in that row.
+    struct State {
+        std::vector<OrganizerRow> rows;
+        int currentRow = 0;
+        std::set<int> selection;
+    };
+
     explicit OrganizerTimeline(QWidget* parent = nullptr);
 
-    // Held weakly; while it is absent the view lays out, draws and hits nothing.
-    QPointer<Organizer> owner;
+    // Shows `state` and refreshes. Until the first state the view lays out,
+    // draws and hits nothing.
+    void setState(State state);
+    const std::optional<State>& state() const { return state_; }
     // Points per second of item length.
     double scale = 12;
 
@@ -92,6 +100,8 @@ private:
     void drawDrop(QPainter& painter) const;
     double rightEnd(int row) const;
     QSizeF visibleSize() const;
+
+    std::optional<State> state_;
 };
 
 } // namespace zanto

@@ -1,6 +1,5 @@
 #include "organizer/OrganizerTimeline.h"
 
-#include "organizer/Organizer.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -36,13 +35,13 @@ void OrganizerTimeline::text(QPainter& painter, const QString& string, const QRe
 
 void OrganizerTimeline::paintEvent(QPaintEvent* event)
 {
-    if (!owner) return;
+    if (!state_) return;
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
     // Only what the exposed area shows is drawn: a long playlist has
     // thousands of blocks and the scroll area shows a few dozen.
     const QRectF exposed = event->rect();
-    for (int row = 0; row < static_cast<int>(owner->playlist.rows.size()); ++row) {
+    for (int row = 0; row < static_cast<int>(state_->rows.size()); ++row) {
         const double y = row * rowHeight;
         if (y + rowHeight < exposed.top() || y > exposed.bottom() + 1) continue;
         drawRow(painter, row, exposed);
@@ -54,12 +53,12 @@ void OrganizerTimeline::paintEvent(QPaintEvent* event)
 void OrganizerTimeline::drawRow(QPainter& painter, int row, const QRectF& exposed) const
 {
     painter.fillRect(QRectF(0, row * rowHeight, width(), rowHeight - 1), grey(row % 2 == 0 ? 0.97 : 0.93));
-    const auto& items = owner->playlist.rows[static_cast<size_t>(row)].items;
+    const auto& items = state_->rows[static_cast<size_t>(row)].items;
     const std::vector<QRectF> blocks = rects(row);
-    const bool currentRow = row == owner->currentRow();
+    const bool currentRow = row == state_->currentRow;
     for (size_t i = 0; i < blocks.size(); ++i) {
         if (blocks[i].right() < exposed.left() || blocks[i].left() > exposed.right() + 1) continue;
-        const bool selected = currentRow && owner->table.selectedRowIndexes().count(int(i));
+        const bool selected = currentRow && state_->selection.count(int(i));
         drawBlock(painter, row, int(i), items[i], blocks[i], selected);
     }
 }
@@ -91,9 +90,9 @@ void OrganizerTimeline::drawLabelColumn(QPainter& painter, int row) const
 {
     const double y = row * rowHeight;
     const double lx = visibleRect().left();
-    const OrganizerRow& data = owner->playlist.rows[static_cast<size_t>(row)];
+    const OrganizerRow& data = state_->rows[static_cast<size_t>(row)];
     painter.fillRect(QRectF(lx, y, labelWidth, rowHeight - 1),
-                     grey(row == owner->currentRow() ? 0.87 : 0.94));
+                     grey(row == state_->currentRow ? 0.87 : 0.94));
     text(painter, QString::number(row + 1), QRectF(lx + 5, y + 6, 23, 15), grey(0.5));
     text(painter, QString::fromStdString(data.name), QRectF(lx + 32, y + 6, labelWidth - 64, 16),
          Qt::black, true);

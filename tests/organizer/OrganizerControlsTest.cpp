@@ -1,4 +1,4 @@
-#include "OrganizerTesting.h"
+#include "OrganizerTestSupport.h"
 
 #include "organizer/OrganizerColorWell.h"
 #include "organizer/OrganizerSlider.h"

@@ -1,6 +1,6 @@
 // The reveal asks the session bus's file manager to show the file. A private
 // dbus-daemon carries the call to a stand-in file manager that records it.
-#include "OrganizerTesting.h"
+#include "OrganizerTestSupport.h"
 #include "organizer/OrganizerReveal.h"
 
 #include <QDBusConnection>

@@ -1,6 +1,6 @@
 // The Organizer's own dialogs, run for real offscreen: a timer finds the modal
 // dialog and presses keys and buttons as a user would.
-#include "OrganizerTesting.h"
+#include "OrganizerTestSupport.h"
 #include "organizer/OrganizerAlert.h"
 #include "organizer/OrganizerAskDialog.h"
 #include "organizer/OrganizerPackageChooser.h"

@@ -1,4 +1,4 @@
-#include "OrganizerTesting.h"
+#include "OrganizerTestSupport.h"
 
 #include "organizer/OrganizerTimeline.h"
 #include "support/PlaylistSamples.h"
@@ -31,6 +31,8 @@ OrganizerItem lasting(double seconds, const std::string& name = "Item")
     item.name = name;
     item.start = 10;
     item.end = 10 + seconds;
+    item.sourceIDs = {"S1"};
+    item.sourceID = "S1";
     return item;
 }
 
@@ -38,6 +40,7 @@ OrganizerItem lasting(double seconds, const std::string& name = "Item")
 OrganizerDocument threeRows()
 {
     OrganizerDocument document;
+    document.sources = {test::sampleSource("S1")};
     document.rows[0].items = {lasting(3, "A"), lasting(20, "B"), lasting(60, "C")};
     document.rows.push_back(OrganizerRow{.name = "二", .items = {lasting(0.04)}});
     document.rows.push_back(OrganizerRow{.name = "三", .items = {}});
@@ -48,12 +51,16 @@ class OrganizerTimelineTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        organizer = makeOrganizer(folder.path());
-        organizer->playlist = threeRows();
-        organizer->reload(std::nullopt);
         // A timeline outside any scroll area: its visible size counts as 800 x 180.
-        view.owner = organizer.get();
-        view.refresh();
+        feed();
+    }
+
+    // Hands the view the three rows, row 0 on show with `selection`.
+    void feed(std::set<int> selection = {}, const std::function<void(OrganizerDocument&)>& edit = {})
+    {
+        OrganizerDocument document = threeRows();
+        if (edit) edit(document);
+        view.setState({document.rows, 0, std::move(selection)});
     }
 
     QImage picture()
@@ -131,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
                       HitCase{"FarBelow", {300, 1e12}, std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(OrganizerTimelineTest, WithoutOwnerNothingIsThere)
+TEST_F(OrganizerTimelineTest, BeforeItsFirstStateNothingIsThere)
 {
     OrganizerTimeline orphan;
     EXPECT_FALSE(orphan.hit({300, 10}).has_value());
@@ -151,8 +158,7 @@ class OrganizerTimelineSize : public OrganizerTimelineTest, public ::testing::Wi
 
 TEST_P(OrganizerTimelineSize, CoversTheWidestRowAndEveryLane)
 {
-    GetParam().edit(organizer->playlist);
-    view.refresh();
+    feed({}, GetParam().edit);
     EXPECT_EQ(view.size(), GetParam().size);
 }
 
@@ -168,12 +174,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(OrganizerTimelineTest, LabelColumnStaysAtTheVisibleLeftEdge)
 {
-    organizer->playlist.rows[0].items.assign(8, lasting(60));
-    organizer->reload(std::nullopt);
-    auto* scroll = organizer->timelineScroll;
+    organizer = makeOrganizer(folder.path());
+    OrganizerDocument document = threeRows();
+    document.rows[0].items.clear();
+    for (int i = 0; i < 8; ++i) document.rows[0].items.push_back(lasting(60));
+    ASSERT_TRUE(organizer->openDocument(document)) << organizer->statusText().toStdString();
+    test::expectConsistent(*organizer);
+    auto* scroll = test::control<QScrollArea>(*organizer, "timelineScroll");
     scroll->horizontalScrollBar()->setValue(600);
     test::settle();
-    OrganizerTimeline* shown = organizer->timeline;
+    OrganizerTimeline* shown = test::control<OrganizerTimeline>(*organizer, "timeline");
     ASSERT_EQ(shown->visibleRect().left(), 600);
     EXPECT_EQ(shown->hit({610, 10}), (Hit{0, std::nullopt})) << "a block lies beneath the labels";
     EXPECT_EQ(shown->hit({830, 10}), (Hit{0, 1}));
@@ -204,7 +214,7 @@ TEST_F(OrganizerTimelineTest, BlockLabels)
 
 TEST_F(OrganizerTimelineTest, DrawsLanesLabelsAndTheSelectionOfTheCurrentRow)
 {
-    organizer->table.selectRowIndexes({0}, false);
+    feed({0});
     const QImage image = picture();
     EXPECT_EQ(rgb(image, 1120, 2), grey(0.97).rgb()) << "even lane";
     EXPECT_EQ(rgb(image, 1120, 29), grey(0.93).rgb()) << "odd lane";
@@ -219,8 +229,7 @@ TEST_F(OrganizerTimelineTest, DrawsLanesLabelsAndTheSelectionOfTheCurrentRow)
 
 TEST_F(OrganizerTimelineTest, APlaylistWithoutRowsPaintsOnlyWhite)
 {
-    organizer->playlist.rows.clear();
-    organizer->table.selectRowIndexes({0}, false);
+    feed({0}, [](OrganizerDocument& d) { d.rows.clear(); });
     const QImage image = picture().convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(image.size(), QSize(800, 180));
     QImage white(image.size(), image.format());
@@ -244,7 +253,7 @@ TEST_F(OrganizerTimelineTest, DropMarkAfterTheLastBlockAndInAnEmptyRow)
 
 TEST_F(OrganizerTimelineTest, APartOfTheViewPaintsAsInTheWhole)
 {
-    organizer->table.selectRowIndexes({1}, false);
+    feed({1});
     const QImage whole = picture();
     for (const QRect part : {QRect(400, 0, 300, 81), QRect(0, 27, 1129, 27), QRect(560, 20, 40, 40)}) {
         const QImage piece = view.grab(part).toImage().convertToFormat(whole.format());

@@ -1,4 +1,4 @@
-#include "OrganizerTesting.h"
+#include "OrganizerTestSupport.h"
 
 #include "support/PlaylistSamples.h"
 
@@ -17,19 +17,17 @@ class OrganizerUndo : public ::testing::Test {
 protected:
     void SetUp() override { organizer = makeOrganizer(folder.path()); }
 
-    // One changing edit, as every command makes it: change, reload, persist.
+    // One changing edit, committed as every command commits it.
     void edit(const std::string& title)
     {
-        organizer->playlist.title = title;
-        organizer->reload(std::nullopt);
-        organizer->persist();
+        EXPECT_TRUE(organizer->commit(edits::retitled(organizer->playlist(), title), std::nullopt, {}));
         expectRecoveryHoldsThePlaylist();
     }
 
     void expectRecoveryHoldsThePlaylist() const
     {
-        EXPECT_EQ(readFile(organizer->recovery()), organizer->playlist.toJson());
-        EXPECT_EQ(organizer->historyState, organizer->playlist);
+        EXPECT_EQ(readFile(organizer->recovery()), organizer->playlist().toJson());
+        test::expectConsistent(*organizer);
     }
 
     TempDir folder;
@@ -38,16 +36,17 @@ protected:
 
 TEST_F(OrganizerUndo, FiftyOneEditsKeepFiftySteps)
 {
-    const OrganizerDocument original = organizer->playlist;
+    const OrganizerDocument original = organizer->playlist();
     for (int i = 1; i <= 51; ++i) edit("edit " + std::to_string(i));
-    EXPECT_EQ(organizer->undoStates.size(), 50u);
-    while (!organizer->undoStates.empty()) {
+    EXPECT_EQ(organizer->undoStates().size(), 50u);
+    while (!organizer->undoStates().empty()) {
         organizer->undoOrganizer();
+        test::expectConsistent(*organizer);
         expectRecoveryHoldsThePlaylist();
     }
-    EXPECT_EQ(organizer->playlist.title, "edit 1") << "the state before the first edit is gone";
-    EXPECT_NE(organizer->playlist, original);
-    EXPECT_EQ(organizer->redoStates.size(), 50u);
+    EXPECT_EQ(organizer->playlist().title, "edit 1") << "the state before the first edit is gone";
+    EXPECT_NE(organizer->playlist(), original);
+    EXPECT_EQ(organizer->redoStates().size(), 50u);
 }
 
 TEST_F(OrganizerUndo, AnEditThatChangesNothingAddsNoStep)
@@ -55,14 +54,15 @@ TEST_F(OrganizerUndo, AnEditThatChangesNothingAddsNoStep)
     edit("one");
     edit("two");
     organizer->undoOrganizer();
-    ASSERT_EQ(organizer->redoStates.size(), 1u);
+    test::expectConsistent(*organizer);
+    ASSERT_EQ(organizer->redoStates().size(), 1u);
     std::filesystem::remove(organizer->recovery());
-    organizer->changed = false;
 
     organizer->persist();
-    EXPECT_EQ(organizer->undoStates.size(), 1u);
-    EXPECT_EQ(organizer->redoStates.size(), 1u) << "redo survives an edit without change";
-    EXPECT_TRUE(organizer->changed);
+    test::expectConsistent(*organizer);
+    EXPECT_EQ(organizer->undoStates().size(), 1u);
+    EXPECT_EQ(organizer->redoStates().size(), 1u) << "redo survives an edit without change";
+    EXPECT_TRUE(organizer->changed());
     expectRecoveryHoldsThePlaylist();
 }
 
@@ -71,11 +71,13 @@ TEST_F(OrganizerUndo, UndoThenANewEditClearsRedo)
     edit("one");
     edit("two");
     organizer->undoOrganizer();
+    test::expectConsistent(*organizer);
     edit("three");
-    EXPECT_TRUE(organizer->redoStates.empty());
-    const OrganizerDocument now = organizer->playlist;
+    EXPECT_TRUE(organizer->redoStates().empty());
+    const OrganizerDocument now = organizer->playlist();
     organizer->redoOrganizer();
-    EXPECT_EQ(organizer->playlist, now);
+    test::expectConsistent(*organizer);
+    EXPECT_EQ(organizer->playlist(), now);
 }
 
 TEST_F(OrganizerUndo, UndoTwiceRedoTwiceComesBack)
@@ -83,19 +85,23 @@ TEST_F(OrganizerUndo, UndoTwiceRedoTwiceComesBack)
     edit("one");
     edit("two");
     edit("three");
-    const OrganizerDocument now = organizer->playlist;
-    const std::vector<OrganizerDocument> undo = organizer->undoStates;
+    const OrganizerDocument now = organizer->playlist();
+    const std::vector<OrganizerDocument> undo = organizer->undoStates();
     organizer->undoOrganizer();
+    test::expectConsistent(*organizer);
     organizer->undoOrganizer();
-    EXPECT_EQ(organizer->playlist.title, "one");
+    test::expectConsistent(*organizer);
+    EXPECT_EQ(organizer->playlist().title, "one");
     EXPECT_EQ(organizer->window()->windowTitle(), "ZANTORIX / one — ORGANIZER");
     organizer->redoOrganizer();
+    test::expectConsistent(*organizer);
     organizer->redoOrganizer();
-    EXPECT_EQ(organizer->playlist, now);
-    EXPECT_EQ(organizer->undoStates, undo);
-    EXPECT_TRUE(organizer->redoStates.empty());
+    test::expectConsistent(*organizer);
+    EXPECT_EQ(organizer->playlist(), now);
+    EXPECT_EQ(organizer->undoStates(), undo);
+    EXPECT_TRUE(organizer->redoStates().empty());
     expectRecoveryHoldsThePlaylist();
-    EXPECT_TRUE(organizer->changed);
+    EXPECT_TRUE(organizer->changed());
 }
 
 // Undo and redo that must leave everything as it was.
@@ -110,22 +116,28 @@ class OrganizerRefusedStep : public OrganizerUndo, public ::testing::WithParamIn
 TEST_P(OrganizerRefusedStep, DoesNothing)
 {
     const RefusedStep& c = GetParam();
+    std::optional<test::BusyHold> busy;
     if (c.busy) {
         edit("one");
         edit("two");
         organizer->undoOrganizer();
-        organizer->busy = true;
+        test::expectConsistent(*organizer);
+        busy.emplace(*organizer);
+    } else {
+        organizer->openDocument(organizer->playlist());
+        test::expectConsistent(*organizer);
     }
-    organizer->changed = false;
     organizer->message("before");
-    const OrganizerDocument playlist = organizer->playlist;
-    const auto undo = organizer->undoStates;
-    const auto redo = organizer->redoStates;
+    const bool changed = organizer->changed();
+    const OrganizerDocument playlist = organizer->playlist();
+    const auto undo = organizer->undoStates();
+    const auto redo = organizer->redoStates();
     c.redo ? organizer->redoOrganizer() : organizer->undoOrganizer();
-    EXPECT_EQ(organizer->playlist, playlist);
-    EXPECT_EQ(organizer->undoStates, undo);
-    EXPECT_EQ(organizer->redoStates, redo);
-    EXPECT_FALSE(organizer->changed);
+    EXPECT_EQ(organizer->playlist(), playlist);
+    EXPECT_EQ(organizer->undoStates(), undo);
+    EXPECT_EQ(organizer->redoStates(), redo);
+    EXPECT_EQ(organizer->changed(), changed);
+    EXPECT_TRUE(c.busy || !organizer->changed());
     EXPECT_EQ(organizer->statusText(), "before");
 }
 
@@ -138,13 +150,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, OrganizerRefusedStep,
 
 TEST_F(OrganizerUndo, UndoKeepsTheRowOnShowWhenItStillExists)
 {
-    organizer->playlist = test::sampleDocument();
-    organizer->reload(std::nullopt);
-    organizer->persist();
+    organizer->commit(test::sampleDocument(), std::nullopt, {});
+    test::expectConsistent(*organizer);
     organizer->rowChoice.selectItem(1);
-    organizer->playlist.rows[1].items.pop_back();
-    organizer->persist();
+    test::change(*organizer, [](OrganizerDocument& d) { d.rows[1].items.pop_back(); });
+    test::expectConsistent(*organizer);
     organizer->undoOrganizer();
+    test::expectConsistent(*organizer);
     EXPECT_EQ(organizer->currentRow(), 1);
     EXPECT_EQ(organizer->numberOfRows(), 2);
 }
@@ -152,21 +164,22 @@ TEST_F(OrganizerUndo, UndoKeepsTheRowOnShowWhenItStillExists)
 TEST_F(OrganizerUndo, TheNextOrganizerStartsFromTheLastEdit)
 {
     edit("one");
-    organizer->playlist = test::sampleDocument();
-    organizer->persist();
-    const OrganizerDocument last = organizer->playlist;
+    organizer->commit(test::sampleDocument(), std::nullopt, {});
+    test::expectConsistent(*organizer);
+    const OrganizerDocument last = organizer->playlist();
     organizer.reset();
 
     auto next = makeOrganizer(folder.path());
-    EXPECT_EQ(next->playlist, last);
-    EXPECT_TRUE(next->undoStates.empty());
-    EXPECT_FALSE(next->changed);
+    EXPECT_EQ(next->playlist(), last);
+    EXPECT_TRUE(next->undoStates().empty());
+    EXPECT_FALSE(next->changed());
 }
 
 TEST_F(OrganizerUndo, WritesLeaveNoOtherFileBehind)
 {
     for (int i = 0; i < 5; ++i) edit("edit " + std::to_string(i));
     organizer->undoOrganizer();
+    test::expectConsistent(*organizer);
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
         names.push_back(entry.path().filename().string());
@@ -174,17 +187,56 @@ TEST_F(OrganizerUndo, WritesLeaveNoOtherFileBehind)
     EXPECT_EQ(names, std::vector<std::string>{"organizer-recovery.json"});
 }
 
-TEST_F(OrganizerUndo, APlaylistThatCannotBeEncodedIsReportedAndKept)
+TEST_F(OrganizerUndo, APlaylistThatCannotBeEncodedIsRefusedAndTheFileKept)
 {
     edit("one");
     const std::string before = readFile(organizer->recovery());
-    organizer->playlist.rows[0].items.push_back(test::sampleItem("NaN"));
-    organizer->playlist.rows[0].items.back().end = std::numeric_limits<double>::quiet_NaN();
-    organizer->persist();
-    EXPECT_TRUE(organizer->statusText().startsWith("自動復旧データの保存に失敗："));
-    EXPECT_EQ(readFile(organizer->recovery()), before) << "a failed write leaves the last good file";
-    EXPECT_EQ(organizer->undoStates.size(), 2u) << "the edit itself stands";
+    OrganizerDocument candidate = organizer->playlist();
+    candidate.rows[0].items.push_back(test::sampleItem("NaN"));
+    candidate.rows[0].items.back().end = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_FALSE(organizer->commit(candidate, std::nullopt, "never shown"));
+    EXPECT_EQ(organizer->statusText(), "プレイリストの区間または映像の参照が不正です。");
+    EXPECT_EQ(readFile(organizer->recovery()), before) << "a refused edit leaves the last good file";
+    EXPECT_EQ(organizer->undoStates().size(), 1u);
+    test::expectConsistent(*organizer);
 }
+
+// Every edit undoes to the bytes it started from and redoes to the bytes it
+// made. A new edit command adds its row here.
+class OrganizerUndoEach : public OrganizerUndo, public ::testing::WithParamInterface<test::UndoCase> {};
+
+TEST_P(OrganizerUndoEach, UndoesAndRedoesExactly)
+{
+    ASSERT_TRUE(organizer->openDocument(test::sampleDocument()));
+    organizer->reload(0);
+    test::expectConsistent(*organizer);
+    const std::string original = organizer->playlist().toJson();
+    ASSERT_TRUE(organizer->commit(GetParam().edit(organizer->playlist()), std::nullopt, "done"));
+    test::expectConsistent(*organizer);
+    const std::string edited = organizer->playlist().toJson();
+    ASSERT_NE(edited, original) << "the row's edit changes the document";
+    organizer->undoOrganizer();
+    test::expectConsistent(*organizer);
+    EXPECT_EQ(organizer->playlist().toJson(), original);
+    organizer->redoOrganizer();
+    test::expectConsistent(*organizer);
+    EXPECT_EQ(organizer->playlist().toJson(), edited);
+}
+
+OrganizerItem renamed(OrganizerItem item)
+{
+    item.name = "renamed";
+    return item;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edits, OrganizerUndoEach,
+    ::testing::Values(
+        test::UndoCase{"Retitle", [](const OrganizerDocument& d) { return edits::retitled(d, "other"); }},
+        test::UndoCase{"ReplaceItem",
+                       [](const OrganizerDocument& d) { return edits::replacingItem(d, renamed(d.rows[1].items[0])); }},
+        test::UndoCase{"RemoveItems", [](const OrganizerDocument& d) { return edits::removingItems(d, 0, {"I1", "I3"}); }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace zanto

@@ -1,4 +1,4 @@
-#include "OrganizerTesting.h"
+#include "OrganizerTestSupport.h"
 
 #include "marks/GXLSettings.h"
 #include "organizer/OrganizerImageView.h"
@@ -45,22 +45,22 @@ TEST(OrganizerWindow, StartsWithANewPlaylistWithoutRecoveryFile)
     TempDir folder;
     auto organizer = makeOrganizer(folder.path());
     EXPECT_EQ(organizer->window()->windowTitle().toStdString(), newTitle);
-    ASSERT_EQ(organizer->playlist.rows.size(), 1u);
-    EXPECT_EQ(organizer->playlist.rows[0].name, "レビュー");
-    EXPECT_EQ(organizer->historyState, organizer->playlist);
-    EXPECT_TRUE(organizer->undoStates.empty());
-    EXPECT_TRUE(organizer->redoStates.empty());
-    EXPECT_FALSE(organizer->changed);
-    EXPECT_FALSE(organizer->busy);
+    ASSERT_EQ(organizer->playlist().rows.size(), 1u);
+    EXPECT_EQ(organizer->playlist().rows[0].name, "レビュー");
+    EXPECT_EQ(organizer->historyState(), organizer->playlist());
+    EXPECT_TRUE(organizer->undoStates().empty());
+    EXPECT_TRUE(organizer->redoStates().empty());
+    EXPECT_FALSE(organizer->changed());
+    EXPECT_FALSE(organizer->busy());
     EXPECT_EQ(organizer->statusText(), "行を作り、メイン画面の「選択タグを追加」から映像を集めてください。");
     EXPECT_TRUE(organizer->window()->isVisible());
-    EXPECT_TRUE(organizer->infoPanel->isVisible());
-    EXPECT_FALSE(organizer->playbackPanel->isVisible());
-    EXPECT_TRUE(organizer->drawingPanel->isHidden());
-    EXPECT_FALSE(organizer->rangeBar->isVisible());
-    EXPECT_FALSE(organizer->image->isVisible());
-    EXPECT_FALSE(organizer->titleView->isVisible());
-    EXPECT_FALSE(organizer->progress->isVisible());
+    EXPECT_TRUE(test::control<QWidget>(*organizer, "infoPanel")->isVisible());
+    EXPECT_FALSE(test::control<QWidget>(*organizer, "playbackPanel")->isVisible());
+    EXPECT_TRUE(test::control<QWidget>(*organizer, "drawingPanel")->isHidden());
+    EXPECT_FALSE(test::control<OrganizerRangeBar>(*organizer, "rangeBar")->isVisible());
+    EXPECT_FALSE(test::control<OrganizerImageView>(*organizer, "image")->isVisible());
+    EXPECT_FALSE(test::control<QLabel>(*organizer, "titleView")->isVisible());
+    EXPECT_FALSE(test::control<QProgressBar>(*organizer, "progress")->isVisible());
     // Nothing is written before the first edit.
     EXPECT_FALSE(std::filesystem::exists(organizer->recovery()));
     EXPECT_EQ(organizer->recovery(), folder.path() / "organizer-recovery.json");
@@ -84,7 +84,7 @@ TEST_P(OrganizerRejectedRecovery, StartsNewAndKeepsTheOldFileAside)
 
     auto organizer = makeOrganizer(folder.path());
     EXPECT_EQ(organizer->window()->windowTitle().toStdString(), newTitle);
-    EXPECT_EQ(organizer->playlist.rows.size(), 1u);
+    EXPECT_EQ(organizer->playlist().rows.size(), 1u);
     EXPECT_EQ(organizer->statusText(), "行を作り、メイン画面の「選択タグを追加」から映像を集めてください。");
     ASSERT_TRUE(organizer->setAsideRecovery().has_value());
     const std::filesystem::path aside = *organizer->setAsideRecovery();
@@ -92,9 +92,9 @@ TEST_P(OrganizerRejectedRecovery, StartsNewAndKeepsTheOldFileAside)
     EXPECT_NE(aside, recovery);
 
     // The next edit writes a fresh recovery file and leaves the old one alone.
-    organizer->playlist.title = "after";
-    organizer->persist();
-    EXPECT_EQ(readFile(recovery), organizer->playlist.toJson());
+    test::change(*organizer, [](OrganizerDocument& d) { d.title = "after"; });
+    test::expectConsistent(*organizer);
+    EXPECT_EQ(readFile(recovery), organizer->playlist().toJson());
     if (wasFile) EXPECT_EQ(readFile(aside), before);
     else EXPECT_TRUE(std::filesystem::exists(aside));
 }
@@ -135,10 +135,10 @@ TEST(OrganizerWindow, OpensTheRecoveryFileOfAPreviousRun)
     writeFile(folder / "organizer-recovery.json", saved.toJson());
 
     auto organizer = makeOrganizer(folder.path());
-    EXPECT_EQ(organizer->playlist, saved);
-    EXPECT_EQ(organizer->historyState, saved);
-    EXPECT_TRUE(organizer->undoStates.empty());
-    EXPECT_FALSE(organizer->changed);
+    EXPECT_EQ(organizer->playlist(), saved);
+    EXPECT_EQ(organizer->historyState(), saved);
+    EXPECT_TRUE(organizer->undoStates().empty());
+    EXPECT_FALSE(organizer->changed());
     EXPECT_FALSE(organizer->setAsideRecovery().has_value());
     EXPECT_EQ(organizer->window()->windowTitle().toStdString(), "ZANTORIX / Match — ORGANIZER");
     EXPECT_EQ(readFile(folder / "organizer-recovery.json"), saved.toJson());
@@ -174,14 +174,13 @@ TEST(OrganizerWindow, FolderThatCannotBeCreatedReportsOnEveryWrite)
     TempDir folder;
     writeFile(folder / "blocker", "a file where the folder should be");
     auto organizer = makeOrganizer(folder / "blocker" / "ZANTORIX");
-    EXPECT_EQ(organizer->playlist.rows.size(), 1u);
+    EXPECT_EQ(organizer->playlist().rows.size(), 1u);
 
-    organizer->playlist.title = "edited";
-    organizer->persist();
+    organizer->commit(edits::retitled(organizer->playlist(), "edited"), std::nullopt, {});
     EXPECT_TRUE(organizer->statusText().startsWith("自動復旧データの保存に失敗："));
     EXPECT_GT(organizer->statusText().size(), QString("自動復旧データの保存に失敗：").size());
-    EXPECT_EQ(organizer->undoStates.size(), 1u);
-    EXPECT_TRUE(organizer->changed);
+    EXPECT_EQ(organizer->undoStates().size(), 1u);
+    EXPECT_TRUE(organizer->changed());
 
     organizer->message("");
     organizer->undoOrganizer();
@@ -197,8 +196,9 @@ TEST(OrganizerWindow, UnreadableFolderStartsNewAndLeavesTheFileAlone)
     writeFile(folder / "organizer-recovery.json", saved);
     std::filesystem::permissions(folder.path(), std::filesystem::perms::none);
     auto organizer = makeOrganizer(folder.path());
-    EXPECT_EQ(organizer->playlist.rows.size(), 1u);
+    EXPECT_EQ(organizer->playlist().rows.size(), 1u);
     organizer->persist();
+    test::expectConsistent(*organizer);
     EXPECT_TRUE(organizer->statusText().startsWith("自動復旧データの保存に失敗："));
     std::filesystem::permissions(folder.path(), std::filesystem::perms::owner_all);
     EXPECT_EQ(readFile(folder / "organizer-recovery.json"), saved);
@@ -208,26 +208,26 @@ TEST(OrganizerWindow, CloseHidesAndKeepsEverything)
 {
     TempDir folder;
     auto organizer = makeOrganizer(folder.path());
-    organizer->playlist.title = "kept";
-    organizer->persist();
+    test::change(*organizer, [](OrganizerDocument& d) { d.title = "kept"; });
+    test::expectConsistent(*organizer);
     const int generation = organizer->generation;
 
     EXPECT_FALSE(organizer->window()->close());
     EXPECT_FALSE(organizer->window()->isVisible());
     EXPECT_GT(organizer->generation, generation);
-    EXPECT_EQ(organizer->playlist.title, "kept");
-    EXPECT_EQ(organizer->undoStates.size(), 1u);
+    EXPECT_EQ(organizer->playlist().title, "kept");
+    EXPECT_EQ(organizer->undoStates().size(), 1u);
 
     organizer->window()->show();
     EXPECT_TRUE(organizer->window()->isVisible());
-    EXPECT_EQ(organizer->playlist.title, "kept");
+    EXPECT_EQ(organizer->playlist().title, "kept");
 }
 
 TEST(OrganizerWindow, CloseIsRefusedWhileBusy)
 {
     TempDir folder;
     auto organizer = makeOrganizer(folder.path());
-    organizer->busy = true;
+    test::BusyHold busy(*organizer);
     EXPECT_FALSE(organizer->window()->close());
     EXPECT_TRUE(organizer->window()->isVisible());
     EXPECT_EQ(organizer->statusText(), "保存・書き出しの完了を待ってください。");
@@ -240,18 +240,18 @@ TEST(OrganizerWindow, StatusLineShowsOneLineAndTheWholeTextInItsToolTip)
     const QString text = QString("長いメッセージ ").repeated(60);
     organizer->message(text);
     EXPECT_EQ(organizer->statusText(), text);
-    EXPECT_EQ(organizer->status->toolTip(), text);
-    EXPECT_FALSE(organizer->status->wordWrap());
+    EXPECT_EQ(test::control<QLabel>(*organizer, "status")->toolTip(), text);
+    EXPECT_FALSE(test::control<QLabel>(*organizer, "status")->wordWrap());
     EXPECT_LE(organizer->window()->width(), 1300);
 
-    const int oneLine = organizer->status->sizeHint().height();
+    const int oneLine = test::control<QLabel>(*organizer, "status")->sizeHint().height();
     organizer->message("一行目\n二行目\n三行目");
     EXPECT_EQ(organizer->statusText(), "一行目\n二行目\n三行目");
-    EXPECT_EQ(organizer->status->toolTip(), "一行目\n二行目\n三行目");
-    EXPECT_EQ(organizer->status->sizeHint().height(), oneLine);
+    EXPECT_EQ(test::control<QLabel>(*organizer, "status")->toolTip(), "一行目\n二行目\n三行目");
+    EXPECT_EQ(test::control<QLabel>(*organizer, "status")->sizeHint().height(), oneLine);
     organizer->message("Windows の改行\r\n古い改行\r終わり");
-    EXPECT_EQ(organizer->status->text(), "Windows の改行 古い改行 終わり");
-    EXPECT_EQ(organizer->status->sizeHint().height(), oneLine);
+    EXPECT_EQ(test::control<QLabel>(*organizer, "status")->text(), "Windows の改行 古い改行 終わり");
+    EXPECT_EQ(test::control<QLabel>(*organizer, "status")->sizeHint().height(), oneLine);
 }
 
 // Texts users typed or files they named, which must never be read as markup.
@@ -268,21 +268,21 @@ TEST_P(OrganizerMarkupText, ShowsLiterallyInTheStatusLineAndTheInspector)
     };
 
     organizer->message(text);
-    EXPECT_EQ(organizer->status->text(), text);
+    EXPECT_EQ(test::control<QLabel>(*organizer, "status")->text(), text);
     QTextDocument tip;
-    tip.setHtml(organizer->status->toolTip());
+    tip.setHtml(test::control<QLabel>(*organizer, "status")->toolTip());
     EXPECT_EQ(tip.toPlainText(), text) << "the tool tip shows the text as it is";
-    const int literal = organizer->status->sizeHint().width();
+    const int literal = test::control<QLabel>(*organizer, "status")->sizeHint().width();
     QTextDocument rendered;
     rendered.setHtml(text);
-    EXPECT_GT(literal, shownWidth(organizer->status, rendered.toPlainText())) << "tags are not swallowed";
+    EXPECT_GT(literal, shownWidth(test::control<QLabel>(*organizer, "status"), rendered.toPlainText())) << "tags are not swallowed";
 
     OrganizerDocument document = test::sampleDocument();
     document.rows[0].items[0].name = text.toStdString();
-    organizer->playlist = document;
-    organizer->reload(0);
-    EXPECT_TRUE(organizer->clipInfo->text().startsWith(text + "\n"));
-    EXPECT_EQ(organizer->clipInfo->textFormat(), Qt::PlainText);
+    organizer->commit(document, 0, {});
+    test::expectConsistent(*organizer);
+    EXPECT_TRUE(test::control<QLabel>(*organizer, "clipInfo")->text().startsWith(text + "\n"));
+    EXPECT_EQ(test::control<QLabel>(*organizer, "clipInfo")->textFormat(), Qt::PlainText);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, OrganizerMarkupText,
@@ -303,12 +303,12 @@ TEST(OrganizerWindow, StaysLightUnderADarkDesktopTheme)
     const QImage shot = organizer->window()->grab().toImage();
     QApplication::setPalette(desktop);
 
-    const QPalette shown = organizer->status->palette();
+    const QPalette shown = test::control<QLabel>(*organizer, "status")->palette();
     EXPECT_EQ(shown.color(QPalette::Window), QColor(240, 240, 240));
     EXPECT_EQ(shown.color(QPalette::WindowText), QColor(Qt::black));
-    EXPECT_GT(organizer->nameField->palette().color(QPalette::Base).lightness(), 200);
+    EXPECT_GT(test::control<QLineEdit>(*organizer, "nameField")->palette().color(QPalette::Base).lightness(), 200);
     // The grey of the content view shows beside the status line.
-    const QPoint beside = organizer->status->mapTo(organizer->window(), QPoint(organizer->status->width() - 2, 2));
+    const QPoint beside = test::control<QLabel>(*organizer, "status")->mapTo(organizer->window(), QPoint(test::control<QLabel>(*organizer, "status")->width() - 2, 2));
     EXPECT_EQ(shot.pixelColor(beside), QColor(240, 240, 240));
 }
 
@@ -316,8 +316,8 @@ TEST(OrganizerWindow, PushButtonsFitTheirTitles)
 {
     TempDir folder;
     auto organizer = makeOrganizer(folder.path());
-    organizer->playbackPanel->show();
-    organizer->drawingPanel->show();
+    test::control<QWidget>(*organizer, "playbackPanel")->show();
+    test::control<QWidget>(*organizer, "drawingPanel")->show();
     test::settle();
     int buttons = 0;
     for (const QPushButton* button : organizer->window()->findChildren<QPushButton*>()) {
@@ -361,20 +361,20 @@ TEST_P(OrganizerWindowSize, PictureKeepsSixteenByNineAndTheStripItsEdge)
     EXPECT_GE(size.width(), 1000);
     EXPECT_GE(size.height(), 650);
 
-    const QWidget* stage = organizer->previewStage;
-    const QWidget* box = organizer->movie->parentWidget();
+    const QWidget* stage = test::control<QWidget>(*organizer, "previewStage");
+    const QWidget* box = test::control<QWidget>(*organizer, "movie")->parentWidget();
     EXPECT_NEAR(box->width() * 9.0 / 16.0, box->height(), 1.0);
     EXPECT_TRUE(box->width() == stage->width() || box->height() == stage->height());
     EXPECT_NEAR(box->geometry().center().x(), stage->rect().center().x(), 1.0);
     EXPECT_NEAR(box->geometry().center().y(), stage->rect().center().y(), 1.0);
-    EXPECT_EQ(organizer->overlay->geometry(), box->rect());
+    EXPECT_EQ(test::control<OrganizerOverlay>(*organizer, "overlay")->geometry(), box->rect());
 
-    const QRect strip = organizer->materialStrip->geometry();
+    const QRect strip = test::control<QScrollArea>(*organizer, "materialStrip")->geometry();
     EXPECT_EQ(strip.width(), 38);
     EXPECT_EQ(strip.right() + 1, stage->width() - 3);
     EXPECT_EQ(strip.top(), 5);
     EXPECT_EQ(strip.bottom() + 1, stage->height() - 5);
-    const auto* scroll = static_cast<const QScrollArea*>(organizer->materialStrip);
+    const auto* scroll = static_cast<const QScrollArea*>(test::control<QScrollArea>(*organizer, "materialStrip"));
     const QList<QAbstractButton*> materials = scroll->widget()->findChildren<QAbstractButton*>();
     ASSERT_EQ(materials.size(), 15);
     for (int index = 0; index < 15; ++index) {
@@ -397,8 +397,8 @@ TEST_P(OrganizerWindowSize, PictureKeepsSixteenByNineAndTheStripItsEdge)
     // The stage and the timeline leave a fixed allowance to what lies under them.
     const QWidget* previewPane = stage->parentWidget();
     EXPECT_EQ(stage->height(), std::max(100, previewPane->height() - 76));
-    const QWidget* timelinePane = organizer->timelineScroll->parentWidget();
-    EXPECT_EQ(organizer->timelineScroll->height(), std::max(100, timelinePane->height() - 55));
+    const QWidget* timelinePane = test::control<QScrollArea>(*organizer, "timelineScroll")->parentWidget();
+    EXPECT_EQ(test::control<QScrollArea>(*organizer, "timelineScroll")->height(), std::max(100, timelinePane->height() - 55));
     if (timelinePane->height() >= 155) {
         for (const QWidget* child : timelinePane->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             EXPECT_LE(child->geometry().bottom() + 1, timelinePane->height()) << child->metaObject()->className();
@@ -410,12 +410,12 @@ TEST(OrganizerWindow, TheRangeBarTakesTheRoomKeptForItAndThePictureStays)
 {
     TempDir folder;
     auto organizer = makeOrganizer(folder.path());
-    const QRect stage = organizer->previewStage->geometry();
-    const QWidget* pane = organizer->previewStage->parentWidget();
-    organizer->rangeBar->show();
+    const QRect stage = test::control<QWidget>(*organizer, "previewStage")->geometry();
+    const QWidget* pane = test::control<QWidget>(*organizer, "previewStage")->parentWidget();
+    test::control<OrganizerRangeBar>(*organizer, "rangeBar")->show();
     test::settle();
-    EXPECT_EQ(organizer->previewStage->geometry(), stage);
-    const QRect bar = organizer->rangeBar->geometry();
+    EXPECT_EQ(test::control<QWidget>(*organizer, "previewStage")->geometry(), stage);
+    const QRect bar = test::control<OrganizerRangeBar>(*organizer, "rangeBar")->geometry();
     EXPECT_EQ(bar.height(), 34);
     EXPECT_EQ(bar.width(), pane->width());
     EXPECT_EQ(bar.top(), stage.bottom() + 1 + 8);
@@ -432,21 +432,21 @@ TEST(OrganizerWindow, TitleCardsReadOnTheBlackStage)
 {
     TempDir folder;
     auto organizer = makeOrganizer(folder.path());
-    organizer->movie->hide();
-    organizer->materialStrip->hide();
-    organizer->titleView->setText("後半へ\n\n守備の確認");
-    organizer->titleView->show();
+    test::control<QWidget>(*organizer, "movie")->hide();
+    test::control<QScrollArea>(*organizer, "materialStrip")->hide();
+    test::control<QLabel>(*organizer, "titleView")->setText("後半へ\n\n守備の確認");
+    test::control<QLabel>(*organizer, "titleView")->show();
     test::settle();
-    const QImage shot = organizer->previewStage->grab().toImage();
-    const QRect card = organizer->titleView->parentWidget()->geometry();
+    const QImage shot = test::control<QWidget>(*organizer, "previewStage")->grab().toImage();
+    const QRect card = test::control<QLabel>(*organizer, "titleView")->parentWidget()->geometry();
     int bright = 0;
     for (int y = card.top(); y <= card.bottom(); ++y) {
         for (int x = card.left(); x <= card.right(); ++x) bright += shot.pixelColor(x, y).lightness() > 200;
     }
     EXPECT_GT(bright, 200) << "the title's letters stand out from the black";
     EXPECT_LT(bright, card.width() * card.height() / 10) << "on the black of the stage";
-    EXPECT_TRUE(organizer->titleView->font().bold());
-    EXPECT_EQ(organizer->titleView->font().pixelSize(), 30);
+    EXPECT_TRUE(test::control<QLabel>(*organizer, "titleView")->font().bold());
+    EXPECT_EQ(test::control<QLabel>(*organizer, "titleView")->font().pixelSize(), 30);
 }
 
 // A still in the image view: the largest rectangle of its own shape, centred.
@@ -550,6 +550,7 @@ TEST(OrganizerWindow, ScreenshotWithASamplePlaylist)
     writeFile(folder / "organizer-recovery.json", sample.toJson());
     auto organizer = makeOrganizer(folder.path());
     organizer->reload(0);
+    test::expectConsistent(*organizer);
     organizer->message("サンプルのプレイリストを表示しています。");
     test::settle();
 
@@ -558,7 +559,7 @@ TEST(OrganizerWindow, ScreenshotWithASamplePlaylist)
     QDir().mkpath(ZANTO_TEST_OUTPUT_DIR);
     EXPECT_TRUE(shot.save(QString(ZANTO_TEST_OUTPUT_DIR) + "/organizer-window.png"));
     // The stage is black around the picture and the timeline's label column grey.
-    const QPoint stageCorner = organizer->previewStage->mapTo(organizer->window(), QPoint(1, 1));
+    const QPoint stageCorner = test::control<QWidget>(*organizer, "previewStage")->mapTo(organizer->window(), QPoint(1, 1));
     EXPECT_EQ(shot.pixelColor(stageCorner), QColor(Qt::black));
 }
 

@@ -1,5 +1,8 @@
+#include "organizer/OrganizerInspectorPane.h"
+
 #include "organizer/Organizer.h"
 
+#include "organizer/OrganizerActions.h"
 #include "organizer/OrganizerColorWell.h"
 #include "organizer/OrganizerControls.h"
 #include "organizer/OrganizerSlider.h"
@@ -15,18 +18,31 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace zanto {
 
 using namespace controls;
 
-QWidget* Organizer::buildInspectorPane()
+namespace {
+
+const OrganizerSource* findSource(const OrganizerDocument& document, const std::string& id)
 {
-    auto* pane = new QWidget;
-    auto* layout = column(pane, 6);
+    const auto found = std::find_if(document.sources.begin(), document.sources.end(),
+                                    [&](const OrganizerSource& source) { return source.id == id; });
+    return found == document.sources.end() ? nullptr : &*found;
+}
+
+} // namespace
+
+OrganizerInspectorPane::OrganizerInspectorPane(Organizer& organizer)
+{
+    auto* layout = column(this, 6);
     layout->setAlignment(Qt::Alignment());
     layout->setContentsMargins(0, 8, 0, 0);
 
     inspectorTabs = new QTabBar;
+    inspectorTabs->setObjectName("inspectorTabs");
     inspectorTabs->addTab("クリップデータ");
     inspectorTabs->addTab("再生");
     inspectorTabs->setExpanding(true);
@@ -40,8 +56,10 @@ QWidget* Organizer::buildInspectorPane()
     auto* stack = new QWidget;
     auto* stackLayout = column(stack);
     stackLayout->setContentsMargins(10, 8, 10, 8);
-    infoPanel = buildInfoPanel();
-    playbackPanel = buildPlaybackPanel();
+    infoPanel = buildInfoPanel(organizer);
+    infoPanel->setObjectName("infoPanel");
+    playbackPanel = buildPlaybackPanel(organizer);
+    playbackPanel->setObjectName("playbackPanel");
     playbackPanel->hide();
     stackLayout->addWidget(infoPanel);
     stackLayout->addWidget(playbackPanel);
@@ -53,25 +71,30 @@ QWidget* Organizer::buildInspectorPane()
     scroll->setWidgetResizable(true);
     scroll->setWidget(stack);
     layout->addWidget(scroll, 1);
-    return pane;
 }
 
-QWidget* Organizer::buildInfoPanel()
+QWidget* OrganizerInspectorPane::buildInfoPanel(Organizer& organizer)
 {
     auto* panel = new QWidget;
     auto* layout = column(panel);
     clipInfo = label("クリップを選択してください", true);
+    clipInfo->setObjectName("clipInfo");
     nameField = field("クリップ名 / タイトル");
+    nameField->setObjectName("nameField");
     labelsField = field("ラベル（カンマ区切り）");
+    labelsField->setObjectName("labelsField");
     noteField = new QPlainTextEdit;
+    noteField->setObjectName("noteField");
     noteField->setPlaceholderText("メモ");
     noteField->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     noteField->setFixedHeight(70);
     // Tab moves on to the next field, as in the one-line fields around it.
     noteField->setTabChangesFocus(true);
     startField = field();
+    startField->setObjectName("startField");
     startField->setFixedWidth(70);
     endField = field();
+    endField->setObjectName("endField");
     endField->setFixedWidth(70);
     auto* times = row(5);
     times->addWidget(label("始点"));
@@ -80,6 +103,7 @@ QWidget* Organizer::buildInfoPanel()
     times->addWidget(endField);
     times->addStretch(1);
     enabled = new QCheckBox("再生・書き出しに含める");
+    enabled->setObjectName("enabled");
 
     layout->addWidget(clipInfo);
     layout->addWidget(label("クリップ名"));
@@ -90,46 +114,55 @@ QWidget* Organizer::buildInfoPanel()
     layout->addWidget(noteField);
     layout->addLayout(times);
     layout->addWidget(enabled);
-    layout->addWidget(button("変更を反映"), 0, Qt::AlignLeft);
+    layout->addWidget(actionButton(organizer, "apply"), 0, Qt::AlignLeft);
     return panel;
 }
 
-QWidget* Organizer::buildPlaybackPanel()
+QWidget* OrganizerInspectorPane::buildPlaybackPanel(Organizer& organizer)
 {
     auto* panel = new QWidget;
     auto* layout = column(panel);
     angleChoice = new QComboBox;
+    angleChoice->setObjectName("angleChoice");
     loopButton = new QCheckBox("連続再生をループ");
+    loopButton->setObjectName("loopButton");
     offsetField = field();
+    offsetField->setObjectName("offsetField");
     offsetField->setFixedWidth(60);
     auto* offsetRow = row(5);
     offsetRow->addWidget(label("映像の補正秒"));
     offsetRow->addWidget(offsetField);
-    offsetRow->addWidget(button("適用"));
+    offsetRow->addWidget(actionButton(organizer, "applyOffset"));
     offsetRow->addStretch(1);
-    drawingPanel = buildDrawingPanel();
+    drawingPanel = buildDrawingPanel(organizer);
+    drawingPanel->setObjectName("drawingPanel");
     drawingPanel->hide();
 
     layout->addWidget(label("映像 / アングル"));
     layout->addWidget(angleChoice);
     layout->addWidget(loopButton);
-    layout->addWidget(button("映像を再接続"), 0, Qt::AlignLeft);
+    layout->addWidget(actionButton(organizer, "relink"), 0, Qt::AlignLeft);
     layout->addLayout(offsetRow);
-    layout->addWidget(button("FC.GXL Soccer Tools ▾"), 0, Qt::AlignLeft);
+    layout->addWidget(actionButton(organizer, "toggleDrawing"), 0, Qt::AlignLeft);
     layout->addWidget(drawingPanel);
     return panel;
 }
 
-QWidget* Organizer::buildDrawingPanel()
+QWidget* OrganizerInspectorPane::buildDrawingPanel(Organizer& organizer)
 {
     auto* panel = new QWidget;
     auto* layout = column(panel);
     gxlColor = new OrganizerColorWell;
+    gxlColor->setObjectName("gxlColor");
     gxlColor->setColor(QColor::fromRgbF(0.1f, 0.6f, 1.0f, 1.0f));
     gxlSize = new OrganizerSlider(90, 10, 400);
+    gxlSize->setObjectName("gxlSize");
     gxlPerspective = new OrganizerSlider(35, 5, 100);
+    gxlPerspective->setObjectName("gxlPerspective");
     gxlOpacity = new OrganizerSlider(85, 0, 100);
+    gxlOpacity->setObjectName("gxlOpacity");
     gxlSpeed = new OrganizerSlider(1, 0, 4);
+    gxlSpeed->setObjectName("gxlSpeed");
 
     layout->addWidget(label("映像右端のアイコンで追加。素材を直接ドラッグして移動、青い点で形を調整できます。"
                             "追加時に5秒の静止画を挿入します。", true));
@@ -142,9 +175,53 @@ QWidget* Organizer::buildDrawingPanel()
     layout->addWidget(gxlOpacity);
     layout->addWidget(label("回転速度（0で停止）"));
     layout->addWidget(gxlSpeed);
-    layout->addWidget(button("選択した描画を削除"), 0, Qt::AlignLeft);
-    layout->addWidget(button("最後の描画を戻す"), 0, Qt::AlignLeft);
+    layout->addWidget(actionButton(organizer, "deleteSelectedMark"), 0, Qt::AlignLeft);
+    layout->addWidget(actionButton(organizer, "undoMark"), 0, Qt::AlignLeft);
     return panel;
+}
+
+void OrganizerInspectorPane::clearItem()
+{
+    nameField->clear();
+    noteField->clear();
+    startField->clear();
+    endField->clear();
+    labelsField->clear();
+    angleChoice->clear();
+    clipInfo->setText("クリップを選択してください");
+}
+
+void OrganizerInspectorPane::showItem(const OrganizerItem& item, const OrganizerDocument& document, int selectedCount)
+{
+    nameField->setText(QString::fromStdString(item.name));
+    noteField->setPlainText(QString::fromStdString(item.note));
+    startField->setText(organizerSeconds(item.start));
+    endField->setText(organizerSeconds(item.end));
+    enabled->setChecked(item.enabled);
+    fillAngles(item, document);
+    QStringList labels;
+    for (const std::string& each : item.labels.value_or(std::vector<std::string>{})) {
+        labels << QString::fromStdString(each);
+    }
+    labelsField->setText(labels.join(", "));
+    clipInfo->setText(QString::fromStdString(item.name) + "\n"
+                      + QString::asprintf("%.2f 秒", item.end - item.start) + " / "
+                      + QString::number(selectedCount) + "件選択");
+    const OrganizerSource* source = findSource(document, item.sourceID);
+    offsetField->setText(organizerSeconds(source ? source->offset : 0));
+}
+
+void OrganizerInspectorPane::fillAngles(const OrganizerItem& item, const OrganizerDocument& document)
+{
+    angleChoice->clear();
+    for (const std::string& id : item.sourceIDs) {
+        const OrganizerSource* source = findSource(document, id);
+        angleChoice->addItem(QString::fromStdString(source ? source->name : id), QString::fromStdString(id));
+    }
+    const auto position = std::find(item.sourceIDs.begin(), item.sourceIDs.end(), item.sourceID);
+    const int selected = position == item.sourceIDs.end()
+        ? 0 : static_cast<int>(position - item.sourceIDs.begin());
+    if (angleChoice->count() > 0) angleChoice->setCurrentIndex(selected);
 }
 
 } // namespace zanto

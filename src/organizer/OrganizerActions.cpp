@@ -1,0 +1,74 @@
+#include "organizer/OrganizerActions.h"
+
+#include "organizer/Organizer.h"
+#include "organizer/OrganizerControls.h"
+
+#include <QPushButton>
+
+namespace zanto {
+
+namespace {
+
+using Rule = OrganizerBusyRule;
+
+std::vector<OrganizerAction> makeTable()
+{
+    return {
+        // Toolbar.
+        {"newDocument", "新規", {}, Rule::refuse, nullptr},
+        {"openDocument", "開く…", {}, Rule::refuse, nullptr},
+        {"saveDocument", "保存…", QKeySequence("Ctrl+S"), Rule::refuse, nullptr},
+        {"showLayout", "レイアウト ▾", {}, Rule::allow, nullptr},
+        {"showMore", "挿入・編集 ▾", {}, Rule::refuse, nullptr},
+        {"showExport", "ビデオのエクスポート ▾", {}, Rule::refuse, nullptr},
+        {"toggleInspector", "インスペクタ", {}, Rule::allow, nullptr},
+        // Transport.
+        {"previousClip", "◀|", {}, Rule::allow, nullptr},
+        {"togglePlayback", "▶ / Ⅱ", {}, Rule::allow, nullptr},
+        {"nextClip", "|▶", {}, Rule::allow, nullptr},
+        {"playRow", "この行を再生", {}, Rule::allow, nullptr},
+        {"playAll", "全行を再生", {}, Rule::allow, nullptr},
+        {"markIn", "I 始点", QKeySequence("I"), Rule::refuse, nullptr},
+        {"markOut", "O 終点", QKeySequence("O"), Rule::refuse, nullptr},
+        // Timeline pane.
+        {"addRow", "＋ 行", {}, Rule::refuse, nullptr},
+        // Inspector.
+        {"apply", "変更を反映", {}, Rule::allow, nullptr},
+        {"relink", "映像を再接続", {}, Rule::refuse, nullptr},
+        {"applyOffset", "適用", {}, Rule::refuse, nullptr},
+        {"toggleDrawing", "FC.GXL Soccer Tools ▾", {}, Rule::allow, nullptr},
+        {"deleteSelectedMark", "選択した描画を削除", {}, Rule::allow, nullptr},
+        {"undoMark", "最後の描画を戻す", {}, Rule::refuse, nullptr},
+        // Keys only.
+        {"undoOrganizer", {}, QKeySequence("Ctrl+Z"), Rule::refuse, &Organizer::undoOrganizer},
+        {"redoOrganizer", {}, QKeySequence("Ctrl+Shift+Z"), Rule::refuse, &Organizer::redoOrganizer},
+    };
+}
+
+} // namespace
+
+const std::vector<OrganizerAction>& OrganizerActions::all()
+{
+    static const std::vector<OrganizerAction> table = makeTable();
+    return table;
+}
+
+const OrganizerAction* OrganizerActions::find(const QString& name)
+{
+    for (const OrganizerAction& action : all()) {
+        if (name == QLatin1String(action.name)) return &action;
+    }
+    return nullptr;
+}
+
+QPushButton* actionButton(Organizer& organizer, const char* name)
+{
+    const OrganizerAction* action = OrganizerActions::find(QString::fromLatin1(name));
+    Q_ASSERT(action);
+    QPushButton* button = controls::button(action->title);
+    button->setObjectName(name);
+    QObject::connect(button, &QPushButton::clicked, &organizer, [&organizer, name] { organizer.perform(QString::fromLatin1(name)); });
+    return button;
+}
+
+} // namespace zanto

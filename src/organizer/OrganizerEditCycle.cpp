@@ -1,0 +1,66 @@
+#include "organizer/Organizer.h"
+
+#include "organizer/OrganizerTimelinePane.h"
+#include "organizer/model/OrganizerEdits.h"
+
+namespace zanto {
+
+bool Organizer::commit(OrganizerDocument candidate, std::optional<int> select, const QString& text)
+{
+    if (const std::optional<std::string> refused = edits::refusal(candidate)) {
+        message(QString::fromStdString(*refused));
+        return false;
+    }
+    history_.playlist = std::move(candidate);
+    reload(select);
+    // A failed recovery write keeps its own message on show.
+    if (persist() && !text.isEmpty()) message(text);
+    return true;
+}
+
+bool Organizer::openDocument(OrganizerDocument document)
+{
+    if (busy()) return false;
+    if (const std::optional<std::string> refused = edits::refusal(document)) {
+        message(QString::fromStdString(*refused));
+        return false;
+    }
+    stop();
+    history_.open(std::move(document));
+    reload(std::nullopt);
+    writeRecovery(organizerDocumentBytes(history_.playlist), "自動復旧データの保存に失敗：");
+    return true;
+}
+
+bool Organizer::persist()
+{
+    const std::optional<std::string> bytes = history_.persist();
+    timelinePane_->timeline().refresh();
+    return writeRecovery(bytes, "自動復旧データの保存に失敗：");
+}
+
+void Organizer::undoOrganizer()
+{
+    if (!busy() && history_.undo()) restoreHistory();
+}
+
+void Organizer::redoOrganizer()
+{
+    if (!busy() && history_.redo()) restoreHistory();
+}
+
+void Organizer::restoreHistory()
+{
+    stop();
+    reload(std::nullopt);
+    writeRecovery(organizerDocumentBytes(history_.playlist), QString());
+}
+
+bool Organizer::writeRecovery(const std::optional<std::string>& bytes, const QString& prefix)
+{
+    const std::optional<QString> failure = recovery_.write(history_.playlist, bytes);
+    if (failure) message(prefix + *failure);
+    return !failure;
+}
+
+} // namespace zanto

@@ -1,0 +1,58 @@
+#pragma once
+#include "playlist/OrganizerDocument.h"
+
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QTabBar;
+
+namespace zanto {
+
+class Organizer;
+class OrganizerColorWell;
+class OrganizerSlider;
+
+// The inspector: the clip data and playback tabs and the drawing panel. It
+// owns their controls; the Organizer hands it the item to show. Filling a
+// control from here runs no command: commands hang on user input only.
+class OrganizerInspectorPane : public QWidget {
+public:
+    explicit OrganizerInspectorPane(Organizer& organizer);
+
+    // Fills the fields from `item` of `document`, one of `selectedCount` selected.
+    void showItem(const OrganizerItem& item, const OrganizerDocument& document, int selectedCount);
+    // Empties the fields; the enabled box and the offset keep what they show.
+    void clearItem();
+
+private:
+    QWidget* buildInfoPanel(Organizer& organizer);
+    QWidget* buildPlaybackPanel(Organizer& organizer);
+    QWidget* buildDrawingPanel(Organizer& organizer);
+    void fillAngles(const OrganizerItem& item, const OrganizerDocument& document);
+
+    QTabBar* inspectorTabs = nullptr;
+    QWidget* infoPanel = nullptr;
+    QWidget* playbackPanel = nullptr;
+    QWidget* drawingPanel = nullptr;
+    QLabel* clipInfo = nullptr;
+    QLineEdit* nameField = nullptr;
+    QLineEdit* labelsField = nullptr;
+    QPlainTextEdit* noteField = nullptr;
+    QLineEdit* startField = nullptr;
+    QLineEdit* endField = nullptr;
+    QCheckBox* enabled = nullptr;
+    QComboBox* angleChoice = nullptr;
+    QCheckBox* loopButton = nullptr;
+    QLineEdit* offsetField = nullptr;
+    OrganizerColorWell* gxlColor = nullptr;
+    OrganizerSlider* gxlSize = nullptr;
+    OrganizerSlider* gxlPerspective = nullptr;
+    OrganizerSlider* gxlOpacity = nullptr;
+    OrganizerSlider* gxlSpeed = nullptr;
+};
+
+} // namespace zanto

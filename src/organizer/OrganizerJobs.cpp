@@ -1,0 +1,66 @@
+#include "organizer/OrganizerJobs.h"
+
+#include <QMetaObject>
+#include <QPointer>
+
+namespace zanto {
+
+OrganizerJobs::~OrganizerJobs()
+{
+    cancel();
+    join();
+}
+
+bool OrganizerJobs::start(const OrganizerDocument& document, OrganizerJob job)
+{
+    if (running_) return false;
+    join();
+    running_ = true;
+    control_ = std::make_shared<OrganizerJobControl>();
+    auto progress = std::make_shared<std::function<void(double)>>(std::move(job.progress));
+    control_->report_ = [this, progress](double fraction) {
+        deliver([progress, fraction] {
+            if (*progress) (*progress)(fraction);
+        });
+    };
+    worker_ = std::thread([this, copy = document, work = std::move(job.work), finished = std::move(job.finished),
+                           control = control_]() mutable {
+        std::optional<QString> failure;
+        try {
+            work(copy, *control);
+        } catch (const std::exception& error) {
+            failure = QString::fromUtf8(error.what());
+        } catch (...) {
+            failure = QString("不明なエラー");
+        }
+        deliver([this, finished = std::move(finished), failure] {
+            running_ = false;
+            if (finished) finished(failure);
+        });
+    });
+    return true;
+}
+
+void OrganizerJobs::cancel()
+{
+    if (control_) control_->cancelled_ = true;
+}
+
+void OrganizerJobs::deliver(std::function<void()> call)
+{
+    // Queued calls run in the order they were posted; one that arrives after
+    // the runner has gone is dropped.
+    QPointer<OrganizerJobs> guard(this);
+    QMetaObject::invokeMethod(
+        this, [guard, call = std::move(call)] {
+            if (guard) call();
+        },
+        Qt::QueuedConnection);
+}
+
+void OrganizerJobs::join()
+{
+    if (worker_.joinable()) worker_.join();
+}
+
+} // namespace zanto

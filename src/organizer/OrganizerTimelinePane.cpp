@@ -1,0 +1,74 @@
+#include "organizer/OrganizerTimelinePane.h"
+
+#include "organizer/OrganizerActions.h"
+#include "organizer/OrganizerControls.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSlider>
+#include <QVBoxLayout>
+
+namespace zanto {
+
+using namespace controls;
+
+OrganizerTimelinePane::OrganizerTimelinePane(Organizer& organizer) : OrganizerInsetPane(allowance, 100)
+{
+    auto* layout = column(this);
+    // The split alone decides the pane's size.
+    layout->setAlignment(Qt::Alignment());
+    layout->setSizeConstraint(QLayout::SetNoConstraint);
+
+    auto* header = row(8);
+    header->setContentsMargins(6, 0, 6, 0);
+    header->addWidget(label("オーガナイザー"));
+    header->addWidget(actionButton(organizer, "addRow"));
+    header->addWidget(label("拡大"));
+    zoomSlider_ = new QSlider(Qt::Horizontal);
+    zoomSlider_->setObjectName("zoomSlider");
+    zoomSlider_->setRange(1, 24);
+    zoomSlider_->setValue(12);
+    zoomSlider_->setFixedWidth(110);
+    header->addWidget(zoomSlider_);
+    header->addStretch(1);
+    layout->addLayout(header);
+
+    timeline_ = new OrganizerTimeline;
+    timeline_->setObjectName("timeline");
+    timelineScroll_ = new QScrollArea;
+    timelineScroll_->setObjectName("timelineScroll");
+    timelineScroll_->setFrameShape(QFrame::NoFrame);
+    timelineScroll_->setWidget(timeline_);
+    follower = timelineScroll_;
+    timelineScroll_->viewport()->installEventFilter(this);
+    // The label column is drawn at the visible left edge: repaint it on sideways scrolls.
+    QObject::connect(timelineScroll_->horizontalScrollBar(), &QScrollBar::valueChanged, timeline_,
+                     [this] { timeline_->update(); });
+    layout->addWidget(timelineScroll_);
+
+    auto* hint = label("端をドラッグ：長さ変更　／　本体をドラッグ：並べ替え・行移動　／　行名：Enterで変更");
+    setPixelFont(hint, 10);
+    hint->setStyleSheet("color: #808080;");
+    hint->setContentsMargins(6, 0, 6, 0);
+    layout->addWidget(hint);
+    layout->addStretch(1);
+}
+
+OrganizerTimelinePane::~OrganizerTimelinePane()
+{
+    // The children go after this part of the pane; no resize of theirs may
+    // reach the filter below.
+    timelineScroll_->viewport()->removeEventFilter(this);
+}
+
+bool OrganizerTimelinePane::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Resize && watched == timelineScroll_->viewport()) timeline_->refresh();
+    return OrganizerInsetPane::eventFilter(watched, event);
+}
+
+} // namespace zanto

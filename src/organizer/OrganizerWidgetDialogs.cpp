@@ -1,0 +1,59 @@
+#include "organizer/OrganizerWidgetDialogs.h"
+#include "organizer/OrganizerAlert.h"
+#include "organizer/OrganizerAskDialog.h"
+#include "organizer/OrganizerPackageChooser.h"
+#include "organizer/OrganizerReveal.h"
+#include "organizer/OrganizerSavePanel.h"
+
+#include <QAction>
+#include <QCursor>
+#include <QFileDialog>
+#include <QMenu>
+
+namespace zanto {
+
+std::optional<QString> OrganizerWidgetDialogs::ask(const QString& message, const QString& value)
+{
+    return runOrganizerAsk(parent_, message, value);
+}
+
+int OrganizerWidgetDialogs::alert(const QString& message, const QString& informative, const QStringList& buttons)
+{
+    return std::max(0, runOrganizerAlert(parent_, message, informative, buttons));
+}
+
+std::optional<QString> OrganizerWidgetDialogs::choosePackage(const QString& message)
+{
+    return runOrganizerPackageChooser(parent_, message);
+}
+
+QStringList OrganizerWidgetDialogs::openFiles(const QString& message, const QStringList& nameFilters, bool multiple)
+{
+    const QString filter = nameFilters.join(";;");
+    if (multiple) return QFileDialog::getOpenFileNames(parent_, message, QString(), filter);
+    const QString path = QFileDialog::getOpenFileName(parent_, message, QString(), filter);
+    return path.isEmpty() ? QStringList() : QStringList{path};
+}
+
+std::optional<OrganizerSaveAnswer> OrganizerWidgetDialogs::save(const QString& defaultName,
+                                                                const QStringList& nameFilters,
+                                                                const QString& suffix, const QString& checkBox)
+{
+    return runOrganizerSavePanel(parent_, defaultName, nameFilters, suffix, checkBox);
+}
+
+std::optional<int> OrganizerWidgetDialogs::menu(const QStringList& titles)
+{
+    QMenu menu(parent_);
+    for (const QString& title : titles) menu.addAction(title);
+    const QAction* chosen = menu.exec(QCursor::pos());
+    if (!chosen) return std::nullopt;
+    return static_cast<int>(menu.actions().indexOf(const_cast<QAction*>(chosen)));
+}
+
+void OrganizerWidgetDialogs::reveal(const QString& path)
+{
+    revealInFileManager(path);
+}
+
+} // namespace zanto

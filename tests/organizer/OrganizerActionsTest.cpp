@@ -1,0 +1,101 @@
+#include "OrganizerTestSupport.h"
+
+#include "organizer/OrganizerActions.h"
+#include "support/PlaylistSamples.h"
+
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace zanto {
+namespace {
+
+class OrganizerActionsTest : public test::OrganizerFixture {
+protected:
+    void SetUp() override
+    {
+        OrganizerFixture::SetUp();
+        ASSERT_TRUE(organizer->openDocument(test::sampleDocument()));
+        test::expectConsistent(*organizer);
+    }
+};
+
+TEST_F(OrganizerActionsTest, EveryTitledCommandHasOneButtonBuiltFromItsRow)
+{
+    for (const OrganizerAction& action : OrganizerActions::all()) {
+        const auto buttons = organizer->window()->findChildren<QPushButton*>(action.name);
+        if (action.title.isEmpty()) {
+            EXPECT_TRUE(buttons.isEmpty()) << action.name;
+            continue;
+        }
+        ASSERT_EQ(buttons.size(), 1) << action.name;
+        EXPECT_EQ(buttons.first()->text(), action.title) << action.name;
+    }
+}
+
+TEST_F(OrganizerActionsTest, PerformRunsTheHandlerUnderTheBusyRule)
+{
+    test::change(*organizer, [](OrganizerDocument& d) { d.title = "edited"; });
+    test::expectConsistent(*organizer);
+    EXPECT_FALSE(organizer->perform("playRow")) << "no handler yet";
+    EXPECT_FALSE(organizer->perform("noSuchCommand"));
+    {
+        test::BusyHold busy(*organizer);
+        organizer->message("before");
+        EXPECT_FALSE(organizer->perform("undoOrganizer"));
+        EXPECT_EQ(organizer->playlist().title, "edited");
+        EXPECT_EQ(organizer->statusText(), "before") << "refused without a word";
+        EXPECT_FALSE(organizer->openDocument(OrganizerDocument()));
+        test::expectConsistent(*organizer);
+    }
+    EXPECT_TRUE(organizer->perform("undoOrganizer"));
+    EXPECT_EQ(organizer->playlist().title, test::sampleDocument().title);
+    test::expectConsistent(*organizer);
+}
+
+TEST(OrganizerJobsTest, DeliversProgressThenTheResultInOrderAndClearsBusy)
+{
+    test::testApplication();
+    OrganizerJobs jobs;
+    std::vector<QString> seen;
+    const bool started = jobs.start(test::sampleDocument(), {
+        .work = [](const OrganizerDocument& copy, const OrganizerJobControl& control) {
+            for (int i = 1; i <= 3; ++i) control.progress(i / 4.0);
+            throw std::runtime_error(copy.rows[1].items[0].id);
+        },
+        .progress = [&](double fraction) { seen.push_back(QString::number(fraction)); },
+        .finished = [&](std::optional<QString> failure) { seen.push_back("end " + failure.value_or("none")); },
+    });
+    ASSERT_TRUE(started);
+    EXPECT_TRUE(jobs.running());
+    EXPECT_FALSE(jobs.start(OrganizerDocument(), {})) << "one job at a time";
+    while (jobs.running()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(seen, (std::vector<QString>{"0.25", "0.5", "0.75", "end I4"}));
+}
+
+TEST(OrganizerJobsTest, GoingAwayCancelsAndWaitsAndDeliversNothing)
+{
+    test::testApplication();
+    std::atomic<bool> sawCancel = false;
+    bool delivered = false;
+    {
+        OrganizerJobs jobs;
+        jobs.start(OrganizerDocument(), {
+            .work = [&](const OrganizerDocument&, const OrganizerJobControl& control) {
+                while (!control.cancelled()) std::this_thread::yield();
+                control.progress(1);
+                sawCancel = true;
+            },
+            .progress = [&](double) { delivered = true; },
+            .finished = [&](std::optional<QString>) { delivered = true; },
+        });
+    }
+    EXPECT_TRUE(sawCancel) << "the worker ended before the runner went";
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(delivered);
+}
+
+} // namespace
+} // namespace zanto
