@@ -1,7 +1,11 @@
 // Costs of the Organizer's edit cycle on large playlists: one persist() of a
 // 10,000-item document (encode, compare with the last state, atomic write of
-// the recovery file) and one reload of a 1,000-item row.
+// the recovery file) and one reload of a 1,000-item row. Also the GUI thread's
+// share of the drawing overlay and of a divider drag.
+#include "marks/OrganizerMarkDrawing.h"
 #include "organizer/Organizer.h"
+#include "organizer/OrganizerOverlay.h"
+#include "organizer/OrganizerSplit.h"
 #include "organizer/OrganizerTimeline.h"
 #include "platform/Identifier.h"
 
@@ -82,6 +86,44 @@ void reloadAndPaintThousandItemRow(benchmark::State& state)
     }
 }
 BENCHMARK(reloadAndPaintThousandItemRow)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+// Target: at most 5 ms. The paint of a finished telestration picture, scaled
+// into a full-HD view; the render itself runs elsewhere.
+void paintCachedTelestration(benchmark::State& state)
+{
+    QImage picture(zanto::markCanvasWidth, zanto::markCanvasHeight, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(QColor(200, 40, 40, 128));
+    zanto::OrganizerOverlay overlay(nullptr, [picture](const auto&, const auto&, double) { return picture; });
+    overlay.resize(1920, 1080);
+    overlay.show();
+    zanto::GXLSettings settings{"Player Ring", {{0.5, 0.5}}};
+    overlay.setMarks({zanto::OrganizerMark{"gxl", 0.5, 0.5, 0.5, 0.5, "", settings}});
+    overlay.repaint();
+    while (overlay.rendering()) QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    if (overlay.cached().isNull()) state.SkipWithError("no picture");
+    for (auto _ : state) overlay.repaint();
+}
+BENCHMARK(paintCachedTelestration)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+// Target: at most 16 ms. One move of a divider drag in the window showing a
+// 1,000-item row: the new ratio, the layout of both panes and the repaint.
+void dragDividerOneMove(benchmark::State& state)
+{
+    zanto::Organizer organizer(benchFolder());
+    organizer.playlist = largeDocument(1, 1000);
+    organizer.reload(0);
+    organizer.window()->resize(1920, 1080);
+    QCoreApplication::processEvents();
+    zanto::OrganizerSplit& split = *organizer.verticalSplit;
+    split.beginDrag();
+    int move = 0;
+    for (auto _ : state) {
+        split.dragTo(QPointF(0, 500 + (++move % 2) * 100));
+        organizer.window()->repaint();
+    }
+    split.setPosition(split.height() * 0.73, 0);
+}
+BENCHMARK(dragDividerOneMove)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 } // namespace
 

@@ -61,11 +61,11 @@ void Organizer::fields()
 {
     stop();
     overlay->resetSelection();
-    overlay->marks.clear();
+    overlay->setMarks({});
     movie->show();
     image->hide();
     titleView->hide();
-    overlay->editing = false;
+    overlay->setEditing(false);
     const std::optional<OrganizerItem> item = selectedItem();
     if (item) {
         showItem(*item);
@@ -88,7 +88,7 @@ void Organizer::clearItem()
 
 void Organizer::showItem(const OrganizerItem& item)
 {
-    overlay->marks = item.marks.value_or(std::vector<OrganizerMark>{});
+    overlay->setMarks(item.marks.value_or(std::vector<OrganizerMark>{}));
     nameField->setText(QString::fromStdString(item.name));
     noteField->setPlainText(QString::fromStdString(item.note));
     startField->setText(organizerSeconds(item.start));

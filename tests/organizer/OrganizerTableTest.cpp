@@ -65,7 +65,7 @@ TEST_F(OrganizerTable, InspectorShowsTheSelectedItem)
     EXPECT_EQ(organizer->angleChoice->itemData(1).toString(), "S2");
     EXPECT_EQ(organizer->angleChoice->currentIndex(), 0);
     EXPECT_EQ(organizer->offsetField->text(), "-1.5");
-    EXPECT_EQ(organizer->overlay->marks, *organizer->playlist.rows[0].items[0].marks);
+    EXPECT_EQ(organizer->overlay->marks(), *organizer->playlist.rows[0].items[0].marks);
 }
 
 TEST_F(OrganizerTable, NumbersAreShownInTheCLocale)
@@ -260,7 +260,7 @@ TEST_F(OrganizerTable, ASelectionChangeRefillsTheInspectorAndStopsPlayback)
     organizer->table.selectRowIndexes({1}, false);
     EXPECT_EQ(organizer->nameField->text(), "Item I2");
     EXPECT_GT(organizer->generation, generation);
-    EXPECT_TRUE(organizer->overlay->marks.empty());
+    EXPECT_TRUE(organizer->overlay->marks().empty());
     organizer->table.deselectAll();
     EXPECT_EQ(clipInfo(), "クリップを選択してください");
 }
