@@ -109,6 +109,32 @@ void paintCachedTelestration(benchmark::State& state)
 }
 BENCHMARK(paintCachedTelestration)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
+// Target: at most 150 ms on llvmpipe. A style change of one of three
+// telestration marks (as a slider release makes it) until the overlay holds
+// the new picture: the render on the overlay's thread and the hop back.
+void telestrationChangeUntilShown(benchmark::State& state)
+{
+    zanto::OrganizerOverlay overlay;
+    overlay.resize(1280, 720);
+    QImage view(overlay.size(), QImage::Format_ARGB32_Premultiplied);
+    std::vector<zanto::OrganizerMark> marks;
+    for (double x : {0.2, 0.5, 0.8}) {
+        zanto::GXLSettings settings{"Player Ring", {{x, 0.5}}};
+        marks.push_back(zanto::OrganizerMark{"gxl", x, 0.5, x, 0.5, "", settings});
+    }
+    QString error;
+    overlay.onError = [&](const QString& message) { error = message; };
+    int change = 0;
+    for (auto _ : state) {
+        marks[1].gxl->size = 80 + (++change % 2) * 20;
+        overlay.setMarks(marks);
+        overlay.render(&view, QPoint(), QRegion(), QWidget::DrawChildren);
+        while (overlay.rendering()) QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+    if (!error.isEmpty()) state.SkipWithError(error.toStdString().c_str());
+}
+BENCHMARK(telestrationChangeUntilShown)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
 // Target: at most 16 ms. One move of a divider drag in the window showing a
 // 1,000-item row: the new ratio, the layout of both panes and the repaint.
 void dragDividerOneMove(benchmark::State& state)
