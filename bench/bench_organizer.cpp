@@ -10,6 +10,7 @@
 #include "platform/Identifier.h"
 
 #include <QApplication>
+#include <QMouseEvent>
 
 #include <benchmark/benchmark.h>
 
@@ -134,6 +135,29 @@ void telestrationChangeUntilShown(benchmark::State& state)
     if (!error.isEmpty()) state.SkipWithError(error.toStdString().c_str());
 }
 BENCHMARK(telestrationChangeUntilShown)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// Target: at most 16 ms. An item with 1,000 plain marks while editing: one
+// paint at full HD and one press that misses every mark (all hit tests run).
+void thousandPlainMarksPaintAndPress(benchmark::State& state)
+{
+    zanto::OrganizerOverlay overlay;
+    overlay.resize(1920, 1080);
+    overlay.setEditing(true);
+    std::vector<zanto::OrganizerMark> marks;
+    for (int i = 0; i < 1000; ++i) {
+        const double x = (i % 40) / 40.0 * 0.5, y = (i / 40) / 25.0 * 0.5;
+        marks.push_back(zanto::OrganizerMark{i % 2 ? "arrow" : "circle", x, y, x + 0.02, y + 0.02, "", std::nullopt});
+    }
+    overlay.setMarks(marks);
+    QImage view(overlay.size(), QImage::Format_ARGB32_Premultiplied);
+    const QPointF empty(1800, 100);
+    for (auto _ : state) {
+        overlay.render(&view, QPoint(), QRegion(), QWidget::DrawChildren);
+        QMouseEvent press(QEvent::MouseButtonPress, empty, overlay.mapToGlobal(empty), Qt::LeftButton, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(&overlay, &press);
+    }
+}
+BENCHMARK(thousandPlainMarksPaintAndPress)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 // Target: at most 16 ms. One move of a divider drag in the window showing a
 // 1,000-item row: the new ratio, the layout of both panes and the repaint.
