@@ -88,6 +88,7 @@ const OrganizerMark arc = gxl("Lofted Arc", {{0.2, 0.5}, {0.8, 0.5}});
 const OrganizerMark big = gxl("Player Ring", {{0.25, 0.5}}, 400);
 const OrganizerMark small = gxl("Player Ring", {{0.25, 0.5}}, 10);
 const OrganizerMark triangle = gxl("Team Fill", {{0.2, 0.2}, {0.8, 0.2}, {0.5, 0.8}});
+const OrganizerMark rings = gxl("Team Rings", {{0.2, 0.3}, {0.7, 0.3}, {0.7, 0.6}, {0.2, 0.6}});
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OrganizerOverlayEditingHits,
@@ -109,7 +110,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(OrganizerOverlayEditing, WholeShapeStopsAtTheEdge)
 {
-    const OrganizerMark rings = gxl("Team Rings", {{0.2, 0.3}, {0.7, 0.3}, {0.7, 0.6}, {0.2, 0.6}});
     overlay.setMarks({rings});
     press(atNormalised(0.45, 0.45));
     ASSERT_EQ(selected.size(), 1u);
@@ -133,7 +133,6 @@ TEST_F(OrganizerOverlayEditing, WholeShapeStopsAtTheEdge)
 
 TEST_F(OrganizerOverlayEditing, OnePointFollowsThePointerClamped)
 {
-    const OrganizerMark rings = gxl("Team Rings", {{0.2, 0.3}, {0.7, 0.3}, {0.7, 0.6}, {0.2, 0.6}});
     overlay.setMarks({rings});
     press(atNormalised(0.7, 0.6) + QPoint(5, -5));
     EXPECT_EQ(overlay.movingPoint(), 2);
@@ -145,7 +144,6 @@ TEST_F(OrganizerOverlayEditing, OnePointFollowsThePointerClamped)
 
 TEST_F(OrganizerOverlayEditing, HandlesShowOnlyWhileEditing)
 {
-    const OrganizerMark rings = gxl("Team Rings", {{0.2, 0.3}, {0.7, 0.3}, {0.7, 0.6}, {0.2, 0.6}});
     const auto handlesAt = [this](const std::vector<GXLPoint>& points) {
         QImage image(overlay.size(), QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
