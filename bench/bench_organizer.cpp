@@ -1,12 +1,17 @@
 // Costs of the Organizer's edit cycle on large playlists: one persist of a
 // 10,000-item document (encode, compare with the last state, atomic write of
 // the recovery file), one whole commit (validation, reload, persist) and one
-// reload of a 1,000-item row.
+// reload of a 1,000-item row. Also the GUI thread's share of the drawing
+// overlay and of a divider drag.
+#include "marks/OrganizerMarkDrawing.h"
 #include "organizer/Organizer.h"
+#include "organizer/OrganizerOverlay.h"
+#include "organizer/OrganizerSplit.h"
 #include "organizer/model/OrganizerEdits.h"
 #include "platform/Identifier.h"
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QWidget>
 
 #include <benchmark/benchmark.h>
@@ -96,6 +101,97 @@ void reloadAndPaintThousandItemRow(benchmark::State& state)
     }
 }
 BENCHMARK(reloadAndPaintThousandItemRow)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+// Target: at most 5 ms. The paint of a finished telestration picture, scaled
+// into a full-HD view; the render itself runs elsewhere.
+void paintCachedTelestration(benchmark::State& state)
+{
+    QImage picture(zanto::markCanvasWidth, zanto::markCanvasHeight, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(QColor(200, 40, 40, 128));
+    zanto::OrganizerOverlay overlay(nullptr, [picture](const auto&, const auto&, double) { return picture; });
+    overlay.resize(1920, 1080);
+    zanto::GXLSettings settings{"Player Ring", {{0.5, 0.5}}};
+    overlay.setMarks({zanto::OrganizerMark{"gxl", 0.5, 0.5, 0.5, 0.5, "", settings}});
+    // The view's own paint into a full-HD device, as the window's backing store gets it.
+    QImage view(overlay.size(), QImage::Format_ARGB32_Premultiplied);
+    overlay.render(&view, QPoint(), QRegion(), QWidget::DrawChildren);
+    while (overlay.rendering()) QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    if (overlay.cached().isNull()) state.SkipWithError("no picture");
+    for (auto _ : state) {
+        view.fill(Qt::black);
+        overlay.render(&view, QPoint(), QRegion(), QWidget::DrawChildren);
+    }
+}
+BENCHMARK(paintCachedTelestration)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+// Target: at most 150 ms on llvmpipe. A style change of one of three
+// telestration marks (as a slider release makes it) until the overlay holds
+// the new picture: the render on the overlay's thread and the hop back.
+void telestrationChangeUntilShown(benchmark::State& state)
+{
+    zanto::OrganizerOverlay overlay;
+    overlay.resize(1280, 720);
+    QImage view(overlay.size(), QImage::Format_ARGB32_Premultiplied);
+    std::vector<zanto::OrganizerMark> marks;
+    for (double x : {0.2, 0.5, 0.8}) {
+        zanto::GXLSettings settings{"Player Ring", {{x, 0.5}}};
+        marks.push_back(zanto::OrganizerMark{"gxl", x, 0.5, x, 0.5, "", settings});
+    }
+    QString error;
+    overlay.onError = [&](const QString& message) { error = message; };
+    int change = 0;
+    for (auto _ : state) {
+        marks[1].gxl->size = 80 + (++change % 2) * 20;
+        overlay.setMarks(marks);
+        overlay.render(&view, QPoint(), QRegion(), QWidget::DrawChildren);
+        while (overlay.rendering()) QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+    if (!error.isEmpty()) state.SkipWithError(error.toStdString().c_str());
+}
+BENCHMARK(telestrationChangeUntilShown)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// Target: at most 16 ms. An item with 1,000 plain marks while editing: one
+// paint at full HD and one press that misses every mark (all hit tests run).
+void thousandPlainMarksPaintAndPress(benchmark::State& state)
+{
+    zanto::OrganizerOverlay overlay;
+    overlay.resize(1920, 1080);
+    overlay.setEditing(true);
+    std::vector<zanto::OrganizerMark> marks;
+    for (int i = 0; i < 1000; ++i) {
+        const double x = (i % 40) / 40.0 * 0.5, y = (i / 40) / 25.0 * 0.5;
+        marks.push_back(zanto::OrganizerMark{i % 2 ? "arrow" : "circle", x, y, x + 0.02, y + 0.02, "", std::nullopt});
+    }
+    overlay.setMarks(marks);
+    QImage view(overlay.size(), QImage::Format_ARGB32_Premultiplied);
+    const QPointF empty(1800, 100);
+    for (auto _ : state) {
+        overlay.render(&view, QPoint(), QRegion(), QWidget::DrawChildren);
+        QMouseEvent press(QEvent::MouseButtonPress, empty, overlay.mapToGlobal(empty), Qt::LeftButton, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(&overlay, &press);
+    }
+}
+BENCHMARK(thousandPlainMarksPaintAndPress)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+// Target: at most 16 ms. One move of a divider drag in the window showing a
+// 1,000-item row: the new ratio, the layout of both panes and the repaint.
+void dragDividerOneMove(benchmark::State& state)
+{
+    zanto::Organizer organizer(benchFolder());
+    organizer.openDocument(largeDocument(1, 1000));
+    organizer.reload(0);
+    organizer.window()->resize(1920, 1080);
+    QCoreApplication::processEvents();
+    zanto::OrganizerSplit& split = *organizer.window()->findChild<zanto::OrganizerSplit*>("verticalSplit");
+    split.beginDrag();
+    int move = 0;
+    for (auto _ : state) {
+        split.dragTo(QPointF(0, 500 + (++move % 2) * 100));
+        organizer.window()->repaint();
+    }
+    split.setPosition(split.height() * 0.73, 0);
+}
+BENCHMARK(dragDividerOneMove)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 } // namespace
 

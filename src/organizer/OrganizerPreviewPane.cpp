@@ -79,11 +79,11 @@ OrganizerPreviewPane::OrganizerPreviewPane(Organizer& organizer) : OrganizerInse
 void OrganizerPreviewPane::showItem(const std::optional<OrganizerItem>& item)
 {
     overlay_->resetSelection();
-    overlay_->marks = item ? item->marks.value_or(std::vector<OrganizerMark>{}) : std::vector<OrganizerMark>{};
+    overlay_->setMarks(item ? item->marks.value_or(std::vector<OrganizerMark>{}) : std::vector<OrganizerMark>{});
     movie_->show();
     image_->hide();
     titleView_->hide();
-    overlay_->editing = false;
+    overlay_->setEditing(false);
     overlay_->update();
     rangeBar_->setState({item});
 }

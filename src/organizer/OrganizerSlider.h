@@ -5,10 +5,11 @@
 
 namespace zanto {
 
-// A horizontal slider over a range of doubles (steps of 0.01). It is not
-// continuous: `action` runs once when the user lets go of the knob (or steps it
-// with the keys or the wheel), never when the value is set from code, through
-// setDoubleValue() or the slider's own setValue().
+// A horizontal slider over a range of doubles (steps of 0.01). By default it
+// is not continuous: `action` runs once when the user lets go of the knob (or
+// steps it with the keys or the wheel). A continuous slider runs it on every
+// move of the knob as well. It never runs when the value is set from code,
+// through setDoubleValue() or the slider's own setValue().
 // Main thread only.
 class OrganizerSlider : public QSlider {
 public:
@@ -19,6 +20,7 @@ public:
     void setDoubleValue(double value);
     double minimumValue() const;
     double maximumValue() const;
+    void setContinuous(bool continuous) { setTracking(continuous); }
 
     std::function<void()> action;
 

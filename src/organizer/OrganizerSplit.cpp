@@ -1,10 +1,12 @@
 #include "organizer/OrganizerSplit.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSettings>
 
 #include <algorithm>
+#include <cmath>
 
 namespace zanto {
 
@@ -13,10 +15,55 @@ namespace {
 constexpr double minimumFirstSideBySide = 380;
 constexpr double minimumSecondSideBySide = 290;
 constexpr double minimumStacked = 150;
+constexpr int hitMargin = 2;
+
+// Lies over the divider grown by the hit margin and takes its presses. Its
+// one child covers the divider itself and carries the resize cursor; that
+// child takes no events of its own, so they reach the handle.
+class DividerHandle : public QWidget {
+public:
+    explicit DividerHandle(OrganizerSplit* split) : QWidget(split), split_(split)
+    {
+        zone_ = new QWidget(this);
+    }
+
+    void place(const QRectF& divider, bool sideBySide)
+    {
+        setGeometry(divider.adjusted(-hitMargin, -hitMargin, hitMargin, hitMargin).toAlignedRect());
+        zone_->setGeometry(QRect(hitMargin, hitMargin, qRound(divider.width()), qRound(divider.height())));
+        zone_->setCursor(sideBySide ? Qt::SplitHCursor : Qt::SplitVCursor);
+        raise();
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        split_->beginDrag();
+        event->accept();
+    }
+    void mouseMoveEvent(QMouseEvent* event) override
+    {
+        split_->dragTo(mapToParent(event->position()));
+        event->accept();
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        split_->endDrag();
+        event->accept();
+    }
+
+private:
+    OrganizerSplit* split_;
+    QWidget* zone_;
+};
 
 } // namespace
 
-OrganizerSplit::OrganizerSplit(QWidget* parent) : QWidget(parent) {}
+OrganizerSplit::OrganizerSplit(QWidget* parent) : QWidget(parent)
+{
+    handle_ = new DividerHandle(this);
+    handle_->hide();
+}
 
 void OrganizerSplit::addArrangedSubview(QWidget* view)
 {
@@ -32,7 +79,8 @@ void OrganizerSplit::setAutosaveName(const QString& name)
     const QVariant saved = settings.value(name);
     bool isNumber = false;
     const double value = saved.toDouble(&isNumber);
-    if (saved.isValid() && isNumber) ratio_ = std::clamp(value, 0.2, 0.85);
+    // toDouble() takes "nan" and "inf" as numbers; a ratio must be finite.
+    if (saved.isValid() && isNumber && std::isfinite(value)) ratio_ = std::clamp(value, 0.2, 0.85);
 }
 
 void OrganizerSplit::setCollapsed(bool collapsed)
@@ -70,16 +118,36 @@ void OrganizerSplit::setPosition(double position, int /*dividerIndex*/)
     update();
 }
 
+void OrganizerSplit::beginDrag()
+{
+    dragging_ = true;
+}
+
+void OrganizerSplit::dragTo(const QPointF& point)
+{
+    if (dragging_) setPosition(isVertical ? point.x() : point.y(), 0);
+}
+
+void OrganizerSplit::endDrag()
+{
+    dragging_ = false;
+    if (autosaveName_) QSettings().setValue(*autosaveName_, ratio_);
+}
+
 void OrganizerSplit::layoutPanes()
 {
-    const QList<QWidget*> panes = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    QList<QWidget*> panes = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    panes.removeOne(handle_);
     if (panes.size() != 2) return;
     if (collapsed_) {
         panes[0]->setGeometry(rect());
         panes[1]->hide();
+        handle_->hide();
         return;
     }
     panes[1]->show();
+    static_cast<DividerHandle*>(handle_)->place(dividerRect(), isVertical);
+    handle_->show();
     const int p = static_cast<int>(dividerPosition());
     const int w = width();
     const int h = height();

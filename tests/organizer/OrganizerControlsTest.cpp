@@ -83,6 +83,20 @@ TEST(OrganizerSlider, DraggingRunsNothingUntilTheKnobIsReleased)
     EXPECT_DOUBLE_EQ(slider.doubleValue(), 3);
 }
 
+TEST(OrganizerSlider, AContinuousSliderReportsEveryMove)
+{
+    test::testApplication();
+    OrganizerSlider zoom(12, 1, 24);
+    zoom.setContinuous(true);
+    std::vector<double> reported;
+    zoom.action = [&] { reported.push_back(zoom.doubleValue()); };
+    zoom.setSliderDown(true);
+    for (int steps : {1237, 2400, 100}) zoom.setSliderPosition(steps);
+    zoom.setSliderDown(false);
+    zoom.setDoubleValue(5);
+    EXPECT_EQ(reported, (std::vector<double>{12.37, 24, 1}));
+}
+
 TEST(OrganizerColorWell, AColourSetFromCodeRunsNothing)
 {
     test::testApplication();

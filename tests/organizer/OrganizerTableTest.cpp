@@ -66,7 +66,7 @@ TEST_F(OrganizerTable, InspectorShowsTheSelectedItem)
     EXPECT_EQ(test::control<QComboBox>(*organizer, "angleChoice")->itemData(1).toString(), "S2");
     EXPECT_EQ(test::control<QComboBox>(*organizer, "angleChoice")->currentIndex(), 0);
     EXPECT_EQ(test::control<QLineEdit>(*organizer, "offsetField")->text(), "-1.5");
-    EXPECT_EQ(test::control<OrganizerOverlay>(*organizer, "overlay")->marks, *organizer->playlist().rows[0].items[0].marks);
+    EXPECT_EQ(test::control<OrganizerOverlay>(*organizer, "overlay")->marks(), *organizer->playlist().rows[0].items[0].marks);
 }
 
 TEST_F(OrganizerTable, NumbersAreShownInTheCLocale)
@@ -275,7 +275,7 @@ TEST_F(OrganizerTable, ASelectionChangeRefillsTheInspectorAndStopsPlayback)
     test::expectConsistent(*organizer);
     EXPECT_EQ(test::control<QLineEdit>(*organizer, "nameField")->text(), "Item I2");
     EXPECT_GT(organizer->generation, generation);
-    EXPECT_TRUE(test::control<OrganizerOverlay>(*organizer, "overlay")->marks.empty());
+    EXPECT_TRUE(test::control<OrganizerOverlay>(*organizer, "overlay")->marks().empty());
     organizer->table.deselectAll();
     test::expectConsistent(*organizer);
     EXPECT_EQ(clipInfo(), "クリップを選択してください");
