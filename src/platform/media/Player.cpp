@@ -1,0 +1,505 @@
+#include "platform/media/Player.h"
+
+#include "platform/media/MediaError.h"
+
+#include <QMetaObject>
+#include <QObject>
+
+#include <mpv/client.h>
+#include <mpv/render.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <limits>
+#include <mutex>
+#include <thread>
+
+namespace zanto {
+
+namespace {
+
+struct HandleDeleter {
+    void operator()(mpv_handle* handle) const { mpv_terminate_destroy(handle); }
+};
+struct RenderDeleter {
+    void operator()(mpv_render_context* context) const { mpv_render_context_free(context); }
+};
+
+// Seek replies carry their generation; other commands reply with 0.
+constexpr uint64_t noReply = 0;
+
+std::atomic<uint64_t> nextItemId{1};
+
+std::string secondsText(double seconds)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.6f", seconds);
+    return text;
+}
+
+QSize uprightSize(const MediaAsset& asset)
+{
+    if (!asset.video) return {};
+    const VideoTrackInfo& video = *asset.video;
+    const int turns = video.preferredTransform.quarterTurns();
+    if (turns == 1 || turns == 3) return QSize(video.height, video.width);
+    return QSize(video.width, video.height);
+}
+
+// The software renderer cannot turn pictures (mpv 0.35 asserts on a rotated
+// source), so a turned movie is turned upright by filters before it.
+std::string uprightFilters(const MediaAsset& asset)
+{
+    if (!asset.video) return {};
+    switch (asset.video->preferredTransform.quarterTurns()) {
+    case 1: return "transpose=clock";
+    case 2: return "hflip,vflip";
+    case 3: return "transpose=cclock";
+    default: return {};
+    }
+}
+
+// mpv's length-prefixed quoting for a value in an option list.
+std::string quoted(const std::string& value)
+{
+    return "%" + std::to_string(value.size()) + "%" + value;
+}
+
+// Exact seeks in mpv show the first frame at or after the target; the frame
+// covering a time is the one that starts at or before it. With a constant
+// rate the target moves back to that frame's start.
+double frameStart(const MediaAsset& asset, double seconds)
+{
+    if (!asset.video || !asset.video->constantFrameRate || asset.video->frameDuration.value <= 0) return seconds;
+    const double frame = asset.video->frameDuration.seconds();
+    return std::max(0.0, std::floor(seconds / frame + 1e-6) * frame);
+}
+
+} // namespace
+
+// What mpv shares with its own threads. The wakeup callback and the renderer
+// thread reach the GUI thread only through `context`, guarded by `mutex`,
+// which the destructor clears before mpv goes away.
+struct Player::Engine {
+    std::unique_ptr<mpv_handle, HandleDeleter> mpv;
+    std::unique_ptr<mpv_render_context, RenderDeleter> render;
+    std::unique_ptr<QObject> context = std::make_unique<QObject>();
+
+    std::mutex mutex;  // guards everything below
+    std::condition_variable wake;
+    bool stopping = false;
+    bool renderWanted = false;
+    bool drainPosted = false;
+    bool framePosted = false;
+    QSize naturalSize;
+    QSize outputSize;
+    QImage latest;
+    uint64_t framesDrawn = 0;
+    std::thread renderer;
+
+    // Playback state, GUI thread only.
+    int64_t entryId = 0;         // mpv's playlist entry of the current item
+    int64_t startedEntry = 0;    // the entry mpv started last
+    bool loaded = false;
+    std::optional<double> deferredSeek;  // asked before the file was loaded
+    bool backward = false;
+    bool atEnd = false;
+
+    void post(std::function<void()> call)
+    {
+        if (context) QMetaObject::invokeMethod(context.get(), std::move(call), Qt::QueuedConnection);
+    }
+    void renderLoop(Player* player);
+    QImage draw(QSize size);
+};
+
+QImage Player::Engine::draw(QSize size)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    int sizes[2] = {size.width(), size.height()};
+    size_t stride = size_t(image.bytesPerLine());
+    char format[] = "bgr0";
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_SW_SIZE, sizes},
+        {MPV_RENDER_PARAM_SW_FORMAT, format},
+        {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+        {MPV_RENDER_PARAM_SW_POINTER, image.bits()},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    if (mpv_render_context_render(render.get(), params) < 0) return {};
+    // "bgr0" leaves the fourth byte undefined; the picture is opaque.
+    for (int y = 0; y < size.height(); ++y) {
+        auto* line = reinterpret_cast<uint32_t*>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) line[x] |= 0xff000000u;
+    }
+    return image;
+}
+
+void Player::Engine::renderLoop(Player* player)
+{
+    for (;;) {
+        QSize size;
+        {
+            std::unique_lock lock(mutex);
+            wake.wait(lock, [&] { return stopping || renderWanted; });
+            if (stopping) return;
+            renderWanted = false;
+            size = outputSize.isEmpty() ? naturalSize : outputSize;
+        }
+        if (!(mpv_render_context_update(render.get()) & MPV_RENDER_UPDATE_FRAME)) continue;
+        if (size.isEmpty()) size = QSize(16, 16);
+        QImage image = draw(size);
+        std::lock_guard lock(mutex);
+        if (image.isNull()) continue;
+        latest = std::move(image);
+        ++framesDrawn;
+        if (!framePosted) {
+            framePosted = true;
+            post([this, player] {
+                {
+                    std::lock_guard lock(mutex);
+                    framePosted = false;
+                }
+                if (player->frameHandler_) player->frameHandler_();
+            });
+        }
+    }
+}
+
+namespace {
+
+void setOption(mpv_handle* mpv, const char* name, const std::string& value)
+{
+    const int code = mpv_set_option_string(mpv, name, value.c_str());
+    if (code < 0)
+        throw MediaError(std::string("Cannot set the player option ") + name + ": " + mpv_error_string(code));
+}
+
+} // namespace
+
+Player::Player(const PlayerOptions& options) : engine_(std::make_unique<Engine>())
+{
+    engine_->mpv.reset(mpv_create());
+    if (!engine_->mpv) throw MediaError("Cannot create the player");
+    mpv_handle* mpv = engine_->mpv.get();
+    // A preview: no user configuration, no on-screen display, no keys; exact
+    // seeks; the last frame stays up at the end instead of unloading the file.
+    for (const auto& [name, value] : std::initializer_list<std::pair<const char*, std::string>>{
+             {"config", "no"}, {"terminal", "no"}, {"input-default-bindings", "no"},
+             {"input-vo-keyboard", "no"}, {"osd-level", "0"}, {"load-scripts", "no"},
+             {"ytdl", "no"}, {"sub-auto", "no"}, {"audio-file-auto", "no"},
+             {"vo", "libmpv"}, {"hr-seek", "yes"}, {"keep-open", "yes"}, {"idle", "yes"},
+             {"pause", "yes"}, {"rebase-start-time", "yes"},
+             {"hwdec", options.hardwareDecoding ? "auto-safe" : "no"}}) {
+        setOption(mpv, name, value);
+    }
+    if (!options.audioOutput.empty()) setOption(mpv, "ao", options.audioOutput);
+    if (!options.audioFile.empty()) {
+        setOption(mpv, "ao-pcm-file", options.audioFile.string());
+        setOption(mpv, "ao-pcm-waveheader", "yes");
+    }
+    const int code = mpv_initialize(mpv);
+    if (code < 0) throw MediaError(std::string("Cannot start the player: ") + mpv_error_string(code));
+
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    mpv_render_context* render = nullptr;
+    const int renderCode = mpv_render_context_create(&render, mpv, params);
+    if (renderCode < 0)
+        throw MediaError(std::string("Cannot start the picture renderer: ") + mpv_error_string(renderCode));
+    engine_->render.reset(render);
+    mpv_render_context_set_update_callback(
+        render,
+        [](void* data) {
+            auto* engine = static_cast<Engine*>(data);
+            std::lock_guard lock(engine->mutex);
+            engine->renderWanted = true;
+            engine->wake.notify_one();
+        },
+        engine_.get());
+    engine_->renderer = std::thread([this] { engine_->renderLoop(this); });
+
+    mpv_observe_property(mpv, 0, "eof-reached", MPV_FORMAT_FLAG);
+    mpv_observe_property(mpv, 0, "time-pos", MPV_FORMAT_DOUBLE);
+    mpv_set_wakeup_callback(
+        mpv,
+        [](void* data) {
+            auto* player = static_cast<Player*>(data);
+            Engine& engine = *player->engine_;
+            std::lock_guard lock(engine.mutex);
+            if (engine.drainPosted) return;
+            engine.drainPosted = true;
+            engine.post([player] { player->drainEvents(); });
+        },
+        this);
+}
+
+Player::~Player()
+{
+    if (seekCompletion_) std::exchange(seekCompletion_, {})(false);
+    {
+        std::lock_guard lock(engine_->mutex);
+        engine_->stopping = true;
+        engine_->context.reset();
+        engine_->wake.notify_one();
+    }
+    engine_->renderer.join();
+    mpv_set_wakeup_callback(engine_->mpv.get(), nullptr, nullptr);
+    engine_->render.reset();
+    engine_->mpv.reset();
+}
+
+PlayerItemRef Player::open(const std::filesystem::path& path)
+{
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return nullptr;
+    auto item = std::make_shared<PlayerItem>();
+    item->path = path;
+    item->asset = MediaAsset::load(path);
+    item->id = nextItemId++;
+    return item;
+}
+
+void Player::replaceCurrentItem(PlayerItemRef item)
+{
+    finishSeek(false);
+    Engine& engine = *engine_;
+    mpv_handle* mpv = engine.mpv.get();
+    item_ = std::move(item);
+    engine.loaded = false;
+    engine.deferredSeek.reset();
+    engine.atEnd = false;
+    setRate(0);
+    {
+        std::lock_guard lock(engine.mutex);
+        engine.naturalSize = item_ ? uprightSize(item_->asset) : QSize();
+        engine.latest = QImage();
+    }
+    if (!item_) {
+        engine.entryId = 0;
+        const char* stop[] = {"stop", nullptr};
+        mpv_command_async(mpv, noReply, stop);
+        return;
+    }
+    // The forward end goes with the file so that it holds from the first frame.
+    std::string options = forwardEnd_.isValid() && !engine.backward ? "end=" + secondsText(forwardEnd_.seconds()) : "end=none";
+    if (const std::string filters = uprightFilters(item_->asset); !filters.empty())
+        options += ",video-rotate=no,vf=" + quoted(filters);
+    const std::string path = item_->path.string();
+    const char* load[] = {"loadfile", path.c_str(), "replace", options.c_str(), nullptr};
+    mpv_node result{};
+    engine.entryId = -1;
+    if (mpv_command_ret(mpv, load, &result) >= 0) {
+        if (result.format == MPV_FORMAT_NODE_MAP) {
+            for (int i = 0; i < result.u.list->num; ++i) {
+                if (std::string(result.u.list->keys[i]) == "playlist_entry_id")
+                    engine.entryId = result.u.list->values[i].u.int64;
+            }
+        }
+        mpv_free_node_contents(&result);
+    }
+}
+
+void Player::setEndTimes(const MediaTime& reverseEnd, const MediaTime& forwardEnd)
+{
+    reverseEnd_ = reverseEnd;
+    forwardEnd_ = forwardEnd;
+    if (item_) applyForwardEnd();
+}
+
+void Player::applyForwardEnd()
+{
+    // mpv reads `end` in backward play as where playing backwards ends (and
+    // stops at once); the reverse end is watched here instead.
+    const bool forward = forwardEnd_.isValid() && !engine_->backward;
+    const std::string end = forward ? secondsText(forwardEnd_.seconds()) : "none";
+    mpv_set_property_string(engine_->mpv.get(), "file-local-options/end", end.c_str());
+}
+
+void Player::seek(const MediaTime& time, SeekCompletion completion)
+{
+    finishSeek(false);
+    seekCompletion_ = std::move(completion);
+    if (!item_) {
+        finishSeek(false);
+        return;
+    }
+    ++seekGeneration_;
+    seekTaken_ = false;
+    engine_->atEnd = false;
+    const double seconds = frameStart(item_->asset, time.seconds());
+    if (!engine_->loaded) {
+        engine_->deferredSeek = seconds;
+        return;
+    }
+    const std::string target = secondsText(seconds);
+    const char* command[] = {"seek", target.c_str(), "absolute+exact", nullptr};
+    if (mpv_command_async(engine_->mpv.get(), seekGeneration_, command) < 0) finishSeek(false);
+}
+
+void Player::finishSeek(bool finished)
+{
+    if (!seekCompletion_) return;
+    // Later so that a completion never runs inside the call that superseded it.
+    engine_->post([completion = std::exchange(seekCompletion_, {}), finished] { completion(finished); });
+}
+
+void Player::setRate(double rate)
+{
+    rate = std::clamp(rate, -8.0, 8.0);
+    mpv_handle* mpv = engine_->mpv.get();
+    rate_ = item_ ? rate : 0.0;
+    if (rate_ == 0) {
+        mpv_set_property_string(mpv, "pause", "yes");
+        return;
+    }
+    const bool backward = rate_ < 0;
+    if (backward != engine_->backward) {
+        engine_->backward = backward;
+        applyForwardEnd();
+        mpv_set_property_string(mpv, "play-dir", backward ? "backward" : "forward");
+    }
+    if (!backward && engine_->atEnd && endHandler_) {
+        // Forward play asked for at the end ends at once.
+        engine_->post([this, id = item_->id] {
+            if (endHandler_ && item_ && item_->id == id) endHandler_(id);
+        });
+    }
+    double speed = std::abs(rate_);
+    mpv_set_property(mpv, "speed", MPV_FORMAT_DOUBLE, &speed);
+    mpv_set_property_string(mpv, "pause", "no");
+}
+
+double Player::currentTime() const
+{
+    if (!item_) return std::numeric_limits<double>::quiet_NaN();
+    if (engine_->deferredSeek) return *engine_->deferredSeek;
+    double seconds = 0;
+    if (mpv_get_property(engine_->mpv.get(), "time-pos", MPV_FORMAT_DOUBLE, &seconds) < 0) return 0;
+    return seconds;
+}
+
+QImage Player::latestFrame() const
+{
+    std::lock_guard lock(engine_->mutex);
+    return engine_->latest;
+}
+
+void Player::setOutputSize(const QSize& size)
+{
+    std::lock_guard lock(engine_->mutex);
+    engine_->outputSize = size;
+    engine_->renderWanted = true;
+    engine_->wake.notify_one();
+}
+
+QSize Player::naturalSize() const
+{
+    std::lock_guard lock(engine_->mutex);
+    return engine_->naturalSize;
+}
+
+uint64_t Player::framesDrawn() const
+{
+    std::lock_guard lock(engine_->mutex);
+    return engine_->framesDrawn;
+}
+
+void Player::drainEvents()
+{
+    {
+        std::lock_guard lock(engine_->mutex);
+        engine_->drainPosted = false;
+    }
+    mpv_handle* mpv = engine_->mpv.get();
+    for (;;) {
+        const mpv_event* event = mpv_wait_event(mpv, 0);
+        switch (event->event_id) {
+        case MPV_EVENT_NONE:
+            return;
+        case MPV_EVENT_COMMAND_REPLY:
+            if (event->reply_userdata != noReply) handleSeekReply(event->reply_userdata, event->error >= 0);
+            break;
+        case MPV_EVENT_START_FILE:
+            engine_->startedEntry = static_cast<mpv_event_start_file*>(event->data)->playlist_entry_id;
+            break;
+        case MPV_EVENT_FILE_LOADED:
+            if (engine_->startedEntry == engine_->entryId) {
+                engine_->loaded = true;
+                if (auto target = std::exchange(engine_->deferredSeek, std::nullopt)) {
+                    const std::string text = secondsText(*target);
+                    const char* command[] = {"seek", text.c_str(), "absolute+exact", nullptr};
+                    if (mpv_command_async(mpv, seekGeneration_, command) < 0) finishSeek(false);
+                }
+            }
+            break;
+        case MPV_EVENT_END_FILE: {
+            const auto* end = static_cast<mpv_event_end_file*>(event->data);
+            if (end->playlist_entry_id == engine_->entryId && end->reason == MPV_END_FILE_REASON_ERROR) {
+                engine_->deferredSeek.reset();
+                finishSeek(false);
+            }
+            break;
+        }
+        case MPV_EVENT_PLAYBACK_RESTART:
+            handlePlaybackRestart();
+            break;
+        case MPV_EVENT_PROPERTY_CHANGE: {
+            const auto* property = static_cast<mpv_event_property*>(event->data);
+            const std::string name = property->name;
+            if (name == "eof-reached" && property->format == MPV_FORMAT_FLAG) {
+                const bool atEnd = *static_cast<int*>(property->data) != 0;
+                if (atEnd && !engine_->atEnd) handleEndOfFile();
+                engine_->atEnd = atEnd;
+            } else if (name == "time-pos" && property->format == MPV_FORMAT_DOUBLE) {
+                handleTimePosition(*static_cast<double*>(property->data));
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+}
+
+void Player::handleSeekReply(uint64_t generation, bool ok)
+{
+    if (generation != seekGeneration_) return;
+    if (!ok) {
+        finishSeek(false);
+        return;
+    }
+    seekTaken_ = true;
+}
+
+void Player::handlePlaybackRestart()
+{
+    if (!seekTaken_) return;
+    seekTaken_ = false;
+    finishSeek(true);
+}
+
+void Player::handleEndOfFile()
+{
+    // Backwards to the start of the file is the reverse end, and a seek to the
+    // last frame while paused is no end of play either.
+    const bool playing = rate_ > 0;
+    pause();
+    if (playing && item_ && endHandler_) endHandler_(item_->id);
+}
+
+void Player::handleTimePosition(double seconds)
+{
+    if (rate_ < 0 && reverseEnd_.isValid() && seconds <= reverseEnd_.seconds() + 1e-3) {
+        pause();
+        const std::string target = secondsText(reverseEnd_.seconds());
+        const char* command[] = {"seek", target.c_str(), "absolute+exact", nullptr};
+        mpv_command_async(engine_->mpv.get(), noReply, command);
+    }
+}
+
+} // namespace zanto
