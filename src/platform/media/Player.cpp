@@ -141,14 +141,17 @@ void Player::Engine::renderLoop(Player* player)
 {
     for (;;) {
         QSize size;
+        bool resized = false;
         {
             std::unique_lock lock(mutex);
             wake.wait(lock, [&] { return stopping || renderWanted; });
             if (stopping) return;
             renderWanted = false;
-            size = outputSize.isEmpty() ? naturalSize : outputSize;
+            size = outputSize.isEmpty() ? naturalSize : naturalSize.scaled(outputSize, Qt::KeepAspectRatio);
+            // A paused picture is drawn again at a new size.
+            resized = !latest.isNull() && latest.size() != size;
         }
-        if (!(mpv_render_context_update(render.get()) & MPV_RENDER_UPDATE_FRAME)) continue;
+        if (!(mpv_render_context_update(render.get()) & MPV_RENDER_UPDATE_FRAME) && !resized) continue;
         if (size.isEmpty()) size = QSize(16, 16);
         QImage image = draw(size);
         std::lock_guard lock(mutex);
@@ -389,10 +392,11 @@ QImage Player::latestFrame() const
     return engine_->latest;
 }
 
-void Player::setOutputSize(const QSize& size)
+void Player::setOutputSize(const QSize& box)
 {
     std::lock_guard lock(engine_->mutex);
-    engine_->outputSize = size;
+    if (engine_->outputSize == box) return;
+    engine_->outputSize = box;
     engine_->renderWanted = true;
     engine_->wake.notify_one();
 }

@@ -83,9 +83,10 @@ public:
     // The frame last drawn: BGRA (QImage::Format_ARGB32, opaque), upright,
     // at the output size; null before the first frame or without an item.
     QImage latestFrame() const;
-    // The size pictures are drawn at; empty = the movie's upright natural
-    // size. A view passes the video's fitted size here.
-    void setOutputSize(const QSize& size);
+    // Pictures are drawn at the movie's upright size fitted into `box` (a
+    // view passes its own size in device pixels); an empty box draws them at
+    // the natural size.
+    void setOutputSize(const QSize& box);
     // The movie's upright natural size (rotation applied); empty without video.
     QSize naturalSize() const;
     // How many frames the renderer has drawn since construction.
