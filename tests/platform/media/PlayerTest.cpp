@@ -92,7 +92,9 @@ TEST_F(PlayerTest, ExactSeeksShowTheFrameCoveringTheTime)
         ASSERT_EQ(seekAndWait(player, seconds), true) << seconds;
         EXPECT_TRUE(waitFor([&] { return shownCode(player) == code; })) << seconds << " shows " << shownCode(player);
         // mpv's clock agrees with the probed one (at the last frame it runs on to the end of the sound).
-        if (code < 59) EXPECT_NEAR(player.currentTime(), code / 30.0, 1.0 / 60);
+        if (code < 59) {
+            EXPECT_NEAR(player.currentTime(), code / 30.0, 1.0 / 60);
+        }
     }
 }
 
