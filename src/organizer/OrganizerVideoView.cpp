@@ -5,6 +5,8 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QOpenGLContext>
+#include <QOpenGLWidget>
 #include <QPainter>
 #include <QPointer>
 #include <QShortcut>
@@ -50,6 +52,59 @@ private:
     Player& player_;
 };
 
+// The same through mpv's OpenGL renderer, which draws the frame fitted into
+// the widget's framebuffer itself.
+class OpenGLVideoSurface : public QOpenGLWidget {
+public:
+    OpenGLVideoSurface(Player& player, QWidget* parent) : QOpenGLWidget(parent), player_(player)
+    {
+        setObjectName("videoSurface");
+        setMinimumSize(64, 36);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    }
+    ~OpenGLVideoSurface() override { leaveContext(); }
+
+protected:
+    void initializeGL() override
+    {
+        player_.useOpenGL(
+            [](void*, const char* name) -> void* {
+                QOpenGLContext* context = QOpenGLContext::currentContext();
+                return context ? reinterpret_cast<void*>(context->getProcAddress(name)) : nullptr;
+            },
+            nullptr);
+        // Moving to another window (full screen) may replace the context.
+        QObject::connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] { leaveContext(); },
+                         Qt::DirectConnection);
+    }
+    void paintGL() override
+    {
+        const qreal ratio = devicePixelRatioF();
+        player_.drawOpenGL(int(defaultFramebufferObject()), int(width() * ratio), int(height() * ratio));
+    }
+
+private:
+    void leaveContext()
+    {
+        if (!player_.drawsWithOpenGL() || !context()) return;
+        makeCurrent();
+        player_.useSoftware();
+        doneCurrent();
+    }
+
+    Player& player_;
+};
+
+// Whether this display can give a widget a GL context (not so offscreen).
+bool openGLAvailable()
+{
+    static const bool available = [] {
+        QOpenGLContext probe;
+        return probe.create();
+    }();
+    return available;
+}
+
 QString clockText(double seconds)
 {
     const int whole = std::isfinite(seconds) ? std::max(0, int(std::floor(seconds))) : 0;
@@ -62,7 +117,8 @@ OrganizerVideoView::OrganizerVideoView(std::shared_ptr<Player> player, QWidget* 
     : QWidget(parent), player_(std::move(player))
 {
     setObjectName("movie");
-    surface_ = new VideoSurface(*player_, this);
+    if (openGLAvailable()) surface_ = new OpenGLVideoSurface(*player_, this);
+    else surface_ = new VideoSurface(*player_, this);
     controls_ = new QWidget(this);
     controls_->setObjectName("videoControls");
     playPause_ = new QToolButton(controls_);

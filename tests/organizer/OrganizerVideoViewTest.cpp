@@ -1,12 +1,13 @@
-#include "OrganizerTesting.h"
 #include "organizer/OrganizerStill.h"
 #include "organizer/OrganizerVideoView.h"
 #include "platform/media/MediaError.h"
 #include "platform/media/Player.h"
 #include "services/ExportFailure.h"
+#include "support/TempDir.h"
 #include "support/TestMedia.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QSlider>
@@ -21,6 +22,17 @@ using namespace zanto;
 using namespace zanto::test;
 
 namespace {
+
+// The platform given (xcb under Xvfb draws through OpenGL), else offscreen,
+// which has no GL context and draws in software.
+void ensureApplication()
+{
+    static int argc = 1;
+    static char name[] = "video-view-tests";
+    static char* argv[] = {name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!qApp) new QApplication(argc, argv);
+}
 
 template <typename Predicate>
 bool waitFor(Predicate done, int ms = 5000)
@@ -45,7 +57,7 @@ int codeIn(const QImage& picture, const QRect& area)
 
 TEST(PlayerVideoViewTest, ShowsTheFrameFittedWithNamedControls)
 {
-    UsesApplication app;
+    ensureApplication();
     TempDir dir;
     const auto clip = makeTestMovie(dir / "code.mp4", {.durationSeconds = 1.0, .audio = false});
     auto player = std::make_shared<Player>(PlayerOptions{.audioOutput = "null", .hardwareDecoding = false});

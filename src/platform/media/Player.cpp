@@ -7,6 +7,7 @@
 
 #include <mpv/client.h>
 #include <mpv/render.h>
+#include <mpv/render_gl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -89,7 +90,8 @@ struct Player::Engine {
 
     std::mutex mutex;  // guards everything below
     std::condition_variable wake;
-    bool stopping = false;
+    bool stopping = false;  // the software renderer's thread ends
+    bool openGL = false;
     bool renderWanted = false;
     bool drainPosted = false;
     bool framePosted = false;
@@ -98,6 +100,7 @@ struct Player::Engine {
     QImage latest;
     uint64_t framesDrawn = 0;
     std::thread renderer;
+    std::pair<Engine*, Player*> updateTarget;  // what the OpenGL renderer's update callback reaches
 
     // Playback state, GUI thread only.
     int64_t entryId = 0;         // mpv's playlist entry of the current item
@@ -113,7 +116,123 @@ struct Player::Engine {
     }
     void renderLoop(Player* player);
     QImage draw(QSize size);
+    void startSoftware(Player* player);
+    bool startOpenGL(Player* player, GLFunctionFinder find, void* findContext);
+    void stopRenderer();
+    void postFrame(Player* player);
+    QImage screenshot();
 };
+
+void Player::Engine::postFrame(Player* player)
+{
+    if (framePosted) return;
+    framePosted = true;
+    post([this, player] {
+        {
+            std::lock_guard lock(mutex);
+            framePosted = false;
+        }
+        if (player->frameHandler_) player->frameHandler_();
+    });
+}
+
+void Player::Engine::startSoftware(Player* player)
+{
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    mpv_render_context* context = nullptr;
+    const int code = mpv_render_context_create(&context, mpv.get(), params);
+    if (code < 0) throw MediaError(std::string("Cannot start the picture renderer: ") + mpv_error_string(code));
+    render.reset(context);
+    mpv_render_context_set_update_callback(
+        context,
+        [](void* data) {
+            auto* engine = static_cast<Engine*>(data);
+            std::lock_guard lock(engine->mutex);
+            engine->renderWanted = true;
+            engine->wake.notify_one();
+        },
+        this);
+    {
+        std::lock_guard lock(mutex);
+        stopping = false;
+        openGL = false;
+    }
+    renderer = std::thread([this, player] { renderLoop(player); });
+}
+
+bool Player::Engine::startOpenGL(Player* player, GLFunctionFinder find, void* findContext)
+{
+    mpv_opengl_init_params init{find, findContext};
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
+        {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &init},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    mpv_render_context* context = nullptr;
+    if (mpv_render_context_create(&context, mpv.get(), params) < 0) return false;
+    render.reset(context);
+    {
+        std::lock_guard lock(mutex);
+        openGL = true;
+        latest = QImage();
+    }
+    updateTarget = {this, player};
+    mpv_render_context_set_update_callback(
+        context,
+        [](void* data) {
+            auto* target = static_cast<std::pair<Engine*, Player*>*>(data);
+            std::lock_guard lock(target->first->mutex);
+            target->first->postFrame(target->second);
+        },
+        &updateTarget);
+    return true;
+}
+
+void Player::Engine::stopRenderer()
+{
+    if (renderer.joinable()) {
+        {
+            std::lock_guard lock(mutex);
+            stopping = true;
+            wake.notify_one();
+        }
+        renderer.join();
+    }
+    render.reset();
+}
+
+QImage Player::Engine::screenshot()
+{
+    const char* command[] = {"screenshot-raw", "video", nullptr};
+    mpv_node result{};
+    if (mpv_command_ret(mpv.get(), command, &result) < 0) return {};
+    int64_t width = 0, height = 0, stride = 0;
+    const mpv_byte_array* bytes = nullptr;
+    if (result.format == MPV_FORMAT_NODE_MAP) {
+        for (int i = 0; i < result.u.list->num; ++i) {
+            const std::string key = result.u.list->keys[i];
+            const mpv_node& value = result.u.list->values[i];
+            if (key == "w") width = value.u.int64;
+            else if (key == "h") height = value.u.int64;
+            else if (key == "stride") stride = value.u.int64;
+            else if (key == "data" && value.format == MPV_FORMAT_BYTE_ARRAY) bytes = value.u.ba;
+        }
+    }
+    QImage image;
+    if (bytes && width > 0 && height > 0 && stride >= width * 4 && int64_t(bytes->size) >= stride * height) {
+        image = QImage(int(width), int(height), QImage::Format_ARGB32);
+        for (int y = 0; y < image.height(); ++y) {
+            const auto* from = static_cast<const uint32_t*>(bytes->data) + y * (stride / 4);
+            auto* to = reinterpret_cast<uint32_t*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) to[x] = from[x] | 0xff000000u;
+        }
+    }
+    mpv_free_node_contents(&result);
+    return image;
+}
 
 QImage Player::Engine::draw(QSize size)
 {
@@ -158,16 +277,7 @@ void Player::Engine::renderLoop(Player* player)
         if (image.isNull()) continue;
         latest = std::move(image);
         ++framesDrawn;
-        if (!framePosted) {
-            framePosted = true;
-            post([this, player] {
-                {
-                    std::lock_guard lock(mutex);
-                    framePosted = false;
-                }
-                if (player->frameHandler_) player->frameHandler_();
-            });
-        }
+        postFrame(player);
     }
 }
 
@@ -195,7 +305,8 @@ Player::Player(const PlayerOptions& options) : engine_(std::make_unique<Engine>(
              {"ytdl", "no"}, {"sub-auto", "no"}, {"audio-file-auto", "no"},
              {"vo", "libmpv"}, {"hr-seek", "yes"}, {"keep-open", "yes"}, {"idle", "yes"},
              {"pause", "yes"}, {"rebase-start-time", "yes"},
-             {"hwdec", options.hardwareDecoding ? "auto-safe" : "no"}}) {
+             {"hwdec", options.hardwareDecoding ? "auto-safe" : "no"},
+             {"gpu-hwdec-interop", options.hardwareDecoding ? "auto" : "no"}}) {
         setOption(mpv, name, value);
     }
     if (!options.audioOutput.empty()) setOption(mpv, "ao", options.audioOutput);
@@ -206,25 +317,7 @@ Player::Player(const PlayerOptions& options) : engine_(std::make_unique<Engine>(
     const int code = mpv_initialize(mpv);
     if (code < 0) throw MediaError(std::string("Cannot start the player: ") + mpv_error_string(code));
 
-    mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
-        {MPV_RENDER_PARAM_INVALID, nullptr},
-    };
-    mpv_render_context* render = nullptr;
-    const int renderCode = mpv_render_context_create(&render, mpv, params);
-    if (renderCode < 0)
-        throw MediaError(std::string("Cannot start the picture renderer: ") + mpv_error_string(renderCode));
-    engine_->render.reset(render);
-    mpv_render_context_set_update_callback(
-        render,
-        [](void* data) {
-            auto* engine = static_cast<Engine*>(data);
-            std::lock_guard lock(engine->mutex);
-            engine->renderWanted = true;
-            engine->wake.notify_one();
-        },
-        engine_.get());
-    engine_->renderer = std::thread([this] { engine_->renderLoop(this); });
+    engine_->startSoftware(this);
 
     mpv_observe_property(mpv, 0, "eof-reached", MPV_FORMAT_FLAG);
     mpv_observe_property(mpv, 0, "time-pos", MPV_FORMAT_DOUBLE);
@@ -244,15 +337,12 @@ Player::Player(const PlayerOptions& options) : engine_(std::make_unique<Engine>(
 Player::~Player()
 {
     if (seekCompletion_) std::exchange(seekCompletion_, {})(false);
+    engine_->stopRenderer();
     {
         std::lock_guard lock(engine_->mutex);
-        engine_->stopping = true;
         engine_->context.reset();
-        engine_->wake.notify_one();
     }
-    engine_->renderer.join();
     mpv_set_wakeup_callback(engine_->mpv.get(), nullptr, nullptr);
-    engine_->render.reset();
     engine_->mpv.reset();
 }
 
@@ -388,8 +478,63 @@ double Player::currentTime() const
 
 QImage Player::latestFrame() const
 {
+    {
+        std::lock_guard lock(engine_->mutex);
+        if (!engine_->openGL) return engine_->latest;
+    }
+    return item_ ? engine_->screenshot() : QImage();
+}
+
+bool Player::useOpenGL(GLFunctionFinder find, void* findContext)
+{
+    if (drawsWithOpenGL()) return true;
+    engine_->stopRenderer();
+    const bool ok = engine_->startOpenGL(this, find, findContext);
+    if (!ok) engine_->startSoftware(this);
+    reloadPicture();
+    return ok;
+}
+
+void Player::useSoftware()
+{
+    if (!drawsWithOpenGL()) return;
+    engine_->stopRenderer();
+    engine_->startSoftware(this);
+    reloadPicture();
+}
+
+bool Player::drawsWithOpenGL() const
+{
     std::lock_guard lock(engine_->mutex);
-    return engine_->latest;
+    return engine_->openGL;
+}
+
+void Player::drawOpenGL(int framebuffer, int width, int height)
+{
+    if (!drawsWithOpenGL()) return;
+    mpv_opengl_fbo target{framebuffer, width, height, 0};
+    int flip = 1;
+    int block = 0;
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_OPENGL_FBO, &target},
+        {MPV_RENDER_PARAM_FLIP_Y, &flip},
+        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    mpv_render_context_update(engine_->render.get());
+    if (mpv_render_context_render(engine_->render.get(), params) < 0) return;
+    std::lock_guard lock(engine_->mutex);
+    ++engine_->framesDrawn;
+}
+
+// mpv gives up the video of the file playing when its renderer goes; the
+// file is loaded again at the same place so that the picture comes back.
+void Player::reloadPicture()
+{
+    if (!item_) return;
+    const double seconds = currentTime();
+    replaceCurrentItem(item_);
+    if (std::isfinite(seconds)) seek(MediaTime::fromSeconds(seconds, 60000));
 }
 
 void Player::setOutputSize(const QSize& box)

@@ -37,7 +37,7 @@ struct PlayerOptions {
 
 // The preview player: one movie at a time, played forwards or backwards at
 // a rate, seeked exactly, its pictures drawn by libmpv's software renderer
-// into BGRA images. Lives on the GUI thread, which is the only thread that
+// into BGRA images, or by its OpenGL renderer into a view. Lives on the GUI thread, which is the only thread that
 // calls it; its handlers and every completion run there too. mpv runs on its
 // own threads and none of these calls waits for it to decode.
 class Player {
@@ -92,6 +92,22 @@ public:
     // How many frames the renderer has drawn since construction.
     uint64_t framesDrawn() const;
 
+    // The OpenGL back end, for a view that has a GL context: pictures are then
+    // drawn by the view through drawOpenGL instead of into images (the
+    // software back end, used where no GL context exists). Called on the GUI
+    // thread with the view's context current; `find(findContext, name)`
+    // gives GL functions. False when mpv cannot draw with that context: the
+    // software back end stays.
+    using GLFunctionFinder = void* (*)(void* findContext, const char* name);
+    bool useOpenGL(GLFunctionFinder find, void* findContext);
+    // Draws the current frame fitted into the framebuffer, y up (the view's
+    // context current). Never waits for a frame's display time.
+    void drawOpenGL(int framebuffer, int width, int height);
+    // Back to the software back end, before the view's context goes (with it
+    // current). The movie's picture is kept by reloading it at its position.
+    void useSoftware();
+    bool drawsWithOpenGL() const;
+
     // Forward play reached the forward end (or the movie's end) of the item
     // with this id: reported once per arrival.
     void setEndHandler(std::function<void(uint64_t itemId)> handler) { endHandler_ = std::move(handler); }
@@ -107,6 +123,7 @@ private:
     void handleTimePosition(double seconds);
     void finishSeek(bool finished);
     void applyForwardEnd();
+    void reloadPicture();
 
     std::unique_ptr<Engine> engine_;
     std::function<void(uint64_t)> endHandler_;
