@@ -2,6 +2,7 @@
 
 #include "platform/media/MediaError.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
 
@@ -336,7 +337,7 @@ Player::Player(const PlayerOptions& options) : engine_(std::make_unique<Engine>(
 
 Player::~Player()
 {
-    if (seekCompletion_) std::exchange(seekCompletion_, {})(false);
+    finishSeek(false);
     engine_->stopRenderer();
     {
         std::lock_guard lock(engine_->mutex);
@@ -423,22 +424,25 @@ void Player::seek(const MediaTime& time, SeekCompletion completion)
     }
     ++seekGeneration_;
     seekTaken_ = false;
-    engine_->atEnd = false;
     const double seconds = frameStart(item_->asset, time.seconds());
     if (!engine_->loaded) {
         engine_->deferredSeek = seconds;
         return;
     }
-    const std::string target = secondsText(seconds);
-    const char* command[] = {"seek", target.c_str(), "absolute+exact", nullptr};
-    if (mpv_command_async(engine_->mpv.get(), seekGeneration_, command) < 0) finishSeek(false);
+    sendSeek(seconds);
 }
 
 void Player::finishSeek(bool finished)
 {
     if (!seekCompletion_) return;
-    // Later so that a completion never runs inside the call that superseded it.
-    engine_->post([completion = std::exchange(seekCompletion_, {}), finished] { completion(finished); });
+    // Later, so that a completion never runs inside the call that superseded
+    // it, and through the application, so that it still runs when the Player
+    // is gone by then.
+    auto call = [completion = std::exchange(seekCompletion_, {}), finished] { completion(finished); };
+    if (QCoreApplication* application = QCoreApplication::instance())
+        QMetaObject::invokeMethod(application, std::move(call), Qt::QueuedConnection);
+    else
+        call();
 }
 
 void Player::setRate(double rate)
@@ -577,14 +581,7 @@ void Player::drainEvents()
             engine_->startedEntry = static_cast<mpv_event_start_file*>(event->data)->playlist_entry_id;
             break;
         case MPV_EVENT_FILE_LOADED:
-            if (engine_->startedEntry == engine_->entryId) {
-                engine_->loaded = true;
-                if (auto target = std::exchange(engine_->deferredSeek, std::nullopt)) {
-                    const std::string text = secondsText(*target);
-                    const char* command[] = {"seek", text.c_str(), "absolute+exact", nullptr};
-                    if (mpv_command_async(mpv, seekGeneration_, command) < 0) finishSeek(false);
-                }
-            }
+            if (engine_->startedEntry == engine_->entryId) handleFileLoaded();
             break;
         case MPV_EVENT_END_FILE: {
             const auto* end = static_cast<mpv_event_end_file*>(event->data);
@@ -600,19 +597,35 @@ void Player::drainEvents()
         case MPV_EVENT_PROPERTY_CHANGE: {
             const auto* property = static_cast<mpv_event_property*>(event->data);
             const std::string name = property->name;
-            if (name == "eof-reached" && property->format == MPV_FORMAT_FLAG) {
-                const bool atEnd = *static_cast<int*>(property->data) != 0;
-                if (atEnd && !engine_->atEnd) handleEndOfFile();
-                engine_->atEnd = atEnd;
-            } else if (name == "time-pos" && property->format == MPV_FORMAT_DOUBLE) {
+            if (name == "eof-reached" && property->format == MPV_FORMAT_FLAG)
+                handleEndReached(*static_cast<int*>(property->data) != 0);
+            else if (name == "time-pos" && property->format == MPV_FORMAT_DOUBLE)
                 handleTimePosition(*static_cast<double*>(property->data));
-            }
             break;
         }
         default:
             break;
         }
     }
+}
+
+void Player::handleFileLoaded()
+{
+    engine_->loaded = true;
+    if (auto target = std::exchange(engine_->deferredSeek, std::nullopt)) sendSeek(*target);
+}
+
+void Player::sendSeek(double seconds)
+{
+    const std::string target = secondsText(seconds);
+    const char* command[] = {"seek", target.c_str(), "absolute+exact", nullptr};
+    if (mpv_command_async(engine_->mpv.get(), seekGeneration_, command) < 0) finishSeek(false);
+}
+
+void Player::handleEndReached(bool atEnd)
+{
+    if (atEnd && !engine_->atEnd) handleEndOfFile();
+    engine_->atEnd = atEnd;
 }
 
 void Player::handleSeekReply(uint64_t generation, bool ok)

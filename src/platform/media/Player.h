@@ -117,6 +117,9 @@ public:
 private:
     struct Engine;
     void drainEvents();
+    void handleFileLoaded();
+    void sendSeek(double seconds);
+    void handleEndReached(bool atEnd);
     void handleSeekReply(uint64_t generation, bool ok);
     void handlePlaybackRestart();
     void handleEndOfFile();

@@ -115,6 +115,7 @@ TEST_F(PlayerTest, SupersededSeeksCompleteFalseAndLeaveThePlayerPaused)
         doomed.replaceCurrentItem(Player::open(clip()));
         doomed.seek(at(1.0), note("by destruction"));
     }
+    ASSERT_TRUE(waitFor([&] { return outcomes.size() == 4; }));
     EXPECT_EQ(outcomes.back(), "by destruction-");
     EXPECT_TRUE(std::isnan(Player(quiet()).currentTime()));
 }
