@@ -91,6 +91,8 @@ TEST(PlayerVideoViewTest, ShowsTheFrameFittedWithNamedControls)
     surface->window()->findChild<QAbstractButton*>("videoFullScreenReturn")->click();
     EXPECT_FALSE(view.isShowingFullScreen());
     EXPECT_EQ(surface->parentWidget(), &view);
+    EXPECT_TRUE(waitFor([&] { return codeIn(surface->grab().toImage(), fitted.adjusted(1, 1, -1, -1)) == 10; }))
+        << "the picture survives the trip";
 }
 
 TEST(PlayerStillTest, FreezeCutsTheSourceFrameAtTheFreezeTimePlusOffset)

@@ -310,7 +310,9 @@ Player::Player(const PlayerOptions& options) : engine_(std::make_unique<Engine>(
              {"gpu-hwdec-interop", options.hardwareDecoding ? "auto" : "no"}}) {
         setOption(mpv, name, value);
     }
-    if (!options.audioOutput.empty()) setOption(mpv, "ao", options.audioOutput);
+    // Without a sound device mpv plays on with a silent output.
+    if (options.audioOutput.empty()) setOption(mpv, "audio-fallback-to-null", "yes");
+    else setOption(mpv, "ao", options.audioOutput);
     if (!options.audioFile.empty()) {
         setOption(mpv, "ao-pcm-file", options.audioFile.string());
         setOption(mpv, "ao-pcm-waveheader", "yes");
@@ -492,19 +494,21 @@ QImage Player::latestFrame() const
 bool Player::useOpenGL(GLFunctionFinder find, void* findContext)
 {
     if (drawsWithOpenGL()) return true;
+    const double seconds = currentTime();
     engine_->stopRenderer();
     const bool ok = engine_->startOpenGL(this, find, findContext);
     if (!ok) engine_->startSoftware(this);
-    reloadPicture();
+    reloadPicture(seconds);
     return ok;
 }
 
 void Player::useSoftware()
 {
     if (!drawsWithOpenGL()) return;
+    const double seconds = currentTime();
     engine_->stopRenderer();
     engine_->startSoftware(this);
-    reloadPicture();
+    reloadPicture(seconds);
 }
 
 bool Player::drawsWithOpenGL() const
@@ -532,11 +536,11 @@ void Player::drawOpenGL(int framebuffer, int width, int height)
 }
 
 // mpv gives up the video of the file playing when its renderer goes; the
-// file is loaded again at the same place so that the picture comes back.
-void Player::reloadPicture()
+// file is loaded again where it was (read before the renderer went) so that
+// the picture comes back.
+void Player::reloadPicture(double seconds)
 {
     if (!item_) return;
-    const double seconds = currentTime();
     replaceCurrentItem(item_);
     if (std::isfinite(seconds)) seek(MediaTime::fromSeconds(seconds, 60000));
 }

@@ -126,7 +126,7 @@ private:
     void handleTimePosition(double seconds);
     void finishSeek(bool finished);
     void applyForwardEnd();
-    void reloadPicture();
+    void reloadPicture(double seconds);
 
     std::unique_ptr<Engine> engine_;
     std::function<void(uint64_t)> endHandler_;

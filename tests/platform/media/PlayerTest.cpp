@@ -203,6 +203,19 @@ TEST(PlayerInputTest, UnusualFilesNeitherCrashNorHang)
     }
 }
 
+TEST(PlayerInputTest, PlaysToTheEndWithMpvsOwnSoundOutput)
+{
+    // Where no sound device opens (a build machine), play must go on silently.
+    TempDir dir;
+    Player player;
+    int ends = 0;
+    player.setEndHandler([&](uint64_t) { ++ends; });
+    player.replaceCurrentItem(Player::open(makeTestMovie(dir / "clip.mp4", {.durationSeconds = 0.5})));
+    ASSERT_EQ(seekAndWait(player, 0.2), true);
+    player.play();
+    EXPECT_TRUE(waitFor([&] { return ends == 1; }));
+}
+
 TEST(PlayerPictureTest, ARotatedClipIsDrawnUpright)
 {
     TempDir dir;
