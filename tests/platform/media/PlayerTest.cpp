@@ -98,6 +98,21 @@ TEST_F(PlayerTest, ExactSeeksShowTheFrameCoveringTheTime)
     }
 }
 
+TEST_F(PlayerTest, AFileStartingLateKeepsTheProbedClock)
+{
+    // The movie's pictures start 10 s into its timeline; mpv and the probe
+    // must agree on where frame 30 is.
+    const auto late = clip().parent_path() / "late.mp4";
+    runTool("ffmpeg", {"-v", "error", "-y", "-i", clip().string(), "-c", "copy", "-output_ts_offset", "10",
+                       late.string()});
+    PlayerItemRef item = Player::open(late);
+    const double frame30 = item->durationSeconds() - 1.0;
+    player.replaceCurrentItem(item);
+    ASSERT_EQ(seekAndWait(player, frame30), true);
+    EXPECT_TRUE(waitFor([&] { return shownCode(player) == 30; })) << shownCode(player);
+    EXPECT_NEAR(player.currentTime(), frame30, 1.0 / 60);
+}
+
 TEST_F(PlayerTest, SupersededSeeksCompleteFalseAndLeaveThePlayerPaused)
 {
     load();
@@ -186,6 +201,7 @@ TEST(PlayerInputTest, UnusualFilesNeitherCrashNorHang)
     std::filesystem::resize_file(dir / "cut.mp4", std::filesystem::file_size(whole) / 2);
     const std::vector<std::filesystem::path> playable{
         dir / "cut.mp4", makeTestMovie(dir / "sound.mp4", {.video = false}),
+        makeTestMovie(dir / "vfr.mp4", {.variableFrameRate = true}),
         makeTestMovie(dir / "phone.mp4", {.width = 96, .height = 64, .rotationDegrees = 90})};
     for (const auto& path : playable) {
         PlayerItemRef item;
