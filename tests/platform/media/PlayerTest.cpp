@@ -167,6 +167,11 @@ TEST_F(PlayerTest, ReversePlayPausesAtTheReverseEndWithoutReport)
     EXPECT_TRUE(waitFor([&] { return shownCode(player) == 30; })) << shownCode(player);
     EXPECT_NEAR(player.currentTime(), 1.0, 1.0 / 30);
     EXPECT_EQ(ends, 0);
+
+    player.setEndTimes(at(1.0), at(1.3));
+    player.play();  // forwards again, to the forward end set meanwhile
+    ASSERT_TRUE(waitFor([&] { return ends == 1; }));
+    EXPECT_NEAR(player.currentTime(), 1.3, 1.0 / 30);
 }
 
 TEST_F(PlayerTest, AForwardEndJustPastTheDurationPlaysToTheLastFrame)
