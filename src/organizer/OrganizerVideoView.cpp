@@ -9,13 +9,13 @@
 #include <QOpenGLWidget>
 #include <QPainter>
 #include <QPointer>
-#include <QShortcut>
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <functional>
 
 namespace zanto {
 
@@ -104,6 +104,26 @@ bool openGLAvailable()
     }();
     return available;
 }
+
+// The full-screen window: the picture alone; Escape asks to return.
+class FullScreenWindow : public QWidget {
+public:
+    explicit FullScreenWindow(std::function<void()> onEscape) : onEscape_(std::move(onEscape))
+    {
+        setObjectName("videoFullScreenWindow");
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() != Qt::Key_Escape) return QWidget::keyPressEvent(event);
+        // Later: returning deletes this window.
+        QTimer::singleShot(0, this, onEscape_);
+    }
+
+private:
+    std::function<void()> onEscape_;
+};
 
 QString clockText(double seconds)
 {
@@ -202,19 +222,16 @@ void OrganizerVideoView::setShowingFullScreen(bool on)
 {
     if (on == isShowingFullScreen()) return;
     if (on) {
-        fullScreenWindow_ = std::make_unique<QWidget>();
-        fullScreenWindow_->setObjectName("videoFullScreenWindow");
+        fullScreenWindow_ = std::make_unique<FullScreenWindow>([this] { setShowingFullScreen(false); });
         auto* layout = new QVBoxLayout(fullScreenWindow_.get());
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(surface_);
-        // The toggle stays reachable over the picture; Escape returns as well.
+        // The toggle stays reachable over the picture.
         auto* back = new QToolButton(fullScreenWindow_.get());
         back->setObjectName("videoFullScreenReturn");
         back->setText(fullScreen_->text());
         back->move(8, 8);
         QObject::connect(back, &QToolButton::clicked, this, [this] { setShowingFullScreen(false); });
-        auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), fullScreenWindow_.get());
-        QObject::connect(escape, &QShortcut::activated, this, [this] { setShowingFullScreen(false); });
         fullScreenWindow_->showFullScreen();
         back->raise();
         surface_->show();

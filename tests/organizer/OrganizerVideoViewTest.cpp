@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QSlider>
 
@@ -85,11 +86,16 @@ TEST(PlayerVideoViewTest, ShowsTheFrameFittedWithNamedControls)
     play->click();
     EXPECT_EQ(player->rate(), 0);
 
-    view.findChild<QAbstractButton*>("videoFullScreen")->click();
+    auto* toggle = view.findChild<QAbstractButton*>("videoFullScreen");
+    toggle->click();
     ASSERT_TRUE(view.isShowingFullScreen());
     EXPECT_NE(surface->window(), view.window()) << "full screen shows the picture alone";
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(surface->window(), &escape);
+    EXPECT_TRUE(waitFor([&] { return !view.isShowingFullScreen(); })) << "Escape returns";
+    toggle->click();
     surface->window()->findChild<QAbstractButton*>("videoFullScreenReturn")->click();
-    EXPECT_FALSE(view.isShowingFullScreen());
+    EXPECT_FALSE(view.isShowingFullScreen()) << "so does the toggle";
     EXPECT_EQ(surface->parentWidget(), &view);
     EXPECT_TRUE(waitFor([&] { return codeIn(surface->grab().toImage(), fitted.adjusted(1, 1, -1, -1)) == 10; }))
         << "the picture survives the trip";

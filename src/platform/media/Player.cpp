@@ -108,6 +108,7 @@ struct Player::Engine {
     int64_t startedEntry = 0;    // the entry mpv started last
     bool loaded = false;
     std::optional<double> deferredSeek;  // asked before the file was loaded
+    std::optional<double> seekTarget;    // of the seek under way, sent or deferred
     bool backward = false;
     bool atEnd = false;
 
@@ -368,6 +369,7 @@ void Player::replaceCurrentItem(PlayerItemRef item)
     item_ = std::move(item);
     engine.loaded = false;
     engine.deferredSeek.reset();
+    engine.seekTarget.reset();
     engine.atEnd = false;
     setRate(0);
     {
@@ -427,6 +429,7 @@ void Player::seek(const MediaTime& time, SeekCompletion completion)
     ++seekGeneration_;
     seekTaken_ = false;
     const double seconds = frameStart(item_->asset, time.seconds());
+    engine_->seekTarget = seconds;
     if (!engine_->loaded) {
         engine_->deferredSeek = seconds;
         return;
@@ -476,7 +479,8 @@ void Player::setRate(double rate)
 double Player::currentTime() const
 {
     if (!item_) return std::numeric_limits<double>::quiet_NaN();
-    if (engine_->deferredSeek) return *engine_->deferredSeek;
+    // While a seek is under way mpv still tells where it was.
+    if (engine_->seekTarget) return *engine_->seekTarget;
     double seconds = 0;
     if (mpv_get_property(engine_->mpv.get(), "time-pos", MPV_FORMAT_DOUBLE, &seconds) < 0) return 0;
     return seconds;
@@ -591,6 +595,7 @@ void Player::drainEvents()
             const auto* end = static_cast<mpv_event_end_file*>(event->data);
             if (end->playlist_entry_id == engine_->entryId && end->reason == MPV_END_FILE_REASON_ERROR) {
                 engine_->deferredSeek.reset();
+                engine_->seekTarget.reset();
                 finishSeek(false);
             }
             break;
@@ -636,6 +641,7 @@ void Player::handleSeekReply(uint64_t generation, bool ok)
 {
     if (generation != seekGeneration_) return;
     if (!ok) {
+        engine_->seekTarget.reset();
         finishSeek(false);
         return;
     }
@@ -646,6 +652,7 @@ void Player::handlePlaybackRestart()
 {
     if (!seekTaken_) return;
     seekTaken_ = false;
+    engine_->seekTarget.reset();
     finishSeek(true);
 }
 

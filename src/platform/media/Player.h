@@ -77,7 +77,8 @@ public:
     // -8..8 (clamped); 0 pauses, a negative rate plays backwards.
     void setRate(double rate);
 
-    // The playback position in file seconds; NaN without an item.
+    // The playback position in file seconds (a seek's target while it is
+    // under way); NaN without an item.
     double currentTime() const;
 
     // The frame last drawn: BGRA (QImage::Format_ARGB32, opaque), upright,
