@@ -1,0 +1,222 @@
+// The preview player on generated H.264 movies with sound: exact seeks to
+// random times until the frame is drawn, opening an item to its first frame,
+// ten seconds of 1080p at rate 1 in the real view (late frames, paint time),
+// and reverse play at -1 (frames a second, memory). Targets for this 8-core
+// machine: seek 720p30 1-s GOP median <= 60 ms; seek 1080p30 2-s GOP median
+// <= 150 ms, p95 <= 300 ms; open to first frame (720p) <= 150 ms; rate 1:
+// <= 1 late frame of 300 and paint <= 4 ms a frame; reverse: >= 28 frames a
+// second with <= 300 MB extra memory. Run with QT_QPA_PLATFORM=offscreen.
+#include "organizer/OrganizerVideoView.h"
+#include "platform/media/Player.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace zanto;
+
+std::filesystem::path movie(int width, int height, int gopFrames)
+{
+    const auto folder = std::filesystem::temp_directory_path() / "zanto-bench-player";
+    std::filesystem::create_directories(folder);
+    const auto path = folder / ("movie-" + std::to_string(height) + "p-g" + std::to_string(gopFrames) + ".mp4");
+    if (!std::filesystem::exists(path)) {
+        const std::string command = "ffmpeg -v error -y -f lavfi -i testsrc2=s=" + std::to_string(width) + "x"
+            + std::to_string(height) + ":r=30:d=14 -f lavfi -i sine=frequency=440:d=14 -c:v libx264 -preset veryfast "
+              "-crf 20 -pix_fmt yuv420p -g " + std::to_string(gopFrames) + " -c:a aac -ac 2 '" + path.string() + "'";
+        if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
+    }
+    return path;
+}
+
+template <typename Predicate>
+bool waitFor(Predicate done, int ms = 10000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    return done();
+}
+
+PlayerOptions benchOptions() { return {.audioOutput = "null"}; }
+
+double percentile(std::vector<double> values, double fraction)
+{
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
+}
+
+// Milliseconds from the call to the completion of an exact seek plus the
+// drawing of the frame it shows.
+double timedSeek(Player& player, double seconds)
+{
+    const uint64_t drawn = player.framesDrawn();
+    bool finished = false;
+    QElapsedTimer clock;
+    clock.start();
+    player.seek(MediaTime::fromSeconds(seconds, 60000), [&](bool ok) { finished = ok; });
+    if (!waitFor([&] { return finished && player.framesDrawn() > drawn; }))
+        throw std::runtime_error("a seek did not finish");
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+void reportSpread(benchmark::State& state, const std::vector<double>& ms)
+{
+    state.counters["median_ms"] = percentile(ms, 0.5);
+    state.counters["p95_ms"] = percentile(ms, 0.95);
+    state.counters["max_ms"] = percentile(ms, 1.0);
+}
+
+void seekBench(benchmark::State& state, int width, int height, int gop)
+{
+    Player player(benchOptions());
+    player.setOutputSize(QSize(960, 540));
+    player.replaceCurrentItem(Player::open(movie(width, height, gop)));
+    timedSeek(player, 0.0);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> when(0.0, 13.5);
+    std::vector<double> ms;
+    for (auto _ : state) {
+        const double took = timedSeek(player, when(random));
+        ms.push_back(took);
+        state.SetIterationTime(took / 1000);
+    }
+    reportSpread(state, ms);
+}
+
+void BM_Seek720p30Gop1s(benchmark::State& state) { seekBench(state, 1280, 720, 30); }
+void BM_Seek1080p30Gop2s(benchmark::State& state) { seekBench(state, 1920, 1080, 60); }
+
+// What the Organizer does to show a video item: open (probe), set the end
+// times, make it current, seek to the in point, play; until the first frame.
+void BM_OpenToFirstFrame720p(benchmark::State& state)
+{
+    const auto path = movie(1280, 720, 30);
+    Player player(benchOptions());
+    player.setOutputSize(QSize(960, 540));
+    std::vector<double> ms;
+    for (auto _ : state) {
+        player.replaceCurrentItem(nullptr);
+        const uint64_t drawn = player.framesDrawn();
+        QElapsedTimer clock;
+        clock.start();
+        PlayerItemRef item = Player::open(path);
+        player.setEndTimes(MediaTime::fromSeconds(2.0, 60000), MediaTime::fromSeconds(8.0, 60000));
+        player.replaceCurrentItem(item);
+        bool shown = false;
+        player.seek(MediaTime::fromSeconds(2.0, 60000), [&](bool finished) {
+            shown = finished;
+            if (finished) player.play();
+        });
+        if (!waitFor([&] { return shown && player.framesDrawn() > drawn; })) throw std::runtime_error("no first frame");
+        ms.push_back(double(clock.nsecsElapsed()) / 1e6);
+        state.SetIterationTime(ms.back() / 1000);
+    }
+    reportSpread(state, ms);
+}
+
+// Ten seconds at rate 1 in the real view: a frame counts as late for each
+// frame slot (1/30 s) it arrives after the one it was due in, and each
+// arrival is painted at once to time the paint.
+void BM_Play1080p30TenSeconds(benchmark::State& state)
+{
+    auto player = std::make_shared<Player>(benchOptions());
+    OrganizerVideoView view(player);
+    view.resize(980, 600);
+    view.show();
+    player->replaceCurrentItem(Player::open(movie(1920, 1080, 60)));
+    timedSeek(*player, 1.0);
+    for (auto _ : state) {
+        std::vector<double> arrivals, paints;
+        QElapsedTimer clock;
+        player->setFrameHandler([&] {
+            arrivals.push_back(double(clock.nsecsElapsed()) / 1e6);
+            QElapsedTimer paint;
+            paint.start();
+            view.surface()->repaint();
+            paints.push_back(double(paint.nsecsElapsed()) / 1e6);
+        });
+        clock.start();
+        player->play();
+        waitFor([&] { return player->currentTime() >= 11.0; }, 12000);
+        player->pause();
+        player->setFrameHandler({});
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+        double late = 0;
+        for (size_t i = 1; i < arrivals.size(); ++i)
+            late += std::max(0.0, std::round((arrivals[i] - arrivals[i - 1]) / (1000.0 / 30)) - 1);
+        state.counters["frames"] = double(arrivals.size());
+        state.counters["late_frames"] = late;
+        state.counters["paint_median_ms"] = percentile(paints, 0.5);
+        state.counters["paint_p95_ms"] = percentile(paints, 0.95);
+    }
+}
+
+double residentMegabytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024;
+    return 0;
+}
+
+void BM_Reverse1080p30Gop2s(benchmark::State& state)
+{
+    Player player(benchOptions());
+    player.setOutputSize(QSize(960, 540));
+    player.replaceCurrentItem(Player::open(movie(1920, 1080, 60)));
+    timedSeek(player, 12.0);
+    for (auto _ : state) {
+        const double before = residentMegabytes();
+        double peak = before;
+        player.setRate(-1);
+        waitFor([&] { return player.currentTime() <= 11.0 || player.rate() == 0; });  // past the first GOP's decode
+        const uint64_t drawn = player.framesDrawn();
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 5000 && player.rate() != 0) {
+            waitFor([] { return false; }, 100);
+            peak = std::max(peak, residentMegabytes());
+        }
+        const double seconds = double(clock.nsecsElapsed()) / 1e9;
+        player.pause();
+        state.SetIterationTime(seconds);
+        state.counters["frames_per_second"] = double(player.framesDrawn() - drawn) / seconds;
+        state.counters["extra_memory_MB"] = peak - before;
+    }
+}
+
+BENCHMARK(BM_Seek720p30Gop1s)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(60);
+BENCHMARK(BM_Seek1080p30Gop2s)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(60);
+BENCHMARK(BM_OpenToFirstFrame720p)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(15);
+BENCHMARK(BM_Play1080p30TenSeconds)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+BENCHMARK(BM_Reverse1080p30Gop2s)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    std::ifstream load("/proc/loadavg");
+    std::string loadText;
+    std::getline(load, loadText);
+    benchmark::AddCustomContext("load_average", loadText);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

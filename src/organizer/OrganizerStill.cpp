@@ -1,0 +1,26 @@
+#include "organizer/OrganizerStill.h"
+
+#include "platform/media/FrameReader.h"
+#include "platform/media/MediaError.h"
+#include "services/ExportFailure.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace zanto {
+
+QImage freezeImage(const OrganizerItem& item, const std::vector<OrganizerSource>& sources)
+{
+    const auto source = std::find_if(sources.begin(), sources.end(),
+                                     [&](const OrganizerSource& s) { return s.id == item.sourceID; });
+    if (source == sources.end() || !item.freezeTime) throw failure("静止画の元映像が見つかりません。");
+    const std::filesystem::path path(source->path);
+    std::error_code error;
+    // Opening a pipe would wait for a writer; a missing file is left to the
+    // reader, whose error names it.
+    if (std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error))
+        throw MediaError(source->path + ": Not a movie file");
+    return copyStillImage(path, MediaTime::fromSeconds(*item.freezeTime + source->offset, 60000));
+}
+
+} // namespace zanto

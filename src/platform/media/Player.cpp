@@ -1,0 +1,678 @@
+#include "platform/media/Player.h"
+
+#include "platform/media/MediaError.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QObject>
+
+#include <mpv/client.h>
+#include <mpv/render.h>
+#include <mpv/render_gl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <limits>
+#include <mutex>
+#include <thread>
+
+namespace zanto {
+
+namespace {
+
+struct HandleDeleter {
+    void operator()(mpv_handle* handle) const { mpv_terminate_destroy(handle); }
+};
+struct RenderDeleter {
+    void operator()(mpv_render_context* context) const { mpv_render_context_free(context); }
+};
+
+// Seek replies carry their generation; other commands reply with 0.
+constexpr uint64_t noReply = 0;
+
+std::atomic<uint64_t> nextItemId{1};
+
+std::string secondsText(double seconds)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.6f", seconds);
+    return text;
+}
+
+QSize uprightSize(const MediaAsset& asset)
+{
+    if (!asset.video) return {};
+    const VideoTrackInfo& video = *asset.video;
+    const int turns = video.preferredTransform.quarterTurns();
+    if (turns == 1 || turns == 3) return QSize(video.height, video.width);
+    return QSize(video.width, video.height);
+}
+
+// The software renderer cannot turn pictures (mpv 0.35 asserts on a rotated
+// source), so a turned movie is turned upright by filters before it.
+std::string uprightFilters(const MediaAsset& asset)
+{
+    if (!asset.video) return {};
+    switch (asset.video->preferredTransform.quarterTurns()) {
+    case 1: return "transpose=clock";
+    case 2: return "hflip,vflip";
+    case 3: return "transpose=cclock";
+    default: return {};
+    }
+}
+
+// mpv's length-prefixed quoting for a value in an option list.
+std::string quoted(const std::string& value)
+{
+    return "%" + std::to_string(value.size()) + "%" + value;
+}
+
+// Exact seeks in mpv show the first frame at or after the target; the frame
+// covering a time is the one that starts at or before it. With a constant
+// rate the target moves back to that frame's start.
+double frameStart(const MediaAsset& asset, double seconds)
+{
+    if (!asset.video || !asset.video->constantFrameRate || asset.video->frameDuration.value <= 0) return seconds;
+    const double frame = asset.video->frameDuration.seconds();
+    return std::max(0.0, std::floor(seconds / frame + 1e-6) * frame);
+}
+
+} // namespace
+
+// What mpv shares with its own threads. The wakeup callback and the renderer
+// thread reach the GUI thread only through `context`, guarded by `mutex`,
+// which the destructor clears before mpv goes away.
+struct Player::Engine {
+    std::unique_ptr<mpv_handle, HandleDeleter> mpv;
+    std::unique_ptr<mpv_render_context, RenderDeleter> render;
+    std::unique_ptr<QObject> context = std::make_unique<QObject>();
+
+    std::mutex mutex;  // guards everything below
+    std::condition_variable wake;
+    bool stopping = false;  // the software renderer's thread ends
+    bool openGL = false;
+    bool renderWanted = false;
+    bool drainPosted = false;
+    bool framePosted = false;
+    QSize naturalSize;
+    QSize outputSize;
+    QImage latest;
+    uint64_t framesDrawn = 0;
+    std::thread renderer;
+    std::pair<Engine*, Player*> updateTarget;  // what the OpenGL renderer's update callback reaches
+
+    // Playback state, GUI thread only.
+    int64_t entryId = 0;         // mpv's playlist entry of the current item
+    int64_t startedEntry = 0;    // the entry mpv started last
+    bool loaded = false;
+    std::optional<double> deferredSeek;  // asked before the file was loaded
+    std::optional<double> seekTarget;    // of the seek under way, sent or deferred
+    bool backward = false;
+    bool atEnd = false;
+
+    void post(std::function<void()> call)
+    {
+        if (context) QMetaObject::invokeMethod(context.get(), std::move(call), Qt::QueuedConnection);
+    }
+    void renderLoop(Player* player);
+    QImage draw(QSize size);
+    void startSoftware(Player* player);
+    bool startOpenGL(Player* player, GLFunctionFinder find, void* findContext);
+    void stopRenderer();
+    void postFrame(Player* player);
+    QImage screenshot();
+};
+
+void Player::Engine::postFrame(Player* player)
+{
+    if (framePosted) return;
+    framePosted = true;
+    post([this, player] {
+        {
+            std::lock_guard lock(mutex);
+            framePosted = false;
+        }
+        if (player->frameHandler_) player->frameHandler_();
+    });
+}
+
+void Player::Engine::startSoftware(Player* player)
+{
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    mpv_render_context* context = nullptr;
+    const int code = mpv_render_context_create(&context, mpv.get(), params);
+    if (code < 0) throw MediaError(std::string("Cannot start the picture renderer: ") + mpv_error_string(code));
+    render.reset(context);
+    mpv_render_context_set_update_callback(
+        context,
+        [](void* data) {
+            auto* engine = static_cast<Engine*>(data);
+            std::lock_guard lock(engine->mutex);
+            engine->renderWanted = true;
+            engine->wake.notify_one();
+        },
+        this);
+    {
+        std::lock_guard lock(mutex);
+        stopping = false;
+        openGL = false;
+    }
+    renderer = std::thread([this, player] { renderLoop(player); });
+}
+
+bool Player::Engine::startOpenGL(Player* player, GLFunctionFinder find, void* findContext)
+{
+    mpv_opengl_init_params init{find, findContext};
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
+        {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &init},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    mpv_render_context* context = nullptr;
+    if (mpv_render_context_create(&context, mpv.get(), params) < 0) return false;
+    render.reset(context);
+    {
+        std::lock_guard lock(mutex);
+        openGL = true;
+        latest = QImage();
+    }
+    updateTarget = {this, player};
+    mpv_render_context_set_update_callback(
+        context,
+        [](void* data) {
+            auto* target = static_cast<std::pair<Engine*, Player*>*>(data);
+            std::lock_guard lock(target->first->mutex);
+            target->first->postFrame(target->second);
+        },
+        &updateTarget);
+    return true;
+}
+
+void Player::Engine::stopRenderer()
+{
+    if (renderer.joinable()) {
+        {
+            std::lock_guard lock(mutex);
+            stopping = true;
+            wake.notify_one();
+        }
+        renderer.join();
+    }
+    render.reset();
+}
+
+QImage Player::Engine::screenshot()
+{
+    const char* command[] = {"screenshot-raw", "video", nullptr};
+    mpv_node result{};
+    if (mpv_command_ret(mpv.get(), command, &result) < 0) return {};
+    int64_t width = 0, height = 0, stride = 0;
+    const mpv_byte_array* bytes = nullptr;
+    if (result.format == MPV_FORMAT_NODE_MAP) {
+        for (int i = 0; i < result.u.list->num; ++i) {
+            const std::string key = result.u.list->keys[i];
+            const mpv_node& value = result.u.list->values[i];
+            if (key == "w") width = value.u.int64;
+            else if (key == "h") height = value.u.int64;
+            else if (key == "stride") stride = value.u.int64;
+            else if (key == "data" && value.format == MPV_FORMAT_BYTE_ARRAY) bytes = value.u.ba;
+        }
+    }
+    QImage image;
+    if (bytes && width > 0 && height > 0 && stride >= width * 4 && int64_t(bytes->size) >= stride * height) {
+        image = QImage(int(width), int(height), QImage::Format_ARGB32);
+        for (int y = 0; y < image.height(); ++y) {
+            const auto* from = static_cast<const uint32_t*>(bytes->data) + y * (stride / 4);
+            auto* to = reinterpret_cast<uint32_t*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) to[x] = from[x] | 0xff000000u;
+        }
+    }
+    mpv_free_node_contents(&result);
+    return image;
+}
+
+QImage Player::Engine::draw(QSize size)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    int sizes[2] = {size.width(), size.height()};
+    size_t stride = size_t(image.bytesPerLine());
+    char format[] = "bgr0";
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_SW_SIZE, sizes},
+        {MPV_RENDER_PARAM_SW_FORMAT, format},
+        {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+        {MPV_RENDER_PARAM_SW_POINTER, image.bits()},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    if (mpv_render_context_render(render.get(), params) < 0) return {};
+    // "bgr0" leaves the fourth byte undefined; the picture is opaque.
+    for (int y = 0; y < size.height(); ++y) {
+        auto* line = reinterpret_cast<uint32_t*>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) line[x] |= 0xff000000u;
+    }
+    return image;
+}
+
+void Player::Engine::renderLoop(Player* player)
+{
+    for (;;) {
+        QSize size;
+        bool resized = false;
+        {
+            std::unique_lock lock(mutex);
+            wake.wait(lock, [&] { return stopping || renderWanted; });
+            if (stopping) return;
+            renderWanted = false;
+            size = outputSize.isEmpty() ? naturalSize : naturalSize.scaled(outputSize, Qt::KeepAspectRatio);
+            // A paused picture is drawn again at a new size.
+            resized = !latest.isNull() && latest.size() != size;
+        }
+        if (!(mpv_render_context_update(render.get()) & MPV_RENDER_UPDATE_FRAME) && !resized) continue;
+        if (size.isEmpty()) size = QSize(16, 16);
+        QImage image = draw(size);
+        std::lock_guard lock(mutex);
+        if (image.isNull()) continue;
+        latest = std::move(image);
+        ++framesDrawn;
+        postFrame(player);
+    }
+}
+
+namespace {
+
+void setOption(mpv_handle* mpv, const char* name, const std::string& value)
+{
+    const int code = mpv_set_option_string(mpv, name, value.c_str());
+    if (code < 0)
+        throw MediaError(std::string("Cannot set the player option ") + name + ": " + mpv_error_string(code));
+}
+
+} // namespace
+
+Player::Player(const PlayerOptions& options) : engine_(std::make_unique<Engine>())
+{
+    engine_->mpv.reset(mpv_create());
+    if (!engine_->mpv) throw MediaError("Cannot create the player");
+    mpv_handle* mpv = engine_->mpv.get();
+    // A preview: no user configuration, no on-screen display, no keys; exact
+    // seeks; the last frame stays up at the end instead of unloading the file.
+    for (const auto& [name, value] : std::initializer_list<std::pair<const char*, std::string>>{
+             {"config", "no"}, {"terminal", "no"}, {"input-default-bindings", "no"},
+             {"input-vo-keyboard", "no"}, {"osd-level", "0"}, {"load-scripts", "no"},
+             {"ytdl", "no"}, {"sub-auto", "no"}, {"audio-file-auto", "no"},
+             {"vo", "libmpv"}, {"hr-seek", "yes"}, {"keep-open", "yes"}, {"idle", "yes"},
+             {"pause", "yes"}, {"rebase-start-time", "yes"},
+             {"hwdec", options.hardwareDecoding ? "auto-safe" : "no"},
+             {"gpu-hwdec-interop", options.hardwareDecoding ? "auto" : "no"}}) {
+        setOption(mpv, name, value);
+    }
+    // Without a sound device mpv plays on with a silent output.
+    if (options.audioOutput.empty()) setOption(mpv, "audio-fallback-to-null", "yes");
+    else setOption(mpv, "ao", options.audioOutput);
+    if (!options.audioFile.empty()) {
+        setOption(mpv, "ao-pcm-file", options.audioFile.string());
+        setOption(mpv, "ao-pcm-waveheader", "yes");
+    }
+    const int code = mpv_initialize(mpv);
+    if (code < 0) throw MediaError(std::string("Cannot start the player: ") + mpv_error_string(code));
+
+    engine_->startSoftware(this);
+
+    mpv_observe_property(mpv, 0, "eof-reached", MPV_FORMAT_FLAG);
+    mpv_observe_property(mpv, 0, "time-pos", MPV_FORMAT_DOUBLE);
+    mpv_set_wakeup_callback(
+        mpv,
+        [](void* data) {
+            auto* player = static_cast<Player*>(data);
+            Engine& engine = *player->engine_;
+            std::lock_guard lock(engine.mutex);
+            if (engine.drainPosted) return;
+            engine.drainPosted = true;
+            engine.post([player] { player->drainEvents(); });
+        },
+        this);
+}
+
+Player::~Player()
+{
+    finishSeek(false);
+    engine_->stopRenderer();
+    {
+        std::lock_guard lock(engine_->mutex);
+        engine_->context.reset();
+    }
+    mpv_set_wakeup_callback(engine_->mpv.get(), nullptr, nullptr);
+    engine_->mpv.reset();
+}
+
+PlayerItemRef Player::open(const std::filesystem::path& path)
+{
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return nullptr;
+    auto item = std::make_shared<PlayerItem>();
+    item->path = path;
+    item->asset = MediaAsset::load(path);
+    item->id = nextItemId++;
+    return item;
+}
+
+void Player::replaceCurrentItem(PlayerItemRef item)
+{
+    finishSeek(false);
+    Engine& engine = *engine_;
+    mpv_handle* mpv = engine.mpv.get();
+    item_ = std::move(item);
+    engine.loaded = false;
+    engine.deferredSeek.reset();
+    engine.seekTarget.reset();
+    engine.atEnd = false;
+    setRate(0);
+    {
+        std::lock_guard lock(engine.mutex);
+        engine.naturalSize = item_ ? uprightSize(item_->asset) : QSize();
+        engine.latest = QImage();
+    }
+    if (!item_) {
+        engine.entryId = 0;
+        const char* stop[] = {"stop", nullptr};
+        mpv_command_async(mpv, noReply, stop);
+        return;
+    }
+    // The forward end goes with the file so that it holds from the first frame.
+    std::string options = forwardEnd_.isValid() && !engine.backward ? "end=" + secondsText(forwardEnd_.seconds()) : "end=none";
+    if (const std::string filters = uprightFilters(item_->asset); !filters.empty())
+        options += ",video-rotate=no,vf=" + quoted(filters);
+    const std::string path = item_->path.string();
+    const char* load[] = {"loadfile", path.c_str(), "replace", options.c_str(), nullptr};
+    mpv_node result{};
+    engine.entryId = -1;
+    if (mpv_command_ret(mpv, load, &result) >= 0) {
+        if (result.format == MPV_FORMAT_NODE_MAP) {
+            for (int i = 0; i < result.u.list->num; ++i) {
+                if (std::string(result.u.list->keys[i]) == "playlist_entry_id")
+                    engine.entryId = result.u.list->values[i].u.int64;
+            }
+        }
+        mpv_free_node_contents(&result);
+    }
+}
+
+void Player::setEndTimes(const MediaTime& reverseEnd, const MediaTime& forwardEnd)
+{
+    reverseEnd_ = reverseEnd;
+    forwardEnd_ = forwardEnd;
+    if (item_) applyForwardEnd();
+}
+
+void Player::applyForwardEnd()
+{
+    // mpv reads `end` in backward play as where playing backwards ends (and
+    // stops at once); the reverse end is watched here instead.
+    const bool forward = forwardEnd_.isValid() && !engine_->backward;
+    const std::string end = forward ? secondsText(forwardEnd_.seconds()) : "none";
+    mpv_set_property_string(engine_->mpv.get(), "file-local-options/end", end.c_str());
+}
+
+void Player::seek(const MediaTime& time, SeekCompletion completion)
+{
+    finishSeek(false);
+    seekCompletion_ = std::move(completion);
+    if (!item_) {
+        finishSeek(false);
+        return;
+    }
+    ++seekGeneration_;
+    seekTaken_ = false;
+    const double seconds = frameStart(item_->asset, time.seconds());
+    engine_->seekTarget = seconds;
+    if (!engine_->loaded) {
+        engine_->deferredSeek = seconds;
+        return;
+    }
+    sendSeek(seconds);
+}
+
+void Player::finishSeek(bool finished)
+{
+    if (!seekCompletion_) return;
+    // Later, so that a completion never runs inside the call that superseded
+    // it, and through the application, so that it still runs when the Player
+    // is gone by then.
+    auto call = [completion = std::exchange(seekCompletion_, {}), finished] { completion(finished); };
+    if (QCoreApplication* application = QCoreApplication::instance())
+        QMetaObject::invokeMethod(application, std::move(call), Qt::QueuedConnection);
+    else
+        call();
+}
+
+void Player::setRate(double rate)
+{
+    rate = std::clamp(rate, -8.0, 8.0);
+    mpv_handle* mpv = engine_->mpv.get();
+    rate_ = item_ ? rate : 0.0;
+    if (rate_ == 0) {
+        mpv_set_property_string(mpv, "pause", "yes");
+        return;
+    }
+    const bool backward = rate_ < 0;
+    if (backward != engine_->backward) {
+        engine_->backward = backward;
+        applyForwardEnd();
+        mpv_set_property_string(mpv, "play-dir", backward ? "backward" : "forward");
+    }
+    if (!backward && engine_->atEnd && endHandler_) {
+        // Forward play asked for at the end ends at once.
+        engine_->post([this, id = item_->id] {
+            if (endHandler_ && item_ && item_->id == id) endHandler_(id);
+        });
+    }
+    double speed = std::abs(rate_);
+    mpv_set_property(mpv, "speed", MPV_FORMAT_DOUBLE, &speed);
+    mpv_set_property_string(mpv, "pause", "no");
+}
+
+double Player::currentTime() const
+{
+    if (!item_) return std::numeric_limits<double>::quiet_NaN();
+    // While a seek is under way mpv still tells where it was.
+    if (engine_->seekTarget) return *engine_->seekTarget;
+    double seconds = 0;
+    if (mpv_get_property(engine_->mpv.get(), "time-pos", MPV_FORMAT_DOUBLE, &seconds) < 0) return 0;
+    return seconds;
+}
+
+QImage Player::latestFrame() const
+{
+    {
+        std::lock_guard lock(engine_->mutex);
+        if (!engine_->openGL) return engine_->latest;
+    }
+    return item_ ? engine_->screenshot() : QImage();
+}
+
+bool Player::useOpenGL(GLFunctionFinder find, void* findContext)
+{
+    if (drawsWithOpenGL()) return true;
+    const double seconds = currentTime();
+    engine_->stopRenderer();
+    const bool ok = engine_->startOpenGL(this, find, findContext);
+    if (!ok) engine_->startSoftware(this);
+    reloadPicture(seconds);
+    return ok;
+}
+
+void Player::useSoftware()
+{
+    if (!drawsWithOpenGL()) return;
+    const double seconds = currentTime();
+    engine_->stopRenderer();
+    engine_->startSoftware(this);
+    reloadPicture(seconds);
+}
+
+bool Player::drawsWithOpenGL() const
+{
+    std::lock_guard lock(engine_->mutex);
+    return engine_->openGL;
+}
+
+void Player::drawOpenGL(int framebuffer, int width, int height)
+{
+    if (!drawsWithOpenGL()) return;
+    mpv_opengl_fbo target{framebuffer, width, height, 0};
+    int flip = 1;
+    int block = 0;
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_OPENGL_FBO, &target},
+        {MPV_RENDER_PARAM_FLIP_Y, &flip},
+        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    mpv_render_context_update(engine_->render.get());
+    if (mpv_render_context_render(engine_->render.get(), params) < 0) return;
+    std::lock_guard lock(engine_->mutex);
+    ++engine_->framesDrawn;
+}
+
+// mpv gives up the video of the file playing when its renderer goes; the
+// file is loaded again where it was (read before the renderer went) so that
+// the picture comes back.
+void Player::reloadPicture(double seconds)
+{
+    if (!item_) return;
+    replaceCurrentItem(item_);
+    if (std::isfinite(seconds)) seek(MediaTime::fromSeconds(seconds, 60000));
+}
+
+void Player::setOutputSize(const QSize& box)
+{
+    std::lock_guard lock(engine_->mutex);
+    if (engine_->outputSize == box) return;
+    engine_->outputSize = box;
+    engine_->renderWanted = true;
+    engine_->wake.notify_one();
+}
+
+QSize Player::naturalSize() const
+{
+    std::lock_guard lock(engine_->mutex);
+    return engine_->naturalSize;
+}
+
+uint64_t Player::framesDrawn() const
+{
+    std::lock_guard lock(engine_->mutex);
+    return engine_->framesDrawn;
+}
+
+void Player::drainEvents()
+{
+    {
+        std::lock_guard lock(engine_->mutex);
+        engine_->drainPosted = false;
+    }
+    mpv_handle* mpv = engine_->mpv.get();
+    for (;;) {
+        const mpv_event* event = mpv_wait_event(mpv, 0);
+        switch (event->event_id) {
+        case MPV_EVENT_NONE:
+            return;
+        case MPV_EVENT_COMMAND_REPLY:
+            if (event->reply_userdata != noReply) handleSeekReply(event->reply_userdata, event->error >= 0);
+            break;
+        case MPV_EVENT_START_FILE:
+            engine_->startedEntry = static_cast<mpv_event_start_file*>(event->data)->playlist_entry_id;
+            break;
+        case MPV_EVENT_FILE_LOADED:
+            if (engine_->startedEntry == engine_->entryId) handleFileLoaded();
+            break;
+        case MPV_EVENT_END_FILE: {
+            const auto* end = static_cast<mpv_event_end_file*>(event->data);
+            if (end->playlist_entry_id == engine_->entryId && end->reason == MPV_END_FILE_REASON_ERROR) {
+                engine_->deferredSeek.reset();
+                engine_->seekTarget.reset();
+                finishSeek(false);
+            }
+            break;
+        }
+        case MPV_EVENT_PLAYBACK_RESTART:
+            handlePlaybackRestart();
+            break;
+        case MPV_EVENT_PROPERTY_CHANGE: {
+            const auto* property = static_cast<mpv_event_property*>(event->data);
+            const std::string name = property->name;
+            if (name == "eof-reached" && property->format == MPV_FORMAT_FLAG)
+                handleEndReached(*static_cast<int*>(property->data) != 0);
+            else if (name == "time-pos" && property->format == MPV_FORMAT_DOUBLE)
+                handleTimePosition(*static_cast<double*>(property->data));
+            break;
+        }
+        default:
+            break;
+        }
+    }
+}
+
+void Player::handleFileLoaded()
+{
+    engine_->loaded = true;
+    if (auto target = std::exchange(engine_->deferredSeek, std::nullopt)) sendSeek(*target);
+}
+
+void Player::sendSeek(double seconds)
+{
+    const std::string target = secondsText(seconds);
+    const char* command[] = {"seek", target.c_str(), "absolute+exact", nullptr};
+    if (mpv_command_async(engine_->mpv.get(), seekGeneration_, command) < 0) finishSeek(false);
+}
+
+void Player::handleEndReached(bool atEnd)
+{
+    if (atEnd && !engine_->atEnd) handleEndOfFile();
+    engine_->atEnd = atEnd;
+}
+
+void Player::handleSeekReply(uint64_t generation, bool ok)
+{
+    if (generation != seekGeneration_) return;
+    if (!ok) {
+        engine_->seekTarget.reset();
+        finishSeek(false);
+        return;
+    }
+    seekTaken_ = true;
+}
+
+void Player::handlePlaybackRestart()
+{
+    if (!seekTaken_) return;
+    seekTaken_ = false;
+    engine_->seekTarget.reset();
+    finishSeek(true);
+}
+
+void Player::handleEndOfFile()
+{
+    // Backwards to the start of the file is the reverse end, and a seek to the
+    // last frame while paused is no end of play either.
+    const bool playing = rate_ > 0;
+    pause();
+    if (playing && item_ && endHandler_) endHandler_(item_->id);
+}
+
+void Player::handleTimePosition(double seconds)
+{
+    if (rate_ < 0 && reverseEnd_.isValid() && seconds <= reverseEnd_.seconds() + 1e-3) {
+        pause();
+        const std::string target = secondsText(reverseEnd_.seconds());
+        const char* command[] = {"seek", target.c_str(), "absolute+exact", nullptr};
+        mpv_command_async(engine_->mpv.get(), noReply, command);
+    }
+}
+
+} // namespace zanto

@@ -1,0 +1,290 @@
+#include "platform/media/MediaError.h"
+#include "platform/media/Player.h"
+#include "support/GuiTestEnvironment.h"
+#include "support/TempDir.h"
+#include "support/TestMedia.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <optional>
+
+using namespace zanto;
+using namespace zanto::test;
+
+namespace {
+
+// Runs the event loop until `done` holds or `ms` pass; whether it held.
+template <typename Predicate>
+bool waitFor(Predicate done, int ms = 5000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}
+
+TestFrame asTestFrame(const QImage& image)
+{
+    TestFrame frame{image.width(), image.height(), {}};
+    frame.bgra.resize(size_t(image.width()) * size_t(image.height()) * 4);
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(frame.bgra.data() + size_t(y) * size_t(image.width()) * 4, image.constScanLine(y),
+                    size_t(image.width()) * 4);
+    return frame;
+}
+
+int shownCode(const Player& player)
+{
+    const QImage frame = player.latestFrame();
+    return frame.isNull() ? -2 : readFrameCode(asTestFrame(frame), 0, 0, frame.width(), frame.height());
+}
+
+MediaTime at(double seconds) { return MediaTime::fromSeconds(seconds, 60000); }
+
+// A seek and what became of it.
+std::optional<bool> seekAndWait(Player& player, double seconds)
+{
+    std::optional<bool> result;
+    player.seek(at(seconds), [&](bool finished) { result = finished; });
+    waitFor([&] { return result.has_value(); });
+    return result;
+}
+
+PlayerOptions quiet() { return {.audioOutput = "null", .hardwareDecoding = false}; }
+
+class PlayerTest : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir_ = new TempDir("zanto-player-");
+        makeTestMovie(*dir_ / "code.mp4", {.durationSeconds = 2.0});
+    }
+    static void TearDownTestSuite() { delete dir_; }
+    static std::filesystem::path clip() { return *dir_ / "code.mp4"; }
+
+    // The clip made current, paused at `seconds`.
+    PlayerItemRef load(double seconds = 0)
+    {
+        PlayerItemRef item = Player::open(clip());
+        player.replaceCurrentItem(item);
+        EXPECT_EQ(seekAndWait(player, seconds), true);
+        return item;
+    }
+
+    static TempDir* dir_;
+    Player player{quiet()};
+};
+TempDir* PlayerTest::dir_ = nullptr;
+
+TEST_F(PlayerTest, ExactSeeksShowTheFrameCoveringTheTime)
+{
+    load();
+    // First frame, mid-GOP (keyframes every 15 frames) inside a frame, the last frame.
+    for (auto [seconds, code] : {std::pair{0.0, 0}, {22.5 / 30, 22}, {1.0 / 30, 1}, {59.0 / 30, 59}}) {
+        ASSERT_EQ(seekAndWait(player, seconds), true) << seconds;
+        EXPECT_TRUE(waitFor([&] { return shownCode(player) == code; })) << seconds << " shows " << shownCode(player);
+        // mpv's clock agrees with the probed one (at the last frame it runs on to the end of the sound).
+        if (code < 59) {
+            EXPECT_NEAR(player.currentTime(), code / 30.0, 1.0 / 60);
+        }
+    }
+}
+
+TEST_F(PlayerTest, AFileStartingLateKeepsTheProbedClock)
+{
+    // The movie's pictures start 10 s into its timeline; mpv and the probe
+    // must agree on where frame 30 is.
+    const auto late = clip().parent_path() / "late.mp4";
+    runTool("ffmpeg", {"-v", "error", "-y", "-i", clip().string(), "-c", "copy", "-output_ts_offset", "10",
+                       late.string()});
+    PlayerItemRef item = Player::open(late);
+    const double frame30 = item->durationSeconds() - 1.0;
+    player.replaceCurrentItem(item);
+    ASSERT_EQ(seekAndWait(player, frame30), true);
+    EXPECT_TRUE(waitFor([&] { return shownCode(player) == 30; })) << shownCode(player);
+    EXPECT_NEAR(player.currentTime(), frame30, 1.0 / 60);
+}
+
+TEST_F(PlayerTest, SupersededSeeksCompleteFalseAndLeaveThePlayerPaused)
+{
+    load();
+    std::vector<std::string> outcomes;
+    auto note = [&](std::string name) { return [&, name](bool finished) { outcomes.push_back(name + (finished ? "+" : "-")); }; };
+    player.seek(at(0.5), note("by seek"));
+    player.seek(at(1.0), note("by replace"));
+    player.replaceCurrentItem(Player::open(clip()));
+    player.seek(at(1.5), note("last"));
+    ASSERT_TRUE(waitFor([&] { return outcomes.size() == 3; }));
+    EXPECT_EQ(outcomes, (std::vector<std::string>{"by seek-", "by replace-", "last+"}));
+    EXPECT_EQ(player.rate(), 0);
+    {
+        Player doomed(quiet());
+        doomed.replaceCurrentItem(Player::open(clip()));
+        doomed.seek(at(1.0), note("by destruction"));
+    }
+    ASSERT_TRUE(waitFor([&] { return outcomes.size() == 4; }));
+    EXPECT_EQ(outcomes.back(), "by destruction-");
+    EXPECT_TRUE(std::isnan(Player(quiet()).currentTime()));
+}
+
+TEST_F(PlayerTest, ForwardPlayReportsTheEndOnceAndOnlyForTheCurrentItem)
+{
+    std::vector<uint64_t> ends;
+    player.setEndHandler([&](uint64_t id) { ends.push_back(id); });
+    player.setEndTimes(at(0.5), at(1.0));
+    PlayerItemRef item = load(0.5);
+    player.play();
+    ASSERT_TRUE(waitFor([&] { return !ends.empty(); }));
+    waitFor([] { return false; }, 300);
+    EXPECT_EQ(ends, std::vector<uint64_t>{item->id});
+    EXPECT_NEAR(player.currentTime(), 1.0, 1.0 / 30);
+    EXPECT_EQ(player.rate(), 0);
+
+    ends.clear();
+    load(0.8);
+    player.play();
+    player.replaceCurrentItem(Player::open(clip()));
+    waitFor([] { return false; }, 500);
+    EXPECT_TRUE(ends.empty());
+}
+
+TEST_F(PlayerTest, ReversePlayPausesAtTheReverseEndWithoutReport)
+{
+    int ends = 0;
+    player.setEndHandler([&](uint64_t) { ++ends; });
+    player.setEndTimes(at(1.0), at(2.0));
+    load(1.4);
+    player.setRate(-1);
+    ASSERT_TRUE(waitFor([&] { return player.rate() == 0; }));
+    EXPECT_TRUE(waitFor([&] { return shownCode(player) == 30; })) << shownCode(player);
+    EXPECT_NEAR(player.currentTime(), 1.0, 1.0 / 30);
+    EXPECT_EQ(ends, 0);
+
+    player.setEndTimes(at(1.0), at(1.3));
+    player.play();  // forwards again, to the forward end set meanwhile
+    ASSERT_TRUE(waitFor([&] { return ends == 1; }));
+    EXPECT_NEAR(player.currentTime(), 1.3, 1.0 / 30);
+}
+
+TEST_F(PlayerTest, AForwardEndJustPastTheDurationPlaysToTheLastFrame)
+{
+    int ends = 0;
+    player.setEndHandler([&](uint64_t) { ++ends; });
+    PlayerItemRef item = Player::open(clip());
+    EXPECT_NEAR(item->durationSeconds(), inspectMovie(clip()).durationSeconds, 1e-3);
+    player.setEndTimes(at(1.8), at(item->durationSeconds() + 0.02));
+    player.replaceCurrentItem(item);
+    ASSERT_EQ(seekAndWait(player, 1.8), true);
+    player.play();
+    ASSERT_TRUE(waitFor([&] { return ends == 1; }));
+    EXPECT_TRUE(waitFor([&] { return shownCode(player) == 59; }));
+}
+
+TEST(PlayerInputTest, UnusualFilesNeitherCrashNorHang)
+{
+    TempDir dir;
+    const auto fifo = dir / "pipe.mp4";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(Player::open(fifo), nullptr) << "a pipe is refused without blocking";
+    EXPECT_EQ(Player::open(dir / "missing.mp4"), nullptr);
+    EXPECT_EQ(Player::open("/dev/zero"), nullptr);
+    std::ofstream(dir / "empty.mp4").close();
+    EXPECT_THROW(Player::open(dir / "empty.mp4"), MediaError);
+
+    const auto whole = makeTestMovie(dir / "whole.mp4", {.durationSeconds = 2.0});
+    // Index first, so that the cut file opens and its data runs out half way.
+    runTool("ffmpeg", {"-v", "error", "-i", whole.string(), "-c", "copy", "-movflags", "+faststart",
+                       (dir / "cut.mp4").string()});
+    std::filesystem::resize_file(dir / "cut.mp4", std::filesystem::file_size(whole) / 2);
+    const std::vector<std::filesystem::path> playable{
+        dir / "cut.mp4", makeTestMovie(dir / "sound.mp4", {.video = false}),
+        makeTestMovie(dir / "vfr.mp4", {.variableFrameRate = true}),
+        makeTestMovie(dir / "phone.mp4", {.width = 96, .height = 64, .rotationDegrees = 90})};
+    for (const auto& path : playable) {
+        PlayerItemRef item;
+        try {
+            item = Player::open(path);
+        } catch (const MediaError& error) {
+            ADD_FAILURE() << path << ": " << error.what();
+            continue;
+        }
+        Player player(quiet());
+        player.replaceCurrentItem(item);
+        EXPECT_TRUE(seekAndWait(player, 0.2).has_value()) << path;
+        player.play();
+        waitFor([] { return false; }, 300);
+    }
+}
+
+TEST(PlayerInputTest, PlaysToTheEndWithMpvsOwnSoundOutput)
+{
+    // Where no sound device opens (a build machine), play must go on silently.
+    TempDir dir;
+    Player player;
+    int ends = 0;
+    player.setEndHandler([&](uint64_t) { ++ends; });
+    player.replaceCurrentItem(Player::open(makeTestMovie(dir / "clip.mp4", {.durationSeconds = 0.5})));
+    ASSERT_EQ(seekAndWait(player, 0.2), true);
+    player.play();
+    EXPECT_TRUE(waitFor([&] { return ends == 1; }));
+}
+
+TEST(PlayerPictureTest, ARotatedClipIsDrawnUpright)
+{
+    TempDir dir;
+    const auto path = makeTestMovie(dir / "phone.mp4", {.width = 96, .height = 64, .rotationDegrees = 90});
+    Player player(quiet());
+    player.replaceCurrentItem(Player::open(path));
+    ASSERT_EQ(seekAndWait(player, 0.0), true);
+    const TestFrame expected = decodeFrame(path, 0);
+    ASSERT_TRUE(waitFor([&] { return !player.latestFrame().isNull(); }));
+    const QImage shown = player.latestFrame();
+    ASSERT_EQ(shown.size(), QSize(expected.width, expected.height));
+    double difference = 0;
+    for (int y = 0; y < shown.height(); y += 4) {
+        for (int x = 0; x < shown.width(); x += 4) {
+            const QRgb pixel = shown.pixel(x, y);
+            difference += std::abs(qGray(pixel) - (expected.pixel(x, y).r + expected.pixel(x, y).g) / 2);
+        }
+    }
+    EXPECT_LT(difference / (shown.width() * shown.height() / 16.0), 12);
+}
+
+TEST(PlayerSoundTest, SoundPlaysFromTheSeekPoint)
+{
+    TempDir dir;
+    // A rising tone: each moment has its own pitch, so an offset shows.
+    const auto path = dir / "chirp.mp4";
+    runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc2=s=64x36:r=30:d=3", "-f", "lavfi", "-i",
+                       "aevalsrc=sin(2*PI*(200*t+150*t*t)):s=48000:d=3", "-c:v", "libx264", "-preset",
+                       "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "192k", path.string()});
+    const auto wav = dir / "out.wav";
+    {
+        Player player({.audioOutput = "pcm", .audioFile = wav, .hardwareDecoding = false});
+        player.replaceCurrentItem(Player::open(path));
+        ASSERT_EQ(seekAndWait(player, 1.5), true);
+        player.play();
+        waitFor([&] { return player.currentTime() > 1.9; });
+    }
+    const std::vector<float> source = decodeAudioMono(path), written = decodeAudioMono(wav);
+    constexpr size_t window = 800;  // 0.1 s at 8 kHz
+    ASSERT_GT(written.size(), window + 400);
+    size_t best = 0;
+    double bestScore = -1e9;
+    for (size_t lag = 0; lag + window < source.size(); ++lag) {
+        double score = 0;
+        for (size_t i = 0; i < window; ++i) score += source[lag + i] * written[i + 400];
+        if (score > bestScore) bestScore = score, best = lag;
+    }
+    EXPECT_NEAR((double(best) - 400) / 8000.0, 1.5, 0.03) << "the first sound heard is the source's at the seek point";
+}
+
+} // namespace
