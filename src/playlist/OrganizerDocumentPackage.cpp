@@ -208,6 +208,10 @@ void OrganizerDocument::write(const fs::path& destination, bool embed) const
 
 std::string OrganizerDocument::resolve(const fs::path& package, const std::string& storedPath)
 {
+    // A relative path outside "media/" would be read against whatever folder
+    // the process happens to run in.
+    if (!storedPath.starts_with(mediaPrefix) && fs::path(storedPath).is_relative() && !storedPath.empty())
+        throw failure(badMaterialPath);
     if (!storedPath.starts_with(mediaPrefix))
         return storedPath;
     if (namesNoFile(storedPath))

@@ -294,8 +294,10 @@ TEST_F(PackageTest, ResolveKeepsEveryStoredPathInsideTheMediaFolder)
     const std::pair<std::string, std::string> cases[] = {
         {"", ""},
         {"/abs/video.mp4", "/abs/video.mp4"},
-        {"relative/video.mp4", "relative/video.mp4"},
-        {"Media/a.mp4", "Media/a.mp4"},
+        {"relative/video.mp4", badPath},
+        {"Media/a.mp4", badPath},
+        {"../x", badPath},
+        {"./media/../../x", badPath},
         {"media/a.mp4", media + "a.mp4"},
         {"media/not-there.mov", media + "not-there.mov"},
         {"media/sub/../a.mp4", media + "a.mp4"},
