@@ -4,10 +4,12 @@
 #include "platform/Identifier.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <deque>
 #include <system_error>
 
@@ -178,38 +180,108 @@ EntryMoves EntryMoves::system()
 {
     return EntryMoves{
         .rename = [](const fs::path& from, const fs::path& to) { fs::rename(from, to); },
+        .exchange =
+            [](const fs::path& first, const fs::path& second) {
+                if (::renameat2(AT_FDCWD, first.c_str(), AT_FDCWD, second.c_str(), RENAME_EXCHANGE) != 0)
+                    throwSystemError(errno, second);
+            },
         .removeAll = [](const fs::path& entry) { fs::remove_all(entry); },
     };
 }
 
-void moveIntoPlace(const fs::path& staged, const fs::path& destination, std::string_view backupPrefix,
-                   const EntryMoves& moves)
+namespace {
+
+// Swaps `staged` and `destination`; false where the file system has no such
+// step, which leaves both where they were.
+bool exchanged(const fs::path& staged, const fs::path& destination, const EntryMoves& moves)
+{
+    try {
+        moves.exchange(staged, destination);
+        return true;
+    } catch (const std::system_error& error) {
+        const int code = error.code().value();
+        if (error.code().category() == std::generic_category() &&
+            (code == EINVAL || code == ENOSYS || code == ENOTSUP))
+            return false;
+        throw;
+    }
+}
+
+void removeQuietly(const fs::path& entry, const EntryMoves& moves) noexcept
+{
+    try {
+        moves.removeAll(entry);
+    } catch (...) {
+        // The new entry is in place; a leftover costs only disk space, and
+        // the next save to this place removes it.
+    }
+}
+
+// The two-step replacement for file systems that cannot swap.
+void replaceByRenames(const fs::path& staged, const fs::path& destination, std::string_view backupPrefix,
+                      const EntryMoves& moves)
 {
     const fs::path backup = hiddenSibling(destination, backupPrefix);
-    std::error_code statusError;
-    const bool hadPrevious = fs::exists(fs::symlink_status(destination, statusError));
-    if (hadPrevious)
-        moves.rename(destination, backup);
+    moves.rename(destination, backup);
     try {
         moves.rename(staged, destination);
     } catch (...) {
-        if (hadPrevious) {
-            try {
-                moves.rename(backup, destination);
-            } catch (...) {
-                // The previous entry stays at its backup name; the move's own
-                // error is the one worth reporting.
-            }
+        try {
+            moves.rename(backup, destination);
+        } catch (...) {
+            // The previous entry stays at its backup name; the move's own
+            // error is the one worth reporting.
         }
         throw;
     }
     syncToDisk(absoluteEntryPath(destination).parent_path());
-    if (!hadPrevious)
+    removeQuietly(backup, moves);
+}
+
+} // namespace
+
+void moveIntoPlace(const fs::path& staged, const fs::path& destination, std::string_view backupPrefix,
+                   const EntryMoves& moves)
+{
+    std::error_code statusError;
+    const bool hadPrevious = fs::exists(fs::symlink_status(destination, statusError));
+    if (!hadPrevious) {
+        moves.rename(staged, destination);
+        syncToDisk(absoluteEntryPath(destination).parent_path());
         return;
-    try {
-        moves.removeAll(backup);
-    } catch (...) {
-        // The new entry is in place; a leftover backup costs only disk space.
+    }
+    if (!exchanged(staged, destination, moves)) {
+        replaceByRenames(staged, destination, backupPrefix, moves);
+        return;
+    }
+    syncToDisk(absoluteEntryPath(destination).parent_path());
+    removeQuietly(staged, moves);   // the previous entry, now at the staged name
+}
+
+FileDescriptor lockFolder(const fs::path& folder)
+{
+    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW));
+    if (!fd.valid())
+        throwSystemError(errno, folder);
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        throwSystemError(errno, folder);
+    return fd;
+}
+
+void removeAbandonedSiblings(const fs::path& destination, std::string_view prefix) noexcept
+{
+    std::error_code error;
+    const fs::path folder = absoluteEntryPath(destination).parent_path();
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const fs::path entry = it->path();
+        if (!entry.filename().native().starts_with(prefix))
+            continue;
+        // A link by that name is none of ours and stays.
+        FileDescriptor fd(::open(entry.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+        if (!fd.valid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        std::error_code ignored;
+        fs::remove_all(entry, ignored);
     }
 }
 

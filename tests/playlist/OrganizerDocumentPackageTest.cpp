@@ -1,6 +1,10 @@
 #include "playlist/OrganizerDocument.h"
 
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cmath>
 #include <memory>
@@ -277,6 +281,28 @@ INSTANTIATE_TEST_SUITE_P(Files, PackageLinkedNearby, ::testing::Values(
         fs::create_symlink(d / "shared", p / "media");
         return clip; }, "linked"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A save killed while copying (here by the file size limit) leaves its work
+// folder; the next save to the same place removes it, one elsewhere does not.
+TEST_F(PackageTest, ASaveRemovesWhatAKilledSaveToTheSamePlaceLeft)
+{
+    const fs::path target = dir / "Game.zantoplaylist";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit tiny{1024, 1024};
+        ::setrlimit(RLIMIT_FSIZE, &tiny);
+        document().write(target, true);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+    ASSERT_EQ(test::leftovers(dir.path()).size(), 1u);
+    document().write(dir / "Other.zantoplaylist", true);
+    EXPECT_EQ(test::leftovers(dir.path()).size(), 1u);
+    document().write(target, true);
+    EXPECT_TRUE(test::leftovers(dir.path()).empty());
+}
 
 TEST_F(PackageTest, ResolveKeepsEveryStoredPathInsideTheMediaFolder)
 {
