@@ -97,15 +97,63 @@ void createFolder(const fs::path& folder)
         throwSystemError(errno, folder);
 }
 
+namespace {
+
+// Writes all of `bytes`; false with errno set on failure.
+bool writeAll(int fd, const char* bytes, std::size_t count)
+{
+    while (count > 0) {
+        const ssize_t written = ::write(fd, bytes, count);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return false;
+        bytes += written;
+        count -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// The copy itself, by hand: std::filesystem reports a write that failed for
+// want of space (or past the file size limit) as a plain I/O error, and the
+// person saving should learn that the disk is full.
+void copyBytes(const fs::path& from, const fs::path& to)
+{
+    FileDescriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat info {};
+    if (!in.valid() || ::fstat(in.get(), &info) != 0)
+        throwSystemError(errno, from);
+    if (S_ISDIR(info.st_mode))
+        throwSystemError(EISDIR, from);
+    if (!S_ISREG(info.st_mode))
+        throwSystemError(EINVAL, from);
+    FileDescriptor out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 0777));
+    if (!out.valid())
+        throwSystemError(errno, to);
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t count = ::read(in.get(), buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            throwSystemError(errno, from);
+        if (count == 0)
+            break;
+        if (!writeAll(out.get(), buffer, static_cast<std::size_t>(count)))
+            throwSystemError(errno, to);
+    }
+    if (out.close() != 0)
+        throwSystemError(errno, to);
+}
+
+} // namespace
+
 void copyFile(const fs::path& from, const fs::path& to)
 {
-    // std::filesystem reports a folder as an "invalid argument"; say what it is.
     std::error_code ignored;
-    if (fs::is_directory(from, ignored))
-        throwSystemError(EISDIR, from);
     const bool existed = fs::exists(fs::symlink_status(to, ignored));
     try {
-        fs::copy_file(from, to, fs::copy_options::none);
+        copyBytes(from, to);
         flushFile(to);
     } catch (...) {
         // A half-written copy must not pass for the file.

@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
+#include "playlist/PlaylistFileError.h"
 #include "services/ExportFailure.h"
 #include "services/JsonCoding.h"
 
@@ -210,6 +211,15 @@ std::string OrganizerDocument::material(const std::string& path, bool required, 
 
 void OrganizerDocument::write(const fs::path& destination, bool embed) const
 {
+    try {
+        writePackage(destination, embed);
+    } catch (...) {
+        rethrowForUser(destination, FileAction::Save);
+    }
+}
+
+void OrganizerDocument::writePackage(const fs::path& destination, bool embed) const
+{
     validate();
     const fs::path target = absoluteEntryPath(destination);
     PackageWrite package(target);
@@ -252,6 +262,15 @@ OrganizerDocument OrganizerDocument::read(const fs::path& location)
 {
     if (isSportscodePlaylist(location))
         return sportscode(location);
+    try {
+        return readPackage(location);
+    } catch (...) {
+        rethrowForUser(location, FileAction::Open);
+    }
+}
+
+OrganizerDocument OrganizerDocument::readPackage(const fs::path& location)
+{
     const fs::path package = absoluteEntryPath(location);
     const std::optional<std::string> bytes = readFileBelow(package / documentFile, documentLimitBytes);
     if (!bytes)

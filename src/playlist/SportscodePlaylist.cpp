@@ -1,6 +1,7 @@
 #include "playlist/OrganizerDocument.h"
 
 #include "platform/FileSystem.h"
+#include "playlist/PlaylistFileError.h"
 #include "services/ExportFailure.h"
 #include "services/JsonCoding.h"
 
@@ -341,6 +342,15 @@ void SportscodeImport::pickSources(OrganizerItem& item, const json& clip, const 
 } // namespace
 
 OrganizerDocument OrganizerDocument::sportscode(const fs::path& package)
+{
+    try {
+        return readSportscode(package);
+    } catch (...) {
+        rethrowForUser(package, FileAction::Open);
+    }
+}
+
+OrganizerDocument OrganizerDocument::readSportscode(const fs::path& package)
 {
     const fs::path folder = absoluteEntryPath(package);
     const std::optional<std::string> bytes = readFileBelow(folder / "Playlist.SCClips", clipsFileLimitBytes);

@@ -1,4 +1,5 @@
 #include "platform/FileSystem.h"
+#include "platform/UserFileError.h"
 
 #include "support/FileText.h"
 #include "support/TableNames.h"
@@ -12,6 +13,7 @@
 #include <csignal>
 
 #include <fstream>
+#include <tuple>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -142,7 +144,7 @@ TEST(CopyFile, FailureLeavesNoPartialCopy)
     const int error = systemErrorCode([&] { zanto::copyFile(dir / "big", dir / "copy"); });
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
-    EXPECT_NE(error, 0);
+    EXPECT_EQ(error, EFBIG) << "the write's own error, as a full disk's ENOSPC";
     EXPECT_FALSE(fs::exists(dir / "copy"));
 }
 
@@ -302,3 +304,17 @@ TEST(AbandonedSiblings, OnlyUnlockedOnesGo)
 }
 
 } // namespace
+
+// Failures no test can cause on a real disk here (no space, no permission
+// for root), read as a person sees them.
+TEST(UserFileError, SaysWhatHappenedToTheChosenFile)
+{
+    const std::tuple<int, zanto::FileAction, std::string> cases[] = {
+        {ENOSPC, zanto::FileAction::Save, "「Game.pkg」を保存できません。ディスクの空き容量が足りません。（No space left on device）"},
+        {EACCES, zanto::FileAction::Open, "「Game.pkg」を開く権限がありません。（Permission denied）"},
+        {EIO, zanto::FileAction::Save, "「Game.pkg」を保存できません。（Input/output error）"},
+    };
+    for (const auto& [error, action, expected] : cases)
+        EXPECT_STREQ(zanto::UserFileError(std::error_code(error, std::generic_category()), "/x/Game.pkg/", action).what(),
+                     expected.c_str());
+}
