@@ -369,7 +369,11 @@ vec4 markerBounds()
     if (arrowMode() == 4)
         reach = max(reach, arcLineWidth() * 8.0 + 44.0);
     else if (arrowMode() > 0)
-        reach = max(reach, M.arrowShape.x * 1.3 + max(M.arrowShape.z, 0.0) * 0.3 + 24.0);
+        // Seen flat, the turf's lengths shrink up to `ratio`-fold on the
+        // screen, so what lies a ground distance beyond an end may lie that
+        // much farther away in pixels.
+        reach = max(reach, (M.arrowShape.x * 1.3 + max(M.arrowShape.z, 0.0) * 0.3 + 24.0) /
+                               mix(1.0, 0.3, saturate(M.arrowShape.w)));
     if (space == 5)
         reach = max(reach, G.vision.y * 1.5 + 24.0);
     if (FEATURE_TRAIL != 0)
@@ -1009,7 +1013,10 @@ void drawGroundArrow(inout vec4 acc, vec2 p, int mode)
         along = dot(gp - gs, dir);
         across = abs(dot(gp - gs, vec2(-dir.y, dir.x)));
     }
-    if (across > halfWidth * 2.5 + 20.0)
+    // The shadow spreads `spread` beyond the arrow's edge and fades to
+    // nothing there; the quick exit leaves it room at any perspective.
+    float spread = max(M.arrowShape.z, 0.0) * 0.3;
+    if (across > halfWidth * 2.5 + 20.0 + (spread + 2.0) / ratio)
         return;
     float bodyEnd = total - headLen;
     float body = max(max(across - halfWidth * 0.55, -along), along - bodyEnd);
@@ -1022,8 +1029,8 @@ void drawGroundArrow(inout vec4 acc, vec2 p, int mode)
         pattern = 0.35 + 0.65 * step(0.5, fract((along - across) / spacing - M.arrowStyle.y));
     if (mode == 3)
         pattern = step(0.4, fract(along / spacing - M.arrowStyle.y)) + step(bodyEnd, along);
-    if (M.arrowShape.z > 0.0)
-        over(acc, vec3(0.0), 0.35 * alpha * cover(d - M.arrowShape.z * 0.3, aa * 4.0));
+    if (spread > 0.0)
+        over(acc, vec3(0.0), 0.35 * alpha * (1.0 - smoothstep(-aa, max(spread, 2.0), d)));
     over(acc, haloColour(M.arrowColor.rgb), 0.5 * alpha * cover(d - 1.5, aa));
     over(acc, M.arrowColor.rgb, alpha * saturate(pattern) * cover(d, aa));
 }

@@ -113,6 +113,17 @@ std::size_t MarkerRenderer::textPipelineCount() const
     return textPipelines_.size();
 }
 
+std::size_t MarkerRenderer::programCount() const
+{
+    std::lock_guard guard(lock_);
+    std::size_t count = 0;
+    for (const auto* pipelines : {&pipelines_, &textPipelines_}) {
+        for (const auto& [key, pipeline] : *pipelines)
+            count += 1 + pipeline->variantCount();
+    }
+    return count;
+}
+
 std::string MarkerRenderer::cachedFragmentFunction(std::uint64_t key) const
 {
     std::lock_guard guard(lock_);

@@ -94,6 +94,8 @@ public:
     // How many pipelines the caches hold (marker and cutout; label).
     std::size_t pipelineCount() const;
     std::size_t textPipelineCount() const;
+    // GL programs held by every pipeline, specialised variants included.
+    std::size_t programCount() const;
     // The fragment function of a cached pipeline, or empty.
     std::string cachedFragmentFunction(std::uint64_t key) const;
 

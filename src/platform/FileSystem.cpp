@@ -4,10 +4,12 @@
 #include "platform/Identifier.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <deque>
 #include <system_error>
 
@@ -95,15 +97,63 @@ void createFolder(const fs::path& folder)
         throwSystemError(errno, folder);
 }
 
+namespace {
+
+// Writes all of `bytes`; false with errno set on failure.
+bool writeAll(int fd, const char* bytes, std::size_t count)
+{
+    while (count > 0) {
+        const ssize_t written = ::write(fd, bytes, count);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return false;
+        bytes += written;
+        count -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// The copy itself, by hand: std::filesystem reports a write that failed for
+// want of space (or past the file size limit) as a plain I/O error, and the
+// person saving should learn that the disk is full.
+void copyBytes(const fs::path& from, const fs::path& to)
+{
+    FileDescriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat info {};
+    if (!in.valid() || ::fstat(in.get(), &info) != 0)
+        throwSystemError(errno, from);
+    if (S_ISDIR(info.st_mode))
+        throwSystemError(EISDIR, from);
+    if (!S_ISREG(info.st_mode))
+        throwSystemError(EINVAL, from);
+    FileDescriptor out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 0777));
+    if (!out.valid())
+        throwSystemError(errno, to);
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t count = ::read(in.get(), buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            throwSystemError(errno, from);
+        if (count == 0)
+            break;
+        if (!writeAll(out.get(), buffer, static_cast<std::size_t>(count)))
+            throwSystemError(errno, to);
+    }
+    if (out.close() != 0)
+        throwSystemError(errno, to);
+}
+
+} // namespace
+
 void copyFile(const fs::path& from, const fs::path& to)
 {
-    // std::filesystem reports a folder as an "invalid argument"; say what it is.
     std::error_code ignored;
-    if (fs::is_directory(from, ignored))
-        throwSystemError(EISDIR, from);
     const bool existed = fs::exists(fs::symlink_status(to, ignored));
     try {
-        fs::copy_file(from, to, fs::copy_options::none);
+        copyBytes(from, to);
         flushFile(to);
     } catch (...) {
         // A half-written copy must not pass for the file.
@@ -178,38 +228,108 @@ EntryMoves EntryMoves::system()
 {
     return EntryMoves{
         .rename = [](const fs::path& from, const fs::path& to) { fs::rename(from, to); },
+        .exchange =
+            [](const fs::path& first, const fs::path& second) {
+                if (::renameat2(AT_FDCWD, first.c_str(), AT_FDCWD, second.c_str(), RENAME_EXCHANGE) != 0)
+                    throwSystemError(errno, second);
+            },
         .removeAll = [](const fs::path& entry) { fs::remove_all(entry); },
     };
 }
 
-void moveIntoPlace(const fs::path& staged, const fs::path& destination, std::string_view backupPrefix,
-                   const EntryMoves& moves)
+namespace {
+
+// Swaps `staged` and `destination`; false where the file system has no such
+// step, which leaves both where they were.
+bool exchanged(const fs::path& staged, const fs::path& destination, const EntryMoves& moves)
+{
+    try {
+        moves.exchange(staged, destination);
+        return true;
+    } catch (const std::system_error& error) {
+        const int code = error.code().value();
+        if (error.code().category() == std::generic_category() &&
+            (code == EINVAL || code == ENOSYS || code == ENOTSUP))
+            return false;
+        throw;
+    }
+}
+
+void removeQuietly(const fs::path& entry, const EntryMoves& moves) noexcept
+{
+    try {
+        moves.removeAll(entry);
+    } catch (...) {
+        // The new entry is in place; a leftover costs only disk space, and
+        // the next save to this place removes it.
+    }
+}
+
+// The two-step replacement for file systems that cannot swap.
+void replaceByRenames(const fs::path& staged, const fs::path& destination, std::string_view backupPrefix,
+                      const EntryMoves& moves)
 {
     const fs::path backup = hiddenSibling(destination, backupPrefix);
-    std::error_code statusError;
-    const bool hadPrevious = fs::exists(fs::symlink_status(destination, statusError));
-    if (hadPrevious)
-        moves.rename(destination, backup);
+    moves.rename(destination, backup);
     try {
         moves.rename(staged, destination);
     } catch (...) {
-        if (hadPrevious) {
-            try {
-                moves.rename(backup, destination);
-            } catch (...) {
-                // The previous entry stays at its backup name; the move's own
-                // error is the one worth reporting.
-            }
+        try {
+            moves.rename(backup, destination);
+        } catch (...) {
+            // The previous entry stays at its backup name; the move's own
+            // error is the one worth reporting.
         }
         throw;
     }
     syncToDisk(absoluteEntryPath(destination).parent_path());
-    if (!hadPrevious)
+    removeQuietly(backup, moves);
+}
+
+} // namespace
+
+void moveIntoPlace(const fs::path& staged, const fs::path& destination, std::string_view backupPrefix,
+                   const EntryMoves& moves)
+{
+    std::error_code statusError;
+    const bool hadPrevious = fs::exists(fs::symlink_status(destination, statusError));
+    if (!hadPrevious) {
+        moves.rename(staged, destination);
+        syncToDisk(absoluteEntryPath(destination).parent_path());
         return;
-    try {
-        moves.removeAll(backup);
-    } catch (...) {
-        // The new entry is in place; a leftover backup costs only disk space.
+    }
+    if (!exchanged(staged, destination, moves)) {
+        replaceByRenames(staged, destination, backupPrefix, moves);
+        return;
+    }
+    syncToDisk(absoluteEntryPath(destination).parent_path());
+    removeQuietly(staged, moves);   // the previous entry, now at the staged name
+}
+
+FileDescriptor lockFolder(const fs::path& folder)
+{
+    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW));
+    if (!fd.valid())
+        throwSystemError(errno, folder);
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        throwSystemError(errno, folder);
+    return fd;
+}
+
+void removeAbandonedSiblings(const fs::path& destination, std::string_view prefix) noexcept
+{
+    std::error_code error;
+    const fs::path folder = absoluteEntryPath(destination).parent_path();
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const fs::path entry = it->path();
+        if (!entry.filename().native().starts_with(prefix))
+            continue;
+        // A link by that name is none of ours and stays.
+        FileDescriptor fd(::open(entry.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+        if (!fd.valid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        std::error_code ignored;
+        fs::remove_all(entry, ignored);
     }
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/FileDescriptor.h"
+
 // File operations shared by every layer that stores or reads user files.
 // All functions are synchronous, keep no state and may run on any thread.
 // Failures throw std::system_error (std::filesystem::filesystem_error for the
@@ -66,24 +68,39 @@ void linkOrCopyFile(const std::filesystem::path& from, const std::filesystem::pa
 std::optional<std::string> readFileBelow(const std::filesystem::path& path, std::uintmax_t limitBytes);
 
 // The renames and removals that moveIntoPlace() performs, replaceable so that
-// tests can make any one of them fail.
+// tests can make any one of them fail. `exchange` swaps two entries in one
+// step; where the file system cannot, it throws EINVAL, ENOSYS or ENOTSUP.
 struct EntryMoves {
     std::function<void(const std::filesystem::path& from, const std::filesystem::path& to)> rename;
+    std::function<void(const std::filesystem::path& first, const std::filesystem::path& second)> exchange;
     std::function<void(const std::filesystem::path& entry)> removeAll;
 
     static EntryMoves system();
 };
 
 // Puts the file or folder `staged` at `destination`, which must be a sibling
-// of it. An entry already at `destination` is first renamed to a sibling
-// named `backupPrefix` plus a new identifier; when `staged` cannot be put in
-// place it is renamed back (a failure of that is ignored) and the error of
-// the move is thrown. After success the folder is synced and the backup is removed; a failure of that
-// removal is ignored. At every moment `destination` holds the previous entry
-// or the new one, except between the two renames, when the previous entry
-// stands at its backup name. `staged` is left where it is on failure: its
-// owner removes it.
+// of it. An entry already at `destination` is swapped with `staged` in one
+// step and then removed from `staged`'s name (a failure of that removal is
+// ignored), so `destination` always holds the previous entry or the new one.
+// Where the file system cannot swap, the previous entry is first renamed to
+// a sibling named `backupPrefix` plus a new identifier; when `staged` cannot
+// be put in place it is renamed back (a failure of that is ignored), and
+// after success the backup is removed. Only between those two renames does
+// the previous entry stand at its backup name. The folder is synced after
+// success. On failure the error of the move is thrown and `staged` is left
+// where it is: its owner removes it.
 void moveIntoPlace(const std::filesystem::path& staged, const std::filesystem::path& destination,
                    std::string_view backupPrefix, const EntryMoves& moves = EntryMoves::system());
+
+// Takes an exclusive lock (flock) on a folder, held until the returned
+// descriptor closes: the mark of a save still working in it. Throws
+// std::system_error when the folder cannot be opened or locked.
+FileDescriptor lockFolder(const std::filesystem::path& folder);
+
+// Removes the entries beside `destination` whose names start with `prefix`
+// and that nobody holds locked (see lockFolder): what a save that was killed
+// left behind. Each is locked while it is removed. Best effort: an entry that
+// cannot be removed stays.
+void removeAbandonedSiblings(const std::filesystem::path& destination, std::string_view prefix) noexcept;
 
 } // namespace zanto

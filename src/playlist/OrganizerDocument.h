@@ -44,7 +44,8 @@ struct OrganizerDocument {
     // ---- Playlist packages: a folder with "playlist.json" and "media/".
     // Both run synchronously on the caller's thread. Failures throw
     // ExportFailure with its finished message, DecodingError, or the OS's
-    // std::system_error.
+    // std::system_error (a UserFileError: its code, and a Japanese text
+    // naming the location given, never a hidden work folder).
 
     // Opens a package (or imports a Sportscode playlist when the extension is
     // "scplaylist" in any case): validated, with "media/" paths made absolute.
@@ -67,6 +68,10 @@ struct OrganizerDocument {
     // Imports the Sportscode playlist folder `package` as a new unsaved
     // document with unlinked sources and three warnings.
     static OrganizerDocument sportscode(const std::filesystem::path& package);
+    // read() and write() before their failures are retold for the user.
+    static OrganizerDocument readPackage(const std::filesystem::path& location);
+    static OrganizerDocument readSportscode(const std::filesystem::path& package);
+    void writePackage(const std::filesystem::path& destination, bool embed) const;
 };
 
 } // namespace zanto

@@ -2,11 +2,13 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
+#include "playlist/PlaylistFileError.h"
 #include "services/ExportFailure.h"
 #include "services/JsonCoding.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <map>
 #include <optional>
 
@@ -55,6 +57,20 @@ std::string embeddedName(const fs::path& original)
     return mediaPrefix + identifier + fitName(original.filename().string(), nameBytesMax - identifier.size());
 }
 
+// The start of the hidden work folder and backup names of saves to
+// `destination`: ".playlist-", a digest of its name and "-", so that a save
+// finds what earlier saves to the same place left, whatever the name's length.
+std::string workPrefix(const fs::path& destination)
+{
+    const std::string name = destination.filename().native();
+    std::uint64_t digest = 14695981039346656037ull;   // FNV-1a
+    for (const unsigned char c : name)
+        digest = (digest ^ c) * 1099511628211ull;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(digest));
+    return std::string(".playlist-") + hex + "-";
+}
+
 // `folder` resolved, with a trailing separator: a path lies inside the folder
 // when its resolved text starts with this.
 std::string insideBase(const fs::path& folder)
@@ -99,13 +115,15 @@ std::optional<std::string> resolvedText(const std::string& path)
 } // namespace
 
 // The package under construction: the hidden sibling folder and the files
-// this save has already put in it. Removes the folder on every way out.
+// this save has already put in it. Removes the folder on every way out, and
+// holds a lock on it meanwhile, so that other saves know it is in use.
 struct OrganizerDocument::PackageWrite {
     explicit PackageWrite(const fs::path& target)
-        : destination(target), staging(hiddenSibling(target, ".playlist-"))
+        : destination(target), prefix(workPrefix(target)), staging(hiddenSibling(target, prefix))
     {
         createFolder(staging);
         try {
+            lock = lockFolder(staging);
             createFolder(staging / "media");
         } catch (...) {
             removeStaging();
@@ -126,7 +144,9 @@ struct OrganizerDocument::PackageWrite {
     bool insidePrevious(const std::string& file) const;
 
     const fs::path destination;
+    const std::string prefix;
     const fs::path staging;
+    FileDescriptor lock;
     // Where files of the package being replaced stand, resolved: the swap
     // deletes everything below `previousBase`.
     const std::string previousBase = insideBase(destination);
@@ -191,6 +211,15 @@ std::string OrganizerDocument::material(const std::string& path, bool required, 
 
 void OrganizerDocument::write(const fs::path& destination, bool embed) const
 {
+    try {
+        writePackage(destination, embed);
+    } catch (...) {
+        rethrowForUser(destination, FileAction::Save);
+    }
+}
+
+void OrganizerDocument::writePackage(const fs::path& destination, bool embed) const
+{
     validate();
     const fs::path target = absoluteEntryPath(destination);
     PackageWrite package(target);
@@ -203,11 +232,17 @@ void OrganizerDocument::write(const fs::path& destination, bool embed) const
     }
     writeFileAtomically(package.staging / documentFile, stored.toJson());
     syncToDisk(package.staging / "media");
-    moveIntoPlace(package.staging, target, ".playlist-backup-");
+    moveIntoPlace(package.staging, target, package.prefix + "backup-");
+    // Work folders and backups of saves to this place that were killed.
+    removeAbandonedSiblings(target, package.prefix);
 }
 
 std::string OrganizerDocument::resolve(const fs::path& package, const std::string& storedPath)
 {
+    // A relative path outside "media/" would be read against whatever folder
+    // the process happens to run in.
+    if (!storedPath.starts_with(mediaPrefix) && fs::path(storedPath).is_relative() && !storedPath.empty())
+        throw failure(badMaterialPath);
     if (!storedPath.starts_with(mediaPrefix))
         return storedPath;
     if (namesNoFile(storedPath))
@@ -227,6 +262,15 @@ OrganizerDocument OrganizerDocument::read(const fs::path& location)
 {
     if (isSportscodePlaylist(location))
         return sportscode(location);
+    try {
+        return readPackage(location);
+    } catch (...) {
+        rethrowForUser(location, FileAction::Open);
+    }
+}
+
+OrganizerDocument OrganizerDocument::readPackage(const fs::path& location)
+{
     const fs::path package = absoluteEntryPath(location);
     const std::optional<std::string> bytes = readFileBelow(package / documentFile, documentLimitBytes);
     if (!bytes)

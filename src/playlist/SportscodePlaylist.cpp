@@ -1,6 +1,7 @@
 #include "playlist/OrganizerDocument.h"
 
 #include "platform/FileSystem.h"
+#include "playlist/PlaylistFileError.h"
 #include "services/ExportFailure.h"
 #include "services/JsonCoding.h"
 
@@ -122,6 +123,8 @@ private:
     std::unordered_map<std::string, std::size_t> firstClip_;
     std::unordered_map<std::string, std::vector<std::size_t>> effectsByID_;
     std::unordered_map<std::string, std::vector<std::string>> sourcesOfVideo_;
+    // A video's "localId" -> its "id", for clips that name the video by the former.
+    std::unordered_map<std::string, std::string> videoOfLocalID_;
     std::unordered_set<std::string> converted_;
     // Each clip record is converted once, however often it is listed.
     std::vector<std::optional<OrganizerItem>> built_;
@@ -178,6 +181,8 @@ void SportscodeImport::addSources(OrganizerDocument& document)
 {
     for (const json& video : videos_) {
         const std::string videoID = textOr(video, "id", "");
+        if (const json* localID = member(video, "localId"); localID && localID->is_string())
+            videoOfLocalID_.emplace(localID->get<std::string>(), videoID);
         const std::string name = videoName(textOr(video, "path", ""));
         for (const json& stream : objectsOr(video, "streams")) {
             const json* streamID = member(stream, "id");
@@ -315,8 +320,15 @@ std::string SportscodeImport::effectText(const json& clip) const
     return joined(texts, "\n");
 }
 
-void SportscodeImport::pickSources(OrganizerItem& item, const json& clip, const std::string& videoID) const
+void SportscodeImport::pickSources(OrganizerItem& item, const json& clip, const std::string& clipVideoID) const
 {
+    // Packages written by the recording software name the video's "localId"
+    // where it differs from its "id"; the "id" is tried first.
+    std::string videoID = clipVideoID;
+    if (!sourcesOfVideo_.contains(videoID)) {
+        if (const auto local = videoOfLocalID_.find(videoID); local != videoOfLocalID_.end())
+            videoID = local->second;
+    }
     if (const auto found = sourcesOfVideo_.find(videoID); found != sourcesOfVideo_.end())
         item.sourceIDs = found->second;
     const std::vector<std::string> streams = textsOr(clip, "streamIds");
@@ -330,6 +342,15 @@ void SportscodeImport::pickSources(OrganizerItem& item, const json& clip, const 
 } // namespace
 
 OrganizerDocument OrganizerDocument::sportscode(const fs::path& package)
+{
+    try {
+        return readSportscode(package);
+    } catch (...) {
+        rethrowForUser(package, FileAction::Open);
+    }
+}
+
+OrganizerDocument OrganizerDocument::readSportscode(const fs::path& package)
 {
     const fs::path folder = absoluteEntryPath(package);
     const std::optional<std::string> bytes = readFileBelow(folder / "Playlist.SCClips", clipsFileLimitBytes);

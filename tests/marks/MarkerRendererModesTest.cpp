@@ -324,3 +324,51 @@ TEST(KeyPreview, TintsTurfAndWhatTheKeyKeepsInFront)
         }
     }
 }
+
+namespace {
+
+// The strongest alpha of a painted pixel beside an unpainted one: what a
+// soft shadow or glow leaves at its outer edge, where it must have faded out
+// rather than been cut off.
+int outerEdgeAlpha(const QImage& image)
+{
+    int strongest = 0;
+    for (int y = 1; y + 1 < canvasHeight; ++y)
+        for (int x = 1; x + 1 < canvasWidth; ++x) {
+            const int a = pixel(image, x, y).a;
+            const bool besideNothing = pixel(image, x - 1, y).a == 0 || pixel(image, x + 1, y).a == 0 ||
+                                       pixel(image, x, y - 1).a == 0 || pixel(image, x, y + 1).a == 0;
+            if (besideNothing)
+                strongest = std::max(strongest, a);
+        }
+    return strongest;
+}
+
+} // namespace
+
+// Marks whose outside is a shadow or a glow, at the limits a host may send:
+// both fade out before anything stops drawing them, with or without bounds.
+// A cut-off shadow leaves a hard edge of about 90; the steepest true fade
+// (a glow seen almost edge-on, a few pixels tall) stays under 20.
+TEST(SoftEdges, FadeOutAtEveryExtreme)
+{
+    std::vector<ModeCase> cases;
+    for (const std::int64_t mode : {1, 2, 3, 5})
+        for (const float perspective : {0.0f, 90.0f})
+            for (const float depth : {60.0f, 600.0f}) {
+                MarkerParameters deep = arrow(mode);
+                deep.arrowDepth = depth, deep.arrowPerspective = perspective, deep.size = 400;
+                cases.push_back({"arrow shadow", deep});
+            }
+    MarkerParameters glowing = ring(0);
+    glowing.glow = 400, glowing.groundShadow = 100, glowing.size = 400, glowing.perspective = 100;
+    cases.push_back({"glowing ring", glowing});
+    for (const ModeCase& c : cases) {
+        const QImage image = rig().render(c);
+        EXPECT_LE(outerEdgeAlpha(image), 20) << c.name << " mode " << c.parameters.arrowMode << ", perspective "
+                                            << c.parameters.arrowPerspective << ", depth " << c.parameters.arrowDepth;
+        rig().renderer.setSpecialisation(false);
+        EXPECT_EQ(image, rig().render(c)) << c.name;
+        rig().renderer.setSpecialisation(true);
+    }
+}

@@ -74,9 +74,12 @@ struct Rig {
     // frame as source for ground tools only.
     QImage render(const GXLSettings& settings, double seconds, bool overlayOnly = true)
     {
+        return render(settings.parameters(), settings.ground(), seconds, overlayOnly);
+    }
+    QImage render(const MarkerParameters& parameters, bool ground, double seconds, bool overlayOnly = true)
+    {
         auto target = canvasTexture(device);
-        renderer.render(target, settings.parameters(), seconds, settings.ground() ? pitchFrame : nullptr, {},
-                        overlayOnly);
+        renderer.render(target, parameters, seconds, ground ? pitchFrame : nullptr, {}, overlayOnly);
         return canvasImage(*target);
     }
 };
@@ -213,6 +216,34 @@ TEST_P(ToolRender, SpecialisedShaderGivesTheSamePixels)
     const QImage general = rig().render(settings, 0.7);
     rig().renderer.setSpecialisation(true);
     EXPECT_EQ(specialised, general) << GetParam().tool;
+}
+
+// At the limits of size and perspective, with strong glow and deep shadows,
+// every soft edge fades out inside the part of the target a mark is drawn
+// in: the bounded draw gives the pixels of one over the whole target.
+TEST_P(ToolRender, ExtremeSettingsFadeOutInsideTheDrawnBounds)
+{
+    for (const double size : {10.0, 400.0}) {
+        for (const double perspective : {5.0, 100.0}) {
+            GXLSettings settings = settingsFor(GetParam());
+            settings.size = size;
+            settings.perspective = perspective;
+            ASSERT_TRUE(settings.validate());
+            MarkerParameters parameters = settings.parameters();
+            parameters.glow = 400;
+            parameters.groundShadow = 100;
+            parameters.arrowDepth = 120;
+            const QImage bounded = rig().render(parameters, settings.ground(), 0.7);
+            rig().renderer.setSpecialisation(false);
+            const QImage whole = rig().render(parameters, settings.ground(), 0.7);
+            rig().renderer.setSpecialisation(true);
+            int differing = 0;
+            for (int y = 0; y < whole.height(); ++y)
+                for (int x = 0; x < whole.width(); ++x)
+                    differing += std::abs(pixel(bounded, x, y).a - pixel(whole, x, y).a) > 1;
+            EXPECT_EQ(differing, 0) << "size " << size << ", perspective " << perspective;
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(FifteenTools, ToolRender, ::testing::ValuesIn(toolCases()),

@@ -6,6 +6,7 @@
 
 #include "marks/GXLMarkerRenderer.h"
 #include "marks/MarkerRenderer.h"
+#include "platform/gpu/RenderPipeline.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <functional>
 #include <limits>
+#include <random>
 #include <thread>
 
 using namespace zanto;
@@ -138,6 +140,28 @@ TEST(ValueArrays, OneRendererPerDevice)
         << "a cached device's renderer comes back whatever the path";
     GXLMarkerRenderer::renderTexture(target(second), ringArray(), "", 0);
     EXPECT_EQ(GXLMarkerRenderer::cachedRendererCount(), before + 2);
+}
+
+// A host sending ever new feature combinations (ring style, rings, line
+// mode, points, fill, arrow, space) does not grow the compiled programs
+// without bound.
+TEST(ValueArrays, VariedArraysKeepABoundedNumberOfPrograms)
+{
+    auto device = gpu::Device::create();
+    auto texture = target(device);
+    std::mt19937 random(7);
+    auto pick = [&](int highest) { return double(std::uniform_int_distribution<int>(0, highest)(random)); };
+    const std::size_t calls = gpu::RenderPipeline::maxVariants + 12;
+    for (std::size_t call = 0; call < calls; ++call) {
+        auto values = ringArray(108);
+        values[76] = pick(7), values[77] = pick(1), values[31] = pick(2), values[32] = pick(12);
+        values[35] = pick(1) / 2, values[56] = pick(5), values[84] = pick(5);
+        values[61] = 0.02, values[62] = 0.05, values[67] = 1;
+        ASSERT_NO_THROW(GXLMarkerRenderer::renderTexture(texture, values, "", call * 0.1));
+    }
+    const auto renderer = GXLMarkerRenderer::cachedRenderer(device, "");
+    EXPECT_LE(renderer->programCount(), gpu::RenderPipeline::maxVariants + renderer->pipelineCount() +
+                                            renderer->textPipelineCount());
 }
 
 // Cutouts through the entry point share the device's renderer and make one

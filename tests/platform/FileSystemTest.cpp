@@ -1,4 +1,5 @@
 #include "platform/FileSystem.h"
+#include "platform/UserFileError.h"
 
 #include "support/FileText.h"
 #include "support/TableNames.h"
@@ -12,6 +13,7 @@
 #include <csignal>
 
 #include <fstream>
+#include <tuple>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -142,7 +144,7 @@ TEST(CopyFile, FailureLeavesNoPartialCopy)
     const int error = systemErrorCode([&] { zanto::copyFile(dir / "big", dir / "copy"); });
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
-    EXPECT_NE(error, 0);
+    EXPECT_EQ(error, EFBIG) << "the write's own error, as a full disk's ENOSPC";
     EXPECT_FALSE(fs::exists(dir / "copy"));
 }
 
@@ -182,9 +184,12 @@ TEST(ReadFileBelow, RefusesWhatIsNotARegularFile)
     EXPECT_EQ(systemErrorCode([&] { zanto::readFileBelow(dir / "none", 100); }), ENOENT);
 }
 
-// Every rename and removal of a swap may fail; whatever fails, the
-// destination holds the old or the new entry, or the old one stands at its
-// backup name when even moving it back failed.
+// How the file system treats the one-step swap.
+enum class Exchange { Refused, Swaps, Fails };
+
+// Every step of a swap may fail; whatever fails, the destination holds the
+// old or the new entry, or (only where the file system cannot swap in one
+// step) the old one stands at its backup name when even moving it back failed.
 struct SwapCase {
     const char* name;
     bool previous;          // an entry stands at the destination before the swap
@@ -192,7 +197,8 @@ struct SwapCase {
     bool removalFails;
     bool throws;
     const char* destination;  // what the destination holds afterwards, "" for nothing
-    bool backupRemains;
+    bool backupRemains;     // the old entry is left at a hidden name
+    Exchange exchange = Exchange::Refused;
 };
 
 void PrintTo(const SwapCase& value, std::ostream* out)
@@ -221,6 +227,11 @@ TEST_P(MoveIntoPlaceTest, DestinationIsNeverLost)
             throw std::system_error(EIO, std::generic_category(), from.string());
         fs::rename(from, to);
     };
+    moves.exchange = [&](const fs::path& first, const fs::path& second) {
+        if (c.exchange != Exchange::Swaps)
+            throw std::system_error(c.exchange == Exchange::Fails ? EIO : EINVAL, std::generic_category(), "");
+        zanto::EntryMoves::system().exchange(first, second);
+    };
     if (c.removalFails)
         moves.removeAll = [](const fs::path& entry) { throw std::system_error(EBUSY, std::generic_category(), entry.string()); };
 
@@ -233,15 +244,20 @@ TEST_P(MoveIntoPlaceTest, DestinationIsNeverLost)
     }
     EXPECT_EQ(threw, c.throws);
     EXPECT_EQ(fs::exists(destination) ? readText(destination / "content") : "", c.destination);
-    int backups = 0;
+    int oldLeft = 0;
+    bool newLeft = false;
     for (const auto& entry : fs::directory_iterator(dir.path())) {
-        if (entry.path().filename().string().starts_with(".backup-")) {
-            ++backups;
-            EXPECT_EQ(readText(entry.path() / "content"), "old");
-        }
+        if (entry.path() == destination)
+            continue;
+        const std::string content = readText(entry.path() / "content");
+        oldLeft += content == "old";
+        newLeft = newLeft || content == "new";
     }
-    EXPECT_EQ(backups, c.backupRemains ? 1 : 0);
-    EXPECT_EQ(fs::exists(staged), c.throws);
+    EXPECT_EQ(oldLeft, c.backupRemains ? 1 : 0);
+    EXPECT_EQ(newLeft, c.throws) << "the staged entry stays only on failure";
+    if (c.exchange == Exchange::Swaps) {
+        EXPECT_EQ(renames, 0) << "a swap is one step";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, MoveIntoPlaceTest, ::testing::Values(
@@ -251,7 +267,10 @@ INSTANTIATE_TEST_SUITE_P(Steps, MoveIntoPlaceTest, ::testing::Values(
     SwapCase{"MoveAsideFails", true, 0b10, false, true, "old", false},
     SwapCase{"PutInPlaceFailsAndOldComesBack", true, 0b100, false, true, "old", false},
     SwapCase{"MoveBackFailsToo", true, 0b1100, false, true, "", true},
-    SwapCase{"BackupRemovalFails", true, 0, true, false, "new", true}),
+    SwapCase{"BackupRemovalFails", true, 0, true, false, "new", true},
+    SwapCase{"SwapInOneStep", true, 0, false, false, "new", false, Exchange::Swaps},
+    SwapCase{"SwapFails", true, 0, false, true, "old", false, Exchange::Fails},
+    SwapCase{"OldRemovalAfterSwapFails", true, 0, true, false, "new", true, Exchange::Swaps}),
     zanto::test::ByName());
 
 TEST(MoveIntoPlace, ReplacesAFileAndADanglingLink)
@@ -269,4 +288,33 @@ TEST(MoveIntoPlace, ReplacesAFileAndADanglingLink)
     EXPECT_EQ(zanto::test::entryCount(dir.path()), 2u);
 }
 
+// What a killed save left is removed by a later one; what a running save
+// holds locked, a link by that name, and other names stay.
+TEST(AbandonedSiblings, OnlyUnlockedOnesGo)
+{
+    TempDir dir;
+    for (const char* name : {".work-1", ".work-2", ".other"})
+        fs::create_directories(dir / name / "media");
+    fs::create_symlink(dir / ".other", dir / ".work-link");
+    const zanto::FileDescriptor held = zanto::lockFolder(dir / ".work-2");
+    EXPECT_EQ(systemErrorCode([&] { zanto::lockFolder(dir / ".work-2"); }), EWOULDBLOCK);
+    zanto::removeAbandonedSiblings(dir / "Game.pkg", ".work-");
+    EXPECT_EQ(zanto::test::entryCount(dir.path()), 3u);
+    EXPECT_FALSE(fs::exists(dir / ".work-1"));
+}
+
 } // namespace
+
+// Failures no test can cause on a real disk here (no space, no permission
+// for root), read as a person sees them.
+TEST(UserFileError, SaysWhatHappenedToTheChosenFile)
+{
+    const std::tuple<int, zanto::FileAction, std::string> cases[] = {
+        {ENOSPC, zanto::FileAction::Save, "「Game.pkg」を保存できません。ディスクの空き容量が足りません。（No space left on device）"},
+        {EACCES, zanto::FileAction::Open, "「Game.pkg」を開く権限がありません。（Permission denied）"},
+        {EIO, zanto::FileAction::Save, "「Game.pkg」を保存できません。（Input/output error）"},
+    };
+    for (const auto& [error, action, expected] : cases)
+        EXPECT_STREQ(zanto::UserFileError(std::error_code(error, std::generic_category()), "/x/Game.pkg/", action).what(),
+                     expected.c_str());
+}

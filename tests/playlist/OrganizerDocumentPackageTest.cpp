@@ -1,8 +1,13 @@
 #include "playlist/OrganizerDocument.h"
 
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <random>
 #include <regex>
@@ -278,6 +283,28 @@ INSTANTIATE_TEST_SUITE_P(Files, PackageLinkedNearby, ::testing::Values(
         return clip; }, "linked"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A save killed while copying (here by the file size limit) leaves its work
+// folder; the next save to the same place removes it, one elsewhere does not.
+TEST_F(PackageTest, ASaveRemovesWhatAKilledSaveToTheSamePlaceLeft)
+{
+    const fs::path target = dir / "Game.zantoplaylist";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit tiny{1024, 1024};
+        ::setrlimit(RLIMIT_FSIZE, &tiny);
+        document().write(target, true);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+    ASSERT_EQ(test::leftovers(dir.path()).size(), 1u);
+    document().write(dir / "Other.zantoplaylist", true);
+    EXPECT_EQ(test::leftovers(dir.path()).size(), 1u);
+    document().write(target, true);
+    EXPECT_TRUE(test::leftovers(dir.path()).empty());
+}
+
 TEST_F(PackageTest, ResolveKeepsEveryStoredPathInsideTheMediaFolder)
 {
     const fs::path package = dir / "P.zantoplaylist";
@@ -294,8 +321,10 @@ TEST_F(PackageTest, ResolveKeepsEveryStoredPathInsideTheMediaFolder)
     const std::pair<std::string, std::string> cases[] = {
         {"", ""},
         {"/abs/video.mp4", "/abs/video.mp4"},
-        {"relative/video.mp4", "relative/video.mp4"},
-        {"Media/a.mp4", "Media/a.mp4"},
+        {"relative/video.mp4", badPath},
+        {"Media/a.mp4", badPath},
+        {"../x", badPath},
+        {"./media/../../x", badPath},
         {"media/a.mp4", media + "a.mp4"},
         {"media/not-there.mov", media + "not-there.mov"},
         {"media/sub/../a.mp4", media + "a.mp4"},
@@ -588,6 +617,58 @@ TEST_F(PackageTest, FuzzedDocumentsNeverEscapeOrCrash)
                         source.path.starts_with(base)) << source.path;
     }
     EXPECT_GT(read, 0);
+}
+
+} // namespace
+} // namespace zanto
+
+namespace zanto {
+namespace {
+
+std::string messageOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+    return "ok";
+}
+
+// What a person reads when a playlist cannot be opened or saved: the place
+// they chose, in Japanese, then the technical detail; never a work folder.
+TEST_F(PackageTest, FailuresNameThePlaylistThePersonChose)
+{
+    fs::create_directories(dir / "Empty.zantoplaylist");
+    json stored = json::parse(test::sampleDocument().toJson());
+    stored.erase("title");
+    fs::create_directories(dir / "Keyless.zantoplaylist/media");
+    writeBytes(dir / "Keyless.zantoplaylist/playlist.json", stored.dump());
+    const std::pair<std::function<void()>, std::string> cases[] = {
+        {[&] { OrganizerDocument::read(dir / "Missing.zantoplaylist"); },
+         "「Missing.zantoplaylist」が見つかりません。（No such file or directory）"},
+        {[&] { OrganizerDocument::read(dir / "Empty.zantoplaylist"); },
+         "「Empty.zantoplaylist」は有効なプレイリストファイルではありません。（No such file or directory）"},
+        {[&] { OrganizerDocument::read(dir / "Keyless.zantoplaylist"); },
+         "「Keyless.zantoplaylist」は有効なプレイリストファイルではありません。（Cannot read JSON: no value for key "
+         "\"title\" at the top level）"},
+        {[&] { document().write(dir / "nowhere/Game.zantoplaylist", true); },
+         "「Game.zantoplaylist」を保存できません。保存先のフォルダが見つかりません。（No such file or directory）"},
+    };
+    for (const auto& [action, expected] : cases)
+        EXPECT_EQ(messageOf(action), expected);
+
+    // A copy cut short by the file size limit, as by a full disk: the system
+    // names the file in the work folder and the person learns the cause.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit small{1024, saved.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::string full = messageOf([&] { document().write(dir / "Game.zantoplaylist", true); });
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(full, "「Game.zantoplaylist」を保存できません。ファイルが大きすぎます。（File too large）");
 }
 
 } // namespace

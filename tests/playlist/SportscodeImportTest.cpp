@@ -280,6 +280,17 @@ INSTANTIATE_TEST_SUITE_P(Rules, SportscodeCases, ::testing::Values(
         EXPECT_EQ(item.sourceIDs, (std::vector<std::string>{"v1/s1", "v1/s2", "v1/s3"}));
         EXPECT_EQ(item.sourceID, "v1/s3");
         EXPECT_EQ(d.sources.back().name, "Other / アングル"); }},
+    ImportCase{"ClipNamesItsVideoByLocalIdAfterId", [](json& r) {
+        for (json& video : playlistOf(r)["videos"])
+            video["localId"] = "L" + video["id"].get<std::string>();
+        playlistOf(r)["videos"][2]["localId"] = "v2";
+        for (json& clip : playlistOf(r)["clips"]) {
+            if (clip.contains("videoId") && clip["videoId"] == "v1")
+                clip["videoId"] = "Lv1";
+        } }, "ok", [](const OrganizerDocument& d) {
+        EXPECT_EQ(d.rows[0].items[1].sourceIDs, (std::vector<std::string>{"v1/s1", "v1/s2"}));
+        EXPECT_EQ(d.rows[0].items[1].sourceID, "v1/s2");
+        EXPECT_EQ(d.rows[1].items[1].sourceID, "v2/a"); }},
     ImportCase{"VideoWithoutPathIsNamedByItsAngle", [](json& r) {
         playlistOf(r)["videos"][1].erase("path"); }, "ok", [](const OrganizerDocument& d) {
         EXPECT_EQ(d.sources.back().name, "アングル"); }}),

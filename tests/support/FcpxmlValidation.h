@@ -1,5 +1,6 @@
 #pragma once
 // Checks of written Final Cut Pro XML files shared by the exporters' tests.
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -10,15 +11,32 @@
 
 namespace zanto::test {
 
+// The shared test data: $ZANTO_SHARED_DATA when set, else the folder beside
+// the checkout. Looked up when a test runs, so a build moved or cloned
+// elsewhere finds it (or finds it missing) where it is now.
+inline std::filesystem::path sharedDataFolder()
+{
+    if (const char* folder = std::getenv("ZANTO_SHARED_DATA"); folder && *folder)
+        return folder;
+    return ZANTO_SHARED_DATA_DIR;
+}
+
 // The document type definition every file we write must satisfy.
 inline std::filesystem::path fcpxmlDtd()
 {
-    return std::filesystem::path(ZANTO_SHARED_DATA_DIR) / "FCPXMLv1_10.dtd";
+    return sharedDataFolder() / "FCPXMLv1_10.dtd";
 }
 
 // Runs xmllint against the definition; the failure text is xmllint's own.
+// Without the definition (a checkout without the shared data) the test is
+// marked skipped, naming the missing file, and its other checks still run.
 inline testing::AssertionResult validatesAgainstDtd(const std::filesystem::path& file)
 {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(fcpxmlDtd(), error)) {
+        [] { GTEST_SKIP() << "missing " << fcpxmlDtd() << " (set ZANTO_SHARED_DATA to the shared data folder)"; }();
+        return testing::AssertionSuccess();
+    }
     try {
         runTool("xmllint", {"--noout", "--dtdvalid", fcpxmlDtd().string(), file.string()});
         return testing::AssertionSuccess();

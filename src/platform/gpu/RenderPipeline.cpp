@@ -6,6 +6,8 @@
 #include "platform/gpu/Library.h"
 #include "platform/gpu/ShaderCompiler.h"
 
+#include <algorithm>
+
 namespace zanto::gpu {
 
 RenderPipeline::RenderPipeline(std::shared_ptr<Device> device, const RenderPipelineDescriptor& descriptor,
@@ -20,7 +22,7 @@ RenderPipeline::~RenderPipeline()
 {
     device_->impl().releaseProgram(program_);
     for (const auto& variant : variants_)
-        device_->impl().releaseProgram(variant.second);
+        device_->impl().releaseProgram(variant.second.program);
 }
 
 namespace {
@@ -47,10 +49,21 @@ unsigned RenderPipeline::glProgram(const FunctionConstants& constants)
 {
     if (constants.empty())
         return program_;
-    if (auto found = variants_.find(constants); found != variants_.end())
-        return found->second;
+    if (auto found = variants_.find(constants); found != variants_.end()) {
+        found->second.lastUse = ++uses_;
+        return found->second.program;
+    }
     unsigned program = buildProgram(*library_, vertexFunction_, fragmentFunction_, constants);
-    variants_.emplace(constants, program);
+    if (variants_.size() >= maxVariants) {
+        // The dropped program is deleted when the next session begins, after
+        // every draw that used it was issued; GL keeps it for draws in flight.
+        auto oldest = std::min_element(variants_.begin(), variants_.end(), [](const auto& a, const auto& b) {
+            return a.second.lastUse < b.second.lastUse;
+        });
+        device_->impl().releaseProgram(oldest->second.program);
+        variants_.erase(oldest);
+    }
+    variants_.emplace(constants, Variant{program, ++uses_});
     return program;
 }
 

@@ -4,12 +4,15 @@
 // into a program, for one colour attachment format, with or without blending.
 // Made by Device::makeRenderPipeline; any thread. A draw may ask for the
 // functions specialised with constants: each set of constants is
-// compiled once, on the first draw that uses it, and kept with the pipeline
-// (so a shader may hold every feature while each draw runs only its own).
+// compiled on the first draw that uses it and kept with the pipeline (so a
+// shader may hold every feature while each draw runs only its own). At most
+// `maxVariants` are kept; a new one beyond that replaces the one drawn with
+// least recently, so a host cycling through many sets keeps bounded memory.
 
 #include "platform/gpu/Library.h"
 #include "platform/gpu/PixelFormat.h"
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -49,14 +52,21 @@ public:
     // inside a DeviceSession of this pipeline's device, whose lock guards the
     // variants. Throws GpuError with the compiler's log.
     unsigned glProgram(const FunctionConstants& constants = {});
-    // How many specialised variants have been compiled.
+    // How many specialised variants are kept now.
     std::size_t variantCount() const { return variants_.size(); }
+    // Enough for the usual settings of every marker tool on one pipeline.
+    static constexpr std::size_t maxVariants = 48;
 
 private:
     std::shared_ptr<Device> device_;
     std::shared_ptr<const Library> library_;
     std::string vertexFunction_;
-    std::map<FunctionConstants, unsigned> variants_;
+    struct Variant {
+        unsigned program = 0;
+        std::uint64_t lastUse = 0;
+    };
+    std::map<FunctionConstants, Variant> variants_;
+    std::uint64_t uses_ = 0;
     PixelFormat colorFormat_;
     Blending blending_;
     std::string fragmentFunction_;

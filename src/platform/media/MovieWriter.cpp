@@ -27,11 +27,15 @@ MovieWriter::MovieWriter(const std::filesystem::path& path, const MovieWriterSet
     setup.timeScale = settings.frameDuration.timeScale;
     setup.container = settings.container == MovieContainer::MP4 ? media::Container::MP4 : media::Container::QuickTime;
     setup.audio = settings.audio;
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        throw MediaError("Cannot write “" + path.string() + "”: a folder stands at that place");
+    // What stood there before is the user's; only a file of our own goes on failure.
+    createdFile_ = std::filesystem::symlink_status(path, error).type() == std::filesystem::file_type::not_found;
     try {
         encoder_ = std::make_unique<media::MovieEncoder>(path, setup);
     } catch (...) {
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
+        removeCreatedFile();
         throw;
     }
     converter_ = std::make_unique<media::FrameConverter>();
@@ -41,9 +45,15 @@ MovieWriter::~MovieWriter()
 {
     if (!finished_) {
         encoder_.reset();  // closes the file before it goes
-        std::error_code ignored;
-        std::filesystem::remove(path_, ignored);
+        removeCreatedFile();
     }
+}
+
+void MovieWriter::removeCreatedFile() noexcept
+{
+    std::error_code error;
+    if (createdFile_ && std::filesystem::is_regular_file(std::filesystem::symlink_status(path_, error)))
+        std::filesystem::remove(path_, error);
 }
 
 void MovieWriter::checkNotCancelled() const

@@ -29,7 +29,9 @@ struct MovieWriterSettings {
 // Writes a movie from pictures given with their times, encoded with the
 // export quality settings (H.264, AAC). Owned by one thread, except `cancel`,
 // which any thread may call. Every method throws MediaError on failure; a
-// file that was not finished is removed when the writer goes away.
+// file the writer created and did not finish is removed when it goes away
+// (a file that stood there before is overwritten, never removed). A folder
+// at `path` is refused.
 class MovieWriter {
 public:
     MovieWriter(const std::filesystem::path& path, const MovieWriterSettings& settings);
@@ -51,6 +53,7 @@ public:
 
 private:
     void checkNotCancelled() const;
+    void removeCreatedFile() noexcept;
 
     std::filesystem::path path_;
     MovieWriterSettings settings_;
@@ -62,6 +65,7 @@ private:
     int64_t lastImageKey_ = 0;
     std::shared_ptr<AVFrame> lastFrame_;
     bool finished_ = false;
+    bool createdFile_ = false;
     int64_t lastPts_ = -1;
 };
 

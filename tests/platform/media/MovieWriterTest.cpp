@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 
 using namespace zanto;
 using namespace zanto::test;
@@ -137,6 +138,30 @@ TEST(MovieWriter, RefusesWhatCannotBeWritten)
     EXPECT_THROW(withSound.appendAudio(samples, -1), MediaError);
     EXPECT_THROW(withSound.appendAudio(nullptr, 2), MediaError);
     EXPECT_NO_THROW(withSound.appendAudio(samples, 0));
+}
+
+// An unfinished write removes only what the writer created itself: a folder
+// standing at the place is refused up front and stays, as does a file that
+// was there before.
+TEST(MovieWriter, FailureRemovesOnlyItsOwnFile)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir / "folder.mp4");
+    try {
+        MovieWriter writer(dir / "folder.mp4", smallSettings());
+        ADD_FAILURE() << "a folder was accepted as the movie";
+    } catch (const MediaError& error) {
+        EXPECT_NE(std::string(error.what()).find("a folder stands at that place"), std::string::npos) << error.what();
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "folder.mp4"));
+    std::filesystem::create_directory(dir / "link-target");
+    std::filesystem::create_directory_symlink(dir / "link-target", dir / "link.mp4");
+    EXPECT_THROW(MovieWriter(dir / "link.mp4", smallSettings()), MediaError);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.mp4"));
+
+    std::ofstream(dir / "before.mp4") << "x";
+    { MovieWriter unfinished(dir / "before.mp4", smallSettings()); }
+    EXPECT_TRUE(std::filesystem::exists(dir / "before.mp4"));
 }
 
 // A file named like "12:30.mp4", given relative to the working folder, is a

@@ -1,0 +1,60 @@
+#include "platform/UserFileError.h"
+
+#include <cerrno>
+
+namespace zanto {
+namespace {
+
+// The name the person knows the file by: its last component.
+std::string shownName(const std::filesystem::path& chosen)
+{
+    std::filesystem::path name = chosen.filename();
+    if (name.empty())
+        name = chosen.parent_path().filename();   // a folder given with a trailing "/"
+    return "「" + name.string() + "」";
+}
+
+} // namespace
+
+std::string userFileSentence(int error, const std::filesystem::path& chosen, FileAction action)
+{
+    const std::string name = shownName(chosen);
+    const bool open = action == FileAction::Open;
+    switch (error) {
+    case ENOENT:
+        return open ? name + "が見つかりません。" : name + "を保存できません。保存先のフォルダが見つかりません。";
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return name + (open ? "を開く権限がありません。" : "を保存する権限がありません。");
+    case ENOSPC:
+    case EDQUOT:
+        return name + "を保存できません。ディスクの空き容量が足りません。";
+    case EFBIG:
+        return open ? name + "は大きすぎます。" : name + "を保存できません。ファイルが大きすぎます。";
+    default:
+        return name + (open ? "を開けません。" : "を保存できません。");
+    }
+}
+
+std::string notAPlaylistSentence(const std::filesystem::path& chosen)
+{
+    return shownName(chosen) + "は有効なプレイリストファイルではありません。";
+}
+
+std::string withDetail(const std::string& sentence, const std::string& detail)
+{
+    return detail.empty() ? sentence : sentence + "（" + detail + "）";
+}
+
+UserFileError::UserFileError(std::error_code code, const std::filesystem::path& chosen, FileAction action)
+    : UserFileError(code, userFileSentence(code.value(), chosen, action))
+{
+}
+
+UserFileError::UserFileError(std::error_code code, const std::string& sentence)
+    : std::system_error(code), text_(withDetail(sentence, code.message()))
+{
+}
+
+} // namespace zanto

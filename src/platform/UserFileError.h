@@ -1,0 +1,40 @@
+#pragma once
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+// What a person reads when the system cannot open or save a file they
+// chose: a Japanese sentence naming that file (never a hidden work folder or
+// a temporary file behind it), then the technical detail in brackets. Pure;
+// any thread.
+
+namespace zanto {
+
+enum class FileAction { Open, Save };
+
+// The sentence for a failure with `error` (an errno value) while opening or
+// saving `chosen`: missing, no permission, no space left, too large, or the
+// plain "cannot open/save" for anything else.
+std::string userFileSentence(int error, const std::filesystem::path& chosen, FileAction action);
+
+// "「name」は有効なプレイリストファイルではありません。"
+std::string notAPlaylistSentence(const std::filesystem::path& chosen);
+
+// `sentence` followed by "（detail）" when there is a detail.
+std::string withDetail(const std::string& sentence, const std::string& detail);
+
+// A platform failure retold for the person who chose `chosen`: the same
+// error code (callers and tests still tell failures apart by it) and a
+// what() of userFileSentence() (or the sentence given) with the system's
+// own text of the code.
+class UserFileError : public std::system_error {
+public:
+    UserFileError(std::error_code code, const std::filesystem::path& chosen, FileAction action);
+    UserFileError(std::error_code code, const std::string& sentence);
+    const char* what() const noexcept override { return text_.c_str(); }
+
+private:
+    std::string text_;
+};
+
+} // namespace zanto
