@@ -28,6 +28,7 @@ Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory,
     if (std::optional<OrganizerDocument> loaded = recovery_.load()) history_.playlist = std::move(*loaded);
     table.selectionDidChange = [this] { tableViewSelectionDidChange(); };
     buildWindow();
+    installDrawing();
     if (!dialogs_) dialogs_ = std::make_unique<OrganizerWidgetDialogs>(window_.get());
     message("行を作り、メイン画面の「選択タグを追加」から映像を集めてください。");
     // The dividers are placed once the window has its real size, after

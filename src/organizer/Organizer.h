@@ -8,23 +8,29 @@
 #include "playlist/OrganizerDocument.h"
 
 #include <QIcon>
+#include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QLabel;
+class QTimer;
 class QProgressBar;
 class QWidget;
 
 namespace zanto {
 
 class OrganizerInspectorPane;
+class OrganizerOverlay;
 class OrganizerPreviewPane;
 class OrganizerSplit;
 class OrganizerTimelinePane;
@@ -128,6 +134,46 @@ public:
     OrganizerItemTable table;
     OrganizerRowChoice rowChoice;
 
+    // Layout and menu commands (OrganizerLayoutCommands.cpp). None tests
+    // busy, none changes the playlist or writes settings.
+    void showLayout();
+    void enlargePreview();
+    void resetLayout();
+    void toggleInspector();
+    void toggleDrawing();
+    // Shows the page of the tab the user chose.
+    void inspectorTabChanged();
+    // The zoom slider's value becomes the timeline's scale.
+    void zoomTimeline();
+    // A menu at the pointer: one entry per (title, command name) pair, each
+    // performing its command. The menu is a child of the window.
+    void popup(const std::vector<std::pair<QString, const char*>>& entries, const QString& name);
+
+    // Drawing panel and materials (OrganizerDrawingPanel.cpp, OrganizerMaterials.cpp).
+    // Mark edits go into the item on show (found by id in the playlist), or
+    // the selected item when nothing is on show, and into its queued copies.
+    void gxlSettingsChanged();
+    void deleteSelectedMark();
+    void undoMark();
+    // A material button's command: cuts a still from the video on show at
+    // the playhead (or takes the still on show) and adds the material of
+    // GXLSettings::tools()[tag] to it. Does nothing while busy.
+    void addMaterial(int tag);
+    // One tick of the drawing timer, which runs every 100 ms for the whole
+    // life of the Organizer: animation time and, when needed, a video frame
+    // for the overlay.
+    void drawingTick();
+    // Where drawing reads the preview player: the time in file seconds (not
+    // finite without an item) and the frame on show (null for none). Unset
+    // functions read as no player.
+    struct PlayerReading {
+        std::function<double()> time;
+        std::function<QImage()> frame;
+    };
+    PlayerReading playerReading;
+    // When the still on show started or resumed running; none while paused.
+    std::optional<std::chrono::steady_clock::time_point> freezeStarted;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -137,6 +183,19 @@ private:
     QWidget* buildToolbar();
     void placeDividers();
     void showWindow();
+
+    // Drawing (OrganizerDrawingPanel.cpp, OrganizerMaterials.cpp).
+    void installDrawing();
+    OrganizerOverlay& overlay() const;
+    // The item on show in the overlay (the queued copy), else the selected item.
+    std::optional<OrganizerItem> drawingTarget() const;
+    void overlayChanged(const std::vector<OrganizerMark>& marks);
+    // Stores `marks` as the target's, in the playlist and every queued copy,
+    // without reloading the views that show them already.
+    void storeMarks(const OrganizerItem& target, const std::vector<OrganizerMark>& marks);
+    // Shows the still `item` paused, drawing on: queue, still and overlay.
+    void showStillForDrawing(const OrganizerItem& item, const QImage& still);
+    QTimer* gxlTimer_ = nullptr;
 
     // Writes the playlist's encoded bytes (none when it could not be encoded)
     // to the recovery file; a failure is shown after `prefix`.

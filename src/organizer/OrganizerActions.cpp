@@ -18,10 +18,10 @@ std::vector<OrganizerAction> makeTable()
         {"newDocument", "新規", {}, Rule::refuse, nullptr},
         {"openDocument", "開く…", {}, Rule::refuse, nullptr},
         {"saveDocument", "保存…", QKeySequence("Ctrl+S"), Rule::refuse, nullptr},
-        {"showLayout", "レイアウト ▾", {}, Rule::allow, nullptr},
+        {"showLayout", "レイアウト ▾", {}, Rule::allow, &Organizer::showLayout},
         {"showMore", "挿入・編集 ▾", {}, Rule::refuse, nullptr},
         {"showExport", "ビデオのエクスポート ▾", {}, Rule::refuse, nullptr},
-        {"toggleInspector", "インスペクタ", {}, Rule::allow, nullptr},
+        {"toggleInspector", "インスペクタ", {}, Rule::allow, &Organizer::toggleInspector},
         // Transport.
         {"previousClip", "◀|", {}, Rule::allow, nullptr},
         {"togglePlayback", "▶ / Ⅱ", {}, Rule::allow, nullptr},
@@ -36,12 +36,19 @@ std::vector<OrganizerAction> makeTable()
         {"apply", "変更を反映", {}, Rule::allow, nullptr},
         {"relink", "映像を再接続", {}, Rule::refuse, nullptr},
         {"applyOffset", "適用", {}, Rule::refuse, nullptr},
-        {"toggleDrawing", "FC.GXL Soccer Tools ▾", {}, Rule::allow, nullptr},
-        {"deleteSelectedMark", "選択した描画を削除", {}, Rule::allow, nullptr},
-        {"undoMark", "最後の描画を戻す", {}, Rule::refuse, nullptr},
+        {"toggleDrawing", "FC.GXL Soccer Tools ▾", {}, Rule::allow, &Organizer::toggleDrawing},
+        {"deleteSelectedMark", "選択した描画を削除", {}, Rule::allow, &Organizer::deleteSelectedMark},
+        {"undoMark", "最後の描画を戻す", {}, Rule::refuse, &Organizer::undoMark},
         // Keys only.
         {"undoOrganizer", {}, QKeySequence("Ctrl+Z"), Rule::refuse, &Organizer::undoOrganizer},
         {"redoOrganizer", {}, QKeySequence("Ctrl+Shift+Z"), Rule::refuse, &Organizer::redoOrganizer},
+        // Layout: menu entries and controls without a button of their own.
+        {"enlargePreview", {}, {}, Rule::allow, &Organizer::enlargePreview},
+        {"resetLayout", {}, {}, Rule::allow, &Organizer::resetLayout},
+        {"inspectorTabChanged", {}, {}, Rule::allow, &Organizer::inspectorTabChanged},
+        {"zoomTimeline", {}, {}, Rule::allow, &Organizer::zoomTimeline},
+        // Drawing panel: the colour well and the four sliders.
+        {"gxlSettingsChanged", {}, {}, Rule::refuse, &Organizer::gxlSettingsChanged},
     };
 }
 

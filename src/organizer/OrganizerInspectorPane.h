@@ -28,6 +28,19 @@ public:
     // Empties the fields; the enabled box and the offset keep what they show.
     void clearItem();
 
+    // Shows the page of the selected tab, hides the other.
+    void showSelectedPage();
+    // Selects `tab` without running the tab's command, and shows its page.
+    void selectTab(int tab);
+    void toggleDrawingPanel();
+    bool drawingPanelHidden() const;
+
+    // The drawing panel's style: the colour well's colour as sRGB components
+    // (plain blue when it has none) and the four sliders' values.
+    GXLSettings drawingStyle() const;
+    // Shows `settings`' style in the panel without running its command.
+    void showDrawingStyle(const GXLSettings& settings);
+
 private:
     QWidget* buildInfoPanel(Organizer& organizer);
     QWidget* buildPlaybackPanel(Organizer& organizer);

@@ -1,12 +1,24 @@
 #include "organizer/Organizer.h"
 
+#include "organizer/OrganizerInspectorPane.h"
+#include "organizer/OrganizerOverlay.h"
+#include "organizer/OrganizerPreviewPane.h"
+#include "organizer/OrganizerStill.h"
+#include "organizer/model/OrganizerEdits.h"
+#include "platform/Identifier.h"
+#include "services/ExportFailure.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPolygonF>
 
+#include <algorithm>
 #include <cmath>
+#include <exception>
+#include <limits>
 #include <numbers>
+#include <variant>
 
 namespace zanto {
 
@@ -100,7 +112,93 @@ void drawMaterial(QPainter& painter, int index)
     }
 }
 
+const char* const chooseAVideo = "素材を追加する映像を選んでください。";
+
+double offsetOf(const OrganizerDocument& document, const std::string& sourceID)
+{
+    const auto found = std::find_if(document.sources.begin(), document.sources.end(),
+                                    [&](const OrganizerSource& source) { return source.id == sourceID; });
+    return found == document.sources.end() ? 0 : found->offset;
+}
+
+// The still of `item`, or the failure's message.
+std::variant<QImage, QString> stillOf(const OrganizerItem& item, const std::vector<OrganizerSource>& sources)
+{
+    try {
+        return freezeImage(item, sources);
+    } catch (const ExportFailure& failure) {
+        return QString::fromStdString(failure.message);
+    } catch (const std::exception& error) {
+        return QString::fromUtf8(error.what());
+    }
+}
+
 } // namespace
+
+void Organizer::addMaterial(int tag)
+{
+    const std::vector<std::string>& tools = GXLSettings::tools();
+    if (busy() || tag < 0 || tag >= static_cast<int>(tools.size())) return;
+    const std::optional<OrganizerItem> onShow = drawingTarget();
+    // Everything is built from the playlist's own item: a still on show that
+    // lies in no row gets nothing meant for another item.
+    const std::optional<OrganizerItemPlace> place = onShow ? edits::findItem(playlist(), onShow->id) : std::nullopt;
+    if (!onShow || (onShow->kind != "video" && onShow->kind != "freeze") || (onShow->kind == "freeze" && !place)) {
+        message(chooseAVideo);
+        return;
+    }
+    if (!place) return;
+    const OrganizerItem item = playlist().rows[static_cast<size_t>(place->row)].items[static_cast<size_t>(place->index)];
+    OrganizerDocument candidate = playlist();
+    OrganizerItem target = item;
+    if (item.kind == "video") {
+        const double now = playerReading.time ? playerReading.time() : std::numeric_limits<double>::quiet_NaN();
+        target = edits::freezeOf(item, edits::freezeTime(item, now, offsetOf(playlist(), item.sourceID)), newIdentifier());
+        candidate = edits::cuttingFreeze(candidate, item.id, target, newIdentifier());
+    }
+    // A cut needs its still, tried before anything changes; a still on show
+    // without a picture still takes materials.
+    const std::variant<QImage, QString> still = stillOf(target, playlist().sources);
+    const QString* failure = std::get_if<QString>(&still);
+    if (failure && item.kind == "video") {
+        message(*failure);
+        return;
+    }
+    const std::string& tool = tools[static_cast<size_t>(tag)];
+    try {
+        candidate = edits::addingMaterial(candidate, target.id, edits::materialMark(tool));
+    } catch (const ExportFailure& failure) {
+        message(QString::fromStdString(failure.message));
+        return;
+    }
+    const OrganizerItemPlace at = *edits::findItem(candidate, target.id);
+    const int rowBefore = currentRow();
+    rowChoice.selectItem(at.row);
+    // One step of history: the cut and the material together.
+    if (!commit(std::move(candidate), at.index, "5秒の静止画に「" + materialNames()[static_cast<size_t>(tag)]
+                                                   + "」を追加。素材をドラッグして移動できます。")) {
+        rowChoice.selectItem(rowBefore);
+        return;
+    }
+    inspector_->selectTab(1);
+    if (inspector_->drawingPanelHidden()) inspector_->toggleDrawingPanel();
+    showStillForDrawing(*selectedItem(), failure ? QImage() : std::get<QImage>(still));
+    const GXLSettings settings = GXLSettings::material(tool);
+    overlay().setSelectedMark(static_cast<int>(overlay().marks().size()) - 1);
+    if (overlay().onSelect) overlay().onSelect(settings);
+}
+
+void Organizer::showStillForDrawing(const OrganizerItem& item, const QImage& still)
+{
+    freezeStarted.reset();
+    queue = {item};
+    playing = 0;
+    preview_->showStill(still);
+    OrganizerOverlay& view = overlay();
+    view.setBackground(still);
+    view.setMarks(item.marks.value_or(std::vector<OrganizerMark>{}));
+    view.setEditing(true);
+}
 
 const std::vector<QString>& Organizer::materialNames()
 {

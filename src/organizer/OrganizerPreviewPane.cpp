@@ -66,7 +66,7 @@ OrganizerPreviewPane::OrganizerPreviewPane(Organizer& organizer) : OrganizerInse
     // The split alone decides the pane's size.
     layout->setAlignment(Qt::Alignment());
     layout->setSizeConstraint(QLayout::SetNoConstraint);
-    follower = buildStage();
+    follower = buildStage(organizer);
     layout->addWidget(follower);
     rangeBar_ = new OrganizerRangeBar;
     rangeBar_->setObjectName("rangeBar");
@@ -88,7 +88,15 @@ void OrganizerPreviewPane::showItem(const std::optional<OrganizerItem>& item)
     rangeBar_->setState({item});
 }
 
-QWidget* OrganizerPreviewPane::buildStage()
+void OrganizerPreviewPane::showStill(const QImage& still)
+{
+    image_->setImage(still);
+    image_->show();
+    movie_->hide();
+    titleView_->hide();
+}
+
+QWidget* OrganizerPreviewPane::buildStage(Organizer& organizer)
 {
     auto* stage = new PreviewStage;
     stage->setObjectName("previewStage");
@@ -117,11 +125,11 @@ QWidget* OrganizerPreviewPane::buildStage()
     overlay_ = new OrganizerOverlay(box);
     overlay_->setObjectName("overlay");
     stage->box = box;
-    stage->strip = buildMaterialStrip(stage);
+    stage->strip = buildMaterialStrip(organizer, stage);
     return stage;
 }
 
-QWidget* OrganizerPreviewPane::buildMaterialStrip(QWidget* stage)
+QWidget* OrganizerPreviewPane::buildMaterialStrip(Organizer& organizer, QWidget* stage)
 {
     auto* strip = new QScrollArea(stage);
     strip->setObjectName("materialStrip");
@@ -142,6 +150,8 @@ QWidget* OrganizerPreviewPane::buildMaterialStrip(QWidget* stage)
         material->setProperty("tag", index);
         material->setObjectName(QString("material%1").arg(index));
         material->setFixedSize(34, 30);
+        QObject::connect(material, &QToolButton::clicked, material,
+                         [&organizer, index] { organizer.addMaterial(index); });
         buttons->addArrangedSubview(material);
     }
     buttons->adjustSize();

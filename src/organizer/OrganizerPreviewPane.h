@@ -28,10 +28,12 @@ public:
     void showItem(const std::optional<OrganizerItem>& item);
 
     OrganizerOverlay& overlay() const { return *overlay_; }
+    // Shows `still` in place of the movie.
+    void showStill(const QImage& still);
 
 private:
-    QWidget* buildStage();
-    QWidget* buildMaterialStrip(QWidget* stage);
+    QWidget* buildStage(Organizer& organizer);
+    QWidget* buildMaterialStrip(Organizer& organizer, QWidget* stage);
     QWidget* buildTransport(Organizer& organizer);
 
     OrganizerRangeBar* rangeBar_ = nullptr;

@@ -235,7 +235,14 @@ INSTANTIATE_TEST_SUITE_P(
         test::UndoCase{"Retitle", [](const OrganizerDocument& d) { return edits::retitled(d, "other"); }},
         test::UndoCase{"ReplaceItem",
                        [](const OrganizerDocument& d) { return edits::replacingItem(d, renamed(d.rows[1].items[0])); }},
-        test::UndoCase{"RemoveItems", [](const OrganizerDocument& d) { return edits::removingItems(d, 0, {"I1", "I3"}); }}),
+        test::UndoCase{"RemoveItems", [](const OrganizerDocument& d) { return edits::removingItems(d, 0, {"I1", "I3"}); }},
+        test::UndoCase{"SetMarks", [](const OrganizerDocument& d) { return edits::settingMarks(d, "I2", {test::gxlMark()}); }},
+        test::UndoCase{"CutAMaterialStill",
+                       [](const OrganizerDocument& d) {
+                           const OrganizerItem still = edits::freezeOf(d.rows[0].items[0], 2, "F");
+                           return edits::addingMaterial(edits::cuttingFreeze(d, "I1", still, "T"), "F",
+                                                        edits::materialMark("Player Ring"));
+                       }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

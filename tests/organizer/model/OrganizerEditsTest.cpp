@@ -2,7 +2,11 @@
 
 #include "support/PlaylistSamples.h"
 
+#include "services/ExportFailure.h"
+
 #include <gtest/gtest.h>
+
+#include <limits>
 
 namespace zanto {
 namespace {
@@ -22,6 +26,11 @@ std::vector<std::vector<std::string>> idsOf(const OrganizerDocument& document)
         for (const OrganizerItem& item : row.items) result.back().push_back(item.id);
     }
     return result;
+}
+
+OrganizerDocument cut(const OrganizerDocument& d, double f)
+{
+    return edits::cuttingFreeze(d, "I1", edits::freezeOf(d.rows[0].items[0], f, "F"), "T");
 }
 
 class OrganizerEditsTable : public ::testing::TestWithParam<EditCase> {};
@@ -49,8 +58,59 @@ INSTANTIATE_TEST_SUITE_P(
                      item.name = "new";
                      return edits::replacingItem(d, item);
                  },
+                 {{"I1", "I2", "I3"}, {"I4", "I5"}}},
+        EditCase{"CutInTheMiddle", [](auto& d) { return cut(d, 2.5); }, {{"I1", "F", "T", "I2", "I3"}, {"I4", "I5"}}},
+        EditCase{"CutAtTheStartHasNoHead", [](auto& d) { return cut(d, 1.0005); }, {{"F", "T", "I2", "I3"}, {"I4", "I5"}}},
+        EditCase{"CutOfAMissingVideo",
+                 [](auto& d) { return edits::cuttingFreeze(d, "none", edits::freezeOf(d.rows[0].items[0], 2, "F"), "T"); },
                  {{"I1", "I2", "I3"}, {"I4", "I5"}}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(OrganizerEdits, FreezeTimesAndPiecesOfACut)
+{
+    OrganizerItem clip = test::sampleItem("V");
+    clip.start = 5;
+    clip.end = 20;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        double player, offset, f;
+    } cases[] = {{12, 2, 10}, {5, 0, 5}, {25, 0, 20 - 0.03333333333333333}, {nan, 2, 5}, {-3, 0, 5}};
+    for (const auto& c : cases) EXPECT_EQ(edits::freezeTime(clip, c.player, c.offset), c.f) << c.player;
+
+    const OrganizerDocument cutDocument = cut(test::sampleDocument(), 2.5);
+    const auto& row = cutDocument.rows[0].items;
+    EXPECT_EQ(row[0].end, 2.5);
+    EXPECT_EQ(row[1].kind, "freeze");
+    EXPECT_EQ(row[1].freezeTime, 2.5);
+    EXPECT_EQ(row[1].name, "❄ 5秒 / Item I1");
+    EXPECT_EQ(row[1].marks, std::vector<OrganizerMark>{});
+    EXPECT_EQ(row[2].start, 2.5);
+    EXPECT_EQ(row[2].marks, row[0].marks) << "both pieces keep the video's marks";
+}
+
+TEST(OrganizerEdits, MaterialsTakeTheirDefaultShapeUpToTwelvePerStill)
+{
+    const struct {
+        const char* tool;
+        double x, y, x2, y2;
+    } shapes[] = {{"Player Ring", 0.5, 0.45, 0.5, 0.45}, {"Team Rings", 0.35, 0.35, 0.4, 0.6},
+                  {"Lofted Arc", 0.35, 0.4, 0.65, 0.55}};
+    for (const auto& c : shapes) {
+        const OrganizerMark mark = edits::materialMark(c.tool);
+        EXPECT_EQ((std::vector<double>{mark.x, mark.y, mark.x2, mark.y2}), (std::vector<double>{c.x, c.y, c.x2, c.y2}))
+            << c.tool;
+    }
+    // I1 holds two plain marks and one telestration mark.
+    OrganizerDocument document = test::sampleDocument();
+    for (int i = 0; i < 11; ++i) document = edits::addingMaterial(document, "I1", edits::materialMark("Spotlight"));
+    EXPECT_EQ(document.rows[0].items[0].marks->size(), 14u);
+    try {
+        edits::addingMaterial(document, "I1", edits::materialMark("Spotlight"));
+        ADD_FAILURE() << "the thirteenth material is refused";
+    } catch (const ExportFailure& failure) {
+        EXPECT_EQ(failure.message, "1枚の静止画の素材は12個までです。");
+    }
+}
 
 TEST(OrganizerEdits, FindsItemsByIdAndRefusesInvalidDocuments)
 {

@@ -1,0 +1,79 @@
+// The arrangement of the window: the layout menu, the inspector and drawing
+// panel toggles, the inspector's tabs and the timeline's zoom.
+#include "organizer/Organizer.h"
+
+#include "organizer/OrganizerInspectorPane.h"
+#include "organizer/OrganizerSplit.h"
+#include "organizer/OrganizerTimelinePane.h"
+
+#include <QCursor>
+#include <QMenu>
+#include <QWidget>
+
+namespace zanto {
+
+namespace {
+
+constexpr double standardUpperShare = 0.73;
+constexpr double enlargedUpperShare = 0.76;
+// The inspector pane (293) and the divider (7) before the right edge.
+constexpr double standardInspectorPlace = 300;
+
+} // namespace
+
+void Organizer::popup(const std::vector<std::pair<QString, const char*>>& entries, const QString& name)
+{
+    // One menu at a time: a menu still open from an earlier click goes.
+    if (QMenu* old = window_->findChild<QMenu*>(name, Qt::FindDirectChildrenOnly)) delete old;
+    auto* menu = new QMenu(window_.get());
+    menu->setObjectName(name);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (const auto& [title, command] : entries) {
+        menu->addAction(title, this, [this, command] { perform(QString::fromLatin1(command)); });
+    }
+    menu->popup(QCursor::pos());
+}
+
+void Organizer::showLayout()
+{
+    popup({{"映像を大きく", "enlargePreview"}, {"標準の配置", "resetLayout"}, {"インスペクタの表示切替", "toggleInspector"}},
+          "layoutMenu");
+}
+
+void Organizer::enlargePreview()
+{
+    verticalSplit_->setPosition(enlargedUpperShare * verticalSplit_->height(), 0);
+}
+
+void Organizer::resetLayout()
+{
+    inspectorHidden = false;
+    horizontalSplit_->setCollapsed(false);
+    horizontalSplit_->setPosition(horizontalSplit_->width() - standardInspectorPlace, 0);
+    verticalSplit_->setPosition(standardUpperShare * verticalSplit_->height(), 0);
+}
+
+void Organizer::toggleInspector()
+{
+    inspectorHidden = !inspectorHidden;
+    // Collapsing keeps the ratio: the divider comes back where it was.
+    horizontalSplit_->setCollapsed(inspectorHidden);
+}
+
+void Organizer::toggleDrawing()
+{
+    inspector_->toggleDrawingPanel();
+}
+
+void Organizer::inspectorTabChanged()
+{
+    inspector_->showSelectedPage();
+}
+
+void Organizer::zoomTimeline()
+{
+    timelinePane_->timeline().scale = timelinePane_->zoom();
+    timelinePane_->timeline().refresh();
+}
+
+} // namespace zanto
