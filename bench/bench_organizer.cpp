@@ -6,6 +6,7 @@
 #include "marks/OrganizerMarkDrawing.h"
 #include "organizer/Organizer.h"
 #include "organizer/OrganizerOverlay.h"
+#include "organizer/OrganizerSlider.h"
 #include "organizer/OrganizerSplit.h"
 #include "organizer/model/OrganizerEdits.h"
 #include "platform/Identifier.h"
@@ -192,6 +193,49 @@ void dragDividerOneMove(benchmark::State& state)
     split.setPosition(split.height() * 0.73, 0);
 }
 BENCHMARK(dragDividerOneMove)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+// Target: at most 1 ms on the GUI thread. One drawing-timer tick over a video
+// item with a turf-keyed mark: the item time and a fresh (shared) frame handed
+// to the overlay; the render it asks for runs elsewhere.
+void drawingTickWithGroundMark(benchmark::State& state)
+{
+    zanto::Organizer organizer(benchFolder());
+    zanto::OrganizerDocument document = largeDocument(1, 1);
+    organizer.openDocument(document);
+    organizer.queue = {document.rows[0].items[0]};
+    organizer.playing = 0;
+    QImage frame(1920, 1080, QImage::Format_ARGB32);
+    frame.fill(Qt::darkGreen);
+    double now = 0;
+    organizer.playerReading.time = [&now] { return now += 0.1; };
+    organizer.playerReading.frame = [&frame] { return frame; };
+    auto* overlay = organizer.window()->findChild<zanto::OrganizerOverlay*>("overlay");
+    overlay->setMarks({zanto::edits::materialMark("Ground Ring")});
+    QCoreApplication::processEvents();
+    for (auto _ : state) organizer.drawingTick();
+}
+BENCHMARK(drawingTickWithGroundMark)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+// Target: at most 16 ms. One move of the zoom slider's knob over a 1,000-item
+// row: the new scale, the timeline's layout and its repaint.
+void zoomSliderOneMove(benchmark::State& state)
+{
+    zanto::Organizer organizer(benchFolder());
+    organizer.openDocument(largeDocument(1, 1000));
+    organizer.reload(0);
+    organizer.window()->resize(1920, 1080);
+    QCoreApplication::processEvents();
+    auto* slider = organizer.window()->findChild<zanto::OrganizerSlider*>("zoomSlider");
+    QWidget* timeline = organizer.window()->findChild<QWidget*>("timeline");
+    slider->setSliderDown(true);
+    int move = 0;
+    for (auto _ : state) {
+        slider->setSliderPosition(800 + (++move % 2) * 350);
+        timeline->repaint();
+    }
+    slider->setSliderDown(false);
+}
+BENCHMARK(zoomSliderOneMove)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 } // namespace
 

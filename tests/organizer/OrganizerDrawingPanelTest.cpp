@@ -228,8 +228,19 @@ TEST_F(OrganizerMaterials, RefusesWhatHasNoPlaceAndAddsToTheStillOnShow)
     organizer->addMaterial(0);
     EXPECT_TRUE(organizer->statusText().contains("/videos/S1.mp4")) << "the missing movie is tried first";
     EXPECT_EQ(organizer->playlist(), before);
+    test::expectConsistent(*organizer);
+
+    // A still at the document's limit of marks: the candidate is refused.
+    test::change(*organizer, [](OrganizerDocument& d) {
+        d.rows[0].items[1].marks = std::vector<OrganizerMark>(1000, test::plainMark("arrow"));
+    });
+    organizer->queue = {item(1)};
+    organizer->addMaterial(8);
+    EXPECT_EQ(organizer->statusText(), "プレイリストの区間または映像の参照が不正です。");
+    EXPECT_EQ(item(1).marks->size(), 1000u);
 
     // I2, a still, is on show while I1 is selected.
+    test::change(*organizer, [](OrganizerDocument& d) { d.rows[0].items[1].marks.reset(); });
     organizer->queue = {item(1)};
     organizer->addMaterial(8);
     test::expectConsistent(*organizer);
