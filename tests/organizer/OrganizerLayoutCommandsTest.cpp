@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTabBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -111,7 +112,7 @@ TEST_F(OrganizerLayoutCommands, TabsAndDrawingToggleShowTheirPages)
     auto* tabs = test::control<QTabBar>(*organizer, "inspectorTabs");
     auto* drawing = test::control<QWidget>(*organizer, "drawingPanel");
     for (int tab : {1, 0}) {
-        tabs->setCurrentIndex(tab);
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(tab).center());
         EXPECT_EQ(test::control<QWidget>(*organizer, "infoPanel")->isHidden(), tab == 1);
         EXPECT_EQ(test::control<QWidget>(*organizer, "playbackPanel")->isHidden(), tab == 0);
         test::control<QPushButton>(*organizer, "toggleDrawing")->click();
