@@ -23,6 +23,12 @@ bool OrganizerJobs::start(const OrganizerDocument& document, OrganizerJob job)
             if (*progress) (*progress)(fraction);
         });
     };
+    auto status = std::make_shared<std::function<void(double, const QString&)>>(std::move(job.status));
+    control_->reportStatus_ = [this, status](double fraction, const QString& text) {
+        deliver([status, fraction, text] {
+            if (*status) (*status)(fraction, text);
+        });
+    };
     worker_ = std::thread([this, copy = document, work = std::move(job.work), finished = std::move(job.finished),
                            control = control_]() mutable {
         std::optional<QString> failure;
