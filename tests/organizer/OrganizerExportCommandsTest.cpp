@@ -4,6 +4,7 @@
 #include "support/TestMedia.h"
 
 #include <QProgressBar>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -139,6 +140,25 @@ INSTANTIATE_TEST_SUITE_P(Cases, OrganizerExportFailure,
                                            FailedExport{"FolderAtTheDestination", false, true, false, "match.mp4"},
                                            FailedExport{"MissingSource", false, false, true, "映像を再接続してください："}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(OrganizerExportCommands, CancelsAtAnyMomentLeaveAWholeFileAndNoTemporaryOne)
+{
+    const fs::path destination = out() / "match.mp4";
+    for (const int delayMs : {1, 30, 120, 400}) {
+        test::writeFile(destination, "old movie");
+        dialogs().saves = {OrganizerSaveAnswer{QString::fromStdString(destination.string()), false}};
+        ASSERT_TRUE(organizer->perform("exportAll"));
+        QTimer::singleShot(delayMs, organizer.get(), [this] { organizer->perform("cancelExport"); });
+        while (organizer->busy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        test::expectConsistent(*organizer);
+        EXPECT_EQ(outNames(), std::vector<std::string>{"match.mp4"}) << delayMs;
+        if (organizer->statusText() == "書き出しを中止しました。") {
+            EXPECT_EQ(test::readFile(destination), "old movie") << delayMs;
+        } else {
+            EXPECT_EQ(test::inspectMovie(destination).width, 1280) << organizer->statusText().toStdString();
+        }
+    }
+}
 
 TEST_F(OrganizerExportCommands, RowXMLValidatesAndNamesTheRow)
 {

@@ -84,9 +84,13 @@ TEST_F(OrganizerItemCommands, ImagesSkipWhatIsNoPicture)
     test::writeFile(folder / "text.png", "not a picture");
     test::writeFile(folder / "empty.png", "");
     test::writeFile(folder / "empty.pdf", "");
+    // A PNG header that claims 40000 × 40000 pixels and holds none.
+    const char huge[] = "\x89PNG\r\n\x1a\n\x00\x00\x00\x0dIHDR\x00\x00\x9c\x40\x00\x00\x9c\x40\x08\x06\x00\x00\x00"
+                        "\x51\x0c\x0e\x05";
+    test::writeFile(folder / "huge.png", std::string(huge, sizeof huge - 1));
     ASSERT_EQ(mkfifo((folder / "pipe.png").c_str(), 0600), 0);
     QStringList bad;
-    for (const char* name : {"text.png", "empty.png", "empty.pdf", "pipe.png"}) {
+    for (const char* name : {"text.png", "empty.png", "empty.pdf", "pipe.png", "huge.png"}) {
         bad << QString::fromStdString((folder / name).string());
     }
 
