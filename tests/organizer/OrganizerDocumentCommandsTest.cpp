@@ -93,16 +93,6 @@ INSTANTIATE_TEST_SUITE_P(
                      &Organizer::saveDocument, "edited", true, "素材が見つかりません", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(OrganizerDocumentCommands, SaveProposesTheSafeTitleAndKeepsNoDocumentPath)
-{
-    test::change(*organizer, [](OrganizerDocument& d) { d.title = "a/b"; });
-    organizer->saveDocument();
-    organizer->saveDocument();
-    ASSERT_EQ(dialogs().calls.size(), 2u) << "every save asks again";
-    EXPECT_EQ(dialogs().calls[1].texts.mid(0, 3),
-              (QStringList{"a_b.zantoplaylist", "", "動画もコピーして含める（他のPCへ渡す場合）"}));
-}
-
 TEST_F(OrganizerDocumentCommands, FileManagerOpenShowsNoWarningsAndWaitsForASave)
 {
     const fs::path package = folder / "warned.zantoplaylist";

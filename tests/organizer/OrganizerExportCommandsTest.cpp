@@ -1,6 +1,7 @@
 #include "OrganizerTestSupport.h"
 
 #include "support/FcpxmlValidation.h"
+#include "support/PlaylistSamples.h"
 #include "support/TestMedia.h"
 
 #include <QProgressBar>
@@ -19,26 +20,16 @@ protected:
     void SetUp() override
     {
         OrganizerFixture::SetUp();
-        const fs::path movie = test::makeTestMovie(folder / "game.mp4", {.durationSeconds = 1.5});
         OrganizerDocument document;
         document.title = "Game/1";
-        OrganizerSource source;
-        source.id = "S";
-        source.name = "game";
-        source.path = movie.string();
-        document.sources = {source};
+        document.sources = {test::sampleSource("S1")};
+        document.sources[0].path = test::makeTestMovie(folder / "game.mp4", {.durationSeconds = 1.5}).string();
         document.rows[0].name = "前半";
-        for (const auto& [start, end] : {std::pair{0.0, 0.5}, std::pair{0.5, 1.0}}) {
-            OrganizerItem clip;
-            clip.name = "clip";
-            clip.start = start;
-            clip.end = end;
-            clip.sourceID = "S";
-            clip.sourceIDs = {"S"};
-            document.rows[0].items.push_back(clip);
+        document.rows[0].items = {test::sampleItem("A"), test::sampleItem("B"), edits::titleItem("card")};
+        for (int k = 0; k < 3; ++k) {
+            document.rows[0].items[static_cast<size_t>(k)].start = k * 0.5;
+            document.rows[0].items[static_cast<size_t>(k)].end = k * 0.5 + 0.5;
         }
-        document.rows[0].items.push_back(edits::titleItem("card"));
-        document.rows[0].items.back().end = 0.5;
         ASSERT_TRUE(organizer->openDocument(document));
         fs::create_directory(out());
     }

@@ -112,21 +112,6 @@ TEST_F(OrganizerItemCommands, ImagesSkipWhatIsNoPicture)
     EXPECT_TRUE(organizer->statusText().startsWith("画像を追加しました。"));
 }
 
-TEST_F(OrganizerItemCommands, TenThousandItemsRefuseOneMore)
-{
-    OrganizerDocument full = organizer->playlist();
-    full.rows[0].items.resize(3);
-    while (full.rows[0].items.size() + full.rows[1].items.size() < 10000) {
-        full.rows[0].items.push_back(edits::titleItem("t"));
-    }
-    ASSERT_TRUE(organizer->openDocument(full));
-    organizer->table.selectRowIndexes({0}, false);
-    organizer->perform("duplicate");
-    test::expectConsistent(*organizer);
-    EXPECT_EQ(organizer->playlist(), full);
-    EXPECT_FALSE(organizer->statusText().isEmpty());
-}
-
 TEST_F(OrganizerItemCommands, TheInsertMenuRunsTheChosenEntry)
 {
     dialogs().menus = {0};

@@ -79,6 +79,14 @@ TEST_F(OrganizerRowCommands, LimitsAndTheLastRowRefuseWithoutChange)
     test::expectConsistent(*organizer);
     EXPECT_EQ(organizer->playlist(), full);
     EXPECT_EQ(organizer->statusText(), "未対応のプレイリストです。");
+
+    full = OrganizerDocument();
+    while (full.rows[0].items.size() < 10000) full.rows[0].items.push_back(edits::titleItem("t"));
+    ASSERT_TRUE(organizer->openDocument(full));
+    organizer->reload(0);
+    organizer->perform("duplicate");
+    test::expectConsistent(*organizer);
+    EXPECT_EQ(organizer->playlist(), full);
     EXPECT_TRUE(organizer->undoStates().empty());
 }
 
