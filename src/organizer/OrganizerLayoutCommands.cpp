@@ -6,8 +6,6 @@
 #include "organizer/OrganizerSplit.h"
 #include "organizer/OrganizerTimelinePane.h"
 
-#include <QCursor>
-#include <QMenu>
 #include <QWidget>
 
 namespace zanto {
@@ -21,23 +19,9 @@ constexpr double standardInspectorPlace = 300;
 
 } // namespace
 
-void Organizer::popup(const std::vector<std::pair<QString, const char*>>& entries, const QString& name)
-{
-    // One menu at a time: a menu still open from an earlier click goes.
-    if (QMenu* old = window_->findChild<QMenu*>(name, Qt::FindDirectChildrenOnly)) delete old;
-    auto* menu = new QMenu(window_.get());
-    menu->setObjectName(name);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    for (const auto& [title, command] : entries) {
-        menu->addAction(title, this, [this, command] { perform(QString::fromLatin1(command)); });
-    }
-    menu->popup(QCursor::pos());
-}
-
 void Organizer::showLayout()
 {
-    popup({{"映像を大きく", "enlargePreview"}, {"標準の配置", "resetLayout"}, {"インスペクタの表示切替", "toggleInspector"}},
-          "layoutMenu");
+    popup({{"映像を大きく", "enlargePreview"}, {"標準の配置", "resetLayout"}, {"インスペクタの表示切替", "toggleInspector"}});
 }
 
 void Organizer::enlargePreview()
