@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +27,23 @@ namespace zanto {
 using namespace controls;
 
 namespace {
+
+// Keeps the height its wrapped lines need at its width: the scrolled pages'
+// layouts otherwise squeeze it to the height of fewer lines.
+class WrappedLabelHeight : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Resize) {
+            auto* text = static_cast<QLabel*>(watched);
+            text->setMinimumHeight(text->heightForWidth(text->width()));
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 const OrganizerSource* findSource(const OrganizerDocument& document, const std::string& id)
 {
@@ -172,8 +190,10 @@ QWidget* OrganizerInspectorPane::buildDrawingPanel(Organizer& organizer)
         slider->action = [&organizer] { organizer.perform("gxlSettingsChanged"); };
     }
 
-    layout->addWidget(label("映像右端のアイコンで追加。素材を直接ドラッグして移動、青い点で形を調整できます。"
-                            "追加時に5秒の静止画を挿入します。", true));
+    QLabel* hint = label("映像右端のアイコンで追加。素材を直接ドラッグして移動、青い点で形を調整できます。"
+                         "追加時に5秒の静止画を挿入します。", true);
+    hint->installEventFilter(new WrappedLabelHeight(hint));
+    layout->addWidget(hint);
     layout->addWidget(gxlColor);
     layout->addWidget(label("大きさ"));
     layout->addWidget(gxlSize);
