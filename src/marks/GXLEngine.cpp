@@ -117,10 +117,14 @@ QImage GXLEngine::image(const GXLSettings& settings, double seconds, const QImag
 QImage soccerFrame(const std::vector<OrganizerMark>& marks, const QImage& background,
                    double seconds, bool overlayOnly)
 {
-    QImage canvas = emptyCanvas();
+    // A background that already fills the canvas is the canvas to draw on
+    // (fitting it would copy it pixel for pixel).
+    const bool filling = !overlayOnly && background.size() == QSize(markCanvasWidth, markCanvasHeight)
+        && background.format() == QImage::Format_ARGB32_Premultiplied;
+    QImage canvas = filling ? background.copy() : emptyCanvas();
     if (canvas.isNull()) throw failure("描画を合成できません。");
     QPainter painter(&canvas);
-    if (!overlayOnly && !background.isNull()) drawFitted(painter, background);
+    if (!overlayOnly && !background.isNull() && !filling) drawFitted(painter, background);
     const QRectF area(0, 0, markCanvasWidth, markCanvasHeight);
     for (const OrganizerMark& mark : marks) {
         if (!mark.gxl) {
