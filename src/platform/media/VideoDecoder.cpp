@@ -3,6 +3,8 @@
 #include "platform/media/MediaError.h"
 #include "platform/media/MediaInput.h"
 
+#include <cstdio>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -13,6 +15,10 @@ namespace {
 
 // Beyond this distance ahead, a seek is cheaper than decoding up to the time.
 const MediaTime kSeekAhead{2, 1};
+// How far past its last frame a track's picture may be held: the slack clip
+// ranges are allowed past a file's stated end. Further on, the file's data
+// ends before its header says (a file cut short).
+const MediaTime kHoldSlack{40, 1000};
 
 CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
 {
@@ -28,6 +34,13 @@ CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
     context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     checkMedia(avcodec_open2(context.get(), codec, nullptr), "Cannot decode the video of “" + name + "”");
     return context;
+}
+
+std::string secondsText(const MediaTime& time)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f s", time.seconds());
+    return text;
 }
 
 } // namespace
@@ -114,6 +127,17 @@ const AVFrame* VideoDecoder::decodeNext()
     return decoded_.get();
 }
 
+void VideoDecoder::requireHeld(const MediaTime& time) const
+{
+    MediaTime shownUntil = frameTime(current_.get());
+    const MediaTime& nominal = asset_.video->frameDuration;
+    if (nominal.isValid() && nominal.value > 0)
+        shownUntil = shownUntil + nominal;
+    if (time > shownUntil + kHoldSlack)
+        throw MediaError("The video of “" + path_.string() + "” ends at " + secondsText(shownUntil)
+                         + ", before the time asked for (" + secondsText(time) + "): the file is cut short");
+}
+
 MediaTime VideoDecoder::frameTime(const AVFrame* frame) const
 {
     int64_t stamp = frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
@@ -146,6 +170,7 @@ const AVFrame* VideoDecoder::frameAt(const MediaTime& time)
         if (!frame) {
             if (!hasCurrent_)
                 throw MediaError("“" + path_.string() + "” holds no video frame");
+            requireHeld(time);
             return current_.get();  // hold the last frame at the end of the stream
         }
         av_frame_move_ref(ahead_.get(), decoded_.get());

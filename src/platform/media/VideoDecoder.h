@@ -28,7 +28,9 @@ public:
     // After it, frameAt starts afresh with a seek.
     const AVFrame* next();
     // The picture shown at `time`: the last frame at or before it (the first
-    // frame for an earlier time), the last frame past the end of the stream.
+    // frame for an earlier time), the last frame past the end of the stream
+    // for up to 0.04 s after that frame's own time ends; further on, the
+    // file is cut short and MediaError names it.
     // Moves forward by decoding and seeks only when `time` goes back or jumps
     // far ahead. Throws MediaError when the track holds no frame at all.
     const AVFrame* frameAt(const MediaTime& time);
@@ -39,6 +41,7 @@ private:
     bool receive();
     const AVFrame* decodeNext();
     void forgetHeldFrames();
+    void requireHeld(const MediaTime& time) const;
 
     std::filesystem::path path_;
     MediaAsset asset_;
