@@ -11,6 +11,7 @@ extern "C" {
 #include <QTransform>
 
 #include <cmath>
+#include <cstdio>
 
 namespace zanto::media {
 namespace {
@@ -37,6 +38,13 @@ bool placedRect(const AffineTransform& t, int naturalWidth, int naturalHeight, i
         return false;
     *rect = PixelRect{x0, y0, x1 - x0, y1 - y0};
     return true;
+}
+
+std::string secondsText(const MediaTime& time)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f s", time.seconds());
+    return text;
 }
 
 } // namespace
@@ -151,7 +159,14 @@ FrameJob SourceFrames::job(int64_t index)
     }
     const CompositionInsert& in = composition_.video[size_t(insert)];
     VideoDecoder& source = decoder(in.assetPath);
-    const AVFrame* frame = source.frameAt(in.sourceRange.start + (job.time - in.outputTime));
+    const MediaTime sourceTime = in.sourceRange.start + (job.time - in.outputTime);
+    const AVFrame* frame = source.frameAt(sourceTime);
+    // Holding the last picture a little past it is right (clip ranges may end
+    // that much after a file); a file whose data stops long before its header
+    // says is cut short.
+    if (source.heldTooLong(sourceTime))
+        throw MediaError("The video of “" + in.assetPath.string() + "” ends before " + secondsText(sourceTime)
+                         + ": the file is cut short");
     job.hasSource = true;
     job.picture = place(frame, source, job.instruction);
     return job;
@@ -159,9 +174,12 @@ FrameJob SourceFrames::job(int64_t index)
 
 // The source frame placed on a black canvas of the output size, scaled once
 // straight to its placed size.
-FramePtr SourceFrames::place(const AVFrame* frame, const VideoDecoder& source, int instruction)
+FramePtr SourceFrames::place(const AVFrame* frame, VideoDecoder& source, int instruction)
 {
-    if (lastPicture_ && lastSource_ && lastSource_->data[0] == frame->data[0] && instruction == lastInstruction_)
+    const MediaTime sourceTime = source.frameTime(frame);
+    const bool stamped = frame->best_effort_timestamp != AV_NOPTS_VALUE || frame->pts != AV_NOPTS_VALUE;
+    if (lastPicture_ && stamped && instruction == lastInstruction_ && sourceTime == lastSourceTime_
+        && source.asset().path == lastPath_)
         return shared(lastPicture_);
     const AffineTransform& t = composition_.instructions[size_t(instruction)].transform;
     converter_.setSourceMatrix(source.video().colourMatrix);
@@ -174,9 +192,8 @@ FramePtr SourceFrames::place(const AVFrame* frame, const VideoDecoder& source, i
         out = placeTurned(frame, source, t);
     }
     lastPicture_ = shared(out);
-    lastSource_.reset(av_frame_clone(frame));
-    if (!lastSource_)
-        throw MediaError("Cannot hold a frame of “" + source.asset().path.string() + "”: " + mediaErrorText(AVERROR(ENOMEM)));
+    lastPath_ = source.asset().path;
+    lastSourceTime_ = sourceTime;
     lastInstruction_ = instruction;
     return out;
 }

@@ -63,7 +63,7 @@ private:
     int insertAt(const MediaTime& time);
     int instructionAt(const MediaTime& time);
     VideoDecoder& decoder(const std::filesystem::path& path);
-    FramePtr place(const AVFrame* frame, const VideoDecoder& source, int instruction);
+    FramePtr place(const AVFrame* frame, VideoDecoder& source, int instruction);
     FramePtr placeTurned(const AVFrame* frame, const VideoDecoder& source, const AffineTransform& transform);
     std::vector<std::shared_ptr<StretchOverlay>> overlaysAt(const MediaTime& time);
     FramePtr shared(const FramePtr& frame) const;
@@ -76,10 +76,11 @@ private:
     FrameConverter converter_;
     FrameConverter canvasConverter_;
     // The last placed picture, reused while the same source frame stays on
-    // show (held frames, stills). The reference to its source keeps that
-    // source's memory from being reused, so comparing data pointers is exact.
+    // show (held frames, stills): the same file, frame time and instruction.
+    // Holding no reference to the source frame leaves the decoder's memory free.
     FramePtr lastPicture_;
-    FramePtr lastSource_;
+    std::filesystem::path lastPath_;
+    MediaTime lastSourceTime_;
     int lastInstruction_ = -2;
     FramePtr black_;
     std::vector<std::shared_ptr<StretchOverlay>> liveOverlays_;  // parallel to composition_.overlays

@@ -3,7 +3,7 @@
 #include "platform/media/MediaError.h"
 #include "platform/media/MediaInput.h"
 
-#include <cstdio>
+#include <algorithm>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -19,6 +19,8 @@ const MediaTime kSeekAhead{2, 1};
 // ranges are allowed past a file's stated end. Further on, the file's data
 // ends before its header says (a file cut short).
 const MediaTime kHoldSlack{40, 1000};
+// What the decoder's frame threads may hold in pictures, roughly.
+constexpr int64_t kFrameThreadBytes = int64_t(192) << 20;
 
 CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
 {
@@ -31,16 +33,14 @@ CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
     checkMedia(avcodec_parameters_to_context(context.get(), stream->codecpar), "Cannot decode the video of “" + name + "”");
     context->pkt_timebase = stream->time_base;
     context->thread_count = 0;  // FFmpeg picks one thread per core
+    // Each frame thread holds pictures of its own: for very large pictures
+    // fewer threads keep the decoder's memory within bounds.
+    const int64_t frameBytes = int64_t(stream->codecpar->width) * stream->codecpar->height * 3 / 2;
+    if (frameBytes > 0 && frameBytes * 16 > kFrameThreadBytes)
+        context->thread_count = int(std::max<int64_t>(1, kFrameThreadBytes / (frameBytes * 2)));
     context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     checkMedia(avcodec_open2(context.get(), codec, nullptr), "Cannot decode the video of “" + name + "”");
     return context;
-}
-
-std::string secondsText(const MediaTime& time)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f s", time.seconds());
-    return text;
 }
 
 } // namespace
@@ -127,15 +127,15 @@ const AVFrame* VideoDecoder::decodeNext()
     return decoded_.get();
 }
 
-void VideoDecoder::requireHeld(const MediaTime& time) const
+bool VideoDecoder::heldTooLong(const MediaTime& time) const
 {
+    if (!endOfStream_ || !hasCurrent_ || hasAhead_)
+        return false;
     MediaTime shownUntil = frameTime(current_.get());
     const MediaTime& nominal = asset_.video->frameDuration;
     if (nominal.isValid() && nominal.value > 0)
         shownUntil = shownUntil + nominal;
-    if (time > shownUntil + kHoldSlack)
-        throw MediaError("The video of “" + path_.string() + "” ends at " + secondsText(shownUntil)
-                         + ", before the time asked for (" + secondsText(time) + "): the file is cut short");
+    return time > shownUntil + kHoldSlack;
 }
 
 MediaTime VideoDecoder::frameTime(const AVFrame* frame) const
@@ -170,7 +170,6 @@ const AVFrame* VideoDecoder::frameAt(const MediaTime& time)
         if (!frame) {
             if (!hasCurrent_)
                 throw MediaError("“" + path_.string() + "” holds no video frame");
-            requireHeld(time);
             return current_.get();  // hold the last frame at the end of the stream
         }
         av_frame_move_ref(ahead_.get(), decoded_.get());

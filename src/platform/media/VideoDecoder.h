@@ -28,12 +28,13 @@ public:
     // After it, frameAt starts afresh with a seek.
     const AVFrame* next();
     // The picture shown at `time`: the last frame at or before it (the first
-    // frame for an earlier time), the last frame past the end of the stream
-    // for up to 0.04 s after that frame's own time ends; further on, the
-    // file is cut short and MediaError names it.
+    // frame for an earlier time), the last frame past the end of the stream.
     // Moves forward by decoding and seeks only when `time` goes back or jumps
     // far ahead. Throws MediaError when the track holds no frame at all.
     const AVFrame* frameAt(const MediaTime& time);
+    // Whether frameAt(time) held the last frame further than 0.04 s past the
+    // end of its showing: the file's data ends before the time asked for.
+    bool heldTooLong(const MediaTime& time) const;
     // A decoded frame's presentation time from the file's start.
     MediaTime frameTime(const AVFrame* frame) const;
 
@@ -41,7 +42,6 @@ private:
     bool receive();
     const AVFrame* decodeNext();
     void forgetHeldFrames();
-    void requireHeld(const MediaTime& time) const;
 
     std::filesystem::path path_;
     MediaAsset asset_;
