@@ -81,9 +81,13 @@ struct IdMap {
     std::string format;
     std::string asset;
 
-    explicit IdMap(std::size_t index)
-        : format("r" + std::to_string(2 * index + 1)), asset("r" + std::to_string(2 * index + 2))
+    explicit IdMap(std::size_t index) : format(id(2 * index + 1)), asset(id(2 * index + 2)) {}
+
+    static std::string id(std::size_t number)
     {
+        std::string text = std::to_string(number);
+        text.insert(text.begin(), 'r');
+        return text;
     }
 };
 
