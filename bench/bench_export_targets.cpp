@@ -5,6 +5,7 @@
 //
 //   bench_export_targets [speed|telestration|xml|memory|large|all] [rounds]
 //
+// Sources and outputs go to $ZANTO_BENCH_FOLDER (a temporary folder otherwise).
 // speed:        the plain playlist export against the encode-only floor
 //               (ffmpeg encoding as many 1280 x 720 frames at our settings
 //               from a generated picture) and against the ffmpeg command line
@@ -45,7 +46,8 @@ namespace fs = std::filesystem;
 fs::path workFolder()
 {
     static const fs::path folder = [] {
-        const fs::path path = fs::temp_directory_path() / "zanto-bench-targets";
+        const char* chosen = std::getenv("ZANTO_BENCH_FOLDER");
+        const fs::path path = chosen ? fs::path(chosen) : fs::temp_directory_path() / "zanto-bench-targets";
         fs::create_directories(path);
         return path;
     }();
