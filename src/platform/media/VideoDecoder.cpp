@@ -21,6 +21,7 @@ const MediaTime kSeekAhead{2, 1};
 const MediaTime kHoldSlack{40, 1000};
 // What the decoder's frame threads may hold in pictures, roughly.
 constexpr int64_t kFrameThreadBytes = int64_t(192) << 20;
+constexpr int kDecoderThreads = 4;
 
 CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
 {
@@ -32,11 +33,12 @@ CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
         throw MediaError("Cannot decode the video of “" + name + "”: " + mediaErrorText(AVERROR(ENOMEM)));
     checkMedia(avcodec_parameters_to_context(context.get(), stream->codecpar), "Cannot decode the video of “" + name + "”");
     context->pkt_timebase = stream->time_base;
-    context->thread_count = 0;  // FFmpeg picks one thread per core
-    // Each frame thread holds pictures of its own: for very large pictures
-    // fewer threads keep the decoder's memory within bounds.
+    // Each frame thread holds pictures of its own. A few threads decode HD
+    // faster than the encoder takes it; very large pictures get fewer still,
+    // so the decoder's memory stays within bounds.
     const int64_t frameBytes = int64_t(stream->codecpar->width) * stream->codecpar->height * 3 / 2;
-    if (frameBytes > 0 && frameBytes * 16 > kFrameThreadBytes)
+    context->thread_count = kDecoderThreads;
+    if (frameBytes > 0 && frameBytes * 2 * kDecoderThreads > kFrameThreadBytes)
         context->thread_count = int(std::max<int64_t>(1, kFrameThreadBytes / (frameBytes * 2)));
     context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     checkMedia(avcodec_open2(context.get(), codec, nullptr), "Cannot decode the video of “" + name + "”");
