@@ -340,7 +340,10 @@ void CompositionExport::runPipeline(FirstError& failure)
                     if (cancelled_ || !pipeline.frames[i]->push(composer.compose(*job, inTurn)))
                         break;
             } catch (...) {
-                fail();
+                // A cancel closes the turns under a waiting thread: that is no failure.
+                if (!cancelled_)
+                    fail();
+                pipeline.close();
             }
             pipeline.frames[i]->close();
         });
