@@ -56,7 +56,8 @@ public:
     explicit SourceFrames(const Composition& composition);
     ~SourceFrames();
     // The job for output frame `index`, its picture placed. Throws MediaError
-    // when a source cannot be read.
+    // when a source cannot be read, or when its data ends more than 0.04 s
+    // before the time shown (a file cut short).
     FrameJob job(int64_t index);
 
 private:
