@@ -106,18 +106,10 @@ TEST(OrganizerEdits, FreezeTimesAndPiecesOfACut)
     EXPECT_EQ(pieces[2].marks, pieces[0].marks) << "both pieces keep the video's marks";
 }
 
-TEST(OrganizerEdits, MaterialsTakeTheirDefaultShapeUpToTwelvePerStill)
+TEST(OrganizerEdits, MaterialsSpanTheirFirstAndLastPointsTwelvePerStill)
 {
-    const struct {
-        const char* tool;
-        double x, y, x2, y2;
-    } shapes[] = {{"Player Ring", 0.5, 0.45, 0.5, 0.45}, {"Team Rings", 0.35, 0.35, 0.4, 0.6},
-                  {"Lofted Arc", 0.35, 0.4, 0.65, 0.55}};
-    for (const auto& c : shapes) {
-        const OrganizerMark mark = edits::materialMark(c.tool);
-        EXPECT_EQ((std::vector<double>{mark.x, mark.y, mark.x2, mark.y2}), (std::vector<double>{c.x, c.y, c.x2, c.y2}))
-            << c.tool;
-    }
+    const OrganizerMark rings = edits::materialMark("Team Rings");
+    EXPECT_EQ((std::vector<double>{rings.x, rings.y, rings.x2, rings.y2}), (std::vector<double>{0.35, 0.35, 0.4, 0.6}));
     // I1 holds two plain marks and one telestration mark.
     OrganizerDocument document = test::sampleDocument();
     for (int i = 0; i < 11; ++i) document = edits::addingMaterial(document, "I1", edits::materialMark("Spotlight"));
