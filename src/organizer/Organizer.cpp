@@ -5,6 +5,7 @@
 #include "organizer/OrganizerSplit.h"
 #include "organizer/OrganizerTimelinePane.h"
 #include "organizer/OrganizerWidgetDialogs.h"
+#include "platform/media/Player.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -27,6 +28,7 @@ Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory,
 {
     if (std::optional<OrganizerDocument> loaded = recovery_.load()) history_.playlist = std::move(*loaded);
     table.selectionDidChange = [this] { tableViewSelectionDidChange(); };
+    setUpPlayback();
     buildWindow();
     if (!dialogs_) dialogs_ = std::make_unique<OrganizerWidgetDialogs>(window_.get());
     message("行を作り、メイン画面の「選択タグを追加」から映像を集めてください。");
@@ -43,6 +45,8 @@ Organizer::~Organizer()
     // The window's children go before it does; no event of theirs may reach
     // the filter below.
     window_->removeEventFilter(this);
+    // The movie view keeps the player until the window goes.
+    player_->setEndHandler({});
 }
 
 void Organizer::message(const QString& text)
@@ -111,12 +115,6 @@ std::optional<OrganizerItem> Organizer::selectedItem() const
     const int selected = table.selectedRow();
     if (selected < 0 || selected >= static_cast<int>(items.size())) return std::nullopt;
     return items[static_cast<size_t>(selected)];
-}
-
-void Organizer::stop()
-{
-    generation += 1;
-    queue.clear();
 }
 
 void Organizer::placeDividers()

@@ -8,10 +8,13 @@
 #include "playlist/OrganizerDocument.h"
 
 #include <QIcon>
+#include <QJsonObject>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -20,10 +23,12 @@
 
 class QLabel;
 class QProgressBar;
+class QTimer;
 class QWidget;
 
 namespace zanto {
 
+class Player;
 class OrganizerInspectorPane;
 class OrganizerPreviewPane;
 class OrganizerSplit;
@@ -94,7 +99,8 @@ public:
     void redoOrganizer();
     void restoreHistory();
 
-    // Ends playback of the play queue.
+    // Ends playback of the play queue: no still runs, the player is emptied,
+    // the queue is emptied (`playing` stays) and seeks under way are disarmed.
     void stop();
 
     // Where the recovery file lives.
@@ -123,6 +129,45 @@ public:
     std::vector<OrganizerItem> queue;
     int playing = 0;
     int generation = 0;
+
+    // Playback of items (OrganizerPlayback.cpp). The play queue holds copies
+    // of the items, `playing` indexes the one on show; video items play in
+    // the shared player between their in and out points, stills (freeze,
+    // image, title) stay for their length on the still timer.
+    //
+    // Stops, then plays `items` from the first (shown paused without autoplay).
+    void begin(std::vector<OrganizerItem> items, bool autoplay = true);
+    // The enabled items of the current row, of all rows, of the table's selection.
+    void playRow();
+    void playAll();
+    void playSelection();
+    // Presents queue[playing]; every showing disarms the seeks before it.
+    void showCurrent(bool autoplay = true);
+    // The next item, the first again when looping, else the end of play.
+    void next();
+    // The transport.
+    void togglePlayback();
+    void previousClip();
+    void nextClip();
+    // Opens, paused, the item `delta` lines from the table's selection in
+    // the current row, clamped to the row.
+    void selectNeighbor(int delta);
+    // Makes `row` the current row and selects and opens (paused) its item
+    // `item`, or selects nothing.
+    void selectTimeline(int row, std::optional<int> item);
+    const std::shared_ptr<Player>& player() const { return player_; }
+    // When the freeze item on show started running; none while none runs.
+    std::optional<std::chrono::steady_clock::time_point> freezeStarted;
+    // A still is on show for its length and will move on to the next item.
+    bool stillRunning() const;
+
+    // Append from the page (OrganizerAppend.cpp): the page's sources become
+    // new sources and its clips new video items at the end of the current
+    // row, one undo step. `media` is the registry of movie files the user
+    // opened, most recent last. Silent while busy or when the body lacks its
+    // lists; throws ExportFailure when the result does not validate, changing
+    // nothing.
+    void append(const QJsonObject& body, const std::vector<std::filesystem::path>& media);
 
     // Off-screen models of the current row and its selection.
     OrganizerItemTable table;
@@ -159,6 +204,17 @@ private:
     std::unique_ptr<OrganizerDialogs> dialogs_;
     // Last, so that it goes first: its worker ends before anything it reports to.
     std::unique_ptr<OrganizerJobs> jobs_;
+
+    // Playback of items.
+    void setUpPlayback();
+    void showVideo(const OrganizerItem& item, bool autoplay);
+    void showStill(const OrganizerItem& item, bool autoplay);
+    void startStillTimer(const OrganizerItem& item);
+    void itemReachedEnd(uint64_t itemId);
+    // Shared with the movie view, which draws its pictures.
+    std::shared_ptr<Player> player_;
+    // Single shot; active while a still runs.
+    QTimer* stillTimer_ = nullptr;
 };
 
 // Seconds shown in a text field: the shortest text that reads back as the

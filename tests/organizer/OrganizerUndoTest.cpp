@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonDocument>
+
 #include <limits>
 
 namespace zanto {
@@ -235,7 +237,13 @@ INSTANTIATE_TEST_SUITE_P(
         test::UndoCase{"Retitle", [](const OrganizerDocument& d) { return edits::retitled(d, "other"); }},
         test::UndoCase{"ReplaceItem",
                        [](const OrganizerDocument& d) { return edits::replacingItem(d, renamed(d.rows[1].items[0])); }},
-        test::UndoCase{"RemoveItems", [](const OrganizerDocument& d) { return edits::removingItems(d, 0, {"I1", "I3"}); }}),
+        test::UndoCase{"RemoveItems", [](const OrganizerDocument& d) { return edits::removingItems(d, 0, {"I1", "I3"}); }},
+        test::UndoCase{"Append",
+                       [](const OrganizerDocument& d) {
+                           const QJsonObject body = QJsonDocument::fromJson(
+                               R"({"sources": [{"name": "a.mp4", "size": 1, "id": "x"}], "clips": [{"start": 0, "end": 1}]})").object();
+                           return edits::appending(d, 1, body, {})->document;
+                       }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
