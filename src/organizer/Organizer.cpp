@@ -5,7 +5,6 @@
 #include "organizer/OrganizerSplit.h"
 #include "organizer/OrganizerTimelinePane.h"
 #include "organizer/OrganizerWidgetDialogs.h"
-#include "platform/media/Player.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -21,14 +20,14 @@
 namespace zanto {
 
 Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory,
-                     std::unique_ptr<OrganizerDialogs> dialogs)
+                     std::unique_ptr<OrganizerDialogs> dialogs, const PlayerOptions& player)
     : recovery_(recoveryDirectory.value_or(OrganizerRecoveryFile::defaultDirectory())),
       dialogs_(std::move(dialogs)),
       jobs_(std::make_unique<OrganizerJobs>())
 {
     if (std::optional<OrganizerDocument> loaded = recovery_.load()) history_.playlist = std::move(*loaded);
     table.selectionDidChange = [this] { tableViewSelectionDidChange(); };
-    setUpPlayback();
+    setUpPlayback(player);
     buildWindow();
     if (!dialogs_) dialogs_ = std::make_unique<OrganizerWidgetDialogs>(window_.get());
     message("行を作り、メイン画面の「選択タグを追加」から映像を集めてください。");

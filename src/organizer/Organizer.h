@@ -5,6 +5,7 @@
 #include "organizer/OrganizerRowChoice.h"
 #include "organizer/model/OrganizerHistory.h"
 #include "organizer/model/OrganizerRecoveryFile.h"
+#include "platform/media/Player.h"
 #include "playlist/OrganizerDocument.h"
 
 #include <QIcon>
@@ -28,7 +29,7 @@ class QWidget;
 
 namespace zanto {
 
-class Player;
+
 class OrganizerInspectorPane;
 class OrganizerPreviewPane;
 class OrganizerSplit;
@@ -45,8 +46,9 @@ public:
     // Loads the recovery file from `recoveryDirectory` (by default the folder
     // "ZANTORIX" in the user's data folder) and builds and shows the window.
     // `dialogs` answers for the user; by default the application's own dialogs.
+    // `player` sets up the preview player (by default mpv's own sound output).
     explicit Organizer(std::optional<std::filesystem::path> recoveryDirectory = std::nullopt,
-                       std::unique_ptr<OrganizerDialogs> dialogs = nullptr);
+                       std::unique_ptr<OrganizerDialogs> dialogs = nullptr, const PlayerOptions& player = {});
     ~Organizer() override;
     Organizer(const Organizer&) = delete;
     Organizer& operator=(const Organizer&) = delete;
@@ -206,7 +208,7 @@ private:
     std::unique_ptr<OrganizerJobs> jobs_;
 
     // Playback of items.
-    void setUpPlayback();
+    void setUpPlayback(const PlayerOptions& options);
     void showVideo(const OrganizerItem& item, bool autoplay);
     void showStill(const OrganizerItem& item, bool autoplay);
     void startStillTimer(const OrganizerItem& item);

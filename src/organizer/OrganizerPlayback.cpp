@@ -41,9 +41,9 @@ std::vector<OrganizerItem> enabledItems(const std::vector<OrganizerItem>& items)
 
 } // namespace
 
-void Organizer::setUpPlayback()
+void Organizer::setUpPlayback(const PlayerOptions& options)
 {
-    player_ = std::make_shared<Player>();
+    player_ = std::make_shared<Player>(options);
     stillTimer_ = new QTimer(this);
     stillTimer_->setSingleShot(true);
     // A fired timer is inactive again, so that a still that has run its
