@@ -5,6 +5,7 @@
 #include "organizer/OrganizerSplit.h"
 #include "organizer/OrganizerTimelinePane.h"
 #include "organizer/OrganizerWidgetDialogs.h"
+#include "playlist/OrganizerExporter.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -46,6 +47,8 @@ Organizer::~Organizer()
     window_->removeEventFilter(this);
     // The movie view keeps the player until the window goes.
     player_->setEndHandler({});
+    // A running export stops at its next step; the job runner then waits for it.
+    if (exporter_) exporter_->cancel();
 }
 
 void Organizer::message(const QString& text)

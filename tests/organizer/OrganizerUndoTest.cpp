@@ -238,6 +238,14 @@ INSTANTIATE_TEST_SUITE_P(
         test::UndoCase{"ReplaceItem",
                        [](const OrganizerDocument& d) { return edits::replacingItem(d, renamed(d.rows[1].items[0])); }},
         test::UndoCase{"RemoveItems", [](const OrganizerDocument& d) { return edits::removingItems(d, 0, {"I1", "I3"}); }},
+        test::UndoCase{"AddRow", [](const OrganizerDocument& d) { return edits::addingRow(d, "new"); }},
+        test::UndoCase{"RenameRow", [](const OrganizerDocument& d) { return edits::renamingRow(d, 1, "other"); }},
+        test::UndoCase{"RemoveRow", [](const OrganizerDocument& d) { return edits::removingRow(d, 0); }},
+        test::UndoCase{"MoveRow", [](const OrganizerDocument& d) { return edits::movingRow(d, 0, 1); }},
+        test::UndoCase{"InsertItems",
+                       [](const OrganizerDocument& d) { return edits::insertingItems(d, 0, 1, {edits::titleItem("t")}); }},
+        test::UndoCase{"DuplicateItems", [](const OrganizerDocument& d) { return edits::duplicatingItems(d, 0, {0, 2}); }},
+        test::UndoCase{"RemoveItemsAt", [](const OrganizerDocument& d) { return edits::removingItemsAt(d, 1, {0}); }},
         test::UndoCase{"Append",
                        [](const OrganizerDocument& d) {
                            const QJsonObject body = QJsonDocument::fromJson(
