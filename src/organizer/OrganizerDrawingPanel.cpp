@@ -6,6 +6,7 @@
 #include "organizer/OrganizerPreviewPane.h"
 #include "organizer/OrganizerOverlay.h"
 #include "organizer/model/OrganizerEdits.h"
+#include "platform/media/Player.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -40,6 +41,9 @@ void Organizer::installDrawing()
 {
     OrganizerOverlay& view = overlay();
     const QPointer<Organizer> self(this);
+    playerReading.time = [this] { return player_->currentTime(); };
+    // Shared with the player: no copy of the pixels.
+    playerReading.frame = [this] { return player_->latestFrame(); };
     view.onSelect = [self](const std::optional<GXLSettings>& settings) {
         if (self && settings) self->inspector_->showDrawingStyle(*settings);
     };

@@ -300,4 +300,9 @@ void OrganizerInspectorPane::fillAngles(const OrganizerItem& item, const Organiz
     if (angleChoice->count() > 0) angleChoice->setCurrentIndex(selected);
 }
 
+bool OrganizerInspectorPane::loops() const
+{
+    return loopButton->isChecked();
+}
+
 } // namespace zanto

@@ -27,6 +27,8 @@ public:
     void showItem(const OrganizerItem& item, const OrganizerDocument& document, int selectedCount);
     // Empties the fields; the enabled box and the offset keep what they show.
     void clearItem();
+    // The playback tab's "連続再生をループ" is on.
+    bool loops() const;
 
     // Shows the page of the selected tab, hides the other.
     void showSelectedPage();

@@ -6,6 +6,7 @@
 #include "organizer/OrganizerStill.h"
 #include "organizer/model/OrganizerEdits.h"
 #include "platform/Identifier.h"
+#include "platform/media/Player.h"
 #include "services/ExportFailure.h"
 
 #include <QPainter>
@@ -18,7 +19,6 @@
 #include <exception>
 #include <limits>
 #include <numbers>
-#include <variant>
 
 namespace zanto {
 
@@ -121,11 +121,12 @@ double offsetOf(const OrganizerDocument& document, const std::string& sourceID)
     return found == document.sources.end() ? 0 : found->offset;
 }
 
-// The still of `item`, or the failure's message.
-std::variant<QImage, QString> stillOf(const OrganizerItem& item, const std::vector<OrganizerSource>& sources)
+// Why the still of `item` cannot be made, or none.
+std::optional<QString> stillFailure(const OrganizerItem& item, const std::vector<OrganizerSource>& sources)
 {
     try {
-        return freezeImage(item, sources);
+        freezeImage(item, sources);
+        return std::nullopt;
     } catch (const ExportFailure& failure) {
         return QString::fromStdString(failure.message);
     } catch (const std::exception& error) {
@@ -154,15 +155,13 @@ void Organizer::addMaterial(int tag)
     if (item.kind == "video") {
         const double now = playerReading.time ? playerReading.time() : std::numeric_limits<double>::quiet_NaN();
         target = edits::freezeOf(item, edits::freezeTime(item, now, offsetOf(playlist(), item.sourceID)), newIdentifier());
+        // The still is tried before anything changes; the picture shown is
+        // made again when the still opens.
+        if (const std::optional<QString> failure = stillFailure(target, playlist().sources)) {
+            message(*failure);
+            return;
+        }
         candidate = edits::cuttingFreeze(candidate, item.id, target, newIdentifier());
-    }
-    // A cut needs its still, tried before anything changes; a still on show
-    // without a picture still takes materials.
-    const std::variant<QImage, QString> still = stillOf(target, playlist().sources);
-    const QString* failure = std::get_if<QString>(&still);
-    if (failure && item.kind == "video") {
-        message(*failure);
-        return;
     }
     const std::string& tool = tools[static_cast<size_t>(tag)];
     try {
@@ -172,32 +171,24 @@ void Organizer::addMaterial(int tag)
         return;
     }
     const OrganizerItemPlace at = *edits::findItem(candidate, target.id);
-    const int rowBefore = currentRow();
-    rowChoice.selectItem(at.row);
     // One step of history: the cut and the material together.
-    if (!commit(std::move(candidate), at.index, "5秒の静止画に「" + materialNames()[static_cast<size_t>(tag)]
-                                                   + "」を追加。素材をドラッグして移動できます。")) {
-        rowChoice.selectItem(rowBefore);
-        return;
+    if (!commit(std::move(candidate), std::nullopt, {})) return;
+    // The still on show, paused, drawing on.
+    if (playing < 0 || playing >= static_cast<int>(queue.size()) || queue[static_cast<size_t>(playing)].id != target.id ||
+        selectedItem().value_or(OrganizerItem{}).id != target.id) {
+        selectTimeline(at.row, at.index);
     }
+    freezeStarted.reset();
+    player_->pause();
     inspector_->selectTab(1);
     if (inspector_->drawingPanelHidden()) inspector_->toggleDrawingPanel();
-    showStillForDrawing(*selectedItem(), failure ? QImage() : std::get<QImage>(still));
-    const GXLSettings settings = GXLSettings::material(tool);
-    overlay().setSelectedMark(static_cast<int>(overlay().marks().size()) - 1);
-    if (overlay().onSelect) overlay().onSelect(settings);
-}
-
-void Organizer::showStillForDrawing(const OrganizerItem& item, const QImage& still)
-{
-    freezeStarted.reset();
-    queue = {item};
-    playing = 0;
-    preview_->showStill(still);
     OrganizerOverlay& view = overlay();
-    view.setBackground(still);
-    view.setMarks(item.marks.value_or(std::vector<OrganizerMark>{}));
+    view.setMarks(playlist().rows[static_cast<size_t>(at.row)].items[static_cast<size_t>(at.index)].marks.value_or(
+        std::vector<OrganizerMark>{}));
+    view.setSelectedMark(static_cast<int>(view.marks().size()) - 1);
     view.setEditing(true);
+    if (view.onSelect) view.onSelect(GXLSettings::material(tool));
+    message("5秒の静止画に「" + materialNames()[static_cast<size_t>(tag)] + "」を追加。素材をドラッグして移動できます。");
 }
 
 const std::vector<QString>& Organizer::materialNames()

@@ -7,6 +7,7 @@
 #include "organizer/OrganizerImageView.h"
 #include "organizer/OrganizerOverlay.h"
 #include "organizer/OrganizerRangeBar.h"
+#include "organizer/OrganizerVideoView.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -85,15 +86,13 @@ void OrganizerPreviewPane::showItem(const std::optional<OrganizerItem>& item)
     titleView_->hide();
     overlay_->setEditing(false);
     overlay_->update();
-    rangeBar_->setState({item});
 }
 
-void OrganizerPreviewPane::showStill(const QImage& still)
+void OrganizerPreviewPane::showKind(const std::string& kind)
 {
-    image_->setImage(still);
-    image_->show();
-    movie_->hide();
-    titleView_->hide();
+    movie_->setVisible(kind == "video");
+    image_->setVisible(kind == "image" || kind == "freeze");
+    titleView_->setVisible(kind == "title");
 }
 
 QWidget* OrganizerPreviewPane::buildStage(Organizer& organizer)
@@ -107,10 +106,7 @@ QWidget* OrganizerPreviewPane::buildStage(Organizer& organizer)
     stage->setAutoFillBackground(true);
 
     auto* box = new FillBox(stage);
-    movie_ = new QWidget(box);
-    movie_->setObjectName("movie");
-    movie_->setPalette(black);
-    movie_->setAutoFillBackground(true);
+    movie_ = new OrganizerVideoView(organizer.player(), box);
     image_ = new OrganizerImageView(box);
     image_->setObjectName("image");
     image_->hide();
