@@ -3,6 +3,7 @@
 #include "platform/media/Player.h"
 
 #include <QHBoxLayout>
+#include <QResizeEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QOpenGLContext>
@@ -151,7 +152,7 @@ OrganizerVideoView::OrganizerVideoView(std::shared_ptr<Player> player, QWidget* 
     fullScreen_ = new QToolButton(controls_);
     fullScreen_->setObjectName("videoFullScreen");
     fullScreen_->setText(QStringLiteral("⛶"));
-    fullScreen_->setToolTip(tr("Full screen"));
+    fullScreen_->setToolTip(QStringLiteral("フルスクリーン"));
 
     auto* row = new QHBoxLayout(controls_);
     row->setContentsMargins(4, 2, 4, 2);
@@ -163,7 +164,12 @@ OrganizerVideoView::OrganizerVideoView(std::shared_ptr<Player> player, QWidget* 
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(surface_, 1);
-    column->addWidget(controls_);
+    // The controls float over the foot of the picture rather than below it:
+    // the drawing overlay covers the view's whole box, so marks and picture
+    // must share that one rectangle.
+    controls_->setAttribute(Qt::WA_StyledBackground);
+    controls_->setStyleSheet("#videoControls { background: rgba(0, 0, 0, 120); } QLabel { color: white; }");
+    controls_->raise();
 
     QObject::connect(playPause_, &QToolButton::clicked, this, [this] {
         if (player_->rate() == 0) player_->play();
@@ -220,6 +226,14 @@ void OrganizerVideoView::refreshControls()
     if (hasItem && out_ > in_ && !position_->isSliderDown() && std::isfinite(now))
         position_->setValue(int(std::lround(std::clamp((now - in_) / (out_ - in_), 0.0, 1.0) * sliderSteps)));
     if (!hasItem) surface_->update();
+}
+
+void OrganizerVideoView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    const int height = controls_->sizeHint().height();
+    controls_->setGeometry(0, this->height() - height, width(), height);
+    controls_->raise();
 }
 
 void OrganizerVideoView::setShowingFullScreen(bool on)

@@ -13,7 +13,7 @@ namespace zanto {
 class Player;
 
 // The preview of a movie item: the Player's current frame fitted to the view
-// on black, and under it the inline controls: play/pause, a position slider
+// on black, and floating over its foot the inline controls: play/pause, a position slider
 // over the item's [in, out] with the time elapsed since the in point, and a
 // full-screen toggle. Full screen shows the picture alone in its own window;
 // Escape or the toggle there returns. Shares the Player with its owner (the
@@ -33,6 +33,9 @@ public:
 
     // The widget the picture is drawn in (moves to the full-screen window).
     QWidget* surface() const { return surface_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void refreshControls();

@@ -146,6 +146,10 @@ TEST_F(OrganizerPlayback, AVideoItemOpensOnItsInPointAndItsEndMovesOn)
     const auto* bar = test::control<OrganizerRangeBar>(*organizer, "rangeBar");
     EXPECT_TRUE(bar->isVisible());
     EXPECT_NEAR(bar->upper(), player.currentItem()->durationSeconds(), 1e-9) << "configured again from the file";
+    // Marks are placed over the overlay's rectangle: the picture must fill the same one.
+    const QWidget* surface = test::control<QWidget>(*organizer, "videoSurface");
+    EXPECT_EQ(QRect(surface->mapToGlobal(QPoint()), surface->size()),
+              QRect(overlay().mapToGlobal(QPoint()), overlay().size()));
 
     organizer->begin({item("V", "video", 0.5, 0.8), item("T", "title", 0, 5)});
     ASSERT_TRUE(waitFor([&] { return organizer->playing == 1; }));
