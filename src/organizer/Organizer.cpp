@@ -2,6 +2,7 @@
 
 #include "organizer/OrganizerActions.h"
 #include "organizer/OrganizerControls.h"
+#include "organizer/OrganizerKeyMonitor.h"
 #include "organizer/OrganizerSplit.h"
 #include "organizer/OrganizerTimelinePane.h"
 #include "organizer/OrganizerWidgetDialogs.h"
@@ -28,6 +29,7 @@ Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory,
     if (std::optional<OrganizerDocument> loaded = recovery_.load()) history_.playlist = std::move(*loaded);
     table.selectionDidChange = [this] { tableViewSelectionDidChange(); };
     buildWindow();
+    keyMonitor_ = std::make_unique<OrganizerKeyMonitor>(*this, *window_);
     if (!dialogs_) dialogs_ = std::make_unique<OrganizerWidgetDialogs>(window_.get());
     message("行を作り、メイン画面の「選択タグを追加」から映像を集めてください。");
     // The dividers are placed once the window has its real size, after

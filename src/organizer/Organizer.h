@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+class QKeyEvent;
 class QLabel;
 class QProgressBar;
 class QWidget;
@@ -25,6 +26,7 @@ class QWidget;
 namespace zanto {
 
 class OrganizerInspectorPane;
+class OrganizerKeyMonitor;
 class OrganizerPreviewPane;
 class OrganizerSplit;
 class OrganizerTimelinePane;
@@ -128,6 +130,30 @@ public:
     OrganizerItemTable table;
     OrganizerRowChoice rowChoice;
 
+    // --- Timeline editing, marks in and out, keys, inspector edits ---
+    // Makes `row` current and selects (and opens) `item` of it, or nothing.
+    void selectTimeline(int row, std::optional<int> item);
+    // Moves the pressed item, or the selection when it holds the pressed
+    // item, to row `to` before position `at` (counted as `to` was).
+    void moveTimelineItem(int row, int item, int to, int at);
+    // Gives one item a new range; refused silently or with a message.
+    void trimTimelineItem(int row, int item, double start, double end);
+    void markIn();
+    void markOut();
+    // Sets the selected open video item's start (or end) at the player's time.
+    void markBoundary(bool start);
+    // The window-wide key table; true when the key was handled.
+    bool handleOrganizerKey(const QKeyEvent& event);
+    void apply();
+    void angleChanged();
+    void relink();
+    void applyOffset();
+    // The duration of a movie file in seconds; none when it cannot be read.
+    static std::optional<double> movieDuration(const std::string& path);
+    // The player's position in file seconds; none while it holds no item.
+    std::optional<double> playerSeconds() const;
+    // --- End of timeline editing, marks, keys, inspector edits ---
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -157,6 +183,8 @@ private:
     OrganizerRecoveryFile recovery_;
     OrganizerHistory history_;
     std::unique_ptr<OrganizerDialogs> dialogs_;
+    // Hands the window's keys to handleOrganizerKey().
+    std::unique_ptr<OrganizerKeyMonitor> keyMonitor_;
     // Last, so that it goes first: its worker ends before anything it reports to.
     std::unique_ptr<OrganizerJobs> jobs_;
 };

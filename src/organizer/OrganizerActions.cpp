@@ -28,14 +28,16 @@ std::vector<OrganizerAction> makeTable()
         {"nextClip", "|▶", {}, Rule::allow, nullptr},
         {"playRow", "この行を再生", {}, Rule::allow, nullptr},
         {"playAll", "全行を再生", {}, Rule::allow, nullptr},
-        {"markIn", "I 始点", QKeySequence("I"), Rule::refuse, nullptr},
-        {"markOut", "O 終点", QKeySequence("O"), Rule::refuse, nullptr},
+        {"markIn", "I 始点", QKeySequence("I"), Rule::refuse, &Organizer::markIn},
+        {"markOut", "O 終点", QKeySequence("O"), Rule::refuse, &Organizer::markOut},
         // Timeline pane.
         {"addRow", "＋ 行", {}, Rule::refuse, nullptr},
         // Inspector.
-        {"apply", "変更を反映", {}, Rule::allow, nullptr},
-        {"relink", "映像を再接続", {}, Rule::refuse, nullptr},
-        {"applyOffset", "適用", {}, Rule::refuse, nullptr},
+        {"apply", "変更を反映", {}, Rule::allow, &Organizer::apply},
+        {"relink", "映像を再接続", {}, Rule::refuse, &Organizer::relink},
+        {"applyOffset", "適用", {}, Rule::refuse, &Organizer::applyOffset},
+        // The angle pop-up of the playback tab (a pop-up, not a button).
+        {"angleChanged", {}, {}, Rule::refuse, &Organizer::angleChanged},
         {"toggleDrawing", "FC.GXL Soccer Tools ▾", {}, Rule::allow, nullptr},
         {"deleteSelectedMark", "選択した描画を削除", {}, Rule::allow, nullptr},
         {"undoMark", "最後の描画を戻す", {}, Rule::refuse, nullptr},

@@ -1,4 +1,5 @@
 #pragma once
+#include "organizer/model/OrganizerEdits.h"
 #include "playlist/OrganizerDocument.h"
 
 #include <QWidget>
@@ -27,6 +28,13 @@ public:
     void showItem(const OrganizerItem& item, const OrganizerDocument& document, int selectedCount);
     // Empties the fields; the enabled box and the offset keep what they show.
     void clearItem();
+
+    // --- What the user typed, read by the inspector edits ---
+    OrganizerItemFields typedFields() const;
+    QString offsetText() const;
+    // The source id that the chosen angle entry carries; none without one.
+    std::optional<std::string> chosenAngle() const;
+    // --- End of what the user typed ---
 
 private:
     QWidget* buildInfoPanel(Organizer& organizer);

@@ -1,0 +1,45 @@
+// Mark in and mark out: the selected open video item's start or end at the
+// player's position, committed through the timeline's trim.
+#include "organizer/Organizer.h"
+
+#include "organizer/model/OrganizerEdits.h"
+
+#include <cmath>
+
+namespace zanto {
+
+void Organizer::markIn()
+{
+    markBoundary(true);
+}
+
+void Organizer::markOut()
+{
+    markBoundary(false);
+}
+
+void Organizer::markBoundary(bool start)
+{
+    const std::optional<OrganizerItem> item = selectedItem();
+    if (busy() || !item || item->kind != "video") return;
+    if (playing < 0 || playing >= static_cast<int>(queue.size()) || queue[static_cast<size_t>(playing)].id != item->id) {
+        return;
+    }
+    const OrganizerSource* source = edits::sourceOf(playlist(), *item);
+    const std::optional<double> position = playerSeconds();
+    if (!source || !position) return;
+    const double t = *position - source->offset;
+    if (std::isfinite(t) && t >= 0 && (start ? t < item->end : item->start < t)) {
+        trimTimelineItem(currentRow(), table.selectedRow(), start ? t : item->start, start ? item->end : t);
+    } else {
+        message("区間の内側に再生位置を移動してください。");
+    }
+}
+
+std::optional<double> Organizer::playerSeconds() const
+{
+    // The preview has no player of its own yet: nothing is open in it.
+    return std::nullopt;
+}
+
+} // namespace zanto
