@@ -142,6 +142,8 @@ public:
     void markOut();
     // Sets the selected open video item's start (or end) at the player's time.
     void markBoundary(bool start);
+    // The selected item is a video item and the one open in the preview.
+    bool selectedVideoIsOpen() const;
     // The window-wide key table; true when the key was handled.
     bool handleOrganizerKey(const QKeyEvent& event);
     void apply();

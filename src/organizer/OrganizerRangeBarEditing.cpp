@@ -8,6 +8,13 @@
 
 namespace zanto {
 
+bool Organizer::selectedVideoIsOpen() const
+{
+    const std::optional<OrganizerItem> item = selectedItem();
+    return item && item->kind == "video" && playing >= 0 && playing < static_cast<int>(queue.size())
+        && queue[static_cast<size_t>(playing)].id == item->id;
+}
+
 void Organizer::markIn()
 {
     markBoundary(true);
@@ -21,10 +28,7 @@ void Organizer::markOut()
 void Organizer::markBoundary(bool start)
 {
     const std::optional<OrganizerItem> item = selectedItem();
-    if (busy() || !item || item->kind != "video") return;
-    if (playing < 0 || playing >= static_cast<int>(queue.size()) || queue[static_cast<size_t>(playing)].id != item->id) {
-        return;
-    }
+    if (busy() || !selectedVideoIsOpen()) return;
     const OrganizerSource* source = edits::sourceOf(playlist(), *item);
     const std::optional<double> position = playerSeconds();
     if (!source || !position) return;
