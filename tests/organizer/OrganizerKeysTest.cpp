@@ -68,6 +68,10 @@ TEST_F(OrganizerKeys, TextFieldsAndBusyLetKeysPass)
         EXPECT_FALSE(handles(Qt::Key_Space, {}));
         EXPECT_FALSE(handles(Qt::Key_Escape, {}));
     }
+    QWidget other;
+    other.show();
+    QTest::keyClick(other.windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(organizer->playlist().title, "two") << "another window's keys are its own";
     type(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(organizer->playlist().title, "one");
 }
