@@ -5,7 +5,6 @@
 // folder hands its path over to that one and ends.
 #include "SingleInstance.h"
 #include "organizer/Organizer.h"
-#include "playlist/OrganizerDocument.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -13,21 +12,8 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <filesystem>
 
 namespace {
-
-// Opens the playlist at `location` in the Organizer; a failure is shown in
-// its status line and changes nothing.
-void openPlaylist(zanto::Organizer& organizer, const std::filesystem::path& location)
-{
-    if (organizer.busy()) return;
-    try {
-        organizer.openDocument(zanto::OrganizerDocument::read(location));
-    } catch (const std::exception& error) {
-        organizer.message(QString::fromUtf8(error.what()));
-    }
-}
 
 // Without a main window the Organizer's window is the application: hiding it
 // ends the run.
@@ -74,9 +60,12 @@ int main(int argc, char** argv)
     if (!instance.claim()) return instance.handOver(handed) ? 0 : 1;
 
     zanto::Organizer organizer;
-    if (!handed.isEmpty()) openPlaylist(organizer, handed.toStdString());
+    if (!handed.isEmpty()) organizer.openFromFileManager(handed);
     instance.listen([&organizer](const QString& path) {
-        if (!path.isEmpty()) openPlaylist(organizer, path.toStdString());
+        if (!path.isEmpty()) {
+            organizer.openFromFileManager(path);
+            return;
+        }
         organizer.window()->show();
         organizer.window()->raise();
         organizer.window()->activateWindow();

@@ -6,6 +6,7 @@
 #include "organizer/OrganizerSplit.h"
 #include "organizer/OrganizerTimelinePane.h"
 #include "organizer/OrganizerWidgetDialogs.h"
+#include "playlist/OrganizerExporter.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -45,6 +46,8 @@ Organizer::~Organizer()
     // The window's children go before it does; no event of theirs may reach
     // the filter below.
     window_->removeEventFilter(this);
+    // A running export stops at its next step; the job runner then waits for it.
+    if (exporter_) exporter_->cancel();
 }
 
 void Organizer::message(const QString& text)

@@ -11,11 +11,13 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QKeyEvent;
@@ -25,6 +27,7 @@ class QWidget;
 
 namespace zanto {
 
+class OrganizerExporter;
 class OrganizerInspectorPane;
 class OrganizerKeyMonitor;
 class OrganizerPreviewPane;
@@ -121,6 +124,53 @@ public:
     OrganizerJobs& jobs() { return *jobs_; }
     bool inspectorHidden = false;
 
+    // Document commands. The document's own commands ask before dropping
+    // unsaved changes (confirmReplace); the save runs on a copy in the
+    // background and never makes the chosen file the document's.
+    bool confirmReplace();
+    void newDocument();
+    void openDocument();
+    void saveDocument();
+    // A playlist handed over by the file manager or a second launch: like the
+    // open command without its dialog and without showing warnings; the
+    // window comes to the front.
+    void openFromFileManager(const QString& path);
+
+    // Export commands: MP4 through a hidden temporary file moved into place,
+    // Final Cut Pro XML of the whole playlist or the current row.
+    void exportAll();
+    void exportSelection();
+    void exportCurrentVideo();
+    void exportItems(const std::vector<OrganizerItem>& items);
+    void chooseXMLExport();
+    void exportRowXML();
+    void exportOrganizerXML(bool rowOnly);
+    void cancelExport();
+
+    // Row commands.
+    void rowChanged();
+    void addRow();
+    void renameRow();
+    void removeRow();
+    void rowUp();
+    void rowDown();
+    void moveRow(int step);
+
+    // Item commands and slides, on the current row and the table's selection.
+    void addTitle();
+    void addImage();
+    void insertImages(const QStringList& paths);
+    void duplicate();
+    void removeItems();
+    void insertBefore();
+    void insertAfter();
+    void insertSlide(bool after);
+
+    // Toolbar menus: each entry runs its command of OrganizerActions.
+    void showMore();
+    void showExport();
+    void popup(const std::vector<std::pair<QString, const char*>>& entries);
+
     // Playback state.
     std::vector<OrganizerItem> queue;
     int playing = 0;
@@ -165,6 +215,13 @@ private:
     QWidget* buildToolbar();
     void placeDividers();
     void showWindow();
+
+    // Starts `job` as an export: stops playback, shows the progress bar at 0
+    // and routes the exporter's progress texts to the status line.
+    void startExport(OrganizerJob job, std::shared_ptr<OrganizerExporter> exporter);
+    void finishExport(const std::optional<QString>& failure, const QString& success, const QString& revealed);
+    // The exporter of the running export, for cancelExport(); none when idle.
+    std::shared_ptr<OrganizerExporter> exporter_;
 
     // Writes the playlist's encoded bytes (none when it could not be encoded)
     // to the recovery file; a failure is shown after `prefix`.

@@ -15,12 +15,12 @@ std::vector<OrganizerAction> makeTable()
 {
     return {
         // Toolbar.
-        {"newDocument", "新規", {}, Rule::refuse, nullptr},
-        {"openDocument", "開く…", {}, Rule::refuse, nullptr},
-        {"saveDocument", "保存…", QKeySequence("Ctrl+S"), Rule::refuse, nullptr},
+        {"newDocument", "新規", {}, Rule::refuse, &Organizer::newDocument},
+        {"openDocument", "開く…", {}, Rule::refuse, static_cast<void (Organizer::*)()>(&Organizer::openDocument)},
+        {"saveDocument", "保存…", QKeySequence("Ctrl+S"), Rule::refuse, &Organizer::saveDocument},
         {"showLayout", "レイアウト ▾", {}, Rule::allow, nullptr},
-        {"showMore", "挿入・編集 ▾", {}, Rule::refuse, nullptr},
-        {"showExport", "ビデオのエクスポート ▾", {}, Rule::refuse, nullptr},
+        {"showMore", "挿入・編集 ▾", {}, Rule::allow, &Organizer::showMore},
+        {"showExport", "ビデオのエクスポート ▾", {}, Rule::allow, &Organizer::showExport},
         {"toggleInspector", "インスペクタ", {}, Rule::allow, nullptr},
         // Transport.
         {"previousClip", "◀|", {}, Rule::allow, nullptr},
@@ -31,7 +31,7 @@ std::vector<OrganizerAction> makeTable()
         {"markIn", "I 始点", QKeySequence("I"), Rule::refuse, &Organizer::markIn},
         {"markOut", "O 終点", QKeySequence("O"), Rule::refuse, &Organizer::markOut},
         // Timeline pane.
-        {"addRow", "＋ 行", {}, Rule::refuse, nullptr},
+        {"addRow", "＋ 行", {}, Rule::refuse, &Organizer::addRow},
         // Inspector.
         {"apply", "変更を反映", {}, Rule::allow, &Organizer::apply},
         {"relink", "映像を再接続", {}, Rule::refuse, &Organizer::relink},
@@ -41,6 +41,25 @@ std::vector<OrganizerAction> makeTable()
         {"toggleDrawing", "FC.GXL Soccer Tools ▾", {}, Rule::allow, nullptr},
         {"deleteSelectedMark", "選択した描画を削除", {}, Rule::allow, nullptr},
         {"undoMark", "最後の描画を戻す", {}, Rule::refuse, nullptr},
+        // Export, row and item commands: menu entries only, titled by their menus.
+        {"chooseXMLExport", {}, {}, Rule::refuse, &Organizer::chooseXMLExport},
+        {"exportRowXML", {}, {}, Rule::refuse, &Organizer::exportRowXML},
+        {"exportCurrentVideo", {}, QKeySequence("Ctrl+Shift+E"), Rule::refuse,
+         &Organizer::exportCurrentVideo},
+        {"exportAll", {}, {}, Rule::refuse, &Organizer::exportAll},
+        {"exportSelection", {}, {}, Rule::refuse, &Organizer::exportSelection},
+        {"cancelExport", {}, {}, Rule::allow, &Organizer::cancelExport},
+        {"renameRow", {}, {}, Rule::refuse, &Organizer::renameRow},
+        {"rowUp", {}, {}, Rule::refuse, &Organizer::rowUp},
+        {"rowDown", {}, {}, Rule::refuse, &Organizer::rowDown},
+        // Says why while busy, with its own message.
+        {"removeRow", {}, {}, Rule::allow, &Organizer::removeRow},
+        {"addTitle", {}, {}, Rule::refuse, &Organizer::addTitle},
+        {"addImage", {}, {}, Rule::refuse, &Organizer::addImage},
+        {"duplicate", {}, {}, Rule::refuse, &Organizer::duplicate},
+        {"removeItems", {}, {}, Rule::refuse, &Organizer::removeItems},
+        {"insertBefore", {}, {}, Rule::refuse, &Organizer::insertBefore},
+        {"insertAfter", {}, {}, Rule::refuse, &Organizer::insertAfter},
         // Keys only.
         {"undoOrganizer", {}, QKeySequence("Ctrl+Z"), Rule::refuse, &Organizer::undoOrganizer},
         {"redoOrganizer", {}, QKeySequence("Ctrl+Shift+Z"), Rule::refuse, &Organizer::redoOrganizer},

@@ -3,6 +3,9 @@
 #include <QMetaObject>
 #include <QPointer>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace zanto {
 
 OrganizerJobs::~OrganizerJobs()
@@ -23,8 +26,19 @@ bool OrganizerJobs::start(const OrganizerDocument& document, OrganizerJob job)
             if (*progress) (*progress)(fraction);
         });
     };
+    auto status = std::make_shared<std::function<void(double, const QString&)>>(std::move(job.status));
+    control_->reportStatus_ = [this, status](double fraction, const QString& text) {
+        deliver([status, fraction, text] {
+            if (*status) (*status)(fraction, text);
+        });
+    };
     worker_ = std::thread([this, copy = document, work = std::move(job.work), finished = std::move(job.finished),
                            control = control_]() mutable {
+        // The GUI thread comes first: the work and every thread it starts
+        // (encoders, decoders) run a few nice steps lower, as user-initiated
+        // work below the interactive thread. Best effort.
+        const int tid = static_cast<int>(gettid());
+        setpriority(PRIO_PROCESS, static_cast<id_t>(tid), getpriority(PRIO_PROCESS, static_cast<id_t>(tid)) + 5);
         std::optional<QString> failure;
         try {
             work(copy, *control);

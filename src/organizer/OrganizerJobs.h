@@ -26,11 +26,14 @@ class OrganizerJobControl {
 public:
     // Posts a fraction from 0 to 1 to the job's `progress`.
     void progress(double fraction) const { report_(fraction); }
+    // Posts a fraction and a text for the status line to the job's `status`.
+    void status(double fraction, const QString& text) const { reportStatus_(fraction, text); }
     bool cancelled() const { return cancelled_.load(); }
 
 private:
     friend class OrganizerJobs;
     std::function<void(double)> report_;
+    std::function<void(double, const QString&)> reportStatus_;
     std::atomic<bool> cancelled_{false};
 };
 
@@ -42,6 +45,8 @@ struct OrganizerJob {
     std::function<void(double fraction)> progress;
     // On the GUI thread, after the last progress: the failure's message, or none.
     std::function<void(std::optional<QString> failure)> finished;
+    // On the GUI thread, in order with `progress`: a fraction and its text.
+    std::function<void(double fraction, const QString& text)> status;
 };
 
 class OrganizerJobs : public QObject {

@@ -245,7 +245,15 @@ INSTANTIATE_TEST_SUITE_P(
                        }},
         test::UndoCase{"ChooseAngle", [](const OrganizerDocument& d) { return edits::choosingAngle(d, 0, 0, "S2"); }},
         test::UndoCase{"RelinkSource", [](const OrganizerDocument& d) { return edits::relinkingSource(d, "S1", "/other.mp4"); }},
-        test::UndoCase{"OffsetSource", [](const OrganizerDocument& d) { return edits::offsettingSource(d, "S2", -4); }}),
+        test::UndoCase{"OffsetSource", [](const OrganizerDocument& d) { return edits::offsettingSource(d, "S2", -4); }},
+        test::UndoCase{"AddRow", [](const OrganizerDocument& d) { return edits::addingRow(d, "new"); }},
+        test::UndoCase{"RenameRow", [](const OrganizerDocument& d) { return edits::renamingRow(d, 1, "other"); }},
+        test::UndoCase{"RemoveRow", [](const OrganizerDocument& d) { return edits::removingRow(d, 0); }},
+        test::UndoCase{"MoveRow", [](const OrganizerDocument& d) { return edits::movingRow(d, 0, 1); }},
+        test::UndoCase{"InsertItems",
+                       [](const OrganizerDocument& d) { return edits::insertingItems(d, 0, 1, {edits::titleItem("t")}); }},
+        test::UndoCase{"DuplicateItems", [](const OrganizerDocument& d) { return edits::duplicatingItems(d, 0, {0, 2}); }},
+        test::UndoCase{"RemoveItemsAt", [](const OrganizerDocument& d) { return edits::removingItemsAt(d, 1, {0}); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -47,6 +47,30 @@ OrganizerDocument replacingItem(const OrganizerDocument& document, const Organiz
 // The items of `row` with the given ids removed; other rows unchanged.
 OrganizerDocument removingItems(const OrganizerDocument& document, int row, const std::set<std::string>& ids);
 
+// Row and item commands. Indexes outside the document leave it unchanged.
+
+// A new empty row named `name` appended after the last one.
+OrganizerDocument addingRow(const OrganizerDocument& document, std::string name);
+OrganizerDocument renamingRow(const OrganizerDocument& document, int row, std::string name);
+// The row with all its items gone; its sources stay.
+OrganizerDocument removingRow(const OrganizerDocument& document, int row);
+// Rows `row` and `row + step` swapped.
+OrganizerDocument movingRow(const OrganizerDocument& document, int row, int step);
+// `items` inserted into `row` at `position` (clamped to the row's end).
+OrganizerDocument insertingItems(const OrganizerDocument& document, int row, int position,
+                                 const std::vector<OrganizerItem>& items);
+// Copies under new ids of the items of `row` at `indexes`, in ascending
+// order, appended at the end of the row.
+OrganizerDocument duplicatingItems(const OrganizerDocument& document, int row, const std::set<int>& indexes);
+// The items of `row` at `indexes` removed.
+OrganizerDocument removingItemsAt(const OrganizerDocument& document, int row, const std::set<int>& indexes);
+
+// A title card or slide of three seconds named `name`.
+OrganizerItem titleItem(std::string name);
+// An image slide of the picture at `path`, named after the file without its
+// last extension.
+OrganizerItem imageItem(const std::string& path);
+
 } // namespace edits
 
 // --- Timeline and inspector edits ---

@@ -49,8 +49,32 @@ INSTANTIATE_TEST_SUITE_P(
                      item.name = "new";
                      return edits::replacingItem(d, item);
                  },
-                 {{"I1", "I2", "I3"}, {"I4", "I5"}}}),
+                 {{"I1", "I2", "I3"}, {"I4", "I5"}}},
+        EditCase{"AddRow", [](auto& d) { return edits::addingRow(d, "new"); }, {{"I1", "I2", "I3"}, {"I4", "I5"}, {}}},
+        EditCase{"RemoveFirstRow", [](auto& d) { return edits::removingRow(d, 0); }, {{"I4", "I5"}}},
+        EditCase{"MoveRowUp", [](auto& d) { return edits::movingRow(d, 1, -1); }, {{"I4", "I5"}, {"I1", "I2", "I3"}}},
+        EditCase{"MoveFirstRowUp", [](auto& d) { return edits::movingRow(d, 0, -1); },
+                 {{"I1", "I2", "I3"}, {"I4", "I5"}}},
+        EditCase{"InsertPastTheEnd",
+                 [](auto& d) { return edits::insertingItems(d, 1, 9, {test::sampleItem("N", "title", "")}); },
+                 {{"I1", "I2", "I3"}, {"I4", "I5", "N"}}},
+        EditCase{"RemoveAtIndexes", [](auto& d) { return edits::removingItemsAt(d, 0, {0, 2, 5}); },
+                 {{"I2"}, {"I4", "I5"}}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(OrganizerEdits, DuplicatesAppendCopiesInAscendingOrderUnderNewIds)
+{
+    const OrganizerDocument document = test::sampleDocument();
+    const OrganizerDocument result = edits::duplicatingItems(document, 0, {2, 0});
+    ASSERT_EQ(result.rows[0].items.size(), 5u);
+    for (const auto& [copy, original] : {std::pair{3, 0}, std::pair{4, 2}}) {
+        OrganizerItem item = result.rows[0].items[static_cast<size_t>(copy)];
+        EXPECT_NE(item.id, document.rows[0].items[static_cast<size_t>(original)].id);
+        item.id = document.rows[0].items[static_cast<size_t>(original)].id;
+        EXPECT_EQ(item, document.rows[0].items[static_cast<size_t>(original)]) << "all else copied";
+    }
+    EXPECT_EQ(edits::imageItem("/slides/a.b.png").name, "a.b");
+}
 
 TEST(OrganizerEdits, FindsItemsByIdAndRefusesInvalidDocuments)
 {

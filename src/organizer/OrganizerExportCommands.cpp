@@ -1,0 +1,190 @@
+// MP4 and Final Cut Pro XML exports: which items go out, the panels, the
+// background job on a copy of the playlist, progress, cancel and the result.
+#include "organizer/Organizer.h"
+
+#include "organizer/model/OrganizerEdits.h"
+
+#include "platform/FileSystem.h"
+#include "playlist/OrganizerExporter.h"
+#include "services/MediaExporter.h"
+
+#include <QProgressBar>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+
+namespace zanto {
+
+namespace {
+
+std::vector<OrganizerItem> enabledItems(const std::vector<OrganizerItem>& items)
+{
+    std::vector<OrganizerItem> result;
+    for (const OrganizerItem& item : items) {
+        if (item.enabled) result.push_back(item);
+    }
+    return result;
+}
+
+std::vector<OrganizerItem> allItems(const OrganizerDocument& document)
+{
+    std::vector<OrganizerItem> result;
+    for (const OrganizerRow& row : document.rows) result.insert(result.end(), row.items.begin(), row.items.end());
+    return result;
+}
+
+// Renders into a hidden sibling of `destination` and renames the finished,
+// flushed movie into place, so that an old file there stays whole until the
+// new one is complete. No temporary file outlives a failure or a cancel; a
+// folder at the destination makes the rename fail and stays as it was.
+void renderInPlace(OrganizerExporter& exporter, const OrganizerDocument& document,
+                   const std::vector<OrganizerItem>& items, const std::filesystem::path& destination,
+                   const OrganizerExporter::Progress& progress)
+{
+    const std::filesystem::path temporary = hiddenSibling(destination, ".zanto-").string() + ".mp4";
+    try {
+        exporter.render(document, items, temporary, progress);
+        flushFile(temporary);
+        if (std::rename(temporary.c_str(), destination.c_str()) != 0) throwSystemError(errno, destination);
+        syncToDisk(destination.parent_path());
+    } catch (...) {
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+        throw;
+    }
+}
+
+} // namespace
+
+void Organizer::exportAll()
+{
+    exportItems(enabledItems(allItems(playlist())));
+}
+
+void Organizer::exportSelection()
+{
+    const size_t row = static_cast<size_t>(currentRow());
+    if (row >= playlist().rows.size()) return;
+    const std::vector<OrganizerItem>& items = playlist().rows[row].items;
+    std::vector<OrganizerItem> chosen;
+    for (const int index : table.selectedRowIndexes()) {
+        if (index < static_cast<int>(items.size())) chosen.push_back(items[static_cast<size_t>(index)]);
+    }
+    exportItems(enabledItems(chosen));
+}
+
+void Organizer::exportCurrentVideo()
+{
+    if (playing >= 0 && playing < static_cast<int>(queue.size())) {
+        // The item as edited since it was opened, else the queued copy.
+        const OrganizerItem& queued = queue[static_cast<size_t>(playing)];
+        const std::optional<OrganizerItemPlace> place = edits::findItem(playlist(), queued.id);
+        exportItems({place ? playlist().rows[static_cast<size_t>(place->row)].items[static_cast<size_t>(place->index)]
+                           : queued});
+    } else if (const std::optional<OrganizerItem> item = selectedItem()) {
+        exportItems({*item});
+    } else {
+        message("書き出すクリップを開いてください。");
+    }
+}
+
+void Organizer::exportItems(const std::vector<OrganizerItem>& items)
+{
+    if (busy() || items.empty()) return;
+    const std::optional<OrganizerSaveAnswer> answer =
+        dialogs().save(QString::fromStdString(safeFilename(playlist().title)) + ".mp4", {"MP4 (*.mp4)"}, "mp4", {});
+    if (!answer || answer->path.isEmpty()) return;
+    const QString path = answer->path;
+    auto exporter = std::make_shared<OrganizerExporter>();
+    OrganizerJob job;
+    job.work = [exporter, items, path](const OrganizerDocument& copy, const OrganizerJobControl& control) {
+        renderInPlace(*exporter, copy, items, path.toStdString(), [&control](double fraction, const std::string& text) {
+            control.status(fraction, QString::fromStdString(text));
+        });
+    };
+    job.finished = [this, path](std::optional<QString> failure) {
+        finishExport(failure, "MP4を保存しました：" + path, path);
+    };
+    startExport(std::move(job), std::move(exporter));
+}
+
+void Organizer::chooseXMLExport()
+{
+    const size_t row = static_cast<size_t>(currentRow());
+    const QString name = row < playlist().rows.size() ? QString::fromStdString(playlist().rows[row].name) : QString();
+    const int answer = dialogs().alert(
+        "Final Cut Pro XMLの書き出し範囲",
+        "全体は上の行から順に連結します。行ごとは現在選択している行を書き出します。描画・画像・フリーズは動画素材に変換します。",
+        {"全体", "選択行：" + name, "キャンセル"});
+    if (answer == 0) exportOrganizerXML(false);
+    if (answer == 1) exportOrganizerXML(true);
+}
+
+void Organizer::exportRowXML()
+{
+    exportOrganizerXML(true);
+}
+
+void Organizer::exportOrganizerXML(bool rowOnly)
+{
+    if (busy()) return;
+    const size_t row = static_cast<size_t>(currentRow());
+    if (rowOnly && row >= playlist().rows.size()) return;
+    const std::vector<OrganizerItem> items =
+        enabledItems(rowOnly ? playlist().rows[row].items : allItems(playlist()));
+    if (items.empty()) {
+        message("書き出すクリップがありません。");
+        return;
+    }
+    std::string title = playlist().title;
+    if (rowOnly) title += " — " + playlist().rows[row].name;
+    const std::optional<OrganizerSaveAnswer> answer = dialogs().save(
+        QString::fromStdString(safeFilename(title)) + ".fcpxml", {"Final Cut Pro XML (*.fcpxml)"}, "fcpxml", {});
+    if (!answer || answer->path.isEmpty()) return;
+    const QString path = answer->path;
+    auto exporter = std::make_shared<OrganizerExporter>();
+    OrganizerJob job;
+    job.work = [exporter, items, title, path](const OrganizerDocument& copy, const OrganizerJobControl& control) {
+        exporter->exportXML(copy, items, title, path.toStdString(), [&control](double fraction, const std::string& text) {
+            control.status(fraction, QString::fromStdString(text));
+        });
+    };
+    job.finished = [this, path](std::optional<QString> failure) {
+        finishExport(failure, "Final Cut Pro XMLを保存しました。隣の素材フォルダも保管してください。", path);
+    };
+    startExport(std::move(job), std::move(exporter));
+}
+
+void Organizer::cancelExport()
+{
+    if (exporter_) exporter_->cancel();
+}
+
+void Organizer::startExport(OrganizerJob job, std::shared_ptr<OrganizerExporter> exporter)
+{
+    stop();
+    job.status = [this](double fraction, const QString& text) {
+        progress_->setValue(static_cast<int>(std::lround(std::clamp(fraction, 0.0, 1.0) * 1000)));
+        message(text);
+    };
+    if (!jobs().start(playlist(), std::move(job))) return;
+    exporter_ = std::move(exporter);
+    progress_->setValue(0);
+    progress_->show();
+}
+
+void Organizer::finishExport(const std::optional<QString>& failure, const QString& success, const QString& revealed)
+{
+    exporter_.reset();
+    progress_->hide();
+    if (failure) {
+        message(*failure);
+        return;
+    }
+    message(success);
+    dialogs().reveal(revealed);
+}
+
+} // namespace zanto

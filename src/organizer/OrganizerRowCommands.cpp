@@ -1,0 +1,74 @@
+// Choosing, adding, renaming, removing and reordering rows.
+#include "organizer/Organizer.h"
+
+#include "organizer/OrganizerTimelinePane.h"
+#include "organizer/model/OrganizerEdits.h"
+
+namespace zanto {
+
+void Organizer::rowChanged()
+{
+    table.reloadData(numberOfRows());
+    fields();
+    timelinePane_->timeline().refresh();
+}
+
+void Organizer::addRow()
+{
+    if (busy()) return;
+    const std::optional<QString> name = dialogs().ask("行の名前", QString());
+    if (!name) return;
+    OrganizerDocument candidate = edits::addingRow(playlist(), name->toStdString());
+    const int last = static_cast<int>(candidate.rows.size()) - 1;
+    if (!commit(std::move(candidate), std::nullopt, {})) return;
+    rowChoice.selectItem(last);
+    rowChanged();
+}
+
+void Organizer::renameRow()
+{
+    if (busy()) return;
+    const int row = currentRow();
+    if (row >= static_cast<int>(playlist().rows.size())) return;
+    const std::optional<QString> name =
+        dialogs().ask("行の名前", QString::fromStdString(playlist().rows[static_cast<size_t>(row)].name));
+    if (!name) return;
+    commit(edits::renamingRow(playlist(), row, name->toStdString()), std::nullopt, {});
+}
+
+void Organizer::removeRow()
+{
+    if (busy() || playlist().rows.size() < 2) {
+        message("最後の1行は削除できません。");
+        return;
+    }
+    if (dialogs().alert("この行と行内のクリップを削除しますか？", "元の分析データや動画ファイルは変更しません。",
+                        {"キャンセル", "行を削除"}) != 1) {
+        return;
+    }
+    // reload() keeps the index, bounded by the new row count: the next row
+    // takes the removed one's place, or the new last row shows.
+    commit(edits::removingRow(playlist(), currentRow()), std::nullopt, {});
+}
+
+void Organizer::rowUp()
+{
+    moveRow(-1);
+}
+
+void Organizer::rowDown()
+{
+    moveRow(1);
+}
+
+void Organizer::moveRow(int step)
+{
+    if (busy()) return;
+    const int target = currentRow() + step;
+    if (target < 0 || target >= static_cast<int>(playlist().rows.size())) return;
+    if (!commit(edits::movingRow(playlist(), currentRow(), step), std::nullopt, {})) return;
+    rowChoice.selectItem(target);
+    rowChanged();
+}
+
+} // namespace zanto
