@@ -178,6 +178,16 @@ TEST_F(OrganizerTimelineEditing, PressesSelectAndTheSecondaryPressOpensAMenu)
     const QStringList items{"再生", "選択をMP4書出", "スライドを前に挿入", "スライドを後ろに挿入", "複製", "削除"};
     const QStringList rows{"Final Cut Pro XMLを書き出す…", "行名を変更", "行を上へ", "行を下へ", "＋ 行", "行を削除"};
     EXPECT_EQ(dialogs().calls, (std::vector<Call>{{"menu", items}, {"menu", items}, {"menu", rows}}));
+
+    // A double press on a label renames that row, as Return does.
+    QTest::mouseDClick(timeline, Qt::LeftButton, {}, {100, 13});
+    EXPECT_EQ(organizer->currentRow(), 0);
+    QTest::keyClick(timeline, Qt::Key_Return);
+    ASSERT_EQ(dialogs().calls.size(), 5u);
+    EXPECT_EQ(dialogs().calls[3].kind, "ask");
+    EXPECT_EQ(dialogs().calls[4], dialogs().calls[3]);
+    EXPECT_EQ(dialogs().calls[3].texts[1], "前半");
+    test::expectConsistent(*organizer);
 }
 
 TEST_F(OrganizerTimelineEditing, EscapeDropsTheGesture)
