@@ -196,6 +196,8 @@ public:
     bool selectedVideoIsOpen() const;
     // The window-wide key table; true when the key was handled.
     bool handleOrganizerKey(const QKeyEvent& event);
+    // Selects every item of the current row (none of an empty row).
+    void selectAllItems();
     void apply();
     void angleChanged();
     void relink();
@@ -244,6 +246,7 @@ private:
     std::unique_ptr<OrganizerDialogs> dialogs_;
     // Hands the window's keys to handleOrganizerKey().
     std::unique_ptr<OrganizerKeyMonitor> keyMonitor_;
+    bool handleControlKey(int key, bool shift);
     // Last, so that it goes first: its worker ends before anything it reports to.
     std::unique_ptr<OrganizerJobs> jobs_;
 };

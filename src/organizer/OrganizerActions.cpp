@@ -63,6 +63,7 @@ std::vector<OrganizerAction> makeTable()
         // Keys only.
         {"undoOrganizer", {}, QKeySequence("Ctrl+Z"), Rule::refuse, &Organizer::undoOrganizer},
         {"redoOrganizer", {}, QKeySequence("Ctrl+Shift+Z"), Rule::refuse, &Organizer::redoOrganizer},
+        {"selectAllItems", {}, QKeySequence("Ctrl+A"), Rule::refuse, &Organizer::selectAllItems},
     };
 }
 

@@ -1,6 +1,7 @@
 // The Organizer's key table: transport keys and a few Ctrl shortcuts.
 #include "organizer/Organizer.h"
 
+#include "organizer/OrganizerActions.h"
 #include "organizer/OrganizerOverlay.h"
 #include "organizer/OrganizerPreviewPane.h"
 
@@ -10,32 +11,38 @@ namespace zanto {
 
 namespace {
 
-// The Ctrl table; Alt and Meta are not looked at here.
-bool handleControlKey(Organizer& organizer, int key, bool shift)
+// The command table's row with `key` in its key column, or none.
+const OrganizerAction* actionWithKey(const QKeySequence& key)
 {
-    switch (key) {
-    case Qt::Key_E:
-        if (!shift) return false;
-        organizer.perform("exportCurrentVideo");
-        return true;
-    case Qt::Key_Z:
-        shift ? organizer.redoOrganizer() : organizer.undoOrganizer();
-        return true;
-    case Qt::Key_S:
-        organizer.perform("saveDocument");
-        return true;
-    case Qt::Key_A: {
-        std::set<int> all;
-        for (int i = 0; i < organizer.numberOfRows(); ++i) all.insert(i);
-        organizer.table.selectRowIndexes(all, false);
-        return true;
+    for (const OrganizerAction& action : OrganizerActions::all()) {
+        if (!action.key.isEmpty() && action.key == key) return &action;
     }
-    default:
-        return false;
-    }
+    return nullptr;
 }
 
 } // namespace
+
+void Organizer::selectAllItems()
+{
+    std::set<int> all;
+    for (int i = 0; i < numberOfRows(); ++i) all.insert(i);
+    table.selectRowIndexes(all, false);
+}
+
+// The Ctrl keys of the command table; Alt and Meta are not looked at here.
+// Shift selects the Shift row when there is one (redo, export of the open
+// item) and is ignored otherwise (save, select all).
+bool Organizer::handleControlKey(int key, bool shift)
+{
+    const auto chord = [key](Qt::KeyboardModifiers modifiers) {
+        return QKeySequence(QKeyCombination(modifiers, Qt::Key(key)));
+    };
+    const OrganizerAction* action = actionWithKey(chord(Qt::ControlModifier | (shift ? Qt::ShiftModifier : Qt::NoModifier)));
+    if (!action && shift) action = actionWithKey(chord(Qt::ControlModifier));
+    if (!action) return false;
+    perform(QString::fromLatin1(action->name));
+    return true;
+}
 
 bool Organizer::handleOrganizerKey(const QKeyEvent& event)
 {
@@ -44,7 +51,7 @@ bool Organizer::handleOrganizerKey(const QKeyEvent& event)
     // key as it is; letters are matched by key, not by text ("\x1a" for Ctrl+Z).
     const Qt::KeyboardModifiers modifiers = event.modifiers();
     if (modifiers & Qt::ControlModifier) {
-        return handleControlKey(*this, event.key(), modifiers & Qt::ShiftModifier);
+        return handleControlKey(event.key(), modifiers & Qt::ShiftModifier);
     }
     if (modifiers & (Qt::AltModifier | Qt::MetaModifier)) return false;
     switch (event.key()) {
@@ -55,12 +62,6 @@ bool Organizer::handleOrganizerKey(const QKeyEvent& event)
     case Qt::Key_Space:
         perform("togglePlayback");
         return true;
-    case Qt::Key_I:
-        markIn();
-        return true;
-    case Qt::Key_O:
-        markOut();
-        return true;
     case Qt::Key_Left:
         perform("previousClip");
         return true;
@@ -68,8 +69,13 @@ bool Organizer::handleOrganizerKey(const QKeyEvent& event)
         perform("nextClip");
         return true;
     default:
-        return false;
+        break;
     }
+    // Plain keys of the command table: I and O.
+    const OrganizerAction* action = actionWithKey(QKeySequence(event.key()));
+    if (!action) return false;
+    perform(QString::fromLatin1(action->name));
+    return true;
 }
 
 } // namespace zanto

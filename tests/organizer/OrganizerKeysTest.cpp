@@ -50,9 +50,11 @@ TEST_F(OrganizerKeys, OneKeyActsOnceAndModifiersDecide)
     for (const Case& c : {Case{Qt::Key_K, Qt::AltModifier, false}, Case{Qt::Key_K, Qt::MetaModifier, false},
                           Case{Qt::Key_E, Qt::ControlModifier, false}, Case{Qt::Key_Q, Qt::ControlModifier, false},
                           Case{Qt::Key_Up, {}, false}, Case{Qt::Key_I, Qt::ShiftModifier | Qt::KeypadModifier, true},
-                          Case{Qt::Key_Escape, {}, true}}) {
+                          Case{Qt::Key_Escape, {}, true}, Case{Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier, true}}) {
         EXPECT_EQ(handles(c.key, c.modifiers), c.handled) << c.key << " " << c.modifiers;
     }
+    ASSERT_EQ(dialogs().calls.size(), 1u);
+    EXPECT_EQ(dialogs().calls[0].kind, "save") << "Ctrl+Shift+S saves";
 }
 
 TEST_F(OrganizerKeys, TextFieldsAndBusyLetKeysPass)
