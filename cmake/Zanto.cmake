@@ -10,8 +10,10 @@ endfunction()
 
 # One static library from the sources of one folder (not its subfolders).
 #   zanto_library(NAME zanto_marks DEPS zanto_services Qt6::Gui)
+# PRIVATE_DEPS are linked without passing their include paths upward: the C
+# libraries a layer wraps stay inside it.
 function(zanto_library)
-  cmake_parse_arguments(ARG "" "NAME" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME" "DEPS;PRIVATE_DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS
     "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
   list(FILTER sources INCLUDE REGEX "\\.cpp$")
@@ -25,7 +27,7 @@ function(zanto_library)
   file(GLOB headers CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
   add_library(${ARG_NAME} STATIC ${sources} ${headers})
   target_include_directories(${ARG_NAME} PUBLIC "${PROJECT_SOURCE_DIR}/src")
-  target_link_libraries(${ARG_NAME} PUBLIC ${ARG_DEPS})
+  target_link_libraries(${ARG_NAME} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
   zanto_target_defaults(${ARG_NAME})
 endfunction()
 

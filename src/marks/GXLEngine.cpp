@@ -43,18 +43,22 @@ gpu::TextureDescriptor canvasTexture()
             gpu::TextureUsage::RenderTarget | gpu::TextureUsage::ShaderRead};
 }
 
-// The video frame fitted into the canvas, as the ground tools' source texture.
-std::shared_ptr<gpu::Texture> sourceTexture(gpu::Device& device, const QImage& background)
+// The video frame fitted into the canvas, loaded into the ground tools'
+// source texture. A frame that fills the canvas goes up as it is.
+void loadSource(gpu::Texture& texture, const QImage& background)
 {
-    std::shared_ptr<gpu::Texture> texture = device.makeTexture(canvasTexture());
+    if (background.size() == QSize(markCanvasWidth, markCanvasHeight)
+        && background.format() == QImage::Format_ARGB32_Premultiplied) {
+        texture.replace(background.constBits(), std::size_t(background.bytesPerLine()));
+        return;
+    }
     QImage fitted = emptyCanvas();
-    if (!texture || fitted.isNull()) throw failure("映像メモリを確保できません。");
+    if (fitted.isNull()) throw failure("映像メモリを確保できません。");
     {
         QPainter painter(&fitted);
         drawFitted(painter, background);
     }
-    texture->replace(fitted.constBits(), std::size_t(fitted.bytesPerLine()));
-    return texture;
+    texture.replace(fitted.constBits(), std::size_t(fitted.bytesPerLine()));
 }
 
 QImage readBack(const gpu::Texture& target)
@@ -102,25 +106,34 @@ QImage GXLEngine::image(const GXLSettings& settings, double seconds, const QImag
     std::lock_guard guard(lock_);
     MarkerRenderer& renderer = rendererLocked();
     gpu::Device& device = *renderer.device();
-    std::shared_ptr<gpu::Texture> target = device.makeTexture(canvasTexture());
-    if (!target) throw failure("GXL描画メモリを確保できません。");
+    // Both textures are made once and drawn over afresh by every render (the
+    // target is cleared first, the source replaced whole).
+    if (!target_) target_ = device.makeTexture(canvasTexture());
+    if (!target_) throw failure("GXL描画メモリを確保できません。");
     std::shared_ptr<gpu::Texture> source;
     if (settings.ground()) {
         if (background.isNull())
             throw failure("芝生限定ツールは映像を読み込んでから使用してください。");
-        source = sourceTexture(device, background);
+        if (!source_) source_ = device.makeTexture(canvasTexture());
+        if (!source_) throw failure("映像メモリを確保できません。");
+        loadSource(*source_, background);
+        source = source_;
     }
-    renderer.render(target, settings.parameters(), seconds, source, std::string(), overlayOnly);
-    return readBack(*target);
+    renderer.render(target_, settings.parameters(), seconds, source, std::string(), overlayOnly);
+    return readBack(*target_);
 }
 
 QImage soccerFrame(const std::vector<OrganizerMark>& marks, const QImage& background,
                    double seconds, bool overlayOnly)
 {
-    QImage canvas = emptyCanvas();
+    // A background that already fills the canvas is the canvas to draw on
+    // (fitting it would copy it pixel for pixel).
+    const bool filling = !overlayOnly && background.size() == QSize(markCanvasWidth, markCanvasHeight)
+        && background.format() == QImage::Format_ARGB32_Premultiplied;
+    QImage canvas = filling ? background.copy() : emptyCanvas();
     if (canvas.isNull()) throw failure("描画を合成できません。");
     QPainter painter(&canvas);
-    if (!overlayOnly && !background.isNull()) drawFitted(painter, background);
+    if (!overlayOnly && !background.isNull() && !filling) drawFitted(painter, background);
     const QRectF area(0, 0, markCanvasWidth, markCanvasHeight);
     for (const OrganizerMark& mark : marks) {
         if (!mark.gxl) {

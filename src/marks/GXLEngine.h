@@ -19,6 +19,9 @@
 namespace zanto {
 
 class MarkerRenderer;
+namespace gpu {
+class Texture;
+}
 
 class GXLEngine {
 public:
@@ -52,6 +55,10 @@ private:
     // Absent until a creation succeeds; then kept for the rest of the process.
     // A failed creation is retried by the next call.
     std::unique_ptr<MarkerRenderer> renderer_;
+    // The canvas-sized render target and ground source, kept between
+    // renders; guarded by lock_.
+    std::shared_ptr<gpu::Texture> target_;
+    std::shared_ptr<gpu::Texture> source_;
 };
 
 // The marks of one item, in list order, over a transparent canvas at

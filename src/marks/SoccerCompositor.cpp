@@ -97,14 +97,17 @@ QImage SoccerCompositor::render(const QImage& source, const MediaTime& time, int
     if (instructionIndex < 0 || size_t(instructionIndex) >= instructions_.size() || source.isNull())
         throw failure("映像フレームを取得できません。");
     const SoccerInstruction& instruction = instructions_[size_t(instructionIndex)];
-    QImage background(markCanvasWidth, markCanvasHeight, pixelFormat);
+    const AffineTransform& t = instruction.transform;
+    // A frame the export has already placed on the canvas is used as it is.
+    const bool placed = t == AffineTransform::identity() && source.size() == QSize(markCanvasWidth, markCanvasHeight)
+        && source.format() == pixelFormat;
+    QImage background = placed ? source : QImage(markCanvasWidth, markCanvasHeight, pixelFormat);
     if (background.isNull()) throw failure("元映像を変換できません。");
-    // Opaque black under the frame: bars stay black in the export, never clear.
-    background.fill(Qt::black);
-    {
+    if (!placed) {
+        // Opaque black under the frame: bars stay black in the export, never clear.
+        background.fill(Qt::black);
         // The placement is built with the origin at the top left, as the
         // frame lies in memory, so it is applied as it is: upright.
-        const AffineTransform& t = instruction.transform;
         QPainter painter(&background);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
         painter.setTransform(QTransform(t.a, t.b, t.c, t.d, t.tx, t.ty));
@@ -118,6 +121,10 @@ QImage SoccerCompositor::render(const QImage& source, const MediaTime& time, int
 
 CompositorCallback SoccerCompositor::callback(std::vector<SoccerInstruction> instructions)
 {
+    // The composition export hands over frames already placed on the canvas
+    // by its own instructions: the compositor only draws the marks.
+    for (SoccerInstruction& instruction : instructions)
+        instruction.transform = AffineTransform::identity();
     auto compositor = std::make_shared<SoccerCompositor>(std::move(instructions));
     return [compositor](const CompositorRequest& request) { return compositor->compose(request); };
 }

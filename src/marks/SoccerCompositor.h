@@ -63,7 +63,8 @@ public:
 
     // A media-layer callback that draws through a new compositor, which the
     // callback (and every copy of it) keeps alive. The composition's
-    // instructions must run parallel to `instructions`.
+    // instructions must run parallel to `instructions` and place the frames
+    // (the media layer hands them over placed); the compositor draws marks.
     static CompositorCallback callback(std::vector<SoccerInstruction> instructions);
 
     // Makes a composition draw through a new compositor: one composition

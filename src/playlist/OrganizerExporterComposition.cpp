@@ -1,6 +1,7 @@
 #include "playlist/OrganizerExporterComposition.h"
 
 #include "marks/OrganizerMarkDrawing.h"
+#include "playlist/OrganizerExporterPicture.h"
 #include "platform/media/MediaError.h"
 #include "services/ExportFailure.h"
 
@@ -93,7 +94,8 @@ AffineTransform placementTransform(const VideoTrackInfo& video)
     const MediaRect upright = turn.mapRect(MediaRect{0, 0, double(video.width), double(video.height)});
     const double w = std::abs(upright.width);
     const double h = std::abs(upright.height);
-    const double scale = std::min(canvasWidth / w, canvasHeight / h);
+    // Fitted whole and centred exactly as a slide's picture is.
+    const double scale = slides::fitScale(w, h);
     return turn.then(AffineTransform::translation(-upright.x, -upright.y))
         .then(AffineTransform::scaling(scale, scale))
         .then(AffineTransform::translation((canvasWidth - w * scale) / 2, (canvasHeight - h * scale) / 2));

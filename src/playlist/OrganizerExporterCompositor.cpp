@@ -1,5 +1,5 @@
-// Exports with telestration marks (or too many marked items for overlay
-// pictures) draw every frame through the export compositor and the marks engine.
+// Exports with telestration marks draw the stretches of those items through
+// the export compositor and the marks engine.
 #include "playlist/OrganizerExporterComposition.h"
 
 #include "marks/SoccerCompositor.h"

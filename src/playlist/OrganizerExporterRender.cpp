@@ -8,6 +8,7 @@
 #include "playlist/OrganizerExporterComposition.h"
 #include "services/ExportFailure.h"
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <system_error>
@@ -36,26 +37,9 @@ private:
     std::filesystem::path path_;
 };
 
-// Plain marks are laid over the video as one canvas-sized picture per marked
-// item (3.7 MB each), all held for the whole export. Beyond this many the
-// compositor draws them frame by frame instead: slower, but a long annotated
-// playlist cannot exhaust memory.
-constexpr size_t maxMarkOverlays = 128;
-
-// Whether every frame goes through the compositor: always with telestration
-// marks, and for playlists with more marked items than overlays may hold.
-bool needsCompositor(const std::vector<OrganizerItem>& items)
+bool hasTelestration(const std::vector<OrganizerMark>& marks)
 {
-    size_t marked = 0;
-    for (const OrganizerItem& item : items) {
-        if (!item.marks || item.marks->empty())
-            continue;
-        ++marked;
-        for (const OrganizerMark& mark : *item.marks)
-            if (mark.gxl)
-                return true;
-    }
-    return marked > maxMarkOverlays;
+    return std::any_of(marks.begin(), marks.end(), [](const OrganizerMark& mark) { return mark.gxl.has_value(); });
 }
 
 std::string preparingText(size_t index, size_t count)
@@ -71,19 +55,33 @@ std::string exportingText(double progress)
 }
 
 // Each item's plain marks as one canvas-sized picture shown exactly during
-// the item's stretch; items without marks, or whose picture cannot be made,
-// show none.
+// the item's stretch, drawn when the stretch begins and let go when it ends;
+// items without marks, or whose picture cannot be made, show none. Items with
+// telestration marks are drawn by the compositor instead, plain marks and all.
 std::vector<CompositionOverlay> markOverlays(const std::vector<ComposedItem>& composed)
 {
     std::vector<CompositionOverlay> overlays;
     for (const ComposedItem& item : composed) {
-        if (item.marks.empty())
+        if (item.marks.empty() || hasTelestration(item.marks))
             continue;
-        QImage image = organizerMarkImage(item.marks);
-        if (!image.isNull())
-            overlays.push_back(CompositionOverlay{std::move(image), item.outputRange});
+        overlays.push_back(CompositionOverlay{QImage(), item.outputRange,
+                                              [marks = item.marks] { return organizerMarkImage(marks); }});
     }
     return overlays;
+}
+
+// Only the stretches of items with telestration marks go through the
+// compositor; every other frame takes the plain road.
+void routeTelestration(Composition& composition, const std::vector<ComposedItem>& composed)
+{
+    bool any = false;
+    for (size_t i = 0; i < composed.size(); ++i) {
+        const bool drawn = hasTelestration(composed[i].marks);
+        composition.instructions[i].usesCompositor = drawn;
+        any = any || drawn;
+    }
+    if (any)
+        composition.compositor = markCompositor(composed);
 }
 
 void removeOutput(const std::filesystem::path& url)
@@ -103,7 +101,6 @@ void OrganizerExporter::render(const OrganizerDocument& document, const std::vec
     // A caller without a progress display may pass an empty callback.
     const Progress report = progress ? progress : Progress([](double, const std::string&) {});
     const WorkFolder work;
-    const bool compositor = needsCompositor(items);
 
     Composition composition;
     std::vector<ComposedItem> composed;
@@ -131,10 +128,8 @@ void OrganizerExporter::render(const OrganizerDocument& document, const std::vec
         cursor = cursor + composed.back().outputRange.duration;
     }
     composition.duration = cursor;
-    if (compositor)
-        composition.compositor = markCompositor(composed);
-    else
-        composition.overlays = markOverlays(composed);
+    routeTelestration(composition, composed);
+    composition.overlays = markOverlays(composed);
     exportComposition(std::move(composition), url, items.size(), report);
 }
 

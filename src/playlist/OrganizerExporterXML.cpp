@@ -14,6 +14,7 @@
 #include "platform/Identifier.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MediaTime.h"
+#include "playlist/OrganizerExporterComposition.h"
 #include "services/ExportFailure.h"
 #include "services/MediaExporter.h"
 #include "services/XmlText.h"
@@ -80,9 +81,13 @@ struct IdMap {
     std::string format;
     std::string asset;
 
-    explicit IdMap(std::size_t index)
-        : format("r" + std::to_string(2 * index + 1)), asset("r" + std::to_string(2 * index + 2))
+    explicit IdMap(std::size_t index) : format(id(2 * index + 1)), asset(id(2 * index + 2)) {}
+
+    static std::string id(std::size_t number)
     {
+        std::string text = std::to_string(number);
+        text.insert(text.begin(), 'r');
+        return text;
     }
 };
 
@@ -138,55 +143,48 @@ struct PartMedia {
 
 PartMedia inPlaceMedia(const OrganizerDocument& document, const OrganizerItem& item)
 {
-    for (const OrganizerSource& source : document.sources) {
-        if (source.id != item.sourceID)
-            continue;
-        if (source.path.empty())
-            break;
-        return PartMedia{source.path, item.start + source.offset, item.end + source.offset};
-    }
-    throw failure(reconnect + item.name);
+    const OrganizerSource* source = findSource(document, item.sourceID);
+    if (!source || source->path.empty())
+        throw failure(reconnect + item.name);
+    return PartMedia{source->path, item.start + source->offset, item.end + source->offset};
 }
 
-// The identity the clip exporter checks the file against, taken from the file
-// itself. A file that is not a movie gets no duration here: the clip exporter
-// then refuses it with its own message. Durations are probed once per file,
-// as most items of a playlist share a few source videos.
-class SourceIdentities {
+// Each movie of the export probed once: most items of a playlist share a few
+// source videos, and the probe is most of the cost of an in-place item. A file
+// that is not a movie is kept as an asset without video, which the clip
+// exporter refuses with its own message.
+class SourceProbes {
 public:
-    ExportRequest::Source of(const fs::path& file)
+    const MediaAsset& of(const fs::path& file)
     {
-        ExportRequest::Source identity{file.filename().string(), std::int64_t(fs::file_size(file)), 0};
-        const auto known = durations_.find(file);
-        if (known != durations_.end()) {
-            identity.duration = known->second;
-            return identity;
-        }
+        const auto known = assets_.find(file);
+        if (known != assets_.end())
+            return known->second;
+        MediaAsset asset;
         try {
-            identity.duration = MediaAsset::load(file).duration.seconds();
+            asset = MediaAsset::load(file);
         } catch (const std::exception&) {
         }
-        durations_.emplace(file, identity.duration);
-        return identity;
+        return assets_.emplace(file, std::move(asset)).first->second;
     }
 
 private:
-    std::map<fs::path, double> durations_;
+    std::map<fs::path, MediaAsset> assets_;
 };
 
-// Runs the clip exporter for one clip and fills `part` with its document; the
-// part file is gone when this returns normally.
-void writePart(pugi::xml_document& part, const PartMedia& media, const OrganizerItem& item, const fs::path& folder,
-               SourceIdentities& identities)
+// The clip exporter's one-clip document for one item, built in memory.
+void buildPart(pugi::xml_document& part, const PartMedia& media, const OrganizerItem& item, SourceProbes& probes)
 {
+    const MediaAsset& asset = probes.of(media.file);
+    const double duration = asset.hasVideo() ? asset.duration.seconds() : 0;
+    const ExportRequest::Source identity{media.file.filename().string(), std::int64_t(fs::file_size(media.file)),
+                                         duration};
     const Clip clip{media.start, media.end, item.name, item.note, item.labels.value_or(std::vector<std::string>{})};
-    const ExportRequest request{newIdentifier(), "fcpxml", "part", identities.of(media.file), {clip}};
-    MediaExporter exporter;
-    const fs::path file = exporter.run(request, media.file, folder, nullptr).front();
-    const pugi::xml_parse_result parsed = part.load_file(file.c_str());
+    const ExportRequest request{newIdentifier(), "fcpxml", "part", identity, {clip}};
+    const std::string text = MediaExporter().document(request, media.file, &asset);
+    const pugi::xml_parse_result parsed = part.load_buffer(text.data(), text.size());
     if (!parsed)
-        throw std::runtime_error(file.string() + ": " + parsed.description());
-    fs::remove(file);
+        throw std::runtime_error(media.file.string() + ": " + parsed.description());
 }
 
 // The merged output: every item's format and asset, and its clip on one spine.
@@ -251,7 +249,7 @@ void OrganizerExporter::exportXML(const OrganizerDocument& document, const std::
         throw failure(badItemCount);
     MaterialsFolder materials(url, title);
     MergedTimeline timeline;
-    SourceIdentities identities;
+    SourceProbes probes;
     const double count = double(items.size());
     bool rendered = false;
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -269,7 +267,7 @@ void OrganizerExporter::exportXML(const OrganizerDocument& document, const std::
             rendered = true;
         }
         pugi::xml_document part;
-        writePart(part, media, item, materials.path(), identities);
+        buildPart(part, media, item, probes);
         timeline.add(part, IdMap(i));
         report(progress, double(i + 1) / count, preparing);
     }

@@ -38,6 +38,13 @@ public:
     std::vector<std::filesystem::path> run(const ExportRequest& request, const std::filesystem::path& source,
                                            const std::filesystem::path& directory, const Progress& progress);
 
+    // run() without the writing: the checked document's text. `probed`, when
+    // given, is the probe of `source` already made (an asset without video
+    // for a file that could not be read), so a caller exporting many clips of
+    // one movie probes it once.
+    std::string document(const ExportRequest& request, const std::filesystem::path& source,
+                         const MediaAsset* probed) const;
+
     // The one-clip Final Cut Pro XML 1.10 document of `request` over the movie
     // `source` (probed as `asset`, whose video track is `video`): format "r1",
     // asset "r2", an event clip of the whole file with one keyword per clip

@@ -31,14 +31,19 @@ bool isKnownMode(const std::string& mode)
     return mode == "individual" || mode == "combined" || mode == "fcpxml";
 }
 
-// The movie behind the request, or the message that refuses it.
-MediaAsset openMovie(const fs::path& source)
+// The movie behind the request, or the message that refuses it. A file that
+// could not be probed at all is taken as an asset with no video.
+MediaAsset openMovie(const fs::path& source, const MediaAsset* probed)
 {
     MediaAsset asset;
-    try {
-        asset = MediaAsset::load(source);
-    } catch (const std::exception&) {
-        throw failure(unreadableMovie);
+    if (probed) {
+        asset = *probed;
+    } else {
+        try {
+            asset = MediaAsset::load(source);
+        } catch (const std::exception&) {
+            throw failure(unreadableMovie);
+        }
     }
     const double duration = asset.duration.seconds();
     if (!asset.hasVideo() || !std::isfinite(duration) || duration <= 0)
@@ -56,13 +61,14 @@ bool clipsInside(const std::vector<Clip>& clips, double duration)
 }
 
 // The checks made before anything is written, in the order users meet them.
-MediaAsset checkedMovie(const ExportRequest& request, const fs::path& source, const MediaExporter& job)
+MediaAsset checkedMovie(const ExportRequest& request, const fs::path& source, const MediaExporter& job,
+                        const MediaAsset* probed)
 {
     if (!isKnownMode(request.mode) || request.clips.empty() || request.clips.size() > 1000)
         throw failure(badClipCount);
     if (!MediaExporter::matches(source, request.source))
         throw failure(wrongSource);
-    MediaAsset asset = openMovie(source);
+    MediaAsset asset = openMovie(source, probed);
     const double duration = asset.duration.seconds();
     if (!(std::abs(duration - request.source.duration) < 0.25))
         throw failure(wrongDuration);
@@ -204,15 +210,22 @@ std::string MediaExporter::fcpxml(const ExportRequest& request, const fs::path& 
     return serialised(document);
 }
 
+std::string MediaExporter::document(const ExportRequest& request, const fs::path& source,
+                                    const MediaAsset* probed) const
+{
+    const MediaAsset asset = checkedMovie(request, source, *this, probed);
+    if (request.mode != "fcpxml")
+        throw failure(noMovieExport);
+    std::string text = fcpxml(request, source, asset, *asset.video);
+    if (isCancelled())
+        throw failure(cancelled);
+    return text;
+}
+
 std::vector<fs::path> MediaExporter::run(const ExportRequest& request, const fs::path& source,
                                          const fs::path& directory, const Progress& progress)
 {
-    const MediaAsset asset = checkedMovie(request, source, *this);
-    if (request.mode != "fcpxml")
-        throw failure(noMovieExport);
-    const std::string text = fcpxml(request, source, asset, *asset.video);
-    if (isCancelled())
-        throw failure(cancelled);
+    const std::string text = document(request, source, nullptr);
     const fs::path file = directory / (safeFilename(request.title) + ".fcpxml");
     writeFileAtomically(file, text);
     if (progress)

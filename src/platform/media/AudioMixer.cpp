@@ -26,6 +26,9 @@ constexpr int kRate = ExportQuality::audioSampleRate;
 // in the track (20 ms: rounding and resampler slack stay well below it).
 constexpr int64_t kJumpSamples = kRate / 50;
 constexpr int64_t kNoPosition = INT64_MIN;
+// Unreadable packets in a row after which the track has ended (all of them
+// at its end) or cannot be read on; a damaged stretch is far shorter.
+constexpr int kUnreadableInARow = 1024;
 
 int64_t toSamples(const MediaTime& time)
 {
@@ -49,6 +52,7 @@ struct AudioMixer::Source {
     int64_t heard = 0;    // output samples before this one have been handed out
     bool drained = false;
     bool done = false;
+    int unreadable = 0;  // packets in a row that could not be read
 
     void open();
     bool decodeMore();
@@ -148,16 +152,26 @@ bool AudioMixer::Source::decodeMore()
         }
         if (status == AVERROR_EOF)
             return false;
-        if (status != AVERROR(EAGAIN))
+        // A packet that does not decode is skipped, as players do.
+        if (status != AVERROR(EAGAIN) && status != AVERROR_INVALIDDATA)
             checkMedia(status, "Cannot decode the audio of “" + insert.assetPath.string() + "”");
         if (drained)
             return false;
         status = av_read_frame(format.get(), packet.get());
-        if (status < 0) {
+        // A packet that cannot be read is skipped as the video path skips one
+        // that does not decode, and the rest of the track still plays: a
+        // damaged index entry reads as the end of the file for that packet
+        // alone. The end of the track is where reading stays at the end; a
+        // track that keeps failing otherwise cannot be read on.
+        if (status < 0 && ++unreadable < kUnreadableInARow)
+            continue;
+        if (status == AVERROR_EOF) {
             drained = true;
             avcodec_send_packet(codec.get(), nullptr);
             continue;
         }
+        checkMedia(status, "Cannot read the audio of “" + insert.assetPath.string() + "”");
+        unreadable = 0;
         if (packet->stream_index == stream->index) {
             status = avcodec_send_packet(codec.get(), packet.get());
             if (status < 0 && status != AVERROR(EAGAIN) && status != AVERROR_INVALIDDATA)

@@ -15,7 +15,13 @@ namespace {
 
 using namespace media;
 
-constexpr size_t kQueueDepth = 8;
+// Frames waiting before and after each compose thread. Every queued frame is
+// of the output size, so these bound the export's frame memory whatever the
+// sources' size.
+constexpr size_t kQueueDepth = 4;
+// Compose threads: plain frames pass through them untouched, frames with
+// marks are converted and drawn on several at once.
+constexpr size_t kComposeThreads = 3;
 constexpr int kAudioChunk = 1024;
 
 } // namespace
@@ -43,9 +49,76 @@ private:
     std::exception_ptr error_;
 };
 
+// Lets calls run one at a time in the order of their turns (0, 1, 2, ...),
+// whichever threads make them. A closed sequence lets nobody wait.
+class Turns {
+public:
+    template <typename Call>
+    auto run(int64_t turn, const Call& call)
+    {
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return closed_ || next_ == turn; });
+            if (closed_)
+                throw MediaError("The export stopped");
+        }
+        struct Next {
+            Turns& turns;
+            ~Next()
+            {
+                {
+                    std::lock_guard lock(turns.mutex_);
+                    ++turns.next_;
+                }
+                turns.changed_.notify_all();
+            }
+        } next{*this};
+        return call();
+    }
+    void close()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            closed_ = true;
+        }
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;  // guards next_ and closed_
+    std::condition_variable changed_;
+    int64_t next_ = 0;
+    bool closed_ = false;
+};
+
 } // namespace zanto::media
 
 namespace zanto {
+
+// Job k goes to compose thread k % n through that thread's own queue, and
+// comes back through its own frame queue, so the order needs no sorting.
+struct CompositionExport::Pipeline {
+    std::vector<std::unique_ptr<media::BoundedQueue<media::FrameJob>>> jobs;
+    std::vector<std::unique_ptr<media::BoundedQueue<media::FramePtr>>> frames;
+    media::Turns turns;
+
+    Pipeline()
+    {
+        for (size_t i = 0; i < kComposeThreads; ++i) {
+            jobs.push_back(std::make_unique<media::BoundedQueue<media::FrameJob>>(kQueueDepth));
+            frames.push_back(std::make_unique<media::BoundedQueue<media::FramePtr>>(kQueueDepth));
+        }
+    }
+    void close()
+    {
+        for (size_t i = 0; i < kComposeThreads; ++i) {
+            jobs[i]->close();
+            frames[i]->close();
+        }
+        turns.close();
+    }
+};
+
 namespace {
 
 using namespace media;
@@ -234,58 +307,66 @@ void CompositionExport::execute()
 }
 
 // Decoding and composing run on threads of their own, encoding on this one;
-// the first failure anywhere closes both queues so every stage stops.
+// the first failure anywhere closes every queue so every stage stops.
 void CompositionExport::runPipeline(FirstError& failure)
 {
     MovieEncoder encoder(output_, encoderSetup(composition_));
-    BoundedQueue<FrameJob> jobs(kQueueDepth);
-    BoundedQueue<FramePtr> frames(kQueueDepth);
+    Pipeline pipeline;
     auto fail = [&] {
         failure.record(std::current_exception());
-        jobs.close();
-        frames.close();
+        pipeline.close();
     };
     std::thread decodeThread([&] {
         try {
             SourceFrames sources(composition_);
             for (int64_t k = 0; k < frameCount_ && !cancelled_; ++k)
-                if (!jobs.push(sources.job(k)))
+                if (!pipeline.jobs[size_t(k) % kComposeThreads]->push(sources.job(k)))
                     break;
         } catch (...) {
             fail();
         }
-        jobs.close();
+        for (auto& jobs : pipeline.jobs)
+            jobs->close();
     });
-    std::thread composeThread([&] {
-        try {
-            FrameComposer composer(composition_);
-            while (std::optional<FrameJob> job = jobs.pop())
-                if (cancelled_ || !frames.push(composer.compose(*job)))
-                    break;
-        } catch (...) {
-            fail();
-        }
-        frames.close();
-    });
+    std::vector<std::thread> composeThreads;
+    for (size_t i = 0; i < kComposeThreads; ++i) {
+        composeThreads.emplace_back([&, i] {
+            auto inTurn = [&](int64_t turn, const std::function<QImage()>& call) {
+                return pipeline.turns.run(turn, call);
+            };
+            try {
+                FrameComposer composer(composition_);
+                while (std::optional<FrameJob> job = pipeline.jobs[i]->pop())
+                    if (cancelled_ || !pipeline.frames[i]->push(composer.compose(*job, inTurn)))
+                        break;
+            } catch (...) {
+                // A cancel closes the turns under a waiting thread: that is no failure.
+                if (!cancelled_)
+                    fail();
+                pipeline.close();
+            }
+            pipeline.frames[i]->close();
+        });
+    }
     try {
-        encodeFrames(encoder, frames, failure);
+        encodeFrames(encoder, pipeline, failure);
     } catch (...) {
         fail();
     }
-    jobs.close();
-    frames.close();
+    pipeline.close();
     decodeThread.join();
-    composeThread.join();
+    for (std::thread& thread : composeThreads)
+        thread.join();
 }
 
-void CompositionExport::encodeFrames(MovieEncoder& encoder, BoundedQueue<FramePtr>& frames, FirstError& failure)
+void CompositionExport::encodeFrames(MovieEncoder& encoder, Pipeline& pipeline, FirstError& failure)
 {
     std::unique_ptr<AudioMixer> mixer;
     if (encoder.setup().audio)
         mixer = std::make_unique<AudioMixer>(composition_.audio);
     auto audioUntil = [](const MediaTime& time) { return time.convertScale(ExportQuality::audioSampleRate).value; };
     int64_t k = 0;
-    while (std::optional<FramePtr> frame = frames.pop()) {
+    while (std::optional<FramePtr> frame = pipeline.frames[size_t(k) % kComposeThreads]->pop()) {
         if (cancelled_)
             return;
         // Sound up to the end of this frame goes first, so the file interleaves evenly.

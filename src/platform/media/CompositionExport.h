@@ -17,16 +17,11 @@
 #include <thread>
 #include <vector>
 
-struct AVFrame;
-
 namespace zanto {
 
 namespace media {
 class FirstError;
 class MovieEncoder;
-template <typename T>
-class BoundedQueue;
-struct FrameDeleter;
 }
 
 // A range of one file's track placed on the composition's timeline.
@@ -44,6 +39,9 @@ struct CompositionInsert {
 struct CompositionInstruction {
     MediaTimeRange timeRange;
     AffineTransform transform;
+    // Whether the composition's custom compositor (if any) draws these frames;
+    // frames it does not draw take the plain road, overlays included.
+    bool usesCompositor = true;
 
     bool operator==(const CompositionInstruction&) const = default;
 };
@@ -53,11 +51,16 @@ struct CompositionInstruction {
 struct CompositionOverlay {
     QImage image;  // premultiplied; the output size (scaled to it otherwise)
     MediaTimeRange timeRange;
+    // When `image` is null: makes the picture, on an export thread, when the
+    // first frame of `timeRange` is drawn; it is let go after the last one, so
+    // an export holds only the pictures on show.
+    std::function<QImage()> draw;
 };
 
 // What a custom compositor gets for one output frame.
 struct CompositorRequest {
-    // The video track's frame at this time, at its natural size (opaque
+    // The video track's frame at this time placed by the instruction's
+    // transform on the output canvas over opaque black (output size, opaque
     // premultiplied BGRA); a null image when no insert covers the time.
     const QImage& sourceFrame;
     MediaTime outputTime;
@@ -75,8 +78,8 @@ struct Composition {
     std::vector<CompositionInsert> video;
     std::vector<CompositionInsert> audio;  // no inserts: the output has no audio stream
     std::vector<CompositionInstruction> instructions;
-    std::vector<CompositionOverlay> overlays;  // ignored when `compositor` is set
-    CompositorCallback compositor;             // when set, draws every frame inside an instruction
+    std::vector<CompositionOverlay> overlays;  // on frames the compositor does not draw
+    CompositorCallback compositor;             // when set, draws the frames of instructions that use it
     MediaTime duration;
     int width = 1280;
     int height = 720;
@@ -122,9 +125,9 @@ public:
 
 private:
     void execute();
+    struct Pipeline;  // the queues between the stages
     void runPipeline(media::FirstError& failure);
-    void encodeFrames(media::MovieEncoder& encoder, media::BoundedQueue<std::unique_ptr<AVFrame, media::FrameDeleter>>& frames,
-                      media::FirstError& failure);
+    void encodeFrames(media::MovieEncoder& encoder, Pipeline& pipeline, media::FirstError& failure);
     void finishWith(ExportStatus status, std::exception_ptr error);
 
     Composition composition_;

@@ -11,21 +11,61 @@ extern "C" {
 #include <QTransform>
 
 #include <cmath>
+#include <cstdio>
 
 namespace zanto::media {
 namespace {
 
 // Open decoders kept for sources that come back (angles, alternating clips).
-constexpr size_t kOpenDecoders = 4;
+// Each holds its own frames and threads, so only a few stay open.
+constexpr size_t kOpenDecoders = 2;
 
 bool covers(const MediaTime& start, const MediaTime& duration, const MediaTime& time)
 {
     return time >= start && time < start + duration;
 }
 
+// The output rectangle of an unturned, unflipped placement, when it lies
+// wholly on the canvas (swscale then scales straight into the frame).
+bool placedRect(const AffineTransform& t, int naturalWidth, int naturalHeight, int width, int height, PixelRect* rect)
+{
+    if (!t.isAxisAlignedScale())
+        return false;
+    MediaRect r = t.mapRect({0, 0, double(naturalWidth), double(naturalHeight)});
+    int x0 = int(std::lround(r.x)), y0 = int(std::lround(r.y));
+    int x1 = int(std::lround(r.x + r.width)), y1 = int(std::lround(r.y + r.height));
+    if (x0 < 0 || y0 < 0 || x1 > width || y1 > height || x1 - x0 < 2 || y1 - y0 < 2)
+        return false;
+    *rect = PixelRect{x0, y0, x1 - x0, y1 - y0};
+    return true;
+}
+
+std::string secondsText(const MediaTime& time)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f s", time.seconds());
+    return text;
+}
+
 } // namespace
 
-SourceFrames::SourceFrames(const Composition& composition) : composition_(composition) {}
+const YuvOverlay& StretchOverlay::picture(int width, int height)
+{
+    std::call_once(made_, [&] {
+        QImage image = overlay_.image.isNull() && overlay_.draw ? overlay_.draw() : overlay_.image;
+        if (!image.isNull() && image.size() != QSize(width, height))
+            image = image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        picture_ = std::make_unique<YuvOverlay>(image);
+    });
+    return *picture_;
+}
+
+SourceFrames::SourceFrames(const Composition& composition)
+    : composition_(composition), liveOverlays_(composition.overlays.size())
+{
+    black_ = blackVideoFrame(composition.width, composition.height);
+}
+
 SourceFrames::~SourceFrames() = default;
 
 int SourceFrames::insertAt(const MediaTime& time)
@@ -60,10 +100,45 @@ VideoDecoder& SourceFrames::decoder(const std::filesystem::path& path)
             return *decoders_.front().second;
         }
     }
-    decoders_.emplace_front(path, std::make_unique<VideoDecoder>(path));
-    if (decoders_.size() > kOpenDecoders)
+    // The least recent decoder goes first, so two never hold frames at once.
+    if (decoders_.size() >= kOpenDecoders)
         decoders_.pop_back();
+    decoders_.emplace_front(path, std::make_unique<VideoDecoder>(path));
     return *decoders_.front().second;
+}
+
+FramePtr SourceFrames::shared(const FramePtr& frame) const
+{
+    FramePtr copy(av_frame_clone(frame.get()));
+    if (!copy)
+        throw MediaError("Cannot hold a video frame: " + mediaErrorText(AVERROR(ENOMEM)));
+    return copy;
+}
+
+bool SourceFrames::usesCompositor(int instruction) const
+{
+    return composition_.compositor && instruction >= 0
+        && composition_.instructions[size_t(instruction)].usesCompositor;
+}
+
+// The overlays shown at `time`. A stretch's picture is made for its first
+// frame and let go after its last; frames come in time order.
+std::vector<std::shared_ptr<StretchOverlay>> SourceFrames::overlaysAt(const MediaTime& time)
+{
+    std::vector<std::shared_ptr<StretchOverlay>> shown;
+    for (size_t i = 0; i < composition_.overlays.size(); ++i) {
+        const CompositionOverlay& overlay = composition_.overlays[i];
+        if (!overlay.timeRange.containsTime(time)) {
+            liveOverlays_[i].reset();
+            continue;
+        }
+        if (overlay.image.isNull() && !overlay.draw)
+            continue;
+        if (!liveOverlays_[i])
+            liveOverlays_[i] = std::make_shared<StretchOverlay>(overlay);
+        shown.push_back(liveOverlays_[i]);
+    }
+    return shown;
 }
 
 FrameJob SourceFrames::job(int64_t index)
@@ -72,125 +147,111 @@ FrameJob SourceFrames::job(int64_t index)
     job.index = index;
     job.time = composition_.frameDuration * index;
     job.instruction = instructionAt(job.time);
+    if (usesCompositor(job.instruction))
+        job.compositorTurn = compositorTurns_++;
+    else
+        job.overlays = overlaysAt(job.time);
     int insert = insertAt(job.time);
-    if (insert < 0)
+    if (insert < 0 || job.instruction < 0) {
+        job.picture = shared(black_);
+        lastInstruction_ = -2;
         return job;
+    }
     const CompositionInsert& in = composition_.video[size_t(insert)];
     VideoDecoder& source = decoder(in.assetPath);
-    const AVFrame* frame = source.frameAt(in.sourceRange.start + (job.time - in.outputTime));
-    job.source.reset(av_frame_clone(frame));
-    if (!job.source)
-        throw MediaError("Cannot hold a frame of “" + in.assetPath.string() + "”: " + mediaErrorText(AVERROR(ENOMEM)));
-    job.matrix = source.video().colourMatrix;
-    job.naturalWidth = source.video().width;
-    job.naturalHeight = source.video().height;
+    const MediaTime sourceTime = in.sourceRange.start + (job.time - in.outputTime);
+    const AVFrame* frame = source.frameAt(sourceTime);
+    // Holding the last picture a little past it is right (clip ranges may end
+    // that much after a file); a file whose data stops long before its header
+    // says is cut short.
+    if (source.heldTooLong(sourceTime))
+        throw MediaError("The video of “" + in.assetPath.string() + "” ends before " + secondsText(sourceTime)
+                         + ": the file is cut short");
+    job.hasSource = true;
+    job.picture = place(frame, source, job.instruction);
     return job;
+}
+
+// The source frame placed on a black canvas of the output size, scaled once
+// straight to its placed size.
+FramePtr SourceFrames::place(const AVFrame* frame, VideoDecoder& source, int instruction)
+{
+    const MediaTime sourceTime = source.frameTime(frame);
+    const bool stamped = frame->best_effort_timestamp != AV_NOPTS_VALUE || frame->pts != AV_NOPTS_VALUE;
+    if (lastPicture_ && stamped && instruction == lastInstruction_ && sourceTime == lastSourceTime_
+        && source.asset().path == lastPath_)
+        return shared(lastPicture_);
+    const AffineTransform& t = composition_.instructions[size_t(instruction)].transform;
+    converter_.setSourceMatrix(source.video().colourMatrix);
+    PixelRect rect;
+    FramePtr out;
+    if (placedRect(t, source.video().width, source.video().height, composition_.width, composition_.height, &rect)) {
+        out = blackVideoFrame(composition_.width, composition_.height);
+        converter_.scaleInto(frame, out.get(), rect);
+    } else {
+        out = placeTurned(frame, source, t);
+    }
+    lastPicture_ = shared(out);
+    lastPath_ = source.asset().path;
+    lastSourceTime_ = sourceTime;
+    lastInstruction_ = instruction;
+    return out;
+}
+
+// A turned, flipped or overhanging placement: the frame is first scaled to
+// the size it is placed at, then painted with what remains of the transform.
+FramePtr SourceFrames::placeTurned(const AVFrame* frame, const VideoDecoder& source, const AffineTransform& t)
+{
+    const int naturalWidth = source.video().width, naturalHeight = source.video().height;
+    const double scale = std::min(1.0, std::sqrt(std::abs(t.a * t.d - t.b * t.c)));
+    const int w = std::max(2, int(std::lround(naturalWidth * scale)));
+    const int h = std::max(2, int(std::lround(naturalHeight * scale)));
+    const QImage picture = converter_.toImage(frame, w, h);
+    const AffineTransform rest = AffineTransform::scaling(double(naturalWidth) / w, double(naturalHeight) / h).then(t);
+    QImage canvas(composition_.width, composition_.height, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::black);
+    {
+        QPainter painter(&canvas);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.setTransform(QTransform(rest.a, rest.b, rest.c, rest.d, rest.tx, rest.ty));
+        painter.drawImage(0, 0, picture);
+    }
+    FramePtr out = blackVideoFrame(composition_.width, composition_.height);
+    canvasConverter_.imageToFrame(canvas, out.get());
+    return out;
 }
 
 FrameComposer::FrameComposer(const Composition& composition) : composition_(composition) {}
 
-std::vector<const CompositionOverlay*> FrameComposer::overlaysAt(const MediaTime& time) const
+FramePtr FrameComposer::compose(FrameJob& job, const InTurn& inTurn)
 {
-    std::vector<const CompositionOverlay*> shown;
-    for (const CompositionOverlay& overlay : composition_.overlays)
-        if (overlay.timeRange.containsTime(time) && !overlay.image.isNull())
-            shown.push_back(&overlay);
-    return shown;
-}
-
-// The output rectangle of an unturned, unflipped placement, when it lies
-// wholly on the canvas (swscale then scales straight into the frame).
-bool FrameComposer::placedRect(const FrameJob& job, PixelRect* rect) const
-{
-    const AffineTransform& t = composition_.instructions[size_t(job.instruction)].transform;
-    if (!t.isAxisAlignedScale())
-        return false;
-    MediaRect r = t.mapRect({0, 0, double(job.naturalWidth), double(job.naturalHeight)});
-    int x0 = int(std::lround(r.x)), y0 = int(std::lround(r.y));
-    int x1 = int(std::lround(r.x + r.width)), y1 = int(std::lround(r.y + r.height));
-    if (x0 < 0 || y0 < 0 || x1 > composition_.width || y1 > composition_.height || x1 - x0 < 2 || y1 - y0 < 2)
-        return false;
-    *rect = PixelRect{x0, y0, x1 - x0, y1 - y0};
-    return true;
-}
-
-FramePtr FrameComposer::compose(const FrameJob& job)
-{
-    bool placed = job.source && job.instruction >= 0;
-    if (composition_.compositor && job.instruction >= 0)
-        return composeWithCompositor(job);
-    std::vector<const CompositionOverlay*> overlays = overlaysAt(job.time);
-    PixelRect rect;
-    if (!overlays.empty() || (placed && !placedRect(job, &rect)))
-        return composeImage(job, overlays);
-    bool sameSource = placed ? lastSource_ && lastSource_->data[0] == job.source->data[0] : !lastSource_;
-    if (lastFrame_ && sameSource && job.instruction == lastInstruction_) {
-        FramePtr again(av_frame_clone(lastFrame_.get()));
-        if (again)
-            return again;
+    if (job.compositorTurn >= 0) {
+        QImage source;
+        if (job.hasSource)
+            source = converter_.toImage(job.picture.get());
+        const CompositionInstruction& instruction = composition_.instructions[size_t(job.instruction)];
+        QImage result = inTurn(job.compositorTurn, [&] {
+            return composition_.compositor(CompositorRequest{source, job.time, job.instruction, instruction});
+        });
+        if (result.isNull())
+            throw MediaError("The compositor returned no picture at " + job.time.toString());
+        if (result.size() != QSize(composition_.width, composition_.height))
+            result = result.scaled(composition_.width, composition_.height, Qt::IgnoreAspectRatio,
+                                   Qt::SmoothTransformation);
+        if (result.format() != QImage::Format_ARGB32_Premultiplied)
+            result = result.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        FramePtr out = blackVideoFrame(composition_.width, composition_.height);
+        outputConverter_.imageToFrame(result, out.get());
+        return out;
     }
-    FramePtr out = blackVideoFrame(composition_.width, composition_.height);
-    if (placed) {
-        converter_.setSourceMatrix(job.matrix);
-        converter_.scaleInto(job.source.get(), out.get(), rect);
-    }
-    lastFrame_.reset(av_frame_clone(out.get()));
-    lastSource_.reset(placed ? av_frame_clone(job.source.get()) : nullptr);
-    lastInstruction_ = job.instruction;
-    return out;
-}
-
-FramePtr FrameComposer::composeImage(const FrameJob& job, const std::vector<const CompositionOverlay*>& overlays)
-{
-    lastFrame_.reset();
-    lastSource_.reset();
-    QImage canvas(composition_.width, composition_.height, QImage::Format_ARGB32_Premultiplied);
-    canvas.fill(Qt::black);
-    converter_.setSourceMatrix(job.matrix);
-    PixelRect rect;
-    if (job.source && job.instruction >= 0) {
-        if (placedRect(job, &rect)) {
-            converter_.scaleInto(job.source.get(), canvas, rect);
-        } else {
-            const AffineTransform& t = composition_.instructions[size_t(job.instruction)].transform;
-            QImage source = converter_.toImage(job.source.get(), job.naturalWidth, job.naturalHeight);
-            QPainter painter(&canvas);
-            painter.setRenderHint(QPainter::SmoothPixmapTransform);
-            painter.setTransform(QTransform(t.a, t.b, t.c, t.d, t.tx, t.ty));
-            painter.drawImage(0, 0, source);
-        }
-    }
-    if (!overlays.empty()) {
-        QPainter painter(&canvas);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        for (const CompositionOverlay* overlay : overlays)
-            painter.drawImage(canvas.rect(), overlay->image);
-    }
-    FramePtr out = blackVideoFrame(composition_.width, composition_.height);
-    outputConverter_.imageToFrame(canvas, out.get());
-    return out;
-}
-
-FramePtr FrameComposer::composeWithCompositor(const FrameJob& job)
-{
-    lastFrame_.reset();
-    lastSource_.reset();
-    QImage source;
-    if (job.source) {
-        converter_.setSourceMatrix(job.matrix);
-        source = converter_.toImage(job.source.get(), job.naturalWidth, job.naturalHeight);
-    }
-    const CompositionInstruction& instruction = composition_.instructions[size_t(job.instruction)];
-    QImage result = composition_.compositor(CompositorRequest{source, job.time, job.instruction, instruction});
-    if (result.isNull())
-        throw MediaError("The compositor returned no picture at " + job.time.toString());
-    if (result.size() != QSize(composition_.width, composition_.height))
-        result = result.scaled(composition_.width, composition_.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    if (result.format() != QImage::Format_ARGB32_Premultiplied)
-        result = result.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    FramePtr out = blackVideoFrame(composition_.width, composition_.height);
-    outputConverter_.imageToFrame(result, out.get());
-    return out;
+    if (job.overlays.empty())
+        return std::move(job.picture);
+    // The picture may be shared with frames before and after: draw on a copy.
+    checkMedia(av_frame_make_writable(job.picture.get()), "Cannot draw over a video frame");
+    for (const auto& overlay : job.overlays)
+        overlay->picture(composition_.width, composition_.height).blendInto(job.picture.get());
+    job.overlays.clear();
+    return std::move(job.picture);
 }
 
 } // namespace zanto::media

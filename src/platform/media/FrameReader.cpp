@@ -10,6 +10,15 @@ namespace zanto {
 
 struct FrameReader::Conversion {
     media::FrameConverter converter;
+
+    VideoFrame convert(const media::VideoDecoder& decoder, FrameOrientation orientation, const AVFrame* frame)
+    {
+        const VideoTrackInfo& video = decoder.video();
+        QImage image = converter.toImage(frame, video.width, video.height);
+        if (orientation == FrameOrientation::Upright)
+            image = uprightImage(image, video.preferredTransform);
+        return VideoFrame{decoder.frameTime(frame), std::move(image)};
+    }
 };
 
 FrameReader::FrameReader(const std::filesystem::path& path, FrameOrientation orientation)
@@ -37,21 +46,12 @@ std::optional<VideoFrame> FrameReader::nextFrame()
     const AVFrame* frame = decoder_->next();
     if (!frame)
         return std::nullopt;
-    return convert(frame);
+    return conversion_->convert(*decoder_, orientation_, frame);
 }
 
 VideoFrame FrameReader::frameAt(const MediaTime& time)
 {
-    return convert(decoder_->frameAt(time));
-}
-
-VideoFrame FrameReader::convert(const AVFrame* frame)
-{
-    const VideoTrackInfo& video = decoder_->video();
-    QImage image = conversion_->converter.toImage(frame, video.width, video.height);
-    if (orientation_ == FrameOrientation::Upright)
-        image = uprightImage(image, decoder_->video().preferredTransform);
-    return VideoFrame{decoder_->frameTime(frame), std::move(image)};
+    return conversion_->convert(*decoder_, orientation_, decoder_->frameAt(time));
 }
 
 QImage uprightImage(const QImage& image, const AffineTransform& t)

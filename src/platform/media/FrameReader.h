@@ -8,7 +8,6 @@
 #include <memory>
 #include <optional>
 
-struct AVFrame;
 
 namespace zanto {
 
@@ -51,8 +50,6 @@ public:
     VideoFrame frameAt(const MediaTime& time);
 
 private:
-    VideoFrame convert(const AVFrame* frame);
-
     std::unique_ptr<media::VideoDecoder> decoder_;
     FrameOrientation orientation_;
     struct Conversion;

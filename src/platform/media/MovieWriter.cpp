@@ -80,7 +80,7 @@ void MovieWriter::appendVideoFrame(const QImage& image, const MediaTime& time)
         lastImageKey_ = image.cacheKey();
     }
     // The encoder takes its own reference; the pixels are never written again.
-    media::FramePtr frame(av_frame_clone(lastFrame_.get()));
+    media::FramePtr frame(av_frame_clone(static_cast<const AVFrame*>(lastFrame_.get())));
     if (!frame)
         throw MediaError("Cannot hold a frame: " + mediaErrorText(AVERROR(ENOMEM)));
     encoder_->writeVideo(frame.get(), pts);

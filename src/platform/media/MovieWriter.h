@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <memory>
 
-struct AVFrame;
 
 namespace zanto {
 
@@ -63,7 +62,7 @@ private:
     // The last picture's conversion, reused when the same image comes again
     // (a still written frame after frame).
     int64_t lastImageKey_ = 0;
-    std::shared_ptr<AVFrame> lastFrame_;
+    std::shared_ptr<void> lastFrame_;  // an AVFrame, kept out of this header
     bool finished_ = false;
     bool createdFile_ = false;
     int64_t lastPts_ = -1;

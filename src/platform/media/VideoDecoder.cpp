@@ -3,6 +3,8 @@
 #include "platform/media/MediaError.h"
 #include "platform/media/MediaInput.h"
 
+#include <algorithm>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -13,6 +15,13 @@ namespace {
 
 // Beyond this distance ahead, a seek is cheaper than decoding up to the time.
 const MediaTime kSeekAhead{2, 1};
+// How far past its last frame a track's picture may be held: the slack clip
+// ranges are allowed past a file's stated end. Further on, the file's data
+// ends before its header says (a file cut short).
+const MediaTime kHoldSlack{40, 1000};
+// What the decoder's frame threads may hold in pictures, roughly.
+constexpr int64_t kFrameThreadBytes = int64_t(192) << 20;
+constexpr int kDecoderThreads = 4;
 
 CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
 {
@@ -24,7 +33,13 @@ CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
         throw MediaError("Cannot decode the video of “" + name + "”: " + mediaErrorText(AVERROR(ENOMEM)));
     checkMedia(avcodec_parameters_to_context(context.get(), stream->codecpar), "Cannot decode the video of “" + name + "”");
     context->pkt_timebase = stream->time_base;
-    context->thread_count = 0;  // FFmpeg picks one thread per core
+    // Each frame thread holds pictures of its own. A few threads decode HD
+    // faster than the encoder takes it; very large pictures get fewer still,
+    // so the decoder's memory stays within bounds.
+    const int64_t frameBytes = int64_t(stream->codecpar->width) * stream->codecpar->height * 3 / 2;
+    context->thread_count = kDecoderThreads;
+    if (frameBytes > 0 && frameBytes * 2 * kDecoderThreads > kFrameThreadBytes)
+        context->thread_count = int(std::max<int64_t>(1, kFrameThreadBytes / (frameBytes * 2)));
     context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     checkMedia(avcodec_open2(context.get(), codec, nullptr), "Cannot decode the video of “" + name + "”");
     return context;
@@ -112,6 +127,17 @@ const AVFrame* VideoDecoder::decodeNext()
         return nullptr;
     }
     return decoded_.get();
+}
+
+bool VideoDecoder::heldTooLong(const MediaTime& time) const
+{
+    if (!endOfStream_ || !hasCurrent_ || hasAhead_)
+        return false;
+    MediaTime shownUntil = frameTime(current_.get());
+    const MediaTime& nominal = asset_.video->frameDuration;
+    if (nominal.isValid() && nominal.value > 0)
+        shownUntil = shownUntil + nominal;
+    return time > shownUntil + kHoldSlack;
 }
 
 MediaTime VideoDecoder::frameTime(const AVFrame* frame) const

@@ -32,6 +32,9 @@ public:
     // Moves forward by decoding and seeks only when `time` goes back or jumps
     // far ahead. Throws MediaError when the track holds no frame at all.
     const AVFrame* frameAt(const MediaTime& time);
+    // Whether frameAt(time) held the last frame further than 0.04 s past the
+    // end of its showing: the file's data ends before the time asked for.
+    bool heldTooLong(const MediaTime& time) const;
     // A decoded frame's presentation time from the file's start.
     MediaTime frameTime(const AVFrame* frame) const;
 

@@ -566,3 +566,65 @@ TEST(CompositionFrameCount, RoundsUpToWholeFrames)
 }
 
 } // namespace
+
+// Bytes [from, to) of a file (as fractions of its size) overwritten or cut off.
+void damage(const std::filesystem::path& file, double from, double to, bool cut)
+{
+    const auto size = std::filesystem::file_size(file);
+    if (cut) {
+        std::filesystem::resize_file(file, uintmax_t(double(size) * from));
+        return;
+    }
+    std::fstream stream(file, std::ios::in | std::ios::out | std::ios::binary);
+    stream.seekp(std::streamoff(double(size) * from));
+    for (auto i = uintmax_t(double(size) * from); i < uintmax_t(double(size) * to); ++i)
+        stream.put(char(i * 131 + 7));
+}
+
+std::filesystem::path fastStartMovie(const std::filesystem::path& path, double seconds)
+{
+    const std::string d = std::to_string(seconds);
+    runTool("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=s=160x90:r=30:d=" + d, "-f", "lavfi", "-i",
+                       "sine=frequency=440:d=" + d, "-c:v", "libx264", "-c:a", "aac", "-movflags", "+faststart",
+                       path.string()});
+    return path;
+}
+
+TEST_F(CompositionExportTest, SourceCutShortFailsNamingTheFile)
+{
+    auto source = fastStartMovie(out_ / "cut-short.mp4", 4);
+    damage(source, 0.4, 1, true);
+    CompositionExport job(oneClip(source, 0, 3.5, true), out_ / "out.mp4");
+    EXPECT_THROW(job.run(), MediaError);
+    EXPECT_NE(job.errorMessage().find("cut-short.mp4"), std::string::npos) << job.errorMessage();
+    EXPECT_FALSE(std::filesystem::exists(out_ / "out.mp4"));
+}
+
+// Points the middle chunk of the sound's index ("stco" of the second track)
+// past the end of the file: those packets cannot be read, the rest can.
+void damageSoundIndex(const std::filesystem::path& file)
+{
+    std::fstream stream(file, std::ios::in | std::ios::out | std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(stream)), {});
+    const size_t box = bytes.find("stco", bytes.find("stco") + 4);
+    ASSERT_NE(box, std::string::npos);
+    auto word = [&](size_t at) {
+        return uint32_t(uint8_t(bytes[at])) << 24 | uint32_t(uint8_t(bytes[at + 1])) << 16
+            | uint32_t(uint8_t(bytes[at + 2])) << 8 | uint32_t(uint8_t(bytes[at + 3]));
+    };
+    const uint32_t count = word(box + 8);
+    ASSERT_GE(count, 3u);
+    stream.seekp(std::streamoff(box + 12 + 4 * (count / 2)));
+    stream.write("\x7f\xff\xff\xf0", 4);
+}
+
+TEST_F(CompositionExportTest, DamagedStretchOfSoundIsSkippedNotTheRestOfTheTrack)
+{
+    auto source = fastStartMovie(out_ / "damaged.mp4", 4);
+    damageSoundIndex(source);
+    CompositionExport job(oneClip(source, 0, 4, true), out_ / "out.mp4");
+    job.run();
+    std::vector<float> sound = decodeAudioMono(out_ / "out.mp4", 8000);
+    ASSERT_GE(sound.size(), 31000u);
+    EXPECT_GT(rmsLevel(sound, 24000, 31000), 0.05) << "the sound after the damage is kept";
+}
