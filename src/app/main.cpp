@@ -34,12 +34,14 @@ protected:
 };
 
 // ZANTO_SCREENSHOT=<file.png> saves a picture of the window once it is laid
-// out and ends the run (used where there is no display to look at).
+// out, with the first item of the row on show opened, and ends the run (used
+// where there is no display to look at).
 void scheduleScreenshot(zanto::Organizer& organizer)
 {
     const QString path = qEnvironmentVariable("ZANTO_SCREENSHOT");
     if (path.isEmpty()) return;
-    QTimer::singleShot(500, &organizer, [&organizer, path] {
+    QTimer::singleShot(300, &organizer, [&organizer] { organizer.selectTimeline(organizer.currentRow(), 0); });
+    QTimer::singleShot(1500, &organizer, [&organizer, path] {
         const bool saved = organizer.window()->grab().save(path, "PNG");
         QCoreApplication::exit(saved ? 0 : 1);
     });
@@ -49,6 +51,9 @@ void scheduleScreenshot(zanto::Organizer& organizer)
 
 int main(int argc, char** argv)
 {
+    // The movie view's GL surface keeps its context when it moves to the
+    // full-screen window and back.
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     QApplication::setOrganizationName("ZANTORIX");
     QApplication::setApplicationName("ZANTORIX");

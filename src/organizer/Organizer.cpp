@@ -22,13 +22,14 @@
 namespace zanto {
 
 Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory,
-                     std::unique_ptr<OrganizerDialogs> dialogs)
+                     std::unique_ptr<OrganizerDialogs> dialogs, const PlayerOptions& player)
     : recovery_(recoveryDirectory.value_or(OrganizerRecoveryFile::defaultDirectory())),
       dialogs_(std::move(dialogs)),
       jobs_(std::make_unique<OrganizerJobs>())
 {
     if (std::optional<OrganizerDocument> loaded = recovery_.load()) history_.playlist = std::move(*loaded);
     table.selectionDidChange = [this] { tableViewSelectionDidChange(); };
+    setUpPlayback(player);
     buildWindow();
     keyMonitor_ = std::make_unique<OrganizerKeyMonitor>(*this, *window_);
     if (!dialogs_) dialogs_ = std::make_unique<OrganizerWidgetDialogs>(window_.get());
@@ -46,6 +47,8 @@ Organizer::~Organizer()
     // The window's children go before it does; no event of theirs may reach
     // the filter below.
     window_->removeEventFilter(this);
+    // The movie view keeps the player until the window goes.
+    player_->setEndHandler({});
     // A running export stops at its next step; the job runner then waits for it.
     if (exporter_) exporter_->cancel();
 }
@@ -116,12 +119,6 @@ std::optional<OrganizerItem> Organizer::selectedItem() const
     const int selected = table.selectedRow();
     if (selected < 0 || selected >= static_cast<int>(items.size())) return std::nullopt;
     return items[static_cast<size_t>(selected)];
-}
-
-void Organizer::stop()
-{
-    generation += 1;
-    queue.clear();
 }
 
 void Organizer::placeDividers()

@@ -5,14 +5,18 @@
 #include "organizer/OrganizerRowChoice.h"
 #include "organizer/model/OrganizerHistory.h"
 #include "organizer/model/OrganizerRecoveryFile.h"
+#include "platform/media/Player.h"
 #include "playlist/OrganizerDocument.h"
 
 #include <QIcon>
+#include <QJsonObject>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -23,6 +27,7 @@
 class QKeyEvent;
 class QLabel;
 class QProgressBar;
+class QTimer;
 class QWidget;
 
 namespace zanto {
@@ -45,8 +50,9 @@ public:
     // Loads the recovery file from `recoveryDirectory` (by default the folder
     // "ZANTORIX" in the user's data folder) and builds and shows the window.
     // `dialogs` answers for the user; by default the application's own dialogs.
+    // `player` sets up the preview player (by default mpv's own sound output).
     explicit Organizer(std::optional<std::filesystem::path> recoveryDirectory = std::nullopt,
-                       std::unique_ptr<OrganizerDialogs> dialogs = nullptr);
+                       std::unique_ptr<OrganizerDialogs> dialogs = nullptr, const PlayerOptions& player = {});
     ~Organizer() override;
     Organizer(const Organizer&) = delete;
     Organizer& operator=(const Organizer&) = delete;
@@ -99,7 +105,8 @@ public:
     void redoOrganizer();
     void restoreHistory();
 
-    // Ends playback of the play queue.
+    // Ends playback of the play queue: no still runs, the player is emptied,
+    // the queue is emptied (`playing` stays) and seeks under way are disarmed.
     void stop();
 
     // Where the recovery file lives.
@@ -176,13 +183,50 @@ public:
     int playing = 0;
     int generation = 0;
 
+    // Playback of items (OrganizerPlayback.cpp). The play queue holds copies
+    // of the items, `playing` indexes the one on show; video items play in
+    // the shared player between their in and out points, stills (freeze,
+    // image, title) stay for their length on the still timer.
+    //
+    // Stops, then plays `items` from the first (shown paused without autoplay).
+    void begin(std::vector<OrganizerItem> items, bool autoplay = true);
+    // The enabled items of the current row, of all rows, of the table's selection.
+    void playRow();
+    void playAll();
+    void playSelection();
+    // Presents queue[playing]; every showing disarms the seeks before it.
+    void showCurrent(bool autoplay = true);
+    // The next item, the first again when looping, else the end of play.
+    void next();
+    // The transport.
+    void togglePlayback();
+    void previousClip();
+    void nextClip();
+    // Opens, paused, the item `delta` lines from the table's selection in
+    // the current row, clamped to the row.
+    void selectNeighbor(int delta);
+    // Makes `row` the current row and selects and opens (paused) its item
+    // `item`, or selects nothing.
+    void selectTimeline(int row, std::optional<int> item);
+    const std::shared_ptr<Player>& player() const { return player_; }
+    // When the freeze item on show started running; none while none runs.
+    std::optional<std::chrono::steady_clock::time_point> freezeStarted;
+    // A still is on show for its length and will move on to the next item.
+    bool stillRunning() const;
+
+    // Append from the page (OrganizerAppend.cpp): the page's sources become
+    // new sources and its clips new video items at the end of the current
+    // row, one undo step. `media` is the registry of movie files the user
+    // opened, most recent last. Silent while busy or when the body lacks its
+    // lists; throws ExportFailure when the result does not validate, changing
+    // nothing.
+    void append(const QJsonObject& body, const std::vector<std::filesystem::path>& media);
+
     // Off-screen models of the current row and its selection.
     OrganizerItemTable table;
     OrganizerRowChoice rowChoice;
 
     // --- Timeline editing, marks in and out, keys, inspector edits ---
-    // Makes `row` current and selects (and opens) `item` of it, or nothing.
-    void selectTimeline(int row, std::optional<int> item);
     // Moves the pressed item, or the selection when it holds the pressed
     // item, to row `to` before position `at` (counted as `to` was).
     void moveTimelineItem(int row, int item, int to, int at);
@@ -249,6 +293,17 @@ private:
     bool handleControlKey(int key, bool shift);
     // Last, so that it goes first: its worker ends before anything it reports to.
     std::unique_ptr<OrganizerJobs> jobs_;
+
+    // Playback of items.
+    void setUpPlayback(const PlayerOptions& options);
+    void showVideo(const OrganizerItem& item, bool autoplay);
+    void showStill(const OrganizerItem& item, bool autoplay);
+    void startStillTimer(const OrganizerItem& item);
+    void itemReachedEnd(uint64_t itemId);
+    // Shared with the movie view, which draws its pictures.
+    std::shared_ptr<Player> player_;
+    // Single shot; active while a still runs.
+    QTimer* stillTimer_ = nullptr;
 };
 
 // Seconds shown in a text field: the shortest text that reads back as the

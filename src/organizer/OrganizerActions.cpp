@@ -23,11 +23,11 @@ std::vector<OrganizerAction> makeTable()
         {"showExport", "ビデオのエクスポート ▾", {}, Rule::allow, &Organizer::showExport},
         {"toggleInspector", "インスペクタ", {}, Rule::allow, nullptr},
         // Transport.
-        {"previousClip", "◀|", {}, Rule::allow, nullptr},
-        {"togglePlayback", "▶ / Ⅱ", {}, Rule::allow, nullptr},
-        {"nextClip", "|▶", {}, Rule::allow, nullptr},
-        {"playRow", "この行を再生", {}, Rule::allow, nullptr},
-        {"playAll", "全行を再生", {}, Rule::allow, nullptr},
+        {"previousClip", "◀|", {}, Rule::allow, &Organizer::previousClip},
+        {"togglePlayback", "▶ / Ⅱ", {}, Rule::allow, &Organizer::togglePlayback},
+        {"nextClip", "|▶", {}, Rule::allow, &Organizer::nextClip},
+        {"playRow", "この行を再生", {}, Rule::allow, &Organizer::playRow},
+        {"playAll", "全行を再生", {}, Rule::allow, &Organizer::playAll},
         {"markIn", "I 始点", QKeySequence("I"), Rule::refuse, &Organizer::markIn},
         {"markOut", "O 終点", QKeySequence("O"), Rule::refuse, &Organizer::markOut},
         // Timeline pane.

@@ -244,4 +244,9 @@ std::optional<std::string> OrganizerInspectorPane::chosenAngle() const
     return data.toString().toStdString();
 }
 
+bool OrganizerInspectorPane::loops() const
+{
+    return loopButton->isChecked();
+}
+
 } // namespace zanto

@@ -28,6 +28,8 @@ public:
     void showItem(const OrganizerItem& item, const OrganizerDocument& document, int selectedCount);
     // Empties the fields; the enabled box and the offset keep what they show.
     void clearItem();
+    // The playback tab's "連続再生をループ" is on.
+    bool loops() const;
 
     // --- What the user typed, read by the inspector edits ---
     OrganizerItemFields typedFields() const;

@@ -7,6 +7,7 @@
 #include "organizer/OrganizerImageView.h"
 #include "organizer/OrganizerOverlay.h"
 #include "organizer/OrganizerRangeBar.h"
+#include "organizer/OrganizerVideoView.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -66,7 +67,7 @@ OrganizerPreviewPane::OrganizerPreviewPane(Organizer& organizer) : OrganizerInse
     // The split alone decides the pane's size.
     layout->setAlignment(Qt::Alignment());
     layout->setSizeConstraint(QLayout::SetNoConstraint);
-    follower = buildStage();
+    follower = buildStage(organizer);
     layout->addWidget(follower);
     rangeBar_ = new OrganizerRangeBar;
     rangeBar_->setObjectName("rangeBar");
@@ -85,10 +86,16 @@ void OrganizerPreviewPane::showItem(const std::optional<OrganizerItem>& item)
     titleView_->hide();
     overlay_->setEditing(false);
     overlay_->update();
-    rangeBar_->setState({item});
 }
 
-QWidget* OrganizerPreviewPane::buildStage()
+void OrganizerPreviewPane::showKind(const std::string& kind)
+{
+    movie_->setVisible(kind == "video");
+    image_->setVisible(kind == "image" || kind == "freeze");
+    titleView_->setVisible(kind == "title");
+}
+
+QWidget* OrganizerPreviewPane::buildStage(Organizer& organizer)
 {
     auto* stage = new PreviewStage;
     stage->setObjectName("previewStage");
@@ -99,10 +106,7 @@ QWidget* OrganizerPreviewPane::buildStage()
     stage->setAutoFillBackground(true);
 
     auto* box = new FillBox(stage);
-    movie_ = new QWidget(box);
-    movie_->setObjectName("movie");
-    movie_->setPalette(black);
-    movie_->setAutoFillBackground(true);
+    movie_ = new OrganizerVideoView(organizer.player(), box);
     image_ = new OrganizerImageView(box);
     image_->setObjectName("image");
     image_->hide();

@@ -4,6 +4,8 @@
 
 #include <optional>
 
+#include <string>
+
 class QLabel;
 
 namespace zanto {
@@ -12,6 +14,7 @@ class Organizer;
 class OrganizerImageView;
 class OrganizerOverlay;
 class OrganizerRangeBar;
+class OrganizerVideoView;
 
 // The preview: the black stage with the picture box (movie, image, title
 // slide, drawing overlay) and the material strip, the range bar and the
@@ -24,18 +27,27 @@ public:
     explicit OrganizerPreviewPane(Organizer& organizer);
 
     // Back to the movie with no drawing selected, showing `item`'s marks
-    // (none without an item) and its range on the range bar.
+    // (none without an item).
     void showItem(const std::optional<OrganizerItem>& item);
 
+    // Shows the view of an item of this kind and hides the others: the movie
+    // for "video", the image for "image" and "freeze", the title for "title",
+    // none for any other kind.
+    void showKind(const std::string& kind);
+
     OrganizerOverlay& overlay() const { return *overlay_; }
+    OrganizerRangeBar& rangeBar() const { return *rangeBar_; }
+    OrganizerVideoView& movie() const { return *movie_; }
+    OrganizerImageView& image() const { return *image_; }
+    QLabel& titleView() const { return *titleView_; }
 
 private:
-    QWidget* buildStage();
+    QWidget* buildStage(Organizer& organizer);
     QWidget* buildMaterialStrip(QWidget* stage);
     QWidget* buildTransport(Organizer& organizer);
 
     OrganizerRangeBar* rangeBar_ = nullptr;
-    QWidget* movie_ = nullptr;
+    OrganizerVideoView* movie_ = nullptr;
     OrganizerImageView* image_ = nullptr;
     QLabel* titleView_ = nullptr;
     OrganizerOverlay* overlay_ = nullptr;

@@ -4,27 +4,49 @@
 #include <QWidget>
 
 #include <optional>
+#include <utility>
 
 namespace zanto {
 
-// The trim bar under the preview: shows the range of the video item on show.
-// Hidden unless a video item plays. Main thread only.
+// The trim bar under the preview: the in and out points of the video item on
+// show, in a window of ten seconds around the item. All times are item times
+// (before the source's offset). Hidden unless a video item is on show. Main
+// thread only.
 class OrganizerRangeBar : public QWidget {
 public:
     static constexpr int barHeight = 34;
 
-    // What the bar shows, handed over by the Organizer: the item on show.
-    struct State {
-        std::optional<OrganizerItem> item;
-    };
-
     explicit OrganizerRangeBar(QWidget* parent = nullptr);
 
-    void setState(State state);
-    const State& state() const { return state_; }
+    // Sets the bar to `item` within a file of `duration` seconds: the window
+    // runs from ten seconds before its start (not before 0) to ten seconds
+    // after its end (not past the duration), at least one second wide.
+    // Clears any proposed range.
+    void configure(const OrganizerItem& item, double duration);
+
+    // Seconds to a position in the view and back, 8 points in from either
+    // side; time() clamps to the window.
+    double x(double seconds) const;
+    double time(double x) const;
+
+    double start() const { return start_; }
+    double end() const { return end_; }
+    double lower() const { return lower_; }
+    double upper() const { return upper_; }
+
+    // The range a handle drag proposes, drawn instead of the item's own.
+    const std::optional<std::pair<double, double>>& preview() const { return preview_; }
+    void setPreview(std::optional<std::pair<double, double>> preview);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
-    State state_;
+    double start_ = 0;
+    double end_ = 1;
+    double lower_ = 0;
+    double upper_ = 1;
+    std::optional<std::pair<double, double>> preview_;
 };
 
 } // namespace zanto

@@ -25,20 +25,6 @@ std::optional<double> Organizer::movieDuration(const std::string& path)
     }
 }
 
-void Organizer::selectTimeline(int row, std::optional<int> item)
-{
-    if (busy() || row < 0 || row >= static_cast<int>(playlist().rows.size())) return;
-    rowChoice.selectItem(row);
-    table.deselectAll();
-    table.reloadData(numberOfRows());
-    if (item && *item >= 0 && *item < table.numberOfRows()) {
-        table.selectRowIndexes({*item}, false);
-    } else {
-        fields();
-    }
-    timelinePane_->timeline().update();
-}
-
 void Organizer::moveTimelineItem(int row, int item, int to, int at)
 {
     if (busy()) return;

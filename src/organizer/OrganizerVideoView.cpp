@@ -189,6 +189,10 @@ OrganizerVideoView::OrganizerVideoView(std::shared_ptr<Player> player, QWidget* 
 OrganizerVideoView::~OrganizerVideoView()
 {
     player_->setFrameHandler({});
+    // The surface draws with the player until it goes, and this view may
+    // hold the player's last reference, which goes before the children do.
+    delete surface_;
+    surface_ = nullptr;
     fullScreenWindow_.reset();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Helpers of the playlist exporter's slide movies: the still picture of a
-// title, image or freeze item on the 1280 × 720 canvas. Internal to the
-// playlist exporter; any thread (QPainter on a QImage only).
+// title, image or freeze item on the 1280 × 720 canvas. loadPicture() is
+// also the Organizer preview's loader of image items, so that both show the
+// same picture. Any thread (QPainter on a QImage only).
 #include "playlist/OrganizerItem.h"
 
 #include <QImage>

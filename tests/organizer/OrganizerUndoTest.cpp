@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonDocument>
+
 #include <limits>
 
 namespace zanto {
@@ -253,7 +255,13 @@ INSTANTIATE_TEST_SUITE_P(
         test::UndoCase{"InsertItems",
                        [](const OrganizerDocument& d) { return edits::insertingItems(d, 0, 1, {edits::titleItem("t")}); }},
         test::UndoCase{"DuplicateItems", [](const OrganizerDocument& d) { return edits::duplicatingItems(d, 0, {0, 2}); }},
-        test::UndoCase{"RemoveItemsAt", [](const OrganizerDocument& d) { return edits::removingItemsAt(d, 1, {0}); }}),
+        test::UndoCase{"RemoveItemsAt", [](const OrganizerDocument& d) { return edits::removingItemsAt(d, 1, {0}); }},
+        test::UndoCase{"Append",
+                       [](const OrganizerDocument& d) {
+                           const QJsonObject body = QJsonDocument::fromJson(
+                               R"({"sources": [{"name": "a.mp4", "size": 1, "id": "x"}], "clips": [{"start": 0, "end": 1}]})").object();
+                           return edits::appending(d, 1, body, {})->document;
+                       }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

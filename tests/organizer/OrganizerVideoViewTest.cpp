@@ -101,6 +101,16 @@ TEST(PlayerVideoViewTest, ShowsTheFrameFittedWithNamedControls)
     EXPECT_EQ(player->rate(), 0);
 }
 
+TEST(PlayerVideoViewTest, AViewHoldingThePlayersLastReferenceGoesCleanly)
+{
+    // Under a display with GL (xcb) the surface uses the player while it goes.
+    ensureApplication();
+    auto view = std::make_unique<OrganizerVideoView>(std::make_shared<Player>(PlayerOptions{.audioOutput = "null"}));
+    view->show();
+    QCoreApplication::processEvents();
+    view.reset();
+}
+
 TEST(PlayerStillTest, FreezeCutsTheSourceFrameAtTheFreezeTimePlusOffset)
 {
     TempDir dir;

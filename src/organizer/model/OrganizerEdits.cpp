@@ -1,10 +1,17 @@
 #include "organizer/model/OrganizerEdits.h"
 
 #include "services/ExportFailure.h"
+#include "services/MediaExporter.h"
+
+#include <QJsonArray>
+#include <QJsonValue>
+#include <QVariant>
 
 #include "platform/Identifier.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <filesystem>
 
 namespace zanto::edits {
@@ -153,6 +160,112 @@ OrganizerItem imageItem(const std::string& path)
     item.name = std::filesystem::path(path).stem().string();
     item.imagePath = std::filesystem::absolute(path).string();
     return item;
+}
+
+} // namespace zanto::edits
+
+namespace zanto::edits {
+
+namespace {
+
+std::optional<double> number(const QJsonValue& value)
+{
+    if (!value.isDouble()) return std::nullopt;
+    return value.toDouble();
+}
+
+std::optional<std::string> text(const QJsonValue& value)
+{
+    if (!value.isString()) return std::nullopt;
+    return value.toString().toStdString();
+}
+
+// Every element an object, or none.
+std::optional<std::vector<QJsonObject>> objects(const QJsonValue& value)
+{
+    if (!value.isArray()) return std::nullopt;
+    std::vector<QJsonObject> result;
+    for (const QJsonValue& element : value.toArray()) {
+        if (!element.isObject()) return std::nullopt;
+        result.push_back(element.toObject());
+    }
+    return result;
+}
+
+// A list of strings; anything else (one element that is not a string
+// included) means no labels.
+std::optional<std::vector<std::string>> labels(const QJsonValue& value)
+{
+    if (!value.isArray()) return std::nullopt;
+    std::vector<std::string> result;
+    for (const QJsonValue& element : value.toArray()) {
+        if (!element.isString()) return std::nullopt;
+        result.push_back(element.toString().toStdString());
+    }
+    return result;
+}
+
+std::optional<OrganizerSource> pageSource(const QJsonObject& entry, const std::string& title,
+                                          const std::vector<std::filesystem::path>& media)
+{
+    const std::optional<std::string> name = text(entry["name"]);
+    const std::optional<std::int64_t> size = exactInteger(entry["size"]);
+    if (!name || !size || !entry["id"].isString()) return std::nullopt;
+    const ExportRequest::Source identity{*name, *size, number(entry["duration"]).value_or(0)};
+    // The most recently opened file wins.
+    const auto match = std::find_if(media.rbegin(), media.rend(), [&](const std::filesystem::path& file) {
+        return MediaExporter::matches(file, identity);
+    });
+    return OrganizerSource{.name = title + " / " + text(entry["title"]).value_or(*name),
+                           .path = match == media.rend() ? std::string() : match->string(),
+                           .offset = number(entry["offset"]).value_or(0)};
+}
+
+} // namespace
+
+std::optional<std::int64_t> exactInteger(const QJsonValue& value)
+{
+    if (!value.isDouble()) return std::nullopt;
+    const QVariant stored = value.toVariant();
+    if (stored.typeId() == QMetaType::LongLong) return stored.toLongLong();
+    const double number = value.toDouble();
+    // 2^63 is the first double out of range; every integral one below is exact.
+    constexpr double limit = 9223372036854775808.0;
+    if (std::trunc(number) != number || number < -limit || number >= limit) return std::nullopt;
+    return static_cast<std::int64_t>(number);
+}
+
+std::optional<Appended> appending(const OrganizerDocument& document, int row, const QJsonObject& body,
+                                  const std::vector<std::filesystem::path>& media)
+{
+    const std::optional<std::vector<QJsonObject>> sources = objects(body["sources"]);
+    const std::optional<std::vector<QJsonObject>> clips = objects(body["clips"]);
+    if (!sources || !clips) return std::nullopt;
+    Appended result{document, 0};
+    const std::string title = text(body["title"]).value_or("");
+    std::vector<std::string> ids;
+    for (const QJsonObject& entry : *sources) {
+        if (std::optional<OrganizerSource> source = pageSource(entry, title, media)) {
+            ids.push_back(source->id);
+            result.document.sources.push_back(std::move(*source));
+        }
+    }
+    if (row < 0 || row >= static_cast<int>(result.document.rows.size())) return result;
+    auto& items = result.document.rows[static_cast<size_t>(row)].items;
+    for (const QJsonObject& clip : *clips) {
+        const std::optional<double> start = number(clip["start"]);
+        const std::optional<double> end = number(clip["end"]);
+        if (!start || !end || ids.empty()) continue;
+        items.push_back(OrganizerItem{.name = text(clip["name"]).value_or("クリップ"),
+                                      .note = text(clip["note"]).value_or(""),
+                                      .start = *start,
+                                      .end = *end,
+                                      .sourceIDs = ids,
+                                      .sourceID = ids.front(),
+                                      .labels = labels(clip["labels"])});
+        result.items += 1;
+    }
+    return result;
 }
 
 } // namespace zanto::edits

@@ -11,8 +11,11 @@
 // undo table in tests/organizer/OrganizerUndoTest.cpp.
 #include "playlist/OrganizerDocument.h"
 
+#include <QJsonObject>
 #include <QString>
 
+#include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <set>
@@ -70,6 +73,28 @@ OrganizerItem titleItem(std::string name);
 // An image slide of the picture at `path`, named after the file without its
 // last extension.
 OrganizerItem imageItem(const std::string& path);
+
+// A JSON number that converts exactly to a 64-bit signed integer (3 and 3.0
+// do; 1.5, text, booleans and numbers out of range do not). Integer literals
+// are read exactly when the JSON text was parsed by Qt, which keeps them.
+std::optional<std::int64_t> exactInteger(const QJsonValue& value);
+
+// What an append from the page makes: the document with the new sources and
+// items, and how many items arrived.
+struct Appended {
+    OrganizerDocument document;
+    int items = 0;
+};
+
+// The page's "append" body taken into `document`: each usable entry of
+// "sources" becomes a new source (named "<title> / <angle>", linked to the
+// newest file of `media` that matches its name and exact byte size, else
+// unlinked), each usable entry of "clips" a new video item of all those
+// sources at the end of `row`. Entries lacking a required key, or holding it
+// with the wrong type, are skipped. None when "sources" or "clips" is not a
+// list of objects. The result is not validated.
+std::optional<Appended> appending(const OrganizerDocument& document, int row, const QJsonObject& body,
+                                  const std::vector<std::filesystem::path>& media);
 
 } // namespace edits
 

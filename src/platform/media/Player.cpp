@@ -380,7 +380,9 @@ void Player::replaceCurrentItem(PlayerItemRef item)
     if (!item_) {
         engine.entryId = 0;
         const char* stop[] = {"stop", nullptr};
-        mpv_command_async(mpv, noReply, stop);
+        // Synchronous like the loadfile below: a queued asynchronous stop
+        // could run after a file loaded at once after it, and end that file.
+        mpv_command(mpv, stop);
         return;
     }
     // The forward end goes with the file so that it holds from the first frame.

@@ -1,8 +1,13 @@
 #include "organizer/model/OrganizerEdits.h"
 
 #include "support/PlaylistSamples.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <QJsonDocument>
+
+#include <fstream>
 
 namespace zanto {
 namespace {
@@ -87,6 +92,100 @@ TEST(OrganizerEdits, FindsItemsByIdAndRefusesInvalidDocuments)
     tooMany.rows.resize(1001);
     EXPECT_EQ(edits::refusal(tooMany), "未対応のプレイリストです。");
 }
+
+QJsonObject json(const char* text)
+{
+    return QJsonDocument::fromJson(QByteArray(text)).object();
+}
+
+TEST(OrganizerEdits, ExactIntegersOnly)
+{
+    const QJsonObject values = json(R"({"three": 3, "threePointZero": 3.0, "big": 9007199254740993,
+        "min": -9223372036854775808, "half": 1.5, "text": "123", "yes": true, "huge": 9223372036854775808})");
+    EXPECT_EQ(edits::exactInteger(values["three"]), 3);
+    EXPECT_EQ(edits::exactInteger(values["threePointZero"]), 3);
+    EXPECT_EQ(edits::exactInteger(values["big"]), INT64_C(9007199254740993));
+    EXPECT_EQ(edits::exactInteger(values["min"]), INT64_MIN);
+    for (const char* refused : {"half", "text", "yes", "huge", "missing"})
+        EXPECT_EQ(edits::exactInteger(values[refused]), std::nullopt) << refused;
+}
+
+// One append body against the sample document, whose row 1 takes the items.
+// Sources read "name@path" (path relative to the registry folder, "" unlinked);
+// items "name|note|labels" with labels joined by "," or "-" for none.
+struct AppendCase {
+    const char* name;
+    const char* body;
+    std::vector<std::string> sources;
+    std::vector<std::string> items;
+    bool ignored = false;
+};
+
+class OrganizerAppendRules : public ::testing::TestWithParam<AppendCase> {};
+
+TEST_P(OrganizerAppendRules, TakesWhatIsUsable)
+{
+    const test::TempDir folder;
+    for (const auto& [name, size] : {std::pair{"old/a.mp4", 10}, {"new/a.mp4", 10}, {"old/b.mp4", 7}}) {
+        std::filesystem::create_directories((folder / name).parent_path());
+        std::ofstream(folder / name) << std::string(size_t(size), 'x');
+    }
+    const std::vector<std::filesystem::path> media{folder / "old/a.mp4", folder / "new/a.mp4", folder / "old/b.mp4"};
+    const OrganizerDocument document = test::sampleDocument();
+    const std::optional<edits::Appended> result = edits::appending(document, 1, json(GetParam().body), media);
+    ASSERT_EQ(!result, GetParam().ignored);
+    if (!result) return;
+
+    const auto& sources = result->document.sources;
+    ASSERT_EQ(sources.size(), document.sources.size() + GetParam().sources.size());
+    std::vector<std::string> newIds;
+    for (size_t i = 0; i < GetParam().sources.size(); ++i) {
+        const OrganizerSource& source = sources[document.sources.size() + i];
+        const std::string path = source.path.empty() ? "" : std::filesystem::relative(source.path, folder.path()).string();
+        EXPECT_EQ(source.name + "@" + path, GetParam().sources[i]);
+        EXPECT_EQ(source.id.size(), 36u);
+        newIds.push_back(source.id);
+    }
+    const auto& items = result->document.rows[1].items;
+    ASSERT_EQ(items.size(), document.rows[1].items.size() + GetParam().items.size());
+    EXPECT_EQ(result->items, int(GetParam().items.size()));
+    EXPECT_EQ(result->document.rows[0], document.rows[0]);
+    for (size_t i = 0; i < GetParam().items.size(); ++i) {
+        const OrganizerItem& item = items[document.rows[1].items.size() + i];
+        std::string labels = item.labels ? "" : "-";
+        for (const std::string& label : item.labels.value_or(std::vector<std::string>{}))
+            labels += (labels.empty() ? "" : ",") + label;
+        EXPECT_EQ(item.name + "|" + item.note + "|" + labels, GetParam().items[i]);
+        EXPECT_EQ(item.sourceIDs, newIds);
+        EXPECT_EQ(item.sourceID, newIds.front());
+        EXPECT_EQ(item.kind, "video");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OrganizerAppendRules,
+    ::testing::Values(
+        AppendCase{"TwoSourcesThreeClips",
+                   R"({"title": "試合", "sources": [{"name": "a.mp4", "size": 10, "id": "x", "title": "Cam A"},
+                       {"name": "b.mp4", "size": 7.0, "id": "y", "duration": 9}],
+                       "clips": [{"start": 1, "end": 2, "name": "A", "note": "n", "labels": ["攻撃"]},
+                       {"start": 3, "end": 4}, {"start": 5, "end": 6, "labels": ["x", 3]}]})",
+                   {"試合 / Cam A@new/a.mp4", "試合 / b.mp4@old/b.mp4"}, {"A|n|攻撃", "クリップ||-", "クリップ||-"}},
+        AppendCase{"ClipLackingEndIsSkipped",
+                   R"({"sources": [{"name": "a.mp4", "size": 11, "id": "x"}],
+                       "clips": [{"start": 1, "labels": ["a"]}, {"start": 1, "end": "2"}, {"start": 0, "end": 1, "labels": []},
+                       {"start": 0, "end": 1, "labels": "b"}]})",
+                   {" / a.mp4@"}, {"クリップ||", "クリップ||-"}},
+        AppendCase{"NoUsableSourceSkipsEveryClip",
+                   R"({"title": 7, "sources": [{"name": "a.mp4", "size": "10", "id": "x"}, {"name": "a.mp4", "size": 1.5, "id": "x"},
+                       {"name": "a.mp4", "size": true, "id": "x"}, {"name": "a.mp4", "size": 10}, {"size": 10, "id": "x"}],
+                       "clips": [{"start": 1, "end": 2}]})",
+                   {}, {}},
+        AppendCase{"ANonObjectSourceIgnoresTheBody",
+                   R"({"sources": [{"name": "a.mp4", "size": 10, "id": "x"}, 3], "clips": []})", {}, {}, true},
+        AppendCase{"ClipsNotAListIgnoresTheBody",
+                   R"({"sources": [], "clips": {"start": 1, "end": 2}})", {}, {}, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace zanto

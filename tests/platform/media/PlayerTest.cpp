@@ -98,6 +98,17 @@ TEST_F(PlayerTest, ExactSeeksShowTheFrameCoveringTheTime)
     }
 }
 
+TEST_F(PlayerTest, AnItemMadeCurrentRightAfterNoneLoads)
+{
+    // As the Organizer does when one item follows another: stop, then open.
+    for (int round = 0; round < 8; ++round) {
+        player.replaceCurrentItem(nullptr);
+        player.replaceCurrentItem(Player::open(clip()));
+        ASSERT_EQ(seekAndWait(player, 0.5), true) << "round " << round;
+        EXPECT_TRUE(waitFor([&] { return shownCode(player) == 15; })) << "round " << round;
+    }
+}
+
 TEST_F(PlayerTest, AFileStartingLateKeepsTheProbedClock)
 {
     // The movie's pictures start 10 s into its timeline; mpv and the probe

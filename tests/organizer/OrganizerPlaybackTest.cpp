@@ -1,0 +1,255 @@
+#include "OrganizerTestSupport.h"
+
+#include "organizer/OrganizerImageView.h"
+#include "organizer/OrganizerOverlay.h"
+#include "organizer/OrganizerRangeBar.h"
+#include "platform/media/Player.h"
+#include "support/TestMedia.h"
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <set>
+
+namespace zanto {
+namespace {
+
+const QString finished = "連続再生が完了しました。";
+
+template <typename Predicate>
+bool waitFor(Predicate done, int ms = 5000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}
+
+// The frame code of the picture the player shows, -1 for none.
+int frameOnShow(const Player& player)
+{
+    const QImage picture = player.latestFrame().convertToFormat(QImage::Format_ARGB32);
+    if (picture.isNull()) return -1;
+    test::TestFrame frame{picture.width(), picture.height(), {}};
+    frame.bgra.resize(size_t(picture.width()) * size_t(picture.height()) * 4);
+    for (int y = 0; y < picture.height(); ++y)
+        std::memcpy(frame.bgra.data() + size_t(y) * size_t(picture.width()) * 4, picture.constScanLine(y),
+                    size_t(picture.width()) * 4);
+    return test::readFrameCode(frame, 0, 0, frame.width, frame.height);
+}
+
+// Over a 2-s clip of frame codes at 30 fps: row 0 holds a video item V from
+// 0.5 to 0.8 s, a disabled one D and a title T; row 1 a freeze F and an image I.
+class OrganizerPlayback : public test::OrganizerFixture {
+protected:
+    static void SetUpTestSuite()
+    {
+        media = new test::TempDir;
+        test::makeTestMovie(*media / "clip.mp4", {.durationSeconds = 2.0, .audio = false});
+        test::makeTestImage(*media / "picture.png", 64, 36);
+    }
+    static void TearDownTestSuite() { delete media; }
+
+    void SetUp() override
+    {
+        OrganizerFixture::SetUp();
+        ASSERT_TRUE(openWith((*media / "clip.mp4").string()));
+    }
+
+    bool openWith(const std::string& path, double offset = 0, double end = 0.8)
+    {
+        OrganizerItem disabled = item("D", "video");
+        disabled.enabled = false;
+        OrganizerDocument document;
+        document.sources = {OrganizerSource{.id = "S", .name = "cam", .path = path, .offset = offset}};
+        document.rows = {OrganizerRow{.name = "one", .items = {item("V", "video", 0.5, end), disabled, item("T", "title")}},
+                         OrganizerRow{.name = "two", .items = {item("F", "freeze"), item("I", "image")}}};
+        return organizer->openDocument(document);
+    }
+
+    static OrganizerItem item(const char* id, const std::string& kind, double start = 0, double end = 0.15)
+    {
+        OrganizerItem item{.id = id, .kind = kind, .name = id, .start = start, .end = end, .sourceIDs = {"S"}, .sourceID = "S"};
+        if (kind == "freeze") item.freezeTime = 0.5;
+        if (kind == "image") item.imagePath = (*media / "picture.png").string();
+        return item;
+    }
+
+    std::vector<std::string> queued() const
+    {
+        std::vector<std::string> ids;
+        for (const OrganizerItem& each : organizer->queue) ids.push_back(each.id);
+        return ids;
+    }
+    OrganizerOverlay& overlay() const { return *test::control<OrganizerOverlay>(*organizer, "overlay"); }
+    const QImage& image() const { return test::control<OrganizerImageView>(*organizer, "image")->image(); }
+
+    static test::TempDir* media;
+};
+
+test::TempDir* OrganizerPlayback::media = nullptr;
+
+struct QueueCase {
+    const char* name;
+    const char* command;
+    std::set<int> selection;
+    std::vector<std::string> ids;
+};
+
+class OrganizerPlaybackQueue : public OrganizerPlayback, public ::testing::WithParamInterface<QueueCase> {};
+
+TEST_P(OrganizerPlaybackQueue, SkipsDisabledItems)
+{
+    organizer->table.selectRowIndexes(GetParam().selection, false);
+    ASSERT_TRUE(organizer->perform(GetParam().command));
+    EXPECT_EQ(queued(), GetParam().ids);
+    test::expectConsistent(*organizer);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, OrganizerPlaybackQueue,
+                         ::testing::Values(QueueCase{"Row", "playRow", {}, {"V", "T"}},
+                                           QueueCase{"All", "playAll", {}, {"V", "T", "F", "I"}},
+                                           QueueCase{"SelectionInOrder", "togglePlayback", {2, 0, 1}, {"V", "T"}},
+                                           QueueCase{"DisabledSelection", "togglePlayback", {1}, {}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(OrganizerPlayback, TheQueueEndsOrLoops)
+{
+    for (const bool loop : {false, true}) {
+        test::control<QCheckBox>(*organizer, "loopButton")->setChecked(loop);
+        organizer->begin({item("A", "title"), item("B", "title")});
+        ASSERT_TRUE(waitFor([&] { return organizer->statusText().startsWith("2/2 B"); }));
+        if (loop) {
+            EXPECT_TRUE(waitFor([&] { return organizer->statusText().startsWith("1/2 A"); })) << "the first follows the last";
+            continue;
+        }
+        ASSERT_TRUE(waitFor([&] { return organizer->statusText() == finished; }));
+        EXPECT_EQ(organizer->playing, 1);
+        EXPECT_EQ(organizer->queue.size(), 2u);
+        EXPECT_FALSE(organizer->stillRunning());
+    }
+}
+
+TEST_F(OrganizerPlayback, AVideoItemOpensOnItsInPointAndItsEndMovesOn)
+{
+    organizer->selectTimeline(0, 0);
+    organizer->begin({item("V", "video", 0.5, 0.8)});  // superseded at once: must never start
+    organizer->selectTimeline(0, 0);
+    test::expectConsistent(*organizer);
+    const Player& player = *organizer->player();
+    ASSERT_TRUE(waitFor([&] { return frameOnShow(player) == 15; }));
+    EXPECT_EQ(player.rate(), 0) << "a stale seek completion started the player";
+    EXPECT_TRUE(overlay().editing()) << "an item opened paused is editable";
+    const auto* bar = test::control<OrganizerRangeBar>(*organizer, "rangeBar");
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_NEAR(bar->upper(), player.currentItem()->durationSeconds(), 1e-9) << "configured again from the file";
+
+    organizer->begin({item("V", "video", 0.5, 0.8), item("T", "title", 0, 5)});
+    ASSERT_TRUE(waitFor([&] { return organizer->playing == 1; }));
+    EXPECT_EQ(organizer->player()->currentItem(), nullptr);
+    EXPECT_FALSE(bar->isVisible());
+}
+
+// A video item that may or may not play, by its range and its source.
+struct VideoCase {
+    const char* name;
+    double startOffset;  // the source's offset
+    double pastEnd;      // how far the item's end lies past the file's end
+    const char* path;    // "" = the clip; else a name in the media folder
+    QString message;     // "" = it plays
+};
+
+class OrganizerPlaybackVideo : public OrganizerPlayback, public ::testing::WithParamInterface<VideoCase> {};
+
+TEST_P(OrganizerPlaybackVideo, PlaysOrSaysWhy)
+{
+    const VideoCase& c = GetParam();
+    const std::string clip = (*media / "clip.mp4").string();
+    const double duration = Player::open(clip)->durationSeconds();
+    std::string path = *c.path ? (*media / c.path).string() : clip;
+    if (std::string(c.path) == "fifo") mkfifo(path.c_str(), 0600);
+    ASSERT_TRUE(openWith(path, c.startOffset, duration - c.startOffset + c.pastEnd));
+    organizer->playRow();
+    if (c.message.isEmpty()) {
+        EXPECT_NE(organizer->player()->currentItem(), nullptr) << organizer->statusText().toStdString();
+        EXPECT_EQ(organizer->statusText(), "1/2 V — ");
+    } else {
+        EXPECT_EQ(organizer->statusText(), c.message);
+        EXPECT_TRUE(organizer->queue.empty());
+    }
+    test::expectConsistent(*organizer);
+}
+
+const QString outside = "映像の範囲外です。区間または補正秒を確認してください。";
+INSTANTIATE_TEST_SUITE_P(Cases, OrganizerPlaybackVideo,
+                         ::testing::Values(VideoCase{"EndWithinTolerance", 0, 0.02, "", ""},
+                                           VideoCase{"EndPastTolerance", 0, 0.021, "", outside},
+                                           VideoCase{"StartBeforeTheFile", -0.6, 0, "", outside},
+                                           VideoCase{"NotAMovie", 0, 0, "picture.png", outside},
+                                           VideoCase{"MissingFile", 0, 0, "gone.mp4", "映像を再接続してください：V"},
+                                           VideoCase{"Pipe", 0, 0, "fifo", "映像を再接続してください：V"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(OrganizerPlayback, SpaceOnATitleReplaysTheSelection)
+{
+    organizer->selectTimeline(0, 2);
+    EXPECT_FALSE(organizer->stillRunning());
+    ASSERT_TRUE(organizer->perform("togglePlayback"));
+    EXPECT_EQ(queued(), std::vector<std::string>{"T"});
+    EXPECT_TRUE(organizer->stillRunning());
+}
+
+TEST_F(OrganizerPlayback, AFreezeThatRanItsLengthResumesOnSpace)
+{
+    organizer->begin({item("F", "freeze")});
+    EXPECT_TRUE(organizer->freezeStarted.has_value());
+    EXPECT_FALSE(image().isNull());
+    ASSERT_TRUE(waitFor([&] { return organizer->statusText() == finished; }));
+    EXPECT_FALSE(organizer->stillRunning());
+    EXPECT_FALSE(organizer->freezeStarted.has_value()) << "a freeze that ended the queue no longer runs";
+    organizer->togglePlayback();
+    EXPECT_TRUE(organizer->stillRunning()) << "Space resumes rather than pausing a finished still";
+    EXPECT_TRUE(organizer->freezeStarted.has_value());
+    organizer->togglePlayback();
+    EXPECT_FALSE(organizer->stillRunning());
+    EXPECT_TRUE(overlay().editing());
+}
+
+TEST_F(OrganizerPlayback, NoStillOutlivesItsItem)
+{
+    OrganizerItem lost = item("L", "freeze");
+    lost.sourceID = "gone";
+    organizer->begin({item("I", "image"), lost, item("T", "title")}, false);
+    EXPECT_EQ(image().size(), QSize(64, 36));
+    EXPECT_EQ(overlay().background().size(), QSize(64, 36)) << "the picture keys the drawing tools";
+    organizer->playing = 1;
+    organizer->showCurrent(false);
+    EXPECT_EQ(organizer->statusText(), "静止画の元映像が見つかりません。");
+    EXPECT_TRUE(image().isNull());
+    EXPECT_TRUE(overlay().background().isNull());
+    EXPECT_EQ(organizer->queue.size(), 3u);
+    organizer->begin({item("F", "freeze"), item("T", "title")}, false);
+    ASSERT_FALSE(overlay().background().isNull());
+    organizer->playing = 1;
+    organizer->showCurrent(false);
+    EXPECT_TRUE(overlay().background().isNull());
+}
+
+TEST_F(OrganizerPlayback, StepsThroughTheRowWhenOneItemIsOpen)
+{
+    organizer->table.deselectAll();
+    for (const auto& [command, line] : {std::pair{"previousClip", 0}, {"nextClip", 1}, {"nextClip", 2}, {"nextClip", 2},
+                                        {"previousClip", 1}}) {
+        ASSERT_TRUE(organizer->perform(command));
+        EXPECT_EQ(organizer->table.selectedRow(), line) << command;
+        EXPECT_EQ(queued(), std::vector<std::string>{organizer->selectedItem()->id});
+        EXPECT_FALSE(organizer->stillRunning()) << "opened paused";
+        test::expectConsistent(*organizer);
+    }
+}
+
+} // namespace
+} // namespace zanto
