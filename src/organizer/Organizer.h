@@ -250,6 +250,8 @@ public:
     static std::optional<double> movieDuration(const std::string& path);
     // The player's position in file seconds; none while it holds no item.
     std::optional<double> playerSeconds() const;
+    // Pauses the player and seeks it exactly to `seconds` of the open item.
+    void seekOpenItem(double seconds);
     // --- End of timeline editing, marks, keys, inspector edits ---
 
 protected:
@@ -291,6 +293,10 @@ private:
     // Hands the window's keys to handleOrganizerKey().
     std::unique_ptr<OrganizerKeyMonitor> keyMonitor_;
     bool handleControlKey(int key, bool shift);
+    // The shuttle keys: K pauses, L (1) and J (-1) run forward and backward.
+    bool freezeOnShow() const;
+    void shuttlePause();
+    void shuttle(int direction);
     // Last, so that it goes first: its worker ends before anything it reports to.
     std::unique_ptr<OrganizerJobs> jobs_;
 

@@ -6,6 +6,11 @@
 #include "organizer/OrganizerPreviewPane.h"
 
 #include <QKeyEvent>
+#include <QTimer>
+
+#include "platform/media/Player.h"
+
+#include <algorithm>
 
 namespace zanto {
 
@@ -62,11 +67,20 @@ bool Organizer::handleOrganizerKey(const QKeyEvent& event)
     case Qt::Key_Space:
         perform("togglePlayback");
         return true;
+    case Qt::Key_K:
+        shuttlePause();
+        return true;
+    case Qt::Key_L:
+        shuttle(1);
+        return true;
+    case Qt::Key_J:
+        shuttle(-1);
+        return true;
     case Qt::Key_Left:
-        perform("previousClip");
+        selectNeighbor(-1);
         return true;
     case Qt::Key_Right:
-        perform("nextClip");
+        selectNeighbor(1);
         return true;
     default:
         break;
@@ -76,6 +90,43 @@ bool Organizer::handleOrganizerKey(const QKeyEvent& event)
     if (!action) return false;
     perform(QString::fromLatin1(action->name));
     return true;
+}
+
+bool Organizer::freezeOnShow() const
+{
+    return playing >= 0 && playing < static_cast<int>(queue.size())
+        && queue[static_cast<size_t>(playing)].kind == "freeze";
+}
+
+void Organizer::shuttlePause()
+{
+    player_->pause();
+    if (!freezeOnShow()) return;
+    // A paused still waits for drawing.
+    stillTimer_->stop();
+    freezeStarted.reset();
+    preview_->overlay().setEditing(true);
+}
+
+// L doubles a forward rate up to 8 and J a backward one down to -8; from a
+// pause or from the other direction either starts at normal speed.
+void Organizer::shuttle(int direction)
+{
+    if (freezeOnShow()) {
+        if (direction < 0) {
+            message("静止画の再生はSpaceまたはLです。");
+        } else if (!stillRunning()) {
+            togglePlayback();
+        }
+        return;
+    }
+    preview_->overlay().setEditing(false);
+    if (!player_->currentItem()) {
+        if (direction > 0) playSelection();
+        return;
+    }
+    const double rate = player_->rate();
+    player_->setRate(rate * direction > 0 ? std::clamp(rate * 2, -8.0, 8.0) : double(direction));
 }
 
 } // namespace zanto

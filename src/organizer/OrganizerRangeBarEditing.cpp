@@ -3,6 +3,8 @@
 #include "organizer/Organizer.h"
 
 #include "organizer/model/OrganizerEdits.h"
+#include "platform/media/MediaTime.h"
+#include "platform/media/Player.h"
 
 #include <cmath>
 
@@ -42,8 +44,16 @@ void Organizer::markBoundary(bool start)
 
 std::optional<double> Organizer::playerSeconds() const
 {
-    // The preview has no player of its own yet: nothing is open in it.
-    return std::nullopt;
+    if (!player_->currentItem()) return std::nullopt;
+    return player_->currentTime();
+}
+
+void Organizer::seekOpenItem(double seconds)
+{
+    const std::optional<OrganizerItem> item = selectedItem();
+    const OrganizerSource* source = item ? edits::sourceOf(playlist(), *item) : nullptr;
+    player_->pause();
+    player_->seek(MediaTime::fromSeconds(seconds + (source ? source->offset : 0), 60000));
 }
 
 } // namespace zanto

@@ -38,6 +38,8 @@ void Organizer::moveTimelineItem(int row, int item, int to, int at)
         rowChoice.selectItem(shown);
         return;
     }
+    // The first moved item opens; then all of them are selected.
+    selectTimeline(to, move->insertion);
     std::set<int> moved;
     for (int i = 0; i < move->count; ++i) moved.insert(move->insertion + i);
     table.selectRowIndexes(moved, false);
@@ -57,7 +59,11 @@ void Organizer::trimTimelineItem(int row, int item, double start, double end)
     }
     if (!trimmed) return;
     rowChoice.selectItem(row);
-    commit(std::move(*trimmed), item, QString::asprintf("始点 %.2f秒 → 終点 %.2f秒", start, end));
+    // The trimmed item opens again, which sets the range bar from its new times.
+    if (commit(std::move(*trimmed), item, {})) {
+        selectTimeline(row, item);
+        message(QString::asprintf("始点 %.2f秒 → 終点 %.2f秒", start, end));
+    }
 }
 
 } // namespace zanto
