@@ -32,6 +32,7 @@ Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory,
     setUpPlayback(player);
     buildWindow();
     keyMonitor_ = std::make_unique<OrganizerKeyMonitor>(*this, *window_);
+    installDrawing();
     if (!dialogs_) dialogs_ = std::make_unique<OrganizerWidgetDialogs>(window_.get());
     message("行を作り、メイン画面の「選択タグを追加」から映像を集めてください。");
     // The dividers are placed once the window has its real size, after

@@ -9,6 +9,7 @@
 #include "playlist/OrganizerDocument.h"
 
 #include <QIcon>
+#include <QImage>
 #include <QJsonObject>
 #include <QObject>
 #include <QPointer>
@@ -18,6 +19,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,6 +28,7 @@
 
 class QKeyEvent;
 class QLabel;
+class QTimer;
 class QProgressBar;
 class QTimer;
 class QWidget;
@@ -35,6 +38,7 @@ namespace zanto {
 class OrganizerExporter;
 class OrganizerInspectorPane;
 class OrganizerKeyMonitor;
+class OrganizerOverlay;
 class OrganizerPreviewPane;
 class OrganizerSplit;
 class OrganizerTimelinePane;
@@ -253,6 +257,40 @@ public:
     // Pauses the player and seeks it exactly to `seconds` of the open item.
     void seekOpenItem(double seconds);
     // --- End of timeline editing, marks, keys, inspector edits ---
+    // Layout and menu commands (OrganizerLayoutCommands.cpp). None tests
+    // busy, none changes the playlist or writes settings.
+    void showLayout();
+    void enlargePreview();
+    void resetLayout();
+    void toggleInspector();
+    void toggleDrawing();
+    // Shows the page of the tab the user chose.
+    void inspectorTabChanged();
+    // The zoom slider's value becomes the timeline's scale.
+    void zoomTimeline();
+
+    // Drawing panel and materials (OrganizerDrawingPanel.cpp, OrganizerMaterials.cpp).
+    // Mark edits go into the item on show (found by id in the playlist), or
+    // the selected item when nothing is on show, and into its queued copies.
+    void gxlSettingsChanged();
+    void deleteSelectedMark();
+    void undoMark();
+    // A material button's command: cuts a still from the video on show at
+    // the playhead (or takes the still on show) and adds the material of
+    // GXLSettings::tools()[tag] to it. Does nothing while busy.
+    void addMaterial(int tag);
+    // One tick of the drawing timer, which runs every 100 ms for the whole
+    // life of the Organizer: animation time and, when needed, a video frame
+    // for the overlay.
+    void drawingTick();
+    // Where drawing reads the preview player: the time in file seconds (not
+    // finite without an item) and the frame on show (null for none). By
+    // default the preview's player; unset functions read as no player.
+    struct PlayerReading {
+        std::function<double()> time;
+        std::function<QImage()> frame;
+    };
+    PlayerReading playerReading;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -270,6 +308,17 @@ private:
     void finishExport(const std::optional<QString>& failure, const QString& success, const QString& revealed);
     // The exporter of the running export, for cancelExport(); none when idle.
     std::shared_ptr<OrganizerExporter> exporter_;
+
+    // Drawing (OrganizerDrawingPanel.cpp, OrganizerMaterials.cpp).
+    void installDrawing();
+    OrganizerOverlay& overlay() const;
+    // The item on show in the overlay (the queued copy), else the selected item.
+    std::optional<OrganizerItem> drawingTarget() const;
+    void overlayChanged(const std::vector<OrganizerMark>& marks);
+    // Stores `marks` as the target's, in the playlist and every queued copy,
+    // without reloading the views that show them already.
+    void storeMarks(const OrganizerItem& target, const std::vector<OrganizerMark>& marks);
+    QTimer* gxlTimer_ = nullptr;
 
     // Writes the playlist's encoded bytes (none when it could not be encoded)
     // to the recovery file; a failure is shown after `prefix`.

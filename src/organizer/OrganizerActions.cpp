@@ -18,10 +18,10 @@ std::vector<OrganizerAction> makeTable()
         {"newDocument", "新規", {}, Rule::refuse, &Organizer::newDocument},
         {"openDocument", "開く…", {}, Rule::refuse, static_cast<void (Organizer::*)()>(&Organizer::openDocument)},
         {"saveDocument", "保存…", QKeySequence("Ctrl+S"), Rule::refuse, &Organizer::saveDocument},
-        {"showLayout", "レイアウト ▾", {}, Rule::allow, nullptr},
+        {"showLayout", "レイアウト ▾", {}, Rule::allow, &Organizer::showLayout},
         {"showMore", "挿入・編集 ▾", {}, Rule::allow, &Organizer::showMore},
         {"showExport", "ビデオのエクスポート ▾", {}, Rule::allow, &Organizer::showExport},
-        {"toggleInspector", "インスペクタ", {}, Rule::allow, nullptr},
+        {"toggleInspector", "インスペクタ", {}, Rule::allow, &Organizer::toggleInspector},
         // Transport.
         {"previousClip", "◀|", {}, Rule::allow, &Organizer::previousClip},
         {"togglePlayback", "▶ / Ⅱ", {}, Rule::allow, &Organizer::togglePlayback},
@@ -38,9 +38,9 @@ std::vector<OrganizerAction> makeTable()
         {"applyOffset", "適用", {}, Rule::refuse, &Organizer::applyOffset},
         // The angle pop-up of the playback tab (a pop-up, not a button).
         {"angleChanged", {}, {}, Rule::refuse, &Organizer::angleChanged},
-        {"toggleDrawing", "FC.GXL Soccer Tools ▾", {}, Rule::allow, nullptr},
-        {"deleteSelectedMark", "選択した描画を削除", {}, Rule::allow, nullptr},
-        {"undoMark", "最後の描画を戻す", {}, Rule::refuse, nullptr},
+        {"toggleDrawing", "FC.GXL Soccer Tools ▾", {}, Rule::allow, &Organizer::toggleDrawing},
+        {"deleteSelectedMark", "選択した描画を削除", {}, Rule::allow, &Organizer::deleteSelectedMark},
+        {"undoMark", "最後の描画を戻す", {}, Rule::refuse, &Organizer::undoMark},
         // Export, row and item commands: menu entries only, titled by their menus.
         {"chooseXMLExport", {}, {}, Rule::refuse, &Organizer::chooseXMLExport},
         {"exportRowXML", {}, {}, Rule::refuse, &Organizer::exportRowXML},
@@ -64,6 +64,13 @@ std::vector<OrganizerAction> makeTable()
         {"undoOrganizer", {}, QKeySequence("Ctrl+Z"), Rule::refuse, &Organizer::undoOrganizer},
         {"redoOrganizer", {}, QKeySequence("Ctrl+Shift+Z"), Rule::refuse, &Organizer::redoOrganizer},
         {"selectAllItems", {}, QKeySequence("Ctrl+A"), Rule::refuse, &Organizer::selectAllItems},
+        // Layout: menu entries and controls without a button of their own.
+        {"enlargePreview", {}, {}, Rule::allow, &Organizer::enlargePreview},
+        {"resetLayout", {}, {}, Rule::allow, &Organizer::resetLayout},
+        {"inspectorTabChanged", {}, {}, Rule::allow, &Organizer::inspectorTabChanged},
+        {"zoomTimeline", {}, {}, Rule::allow, &Organizer::zoomTimeline},
+        // Drawing panel: the colour well and the four sliders.
+        {"gxlSettingsChanged", {}, {}, Rule::refuse, &Organizer::gxlSettingsChanged},
     };
 }
 

@@ -9,12 +9,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSignalBlocker>
 #include <QTabBar>
 #include <QVBoxLayout>
 
@@ -25,6 +27,23 @@ namespace zanto {
 using namespace controls;
 
 namespace {
+
+// Keeps the height its wrapped lines need at its width: the scrolled pages'
+// layouts otherwise squeeze it to the height of fewer lines.
+class WrappedLabelHeight : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Resize) {
+            auto* text = static_cast<QLabel*>(watched);
+            text->setMinimumHeight(text->heightForWidth(text->width()));
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 const OrganizerSource* findSource(const OrganizerDocument& document, const std::string& id)
 {
@@ -48,6 +67,9 @@ OrganizerInspectorPane::OrganizerInspectorPane(Organizer& organizer)
     inspectorTabs->setExpanding(true);
     inspectorTabs->setDrawBase(false);
     inspectorTabs->setCurrentIndex(0);
+    // Only the user's choice runs the command: selectTab() blocks the signal.
+    QObject::connect(inspectorTabs, &QTabBar::currentChanged, this,
+                     [&organizer] { organizer.perform("inspectorTabChanged"); });
     auto* tabs = row(0);
     tabs->setContentsMargins(10, 0, 10, 0);
     tabs->addWidget(inspectorTabs);
@@ -165,9 +187,15 @@ QWidget* OrganizerInspectorPane::buildDrawingPanel(Organizer& organizer)
     gxlOpacity->setObjectName("gxlOpacity");
     gxlSpeed = new OrganizerSlider(1, 0, 4);
     gxlSpeed->setObjectName("gxlSpeed");
+    gxlColor->action = [&organizer] { organizer.perform("gxlSettingsChanged"); };
+    for (OrganizerSlider* slider : {gxlSize, gxlPerspective, gxlOpacity, gxlSpeed}) {
+        slider->action = [&organizer] { organizer.perform("gxlSettingsChanged"); };
+    }
 
-    layout->addWidget(label("映像右端のアイコンで追加。素材を直接ドラッグして移動、青い点で形を調整できます。"
-                            "追加時に5秒の静止画を挿入します。", true));
+    QLabel* hint = label("映像右端のアイコンで追加。素材を直接ドラッグして移動、青い点で形を調整できます。"
+                         "追加時に5秒の静止画を挿入します。", true);
+    hint->installEventFilter(new WrappedLabelHeight(hint));
+    layout->addWidget(hint);
     layout->addWidget(gxlColor);
     layout->addWidget(label("大きさ"));
     layout->addWidget(gxlSize);
@@ -180,6 +208,54 @@ QWidget* OrganizerInspectorPane::buildDrawingPanel(Organizer& organizer)
     layout->addWidget(actionButton(organizer, "deleteSelectedMark"), 0, Qt::AlignLeft);
     layout->addWidget(actionButton(organizer, "undoMark"), 0, Qt::AlignLeft);
     return panel;
+}
+
+void OrganizerInspectorPane::showSelectedPage()
+{
+    infoPanel->setHidden(inspectorTabs->currentIndex() != 0);
+    playbackPanel->setHidden(inspectorTabs->currentIndex() != 1);
+}
+
+void OrganizerInspectorPane::selectTab(int tab)
+{
+    {
+        const QSignalBlocker quiet(inspectorTabs);
+        inspectorTabs->setCurrentIndex(tab);
+    }
+    showSelectedPage();
+}
+
+void OrganizerInspectorPane::toggleDrawingPanel()
+{
+    drawingPanel->setHidden(!drawingPanel->isHidden());
+}
+
+bool OrganizerInspectorPane::drawingPanelHidden() const
+{
+    return drawingPanel->isHidden();
+}
+
+GXLSettings OrganizerInspectorPane::drawingStyle() const
+{
+    GXLSettings style;
+    QColor colour = gxlColor->color().toRgb();
+    if (!colour.isValid()) colour = QColor::fromRgbF(0, 0, 1, 1);
+    style.color = {colour.redF(), colour.greenF(), colour.blueF(), colour.alphaF()};
+    style.size = gxlSize->doubleValue();
+    style.perspective = gxlPerspective->doubleValue();
+    style.opacity = gxlOpacity->doubleValue();
+    style.speed = gxlSpeed->doubleValue();
+    return style;
+}
+
+void OrganizerInspectorPane::showDrawingStyle(const GXLSettings& settings)
+{
+    const auto component = [&](size_t i) { return i < settings.color.size() ? static_cast<float>(settings.color[i]) : 1.0f; };
+    gxlColor->setColor(QColor::fromRgbF(component(0), component(1), component(2), component(3)));
+    gxlSize->setDoubleValue(settings.size);
+    gxlPerspective->setDoubleValue(settings.perspective);
+    gxlOpacity->setDoubleValue(settings.opacity);
+    gxlSpeed->setDoubleValue(settings.speed);
 }
 
 void OrganizerInspectorPane::clearItem()

@@ -37,6 +37,18 @@ public:
     // The source id that the chosen angle entry carries; none without one.
     std::optional<std::string> chosenAngle() const;
     // --- End of what the user typed ---
+    // Shows the page of the selected tab, hides the other.
+    void showSelectedPage();
+    // Selects `tab` without running the tab's command, and shows its page.
+    void selectTab(int tab);
+    void toggleDrawingPanel();
+    bool drawingPanelHidden() const;
+
+    // The drawing panel's style: the colour well's colour as sRGB components
+    // (plain blue when it has none) and the four sliders' values.
+    GXLSettings drawingStyle() const;
+    // Shows `settings`' style in the panel without running its command.
+    void showDrawingStyle(const GXLSettings& settings);
 
 private:
     QWidget* buildInfoPanel(Organizer& organizer);

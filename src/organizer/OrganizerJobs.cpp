@@ -49,9 +49,11 @@ bool OrganizerJobs::start(const OrganizerDocument& document, OrganizerJob job)
         }
         deliver([this, finished = std::move(finished), failure] {
             running_ = false;
+            if (runningChanged) runningChanged(false);
             if (finished) finished(failure);
         });
     });
+    if (runningChanged) runningChanged(true);
     return true;
 }
 

@@ -59,6 +59,9 @@ public:
     bool start(const OrganizerDocument& document, OrganizerJob job);
     // From start() until the job's `finished` has been called.
     bool running() const { return running_; }
+    // On the GUI thread whenever running() changes: as a job starts, and just
+    // before its `finished` is called.
+    std::function<void(bool running)> runningChanged;
     // Asks the running work to stop; it sees cancelled() and ends as it can.
     void cancel();
 

@@ -1,11 +1,23 @@
 #include "organizer/Organizer.h"
 
+#include "organizer/OrganizerInspectorPane.h"
+#include "organizer/OrganizerOverlay.h"
+#include "organizer/OrganizerPreviewPane.h"
+#include "organizer/OrganizerStill.h"
+#include "organizer/model/OrganizerEdits.h"
+#include "platform/Identifier.h"
+#include "platform/media/Player.h"
+#include "services/ExportFailure.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPolygonF>
 
+#include <algorithm>
 #include <cmath>
+#include <exception>
+#include <limits>
 #include <numbers>
 
 namespace zanto {
@@ -100,7 +112,84 @@ void drawMaterial(QPainter& painter, int index)
     }
 }
 
+const char* const chooseAVideo = "素材を追加する映像を選んでください。";
+
+double offsetOf(const OrganizerDocument& document, const std::string& sourceID)
+{
+    const auto found = std::find_if(document.sources.begin(), document.sources.end(),
+                                    [&](const OrganizerSource& source) { return source.id == sourceID; });
+    return found == document.sources.end() ? 0 : found->offset;
+}
+
+// Why the still of `item` cannot be made, or none.
+std::optional<QString> stillFailure(const OrganizerItem& item, const std::vector<OrganizerSource>& sources)
+{
+    try {
+        freezeImage(item, sources);
+        return std::nullopt;
+    } catch (const ExportFailure& failure) {
+        return QString::fromStdString(failure.message);
+    } catch (const std::exception& error) {
+        return QString::fromUtf8(error.what());
+    }
+}
+
 } // namespace
+
+void Organizer::addMaterial(int tag)
+{
+    const std::vector<std::string>& tools = GXLSettings::tools();
+    if (busy() || tag < 0 || tag >= static_cast<int>(tools.size())) return;
+    const std::optional<OrganizerItem> onShow = drawingTarget();
+    // Everything is built from the playlist's own item: a still on show that
+    // lies in no row gets nothing meant for another item.
+    const std::optional<OrganizerItemPlace> place = onShow ? edits::findItem(playlist(), onShow->id) : std::nullopt;
+    if (!onShow || (onShow->kind != "video" && onShow->kind != "freeze") || (onShow->kind == "freeze" && !place)) {
+        message(chooseAVideo);
+        return;
+    }
+    if (!place) return;
+    const OrganizerItem item = playlist().rows[static_cast<size_t>(place->row)].items[static_cast<size_t>(place->index)];
+    OrganizerDocument candidate = playlist();
+    OrganizerItem target = item;
+    if (item.kind == "video") {
+        const double now = playerReading.time ? playerReading.time() : std::numeric_limits<double>::quiet_NaN();
+        target = edits::freezeOf(item, edits::freezeTime(item, now, offsetOf(playlist(), item.sourceID)), newIdentifier());
+        // The still is tried before anything changes; the picture shown is
+        // made again when the still opens.
+        if (const std::optional<QString> failure = stillFailure(target, playlist().sources)) {
+            message(*failure);
+            return;
+        }
+        candidate = edits::cuttingFreeze(candidate, item.id, target, newIdentifier());
+    }
+    const std::string& tool = tools[static_cast<size_t>(tag)];
+    try {
+        candidate = edits::addingMaterial(candidate, target.id, edits::materialMark(tool));
+    } catch (const ExportFailure& failure) {
+        message(QString::fromStdString(failure.message));
+        return;
+    }
+    const OrganizerItemPlace at = *edits::findItem(candidate, target.id);
+    // One step of history: the cut and the material together.
+    if (!commit(std::move(candidate), std::nullopt, {})) return;
+    // The still on show, paused, drawing on.
+    if (playing < 0 || playing >= static_cast<int>(queue.size()) || queue[static_cast<size_t>(playing)].id != target.id ||
+        selectedItem().value_or(OrganizerItem{}).id != target.id) {
+        selectTimeline(at.row, at.index);
+    }
+    freezeStarted.reset();
+    player_->pause();
+    inspector_->selectTab(1);
+    if (inspector_->drawingPanelHidden()) inspector_->toggleDrawingPanel();
+    OrganizerOverlay& view = overlay();
+    view.setMarks(playlist().rows[static_cast<size_t>(at.row)].items[static_cast<size_t>(at.index)].marks.value_or(
+        std::vector<OrganizerMark>{}));
+    view.setSelectedMark(static_cast<int>(view.marks().size()) - 1);
+    view.setEditing(true);
+    if (view.onSelect) view.onSelect(GXLSettings::material(tool));
+    message("5秒の静止画に「" + materialNames()[static_cast<size_t>(tag)] + "」を追加。素材をドラッグして移動できます。");
+}
 
 const std::vector<QString>& Organizer::materialNames()
 {

@@ -86,6 +86,13 @@ void OrganizerOverlay::setBusy(bool busy)
     if (busy) cancelGesture();
 }
 
+void OrganizerOverlay::setSelectedMark(std::optional<int> index)
+{
+    if (index && (*index < 0 || *index >= static_cast<int>(marks_.size()))) index.reset();
+    selectedMark_ = index;
+    update();
+}
+
 void OrganizerOverlay::resetSelection()
 {
     ++epoch_;

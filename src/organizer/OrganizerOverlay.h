@@ -74,6 +74,8 @@ public:
     double gxlSpeed = 1;
 
     std::optional<int> selectedMark() const { return selectedMark_; }
+    // Selects mark `index` (none when it indexes no mark) and redraws.
+    void setSelectedMark(std::optional<int> index);
 
     // Starts a new epoch for another item or drawing state: forgets the
     // selection, the gesture and the picture, and redraws. The point being

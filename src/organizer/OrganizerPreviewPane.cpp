@@ -122,11 +122,11 @@ QWidget* OrganizerPreviewPane::buildStage(Organizer& organizer)
     overlay_ = new OrganizerOverlay(box);
     overlay_->setObjectName("overlay");
     stage->box = box;
-    stage->strip = buildMaterialStrip(stage);
+    stage->strip = buildMaterialStrip(organizer, stage);
     return stage;
 }
 
-QWidget* OrganizerPreviewPane::buildMaterialStrip(QWidget* stage)
+QWidget* OrganizerPreviewPane::buildMaterialStrip(Organizer& organizer, QWidget* stage)
 {
     auto* strip = new QScrollArea(stage);
     strip->setObjectName("materialStrip");
@@ -147,6 +147,8 @@ QWidget* OrganizerPreviewPane::buildMaterialStrip(QWidget* stage)
         material->setProperty("tag", index);
         material->setObjectName(QString("material%1").arg(index));
         material->setFixedSize(34, 30);
+        QObject::connect(material, &QToolButton::clicked, material,
+                         [&organizer, index] { organizer.addMaterial(index); });
         buttons->addArrangedSubview(material);
     }
     buttons->adjustSize();

@@ -43,7 +43,7 @@ public:
 
 private:
     QWidget* buildStage(Organizer& organizer);
-    QWidget* buildMaterialStrip(QWidget* stage);
+    QWidget* buildMaterialStrip(Organizer& organizer, QWidget* stage);
     QWidget* buildTransport(Organizer& organizer);
 
     OrganizerRangeBar* rangeBar_ = nullptr;

@@ -1,7 +1,9 @@
 #include "organizer/OrganizerTimelinePane.h"
 
 #include "organizer/OrganizerActions.h"
+#include "organizer/Organizer.h"
 #include "organizer/OrganizerControls.h"
+#include "organizer/OrganizerSlider.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -9,7 +11,6 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QSlider>
 #include <QVBoxLayout>
 
 namespace zanto {
@@ -28,10 +29,10 @@ OrganizerTimelinePane::OrganizerTimelinePane(Organizer& organizer) : OrganizerIn
     header->addWidget(label("オーガナイザー"));
     header->addWidget(actionButton(organizer, "addRow"));
     header->addWidget(label("拡大"));
-    zoomSlider_ = new QSlider(Qt::Horizontal);
+    zoomSlider_ = new OrganizerSlider(12, 1, 24);
     zoomSlider_->setObjectName("zoomSlider");
-    zoomSlider_->setRange(1, 24);
-    zoomSlider_->setValue(12);
+    zoomSlider_->setContinuous(true);
+    zoomSlider_->action = [&organizer] { organizer.perform("zoomTimeline"); };
     zoomSlider_->setFixedWidth(110);
     header->addWidget(zoomSlider_);
     header->addStretch(1);
@@ -57,6 +58,11 @@ OrganizerTimelinePane::OrganizerTimelinePane(Organizer& organizer) : OrganizerIn
     hint->setContentsMargins(6, 0, 6, 0);
     layout->addWidget(hint);
     layout->addStretch(1);
+}
+
+double OrganizerTimelinePane::zoom() const
+{
+    return zoomSlider_->doubleValue();
 }
 
 OrganizerTimelinePane::~OrganizerTimelinePane()

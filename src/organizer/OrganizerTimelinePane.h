@@ -3,11 +3,11 @@
 #include "organizer/OrganizerTimeline.h"
 
 class QScrollArea;
-class QSlider;
 
 namespace zanto {
 
 class Organizer;
+class OrganizerSlider;
 
 // The timeline pane: a header with the "＋ 行" button and the zoom slider,
 // the timeline in its scroll area, and the hint line. It owns these views.
@@ -20,12 +20,14 @@ public:
     ~OrganizerTimelinePane() override;
 
     OrganizerTimeline& timeline() const { return *timeline_; }
+    // The zoom slider's value, 1 to 24 points per second.
+    double zoom() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QSlider* zoomSlider_ = nullptr;
+    OrganizerSlider* zoomSlider_ = nullptr;
     QScrollArea* timelineScroll_ = nullptr;
     OrganizerTimeline* timeline_ = nullptr;
 };

@@ -248,6 +248,13 @@ INSTANTIATE_TEST_SUITE_P(
         test::UndoCase{"ChooseAngle", [](const OrganizerDocument& d) { return edits::choosingAngle(d, 0, 0, "S2"); }},
         test::UndoCase{"RelinkSource", [](const OrganizerDocument& d) { return edits::relinkingSource(d, "S1", "/other.mp4"); }},
         test::UndoCase{"OffsetSource", [](const OrganizerDocument& d) { return edits::offsettingSource(d, "S2", -4); }},
+        test::UndoCase{"SetMarks", [](const OrganizerDocument& d) { return edits::settingMarks(d, "I2", {test::gxlMark()}); }},
+        test::UndoCase{"CutAMaterialStill",
+                       [](const OrganizerDocument& d) {
+                           const OrganizerItem still = edits::freezeOf(d.rows[0].items[0], 2, "F");
+                           return edits::addingMaterial(edits::cuttingFreeze(d, "I1", still, "T"), "F",
+                                                        edits::materialMark("Player Ring"));
+                       }},
         test::UndoCase{"AddRow", [](const OrganizerDocument& d) { return edits::addingRow(d, "new"); }},
         test::UndoCase{"RenameRow", [](const OrganizerDocument& d) { return edits::renamingRow(d, 1, "other"); }},
         test::UndoCase{"RemoveRow", [](const OrganizerDocument& d) { return edits::removingRow(d, 0); }},

@@ -66,6 +66,18 @@ OrganizerDocument removingItems(const OrganizerDocument& document, int row, cons
 
 namespace {
 
+constexpr double lastFrame = 0.03333333333333333;
+constexpr double shortestHead = 0.001;
+constexpr double stillLength = 5;
+constexpr size_t materialsPerStill = 12;
+
+OrganizerItem* itemWithId(OrganizerDocument& document, const std::string& id)
+{
+    const std::optional<OrganizerItemPlace> place = findItem(document, id);
+    if (!place) return nullptr;
+    return &document.rows[static_cast<size_t>(place->row)].items[static_cast<size_t>(place->index)];
+}
+
 bool hasRow(const OrganizerDocument& document, int row)
 {
     return row >= 0 && row < static_cast<int>(document.rows.size());
@@ -77,6 +89,86 @@ std::vector<OrganizerItem>& itemsOf(OrganizerDocument& document, int row)
 }
 
 } // namespace
+
+OrganizerDocument settingMarks(const OrganizerDocument& document, const std::string& id,
+                               std::vector<OrganizerMark> marks)
+{
+    OrganizerDocument result = document;
+    if (OrganizerItem* item = itemWithId(result, id)) item->marks = std::move(marks);
+    return result;
+}
+
+double freezeTime(const OrganizerItem& video, double playerSeconds, double offset)
+{
+    double x = playerSeconds - offset;
+    if (!std::isfinite(x)) x = video.start;
+    return std::max(video.start, std::min(video.end - lastFrame, x));
+}
+
+OrganizerItem freezeOf(const OrganizerItem& video, double freezeTime, std::string id)
+{
+    OrganizerItem freeze;
+    freeze.id = std::move(id);
+    freeze.kind = "freeze";
+    freeze.freezeTime = freezeTime;
+    freeze.name = "❄ 5秒 / " + video.name;
+    freeze.note = video.note;
+    freeze.start = 0;
+    freeze.end = stillLength;
+    freeze.sourceIDs = video.sourceIDs;
+    freeze.sourceID = video.sourceID;
+    freeze.imagePath = "";
+    freeze.enabled = true;
+    freeze.marks = std::vector<OrganizerMark>{};
+    freeze.labels = video.labels;
+    return freeze;
+}
+
+OrganizerDocument cuttingFreeze(const OrganizerDocument& document, const std::string& videoId,
+                                const OrganizerItem& freeze, const std::string& tailId)
+{
+    const std::optional<OrganizerItemPlace> place = findItem(document, videoId);
+    if (!place || !freeze.freezeTime) return document;
+    OrganizerDocument result = document;
+    auto& items = result.rows[static_cast<size_t>(place->row)].items;
+    const OrganizerItem video = items[static_cast<size_t>(place->index)];
+    const double f = *freeze.freezeTime;
+    std::vector<OrganizerItem> pieces;
+    if (video.start + shortestHead < f) {
+        pieces.push_back(video);
+        pieces.back().end = f;
+    }
+    pieces.push_back(freeze);
+    if (f < video.end) {
+        pieces.push_back(video);
+        pieces.back().id = tailId;
+        pieces.back().start = f;
+    }
+    const auto at = items.begin() + place->index;
+    items.insert(items.erase(at), pieces.begin(), pieces.end());
+    return result;
+}
+
+OrganizerMark materialMark(const std::string& tool)
+{
+    const GXLSettings settings = GXLSettings::material(tool);
+    const GXLPoint first = settings.points.empty() ? GXLPoint{0.5, 0.5} : settings.points.front();
+    const GXLPoint last = settings.points.empty() ? first : settings.points.back();
+    return OrganizerMark{"gxl", first.x, first.y, last.x, last.y, "", settings};
+}
+
+OrganizerDocument addingMaterial(const OrganizerDocument& document, const std::string& id, const OrganizerMark& mark)
+{
+    OrganizerDocument result = document;
+    OrganizerItem* item = itemWithId(result, id);
+    if (!item) return result;
+    std::vector<OrganizerMark> marks = item->marks.value_or(std::vector<OrganizerMark>{});
+    const auto telestrations = std::count_if(marks.begin(), marks.end(), [](const OrganizerMark& each) { return each.gxl.has_value(); });
+    if (static_cast<size_t>(telestrations) >= materialsPerStill) throw ExportFailure("1枚の静止画の素材は12個までです。");
+    marks.push_back(mark);
+    item->marks = std::move(marks);
+    return result;
+}
 
 OrganizerDocument addingRow(const OrganizerDocument& document, std::string name)
 {

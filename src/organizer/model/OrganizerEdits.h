@@ -96,6 +96,36 @@ struct Appended {
 std::optional<Appended> appending(const OrganizerDocument& document, int row, const QJsonObject& body,
                                   const std::vector<std::filesystem::path>& media);
 
+// Drawing: marks of one item and materials cut from videos.
+
+// The item with `id` holding `marks` (a present list, possibly empty); the
+// document unchanged when no item has that id.
+OrganizerDocument settingMarks(const OrganizerDocument& document, const std::string& id,
+                               std::vector<OrganizerMark> marks);
+
+// The freeze time of a still cut from `video` with the player at
+// `playerSeconds` (file time; not finite for none) over a source `offset`:
+// never before the start, never in the clip's last thirtieth of a second.
+double freezeTime(const OrganizerItem& video, double playerSeconds, double offset);
+
+// The 5-second still of `video` at `freezeTime`, under `id`.
+OrganizerItem freezeOf(const OrganizerItem& video, double freezeTime, std::string id);
+
+// The video item of `freeze.sourceID` named by `videoId` replaced by its head
+// up to the freeze time (kept only when it lasts over a millisecond, under the
+// video's id), `freeze`, and its tail from the freeze time (only when there
+// is one, under `tailId`). The document unchanged when no item has `videoId`.
+OrganizerDocument cuttingFreeze(const OrganizerDocument& document, const std::string& videoId,
+                                const OrganizerItem& freeze, const std::string& tailId);
+
+// A new mark of `tool` with its default shape and style.
+OrganizerMark materialMark(const std::string& tool);
+
+// `mark` appended to the marks of the item with `id`. Throws
+// "1枚の静止画の素材は12個までです。" when that item holds 12 telestration
+// marks already (plain marks do not count).
+OrganizerDocument addingMaterial(const OrganizerDocument& document, const std::string& id, const OrganizerMark& mark);
+
 } // namespace edits
 
 // --- Timeline and inspector edits ---

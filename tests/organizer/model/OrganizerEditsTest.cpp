@@ -3,11 +3,14 @@
 #include "support/PlaylistSamples.h"
 #include "support/TempDir.h"
 
+#include "services/ExportFailure.h"
+
 #include <gtest/gtest.h>
 
 #include <QJsonDocument>
 
 #include <fstream>
+#include <limits>
 
 namespace zanto {
 namespace {
@@ -27,6 +30,11 @@ std::vector<std::vector<std::string>> idsOf(const OrganizerDocument& document)
         for (const OrganizerItem& item : row.items) result.back().push_back(item.id);
     }
     return result;
+}
+
+OrganizerDocument cut(const OrganizerDocument& d, double f)
+{
+    return edits::cuttingFreeze(d, "I1", edits::freezeOf(d.rows[0].items[0], f, "F"), "T");
 }
 
 class OrganizerEditsTable : public ::testing::TestWithParam<EditCase> {};
@@ -55,6 +63,11 @@ INSTANTIATE_TEST_SUITE_P(
                      return edits::replacingItem(d, item);
                  },
                  {{"I1", "I2", "I3"}, {"I4", "I5"}}},
+        EditCase{"CutInTheMiddle", [](auto& d) { return cut(d, 2.5); }, {{"I1", "F", "T", "I2", "I3"}, {"I4", "I5"}}},
+        EditCase{"CutAtTheStartHasNoHead", [](auto& d) { return cut(d, 1.0005); }, {{"F", "T", "I2", "I3"}, {"I4", "I5"}}},
+        EditCase{"CutOfAMissingVideo",
+                 [](auto& d) { return edits::cuttingFreeze(d, "none", edits::freezeOf(d.rows[0].items[0], 2, "F"), "T"); },
+                 {{"I1", "I2", "I3"}, {"I4", "I5"}}},
         EditCase{"AddRow", [](auto& d) { return edits::addingRow(d, "new"); }, {{"I1", "I2", "I3"}, {"I4", "I5"}, {}}},
         EditCase{"RemoveFirstRow", [](auto& d) { return edits::removingRow(d, 0); }, {{"I4", "I5"}}},
         EditCase{"MoveRowUp", [](auto& d) { return edits::movingRow(d, 1, -1); }, {{"I4", "I5"}, {"I1", "I2", "I3"}}},
@@ -79,6 +92,38 @@ TEST(OrganizerEdits, DuplicatesAppendCopiesInAscendingOrderUnderNewIds)
         EXPECT_EQ(item, document.rows[0].items[static_cast<size_t>(original)]) << "all else copied";
     }
     EXPECT_EQ(edits::imageItem("/slides/a.b.png").name, "a.b");
+}
+
+TEST(OrganizerEdits, FreezeTimesAndPiecesOfACut)
+{
+    OrganizerItem clip = test::sampleItem("V");
+    clip.start = 5;
+    clip.end = 20;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        double player, offset, f;
+    } cases[] = {{12, 2, 10}, {5, 0, 5}, {25, 0, 20 - 0.03333333333333333}, {nan, 2, 5}, {-3, 0, 5}};
+    for (const auto& c : cases) EXPECT_EQ(edits::freezeTime(clip, c.player, c.offset), c.f) << c.player;
+
+    const auto& pieces = cut(test::sampleDocument(), 2.5).rows[0].items;
+    EXPECT_EQ((std::vector<double>{pieces[0].end, *pieces[1].freezeTime, pieces[2].start}), (std::vector<double>{2.5, 2.5, 2.5}));
+    EXPECT_EQ(pieces[2].marks, pieces[0].marks) << "both pieces keep the video's marks";
+}
+
+TEST(OrganizerEdits, MaterialsSpanTheirFirstAndLastPointsTwelvePerStill)
+{
+    const OrganizerMark rings = edits::materialMark("Team Rings");
+    EXPECT_EQ((std::vector<double>{rings.x, rings.y, rings.x2, rings.y2}), (std::vector<double>{0.35, 0.35, 0.4, 0.6}));
+    // I1 holds two plain marks and one telestration mark.
+    OrganizerDocument document = test::sampleDocument();
+    for (int i = 0; i < 11; ++i) document = edits::addingMaterial(document, "I1", edits::materialMark("Spotlight"));
+    EXPECT_EQ(document.rows[0].items[0].marks->size(), 14u);
+    try {
+        edits::addingMaterial(document, "I1", edits::materialMark("Spotlight"));
+        ADD_FAILURE() << "the thirteenth material is refused";
+    } catch (const ExportFailure& failure) {
+        EXPECT_EQ(failure.message, "1枚の静止画の素材は12個までです。");
+    }
 }
 
 TEST(OrganizerEdits, FindsItemsByIdAndRefusesInvalidDocuments)

@@ -1,0 +1,176 @@
+// The Organizer's side of drawing: the overlay's callbacks, the drawing timer
+// and the drawing panel's commands.
+#include "organizer/Organizer.h"
+
+#include "organizer/OrganizerInspectorPane.h"
+#include "organizer/OrganizerPreviewPane.h"
+#include "organizer/OrganizerOverlay.h"
+#include "organizer/model/OrganizerEdits.h"
+#include "platform/media/Player.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace zanto {
+
+namespace {
+
+constexpr int drawingTickMilliseconds = 100;
+const char* const chooseAMark = "「選択／移動」で描画を選んでください。";
+
+double sourceOffset(const OrganizerDocument& document, const std::string& sourceID)
+{
+    const auto found = std::find_if(document.sources.begin(), document.sources.end(),
+                                    [&](const OrganizerSource& source) { return source.id == sourceID; });
+    return found == document.sources.end() ? 0 : found->offset;
+}
+
+bool showsGround(const std::vector<OrganizerMark>& marks)
+{
+    return std::any_of(marks.begin(), marks.end(), [](const OrganizerMark& mark) { return mark.gxl && mark.gxl->ground(); });
+}
+
+} // namespace
+
+void Organizer::installDrawing()
+{
+    OrganizerOverlay& view = overlay();
+    const QPointer<Organizer> self(this);
+    playerReading.time = [this] { return player_->currentTime(); };
+    // Shared with the player: no copy of the pixels.
+    playerReading.frame = [this] { return player_->latestFrame(); };
+    view.onSelect = [self](const std::optional<GXLSettings>& settings) {
+        if (self && settings) self->inspector_->showDrawingStyle(*settings);
+    };
+    view.onError = [self](const QString& text) {
+        if (self) self->message(text);
+    };
+    view.onChange = [self](const std::vector<OrganizerMark>& marks) {
+        if (self) self->overlayChanged(marks);
+    };
+    jobs_->runningChanged = [self](bool running) {
+        if (self) self->overlay().setBusy(running);
+    };
+    // Never stopped: each tick looks whether there is anything to do.
+    gxlTimer_ = new QTimer(this);
+    gxlTimer_->setObjectName("gxlTimer");
+    connect(gxlTimer_, &QTimer::timeout, this, &Organizer::drawingTick);
+    gxlTimer_->start(drawingTickMilliseconds);
+}
+
+OrganizerOverlay& Organizer::overlay() const
+{
+    return preview_->overlay();
+}
+
+std::optional<OrganizerItem> Organizer::drawingTarget() const
+{
+    if (playing >= 0 && playing < static_cast<int>(queue.size())) return queue[static_cast<size_t>(playing)];
+    return selectedItem();
+}
+
+void Organizer::overlayChanged(const std::vector<OrganizerMark>& marks)
+{
+    if (busy()) return;
+    if (const std::optional<OrganizerItem> target = drawingTarget()) storeMarks(*target, marks);
+}
+
+void Organizer::storeMarks(const OrganizerItem& target, const std::vector<OrganizerMark>& marks)
+{
+    OrganizerDocument candidate = edits::settingMarks(playlist(), target.id, marks);
+    if (const std::optional<std::string> refused = edits::refusal(candidate)) {
+        message(QString::fromStdString(*refused));
+        return;
+    }
+    for (OrganizerItem& queued : queue) {
+        if (queued.id == target.id) queued.marks = marks;
+    }
+    history_.playlist = std::move(candidate);
+    persist();
+}
+
+void Organizer::drawingTick()
+{
+    if (!window_->isVisible()) return;
+    if (playing < 0 || playing >= static_cast<int>(queue.size())) return;
+    const OrganizerItem& item = queue[static_cast<size_t>(playing)];
+    OrganizerOverlay& view = overlay();
+    if (item.kind == "freeze") {
+        const auto running = freezeStarted ? std::chrono::steady_clock::now() - *freezeStarted
+                                           : std::chrono::steady_clock::duration::zero();
+        view.setSeconds(std::chrono::duration<double>(running).count());
+        view.update();
+        return;
+    }
+    const double t = playerReading.time ? playerReading.time() : std::numeric_limits<double>::quiet_NaN();
+    if (std::isfinite(t)) view.setSeconds(std::max(0.0, t - item.start - sourceOffset(playlist(), item.sourceID)));
+    // The background test first: the marks are looked at only with a picture.
+    if (view.background().isNull() || showsGround(view.marks())) {
+        QImage frame = playerReading.frame ? playerReading.frame() : QImage();
+        if (!frame.isNull()) view.setBackground(std::move(frame));
+    }
+    view.update();
+}
+
+void Organizer::gxlSettingsChanged()
+{
+    OrganizerOverlay& view = overlay();
+    if (busy() || !view.editing()) return;
+    const GXLSettings style = inspector_->drawingStyle();
+    view.gxlColor = style.color;
+    view.gxlSize = style.size;
+    view.gxlPerspective = style.perspective;
+    view.gxlOpacity = style.opacity;
+    view.gxlSpeed = style.speed;
+    const std::optional<int> selected = view.selectedMark();
+    if (!selected || *selected >= static_cast<int>(view.marks().size())) return;
+    std::vector<OrganizerMark> marks = view.marks();
+    std::optional<GXLSettings>& settings = marks[static_cast<size_t>(*selected)].gxl;
+    if (!settings) return;
+    settings->color = style.color;
+    settings->size = style.size;
+    settings->perspective = style.perspective;
+    settings->opacity = style.opacity;
+    settings->speed = style.speed;
+    view.setMarks(marks);
+    if (view.onChange) view.onChange(view.marks());
+}
+
+void Organizer::deleteSelectedMark()
+{
+    OrganizerOverlay& view = overlay();
+    const std::optional<int> selected = view.selectedMark();
+    if (busy() || !view.editing() || !selected || *selected >= static_cast<int>(view.marks().size())) {
+        message(chooseAMark);
+        return;
+    }
+    std::vector<OrganizerMark> marks = view.marks();
+    marks.erase(marks.begin() + *selected);
+    view.setMarks(std::move(marks));
+    view.resetSelection();
+    if (view.onChange) view.onChange(view.marks());
+}
+
+void Organizer::undoMark()
+{
+    if (busy()) return;
+    std::optional<OrganizerItem> target = drawingTarget();
+    if (!target) return;
+    // The playlist's own copy, when there is one, holds the marks to shorten.
+    if (const std::optional<OrganizerItemPlace> place = edits::findItem(playlist(), target->id)) {
+        target = playlist().rows[static_cast<size_t>(place->row)].items[static_cast<size_t>(place->index)];
+    }
+    std::vector<OrganizerMark> marks = target->marks.value_or(std::vector<OrganizerMark>{});
+    if (!marks.empty()) marks.pop_back();
+    OrganizerOverlay& view = overlay();
+    view.resetSelection();
+    view.setMarks(marks);
+    storeMarks(*target, marks);
+}
+
+} // namespace zanto
