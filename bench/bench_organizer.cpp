@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QWidget>
 
@@ -299,6 +300,66 @@ void telestrationPlaybackFiveSeconds(benchmark::State& state)
     state.counters["pictures"] = static_cast<double>(pictures);
 }
 BENCHMARK(telestrationPlaybackFiveSeconds)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// --- Timeline drags and inspector edits ---
+
+// Sends one mouse event with the left button to `view` at `at`.
+void sendMouse(QWidget* view, QEvent::Type type, QPointF at)
+{
+    const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, at, view->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                      buttons, Qt::NoModifier);
+    QApplication::sendEvent(view, &event);
+}
+
+// Target: at most 16 ms. One drag move of a press at `from` on a 1,000-item
+// row: the hit, the drop or trim preview and the repaint of what shows.
+void dragOnThousandItemRow(benchmark::State& state, QPointF from)
+{
+    zanto::Organizer organizer(benchFolder());
+    organizer.openDocument(largeDocument(1, 1000));
+    organizer.reload(0);
+    QCoreApplication::processEvents();
+    QWidget* timeline = organizer.window()->findChild<QWidget*>("timeline");
+    sendMouse(timeline, QEvent::MouseButtonPress, from);
+    int move = 0;
+    for (auto _ : state) {
+        sendMouse(timeline, QEvent::MouseMove, from + QPointF(20 + (++move % 2) * 60, 0));
+        timeline->repaint();
+    }
+    sendMouse(timeline, QEvent::MouseButtonRelease, from);
+}
+
+void dragBodyOneMove(benchmark::State& state)
+{
+    dragOnThousandItemRow(state, {400, 13});
+}
+BENCHMARK(dragBodyOneMove)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+void dragTrimOneMove(benchmark::State& state)
+{
+    // The right edge of the second block, [336, 446).
+    dragOnThousandItemRow(state, {443, 13});
+}
+BENCHMARK(dragTrimOneMove)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+// Target: at most 100 ms. The inspector's apply() of a rename on a
+// 10,000-item playlist: read, validate, commit, reload and persist.
+void applyTenThousandItems(benchmark::State& state)
+{
+    zanto::Organizer organizer(benchFolder());
+    organizer.openDocument(largeDocument(10, 1000));
+    organizer.reload(0);
+    auto* name = organizer.window()->findChild<QLineEdit*>("nameField");
+    int edit = 0;
+    for (auto _ : state) {
+        name->setText("名前 " + QString::number(++edit));
+        organizer.apply();
+    }
+}
+BENCHMARK(applyTenThousandItems)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// --- End of timeline drags and inspector edits ---
 
 } // namespace
 

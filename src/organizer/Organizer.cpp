@@ -2,6 +2,7 @@
 
 #include "organizer/OrganizerActions.h"
 #include "organizer/OrganizerControls.h"
+#include "organizer/OrganizerKeyMonitor.h"
 #include "organizer/OrganizerSplit.h"
 #include "organizer/OrganizerTimelinePane.h"
 #include "organizer/OrganizerWidgetDialogs.h"
@@ -30,6 +31,7 @@ Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory,
     table.selectionDidChange = [this] { tableViewSelectionDidChange(); };
     setUpPlayback(player);
     buildWindow();
+    keyMonitor_ = std::make_unique<OrganizerKeyMonitor>(*this, *window_);
     installDrawing();
     if (!dialogs_) dialogs_ = std::make_unique<OrganizerWidgetDialogs>(window_.get());
     message("行を作り、メイン画面の「選択タグを追加」から映像を集めてください。");

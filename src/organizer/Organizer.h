@@ -26,6 +26,7 @@
 #include <utility>
 #include <vector>
 
+class QKeyEvent;
 class QLabel;
 class QTimer;
 class QProgressBar;
@@ -36,6 +37,7 @@ namespace zanto {
 
 class OrganizerExporter;
 class OrganizerInspectorPane;
+class OrganizerKeyMonitor;
 class OrganizerOverlay;
 class OrganizerPreviewPane;
 class OrganizerSplit;
@@ -228,6 +230,33 @@ public:
     OrganizerItemTable table;
     OrganizerRowChoice rowChoice;
 
+    // --- Timeline editing, marks in and out, keys, inspector edits ---
+    // Moves the pressed item, or the selection when it holds the pressed
+    // item, to row `to` before position `at` (counted as `to` was).
+    void moveTimelineItem(int row, int item, int to, int at);
+    // Gives one item a new range; refused silently or with a message.
+    void trimTimelineItem(int row, int item, double start, double end);
+    void markIn();
+    void markOut();
+    // Sets the selected open video item's start (or end) at the player's time.
+    void markBoundary(bool start);
+    // The selected item is a video item and the one open in the preview.
+    bool selectedVideoIsOpen() const;
+    // The window-wide key table; true when the key was handled.
+    bool handleOrganizerKey(const QKeyEvent& event);
+    // Selects every item of the current row (none of an empty row).
+    void selectAllItems();
+    void apply();
+    void angleChanged();
+    void relink();
+    void applyOffset();
+    // The duration of a movie file in seconds; none when it cannot be read.
+    static std::optional<double> movieDuration(const std::string& path);
+    // The player's position in file seconds; none while it holds no item.
+    std::optional<double> playerSeconds() const;
+    // Pauses the player and seeks it exactly to `seconds` of the open item.
+    void seekOpenItem(double seconds);
+    // --- End of timeline editing, marks, keys, inspector edits ---
     // Layout and menu commands (OrganizerLayoutCommands.cpp). None tests
     // busy, none changes the playlist or writes settings.
     void showLayout();
@@ -310,6 +339,13 @@ private:
     OrganizerRecoveryFile recovery_;
     OrganizerHistory history_;
     std::unique_ptr<OrganizerDialogs> dialogs_;
+    // Hands the window's keys to handleOrganizerKey().
+    std::unique_ptr<OrganizerKeyMonitor> keyMonitor_;
+    bool handleControlKey(int key, bool shift);
+    // The shuttle keys: K pauses, L (1) and J (-1) run forward and backward.
+    bool freezeOnShow() const;
+    void shuttlePause();
+    void shuttle(int direction);
     // Last, so that it goes first: its worker ends before anything it reports to.
     std::unique_ptr<OrganizerJobs> jobs_;
 

@@ -28,14 +28,16 @@ std::vector<OrganizerAction> makeTable()
         {"nextClip", "|▶", {}, Rule::allow, &Organizer::nextClip},
         {"playRow", "この行を再生", {}, Rule::allow, &Organizer::playRow},
         {"playAll", "全行を再生", {}, Rule::allow, &Organizer::playAll},
-        {"markIn", "I 始点", QKeySequence("I"), Rule::refuse, nullptr},
-        {"markOut", "O 終点", QKeySequence("O"), Rule::refuse, nullptr},
+        {"markIn", "I 始点", QKeySequence("I"), Rule::refuse, &Organizer::markIn},
+        {"markOut", "O 終点", QKeySequence("O"), Rule::refuse, &Organizer::markOut},
         // Timeline pane.
         {"addRow", "＋ 行", {}, Rule::refuse, &Organizer::addRow},
         // Inspector.
-        {"apply", "変更を反映", {}, Rule::allow, nullptr},
-        {"relink", "映像を再接続", {}, Rule::refuse, nullptr},
-        {"applyOffset", "適用", {}, Rule::refuse, nullptr},
+        {"apply", "変更を反映", {}, Rule::allow, &Organizer::apply},
+        {"relink", "映像を再接続", {}, Rule::refuse, &Organizer::relink},
+        {"applyOffset", "適用", {}, Rule::refuse, &Organizer::applyOffset},
+        // The angle pop-up of the playback tab (a pop-up, not a button).
+        {"angleChanged", {}, {}, Rule::refuse, &Organizer::angleChanged},
         {"toggleDrawing", "FC.GXL Soccer Tools ▾", {}, Rule::allow, &Organizer::toggleDrawing},
         {"deleteSelectedMark", "選択した描画を削除", {}, Rule::allow, &Organizer::deleteSelectedMark},
         {"undoMark", "最後の描画を戻す", {}, Rule::refuse, &Organizer::undoMark},
@@ -61,6 +63,7 @@ std::vector<OrganizerAction> makeTable()
         // Keys only.
         {"undoOrganizer", {}, QKeySequence("Ctrl+Z"), Rule::refuse, &Organizer::undoOrganizer},
         {"redoOrganizer", {}, QKeySequence("Ctrl+Shift+Z"), Rule::refuse, &Organizer::redoOrganizer},
+        {"selectAllItems", {}, QKeySequence("Ctrl+A"), Rule::refuse, &Organizer::selectAllItems},
         // Layout: menu entries and controls without a button of their own.
         {"enlargePreview", {}, {}, Rule::allow, &Organizer::enlargePreview},
         {"resetLayout", {}, {}, Rule::allow, &Organizer::resetLayout},

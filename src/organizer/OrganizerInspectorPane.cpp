@@ -146,6 +146,8 @@ QWidget* OrganizerInspectorPane::buildPlaybackPanel(Organizer& organizer)
     auto* layout = column(panel);
     angleChoice = new QComboBox;
     angleChoice->setObjectName("angleChoice");
+    // Only the user's choice runs the command, not a refill of the entries.
+    QObject::connect(angleChoice, &QComboBox::activated, &organizer, [&organizer] { organizer.perform("angleChanged"); });
     loopButton = new QCheckBox("連続再生をループ");
     loopButton->setObjectName("loopButton");
     offsetField = field();
@@ -298,6 +300,24 @@ void OrganizerInspectorPane::fillAngles(const OrganizerItem& item, const Organiz
     const int selected = position == item.sourceIDs.end()
         ? 0 : static_cast<int>(position - item.sourceIDs.begin());
     if (angleChoice->count() > 0) angleChoice->setCurrentIndex(selected);
+}
+
+OrganizerItemFields OrganizerInspectorPane::typedFields() const
+{
+    return {nameField->text(), noteField->toPlainText(), labelsField->text(),
+            startField->text(), endField->text(), enabled->isChecked()};
+}
+
+QString OrganizerInspectorPane::offsetText() const
+{
+    return offsetField->text();
+}
+
+std::optional<std::string> OrganizerInspectorPane::chosenAngle() const
+{
+    const QVariant data = angleChoice->currentData();
+    if (angleChoice->currentIndex() < 0 || data.typeId() != QMetaType::QString) return std::nullopt;
+    return data.toString().toStdString();
 }
 
 bool OrganizerInspectorPane::loops() const

@@ -1,4 +1,5 @@
 #pragma once
+#include "organizer/model/OrganizerEdits.h"
 #include "playlist/OrganizerDocument.h"
 
 #include <QWidget>
@@ -30,6 +31,12 @@ public:
     // The playback tab's "連続再生をループ" is on.
     bool loops() const;
 
+    // --- What the user typed, read by the inspector edits ---
+    OrganizerItemFields typedFields() const;
+    QString offsetText() const;
+    // The source id that the chosen angle entry carries; none without one.
+    std::optional<std::string> chosenAngle() const;
+    // --- End of what the user typed ---
     // Shows the page of the selected tab, hides the other.
     void showSelectedPage();
     // Selects `tab` without running the tab's command, and shows its page.

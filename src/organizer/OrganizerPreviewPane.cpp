@@ -71,6 +71,7 @@ OrganizerPreviewPane::OrganizerPreviewPane(Organizer& organizer) : OrganizerInse
     layout->addWidget(follower);
     rangeBar_ = new OrganizerRangeBar;
     rangeBar_->setObjectName("rangeBar");
+    rangeBar_->owner = &organizer;
     rangeBar_->hide();
     layout->addWidget(rangeBar_);
     layout->addWidget(buildTransport(organizer));

@@ -8,6 +8,8 @@
 
 namespace zanto {
 
+class Organizer;
+
 // The trim bar under the preview: the in and out points of the video item on
 // show, in a window of ten seconds around the item. All times are item times
 // (before the source's offset). Hidden unless a video item is on show. Main
@@ -38,8 +40,22 @@ public:
     const std::optional<std::pair<double, double>>& preview() const { return preview_; }
     void setPreview(std::optional<std::pair<double, double>> preview);
 
+    // --- Editing with the mouse ---
+    // The Organizer whose open item the bar trims; none: the bar only shows.
+    Organizer* owner = nullptr;
+    // What the press holds: -1 the in handle, 1 the out handle, 0 nothing.
+    int edge = 0;
+    // A press strictly nearer than this to a handle grabs it.
+    static constexpr double grabDistance = 9;
+    // Drops a handle drag in progress; nothing is committed.
+    void cancelEdge();
+    // --- End of editing ---
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     double start_ = 0;

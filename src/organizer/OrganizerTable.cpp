@@ -2,6 +2,7 @@
 
 #include "organizer/OrganizerInspectorPane.h"
 #include "organizer/OrganizerPreviewPane.h"
+#include "organizer/OrganizerRangeBar.h"
 #include "organizer/OrganizerTimelinePane.h"
 
 #include <algorithm>
@@ -10,6 +11,10 @@ namespace zanto {
 
 void Organizer::reload(std::optional<int> index)
 {
+    // A gesture or a drag of the range bar holds indexes into the document
+    // that was on show; after a change they may name other items.
+    timelinePane_->timeline().cancelGesture();
+    preview_->rangeBar().cancelEdge();
     // Read before the pop-up is rebuilt, so that the same row stays on show.
     const int rowCount = static_cast<int>(playlist().rows.size());
     const int row = std::min(currentRow(), std::max(0, rowCount - 1));

@@ -140,6 +140,8 @@ void OrganizerTimeline::invalidateCursorRects()
 void OrganizerTimeline::mouseMoveEvent(QMouseEvent* event)
 {
     if (event->buttons() == Qt::NoButton) setCursor(cursorAt(event->position()));
+    // Moves with the right button down reach here too; only the left one drags.
+    if (event->buttons() & Qt::LeftButton) drag(event->position());
     QWidget::mouseMoveEvent(event);
 }
 

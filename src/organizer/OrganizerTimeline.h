@@ -13,8 +13,11 @@
 #include <vector>
 
 class QPainter;
+class QTimer;
 
 namespace zanto {
+
+class Organizer;
 
 // The multi-row timeline: one 27-point lane per playlist row, one block per
 // item laid back to back (a block's place depends only on the widths of the
@@ -84,6 +87,17 @@ public:
     // The label a block shows when no trim is in progress.
     static QString blockLabel(int index, const OrganizerItem& item);
 
+    // --- Editing with the mouse and keys ---
+    // The Organizer whose operations presses, drags and keys call; none:
+    // the view only shows.
+    Organizer* owner = nullptr;
+    // Drops the gesture, the drop mark and the trim preview; nothing is committed.
+    void cancelGesture();
+    // The press edge zone and the move threshold, in points.
+    static constexpr double pressEdge = 8;
+    static constexpr double moveThreshold = 4;
+    // --- End of editing ---
+
     void text(QPainter& painter, const QString& string, const QRectF& rect,
               const QColor& color = Qt::white, bool bold = false) const;
     void invalidateCursorRects();
@@ -91,6 +105,11 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void drawRow(QPainter& painter, int row, const QRectF& exposed) const;
@@ -101,7 +120,19 @@ private:
     double rightEnd(int row) const;
     QSizeF visibleSize() const;
 
+    // Editing (OrganizerTimelineMouse.cpp).
+    void press(const QMouseEvent& event, int clicks);
+    void rightPress(const QPointF& point);
+    void drag(const QPointF& point);
+    void release();
+    void autoscroll();
+    bool selects(const Hit& where) const;
+
     std::optional<State> state_;
+    QTimer* autoscrollTimer_ = nullptr;
+    // Where the pointer last dragged, on the screen: the autoscroll timer
+    // drags there again while it rests outside the visible area.
+    QPointF lastDrag_;
 };
 
 } // namespace zanto

@@ -40,6 +40,7 @@ OrganizerTimelinePane::OrganizerTimelinePane(Organizer& organizer) : OrganizerIn
 
     timeline_ = new OrganizerTimeline;
     timeline_->setObjectName("timeline");
+    timeline_->owner = &organizer;
     timelineScroll_ = new QScrollArea;
     timelineScroll_->setObjectName("timelineScroll");
     timelineScroll_->setFrameShape(QFrame::NoFrame);

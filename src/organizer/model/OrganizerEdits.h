@@ -12,9 +12,11 @@
 #include "playlist/OrganizerDocument.h"
 
 #include <QJsonObject>
+#include <QString>
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -125,4 +127,88 @@ OrganizerMark materialMark(const std::string& tool);
 OrganizerDocument addingMaterial(const OrganizerDocument& document, const std::string& id, const OrganizerMark& mark);
 
 } // namespace edits
+
+// --- Timeline and inspector edits ---
+
+// The latest end an item may have: ten days.
+inline constexpr double organizerLatestEnd = 864000;
+// The shortest item a trim leaves.
+inline constexpr double organizerShortestItem = 0.04;
+// How far a video item's end may pass its movie's end.
+inline constexpr double organizerSourceTolerance = 0.02;
+
+// The duration in seconds of the movie at a path; none when it cannot be read.
+using OrganizerDurationReader = std::function<std::optional<double>(const std::string& path)>;
+
+// A move of items on the timeline: the document, and where the moved block
+// now starts in its row and how many items it holds.
+struct OrganizerMove {
+    OrganizerDocument document;
+    int insertion = 0;
+    int count = 0;
+};
+
+// An item's fields as typed into the inspector.
+struct OrganizerItemFields {
+    QString name;
+    QString note;
+    QString labels;
+    QString start;
+    QString end;
+    bool enabled = true;
+};
+
+// The message of apply() for times that are not a valid range.
+inline const char* const organizerInvalidSecondsMessage = "開始・終了は有効な秒数を指定してください。";
+
+namespace edits {
+
+// The item's current source: the first source with its sourceID, or none.
+const OrganizerSource* sourceOf(const OrganizerDocument& document, const OrganizerItem& item);
+
+// Whether item times `start`..`end` fall outside the item's movie (start plus
+// offset below 0, end plus offset past the duration and its tolerance).
+// Only video items with a linked source whose duration reads are tested.
+bool leavesSource(const OrganizerDocument& document, const OrganizerItem& item, double start, double end,
+                  const OrganizerDurationReader& duration);
+
+// The items at `positions` of `row`, in their order, moved as one block to
+// row `to` before position `at` (counted in `to` as it was before the move).
+// None when a row or position is not there.
+std::optional<OrganizerMove> movingItems(const OrganizerDocument& document, int row, const std::set<int>& positions,
+                                         int to, int at);
+
+// Item `item` of `row` with a new start and end, the end capped at the
+// latest end. None, silently, for indexes that are not there and for times
+// that are not finite, a start below 0 or not below the capped end. Throws
+// ExportFailure "元動画の範囲を超えるため変更できません。" when the range
+// leaves the video item's movie.
+std::optional<OrganizerDocument> trimmingItem(const OrganizerDocument& document, int row, int item, double start,
+                                              double end, const OrganizerDurationReader& duration);
+
+// Seconds typed into a field: an optional sign, digits with an optional point
+// and an optional exponent, nothing else, finite. The C locale's reading
+// whatever locale the process runs under; -0 reads as 0.
+std::optional<double> parseSeconds(const QString& text);
+
+// The labels of a labels field: pieces between ASCII commas, trimmed of
+// space separators and tabs (never of line breaks), empty pieces dropped.
+std::vector<std::string> splitLabels(const QString& text);
+
+// Item `item` of `row` with the typed fields. Throws ExportFailure with
+// organizerInvalidSecondsMessage for times that are not a range within
+// 0..864000, and "映像の範囲外です。" for a range that leaves the movie.
+OrganizerDocument applyingFields(const OrganizerDocument& document, int row, int item,
+                                 const OrganizerItemFields& fields, const OrganizerDurationReader& duration);
+
+// Item `item` of `row` showing the source `id`.
+OrganizerDocument choosingAngle(const OrganizerDocument& document, int row, int item, const std::string& id);
+
+// The source `id` with a new path, or a new offset, for every item that uses it.
+OrganizerDocument relinkingSource(const OrganizerDocument& document, const std::string& id, const std::string& path);
+OrganizerDocument offsettingSource(const OrganizerDocument& document, const std::string& id, double offset);
+
+} // namespace edits
+
+// --- End of timeline and inspector edits ---
 } // namespace zanto
