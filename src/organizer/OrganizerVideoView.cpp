@@ -151,7 +151,7 @@ OrganizerVideoView::OrganizerVideoView(std::shared_ptr<Player> player, QWidget* 
     elapsed_->setObjectName("videoElapsed");
     fullScreen_ = new QToolButton(controls_);
     fullScreen_->setObjectName("videoFullScreen");
-    fullScreen_->setText(QStringLiteral("⛶"));
+    fullScreen_->setText(QStringLiteral("全画面"));
     fullScreen_->setToolTip(QStringLiteral("フルスクリーン"));
 
     auto* row = new QHBoxLayout(controls_);

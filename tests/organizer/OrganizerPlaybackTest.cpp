@@ -5,6 +5,7 @@
 #include "organizer/OrganizerRangeBar.h"
 #include "platform/media/Player.h"
 #include "support/TestMedia.h"
+#include "support/EventLoopWait.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -17,16 +18,9 @@
 namespace zanto {
 namespace {
 
-const QString finished = "連続再生が完了しました。";
+using test::waitFor;
 
-template <typename Predicate>
-bool waitFor(Predicate done, int ms = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
+const QString finished = "連続再生が完了しました。";
 
 // The frame code of the picture the player shows, -1 for none.
 int frameOnShow(const Player& player)

@@ -4,6 +4,7 @@
 #include "platform/media/MediaTime.h"
 #include "platform/media/Player.h"
 #include "support/TestMedia.h"
+#include "support/EventLoopWait.h"
 
 #include <QElapsedTimer>
 #include <QMouseEvent>
@@ -17,14 +18,7 @@
 namespace zanto {
 namespace {
 
-template <typename Predicate>
-bool waitFor(Predicate done, int ms = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
+using test::waitFor;
 
 // A 2-s clip; row 0 holds the video item V from 0.5 to 1 s, open and selected.
 class OrganizerRangeBarEditing : public test::OrganizerFixture {

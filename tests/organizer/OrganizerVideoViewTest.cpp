@@ -5,6 +5,7 @@
 #include "services/ExportFailure.h"
 #include "support/TempDir.h"
 #include "support/TestMedia.h"
+#include "support/EventLoopWait.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -33,15 +34,6 @@ void ensureApplication()
     static char* argv[] = {name, nullptr};
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     if (!qApp) new QApplication(argc, argv);
-}
-
-template <typename Predicate>
-bool waitFor(Predicate done, int ms = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
 }
 
 // The frame code inside `area` of a picture.

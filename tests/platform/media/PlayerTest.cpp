@@ -3,6 +3,7 @@
 #include "support/GuiTestEnvironment.h"
 #include "support/TempDir.h"
 #include "support/TestMedia.h"
+#include "support/EventLoopWait.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -20,16 +21,6 @@ using namespace zanto;
 using namespace zanto::test;
 
 namespace {
-
-// Runs the event loop until `done` holds or `ms` pass; whether it held.
-template <typename Predicate>
-bool waitFor(Predicate done, int ms = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
 
 TestFrame asTestFrame(const QImage& image)
 {
