@@ -8,6 +8,9 @@
 #include "platform/media/MediaError.h"
 #include "platform/media/MovieEncoder.h"
 
+#include <malloc.h>
+
+#include <mutex>
 #include <set>
 
 namespace zanto {
@@ -18,11 +21,22 @@ using namespace media;
 // Frames waiting before and after each compose thread. Every queued frame is
 // of the output size, so these bound the export's frame memory whatever the
 // sources' size.
-constexpr size_t kQueueDepth = 4;
+constexpr size_t kQueueDepth = 2;
 // Compose threads: plain frames pass through them untouched, frames with
 // marks are converted and drawn on several at once.
 constexpr size_t kComposeThreads = 3;
 constexpr int kAudioChunk = 1024;
+
+// Frames are made and let go by the thousand on several threads. Left to
+// itself, malloc raises its mmap threshold after the first such free and then
+// keeps the freed pictures in its arenas, some fifty megabytes that no frame
+// uses; a fixed threshold hands every block of a quarter megabyte or more
+// back to the system when it is freed.
+void returnLargeBlocksOnFree()
+{
+    static std::once_flag set;
+    std::call_once(set, [] { mallopt(M_MMAP_THRESHOLD, 256 * 1024); });
+}
 
 } // namespace
 } // namespace zanto
@@ -310,6 +324,7 @@ void CompositionExport::execute()
 // the first failure anywhere closes every queue so every stage stops.
 void CompositionExport::runPipeline(FirstError& failure)
 {
+    returnLargeBlocksOnFree();
     MovieEncoder encoder(output_, encoderSetup(composition_));
     Pipeline pipeline;
     auto fail = [&] {

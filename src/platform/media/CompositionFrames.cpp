@@ -16,9 +16,11 @@ extern "C" {
 namespace zanto::media {
 namespace {
 
-// Open decoders kept for sources that come back (angles, alternating clips).
-// Each holds its own frames and threads, so only a few stay open.
-constexpr size_t kOpenDecoders = 2;
+// Open decoders kept for sources that come back. Each holds some fifty
+// megabytes of HD pictures for its frame threads, and an insert from another
+// place in the same source seeks anyway, so only the current one stays open
+// and a source that comes back is opened again.
+constexpr size_t kOpenDecoders = 1;
 
 bool covers(const MediaTime& start, const MediaTime& duration, const MediaTime& time)
 {

@@ -42,6 +42,8 @@ AVStream* newStream(AVFormatContext* format, const AVCodecContext* codec)
     return stream;
 }
 
+constexpr int kMostEncoderThreads = 6;
+
 // The cores this process may run on (a `taskset` narrows them).
 int usableCores()
 {
@@ -89,14 +91,18 @@ void MovieEncoder::openVideo()
     c->color_trc = AVCOL_TRC_BT709;
     c->colorspace = AVCOL_SPC_BT709;
     c->color_range = AVCOL_RANGE_MPEG;
-    // One thread per core: libx264's own choice (half as many again) holds
-    // more frames in flight for no gain in speed.
-    c->thread_count = usableCores();
+    // One frame thread per core, at most six: each holds an input and a
+    // reconstructed picture, and beyond six the decoder and the scaler have
+    // the other cores anyway. The lookahead runs in the encoding thread rather
+    // than in a buffered thread of its own: the same decisions, fewer frames
+    // in flight.
+    c->thread_count = std::min(usableCores(), kMostEncoderThreads);
     if (format_->oformat->flags & AVFMT_GLOBALHEADER)
         c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     av_opt_set(c->priv_data, "preset", ExportQuality::preset, 0);
     av_opt_set(c->priv_data, "profile", ExportQuality::videoProfile, 0);
     av_opt_set_double(c->priv_data, "crf", ExportQuality::constantRateFactor, 0);
+    av_opt_set(c->priv_data, "x264-params", "sync-lookahead=0", 0);
     checkMedia(avcodec_open2(c, c->codec, nullptr), "Cannot open the video encoder");
     videoStream_ = newStream(format_.get(), c);
     videoStream_->avg_frame_rate = c->framerate;
