@@ -20,6 +20,7 @@
 #include "marks/OrganizerMarkDrawing.h"
 #include "platform/media/ExportQuality.h"
 #include "playlist/OrganizerExporter.h"
+#include "BenchShell.h"
 
 #include <QGuiApplication>
 
@@ -43,26 +44,13 @@ namespace {
 using namespace zanto;
 namespace fs = std::filesystem;
 
+using bench::shellQuoted;
+using bench::shell;
+
 fs::path workFolder()
 {
-    static const fs::path folder = [] {
-        const char* chosen = std::getenv("ZANTO_BENCH_FOLDER");
-        const fs::path path = chosen ? fs::path(chosen) : fs::temp_directory_path() / "zanto-bench-targets";
-        fs::create_directories(path);
-        return path;
-    }();
+    static const std::filesystem::path folder = bench::benchFolder("zanto-bench-targets");
     return folder;
-}
-
-std::string shellQuoted(const std::string& text)
-{
-    return "'" + text + "'";
-}
-
-void shell(const std::string& command)
-{
-    if (std::system(command.c_str()) != 0)
-        throw std::runtime_error("failed: " + command);
 }
 
 std::string qualityArguments(bool audio)

@@ -4,6 +4,7 @@
 // and 1000 items of one 1080p source (1000 is the most an export takes).
 // Target: under 25 ms an item, so the largest export is written within 25 s.
 #include "playlist/OrganizerExporter.h"
+#include "BenchShell.h"
 
 #include <benchmark/benchmark.h>
 
@@ -20,11 +21,7 @@ namespace fs = std::filesystem;
 
 fs::path workFolder()
 {
-    static const fs::path folder = [] {
-        const fs::path path = fs::temp_directory_path() / "zanto-bench-fcpxml";
-        fs::create_directories(path);
-        return path;
-    }();
+    static const std::filesystem::path folder = bench::benchFolder("zanto-bench-fcpxml");
     return folder;
 }
 

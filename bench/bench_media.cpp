@@ -4,6 +4,7 @@
 // takes at most 1.1 × the command line's wall time.
 #include "platform/media/CompositionExport.h"
 #include "platform/media/ExportQuality.h"
+#include "BenchShell.h"
 
 #include <benchmark/benchmark.h>
 
@@ -27,25 +28,13 @@ struct Segment {
 // Four pieces of a 12-second source, 8.5 seconds in all.
 const std::vector<Segment> kSegments = {{1.0, 3.0}, {4.0, 6.5}, {7.0, 9.0}, {9.5, 11.5}};
 
+using bench::shellQuoted;
+using bench::shell;
+
 std::filesystem::path workFolder()
 {
-    static std::filesystem::path folder = [] {
-        auto path = std::filesystem::temp_directory_path() / "zanto-bench-media";
-        std::filesystem::create_directories(path);
-        return path;
-    }();
+    static const std::filesystem::path folder = bench::benchFolder("zanto-bench-media");
     return folder;
-}
-
-void shell(const std::string& command)
-{
-    if (std::system(command.c_str()) != 0)
-        throw std::runtime_error("failed: " + command);
-}
-
-std::string shellQuoted(const std::string& text)
-{
-    return "'" + text + "'";
 }
 
 std::filesystem::path source()

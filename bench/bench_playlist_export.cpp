@@ -9,6 +9,7 @@
 #include "marks/OrganizerMarkDrawing.h"
 #include "platform/media/ExportQuality.h"
 #include "playlist/OrganizerExporter.h"
+#include "BenchShell.h"
 
 #include <benchmark/benchmark.h>
 
@@ -30,25 +31,13 @@ constexpr int itemCount = 10;
 constexpr double itemSeconds = 6.0;
 constexpr double sourceSeconds = 32.0;
 
+using bench::shellQuoted;
+using bench::shell;
+
 std::filesystem::path workFolder()
 {
-    static std::filesystem::path folder = [] {
-        auto path = std::filesystem::temp_directory_path() / "zanto-bench-playlist";
-        std::filesystem::create_directories(path);
-        return path;
-    }();
+    static const std::filesystem::path folder = bench::benchFolder("zanto-bench-playlist");
     return folder;
-}
-
-std::string shellQuoted(const std::string& text)
-{
-    return "'" + text + "'";
-}
-
-void shell(const std::string& command)
-{
-    if (std::system(command.c_str()) != 0)
-        throw std::runtime_error("failed: " + command);
 }
 
 std::filesystem::path source(int index)
