@@ -9,6 +9,17 @@
 
 namespace zanto::test {
 
+// The item ids of each row, row by row: how tests state where items ended up.
+inline std::vector<std::vector<std::string>> idsOf(const OrganizerDocument& document)
+{
+    std::vector<std::vector<std::string>> result;
+    for (const OrganizerRow& row : document.rows) {
+        result.emplace_back();
+        for (const OrganizerItem& item : row.items) result.back().push_back(item.id);
+    }
+    return result;
+}
+
 inline OrganizerSource sampleSource(const std::string& id, double offset = 0)
 {
     OrganizerSource source;

@@ -15,22 +15,14 @@
 namespace zanto {
 namespace {
 
+using test::idsOf;
+
 // Each edit against the sample document: the ids of each row afterwards.
 struct EditCase {
     const char* name;
     std::function<OrganizerDocument(const OrganizerDocument&)> edit;
     std::vector<std::vector<std::string>> ids;
 };
-
-std::vector<std::vector<std::string>> idsOf(const OrganizerDocument& document)
-{
-    std::vector<std::vector<std::string>> result;
-    for (const OrganizerRow& row : document.rows) {
-        result.emplace_back();
-        for (const OrganizerItem& item : row.items) result.back().push_back(item.id);
-    }
-    return result;
-}
 
 OrganizerDocument cut(const OrganizerDocument& d, double f)
 {

@@ -14,15 +14,7 @@
 namespace zanto {
 namespace {
 
-std::vector<std::vector<std::string>> idsOf(const OrganizerDocument& document)
-{
-    std::vector<std::vector<std::string>> result;
-    for (const OrganizerRow& row : document.rows) {
-        result.emplace_back();
-        for (const OrganizerItem& item : row.items) result.back().push_back(item.id);
-    }
-    return result;
-}
+using test::idsOf;
 
 struct MoveCase {
     const char* name;
