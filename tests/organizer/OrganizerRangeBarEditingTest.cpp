@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 
 namespace zanto {
 namespace {
@@ -111,6 +112,19 @@ TEST_F(OrganizerRangeBarEditing, MarksTrimAtThePlayersPositionOrSayWhy)
 
 TEST_F(OrganizerRangeBarEditing, ShuttleKeysDoubleUpToEight)
 {
+    // A long item opened in its middle: at eight times speed either way the
+    // keys must not meet its ends (which pause the player) however slowly
+    // they arrive.
+    const auto path = *media / "long.mp4";
+    if (!std::filesystem::exists(path)) test::makeTestMovie(path, {.durationSeconds = 60.0, .audio = false});
+    OrganizerDocument document = organizer->playlist();
+    document.sources[0].path = path.string();
+    document.rows[0].items[0].start = 0;
+    document.rows[0].items[0].end = 60;
+    ASSERT_TRUE(organizer->openDocument(document));
+    organizer->selectTimeline(0, 0);
+    ASSERT_TRUE(waitFor([&] { return organizer->player()->currentItem() != nullptr; }));
+    seekTo(30);
     const auto press = [&](Qt::Key key) {
         QTest::keyClick(organizer->window()->windowHandle(), key);
         return organizer->player()->rate();
