@@ -10,6 +10,7 @@
 #include "platform/media/ExportQuality.h"
 #include "playlist/OrganizerExporter.h"
 #include "BenchShell.h"
+#include "organizer/model/OrganizerEdits.h"
 
 #include <benchmark/benchmark.h>
 
@@ -65,16 +66,10 @@ OrganizerMark plain(const std::string& kind, double x, double y, double x2, doub
     return mark;
 }
 
+// A newly added drawing material, as the Organizer makes one.
 OrganizerMark telestration(const std::string& tool)
 {
-    OrganizerMark mark;
-    mark.kind = "gxl";
-    mark.gxl = GXLSettings::material(tool);
-    mark.x = mark.gxl->points.front().x;
-    mark.y = mark.gxl->points.front().y;
-    mark.x2 = mark.gxl->points.back().x;
-    mark.y2 = mark.gxl->points.back().y;
-    return mark;
+    return edits::materialMark(tool);
 }
 
 bool hasMarks(int index)
