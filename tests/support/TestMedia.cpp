@@ -79,7 +79,10 @@ std::vector<std::string> encodeArguments(const TestMovieOptions& o, const std::f
         if (o.variableFrameRate)
             args.insert(args.end(), {"-fps_mode", "vfr", "-enc_time_base", "1:600"});
         args.insert(args.end(), {"-c:v", o.videoCodec, "-pix_fmt", "yuv420p"});
-        if (o.videoCodec == "libx264")
+        if (o.videoCodec == "libx264" && o.bFrames)
+            args.insert(args.end(), {"-preset", "veryfast", "-g", std::to_string(2 * o.frameRate / o.frameRateBase),
+                                     "-x264-params", "bframes=3:b-adapt=0:b-pyramid=normal"});
+        else if (o.videoCodec == "libx264")
             args.insert(args.end(), {"-preset", "ultrafast", "-g", "15"});
         if (!o.colourMatrix.empty())
             args.insert(args.end(), {"-colorspace", o.colourMatrix});

@@ -38,6 +38,7 @@ struct TestMovieOptions {
     std::string timecode;            // e.g. "01:00:00:00" writes a timecode track
     bool variableFrameRate = false;  // frame times jitter between 1/frameRate and 2/frameRate
     std::string videoCodec = "libx264";
+    bool bFrames = false;            // libx264: three B-frames in every four, the middle one a reference; a key frame every 2 s
     std::string colourMatrix;        // "bt709", "bt470bg", "smpte170m"... tagged when set
     std::string pixelAspect;         // e.g. "4/3": non-square pixels (120 coded shows as 160 wide)
 };

@@ -10,8 +10,10 @@
 
 #include <malloc.h>
 
+#include <condition_variable>
 #include <mutex>
 #include <set>
+#include <thread>
 
 namespace zanto {
 namespace {
@@ -23,19 +25,25 @@ using namespace media;
 // sources' size.
 constexpr size_t kQueueDepth = 2;
 // Compose threads: plain frames pass through them untouched, frames with
-// marks are converted and drawn on several at once.
-constexpr size_t kComposeThreads = 3;
+// marks are converted and drawn on two at once (the drawing itself takes
+// turns, so more threads would only hold more frames).
+constexpr size_t kComposeThreads = 2;
 constexpr int kAudioChunk = 1024;
 
 // Frames are made and let go by the thousand on several threads. Left to
 // itself, malloc raises its mmap threshold after the first such free and then
 // keeps the freed pictures in its arenas, some fifty megabytes that no frame
 // uses; a fixed threshold hands every block of a quarter megabyte or more
-// back to the system when it is freed.
-void returnLargeBlocksOnFree()
+// back to the system when it is freed. What is left in the arenas is small
+// blocks; each thread that starts one more arena starts it with pages of its
+// own (huge pages, where the system gives them), so two arenas serve them all.
+void tuneMallocForFrames()
 {
     static std::once_flag set;
-    std::call_once(set, [] { mallopt(M_MMAP_THRESHOLD, 256 * 1024); });
+    std::call_once(set, [] {
+        mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+        mallopt(M_ARENA_MAX, 2);
+    });
 }
 
 } // namespace
@@ -105,6 +113,96 @@ private:
     bool closed_ = false;
 };
 
+// The sound, mixed and encoded on a thread of its own while the encoding
+// thread feeds pictures. It keeps at most a second ahead of the pictures
+// written, so the file interleaves as evenly as when both were written in turn.
+class SoundWriter {
+public:
+    // Writes output samples 0 to `end`.
+    SoundWriter(MovieEncoder& encoder, const std::vector<CompositionInsert>& audio, int64_t end,
+                std::function<void()> fail)
+        : encoder_(encoder), audio_(audio), end_(end), fail_(std::move(fail))
+    {
+        thread_ = std::thread([this] { run(); });
+    }
+    ~SoundWriter()
+    {
+        if (!thread_.joinable())
+            return;
+        {
+            std::lock_guard lock(mutex_);
+            stopped_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    SoundWriter(const SoundWriter&) = delete;
+    SoundWriter& operator=(const SoundWriter&) = delete;
+
+    // The pictures written reach output sample `sample`.
+    void picturesReach(int64_t sample)
+    {
+        allow(std::min(sample + kSoundAhead, end_));
+    }
+    // Writes the rest of the sound and waits until it is written.
+    void finish()
+    {
+        allow(end_);
+        thread_.join();
+    }
+
+private:
+    static constexpr int64_t kSoundAhead = ExportQuality::audioSampleRate;
+
+    void allow(int64_t sample)
+    {
+        {
+            std::lock_guard lock(mutex_);
+            allowed_ = sample;
+        }
+        changed_.notify_all();
+    }
+
+    // How far the sound may now be written, or -1 once it is all written or stopped.
+    int64_t waitForRoom()
+    {
+        if (encoder_.audioSamplesWritten() >= end_)
+            return -1;
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return stopped_ || encoder_.audioSamplesWritten() < allowed_; });
+        return stopped_ ? -1 : allowed_;
+    }
+
+    void run()
+    {
+        try {
+            AudioMixer mixer(audio_);
+            std::vector<float> left(kAudioChunk), right(kAudioChunk);
+            for (int64_t until; (until = waitForRoom()) >= 0;) {
+                while (encoder_.audioSamplesWritten() < until) {
+                    int count = int(std::min<int64_t>(kAudioChunk, until - encoder_.audioSamplesWritten()));
+                    std::fill(left.begin(), left.end(), 0.0f);
+                    std::fill(right.begin(), right.end(), 0.0f);
+                    mixer.mix(encoder_.audioSamplesWritten(), count, left.data(), right.data());
+                    encoder_.writeAudio(left.data(), right.data(), count);
+                }
+            }
+        } catch (...) {
+            fail_();
+        }
+    }
+
+    MovieEncoder& encoder_;
+    const std::vector<CompositionInsert>& audio_;
+    const int64_t end_;
+    std::function<void()> fail_;
+    std::mutex mutex_;  // guards allowed_ and stopped_
+    std::condition_variable changed_;
+    int64_t allowed_ = 0;  // samples may be written up to here
+    bool stopped_ = false;
+    std::thread thread_;
+};
+
 } // namespace zanto::media
 
 namespace zanto {
@@ -156,17 +254,10 @@ void checkComposition(const Composition& c)
             throw MediaError("“" + insert.assetPath.string() + "” has no audio track");
 }
 
-// Writes audio up to output sample `until` in fixed chunks.
-void writeAudioUntil(MovieEncoder& encoder, AudioMixer& mixer, int64_t until)
+// The output samples up to `time`.
+int64_t audioSamples(const MediaTime& time)
 {
-    std::vector<float> left(kAudioChunk), right(kAudioChunk);
-    while (encoder.audioSamplesWritten() < until) {
-        int count = int(std::min<int64_t>(kAudioChunk, until - encoder.audioSamplesWritten()));
-        std::fill(left.begin(), left.end(), 0.0f);
-        std::fill(right.begin(), right.end(), 0.0f);
-        mixer.mix(encoder.audioSamplesWritten(), count, left.data(), right.data());
-        encoder.writeAudio(left.data(), right.data(), count);
-    }
+    return time.convertScale(ExportQuality::audioSampleRate).value;
 }
 
 EncoderSetup encoderSetup(const Composition& c)
@@ -324,7 +415,7 @@ void CompositionExport::execute()
 // the first failure anywhere closes every queue so every stage stops.
 void CompositionExport::runPipeline(FirstError& failure)
 {
-    returnLargeBlocksOnFree();
+    tuneMallocForFrames();
     MovieEncoder encoder(output_, encoderSetup(composition_));
     Pipeline pipeline;
     auto fail = [&] {
@@ -364,7 +455,11 @@ void CompositionExport::runPipeline(FirstError& failure)
         });
     }
     try {
-        encodeFrames(encoder, pipeline, failure);
+        std::unique_ptr<SoundWriter> sound;
+        if (encoder.setup().audio)
+            sound = std::make_unique<SoundWriter>(encoder, composition_.audio, audioSamples(composition_.duration),
+                                                  fail);
+        encodeFrames(encoder, sound.get(), pipeline, failure);
     } catch (...) {
         fail();
     }
@@ -374,29 +469,27 @@ void CompositionExport::runPipeline(FirstError& failure)
         thread.join();
 }
 
-void CompositionExport::encodeFrames(MovieEncoder& encoder, Pipeline& pipeline, FirstError& failure)
+void CompositionExport::encodeFrames(MovieEncoder& encoder, SoundWriter* sound, Pipeline& pipeline,
+                                     FirstError& failure)
 {
-    std::unique_ptr<AudioMixer> mixer;
-    if (encoder.setup().audio)
-        mixer = std::make_unique<AudioMixer>(composition_.audio);
-    auto audioUntil = [](const MediaTime& time) { return time.convertScale(ExportQuality::audioSampleRate).value; };
     int64_t k = 0;
     while (std::optional<FramePtr> frame = pipeline.frames[size_t(k) % kComposeThreads]->pop()) {
         if (cancelled_)
             return;
-        // Sound up to the end of this frame goes first, so the file interleaves evenly.
-        if (mixer)
-            writeAudioUntil(encoder, *mixer, audioUntil(composition_.frameDuration * (k + 1)));
         encoder.writeVideo(frame->get(), k * composition_.frameDuration.value);
         framesDone_ = ++k;
+        if (sound)
+            sound->picturesReach(audioSamples(composition_.frameDuration * k));
     }
     if (cancelled_ || failure.get())
         return;
     if (k != frameCount_)
         throw MediaError("The export of “" + output_.string() + "” ended after " + std::to_string(k) + " of "
                          + std::to_string(frameCount_) + " frames");
-    if (mixer)
-        writeAudioUntil(encoder, *mixer, audioUntil(composition_.duration));
+    if (sound)
+        sound->finish();
+    if (failure.get())
+        return;
     encoder.finish();
 }
 

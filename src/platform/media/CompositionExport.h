@@ -22,6 +22,7 @@ namespace zanto {
 namespace media {
 class FirstError;
 class MovieEncoder;
+class SoundWriter;
 }
 
 // A range of one file's track placed on the composition's timeline.
@@ -127,7 +128,8 @@ private:
     void execute();
     struct Pipeline;  // the queues between the stages
     void runPipeline(media::FirstError& failure);
-    void encodeFrames(media::MovieEncoder& encoder, Pipeline& pipeline, media::FirstError& failure);
+    void encodeFrames(media::MovieEncoder& encoder, media::SoundWriter* sound, Pipeline& pipeline,
+                      media::FirstError& failure);
     void finishWith(ExportStatus status, std::exception_ptr error);
 
     Composition composition_;

@@ -42,7 +42,7 @@ AVStream* newStream(AVFormatContext* format, const AVCodecContext* codec)
     return stream;
 }
 
-constexpr int kMostEncoderThreads = 6;
+constexpr int kMostEncoderThreads = 5;
 
 // The cores this process may run on (a `taskset` narrows them).
 int usableCores()
@@ -56,7 +56,7 @@ int usableCores()
 } // namespace
 
 MovieEncoder::MovieEncoder(const std::filesystem::path& path, const EncoderSetup& setup)
-    : path_(path), setup_(setup), packet_(allocatePacket())
+    : path_(path), setup_(setup), videoPacket_(allocatePacket()), audioPacket_(allocatePacket())
 {
     initialiseLibraries();
     std::string name = path.string();
@@ -91,18 +91,18 @@ void MovieEncoder::openVideo()
     c->color_trc = AVCOL_TRC_BT709;
     c->colorspace = AVCOL_SPC_BT709;
     c->color_range = AVCOL_RANGE_MPEG;
-    // One frame thread per core, at most six: each holds an input and a
-    // reconstructed picture, and beyond six the decoder and the scaler have
-    // the other cores anyway. The lookahead runs in the encoding thread rather
-    // than in a buffered thread of its own: the same decisions, fewer frames
-    // in flight.
+    // One frame thread per core, at most five: each holds an input and a
+    // reconstructed picture, and beyond five the decoder and the scaler have
+    // the other cores anyway. The lookahead runs on two threads of its own
+    // (what libx264 chooses at its own thread count for this size), a single
+    // frame ahead of the encoding thread, so feeding frames never waits on it.
     c->thread_count = std::min(usableCores(), kMostEncoderThreads);
     if (format_->oformat->flags & AVFMT_GLOBALHEADER)
         c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     av_opt_set(c->priv_data, "preset", ExportQuality::preset, 0);
     av_opt_set(c->priv_data, "profile", ExportQuality::videoProfile, 0);
     av_opt_set_double(c->priv_data, "crf", ExportQuality::constantRateFactor, 0);
-    av_opt_set(c->priv_data, "x264-params", "sync-lookahead=0", 0);
+    av_opt_set(c->priv_data, "x264-params", "sync-lookahead=1:lookahead-threads=2", 0);
     checkMedia(avcodec_open2(c, c->codec, nullptr), "Cannot open the video encoder");
     videoStream_ = newStream(format_.get(), c);
     videoStream_->avg_frame_rate = c->framerate;
@@ -127,21 +127,24 @@ void MovieEncoder::openAudio()
 }
 
 // Sends one frame (nullptr flushes) and writes every packet that comes out.
-void MovieEncoder::encode(AVCodecContext* codec, AVStream* stream, AVFrame* frame)
+void MovieEncoder::encode(AVCodecContext* codec, AVStream* stream, AVPacket* packet, AVFrame* frame)
 {
     checkMedia(avcodec_send_frame(codec, frame), "Cannot encode “" + path_.string() + "”");
     while (true) {
-        int status = avcodec_receive_packet(codec, packet_.get());
+        int status = avcodec_receive_packet(codec, packet);
         if (status == AVERROR(EAGAIN) || status == AVERROR_EOF)
             return;
         checkMedia(status, "Cannot encode “" + path_.string() + "”");
         if (codec == video_.get())
-            packet_->duration = av_rescale_q(setup_.frameDuration.value, AVRational{1, setup_.frameDuration.timeScale},
-                                             codec->time_base);
-        av_packet_rescale_ts(packet_.get(), codec->time_base, stream->time_base);
-        packet_->stream_index = stream->index;
-        status = av_interleaved_write_frame(format_.get(), packet_.get());
-        av_packet_unref(packet_.get());
+            packet->duration = av_rescale_q(setup_.frameDuration.value, AVRational{1, setup_.frameDuration.timeScale},
+                                            codec->time_base);
+        av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
+        packet->stream_index = stream->index;
+        {
+            std::lock_guard lock(muxing_);
+            status = av_interleaved_write_frame(format_.get(), packet);
+        }
+        av_packet_unref(packet);
         checkMedia(status, "Cannot write “" + path_.string() + "”");
     }
 }
@@ -150,7 +153,7 @@ void MovieEncoder::writeVideo(AVFrame* frame, int64_t pts)
 {
     frame->pts = pts;
     frame->pict_type = AV_PICTURE_TYPE_NONE;
-    encode(video_.get(), videoStream_, frame);
+    encode(video_.get(), videoStream_, videoPacket_.get(), frame);
 }
 
 void MovieEncoder::writeAudio(const float* left, const float* right, int count)
@@ -178,16 +181,16 @@ void MovieEncoder::encodeAudioFrames(bool flushAll)
         av_audio_fifo_read(fifo_.get(), reinterpret_cast<void**>(frame->data), count);
         frame->pts = audioPts_;
         audioPts_ += count;
-        encode(audio_.get(), audioStream_, frame.get());
+        encode(audio_.get(), audioStream_, audioPacket_.get(), frame.get());
     }
 }
 
 void MovieEncoder::finish()
 {
-    encode(video_.get(), videoStream_, nullptr);
+    encode(video_.get(), videoStream_, videoPacket_.get(), nullptr);
     if (audio_) {
         encodeAudioFrames(true);
-        encode(audio_.get(), audioStream_, nullptr);
+        encode(audio_.get(), audioStream_, audioPacket_.get(), nullptr);
     }
     checkMedia(av_write_trailer(format_.get()), "Cannot finish “" + path_.string() + "”");
     checkMedia(avio_closep(&format_->pb), "Cannot finish “" + path_.string() + "”");

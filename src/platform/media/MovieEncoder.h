@@ -1,11 +1,14 @@
 #pragma once
 // Encoding and muxing one movie with the export quality settings: an H.264
-// video stream and optionally an AAC stream. Inside the media layer only; one
-// thread at a time (libx264 runs its own threads).
+// video stream and optionally an AAC stream. Inside the media layer only. The
+// video calls and the audio calls may come from two threads at once (the two
+// encoders are apart, the muxer is shared under a lock); each side keeps to
+// one thread, and finish() comes after both. libx264 runs its own threads.
 #include "platform/media/MediaOwners.h"
 #include "platform/media/MediaTime.h"
 
 #include <filesystem>
+#include <mutex>
 
 struct AVStream;
 
@@ -41,7 +44,7 @@ public:
 private:
     void openVideo();
     void openAudio();
-    void encode(AVCodecContext* codec, AVStream* stream, AVFrame* frame);
+    void encode(AVCodecContext* codec, AVStream* stream, AVPacket* packet, AVFrame* frame);
     void encodeAudioFrames(bool flushAll);
 
     std::filesystem::path path_;
@@ -52,7 +55,9 @@ private:
     AVStream* videoStream_ = nullptr;
     AVStream* audioStream_ = nullptr;
     AudioFifoPtr fifo_;
-    PacketPtr packet_;
+    PacketPtr videoPacket_;
+    PacketPtr audioPacket_;
+    std::mutex muxing_;  // guards format_'s writes once the header is written
     int64_t audioSamples_ = 0;
     int64_t audioPts_ = 0;
     bool headerWritten_ = false;

@@ -20,8 +20,8 @@ const MediaTime kSeekAhead{2, 1};
 // ends before its header says (a file cut short).
 const MediaTime kHoldSlack{40, 1000};
 // What the decoder's frame threads may hold in pictures, roughly.
-constexpr int64_t kFrameThreadBytes = int64_t(192) << 20;
-constexpr int kDecoderThreads = 4;
+constexpr int64_t kFrameThreadBytes = int64_t(100) << 20;
+constexpr int kDecoderThreads = 6;
 
 CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
 {
@@ -33,9 +33,10 @@ CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
         throw MediaError("Cannot decode the video of “" + name + "”: " + mediaErrorText(AVERROR(ENOMEM)));
     checkMedia(avcodec_parameters_to_context(context.get(), stream->codecpar), "Cannot decode the video of “" + name + "”");
     context->pkt_timebase = stream->time_base;
-    // Each frame thread holds pictures of its own. A few threads decode HD
-    // faster than the encoder takes it; very large pictures get fewer still,
-    // so the decoder's memory stays within bounds.
+    // Each frame thread holds pictures of its own. Six keep HD decoding,
+    // the lead-in from a seek's key frame included, ahead of the encoder;
+    // larger pictures get fewer (4K four), so the decoder's memory stays
+    // within bounds.
     const int64_t frameBytes = int64_t(stream->codecpar->width) * stream->codecpar->height * 3 / 2;
     context->thread_count = kDecoderThreads;
     if (frameBytes > 0 && frameBytes * 2 * kDecoderThreads > kFrameThreadBytes)
@@ -68,6 +69,7 @@ void VideoDecoder::seek(const MediaTime& time)
         av_seek_frame(format_.get(), stream_->index, stream_->start_time == AV_NOPTS_VALUE ? 0 : stream_->start_time,
                       AVSEEK_FLAG_BACKWARD);
     avcodec_flush_buffers(codec_.get());
+    latestBefore_.reset();
     endOfStream_ = false;
     draining_ = false;
     forgetHeldFrames();
@@ -94,6 +96,7 @@ bool VideoDecoder::receive()
         }
         checkMedia(status, "Cannot read “" + path_.string() + "”");
         if (packet_->stream_index == stream_->index) {
+            codec_->skip_frame = hiddenBeforeTarget(packet_.get()) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
             status = avcodec_send_packet(codec_.get(), packet_.get());
             // A damaged packet is skipped, as players do; the next key frame recovers.
             if (status < 0 && status != AVERROR(EAGAIN) && status != AVERROR_INVALIDDATA)
@@ -103,8 +106,24 @@ bool VideoDecoder::receive()
     }
 }
 
+// Whether the packet's frame comes before another frame that is still at or
+// before the time asked for: then it is never on show, and if no frame
+// refers to it, it need not be decoded at all. Seeking lands on a key frame
+// well before the time asked for; this skips much of the way there.
+bool VideoDecoder::hiddenBeforeTarget(const AVPacket* packet)
+{
+    if (!target_ || packet->pts == AV_NOPTS_VALUE)
+        return false;
+    const MediaTime time = streamTime(format_.get(), stream_, packet->pts);
+    const bool hidden = latestBefore_ && time < *latestBefore_;
+    if (time <= *target_ && (!latestBefore_ || time > *latestBefore_))
+        latestBefore_ = time;
+    return hidden;
+}
+
 const AVFrame* VideoDecoder::next()
 {
+    target_.reset();
     forgetHeldFrames();
     return decodeNext();
 }
@@ -150,6 +169,7 @@ MediaTime VideoDecoder::frameTime(const AVFrame* frame) const
 
 const AVFrame* VideoDecoder::frameAt(const MediaTime& time)
 {
+    target_ = time;
     const AVFrame* latest = hasAhead_ ? ahead_.get() : hasCurrent_ ? current_.get() : nullptr;
     if (!latest)
         seek(time);

@@ -6,7 +6,9 @@
 #include "platform/media/MediaTime.h"
 
 #include <filesystem>
+#include <optional>
 
+struct AVPacket;
 struct AVStream;
 
 namespace zanto::media {
@@ -40,6 +42,7 @@ public:
 
 private:
     bool receive();
+    bool hiddenBeforeTarget(const AVPacket* packet);
     const AVFrame* decodeNext();
     void forgetHeldFrames();
 
@@ -56,6 +59,11 @@ private:
     bool hasAhead_ = false;
     bool endOfStream_ = false;
     bool draining_ = false;
+    // frameAt: the time asked for, and the latest packet at or before it since
+    // the last seek. Frames before that packet that no other frame refers to
+    // are never on show, so the decoder is told to skip them.
+    std::optional<MediaTime> target_;
+    std::optional<MediaTime> latestBefore_;
 };
 
 } // namespace zanto::media

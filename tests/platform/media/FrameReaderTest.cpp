@@ -38,6 +38,11 @@ protected:
         TestMovieOptions o;
         o.audio = false;
         makeTestMovie(*dir_ / "code.mp4", o);
+        o.bFrames = true;
+        o.durationSeconds = 2;
+        makeTestMovie(*dir_ / "bframes.mp4", o);
+        o.bFrames = false;
+        o.durationSeconds = 1;
         o.frameRate = 30000;
         o.frameRateBase = 1001;
         makeTestMovie(*dir_ / "ntsc.mp4", o);
@@ -89,6 +94,18 @@ TEST_F(FrameReaderTest, FrameAtIsTheLastFrameAtOrBeforeTheTime)
         VideoFrame frame = reader->frameAt(c.time);
         EXPECT_EQ(code(frame), c.frame) << c.file << " at " << c.time.toString();
         EXPECT_LE(frame.time, maxTime(c.time, MediaTime::zero()));
+    }
+}
+
+TEST_F(FrameReaderTest, EveryFrameOfAMovieWithBFramesIsFoundAfterASeek)
+{
+    // Stepping back seeks to the only key frame; on the way to the time
+    // asked for, frames that are never shown and that no frame refers to are
+    // skipped, and those that others refer to are not.
+    FrameReader reader(media("bframes.mp4"));
+    for (int k = 59; k >= 0; --k) {
+        EXPECT_EQ(code(reader.frameAt(MediaTime{2 * k + 1, 60})), k) << "between frames " << k << " and " << k + 1;
+        EXPECT_EQ(code(reader.frameAt(MediaTime{k, 30})), k) << "at frame " << k;
     }
 }
 
