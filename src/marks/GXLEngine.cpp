@@ -9,6 +9,8 @@
 
 #include <QPainter>
 
+#include <algorithm>
+
 #include <filesystem>
 #include <optional>
 
@@ -45,6 +47,12 @@ gpu::TextureDescriptor canvasTexture()
 
 // The video frame fitted into the canvas, loaded into the ground tools'
 // source texture. A frame that fills the canvas goes up as it is.
+bool fillsCanvas(const QImage& picture)
+{
+    return picture.size() == QSize(markCanvasWidth, markCanvasHeight)
+        && picture.format() == QImage::Format_ARGB32_Premultiplied;
+}
+
 void loadSource(gpu::Texture& texture, const QImage& background)
 {
     if (background.size() == QSize(markCanvasWidth, markCanvasHeight)
@@ -61,14 +69,15 @@ void loadSource(gpu::Texture& texture, const QImage& background)
     texture.replace(fitted.constBits(), std::size_t(fitted.bytesPerLine()));
 }
 
-QImage readBack(const gpu::Texture& target)
+// Reads the target into `picture`, made anew when it is not a canvas.
+void readBack(const gpu::Texture& target, QImage& picture)
 {
-    QImage picture(markCanvasWidth, markCanvasHeight, QImage::Format_ARGB32_Premultiplied);
+    if (!fillsCanvas(picture))
+        picture = QImage(markCanvasWidth, markCanvasHeight, QImage::Format_ARGB32_Premultiplied);
     if (picture.isNull() || std::size_t(picture.bytesPerLine()) != canvasBytesPerRow)
         throw failure("描画画像を作成できません。");
     // The texture's B, G, R, A bytes are the canvas's premultiplied pixels.
     target.getBytes(picture.bits(), canvasBytesPerRow);
-    return picture;
 }
 
 } // namespace
@@ -120,20 +129,21 @@ QImage GXLEngine::image(const GXLSettings& settings, double seconds, const QImag
         source = source_;
     }
     renderer.render(target_, settings.parameters(), seconds, source, std::string(), overlayOnly);
-    return readBack(*target_);
+    // The last picture is read into again once its caller has let it go:
+    // fresh memory for every frame costs more than the read itself.
+    if (!picture_.isDetached()) picture_ = QImage();
+    readBack(*target_, picture_);
+    return picture_;
 }
 
-QImage soccerFrame(const std::vector<OrganizerMark>& marks, const QImage& background,
-                   double seconds, bool overlayOnly)
+namespace {
+
+// Draws the marks, in list order, onto `canvas`; `background` keys ground tools.
+void drawMarks(QImage& canvas, const std::vector<OrganizerMark>& marks, const QImage& background, double seconds,
+               bool overlayOnly, bool fitBackground)
 {
-    // A background that already fills the canvas is the canvas to draw on
-    // (fitting it would copy it pixel for pixel).
-    const bool filling = !overlayOnly && background.size() == QSize(markCanvasWidth, markCanvasHeight)
-        && background.format() == QImage::Format_ARGB32_Premultiplied;
-    QImage canvas = filling ? background.copy() : emptyCanvas();
-    if (canvas.isNull()) throw failure("描画を合成できません。");
     QPainter painter(&canvas);
-    if (!overlayOnly && !background.isNull() && !filling) drawFitted(painter, background);
+    if (fitBackground) drawFitted(painter, background);
     const QRectF area(0, 0, markCanvasWidth, markCanvasHeight);
     for (const OrganizerMark& mark : marks) {
         if (!mark.gxl) {
@@ -150,6 +160,29 @@ QImage soccerFrame(const std::vector<OrganizerMark>& marks, const QImage& backgr
         painter.drawImage(QPointF(0, 0), picture);
     }
     if (!painter.end()) throw failure("描画を合成できません。");
+}
+
+} // namespace
+
+QImage soccerFrame(const std::vector<OrganizerMark>& marks, const QImage& background,
+                   double seconds, bool overlayOnly)
+{
+    // A background that already fills the canvas is the canvas to draw on
+    // (fitting it would copy it pixel for pixel).
+    const bool filling = !overlayOnly && fillsCanvas(background);
+    QImage canvas = filling ? background.copy() : emptyCanvas();
+    if (canvas.isNull()) throw failure("描画を合成できません。");
+    drawMarks(canvas, marks, background, seconds, overlayOnly, !overlayOnly && !background.isNull() && !filling);
+    return canvas;
+}
+
+QImage soccerFrame(const std::vector<OrganizerMark>& marks, QImage&& background, double seconds)
+{
+    const bool ground = std::any_of(marks.begin(), marks.end(),
+                                    [](const OrganizerMark& mark) { return mark.gxl && mark.gxl->ground(); });
+    if (ground || !fillsCanvas(background)) return soccerFrame(marks, background, seconds, false);
+    QImage canvas = std::move(background);
+    drawMarks(canvas, marks, QImage(), seconds, false, false);
     return canvas;
 }
 

@@ -59,6 +59,9 @@ private:
     // renders; guarded by lock_.
     std::shared_ptr<gpu::Texture> target_;
     std::shared_ptr<gpu::Texture> source_;
+    // The last picture read back, read into again when no caller holds it;
+    // guarded by lock_.
+    QImage picture_;
 };
 
 // The marks of one item, in list order, over a transparent canvas at
@@ -71,5 +74,8 @@ private:
 // "描画を合成できません。" when the canvas cannot be made.
 QImage soccerFrame(const std::vector<OrganizerMark>& marks, const QImage& background,
                    double seconds, bool overlayOnly = false);
+// The same with the background under the marks, handed over: one that fills
+// the canvas is drawn on as it is, unless a ground tool needs it unmarked.
+QImage soccerFrame(const std::vector<OrganizerMark>& marks, QImage&& background, double seconds);
 
 } // namespace zanto

@@ -58,12 +58,16 @@ void SoccerCompositor::enqueue(std::function<void()> work)
 void SoccerCompositor::startRequest(const CompositorRequest& request, Finish finish)
 {
     // The frame is shared, not copied; the request itself may go away at once.
-    enqueue([this, source = request.sourceFrame, time = request.outputTime,
-             index = request.instructionIndex, finish = std::move(finish)] {
+    startRender(request.sourceFrame, request.outputTime, request.instructionIndex, std::move(finish));
+}
+
+void SoccerCompositor::startRender(QImage source, const MediaTime& time, int index, Finish finish)
+{
+    enqueue([this, source = std::move(source), time, index, finish = std::move(finish)]() mutable {
         QImage frame;
         std::exception_ptr error;
         try {
-            frame = render(source, time, index);
+            frame = render(std::move(source), time, index);
         } catch (...) {
             error = std::current_exception();
         }
@@ -84,15 +88,18 @@ QImage SoccerCompositor::compose(const CompositorRequest& request)
 {
     auto result = std::make_shared<std::promise<QImage>>();
     std::future<QImage> frame = result->get_future();
-    startRequest(request, [result](QImage image, std::exception_ptr error) {
-        if (error) result->set_exception(error);
-        else result->set_value(std::move(image));
-    });
+    // A frame handed over is drawn on where it lies instead of on a copy.
+    QImage source = request.handedOver ? std::move(*request.handedOver) : request.sourceFrame;
+    startRender(std::move(source), request.outputTime, request.instructionIndex,
+                [result](QImage image, std::exception_ptr error) {
+                    if (error) result->set_exception(error);
+                    else result->set_value(std::move(image));
+                });
     return frame.get();
 }
 
 // One request's work: the source frame placed over black, then the marks.
-QImage SoccerCompositor::render(const QImage& source, const MediaTime& time, int instructionIndex) const
+QImage SoccerCompositor::render(QImage source, const MediaTime& time, int instructionIndex) const
 {
     if (instructionIndex < 0 || size_t(instructionIndex) >= instructions_.size() || source.isNull())
         throw failure("映像フレームを取得できません。");
@@ -101,7 +108,7 @@ QImage SoccerCompositor::render(const QImage& source, const MediaTime& time, int
     // A frame the export has already placed on the canvas is used as it is.
     const bool placed = t == AffineTransform::identity() && source.size() == QSize(markCanvasWidth, markCanvasHeight)
         && source.format() == pixelFormat;
-    QImage background = placed ? source : QImage(markCanvasWidth, markCanvasHeight, pixelFormat);
+    QImage background = placed ? std::move(source) : QImage(markCanvasWidth, markCanvasHeight, pixelFormat);
     if (background.isNull()) throw failure("元映像を変換できません。");
     if (!placed) {
         // Opaque black under the frame: bars stay black in the export, never clear.
@@ -116,7 +123,7 @@ QImage SoccerCompositor::render(const QImage& source, const MediaTime& time, int
     }
     // Each segment's marks start their animation at its first frame.
     const double seconds = (time - instruction.timeRange.start).seconds();
-    return soccerFrame(instruction.marks, background, seconds, false);
+    return soccerFrame(instruction.marks, std::move(background), seconds);
 }
 
 CompositorCallback SoccerCompositor::callback(std::vector<SoccerInstruction> instructions)

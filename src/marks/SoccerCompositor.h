@@ -72,7 +72,8 @@ public:
     static void install(Composition& composition, std::vector<SoccerInstruction> instructions);
 
 private:
-    QImage render(const QImage& source, const MediaTime& time, int instructionIndex) const;
+    void startRender(QImage source, const MediaTime& time, int index, Finish finish);
+    QImage render(QImage source, const MediaTime& time, int instructionIndex) const;
     void enqueue(std::function<void()> work);
     void run();
 

@@ -67,6 +67,9 @@ struct CompositorRequest {
     MediaTime outputTime;
     int instructionIndex;  // into Composition::instructions
     const CompositionInstruction& instruction;
+    // When set, the very picture sourceFrame refers to, handed over: the
+    // compositor may take it and draw on it rather than on a copy.
+    QImage* handedOver = nullptr;
 };
 // Returns the finished frame at the output size. Called on the export's
 // compose thread, one frame at a time, in output order. An exception fails the

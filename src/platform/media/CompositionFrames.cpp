@@ -233,7 +233,7 @@ FramePtr FrameComposer::compose(FrameJob& job, const InTurn& inTurn)
             source = converter_.toImage(job.picture.get());
         const CompositionInstruction& instruction = composition_.instructions[size_t(job.instruction)];
         QImage result = inTurn(job.compositorTurn, [&] {
-            return composition_.compositor(CompositorRequest{source, job.time, job.instruction, instruction});
+            return composition_.compositor(CompositorRequest{source, job.time, job.instruction, instruction, &source});
         });
         if (result.isNull())
             throw MediaError("The compositor returned no picture at " + job.time.toString());
