@@ -10,7 +10,6 @@
 #include <QPainter>
 
 #include <algorithm>
-
 #include <filesystem>
 #include <optional>
 
@@ -45,18 +44,17 @@ gpu::TextureDescriptor canvasTexture()
             gpu::TextureUsage::RenderTarget | gpu::TextureUsage::ShaderRead};
 }
 
-// The video frame fitted into the canvas, loaded into the ground tools'
-// source texture. A frame that fills the canvas goes up as it is.
 bool fillsCanvas(const QImage& picture)
 {
     return picture.size() == QSize(markCanvasWidth, markCanvasHeight)
         && picture.format() == QImage::Format_ARGB32_Premultiplied;
 }
 
+// The video frame fitted into the canvas, loaded into the ground tools'
+// source texture. A frame that fills the canvas goes up as it is.
 void loadSource(gpu::Texture& texture, const QImage& background)
 {
-    if (background.size() == QSize(markCanvasWidth, markCanvasHeight)
-        && background.format() == QImage::Format_ARGB32_Premultiplied) {
+    if (fillsCanvas(background)) {
         texture.replace(background.constBits(), std::size_t(background.bytesPerLine()));
         return;
     }
@@ -129,8 +127,9 @@ QImage GXLEngine::image(const GXLSettings& settings, double seconds, const QImag
         source = source_;
     }
     renderer.render(target_, settings.parameters(), seconds, source, std::string(), overlayOnly);
-    // The last picture is read into again once its caller has let it go:
-    // fresh memory for every frame costs more than the read itself.
+    // The last picture is read into again once its caller has let it go
+    // (fresh memory for every frame costs more than the read itself); one
+    // still held is left to its holder rather than copied and drawn over.
     if (!picture_.isDetached()) picture_ = QImage();
     readBack(*target_, picture_);
     return picture_;

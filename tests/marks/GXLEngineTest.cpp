@@ -440,6 +440,19 @@ TEST(SoccerFrame, MarksLieOverTheFittedBackground)
     saveForInspection(frame, "soccer-frame-over-video.png");
 }
 
+// A canvas handed over ends as the copying road draws it, also when a ground
+// tool keys the video under plain marks drawn before it.
+TEST(SoccerFrame, AHandedOverCanvasEndsAsACopyWould)
+{
+    const QImage canvas = solid(1280, 720, turf);
+    for (const std::vector<OrganizerMark>& marks :
+         {std::vector<OrganizerMark>{ring(0.5, 0.5), plainMark("arrow", 0.1, 0.5, 0.9, 0.5)},
+          std::vector<OrganizerMark>{plainMark("circle", 0.3, 0.3, 0.7, 0.7), groundRing(0.5, 0.5)}}) {
+        const QImage expected = soccerFrame(marks, canvas, 0.5, false);
+        EXPECT_EQ(countDifferent(soccerFrame(marks, canvas.copy(), 0.5), expected), 0) << marks.front().kind;
+    }
+}
+
 // The preview queue and the export compositor call at the same time.
 TEST(SoccerFrame, TwoThreadsBothGetTheirOwnPictures)
 {
