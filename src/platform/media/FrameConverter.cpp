@@ -15,11 +15,11 @@ extern "C" {
 namespace zanto::media {
 namespace {
 
-// The compose stage is one thread beside the decoder's and the encoder's
-// pools; splitting each conversion into horizontal bands, one per core, keeps
-// it from holding the encoder back. Bands are scaled independently, row for
-// row the same as one pass. Zero lets swscale count the cores.
-constexpr int kScaleThreads = 0;
+// Conversions run beside the decoder's and the encoder's threads, which keep
+// the cores busy. Two horizontal bands per picture (scaled independently, row
+// for row the same as one pass) halve a conversion's time; a band per core
+// leaves each conversion waiting for whichever band the scheduler runs last.
+constexpr int kScaleThreads = 2;
 
 int swsMatrix(int tagged, ColourMatrix fallback)
 {
