@@ -1,10 +1,14 @@
 #pragma once
-// What the export benchmarks share: a work folder of their own and the ffmpeg
-// command line run through the shell, for the side they are measured against.
+// What the export benchmarks share: a work folder of their own, the ffmpeg
+// command line run through the shell, for the side they are measured against,
+// and the in-place items the XML exports are measured with.
+#include "playlist/OrganizerItem.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace zanto::bench {
 
@@ -27,6 +31,24 @@ inline std::string shellQuoted(const std::string& text)
 inline void shell(const std::string& command)
 {
     if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
+}
+
+// `count` in-place items of source "S1", 4.5 s each, with a note and labels.
+inline std::vector<OrganizerItem> inPlaceItems(int count)
+{
+    std::vector<OrganizerItem> items;
+    for (int i = 0; i < count; ++i) {
+        OrganizerItem item;
+        item.name = "Clip " + std::to_string(i);
+        item.note = "Counter attack down the left";
+        item.labels = std::vector<std::string>{"Attack", "Left"};
+        item.sourceID = "S1";
+        item.sourceIDs = {"S1"};
+        item.start = (i % 55) * 1.0;
+        item.end = item.start + 4.5;
+        items.push_back(item);
+    }
+    return items;
 }
 
 } // namespace zanto::bench

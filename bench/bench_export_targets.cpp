@@ -256,18 +256,7 @@ void xml(int rounds)
               "-preset ultrafast -c:a aac -shortest " + shellQuoted(movie.string()));
     OrganizerDocument document;
     document.sources = {OrganizerSource{.id = "S1", .name = "S1", .path = movie.string(), .offset = 0}};
-    std::vector<OrganizerItem> items;
-    for (int i = 0; i < 1000; ++i) {
-        OrganizerItem item;
-        item.name = "Clip " + std::to_string(i);
-        item.note = "Counter attack down the left";
-        item.labels = std::vector<std::string>{"Attack", "Left"};
-        item.sourceID = "S1";
-        item.sourceIDs = {"S1"};
-        item.start = (i % 55) * 1.0;
-        item.end = item.start + 4.5;
-        items.push_back(item);
-    }
+    const std::vector<OrganizerItem> items = bench::inPlaceItems(1000);
     document.rows.front().items = items;
     const std::vector<double> t = alternate(rounds, {[&] {
         OrganizerExporter exporter;

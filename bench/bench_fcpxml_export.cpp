@@ -46,18 +46,7 @@ void BM_ExportXmlInPlaceItems(benchmark::State& state)
     source.id = "S1";
     source.path = sourceMovie().string();
     document.sources = {source};
-    std::vector<OrganizerItem> items;
-    for (int i = 0; i < count; ++i) {
-        OrganizerItem item;
-        item.name = "Clip " + std::to_string(i);
-        item.note = "Counter attack down the left";
-        item.labels = std::vector<std::string>{"Attack", "Left"};
-        item.sourceID = "S1";
-        item.sourceIDs = {"S1"};
-        item.start = (i % 55) * 1.0;
-        item.end = item.start + 4.5;
-        items.push_back(item);
-    }
+    const std::vector<OrganizerItem> items = bench::inPlaceItems(count);
     document.rows.front().items = items;
     const fs::path destination = workFolder() / "export.fcpxml";
     for (auto _ : state) {
