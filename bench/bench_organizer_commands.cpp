@@ -75,7 +75,7 @@ zanto::OrganizerDocument clips(const fs::path& movie, int rows, int itemsPerRow,
 
 // Each iteration runs one command; the pairs undo each other so that the
 // playlist stays at 10,000 items.
-void commandOnTenThousandItems(benchmark::State& state, const char* first, const char* second)
+void commandOnTenThousandItems(benchmark::State& state, zanto::OrganizerCommand first, zanto::OrganizerCommand second)
 {
     zanto::Organizer organizer(benchFolder() / "recovery", std::make_unique<SaveTo>(QString()));
     organizer.openDocument(clips("/videos/match.mp4", 10, 1000, 3));
@@ -83,7 +83,7 @@ void commandOnTenThousandItems(benchmark::State& state, const char* first, const
     organizer.rowChanged();
     bool odd = false;
     for (auto _ : state) {
-        if (std::string(first) == "duplicate") {
+        if (first == zanto::OrganizerCommand::duplicate) {
             // Duplicate the first item, then remove its copy at the end.
             organizer.table.selectRowIndexes({odd ? organizer.numberOfRows() - 1 : 0}, false);
         }
@@ -91,8 +91,11 @@ void commandOnTenThousandItems(benchmark::State& state, const char* first, const
         odd = !odd;
     }
 }
-BENCHMARK_CAPTURE(commandOnTenThousandItems, rowDownUp, "rowDown", "rowUp")->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK_CAPTURE(commandOnTenThousandItems, duplicateRemove, "duplicate", "removeItems")
+BENCHMARK_CAPTURE(commandOnTenThousandItems, rowDownUp, zanto::OrganizerCommand::rowDown, zanto::OrganizerCommand::rowUp)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
+BENCHMARK_CAPTURE(commandOnTenThousandItems, duplicateRemove, zanto::OrganizerCommand::duplicate,
+                  zanto::OrganizerCommand::removeItems)
     ->Unit(benchmark::kMillisecond)
     ->MinTime(1.0);
 
@@ -132,7 +135,7 @@ void guiGapDuringTwentyItemExport(benchmark::State& state)
         });
         clock.start();
         ticker.start(10);
-        organizer.perform("exportAll");
+        organizer.perform(zanto::OrganizerCommand::exportAll);
         loop.exec();
         longest = std::max(longest, clock.elapsed() - last);
         state.SetIterationTime(static_cast<double>(longest) / 1000.0);

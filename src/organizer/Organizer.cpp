@@ -31,7 +31,8 @@ Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory,
     table.selectionDidChange = [this] { tableViewSelectionDidChange(); };
     setUpPlayback(player);
     buildWindow();
-    keyMonitor_ = std::make_unique<OrganizerKeyMonitor>(*this, *window_);
+    keyMonitor_ = std::make_unique<OrganizerKeyMonitor>(
+        *window_, [this](const QKeyEvent& event) { return handleOrganizerKey(event); });
     installDrawing();
     if (!dialogs_) dialogs_ = std::make_unique<OrganizerWidgetDialogs>(window_.get());
     message("行を作り、メイン画面の「選択タグを追加」から映像を集めてください。");
@@ -69,15 +70,14 @@ bool Organizer::busy() const
     return jobs_->running();
 }
 
-bool Organizer::perform(const QString& name)
+bool Organizer::perform(OrganizerCommand command)
 {
-    const OrganizerAction* action = OrganizerActions::find(name);
-    if (!action || !action->handler) return false;
-    if (busy() && action->busy != OrganizerBusyRule::allow) {
-        if (action->busy == OrganizerBusyRule::refuseWithMessage) message(organizerBusyMessage);
+    const OrganizerAction& action = OrganizerActions::row(command);
+    if (busy() && action.busy != OrganizerBusyRule::allow) {
+        if (action.busy == OrganizerBusyRule::refuseWithMessage) message(organizerBusyMessage);
         return false;
     }
-    (this->*action->handler)();
+    action.handler(*this, action.parameter);
     return true;
 }
 

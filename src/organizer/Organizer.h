@@ -1,4 +1,5 @@
 #pragma once
+#include "organizer/OrganizerCommand.h"
 #include "organizer/OrganizerDialogs.h"
 #include "organizer/OrganizerItemTable.h"
 #include "organizer/OrganizerJobs.h"
@@ -128,9 +129,9 @@ public:
     // A save or export runs; edit commands keep away.
     bool busy() const;
 
-    // Runs the command named `name` of OrganizerActions under its busy rule;
-    // false when it was refused or has no handler yet.
-    bool perform(const QString& name);
+    // Runs the row of `command` in OrganizerActions under its busy rule;
+    // false when it was refused.
+    bool perform(OrganizerCommand command);
     OrganizerDialogs& dialogs() { return *dialogs_; }
     OrganizerJobs& jobs() { return *jobs_; }
     bool inspectorHidden = false;
@@ -154,7 +155,7 @@ public:
     void exportCurrentVideo();
     void exportItems(const std::vector<OrganizerItem>& items);
     void chooseXMLExport();
-    void exportRowXML();
+    // The whole playlist, or the current row alone.
     void exportOrganizerXML(bool rowOnly);
     void cancelExport();
 
@@ -163,8 +164,7 @@ public:
     void addRow();
     void renameRow();
     void removeRow();
-    void rowUp();
-    void rowDown();
+    // Up (-1) or down (1) one place.
     void moveRow(int step);
 
     // Item commands and slides, on the current row and the table's selection.
@@ -173,14 +173,11 @@ public:
     void insertImages(const QStringList& paths);
     void duplicate();
     void removeItems();
-    void insertBefore();
-    void insertAfter();
+    // A title slide before (or after) the selected item.
     void insertSlide(bool after);
 
-    // Toolbar menus: each entry runs its command of OrganizerActions.
-    void showMore();
-    void showExport();
-    void popup(const std::vector<std::pair<QString, const char*>>& entries);
+    // Shows `menu` at the pointer; the chosen entry performs its row.
+    void popup(OrganizerMenu menu);
 
     // Playback state.
     std::vector<OrganizerItem> queue;
@@ -236,9 +233,8 @@ public:
     void moveTimelineItem(int row, int item, int to, int at);
     // Gives one item a new range; refused silently or with a message.
     void trimTimelineItem(int row, int item, double start, double end);
-    void markIn();
-    void markOut();
-    // Sets the selected open video item's start (or end) at the player's time.
+    // Mark in (true) and mark out: the selected open video item's start (or
+    // end) at the player's time.
     void markBoundary(bool start);
     // The selected item is a video item and the one open in the preview.
     bool selectedVideoIsOpen() const;
@@ -246,6 +242,11 @@ public:
     bool handleOrganizerKey(const QKeyEvent& event);
     // Selects every item of the current row (none of an empty row).
     void selectAllItems();
+    // The shuttle keys: K pauses, L (1) and J (-1) run forward and backward.
+    void shuttlePause();
+    void shuttle(int direction);
+    // Escape: the overlay leaves drawing and drops its selection.
+    void drawingOff();
     void apply();
     void angleChanged();
     void relink();
@@ -259,7 +260,6 @@ public:
     // --- End of timeline editing, marks, keys, inspector edits ---
     // Layout and menu commands (OrganizerLayoutCommands.cpp). None tests
     // busy, none changes the playlist or writes settings.
-    void showLayout();
     void enlargePreview();
     void resetLayout();
     void toggleInspector();
@@ -341,11 +341,7 @@ private:
     std::unique_ptr<OrganizerDialogs> dialogs_;
     // Hands the window's keys to handleOrganizerKey().
     std::unique_ptr<OrganizerKeyMonitor> keyMonitor_;
-    bool handleControlKey(int key, bool shift);
-    // The shuttle keys: K pauses, L (1) and J (-1) run forward and backward.
     bool freezeOnShow() const;
-    void shuttlePause();
-    void shuttle(int direction);
     // Last, so that it goes first: its worker ends before anything it reports to.
     std::unique_ptr<OrganizerJobs> jobs_;
 

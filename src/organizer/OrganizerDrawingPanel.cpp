@@ -5,6 +5,7 @@
 #include "organizer/OrganizerInspectorPane.h"
 #include "organizer/OrganizerPreviewPane.h"
 #include "organizer/OrganizerOverlay.h"
+#include "organizer/OrganizerTimelinePane.h"
 #include "organizer/model/OrganizerEdits.h"
 #include "platform/media/Player.h"
 
@@ -54,7 +55,9 @@ void Organizer::installDrawing()
         if (self) self->overlayChanged(marks);
     };
     jobs_->runningChanged = [self](bool running) {
-        if (self) self->overlay().setBusy(running);
+        if (!self) return;
+        self->overlay().setBusy(running);
+        self->timelinePane_->timeline().setBusy(running);
     };
     // Never stopped: each tick looks whether there is anything to do.
     gxlTimer_ = new QTimer(this);

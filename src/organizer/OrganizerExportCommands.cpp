@@ -122,11 +122,6 @@ void Organizer::chooseXMLExport()
     if (answer == 1) exportOrganizerXML(true);
 }
 
-void Organizer::exportRowXML()
-{
-    exportOrganizerXML(true);
-}
-
 void Organizer::exportOrganizerXML(bool rowOnly)
 {
     if (busy()) return;

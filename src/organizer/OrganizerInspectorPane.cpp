@@ -69,7 +69,8 @@ OrganizerInspectorPane::OrganizerInspectorPane(Organizer& organizer)
     inspectorTabs->setCurrentIndex(0);
     // Only the user's choice runs the command: selectTab() blocks the signal.
     QObject::connect(inspectorTabs, &QTabBar::currentChanged, this,
-                     [&organizer] { organizer.perform("inspectorTabChanged"); });
+                     [&organizer] { organizer.perform(OrganizerCommand::inspectorTabChanged); });
+    tagControl(*inspectorTabs, OrganizerCommand::inspectorTabChanged);
     auto* tabs = row(0);
     tabs->setContentsMargins(10, 0, 10, 0);
     tabs->addWidget(inspectorTabs);
@@ -136,7 +137,7 @@ QWidget* OrganizerInspectorPane::buildInfoPanel(Organizer& organizer)
     layout->addWidget(noteField);
     layout->addLayout(times);
     layout->addWidget(enabled);
-    layout->addWidget(actionButton(organizer, "apply"), 0, Qt::AlignLeft);
+    layout->addWidget(actionButton(organizer, OrganizerCommand::apply), 0, Qt::AlignLeft);
     return panel;
 }
 
@@ -147,7 +148,9 @@ QWidget* OrganizerInspectorPane::buildPlaybackPanel(Organizer& organizer)
     angleChoice = new QComboBox;
     angleChoice->setObjectName("angleChoice");
     // Only the user's choice runs the command, not a refill of the entries.
-    QObject::connect(angleChoice, &QComboBox::activated, &organizer, [&organizer] { organizer.perform("angleChanged"); });
+    QObject::connect(angleChoice, &QComboBox::activated, &organizer,
+                     [&organizer] { organizer.perform(OrganizerCommand::angleChanged); });
+    tagControl(*angleChoice, OrganizerCommand::angleChanged);
     loopButton = new QCheckBox("連続再生をループ");
     loopButton->setObjectName("loopButton");
     offsetField = field();
@@ -156,7 +159,7 @@ QWidget* OrganizerInspectorPane::buildPlaybackPanel(Organizer& organizer)
     auto* offsetRow = row(5);
     offsetRow->addWidget(label("映像の補正秒"));
     offsetRow->addWidget(offsetField);
-    offsetRow->addWidget(actionButton(organizer, "applyOffset"));
+    offsetRow->addWidget(actionButton(organizer, OrganizerCommand::applyOffset));
     offsetRow->addStretch(1);
     drawingPanel = buildDrawingPanel(organizer);
     drawingPanel->setObjectName("drawingPanel");
@@ -165,9 +168,9 @@ QWidget* OrganizerInspectorPane::buildPlaybackPanel(Organizer& organizer)
     layout->addWidget(label("映像 / アングル"));
     layout->addWidget(angleChoice);
     layout->addWidget(loopButton);
-    layout->addWidget(actionButton(organizer, "relink"), 0, Qt::AlignLeft);
+    layout->addWidget(actionButton(organizer, OrganizerCommand::relink), 0, Qt::AlignLeft);
     layout->addLayout(offsetRow);
-    layout->addWidget(actionButton(organizer, "toggleDrawing"), 0, Qt::AlignLeft);
+    layout->addWidget(actionButton(organizer, OrganizerCommand::toggleDrawing), 0, Qt::AlignLeft);
     layout->addWidget(drawingPanel);
     return panel;
 }
@@ -187,9 +190,11 @@ QWidget* OrganizerInspectorPane::buildDrawingPanel(Organizer& organizer)
     gxlOpacity->setObjectName("gxlOpacity");
     gxlSpeed = new OrganizerSlider(1, 0, 4);
     gxlSpeed->setObjectName("gxlSpeed");
-    gxlColor->action = [&organizer] { organizer.perform("gxlSettingsChanged"); };
+    gxlColor->action = [&organizer] { organizer.perform(OrganizerCommand::gxlSettingsChanged); };
+    tagControl(*gxlColor, OrganizerCommand::gxlSettingsChanged);
     for (OrganizerSlider* slider : {gxlSize, gxlPerspective, gxlOpacity, gxlSpeed}) {
-        slider->action = [&organizer] { organizer.perform("gxlSettingsChanged"); };
+        slider->action = [&organizer] { organizer.perform(OrganizerCommand::gxlSettingsChanged); };
+        tagControl(*slider, OrganizerCommand::gxlSettingsChanged);
     }
 
     QLabel* hint = label("映像右端のアイコンで追加。素材を直接ドラッグして移動、青い点で形を調整できます。"
@@ -205,8 +210,8 @@ QWidget* OrganizerInspectorPane::buildDrawingPanel(Organizer& organizer)
     layout->addWidget(gxlOpacity);
     layout->addWidget(label("回転速度（0で停止）"));
     layout->addWidget(gxlSpeed);
-    layout->addWidget(actionButton(organizer, "deleteSelectedMark"), 0, Qt::AlignLeft);
-    layout->addWidget(actionButton(organizer, "undoMark"), 0, Qt::AlignLeft);
+    layout->addWidget(actionButton(organizer, OrganizerCommand::deleteSelectedMark), 0, Qt::AlignLeft);
+    layout->addWidget(actionButton(organizer, OrganizerCommand::undoMark), 0, Qt::AlignLeft);
     return panel;
 }
 

@@ -70,16 +70,6 @@ void Organizer::removeItems()
     commit(edits::removingItemsAt(playlist(), currentRow(), table.selectedRowIndexes()), std::nullopt, {});
 }
 
-void Organizer::insertBefore()
-{
-    insertSlide(false);
-}
-
-void Organizer::insertAfter()
-{
-    insertSlide(true);
-}
-
 void Organizer::insertSlide(bool after)
 {
     if (busy()) return;

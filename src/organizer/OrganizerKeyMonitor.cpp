@@ -1,6 +1,5 @@
 #include "organizer/OrganizerKeyMonitor.h"
 
-#include "organizer/Organizer.h"
 
 #include <QAbstractSpinBox>
 #include <QCoreApplication>
@@ -13,8 +12,8 @@
 
 namespace zanto {
 
-OrganizerKeyMonitor::OrganizerKeyMonitor(Organizer& organizer, QWidget& window)
-    : organizer_(organizer), window_(&window)
+OrganizerKeyMonitor::OrganizerKeyMonitor(QWidget& window, std::function<bool(const QKeyEvent&)> handle)
+    : handle_(std::move(handle)), window_(&window)
 {
     qApp->installEventFilter(this);
 }
@@ -42,7 +41,7 @@ bool OrganizerKeyMonitor::eventFilter(QObject* watched, QEvent* event)
     if (event->type() != QEvent::KeyPress || !window_ || watched != window_->windowHandle()) return false;
     // The window hands the key to its focus widget, active or not.
     if (takesText(window_->focusWidget())) return false;
-    return organizer_.handleOrganizerKey(static_cast<const QKeyEvent&>(*event));
+    return handle_(static_cast<const QKeyEvent&>(*event));
 }
 
 } // namespace zanto

@@ -1,4 +1,5 @@
-// The Organizer's key table: transport keys and a few Ctrl shortcuts.
+// The Organizer's keys: the rows of OrganizerActions with a key, and the
+// shuttle and drawing commands only keys reach.
 #include "organizer/Organizer.h"
 
 #include "organizer/OrganizerActions.h"
@@ -8,24 +9,13 @@
 #include <QKeyEvent>
 #include <QTimer>
 
+#include <optional>
+
 #include "platform/media/Player.h"
 
 #include <algorithm>
 
 namespace zanto {
-
-namespace {
-
-// The command table's row with `key` in its key column, or none.
-const OrganizerAction* actionWithKey(const QKeySequence& key)
-{
-    for (const OrganizerAction& action : OrganizerActions::all()) {
-        if (!action.key.isEmpty() && action.key == key) return &action;
-    }
-    return nullptr;
-}
-
-} // namespace
 
 void Organizer::selectAllItems()
 {
@@ -34,61 +24,31 @@ void Organizer::selectAllItems()
     table.selectRowIndexes(all, false);
 }
 
-// The Ctrl keys of the command table; Alt and Meta are not looked at here.
-// Shift selects the Shift row when there is one (redo, export of the open
-// item) and is ignored otherwise (save, select all).
-bool Organizer::handleControlKey(int key, bool shift)
+void Organizer::drawingOff()
 {
-    const auto chord = [key](Qt::KeyboardModifiers modifiers) {
-        return QKeySequence(QKeyCombination(modifiers, Qt::Key(key)));
-    };
-    const OrganizerAction* action = actionWithKey(chord(Qt::ControlModifier | (shift ? Qt::ShiftModifier : Qt::NoModifier)));
-    if (!action && shift) action = actionWithKey(chord(Qt::ControlModifier));
-    if (!action) return false;
-    perform(QString::fromLatin1(action->name));
-    return true;
+    preview_->overlay().setEditing(false);
+    preview_->overlay().resetSelection();
 }
 
 bool Organizer::handleOrganizerKey(const QKeyEvent& event)
 {
     if (busy()) return false;
-    // Shift, Caps Lock (never a modifier here) and the keypad flag leave a
-    // key as it is; letters are matched by key, not by text ("\x1a" for Ctrl+Z).
     const Qt::KeyboardModifiers modifiers = event.modifiers();
+    const auto key = Qt::Key(event.key());
+    std::optional<OrganizerCommand> command;
     if (modifiers & Qt::ControlModifier) {
-        return handleControlKey(event.key(), modifiers & Qt::ShiftModifier);
+        // Alt and Meta are not looked at here. Shift selects the Shift row
+        // when there is one (redo, export of the open item) and is ignored
+        // otherwise (save, select all).
+        command = OrganizerActions::withKey(QKeyCombination(Qt::ControlModifier | (modifiers & Qt::ShiftModifier), key));
+        if (!command) command = OrganizerActions::withKey(QKeyCombination(Qt::ControlModifier, key));
+    } else if (!(modifiers & (Qt::AltModifier | Qt::MetaModifier))) {
+        // Shift, Caps Lock (never a modifier here) and the keypad flag leave a
+        // key as it is; letters are matched by key, not by text ("\x1a" for Ctrl+Z).
+        command = OrganizerActions::withKey(key);
     }
-    if (modifiers & (Qt::AltModifier | Qt::MetaModifier)) return false;
-    switch (event.key()) {
-    case Qt::Key_Escape:
-        preview_->overlay().setEditing(false);
-        preview_->overlay().resetSelection();
-        return true;
-    case Qt::Key_Space:
-        perform("togglePlayback");
-        return true;
-    case Qt::Key_K:
-        shuttlePause();
-        return true;
-    case Qt::Key_L:
-        shuttle(1);
-        return true;
-    case Qt::Key_J:
-        shuttle(-1);
-        return true;
-    case Qt::Key_Left:
-        selectNeighbor(-1);
-        return true;
-    case Qt::Key_Right:
-        selectNeighbor(1);
-        return true;
-    default:
-        break;
-    }
-    // Plain keys of the command table: I and O.
-    const OrganizerAction* action = actionWithKey(QKeySequence(event.key()));
-    if (!action) return false;
-    perform(QString::fromLatin1(action->name));
+    if (!command) return false;
+    perform(*command);
     return true;
 }
 

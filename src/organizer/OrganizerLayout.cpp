@@ -76,12 +76,13 @@ QWidget* Organizer::buildToolbar()
     auto* layout = row(5);
     layout->setContentsMargins(6, 0, 6, 0);
     toolbar->setLayout(layout);
-    for (const char* name : {"newDocument", "openDocument", "saveDocument"}) {
-        layout->addWidget(actionButton(*this, name));
+    using C = OrganizerCommand;
+    for (const C command : {C::newDocument, C::openDocument, C::saveDocument}) {
+        layout->addWidget(actionButton(*this, command));
     }
     layout->addStretch(1);
-    for (const char* name : {"showLayout", "showMore", "showExport", "toggleInspector"}) {
-        layout->addWidget(actionButton(*this, name));
+    for (const C command : {C::showLayout, C::showMore, C::showExport, C::toggleInspector}) {
+        layout->addWidget(actionButton(*this, command));
     }
     return toolbar;
 }

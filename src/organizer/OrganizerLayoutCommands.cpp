@@ -19,11 +19,6 @@ constexpr double standardInspectorPlace = 300;
 
 } // namespace
 
-void Organizer::showLayout()
-{
-    popup({{"映像を大きく", "enlargePreview"}, {"標準の配置", "resetLayout"}, {"インスペクタの表示切替", "toggleInspector"}});
-}
-
 void Organizer::enlargePreview()
 {
     verticalSplit_->setPosition(enlargedUpperShare * verticalSplit_->height(), 0);

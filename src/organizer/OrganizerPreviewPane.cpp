@@ -71,7 +71,7 @@ OrganizerPreviewPane::OrganizerPreviewPane(Organizer& organizer) : OrganizerInse
     layout->addWidget(follower);
     rangeBar_ = new OrganizerRangeBar;
     rangeBar_->setObjectName("rangeBar");
-    rangeBar_->owner = &organizer;
+    reportTo(organizer);
     rangeBar_->hide();
     layout->addWidget(rangeBar_);
     layout->addWidget(buildTransport(organizer));
@@ -145,10 +145,8 @@ QWidget* OrganizerPreviewPane::buildMaterialStrip(Organizer& organizer, QWidget*
         material->setToolTip(names[static_cast<size_t>(index)]);
         material->setAccessibleName(names[static_cast<size_t>(index)]);
         material->setProperty("tag", index);
-        material->setObjectName(QString("material%1").arg(index));
+        connectButton(*material, organizer, organizerMaterialCommand(index));
         material->setFixedSize(34, 30);
-        QObject::connect(material, &QToolButton::clicked, material,
-                         [&organizer, index] { organizer.addMaterial(index); });
         buttons->addArrangedSubview(material);
     }
     buttons->adjustSize();
@@ -161,11 +159,23 @@ QWidget* OrganizerPreviewPane::buildTransport(Organizer& organizer)
     auto* transport = new QWidget;
     auto* layout = row(5);
     transport->setLayout(layout);
-    for (const char* name : {"previousClip", "togglePlayback", "nextClip", "playRow", "playAll", "markIn", "markOut"}) {
-        layout->addWidget(actionButton(organizer, name));
+    using C = OrganizerCommand;
+    for (const C command : {C::previousClip, C::togglePlayback, C::nextClip, C::playRow, C::playAll, C::markIn, C::markOut}) {
+        layout->addWidget(actionButton(organizer, command));
     }
     layout->addStretch(1);
     return transport;
+}
+
+void OrganizerPreviewPane::reportTo(Organizer& organizer)
+{
+    rangeBar_->gestures = {
+        .editable = [&organizer] { return !organizer.busy() && organizer.selectedVideoIsOpen(); },
+        .seek = [&organizer](double seconds) { organizer.seekOpenItem(seconds); },
+        .trim = [&organizer](double start, double end) {
+            organizer.trimTimelineItem(organizer.currentRow(), organizer.table.selectedRow(), start, end);
+        },
+    };
 }
 
 } // namespace zanto

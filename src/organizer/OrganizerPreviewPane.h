@@ -45,6 +45,8 @@ private:
     QWidget* buildStage(Organizer& organizer);
     QWidget* buildMaterialStrip(Organizer& organizer, QWidget* stage);
     QWidget* buildTransport(Organizer& organizer);
+    // Hands the range bar's gestures to the commands of `organizer`.
+    void reportTo(Organizer& organizer);
 
     OrganizerRangeBar* rangeBar_ = nullptr;
     OrganizerVideoView* movie_ = nullptr;

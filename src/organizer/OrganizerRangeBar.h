@@ -3,12 +3,11 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 #include <utility>
 
 namespace zanto {
-
-class Organizer;
 
 // The trim bar under the preview: the in and out points of the video item on
 // show, in a window of ten seconds around the item. All times are item times
@@ -41,8 +40,17 @@ public:
     void setPreview(std::optional<std::pair<double, double>> preview);
 
     // --- Editing with the mouse ---
-    // The Organizer whose open item the bar trims; none: the bar only shows.
-    Organizer* owner = nullptr;
+    // What the user does, as the bar reports it. Without `editable` the bar only shows.
+    struct Gestures {
+        // Whether a press may edit now: no save or export runs, and the item
+        // selected is the video item on show.
+        std::function<bool()> editable;
+        // A press away from the handles: the player goes to `seconds` of the item.
+        std::function<void(double seconds)> seek;
+        // A handle drag released with the range it proposes.
+        std::function<void(double start, double end)> trim;
+    };
+    Gestures gestures;
     // What the press holds: -1 the in handle, 1 the out handle, 0 nothing.
     int edge = 0;
     // A press strictly nearer than this to a handle grabs it.

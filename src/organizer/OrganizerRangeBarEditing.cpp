@@ -17,16 +17,6 @@ bool Organizer::selectedVideoIsOpen() const
         && queue[static_cast<size_t>(playing)].id == item->id;
 }
 
-void Organizer::markIn()
-{
-    markBoundary(true);
-}
-
-void Organizer::markOut()
-{
-    markBoundary(false);
-}
-
 void Organizer::markBoundary(bool start)
 {
     const std::optional<OrganizerItem> item = selectedItem();

@@ -1,9 +1,7 @@
 // The range bar's mouse: a press near a handle arms a drag of the in or out
-// point, which the release commits through the timeline's trim; a press
-// elsewhere seeks the player there.
+// point, which the release reports as a trim; a press elsewhere reports a seek.
 #include "organizer/OrganizerRangeBar.h"
 
-#include "organizer/Organizer.h"
 #include "organizer/model/OrganizerEdits.h"
 
 #include <QMouseEvent>
@@ -21,7 +19,7 @@ void OrganizerRangeBar::cancelEdge()
 void OrganizerRangeBar::mousePressEvent(QMouseEvent* event)
 {
     event->accept();
-    if (event->button() != Qt::LeftButton || !owner || owner->busy() || !owner->selectedVideoIsOpen()) return;
+    if (event->button() != Qt::LeftButton || !gestures.editable || !gestures.editable()) return;
     const double px = event->position().x();
     // Strictly nearer than the grab distance; the in handle wins a tie.
     if (std::abs(px - x(start())) < grabDistance) {
@@ -30,7 +28,7 @@ void OrganizerRangeBar::mousePressEvent(QMouseEvent* event)
         edge = 1;
     } else {
         edge = 0;
-        owner->seekOpenItem(time(px));
+        if (gestures.seek) gestures.seek(time(px));
     }
     setFocus(Qt::MouseFocusReason);
 }
@@ -50,10 +48,10 @@ void OrganizerRangeBar::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton) return;
     const std::optional<std::pair<double, double>> proposed = preview();
     cancelEdge();
-    // The document may have changed since the press: commit only to the
-    // item that is still both selected and open.
-    if (proposed && owner && owner->selectedVideoIsOpen()) {
-        owner->trimTimelineItem(owner->currentRow(), owner->table.selectedRow(), proposed->first, proposed->second);
+    // The document may have changed since the press: report only while the
+    // item is still both selected and open.
+    if (proposed && gestures.editable && gestures.editable() && gestures.trim) {
+        gestures.trim(proposed->first, proposed->second);
     }
 }
 

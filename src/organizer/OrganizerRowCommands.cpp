@@ -51,16 +51,6 @@ void Organizer::removeRow()
     commit(edits::removingRow(playlist(), currentRow()), std::nullopt, {});
 }
 
-void Organizer::rowUp()
-{
-    moveRow(-1);
-}
-
-void Organizer::rowDown()
-{
-    moveRow(1);
-}
-
 void Organizer::moveRow(int step)
 {
     if (busy()) return;

@@ -52,7 +52,7 @@ void Organizer::fields()
     } else {
         inspector_->clearItem();
     }
-    timelinePane_->timeline().setState({playlist().rows, currentRow(), table.selectedRowIndexes()});
+    timelinePane_->timeline().setState({playlist().rows, currentRow(), table.selectedRowIndexes(), table.selectedRow()});
 }
 
 } // namespace zanto

@@ -1,4 +1,5 @@
 #pragma once
+#include "organizer/OrganizerCommand.h"
 #include "playlist/OrganizerDocument.h"
 
 #include <QColor>
@@ -7,6 +8,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 #include <set>
 #include <utility>
@@ -17,13 +19,12 @@ class QTimer;
 
 namespace zanto {
 
-class Organizer;
-
 // The multi-row timeline: one 27-point lane per playlist row, one block per
 // item laid back to back (a block's place depends only on the widths of the
 // blocks before it), and a label column pinned to the left edge of the
 // visible area. It shows the State the Organizer hands it on every reload and
-// selection change, and reads nothing else.
+// selection change, reads nothing else, and reports what the user does
+// through its Gestures.
 // y grows downwards: row 0 is at the top. Main thread only.
 class OrganizerTimeline : public QWidget {
 public:
@@ -53,11 +54,30 @@ public:
     };
 
     // What the view shows: the playlist's rows, the row on show in the row
-    // pop-up and the item table's selection in that row.
+    // pop-up and the item table's selection in that row, with its most
+    // recently selected line (-1 for none), where a Shift press starts.
     struct State {
         std::vector<OrganizerRow> rows;
         int currentRow = 0;
         std::set<int> selection;
+        int selectedRow = -1;
+    };
+
+    // What the user does, as the view reports it. Unset: nothing is reported.
+    struct Gestures {
+        // A press that replaces the selection: `row` becomes the current row
+        // and its `item` (or no item) the selection.
+        std::function<void(int row, std::optional<int> item)> select;
+        // A Ctrl or Shift press in the current row: exactly these items.
+        std::function<void(const std::set<int>& items)> selectItems;
+        // A body drag released over `to`.
+        std::function<void(int row, int item, Drop to)> move;
+        // An edge drag released with the range it proposes.
+        std::function<void(int row, int item, double start, double end)> trim;
+        // A secondary press: the row's menu or its items' menu.
+        std::function<void(OrganizerMenu menu)> openMenu;
+        // A double press or a key that stands for a command.
+        std::function<void(OrganizerCommand command)> command;
     };
 
     explicit OrganizerTimeline(QWidget* parent = nullptr);
@@ -88,9 +108,10 @@ public:
     static QString blockLabel(int index, const OrganizerItem& item);
 
     // --- Editing with the mouse and keys ---
-    // The Organizer whose operations presses, drags and keys call; none:
-    // the view only shows.
-    Organizer* owner = nullptr;
+    Gestures gestures;
+    // While a save or export runs, presses, drags and secondary presses are
+    // ignored; keys still report.
+    void setBusy(bool busy);
     // Drops the gesture, the drop mark and the trim preview; nothing is committed.
     void cancelGesture();
     // The press edge zone and the move threshold, in points.
@@ -129,6 +150,7 @@ private:
     bool selects(const Hit& where) const;
 
     std::optional<State> state_;
+    bool busy_ = false;
     QTimer* autoscrollTimer_ = nullptr;
     // Where the pointer last dragged, on the screen: the autoscroll timer
     // drags there again while it rests outside the visible area.

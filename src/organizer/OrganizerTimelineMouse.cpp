@@ -1,8 +1,9 @@
 // Editing on the timeline: presses select, body drags move, edge drags trim,
-// a secondary press opens the row or item menu, and a few keys.
+// a secondary press opens the row or item menu, and a few keys. The view
+// keeps the gesture under way; what it ends in is reported through
+// `gestures`.
 #include "organizer/OrganizerTimeline.h"
 
-#include "organizer/Organizer.h"
 #include "organizer/model/OrganizerEdits.h"
 
 #include <QContextMenuEvent>
@@ -12,35 +13,12 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
+#include <utility>
 
 namespace zanto {
 
 namespace {
-
-struct MenuEntry {
-    const char* title;
-    const char* action;
-};
-
-constexpr std::array<MenuEntry, 6> rowMenu{{
-    {"Final Cut Pro XMLを書き出す…", "exportRowXML"},
-    {"行名を変更", "renameRow"},
-    {"行を上へ", "rowUp"},
-    {"行を下へ", "rowDown"},
-    {"＋ 行", "addRow"},
-    {"行を削除", "removeRow"},
-}};
-
-constexpr std::array<MenuEntry, 6> itemMenu{{
-    {"再生", "playSelection"},
-    {"選択をMP4書出", "exportSelection"},
-    {"スライドを前に挿入", "insertBefore"},
-    {"スライドを後ろに挿入", "insertAfter"},
-    {"複製", "duplicate"},
-    {"削除", "removeItems"},
-}};
 
 // How often the view scrolls on while the pointer rests outside it.
 constexpr int autoscrollInterval = 50;
@@ -51,7 +29,19 @@ QScrollArea* scrollAreaOf(const QWidget& view)
     return viewport ? qobject_cast<QScrollArea*>(viewport->parentWidget()) : nullptr;
 }
 
+// Calls `report` when someone listens.
+template <typename Report, typename... Arguments>
+void tell(const Report& report, Arguments&&... arguments)
+{
+    if (report) report(std::forward<Arguments>(arguments)...);
+}
+
 } // namespace
+
+void OrganizerTimeline::setBusy(bool busy)
+{
+    busy_ = busy;
+}
 
 void OrganizerTimeline::cancelGesture()
 {
@@ -66,7 +56,7 @@ void OrganizerTimeline::cancelGesture()
 // the selection, so that the whole selection can be dragged.
 bool OrganizerTimeline::selects(const Hit& where) const
 {
-    return !(where.row == owner->currentRow() && where.item && owner->table.selectedRowIndexes().count(*where.item));
+    return !(state_ && where.row == state_->currentRow && where.item && state_->selection.count(*where.item));
 }
 
 void OrganizerTimeline::mousePressEvent(QMouseEvent* event)
@@ -96,36 +86,34 @@ void OrganizerTimeline::contextMenuEvent(QContextMenuEvent* event)
 
 void OrganizerTimeline::press(const QMouseEvent& event, int clicks)
 {
-    if (!owner || owner->busy()) return;
+    if (busy_) return;
     setFocus(Qt::MouseFocusReason);
     const QPointF p = event.position();
     const std::optional<Hit> where = hit(p);
     if (!where) return;
-    const bool inCurrentRow = where->item && where->row == owner->currentRow();
+    const bool inCurrentRow = where->item && where->row == state_->currentRow;
     if (inCurrentRow && (event.modifiers() & Qt::ControlModifier)) {
-        std::set<int> selection = owner->table.selectedRowIndexes();
+        std::set<int> selection = state_->selection;
         if (!selection.erase(*where->item)) selection.insert(*where->item);
-        owner->table.selectRowIndexes(selection, false);
+        tell(gestures.selectItems, selection);
         update();
         return;
     }
-    const int anchor = owner->table.selectedRow();
+    const int anchor = state_->selectedRow;
     if (inCurrentRow && (event.modifiers() & Qt::ShiftModifier) && anchor >= 0) {
         std::set<int> range;
         for (int i = std::min(anchor, *where->item); i <= std::max(anchor, *where->item); ++i) range.insert(i);
-        owner->table.selectRowIndexes(range, false);
+        tell(gestures.selectItems, range);
         update();
         return;
     }
-    if (selects(*where)) owner->selectTimeline(where->row, where->item);
-    if (!where->item) {
-        if (clicks == 2) owner->perform("renameRow");
-        return;
-    }
+    if (selects(*where)) tell(gestures.select, where->row, where->item);
     if (clicks == 2) {
-        owner->perform("playSelection");
+        // On a label or an empty lane the row is renamed; on a block the selection plays.
+        tell(gestures.command, where->item ? OrganizerCommand::playSelection : OrganizerCommand::renameRow);
         return;
     }
+    if (!where->item) return;
     const std::vector<QRectF> blocks = rects(where->row);
     if (*where->item >= static_cast<int>(blocks.size())) return;
     const QRectF block = blocks[static_cast<size_t>(*where->item)];
@@ -138,7 +126,7 @@ void OrganizerTimeline::press(const QMouseEvent& event, int clicks)
 
 void OrganizerTimeline::drag(const QPointF& p)
 {
-    if (!gesture || !owner || owner->busy()) return;
+    if (!gesture || busy_) return;
     lastDrag_ = mapToGlobal(p);
     if (gesture->edge == 0) {
         const QPointF moved = p - gesture->origin;
@@ -189,28 +177,21 @@ void OrganizerTimeline::release()
     const std::optional<Drop> dropped = drop;
     const std::optional<std::pair<double, double>> preview = trimPreview;
     cancelGesture();
-    if (!owner) return;
     if (preview) {
-        owner->trimTimelineItem(pressed.row, pressed.item, preview->first, preview->second);
+        tell(gestures.trim, pressed.row, pressed.item, preview->first, preview->second);
     } else if (dropped) {
-        owner->moveTimelineItem(pressed.row, pressed.item, dropped->row, dropped->index);
+        tell(gestures.move, pressed.row, pressed.item, *dropped);
     }
     update();
 }
 
 void OrganizerTimeline::rightPress(const QPointF& point)
 {
-    if (!owner || owner->busy()) return;
+    if (busy_) return;
     const std::optional<Hit> where = hit(point);
     if (!where) return;
-    if (selects(*where)) owner->selectTimeline(where->row, where->item);
-    const auto& entries = where->item ? itemMenu : rowMenu;
-    QStringList titles;
-    for (const MenuEntry& entry : entries) titles << QString::fromUtf8(entry.title);
-    const std::optional<int> chosen = owner->dialogs().menu(titles);
-    if (chosen && *chosen >= 0 && *chosen < static_cast<int>(entries.size())) {
-        owner->perform(QString::fromLatin1(entries[static_cast<size_t>(*chosen)].action));
-    }
+    if (selects(*where)) tell(gestures.select, where->row, where->item);
+    tell(gestures.openMenu, where->item ? OrganizerMenu::timelineItem : OrganizerMenu::timelineRow);
 }
 
 void OrganizerTimeline::keyPressEvent(QKeyEvent* event)
@@ -218,10 +199,10 @@ void OrganizerTimeline::keyPressEvent(QKeyEvent* event)
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (owner) owner->perform("renameRow");
+        tell(gestures.command, OrganizerCommand::renameRow);
         break;
     case Qt::Key_Space:
-        if (owner) owner->perform("playSelection");
+        tell(gestures.command, OrganizerCommand::playSelection);
         break;
     case Qt::Key_Escape:
         cancelGesture();

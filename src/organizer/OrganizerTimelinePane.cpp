@@ -27,12 +27,13 @@ OrganizerTimelinePane::OrganizerTimelinePane(Organizer& organizer) : OrganizerIn
     auto* header = row(8);
     header->setContentsMargins(6, 0, 6, 0);
     header->addWidget(label("オーガナイザー"));
-    header->addWidget(actionButton(organizer, "addRow"));
+    header->addWidget(actionButton(organizer, OrganizerCommand::addRow));
     header->addWidget(label("拡大"));
     zoomSlider_ = new OrganizerSlider(12, 1, 24);
     zoomSlider_->setObjectName("zoomSlider");
     zoomSlider_->setContinuous(true);
-    zoomSlider_->action = [&organizer] { organizer.perform("zoomTimeline"); };
+    tagControl(*zoomSlider_, OrganizerCommand::zoomTimeline);
+    zoomSlider_->action = [&organizer] { organizer.perform(OrganizerCommand::zoomTimeline); };
     zoomSlider_->setFixedWidth(110);
     header->addWidget(zoomSlider_);
     header->addStretch(1);
@@ -40,7 +41,7 @@ OrganizerTimelinePane::OrganizerTimelinePane(Organizer& organizer) : OrganizerIn
 
     timeline_ = new OrganizerTimeline;
     timeline_->setObjectName("timeline");
-    timeline_->owner = &organizer;
+    reportTo(organizer);
     timelineScroll_ = new QScrollArea;
     timelineScroll_->setObjectName("timelineScroll");
     timelineScroll_->setFrameShape(QFrame::NoFrame);
@@ -58,6 +59,22 @@ OrganizerTimelinePane::OrganizerTimelinePane(Organizer& organizer) : OrganizerIn
     hint->setContentsMargins(6, 0, 6, 0);
     layout->addWidget(hint);
     layout->addStretch(1);
+}
+
+void OrganizerTimelinePane::reportTo(Organizer& organizer)
+{
+    timeline_->gestures = {
+        .select = [&organizer](int row, std::optional<int> item) { organizer.selectTimeline(row, item); },
+        .selectItems = [&organizer](const std::set<int>& items) { organizer.table.selectRowIndexes(items, false); },
+        .move = [&organizer](int row, int item, OrganizerTimeline::Drop to) {
+            organizer.moveTimelineItem(row, item, to.row, to.index);
+        },
+        .trim = [&organizer](int row, int item, double start, double end) {
+            organizer.trimTimelineItem(row, item, start, end);
+        },
+        .openMenu = [&organizer](OrganizerMenu menu) { organizer.popup(menu); },
+        .command = [&organizer](OrganizerCommand command) { organizer.perform(command); },
+    };
 }
 
 double OrganizerTimelinePane::zoom() const

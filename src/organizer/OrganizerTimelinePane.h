@@ -27,6 +27,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Hands the timeline's gestures to the commands of `organizer`.
+    void reportTo(Organizer& organizer);
+
     OrganizerSlider* zoomSlider_ = nullptr;
     QScrollArea* timelineScroll_ = nullptr;
     OrganizerTimeline* timeline_ = nullptr;

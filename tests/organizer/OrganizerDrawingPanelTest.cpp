@@ -102,13 +102,13 @@ TEST_F(OrganizerDrawingPanel, SlidersRestyleTheSelectedTelestrationOnlyWhileEdit
 
 TEST_F(OrganizerDrawingPanel, DeleteAndUndoOfMarks)
 {
-    organizer->perform("deleteSelectedMark");
+    organizer->perform(OrganizerCommand::deleteSelectedMark);
     EXPECT_EQ(organizer->statusText(), "「選択／移動」で描画を選んでください。");
 
     organizer->reload(1);
     showFromQueue(1);
     QTest::mouseClick(&overlay(), Qt::LeftButton, {}, at(0.25, 0.75));
-    organizer->perform("deleteSelectedMark");
+    organizer->perform(OrganizerCommand::deleteSelectedMark);
     test::expectConsistent(*organizer);
     EXPECT_EQ(item(1).marks, std::vector<OrganizerMark>{});
 
@@ -117,7 +117,7 @@ TEST_F(OrganizerDrawingPanel, DeleteAndUndoOfMarks)
     organizer->queue.clear();
     test::change(*organizer, [](OrganizerDocument& d) { d.rows[0].items[1].marks.reset(); }, 1);
     const size_t steps = organizer->undoStates().size();
-    organizer->perform("undoMark");
+    organizer->perform(OrganizerCommand::undoMark);
     test::expectConsistent(*organizer);
     EXPECT_EQ(item(1).marks, std::vector<OrganizerMark>{});
     EXPECT_EQ(organizer->undoStates().size(), steps + 1);

@@ -38,7 +38,7 @@ protected:
 
     // Answers the save panel with `destination`, runs `command` (cancelled
     // at once when `cancel`) and waits for its result.
-    void exportTo(const fs::path& destination, const char* command, bool cancel = false)
+    void exportTo(const fs::path& destination, OrganizerCommand command, bool cancel = false)
     {
         dialogs().saves = {OrganizerSaveAnswer{QString::fromStdString(destination.string()), false}};
         auto* bar = test::control<QProgressBar>(*organizer, "progress");
@@ -46,7 +46,7 @@ protected:
                          [this, bar](int value) { hops.push_back({value, bar->isVisible()}); });
         ASSERT_TRUE(organizer->perform(command));
         if (cancel) {
-            EXPECT_TRUE(organizer->perform("cancelExport"));
+            EXPECT_TRUE(organizer->perform(OrganizerCommand::cancelExport));
         }
         while (organizer->busy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         EXPECT_FALSE(bar->isVisible());
@@ -69,7 +69,7 @@ TEST_F(OrganizerExportCommands, MP4OfAllItemsReportsInOrderThenRevealsTheMovie)
 {
     const fs::path destination = out() / "all.mp4";
     test::writeFile(destination, "old movie");
-    exportTo(destination, "exportAll");
+    exportTo(destination, OrganizerCommand::exportAll);
     EXPECT_EQ(organizer->statusText(), QString::fromStdString("MP4を保存しました：" + destination.string()));
     const test::MovieFacts facts = test::inspectMovie(destination);
     EXPECT_EQ(facts.width, 1280);
@@ -115,7 +115,7 @@ TEST_P(OrganizerExportFailure, LeavesNoTemporaryFileAndTheOldDestination)
         test::writeFile(destination, "old movie");
     }
     if (c.missingSource) test::change(*organizer, [](OrganizerDocument& d) { d.sources[0].path = "/nowhere/game.mp4"; });
-    exportTo(destination, "exportAll", c.cancel);
+    exportTo(destination, OrganizerCommand::exportAll, c.cancel);
     EXPECT_TRUE(organizer->statusText().contains(QString::fromUtf8(c.status))) << organizer->statusText().toStdString();
     EXPECT_EQ(outNames(), std::vector<std::string>{"match.mp4"});
     if (c.folderAtDestination) {
@@ -138,8 +138,8 @@ TEST_F(OrganizerExportCommands, CancelsAtAnyMomentLeaveAWholeFileAndNoTemporaryO
     for (const int delayMs : {1, 30, 120, 400}) {
         test::writeFile(destination, "old movie");
         dialogs().saves = {OrganizerSaveAnswer{QString::fromStdString(destination.string()), false}};
-        ASSERT_TRUE(organizer->perform("exportAll"));
-        QTimer::singleShot(delayMs, organizer.get(), [this] { organizer->perform("cancelExport"); });
+        ASSERT_TRUE(organizer->perform(OrganizerCommand::exportAll));
+        QTimer::singleShot(delayMs, organizer.get(), [this] { organizer->perform(OrganizerCommand::cancelExport); });
         while (organizer->busy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         test::expectConsistent(*organizer);
         EXPECT_EQ(outNames(), std::vector<std::string>{"match.mp4"}) << delayMs;
@@ -170,15 +170,16 @@ TEST_F(OrganizerExportCommands, NothingToExportSaysSoOnlyWhereItShould)
     test::change(*organizer, [](OrganizerDocument& d) {
         for (OrganizerItem& item : d.rows[0].items) item.enabled = false;
     });
-    const std::vector<std::pair<void (Organizer::*)(), QString>> cases = {
-        {&Organizer::exportAll, "before"},
-        {&Organizer::exportSelection, "before"},
-        {&Organizer::exportRowXML, "書き出すクリップがありません。"},
-        {&Organizer::exportCurrentVideo, "書き出すクリップを開いてください。"},
+    using C = OrganizerCommand;
+    const std::vector<std::pair<C, QString>> cases = {
+        {C::exportAll, "before"},
+        {C::exportSelection, "before"},
+        {C::exportRowXML, "書き出すクリップがありません。"},
+        {C::exportCurrentVideo, "書き出すクリップを開いてください。"},
     };
     for (const auto& [command, status] : cases) {
         organizer->message("before");
-        (organizer.get()->*command)();
+        organizer->perform(command);
         EXPECT_EQ(organizer->statusText(), status);
     }
     EXPECT_TRUE(dialogs().calls.empty());

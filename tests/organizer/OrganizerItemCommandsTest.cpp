@@ -21,7 +21,7 @@ struct ItemCase {
     const char* name;
     std::set<int> selected;
     std::optional<QString> answer;
-    const char* command;
+    OrganizerCommand command;
     std::vector<std::string> ids; // of row 0 afterwards
     int selectedAfter;            // selectedRow() afterwards
 };
@@ -66,14 +66,14 @@ using Ids = std::vector<std::string>;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OrganizerItemCommands,
-    ::testing::Values(ItemCase{"AddTitleSelectsIt", {0}, "T", "addTitle", Ids{"I1", "I2", "I3", "+"}, 3},
-                      ItemCase{"TitleCancelled", {0}, std::nullopt, "addTitle", Ids{"I1", "I2", "I3"}, 0},
-                      ItemCase{"InsertBeforeTheFirst", {0}, "S", "insertBefore", Ids{"+", "I1", "I2", "I3"}, 0},
-                      ItemCase{"InsertAfterTheLast", {2}, "S", "insertAfter", Ids{"I1", "I2", "I3", "+"}, 3},
-                      ItemCase{"InsertWithoutSelection", {}, "S", "insertBefore", Ids{"I1", "I2", "I3", "+"}, 3},
-                      ItemCase{"DuplicateAppends", {0, 2}, {}, "duplicate", Ids{"I1", "I2", "I3", "+", "+"}, 2},
-                      ItemCase{"RemoveSelected", {0, 2}, {}, "removeItems", Ids{"I2"}, 0},
-                      ItemCase{"RemoveNothing", {}, {}, "removeItems", Ids{"I1", "I2", "I3"}, -1}),
+    ::testing::Values(ItemCase{"AddTitleSelectsIt", {0}, "T", OrganizerCommand::addTitle, Ids{"I1", "I2", "I3", "+"}, 3},
+                      ItemCase{"TitleCancelled", {0}, std::nullopt, OrganizerCommand::addTitle, Ids{"I1", "I2", "I3"}, 0},
+                      ItemCase{"InsertBeforeTheFirst", {0}, "S", OrganizerCommand::insertBefore, Ids{"+", "I1", "I2", "I3"}, 0},
+                      ItemCase{"InsertAfterTheLast", {2}, "S", OrganizerCommand::insertAfter, Ids{"I1", "I2", "I3", "+"}, 3},
+                      ItemCase{"InsertWithoutSelection", {}, "S", OrganizerCommand::insertBefore, Ids{"I1", "I2", "I3", "+"}, 3},
+                      ItemCase{"DuplicateAppends", {0, 2}, {}, OrganizerCommand::duplicate, Ids{"I1", "I2", "I3", "+", "+"}, 2},
+                      ItemCase{"RemoveSelected", {0, 2}, {}, OrganizerCommand::removeItems, Ids{"I2"}, 0},
+                      ItemCase{"RemoveNothing", {}, {}, OrganizerCommand::removeItems, Ids{"I1", "I2", "I3"}, -1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OrganizerItemCommands, ImagesSkipWhatIsNoPicture)
@@ -95,14 +95,14 @@ TEST_F(OrganizerItemCommands, ImagesSkipWhatIsNoPicture)
     }
 
     dialogs().files = {bad};
-    organizer->perform("addImage");
+    organizer->perform(OrganizerCommand::addImage);
     EXPECT_EQ(organizer->statusText(), "画像を読み込めませんでした。");
     EXPECT_TRUE(organizer->undoStates().empty());
     EXPECT_TRUE(dialogs().calls[0].texts.join(' ').contains("*.pdf"));
 
     dialogs().files = {QStringList{QString::fromStdString(good.string())} + bad
                        + QStringList{QString::fromStdString((folder / "deck.pdf").string())}};
-    organizer->perform("addImage");
+    organizer->perform(OrganizerCommand::addImage);
     test::expectConsistent(*organizer);
     const auto& items = organizer->playlist().rows[0].items;
     ASSERT_EQ(items.size(), 5u);
@@ -116,7 +116,7 @@ TEST_F(OrganizerItemCommands, TheInsertMenuRunsTheChosenEntry)
 {
     dialogs().menus = {0};
     dialogs().asks = {"From the menu"};
-    organizer->perform("showMore");
+    organizer->perform(OrganizerCommand::showMore);
     test::expectConsistent(*organizer);
     EXPECT_EQ(organizer->playlist().rows[0].items.back().name, "From the menu");
 }

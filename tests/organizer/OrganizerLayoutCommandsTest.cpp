@@ -44,8 +44,8 @@ TEST_F(OrganizerLayoutCommands, ResetPlacesTheInspectorDividerFromTheRightEdge)
     } cases[] = {{1200, 900, 0.75}, {2400, 2040, 0.85}};
     for (const auto& c : cases) {
         resizeWindow(c.width);
-        organizer->perform("toggleInspector");
-        ASSERT_TRUE(organizer->perform("resetLayout"));
+        organizer->perform(OrganizerCommand::toggleInspector);
+        ASSERT_TRUE(organizer->perform(OrganizerCommand::resetLayout));
         EXPECT_FALSE(organizer->inspectorHidden);
         EXPECT_FALSE(split("horizontalSplit").collapsed()) << c.width;
         EXPECT_DOUBLE_EQ(split("horizontalSplit").dividerPosition(), c.divider) << c.width;
@@ -59,18 +59,18 @@ TEST_F(OrganizerLayoutCommands, ResetPlacesTheInspectorDividerFromTheRightEdge)
 TEST_F(OrganizerLayoutCommands, EnlargeTwiceIsOnceAndToggleTwiceRestores)
 {
     resizeWindow(1200);
-    organizer->perform("enlargePreview");
+    organizer->perform(OrganizerCommand::enlargePreview);
     const double once = split("verticalSplit").dividerPosition();
-    organizer->perform("enlargePreview");
+    organizer->perform(OrganizerCommand::enlargePreview);
     EXPECT_DOUBLE_EQ(split("verticalSplit").dividerPosition(), once);
     EXPECT_NEAR(split("verticalSplit").ratio(), 0.76, 1e-9);
 
     split("horizontalSplit").setPosition(700, 0);
     const double divider = split("horizontalSplit").dividerPosition();
     test::BusyHold busy(*organizer);
-    EXPECT_TRUE(organizer->perform("toggleInspector")) << "layout runs while busy";
+    EXPECT_TRUE(organizer->perform(OrganizerCommand::toggleInspector)) << "layout runs while busy";
     EXPECT_TRUE(split("horizontalSplit").collapsed());
-    organizer->perform("toggleInspector");
+    organizer->perform(OrganizerCommand::toggleInspector);
     EXPECT_FALSE(split("horizontalSplit").collapsed());
     EXPECT_DOUBLE_EQ(split("horizontalSplit").dividerPosition(), divider);
 }

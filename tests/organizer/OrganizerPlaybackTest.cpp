@@ -1,5 +1,6 @@
 #include "OrganizerTestSupport.h"
 
+#include "organizer/OrganizerActions.h"
 #include "organizer/OrganizerImageView.h"
 #include "organizer/OrganizerOverlay.h"
 #include "organizer/OrganizerRangeBar.h"
@@ -88,7 +89,7 @@ test::TempDir* OrganizerPlayback::media = nullptr;
 
 struct QueueCase {
     const char* name;
-    const char* command;
+    OrganizerCommand command;
     std::set<int> selection;
     std::vector<std::string> ids;
 };
@@ -104,10 +105,10 @@ TEST_P(OrganizerPlaybackQueue, SkipsDisabledItems)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, OrganizerPlaybackQueue,
-                         ::testing::Values(QueueCase{"Row", "playRow", {}, {"V", "T"}},
-                                           QueueCase{"All", "playAll", {}, {"V", "T", "F", "I"}},
-                                           QueueCase{"SelectionInOrder", "togglePlayback", {2, 0, 1}, {"V", "T"}},
-                                           QueueCase{"DisabledSelection", "togglePlayback", {1}, {}}),
+                         ::testing::Values(QueueCase{"Row", OrganizerCommand::playRow, {}, {"V", "T"}},
+                                           QueueCase{"All", OrganizerCommand::playAll, {}, {"V", "T", "F", "I"}},
+                                           QueueCase{"SelectionInOrder", OrganizerCommand::togglePlayback, {2, 0, 1}, {"V", "T"}},
+                                           QueueCase{"DisabledSelection", OrganizerCommand::togglePlayback, {1}, {}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OrganizerPlayback, TheQueueEndsOrLoops)
@@ -195,7 +196,7 @@ TEST_F(OrganizerPlayback, SpaceOnATitleReplaysTheSelection)
 {
     organizer->selectTimeline(0, 2);
     EXPECT_FALSE(organizer->stillRunning());
-    ASSERT_TRUE(organizer->perform("togglePlayback"));
+    ASSERT_TRUE(organizer->perform(OrganizerCommand::togglePlayback));
     EXPECT_EQ(queued(), std::vector<std::string>{"T"});
     EXPECT_TRUE(organizer->stillRunning());
 }
@@ -239,10 +240,11 @@ TEST_F(OrganizerPlayback, NoStillOutlivesItsItem)
 TEST_F(OrganizerPlayback, StepsThroughTheRowWhenOneItemIsOpen)
 {
     organizer->table.deselectAll();
-    for (const auto& [command, line] : {std::pair{"previousClip", 0}, {"nextClip", 1}, {"nextClip", 2}, {"nextClip", 2},
-                                        {"previousClip", 1}}) {
+    using C = OrganizerCommand;
+    for (const auto& [command, line] : {std::pair{C::previousClip, 0}, {C::nextClip, 1}, {C::nextClip, 2}, {C::nextClip, 2},
+                                        {C::previousClip, 1}}) {
         ASSERT_TRUE(organizer->perform(command));
-        EXPECT_EQ(organizer->table.selectedRow(), line) << command;
+        EXPECT_EQ(organizer->table.selectedRow(), line) << OrganizerActions::row(command).name;
         EXPECT_EQ(queued(), std::vector<std::string>{organizer->selectedItem()->id});
         EXPECT_FALSE(organizer->stillRunning()) << "opened paused";
         test::expectConsistent(*organizer);

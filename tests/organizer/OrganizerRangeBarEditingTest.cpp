@@ -105,7 +105,7 @@ TEST_F(OrganizerRangeBarEditing, MarksTrimAtThePlayersPositionOrSayWhy)
     EXPECT_NEAR(item().start, 0.75, 1.0 / 30) << "the frame on show at 0.75 s";
     ASSERT_TRUE(waitFor([&] { return organizer->player()->currentItem() != nullptr; }));
     seekTo(0.6);
-    organizer->perform("markOut");
+    organizer->perform(OrganizerCommand::markOut);
     EXPECT_EQ(organizer->statusText(), "区間の内側に再生位置を移動してください。");
     EXPECT_NEAR(item().end, 1, 1e-9);
 }

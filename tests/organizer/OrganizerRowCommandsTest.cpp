@@ -13,7 +13,7 @@ struct RowCase {
     int row;
     std::deque<std::optional<QString>> asks;
     std::deque<int> alerts;
-    const char* command;
+    OrganizerCommand command;
     std::vector<std::string> names; // afterwards
     int current;                    // row chosen afterwards
 };
@@ -57,25 +57,25 @@ using Names = std::vector<std::string>;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OrganizerRowCommands,
-    ::testing::Values(RowCase{"AddChoosesTheNewRow", 0, {"D"}, {}, "addRow", Names{"A", "B", "C", "D"}, 3},
-                      RowCase{"AddCancelled", 0, {}, {}, "addRow", Names{"A", "B", "C"}, 0},
-                      RowCase{"Rename", 1, {"X"}, {}, "renameRow", Names{"A", "X", "C"}, 1},
-                      RowCase{"RemoveTheLastShowsTheNewLast", 2, {}, {1}, "removeRow", Names{"A", "B"}, 1},
-                      RowCase{"RemoveTheFirstShowsTheNext", 0, {}, {1}, "removeRow", Names{"B", "C"}, 0},
-                      RowCase{"RemoveCancelled", 0, {}, {0}, "removeRow", Names{"A", "B", "C"}, 0},
-                      RowCase{"DownKeepsTheRowChosen", 1, {}, {}, "rowDown", Names{"A", "C", "B"}, 2},
-                      RowCase{"UpOnTheFirstRow", 0, {}, {}, "rowUp", Names{"A", "B", "C"}, 0}),
+    ::testing::Values(RowCase{"AddChoosesTheNewRow", 0, {"D"}, {}, OrganizerCommand::addRow, Names{"A", "B", "C", "D"}, 3},
+                      RowCase{"AddCancelled", 0, {}, {}, OrganizerCommand::addRow, Names{"A", "B", "C"}, 0},
+                      RowCase{"Rename", 1, {"X"}, {}, OrganizerCommand::renameRow, Names{"A", "X", "C"}, 1},
+                      RowCase{"RemoveTheLastShowsTheNewLast", 2, {}, {1}, OrganizerCommand::removeRow, Names{"A", "B"}, 1},
+                      RowCase{"RemoveTheFirstShowsTheNext", 0, {}, {1}, OrganizerCommand::removeRow, Names{"B", "C"}, 0},
+                      RowCase{"RemoveCancelled", 0, {}, {0}, OrganizerCommand::removeRow, Names{"A", "B", "C"}, 0},
+                      RowCase{"DownKeepsTheRowChosen", 1, {}, {}, OrganizerCommand::rowDown, Names{"A", "C", "B"}, 2},
+                      RowCase{"UpOnTheFirstRow", 0, {}, {}, OrganizerCommand::rowUp, Names{"A", "B", "C"}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OrganizerRowCommands, LimitsAndTheLastRowRefuseWithoutChange)
 {
-    organizer->perform("removeRow");
+    organizer->perform(OrganizerCommand::removeRow);
     EXPECT_EQ(organizer->statusText(), "最後の1行は削除できません。");
     OrganizerDocument full;
     full.rows.resize(1000);
     ASSERT_TRUE(organizer->openDocument(full));
     dialogs().asks = {"one too many"};
-    organizer->perform("addRow");
+    organizer->perform(OrganizerCommand::addRow);
     test::expectConsistent(*organizer);
     EXPECT_EQ(organizer->playlist(), full);
     EXPECT_EQ(organizer->statusText(), "未対応のプレイリストです。");
@@ -84,7 +84,7 @@ TEST_F(OrganizerRowCommands, LimitsAndTheLastRowRefuseWithoutChange)
     while (full.rows[0].items.size() < 10000) full.rows[0].items.push_back(edits::titleItem("t"));
     ASSERT_TRUE(organizer->openDocument(full));
     organizer->reload(0);
-    organizer->perform("duplicate");
+    organizer->perform(OrganizerCommand::duplicate);
     test::expectConsistent(*organizer);
     EXPECT_EQ(organizer->playlist(), full);
     EXPECT_TRUE(organizer->undoStates().empty());
