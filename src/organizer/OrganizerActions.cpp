@@ -247,7 +247,8 @@ void connectButton(QAbstractButton& button, Organizer& organizer, OrganizerComma
 {
     button.setObjectName(QString::fromLatin1(OrganizerActions::row(command).name));
     tagControl(button, command);
-    QObject::connect(&button, &QAbstractButton::clicked, &organizer, [&organizer, command] { organizer.perform(command); });
+    QObject::connect(&button, &QAbstractButton::clicked, &organizer,
+                     [&organizer, command] { organizer.perform(command); });
 }
 
 QPushButton* actionButton(Organizer& organizer, OrganizerCommand command)

@@ -87,7 +87,11 @@ struct CommandWindow {
     size_t count(int row) const { return organizer->playlist().rows[size_t(row)].items.size(); }
     OrganizerScriptedDialogs& dialogs() { return scripted(*organizer); }
     // The last question asked, its kind and first text.
-    QStringList lastCall() { return dialogs().calls.empty() ? QStringList() : QStringList{dialogs().calls.back().kind, dialogs().calls.back().texts.value(0)}; }
+    QStringList lastCall()
+    {
+        if (dialogs().calls.empty()) return {};
+        return {dialogs().calls.back().kind, dialogs().calls.back().texts.value(0)};
+    }
     template <typename T = QWidget>
     T* control(const char* name) const { return test::control<T>(*organizer, name); }
     OrganizerOverlay& overlay() const { return *control<OrganizerOverlay>("overlay"); }
