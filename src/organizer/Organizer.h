@@ -279,6 +279,7 @@ public:
     // life of the Organizer: animation time and, when needed, a video frame
     // for the overlay.
     void drawingTick();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -341,7 +342,6 @@ private:
     void shuttle(int direction);
     // Last, so that it goes first: its worker ends before anything it reports to.
     std::unique_ptr<OrganizerJobs> jobs_;
-
 };
 
 // Seconds shown in a text field: the shortest text that reads back as the

@@ -6,7 +6,6 @@
 #include "organizer/OrganizerPreviewPane.h"
 #include "organizer/OrganizerOverlay.h"
 #include "organizer/model/OrganizerEdits.h"
-#include "platform/media/Player.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -14,7 +13,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace zanto {
 

@@ -6,11 +6,6 @@
 #include "organizer/OrganizerPreviewPane.h"
 
 #include <QKeyEvent>
-#include <QTimer>
-
-#include "platform/media/Player.h"
-
-#include <algorithm>
 
 namespace zanto {
 

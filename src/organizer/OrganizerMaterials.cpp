@@ -6,7 +6,6 @@
 #include "organizer/OrganizerStill.h"
 #include "organizer/model/OrganizerEdits.h"
 #include "platform/Identifier.h"
-#include "platform/media/Player.h"
 #include "services/ExportFailure.h"
 
 #include <QPainter>
@@ -17,7 +16,6 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
-#include <limits>
 #include <numbers>
 
 namespace zanto {
