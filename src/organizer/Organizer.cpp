@@ -49,8 +49,6 @@ Organizer::~Organizer()
     // The window's children go before it does; no event of theirs may reach
     // the filter below.
     window_->removeEventFilter(this);
-    // The movie view keeps the player until the window goes.
-    player_->setEndHandler({});
     // A running export stops at its next step; the job runner then waits for it.
     if (exporter_) exporter_->cancel();
 }

@@ -3,6 +3,7 @@
 #include "organizer/OrganizerDialogs.h"
 #include "organizer/OrganizerItemTable.h"
 #include "organizer/OrganizerJobs.h"
+#include "organizer/OrganizerPlayback.h"
 #include "organizer/OrganizerRowChoice.h"
 #include "organizer/model/OrganizerHistory.h"
 #include "organizer/model/OrganizerRecoveryFile.h"
@@ -10,26 +11,23 @@
 #include "playlist/OrganizerDocument.h"
 
 #include <QIcon>
-#include <QImage>
 #include <QJsonObject>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 
-#include <chrono>
-#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 class QKeyEvent;
 class QLabel;
-class QTimer;
 class QProgressBar;
 class QTimer;
 class QWidget;
@@ -93,11 +91,22 @@ public:
     int numberOfRows() const;
     void tableViewSelectionDidChange();
 
+    // What a commit shows of the new document.
+    enum class CommitViews {
+        // Every view is reloaded (selecting `select` of the current row); the
+        // inspector is refilled, which stops playback.
+        reload,
+        // The views show the change already or show nothing it touches: the
+        // table and the timeline take the new document, the selection and the
+        // item on show stay, playback goes on.
+        kept,
+    };
     // The one edit cycle. Refuses a candidate that does not validate, showing
     // its message and changing nothing; otherwise makes it the playlist,
-    // reloads (selecting `select` of the current row), persists and shows
-    // `text` when there is one. Every command that changes the document ends here.
-    bool commit(OrganizerDocument candidate, std::optional<int> select, const QString& text);
+    // refreshes the views as `views` says, persists and shows `text` when
+    // there is one. Every command that changes the document ends here.
+    bool commit(OrganizerDocument candidate, std::optional<int> select, const QString& text,
+                CommitViews views = CommitViews::reload);
     // Replaces the document with an opened one: no history, nothing changed.
     // Refused while busy, and like commit() when the document does not validate.
     bool openDocument(OrganizerDocument document);
@@ -110,9 +119,8 @@ public:
     void redoOrganizer();
     void restoreHistory();
 
-    // Ends playback of the play queue: no still runs, the player is emptied,
-    // the queue is emptied (`playing` stays) and seeks under way are disarmed.
-    void stop();
+    // Ends playback of the play queue (OrganizerPlayback::stop()).
+    void stop() { playback_->stop(); }
 
     // Where the recovery file lives.
     const std::filesystem::path& recovery() const { return recovery_.path(); }
@@ -179,27 +187,18 @@ public:
     // Shows `menu` at the pointer; the chosen entry performs its row.
     void popup(OrganizerMenu menu);
 
-    // Playback state.
-    std::vector<OrganizerItem> queue;
-    int playing = 0;
-    int generation = 0;
-
-    // Playback of items (OrganizerPlayback.cpp). The play queue holds copies
-    // of the items, `playing` indexes the one on show; video items play in
-    // the shared player between their in and out points, stills (freeze,
-    // image, title) stay for their length on the still timer.
-    //
-    // Stops, then plays `items` from the first (shown paused without autoplay).
-    void begin(std::vector<OrganizerItem> items, bool autoplay = true);
+    // Playback of items: the queue, the player and the still timer are the
+    // playback's (OrganizerPlayback); these are the transport's commands.
+    OrganizerPlayback& playback() { return *playback_; }
+    const OrganizerPlayback& playback() const { return *playback_; }
+    void begin(std::vector<OrganizerItem> items, bool autoplay = true) { playback_->begin(std::move(items), autoplay); }
     // The enabled items of the current row, of all rows, of the table's selection.
     void playRow();
     void playAll();
     void playSelection();
-    // Presents queue[playing]; every showing disarms the seeks before it.
-    void showCurrent(bool autoplay = true);
-    // The next item, the first again when looping, else the end of play.
-    void next();
-    // The transport.
+    void showCurrent(bool autoplay = true) { playback_->showCurrent(autoplay); }
+    void next() { playback_->next(); }
+    // The transport; with nothing open, Space plays the table's selection.
     void togglePlayback();
     void previousClip();
     void nextClip();
@@ -209,11 +208,8 @@ public:
     // Makes `row` the current row and selects and opens (paused) its item
     // `item`, or selects nothing.
     void selectTimeline(int row, std::optional<int> item);
-    const std::shared_ptr<Player>& player() const { return player_; }
-    // When the freeze item on show started running; none while none runs.
-    std::optional<std::chrono::steady_clock::time_point> freezeStarted;
-    // A still is on show for its length and will move on to the next item.
-    bool stillRunning() const;
+    const std::shared_ptr<Player>& player() const { return playback_->player(); }
+    bool stillRunning() const { return playback_->stillRunning(); }
 
     // Append from the page (OrganizerAppend.cpp): the page's sources become
     // new sources and its clips new video items at the end of the current
@@ -283,14 +279,6 @@ public:
     // life of the Organizer: animation time and, when needed, a video frame
     // for the overlay.
     void drawingTick();
-    // Where drawing reads the preview player: the time in file seconds (not
-    // finite without an item) and the frame on show (null for none). By
-    // default the preview's player; unset functions read as no player.
-    struct PlayerReading {
-        std::function<double()> time;
-        std::function<QImage()> frame;
-    };
-    PlayerReading playerReading;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -324,6 +312,12 @@ private:
     // to the recovery file; a failure is shown after `prefix`.
     bool writeRecovery(const std::optional<std::string>& bytes, const QString& prefix);
 
+    // The ids of the items of `row` at `indexes` (those outside the row left out).
+    std::set<std::string> idsAt(int row, const std::set<int>& indexes) const;
+
+    // Built before the window, whose movie view shares its player; goes after
+    // it, so that no view outlives what it shows.
+    std::unique_ptr<OrganizerPlayback> playback_;
     // The window and its panes; the window owns every view. Tests find a
     // control by its objectName.
     std::unique_ptr<QWidget> window_;
@@ -341,20 +335,9 @@ private:
     std::unique_ptr<OrganizerDialogs> dialogs_;
     // Hands the window's keys to handleOrganizerKey().
     std::unique_ptr<OrganizerKeyMonitor> keyMonitor_;
-    bool freezeOnShow() const;
+    void setUpPlayback(const PlayerOptions& options);
     // Last, so that it goes first: its worker ends before anything it reports to.
     std::unique_ptr<OrganizerJobs> jobs_;
-
-    // Playback of items.
-    void setUpPlayback(const PlayerOptions& options);
-    void showVideo(const OrganizerItem& item, bool autoplay);
-    void showStill(const OrganizerItem& item, bool autoplay);
-    void startStillTimer(const OrganizerItem& item);
-    void itemReachedEnd(uint64_t itemId);
-    // Shared with the movie view, which draws its pictures.
-    std::shared_ptr<Player> player_;
-    // Single shot; active while a still runs.
-    QTimer* stillTimer_ = nullptr;
 };
 
 // Seconds shown in a text field: the shortest text that reads back as the

@@ -45,11 +45,8 @@ void Organizer::newDocument()
     if (!name) return;
     OrganizerDocument document;
     document.title = name->toStdString();
-    stop();
-    history_.open(std::move(document));
-    reload(std::nullopt);
     // A new playlist counts as changed, and the recovery file holds it at once.
-    persist();
+    if (openDocument(std::move(document))) persist();
 }
 
 void Organizer::openDocument()

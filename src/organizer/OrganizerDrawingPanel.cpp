@@ -7,7 +7,6 @@
 #include "organizer/OrganizerOverlay.h"
 #include "organizer/OrganizerTimelinePane.h"
 #include "organizer/model/OrganizerEdits.h"
-#include "platform/media/Player.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -15,7 +14,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace zanto {
 
@@ -23,13 +21,6 @@ namespace {
 
 constexpr int drawingTickMilliseconds = 100;
 const char* const chooseAMark = "「選択／移動」で描画を選んでください。";
-
-double sourceOffset(const OrganizerDocument& document, const std::string& sourceID)
-{
-    const auto found = std::find_if(document.sources.begin(), document.sources.end(),
-                                    [&](const OrganizerSource& source) { return source.id == sourceID; });
-    return found == document.sources.end() ? 0 : found->offset;
-}
 
 bool showsGround(const std::vector<OrganizerMark>& marks)
 {
@@ -42,9 +33,6 @@ void Organizer::installDrawing()
 {
     OrganizerOverlay& view = overlay();
     const QPointer<Organizer> self(this);
-    playerReading.time = [this] { return player_->currentTime(); };
-    // Shared with the player: no copy of the pixels.
-    playerReading.frame = [this] { return player_->latestFrame(); };
     view.onSelect = [self](const std::optional<GXLSettings>& settings) {
         if (self && settings) self->inspector_->showDrawingStyle(*settings);
     };
@@ -73,7 +61,7 @@ OrganizerOverlay& Organizer::overlay() const
 
 std::optional<OrganizerItem> Organizer::drawingTarget() const
 {
-    if (playing >= 0 && playing < static_cast<int>(queue.size())) return queue[static_cast<size_t>(playing)];
+    if (const OrganizerItem* onShow = playback_->itemOnShow()) return *onShow;
     return selectedItem();
 }
 
@@ -85,36 +73,31 @@ void Organizer::overlayChanged(const std::vector<OrganizerMark>& marks)
 
 void Organizer::storeMarks(const OrganizerItem& target, const std::vector<OrganizerMark>& marks)
 {
-    OrganizerDocument candidate = edits::settingMarks(playlist(), target.id, marks);
-    if (const std::optional<std::string> refused = edits::refusal(candidate)) {
-        message(QString::fromStdString(*refused));
-        return;
+    if (commit(edits::settingMarks(playlist(), target.id, marks), std::nullopt, {}, CommitViews::kept)) {
+        playback_->setMarks(target.id, marks);
     }
-    for (OrganizerItem& queued : queue) {
-        if (queued.id == target.id) queued.marks = marks;
-    }
-    history_.playlist = std::move(candidate);
-    persist();
 }
 
 void Organizer::drawingTick()
 {
     if (!window_->isVisible()) return;
-    if (playing < 0 || playing >= static_cast<int>(queue.size())) return;
-    const OrganizerItem& item = queue[static_cast<size_t>(playing)];
+    const OrganizerItem* onShow = playback_->itemOnShow();
+    if (!onShow) return;
+    const OrganizerItem& item = *onShow;
     OrganizerOverlay& view = overlay();
     if (item.kind == "freeze") {
-        const auto running = freezeStarted ? std::chrono::steady_clock::now() - *freezeStarted
-                                           : std::chrono::steady_clock::duration::zero();
+        const auto started = playback_->freezeStarted();
+        const auto running = started ? std::chrono::steady_clock::now() - *started : std::chrono::steady_clock::duration::zero();
         view.setSeconds(std::chrono::duration<double>(running).count());
         view.update();
         return;
     }
-    const double t = playerReading.time ? playerReading.time() : std::numeric_limits<double>::quiet_NaN();
-    if (std::isfinite(t)) view.setSeconds(std::max(0.0, t - item.start - sourceOffset(playlist(), item.sourceID)));
+    const double t = playback_->readTime();
+    const OrganizerSource* source = playlist().source(item.sourceID);
+    if (std::isfinite(t)) view.setSeconds(std::max(0.0, t - item.start - (source ? source->offset : 0)));
     // The background test first: the marks are looked at only with a picture.
     if (view.background().isNull() || showsGround(view.marks())) {
-        QImage frame = playerReading.frame ? playerReading.frame() : QImage();
+        QImage frame = playback_->readFrame();
         if (!frame.isNull()) view.setBackground(std::move(frame));
     }
     view.update();
@@ -165,9 +148,7 @@ void Organizer::undoMark()
     std::optional<OrganizerItem> target = drawingTarget();
     if (!target) return;
     // The playlist's own copy, when there is one, holds the marks to shorten.
-    if (const std::optional<OrganizerItemPlace> place = edits::findItem(playlist(), target->id)) {
-        target = playlist().rows[static_cast<size_t>(place->row)].items[static_cast<size_t>(place->index)];
-    }
+    if (const OrganizerItem* own = edits::itemWithId(playlist(), target->id)) target = *own;
     std::vector<OrganizerMark> marks = target->marks.value_or(std::vector<OrganizerMark>{});
     if (!marks.empty()) marks.pop_back();
     OrganizerOverlay& view = overlay();

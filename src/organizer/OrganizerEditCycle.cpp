@@ -5,14 +5,21 @@
 
 namespace zanto {
 
-bool Organizer::commit(OrganizerDocument candidate, std::optional<int> select, const QString& text)
+bool Organizer::commit(OrganizerDocument candidate, std::optional<int> select, const QString& text, CommitViews views)
 {
     if (const std::optional<std::string> refused = edits::refusal(candidate)) {
         message(QString::fromStdString(*refused));
         return false;
     }
     history_.playlist = std::move(candidate);
-    reload(select);
+    if (views == CommitViews::reload) {
+        reload(select);
+    } else {
+        // Neither the inspector nor the preview is refilled: either would
+        // stop the item on show.
+        table.reloadData(numberOfRows());
+        timelinePane_->timeline().setState({playlist().rows, currentRow(), table.selectedRowIndexes()});
+    }
     // A failed recovery write keeps its own message on show.
     if (persist() && !text.isEmpty()) message(text);
     return true;

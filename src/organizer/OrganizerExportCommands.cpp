@@ -77,12 +77,10 @@ void Organizer::exportSelection()
 
 void Organizer::exportCurrentVideo()
 {
-    if (playing >= 0 && playing < static_cast<int>(queue.size())) {
+    if (const OrganizerItem* queued = playback_->itemOnShow()) {
         // The item as edited since it was opened, else the queued copy.
-        const OrganizerItem& queued = queue[static_cast<size_t>(playing)];
-        const std::optional<OrganizerItemPlace> place = edits::findItem(playlist(), queued.id);
-        exportItems({place ? playlist().rows[static_cast<size_t>(place->row)].items[static_cast<size_t>(place->index)]
-                           : queued});
+        const OrganizerItem* own = edits::itemWithId(playlist(), queued->id);
+        exportItems({own ? *own : *queued});
     } else if (const std::optional<OrganizerItem> item = selectedItem()) {
         exportItems({*item});
     } else {

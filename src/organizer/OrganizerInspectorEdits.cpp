@@ -42,8 +42,7 @@ void Organizer::apply()
         return;
     }
     try {
-        OrganizerDocument candidate = edits::applyingFields(playlist(), currentRow(), table.selectedRow(),
-                                                            inspector_->typedFields(), movieDuration);
+        OrganizerDocument candidate = edits::applyingFields(playlist(), item->id, inspector_->typedFields(), movieDuration);
         commit(std::move(candidate), table.selectedRow(), "変更を反映しました。元のタイムラインは変更していません。");
     } catch (const ExportFailure& failure) {
         message(QString::fromStdString(failure.message));
@@ -53,14 +52,15 @@ void Organizer::apply()
 void Organizer::angleChanged()
 {
     const std::optional<std::string> id = inspector_->chosenAngle();
-    if (busy() || !selectedItem() || !id) return;
-    commit(edits::choosingAngle(playlist(), currentRow(), table.selectedRow(), *id), std::nullopt, {});
+    const std::optional<OrganizerItem> item = selectedItem();
+    if (busy() || !item || !id) return;
+    commit(edits::choosingAngle(playlist(), item->id, *id), std::nullopt, {});
 }
 
 void Organizer::relink()
 {
     const std::optional<OrganizerItem> item = selectedItem();
-    const OrganizerSource* source = item ? edits::sourceOf(playlist(), *item) : nullptr;
+    const OrganizerSource* source = item ? playlist().source(item->sourceID) : nullptr;
     if (busy() || !source) return;
     const std::string id = source->id;
     const QStringList files = dialogs_->openFiles(QString::fromStdString(source->name) + " の連続した動画を選択してください。",
@@ -71,18 +71,21 @@ void Organizer::relink()
         return;
     }
     const std::string path = QFileInfo(files.front()).absoluteFilePath().toStdString();
+    // The item on show plays on from the file it opened.
     commit(edits::relinkingSource(playlist(), id, path), std::nullopt,
-           "再接続しました。同じ映像を参照する全クリップに適用されます。必要に応じて補正秒を設定してください。");
+           "再接続しました。同じ映像を参照する全クリップに適用されます。必要に応じて補正秒を設定してください。",
+           CommitViews::kept);
 }
 
 void Organizer::applyOffset()
 {
     const std::optional<OrganizerItem> item = selectedItem();
-    const OrganizerSource* source = item ? edits::sourceOf(playlist(), *item) : nullptr;
+    const OrganizerSource* source = item ? playlist().source(item->sourceID) : nullptr;
     const std::optional<double> offset = edits::parseSeconds(inspector_->offsetText());
     if (busy() || !source || !offset) return;
+    // The item on show plays on at the offset it opened with.
     commit(edits::offsettingSource(playlist(), source->id, *offset), std::nullopt,
-           "映像時刻 = 区間時刻 + 補正秒。同じ映像の全クリップに適用しました。");
+           "映像時刻 = 区間時刻 + 補正秒。同じ映像の全クリップに適用しました。", CommitViews::kept);
 }
 
 } // namespace zanto

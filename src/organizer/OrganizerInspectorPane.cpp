@@ -45,13 +45,6 @@ protected:
     }
 };
 
-const OrganizerSource* findSource(const OrganizerDocument& document, const std::string& id)
-{
-    const auto found = std::find_if(document.sources.begin(), document.sources.end(),
-                                    [&](const OrganizerSource& source) { return source.id == id; });
-    return found == document.sources.end() ? nullptr : &*found;
-}
-
 } // namespace
 
 OrganizerInspectorPane::OrganizerInspectorPane(Organizer& organizer)
@@ -290,7 +283,7 @@ void OrganizerInspectorPane::showItem(const OrganizerItem& item, const Organizer
     clipInfo->setText(QString::fromStdString(item.name) + "\n"
                       + QString::asprintf("%.2f 秒", item.end - item.start) + " / "
                       + QString::number(selectedCount) + "件選択");
-    const OrganizerSource* source = findSource(document, item.sourceID);
+    const OrganizerSource* source = document.source(item.sourceID);
     offsetField->setText(organizerSeconds(source ? source->offset : 0));
 }
 
@@ -298,7 +291,7 @@ void OrganizerInspectorPane::fillAngles(const OrganizerItem& item, const Organiz
 {
     angleChoice->clear();
     for (const std::string& id : item.sourceIDs) {
-        const OrganizerSource* source = findSource(document, id);
+        const OrganizerSource* source = document.source(id);
         angleChoice->addItem(QString::fromStdString(source ? source->name : id), QString::fromStdString(id));
     }
     const auto position = std::find(item.sourceIDs.begin(), item.sourceIDs.end(), item.sourceID);

@@ -61,13 +61,15 @@ void Organizer::insertImages(const QStringList& paths)
 void Organizer::duplicate()
 {
     if (busy()) return;
-    commit(edits::duplicatingItems(playlist(), currentRow(), table.selectedRowIndexes()), std::nullopt, {});
+    const int row = currentRow();
+    commit(edits::duplicatingItems(playlist(), row, idsAt(row, table.selectedRowIndexes())), std::nullopt, {});
 }
 
 void Organizer::removeItems()
 {
     if (busy()) return;
-    commit(edits::removingItemsAt(playlist(), currentRow(), table.selectedRowIndexes()), std::nullopt, {});
+    const int row = currentRow();
+    commit(edits::removingItems(playlist(), row, idsAt(row, table.selectedRowIndexes())), std::nullopt, {});
 }
 
 void Organizer::insertSlide(bool after)

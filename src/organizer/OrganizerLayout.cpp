@@ -40,6 +40,7 @@ void Organizer::buildWindow()
     horizontalSplit_->setObjectName("horizontalSplit");
     horizontalSplit_->isVertical = true;
     preview_ = new OrganizerPreviewPane(*this);
+    playback_->showIn(*preview_);
     inspector_ = new OrganizerInspectorPane(*this);
     horizontalSplit_->addArrangedSubview(preview_);
     horizontalSplit_->addArrangedSubview(inspector_);

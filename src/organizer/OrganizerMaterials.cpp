@@ -6,7 +6,6 @@
 #include "organizer/OrganizerStill.h"
 #include "organizer/model/OrganizerEdits.h"
 #include "platform/Identifier.h"
-#include "platform/media/Player.h"
 #include "services/ExportFailure.h"
 
 #include <QPainter>
@@ -17,7 +16,6 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
-#include <limits>
 #include <numbers>
 
 namespace zanto {
@@ -114,18 +112,11 @@ void drawMaterial(QPainter& painter, int index)
 
 const char* const chooseAVideo = "素材を追加する映像を選んでください。";
 
-double offsetOf(const OrganizerDocument& document, const std::string& sourceID)
-{
-    const auto found = std::find_if(document.sources.begin(), document.sources.end(),
-                                    [&](const OrganizerSource& source) { return source.id == sourceID; });
-    return found == document.sources.end() ? 0 : found->offset;
-}
-
 // Why the still of `item` cannot be made, or none.
-std::optional<QString> stillFailure(const OrganizerItem& item, const std::vector<OrganizerSource>& sources)
+std::optional<QString> stillFailure(const OrganizerItem& item, const OrganizerDocument& document)
 {
     try {
-        freezeImage(item, sources);
+        freezeImage(item, document);
         return std::nullopt;
     } catch (const ExportFailure& failure) {
         return QString::fromStdString(failure.message);
@@ -143,21 +134,22 @@ void Organizer::addMaterial(int tag)
     const std::optional<OrganizerItem> onShow = drawingTarget();
     // Everything is built from the playlist's own item: a still on show that
     // lies in no row gets nothing meant for another item.
-    const std::optional<OrganizerItemPlace> place = onShow ? edits::findItem(playlist(), onShow->id) : std::nullopt;
-    if (!onShow || (onShow->kind != "video" && onShow->kind != "freeze") || (onShow->kind == "freeze" && !place)) {
+    const OrganizerItem* own = onShow ? edits::itemWithId(playlist(), onShow->id) : nullptr;
+    if (!onShow || (onShow->kind != "video" && onShow->kind != "freeze") || (onShow->kind == "freeze" && !own)) {
         message(chooseAVideo);
         return;
     }
-    if (!place) return;
-    const OrganizerItem item = playlist().rows[static_cast<size_t>(place->row)].items[static_cast<size_t>(place->index)];
+    if (!own) return;
+    const OrganizerItem item = *own;
     OrganizerDocument candidate = playlist();
     OrganizerItem target = item;
     if (item.kind == "video") {
-        const double now = playerReading.time ? playerReading.time() : std::numeric_limits<double>::quiet_NaN();
-        target = edits::freezeOf(item, edits::freezeTime(item, now, offsetOf(playlist(), item.sourceID)), newIdentifier());
+        const OrganizerSource* source = playlist().source(item.sourceID);
+        const double now = playback_->readTime();
+        target = edits::freezeOf(item, edits::freezeTime(item, now, source ? source->offset : 0), newIdentifier());
         // The still is tried before anything changes; the picture shown is
         // made again when the still opens.
-        if (const std::optional<QString> failure = stillFailure(target, playlist().sources)) {
+        if (const std::optional<QString> failure = stillFailure(target, playlist())) {
             message(*failure);
             return;
         }
@@ -174,12 +166,12 @@ void Organizer::addMaterial(int tag)
     // One step of history: the cut and the material together.
     if (!commit(std::move(candidate), std::nullopt, {})) return;
     // The still on show, paused, drawing on.
-    if (playing < 0 || playing >= static_cast<int>(queue.size()) || queue[static_cast<size_t>(playing)].id != target.id ||
-        selectedItem().value_or(OrganizerItem{}).id != target.id) {
+    const OrganizerItem* shown = playback_->itemOnShow();
+    if (!shown || shown->id != target.id || selectedItem().value_or(OrganizerItem{}).id != target.id) {
         selectTimeline(at.row, at.index);
     }
-    freezeStarted.reset();
-    player_->pause();
+    // The still stops running: its timer, its time and the player.
+    playback_->pause();
     inspector_->selectTab(1);
     if (inspector_->drawingPanelHidden()) inspector_->toggleDrawingPanel();
     OrganizerOverlay& view = overlay();

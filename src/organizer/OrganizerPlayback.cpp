@@ -1,22 +1,21 @@
-#include "organizer/Organizer.h"
+#include "organizer/OrganizerPlayback.h"
 
 #include "organizer/OrganizerImageView.h"
-#include "organizer/OrganizerInspectorPane.h"
 #include "organizer/OrganizerOverlay.h"
 #include "organizer/OrganizerPreviewPane.h"
 #include "organizer/OrganizerRangeBar.h"
 #include "organizer/OrganizerStill.h"
-#include "organizer/OrganizerTimelinePane.h"
 #include "organizer/OrganizerVideoView.h"
 #include "platform/media/Player.h"
 #include "playlist/OrganizerExporterPicture.h"
-#include "services/ExportFailure.h"
 
 #include <QLabel>
+#include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace zanto {
 
@@ -31,19 +30,14 @@ MediaTime at(double seconds)
 // A video item may end this far past its file's end (the last frame's rounding).
 constexpr double sourceTolerance = 0.02;
 
-std::vector<OrganizerItem> enabledItems(const std::vector<OrganizerItem>& items)
-{
-    std::vector<OrganizerItem> result;
-    std::copy_if(items.begin(), items.end(), std::back_inserter(result),
-                 [](const OrganizerItem& item) { return item.enabled; });
-    return result;
-}
-
 } // namespace
 
-void Organizer::setUpPlayback(const PlayerOptions& options)
+OrganizerPlayback::OrganizerPlayback(const PlayerOptions& options, Hooks hooks, QObject* parent)
+    : QObject(parent), hooks_(std::move(hooks)), player_(std::make_shared<Player>(options))
 {
-    player_ = std::make_shared<Player>(options);
+    // Shared with the player: no copy of the pixels.
+    reading_ = {[player = player_.get()] { return player->currentTime(); },
+                [player = player_.get()] { return player->latestFrame(); }};
     stillTimer_ = new QTimer(this);
     stillTimer_->setSingleShot(true);
     // A fired timer is inactive again, so that a still that has run its
@@ -52,69 +46,62 @@ void Organizer::setUpPlayback(const PlayerOptions& options)
     player_->setEndHandler([this](uint64_t itemId) { itemReachedEnd(itemId); });
 }
 
-bool Organizer::stillRunning() const
+OrganizerPlayback::~OrganizerPlayback()
+{
+    // The movie view keeps the player until the window goes.
+    player_->setEndHandler({});
+}
+
+void OrganizerPlayback::showIn(OrganizerPreviewPane& preview)
+{
+    preview_ = &preview;
+}
+
+const OrganizerItem* OrganizerPlayback::itemOnShow() const
+{
+    if (playing_ < 0 || playing_ >= static_cast<int>(queue_.size())) return nullptr;
+    return &queue_[static_cast<size_t>(playing_)];
+}
+
+bool OrganizerPlayback::stillRunning() const
 {
     return stillTimer_->isActive();
 }
 
-void Organizer::stop()
+void OrganizerPlayback::message(const QString& text) const
 {
-    freezeStarted.reset();
-    generation += 1;
+    if (hooks_.message) hooks_.message(text);
+}
+
+void OrganizerPlayback::stop()
+{
+    freezeStarted_.reset();
+    generation_ += 1;
     player_->pause();
     player_->replaceCurrentItem(nullptr);
     stillTimer_->stop();
-    queue.clear();
+    queue_.clear();
 }
 
-void Organizer::begin(std::vector<OrganizerItem> items, bool autoplay)
+void OrganizerPlayback::begin(std::vector<OrganizerItem> items, bool autoplay)
 {
     stop();
     preview_->overlay().setEditing(false);
     if (items.empty()) return;
-    queue = std::move(items);
-    playing = 0;
+    queue_ = std::move(items);
+    playing_ = 0;
     showCurrent(autoplay);
 }
 
-void Organizer::playRow()
+void OrganizerPlayback::showCurrent(bool autoplay)
 {
-    const auto& rows = playlist().rows;
-    const size_t row = static_cast<size_t>(currentRow());
-    begin(row < rows.size() ? enabledItems(rows[row].items) : std::vector<OrganizerItem>{});
-}
-
-void Organizer::playAll()
-{
-    std::vector<OrganizerItem> items;
-    for (const OrganizerRow& row : playlist().rows) {
-        std::vector<OrganizerItem> enabled = enabledItems(row.items);
-        items.insert(items.end(), enabled.begin(), enabled.end());
-    }
-    begin(std::move(items));
-}
-
-void Organizer::playSelection()
-{
-    std::vector<OrganizerItem> items;
-    const auto& rows = playlist().rows;
-    const size_t row = static_cast<size_t>(currentRow());
-    if (row < rows.size()) {
-        for (const int index : table.selectedRowIndexes()) {
-            if (index < static_cast<int>(rows[row].items.size())) items.push_back(rows[row].items[static_cast<size_t>(index)]);
-        }
-    }
-    begin(enabledItems(items));
-}
-
-void Organizer::showCurrent(bool autoplay)
-{
-    if (playing < 0 || playing >= static_cast<int>(queue.size())) return;
-    generation += 1;
+    const OrganizerItem* onShow = itemOnShow();
+    if (!onShow) return;
+    generation_ += 1;
     stillTimer_->stop();
     player_->pause();
-    const OrganizerItem item = queue[static_cast<size_t>(playing)];
-    freezeStarted.reset();
+    const OrganizerItem item = *onShow;
+    freezeStarted_.reset();
 
     OrganizerOverlay& overlay = preview_->overlay();
     overlay.resetSelection();
@@ -124,19 +111,17 @@ void Organizer::showCurrent(bool autoplay)
     bar.configure(item, item.end + 10);
     overlay.setMarks(item.marks.value_or(std::vector<OrganizerMark>{}));
     preview_->showKind(item.kind);
-    message(QString::number(playing + 1) + "/" + QString::number(queue.size()) + " "
+    message(QString::number(playing_ + 1) + "/" + QString::number(queue_.size()) + " "
             + QString::fromStdString(item.name) + " — " + QString::fromStdString(item.note));
     if (item.kind == "video") showVideo(item, autoplay);
     else showStill(item, autoplay);
 }
 
-void Organizer::showVideo(const OrganizerItem& item, bool autoplay)
+void OrganizerPlayback::showVideo(const OrganizerItem& item, bool autoplay)
 {
-    const auto& sources = playlist().sources;
-    const auto source = std::find_if(sources.begin(), sources.end(),
-                                     [&](const OrganizerSource& s) { return s.id == item.sourceID; });
+    const OrganizerSource* source = hooks_.document().source(item.sourceID);
     const QString reconnect = "映像を再接続してください：" + QString::fromStdString(item.name);
-    if (source == sources.end() || source->path.empty()) {
+    if (!source || source->path.empty()) {
         stop();
         return message(reconnect);
     }
@@ -165,12 +150,12 @@ void Organizer::showVideo(const OrganizerItem& item, bool autoplay)
     player_->setEndTimes(at(lo), at(hi));
     player_->replaceCurrentItem(opened);
     preview_->movie().setRange(lo, hi);
-    player_->seek(at(lo), [self = QPointer<Organizer>(this), token = generation, autoplay](bool finished) {
-        if (finished && self && token == self->generation && autoplay) self->player_->play();
+    player_->seek(at(lo), [self = QPointer<OrganizerPlayback>(this), token = generation_, autoplay](bool finished) {
+        if (finished && self && token == self->generation_ && autoplay) self->player_->play();
     });
 }
 
-void Organizer::showStill(const OrganizerItem& item, bool autoplay)
+void OrganizerPlayback::showStill(const OrganizerItem& item, bool autoplay)
 {
     player_->replaceCurrentItem(nullptr);
     // Whatever follows, the last item's picture must neither stay on show
@@ -183,7 +168,7 @@ void Organizer::showStill(const OrganizerItem& item, bool autoplay)
     if (item.kind == "freeze") {
         QImage still;
         try {
-            still = freezeImage(item, playlist().sources);
+            still = freezeImage(item, hooks_.document());
         } catch (const std::exception& error) {
             overlay.update();
             return message(QString::fromUtf8(error.what()));
@@ -191,7 +176,7 @@ void Organizer::showStill(const OrganizerItem& item, bool autoplay)
         image.setImage(still);
         overlay.setBackground(still);
         overlay.setEditing(!autoplay);
-        if (autoplay) freezeStarted = std::chrono::steady_clock::now();
+        if (autoplay) freezeStarted_ = std::chrono::steady_clock::now();
     } else if (item.kind == "image") {
         QSizeF size;
         const std::optional<QImage> picture = slides::loadPicture(item.imagePath, size);
@@ -208,91 +193,118 @@ void Organizer::showStill(const OrganizerItem& item, bool autoplay)
     if (autoplay) startStillTimer(item);
 }
 
-void Organizer::startStillTimer(const OrganizerItem& item)
+void OrganizerPlayback::startStillTimer(const OrganizerItem& item)
 {
     const double milliseconds = std::max(0.0, (item.end - item.start) * 1000);
     stillTimer_->start(static_cast<int>(std::min(milliseconds, 2e9)));
 }
 
-void Organizer::next()
+void OrganizerPlayback::next()
 {
-    playing += 1;
-    if (playing < static_cast<int>(queue.size())) return showCurrent(true);
-    if (inspector_->loops() && !queue.empty()) {
-        playing = 0;
+    playing_ += 1;
+    if (playing_ < static_cast<int>(queue_.size())) return showCurrent(true);
+    if (hooks_.loops() && !queue_.empty()) {
+        playing_ = 0;
         return showCurrent(true);
     }
     player_->pause();
     // A freeze that ended the queue no longer runs.
-    freezeStarted.reset();
-    playing = std::max(0, static_cast<int>(queue.size()) - 1);
+    freezeStarted_.reset();
+    playing_ = std::max(0, static_cast<int>(queue_.size()) - 1);
     message("連続再生が完了しました。");
 }
 
-void Organizer::itemReachedEnd(uint64_t itemId)
+void OrganizerPlayback::showAt(int index, bool autoplay)
+{
+    playing_ = index;
+    showCurrent(autoplay);
+}
+
+void OrganizerPlayback::itemReachedEnd(uint64_t itemId)
 {
     const PlayerItemRef current = player_->currentItem();
     if (current && current->id == itemId) next();
 }
 
-void Organizer::togglePlayback()
+bool OrganizerPlayback::freezeOnShow() const
+{
+    const OrganizerItem* onShow = itemOnShow();
+    return onShow && onShow->kind == "freeze";
+}
+
+bool OrganizerPlayback::toggle()
 {
     OrganizerOverlay& overlay = preview_->overlay();
-    if (playing >= 0 && playing < static_cast<int>(queue.size()) && queue[static_cast<size_t>(playing)].kind == "freeze") {
+    if (freezeOnShow()) {
         if (!stillTimer_->isActive()) {
             // Resuming runs the whole length again.
             overlay.setEditing(false);
-            freezeStarted = std::chrono::steady_clock::now();
-            startStillTimer(queue[static_cast<size_t>(playing)]);
+            freezeStarted_ = std::chrono::steady_clock::now();
+            startStillTimer(*itemOnShow());
         } else {
             stillTimer_->stop();
-            freezeStarted.reset();
+            freezeStarted_.reset();
             overlay.setEditing(true);
         }
-        return;
+        return true;
     }
     overlay.setEditing(false);
-    if (!player_->currentItem()) playSelection();
-    else if (player_->rate() == 0) player_->play();
+    if (!player_->currentItem()) return false;
+    if (player_->rate() == 0) player_->play();
     else player_->pause();
+    return true;
 }
 
-void Organizer::previousClip()
+void OrganizerPlayback::pause()
 {
-    if (queue.size() <= 1) return selectNeighbor(-1);
-    playing = std::max(0, playing - 1);
-    showCurrent(true);
+    player_->pause();
+    if (!freezeOnShow()) return;
+    // A paused still waits for drawing.
+    stillTimer_->stop();
+    freezeStarted_.reset();
+    preview_->overlay().setEditing(true);
 }
 
-void Organizer::nextClip()
+bool OrganizerPlayback::shuttle(int direction)
 {
-    if (queue.size() <= 1) return selectNeighbor(1);
-    next();
-}
-
-void Organizer::selectNeighbor(int delta)
-{
-    const int count = numberOfRows();
-    if (count <= 0) return;
-    // With no selection (-1) both directions land on the first item.
-    selectTimeline(currentRow(), std::min(count - 1, std::max(0, table.selectedRow() + delta)));
-}
-
-void Organizer::selectTimeline(int row, std::optional<int> item)
-{
-    if (busy() || row < 0 || row >= static_cast<int>(playlist().rows.size())) return;
-    rowChoice.selectItem(row);
-    table.deselectAll();
-    table.reloadData(numberOfRows());
-    const auto& items = playlist().rows[static_cast<size_t>(row)].items;
-    if (item && *item >= 0 && *item < static_cast<int>(items.size())) {
-        table.selectRowIndexes({*item}, false);
-        fields();
-        begin({items[static_cast<size_t>(*item)]}, false);
-    } else {
-        fields();
+    if (freezeOnShow()) {
+        if (direction < 0) {
+            message("静止画の再生はSpaceまたはLです。");
+        } else if (!stillRunning()) {
+            toggle();
+        }
+        return true;
     }
-    timelinePane_->timeline().update();
+    preview_->overlay().setEditing(false);
+    if (!player_->currentItem()) return false;
+    const double rate = player_->rate();
+    player_->setRate(rate * direction > 0 ? std::clamp(rate * 2, -8.0, 8.0) : double(direction));
+    return true;
+}
+
+void OrganizerPlayback::hold(std::vector<OrganizerItem> items, int playing,
+                             std::optional<std::chrono::steady_clock::time_point> freezeStarted)
+{
+    queue_ = std::move(items);
+    playing_ = playing;
+    freezeStarted_ = freezeStarted;
+}
+
+void OrganizerPlayback::setMarks(const std::string& id, const std::vector<OrganizerMark>& marks)
+{
+    for (OrganizerItem& queued : queue_) {
+        if (queued.id == id) queued.marks = marks;
+    }
+}
+
+double OrganizerPlayback::readTime() const
+{
+    return reading_.time ? reading_.time() : std::numeric_limits<double>::quiet_NaN();
+}
+
+QImage OrganizerPlayback::readFrame() const
+{
+    return reading_.frame ? reading_.frame() : QImage();
 }
 
 } // namespace zanto

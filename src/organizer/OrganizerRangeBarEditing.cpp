@@ -13,15 +13,15 @@ namespace zanto {
 bool Organizer::selectedVideoIsOpen() const
 {
     const std::optional<OrganizerItem> item = selectedItem();
-    return item && item->kind == "video" && playing >= 0 && playing < static_cast<int>(queue.size())
-        && queue[static_cast<size_t>(playing)].id == item->id;
+    const OrganizerItem* onShow = playback_->itemOnShow();
+    return item && item->kind == "video" && onShow && onShow->id == item->id;
 }
 
 void Organizer::markBoundary(bool start)
 {
     const std::optional<OrganizerItem> item = selectedItem();
     if (busy() || !selectedVideoIsOpen()) return;
-    const OrganizerSource* source = edits::sourceOf(playlist(), *item);
+    const OrganizerSource* source = playlist().source(item->sourceID);
     const std::optional<double> position = playerSeconds();
     if (!source || !position) return;
     const double t = *position - source->offset;
@@ -34,16 +34,16 @@ void Organizer::markBoundary(bool start)
 
 std::optional<double> Organizer::playerSeconds() const
 {
-    if (!player_->currentItem()) return std::nullopt;
-    return player_->currentTime();
+    if (!player()->currentItem()) return std::nullopt;
+    return player()->currentTime();
 }
 
 void Organizer::seekOpenItem(double seconds)
 {
     const std::optional<OrganizerItem> item = selectedItem();
-    const OrganizerSource* source = item ? edits::sourceOf(playlist(), *item) : nullptr;
-    player_->pause();
-    player_->seek(MediaTime::fromSeconds(seconds + (source ? source->offset : 0), 60000));
+    const OrganizerSource* source = item ? playlist().source(item->sourceID) : nullptr;
+    player()->pause();
+    player()->seek(MediaTime::fromSeconds(seconds + (source ? source->offset : 0), 60000));
 }
 
 } // namespace zanto

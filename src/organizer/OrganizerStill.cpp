@@ -4,16 +4,14 @@
 #include "platform/media/MediaError.h"
 #include "services/ExportFailure.h"
 
-#include <algorithm>
 #include <filesystem>
 
 namespace zanto {
 
-QImage freezeImage(const OrganizerItem& item, const std::vector<OrganizerSource>& sources)
+QImage freezeImage(const OrganizerItem& item, const OrganizerDocument& document)
 {
-    const auto source = std::find_if(sources.begin(), sources.end(),
-                                     [&](const OrganizerSource& s) { return s.id == item.sourceID; });
-    if (source == sources.end() || !item.freezeTime) throw failure("静止画の元映像が見つかりません。");
+    const OrganizerSource* source = document.source(item.sourceID);
+    if (!source || !item.freezeTime) throw failure("静止画の元映像が見つかりません。");
     const std::filesystem::path path(source->path);
     std::error_code error;
     // Opening a pipe would wait for a writer; a missing file is left to the

@@ -37,6 +37,17 @@ int Organizer::numberOfRows() const
     return static_cast<int>(playlist().rows[static_cast<size_t>(row)].items.size());
 }
 
+std::set<std::string> Organizer::idsAt(int row, const std::set<int>& indexes) const
+{
+    std::set<std::string> ids;
+    if (row < 0 || row >= static_cast<int>(playlist().rows.size())) return ids;
+    const auto& items = playlist().rows[static_cast<size_t>(row)].items;
+    for (const int index : indexes) {
+        if (index >= 0 && index < static_cast<int>(items.size())) ids.insert(items[static_cast<size_t>(index)].id);
+    }
+    return ids;
+}
+
 void Organizer::tableViewSelectionDidChange()
 {
     fields();

@@ -30,7 +30,10 @@ void Organizer::moveTimelineItem(int row, int item, int to, int at)
     if (busy()) return;
     const std::set<int>& selection = table.selectedRowIndexes();
     const std::set<int> moving = row == currentRow() && selection.count(item) ? selection : std::set<int>{item};
-    const std::optional<OrganizerMove> move = edits::movingItems(playlist(), row, moving, to, at);
+    // An index outside the row names no item, and the move is refused.
+    const std::set<std::string> ids = idsAt(row, moving);
+    if (ids.size() != moving.size()) return;
+    const std::optional<OrganizerMove> move = edits::movingItems(playlist(), ids, to, at);
     if (!move) return;
     const int shown = currentRow();
     rowChoice.selectItem(to);
@@ -49,9 +52,11 @@ void Organizer::moveTimelineItem(int row, int item, int to, int at)
 void Organizer::trimTimelineItem(int row, int item, double start, double end)
 {
     if (busy()) return;
+    const std::set<std::string> ids = idsAt(row, {item});
+    if (ids.empty()) return;
     std::optional<OrganizerDocument> trimmed;
     try {
-        trimmed = edits::trimmingItem(playlist(), row, item, start, end, movieDuration);
+        trimmed = edits::trimmingItem(playlist(), *ids.begin(), start, end, movieDuration);
     } catch (const ExportFailure& failure) {
         message(QString::fromStdString(failure.message));
         timelinePane_->timeline().refresh();

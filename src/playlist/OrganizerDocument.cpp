@@ -2,6 +2,9 @@
 
 #include "services/JsonCoding.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace zanto {
 namespace {
 
@@ -21,6 +24,17 @@ void OrganizerDocument::encode(JsonWriter& writer) const
 OrganizerDocument OrganizerDocument::decode(const JsonObjectReader& reader)
 {
     return readJsonObject(reader, documentFields);
+}
+
+const OrganizerSource* OrganizerDocument::source(std::string_view id) const
+{
+    const auto found = std::find_if(sources.begin(), sources.end(), [&](const OrganizerSource& each) { return each.id == id; });
+    return found == sources.end() ? nullptr : &*found;
+}
+
+OrganizerSource* OrganizerDocument::source(std::string_view id)
+{
+    return const_cast<OrganizerSource*>(std::as_const(*this).source(id));
 }
 
 std::string OrganizerDocument::toJson() const

@@ -25,6 +25,11 @@ struct OrganizerDocument {
 
     bool operator==(const OrganizerDocument&) const = default;
 
+    // The first source with this id, or none; the pointer lives as long as
+    // `sources` is not resized.
+    const OrganizerSource* source(std::string_view id) const;
+    OrganizerSource* source(std::string_view id);
+
     // Returns normally for a playable document; otherwise throws ExportFailure
     // with "未対応のプレイリストです。" (format, version, row and source
     // limits, duplicate source ids) or "プレイリストの区間または映像の参照が不正です。"

@@ -80,14 +80,6 @@ void requireStillLength(const OrganizerItem& item)
         outOfRange(item);
 }
 
-const OrganizerSource* findSource(const OrganizerDocument& document, const std::string& id)
-{
-    for (const OrganizerSource& source : document.sources)
-        if (source.id == id)
-            return &source;
-    return nullptr;
-}
-
 AffineTransform placementTransform(const VideoTrackInfo& video)
 {
     const AffineTransform& turn = video.preferredTransform;

@@ -27,9 +27,6 @@ struct ComposedItem {
     std::vector<OrganizerMark> marks;
 };
 
-// The first source of the document with this id, or none.
-const OrganizerSource* findSource(const OrganizerDocument& document, const std::string& id);
-
 // Turns a picture of the track's natural size upright (preferred transform),
 // fits it whole into 1280 × 720 and centres it.
 AffineTransform placementTransform(const VideoTrackInfo& video);

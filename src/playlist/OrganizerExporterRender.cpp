@@ -111,7 +111,7 @@ void OrganizerExporter::render(const OrganizerDocument& document, const std::vec
         report(double(i) / double(items.size() + 1), preparingText(i, items.size()));
         ClipSource clip;
         if (item.kind == "video") {
-            const OrganizerSource* source = findSource(document, item.sourceID);
+            const OrganizerSource* source = document.source(item.sourceID);
             // Only a plain file can be a movie; a pipe would block the export
             // where no cancel reaches it.
             std::error_code ec;

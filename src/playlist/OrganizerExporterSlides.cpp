@@ -15,7 +15,7 @@ namespace {
 // The exact source frame at the freeze time, fitted upright on the canvas.
 void drawFreeze(QImage& canvas, const OrganizerItem& item, const OrganizerDocument& document)
 {
-    const OrganizerSource* source = findSource(document, item.sourceID);
+    const OrganizerSource* source = document.source(item.sourceID);
     if (!source || !item.freezeTime)
         throw failure("フリーズフレームの元映像が見つかりません。");
     const MediaTime at = MediaTime::fromSeconds(*item.freezeTime + source->offset, 60000);

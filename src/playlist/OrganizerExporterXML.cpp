@@ -143,7 +143,7 @@ struct PartMedia {
 
 PartMedia inPlaceMedia(const OrganizerDocument& document, const OrganizerItem& item)
 {
-    const OrganizerSource* source = findSource(document, item.sourceID);
+    const OrganizerSource* source = document.source(item.sourceID);
     if (!source || source->path.empty())
         throw failure(reconnect + item.name);
     return PartMedia{source->path, item.start + source->offset, item.end + source->offset};

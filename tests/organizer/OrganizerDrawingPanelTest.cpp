@@ -37,8 +37,7 @@ protected:
     // telestration mark (the last) selected by a press.
     void showFromQueue(int index)
     {
-        organizer->queue = {item(0), item(1)};
-        organizer->playing = index;
+        organizer->playback().hold({item(0), item(1)}, index);
         overlay().setMarks(item(index).marks.value_or(std::vector<OrganizerMark>{}));
         overlay().setEditing(true);
     }
@@ -74,7 +73,9 @@ TEST_F(OrganizerDrawingPanel, DragsGoToTheItemOnShowNotTheSelectedOneAndNeverWhi
     test::expectConsistent(*organizer);
     EXPECT_NE(item(1).marks->back().gxl->points, test::gxlMark().gxl->points);
     EXPECT_EQ(item(0), before.rows[0].items[0]) << "the selected item keeps its bytes";
-    EXPECT_EQ(organizer->queue[1].marks, item(1).marks) << "the queued copy follows";
+    EXPECT_EQ(organizer->playback().queue()[1].marks, item(1).marks) << "the queued copy follows";
+    EXPECT_EQ(OrganizerDocument::fromJson(test::readFile(organizer->recovery())).rows[0].items[1].marks, item(1).marks)
+        << "the drag reaches the recovery file";
     EXPECT_EQ(organizer->undoStates().size(), 1u);
 }
 
@@ -114,7 +115,7 @@ TEST_F(OrganizerDrawingPanel, DeleteAndUndoOfMarks)
 
     // Nothing on show: the selected item, whose marks are absent, stores [].
     organizer->reload(1);
-    organizer->queue.clear();
+    organizer->stop();
     test::change(*organizer, [](OrganizerDocument& d) { d.rows[0].items[1].marks.reset(); }, 1);
     const size_t steps = organizer->undoStates().size();
     organizer->perform(OrganizerCommand::undoMark);
@@ -126,14 +127,13 @@ TEST_F(OrganizerDrawingPanel, DeleteAndUndoOfMarks)
 TEST_F(OrganizerDrawingPanel, TimerGivesTheItemTimeAndFramesForTurfTools)
 {
     int grabs = 0;
-    organizer->playerReading.time = [] { return 12.0; };
-    organizer->playerReading.frame = [&] {
-        QImage frame(16, 9, QImage::Format_ARGB32);
-        frame.fill(QColor(++grabs, 0, 0));
-        return frame;
-    };
-    organizer->queue = {item(0), item(1)};
-    organizer->playing = 0;
+    organizer->playback().setReading({[] { return 12.0; },
+                                      [&] {
+                                          QImage frame(16, 9, QImage::Format_ARGB32);
+                                          frame.fill(QColor(++grabs, 0, 0));
+                                          return frame;
+                                      }});
+    organizer->playback().hold({item(0), item(1)}, 0);
     organizer->window()->hide();
     organizer->drawingTick();
     EXPECT_EQ(overlay().seconds(), 0) << "hidden: nothing";
@@ -148,10 +148,10 @@ TEST_F(OrganizerDrawingPanel, TimerGivesTheItemTimeAndFramesForTurfTools)
     organizer->drawingTick();
     EXPECT_EQ(grabs, 3);
 
-    organizer->playing = 1;
+    organizer->playback().hold({item(0), item(1)}, 1);
     organizer->drawingTick();
     EXPECT_EQ(overlay().seconds(), 0) << "a paused still";
-    organizer->freezeStarted = std::chrono::steady_clock::now() - 2s;
+    organizer->playback().hold({item(0), item(1)}, 1, std::chrono::steady_clock::now() - 2s);
     organizer->drawingTick();
     EXPECT_NEAR(overlay().seconds(), 2, 0.5);
     EXPECT_EQ(grabs, 3) << "no grabs for a still";
@@ -177,9 +177,8 @@ TEST_F(OrganizerMaterials, CutsTheRealClipAtThePlayheadIntoOneUndoStep)
         d.rows[0].items[0].end = 0.6;
     }, 0);
     const OrganizerDocument uncut = organizer->playlist();
-    organizer->playerReading.time = [] { return 0.5; };
-    organizer->queue = {item(0)};
-    organizer->playing = 0;
+    organizer->playback().setReading({[] { return 0.5; }, {}});
+    organizer->playback().hold({item(0)}, 0);
 
     QTest::mouseClick(test::control<QWidget>(*organizer, "material3"), Qt::LeftButton);
     test::expectConsistent(*organizer);
@@ -204,12 +203,12 @@ TEST_F(OrganizerMaterials, RefusesWhatHasNoPlaceAndAddsToTheStillOnShow)
     const OrganizerDocument before = organizer->playlist();
     organizer->addMaterial(15);
     EXPECT_EQ(organizer->playlist(), before) << "a tag outside the tools";
-    organizer->queue = {item(1)};
-    organizer->queue[0].id = "elsewhere";
-    organizer->playing = 0;
+    OrganizerItem elsewhere = item(1);
+    elsewhere.id = "elsewhere";
+    organizer->playback().hold({elsewhere}, 0);
     organizer->addMaterial(0);
     EXPECT_EQ(organizer->statusText(), "素材を追加する映像を選んでください。") << "a still in no row";
-    organizer->queue[0] = item(0);
+    organizer->playback().hold({item(0)}, 0);
     organizer->addMaterial(0);
     EXPECT_TRUE(organizer->statusText().contains("/videos/S1.mp4")) << "the missing movie is tried first";
     EXPECT_EQ(organizer->playlist(), before);
@@ -219,14 +218,14 @@ TEST_F(OrganizerMaterials, RefusesWhatHasNoPlaceAndAddsToTheStillOnShow)
     test::change(*organizer, [](OrganizerDocument& d) {
         d.rows[0].items[1].marks = std::vector<OrganizerMark>(1000, test::plainMark("arrow"));
     });
-    organizer->queue = {item(1)};
+    organizer->playback().hold({item(1)}, 0);
     organizer->addMaterial(8);
     EXPECT_EQ(organizer->statusText(), "プレイリストの区間または映像の参照が不正です。");
     EXPECT_EQ(item(1).marks->size(), 1000u);
 
     // I2, a still, is on show while I1 is selected.
     test::change(*organizer, [](OrganizerDocument& d) { d.rows[0].items[1].marks.reset(); });
-    organizer->queue = {item(1)};
+    organizer->playback().hold({item(1)}, 0);
     organizer->addMaterial(8);
     test::expectConsistent(*organizer);
     EXPECT_EQ(organizer->selectedItem()->id, "I2");

@@ -9,6 +9,9 @@
 #include "support/EventLoopWait.h"
 
 #include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
 #include <QElapsedTimer>
 
 #include <sys/stat.h>
@@ -76,7 +79,7 @@ protected:
     std::vector<std::string> queued() const
     {
         std::vector<std::string> ids;
-        for (const OrganizerItem& each : organizer->queue) ids.push_back(each.id);
+        for (const OrganizerItem& each : organizer->playback().queue()) ids.push_back(each.id);
         return ids;
     }
     OrganizerOverlay& overlay() const { return *test::control<OrganizerOverlay>(*organizer, "overlay"); }
@@ -122,8 +125,10 @@ TEST_F(OrganizerPlayback, TheQueueEndsOrLoops)
             continue;
         }
         ASSERT_TRUE(waitFor([&] { return organizer->statusText() == finished; }));
-        EXPECT_EQ(organizer->playing, 1);
-        EXPECT_EQ(organizer->queue.size(), 2u);
+        EXPECT_EQ(organizer->playback().playing(), 1);
+        EXPECT_EQ(organizer->playback().queue().size(), 2u);
+        ASSERT_NE(organizer->playback().itemOnShow(), nullptr);
+        EXPECT_EQ(organizer->playback().itemOnShow()->id, "B") << "the queue ends on the item that was on show";
         EXPECT_FALSE(organizer->stillRunning());
     }
 }
@@ -147,7 +152,7 @@ TEST_F(OrganizerPlayback, AVideoItemOpensOnItsInPointAndItsEndMovesOn)
               QRect(overlay().mapToGlobal(QPoint()), overlay().size()));
 
     organizer->begin({item("V", "video", 0.5, 0.8), item("T", "title", 0, 5)});
-    ASSERT_TRUE(waitFor([&] { return organizer->playing == 1; }));
+    ASSERT_TRUE(waitFor([&] { return organizer->playback().playing() == 1; }));
     EXPECT_EQ(organizer->player()->currentItem(), nullptr);
     EXPECT_FALSE(bar->isVisible());
 }
@@ -177,7 +182,7 @@ TEST_P(OrganizerPlaybackVideo, PlaysOrSaysWhy)
         EXPECT_EQ(organizer->statusText(), "1/2 V — ");
     } else {
         EXPECT_EQ(organizer->statusText(), c.message);
-        EXPECT_TRUE(organizer->queue.empty());
+        EXPECT_TRUE(organizer->playback().queue().empty());
     }
     test::expectConsistent(*organizer);
 }
@@ -192,6 +197,34 @@ INSTANTIATE_TEST_SUITE_P(Cases, OrganizerPlaybackVideo,
                                            VideoCase{"Pipe", 0, 0, "fifo", "映像を再接続してください：V"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(OrganizerPlayback, OffsetAndRelinkKeepTheItemPlayingAtItsTime)
+{
+    const QString clip = QString::fromStdString((*media / "clip.mp4").string());
+    ASSERT_TRUE(openWith(clip.toStdString(), 0, 1.9));
+    organizer->selectTimeline(0, 0);
+    organizer->togglePlayback();
+    const Player& player = *organizer->player();
+    const PlayerItemRef opened = player.currentItem();
+    ASSERT_NE(opened, nullptr);
+    ASSERT_TRUE(waitFor([&] { return player.currentTime() > 0.6; }));
+    const auto press = [&](const char* button) {
+        const double before = player.currentTime();
+        test::control<QPushButton>(*organizer, button)->click();
+        test::expectConsistent(*organizer);
+        EXPECT_EQ(player.currentItem(), opened) << button << " reopened the item";
+        EXPECT_NE(player.rate(), 0) << button << " paused the item";
+        EXPECT_TRUE(waitFor([&] { return player.currentTime() > before + 0.1; })) << button << ": the time stood still";
+    };
+    auto* offset = test::control<QLineEdit>(*organizer, "offsetField");
+    offset->selectAll();
+    QTest::keyClicks(offset, "1");
+    press("applyOffset");
+    EXPECT_EQ(organizer->playlist().sources[0].offset, 1);
+    dialogs().files.push_back({clip});
+    press("relink");
+    EXPECT_TRUE(organizer->statusText().startsWith("再接続しました。"));
+}
+
 TEST_F(OrganizerPlayback, SpaceOnATitleReplaysTheSelection)
 {
     organizer->selectTimeline(0, 2);
@@ -204,14 +237,14 @@ TEST_F(OrganizerPlayback, SpaceOnATitleReplaysTheSelection)
 TEST_F(OrganizerPlayback, AFreezeThatRanItsLengthResumesOnSpace)
 {
     organizer->begin({item("F", "freeze")});
-    EXPECT_TRUE(organizer->freezeStarted.has_value());
+    EXPECT_TRUE(organizer->playback().freezeStarted().has_value());
     EXPECT_FALSE(image().isNull());
     ASSERT_TRUE(waitFor([&] { return organizer->statusText() == finished; }));
     EXPECT_FALSE(organizer->stillRunning());
-    EXPECT_FALSE(organizer->freezeStarted.has_value()) << "a freeze that ended the queue no longer runs";
+    EXPECT_FALSE(organizer->playback().freezeStarted().has_value()) << "a freeze that ended the queue no longer runs";
     organizer->togglePlayback();
     EXPECT_TRUE(organizer->stillRunning()) << "Space resumes rather than pausing a finished still";
-    EXPECT_TRUE(organizer->freezeStarted.has_value());
+    EXPECT_TRUE(organizer->playback().freezeStarted().has_value());
     organizer->togglePlayback();
     EXPECT_FALSE(organizer->stillRunning());
     EXPECT_TRUE(overlay().editing());
@@ -224,16 +257,14 @@ TEST_F(OrganizerPlayback, NoStillOutlivesItsItem)
     organizer->begin({item("I", "image"), lost, item("T", "title")}, false);
     EXPECT_EQ(image().size(), QSize(64, 36));
     EXPECT_EQ(overlay().background().size(), QSize(64, 36)) << "the picture keys the drawing tools";
-    organizer->playing = 1;
-    organizer->showCurrent(false);
+    organizer->playback().showAt(1, false);
     EXPECT_EQ(organizer->statusText(), "静止画の元映像が見つかりません。");
     EXPECT_TRUE(image().isNull());
     EXPECT_TRUE(overlay().background().isNull());
-    EXPECT_EQ(organizer->queue.size(), 3u);
+    EXPECT_EQ(organizer->playback().queue().size(), 3u);
     organizer->begin({item("F", "freeze"), item("T", "title")}, false);
     ASSERT_FALSE(overlay().background().isNull());
-    organizer->playing = 1;
-    organizer->showCurrent(false);
+    organizer->playback().showAt(1, false);
     EXPECT_TRUE(overlay().background().isNull());
 }
 

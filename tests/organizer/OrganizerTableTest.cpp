@@ -270,11 +270,11 @@ TEST_F(OrganizerTable, ASelectionChangeRefillsTheInspectorAndStopsPlayback)
 {
     organizer->reload(0);
     test::expectConsistent(*organizer);
-    const int generation = organizer->generation;
+    const int generation = organizer->playback().generation();
     organizer->table.selectRowIndexes({1}, false);
     test::expectConsistent(*organizer);
     EXPECT_EQ(test::control<QLineEdit>(*organizer, "nameField")->text(), "Item I2");
-    EXPECT_GT(organizer->generation, generation);
+    EXPECT_GT(organizer->playback().generation(), generation);
     EXPECT_TRUE(test::control<OrganizerOverlay>(*organizer, "overlay")->marks().empty());
     organizer->table.deselectAll();
     test::expectConsistent(*organizer);

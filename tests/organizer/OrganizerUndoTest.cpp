@@ -240,14 +240,14 @@ INSTANTIATE_TEST_SUITE_P(
         test::UndoCase{"ReplaceItem",
                        [](const OrganizerDocument& d) { return edits::replacingItem(d, renamed(d.rows[1].items[0])); }},
         test::UndoCase{"RemoveItems", [](const OrganizerDocument& d) { return edits::removingItems(d, 0, {"I1", "I3"}); }},
-        test::UndoCase{"MoveItems", [](const OrganizerDocument& d) { return edits::movingItems(d, 0, {0, 2}, 1, 1)->document; }},
+        test::UndoCase{"MoveItems", [](const OrganizerDocument& d) { return edits::movingItems(d, {"I1", "I3"}, 1, 1)->document; }},
         test::UndoCase{"TrimItem",
-                       [](const OrganizerDocument& d) { return *edits::trimmingItem(d, 0, 2, 0.5, 9, Organizer::movieDuration); }},
+                       [](const OrganizerDocument& d) { return *edits::trimmingItem(d, "I3", 0.5, 9, Organizer::movieDuration); }},
         test::UndoCase{"ApplyFields",
                        [](const OrganizerDocument& d) {
-                           return edits::applyingFields(d, 1, 1, {"n", "m", "a,b", "2", "5", true}, Organizer::movieDuration);
+                           return edits::applyingFields(d, "I5", {"n", "m", "a,b", "2", "5", true}, Organizer::movieDuration);
                        }},
-        test::UndoCase{"ChooseAngle", [](const OrganizerDocument& d) { return edits::choosingAngle(d, 0, 0, "S2"); }},
+        test::UndoCase{"ChooseAngle", [](const OrganizerDocument& d) { return edits::choosingAngle(d, "I1", "S2"); }},
         test::UndoCase{"RelinkSource", [](const OrganizerDocument& d) { return edits::relinkingSource(d, "S1", "/other.mp4"); }},
         test::UndoCase{"OffsetSource", [](const OrganizerDocument& d) { return edits::offsettingSource(d, "S2", -4); }},
         test::UndoCase{"SetMarks", [](const OrganizerDocument& d) { return edits::settingMarks(d, "I2", {test::gxlMark()}); }},
@@ -263,8 +263,8 @@ INSTANTIATE_TEST_SUITE_P(
         test::UndoCase{"MoveRow", [](const OrganizerDocument& d) { return edits::movingRow(d, 0, 1); }},
         test::UndoCase{"InsertItems",
                        [](const OrganizerDocument& d) { return edits::insertingItems(d, 0, 1, {edits::titleItem("t")}); }},
-        test::UndoCase{"DuplicateItems", [](const OrganizerDocument& d) { return edits::duplicatingItems(d, 0, {0, 2}); }},
-        test::UndoCase{"RemoveItemsAt", [](const OrganizerDocument& d) { return edits::removingItemsAt(d, 1, {0}); }},
+        test::UndoCase{"DuplicateItems", [](const OrganizerDocument& d) { return edits::duplicatingItems(d, 0, {"I1", "I3"}); }},
+        test::UndoCase{"RemoveItemOfSecondRow", [](const OrganizerDocument& d) { return edits::removingItems(d, 1, {"I4"}); }},
         test::UndoCase{"Append",
                        [](const OrganizerDocument& d) {
                            const QJsonObject body = QJsonDocument::fromJson(

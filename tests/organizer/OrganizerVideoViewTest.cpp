@@ -111,14 +111,14 @@ TEST(PlayerStillTest, FreezeCutsTheSourceFrameAtTheFreezeTimePlusOffset)
     OrganizerItem item;
     item.sourceID = "s";
     item.freezeTime = 0.1;
-    const QImage still = freezeImage(item, {source});
+    const QImage still = freezeImage(item, OrganizerDocument{.sources = {source}});
     EXPECT_EQ(codeIn(still, still.rect()), 9);
 
     ASSERT_EQ(mkfifo((dir / "pipe.mp4").c_str(), 0600), 0);
-    EXPECT_THROW(freezeImage(item, {{.id = "s", .path = (dir / "pipe.mp4").string()}}), MediaError)
+    EXPECT_THROW(freezeImage(item, OrganizerDocument{.sources = {{.id = "s", .path = (dir / "pipe.mp4").string()}}}), MediaError)
         << "refused without waiting for a writer";
     item.freezeTime.reset();
-    EXPECT_THROW(freezeImage(item, {source}), ExportFailure);
+    EXPECT_THROW(freezeImage(item, OrganizerDocument{.sources = {source}}), ExportFailure);
 }
 
 } // namespace

@@ -210,11 +210,11 @@ TEST(OrganizerWindow, CloseHidesAndKeepsEverything)
     auto organizer = makeOrganizer(folder.path());
     test::change(*organizer, [](OrganizerDocument& d) { d.title = "kept"; });
     test::expectConsistent(*organizer);
-    const int generation = organizer->generation;
+    const int generation = organizer->playback().generation();
 
     EXPECT_FALSE(organizer->window()->close());
     EXPECT_FALSE(organizer->window()->isVisible());
-    EXPECT_GT(organizer->generation, generation);
+    EXPECT_GT(organizer->playback().generation(), generation);
     EXPECT_EQ(organizer->playlist().title, "kept");
     EXPECT_EQ(organizer->undoStates().size(), 1u);
 

@@ -29,6 +29,13 @@ std::optional<OrganizerItemPlace> findItem(const OrganizerDocument& document, co
     return std::nullopt;
 }
 
+const OrganizerItem* itemWithId(const OrganizerDocument& document, const std::string& id)
+{
+    const std::optional<OrganizerItemPlace> place = findItem(document, id);
+    if (!place) return nullptr;
+    return &document.rows[static_cast<size_t>(place->row)].items[static_cast<size_t>(place->index)];
+}
+
 std::optional<std::string> refusal(const OrganizerDocument& candidate)
 {
     try {
@@ -71,13 +78,6 @@ constexpr double shortestHead = 0.001;
 constexpr double stillLength = 5;
 constexpr size_t materialsPerStill = 12;
 
-OrganizerItem* itemWithId(OrganizerDocument& document, const std::string& id)
-{
-    const std::optional<OrganizerItemPlace> place = findItem(document, id);
-    if (!place) return nullptr;
-    return &document.rows[static_cast<size_t>(place->row)].items[static_cast<size_t>(place->index)];
-}
-
 bool hasRow(const OrganizerDocument& document, int row)
 {
     return row >= 0 && row < static_cast<int>(document.rows.size());
@@ -93,9 +93,11 @@ std::vector<OrganizerItem>& itemsOf(OrganizerDocument& document, int row)
 OrganizerDocument settingMarks(const OrganizerDocument& document, const std::string& id,
                                std::vector<OrganizerMark> marks)
 {
-    OrganizerDocument result = document;
-    if (OrganizerItem* item = itemWithId(result, id)) item->marks = std::move(marks);
-    return result;
+    const OrganizerItem* found = itemWithId(document, id);
+    if (!found) return document;
+    OrganizerItem item = *found;
+    item.marks = std::move(marks);
+    return replacingItem(document, item);
 }
 
 double freezeTime(const OrganizerItem& video, double playerSeconds, double offset)
@@ -159,15 +161,13 @@ OrganizerMark materialMark(const std::string& tool)
 
 OrganizerDocument addingMaterial(const OrganizerDocument& document, const std::string& id, const OrganizerMark& mark)
 {
-    OrganizerDocument result = document;
-    OrganizerItem* item = itemWithId(result, id);
-    if (!item) return result;
+    const OrganizerItem* item = itemWithId(document, id);
+    if (!item) return document;
     std::vector<OrganizerMark> marks = item->marks.value_or(std::vector<OrganizerMark>{});
     const auto telestrations = std::count_if(marks.begin(), marks.end(), [](const OrganizerMark& each) { return each.gxl.has_value(); });
     if (static_cast<size_t>(telestrations) >= materialsPerStill) throw ExportFailure("1枚の静止画の素材は12個までです。");
     marks.push_back(mark);
-    item->marks = std::move(marks);
-    return result;
+    return settingMarks(document, id, std::move(marks));
 }
 
 OrganizerDocument addingRow(const OrganizerDocument& document, std::string name)
@@ -213,28 +213,17 @@ OrganizerDocument insertingItems(const OrganizerDocument& document, int row, int
     return result;
 }
 
-OrganizerDocument duplicatingItems(const OrganizerDocument& document, int row, const std::set<int>& indexes)
+OrganizerDocument duplicatingItems(const OrganizerDocument& document, int row, const std::set<std::string>& ids)
 {
     if (!hasRow(document, row)) return document;
     const std::vector<OrganizerItem>& items = document.rows[static_cast<size_t>(row)].items;
     std::vector<OrganizerItem> copies;
-    for (const int index : indexes) {
-        if (index < 0 || index >= static_cast<int>(items.size())) continue;
-        copies.push_back(items[static_cast<size_t>(index)]);
+    for (const OrganizerItem& item : items) {
+        if (!ids.count(item.id)) continue;
+        copies.push_back(item);
         copies.back().id = newIdentifier();
     }
     return insertingItems(document, row, static_cast<int>(items.size()), copies);
-}
-
-OrganizerDocument removingItemsAt(const OrganizerDocument& document, int row, const std::set<int>& indexes)
-{
-    OrganizerDocument result = document;
-    if (!hasRow(result, row)) return result;
-    std::vector<OrganizerItem>& items = itemsOf(result, row);
-    for (auto index = indexes.rbegin(); index != indexes.rend(); ++index) {
-        if (*index >= 0 && *index < static_cast<int>(items.size())) items.erase(items.begin() + *index);
-    }
-    return result;
 }
 
 OrganizerItem titleItem(std::string name)

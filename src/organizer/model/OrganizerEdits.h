@@ -35,6 +35,8 @@ namespace edits {
 
 // The place of the item with `id`, or none.
 std::optional<OrganizerItemPlace> findItem(const OrganizerDocument& document, const std::string& id);
+// The item with `id`, or none; the pointer lives as long as its row is not resized.
+const OrganizerItem* itemWithId(const OrganizerDocument& document, const std::string& id);
 
 // The message with which `candidate` is refused as the next playlist
 // ("未対応のプレイリストです。" and the like), or none when it may stand.
@@ -62,11 +64,9 @@ OrganizerDocument movingRow(const OrganizerDocument& document, int row, int step
 // `items` inserted into `row` at `position` (clamped to the row's end).
 OrganizerDocument insertingItems(const OrganizerDocument& document, int row, int position,
                                  const std::vector<OrganizerItem>& items);
-// Copies under new ids of the items of `row` at `indexes`, in ascending
-// order, appended at the end of the row.
-OrganizerDocument duplicatingItems(const OrganizerDocument& document, int row, const std::set<int>& indexes);
-// The items of `row` at `indexes` removed.
-OrganizerDocument removingItemsAt(const OrganizerDocument& document, int row, const std::set<int>& indexes);
+// Copies under new ids of the items of `row` with the given ids, in their
+// row order, appended at the end of the row.
+OrganizerDocument duplicatingItems(const OrganizerDocument& document, int row, const std::set<std::string>& ids);
 
 // A title card or slide of three seconds named `name`.
 OrganizerItem titleItem(std::string name);
@@ -163,27 +163,25 @@ inline const char* const organizerInvalidSecondsMessage = "開始・終了は有
 
 namespace edits {
 
-// The item's current source: the first source with its sourceID, or none.
-const OrganizerSource* sourceOf(const OrganizerDocument& document, const OrganizerItem& item);
-
 // Whether item times `start`..`end` fall outside the item's movie (start plus
 // offset below 0, end plus offset past the duration and its tolerance).
 // Only video items with a linked source whose duration reads are tested.
 bool leavesSource(const OrganizerDocument& document, const OrganizerItem& item, double start, double end,
                   const OrganizerDurationReader& duration);
 
-// The items at `positions` of `row`, in their order, moved as one block to
-// row `to` before position `at` (counted in `to` as it was before the move).
-// None when a row or position is not there.
-std::optional<OrganizerMove> movingItems(const OrganizerDocument& document, int row, const std::set<int>& positions,
-                                         int to, int at);
+// The items with the given ids, all of one row, moved in their row order as
+// one block to row `to` before position `at` (counted in `to` as it was
+// before the move). None when an id is not there, the ids lie in several
+// rows or `to` is not a row.
+std::optional<OrganizerMove> movingItems(const OrganizerDocument& document, const std::set<std::string>& ids, int to,
+                                         int at);
 
-// Item `item` of `row` with a new start and end, the end capped at the
-// latest end. None, silently, for indexes that are not there and for times
-// that are not finite, a start below 0 or not below the capped end. Throws
+// The item with `id` with a new start and end, the end capped at the latest
+// end. None, silently, for an id that is not there and for times that are
+// not finite, a start below 0 or not below the capped end. Throws
 // ExportFailure "元動画の範囲を超えるため変更できません。" when the range
 // leaves the video item's movie.
-std::optional<OrganizerDocument> trimmingItem(const OrganizerDocument& document, int row, int item, double start,
+std::optional<OrganizerDocument> trimmingItem(const OrganizerDocument& document, const std::string& id, double start,
                                               double end, const OrganizerDurationReader& duration);
 
 // Seconds typed into a field: an optional sign, digits with an optional point
@@ -195,14 +193,15 @@ std::optional<double> parseSeconds(const QString& text);
 // space separators and tabs (never of line breaks), empty pieces dropped.
 std::vector<std::string> splitLabels(const QString& text);
 
-// Item `item` of `row` with the typed fields. Throws ExportFailure with
-// organizerInvalidSecondsMessage for times that are not a range within
-// 0..864000, and "映像の範囲外です。" for a range that leaves the movie.
-OrganizerDocument applyingFields(const OrganizerDocument& document, int row, int item,
+// The item with `id` holding the typed fields. Throws ExportFailure with
+// organizerInvalidSecondsMessage for an id that is not there and for times
+// that are not a range within 0..864000, and "映像の範囲外です。" for a
+// range that leaves the movie.
+OrganizerDocument applyingFields(const OrganizerDocument& document, const std::string& id,
                                  const OrganizerItemFields& fields, const OrganizerDurationReader& duration);
 
-// Item `item` of `row` showing the source `id`.
-OrganizerDocument choosingAngle(const OrganizerDocument& document, int row, int item, const std::string& id);
+// The item with `id` showing the source `sourceID`.
+OrganizerDocument choosingAngle(const OrganizerDocument& document, const std::string& id, const std::string& sourceID);
 
 // The source `id` with a new path, or a new offset, for every item that uses it.
 OrganizerDocument relinkingSource(const OrganizerDocument& document, const std::string& id, const std::string& path);

@@ -20,17 +20,6 @@ bool holdsRow(const OrganizerDocument& document, int row)
     return row >= 0 && row < static_cast<int>(document.rows.size());
 }
 
-bool holdsItem(const OrganizerDocument& document, int row, int item)
-{
-    return holdsRow(document, row) && item >= 0
-        && item < static_cast<int>(document.rows[static_cast<size_t>(row)].items.size());
-}
-
-OrganizerItem& itemAt(OrganizerDocument& document, int row, int item)
-{
-    return document.rows[static_cast<size_t>(row)].items[static_cast<size_t>(item)];
-}
-
 // The C locale, made once: strtod_l reads with it whatever setlocale says.
 locale_t cLocale()
 {
@@ -45,18 +34,11 @@ bool isBlank(QChar c)
 
 } // namespace
 
-const OrganizerSource* sourceOf(const OrganizerDocument& document, const OrganizerItem& item)
-{
-    const auto found = std::find_if(document.sources.begin(), document.sources.end(),
-                                    [&](const OrganizerSource& source) { return source.id == item.sourceID; });
-    return found == document.sources.end() ? nullptr : &*found;
-}
-
 bool leavesSource(const OrganizerDocument& document, const OrganizerItem& item, double start, double end,
                   const OrganizerDurationReader& duration)
 {
     if (item.kind != "video") return false;
-    const OrganizerSource* source = sourceOf(document, item);
+    const OrganizerSource* source = document.source(item.sourceID);
     if (!source || source->path.empty()) return false;
     const std::optional<double> seconds = duration(source->path);
     // A movie that cannot be read is not tested: its items stay editable.
@@ -64,13 +46,19 @@ bool leavesSource(const OrganizerDocument& document, const OrganizerItem& item, 
     return start + source->offset < 0 || end + source->offset > *seconds + organizerSourceTolerance;
 }
 
-std::optional<OrganizerMove> movingItems(const OrganizerDocument& document, int row, const std::set<int>& positions,
-                                         int to, int at)
+std::optional<OrganizerMove> movingItems(const OrganizerDocument& document, const std::set<std::string>& ids, int to,
+                                         int at)
 {
-    if (!holdsRow(document, row) || !holdsRow(document, to) || positions.empty()) return std::nullopt;
-    for (int position : positions) {
-        if (!holdsItem(document, row, position)) return std::nullopt;
+    if (ids.empty() || !holdsRow(document, to)) return std::nullopt;
+    std::optional<int> from;
+    std::set<int> positions;
+    for (const std::string& id : ids) {
+        const std::optional<OrganizerItemPlace> place = findItem(document, id);
+        if (!place || (from && *from != place->row)) return std::nullopt;
+        from = place->row;
+        positions.insert(place->index);
     }
+    const int row = *from;
     OrganizerMove move{document, 0, static_cast<int>(positions.size())};
     auto& source = move.document.rows[static_cast<size_t>(row)].items;
     std::vector<OrganizerItem> moving;
@@ -87,22 +75,22 @@ std::optional<OrganizerMove> movingItems(const OrganizerDocument& document, int 
     return move;
 }
 
-std::optional<OrganizerDocument> trimmingItem(const OrganizerDocument& document, int row, int item, double start,
+std::optional<OrganizerDocument> trimmingItem(const OrganizerDocument& document, const std::string& id, double start,
                                               double end, const OrganizerDurationReader& duration)
 {
-    if (!holdsItem(document, row, item)) return std::nullopt;
+    const OrganizerItem* found = itemWithId(document, id);
+    if (!found) return std::nullopt;
     // The cap comes before the order test, so that a start past the latest
     // end can never be stored after its end.
     const double capped = std::min(end, organizerLatestEnd);
     if (!std::isfinite(start) || !std::isfinite(end) || start < 0 || start >= capped) return std::nullopt;
-    OrganizerDocument result = document;
-    OrganizerItem& target = itemAt(result, row, item);
-    if (leavesSource(document, target, start, end, duration)) {
+    if (leavesSource(document, *found, start, end, duration)) {
         throw ExportFailure("元動画の範囲を超えるため変更できません。");
     }
-    target.start = start;
-    target.end = capped;
-    return result;
+    OrganizerItem trimmed = *found;
+    trimmed.start = start;
+    trimmed.end = capped;
+    return replacingItem(document, trimmed);
 }
 
 std::optional<double> parseSeconds(const QString& text)
@@ -132,55 +120,46 @@ std::vector<std::string> splitLabels(const QString& text)
     return labels;
 }
 
-OrganizerDocument applyingFields(const OrganizerDocument& document, int row, int item,
+OrganizerDocument applyingFields(const OrganizerDocument& document, const std::string& id,
                                  const OrganizerItemFields& fields, const OrganizerDurationReader& duration)
 {
+    const OrganizerItem* found = itemWithId(document, id);
     const std::optional<double> start = parseSeconds(fields.start);
     const std::optional<double> end = parseSeconds(fields.end);
-    if (!holdsItem(document, row, item) || !start || !end || *start < 0 || *start >= *end
-        || *end > organizerLatestEnd) {
+    if (!found || !start || !end || *start < 0 || *start >= *end || *end > organizerLatestEnd) {
         throw ExportFailure(organizerInvalidSecondsMessage);
     }
-    OrganizerDocument result = document;
-    OrganizerItem& target = itemAt(result, row, item);
-    if (leavesSource(document, target, *start, *end, duration)) throw ExportFailure("映像の範囲外です。");
+    if (leavesSource(document, *found, *start, *end, duration)) throw ExportFailure("映像の範囲外です。");
+    OrganizerItem target = *found;
     target.name = fields.name.toStdString();
     target.note = fields.note.toStdString();
     target.labels = splitLabels(fields.labels);
     target.start = *start;
     target.end = *end;
     target.enabled = fields.enabled;
-    return result;
+    return replacingItem(document, target);
 }
 
-OrganizerDocument choosingAngle(const OrganizerDocument& document, int row, int item, const std::string& id)
+OrganizerDocument choosingAngle(const OrganizerDocument& document, const std::string& id, const std::string& sourceID)
 {
-    OrganizerDocument result = document;
-    if (holdsItem(document, row, item)) itemAt(result, row, item).sourceID = id;
-    return result;
+    const OrganizerItem* found = itemWithId(document, id);
+    if (!found) return document;
+    OrganizerItem target = *found;
+    target.sourceID = sourceID;
+    return replacingItem(document, target);
 }
 
 OrganizerDocument relinkingSource(const OrganizerDocument& document, const std::string& id, const std::string& path)
 {
     OrganizerDocument result = document;
-    for (OrganizerSource& source : result.sources) {
-        if (source.id == id) {
-            source.path = path;
-            break;
-        }
-    }
+    if (OrganizerSource* source = result.source(id)) source->path = path;
     return result;
 }
 
 OrganizerDocument offsettingSource(const OrganizerDocument& document, const std::string& id, double offset)
 {
     OrganizerDocument result = document;
-    for (OrganizerSource& source : result.sources) {
-        if (source.id == id) {
-            source.offset = offset;
-            break;
-        }
-    }
+    if (OrganizerSource* source = result.source(id)) source->offset = offset;
     return result;
 }
 

@@ -18,8 +18,7 @@ using test::idsOf;
 
 struct MoveCase {
     const char* name;
-    int row;
-    std::set<int> positions;
+    std::set<std::string> moving;
     int to;
     int at;
     int insertion; // -1: refused
@@ -32,14 +31,14 @@ TEST_P(OrganizerTimelineEditingMove, PlacesTheBlock)
 {
     const MoveCase& c = GetParam();
     const std::optional<OrganizerMove> move =
-        edits::movingItems(test::sampleDocument(), c.row, c.positions, c.to, c.at);
+        edits::movingItems(test::sampleDocument(), c.moving, c.to, c.at);
     if (c.insertion < 0) {
         EXPECT_EQ(move, std::nullopt);
         return;
     }
     ASSERT_TRUE(move);
     EXPECT_EQ(move->insertion, c.insertion);
-    EXPECT_EQ(move->count, static_cast<int>(c.positions.size()));
+    EXPECT_EQ(move->count, static_cast<int>(c.moving.size()));
     EXPECT_EQ(idsOf(move->document), c.ids);
     EXPECT_EQ(edits::refusal(move->document), std::nullopt);
 }
@@ -47,13 +46,14 @@ TEST_P(OrganizerTimelineEditingMove, PlacesTheBlock)
 INSTANTIATE_TEST_SUITE_P(
     Cases, OrganizerTimelineEditingMove,
     ::testing::Values(
-        MoveCase{"BeforeItsFollowerStays", 0, {0}, 0, 1, 0, {{"I1", "I2", "I3"}, {"I4", "I5"}}},
-        MoveCase{"AfterTheLast", 0, {0}, 0, 3, 2, {{"I2", "I3", "I1"}, {"I4", "I5"}}},
-        MoveCase{"SelectionToAnotherRow", 0, {0, 2}, 1, 1, 1, {{"I2"}, {"I4", "I1", "I3", "I5"}}},
-        MoveCase{"PastTheEndClamps", 0, {1}, 1, 99, 2, {{"I1", "I3"}, {"I4", "I5", "I2"}}},
-        MoveCase{"TheWholeRowLeavesItEmpty", 1, {0, 1}, 0, 0, 0, {{"I4", "I5", "I1", "I2", "I3"}, {}}},
-        MoveCase{"MissingItem", 1, {2}, 0, 0, -1, {}},
-        MoveCase{"MissingTarget", 0, {0}, 2, 0, -1, {}}),
+        MoveCase{"BeforeItsFollowerStays", {"I1"}, 0, 1, 0, {{"I1", "I2", "I3"}, {"I4", "I5"}}},
+        MoveCase{"AfterTheLast", {"I1"}, 0, 3, 2, {{"I2", "I3", "I1"}, {"I4", "I5"}}},
+        MoveCase{"SelectionToAnotherRow", {"I3", "I1"}, 1, 1, 1, {{"I2"}, {"I4", "I1", "I3", "I5"}}},
+        MoveCase{"PastTheEndClamps", {"I2"}, 1, 99, 2, {{"I1", "I3"}, {"I4", "I5", "I2"}}},
+        MoveCase{"TheWholeRowLeavesItEmpty", {"I4", "I5"}, 0, 0, 0, {{"I4", "I5", "I1", "I2", "I3"}, {}}},
+        MoveCase{"MissingItem", {"none"}, 0, 0, -1, {}},
+        MoveCase{"ItemsOfTwoRows", {"I1", "I4"}, 0, 0, -1, {}},
+        MoveCase{"MissingTarget", {"I1"}, 2, 0, -1, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // One video item of a 60-second movie under a source offset, and one title.
@@ -74,7 +74,7 @@ std::optional<double> sixtySeconds(const std::string& path)
 struct TrimCase {
     const char* name;
     double offset;
-    int item;
+    const char* item;
     double start;
     double end;
     bool sourceLinked;
@@ -92,17 +92,17 @@ TEST_P(OrganizerTimelineEditingTrim, ValidatesThenStores)
     if (!c.sourceLinked) document.sources[0].path.clear();
     const std::string outcome = c.outcome;
     if (outcome == "range") {
-        EXPECT_THROW(edits::trimmingItem(document, 0, c.item, c.start, c.end, sixtySeconds), ExportFailure);
+        EXPECT_THROW(edits::trimmingItem(document, c.item, c.start, c.end, sixtySeconds), ExportFailure);
         return;
     }
-    const auto trimmed = edits::trimmingItem(document, 0, c.item, c.start, c.end, sixtySeconds);
+    const auto trimmed = edits::trimmingItem(document, c.item, c.start, c.end, sixtySeconds);
     if (outcome == "silent") {
         EXPECT_EQ(trimmed, std::nullopt);
         return;
     }
     ASSERT_TRUE(trimmed);
-    EXPECT_EQ(trimmed->rows[0].items[static_cast<size_t>(c.item)].start, c.start);
-    EXPECT_EQ(trimmed->rows[0].items[static_cast<size_t>(c.item)].end, c.storedEnd);
+    EXPECT_EQ(edits::itemWithId(*trimmed, c.item)->start, c.start);
+    EXPECT_EQ(edits::itemWithId(*trimmed, c.item)->end, c.storedEnd);
     EXPECT_EQ(edits::refusal(*trimmed), std::nullopt);
 }
 
@@ -110,17 +110,17 @@ constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OrganizerTimelineEditingTrim,
-    ::testing::Values(TrimCase{"OffsetMinusTwoStartOne", -2, 0, 1, 4, true, "range", 0},
-                      TrimCase{"OffsetMinusTwoStartTwo", -2, 0, 2, 4, true, "ok", 4},
-                      TrimCase{"EndWithinTolerance", 0, 0, 1, 60.01, true, "ok", 60.01},
-                      TrimCase{"EndPastTolerance", 0, 0, 1, 60.05, true, "range", 0},
-                      TrimCase{"UnlinkedSourceIsNotTested", 0, 0, 1, 500, false, "ok", 500},
-                      TrimCase{"TitleCappedAtTenDays", 0, 1, 10, 900000, true, "ok", 864000},
-                      TrimCase{"StartPastTheCap", 0, 1, 864000, 900000, true, "silent", 0},
-                      TrimCase{"NegativeStart", -2, 0, -1, 4, true, "silent", 0},
-                      TrimCase{"StartAtEnd", 0, 0, 4, 4, true, "silent", 0},
-                      TrimCase{"NotFinite", 0, 0, 1, nan, true, "silent", 0},
-                      TrimCase{"MissingItem", 0, 2, 1, 4, true, "silent", 0}),
+    ::testing::Values(TrimCase{"OffsetMinusTwoStartOne", -2, "V", 1, 4, true, "range", 0},
+                      TrimCase{"OffsetMinusTwoStartTwo", -2, "V", 2, 4, true, "ok", 4},
+                      TrimCase{"EndWithinTolerance", 0, "V", 1, 60.01, true, "ok", 60.01},
+                      TrimCase{"EndPastTolerance", 0, "V", 1, 60.05, true, "range", 0},
+                      TrimCase{"UnlinkedSourceIsNotTested", 0, "V", 1, 500, false, "ok", 500},
+                      TrimCase{"TitleCappedAtTenDays", 0, "T", 10, 900000, true, "ok", 864000},
+                      TrimCase{"StartPastTheCap", 0, "T", 864000, 900000, true, "silent", 0},
+                      TrimCase{"NegativeStart", -2, "V", -1, 4, true, "silent", 0},
+                      TrimCase{"StartAtEnd", 0, "V", 4, 4, true, "silent", 0},
+                      TrimCase{"NotFinite", 0, "V", 1, nan, true, "silent", 0},
+                      TrimCase{"MissingItem", 0, "none", 1, 4, true, "silent", 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The number grammar, read under a locale whose decimal separator is a comma.
@@ -172,7 +172,7 @@ TEST(OrganizerInspectorEditsLabels, SplitAtCommasAndTrimBlanksOnly)
 struct ApplyCase {
     const char* name;
     double offset;
-    int item;
+    const char* item;
     const char* start;
     const char* end;
     bool readable;
@@ -193,38 +193,38 @@ TEST_P(OrganizerInspectorEditsApply, StoresOrRefuses)
     const OrganizerItemFields fields{"  名前 ", "note\n", " a, b ", c.start, c.end, false};
     if (*c.refusal) {
         try {
-            edits::applyingFields(document, 0, c.item, fields, reader);
+            edits::applyingFields(document, c.item, fields, reader);
             ADD_FAILURE() << "accepted";
         } catch (const ExportFailure& failure) {
             EXPECT_EQ(failure.message, c.refusal);
         }
         return;
     }
-    const OrganizerDocument result = edits::applyingFields(document, 0, c.item, fields, reader);
-    const OrganizerItem& item = result.rows[0].items[static_cast<size_t>(c.item)];
+    const OrganizerDocument result = edits::applyingFields(document, c.item, fields, reader);
+    const OrganizerItem& item = *edits::itemWithId(result, c.item);
     EXPECT_EQ(item.name, "  名前 ");
     EXPECT_EQ(item.note, "note\n");
     EXPECT_EQ(item.labels, (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(item.start, *edits::parseSeconds(c.start));
     EXPECT_EQ(item.end, *edits::parseSeconds(c.end));
     EXPECT_FALSE(item.enabled);
-    EXPECT_EQ(read, c.item == 0) << "only video items read their movie";
+    EXPECT_EQ(read, std::string(c.item) == "V") << "only video items read their movie";
 }
 
 const char* const invalid = organizerInvalidSecondsMessage;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OrganizerInspectorEditsApply,
-    ::testing::Values(ApplyCase{"TenDays", 0, 1, "0", "864000", true, ""},
-                      ApplyCase{"PastTenDays", 0, 1, "0", "864000.5", true, invalid},
-                      ApplyCase{"StartAtEnd", 0, 1, "3", "3", true, invalid},
-                      ApplyCase{"MinusZeroStart", 0, 0, "-0", "3", true, ""},
-                      ApplyCase{"NegativeStart", 2.5, 0, "-2.5", "3", true, invalid},
-                      ApplyCase{"EndWithinTolerance", 2.5, 0, "1", "57.52", true, ""},
-                      ApplyCase{"EndPastTolerance", 2.5, 0, "1", "57.53", true, "映像の範囲外です。"},
-                      ApplyCase{"StartBeforeTheFile", -0.1, 0, "0", "3", true, "映像の範囲外です。"},
-                      ApplyCase{"UnreadableMovieIsNotTested", 0, 0, "1", "500", false, ""},
-                      ApplyCase{"MissingItem", 0, 2, "1", "2", true, invalid}),
+    ::testing::Values(ApplyCase{"TenDays", 0, "T", "0", "864000", true, ""},
+                      ApplyCase{"PastTenDays", 0, "T", "0", "864000.5", true, invalid},
+                      ApplyCase{"StartAtEnd", 0, "T", "3", "3", true, invalid},
+                      ApplyCase{"MinusZeroStart", 0, "V", "-0", "3", true, ""},
+                      ApplyCase{"NegativeStart", 2.5, "V", "-2.5", "3", true, invalid},
+                      ApplyCase{"EndWithinTolerance", 2.5, "V", "1", "57.52", true, ""},
+                      ApplyCase{"EndPastTolerance", 2.5, "V", "1", "57.53", true, "映像の範囲外です。"},
+                      ApplyCase{"StartBeforeTheFile", -0.1, "V", "0", "3", true, "映像の範囲外です。"},
+                      ApplyCase{"UnreadableMovieIsNotTested", 0, "V", "1", "500", false, ""},
+                      ApplyCase{"MissingItem", 0, "none", "1", "2", true, invalid}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
