@@ -79,7 +79,9 @@ TEST(PlayerVideoViewTest, ShowsTheFrameFittedWithNamedControls)
     QCoreApplication::sendEvent(surface->window(), &escape);
     EXPECT_TRUE(waitFor([&] { return !view.isShowingFullScreen(); })) << "Escape returns";
     toggle->click();
-    surface->window()->findChild<QAbstractButton*>("videoFullScreenReturn")->click();
+    auto* back = surface->window()->findChild<QAbstractButton*>("videoFullScreenReturn");
+    EXPECT_EQ(back->text(), QStringLiteral("全画面を終了")) << "the way back says what it does";
+    back->click();
     EXPECT_FALSE(view.isShowingFullScreen()) << "so does the toggle";
     EXPECT_EQ(surface->parentWidget(), &view);
     EXPECT_TRUE(waitFor([&] { return codeIn(surface->grab().toImage(), fitted.adjusted(1, 1, -1, -1)) == 10; }))
