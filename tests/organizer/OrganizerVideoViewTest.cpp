@@ -123,4 +123,17 @@ TEST(PlayerStillTest, FreezeCutsTheSourceFrameAtTheFreezeTimePlusOffset)
     EXPECT_THROW(freezeImage(item, {source}), ExportFailure);
 }
 
+TEST(PlayerStillTest, AMovieReplacedAtTheSamePathGivesItsOwnStill)
+{
+    TempDir dir;
+    const auto clip = makeTestMovie(dir / "code.mp4", {.durationSeconds = 1.0, .audio = false});
+    const OrganizerSource source{.id = "s", .path = clip.string()};
+    OrganizerItem item;
+    item.sourceID = "s";
+    item.freezeTime = 0.5;
+    ASSERT_EQ(codeIn(freezeImage(item, {source}), QRect(0, 0, 160, 90)), 15);
+    makeTestMovie(clip, {.frameRate = 10, .durationSeconds = 1.0, .audio = false});
+    EXPECT_EQ(codeIn(freezeImage(item, {source}), QRect(0, 0, 160, 90)), 5) << "not the still of the old movie";
+}
+
 } // namespace
