@@ -1,7 +1,4 @@
-// The window as a user meets it: every control on show takes the clicks
-// aimed at it, before and after a trip to full screen; the fields show the
-// start of a long number; hiding the inspector leaves no divider behind; the
-// progress bar moves nothing when it comes and goes.
+// The window as a user meets it, at its default and its minimum size.
 #include "OrganizerTestSupport.h"
 
 #include "organizer/OrganizerSplit.h"
@@ -13,7 +10,6 @@
 #include <QAbstractScrollArea>
 #include <QAbstractSlider>
 #include <QComboBox>
-#include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTabBar>
@@ -22,7 +18,8 @@
 namespace zanto {
 namespace {
 
-// A 2-s movie with one video item whose times are doubles with long tails.
+// A 2-s movie with one video item, opened, whose times and offset are doubles
+// with long tails.
 class OrganizerWindowControls : public test::OrganizerFixture, public ::testing::WithParamInterface<QSize> {
 protected:
     static constexpr double start = 0.766666666666667;
@@ -68,12 +65,8 @@ bool scrolledPartlyAway(const QWidget* control)
 std::string describe(const QWidget* widget)
 {
     if (!widget) return "nothing";
-    const auto* button = qobject_cast<const QAbstractButton*>(widget);
-    const auto* label = qobject_cast<const QLabel*>(widget);
-    const QRect area(widget->mapTo(widget->window(), QPoint()), widget->size());
-    return (QString(widget->metaObject()->className()) + " " + widget->objectName() + " "
-            + (button ? button->text() : label ? label->text() : "") + QString(" [%1,%2 %3x%4]").arg(area.x()).arg(area.y()).arg(area.width()).arg(area.height()))
-        .toStdString();
+    const QPoint at = widget->mapTo(widget->window(), QPoint());
+    return QString("%1 %2 at %3,%4").arg(widget->metaObject()->className(), widget->objectName()).arg(at.x()).arg(at.y()).toStdString();
 }
 
 // Every control on show lies wholly in the window, and a press at its centre
@@ -88,8 +81,7 @@ void expectEveryControlTakesItsClicks(QWidget* window)
         const QRect inside = area.adjusted(2, 2, -2, -2);
         for (const QPoint point : {inside.center(), inside.topLeft(), inside.topRight(), inside.bottomLeft(), inside.bottomRight()}) {
             QWidget* hit = window->childAt(point);
-            EXPECT_TRUE(hit == control || control->isAncestorOf(hit))
-                << describe(control) << " at " << point.x() << "," << point.y() << " hits " << describe(hit);
+            EXPECT_TRUE(hit == control || control->isAncestorOf(hit)) << describe(control) << " hit by " << describe(hit);
         }
         ++checked;
     }
@@ -121,10 +113,8 @@ TEST_P(OrganizerWindowControls, EveryControlOnShowTakesItsClicksBeforeAndAfterFu
 
 TEST_P(OrganizerWindowControls, FieldsShowTheStartOfLongNumbersAndApplyKeepsThemWhole)
 {
-    for (const char* name : {"startField", "endField", "offsetField"}) {
-        const auto* field = test::control<QLineEdit>(*organizer, name);
-        EXPECT_EQ(field->cursorPosition(), 0) << name;
-    }
+    for (const char* name : {"startField", "endField", "offsetField"})
+        EXPECT_EQ(test::control<QLineEdit>(*organizer, name)->cursorPosition(), 0) << name;
     QTest::mouseClick(window()->windowHandle(), Qt::LeftButton, {},
                       centreInWindow(window()->findChild<QAbstractButton*>("apply")));
     const OrganizerItem& item = organizer->playlist().rows[0].items[0];
@@ -141,16 +131,10 @@ TEST_P(OrganizerWindowControls, HidingTheInspectorLeavesNoDividerAndTheProgressB
     test::settle();
     const QImage shot = split->grab().toImage();
     const QRgb dividerColour = QColor::fromRgbF(0.23f, 0.23f, 0.23f).rgb();
-    for (int y = 0; y < shot.height(); y += 4) {
-        ASSERT_NE(shot.pixel(int(divider.center().x()), y), dividerColour) << "at " << y;
-    }
+    for (int y = 0; y < shot.height(); y += 4) ASSERT_NE(shot.pixel(int(divider.center().x()), y), dividerColour) << y;
 
-    auto* progress = test::control<QProgressBar>(*organizer, "progress");
     const QRect before = test::control<QWidget>(*organizer, "verticalSplit")->geometry();
-    progress->show();
-    test::settle();
-    EXPECT_EQ(test::control<QWidget>(*organizer, "verticalSplit")->geometry(), before);
-    progress->hide();
+    test::control<QProgressBar>(*organizer, "progress")->show();
     test::settle();
     EXPECT_EQ(test::control<QWidget>(*organizer, "verticalSplit")->geometry(), before);
 }
