@@ -3,6 +3,7 @@
 // named on the command line, the way a document opened from the file manager
 // reaches the Organizer. A launch while another one runs on the same data
 // folder hands its path over to that one and ends.
+#include "QtTranslations.h"
 #include "SingleInstance.h"
 #include "organizer/Organizer.h"
 
@@ -58,6 +59,7 @@ int main(int argc, char** argv)
     QApplication::setOrganizationName("ZANTORIX");
     QApplication::setApplicationName("ZANTORIX");
     QApplication::setStyle("Fusion");
+    zanto::installQtTranslations();
 
     const QStringList arguments = QApplication::arguments();
     const QString handed = arguments.size() > 1 ? arguments.at(1) : QString();

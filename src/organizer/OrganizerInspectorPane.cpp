@@ -28,22 +28,32 @@ using namespace controls;
 
 namespace {
 
-// Keeps the height its wrapped lines need at its width: the scrolled pages'
-// layouts otherwise squeeze it to the height of fewer lines.
-class WrappedLabelHeight : public QObject {
+// Keeps the height a widget needs at its width (a wrapped label's lines, a
+// page's rows): the scroll area's layout otherwise squeezes it lower, cutting
+// lines off or laying rows over one another, where it should scroll.
+class HeightForWidthKept : public QObject {
 public:
     using QObject::QObject;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Resize) {
-            auto* text = static_cast<QLabel*>(watched);
-            text->setMinimumHeight(text->heightForWidth(text->width()));
+        // A change of content asks for a new layout without any resize.
+        if (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest) {
+            auto* widget = static_cast<QWidget*>(watched);
+            widget->setMinimumHeight(widget->heightForWidth(widget->width()));
         }
         return QObject::eventFilter(watched, event);
     }
 };
+
+// Shows the beginning of a text too long for its field: a number's leading
+// digits say more than its last ones. The field keeps the whole text.
+void showText(QLineEdit* field, const QString& text)
+{
+    field->setText(text);
+    field->setCursorPosition(0);
+}
 
 } // namespace
 
@@ -72,6 +82,7 @@ OrganizerInspectorPane::OrganizerInspectorPane(Organizer& organizer)
     auto* stack = new QWidget;
     auto* stackLayout = column(stack);
     stackLayout->setContentsMargins(10, 8, 10, 8);
+    stack->installEventFilter(new HeightForWidthKept(stack));
     infoPanel = buildInfoPanel(organizer);
     infoPanel->setObjectName("infoPanel");
     playbackPanel = buildPlaybackPanel(organizer);
@@ -192,7 +203,7 @@ QWidget* OrganizerInspectorPane::buildDrawingPanel(Organizer& organizer)
 
     QLabel* hint = label("映像右端のアイコンで追加。素材を直接ドラッグして移動、青い点で形を調整できます。"
                          "追加時に5秒の静止画を挿入します。", true);
-    hint->installEventFilter(new WrappedLabelHeight(hint));
+    hint->installEventFilter(new HeightForWidthKept(hint));
     layout->addWidget(hint);
     layout->addWidget(gxlColor);
     layout->addWidget(label("大きさ"));
@@ -269,22 +280,22 @@ void OrganizerInspectorPane::clearItem()
 
 void OrganizerInspectorPane::showItem(const OrganizerItem& item, const OrganizerDocument& document, int selectedCount)
 {
-    nameField->setText(QString::fromStdString(item.name));
+    showText(nameField, QString::fromStdString(item.name));
     noteField->setPlainText(QString::fromStdString(item.note));
-    startField->setText(organizerSeconds(item.start));
-    endField->setText(organizerSeconds(item.end));
+    showText(startField, organizerSeconds(item.start));
+    showText(endField, organizerSeconds(item.end));
     enabled->setChecked(item.enabled);
     fillAngles(item, document);
     QStringList labels;
     for (const std::string& each : item.labels.value_or(std::vector<std::string>{})) {
         labels << QString::fromStdString(each);
     }
-    labelsField->setText(labels.join(", "));
+    showText(labelsField, labels.join(", "));
     clipInfo->setText(QString::fromStdString(item.name) + "\n"
                       + QString::asprintf("%.2f 秒", item.end - item.start) + " / "
                       + QString::number(selectedCount) + "件選択");
     const OrganizerSource* source = document.source(item.sourceID);
-    offsetField->setText(organizerSeconds(source ? source->offset : 0));
+    showText(offsetField, organizerSeconds(source ? source->offset : 0));
 }
 
 void OrganizerInspectorPane::fillAngles(const OrganizerItem& item, const OrganizerDocument& document)

@@ -58,6 +58,13 @@ void Organizer::buildWindow()
     progress_->setObjectName("progress");
     progress_->setRange(0, 1000);
     progress_->setTextVisible(false);
+    progress_->setFixedHeight(12);
+    // Its place stays when it is hidden, so that the window's content does
+    // not move each time an export starts and ends; a thin bar keeps that
+    // place small.
+    QSizePolicy keepsPlace = progress_->sizePolicy();
+    keepsPlace.setRetainSizeWhenHidden(true);
+    progress_->setSizePolicy(keepsPlace);
     progress_->hide();
     root->addWidget(progress_);
     status_ = label(QString());

@@ -22,28 +22,29 @@ using namespace controls;
 
 namespace {
 
-// Every child takes the whole box, later children on top of earlier ones.
+// Every layer takes the whole box, later layers on top of earlier ones.
 class FillBox : public QWidget {
 public:
     using QWidget::QWidget;
+    std::vector<QWidget*> layers;
 
 protected:
     void resizeEvent(QResizeEvent* event) override
     {
         QWidget::resizeEvent(event);
-        for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            child->setGeometry(rect());
-        }
+        for (QWidget* layer : layers) layer->setGeometry(rect());
     }
 };
 
 // The black stage: the picture box is the largest 16:9 rectangle that fits,
-// centred, and the material strip runs down the stage's right edge.
+// centred, and the material strip runs down the stage's right edge. Where the
+// strip lies over the picture, the movie's controls end short of it.
 class PreviewStage : public QWidget {
 public:
     using QWidget::QWidget;
     QWidget* box = nullptr;
     QWidget* strip = nullptr;
+    OrganizerVideoView* movie = nullptr;
 
 protected:
     void resizeEvent(QResizeEvent* event) override
@@ -56,6 +57,13 @@ protected:
             box->setGeometry(QRectF((w - boxWidth) / 2, (h - boxHeight) / 2, boxWidth, boxHeight).toRect());
         }
         if (strip) strip->setGeometry(width() - 3 - 38, 5, 38, std::max(0, height() - 10));
+        if (box && strip && movie) {
+            // A few points between the last control and the first material,
+            // so that a near miss hits neither.
+            constexpr int gap = 4;
+            const int covered = box->geometry().right() + 1 - strip->geometry().left();
+            movie->setControlsInset(covered > 0 ? covered + gap : 0);
+        }
     }
 };
 
@@ -121,7 +129,12 @@ QWidget* OrganizerPreviewPane::buildStage(Organizer& organizer)
     titleView_->hide();
     overlay_ = new OrganizerOverlay(box);
     overlay_->setObjectName("overlay");
+    box->layers = {movie_, image_, titleView_, overlay_};
+    // The movie's controls go over the drawing overlay, which takes the
+    // mouse while drawing.
+    movie_->setControlsHost(box);
     stage->box = box;
+    stage->movie = movie_;
     stage->strip = buildMaterialStrip(organizer, stage);
     return stage;
 }

@@ -87,6 +87,8 @@ void OrganizerSplit::setCollapsed(bool collapsed)
 {
     collapsed_ = collapsed;
     layoutPanes();
+    // The divider's pixels go or come back with it, whatever else repaints.
+    update();
 }
 
 double OrganizerSplit::length() const
@@ -169,6 +171,9 @@ void OrganizerSplit::resizeEvent(QResizeEvent* event)
 
 void OrganizerSplit::paintEvent(QPaintEvent*)
 {
+    // The first pane may not paint all of itself; nothing of the divider may
+    // show through it.
+    if (collapsed_) return;
     QPainter painter(this);
     const QRectF divider = dividerRect();
     painter.fillRect(divider, QColor::fromRgbF(0.23f, 0.23f, 0.23f));

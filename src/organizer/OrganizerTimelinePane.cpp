@@ -25,7 +25,8 @@ OrganizerTimelinePane::OrganizerTimelinePane(Organizer& organizer) : OrganizerIn
     layout->setSizeConstraint(QLayout::SetNoConstraint);
 
     auto* header = row(8);
-    header->setContentsMargins(6, 0, 6, 0);
+    // Clear of the divider above, whose presses reach 2 points into the pane.
+    header->setContentsMargins(6, 3, 6, 0);
     header->addWidget(label("オーガナイザー"));
     header->addWidget(actionButton(organizer, OrganizerCommand::addRow));
     header->addWidget(label("拡大"));

@@ -166,7 +166,7 @@ OrganizerVideoView::OrganizerVideoView(std::shared_ptr<Player> player, QWidget* 
     column->addWidget(surface_, 1);
     // The controls float over the foot of the picture rather than below it:
     // the drawing overlay covers the view's whole box, so marks and picture
-    // must share that one rectangle.
+    // must share that one rectangle, and the controls lie over both.
     controls_->setAttribute(Qt::WA_StyledBackground);
     controls_->setStyleSheet("#videoControls { background: rgba(0, 0, 0, 120); } QLabel { color: white; }");
     controls_->raise();
@@ -199,6 +199,8 @@ OrganizerVideoView::~OrganizerVideoView()
     // hold the player's last reference, which goes before the children do.
     delete surface_;
     surface_ = nullptr;
+    // Lifted into a host, the controls outlive this view otherwise.
+    delete controls_;
     fullScreenWindow_.reset();
 }
 
@@ -231,8 +233,48 @@ void OrganizerVideoView::refreshControls()
 void OrganizerVideoView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    placeControls();
+}
+
+void OrganizerVideoView::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    placeControls();
+}
+
+void OrganizerVideoView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (controls_->parentWidget() != this) controls_->show();
+    placeControls();
+}
+
+void OrganizerVideoView::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    if (controls_->parentWidget() != this) controls_->hide();
+}
+
+void OrganizerVideoView::setControlsHost(QWidget* host)
+{
+    controls_->setParent(host);
+    controls_->setVisible(!isHidden());
+    placeControls();
+}
+
+void OrganizerVideoView::setControlsInset(int pixels)
+{
+    if (pixels == controlsInset_) return;
+    controlsInset_ = pixels;
+    placeControls();
+}
+
+void OrganizerVideoView::placeControls()
+{
     const int height = controls_->sizeHint().height();
-    controls_->setGeometry(0, this->height() - height, width(), height);
+    QWidget* host = controls_->parentWidget();
+    const QPoint origin = host == this ? QPoint() : mapTo(host, QPoint());
+    controls_->setGeometry(origin.x(), origin.y() + this->height() - height, std::max(0, width() - controlsInset_), height);
     controls_->raise();
 }
 
@@ -244,10 +286,10 @@ void OrganizerVideoView::setShowingFullScreen(bool on)
         auto* layout = new QVBoxLayout(fullScreenWindow_.get());
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(surface_);
-        // The toggle stays reachable over the picture.
+        // The way back stays reachable over the picture.
         auto* back = new QToolButton(fullScreenWindow_.get());
         back->setObjectName("videoFullScreenReturn");
-        back->setText(fullScreen_->text());
+        back->setText(QStringLiteral("全画面を終了"));
         back->move(8, 8);
         QObject::connect(back, &QToolButton::clicked, this, [this] { setShowingFullScreen(false); });
         fullScreenWindow_->showFullScreen();
@@ -257,6 +299,8 @@ void OrganizerVideoView::setShowingFullScreen(bool on)
     }
     static_cast<QVBoxLayout*>(layout())->insertWidget(0, surface_, 1);
     surface_->show();
+    // Coming back put the surface on top of its siblings, over the controls.
+    controls_->raise();
     fullScreenWindow_.reset();
 }
 

@@ -31,14 +31,27 @@ public:
     bool isShowingFullScreen() const { return fullScreenWindow_ != nullptr; }
     void setShowingFullScreen(bool on);
 
+    // Moves the controls into `host`, an ancestor of this view, on top of its
+    // children: a view laid over the picture (the drawing overlay) would
+    // otherwise take their clicks. They keep following this view's place,
+    // size and visibility.
+    void setControlsHost(QWidget* host);
+    // Keeps the controls clear of the view's rightmost `pixels`, where
+    // something else lies over the picture and would take their clicks.
+    void setControlsInset(int pixels);
+
     // The widget the picture is drawn in (moves to the full-screen window).
     QWidget* surface() const { return surface_; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void refreshControls();
+    void placeControls();
     void seekToSlider(int value);
 
     std::shared_ptr<Player> player_;
@@ -52,6 +65,7 @@ private:
     std::unique_ptr<QWidget> fullScreenWindow_;
     double in_ = 0;
     double out_ = 0;
+    int controlsInset_ = 0;
 };
 
 } // namespace zanto

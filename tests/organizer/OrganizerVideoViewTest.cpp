@@ -79,7 +79,9 @@ TEST(PlayerVideoViewTest, ShowsTheFrameFittedWithNamedControls)
     QCoreApplication::sendEvent(surface->window(), &escape);
     EXPECT_TRUE(waitFor([&] { return !view.isShowingFullScreen(); })) << "Escape returns";
     toggle->click();
-    surface->window()->findChild<QAbstractButton*>("videoFullScreenReturn")->click();
+    auto* back = surface->window()->findChild<QAbstractButton*>("videoFullScreenReturn");
+    EXPECT_EQ(back->text(), QStringLiteral("全画面を終了")) << "the way back says what it does";
+    back->click();
     EXPECT_FALSE(view.isShowingFullScreen()) << "so does the toggle";
     EXPECT_EQ(surface->parentWidget(), &view);
     EXPECT_TRUE(waitFor([&] { return codeIn(surface->grab().toImage(), fitted.adjusted(1, 1, -1, -1)) == 10; }))
@@ -119,6 +121,19 @@ TEST(PlayerStillTest, FreezeCutsTheSourceFrameAtTheFreezeTimePlusOffset)
         << "refused without waiting for a writer";
     item.freezeTime.reset();
     EXPECT_THROW(freezeImage(item, OrganizerDocument{.sources = {source}}), ExportFailure);
+}
+
+TEST(PlayerStillTest, AMovieReplacedAtTheSamePathGivesItsOwnStill)
+{
+    TempDir dir;
+    const auto clip = makeTestMovie(dir / "code.mp4", {.durationSeconds = 1.0, .audio = false});
+    const OrganizerSource source{.id = "s", .path = clip.string()};
+    OrganizerItem item;
+    item.sourceID = "s";
+    item.freezeTime = 0.5;
+    ASSERT_EQ(codeIn(freezeImage(item, {source}), QRect(0, 0, 160, 90)), 15);
+    makeTestMovie(clip, {.frameRate = 10, .durationSeconds = 1.0, .audio = false});
+    EXPECT_EQ(codeIn(freezeImage(item, {source}), QRect(0, 0, 160, 90)), 5) << "not the still of the old movie";
 }
 
 } // namespace
