@@ -10,11 +10,16 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace zanto::test {
 namespace {
@@ -26,6 +31,47 @@ std::string readAll(const std::filesystem::path& path)
     bytes << in.rdbuf();
     return bytes.str();
 }
+
+// The application started with one argument of raw bytes, as a file manager
+// passes a name, on the data folder under `home`.
+class RawLaunch {
+public:
+    RawLaunch(const std::filesystem::path& home, const std::string& argument)
+    {
+        std::vector<std::string> settings = {"QT_QPA_PLATFORM=offscreen", "XDG_DATA_HOME=" + (home / "data").string(),
+                                             "XDG_CONFIG_HOME=" + (home / "config").string()};
+        for (char** entry = environ; *entry; ++entry) settings.emplace_back(*entry);
+        std::vector<char*> environment;
+        for (std::string& setting : settings) environment.push_back(setting.data());
+        environment.push_back(nullptr);
+        std::string program = ZANTO_APP_PATH;
+        std::string given = argument;
+        char* arguments[] = {program.data(), given.data(), nullptr};
+        if (::posix_spawn(&pid_, program.c_str(), nullptr, nullptr, arguments, environment.data()) != 0) pid_ = -1;
+    }
+    ~RawLaunch()
+    {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    RawLaunch(const RawLaunch&) = delete;
+    RawLaunch& operator=(const RawLaunch&) = delete;
+
+    // The exit code once it ends within 30 s; -1 otherwise.
+    int exitCode()
+    {
+        const QDeadlineTimer deadline(30000);
+        int status = 0;
+        while (::waitpid(pid_, &status, WNOHANG) == 0 && !deadline.hasExpired()) QThread::msleep(50);
+        if (deadline.hasExpired() || !WIFEXITED(status)) return -1;
+        pid_ = -1;
+        return WEXITSTATUS(status);
+    }
+
+private:
+    pid_t pid_ = -1;
+};
 
 class OrganizerDialogsSingleInstance : public testing::Test {
 protected:
@@ -48,6 +94,25 @@ protected:
         process.setProcessEnvironment(environment);
         process.start(ZANTO_APP_PATH, arguments);
         ASSERT_TRUE(process.waitForStarted());
+    }
+
+    // Waits until the recovery file holds `text`, as it does once the running
+    // instance has opened a playlist of that title.
+    bool recoveryHolds(const std::string& text) const
+    {
+        const QDeadlineTimer deadline(30000);
+        while (readAll(recovery).find(text) == std::string::npos && !deadline.hasExpired()) QThread::msleep(50);
+        return readAll(recovery).find(text) != std::string::npos;
+    }
+
+    // A playlist titled `title` saved under a name that is not UTF-8.
+    std::string latinPackage(const std::string& title) const
+    {
+        OrganizerDocument document;
+        document.title = title;
+        const std::string path = (home / title).string() + "-\xe9t\xe9.zantoplaylist";   // "été" in Latin-1
+        document.write(path, false);
+        return path;
     }
 
     // Whether some process holds the folder's lock.
@@ -106,6 +171,23 @@ TEST_F(OrganizerDialogsSingleInstance, FailedHandoverEndsWithAMessageAndTouchesN
     EXPECT_NE(second.exitCode(), 0);
     EXPECT_FALSE(second.readAllStandardError().isEmpty());
     EXPECT_EQ(readAll(recovery), seeded);
+}
+
+// A name the file system holds as bytes that are not UTF-8 reaches the
+// playlist both on the command line and handed to the running instance; a
+// name the running instance cannot open is not taken as handed over.
+TEST_F(OrganizerDialogsSingleInstance, NamesThatAreNotUtf8ArriveAsTheirBytes)
+{
+    RawLaunch first(home.path(), latinPackage("Started"));
+    ASSERT_TRUE(recoveryHolds("Started")) << "the command line's playlist was not opened";
+
+    RawLaunch handed(home.path(), latinPackage("Handed"));
+    EXPECT_EQ(handed.exitCode(), 0);
+    EXPECT_TRUE(recoveryHolds("Handed"));
+
+    RawLaunch missing(home.path(), (home / "Missing-\xe9.zantoplaylist").string());
+    EXPECT_EQ(missing.exitCode(), 1);
+    EXPECT_TRUE(recoveryHolds("Handed"));
 }
 
 } // namespace
