@@ -108,15 +108,9 @@ TEST(AtomicFile, ReadersNeverSeeAPartialFile)
     EXPECT_EQ(torn, 0);
 }
 
-// The hidden files of hiddenPrefix in `folder`.
 std::vector<std::string> hiddenFiles(const fs::path& folder)
 {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        if (entry.path().filename().string().starts_with(".zanto-write-"))
-            names.push_back(entry.path().filename().string());
-    }
-    return names;
+    return zanto::test::namesStartingWith(folder, ".zanto-write-");
 }
 
 // A writer killed mid-write leaves its hidden file; the next write to the
