@@ -133,7 +133,7 @@ private:
 enum class SiblingKind { Any, File };
 
 // Removes the entries beside `destination` whose names start with `prefix`
-// and that nobody holds locked (see lockFolder, createLockedSibling): what a
+// and that nobody holds locked (see lockFolder, LockedFile): what a
 // writer that was killed left behind. Each is locked while it is removed, and
 // only when its name still leads to the entry locked. Best effort: an entry
 // that cannot be removed stays.

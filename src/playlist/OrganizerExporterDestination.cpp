@@ -7,7 +7,6 @@
 #include "playlist/ExportFileError.h"
 #include "services/ExportFailure.h"
 
-
 namespace zanto {
 namespace {
 

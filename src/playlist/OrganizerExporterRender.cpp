@@ -93,7 +93,7 @@ void removeOutput(const std::filesystem::path& url)
 } // namespace
 
 void OrganizerExporter::renderMovie(const OrganizerDocument& document, const std::vector<OrganizerItem>& items,
-                                    const std::filesystem::path& url, const Progress& report)
+                                    const std::filesystem::path& file, const Progress& report)
 {
     const WorkFolder work;
 
@@ -125,7 +125,7 @@ void OrganizerExporter::renderMovie(const OrganizerDocument& document, const std
     composition.duration = cursor;
     routeTelestration(composition, composed);
     composition.overlays = markOverlays(composed);
-    exportComposition(std::move(composition), url, items.size(), report);
+    exportComposition(std::move(composition), file, items.size(), report);
 }
 
 void OrganizerExporter::exportComposition(Composition composition, const std::filesystem::path& url,
