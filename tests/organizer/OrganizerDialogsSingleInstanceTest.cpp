@@ -10,16 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <vector>
 
 namespace zanto::test {
 namespace {
@@ -31,47 +27,6 @@ std::string readAll(const std::filesystem::path& path)
     bytes << in.rdbuf();
     return bytes.str();
 }
-
-// The application started with one argument of raw bytes, as a file manager
-// passes a name, on the data folder under `home`.
-class RawLaunch {
-public:
-    RawLaunch(const std::filesystem::path& home, const std::string& argument)
-    {
-        std::vector<std::string> settings = {"QT_QPA_PLATFORM=offscreen", "XDG_DATA_HOME=" + (home / "data").string(),
-                                             "XDG_CONFIG_HOME=" + (home / "config").string()};
-        for (char** entry = environ; *entry; ++entry) settings.emplace_back(*entry);
-        std::vector<char*> environment;
-        for (std::string& setting : settings) environment.push_back(setting.data());
-        environment.push_back(nullptr);
-        std::string program = ZANTO_APP_PATH;
-        std::string given = argument;
-        char* arguments[] = {program.data(), given.data(), nullptr};
-        if (::posix_spawn(&pid_, program.c_str(), nullptr, nullptr, arguments, environment.data()) != 0) pid_ = -1;
-    }
-    ~RawLaunch()
-    {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    RawLaunch(const RawLaunch&) = delete;
-    RawLaunch& operator=(const RawLaunch&) = delete;
-
-    // The exit code once it ends within 30 s; -1 otherwise.
-    int exitCode()
-    {
-        const QDeadlineTimer deadline(30000);
-        int status = 0;
-        while (::waitpid(pid_, &status, WNOHANG) == 0 && !deadline.hasExpired()) QThread::msleep(50);
-        if (deadline.hasExpired() || !WIFEXITED(status)) return -1;
-        pid_ = -1;
-        return WEXITSTATUS(status);
-    }
-
-private:
-    pid_t pid_ = -1;
-};
 
 class OrganizerDialogsSingleInstance : public testing::Test {
 protected:
@@ -85,14 +40,14 @@ protected:
     }
 
     // Runs the application on the temporary data folder.
-    void launch(QProcess& process, const QStringList& arguments)
+    void launch(QProcess& process, const QStringList& arguments, const QString& program = ZANTO_APP_PATH)
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         environment.insert("XDG_DATA_HOME", QString::fromStdString((home / "data").string()));
         environment.insert("XDG_CONFIG_HOME", QString::fromStdString((home / "config").string()));
         process.setProcessEnvironment(environment);
-        process.start(ZANTO_APP_PATH, arguments);
+        process.start(program, arguments);
         ASSERT_TRUE(process.waitForStarted());
     }
 
@@ -105,14 +60,20 @@ protected:
         return readAll(recovery).find(text) != std::string::npos;
     }
 
-    // A playlist titled `title` saved under a name that is not UTF-8.
-    std::string latinPackage(const std::string& title) const
+    // Runs the application with "<stem>-été.zantoplaylist" as its argument, "été"
+    // in Latin-1: bytes that are not UTF-8, as a file manager passes them.
+    void launchLatin(QProcess& process, const std::string& stem)
+    {
+        launch(process, {"-c", R"(exec "$0" "$1-$(printf '\351t\351').zantoplaylist")", ZANTO_APP_PATH,
+                         QString::fromStdString((home / stem).string())}, "/bin/sh");
+    }
+
+    // A playlist titled `title` saved where launchLatin(title) points.
+    void saveLatin(const std::string& title) const
     {
         OrganizerDocument document;
         document.title = title;
-        const std::string path = (home / title).string() + "-\xe9t\xe9.zantoplaylist";   // "été" in Latin-1
-        document.write(path, false);
-        return path;
+        document.write((home / title).string() + "-\xe9t\xe9.zantoplaylist", false);
     }
 
     // Whether some process holds the folder's lock.
@@ -178,16 +139,23 @@ TEST_F(OrganizerDialogsSingleInstance, FailedHandoverEndsWithAMessageAndTouchesN
 // name the running instance cannot open is not taken as handed over.
 TEST_F(OrganizerDialogsSingleInstance, NamesThatAreNotUtf8ArriveAsTheirBytes)
 {
-    RawLaunch first(home.path(), latinPackage("Started"));
+    saveLatin("Started");
+    saveLatin("Handed");
+    QProcess first, handed, missing;
+    launchLatin(first, "Started");
     ASSERT_TRUE(recoveryHolds("Started")) << "the command line's playlist was not opened";
 
-    RawLaunch handed(home.path(), latinPackage("Handed"));
-    EXPECT_EQ(handed.exitCode(), 0);
+    launchLatin(handed, "Handed");
+    ASSERT_TRUE(handed.waitForFinished(30000));
+    EXPECT_EQ(handed.exitCode(), 0) << handed.readAllStandardError().toStdString();
     EXPECT_TRUE(recoveryHolds("Handed"));
 
-    RawLaunch missing(home.path(), (home / "Missing-\xe9.zantoplaylist").string());
+    launchLatin(missing, "Missing");
+    ASSERT_TRUE(missing.waitForFinished(30000));
     EXPECT_EQ(missing.exitCode(), 1);
     EXPECT_TRUE(recoveryHolds("Handed"));
+    first.kill();
+    first.waitForFinished();
 }
 
 } // namespace
