@@ -6,10 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <QPointer>
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
-#include <QUrl>
 
 #include <cerrno>
 #include <cstdio>
@@ -23,20 +23,33 @@ namespace zanto {
 namespace {
 
 const QByteArray confirmation = "ok\n";
+const QByteArray refusal = "not opened\n";
 
 void report(const QString& text)
 {
     std::fprintf(stderr, "zantorix: %s\n", text.toLocal8Bit().constData());
 }
 
-// One line from `socket`, or empty when none arrives before `deadline`.
-QByteArray readLine(QLocalSocket& socket, const QDeadlineTimer& deadline)
+// One line from `socket`, or empty when the connection ends first.
+QByteArray readLine(QLocalSocket& socket)
 {
     while (!socket.canReadLine()) {
-        if (deadline.hasExpired() || !socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+        if (!socket.waitForReadyRead(-1))
             return {};
     }
     return socket.readLine();
+}
+
+// A path as one line: its bytes percent-encoded, so that neither a line break
+// nor bytes of another encoding change on the way.
+QByteArray encodedPath(const std::filesystem::path& path)
+{
+    return QByteArray::fromStdString(path.native()).toPercentEncoding() + '\n';
+}
+
+std::filesystem::path decodedPath(const QByteArray& line)
+{
+    return QByteArray::fromPercentEncoding(line.trimmed()).toStdString();
 }
 
 } // namespace
@@ -90,7 +103,7 @@ QString SingleInstance::socketName() const
     return name;
 }
 
-void SingleInstance::listen(std::function<void(const QString&)> received)
+void SingleInstance::listen(std::function<bool(const std::filesystem::path&)> received)
 {
     // Holding the lock makes any socket left by a crashed run ours to remove.
     QLocalServer::removeServer(socketName());
@@ -104,20 +117,24 @@ void SingleInstance::listen(std::function<void(const QString&)> received)
             QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket, received] {
                 if (!socket->canReadLine()) return;
-                const QString path = QUrl::fromPercentEncoding(socket->readLine().trimmed());
-                socket->write(confirmation);
-                socket->flush();
-                socket->disconnectFromServer();
-                // Out of the socket's slot: the receiver may run modal dialogs.
-                QTimer::singleShot(0, &server_, [received, path] { received(path); });
+                const std::filesystem::path path = decodedPath(socket->readLine());
+                // Out of the socket's slot: the receiver may run modal dialogs,
+                // and the launch that asked may be gone by their end.
+                QTimer::singleShot(0, &server_, [received, path, asked = QPointer<QLocalSocket>(socket)] {
+                    const bool opened = received(path);
+                    if (!asked) return;
+                    asked->write(opened ? confirmation : refusal);
+                    asked->flush();
+                    asked->disconnectFromServer();
+                });
             });
         }
     });
 }
 
-bool SingleInstance::handOver(const QString& path) const
+bool SingleInstance::handOver(const std::filesystem::path& path) const
 {
-    const QString absolute = path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
+    const std::filesystem::path absolute = path.empty() ? path : std::filesystem::absolute(path);
     // The running instance may still be starting up: retry for a while.
     const QDeadlineTimer deadline(10000);
     QLocalSocket socket;
@@ -131,13 +148,17 @@ bool SingleInstance::handOver(const QString& path) const
         }
         QThread::msleep(100);
     }
-    // Percent-encoded, so that a line break in a file name cannot end the line.
-    socket.write(QUrl::toPercentEncoding(absolute) + '\n');
-    if (readLine(socket, deadline) != confirmation) {
-        report(QStringLiteral("another instance holds %1 but did not take the request").arg(folder_));
+    socket.write(encodedPath(absolute));
+    // The answer comes once the path is opened, which may first ask the
+    // person whether to leave unsaved changes.
+    const QByteArray answer = readLine(socket);
+    if (answer == confirmation) return true;
+    if (answer == refusal) {
+        report(QStringLiteral("the running instance did not open %1").arg(QFile::decodeName(absolute.c_str())));
         return false;
     }
-    return true;
+    report(QStringLiteral("another instance holds %1 but did not take the request").arg(folder_));
+    return false;
 }
 
 } // namespace zanto

@@ -9,10 +9,10 @@
 
 #include <QApplication>
 #include <QEvent>
-#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
+#include <filesystem>
 
 namespace {
 
@@ -61,21 +61,21 @@ int main(int argc, char** argv)
     QApplication::setStyle("Fusion");
     zanto::installQtTranslations();
 
-    const QStringList arguments = QApplication::arguments();
-    const QString handed = arguments.size() > 1 ? arguments.at(1) : QString();
+    // The name as the file system holds it: QApplication::arguments() would
+    // decode it as UTF-8, and bytes of another encoding would not survive.
+    // QApplication has already taken its own options out of argv.
+    const std::filesystem::path handed = argc > 1 ? std::filesystem::path(argv[1]) : std::filesystem::path();
     zanto::SingleInstance instance;
     if (!instance.claim()) return instance.handOver(handed) ? 0 : 1;
 
     zanto::Organizer organizer;
-    if (!handed.isEmpty()) organizer.openFromFileManager(handed);
-    instance.listen([&organizer](const QString& path) {
-        if (!path.isEmpty()) {
-            organizer.openFromFileManager(path);
-            return;
-        }
+    if (!handed.empty()) organizer.openFromFileManager(handed);
+    instance.listen([&organizer](const std::filesystem::path& path) {
+        if (!path.empty()) return organizer.openFromFileManager(path);
         organizer.window()->show();
         organizer.window()->raise();
         organizer.window()->activateWindow();
+        return true;
     });
 
     QuitOnHide quitOnHide;

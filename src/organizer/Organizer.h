@@ -151,10 +151,12 @@ public:
     void newDocument();
     void openDocument();
     void saveDocument();
-    // A playlist handed over by the file manager or a second launch: like the
-    // open command without its dialog and without showing warnings; the
-    // window comes to the front.
-    void openFromFileManager(const QString& path);
+    // A playlist handed over by the file manager or a second launch, named
+    // by the file system's own bytes: like the open command without its
+    // dialog and without showing warnings; the window comes to the front.
+    // False when it was not opened (busy, declined, or unreadable: the
+    // failure is on show).
+    bool openFromFileManager(const std::filesystem::path& path);
 
     // Export commands: MP4 through a hidden temporary file moved into place,
     // Final Cut Pro XML of the whole playlist or the current row.

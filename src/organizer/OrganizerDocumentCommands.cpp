@@ -18,10 +18,10 @@ QString joined(const std::vector<std::string>& lines, const QString& separator)
 }
 
 // The document at `path`, or none with the failure on show.
-std::optional<OrganizerDocument> readDocument(Organizer& organizer, const QString& path)
+std::optional<OrganizerDocument> readDocument(Organizer& organizer, const std::filesystem::path& path)
 {
     try {
-        return OrganizerDocument::read(path.toStdString());
+        return OrganizerDocument::read(path);
     } catch (const std::exception& error) {
         organizer.message(QString::fromUtf8(error.what()));
         return std::nullopt;
@@ -54,7 +54,7 @@ void Organizer::openDocument()
     if (busy() || !confirmReplace()) return;
     const std::optional<QString> path = dialogs().choosePackage(".SCPlaylist または .zantoplaylist を選択");
     if (!path || path->isEmpty()) return;
-    std::optional<OrganizerDocument> document = readDocument(*this, *path);
+    std::optional<OrganizerDocument> document = readDocument(*this, path->toStdString());
     if (!document) return;
     const std::vector<std::string> warnings = document->warnings;
     if (!openDocument(std::move(*document))) return;
@@ -88,14 +88,15 @@ void Organizer::saveDocument()
     message("保存中… 動画を含める場合は容量に応じて時間がかかります。");
 }
 
-void Organizer::openFromFileManager(const QString& path)
+bool Organizer::openFromFileManager(const std::filesystem::path& path)
 {
-    if (busy() || !confirmReplace()) return;
+    if (busy() || !confirmReplace()) return false;
     std::optional<OrganizerDocument> document = readDocument(*this, path);
-    if (!document || !openDocument(std::move(*document))) return;
+    if (!document || !openDocument(std::move(*document))) return false;
     window()->show();
     window()->raise();
     window()->activateWindow();
+    return true;
 }
 
 } // namespace zanto

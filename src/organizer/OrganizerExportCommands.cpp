@@ -4,16 +4,13 @@
 
 #include "organizer/model/OrganizerEdits.h"
 
-#include "platform/FileSystem.h"
 #include "playlist/OrganizerExporter.h"
 #include "services/MediaExporter.h"
 
 #include <QProgressBar>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
 
 namespace zanto {
 
@@ -33,27 +30,6 @@ std::vector<OrganizerItem> allItems(const OrganizerDocument& document)
     std::vector<OrganizerItem> result;
     for (const OrganizerRow& row : document.rows) result.insert(result.end(), row.items.begin(), row.items.end());
     return result;
-}
-
-// Renders into a hidden sibling of `destination` and renames the finished,
-// flushed movie into place, so that an old file there stays whole until the
-// new one is complete. No temporary file outlives a failure or a cancel; a
-// folder at the destination makes the rename fail and stays as it was.
-void renderInPlace(OrganizerExporter& exporter, const OrganizerDocument& document,
-                   const std::vector<OrganizerItem>& items, const std::filesystem::path& destination,
-                   const OrganizerExporter::Progress& progress)
-{
-    const std::filesystem::path temporary = hiddenSibling(destination, ".zanto-").string() + ".mp4";
-    try {
-        exporter.render(document, items, temporary, progress);
-        flushFile(temporary);
-        if (std::rename(temporary.c_str(), destination.c_str()) != 0) throwSystemError(errno, destination);
-        syncToDisk(destination.parent_path());
-    } catch (...) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw;
-    }
 }
 
 } // namespace
@@ -98,7 +74,7 @@ void Organizer::exportItems(const std::vector<OrganizerItem>& items)
     auto exporter = std::make_shared<OrganizerExporter>();
     OrganizerJob job;
     job.work = [exporter, items, path](const OrganizerDocument& copy, const OrganizerJobControl& control) {
-        renderInPlace(*exporter, copy, items, path.toStdString(), [&control](double fraction, const std::string& text) {
+        exporter->render(copy, items, path.toStdString(), [&control](double fraction, const std::string& text) {
             control.status(fraction, QString::fromStdString(text));
         });
     };

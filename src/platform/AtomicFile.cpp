@@ -1,6 +1,5 @@
 #include "platform/AtomicFile.h"
 
-#include "platform/FileDescriptor.h"
 #include "platform/FileSystem.h"
 
 #include <fcntl.h>
@@ -27,41 +26,27 @@ void writeAll(int fd, std::string_view bytes, const fs::path& shownPath)
     }
 }
 
-// Removes the hidden file unless the write went through.
-struct HiddenFileGuard {
-    const fs::path& path;
-    bool committed = false;
-    ~HiddenFileGuard()
-    {
-        if (!committed)
-            ::unlink(path.c_str());
-    }
-};
+constexpr std::string_view hiddenPrefix = ".zanto-write-";
 
 } // namespace
 
 void writeFileAtomically(const fs::path& path, std::string_view bytes)
 {
     const fs::path target = absoluteEntryPath(path);
-    const fs::path hidden = hiddenSibling(target, ".zanto-write-");
-
-    FileDescriptor fd(::open(hidden.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!fd.valid())
-        throwSystemError(errno, target);
-    HiddenFileGuard guard{hidden};
+    // Hidden files of writers killed in the middle, and only theirs: a live
+    // writer holds its own locked.
+    removeAbandonedSiblings(target, hiddenPrefix, SiblingKind::File);
+    LockedFile hidden = LockedFile::create(target, hiddenPrefix);
 
     struct stat previous {};
     if (::stat(target.c_str(), &previous) == 0 && S_ISREG(previous.st_mode))
-        ::fchmod(fd.get(), previous.st_mode & 07777);
+        ::fchmod(hidden.fd(), previous.st_mode & 07777);
 
-    writeAll(fd.get(), bytes, target);
-    if (::fsync(fd.get()) != 0)
+    writeAll(hidden.fd(), bytes, target);
+    if (::fsync(hidden.fd()) != 0)
         throwSystemError(errno, target);
-    if (fd.close() != 0)
-        throwSystemError(errno, target);
-    if (::rename(hidden.c_str(), target.c_str()) != 0)
-        throwSystemError(errno, target);
-    guard.committed = true;
+    // The bytes are on the disk already: closing after the rename cannot lose them.
+    hidden.moveTo(target);
     syncToDisk(target.parent_path());
 }
 

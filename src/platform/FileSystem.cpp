@@ -316,7 +316,62 @@ FileDescriptor lockFolder(const fs::path& folder)
     return fd;
 }
 
-void removeAbandonedSiblings(const fs::path& destination, std::string_view prefix) noexcept
+namespace {
+
+// Whether the open `fd` is still the entry called `path`, rather than one
+// removed, or replaced by another of that name, since it was opened.
+bool stillNamed(int fd, const fs::path& path)
+{
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
+           opened.st_ino == named.st_ino;
+}
+
+bool lockedAtOnce(int fd)
+{
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EINTR)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+LockedFile LockedFile::create(const fs::path& destination, std::string_view prefix, std::string_view suffix,
+                              unsigned mode)
+{
+    // Another writer's sweep may come upon the file between its creation and
+    // its lock and take it for a dead writer's: then this one starts afresh
+    // under a new name.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        fs::path path = hiddenSibling(destination, prefix);
+        path += suffix;
+        FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+        if (!fd.valid())
+            throwSystemError(errno, absoluteEntryPath(destination));
+        if (lockedAtOnce(fd.get()) && stillNamed(fd.get(), path))
+            return LockedFile(std::move(path), std::move(fd));
+    }
+    throwSystemError(EAGAIN, absoluteEntryPath(destination));
+}
+
+LockedFile::~LockedFile()
+{
+    // Removed while still locked; closing the descriptor then lets go.
+    if (!placed_)
+        ::unlink(path_.c_str());
+}
+
+void LockedFile::moveTo(const fs::path& destination)
+{
+    if (::rename(path_.c_str(), destination.c_str()) != 0)
+        throwSystemError(errno, destination);
+    placed_ = true;
+}
+
+void removeAbandonedSiblings(const fs::path& destination, std::string_view prefix, SiblingKind kind) noexcept
 {
     std::error_code error;
     const fs::path folder = absoluteEntryPath(destination).parent_path();
@@ -326,7 +381,10 @@ void removeAbandonedSiblings(const fs::path& destination, std::string_view prefi
             continue;
         // A link by that name is none of ours and stays.
         FileDescriptor fd(::open(entry.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
-        if (!fd.valid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        if (!fd.valid() || !lockedAtOnce(fd.get()) || !stillNamed(fd.get(), entry))
+            continue;
+        struct stat info {};
+        if (kind == SiblingKind::File && (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)))
             continue;
         std::error_code ignored;
         fs::remove_all(entry, ignored);

@@ -97,10 +97,47 @@ void moveIntoPlace(const std::filesystem::path& staged, const std::filesystem::p
 // std::system_error when the folder cannot be opened or locked.
 FileDescriptor lockFolder(const std::filesystem::path& folder);
 
+// A new, empty file beside a destination, held locked (flock) while its
+// writer works on it: the mark of a writer still at work, which
+// removeAbandonedSiblings() respects. It is removed when the object goes away
+// unless it was moved into place. One thread at a time.
+class LockedFile {
+public:
+    // Creates hiddenSibling(destination, prefix) with `suffix` added, with
+    // `mode` less the umask. Throws std::system_error naming `destination`
+    // when the file cannot be made.
+    static LockedFile create(const std::filesystem::path& destination, std::string_view prefix,
+                             std::string_view suffix = {}, unsigned mode = 0666);
+    ~LockedFile();
+    LockedFile(const LockedFile&) = delete;
+    LockedFile& operator=(const LockedFile&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    int fd() const { return fd_.get(); }
+
+    // Renames the file over `destination`, still locked, so that no sweep
+    // takes it on the way; throws std::system_error naming `destination`.
+    void moveTo(const std::filesystem::path& destination);
+
+private:
+    LockedFile(std::filesystem::path path, FileDescriptor fd) : path_(std::move(path)), fd_(std::move(fd)) {}
+
+    std::filesystem::path path_;
+    FileDescriptor fd_;
+    bool placed_ = false;
+};
+
+// Which entries removeAbandonedSiblings() may take: any (a save's work folder)
+// or only regular files (a writer's temporary file, in a folder whose
+// other entries are the user's).
+enum class SiblingKind { Any, File };
+
 // Removes the entries beside `destination` whose names start with `prefix`
-// and that nobody holds locked (see lockFolder): what a save that was killed
-// left behind. Each is locked while it is removed. Best effort: an entry that
-// cannot be removed stays.
-void removeAbandonedSiblings(const std::filesystem::path& destination, std::string_view prefix) noexcept;
+// and that nobody holds locked (see lockFolder, LockedFile): what a
+// writer that was killed left behind. Each is locked while it is removed, and
+// only when its name still leads to the entry locked. Best effort: an entry
+// that cannot be removed stays.
+void removeAbandonedSiblings(const std::filesystem::path& destination, std::string_view prefix,
+                             SiblingKind kind = SiblingKind::Any) noexcept;
 
 } // namespace zanto

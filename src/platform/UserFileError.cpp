@@ -19,22 +19,36 @@ std::string shownName(const std::filesystem::path& chosen)
 std::string userFileSentence(int error, const std::filesystem::path& chosen, FileAction action)
 {
     const std::string name = shownName(chosen);
-    const bool open = action == FileAction::Open;
+    const bool save = action == FileAction::Save;
     switch (error) {
     case ENOENT:
-        return open ? name + "が見つかりません。" : name + "を保存できません。保存先のフォルダが見つかりません。";
+    case ENOTDIR:   // a part of the way is a file, not a folder
+        return save ? name + "を保存できません。保存先のフォルダが見つかりません。" : name + "が見つかりません。";
     case EACCES:
     case EPERM:
     case EROFS:
-        return name + (open ? "を開く権限がありません。" : "を保存する権限がありません。");
+        return name + (save ? "を保存する権限がありません。" : "を開く権限がありません。");
     case ENOSPC:
     case EDQUOT:
         return name + "を保存できません。ディスクの空き容量が足りません。";
     case EFBIG:
-        return open ? name + "は大きすぎます。" : name + "を保存できません。ファイルが大きすぎます。";
+        return save ? name + "を保存できません。ファイルが大きすぎます。" : name + "は大きすぎます。";
+    case EISDIR:
+        if (save)
+            return name + "を保存できません。同じ名前のフォルダがあります。";
+        break;
     default:
-        return name + (open ? "を開けません。" : "を保存できません。");
+        break;
     }
+    switch (action) {
+    case FileAction::Open:
+        return name + "を開けません。";
+    case FileAction::Read:
+        return name + "を読み込めません。";
+    case FileAction::Save:
+        break;
+    }
+    return name + "を保存できません。";
 }
 
 std::string notAPlaylistSentence(const std::filesystem::path& chosen)

@@ -10,11 +10,14 @@
 
 namespace zanto {
 
-enum class FileAction { Open, Save };
+// Open: a document the person opens; Read: a file some work of theirs reads
+// (a movie an export cuts from); Save: a file written where they chose.
+enum class FileAction { Open, Read, Save };
 
-// The sentence for a failure with `error` (an errno value) while opening or
-// saving `chosen`: missing, no permission, no space left, too large, or the
-// plain "cannot open/save" for anything else.
+// The sentence for a failure with `error` (an errno value, 0 for none known)
+// while opening, reading or saving `chosen`: missing, no permission, no space
+// left, too large, a folder in the way, or the plain "cannot open/read/save"
+// for anything else.
 std::string userFileSentence(int error, const std::filesystem::path& chosen, FileAction action);
 
 // "「name」は有効なプレイリストファイルではありません。"

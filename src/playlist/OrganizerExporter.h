@@ -36,11 +36,15 @@ public:
 
     // Writes the items back to back as one 1280 × 720, 30 fps MP4 at `url`:
     // video items cut from their sources with their sound, other items as
-    // still slides, marks drawn in. After a failure or a cancel no output of
-    // this call stands at `url`; the temporary work folder is removed on every
-    // way out. Throws the document's validation failure, "1〜1000件を選んでください。",
+    // still slides, marks drawn in. The movie is written to a hidden file
+    // beside `url`, held locked meanwhile, and renamed into place once whole,
+    // so whatever stood at `url` before stays as it was until then and after a
+    // failure or a cancel; hidden files of exports that were killed are
+    // removed first, and the temporary work folder on every way out. Throws the
+    // document's validation failure, "1〜1000件を選んでください。",
     // "映像を再接続してください：<name>", "映像の範囲外です：<name>。…", a slide's
-    // failure, "書き出しを中止しました。", or the media layer's error.
+    // failure, "書き出しを中止しました。", or the disk's and the movies' failures
+    // told about `url` or the source movie (see rethrowExportFailure).
     void render(const OrganizerDocument& document, const std::vector<OrganizerItem>& items,
                 const std::filesystem::path& url, const Progress& progress);
 
@@ -51,11 +55,23 @@ public:
     // stays only when it holds such movies. `url` is written once, atomically,
     // at the end; after a failure or a cancel it is untouched and the folder is
     // gone. Progress: render()'s own reports scaled into the item's share, then
-    // "XML素材を準備中" after each item.
+    // "XML素材を準備中" after each item. Failures of the disk and of the movies
+    // are told about `url` or the source movie, as render() tells them.
     void exportXML(const OrganizerDocument& document, const std::vector<OrganizerItem>& items,
                    const std::string& title, const std::filesystem::path& url, const Progress& progress);
 
 private:
+    // render() and exportXML() with the failures as the layers below throw them.
+    void renderInPlace(const OrganizerDocument& document, const std::vector<OrganizerItem>& items,
+                       const std::filesystem::path& url, const Progress& progress);
+    void writeXML(const OrganizerDocument& document, const std::vector<OrganizerItem>& items,
+                  const std::string& title, const std::filesystem::path& url, const Progress& progress);
+
+    // Renders the items into `file`, a file of this export's own, which is
+    // removed after a failure.
+    void renderMovie(const OrganizerDocument& document, const std::vector<OrganizerItem>& items,
+                     const std::filesystem::path& file, const Progress& progress);
+
     // Writes a still movie of a title, image or freeze item for at least the
     // item's length (H.264 in a QuickTime file, 1280 × 720, 30 fps).
     void slide(const OrganizerItem& item, const OrganizerDocument& document,

@@ -92,14 +92,9 @@ void removeOutput(const std::filesystem::path& url)
 
 } // namespace
 
-void OrganizerExporter::render(const OrganizerDocument& document, const std::vector<OrganizerItem>& items,
-                               const std::filesystem::path& url, const Progress& progress)
+void OrganizerExporter::renderMovie(const OrganizerDocument& document, const std::vector<OrganizerItem>& items,
+                                    const std::filesystem::path& file, const Progress& report)
 {
-    document.validate();
-    if (items.empty() || items.size() > 1000)
-        throw failure("1〜1000件を選んでください。");
-    // A caller without a progress display may pass an empty callback.
-    const Progress report = progress ? progress : Progress([](double, const std::string&) {});
     const WorkFolder work;
 
     Composition composition;
@@ -130,7 +125,7 @@ void OrganizerExporter::render(const OrganizerDocument& document, const std::vec
     composition.duration = cursor;
     routeTelestration(composition, composed);
     composition.overlays = markOverlays(composed);
-    exportComposition(std::move(composition), url, items.size(), report);
+    exportComposition(std::move(composition), file, items.size(), report);
 }
 
 void OrganizerExporter::exportComposition(Composition composition, const std::filesystem::path& url,
@@ -152,10 +147,8 @@ void OrganizerExporter::exportComposition(Composition composition, const std::fi
     }
     setSessionCancel({});
 
-    if (session->status() == ExportStatus::Completed) {
-        progress(1.0, "保存しました：" + url.string());
+    if (session->status() == ExportStatus::Completed)
         return;
-    }
     removeOutput(url);
     check();
     if (std::exception_ptr error = session->error())

@@ -28,7 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* badItemCount = "1〜1000件を選んでください。";
 constexpr const char* reconnect = "映像を再接続してください：";
 constexpr const char* unbuildable = "XMLを構成できません。";
 constexpr const char* preparing = "XML素材を準備中";
@@ -241,12 +240,9 @@ void report(const OrganizerExporter::Progress& progress, double fraction, const 
 
 } // namespace
 
-void OrganizerExporter::exportXML(const OrganizerDocument& document, const std::vector<OrganizerItem>& items,
-                                  const std::string& title, const fs::path& url, const Progress& progress)
+void OrganizerExporter::writeXML(const OrganizerDocument& document, const std::vector<OrganizerItem>& items,
+                                 const std::string& title, const fs::path& url, const Progress& progress)
 {
-    document.validate();
-    if (items.empty() || items.size() > 1000)
-        throw failure(badItemCount);
     MaterialsFolder materials(url, title);
     MergedTimeline timeline;
     SourceProbes probes;
@@ -261,7 +257,7 @@ void OrganizerExporter::exportXML(const OrganizerDocument& document, const std::
         } else {
             media = PartMedia{materials.path() / (std::to_string(i + 1) + "-" + safeFilename(item.name) + ".mp4"), 0,
                               item.end - item.start};
-            render(document, {item}, media.file, [&](double fraction, const std::string& text) {
+            renderInPlace(document, {item}, media.file, [&](double fraction, const std::string& text) {
                 report(progress, (double(i) + fraction) / count, text);
             });
             rendered = true;

@@ -15,6 +15,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <string>
 
 namespace zanto::test {
 namespace {
@@ -39,15 +40,40 @@ protected:
     }
 
     // Runs the application on the temporary data folder.
-    void launch(QProcess& process, const QStringList& arguments)
+    void launch(QProcess& process, const QStringList& arguments, const QString& program = ZANTO_APP_PATH)
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         environment.insert("XDG_DATA_HOME", QString::fromStdString((home / "data").string()));
         environment.insert("XDG_CONFIG_HOME", QString::fromStdString((home / "config").string()));
         process.setProcessEnvironment(environment);
-        process.start(ZANTO_APP_PATH, arguments);
+        process.start(program, arguments);
         ASSERT_TRUE(process.waitForStarted());
+    }
+
+    // Waits until the recovery file holds `text`, as it does once the running
+    // instance has opened a playlist of that title.
+    bool recoveryHolds(const std::string& text) const
+    {
+        const QDeadlineTimer deadline(30000);
+        while (readAll(recovery).find(text) == std::string::npos && !deadline.hasExpired()) QThread::msleep(50);
+        return readAll(recovery).find(text) != std::string::npos;
+    }
+
+    // Runs the application with "<stem>-été.zantoplaylist" as its argument, "été"
+    // in Latin-1: bytes that are not UTF-8, as a file manager passes them.
+    void launchLatin(QProcess& process, const std::string& stem)
+    {
+        launch(process, {"-c", R"(exec "$0" "$1-$(printf '\351t\351').zantoplaylist")", ZANTO_APP_PATH,
+                         QString::fromStdString((home / stem).string())}, "/bin/sh");
+    }
+
+    // A playlist titled `title` saved where launchLatin(title) points.
+    void saveLatin(const std::string& title) const
+    {
+        OrganizerDocument document;
+        document.title = title;
+        document.write((home / title).string() + "-\xe9t\xe9.zantoplaylist", false);
     }
 
     // Whether some process holds the folder's lock.
@@ -106,6 +132,30 @@ TEST_F(OrganizerDialogsSingleInstance, FailedHandoverEndsWithAMessageAndTouchesN
     EXPECT_NE(second.exitCode(), 0);
     EXPECT_FALSE(second.readAllStandardError().isEmpty());
     EXPECT_EQ(readAll(recovery), seeded);
+}
+
+// A name the file system holds as bytes that are not UTF-8 reaches the
+// playlist both on the command line and handed to the running instance; a
+// name the running instance cannot open is not taken as handed over.
+TEST_F(OrganizerDialogsSingleInstance, NamesThatAreNotUtf8ArriveAsTheirBytes)
+{
+    saveLatin("Started");
+    saveLatin("Handed");
+    QProcess first, handed, missing;
+    launchLatin(first, "Started");
+    ASSERT_TRUE(recoveryHolds("Started")) << "the command line's playlist was not opened";
+
+    launchLatin(handed, "Handed");
+    ASSERT_TRUE(handed.waitForFinished(30000));
+    EXPECT_EQ(handed.exitCode(), 0) << handed.readAllStandardError().toStdString();
+    EXPECT_TRUE(recoveryHolds("Handed"));
+
+    launchLatin(missing, "Missing");
+    ASSERT_TRUE(missing.waitForFinished(30000));
+    EXPECT_EQ(missing.exitCode(), 1);
+    EXPECT_TRUE(recoveryHolds("Handed"));
+    first.kill();
+    first.waitForFinished();
 }
 
 } // namespace

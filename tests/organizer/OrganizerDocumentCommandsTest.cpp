@@ -99,11 +99,11 @@ TEST_F(OrganizerDocumentCommands, FileManagerOpenShowsNoWarningsAndWaitsForASave
     savable(folder.path()).write(package, false);
     {
         test::BusyHold busy(*organizer);
-        organizer->openFromFileManager(QString::fromStdString(package.string()));
+        EXPECT_FALSE(organizer->openFromFileManager(package));
         EXPECT_NE(organizer->playlist().title, sampleTitle) << "ignored while busy";
     }
     organizer->message("before");
-    organizer->openFromFileManager(QString::fromStdString(package.string()));
+    EXPECT_TRUE(organizer->openFromFileManager(package));
     test::expectConsistent(*organizer);
     EXPECT_EQ(organizer->playlist().title, sampleTitle);
     EXPECT_FALSE(organizer->changed());

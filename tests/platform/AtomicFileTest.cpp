@@ -1,6 +1,7 @@
 #include "platform/AtomicFile.h"
 
 #include "support/FileText.h"
+#include "support/StoppedWriter.h"
 #include "support/TableNames.h"
 #include "support/TempDir.h"
 
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace fs = std::filesystem;
 using zanto::test::TempDir;
@@ -104,6 +106,31 @@ TEST(AtomicFile, ReadersNeverSeeAPartialFile)
     done = true;
     reader.join();
     EXPECT_EQ(torn, 0);
+}
+
+std::vector<std::string> hiddenFiles(const fs::path& folder)
+{
+    return zanto::test::namesStartingWith(folder, ".zanto-write-");
+}
+
+// A writer killed mid-write leaves its hidden file; the next write to the
+// folder removes it, but never one a live writer is still filling.
+TEST(AtomicFile, NextWriteRemovesWhatAKilledWriterLeftOnly)
+{
+    TempDir dir;
+    zanto::test::StoppedWriter writer([&] { zanto::writeFileAtomically(dir / "recovery.json", std::string(1 << 20, 'r')); },
+                                      64 << 10);
+    ASSERT_TRUE(writer.stopped());
+    const std::vector<std::string> left = hiddenFiles(dir.path());
+    ASSERT_EQ(left.size(), 1u);
+
+    zanto::writeFileAtomically(dir / "other.json", "live writer's file stays");
+    EXPECT_EQ(hiddenFiles(dir.path()), left);
+    writer.kill();
+    EXPECT_EQ(hiddenFiles(dir.path()), left);
+    zanto::writeFileAtomically(dir / "recovery.json", "after");
+    EXPECT_TRUE(hiddenFiles(dir.path()).empty());
+    EXPECT_EQ(readText(dir / "recovery.json"), "after");
 }
 
 } // namespace

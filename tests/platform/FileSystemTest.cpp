@@ -303,6 +303,18 @@ TEST(AbandonedSiblings, OnlyUnlockedOnesGo)
     EXPECT_FALSE(fs::exists(dir / ".work-1"));
 }
 
+// Temporary files are swept in folders that hold the user's own entries too:
+// a folder of that name is none of a writer's.
+TEST(AbandonedSiblings, FileSweepLeavesFoldersAlone)
+{
+    TempDir dir;
+    fs::create_directories(dir / ".tmp-folder");
+    writeText(dir / ".tmp-file", "x");
+    zanto::removeAbandonedSiblings(dir / "movie.mp4", ".tmp-", zanto::SiblingKind::File);
+    EXPECT_TRUE(fs::exists(dir / ".tmp-folder"));
+    EXPECT_FALSE(fs::exists(dir / ".tmp-file"));
+}
+
 } // namespace
 
 // Failures no test can cause on a real disk here (no space, no permission
@@ -313,6 +325,7 @@ TEST(UserFileError, SaysWhatHappenedToTheChosenFile)
         {ENOSPC, zanto::FileAction::Save, "「Game.pkg」を保存できません。ディスクの空き容量が足りません。（No space left on device）"},
         {EACCES, zanto::FileAction::Open, "「Game.pkg」を開く権限がありません。（Permission denied）"},
         {EIO, zanto::FileAction::Save, "「Game.pkg」を保存できません。（Input/output error）"},
+        {EIO, zanto::FileAction::Read, "「Game.pkg」を読み込めません。（Input/output error）"},
     };
     for (const auto& [error, action, expected] : cases)
         EXPECT_STREQ(zanto::UserFileError(std::error_code(error, std::generic_category()), "/x/Game.pkg/", action).what(),

@@ -1,20 +1,57 @@
-// The playlist exporter's checks, failures, cancellation and clean-up.
+// The playlist exporter's checks, failures, cancellation and clean-up, and
+// where the movie goes: what stood at the destination kept, failures told
+// about the file at fault, hidden files of killed exports swept.
 #include "OrganizerExporterTestSupport.h"
+
+#include "support/FileText.h"
+#include "support/StoppedWriter.h"
 
 #include <atomic>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <chrono>
 #include <random>
 #include <thread>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 namespace zanto::test {
 namespace {
 
+using Path = std::filesystem::path;
+
 const std::string cancelled = "書き出しを中止しました。";
 const std::string countMessage = "1〜1000件を選んでください。";
+
+// The hidden movies of exports in `folder`.
+std::vector<std::string> hiddenMovies(const Path& folder)
+{
+    return namesStartingWith(folder, ".zanto-");
+}
+
+// A file system of a few kilobytes at `folder`, unmounted when the object goes.
+class SmallDisk {
+public:
+    explicit SmallDisk(const Path& folder) : folder_(folder)
+    {
+        std::filesystem::create_directories(folder);
+        mounted_ = ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") == 0;
+    }
+    ~SmallDisk()
+    {
+        if (mounted_)
+            ::umount2(folder_.c_str(), MNT_DETACH);
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool mounted() const { return mounted_; }
+
+private:
+    Path folder_;
+    bool mounted_ = false;
+};
 
 class OrganizerExporterTest : public ::testing::Test {
 protected:
@@ -25,6 +62,10 @@ protected:
         TestMovieOptions options;
         options.durationSeconds = 2.0;
         makeTestMovie(*media / "two.mp4", options);
+        // The index first, then the pictures cut off: the movie opens and ends early.
+        runTool("ffmpeg", {"-v", "error", "-i", two().string(), "-c", "copy", "-movflags", "+faststart",
+                           cut().string()});
+        std::filesystem::resize_file(cut(), std::filesystem::file_size(cut()) * 4 / 10);
     }
     static void TearDownTestSuite()
     {
@@ -32,6 +73,7 @@ protected:
         media = nullptr;
     }
     static std::filesystem::path two() { return *media / "two.mp4"; }
+    static std::filesystem::path cut() { return *media / "cut.mp4"; }
 
     static TempDir* media;
     TempDir out{"zanto-exporter-out-"};
@@ -39,7 +81,6 @@ protected:
 };
 TempDir* OrganizerExporterTest::media = nullptr;
 
-using Path = std::filesystem::path;
 using Setup = std::pair<OrganizerDocument, std::vector<OrganizerItem>>;
 
 struct FailureCase {
@@ -360,6 +401,84 @@ TEST_F(OrganizerExporterTest, CancelAtRandomMomentsEndsCleanly)
         EXPECT_TRUE(temporary.leftovers().empty()) << "delay " << delay;
     }
     EXPECT_GT(cancelledRuns, 0);
+}
+
+struct DestinationCase {
+    const char* label;
+    bool cutShort;  // the source is the movie cut short, else the whole one
+    // Makes what stands in the way and returns the destination.
+    std::function<Path(const Path& folder)> place;
+    bool earlierFile;     // a file of the person's stands at the destination first
+    bool smallDisk;       // the destination's folder is a disk of a few kilobytes
+    std::string message;  // how the message starts
+};
+
+const DestinationCase destinationCases[] = {
+    {"PathThroughAFile", false,
+     [](const Path& folder) {
+         writeText(folder / "notes", "x");
+         return folder / "notes" / "out.mp4";
+     },
+     false, false, "「out.mp4」を保存できません。保存先のフォルダが見つかりません。（Not a directory）"},
+    {"FolderAtTheDestination", false,
+     [](const Path& folder) {
+         std::filesystem::create_directories(folder / "out.mp4");
+         return folder / "out.mp4";
+     },
+     false, false, "「out.mp4」を保存できません。同じ名前のフォルダがあります。（Is a directory）"},
+    {"SourceCutShort", true, [](const Path& folder) { return folder / "out.mp4"; }, true, false,
+     "「cut.mp4」を読み込めません。（"},
+    {"DiskFull", false, [](const Path& folder) { return folder / "small" / "out.mp4"; }, true, true,
+     "「out.mp4」を保存できません。ディスクの空き容量が足りません。（No space left on device）"},
+};
+
+class OrganizerExporterDestinationFailure : public OrganizerExporterTest,
+                                            public ::testing::WithParamInterface<DestinationCase> {};
+
+TEST_P(OrganizerExporterDestinationFailure, NamesTheFileAtFaultAndKeepsWhatStoodThere)
+{
+    const DestinationCase& c = GetParam();
+    std::optional<SmallDisk> disk;
+    if (c.smallDisk && !disk.emplace(out / "small").mounted())
+        GTEST_SKIP() << "no tmpfs can be mounted here to fill";
+    const Path url = c.place(out.path());
+    if (c.earlierFile)
+        writeText(url, "earlier");
+    const bool folder = std::filesystem::is_directory(url);
+    const std::vector<OrganizerItem> items{videoItem("a", "S1", 0, 1.5)};
+    OrganizerExporter exporter;
+    const std::string message =
+        renderMessage(exporter, documentWith({sourceAt("S1", c.cutShort ? cut() : two())}, items), items, url);
+    EXPECT_TRUE(message.starts_with(c.message)) << message;
+    EXPECT_EQ(message.find(".zanto-"), std::string::npos) << message;
+    if (c.earlierFile) {
+        EXPECT_EQ(readText(url), "earlier");
+    }
+    EXPECT_EQ(std::filesystem::is_directory(url), folder);
+    EXPECT_TRUE(!std::filesystem::is_directory(url.parent_path()) || hiddenMovies(url.parent_path()).empty());
+    EXPECT_TRUE(temporary.leftovers().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, OrganizerExporterDestinationFailure, ::testing::ValuesIn(destinationCases),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(OrganizerExporterTest, NextExportRemovesWhatAKilledExportLeftOnly)
+{
+    const std::vector<OrganizerItem> items{videoItem("a", "S1", 0, 1)};
+    const OrganizerDocument document = documentWith({sourceAt("S1", two())}, items);
+    StoppedWriter killed([&] { OrganizerExporter().render(document, items, out / "killed.mp4", {}); }, 16 << 10);
+    ASSERT_TRUE(killed.stopped());
+    const std::vector<std::string> left = hiddenMovies(out.path());
+    ASSERT_EQ(left.size(), 1u);
+
+    OrganizerExporter live;
+    ASSERT_EQ(renderMessage(live, document, items, out / "next.mp4"), "");
+    EXPECT_EQ(hiddenMovies(out.path()), left) << "a running export's file was taken";
+    killed.kill();
+    OrganizerExporter after;
+    ASSERT_EQ(renderMessage(after, document, items, out / "next.mp4"), "");
+    EXPECT_TRUE(hiddenMovies(out.path()).empty());
+    EXPECT_FALSE(std::filesystem::exists(out / "killed.mp4"));
 }
 
 } // namespace

@@ -419,7 +419,7 @@ INSTANTIATE_TEST_SUITE_P(Failures, OrganizerExporterXMLFailureTest, testing::Val
                 [](std::vector<OrganizerItem>& items, auto&) { items[1].sourceID = "elsewhere"; },
                 "映像を再接続してください：b"},
     FailureCase{"MissingFile", [](auto&, OrganizerDocument& d) { d.sources[0].path += ".gone"; },
-                "file system error"},
+                "「試合 前半.mp4.gone」が見つかりません。（No such file or directory）"},
     FailureCase{"PastTheSource",
                 [](std::vector<OrganizerItem>& items, auto&) { items[1].start = 3.5; items[1].end = 4.5; },
                 "動画の範囲外、または無効な区間があります。開始・終了時刻を確認してください。"},
@@ -542,16 +542,17 @@ TEST_F(OrganizerExporterXMLTest, MergedClipsAreTheOneClipDocumentsLaidEndToEnd)
     }
 }
 
-// Failures of the platform itself pass unchanged, and leave nothing behind.
+// Failures of the disk name the file the person chose, and leave nothing behind.
 struct PlatformFailureCase {
     const char* name;
     std::function<fs::path(const fs::path& output)> destination;  // makes what stands there first
+    std::string message;
 };
 
 class OrganizerExporterXMLPlatformTest : public OrganizerExporterXMLTest,
                                          public testing::WithParamInterface<PlatformFailureCase> {};
 
-TEST_P(OrganizerExporterXMLPlatformTest, PassesTheErrorAndRemovesTheMaterials)
+TEST_P(OrganizerExporterXMLPlatformTest, NamesTheChosenFileAndRemovesTheMaterials)
 {
     const fs::path target = GetParam().destination(output_.path());
     const std::vector<std::string> before = treeOf(output_.path());
@@ -560,9 +561,7 @@ TEST_P(OrganizerExporterXMLPlatformTest, PassesTheErrorAndRemovesTheMaterials)
         exporter_.exportXML(documentOf(items), items, "Game 1", target, nullptr);
         ADD_FAILURE() << "no failure";
     } catch (const ExportFailure& failure) {
-        ADD_FAILURE() << failure.message;
-    } catch (const std::system_error& error) {
-        EXPECT_NE(std::string(error.what()), "");
+        EXPECT_EQ(failure.message, GetParam().message);
     }
     EXPECT_EQ(treeOf(output_.path()), before);
 }
@@ -572,12 +571,14 @@ INSTANTIATE_TEST_SUITE_P(Platform, OrganizerExporterXMLPlatformTest, testing::Va
                         [](const fs::path& output) {
                             std::ofstream(output / "notes") << "x";
                             return output / "notes" / "Game 1.fcpxml";
-                        }},
+                        },
+                        "「Game 1.fcpxml」を保存できません。保存先のフォルダが見つかりません。（Not a directory）"},
     PlatformFailureCase{"DestinationIsAFolder",
                         [](const fs::path& output) {
                             fs::create_directories(output / "Game 1.fcpxml" / "kept");
                             return output / "Game 1.fcpxml";
-                        }}),
+                        },
+                        "「Game 1.fcpxml」を保存できません。同じ名前のフォルダがあります。（Is a directory）"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

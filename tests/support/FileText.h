@@ -1,12 +1,14 @@
 // Whole-file reads and writes for tests that check what lands on disk.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace zanto::test {
 
@@ -37,6 +39,18 @@ inline int systemErrorCode(const std::function<void()>& action)
         return error.code().value();
     }
     return 0;
+}
+
+// The names of the entries in `folder` that start with `prefix`, sorted.
+inline std::vector<std::string> namesStartingWith(const std::filesystem::path& folder, const std::string& prefix)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().filename().string().starts_with(prefix))
+            names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 } // namespace zanto::test

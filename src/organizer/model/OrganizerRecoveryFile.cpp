@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Identifier.h"
 #include "platform/JsonNesting.h"
+#include "platform/UserFileError.h"
 
 #include <QDateTime>
 #include <QStandardPaths>
@@ -83,6 +84,8 @@ std::optional<QString> OrganizerRecoveryFile::write(const OrganizerDocument& doc
     try {
         writeFileAtomically(path_, bytes ? *bytes : document.toJson());
         return std::nullopt;
+    } catch (const std::system_error& error) {
+        return QString::fromUtf8(UserFileError(error.code(), path_, FileAction::Save).what());
     } catch (const std::exception& error) {
         return QString::fromUtf8(error.what());
     }

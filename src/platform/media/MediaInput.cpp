@@ -20,7 +20,7 @@ InputFormatPtr openInput(const std::filesystem::path& path)
     initialiseLibraries();
     std::string name = path.string();
     if (!std::filesystem::is_regular_file(path))
-        throw MediaError("Cannot open “" + name + "”: " + mediaErrorText(AVERROR(ENOENT)));
+        throw MediaError("Cannot open “" + name + "”: " + mediaErrorText(AVERROR(ENOENT)), AVERROR(ENOENT));
     AVFormatContext* raw = nullptr;
     int status = avformat_open_input(&raw, fileUrl(path).c_str(), nullptr, nullptr);
     // avformat_open_input frees the context itself on failure.

@@ -100,5 +100,19 @@ TEST(OrganizerRecoveryFile, WritesBytesOrReportsWhyNot)
     EXPECT_EQ(test::readText(file.path()), document.toJson()) << "a failed write keeps the last file";
 }
 
+// What the status line says after "自動復旧データの保存に失敗：".
+TEST(OrganizerRecoveryFile, WriteFailureIsToldInJapaneseWithTheSystemsDetail)
+{
+    test::TempDir dir;
+    test::writeText(dir / "blocker", "a file where the folder should be");
+    std::filesystem::create_directories(dir / "folder" / "organizer-recovery.json" / "kept");
+    const std::pair<std::filesystem::path, QString> cases[] = {
+        {dir / "blocker" / "ZANTORIX", "「organizer-recovery.json」を保存できません。保存先のフォルダが見つかりません。（Not a directory）"},
+        {dir / "folder", "「organizer-recovery.json」を保存できません。同じ名前のフォルダがあります。（Is a directory）"},
+    };
+    for (const auto& [folder, message] : cases)
+        EXPECT_EQ(OrganizerRecoveryFile(folder).write(OrganizerDocument{}, std::nullopt), message);
+}
+
 } // namespace
 } // namespace zanto
