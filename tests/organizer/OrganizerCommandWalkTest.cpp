@@ -51,7 +51,7 @@ void trigger(QWidget& control)
 bool insidePlayer(const QWidget& widget)
 {
     for (const QWidget* up = &widget; up; up = up->parentWidget()) {
-        if (up->objectName() == "movie") return true;
+        if (up->objectName() == "movie" || up->objectName() == "videoControls") return true;
     }
     return false;
 }

@@ -131,9 +131,9 @@ TEST(PlayerStillTest, AMovieReplacedAtTheSamePathGivesItsOwnStill)
     OrganizerItem item;
     item.sourceID = "s";
     item.freezeTime = 0.5;
-    ASSERT_EQ(codeIn(freezeImage(item, {source}), QRect(0, 0, 160, 90)), 15);
+    ASSERT_EQ(codeIn(freezeImage(item, OrganizerDocument{.sources = {source}}), QRect(0, 0, 160, 90)), 15);
     makeTestMovie(clip, {.frameRate = 10, .durationSeconds = 1.0, .audio = false});
-    EXPECT_EQ(codeIn(freezeImage(item, {source}), QRect(0, 0, 160, 90)), 5) << "not the still of the old movie";
+    EXPECT_EQ(codeIn(freezeImage(item, OrganizerDocument{.sources = {source}}), QRect(0, 0, 160, 90)), 5) << "not the still of the old movie";
 }
 
 } // namespace
