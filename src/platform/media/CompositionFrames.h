@@ -7,7 +7,7 @@
 // Frames stay in YUV from the decoder to the encoder; they are scaled once,
 // straight to their placed size, before they are queued, so what waits in
 // the queues is sized by the output, never by the source.
-#include "platform/media/CompositionExport.h"
+#include "platform/media/Composition.h"
 #include "platform/media/FrameConverter.h"
 #include "platform/media/MediaOwners.h"
 #include "platform/media/YuvOverlay.h"
