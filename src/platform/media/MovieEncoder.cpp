@@ -4,10 +4,7 @@
 #include "platform/media/MediaError.h"
 #include "platform/media/MediaInput.h"
 
-#include <sched.h>
-
 #include <algorithm>
-#include <thread>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -40,17 +37,6 @@ AVStream* newStream(AVFormatContext* format, const AVCodecContext* codec)
     stream->time_base = codec->time_base;
     checkMedia(avcodec_parameters_from_context(stream->codecpar, codec), "Cannot add a stream");
     return stream;
-}
-
-constexpr int kMostEncoderThreads = 5;
-
-// The cores this process may run on (a `taskset` narrows them).
-int usableCores()
-{
-    cpu_set_t cores;
-    if (sched_getaffinity(0, sizeof cores, &cores) == 0)
-        return std::max(1, CPU_COUNT(&cores));
-    return int(std::max(1u, std::thread::hardware_concurrency()));
 }
 
 } // namespace
@@ -91,12 +77,12 @@ void MovieEncoder::openVideo()
     c->color_trc = AVCOL_TRC_BT709;
     c->colorspace = AVCOL_SPC_BT709;
     c->color_range = AVCOL_RANGE_MPEG;
-    // One frame thread per core, at most five: each holds an input and a
-    // reconstructed picture, and beyond five the decoder and the scaler have
-    // the other cores anyway. The lookahead runs on two threads of its own
-    // (what libx264 chooses at its own thread count for this size), a single
-    // frame ahead of the encoding thread, so feeding frames never waits on it.
-    c->thread_count = std::min(usableCores(), kMostEncoderThreads);
+    // libx264 picks its own thread count from the cores this process may
+    // use (one and a half frame threads a core); with fewer, the encoder
+    // left cores idle whenever the decoder waited. The lookahead runs on two
+    // threads of its own, a single frame ahead of the encoding thread, so
+    // feeding frames never waits on it.
+    c->thread_count = 0;
     if (format_->oformat->flags & AVFMT_GLOBALHEADER)
         c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     av_opt_set(c->priv_data, "preset", ExportQuality::preset, 0);
