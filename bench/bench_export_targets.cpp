@@ -216,13 +216,8 @@ OrganizerDocument matchDocument()
 Playlist analystPlaylist(Marks marks)
 {
     Playlist p{"analyst", matchDocument(), {}};
-    OrganizerItem title;
-    title.kind = "title";
-    title.name = "Pressing in the middle third";
-    title.note = "Matches 1-3, first half";
-    title.start = 0;
-    title.end = 3;
-    p.items.push_back(title);
+    p.items.push_back(OrganizerItem{.kind = "title", .name = "Pressing in the middle third",
+                                    .note = "Matches 1-3, first half"});
     static const std::array<double, 20> lengths{2.5, 3, 4, 2, 3.5, 3, 2, 4, 3, 2.5, 3, 3.5, 2, 4, 3, 2.5, 3, 4, 2, 3.5};
     static const std::array<double, 5> gaps{5, 1.5, 8, 0.5, 3};
     static const char* order = "AABACBBACCABACBABCAC";
@@ -234,26 +229,11 @@ Playlist analystPlaylist(Marks marks)
         const double start = i == 11 ? at - 14 : at;
         p.items.push_back(videoItem(std::string(1, order[i]), start, lengths[i]));
         at += lengths[i] + gaps[i % gaps.size()];
-        if (i == 9) {
-            OrganizerItem image;
-            image.kind = "image";
-            image.name = "Line-up";
-            image.imagePath = slideImage().string();
-            image.start = 0;
-            image.end = 3;
-            p.items.push_back(image);
-        }
-        if (i == 16) {
-            OrganizerItem freeze;
-            freeze.kind = "freeze";
-            freeze.name = "Shape at the turnover";
-            freeze.sourceID = "B";
-            freeze.sourceIDs = {"B"};
-            freeze.freezeTime = 20.4;
-            freeze.start = 0;
-            freeze.end = 3;
-            p.items.push_back(freeze);
-        }
+        if (i == 9)
+            p.items.push_back(OrganizerItem{.kind = "image", .name = "Line-up", .imagePath = slideImage().string()});
+        if (i == 16)
+            p.items.push_back(OrganizerItem{.kind = "freeze", .freezeTime = 20.4, .name = "Shape at the turnover",
+                                            .sourceIDs = {"B"}, .sourceID = "B"});
     }
     for (size_t i = 0; i < p.items.size(); ++i) {
         if (i % 3 == 1 && marks != Marks::None)
