@@ -6,9 +6,9 @@ namespace zanto::media {
 namespace {
 
 // Decoders open at once: the current insert's, the next one's being
-// prepared, and the most recent others for the sources that come back. Each
-// holds some fifty megabytes of HD pictures for its frame threads.
-constexpr size_t kOpenDecoders = 4;
+// prepared, and the last other one for a source that comes back. Each holds
+// some fifty megabytes of HD pictures for its frame threads.
+constexpr size_t kOpenDecoders = 3;
 
 } // namespace
 
