@@ -5,10 +5,10 @@
 namespace zanto::media {
 namespace {
 
-// Decoders open at once: the current insert's, the next one's being
-// prepared, and the last other one for a source that comes back. Each holds
-// some fifty megabytes of HD pictures for its frame threads.
-constexpr size_t kOpenDecoders = 3;
+// Decoders open at once: the current insert's and the next one's being
+// prepared; a source that comes back finds its decoder while it is one of
+// them. Each holds some fifty megabytes of HD pictures for its frame threads.
+constexpr size_t kOpenDecoders = 2;
 
 } // namespace
 
