@@ -22,7 +22,7 @@ const MediaTime kSeekAhead{2, 1};
 const MediaTime kHoldSlack{40, 1000};
 // What the decoder's frame threads may hold in pictures, roughly.
 constexpr int64_t kFrameThreadBytes = int64_t(100) << 20;
-constexpr int kDecoderThreads = 6;
+constexpr int kDecoderThreads = 3;
 
 CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
 {
@@ -34,10 +34,10 @@ CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
         throw MediaError("Cannot decode the video of “" + name + "”: " + mediaErrorText(AVERROR(ENOMEM)));
     checkMedia(avcodec_parameters_to_context(context.get(), stream->codecpar), "Cannot decode the video of “" + name + "”");
     context->pkt_timebase = stream->time_base;
-    // Each frame thread holds pictures of its own. Six keep HD decoding,
-    // the lead-in from a seek's key frame included, ahead of the encoder;
-    // larger pictures get fewer (4K four), so the decoder's memory stays
-    // within bounds.
+    // Each frame thread holds pictures of its own, and two decoders run at
+    // once (the item being exported and the next one being prepared), so
+    // three per decoder keep HD decoding ahead of the encoder within the
+    // export's memory; very large pictures get fewer.
     const int64_t frameBytes = int64_t(stream->codecpar->width) * stream->codecpar->height * 3 / 2;
     context->thread_count = kDecoderThreads;
     if (frameBytes > 0 && frameBytes * 2 * kDecoderThreads > kFrameThreadBytes)
