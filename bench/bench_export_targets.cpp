@@ -3,23 +3,33 @@
 // alternately in the same process, and the median of the rounds counts, so a
 // change in the machine's load touches both alike.
 //
-//   bench_export_targets [speed|telestration|xml|memory|large|all] [rounds]
+//   bench_export_targets [speed|two-cores|items|xml|memory|large|all] [rounds]
 //
+// `all 3` runs everything in about ten minutes on a quiet 8-core machine.
 // Sources and outputs go to $ZANTO_BENCH_FOLDER (a temporary folder otherwise).
-// speed:        the plain playlist export against the encode-only floor
-//               (ffmpeg encoding as many 1280 x 720 frames at our settings
-//               from a generated picture) and against the ffmpeg command line
-//               doing the whole job; then the same on two cores.
-// telestration: the same playlist with telestration marks on three items
-//               against the plain export.
-// xml:          the merged XML export of 1,000 in-place items of one movie.
-// memory:       peak resident memory of playlist exports of 10, 200 and 1,000
-//               items with marks on every third, each in a child process.
-// large:        peak resident memory of exporting 2 s of an 8000 x 8000 movie.
+// Two playlists are measured:
+//   even:     10 items of 6 s from two 1080p sources, plain marks on every
+//             third; its telestration variant adds a telestration mark to
+//             those three items;
+//   analyst:  a title card, 20 video items of 2-4 s from three 1080p sources
+//             with sound, an image slide and a freeze slide (69 s), plain
+//             marks on every third item; its telestration variant has three
+//             telestration marks on every item.
+// speed:     per playlist, the plain export against the encode-only floor (our
+//            own output decoded and piped raw into ffmpeg at our settings),
+//            against the ffmpeg command line doing the same cuts, and the
+//            telestration variant against the plain export.
+// two-cores: the plain export against the floor on cores 0 and 1.
+// items:     the cost of an item: 30 items of 2 s against 1 item of 60 s.
+// xml:       the merged XML export of 1,000 in-place items of one movie.
+// memory:    peak resident memory of exports of every playlist shape, each in
+//            a child process.
+// large:     peak resident memory of exporting 2 s of an 8000 x 8000 movie.
 #include "marks/GXLSettings.h"
 #include "marks/OrganizerMarkDrawing.h"
 #include "platform/media/ExportQuality.h"
 #include "playlist/OrganizerExporter.h"
+#include "playlist/OrganizerExporterPicture.h"
 #include "BenchShell.h"
 #include "organizer/model/OrganizerEdits.h"
 
@@ -30,6 +40,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <chrono>
 #include <cstdio>
@@ -68,16 +79,54 @@ std::string qualityArguments(bool audio)
     return args + (audio ? "" : " -an");
 }
 
-// 1080p sources with sound, made once per run folder.
+std::string uptime()
+{
+    std::string text;
+    if (FILE* pipe = popen("uptime", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, pipe))
+            text += line;
+        pclose(pipe);
+    }
+    if (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    return text;
+}
+
+// A 1080p30 H.264 movie with stereo sound, made once per run folder.
+fs::path movie(const std::string& name, const std::string& picture, int seconds, int tone)
+{
+    const fs::path path = workFolder() / (name + "-1080p.mp4");
+    if (!fs::exists(path))
+        shell("ffmpeg -v error -y -f lavfi -i " + shellQuoted(picture) + " -f lavfi -i sine=frequency="
+              + std::to_string(tone) + " -t " + std::to_string(seconds)
+              + " -c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p -c:a aac -ac 2 "
+              + shellQuoted(path.string()));
+    return path;
+}
+
+// The even playlist's two sources.
 fs::path source(int index)
 {
-    const fs::path path = workFolder() / ("source" + std::to_string(index) + "-1080p.mp4");
-    if (!fs::exists(path)) {
-        const std::string picture = index == 0 ? "testsrc2" : "smptehdbars";
-        shell("ffmpeg -v error -y -f lavfi -i " + picture + "=s=1920x1080:r=30:d=32 -f lavfi -i sine=frequency="
-              + std::to_string(330 + 110 * index) + ":d=32 -c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p "
-              "-c:a aac -ac 2 " + shellQuoted(path.string()));
-    }
+    return movie("source" + std::to_string(index),
+                 (index == 0 ? "testsrc2" : "smptehdbars") + std::string("=s=1920x1080:r=30"), 32, 330 + 110 * index);
+}
+
+// The analyst's three matches, 75 s each, with moving pictures.
+fs::path match(int index)
+{
+    static const std::array<std::string, 3> pictures{
+        "testsrc2=s=1920x1080:r=30",
+        "life=s=480x270:r=30:mold=10:ratio=0.2:life_color=#30c030:death_color=#204020,scale=1920:1080:flags=neighbor",
+        "cellauto=s=640x360:r=30:rule=110:random_fill_ratio=0.5,format=yuv420p,hue=h=120,scale=1920:1080"};
+    return movie("match" + std::to_string(index), pictures[size_t(index)], 75, 220 + 150 * index);
+}
+
+fs::path slideImage()
+{
+    const fs::path path = workFolder() / "slide-image.png";
+    if (!fs::exists(path))
+        shell("ffmpeg -v error -y -f lavfi -i rgbtestsrc=s=1920x1080 -frames:v 1 " + shellQuoted(path.string()));
     return path;
 }
 
@@ -93,68 +142,184 @@ OrganizerMark plainMark(const std::string& kind, double x, double y, double x2, 
     return mark;
 }
 
+std::vector<OrganizerMark> plainMarks()
+{
+    return {plainMark("arrow", 0.2, 0.2, 0.6, 0.5), plainMark("circle", 0.55, 0.4, 0.75, 0.7),
+            plainMark("text", 0.1, 0.85, 0, 0)};
+}
+
 // A newly added drawing material, as the Organizer makes one.
 OrganizerMark telestration(const std::string& tool)
 {
     return edits::materialMark(tool);
 }
 
+void addMarks(OrganizerItem& item, const std::vector<OrganizerMark>& marks)
+{
+    std::vector<OrganizerMark> all = item.marks.value_or(std::vector<OrganizerMark>{});
+    all.insert(all.end(), marks.begin(), marks.end());
+    item.marks = all;
+}
+
 struct Playlist {
+    std::string name;
     OrganizerDocument document;
     std::vector<OrganizerItem> items;
 };
 
-enum class Marks { Plain, Telestration };
+enum class Marks { None, Plain, Telestration };
+
+OrganizerItem videoItem(const std::string& source, double start, double seconds)
+{
+    OrganizerItem item;
+    item.name = "Clip " + source + " " + std::to_string(start);
+    item.sourceID = source;
+    item.sourceIDs = {source};
+    item.start = start;
+    item.end = start + seconds;
+    return item;
+}
 
 // `count` items of `seconds` each, alternating between the two sources, with
 // marks on every third item (items 1, 4, 7, ...).
-Playlist playlist(int count, double seconds, Marks marks)
+Playlist evenPlaylist(int count, double seconds, Marks marks)
 {
-    Playlist p;
+    Playlist p{"even", {}, {}};
     p.document.sources = {OrganizerSource{.id = "A", .name = "A", .path = source(0).string(), .offset = 0},
                           OrganizerSource{.id = "B", .name = "B", .path = source(1).string(), .offset = 0}};
     for (int i = 0; i < count; ++i) {
-        OrganizerItem item;
-        item.name = "Clip " + std::to_string(i + 1);
-        item.sourceID = i % 2 == 0 ? "A" : "B";
-        item.sourceIDs = {item.sourceID};
-        item.start = 1.0 + std::fmod(i / 2 * seconds / 2, 24.0);
-        item.end = item.start + seconds;
-        if (i % 3 == 1) {
-            std::vector<OrganizerMark> drawn{plainMark("arrow", 0.2, 0.2, 0.6, 0.5),
-                                             plainMark("circle", 0.55, 0.4, 0.75, 0.7),
-                                             plainMark("text", 0.1, 0.85, 0, 0)};
+        OrganizerItem item = videoItem(i % 2 == 0 ? "A" : "B", 1.0 + std::fmod(i / 2 * seconds / 2, 24.0), seconds);
+        if (i % 3 == 1 && marks != Marks::None) {
+            addMarks(item, plainMarks());
             if (marks == Marks::Telestration)
-                drawn.push_back(telestration("Player Ring"));
-            item.marks = drawn;
+                addMarks(item, {telestration("Player Ring")});
         }
         p.items.push_back(item);
     }
     return p;
 }
 
+OrganizerDocument matchDocument()
+{
+    OrganizerDocument document;
+    for (int i = 0; i < 3; ++i) {
+        const std::string id(1, char('A' + i));
+        document.sources.push_back(OrganizerSource{.id = id, .name = "Match " + id, .path = match(i).string(),
+                                                   .offset = 0});
+    }
+    return document;
+}
+
+// What an analyst puts together after a match: a title card, twenty moments
+// of 2-4 s from three recordings, mostly in the order they happened, with a
+// replay going back, an image of the line-up and a freeze on one moment.
+Playlist analystPlaylist(Marks marks)
+{
+    Playlist p{"analyst", matchDocument(), {}};
+    p.items.push_back(OrganizerItem{.kind = "title", .name = "Pressing in the middle third",
+                                    .note = "Matches 1-3, first half"});
+    static const std::array<double, 20> lengths{2.5, 3, 4, 2, 3.5, 3, 2, 4, 3, 2.5, 3, 3.5, 2, 4, 3, 2.5, 3, 4, 2, 3.5};
+    static const std::array<double, 5> gaps{5, 1.5, 8, 0.5, 3};
+    static const char* order = "AABACBBACCABACBABCAC";
+    std::array<double, 3> cursor{2, 4, 3};
+    for (size_t i = 0; i < lengths.size(); ++i) {
+        const int s = order[i] - 'A';
+        double& at = cursor[size_t(s)];
+        // The twelfth moment is a replay of one seen before.
+        const double start = i == 11 ? at - 14 : at;
+        p.items.push_back(videoItem(std::string(1, order[i]), start, lengths[i]));
+        at += lengths[i] + gaps[i % gaps.size()];
+        if (i == 9)
+            p.items.push_back(OrganizerItem{.kind = "image", .name = "Line-up", .imagePath = slideImage().string()});
+        if (i == 16)
+            p.items.push_back(OrganizerItem{.kind = "freeze", .freezeTime = 20.4, .name = "Shape at the turnover",
+                                            .sourceIDs = {"B"}, .sourceID = "B"});
+    }
+    for (size_t i = 0; i < p.items.size(); ++i) {
+        if (i % 3 == 1 && marks != Marks::None)
+            addMarks(p.items[i], plainMarks());
+        if (marks == Marks::Telestration)
+            addMarks(p.items[i], {telestration("Player Ring"), telestration("Passing Lane"),
+                                  telestration("Space Circle")});
+    }
+    return p;
+}
+
+// 30 items of 2 s or one of 60 s, plain, from the analyst's three matches.
+Playlist itemsPlaylist(int count)
+{
+    Playlist p{"items" + std::to_string(count), matchDocument(), {}};
+    if (count == 1) {
+        p.items.push_back(videoItem("A", 10, 60));
+        return p;
+    }
+    for (int i = 0; i < count; ++i)
+        p.items.push_back(videoItem(std::string(1, char('A' + i % 3)), 2.0 + (i / 3) * 7.5 + (i % 3), 2));
+    return p;
+}
+
+const OrganizerSource& sourceOf(const Playlist& p, const std::string& id)
+{
+    for (const OrganizerSource& source : p.document.sources)
+        if (source.id == id)
+            return source;
+    throw std::runtime_error("no source " + id);
+}
+
+// One item as ffmpeg inputs and a filter making its picture [v<n>] and sound
+// [a<n>]: the video cut, or the slide's still picture over silence.
+void commandLineItem(const Playlist& p, size_t n, std::string& inputs, std::string& filter, int& input)
+{
+    const OrganizerItem& item = p.items[n];
+    const std::string length = std::to_string(item.end - item.start);
+    const std::string i = std::to_string(n);
+    const std::string placed = "fps=30,scale=1280:720:force_original_aspect_ratio=decrease,"
+                               "pad=1280:720:(ow-iw)/2:(oh-ih)/2,setsar=1,format=yuv420p[v" + i + "];";
+    const std::string sound = "aformat=sample_rates=48000:channel_layouts=stereo[a" + i + "];";
+    const std::string video = std::to_string(input++);
+    if (item.kind == "video") {
+        inputs += " -ss " + std::to_string(item.start) + " -t " + length + " -i "
+                  + shellQuoted(sourceOf(p, item.sourceID).path);
+        filter += "[" + video + ":v]" + placed + "[" + video + ":a]" + sound;
+        return;
+    }
+    if (item.kind == "freeze") {
+        inputs += " -ss " + std::to_string(*item.freezeTime) + " -t 0.5 -i " + shellQuoted(sourceOf(p, item.sourceID).path);
+        filter += "[" + video + ":v]trim=end_frame=1,setpts=PTS-STARTPTS,tpad=stop_mode=clone:stop_duration=" + length
+                  + ",trim=duration=" + length + "," + placed;
+    } else {
+        fs::path picture = item.imagePath;
+        if (item.kind == "title") {
+            picture = workFolder() / ("title" + i + ".png");
+            QImage canvas = slides::blankCanvas();
+            slides::drawTitleCard(canvas, item);
+            canvas.save(QString::fromStdString(picture.string()));
+        }
+        inputs += " -loop 1 -framerate 30 -t " + length + " -i " + shellQuoted(picture.string());
+        filter += "[" + video + ":v]" + placed;
+    }
+    const std::string silence = std::to_string(input++);
+    inputs += " -f lavfi -t " + length + " -i anullsrc=r=48000:cl=stereo";
+    filter += "[" + silence + ":a]" + sound;
+}
+
 // The same playlist as one ffmpeg command line: each item cut from its
-// source, scaled and padded into 1280 x 720, its marks laid over, all of them
-// concatenated and encoded with the export settings.
+// source (or its still shown), scaled and padded into 1280 x 720, its marks
+// laid over, all of them concatenated and encoded with the export settings.
 std::string commandLine(const Playlist& p, const fs::path& output)
 {
     std::string inputs, filter, concat;
     int input = 0;
     for (size_t i = 0; i < p.items.size(); ++i) {
         const OrganizerItem& item = p.items[i];
-        const std::string length = std::to_string(item.end - item.start);
         const std::string n = std::to_string(i);
-        const int clip = input++;
-        inputs += " -ss " + std::to_string(item.start) + " -t " + length + " -i "
-                  + shellQuoted(source(item.sourceID == "A" ? 0 : 1).string());
-        filter += "[" + std::to_string(clip) + ":v]fps=30,scale=1280:720:force_original_aspect_ratio=decrease,"
-                  "pad=1280:720:(ow-iw)/2:(oh-ih)/2,setsar=1[v" + n + "];[" + std::to_string(clip)
-                  + ":a]aresample=48000[a" + n + "];";
+        commandLineItem(p, i, inputs, filter, input);
         std::string video = "[v" + n + "]";
         if (item.marks && !item.marks->empty()) {
-            const fs::path picture = workFolder() / ("marks" + n + ".png");
+            const fs::path picture = workFolder() / (p.name + "-marks" + n + ".png");
             organizerMarkImage(*item.marks).save(QString::fromStdString(picture.string()));
-            inputs += " -loop 1 -framerate 30 -t " + length + " -i " + shellQuoted(picture.string());
+            inputs += " -loop 1 -framerate 30 -t " + std::to_string(item.end - item.start) + " -i "
+                      + shellQuoted(picture.string());
             filter += video + "[" + std::to_string(input++) + ":v]overlay=shortest=1[o" + n + "];";
             video = "[o" + n + "]";
         }
@@ -165,11 +330,13 @@ std::string commandLine(const Playlist& p, const fs::path& output)
            + qualityArguments(true) + " " + shellQuoted(output.string());
 }
 
-// Encoding alone: as many generated 1280 x 720 frames at our settings.
-std::string encodeFloor(int frames, const fs::path& output)
+// Encoding alone: our own export's pictures, decoded and piped raw into
+// ffmpeg at our settings.
+std::string encodeFloor(const fs::path& ours, const fs::path& output)
 {
-    return "ffmpeg -v error -y -f lavfi -i testsrc2=s=1280x720:r=30 -frames:v " + std::to_string(frames)
-           + qualityArguments(false) + " " + shellQuoted(output.string());
+    return "ffmpeg -v error -i " + shellQuoted(ours.string())
+           + " -an -f rawvideo -pix_fmt yuv420p - | ffmpeg -v error -y -f rawvideo -pix_fmt yuv420p -s 1280x720 -r 30 "
+             "-i -" + qualityArguments(false) + " " + shellQuoted(output.string());
 }
 
 double timed(const std::function<void()>& work)
@@ -205,47 +372,92 @@ void exportPlaylist(const Playlist& p, const fs::path& output)
     exporter.render(p.document, p.items, output, {});
 }
 
-void verdict(const char* what, double value, double target, const char* unit = "x")
+void verdict(const std::string& what, double value, double target, const char* unit = "x")
 {
-    std::printf("%-58s %8.2f %-3s (target <= %.2f) %s\n", what, value, unit, target,
+    std::printf("%-62s %8.2f %-3s (target <= %.2f) %s\n", what.c_str(), value, unit, target,
                 value <= target ? "MET" : "NOT MET");
     std::fflush(stdout);
 }
 
-std::string loadNote()
+void note(const std::string& text)
 {
-    double load[3] = {};
-    getloadavg(load, 3);
-    return "load " + std::to_string(load[0]).substr(0, 5);
+    std::printf("%s\n", text.c_str());
+    std::fflush(stdout);
 }
 
-void speed(int rounds, bool twoCores)
+struct Shape {
+    Playlist plain;
+    Playlist marked;
+    std::string markedText;
+};
+
+std::vector<Shape> shapes()
 {
-    const Playlist p = playlist(10, 6.0, Marks::Plain);
-    const std::string floor = encodeFloor(1800, workFolder() / "floor.mp4");
-    const std::string whole = commandLine(p, workFolder() / "theirs.mp4");
-    const std::vector<double> t = alternate(rounds, {[&] { shell(floor); }, [&] { shell(whole); },
-                                                     [&] { exportPlaylist(p, workFolder() / "ours.mp4"); }});
-    std::printf("%s: floor %.2f s, command line %.2f s, playlist export %.2f s (%s)\n",
-                twoCores ? "two cores" : "all cores", t[0], t[1], t[2], loadNote().c_str());
-    if (twoCores) {
-        verdict("plain export / encode-only floor, two cores", t[2] / t[0], 1.4);
-    } else {
-        verdict("plain export / encode-only floor", t[2] / t[0], 1.3);
-        verdict("plain export / ffmpeg command line", t[2] / t[1], 0.8);
+    return {Shape{evenPlaylist(10, 6.0, Marks::Plain), evenPlaylist(10, 6.0, Marks::Telestration),
+                  "telestration on three items"},
+            Shape{analystPlaylist(Marks::Plain), analystPlaylist(Marks::Telestration),
+                  "three telestration marks on every item"}};
+}
+
+// Our plain export once before the rounds: warms the caches and the shaders
+// and gives the floor its pictures.
+fs::path warmOutput(const Shape& shape)
+{
+    const fs::path ours = workFolder() / (shape.plain.name + "-ours.mp4");
+    exportPlaylist(shape.plain, ours);
+    return ours;
+}
+
+void speed(int rounds)
+{
+    for (const Shape& shape : shapes()) {
+        const std::string& name = shape.plain.name;
+        const fs::path ours = warmOutput(shape);
+        exportPlaylist(shape.marked, workFolder() / (name + "-marked.mp4"));
+        const std::string floor = encodeFloor(ours, workFolder() / (name + "-floor.mp4"));
+        const std::string whole = commandLine(shape.plain, workFolder() / (name + "-theirs.mp4"));
+        const std::vector<double> t = alternate(
+            rounds, {[&] { shell(floor); }, [&] { shell(whole); },
+                     [&] { exportPlaylist(shape.plain, workFolder() / (name + "-plain.mp4")); },
+                     [&] { exportPlaylist(shape.marked, workFolder() / (name + "-marked.mp4")); }});
+        note(name + " playlist, all cores: floor " + std::to_string(t[0]).substr(0, 5) + " s, command line "
+             + std::to_string(t[1]).substr(0, 5) + " s, plain export " + std::to_string(t[2]).substr(0, 5)
+             + " s, " + shape.markedText + " " + std::to_string(t[3]).substr(0, 5) + " s");
+        note("  " + uptime());
+        verdict(name + ": plain export / encode-only floor", t[2] / t[0], 1.25);
+        verdict(name + ": plain export / ffmpeg command line", t[2] / t[1], 0.8);
+        verdict(name + ": telestration export / plain export", t[3] / t[2], 1.25);
     }
 }
 
-void telestrationSpeed(int rounds)
+void twoCores(int rounds)
 {
-    const Playlist plain = playlist(10, 6.0, Marks::Plain);
-    const Playlist marked = playlist(10, 6.0, Marks::Telestration);
-    exportPlaylist(marked, workFolder() / "warm.mp4");  // shaders compiled once per process
-    const std::vector<double> t = alternate(rounds, {[&] { exportPlaylist(plain, workFolder() / "plain.mp4"); },
-                                                     [&] { exportPlaylist(marked, workFolder() / "marked.mp4"); }});
-    std::printf("plain export %.2f s, with telestration on three items %.2f s (%s)\n", t[0], t[1],
-                loadNote().c_str());
-    verdict("telestration export / plain export", t[1] / t[0], 1.25);
+    for (const Shape& shape : shapes()) {
+        const std::string& name = shape.plain.name;
+        const fs::path ours = warmOutput(shape);
+        const std::string floor = encodeFloor(ours, workFolder() / (name + "-floor.mp4"));
+        const std::vector<double> t = alternate(
+            rounds, {[&] { shell(floor); },
+                     [&] { exportPlaylist(shape.plain, workFolder() / (name + "-plain.mp4")); }});
+        note(name + " playlist, two cores: floor " + std::to_string(t[0]).substr(0, 5) + " s, plain export "
+             + std::to_string(t[1]).substr(0, 5) + " s");
+        note("  " + uptime());
+        verdict(name + ": plain export / encode-only floor, two cores", t[1] / t[0], 1.4);
+    }
+}
+
+void itemCost(int rounds)
+{
+    const Playlist one = itemsPlaylist(1);
+    const Playlist thirty = itemsPlaylist(30);
+    exportPlaylist(thirty, workFolder() / "items-warm.mp4");
+    const std::vector<double> t =
+        alternate(rounds, {[&] { exportPlaylist(one, workFolder() / "items1.mp4"); },
+                           [&] { exportPlaylist(thirty, workFolder() / "items30.mp4"); }});
+    note("1 item of 60 s " + std::to_string(t[0]).substr(0, 5) + " s, 30 items of 2 s "
+         + std::to_string(t[1]).substr(0, 5) + " s");
+    note("  " + uptime());
+    verdict("cost of an item at the same output length", (t[1] - t[0]) / 29 * 1000, 40, "ms");
 }
 
 void xml(int rounds)
@@ -262,7 +474,7 @@ void xml(int rounds)
         OrganizerExporter exporter;
         exporter.exportXML(document, items, "Match", workFolder() / "export.fcpxml", {});
     }});
-    std::printf("XML export of 1000 in-place items %.3f s (%s)\n", t[0], loadNote().c_str());
+    note("XML export of 1000 in-place items " + std::to_string(t[0]).substr(0, 5) + " s (" + uptime() + ")");
     verdict("XML export of 1000 in-place items", t[0], 0.5, "s");
 }
 
@@ -285,13 +497,30 @@ double childPeakMiB(const std::vector<std::string>& arguments)
     return double(usage.ru_maxrss) / 1024.0;
 }
 
+// The playlists the memory figures are taken of, by the name a child is given.
+Playlist memoryPlaylist(const std::string& what)
+{
+    if (what == "even-telestration")
+        return evenPlaylist(10, 6.0, Marks::Telestration);
+    if (what == "analyst")
+        return analystPlaylist(Marks::Plain);
+    if (what == "analyst-telestration")
+        return analystPlaylist(Marks::Telestration);
+    if (what == "items30")
+        return itemsPlaylist(30);
+    const int count = std::stoi(what);
+    // About a minute of output at every size, so the export's own working
+    // set, not its length, is what is measured.
+    return evenPlaylist(count, count <= 10 ? 6.0 : count <= 200 ? 0.5 : 0.2, Marks::Plain);
+}
+
 void memory()
 {
-    source(0);
-    source(1);
-    for (const char* count : {"10", "200", "1000"}) {
-        const double peak = childPeakMiB({"export-child", count});
-        verdict(("peak memory, " + std::string(count) + " items, marks on every third").c_str(), peak, 350, "MiB");
+    shapes();  // every source made before the children start
+    itemsPlaylist(30);
+    for (const char* what : {"10", "200", "1000", "even-telestration", "analyst", "analyst-telestration", "items30"}) {
+        const double peak = childPeakMiB({"export-child", what});
+        verdict("peak memory, " + std::string(what), peak, 450, "MiB");
     }
 }
 
@@ -317,21 +546,19 @@ int exportChild(const std::string& what)
     Playlist p;
     if (what == "large") {
         p.document.sources = {OrganizerSource{.id = "L", .name = "L", .path = largeSource().string(), .offset = 0}};
-        OrganizerItem item;
-        item.name = "Large";
-        item.sourceID = "L";
-        item.sourceIDs = {"L"};
-        item.start = 0;
-        item.end = 2;
+        OrganizerItem item = videoItem("L", 0, 2);
         p.items = {item};
     } else {
-        const int count = std::stoi(what);
-        // About a minute of output at every size, so the export's own working
-        // set, not its length, is what is measured.
-        p = playlist(count, count <= 10 ? 6.0 : count <= 200 ? 0.5 : 0.2, Marks::Plain);
+        p = memoryPlaylist(what);
     }
     exportPlaylist(p, workFolder() / ("memory-" + what + ".mp4"));
     return 0;
+}
+
+void runTwoCoresChild(int rounds)
+{
+    shell("taskset -c 0,1 " + shellQuoted(fs::read_symlink("/proc/self/exe").string()) + " two-cores-child "
+          + std::to_string(rounds));
 }
 
 } // namespace
@@ -347,23 +574,24 @@ int main(int argc, char** argv)
             return exportChild(argc > 2 ? argv[2] : "10");
         if (what == "large-child")
             return exportChild("large");
-        if (what == "two-cores") {
-            speed(rounds, true);
+        if (what == "two-cores-child") {
+            twoCores(rounds);
             return 0;
         }
-        if (what == "speed" || what == "all") {
-            speed(rounds, false);
-            shell("taskset -c 0,1 " + shellQuoted(fs::read_symlink("/proc/self/exe").string()) + " two-cores "
-                  + std::to_string(rounds));
-        }
-        if (what == "telestration" || what == "all")
-            telestrationSpeed(rounds);
+        note("start: " + uptime());
+        if (what == "speed" || what == "all")
+            speed(rounds);
+        if (what == "two-cores" || what == "all")
+            runTwoCoresChild(rounds);
+        if (what == "items" || what == "all")
+            itemCost(rounds);
         if (what == "xml" || what == "all")
             xml(rounds);
         if (what == "memory" || what == "all")
             memory();
         if (what == "large" || what == "all")
             large();
+        note("end: " + uptime());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;

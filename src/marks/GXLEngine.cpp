@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+#include <utility>
 
 namespace zanto {
 
@@ -76,6 +77,25 @@ void readBack(const gpu::Texture& target, QImage& picture)
         throw failure("描画画像を作成できません。");
     // The texture's B, G, R, A bytes are the canvas's premultiplied pixels.
     target.getBytes(picture.bits(), canvasBytesPerRow);
+}
+
+// The band of rows holding anything but transparent pixels: [first, end).
+// A mark covers a small part of the canvas; laying only its band over the
+// picture below gives the same pixels, since a transparent pixel laid over
+// changes nothing.
+std::pair<int, int> drawnRows(const QImage& picture)
+{
+    auto empty = [&](int y) {
+        const auto* row = reinterpret_cast<const std::uint64_t*>(picture.constScanLine(y));
+        const std::size_t words = std::size_t(picture.width()) * 4 / sizeof(std::uint64_t);
+        return std::all_of(row, row + words, [](std::uint64_t word) { return word == 0; });
+    };
+    int first = 0, end = picture.height();
+    while (first < end && empty(first))
+        ++first;
+    while (end > first && empty(end - 1))
+        --end;
+    return {first, end};
 }
 
 } // namespace
@@ -156,7 +176,9 @@ void drawMarks(QImage& canvas, const std::vector<OrganizerMark>& marks, const QI
         if (ground && background.isNull() && overlayOnly) continue;
         const QImage picture = GXLEngine::shared().image(*mark.gxl, seconds,
                                                          ground ? background : QImage(), true);
-        painter.drawImage(QPointF(0, 0), picture);
+        const auto [first, end] = drawnRows(picture);
+        if (first < end)
+            painter.drawImage(QPointF(0, first), picture, QRectF(0, first, picture.width(), end - first));
     }
     if (!painter.end()) throw failure("描画を合成できません。");
 }

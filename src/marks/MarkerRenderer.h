@@ -105,16 +105,19 @@ private:
     std::shared_ptr<gpu::RenderPipeline> textPipeline(gpu::PixelFormat format);
     std::shared_ptr<gpu::Texture> privateCopySource(gpu::CommandBuffer& buffer,
                                                     const std::shared_ptr<gpu::Texture>& source) const;
+    void keepSpareCopy(std::shared_ptr<gpu::Texture> copy) const;
 
     std::shared_ptr<gpu::Device> device_;
     std::shared_ptr<gpu::CommandQueue> queue_;
     std::shared_ptr<const gpu::Library> library_;
     std::atomic<bool> specialised_ = true;
 
-    // Guards pipelines_ and textPipelines_; held across a pipeline's creation.
+    // Guards pipelines_, textPipelines_ and spareCopy_; held across a pipeline's creation.
     mutable std::mutex lock_;
     std::map<std::uint64_t, std::shared_ptr<gpu::RenderPipeline>> pipelines_;
     std::map<std::uint64_t, std::shared_ptr<gpu::RenderPipeline>> textPipelines_;
+    // The private source copy of the last pass, free again once it finished.
+    mutable std::shared_ptr<gpu::Texture> spareCopy_;
 };
 
 } // namespace zanto

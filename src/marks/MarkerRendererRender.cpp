@@ -27,9 +27,18 @@ std::shared_ptr<gpu::Texture> MarkerRenderer::privateCopySource(gpu::CommandBuff
                                                                 const std::shared_ptr<gpu::Texture>& source) const
 {
     std::shared_ptr<gpu::Texture> copy;
-    if (source && source->device() == device_)
-        copy = device_->makeTexture({source->pixelFormat(), source->width(), source->height(),
-                                     gpu::TextureUsage::ShaderRead});
+    if (source && source->device() == device_) {
+        {
+            // A frame's worth of fresh texture memory on every render costs
+            // more than the copy itself: the last copy is used again.
+            std::lock_guard guard(lock_);
+            copy = std::move(spareCopy_);
+        }
+        if (!copy || copy->pixelFormat() != source->pixelFormat() || copy->width() != source->width()
+            || copy->height() != source->height())
+            copy = device_->makeTexture({source->pixelFormat(), source->width(), source->height(),
+                                         gpu::TextureUsage::ShaderRead});
+    }
     auto blit = copy ? buffer.makeBlitCommandEncoder() : nullptr;
     if (!blit)
         throw failure("Source copy unavailable");
@@ -83,7 +92,17 @@ void MarkerRenderer::render(const std::shared_ptr<gpu::Texture>& target, const M
 
     buffer->commit();
     buffer->waitUntilCompleted();
+    keepSpareCopy(frame);
     throwIfFailed(*buffer);
+}
+
+// A source copy whose pass has finished, for the next render to copy into.
+void MarkerRenderer::keepSpareCopy(std::shared_ptr<gpu::Texture> copy) const
+{
+    if (!copy)
+        return;
+    std::lock_guard guard(lock_);
+    spareCopy_ = std::move(copy);
 }
 
 void MarkerRenderer::renderCutout(const std::shared_ptr<gpu::Texture>& target,
@@ -110,6 +129,8 @@ void MarkerRenderer::renderCutout(const std::shared_ptr<gpu::Texture>& target,
     encoder->endEncoding();
     buffer->commit();
     buffer->waitUntilCompleted();
+    if (input != source)
+        keepSpareCopy(input);
     throwIfFailed(*buffer);
 }
 

@@ -12,7 +12,7 @@
 // lock over its instructions: they never change after construction.
 
 #include "marks/SoccerInstruction.h"
-#include "platform/media/CompositionExport.h"
+#include "platform/media/Composition.h"
 
 #include <QImage>
 

@@ -4,7 +4,7 @@
 // Internal to the playlist exporter; plain values, any thread.
 #include "marks/OrganizerMark.h"
 #include "platform/media/AffineTransform.h"
-#include "platform/media/CompositionExport.h"
+#include "platform/media/Composition.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MediaTime.h"
 #include "playlist/OrganizerDocument.h"

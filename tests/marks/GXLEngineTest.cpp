@@ -453,6 +453,25 @@ TEST(SoccerFrame, AHandedOverCanvasEndsAsACopyWould)
     }
 }
 
+// Each telestration mark is laid over only the band of rows it draws in;
+// the frame is the same as with its whole picture laid over, for every tool,
+// also where the band touches the canvas's top or bottom edge.
+TEST(SoccerFrame, AMarkLaidOverItsBandLooksAsLaidWhole)
+{
+    const QImage canvas = solid(1280, 720, turf);
+    for (const std::string& tool : GXLSettings::tools()) {
+        for (double y : {0.5, 0.02, 0.98}) {
+            GXLSettings settings = GXLSettings::material(tool);
+            for (GXLPoint& point : settings.points)
+                point.y = y;
+            QImage expected = canvas.copy();
+            QPainter(&expected).drawImage(0, 0, GXLEngine::shared().image(settings, 0.5, canvas, true));
+            EXPECT_EQ(countDifferent(soccerFrame({gxlMark(settings)}, canvas, 0.5, false), expected), 0)
+                << tool << " at " << y;
+        }
+    }
+}
+
 // The preview queue and the export compositor call at the same time.
 TEST(SoccerFrame, TwoThreadsBothGetTheirOwnPictures)
 {

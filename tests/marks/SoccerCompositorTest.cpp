@@ -1,6 +1,7 @@
 #include "marks/SoccerCompositor.h"
 
 #include "marks/GXLEngine.h"
+#include "platform/media/CompositionExport.h"
 #include "platform/media/MediaAsset.h"
 #include "services/ExportFailure.h"
 #include "support/GuiTestEnvironment.h"

@@ -1,6 +1,6 @@
 #include "platform/media/AudioMixer.h"
 
-#include "platform/media/CompositionExport.h"
+#include "platform/media/Composition.h"
 #include "platform/media/ExportQuality.h"
 #include "platform/media/MediaError.h"
 #include "platform/media/MediaInput.h"

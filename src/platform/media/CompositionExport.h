@@ -1,9 +1,5 @@
 #pragma once
-#include "platform/media/AffineTransform.h"
-#include "platform/media/MediaTime.h"
-#include "platform/media/MovieWriter.h"
-
-#include <QImage>
+#include "platform/media/Composition.h"
 
 #include <atomic>
 #include <chrono>
@@ -24,72 +20,6 @@ class FirstError;
 class MovieEncoder;
 class SoundWriter;
 }
-
-// A range of one file's track placed on the composition's timeline.
-struct CompositionInsert {
-    std::filesystem::path assetPath;
-    MediaTimeRange sourceRange;  // in the file's time, its first presentation time being zero
-    MediaTime outputTime;        // where the range starts in the output
-
-    bool operator==(const CompositionInsert&) const = default;
-};
-
-// How output frames inside `timeRange` show the video track: the source frame
-// mapped by `transform` (source pixels to output pixels, origin top left) over
-// opaque black. Output times no instruction covers are black.
-struct CompositionInstruction {
-    MediaTimeRange timeRange;
-    AffineTransform transform;
-    // Whether the composition's custom compositor (if any) draws these frames;
-    // frames it does not draw take the plain road, overlays included.
-    bool usesCompositor = true;
-
-    bool operator==(const CompositionInstruction&) const = default;
-};
-
-// A picture laid over the composed frames (source-over) while the output
-// frame's time lies in `timeRange`, and only then.
-struct CompositionOverlay {
-    QImage image;  // premultiplied; the output size (scaled to it otherwise)
-    MediaTimeRange timeRange;
-    // When `image` is null: makes the picture, on an export thread, when the
-    // first frame of `timeRange` is drawn; it is let go after the last one, so
-    // an export holds only the pictures on show.
-    std::function<QImage()> draw;
-};
-
-// What a custom compositor gets for one output frame.
-struct CompositorRequest {
-    // The video track's frame at this time placed by the instruction's
-    // transform on the output canvas over opaque black (output size, opaque
-    // premultiplied BGRA); a null image when no insert covers the time.
-    const QImage& sourceFrame;
-    MediaTime outputTime;
-    int instructionIndex;  // into Composition::instructions
-    const CompositionInstruction& instruction;
-    // When set, the very picture sourceFrame refers to, handed over: the
-    // compositor may take it and draw on it rather than on a copy.
-    QImage* handedOver = nullptr;
-};
-// Returns the finished frame at the output size. Called on the export's
-// compose thread, one frame at a time, in output order. An exception fails the
-// export and is kept as its error (rethrown unchanged by `run`).
-using CompositorCallback = std::function<QImage(const CompositorRequest&)>;
-
-// One video and one audio track built from inserted ranges, and how to draw
-// them. Frames are made at every multiple of `frameDuration` below `duration`.
-struct Composition {
-    std::vector<CompositionInsert> video;
-    std::vector<CompositionInsert> audio;  // no inserts: the output has no audio stream
-    std::vector<CompositionInstruction> instructions;
-    std::vector<CompositionOverlay> overlays;  // on frames the compositor does not draw
-    CompositorCallback compositor;             // when set, draws the frames of instructions that use it
-    MediaTime duration;
-    int width = 1280;
-    int height = 720;
-    MediaTime frameDuration{1, 30};
-    MovieContainer container = MovieContainer::MP4;
-};
 
 enum class ExportStatus { Waiting, Exporting, Completed, Failed, Cancelled };
 
@@ -150,8 +80,5 @@ private:
     std::exception_ptr error_;
     bool ended_ = false;
 };
-
-// Frames a composition makes: ceil(duration / frameDuration).
-int64_t compositionFrameCount(const Composition& composition);
 
 } // namespace zanto

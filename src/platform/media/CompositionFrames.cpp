@@ -16,17 +16,6 @@ extern "C" {
 namespace zanto::media {
 namespace {
 
-// Open decoders kept for sources that come back. Each holds some fifty
-// megabytes of HD pictures for its frame threads, and an insert from another
-// place in the same source seeks anyway, so only the current one stays open
-// and a source that comes back is opened again.
-constexpr size_t kOpenDecoders = 1;
-
-bool covers(const MediaTime& start, const MediaTime& duration, const MediaTime& time)
-{
-    return time >= start && time < start + duration;
-}
-
 // The output rectangle of an unturned, unflipped placement, when it lies
 // wholly on the canvas (swscale then scales straight into the frame).
 bool placedRect(const AffineTransform& t, int naturalWidth, int naturalHeight, int width, int height, PixelRect* rect)
@@ -63,7 +52,7 @@ const YuvOverlay& StretchOverlay::picture(int width, int height)
 }
 
 SourceFrames::SourceFrames(const Composition& composition)
-    : composition_(composition), liveOverlays_(composition.overlays.size())
+    : composition_(composition), decoders_(composition), liveOverlays_(composition.overlays.size())
 {
     black_ = blackVideoFrame(composition.width, composition.height);
 }
@@ -73,14 +62,15 @@ SourceFrames::~SourceFrames() = default;
 int SourceFrames::insertAt(const MediaTime& time)
 {
     const auto& inserts = composition_.video;
-    auto hit = [&](int i) { return covers(inserts[size_t(i)].outputTime, inserts[size_t(i)].sourceRange.duration, time); };
-    if (insertHint_ < int(inserts.size()) && hit(insertHint_))
-        return insertHint_;
-    // Later inserts lie over earlier ones.
-    for (int i = int(inserts.size()) - 1; i >= 0; --i)
-        if (hit(i))
-            return insertHint_ = i;
-    return -1;
+    if (insertHint_ < int(inserts.size())) {
+        const CompositionInsert& hint = inserts[size_t(insertHint_)];
+        if (time >= hint.outputTime && time < hint.outputTime + hint.sourceRange.duration)
+            return insertHint_;
+    }
+    const int found = insertCovering(inserts, time);
+    if (found >= 0)
+        insertHint_ = found;
+    return found;
 }
 
 int SourceFrames::instructionAt(const MediaTime& time)
@@ -92,21 +82,6 @@ int SourceFrames::instructionAt(const MediaTime& time)
         if (list[size_t(i)].timeRange.containsTime(time))
             return instructionHint_ = i;
     return -1;
-}
-
-VideoDecoder& SourceFrames::decoder(const std::filesystem::path& path)
-{
-    for (auto it = decoders_.begin(); it != decoders_.end(); ++it) {
-        if (it->first == path) {
-            decoders_.splice(decoders_.begin(), decoders_, it);
-            return *decoders_.front().second;
-        }
-    }
-    // The least recent decoder goes first, so two never hold frames at once.
-    if (decoders_.size() >= kOpenDecoders)
-        decoders_.pop_back();
-    decoders_.emplace_front(path, std::make_unique<VideoDecoder>(path));
-    return *decoders_.front().second;
 }
 
 FramePtr SourceFrames::shared(const FramePtr& frame) const
@@ -160,7 +135,7 @@ FrameJob SourceFrames::job(int64_t index)
         return job;
     }
     const CompositionInsert& in = composition_.video[size_t(insert)];
-    VideoDecoder& source = decoder(in.assetPath);
+    VideoDecoder& source = decoders_.decoder(insert);
     const MediaTime sourceTime = in.sourceRange.start + (job.time - in.outputTime);
     const AVFrame* frame = source.frameAt(sourceTime);
     // Holding the last picture a little past it is right (clip ranges may end

@@ -7,13 +7,13 @@
 // Frames stay in YUV from the decoder to the encoder; they are scaled once,
 // straight to their placed size, before they are queued, so what waits in
 // the queues is sized by the output, never by the source.
-#include "platform/media/CompositionExport.h"
+#include "platform/media/Composition.h"
 #include "platform/media/FrameConverter.h"
 #include "platform/media/MediaOwners.h"
+#include "platform/media/SourceDecoders.h"
 #include "platform/media/YuvOverlay.h"
 
 #include <functional>
-#include <list>
 #include <memory>
 #include <mutex>
 
@@ -63,7 +63,6 @@ public:
 private:
     int insertAt(const MediaTime& time);
     int instructionAt(const MediaTime& time);
-    VideoDecoder& decoder(const std::filesystem::path& path);
     FramePtr place(const AVFrame* frame, VideoDecoder& source, int instruction);
     FramePtr placeTurned(const AVFrame* frame, const VideoDecoder& source, const AffineTransform& transform);
     std::vector<std::shared_ptr<StretchOverlay>> overlaysAt(const MediaTime& time);
@@ -71,7 +70,7 @@ private:
     bool usesCompositor(int instruction) const;
 
     const Composition& composition_;
-    std::list<std::pair<std::filesystem::path, std::unique_ptr<VideoDecoder>>> decoders_;  // most recent first
+    SourceDecoders decoders_;
     int insertHint_ = 0;
     int instructionHint_ = 0;
     FrameConverter converter_;

@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/media/MediaTime.h"
+#include "platform/media/MovieContainer.h"
 
 #include <QImage>
 
@@ -14,8 +15,6 @@ namespace media {
 class MovieEncoder;
 class FrameConverter;
 }
-
-enum class MovieContainer { MP4, QuickTime };
 
 struct MovieWriterSettings {
     int width = 1280;

@@ -13,7 +13,8 @@ extern "C" {
 namespace zanto::media {
 namespace {
 
-// Beyond this distance ahead, a seek is cheaper than decoding up to the time.
+// In a file without an index: beyond this distance ahead, a seek is cheaper
+// than decoding up to the time.
 const MediaTime kSeekAhead{2, 1};
 // How far past its last frame a track's picture may be held: the slack clip
 // ranges are allowed past a file's stated end. Further on, the file's data
@@ -21,7 +22,7 @@ const MediaTime kSeekAhead{2, 1};
 const MediaTime kHoldSlack{40, 1000};
 // What the decoder's frame threads may hold in pictures, roughly.
 constexpr int64_t kFrameThreadBytes = int64_t(100) << 20;
-constexpr int kDecoderThreads = 6;
+constexpr int kDecoderThreads = 3;
 
 CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
 {
@@ -33,10 +34,10 @@ CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
         throw MediaError("Cannot decode the video of “" + name + "”: " + mediaErrorText(AVERROR(ENOMEM)));
     checkMedia(avcodec_parameters_to_context(context.get(), stream->codecpar), "Cannot decode the video of “" + name + "”");
     context->pkt_timebase = stream->time_base;
-    // Each frame thread holds pictures of its own. Six keep HD decoding,
-    // the lead-in from a seek's key frame included, ahead of the encoder;
-    // larger pictures get fewer (4K four), so the decoder's memory stays
-    // within bounds.
+    // Each frame thread holds pictures of its own, and two decoders run at
+    // once (the item being exported and the next one being prepared), so
+    // three per decoder keep HD decoding ahead of the encoder within the
+    // export's memory; very large pictures get fewer.
     const int64_t frameBytes = int64_t(stream->codecpar->width) * stream->codecpar->height * 3 / 2;
     context->thread_count = kDecoderThreads;
     if (frameBytes > 0 && frameBytes * 2 * kDecoderThreads > kFrameThreadBytes)
@@ -48,10 +49,13 @@ CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
 
 } // namespace
 
-VideoDecoder::VideoDecoder(const std::filesystem::path& path)
-    : path_(path), asset_(MediaAsset::load(path)), packet_(allocatePacket()), decoded_(allocateFrame()),
+VideoDecoder::VideoDecoder(const std::filesystem::path& path) : VideoDecoder(MediaAsset::load(path)) {}
+
+VideoDecoder::VideoDecoder(MediaAsset asset)
+    : path_(asset.path), asset_(std::move(asset)), packet_(allocatePacket()), decoded_(allocateFrame()),
       current_(allocateFrame()), ahead_(allocateFrame())
 {
+    const std::filesystem::path& path = path_;
     if (!asset_.video)
         throw MediaError("“" + path.string() + "” has no video track");
     format_ = openInput(path);
@@ -167,6 +171,29 @@ MediaTime VideoDecoder::frameTime(const AVFrame* frame) const
     return streamTime(format_.get(), stream_, stamp);
 }
 
+std::optional<MediaTime> VideoDecoder::keyFrameAtOrBefore(const MediaTime& time) const
+{
+    const AVIndexEntry* entry = avformat_index_get_entry_from_timestamp(
+        stream_, streamTimestamp(format_.get(), stream_, time), AVSEEK_FLAG_BACKWARD);
+    if (!entry || !(entry->flags & AVINDEX_KEYFRAME))
+        return std::nullopt;
+    return streamTime(format_.get(), stream_, entry->timestamp);
+}
+
+// Whether decoding on from `latest` gets to `time` sooner than a seek: when
+// the key frame a seek would land on is no later than what is decoded
+// already. Without an index, a short way ahead is decoded and a long one
+// sought.
+bool VideoDecoder::decodingReaches(const MediaTime& time, const AVFrame* latest) const
+{
+    const MediaTime decoded = frameTime(latest);
+    if (endOfStream_)
+        return true;
+    if (const std::optional<MediaTime> key = keyFrameAtOrBefore(time))
+        return *key <= decoded;
+    return time - decoded <= kSeekAhead;
+}
+
 const AVFrame* VideoDecoder::frameAt(const MediaTime& time)
 {
     target_ = time;
@@ -175,7 +202,7 @@ const AVFrame* VideoDecoder::frameAt(const MediaTime& time)
         seek(time);
     else if (hasCurrent_ && time < frameTime(current_.get()))
         seek(time);
-    else if (latest && !endOfStream_ && time - frameTime(latest) > kSeekAhead)
+    else if (!decodingReaches(time, latest))
         seek(time);
     while (true) {
         if (hasAhead_) {

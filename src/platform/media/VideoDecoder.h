@@ -18,6 +18,9 @@ public:
     // Opens the file's first video track. Throws MediaError when the file
     // cannot be read or has no video track.
     explicit VideoDecoder(const std::filesystem::path& path);
+    // The same for a file already probed (`asset` is what MediaAsset::load
+    // read of it), so the file is not probed twice.
+    explicit VideoDecoder(MediaAsset asset);
 
     const MediaAsset& asset() const { return asset_; }
     const VideoTrackInfo& video() const { return *asset_.video; }
@@ -31,9 +34,12 @@ public:
     const AVFrame* next();
     // The picture shown at `time`: the last frame at or before it (the first
     // frame for an earlier time), the last frame past the end of the stream.
-    // Moves forward by decoding and seeks only when `time` goes back or jumps
-    // far ahead. Throws MediaError when the track holds no frame at all.
+    // Moves forward by decoding and seeks only when `time` goes back or lies
+    // past a key frame not decoded yet. Throws MediaError when the track holds no frame at all.
     const AVFrame* frameAt(const MediaTime& time);
+    // The time of the key frame a seek to `time` lands on, when the file's
+    // index tells; nothing when it does not.
+    std::optional<MediaTime> keyFrameAtOrBefore(const MediaTime& time) const;
     // Whether frameAt(time) held the last frame further than 0.04 s past the
     // end of its showing: the file's data ends before the time asked for.
     bool heldTooLong(const MediaTime& time) const;
@@ -41,6 +47,7 @@ public:
     MediaTime frameTime(const AVFrame* frame) const;
 
 private:
+    bool decodingReaches(const MediaTime& time, const AVFrame* latest) const;
     bool receive();
     bool hiddenBeforeTarget(const AVPacket* packet);
     const AVFrame* decodeNext();
