@@ -56,8 +56,8 @@ namespace {
 using namespace zanto;
 namespace fs = std::filesystem;
 
-using bench::shellQuoted;
 using bench::shell;
+using bench::shellQuoted;
 
 fs::path workFolder()
 {
@@ -84,12 +84,10 @@ std::string uptime()
     std::string text;
     if (FILE* pipe = popen("uptime", "r")) {
         char line[256];
-        while (std::fgets(line, sizeof line, pipe))
-            text += line;
+        while (std::fgets(line, sizeof line, pipe)) text += line;
         pclose(pipe);
     }
-    if (!text.empty() && text.back() == '\n')
-        text.pop_back();
+    if (!text.empty() && text.back() == '\n') text.pop_back();
     return text;
 }
 
@@ -98,10 +96,9 @@ fs::path movie(const std::string& name, const std::string& picture, int seconds,
 {
     const fs::path path = workFolder() / (name + "-1080p.mp4");
     if (!fs::exists(path))
-        shell("ffmpeg -v error -y -f lavfi -i " + shellQuoted(picture) + " -f lavfi -i sine=frequency="
-              + std::to_string(tone) + " -t " + std::to_string(seconds)
-              + " -c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p -c:a aac -ac 2 "
-              + shellQuoted(path.string()));
+        shell("ffmpeg -v error -y -f lavfi -i " + shellQuoted(picture)
+              + " -f lavfi -i sine=frequency=" + std::to_string(tone) + " -t " + std::to_string(seconds)
+              + " -c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p -c:a aac -ac 2 " + shellQuoted(path.string()));
     return path;
 }
 
@@ -191,8 +188,7 @@ Playlist evenPlaylist(int count, double seconds, Marks marks)
         OrganizerItem item = videoItem(i % 2 == 0 ? "A" : "B", 1.0 + std::fmod(i / 2 * seconds / 2, 24.0), seconds);
         if (i % 3 == 1 && marks != Marks::None) {
             addMarks(item, plainMarks());
-            if (marks == Marks::Telestration)
-                addMarks(item, {telestration("Player Ring")});
+            if (marks == Marks::Telestration) addMarks(item, {telestration("Player Ring")});
         }
         p.items.push_back(item);
     }
@@ -204,8 +200,8 @@ OrganizerDocument matchDocument()
     OrganizerDocument document;
     for (int i = 0; i < 3; ++i) {
         const std::string id(1, char('A' + i));
-        document.sources.push_back(OrganizerSource{.id = id, .name = "Match " + id, .path = match(i).string(),
-                                                   .offset = 0});
+        document.sources.push_back(
+            OrganizerSource{.id = id, .name = "Match " + id, .path = match(i).string(), .offset = 0});
     }
     return document;
 }
@@ -216,8 +212,8 @@ OrganizerDocument matchDocument()
 Playlist analystPlaylist(Marks marks)
 {
     Playlist p{"analyst", matchDocument(), {}};
-    p.items.push_back(OrganizerItem{.kind = "title", .name = "Pressing in the middle third",
-                                    .note = "Matches 1-3, first half"});
+    p.items.push_back(
+        OrganizerItem{.kind = "title", .name = "Pressing in the middle third", .note = "Matches 1-3, first half"});
     static const std::array<double, 20> lengths{2.5, 3, 4, 2, 3.5, 3, 2, 4, 3, 2.5, 3, 3.5, 2, 4, 3, 2.5, 3, 4, 2, 3.5};
     static const std::array<double, 5> gaps{5, 1.5, 8, 0.5, 3};
     static const char* order = "AABACBBACCABACBABCAC";
@@ -232,15 +228,17 @@ Playlist analystPlaylist(Marks marks)
         if (i == 9)
             p.items.push_back(OrganizerItem{.kind = "image", .name = "Line-up", .imagePath = slideImage().string()});
         if (i == 16)
-            p.items.push_back(OrganizerItem{.kind = "freeze", .freezeTime = 20.4, .name = "Shape at the turnover",
-                                            .sourceIDs = {"B"}, .sourceID = "B"});
+            p.items.push_back(OrganizerItem{.kind = "freeze",
+                                            .freezeTime = 20.4,
+                                            .name = "Shape at the turnover",
+                                            .sourceIDs = {"B"},
+                                            .sourceID = "B"});
     }
     for (size_t i = 0; i < p.items.size(); ++i) {
-        if (i % 3 == 1 && marks != Marks::None)
-            addMarks(p.items[i], plainMarks());
+        if (i % 3 == 1 && marks != Marks::None) addMarks(p.items[i], plainMarks());
         if (marks == Marks::Telestration)
-            addMarks(p.items[i], {telestration("Player Ring"), telestration("Passing Lane"),
-                                  telestration("Space Circle")});
+            addMarks(p.items[i],
+                     {telestration("Player Ring"), telestration("Passing Lane"), telestration("Space Circle")});
     }
     return p;
 }
@@ -261,8 +259,7 @@ Playlist itemsPlaylist(int count)
 const OrganizerSource& sourceOf(const Playlist& p, const std::string& id)
 {
     for (const OrganizerSource& source : p.document.sources)
-        if (source.id == id)
-            return source;
+        if (source.id == id) return source;
     throw std::runtime_error("no source " + id);
 }
 
@@ -274,7 +271,8 @@ void commandLineItem(const Playlist& p, size_t n, std::string& inputs, std::stri
     const std::string length = std::to_string(item.end - item.start);
     const std::string i = std::to_string(n);
     const std::string placed = "fps=30,scale=1280:720:force_original_aspect_ratio=decrease,"
-                               "pad=1280:720:(ow-iw)/2:(oh-ih)/2,setsar=1,format=yuv420p[v" + i + "];";
+                               "pad=1280:720:(ow-iw)/2:(oh-ih)/2,setsar=1,format=yuv420p[v"
+                               + i + "];";
     const std::string sound = "aformat=sample_rates=48000:channel_layouts=stereo[a" + i + "];";
     const std::string video = std::to_string(input++);
     if (item.kind == "video") {
@@ -284,7 +282,8 @@ void commandLineItem(const Playlist& p, size_t n, std::string& inputs, std::stri
         return;
     }
     if (item.kind == "freeze") {
-        inputs += " -ss " + std::to_string(*item.freezeTime) + " -t 0.5 -i " + shellQuoted(sourceOf(p, item.sourceID).path);
+        inputs +=
+            " -ss " + std::to_string(*item.freezeTime) + " -t 0.5 -i " + shellQuoted(sourceOf(p, item.sourceID).path);
         filter += "[" + video + ":v]trim=end_frame=1,setpts=PTS-STARTPTS,tpad=stop_mode=clone:stop_duration=" + length
                   + ",trim=duration=" + length + "," + placed;
     } else {
@@ -336,7 +335,8 @@ std::string encodeFloor(const fs::path& ours, const fs::path& output)
 {
     return "ffmpeg -v error -i " + shellQuoted(ours.string())
            + " -an -f rawvideo -pix_fmt yuv420p - | ffmpeg -v error -y -f rawvideo -pix_fmt yuv420p -s 1280x720 -r 30 "
-             "-i -" + qualityArguments(false) + " " + shellQuoted(output.string());
+             "-i -"
+           + qualityArguments(false) + " " + shellQuoted(output.string());
 }
 
 double timed(const std::function<void()>& work)
@@ -358,11 +358,9 @@ std::vector<double> alternate(int rounds, const std::vector<std::function<void()
 {
     std::vector<std::vector<double>> times(sides.size());
     for (int r = 0; r < rounds; ++r)
-        for (size_t s = 0; s < sides.size(); ++s)
-            times[s].push_back(timed(sides[s]));
+        for (size_t s = 0; s < sides.size(); ++s) times[s].push_back(timed(sides[s]));
     std::vector<double> medians;
-    for (const auto& t : times)
-        medians.push_back(median(t));
+    for (const auto& t : times) medians.push_back(median(t));
     return medians;
 }
 
@@ -416,13 +414,13 @@ void speed(int rounds)
         exportPlaylist(shape.marked, workFolder() / (name + "-marked.mp4"));
         const std::string floor = encodeFloor(ours, workFolder() / (name + "-floor.mp4"));
         const std::string whole = commandLine(shape.plain, workFolder() / (name + "-theirs.mp4"));
-        const std::vector<double> t = alternate(
-            rounds, {[&] { shell(floor); }, [&] { shell(whole); },
-                     [&] { exportPlaylist(shape.plain, workFolder() / (name + "-plain.mp4")); },
-                     [&] { exportPlaylist(shape.marked, workFolder() / (name + "-marked.mp4")); }});
+        const std::vector<double> t =
+            alternate(rounds, {[&] { shell(floor); }, [&] { shell(whole); },
+                               [&] { exportPlaylist(shape.plain, workFolder() / (name + "-plain.mp4")); },
+                               [&] { exportPlaylist(shape.marked, workFolder() / (name + "-marked.mp4")); }});
         note(name + " playlist, all cores: floor " + std::to_string(t[0]).substr(0, 5) + " s, command line "
-             + std::to_string(t[1]).substr(0, 5) + " s, plain export " + std::to_string(t[2]).substr(0, 5)
-             + " s, " + shape.markedText + " " + std::to_string(t[3]).substr(0, 5) + " s");
+             + std::to_string(t[1]).substr(0, 5) + " s, plain export " + std::to_string(t[2]).substr(0, 5) + " s, "
+             + shape.markedText + " " + std::to_string(t[3]).substr(0, 5) + " s");
         note("  " + uptime());
         verdict(name + ": plain export / encode-only floor", t[2] / t[0], 1.25);
         verdict(name + ": plain export / ffmpeg command line", t[2] / t[1], 0.8);
@@ -436,9 +434,9 @@ void twoCores(int rounds)
         const std::string& name = shape.plain.name;
         const fs::path ours = warmOutput(shape);
         const std::string floor = encodeFloor(ours, workFolder() / (name + "-floor.mp4"));
-        const std::vector<double> t = alternate(
-            rounds, {[&] { shell(floor); },
-                     [&] { exportPlaylist(shape.plain, workFolder() / (name + "-plain.mp4")); }});
+        const std::vector<double> t =
+            alternate(rounds, {[&] { shell(floor); },
+                               [&] { exportPlaylist(shape.plain, workFolder() / (name + "-plain.mp4")); }});
         note(name + " playlist, two cores: floor " + std::to_string(t[0]).substr(0, 5) + " s, plain export "
              + std::to_string(t[1]).substr(0, 5) + " s");
         note("  " + uptime());
@@ -451,9 +449,8 @@ void itemCost(int rounds)
     const Playlist one = itemsPlaylist(1);
     const Playlist thirty = itemsPlaylist(30);
     exportPlaylist(thirty, workFolder() / "items-warm.mp4");
-    const std::vector<double> t =
-        alternate(rounds, {[&] { exportPlaylist(one, workFolder() / "items1.mp4"); },
-                           [&] { exportPlaylist(thirty, workFolder() / "items30.mp4"); }});
+    const std::vector<double> t = alternate(rounds, {[&] { exportPlaylist(one, workFolder() / "items1.mp4"); },
+                                                     [&] { exportPlaylist(thirty, workFolder() / "items30.mp4"); }});
     note("1 item of 60 s " + std::to_string(t[0]).substr(0, 5) + " s, 30 items of 2 s "
          + std::to_string(t[1]).substr(0, 5) + " s");
     note("  " + uptime());
@@ -465,15 +462,17 @@ void xml(int rounds)
     const fs::path movie = workFolder() / "match-1080p.mp4";
     if (!fs::exists(movie))
         shell("ffmpeg -v error -y -f lavfi -i testsrc2=s=1920x1080:r=30:d=60 -f lavfi -i sine=d=60 -c:v libx264 "
-              "-preset ultrafast -c:a aac -shortest " + shellQuoted(movie.string()));
+              "-preset ultrafast -c:a aac -shortest "
+              + shellQuoted(movie.string()));
     OrganizerDocument document;
     document.sources = {OrganizerSource{.id = "S1", .name = "S1", .path = movie.string(), .offset = 0}};
     const std::vector<OrganizerItem> items = bench::inPlaceItems(1000);
     document.rows.front().items = items;
-    const std::vector<double> t = alternate(rounds, {[&] {
-        OrganizerExporter exporter;
-        exporter.exportXML(document, items, "Match", workFolder() / "export.fcpxml", {});
-    }});
+    const std::vector<double> t =
+        alternate(rounds, {[&] {
+                      OrganizerExporter exporter;
+                      exporter.exportXML(document, items, "Match", workFolder() / "export.fcpxml", {});
+                  }});
     note("XML export of 1000 in-place items " + std::to_string(t[0]).substr(0, 5) + " s (" + uptime() + ")");
     verdict("XML export of 1000 in-place items", t[0], 0.5, "s");
 }
@@ -484,8 +483,7 @@ double childPeakMiB(const std::vector<std::string>& arguments)
     const pid_t child = fork();
     if (child == 0) {
         std::vector<char*> argv{const_cast<char*>("/proc/self/exe")};
-        for (const std::string& a : arguments)
-            argv.push_back(const_cast<char*>(a.c_str()));
+        for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         execv("/proc/self/exe", argv.data());
         _exit(127);
@@ -500,14 +498,10 @@ double childPeakMiB(const std::vector<std::string>& arguments)
 // The playlists the memory figures are taken of, by the name a child is given.
 Playlist memoryPlaylist(const std::string& what)
 {
-    if (what == "even-telestration")
-        return evenPlaylist(10, 6.0, Marks::Telestration);
-    if (what == "analyst")
-        return analystPlaylist(Marks::Plain);
-    if (what == "analyst-telestration")
-        return analystPlaylist(Marks::Telestration);
-    if (what == "items30")
-        return itemsPlaylist(30);
+    if (what == "even-telestration") return evenPlaylist(10, 6.0, Marks::Telestration);
+    if (what == "analyst") return analystPlaylist(Marks::Plain);
+    if (what == "analyst-telestration") return analystPlaylist(Marks::Telestration);
+    if (what == "items30") return itemsPlaylist(30);
     const int count = std::stoi(what);
     // About a minute of output at every size, so the export's own working
     // set, not its length, is what is measured.
@@ -516,7 +510,7 @@ Playlist memoryPlaylist(const std::string& what)
 
 void memory()
 {
-    shapes();  // every source made before the children start
+    shapes(); // every source made before the children start
     itemsPlaylist(30);
     for (const char* what : {"10", "200", "1000", "even-telestration", "analyst", "analyst-telestration", "items30"}) {
         const double peak = childPeakMiB({"export-child", what});
@@ -529,7 +523,8 @@ fs::path largeSource()
     const fs::path path = workFolder() / "square-8000.mp4";
     if (!fs::exists(path))
         shell("ffmpeg -v error -y -f lavfi -i testsrc2=s=8000x8000:r=30:d=2 -c:v libx264 -preset ultrafast "
-              "-pix_fmt yuv420p " + shellQuoted(path.string()));
+              "-pix_fmt yuv420p "
+              + shellQuoted(path.string()));
     return path;
 }
 
@@ -566,31 +561,23 @@ void runTwoCoresChild(int rounds)
 int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QGuiApplication application(argc, argv);  // fonts for the text marks
+    QGuiApplication application(argc, argv); // fonts for the text marks
     const std::string what = argc > 1 ? argv[1] : "all";
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     try {
-        if (what == "export-child")
-            return exportChild(argc > 2 ? argv[2] : "10");
-        if (what == "large-child")
-            return exportChild("large");
+        if (what == "export-child") return exportChild(argc > 2 ? argv[2] : "10");
+        if (what == "large-child") return exportChild("large");
         if (what == "two-cores-child") {
             twoCores(rounds);
             return 0;
         }
         note("start: " + uptime());
-        if (what == "speed" || what == "all")
-            speed(rounds);
-        if (what == "two-cores" || what == "all")
-            runTwoCoresChild(rounds);
-        if (what == "items" || what == "all")
-            itemCost(rounds);
-        if (what == "xml" || what == "all")
-            xml(rounds);
-        if (what == "memory" || what == "all")
-            memory();
-        if (what == "large" || what == "all")
-            large();
+        if (what == "speed" || what == "all") speed(rounds);
+        if (what == "two-cores" || what == "all") runTwoCoresChild(rounds);
+        if (what == "items" || what == "all") itemCost(rounds);
+        if (what == "xml" || what == "all") xml(rounds);
+        if (what == "memory" || what == "all") memory();
+        if (what == "large" || what == "all") large();
         note("end: " + uptime());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());

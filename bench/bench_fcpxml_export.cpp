@@ -32,8 +32,7 @@ fs::path sourceMovie()
         const std::string command = "ffmpeg -v error -y -f lavfi -i testsrc2=s=1920x1080:r=30:d=60 -f lavfi -i "
                                     "sine=d=60 -c:v libx264 -preset ultrafast -c:a aac -shortest '"
                                     + path.string() + "'";
-        if (std::system(command.c_str()) != 0)
-            throw std::runtime_error("ffmpeg failed: " + command);
+        if (std::system(command.c_str()) != 0) throw std::runtime_error("ffmpeg failed: " + command);
     }
     return path;
 }
@@ -54,8 +53,8 @@ void BM_ExportXmlInPlaceItems(benchmark::State& state)
         exporter.exportXML(document, items, "Match", destination, nullptr);
     }
     // Seconds per item, printed with an SI prefix ("19m" is 19 ms).
-    state.counters["s_per_item"] = benchmark::Counter(
-        double(count), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["s_per_item"] =
+        benchmark::Counter(double(count), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ExportXmlInPlaceItems)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -18,8 +18,7 @@ OrganizerMark gxlMark(const std::string& tool, std::vector<GXLPoint> points)
 {
     GXLSettings settings{tool, points};
     settings.opacity = 100;
-    return OrganizerMark{"gxl", points.front().x, points.front().y, points.back().x, points.back().y, "",
-                         settings};
+    return OrganizerMark{"gxl", points.front().x, points.front().y, points.back().x, points.back().y, "", settings};
 }
 
 std::vector<OrganizerMark> itemMarks()
@@ -53,7 +52,7 @@ void BM_ExportFrame(benchmark::State& state)
     SoccerCompositor compositor({SoccerInstruction({MediaTime{0, 30}, MediaTime{300, 30}}, 1, fit, marks)});
     const QImage source = videoFrame();
     const CompositionInstruction instruction{{MediaTime{0, 30}, MediaTime{300, 30}}, fit};
-    compositor.compose(CompositorRequest{source, MediaTime{0, 30}, 0, instruction});  // shader and pipelines
+    compositor.compose(CompositorRequest{source, MediaTime{0, 30}, 0, instruction}); // shader and pipelines
     int64_t frame = 0;
     for (auto _ : state) {
         QImage out = compositor.compose(CompositorRequest{source, MediaTime{frame++ % 300, 30}, 0, instruction});
@@ -83,8 +82,8 @@ void BM_PlainMarkLimit(benchmark::State& state)
     for (int i = 0; i < 1000; ++i) {
         const double t = i / 1000.0;
         const char* kind = i % 3 == 0 ? "arrow" : i % 3 == 1 ? "circle" : "text";
-        marks.push_back(OrganizerMark{kind, t, 1 - t, std::min(1.0, t + 0.1), 0.5, "№" + std::to_string(i),
-                                      std::nullopt});
+        marks.push_back(
+            OrganizerMark{kind, t, 1 - t, std::min(1.0, t + 0.1), 0.5, "№" + std::to_string(i), std::nullopt});
     }
     for (auto _ : state) {
         QImage out = soccerFrame(marks, QImage(), 0, true);

@@ -10,20 +10,23 @@ using namespace zanto;
 
 namespace {
 
-GXLSettings crowdedTeam() {
+GXLSettings crowdedTeam()
+{
     GXLSettings s = GXLSettings::material("Team Fill");
     s.points.clear();
     for (int i = 0; i < 12; ++i) s.points.push_back({0.05 + 0.07 * i, 0.3 + 0.03 * (i % 5)});
     return s;
 }
 
-void settingsToParameters(benchmark::State& state) {
+void settingsToParameters(benchmark::State& state)
+{
     const GXLSettings s = GXLSettings::material("Ring Trail");
     for (auto _ : state) benchmark::DoNotOptimize(s.parameters());
 }
 BENCHMARK(settingsToParameters);
 
-void packTwelvePlayerBlocks(benchmark::State& state) {
+void packTwelvePlayerBlocks(benchmark::State& state)
+{
     const MarkerParameters p = crowdedTeam().parameters();
     double t = 0;
     for (auto _ : state) {
@@ -35,7 +38,8 @@ void packTwelvePlayerBlocks(benchmark::State& state) {
 }
 BENCHMARK(packTwelvePlayerBlocks);
 
-void packRingTrailBlocks(benchmark::State& state) {
+void packRingTrailBlocks(benchmark::State& state)
+{
     const MarkerParameters p = GXLSettings::material("Ring Trail").parameters();
     for (auto _ : state) benchmark::DoNotOptimize(p.trailUniforms(1280, 720));
 }

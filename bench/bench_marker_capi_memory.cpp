@@ -22,8 +22,7 @@ double statusMegabytes(const std::string& field)
 {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);) {
-        if (line.starts_with(field + ":"))
-            return std::stod(line.substr(field.size() + 1)) / 1024.0;
+        if (line.starts_with(field + ":")) return std::stod(line.substr(field.size() + 1)) / 1024.0;
     }
     return 0;
 }
@@ -55,10 +54,9 @@ void BM_VariedArraysThroughTheCEntryPoints(benchmark::State& state)
     for (auto _ : state) {
         for (long call = 0; call < calls; ++call) {
             const std::vector<double> values = randomArray(random);
-            failures += !zanto_marker_render_texture(target, values.data(), values.size(), nullptr, call * 0.04,
-                                                     nullptr);
-            if (call == 99)
-                afterWarmUp = statusMegabytes("VmRSS");
+            failures +=
+                !zanto_marker_render_texture(target, values.data(), values.size(), nullptr, call * 0.04, nullptr);
+            if (call == 99) afterWarmUp = statusMegabytes("VmRSS");
         }
     }
     state.counters["calls"] = double(calls);

@@ -61,7 +61,7 @@ void renderTool(benchmark::State& state, const std::string& tool)
     auto& b = bench();
     const MarkerParameters parameters = toolParameters(tool);
     const bool ground = GXLSettings::material(tool).ground();
-    b.renderer.render(b.target, parameters, 0, ground ? b.frame : nullptr, {}, true);   // pipelines made
+    b.renderer.render(b.target, parameters, 0, ground ? b.frame : nullptr, {}, true); // pipelines made
     double seconds = 0;
     for (auto _ : state) {
         b.renderer.render(b.target, parameters, seconds, ground ? b.frame : nullptr, {}, true);

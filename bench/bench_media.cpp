@@ -28,8 +28,8 @@ struct Segment {
 // Four pieces of a 12-second source, 8.5 seconds in all.
 const std::vector<Segment> kSegments = {{1.0, 3.0}, {4.0, 6.5}, {7.0, 9.0}, {9.5, 11.5}};
 
-using bench::shellQuoted;
 using bench::shell;
+using bench::shellQuoted;
 
 std::filesystem::path workFolder()
 {
@@ -42,7 +42,8 @@ std::filesystem::path source()
     auto path = workFolder() / "source-1080p.mp4";
     if (!std::filesystem::exists(path)) {
         shell("ffmpeg -v error -y -f lavfi -i testsrc2=s=1920x1080:r=30:d=12 -f lavfi -i sine=frequency=440:d=12 "
-              "-c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p -c:a aac -ac 2 " + shellQuoted(path.string()));
+              "-c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p -c:a aac -ac 2 "
+              + shellQuoted(path.string()));
     }
     return path;
 }
@@ -75,16 +76,17 @@ std::string commandLine(const std::filesystem::path& output)
     for (size_t i = 0; i < kSegments.size(); ++i) {
         std::string n = std::to_string(i);
         std::string from = std::to_string(kSegments[i].start), to = std::to_string(kSegments[i].end);
-        filter += "[0:v]trim=start=" + from + ":end=" + to + ",setpts=PTS-STARTPTS,"
-                  "scale=1280:720:force_original_aspect_ratio=decrease,pad=1280:720:(ow-iw)/2:(oh-ih)/2,setsar=1[v" + n + "];";
+        filter += "[0:v]trim=start=" + from + ":end=" + to
+                  + ",setpts=PTS-STARTPTS,"
+                    "scale=1280:720:force_original_aspect_ratio=decrease,pad=1280:720:(ow-iw)/2:(oh-ih)/2,setsar=1[v"
+                  + n + "];";
         filter += "[0:a]atrim=start=" + from + ":end=" + to + ",asetpts=PTS-STARTPTS[a" + n + "];";
         inputs += "[v" + n + "][a" + n + "]";
     }
     filter += inputs + "concat=n=" + std::to_string(kSegments.size()) + ":v=1:a=1[v][a]";
-    std::string command = "ffmpeg -v error -y -i " + shellQuoted(source().string()) + " -filter_complex " + shellQuoted(filter)
-        + " -map '[v]' -map '[a]' -r 30";
-    for (const std::string& arg : ExportQuality::commandLineArguments())
-        command += " " + shellQuoted(arg);
+    std::string command = "ffmpeg -v error -y -i " + shellQuoted(source().string()) + " -filter_complex "
+                          + shellQuoted(filter) + " -map '[v]' -map '[a]' -r 30";
+    for (const std::string& arg : ExportQuality::commandLineArguments()) command += " " + shellQuoted(arg);
     return command + " " + shellQuoted(output.string());
 }
 
@@ -93,8 +95,7 @@ double theirBest = 0;
 
 void keepBest(double* best, double value)
 {
-    if (*best == 0 || value < *best)
-        *best = value;
+    if (*best == 0 || value < *best) *best = value;
 }
 
 template <typename Work>

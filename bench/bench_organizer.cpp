@@ -30,7 +30,8 @@ namespace {
 zanto::OrganizerDocument largeDocument(int rows, int itemsPerRow)
 {
     zanto::OrganizerDocument document;
-    document.sources.push_back(zanto::OrganizerSource{.id = "CAM", .name = "カメラ", .path = "/videos/match.mp4", .offset = 0});
+    document.sources.push_back(
+        zanto::OrganizerSource{.id = "CAM", .name = "カメラ", .path = "/videos/match.mp4", .offset = 0});
     document.rows.clear();
     for (int r = 0; r < rows; ++r) {
         zanto::OrganizerRow row;
@@ -78,8 +79,8 @@ void commitTenThousandItems(benchmark::State& state)
     organizer.openDocument(largeDocument(10, 1000));
     int edit = 0;
     for (auto _ : state) {
-        organizer.commit(zanto::edits::retitled(organizer.playlist(), "edit " + std::to_string(++edit)),
-                         std::nullopt, {});
+        organizer.commit(zanto::edits::retitled(organizer.playlist(), "edit " + std::to_string(++edit)), std::nullopt,
+                         {});
     }
 }
 BENCHMARK(commitTenThousandItems)->Unit(benchmark::kMillisecond)->MinTime(2.0);
@@ -173,7 +174,8 @@ void thousandPlainMarksPaintAndPress(benchmark::State& state)
     const QPointF empty(1800, 100);
     for (auto _ : state) {
         overlay.render(&view, QPoint(), QRegion(), QWidget::DrawChildren);
-        QMouseEvent press(QEvent::MouseButtonPress, empty, overlay.mapToGlobal(empty), Qt::LeftButton, Qt::LeftButton, {});
+        QMouseEvent press(QEvent::MouseButtonPress, empty, overlay.mapToGlobal(empty), Qt::LeftButton, Qt::LeftButton,
+                          {});
         QCoreApplication::sendEvent(&overlay, &press);
     }
 }
@@ -262,10 +264,12 @@ void telestrationPlaybackFiveSeconds(benchmark::State& state)
     organizer.window()->resize(1920, 1080);
     QElapsedTimer clock;
     const std::shared_ptr<zanto::Player> player = organizer.player();
-    organizer.playback().setReading({[&clock] { return clock.elapsed() / 1000.0; }, [player] { return player->latestFrame(); }});
+    organizer.playback().setReading(
+        {[&clock] { return clock.elapsed() / 1000.0; }, [player] { return player->latestFrame(); }});
     auto* overlay = organizer.window()->findChild<zanto::OrganizerOverlay*>("overlay");
     std::vector<zanto::OrganizerMark> marks;
-    for (const char* tool : {"Player Ring", "Team Rings", "Lofted Arc"}) marks.push_back(zanto::edits::materialMark(tool));
+    for (const char* tool : {"Player Ring", "Team Rings", "Lofted Arc"})
+        marks.push_back(zanto::edits::materialMark(tool));
     overlay->setMarks(marks);
     // The window's first layout and paint at its new size come before.
     QElapsedTimer warmUp;
@@ -372,7 +376,8 @@ void appendThousandClipsToNineThousand(benchmark::State& state)
     for (const char* angle : {"A", "B"})
         sources.append(QJsonObject{{"name", QString(angle) + ".mp4"}, {"size", 1000}, {"id", angle}, {"title", angle}});
     for (int i = 0; i < 1000; ++i)
-        clips.append(QJsonObject{{"start", i * 2.0}, {"end", i * 2.0 + 1.5}, {"name", "クリップ"}, {"labels", QJsonArray{"攻撃"}}});
+        clips.append(QJsonObject{
+            {"start", i * 2.0}, {"end", i * 2.0 + 1.5}, {"name", "クリップ"}, {"labels", QJsonArray{"攻撃"}}});
     const QJsonObject body{{"action", "append"}, {"title", "試合"}, {"sources", sources}, {"clips", clips}};
     const std::vector<std::filesystem::path> media(20, "/videos/other.mp4");
     for (auto _ : state) {

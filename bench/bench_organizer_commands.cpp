@@ -34,7 +34,7 @@ fs::path benchFolder()
 // Answers every save panel with `destination`, everything else with cancel.
 class SaveTo : public zanto::OrganizerDialogs {
 public:
-    explicit SaveTo(QString destination) : destination_(std::move(destination)) {}
+    explicit SaveTo(QString destination) : destination_(std::move(destination)) { }
     std::optional<QString> ask(const QString&, const QString&) override { return std::nullopt; }
     int alert(const QString&, const QString&, const QStringList&) override { return 0; }
     std::optional<QString> choosePackage(const QString&) override { return std::nullopt; }
@@ -45,7 +45,7 @@ public:
         return zanto::OrganizerSaveAnswer{destination_, false};
     }
     std::optional<int> menu(const QStringList&) override { return std::nullopt; }
-    void reveal(const QString&) override {}
+    void reveal(const QString&) override { }
 
 private:
     QString destination_;
@@ -54,7 +54,8 @@ private:
 zanto::OrganizerDocument clips(const fs::path& movie, int rows, int itemsPerRow, double length)
 {
     zanto::OrganizerDocument document;
-    document.sources.push_back(zanto::OrganizerSource{.id = "CAM", .name = "カメラ", .path = movie.string(), .offset = 0});
+    document.sources.push_back(
+        zanto::OrganizerSource{.id = "CAM", .name = "カメラ", .path = movie.string(), .offset = 0});
     document.rows.clear();
     for (int r = 0; r < rows; ++r) {
         zanto::OrganizerRow row;
@@ -91,7 +92,8 @@ void commandOnTenThousandItems(benchmark::State& state, zanto::OrganizerCommand 
         odd = !odd;
     }
 }
-BENCHMARK_CAPTURE(commandOnTenThousandItems, rowDownUp, zanto::OrganizerCommand::rowDown, zanto::OrganizerCommand::rowUp)
+BENCHMARK_CAPTURE(commandOnTenThousandItems, rowDownUp, zanto::OrganizerCommand::rowDown,
+                  zanto::OrganizerCommand::rowUp)
     ->Unit(benchmark::kMillisecond)
     ->MinTime(1.0);
 BENCHMARK_CAPTURE(commandOnTenThousandItems, duplicateRemove, zanto::OrganizerCommand::duplicate,
@@ -104,7 +106,8 @@ void guiGapDuringTwentyItemExport(benchmark::State& state)
     const fs::path movie = benchFolder() / "match.mp4";
     if (!fs::exists(movie)) {
         const std::string command = "ffmpeg -v error -y -f lavfi -i testsrc2=s=1280x720:r=30:d=4 -f lavfi -i "
-                                    "sine=d=4 -c:v libx264 -pix_fmt yuv420p -c:a aac -shortest '" + movie.string() + "'";
+                                    "sine=d=4 -c:v libx264 -pix_fmt yuv420p -c:a aac -shortest '"
+                                    + movie.string() + "'";
         if (std::system(command.c_str()) != 0) {
             state.SkipWithError("ffmpeg could not make the source movie");
             return;

@@ -38,9 +38,10 @@ std::filesystem::path movie1080p()
 {
     const auto path = bench::benchFolder("zanto-bench-window") / "match-1080p.mp4";
     if (!std::filesystem::exists(path)) {
-        bench::shell("ffmpeg -v error -y -f lavfi -i testsrc2=s=1920x1080:r=30:d=20 -f lavfi -i sine=frequency=440:d=20 "
-                     "-c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p -g 60 -c:a aac -ac 2 "
-                     + bench::shellQuoted(path.string()));
+        bench::shell(
+            "ffmpeg -v error -y -f lavfi -i testsrc2=s=1920x1080:r=30:d=20 -f lavfi -i sine=frequency=440:d=20 "
+            "-c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p -g 60 -c:a aac -ac 2 "
+            + bench::shellQuoted(path.string()));
     }
     return path;
 }
@@ -48,7 +49,7 @@ std::filesystem::path movie1080p()
 // Answers the save panel with a fixed file; nothing else is asked here.
 class SaveTo : public OrganizerDialogs {
 public:
-    explicit SaveTo(std::filesystem::path path) : path_(std::move(path)) {}
+    explicit SaveTo(std::filesystem::path path) : path_(std::move(path)) { }
     std::optional<QString> ask(const QString&, const QString&) override { return std::nullopt; }
     int alert(const QString&, const QString&, const QStringList&) override { return 0; }
     std::optional<QString> choosePackage(const QString&) override { return std::nullopt; }
@@ -58,7 +59,7 @@ public:
         return OrganizerSaveAnswer{QString::fromStdString(path_.string()), false};
     }
     std::optional<int> menu(const QStringList&) override { return std::nullopt; }
-    void reveal(const QString&) override {}
+    void reveal(const QString&) override { }
 
 private:
     std::filesystem::path path_;
@@ -112,7 +113,9 @@ double untilFrameAtStart(Organizer& organizer, int index, const std::function<vo
     act();
     const double seconds = organizer.playlist().rows[0].items[size_t(index)].start;
     if (!waitFor([&] { return player.framesDrawn() > drawn && std::abs(player.currentTime() - seconds) < 0.04; }))
-        throw std::runtime_error("no frame at " + std::to_string(seconds) + ", at " + std::to_string(player.currentTime()) + " drawn " + std::to_string(player.framesDrawn() - drawn));
+        throw std::runtime_error("no frame at " + std::to_string(seconds) + ", at "
+                                 + std::to_string(player.currentTime()) + " drawn "
+                                 + std::to_string(player.framesDrawn() - drawn));
     return double(clock.nsecsElapsed()) / 1e6;
 }
 
@@ -123,7 +126,9 @@ double untilOverlayDrawn(OrganizerOverlay& overlay, const std::function<void()>&
     clock.start();
     act();
     const std::int64_t changed = overlay.revision();
-    if (!waitFor([&] { return overlay.renderedRevision() >= changed && !overlay.rendering() && !overlay.cached().isNull(); }))
+    if (!waitFor([&] {
+            return overlay.renderedRevision() >= changed && !overlay.rendering() && !overlay.cached().isNull();
+        }))
         throw std::runtime_error("the overlay drew nothing");
     return double(clock.nsecsElapsed()) / 1e6;
 }
@@ -146,15 +151,23 @@ struct Window {
         std::vector<OrganizerItem> items;
         for (int i = 0; i < 4; ++i) {
             const double start = 1.5 + i * 4.2;
-            items.push_back({.id = newIdentifier(), .name = "場面 " + std::to_string(i + 1), .start = start,
-                             .end = start + 2.5, .sourceIDs = {"S"}, .sourceID = "S"});
+            items.push_back({.id = newIdentifier(),
+                             .name = "場面 " + std::to_string(i + 1),
+                             .start = start,
+                             .end = start + 2.5,
+                             .sourceIDs = {"S"},
+                             .sourceID = "S"});
         }
         document.rows = {OrganizerRow{.name = "攻撃", .items = items}};
         organizer.openDocument(document);
         organizer.window()->resize(1920, 1080);
         waitFor([] { return false; }, 500);
     }
-    template <typename T> T* control(const char* name) { return organizer.window()->findChild<T*>(name); }
+    template <typename T>
+    T* control(const char* name)
+    {
+        return organizer.window()->findChild<T*>(name);
+    }
     OrganizerOverlay& overlay() { return *control<OrganizerOverlay>("overlay"); }
     double itemStart(int index) const { return organizer.playlist().rows[0].items[size_t(index)].start; }
 
@@ -184,7 +197,8 @@ void trimReleases(Window& window)
         sendMouse(timeline, QEvent::MouseButtonPress, edge);
         sendMouse(timeline, QEvent::MouseMove, to);
         const double before = window.itemStart(1);
-        ms.push_back(untilFrameAtStart(window.organizer, 1, [&] { sendMouse(timeline, QEvent::MouseButtonRelease, to); }));
+        ms.push_back(
+            untilFrameAtStart(window.organizer, 1, [&] { sendMouse(timeline, QEvent::MouseButtonRelease, to); }));
         if (window.itemStart(1) == before) throw std::runtime_error("the trim changed nothing");
     }
     report("picture after a trim's release", ms, 200);
@@ -210,7 +224,8 @@ void materialsAndStyles(Window& window)
             }));
         }
         // The cut with its material, then each style change, are steps of their own.
-        while (window.organizer.playlist() != before && !window.organizer.undoStates().empty()) window.organizer.undoOrganizer();
+        while (window.organizer.playlist() != before && !window.organizer.undoStates().empty())
+            window.organizer.undoOrganizer();
     }
     report("add a material to its mark over the still", adds, 300);
     report("style change of a telestration mark to its picture", styles, 50);

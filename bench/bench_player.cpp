@@ -37,8 +37,10 @@ std::filesystem::path movie(int width, int height, int gopFrames)
     const auto path = folder / ("movie-" + std::to_string(height) + "p-g" + std::to_string(gopFrames) + ".mp4");
     if (!std::filesystem::exists(path)) {
         const std::string command = "ffmpeg -v error -y -f lavfi -i testsrc2=s=" + std::to_string(width) + "x"
-            + std::to_string(height) + ":r=30:d=14 -f lavfi -i sine=frequency=440:d=14 -c:v libx264 -preset veryfast "
-              "-crf 20 -pix_fmt yuv420p -g " + std::to_string(gopFrames) + " -c:a aac -ac 2 '" + path.string() + "'";
+                                    + std::to_string(height)
+                                    + ":r=30:d=14 -f lavfi -i sine=frequency=440:d=14 -c:v libx264 -preset veryfast "
+                                      "-crf 20 -pix_fmt yuv420p -g "
+                                    + std::to_string(gopFrames) + " -c:a aac -ac 2 '" + path.string() + "'";
         if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
     }
     return path;
@@ -53,7 +55,10 @@ bool waitFor(Predicate done, int ms = 10000)
     return done();
 }
 
-PlayerOptions benchOptions() { return {.audioOutput = "null"}; }
+PlayerOptions benchOptions()
+{
+    return {.audioOutput = "null"};
+}
 
 double percentile(std::vector<double> values, double fraction)
 {
@@ -99,8 +104,14 @@ void seekBench(benchmark::State& state, int width, int height, int gop)
     reportSpread(state, ms);
 }
 
-void BM_Seek720p30Gop1s(benchmark::State& state) { seekBench(state, 1280, 720, 30); }
-void BM_Seek1080p30Gop2s(benchmark::State& state) { seekBench(state, 1920, 1080, 60); }
+void BM_Seek720p30Gop1s(benchmark::State& state)
+{
+    seekBench(state, 1280, 720, 30);
+}
+void BM_Seek1080p30Gop2s(benchmark::State& state)
+{
+    seekBench(state, 1920, 1080, 60);
+}
 
 // What the Organizer does to show a video item: open (probe), set the end
 // times, make it current, seek to the in point, play; until the first frame.
@@ -186,7 +197,7 @@ void BM_Reverse1080p30Gop2s(benchmark::State& state)
         const double before = residentMegabytes();
         double peak = before;
         player.setRate(-1);
-        waitFor([&] { return player.currentTime() <= 11.0 || player.rate() == 0; });  // past the first GOP's decode
+        waitFor([&] { return player.currentTime() <= 11.0 || player.rate() == 0; }); // past the first GOP's decode
         const uint64_t drawn = player.framesDrawn();
         QElapsedTimer clock;
         clock.start();

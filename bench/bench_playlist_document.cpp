@@ -72,16 +72,14 @@ BENCHMARK(encode)->Unit(benchmark::kMillisecond);
 void decode(benchmark::State& state)
 {
     const std::string text = document().toJson();
-    for (auto _ : state)
-        benchmark::DoNotOptimize(OrganizerDocument::fromJson(text));
+    for (auto _ : state) benchmark::DoNotOptimize(OrganizerDocument::fromJson(text));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(decode)->Unit(benchmark::kMillisecond);
 
 void validate(benchmark::State& state)
 {
-    for (auto _ : state)
-        document().validate();
+    for (auto _ : state) document().validate();
 }
 BENCHMARK(validate)->Unit(benchmark::kMillisecond);
 

@@ -32,8 +32,8 @@ constexpr int itemCount = 10;
 constexpr double itemSeconds = 6.0;
 constexpr double sourceSeconds = 32.0;
 
-using bench::shellQuoted;
 using bench::shell;
+using bench::shellQuoted;
 
 std::filesystem::path workFolder()
 {
@@ -74,7 +74,7 @@ OrganizerMark telestration(const std::string& tool)
 
 bool hasMarks(int index)
 {
-    return index % 3 == 1;  // items 1, 4 and 7
+    return index % 3 == 1; // items 1, 4 and 7
 }
 
 struct Playlist {
@@ -97,8 +97,7 @@ Playlist playlist(bool withTelestration)
         if (hasMarks(i)) {
             std::vector<OrganizerMark> marks{plain("arrow", 0.2, 0.2, 0.6, 0.5), plain("circle", 0.55, 0.4, 0.75, 0.7),
                                              plain("text", 0.1, 0.85, 0, 0, "マーク " + std::to_string(i))};
-            if (withTelestration)
-                marks.push_back(telestration("Player Ring"));
+            if (withTelestration) marks.push_back(telestration("Player Ring"));
             item.marks = marks;
         }
         p.items.push_back(item);
@@ -122,8 +121,10 @@ std::string commandLine(const Playlist& p, const std::filesystem::path& output)
         inputs += " -ss " + std::to_string(item.start) + " -t " + length + " -i " + shellQuoted(path);
         const std::string n = std::to_string(i);
         const int clip = input++;
-        filter += "[" + std::to_string(clip) + ":v]fps=30,scale=1280:720:force_original_aspect_ratio=decrease,"
-                  "pad=1280:720:(ow-iw)/2:(oh-ih)/2,setsar=1[v" + n + "];";
+        filter += "[" + std::to_string(clip)
+                  + ":v]fps=30,scale=1280:720:force_original_aspect_ratio=decrease,"
+                    "pad=1280:720:(ow-iw)/2:(oh-ih)/2,setsar=1[v"
+                  + n + "];";
         filter += "[" + std::to_string(clip) + ":a]aresample=48000[a" + n + "];";
         std::string video = "[v" + n + "]";
         if (item.marks && !item.marks->empty()) {
@@ -136,10 +137,9 @@ std::string commandLine(const Playlist& p, const std::filesystem::path& output)
         concat += video + "[a" + n + "]";
     }
     filter += concat + "concat=n=" + std::to_string(itemCount) + ":v=1:a=1[v][a]";
-    std::string command = "ffmpeg -v error -y" + inputs + " -filter_complex " + shellQuoted(filter)
-        + " -map '[v]' -map '[a]' -r 30";
-    for (const std::string& arg : ExportQuality::commandLineArguments())
-        command += " " + shellQuoted(arg);
+    std::string command =
+        "ffmpeg -v error -y" + inputs + " -filter_complex " + shellQuoted(filter) + " -map '[v]' -map '[a]' -r 30";
+    for (const std::string& arg : ExportQuality::commandLineArguments()) command += " " + shellQuoted(arg);
     return command + " " + shellQuoted(output.string());
 }
 
@@ -150,8 +150,7 @@ std::string telestrationError;
 
 void keepBest(double* best, double value)
 {
-    if (*best == 0 || value < *best)
-        *best = value;
+    if (*best == 0 || value < *best) *best = value;
 }
 
 double seconds(std::chrono::steady_clock::time_point since)
@@ -228,7 +227,7 @@ BENCHMARK(BM_RenderTelestration)->UseManualTime()->Unit(benchmark::kMillisecond)
 int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QGuiApplication application(argc, argv);  // fonts for the text marks
+    QGuiApplication application(argc, argv); // fonts for the text marks
     benchmark::Initialize(&argc, argv);
     source(0);
     source(1);

@@ -49,8 +49,7 @@ void BM_WriteLinkedPackage(benchmark::State& state)
 {
     BenchFolder folder;
     const OrganizerDocument document = largestDocument(folder.path);
-    for (auto _ : state)
-        document.write(folder.path / "Linked.zantoplaylist", false);
+    for (auto _ : state) document.write(folder.path / "Linked.zantoplaylist", false);
 }
 BENCHMARK(BM_WriteLinkedPackage)->Unit(benchmark::kMillisecond);
 
@@ -58,8 +57,7 @@ void BM_ReadPackage(benchmark::State& state)
 {
     BenchFolder folder;
     largestDocument(folder.path).write(folder.path / "Read.zantoplaylist", true);
-    for (auto _ : state)
-        benchmark::DoNotOptimize(OrganizerDocument::read(folder.path / "Read.zantoplaylist"));
+    for (auto _ : state) benchmark::DoNotOptimize(OrganizerDocument::read(folder.path / "Read.zantoplaylist"));
 }
 BENCHMARK(BM_ReadPackage)->Unit(benchmark::kMillisecond);
 
@@ -69,8 +67,7 @@ void BM_ResaveEmbeddedOverItself(benchmark::State& state)
     const fs::path package = folder.path / "Own.zantoplaylist";
     largestDocument(folder.path).write(package, true);
     const OrganizerDocument opened = OrganizerDocument::read(package);
-    for (auto _ : state)
-        opened.write(package, true);
+    for (auto _ : state) opened.write(package, true);
 }
 BENCHMARK(BM_ResaveEmbeddedOverItself)->Unit(benchmark::kMillisecond);
 
@@ -81,18 +78,22 @@ void BM_ImportSportscode(benchmark::State& state)
     nlohmann::json ids = nlohmann::json::array();
     for (int i = 0; i < 10000; ++i) {
         const std::string id = "c" + std::to_string(i);
-        clips.push_back({{"id", id}, {"videoId", "v1"}, {"startTime", i}, {"endTime", i + 4},
-                         {"description", "Pass"}, {"moment", {{"tags", {{{"key", "Player"}, {"value", "7"}}}}}}});
+        clips.push_back({{"id", id},
+                         {"videoId", "v1"},
+                         {"startTime", i},
+                         {"endTime", i + 4},
+                         {"description", "Pass"},
+                         {"moment", {{"tags", {{{"key", "Player"}, {"value", "7"}}}}}}});
         ids.push_back(id);
     }
-    const nlohmann::json root = {{"playlist", {
-        {"videos", {{{"id", "v1"}, {"path", "/m/Game.mov"}, {"streams", {{{"id", "s1"}}, {{"id", "s2"}}}}}}},
-        {"clips", clips},
-        {"groups", {{{"name", "All"}, {"clipIds", ids}}}}}}};
+    const nlohmann::json root = {
+        {"playlist",
+         {{"videos", {{{"id", "v1"}, {"path", "/m/Game.mov"}, {"streams", {{{"id", "s1"}}, {{"id", "s2"}}}}}}},
+          {"clips", clips},
+          {"groups", {{{"name", "All"}, {"clipIds", ids}}}}}}};
     fs::create_directories(folder.path / "Game.SCPlaylist");
     std::ofstream(folder.path / "Game.SCPlaylist/Playlist.SCClips") << root.dump();
-    for (auto _ : state)
-        benchmark::DoNotOptimize(OrganizerDocument::read(folder.path / "Game.SCPlaylist"));
+    for (auto _ : state) benchmark::DoNotOptimize(OrganizerDocument::read(folder.path / "Game.SCPlaylist"));
 }
 BENCHMARK(BM_ImportSportscode)->Unit(benchmark::kMillisecond);
 

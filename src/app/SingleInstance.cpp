@@ -34,8 +34,7 @@ void report(const QString& text)
 QByteArray readLine(QLocalSocket& socket)
 {
     while (!socket.canReadLine()) {
-        if (!socket.waitForReadyRead(-1))
-            return {};
+        if (!socket.waitForReadyRead(-1)) return {};
     }
     return socket.readLine();
 }
@@ -54,7 +53,7 @@ std::filesystem::path decodedPath(const QByteArray& line)
 
 } // namespace
 
-SingleInstance::SingleInstance(QString folder) : folder_(std::move(folder)) {}
+SingleInstance::SingleInstance(QString folder) : folder_(std::move(folder)) { }
 
 SingleInstance::~SingleInstance()
 {
@@ -142,8 +141,8 @@ bool SingleInstance::handOver(const std::filesystem::path& path) const
         socket.connectToServer(socketName());
         if (socket.waitForConnected(1000)) break;
         if (deadline.hasExpired()) {
-            report(QStringLiteral("another instance holds %1 but does not answer: %2")
-                       .arg(folder_, socket.errorString()));
+            report(
+                QStringLiteral("another instance holds %1 but does not answer: %2").arg(folder_, socket.errorString()));
             return false;
         }
         QThread::msleep(100);

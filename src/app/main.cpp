@@ -26,8 +26,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         // A spontaneous hide is the window manager minimising the window.
-        if (event->type() == QEvent::Hide && !event->spontaneous()
-            && static_cast<QWidget*>(watched)->isWindow()) {
+        if (event->type() == QEvent::Hide && !event->spontaneous() && static_cast<QWidget*>(watched)->isWindow()) {
             QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         }
         return QObject::eventFilter(watched, event);

@@ -7,7 +7,8 @@
 
 namespace zanto {
 
-float CutoutParameters::scale() const {
+float CutoutParameters::scale() const
+{
     float a = 1;
     if (automatic) {
         // A figure further below the horizon than where it was cut grows.
@@ -19,14 +20,16 @@ float CutoutParameters::scale() const {
     return std::isnan(s) ? 1.0f : s;
 }
 
-CutoutUniforms CutoutParameters::uniforms() const {
+CutoutUniforms CutoutParameters::uniforms() const
+{
     const float s = scale();
     const float alpha = std::clamp(opacity / 100, 0.0f, 1.0f);
     // A NaN field set by a caller goes to the shader as 0.
     return withoutNaN(CutoutUniforms{Float4{source.x, source.y, target.x, target.y}, Float4{s, alpha, 0, 0}});
 }
 
-CutoutParameters CutoutParameters::fromValues(std::span<const double> values) {
+CutoutParameters CutoutParameters::fromValues(std::span<const double> values)
+{
     bool fine = values.size() == 8;
     for (double v : values) fine = fine && std::isfinite(v);
     if (!fine) throw rendererFailure("Invalid cutout state");

@@ -17,12 +17,12 @@ using CutoutUniforms = std::array<Float4, 2>;
 static_assert(sizeof(CutoutUniforms) == 32);
 
 struct CutoutParameters {
-    Float2 source = {0.5f, 0.3f};   // normalised 0...1
-    Float2 target = {0.5f, 0.3f};   // normalised 0...1
-    bool automatic = true;          // scale from the horizon rather than by hand
-    float horizon = 0.8f;           // the horizon line's y, normalised
-    float manualScale = 100;        // percent, applied in both modes
-    float opacity = 100;            // percent
+    Float2 source = {0.5f, 0.3f}; // normalised 0...1
+    Float2 target = {0.5f, 0.3f}; // normalised 0...1
+    bool automatic = true;        // scale from the horizon rather than by hand
+    float horizon = 0.8f;         // the horizon line's y, normalised
+    float manualScale = 100;      // percent, applied in both modes
+    float opacity = 100;          // percent
 
     bool operator==(const CutoutParameters&) const = default;
 

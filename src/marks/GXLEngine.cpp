@@ -26,8 +26,7 @@ void drawFitted(QPainter& painter, const QImage& picture)
 {
     const double w = picture.width(), h = picture.height();
     const double scale = std::min(markCanvasWidth / w, markCanvasHeight / h);
-    const QRectF target((markCanvasWidth - w * scale) / 2, (markCanvasHeight - h * scale) / 2,
-                        w * scale, h * scale);
+    const QRectF target((markCanvasWidth - w * scale) / 2, (markCanvasHeight - h * scale) / 2, w * scale, h * scale);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     painter.drawImage(target, picture);
 }
@@ -48,7 +47,7 @@ gpu::TextureDescriptor canvasTexture()
 bool fillsCanvas(const QImage& picture)
 {
     return picture.size() == QSize(markCanvasWidth, markCanvasHeight)
-        && picture.format() == QImage::Format_ARGB32_Premultiplied;
+           && picture.format() == QImage::Format_ARGB32_Premultiplied;
 }
 
 // The video frame fitted into the canvas, loaded into the ground tools'
@@ -71,8 +70,7 @@ void loadSource(gpu::Texture& texture, const QImage& background)
 // Reads the target into `picture`, made anew when it is not a canvas.
 void readBack(const gpu::Texture& target, QImage& picture)
 {
-    if (!fillsCanvas(picture))
-        picture = QImage(markCanvasWidth, markCanvasHeight, QImage::Format_ARGB32_Premultiplied);
+    if (!fillsCanvas(picture)) picture = QImage(markCanvasWidth, markCanvasHeight, QImage::Format_ARGB32_Premultiplied);
     if (picture.isNull() || std::size_t(picture.bytesPerLine()) != canvasBytesPerRow)
         throw failure("描画画像を作成できません。");
     // The texture's B, G, R, A bytes are the canvas's premultiplied pixels.
@@ -91,10 +89,8 @@ std::pair<int, int> drawnRows(const QImage& picture)
         return std::all_of(row, row + words, [](std::uint64_t word) { return word == 0; });
     };
     int first = 0, end = picture.height();
-    while (first < end && empty(first))
-        ++first;
-    while (end > first && empty(end - 1))
-        --end;
+    while (first < end && empty(first)) ++first;
+    while (end > first && empty(end - 1)) --end;
     return {first, end};
 }
 
@@ -105,7 +101,7 @@ GXLEngine::~GXLEngine() = default;
 
 GXLEngine& GXLEngine::shared()
 {
-    static GXLEngine* const engine = new GXLEngine;   // lives to the end of the process
+    static GXLEngine* const engine = new GXLEngine; // lives to the end of the process
     return *engine;
 }
 
@@ -126,8 +122,7 @@ MarkerRenderer& GXLEngine::rendererLocked()
     return *renderer_;
 }
 
-QImage GXLEngine::image(const GXLSettings& settings, double seconds, const QImage& background,
-                        bool overlayOnly)
+QImage GXLEngine::image(const GXLSettings& settings, double seconds, const QImage& background, bool overlayOnly)
 {
     if (!settings.validate()) throw failure("GXLツールの設定が不正です。");
     std::lock_guard guard(lock_);
@@ -139,8 +134,7 @@ QImage GXLEngine::image(const GXLSettings& settings, double seconds, const QImag
     if (!target_) throw failure("GXL描画メモリを確保できません。");
     std::shared_ptr<gpu::Texture> source;
     if (settings.ground()) {
-        if (background.isNull())
-            throw failure("芝生限定ツールは映像を読み込んでから使用してください。");
+        if (background.isNull()) throw failure("芝生限定ツールは映像を読み込んでから使用してください。");
         if (!source_) source_ = device.makeTexture(canvasTexture());
         if (!source_) throw failure("映像メモリを確保できません。");
         loadSource(*source_, background);
@@ -174,19 +168,16 @@ void drawMarks(QImage& canvas, const std::vector<OrganizerMark>& marks, const QI
         }
         const bool ground = mark.gxl->ground();
         if (ground && background.isNull() && overlayOnly) continue;
-        const QImage picture = GXLEngine::shared().image(*mark.gxl, seconds,
-                                                         ground ? background : QImage(), true);
+        const QImage picture = GXLEngine::shared().image(*mark.gxl, seconds, ground ? background : QImage(), true);
         const auto [first, end] = drawnRows(picture);
-        if (first < end)
-            painter.drawImage(QPointF(0, first), picture, QRectF(0, first, picture.width(), end - first));
+        if (first < end) painter.drawImage(QPointF(0, first), picture, QRectF(0, first, picture.width(), end - first));
     }
     if (!painter.end()) throw failure("描画を合成できません。");
 }
 
 } // namespace
 
-QImage soccerFrame(const std::vector<OrganizerMark>& marks, const QImage& background,
-                   double seconds, bool overlayOnly)
+QImage soccerFrame(const std::vector<OrganizerMark>& marks, const QImage& background, double seconds, bool overlayOnly)
 {
     // A background that already fills the canvas is the canvas to draw on
     // (fitting it would copy it pixel for pixel).

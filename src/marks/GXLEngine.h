@@ -40,8 +40,7 @@ public:
     // is taken. Throws ExportFailure with the user's message, or the
     // renderer's own errors unchanged (MarkerRendererError, gpu::GpuError,
     // std::system_error for an unreadable shader file).
-    QImage image(const GXLSettings& settings, double seconds, const QImage& background,
-                 bool overlayOnly = false);
+    QImage image(const GXLSettings& settings, double seconds, const QImage& background, bool overlayOnly = false);
 
 private:
     GXLEngine();
@@ -72,8 +71,8 @@ private:
 // of any mark fails the whole frame. Any thread; only GPU work takes the
 // engine's lock. Throws what GXLEngine::image throws, or ExportFailure
 // "描画を合成できません。" when the canvas cannot be made.
-QImage soccerFrame(const std::vector<OrganizerMark>& marks, const QImage& background,
-                   double seconds, bool overlayOnly = false);
+QImage soccerFrame(const std::vector<OrganizerMark>& marks, const QImage& background, double seconds,
+                   bool overlayOnly = false);
 // The same with the background under the marks, handed over: one that fills
 // the canvas is drawn on as it is, unless a ground tool needs it unmarked.
 QImage soccerFrame(const std::vector<OrganizerMark>& marks, QImage&& background, double seconds);

@@ -41,8 +41,7 @@ std::shared_ptr<MarkerRenderer> GXLMarkerRenderer::cachedRenderer(const std::sha
     // one renderer; the drawing itself happens after it is released.
     std::lock_guard guard(cacheLock());
     const std::uint64_t id = device ? device->registryID() : 0;
-    if (auto found = cache().find(id); found != cache().end())
-        return found->second;
+    if (auto found = cache().find(id); found != cache().end()) return found->second;
     auto renderer = std::make_shared<MarkerRenderer>(device, shaderPath);
     cache().emplace(id, renderer);
     return renderer;
@@ -60,8 +59,7 @@ void GXLMarkerRenderer::renderState(const std::shared_ptr<gpu::Texture>& target,
 {
     MarkerValues::check(values, seconds);
     const auto shader = MarkerRenderer::shaderResource();
-    if (!shader)
-        throw MarkerRenderer::failure("Missing shader resource");
+    if (!shader) throw MarkerRenderer::failure("Missing shader resource");
     auto renderer = cachedRenderer(deviceOf(target), *shader);
     const MarkerParameters parameters = MarkerValues::parameters(values);
     renderer->render(target, parameters, seconds, source, label, false);
@@ -74,25 +72,21 @@ void GXLMarkerRenderer::renderTexture(const std::shared_ptr<gpu::Texture>& targe
 }
 
 void GXLMarkerRenderer::renderGroundTexture(const std::shared_ptr<gpu::Texture>& target,
-                                            const std::shared_ptr<gpu::Texture>& source,
-                                            std::span<const double> values, const std::string& label,
-                                            double seconds)
+                                            const std::shared_ptr<gpu::Texture>& source, std::span<const double> values,
+                                            const std::string& label, double seconds)
 {
     renderState(target, source, values, label, seconds);
 }
 
 void GXLMarkerRenderer::renderCutoutTexture(const std::shared_ptr<gpu::Texture>& target,
-                                            const std::shared_ptr<gpu::Texture>& source,
-                                            std::span<const double> values)
+                                            const std::shared_ptr<gpu::Texture>& source, std::span<const double> values)
 {
     const CutoutParameters parameters = CutoutParameters::fromValues(values);
     // Without a source the pass would sample no texture and fill the target
     // with opaque black as if it had worked.
-    if (!source)
-        throw MarkerRenderer::failure("Invalid cutout state");
+    if (!source) throw MarkerRenderer::failure("Invalid cutout state");
     const auto shader = MarkerRenderer::shaderResource();
-    if (!shader)
-        throw MarkerRenderer::failure("Invalid cutout state");
+    if (!shader) throw MarkerRenderer::failure("Invalid cutout state");
     auto renderer = cachedRenderer(deviceOf(target), *shader);
     renderer->renderCutout(target, source, parameters);
 }

@@ -26,7 +26,7 @@ namespace zanto {
 namespace gpu {
 class Device;
 class Texture;
-}
+} // namespace gpu
 
 class MarkerRenderer;
 
@@ -57,9 +57,8 @@ public:
     static std::size_t cachedRendererCount();
 
 private:
-    static void renderState(const std::shared_ptr<gpu::Texture>& target,
-                            const std::shared_ptr<gpu::Texture>& source, std::span<const double> values,
-                            const std::string& label, double seconds);
+    static void renderState(const std::shared_ptr<gpu::Texture>& target, const std::shared_ptr<gpu::Texture>& source,
+                            std::span<const double> values, const std::string& label, double seconds);
 };
 
 } // namespace zanto

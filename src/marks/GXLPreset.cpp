@@ -29,7 +29,8 @@ const std::array<Look, 7> looks = {{
     {{"Space Polygon"}, true, 3, toolOrange, 0, 2, 2, 70, 30},
 }};
 
-const Look* lookOf(std::string_view tool) {
+const Look* lookOf(std::string_view tool)
+{
     for (const Look& look : looks) {
         for (std::string_view name : look.tools) {
             if (!name.empty() && name == tool) return &look;
@@ -39,7 +40,8 @@ const Look* lookOf(std::string_view tool) {
 }
 
 // Arrow, arc, space and turf-key values every preset states.
-void setCommonValues(MarkerParameters& p) {
+void setCommonValues(MarkerParameters& p)
+{
     p.thickness = 18;
     p.arrowHead = 30;
     p.arrowSpeed = 1;
@@ -59,7 +61,8 @@ void setCommonValues(MarkerParameters& p) {
 }
 
 // Values shared by every tool except the lofted arc.
-MarkerParameters toolBase(const Look& look) {
+MarkerParameters toolBase(const Look& look)
+{
     MarkerParameters p;
     setCommonValues(p);
     p.size = 75;
@@ -85,7 +88,8 @@ MarkerParameters toolBase(const Look& look) {
 
 // The lofted arc draws only its black arc: the ring is invisible (opacity 0)
 // and its colours stay the plain defaults.
-MarkerParameters loftedArc() {
+MarkerParameters loftedArc()
+{
     MarkerParameters p;
     setCommonValues(p);
     p.size = 35;
@@ -114,7 +118,8 @@ MarkerParameters loftedArc() {
 
 } // namespace
 
-MarkerParameters parameters(std::string_view tool) {
+MarkerParameters parameters(std::string_view tool)
+{
     if (tool == "Lofted Arc") return loftedArc();
     if (const Look* look = lookOf(tool)) return toolBase(*look);
     return MarkerParameters();

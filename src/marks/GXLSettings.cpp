@@ -17,21 +17,17 @@ bool within(double value, double low, double high)
 
 bool pointsValid(const std::vector<GXLPoint>& points)
 {
-    if (points.empty() || points.size() > 128)
-        return false;
+    if (points.empty() || points.size() > 128) return false;
     for (const GXLPoint& point : points)
-        if (!within(point.x, 0, 1) || !within(point.y, 0, 1))
-            return false;
+        if (!within(point.x, 0, 1) || !within(point.y, 0, 1)) return false;
     return true;
 }
 
 bool colorValid(const std::vector<double>& color)
 {
-    if (color.size() != 4)
-        return false;
+    if (color.size() != 4) return false;
     for (double component : color)
-        if (!within(component, 0, 1))
-            return false;
+        if (!within(component, 0, 1)) return false;
     return true;
 }
 
@@ -62,8 +58,8 @@ GXLPoint GXLPoint::decode(const JsonObjectReader& reader)
 const std::vector<std::string>& GXLSettings::tools()
 {
     static const std::vector<std::string> names{
-        "Player Ring", "Team Rings", "Ring Trail", "Lofted Arc", "Spotlight",
-        "Passing Lane", "Vision Cone", "Team Fill", "Ground Ring", "Ground Team",
+        "Player Ring",  "Team Rings",    "Ring Trail",      "Lofted Arc",          "Spotlight",
+        "Passing Lane", "Vision Cone",   "Team Fill",       "Ground Ring",         "Ground Team",
         "Space Circle", "Space Polygon", "Space Rectangle", "Ground Passing Lane", "Ground Vision",
     };
     return names;
@@ -78,10 +74,9 @@ bool GXLSettings::ground() const
 bool GXLSettings::validate() const
 {
     const std::vector<std::string>& names = tools();
-    if (std::find(names.begin(), names.end(), tool) == names.end())
-        return false;
-    return pointsValid(points) && colorValid(color) && within(size, 10, 400) &&
-           within(perspective, 5, 100) && within(opacity, 0, 100) && within(speed, 0, 4);
+    if (std::find(names.begin(), names.end(), tool) == names.end()) return false;
+    return pointsValid(points) && colorValid(color) && within(size, 10, 400) && within(perspective, 5, 100)
+           && within(opacity, 0, 100) && within(speed, 0, 4);
 }
 
 void GXLSettings::encode(JsonWriter& writer) const

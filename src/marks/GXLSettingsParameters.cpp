@@ -14,13 +14,18 @@ namespace zanto {
 
 namespace {
 
-bool isOneOf(const std::string& name, std::initializer_list<const char*> names) {
+bool isOneOf(const std::string& name, std::initializer_list<const char*> names)
+{
     return std::any_of(names.begin(), names.end(), [&](const char* n) { return name == n; });
 }
 
-bool contains(const std::string& name, const char* part) { return name.find(part) != std::string::npos; }
+bool contains(const std::string& name, const char* part)
+{
+    return name.find(part) != std::string::npos;
+}
 
-std::vector<GXLPoint> newMarkPoints(const std::string& tool) {
+std::vector<GXLPoint> newMarkPoints(const std::string& tool)
+{
     if (isOneOf(tool, {"Player Ring", "Ground Ring", "Spotlight", "Space Circle", "Space Rectangle"})) {
         return {{0.5, 0.45}};
     }
@@ -30,24 +35,30 @@ std::vector<GXLPoint> newMarkPoints(const std::string& tool) {
     return {{0.35, 0.4}, {0.65, 0.55}};
 }
 
-Float4 newMarkColor(const std::string& tool, const MarkerParameters& preset) {
+Float4 newMarkColor(const std::string& tool, const MarkerParameters& preset)
+{
     if (tool == "Lofted Arc") return preset.arrowColor;
     if (contains(tool, "Lane") || contains(tool, "Vision") || contains(tool, "Space")) return preset.tacticalColor;
     return preset.color1;
 }
 
 // A mark point in the renderer's space: origin top left, y down.
-Float2 rendererPoint(const GXLPoint& point) {
+Float2 rendererPoint(const GXLPoint& point)
+{
     return {static_cast<float>(point.x), static_cast<float>(1 - point.y)};
 }
 
 // Ratios are taken in double precision and narrowed before they scale a
 // single-precision preset value.
-float ratio(double value, double reference) { return static_cast<float>(value / reference); }
+float ratio(double value, double reference)
+{
+    return static_cast<float>(value / reference);
+}
 
 // The "Ring Trail" state: header, 128 point slots in the marks' own
 // bottom-left space (the packing flips them), and the tail.
-std::vector<float> trailState(const GXLSettings& s, Float4 color) {
+std::vector<float> trailState(const GXLSettings& s, Float4 color)
+{
     std::vector<float> state(523, 0.0f);
     state[0] = 16 * ratio(s.size, 75);
     state[1] = static_cast<float>(s.opacity);
@@ -70,8 +81,8 @@ std::vector<float> trailState(const GXLSettings& s, Float4 color) {
     return state;
 }
 
-void applyToolRules(const GXLSettings& s, const MarkerParameters& q, const std::vector<Float2>& m,
-                    MarkerParameters& p) {
+void applyToolRules(const GXLSettings& s, const MarkerParameters& q, const std::vector<Float2>& m, MarkerParameters& p)
+{
     const std::string& n = s.tool;
     if (isOneOf(n, {"Team Rings", "Ground Team", "Team Fill"})) {
         p.multipleRings = true;
@@ -110,7 +121,8 @@ void applyToolRules(const GXLSettings& s, const MarkerParameters& q, const std::
 
 } // namespace
 
-GXLSettings GXLSettings::material(const std::string& tool) {
+GXLSettings GXLSettings::material(const std::string& tool)
+{
     const MarkerParameters p = GXLPreset::parameters(tool);
     const Float4 c = newMarkColor(tool, p);
     GXLSettings s;
@@ -124,7 +136,8 @@ GXLSettings GXLSettings::material(const std::string& tool) {
     return s;
 }
 
-MarkerParameters GXLSettings::parameters() const {
+MarkerParameters GXLSettings::parameters() const
+{
     MarkerParameters p = GXLPreset::parameters(tool);
     const MarkerParameters q = p;
     std::vector<Float2> m;
@@ -143,8 +156,8 @@ MarkerParameters GXLSettings::parameters() const {
     p.perspective = static_cast<float>(perspective);
     p.speed = static_cast<float>(speed);
     if (color.size() == 4) {
-        const Float4 c = {static_cast<float>(color[0]), static_cast<float>(color[1]),
-                          static_cast<float>(color[2]), static_cast<float>(color[3])};
+        const Float4 c = {static_cast<float>(color[0]), static_cast<float>(color[1]), static_cast<float>(color[2]),
+                          static_cast<float>(color[3])};
         p.color1 = p.tacticalColor = p.arrowColor = c;
     }
     p.groundOnly = ground();

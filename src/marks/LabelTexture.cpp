@@ -52,16 +52,15 @@ struct Layout {
 std::optional<Layout> layOut(const QString& text, const MarkerParameters& p, int targetWidth, int maxSide)
 {
     // Non-finite sizes describe no label anyone could see.
-    if (!std::isfinite(p.labelSize) || !std::isfinite(p.labelPadding))
-        return std::nullopt;
+    if (!std::isfinite(p.labelSize) || !std::isfinite(p.labelPadding)) return std::nullopt;
     const double s = double(targetWidth) / 1920.0;
     Layout layout;
     layout.fontSize = std::max(8.0, double(p.labelSize) * s);
     layout.padding = std::max(0.0, double(p.labelPadding) * s);
     // A font or margin beyond the largest texture could only make a bitmap
     // that no texture holds; refuse it before any memory is asked for.
-    if (!std::isfinite(layout.fontSize) || !std::isfinite(layout.padding) || layout.fontSize > maxSide ||
-        layout.padding > maxSide)
+    if (!std::isfinite(layout.fontSize) || !std::isfinite(layout.padding) || layout.fontSize > maxSide
+        || layout.padding > maxSide)
         return std::nullopt;
     QImage probe(1, 1, QImage::Format_RGBA8888_Premultiplied);
     probe.setDotsPerMeterX(dotsPerMeter72);
@@ -73,8 +72,7 @@ std::optional<Layout> layOut(const QString& text, const MarkerParameters& p, int
     layout.textHeight = textSize.height();
     const double width = std::ceil(layout.textWidth + 2 * layout.padding);
     const double height = std::ceil(layout.textHeight + 1.25 * layout.padding);
-    if (!(width <= maxSide) || !(height <= maxSide))
-        return std::nullopt;
+    if (!(width <= maxSide) || !(height <= maxSide)) return std::nullopt;
     layout.width = std::max(8, int(width));
     layout.height = std::max(8, int(height));
     return layout;
@@ -83,14 +81,12 @@ std::optional<Layout> layOut(const QString& text, const MarkerParameters& p, int
 QImage drawLabel(const QString& text, const MarkerParameters& p, const Layout& layout, double s)
 {
     QImage image(layout.width, layout.height, QImage::Format_RGBA8888_Premultiplied);
-    if (image.isNull())
-        return image;
+    if (image.isNull()) return image;
     image.setDotsPerMeterX(dotsPerMeter72);
     image.setDotsPerMeterY(dotsPerMeter72);
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    if (!painter.isActive())
-        return QImage();
+    if (!painter.isActive()) return QImage();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     const double w = layout.width;
@@ -113,8 +109,7 @@ QImage drawLabel(const QString& text, const MarkerParameters& p, const Layout& l
 std::string labelText(const std::string& text)
 {
     const QString trimmed = QString::fromUtf8(text.data(), qsizetype(text.size())).trimmed();
-    if (trimmed.isEmpty())
-        return {};
+    if (trimmed.isEmpty()) return {};
     QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, trimmed);
     int count = 0;
     qsizetype end = trimmed.size();
@@ -130,54 +125,45 @@ std::string labelText(const std::string& text)
 std::optional<LabelImage> makeLabelImage(const std::string& text, const MarkerParameters& p, int width, int height,
                                          int maxSide)
 {
-    if (!p.labelEnabled || width <= 0 || height <= 0)
-        return std::nullopt;
+    if (!p.labelEnabled || width <= 0 || height <= 0) return std::nullopt;
     // Fonts exist only inside a GUI application; without one there is no
     // label rather than an abort.
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        return std::nullopt;
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return std::nullopt;
     const std::string shown = labelText(text);
-    if (shown.empty())
-        return std::nullopt;
+    if (shown.empty()) return std::nullopt;
     const QString qtext = QString::fromStdString(shown);
     // A box more than twice the target's larger side can only be seen in
     // part, and its bitmap would cost memory out of all proportion: such a
     // label is left out like one no texture could hold.
     const int limit = int(std::min<long long>(maxSide, 2LL * std::max(width, height)));
     const auto layout = layOut(qtext, p, width, limit);
-    if (!layout)
-        return std::nullopt;
+    if (!layout) return std::nullopt;
     const double s = double(width) / 1920.0;
     QImage image = drawLabel(qtext, p, *layout, s);
-    if (image.isNull())
-        return std::nullopt;
+    if (image.isNull()) return std::nullopt;
     const float bw = float(layout->width);
     const float bh = float(layout->height);
     const float fs = float(s);
     Float4 frame{p.position.x * float(width) + p.labelOffset.x * fs - bw * 0.5f,
                  p.position.y * float(height) + p.labelOffset.y * fs - bh * 0.5f, bw, bh};
-    if (!std::isfinite(frame.x) || !std::isfinite(frame.y))
-        return std::nullopt;
+    if (!std::isfinite(frame.x) || !std::isfinite(frame.y)) return std::nullopt;
     return LabelImage{std::move(image), frame, layout->fontSize};
 }
 
 std::optional<LabelTexture> makeLabelTexture(const std::string& text, const MarkerParameters& parameters, int width,
                                              int height, const std::shared_ptr<gpu::Device>& device)
 {
-    if (!device)
-        return std::nullopt;
+    if (!device) return std::nullopt;
     auto label = makeLabelImage(text, parameters, width, height, device->maxTextureSize());
-    if (!label)
-        return std::nullopt;
+    if (!label) return std::nullopt;
     const QImage& image = label->image;
     auto texture = device->makeTexture(
         {gpu::PixelFormat::RGBA8Unorm, image.width(), image.height(), gpu::TextureUsage::ShaderRead});
-    if (!texture)
-        return std::nullopt;
+    if (!texture) return std::nullopt;
     try {
         texture->replace(image.constBits(), std::size_t(image.bytesPerLine()));
     } catch (const gpu::GpuError&) {
-        return std::nullopt;   // no label rather than a failed marker
+        return std::nullopt; // no label rather than a failed marker
     }
     return LabelTexture{std::move(texture), label->frame};
 }

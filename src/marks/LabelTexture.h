@@ -20,7 +20,7 @@ namespace zanto {
 namespace gpu {
 class Device;
 class Texture;
-}
+} // namespace gpu
 
 // The label text as drawn: trimmed of white space and line breaks at both
 // ends and cut to its first 24 characters as the user sees them. Empty means
@@ -28,9 +28,9 @@ class Texture;
 std::string labelText(const std::string& text);
 
 struct LabelImage {
-    QImage image;           // Format_RGBA8888_Premultiplied, bw x bh
-    Float4 frame;           // top-left x, y on the target in pixels, bw, bh
-    double fontSize = 0;    // pixels
+    QImage image;        // Format_RGBA8888_Premultiplied, bw x bh
+    Float4 frame;        // top-left x, y on the target in pixels, bw, bh
+    double fontSize = 0; // pixels
 };
 
 // Lays out and draws the label for a target of width x height pixels.
@@ -40,7 +40,7 @@ std::optional<LabelImage> makeLabelImage(const std::string& text, const MarkerPa
                                          int height, int maxSide);
 
 struct LabelTexture {
-    std::shared_ptr<gpu::Texture> texture;     // RGBA8Unorm, shader read
+    std::shared_ptr<gpu::Texture> texture; // RGBA8Unorm, shader read
     Float4 frame;
 };
 

@@ -26,7 +26,7 @@ struct MarkerParameters {
 
     // Ring look.
     bool multipleRings = false;
-    std::int64_t ringStyle = 0;                 // 0...7; 6 spotlight, 7 label on (value arrays)
+    std::int64_t ringStyle = 0; // 0...7; 6 spotlight, 7 label on (value arrays)
     Float4 color1 = {0.02f, 0.36f, 1, 1};
     Float4 color2 = {1, 1, 1, 1};
     float size = 100;
@@ -34,8 +34,8 @@ struct MarkerParameters {
     float thickness = 18;
     float segments = 10;
     float gap = 20;
-    float speed = 1;                            // turns a second
-    float direction = 1;                        // -1 turns the other way
+    float speed = 1;     // turns a second
+    float direction = 1; // -1 turns the other way
     float glow = 25;
     float opacity = 100;
     Float2 position = {0.5f, 0.65f};
@@ -43,7 +43,7 @@ struct MarkerParameters {
     // Entrance animation.
     bool entranceEnabled = false;
     float entranceDuration = 0.7f;
-    std::optional<double> entranceElapsed = std::nullopt;      // replaces the render time when present
+    std::optional<double> entranceElapsed = std::nullopt; // replaces the render time when present
 
     // Player points, lines and fill.
     std::vector<Float2> points = {{0.3f, 0.4f}, {0.7f, 0.4f}, {0.7f, 0.7f}, {0.3f, 0.7f}};
@@ -57,22 +57,22 @@ struct MarkerParameters {
     float groundShadow = 0;
 
     // Arrow and lofted arc.
-    std::int64_t arrowMode = 0;                 // 0...5
+    std::int64_t arrowMode = 0; // 0...5
     Float2 arrowStart = {0.25f, 0.5f};
     Float2 arrowEnd = {0.75f, 0.5f};
     float arrowWidth = 70;
     float arrowHead = 30;
-    float arrowSpeed = 1;                       // cycles a second
+    float arrowSpeed = 1; // cycles a second
     float arrowSpacing = 150;
     float arrowDepth = 18;
     float arrowPerspective = 45;
     float arrowOpacity = 100;
     Float4 arrowColor = {0.02f, 0.6f, 1, 1};
     bool arrowAnimated = true;
-    std::int64_t arcLinePattern = 0;            // 0 solid, otherwise dashed
+    std::int64_t arcLinePattern = 0; // 0 solid, otherwise dashed
     float dashLength = 36;
     float dashGap = 24;
-    std::int64_t arcMotionMode = 0;             // 1 draws the arc progressively
+    std::int64_t arcMotionMode = 0; // 1 draws the arc progressively
     float arcAnimationDuration = 1.2f;
     float arcHeight = 260;
     float drawProgress = 100;
@@ -90,7 +90,7 @@ struct MarkerParameters {
     bool groundPreview = false;
 
     // Vision cone, passing lane and waves.
-    float visionAngle = 65;                     // degrees
+    float visionAngle = 65; // degrees
     float corridorWidth = 180;
     float visionPerspective = 50;
     bool waveEnabled = false;
@@ -98,15 +98,15 @@ struct MarkerParameters {
     float waveSpacing = 30;
     float waveStrength = 0;
     float waveWidth = 12;
-    std::int64_t laneStartStyle = 0;            // 0...2
-    std::int64_t laneEndStyle = 0;              // 0...2
+    std::int64_t laneStartStyle = 0; // 0...2
+    std::int64_t laneEndStyle = 0;   // 0...2
 
     // Label (drawn by the label pass).
     bool labelEnabled = false;
     float labelSize = 34;
     Float2 labelOffset = {0, -95};
-    float labelBackgroundOpacity = 0.78f;       // 0...1
-    float labelOpacity = 1;                     // 0...1
+    float labelBackgroundOpacity = 0.78f; // 0...1
+    float labelOpacity = 1;               // 0...1
     float labelPadding = 14;
     Float4 labelTextColor = {1, 1, 1, 1};
     Float4 labelBoxColor = {0.02f, 0.02f, 0.02f, 1};

@@ -30,8 +30,7 @@ std::string readShaderText(const std::filesystem::path& path)
     // A round trip through UTF-16 changes the bytes exactly when they are not
     // valid UTF-8.
     if (QString::fromUtf8(source.data(), qsizetype(source.size())).toStdString() != source)
-        throw std::system_error(EILSEQ, std::generic_category(),
-                                "The shader file is not UTF-8 text: " + path.string());
+        throw std::system_error(EILSEQ, std::generic_category(), "The shader file is not UTF-8 text: " + path.string());
     return source;
 }
 
@@ -41,8 +40,7 @@ MarkerRenderer::MarkerRenderer(std::shared_ptr<gpu::Device> device, const std::f
     : device_(std::move(device))
 {
     queue_ = device_ ? device_->makeCommandQueue() : nullptr;
-    if (!queue_)
-        throw failure("Metal command queue unavailable");
+    if (!queue_) throw failure("Metal command queue unavailable");
     library_ = device_->makeLibrary(readShaderText(shaderPath));
 }
 
@@ -51,12 +49,10 @@ MarkerRenderer::~MarkerRenderer() = default;
 std::optional<std::filesystem::path> MarkerRenderer::shaderResource()
 {
     std::filesystem::path folder = ZANTO_RESOURCE_DIR;
-    if (const char* overridden = std::getenv("ZANTO_RESOURCES"); overridden && *overridden)
-        folder = overridden;
+    if (const char* overridden = std::getenv("ZANTO_RESOURCES"); overridden && *overridden) folder = overridden;
     std::filesystem::path path = folder / shaderResourceName;
     std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
-        return std::nullopt;
+    if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
     return path;
 }
 
@@ -75,8 +71,7 @@ std::shared_ptr<gpu::RenderPipeline> MarkerRenderer::pipeline(gpu::PixelFormat f
 {
     std::lock_guard guard(lock_);
     const auto key = pipelineKey(format, cutout, ground, overlayOnly);
-    if (auto found = pipelines_.find(key); found != pipelines_.end())
-        return found->second;
+    if (auto found = pipelines_.find(key); found != pipelines_.end()) return found->second;
     std::string fragment = "markerFragment";
     if (cutout)
         fragment = "cutoutFragment";
@@ -93,8 +88,7 @@ std::shared_ptr<gpu::RenderPipeline> MarkerRenderer::textPipeline(gpu::PixelForm
 {
     std::lock_guard guard(lock_);
     const auto key = std::uint64_t(gpu::rawValue(format));
-    if (auto found = textPipelines_.find(key); found != textPipelines_.end())
-        return found->second;
+    if (auto found = textPipelines_.find(key); found != textPipelines_.end()) return found->second;
     auto made = device_->makeRenderPipeline(
         {library_, "markerVertex", "textFragment", format, gpu::Blending::PremultipliedSourceOver});
     textPipelines_.emplace(key, made);
@@ -118,8 +112,7 @@ std::size_t MarkerRenderer::programCount() const
     std::lock_guard guard(lock_);
     std::size_t count = 0;
     for (const auto* pipelines : {&pipelines_, &textPipelines_}) {
-        for (const auto& [key, pipeline] : *pipelines)
-            count += 1 + pipeline->variantCount();
+        for (const auto& [key, pipeline] : *pipelines) count += 1 + pipeline->variantCount();
     }
     return count;
 }

@@ -40,7 +40,7 @@ class Device;
 class Library;
 class RenderPipeline;
 class Texture;
-}
+} // namespace gpu
 
 class MarkerRenderer {
 public:
@@ -67,8 +67,7 @@ public:
     // be the target itself. A non-blank `label` adds the label pass when the
     // parameters enable it.
     void render(const std::shared_ptr<gpu::Texture>& target, const MarkerParameters& parameters, double seconds,
-                const std::shared_ptr<gpu::Texture>& source, const std::string& label = {},
-                bool overlayOnly = false);
+                const std::shared_ptr<gpu::Texture>& source, const std::string& label = {}, bool overlayOnly = false);
 
     // The cutout pass: the whole target drawn from `source` with the cutout
     // shader. A source that is the target itself is copied first.

@@ -2,10 +2,10 @@
 
 namespace zanto {
 
-MarkerRendererError::MarkerRendererError(const std::string& message)
-    : std::runtime_error(message) {}
+MarkerRendererError::MarkerRendererError(const std::string& message) : std::runtime_error(message) { }
 
-MarkerRendererError rendererFailure(const std::string& message) {
+MarkerRendererError rendererFailure(const std::string& message)
+{
     return MarkerRendererError(message);
 }
 

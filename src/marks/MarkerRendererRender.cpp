@@ -36,12 +36,11 @@ std::shared_ptr<gpu::Texture> MarkerRenderer::privateCopySource(gpu::CommandBuff
         }
         if (!copy || copy->pixelFormat() != source->pixelFormat() || copy->width() != source->width()
             || copy->height() != source->height())
-            copy = device_->makeTexture({source->pixelFormat(), source->width(), source->height(),
-                                         gpu::TextureUsage::ShaderRead});
+            copy = device_->makeTexture(
+                {source->pixelFormat(), source->width(), source->height(), gpu::TextureUsage::ShaderRead});
     }
     auto blit = copy ? buffer.makeBlitCommandEncoder() : nullptr;
-    if (!blit)
-        throw failure("Source copy unavailable");
+    if (!blit) throw failure("Source copy unavailable");
     blit->copy(source, copy);
     blit->endEncoding();
     return copy;
@@ -57,25 +56,21 @@ void MarkerRenderer::render(const std::shared_ptr<gpu::Texture>& target, const M
     const GroundUniforms ground = parameters.groundUniforms(width, height, seconds);
 
     auto buffer = queue_->makeCommandBuffer();
-    if (!buffer)
-        throw failure("Command buffer unavailable");
+    if (!buffer) throw failure("Command buffer unavailable");
 
     // The shader reads a private copy, so a source that is also the target
     // (or that its owner changes meanwhile) is read as it was.
     const std::shared_ptr<gpu::Texture> frame = source ? privateCopySource(*buffer, source) : nullptr;
 
     auto encoder = buffer->makeRenderCommandEncoder({target, gpu::LoadAction::Clear, {0, 0, 0, 0}});
-    if (!encoder)
-        throw failure("Render encoder unavailable");
+    if (!encoder) throw failure("Render encoder unavailable");
     encoder->setPipeline(pipeline(target->pixelFormat(), false, frame != nullptr, overlayOnly));
     const TrailUniforms trail = parameters.trailUniforms(width, height);
     encoder->setFragmentBytes(&uniforms, sizeof uniforms, 0);
     encoder->setFragmentBytes(&ground, sizeof ground, 1);
     encoder->setFragmentBytes(trail.data(), sizeof trail, 2);
-    if (frame)
-        encoder->setFragmentTexture(frame, 0);
-    if (specialised_)
-        encoder->setFragmentConstants(markerShaderConstants(uniforms, ground, trail));
+    if (frame) encoder->setFragmentTexture(frame, 0);
+    if (specialised_) encoder->setFragmentConstants(markerShaderConstants(uniforms, ground, trail));
     encoder->drawPrimitives(0, 3);
     encoder->endEncoding();
 
@@ -99,8 +94,7 @@ void MarkerRenderer::render(const std::shared_ptr<gpu::Texture>& target, const M
 // A source copy whose pass has finished, for the next render to copy into.
 void MarkerRenderer::keepSpareCopy(std::shared_ptr<gpu::Texture> copy) const
 {
-    if (!copy)
-        return;
+    if (!copy) return;
     std::lock_guard guard(lock_);
     spareCopy_ = std::move(copy);
 }
@@ -109,16 +103,14 @@ void MarkerRenderer::renderCutout(const std::shared_ptr<gpu::Texture>& target,
                                   const std::shared_ptr<gpu::Texture>& source, const CutoutParameters& parameters)
 {
     auto buffer = queue_->makeCommandBuffer();
-    if (!buffer)
-        throw failure("Command buffer unavailable");
+    if (!buffer) throw failure("Command buffer unavailable");
     // Sampling the texture being drawn is undefined on the GPU: a source that
     // is the target is read from a copy taken before the pass.
     const std::shared_ptr<gpu::Texture> input =
         source && source == target ? privateCopySource(*buffer, source) : source;
     // No clear colour is chosen: the platform default, transparent black.
     auto encoder = buffer->makeRenderCommandEncoder({target, gpu::LoadAction::Clear});
-    if (!encoder)
-        throw failure("Encoder unavailable");
+    if (!encoder) throw failure("Encoder unavailable");
     encoder->setPipeline(pipeline(target->pixelFormat(), true));
     const CutoutUniforms uniforms = parameters.uniforms();
     const float size[2] = {float(target->width()), float(target->height())};
@@ -129,8 +121,7 @@ void MarkerRenderer::renderCutout(const std::shared_ptr<gpu::Texture>& target,
     encoder->endEncoding();
     buffer->commit();
     buffer->waitUntilCompleted();
-    if (input != source)
-        keepSpareCopy(input);
+    if (input != source) keepSpareCopy(input);
     throwIfFailed(*buffer);
 }
 

@@ -9,8 +9,7 @@ namespace {
 // The shader's int(v + 0.5), kept in a sane range so that any float works.
 int rounded(float v)
 {
-    if (!std::isfinite(v))
-        return 0;
+    if (!std::isfinite(v)) return 0;
     return int(std::clamp(v + 0.5f, -1000.0f, 1000.0f));
 }
 
@@ -28,10 +27,8 @@ gpu::FunctionConstants markerShaderConstants(const MarkerUniforms& m, const Grou
                                              const TrailUniforms& trail)
 {
     int ringStyle = rounded(m.arrowPath.w);
-    if (ringStyle < 0 || ringStyle > 7)
-        ringStyle = 0;   // the packing clamps 0...7; other values draw the plain ring
-    if (!(m.look.y > 0))
-        ringStyle = 8;   // invisible rings
+    if (ringStyle < 0 || ringStyle > 7) ringStyle = 0; // the packing clamps 0...7; other values draw the plain ring
+    if (!(m.look.y > 0)) ringStyle = 8;                // invisible rings
     const int lineMode = rounded(m.tactics.y);
     const int arrow = rounded(m.arrowStyle.x);
     return {

@@ -15,28 +15,40 @@ namespace {
 
 constexpr float pi = std::numbers::pi_v<float>;
 
-float clamp01(float v) { return std::min(1.0f, std::max(0.0f, v)); }
+float clamp01(float v)
+{
+    return std::min(1.0f, std::max(0.0f, v));
+}
 
-float flag(bool on) { return on ? 1.0f : 0.0f; }
+float flag(bool on)
+{
+    return on ? 1.0f : 0.0f;
+}
 
 // Fractional part keeping the sign of v. A time or speed that is not finite
 // (or overflows) has no phase: it packs as 0 rather than NaN, as the wave
 // phase has always done.
-double phase(double v) { return std::isfinite(v) ? std::fmod(v, 1.0) : 0.0; }
+double phase(double v)
+{
+    return std::isfinite(v) ? std::fmod(v, 1.0) : 0.0;
+}
 
 // Render clock of the entrance and the arc: the elapsed time when the marker
 // carries one, else the render time; never negative.
-double clock(const std::optional<double>& elapsed, double seconds) {
+double clock(const std::optional<double>& elapsed, double seconds)
+{
     double e = elapsed.value_or(seconds);
     return std::max(0.0, e);
 }
 
-float cross(Float2 o, Float2 a, Float2 b) {
+float cross(Float2 o, Float2 a, Float2 b)
+{
     return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
 }
 
 template <typename It>
-std::vector<Float2> halfHull(It first, It last) {
+std::vector<Float2> halfHull(It first, It last)
+{
     std::vector<Float2> stack;
     for (It it = first; it != last; ++it) {
         while (stack.size() >= 2 && cross(stack[stack.size() - 2], stack.back(), *it) <= 0) {
@@ -47,14 +59,16 @@ std::vector<Float2> halfHull(It first, It last) {
     return stack;
 }
 
-Float4 pair(const std::vector<Float2>& list, std::size_t first) {
+Float4 pair(const std::vector<Float2>& list, std::size_t first)
+{
     Float2 a = first < list.size() ? list[first] : Float2{};
     Float2 b = first + 1 < list.size() ? list[first + 1] : Float2{};
     return {a.x, a.y, b.x, b.y};
 }
 
 // The player points and their hull, two points a vector, (0, 0) past the end.
-void packPlayers(MarkerUniforms& u, const std::vector<Float2>& pixels, const std::vector<Float2>& outline) {
+void packPlayers(MarkerUniforms& u, const std::vector<Float2>& pixels, const std::vector<Float2>& outline)
+{
     u.points01 = pair(pixels, 0);
     u.points23 = pair(pixels, 2);
     u.points45 = pair(pixels, 4);
@@ -71,7 +85,8 @@ void packPlayers(MarkerUniforms& u, const std::vector<Float2>& pixels, const std
 
 } // namespace
 
-MarkerParameters::Entrance MarkerParameters::entrance(double seconds) const {
+MarkerParameters::Entrance MarkerParameters::entrance(double seconds) const
+{
     if (!entranceEnabled) return {};
     double e = clock(entranceElapsed, seconds);
     double duration = std::max(0.05, static_cast<double>(entranceDuration));
@@ -83,13 +98,12 @@ MarkerParameters::Entrance MarkerParameters::entrance(double seconds) const {
     return {ease, 0.6f + 0.4f * ease, wobble};
 }
 
-std::vector<Float2> MarkerParameters::hull(std::vector<Float2> points) {
+std::vector<Float2> MarkerParameters::hull(std::vector<Float2> points)
+{
     // A point without a finite position has no place on a hull, and it would
     // break the ordering the sort relies on.
     std::erase_if(points, [](Float2 p) { return !std::isfinite(p.x) || !std::isfinite(p.y); });
-    std::sort(points.begin(), points.end(), [](Float2 a, Float2 b) {
-        return a.x < b.x || (a.x == b.x && a.y < b.y);
-    });
+    std::sort(points.begin(), points.end(), [](Float2 a, Float2 b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
     if (points.size() < 3) return points;
     std::vector<Float2> lower = halfHull(points.begin(), points.end());
     std::vector<Float2> upper = halfHull(points.rbegin(), points.rend());
@@ -99,7 +113,8 @@ std::vector<Float2> MarkerParameters::hull(std::vector<Float2> points) {
     return lower;
 }
 
-MarkerUniforms MarkerParameters::uniforms(int width, int height, double seconds) const {
+MarkerUniforms MarkerParameters::uniforms(int width, int height, double seconds) const
+{
     const Entrance e = entrance(seconds);
     const float w = static_cast<float>(width);
     const float h = static_cast<float>(height);
@@ -127,7 +142,8 @@ MarkerUniforms MarkerParameters::uniforms(int width, int height, double seconds)
     MarkerUniforms u;
     u.color1 = color1;
     u.color2 = color2;
-    u.geometry = {position.x * w, position.y * h, std::max(1.0f, size * s * e.size), std::max(0.05f, perspective / 100)};
+    u.geometry = {position.x * w, position.y * h, std::max(1.0f, size * s * e.size),
+                  std::max(0.05f, perspective / 100)};
     u.shape = {std::max(0.5f, thickness * s * e.size), std::max(2.0f, std::round(segments)),
                std::min(0.95f, std::max(0.0f, gap / 100)), ringAngle};
     u.look = {std::max(0.0f, glow / 100) + e.wobble, clamp01(opacity / 100) * e.opacity, s, e.wobble};
@@ -149,11 +165,13 @@ MarkerUniforms MarkerParameters::uniforms(int width, int height, double seconds)
     return withoutNaN(u);
 }
 
-GroundUniforms MarkerParameters::groundUniforms(int width, int height, double seconds) const {
+GroundUniforms MarkerParameters::groundUniforms(int width, int height, double seconds) const
+{
     const float w = static_cast<float>(width);
     const float s = w / 1920;
     const double tt = std::max(0.0, seconds);
-    const float wave = std::isfinite(tt) ? static_cast<float>(phase(tt * std::max(0.0, static_cast<double>(waveSpeed)))) : 0.0f;
+    const float wave =
+        std::isfinite(tt) ? static_cast<float>(phase(tt * std::max(0.0, static_cast<double>(waveSpeed)))) : 0.0f;
 
     float rings[maxPlayers];
     for (std::size_t i = 0; i < static_cast<std::size_t>(maxPlayers); ++i) {
@@ -175,12 +193,13 @@ GroundUniforms MarkerParameters::groundUniforms(int width, int height, double se
     g.ringSizes8B = {rings[8], rings[9], rings[10], rings[11]};
     g.vision = {std::min(160.0f, std::max(10.0f, visionAngle)) * pi / 180, std::max(1.0f, corridorWidth * s),
                 std::min(1.0f, std::max(0.1f, visionPerspective / 100)), static_cast<float>(laneStart + 4 * laneEnd)};
-    g.wave = {wave, std::min(1.0f, std::max(0.1f, waveSpacing / 100)),
-              waveEnabled ? clamp01(waveStrength / 100) : 0.0f, std::min(0.4f, std::max(0.02f, waveWidth / 100))};
+    g.wave = {wave, std::min(1.0f, std::max(0.1f, waveSpacing / 100)), waveEnabled ? clamp01(waveStrength / 100) : 0.0f,
+              std::min(0.4f, std::max(0.02f, waveWidth / 100))};
     return withoutNaN(g);
 }
 
-TrailUniforms MarkerParameters::trailUniforms(int width, int height) const {
+TrailUniforms MarkerParameters::trailUniforms(int width, int height) const
+{
     TrailUniforms block{};
     const std::vector<float>& ts = trailState;
     if (ts.size() != 520 && ts.size() != 523) return block;

@@ -23,15 +23,15 @@ static_assert(std::endian::native == std::endian::little,
 struct alignas(16) MarkerUniforms {
     Float4 color1 = {};
     Float4 color2 = {};
-    Float4 geometry = {};      // position px, size, perspective
-    Float4 shape = {};         // thickness, segments, gap, ring angle
-    Float4 look = {};          // glow + wobble, opacity, scale, wobble
+    Float4 geometry = {}; // position px, size, perspective
+    Float4 shape = {};    // thickness, segments, gap, ring angle
+    Float4 look = {};     // glow + wobble, opacity, scale, wobble
     Float4 points01 = {};
     Float4 points23 = {};
     Float4 hull01 = {};
     Float4 hull23 = {};
-    Float4 tactics = {};       // point count, line mode, line width, line opacity
-    Float4 fill = {};          // fill opacity, hull count, multiple rings, shadow
+    Float4 tactics = {}; // point count, line mode, line width, line opacity
+    Float4 fill = {};    // fill opacity, hull count, multiple rings, shadow
     Float4 tacticalColor = {};
     Float4 points45 = {};
     Float4 points67 = {};
@@ -45,8 +45,8 @@ struct alignas(16) MarkerUniforms {
     Float4 arrowShape = {};
     Float4 arrowStyle = {};
     Float4 arrowColor = {};
-    Float4 arrowPath = {};     // arc height, draw share, trail length, ring style
-    Float4 arcOptions = {};    // dash length, dash gap, arc motion, arc phase
+    Float4 arrowPath = {};  // arc height, draw share, trail length, ring style
+    Float4 arcOptions = {}; // dash length, dash gap, arc motion, arc phase
     bool operator==(const MarkerUniforms&) const = default;
 };
 

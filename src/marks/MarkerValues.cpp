@@ -10,10 +10,11 @@ namespace zanto::MarkerValues {
 
 namespace {
 
-constexpr std::array<std::size_t, 16> acceptedLengths = {20, 23, 40, 56, 73, 76, 77, 78,
+constexpr std::array<std::size_t, 16> acceptedLengths = {20, 23, 40, 56,  73,  76,  77,  78,
                                                          79, 84, 96, 108, 628, 631, 641, 656};
 
-void checkValues(std::span<const double> values) {
+void checkValues(std::span<const double> values)
+{
     bool fine = acceptedLength(values.size());
     for (double v : values) fine = fine && std::isfinite(v) && std::abs(v) < 100'000'000.0;
     if (!fine) throw rendererFailure("Invalid parameter state");
@@ -33,19 +34,22 @@ struct Reader {
     Float3 rgb(std::size_t i) const { return {number(i), number(i + 1), number(i + 2)}; }
     Float4 rgba(std::size_t i) const { return {number(i), number(i + 1), number(i + 2), number(i + 3)}; }
     // A position, turned from a bottom-left origin when the caller asked.
-    Float2 point(std::size_t i) const {
+    Float2 point(std::size_t i) const
+    {
         Float2 p = pair(i);
         if (flipY) p.y = 1 - p.y;
         return p;
     }
-    std::vector<float> run(std::size_t first, std::size_t count) const {
+    std::vector<float> run(std::size_t first, std::size_t count) const
+    {
         std::vector<float> out;
         for (std::size_t i = first; i < first + count; ++i) out.push_back(number(i));
         return out;
     }
 };
 
-void readRing(const Reader& r, MarkerParameters& p) {
+void readRing(const Reader& r, MarkerParameters& p)
+{
     p.color1 = r.rgba(0);
     p.color2 = r.rgba(4);
     p.size = r.number(8);
@@ -60,7 +64,8 @@ void readRing(const Reader& r, MarkerParameters& p) {
     p.position = r.pair(17);
 }
 
-void readEntranceAndPoints(const Reader& r, MarkerParameters& p) {
+void readEntranceAndPoints(const Reader& r, MarkerParameters& p)
+{
     if (r.size() >= 23) {
         p.entranceEnabled = r.flag(20);
         p.entranceDuration = r.number(21);
@@ -79,7 +84,8 @@ void readEntranceAndPoints(const Reader& r, MarkerParameters& p) {
     for (std::size_t i = 40; i < 56; i += 2) p.points.push_back(r.point(i));
 }
 
-void readArrow(const Reader& r, MarkerParameters& p) {
+void readArrow(const Reader& r, MarkerParameters& p)
+{
     if (r.size() < 73) return;
     p.arrowMode = r.integer(56);
     p.arrowStart = r.point(57);
@@ -95,7 +101,8 @@ void readArrow(const Reader& r, MarkerParameters& p) {
     p.arrowAnimated = r.flag(72);
 }
 
-void readArc(const Reader& r, MarkerParameters& p) {
+void readArc(const Reader& r, MarkerParameters& p)
+{
     if (r.size() >= 76) {
         // The arc rises toward smaller y in a top-left space: flipped, it falls.
         p.arcHeight = r.flipY ? -r.number(73) : r.number(73);
@@ -113,7 +120,8 @@ void readArc(const Reader& r, MarkerParameters& p) {
     p.arcAnimationDuration = r.number(83);
 }
 
-void readGround(const Reader& r, MarkerParameters& p) {
+void readGround(const Reader& r, MarkerParameters& p)
+{
     if (r.size() >= 96) {
         p.spaceMode = std::clamp<std::int64_t>(r.integer(84), 0, 5);
         p.spaceWidth = r.number(85);
@@ -130,7 +138,8 @@ void readGround(const Reader& r, MarkerParameters& p) {
     if (r.size() >= 631) p.trailState = r.run(108, 523);
 }
 
-void readVisionAndLabel(const Reader& r, MarkerParameters& p) {
+void readVisionAndLabel(const Reader& r, MarkerParameters& p)
+{
     if (r.size() >= 641) {
         p.visionAngle = r.number(631);
         p.corridorWidth = r.number(632);
@@ -156,16 +165,19 @@ void readVisionAndLabel(const Reader& r, MarkerParameters& p) {
 
 } // namespace
 
-bool acceptedLength(std::size_t count) {
+bool acceptedLength(std::size_t count)
+{
     return std::find(acceptedLengths.begin(), acceptedLengths.end(), count) != acceptedLengths.end();
 }
 
-void check(std::span<const double> values, double seconds) {
+void check(std::span<const double> values, double seconds)
+{
     checkValues(values);
     if (!std::isfinite(seconds)) throw rendererFailure("Invalid parameter state");
 }
 
-MarkerParameters parameters(std::span<const double> values) {
+MarkerParameters parameters(std::span<const double> values)
+{
     checkValues(values);
     const Reader r{values, static_cast<float>(values[19]) == 1.0f};
     MarkerParameters p;

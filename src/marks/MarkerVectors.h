@@ -38,7 +38,8 @@ static_assert(sizeof(Float2) == 8 && sizeof(Float3) == 12 && sizeof(Float4) == 1
 // shader spreads through every computation that reads it; the packed blocks
 // hold numbers only.
 template <typename Block>
-Block withoutNaN(const Block& block) {
+Block withoutNaN(const Block& block)
+{
     auto lanes = std::bit_cast<std::array<float, sizeof(Block) / sizeof(float)>>(block);
     for (float& lane : lanes) {
         if (std::isnan(lane)) lane = 0;

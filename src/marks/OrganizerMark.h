@@ -11,7 +11,7 @@ namespace zanto {
 // mark. Coordinates are normalised over the 16:9 picture, origin at the bottom
 // left. A mark is a telestration mark when `gxl` is present, whatever its kind.
 struct OrganizerMark {
-    std::string kind;                  // "arrow", "circle", "text" or "gxl"
+    std::string kind; // "arrow", "circle", "text" or "gxl"
     double x = 0;
     double y = 0;
     double x2 = 0;

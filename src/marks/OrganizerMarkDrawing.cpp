@@ -41,8 +41,7 @@ QFont markFont(double size)
 {
     QFont font;
     // Japanese comments are common, so a CJK face comes first.
-    font.setFamilies({QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans"),
-                      QStringLiteral("sans-serif")});
+    font.setFamilies({QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans"), QStringLiteral("sans-serif")});
     font.setWeight(QFont::Bold);
     font.setPixelSize(std::max(1, static_cast<int>(std::lround(size))));
     return font;
@@ -56,8 +55,7 @@ void addArrow(QPainterPath& path, QPointF p1, QPointF p2, double headLength)
     const double a = std::atan2(p1.y() - p2.y(), p2.x() - p1.x());
     for (double offset : {-barbAngle, barbAngle}) {
         path.moveTo(p2);
-        path.lineTo(p2.x() - headLength * std::cos(a + offset),
-                    p2.y() + headLength * std::sin(a + offset));
+        path.lineTo(p2.x() - headLength * std::cos(a + offset), p2.y() + headLength * std::sin(a + offset));
     }
 }
 
@@ -83,8 +81,7 @@ void drawText(QPainter& painter, const QString& text, QPointF anchor, double fon
         const double bottom = anchor.y() - double(lines.size() - 1 - i) * metrics.lineSpacing();
         const double advance = metrics.horizontalAdvance(lines[i]);
         if (advance <= 0) continue;
-        painter.fillRect(QRectF(anchor.x(), bottom - metrics.height(), advance, metrics.height()),
-                         textBackground);
+        painter.fillRect(QRectF(anchor.x(), bottom - metrics.height(), advance, metrics.height()), textBackground);
         painter.setPen(textColor);
         painter.drawText(QPointF(anchor.x(), bottom - metrics.descent()), lines[i]);
     }
@@ -100,8 +97,8 @@ void drawMark(QPainter& painter, const OrganizerMark& mark, const QRectF& rect, 
     }
     QPainterPath path;
     if (mark.kind == "circle") {
-        path.addEllipse(QRectF(std::min(p1.x(), p2.x()), std::min(p1.y(), p2.y()),
-                               std::abs(p1.x() - p2.x()), std::abs(p1.y() - p2.y())));
+        path.addEllipse(QRectF(std::min(p1.x(), p2.x()), std::min(p1.y(), p2.y()), std::abs(p1.x() - p2.x()),
+                               std::abs(p1.y() - p2.y())));
     } else {
         addArrow(path, p1, p2, scale.headLength);
     }
@@ -111,8 +108,7 @@ void drawMark(QPainter& painter, const OrganizerMark& mark, const QRectF& rect, 
 
 } // namespace
 
-void drawOrganizerMarks(const std::vector<OrganizerMark>& marks, const QRectF& rect,
-                        QPainter& painter)
+void drawOrganizerMarks(const std::vector<OrganizerMark>& marks, const QRectF& rect, QPainter& painter)
 {
     const Scale scale = scaleFor(rect);
     painter.save();

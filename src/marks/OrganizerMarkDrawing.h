@@ -26,8 +26,7 @@ inline constexpr int markCanvasHeight = 720;
 // have their own look; every other kind, "gxl" included, is drawn as an arrow
 // (callers pass plain marks only). Runs on the painter's thread; the painter's
 // pen, brush and font are restored afterwards.
-void drawOrganizerMarks(const std::vector<OrganizerMark>& marks, const QRectF& rect,
-                        QPainter& painter);
+void drawOrganizerMarks(const std::vector<OrganizerMark>& marks, const QRectF& rect, QPainter& painter);
 
 // The marks drawn on a fresh transparent 1280 x 720 canvas
 // (Format_ARGB32_Premultiplied: B, G, R, A premultiplied bytes, top row first).

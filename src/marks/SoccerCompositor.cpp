@@ -12,8 +12,7 @@
 
 namespace zanto {
 
-SoccerCompositor::SoccerCompositor(std::vector<SoccerInstruction> instructions)
-    : instructions_(std::move(instructions))
+SoccerCompositor::SoccerCompositor(std::vector<SoccerInstruction> instructions) : instructions_(std::move(instructions))
 {
     worker_ = std::thread([this] { run(); });
     // Thread names hold 15 characters; the label's start is enough to spot it.
@@ -92,8 +91,10 @@ QImage SoccerCompositor::compose(const CompositorRequest& request)
     QImage source = request.handedOver ? std::move(*request.handedOver) : request.sourceFrame;
     startRender(std::move(source), request.outputTime, request.instructionIndex,
                 [result](QImage image, std::exception_ptr error) {
-                    if (error) result->set_exception(error);
-                    else result->set_value(std::move(image));
+                    if (error)
+                        result->set_exception(error);
+                    else
+                        result->set_value(std::move(image));
                 });
     return frame.get();
 }
@@ -107,7 +108,7 @@ QImage SoccerCompositor::render(QImage source, const MediaTime& time, int instru
     const AffineTransform& t = instruction.transform;
     // A frame the export has already placed on the canvas is used as it is.
     const bool placed = t == AffineTransform::identity() && source.size() == QSize(markCanvasWidth, markCanvasHeight)
-        && source.format() == pixelFormat;
+                        && source.format() == pixelFormat;
     QImage background = placed ? std::move(source) : QImage(markCanvasWidth, markCanvasHeight, pixelFormat);
     if (background.isNull()) throw failure("元映像を変換できません。");
     if (!placed) {
@@ -130,8 +131,7 @@ CompositorCallback SoccerCompositor::callback(std::vector<SoccerInstruction> ins
 {
     // The composition export hands over frames already placed on the canvas
     // by its own instructions: the compositor only draws the marks.
-    for (SoccerInstruction& instruction : instructions)
-        instruction.transform = AffineTransform::identity();
+    for (SoccerInstruction& instruction : instructions) instruction.transform = AffineTransform::identity();
     auto compositor = std::make_shared<SoccerCompositor>(std::move(instructions));
     return [compositor](const CompositorRequest& request) { return compositor->compose(request); };
 }

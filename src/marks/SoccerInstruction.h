@@ -13,14 +13,14 @@
 namespace zanto {
 
 struct SoccerInstruction {
-    MediaTimeRange timeRange;                    // in the composition's timeline
+    MediaTimeRange timeRange; // in the composition's timeline
     bool enablePostProcessing = true;
-    bool containsTweening = true;                // every frame is composited, even a held one
-    std::vector<std::int32_t> requiredSourceTrackIDs;  // {track}
-    std::int32_t passthroughTrackID = 0;         // 0: no frame passes uncomposited
-    std::int32_t track = 0;                      // the track whose frames this segment shows
-    AffineTransform transform;                   // source pixels to canvas pixels, origin top left
-    std::vector<OrganizerMark> marks;            // the item's marks, in its order
+    bool containsTweening = true;                     // every frame is composited, even a held one
+    std::vector<std::int32_t> requiredSourceTrackIDs; // {track}
+    std::int32_t passthroughTrackID = 0;              // 0: no frame passes uncomposited
+    std::int32_t track = 0;                           // the track whose frames this segment shows
+    AffineTransform transform;                        // source pixels to canvas pixels, origin top left
+    std::vector<OrganizerMark> marks;                 // the item's marks, in its order
 
     // The only way to make one: every field follows from these four.
     SoccerInstruction(MediaTimeRange range, std::int32_t track, AffineTransform transform,

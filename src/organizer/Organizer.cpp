@@ -21,10 +21,9 @@
 
 namespace zanto {
 
-Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory,
-                     std::unique_ptr<OrganizerDialogs> dialogs, const PlayerOptions& player)
-    : recovery_(recoveryDirectory.value_or(OrganizerRecoveryFile::defaultDirectory())),
-      dialogs_(std::move(dialogs)),
+Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory, std::unique_ptr<OrganizerDialogs> dialogs,
+                     const PlayerOptions& player)
+    : recovery_(recoveryDirectory.value_or(OrganizerRecoveryFile::defaultDirectory())), dialogs_(std::move(dialogs)),
       jobs_(std::make_unique<OrganizerJobs>())
 {
     if (std::optional<OrganizerDocument> loaded = recovery_.load()) history_.playlist = std::move(*loaded);

@@ -39,8 +39,10 @@ constexpr std::array<const char*, organizerMaterialCount> materialNames{
 
 constexpr OrganizerAction material(int index)
 {
-    return {.command = organizerMaterialCommand(index), .name = materialNames[static_cast<size_t>(index)],
-            .handler = runWith<int, &Organizer::addMaterial>, .parameter = index};
+    return {.command = organizerMaterialCommand(index),
+            .name = materialNames[static_cast<size_t>(index)],
+            .handler = runWith<int, &Organizer::addMaterial>,
+            .parameter = index};
 }
 
 // The rows in any order; each lands at the index of its command.
@@ -53,6 +55,8 @@ constexpr std::array<OrganizerAction, organizerCommandCount> indexed(const Organ
     return table;
 }
 
+// One row of the table a line or two, as it is read.
+// clang-format off
 constexpr auto table = indexed({
     // Toolbar.
     {.command = C::newDocument, .name = "newDocument", .title = "新規", .handler = run<&Organizer::newDocument>},
@@ -158,10 +162,11 @@ constexpr auto table = indexed({
     material(0), material(1), material(2), material(3), material(4), material(5), material(6), material(7),
     material(8), material(9), material(10), material(11), material(12), material(13), material(14),
 });
+// clang-format on
 
 constexpr std::array<OrganizerCommand, 3> layoutMenu{C::enlargePreview, C::resetLayout, C::toggleInspector};
-constexpr std::array<OrganizerCommand, 9> moreMenu{C::addTitle,  C::addImage,  C::renameRow,
-                                                   C::rowUp,     C::rowDown,   C::removeRow,
+constexpr std::array<OrganizerCommand, 9> moreMenu{C::addTitle,  C::addImage,    C::renameRow,
+                                                   C::rowUp,     C::rowDown,     C::removeRow,
                                                    C::duplicate, C::removeItems, C::cancelExport};
 constexpr std::array<OrganizerCommand, 5> exportMenu{C::chooseXMLExport, C::exportCurrentVideo, C::exportAll,
                                                      C::exportSelection, C::cancelExport};
@@ -221,11 +226,16 @@ std::optional<OrganizerCommand> OrganizerActions::withKey(QKeyCombination key)
 std::span<const OrganizerCommand> OrganizerActions::menu(OrganizerMenu menu)
 {
     switch (menu) {
-    case OrganizerMenu::layout: return layoutMenu;
-    case OrganizerMenu::more: return moreMenu;
-    case OrganizerMenu::exportVideo: return exportMenu;
-    case OrganizerMenu::timelineRow: return rowMenu;
-    case OrganizerMenu::timelineItem: return itemMenu;
+    case OrganizerMenu::layout:
+        return layoutMenu;
+    case OrganizerMenu::more:
+        return moreMenu;
+    case OrganizerMenu::exportVideo:
+        return exportMenu;
+    case OrganizerMenu::timelineRow:
+        return rowMenu;
+    case OrganizerMenu::timelineItem:
+        return itemMenu;
     }
     return {};
 }
@@ -233,8 +243,8 @@ std::span<const OrganizerCommand> OrganizerActions::menu(OrganizerMenu menu)
 QString OrganizerActions::title(OrganizerMenu menu, OrganizerCommand command)
 {
     const OrganizerAction& action = row(command);
-    const bool entryTitles = menu == OrganizerMenu::layout || menu == OrganizerMenu::timelineRow
-        || menu == OrganizerMenu::timelineItem;
+    const bool entryTitles =
+        menu == OrganizerMenu::layout || menu == OrganizerMenu::timelineRow || menu == OrganizerMenu::timelineItem;
     return QString::fromUtf8(entryTitles && action.entryTitle ? action.entryTitle : action.title);
 }
 

@@ -24,7 +24,7 @@ int escapeIndex(const QStringList& buttons)
 // plain Rejected (0) never reads as the first button.
 class AlertDialog : public QDialog {
 public:
-    AlertDialog(QWidget* parent, int escape) : QDialog(parent), escape_(escape) {}
+    AlertDialog(QWidget* parent, int escape) : QDialog(parent), escape_(escape) { }
 
     void reject() override
     {
@@ -70,14 +70,13 @@ QHBoxLayout* buttonRow(AlertDialog& dialog, const QStringList& buttons)
 
 } // namespace
 
-int runOrganizerAlert(QWidget* parent, const QString& message, const QString& informative,
-                      const QStringList& buttons)
+int runOrganizerAlert(QWidget* parent, const QString& message, const QString& informative, const QStringList& buttons)
 {
     return runOrganizerAlert(parent, message, informative, buttons, nullptr);
 }
 
-int runOrganizerAlert(QWidget* parent, const QString& message, const QString& informative,
-                      const QStringList& buttons, QWidget* accessory)
+int runOrganizerAlert(QWidget* parent, const QString& message, const QString& informative, const QStringList& buttons,
+                      QWidget* accessory)
 {
     const QStringList titles = buttons.isEmpty() ? QStringList{QStringLiteral("OK")} : buttons;
     const int escape = escapeIndex(titles);
@@ -90,8 +89,10 @@ int runOrganizerAlert(QWidget* parent, const QString& message, const QString& in
     if (!informative.isEmpty()) layout->addWidget(wrappedLabel(informative, false));
     if (accessory) layout->addWidget(accessory);
     layout->addLayout(buttonRow(dialog, titles));
-    if (accessory) accessory->setFocus();
-    else dialog.findChild<QPushButton*>(QStringLiteral("alertButton0"))->setFocus();
+    if (accessory)
+        accessory->setFocus();
+    else
+        dialog.findChild<QPushButton*>(QStringLiteral("alertButton0"))->setFocus();
     const int result = dialog.exec();
     return result > 0 ? result - 1 : escape;
 }

@@ -15,12 +15,11 @@ namespace zanto {
 
 // The index of the button pressed; -1 only when the dialog ended without a
 // button (its parent went away) and no button stands for cancel.
-int runOrganizerAlert(QWidget* parent, const QString& message, const QString& informative,
-                      const QStringList& buttons);
+int runOrganizerAlert(QWidget* parent, const QString& message, const QString& informative, const QStringList& buttons);
 
 // The same alert with `accessory` (owned by the alert from now on) between the
 // texts and the buttons; it takes the focus.
-int runOrganizerAlert(QWidget* parent, const QString& message, const QString& informative,
-                      const QStringList& buttons, QWidget* accessory);
+int runOrganizerAlert(QWidget* parent, const QString& message, const QString& informative, const QStringList& buttons,
+                      QWidget* accessory);
 
 } // namespace zanto

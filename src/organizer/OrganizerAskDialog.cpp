@@ -16,8 +16,8 @@ std::optional<QString> runOrganizerAsk(QWidget* parent, const QString& message, 
     // each edit so that it outlives the dialog.
     QString text = value;
     QObject::connect(field, &QLineEdit::textChanged, field, [&text](const QString& now) { text = now; });
-    const int pressed = runOrganizerAlert(parent, message, QString(),
-                                          {QStringLiteral("決定"), QStringLiteral("キャンセル")}, field);
+    const int pressed =
+        runOrganizerAlert(parent, message, QString(), {QStringLiteral("決定"), QStringLiteral("キャンセル")}, field);
     if (pressed != 0) return std::nullopt;
     const QString answer = text.trimmed();
     if (answer.isEmpty()) return std::nullopt;

@@ -19,8 +19,7 @@ void OrganizerColorWell::setColor(const QColor& color)
 
 void OrganizerColorWell::choose()
 {
-    const QColor picked = QColorDialog::getColor(color_, window(), QString(),
-                                                 QColorDialog::ShowAlphaChannel);
+    const QColor picked = QColorDialog::getColor(color_, window(), QString(), QColorDialog::ShowAlphaChannel);
     if (!picked.isValid()) return;
     setColor(picked);
     if (action) action();

@@ -27,7 +27,7 @@ public:
     // Save panel: default name, name filters (may be empty), default suffix (may be empty),
     // optional check box text (empty: no check box); none when cancelled.
     virtual std::optional<OrganizerSaveAnswer> save(const QString& defaultName, const QStringList& nameFilters,
-                                                     const QString& suffix, const QString& checkBox) = 0;
+                                                    const QString& suffix, const QString& checkBox) = 0;
     // A context menu at the pointer from titles; the index chosen or none.
     virtual std::optional<int> menu(const QStringList& titles) = 0;
     // Shows a file in the file manager.

@@ -35,7 +35,8 @@ bool Organizer::confirmReplace()
     if (!changed()) return true;
     return dialogs().alert("別のプレイリストへ切り替えますか？",
                            "未保存の変更があります。残す場合はキャンセルして「保存」を選んでください。",
-                           {"キャンセル", "切り替える"}) == 1;
+                           {"キャンセル", "切り替える"})
+           == 1;
 }
 
 void Organizer::newDocument()

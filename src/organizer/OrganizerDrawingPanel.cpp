@@ -24,7 +24,8 @@ const char* const chooseAMark = "「選択／移動」で描画を選んでく�
 
 bool showsGround(const std::vector<OrganizerMark>& marks)
 {
-    return std::any_of(marks.begin(), marks.end(), [](const OrganizerMark& mark) { return mark.gxl && mark.gxl->ground(); });
+    return std::any_of(marks.begin(), marks.end(),
+                       [](const OrganizerMark& mark) { return mark.gxl && mark.gxl->ground(); });
 }
 
 } // namespace
@@ -87,7 +88,8 @@ void Organizer::drawingTick()
     OrganizerOverlay& view = overlay();
     if (item.kind == "freeze") {
         const auto started = playback_->freezeStarted();
-        const auto running = started ? std::chrono::steady_clock::now() - *started : std::chrono::steady_clock::duration::zero();
+        const auto running =
+            started ? std::chrono::steady_clock::now() - *started : std::chrono::steady_clock::duration::zero();
         view.setSeconds(std::chrono::duration<double>(running).count());
         view.update();
         return;

@@ -88,10 +88,10 @@ void Organizer::chooseXMLExport()
 {
     const size_t row = static_cast<size_t>(currentRow());
     const QString name = row < playlist().rows.size() ? QString::fromStdString(playlist().rows[row].name) : QString();
-    const int answer = dialogs().alert(
-        "Final Cut Pro XMLの書き出し範囲",
-        "全体は上の行から順に連結します。行ごとは現在選択している行を書き出します。描画・画像・フリーズは動画素材に変換します。",
-        {"全体", "選択行：" + name, "キャンセル"});
+    const int answer = dialogs().alert("Final Cut Pro XMLの書き出し範囲",
+                                       "全体は上の行から順に連結します。行ごとは現在選択している行を書き出します。描画"
+                                       "・画像・フリーズは動画素材に変換します。",
+                                       {"全体", "選択行：" + name, "キャンセル"});
     if (answer == 0) exportOrganizerXML(false);
     if (answer == 1) exportOrganizerXML(true);
 }
@@ -101,8 +101,7 @@ void Organizer::exportOrganizerXML(bool rowOnly)
     if (busy()) return;
     const size_t row = static_cast<size_t>(currentRow());
     if (rowOnly && row >= playlist().rows.size()) return;
-    const std::vector<OrganizerItem> items =
-        enabledItems(rowOnly ? playlist().rows[row].items : allItems(playlist()));
+    const std::vector<OrganizerItem> items = enabledItems(rowOnly ? playlist().rows[row].items : allItems(playlist()));
     if (items.empty()) {
         message("書き出すクリップがありません。");
         return;
@@ -116,9 +115,10 @@ void Organizer::exportOrganizerXML(bool rowOnly)
     auto exporter = std::make_shared<OrganizerExporter>();
     OrganizerJob job;
     job.work = [exporter, items, title, path](const OrganizerDocument& copy, const OrganizerJobControl& control) {
-        exporter->exportXML(copy, items, title, path.toStdString(), [&control](double fraction, const std::string& text) {
-            control.status(fraction, QString::fromStdString(text));
-        });
+        exporter->exportXML(copy, items, title, path.toStdString(),
+                            [&control](double fraction, const std::string& text) {
+                                control.status(fraction, QString::fromStdString(text));
+                            });
     };
     job.finished = [this, path](std::optional<QString> failure) {
         finishExport(failure, "Final Cut Pro XMLを保存しました。隣の素材フォルダも保管してください。", path);

@@ -10,7 +10,7 @@ namespace zanto {
 // picture does not jump when the range bar comes and goes.
 class OrganizerInsetPane : public QWidget {
 public:
-    OrganizerInsetPane(int allowance, int minimum) : allowance_(allowance), minimum_(minimum) {}
+    OrganizerInsetPane(int allowance, int minimum) : allowance_(allowance), minimum_(minimum) { }
 
 protected:
     // The view that follows the pane's height.

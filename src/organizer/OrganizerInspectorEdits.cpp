@@ -42,7 +42,8 @@ void Organizer::apply()
         return;
     }
     try {
-        OrganizerDocument candidate = edits::applyingFields(playlist(), item->id, inspector_->typedFields(), movieDuration);
+        OrganizerDocument candidate =
+            edits::applyingFields(playlist(), item->id, inspector_->typedFields(), movieDuration);
         commit(std::move(candidate), table.selectedRow(), "変更を反映しました。元のタイムラインは変更していません。");
     } catch (const ExportFailure& failure) {
         message(QString::fromStdString(failure.message));
@@ -63,8 +64,9 @@ void Organizer::relink()
     const OrganizerSource* source = item ? playlist().source(item->sourceID) : nullptr;
     if (busy() || !source) return;
     const std::string id = source->id;
-    const QStringList files = dialogs_->openFiles(QString::fromStdString(source->name) + " の連続した動画を選択してください。",
-                                                  {"ムービー (*.mp4 *.mov *.m4v)"}, false);
+    const QStringList files =
+        dialogs_->openFiles(QString::fromStdString(source->name) + " の連続した動画を選択してください。",
+                            {"ムービー (*.mp4 *.mov *.m4v)"}, false);
     if (files.isEmpty()) return;
     if (!holdsVideo(files.front())) {
         message("映像を読み込めません。");

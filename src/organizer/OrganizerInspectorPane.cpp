@@ -202,7 +202,8 @@ QWidget* OrganizerInspectorPane::buildDrawingPanel(Organizer& organizer)
     }
 
     QLabel* hint = label("映像右端のアイコンで追加。素材を直接ドラッグして移動、青い点で形を調整できます。"
-                         "追加時に5秒の静止画を挿入します。", true);
+                         "追加時に5秒の静止画を挿入します。",
+                         true);
     hint->installEventFilter(new HeightForWidthKept(hint));
     layout->addWidget(hint);
     layout->addWidget(gxlColor);
@@ -259,7 +260,9 @@ GXLSettings OrganizerInspectorPane::drawingStyle() const
 
 void OrganizerInspectorPane::showDrawingStyle(const GXLSettings& settings)
 {
-    const auto component = [&](size_t i) { return i < settings.color.size() ? static_cast<float>(settings.color[i]) : 1.0f; };
+    const auto component = [&](size_t i) {
+        return i < settings.color.size() ? static_cast<float>(settings.color[i]) : 1.0f;
+    };
     gxlColor->setColor(QColor::fromRgbF(component(0), component(1), component(2), component(3)));
     gxlSize->setDoubleValue(settings.size);
     gxlPerspective->setDoubleValue(settings.perspective);
@@ -291,9 +294,8 @@ void OrganizerInspectorPane::showItem(const OrganizerItem& item, const Organizer
         labels << QString::fromStdString(each);
     }
     showText(labelsField, labels.join(", "));
-    clipInfo->setText(QString::fromStdString(item.name) + "\n"
-                      + QString::asprintf("%.2f 秒", item.end - item.start) + " / "
-                      + QString::number(selectedCount) + "件選択");
+    clipInfo->setText(QString::fromStdString(item.name) + "\n" + QString::asprintf("%.2f 秒", item.end - item.start)
+                      + " / " + QString::number(selectedCount) + "件選択");
     const OrganizerSource* source = document.source(item.sourceID);
     showText(offsetField, organizerSeconds(source ? source->offset : 0));
 }
@@ -306,15 +308,14 @@ void OrganizerInspectorPane::fillAngles(const OrganizerItem& item, const Organiz
         angleChoice->addItem(QString::fromStdString(source ? source->name : id), QString::fromStdString(id));
     }
     const auto position = std::find(item.sourceIDs.begin(), item.sourceIDs.end(), item.sourceID);
-    const int selected = position == item.sourceIDs.end()
-        ? 0 : static_cast<int>(position - item.sourceIDs.begin());
+    const int selected = position == item.sourceIDs.end() ? 0 : static_cast<int>(position - item.sourceIDs.begin());
     if (angleChoice->count() > 0) angleChoice->setCurrentIndex(selected);
 }
 
 OrganizerItemFields OrganizerInspectorPane::typedFields() const
 {
-    return {nameField->text(), noteField->toPlainText(), labelsField->text(),
-            startField->text(), endField->text(), enabled->isChecked()};
+    return {nameField->text(),  noteField->toPlainText(), labelsField->text(),
+            startField->text(), endField->text(),         enabled->isChecked()};
 }
 
 QString OrganizerInspectorPane::offsetText() const

@@ -54,8 +54,9 @@ void Organizer::insertImages(const QStringList& paths)
         message("画像を読み込めませんでした。");
         return;
     }
-    commit(edits::insertingItems(playlist(), currentRow(), numberOfRows(), slides), std::nullopt,
-           "画像を追加しました。PDFは最初のページを使用します。複数ページのスライドは画像に書き出して追加してください。");
+    commit(
+        edits::insertingItems(playlist(), currentRow(), numberOfRows(), slides), std::nullopt,
+        "画像を追加しました。PDFは最初のページを使用します。複数ページのスライドは画像に書き出して追加してください。");
 }
 
 void Organizer::duplicate()
@@ -79,8 +80,8 @@ void Organizer::insertSlide(bool after)
     if (!name) return;
     const int selected = table.selectedRow();
     const int position = selected < 0 ? numberOfRows() : selected + (after ? 1 : 0);
-    commit(edits::insertingItems(playlist(), currentRow(), position, {edits::titleItem(name->toStdString())}),
-           position, {});
+    commit(edits::insertingItems(playlist(), currentRow(), position, {edits::titleItem(name->toStdString())}), position,
+           {});
 }
 
 } // namespace zanto

@@ -68,7 +68,8 @@ void OrganizerJobs::deliver(std::function<void()> call)
     // the runner has gone is dropped.
     QPointer<OrganizerJobs> guard(this);
     QMetaObject::invokeMethod(
-        this, [guard, call = std::move(call)] {
+        this,
+        [guard, call = std::move(call)] {
             if (guard) call();
         },
         Qt::QueuedConnection);

@@ -51,7 +51,7 @@ struct OrganizerJob {
 
 class OrganizerJobs : public QObject {
 public:
-    explicit OrganizerJobs(QObject* parent = nullptr) : QObject(parent) {}
+    explicit OrganizerJobs(QObject* parent = nullptr) : QObject(parent) { }
     ~OrganizerJobs() override;
 
     // Starts `job` on a copy of `document`; false, starting nothing, while

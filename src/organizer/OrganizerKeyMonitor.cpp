@@ -1,6 +1,5 @@
 #include "organizer/OrganizerKeyMonitor.h"
 
-
 #include <QAbstractSpinBox>
 #include <QCoreApplication>
 #include <QComboBox>

@@ -34,7 +34,8 @@ bool Organizer::handleOrganizerKey(const QKeyEvent& event)
         // Alt and Meta are not looked at here. Shift selects the Shift row
         // when there is one (redo, export of the open item) and is ignored
         // otherwise (save, select all).
-        command = OrganizerActions::withKey(QKeyCombination(Qt::ControlModifier | (modifiers & Qt::ShiftModifier), key));
+        command =
+            OrganizerActions::withKey(QKeyCombination(Qt::ControlModifier | (modifiers & Qt::ShiftModifier), key));
         if (!command) command = OrganizerActions::withKey(QKeyCombination(Qt::ControlModifier, key));
     } else if (!(modifiers & (Qt::AltModifier | Qt::MetaModifier))) {
         // Shift, Caps Lock (never a modifier here) and the keypad flag leave a

@@ -70,8 +70,13 @@ void drawMaterial(QPainter& painter, int index)
     const QBrush fill(ink);
     const QPolygonF triangle{QPointF(12, 3.5), QPointF(21, 20), QPointF(3, 20)};
     switch (index) {
-    case 0: painter.setPen(QPen(ink, 1.6, Qt::DashLine)); painter.drawEllipse(QPointF(12, 12), 8, 8); break;
-    case 1: drawFourCircles(painter, false); break;
+    case 0:
+        painter.setPen(QPen(ink, 1.6, Qt::DashLine));
+        painter.drawEllipse(QPointF(12, 12), 8, 8);
+        break;
+    case 1:
+        drawFourCircles(painter, false);
+        break;
     case 2: {
         QPainterPath path(QPointF(3, 15));
         path.cubicTo(7, 2, 10, 22, 14, 10);
@@ -79,7 +84,9 @@ void drawMaterial(QPainter& painter, int index)
         painter.drawPath(path);
         break;
     }
-    case 3: drawArrow(painter, QPointF(5, 19), QPointF(19, 5)); break;
+    case 3:
+        drawArrow(painter, QPointF(5, 19), QPointF(19, 5));
+        break;
     case 4:
         painter.drawLine(QPointF(12, 3), QPointF(12, 7));
         painter.drawLine(QPointF(5, 6), QPointF(7.5, 9));
@@ -87,26 +94,47 @@ void drawMaterial(QPainter& painter, int index)
         painter.setBrush(fill);
         painter.drawPolygon(QPolygonF{QPointF(9, 11), QPointF(15, 11), QPointF(17, 20), QPointF(7, 20)});
         break;
-    case 5: drawArrow(painter, QPointF(3, 12), QPointF(21, 12)); break;
-    case 6: drawViewfinder(painter); break;
-    case 7: painter.drawPolygon(triangle); break;
+    case 5:
+        drawArrow(painter, QPointF(3, 12), QPointF(21, 12));
+        break;
+    case 6:
+        drawViewfinder(painter);
+        break;
+    case 7:
+        painter.drawPolygon(triangle);
+        break;
     case 8:
         painter.drawEllipse(QPointF(12, 12), 8, 8);
         painter.setBrush(fill);
         painter.drawChord(QRectF(4, 4, 16, 16), 180 * 16, 180 * 16);
         break;
-    case 9: drawFourCircles(painter, true); break;
-    case 10: painter.setBrush(fill); painter.drawEllipse(QPointF(12, 12), 8, 8); break;
-    case 11: painter.setBrush(fill); painter.drawPolygon(regularPolygon(5, 9)); break;
-    case 12: painter.setBrush(fill); painter.drawRect(QRectF(3, 6, 18, 12)); break;
+    case 9:
+        drawFourCircles(painter, true);
+        break;
+    case 10:
+        painter.setBrush(fill);
+        painter.drawEllipse(QPointF(12, 12), 8, 8);
+        break;
+    case 11:
+        painter.setBrush(fill);
+        painter.drawPolygon(regularPolygon(5, 9));
+        break;
+    case 12:
+        painter.setBrush(fill);
+        painter.drawRect(QRectF(3, 6, 18, 12));
+        break;
     case 13:
         painter.setBrush(fill);
         painter.drawEllipse(QPointF(12, 12), 9, 9);
         painter.setPen(QPen(Qt::white, 2));
         drawArrow(painter, QPointF(7, 12), QPointF(17, 12));
         break;
-    case 14: painter.setBrush(fill); painter.drawPolygon(triangle); break;
-    default: break;
+    case 14:
+        painter.setBrush(fill);
+        painter.drawPolygon(triangle);
+        break;
+    default:
+        break;
     }
 }
 
@@ -180,15 +208,16 @@ void Organizer::addMaterial(int tag)
     view.setSelectedMark(static_cast<int>(view.marks().size()) - 1);
     view.setEditing(true);
     if (view.onSelect) view.onSelect(GXLSettings::material(tool));
-    message("5秒の静止画に「" + materialNames()[static_cast<size_t>(tag)] + "」を追加。素材をドラッグして移動できます。");
+    message("5秒の静止画に「" + materialNames()[static_cast<size_t>(tag)]
+            + "」を追加。素材をドラッグして移動できます。");
 }
 
 const std::vector<QString>& Organizer::materialNames()
 {
-    static const std::vector<QString> names{
-        "選手リング", "チームリング", "軌跡", "立体の矢印", "スポットライト",
-        "パスコース", "視野", "チームの面", "芝生リング", "芝生チーム",
-        "円のスペース", "多角形のスペース", "四角のスペース", "芝生パスコース", "芝生の視野"};
+    static const std::vector<QString> names{"選手リング",     "チームリング",   "軌跡",         "立体の矢印",
+                                            "スポットライト", "パスコース",     "視野",         "チームの面",
+                                            "芝生リング",     "芝生チーム",     "円のスペース", "多角形のスペース",
+                                            "四角のスペース", "芝生パスコース", "芝生の視野"};
     return names;
 }
 

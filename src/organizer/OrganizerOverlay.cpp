@@ -138,8 +138,8 @@ void OrganizerOverlay::startRender()
         } catch (...) {
             outcome.error = QStringLiteral("描画を合成できません。");
         }
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [done, outcome] { done(outcome); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [done, outcome] { done(outcome); }, Qt::QueuedConnection);
     };
     QMetaObject::invokeMethod(renderContext_, job, Qt::QueuedConnection);
 }

@@ -34,8 +34,8 @@ public:
     // Renders marks over a transparent 1280 x 720 canvas at a time in
     // seconds; a null background means none. Throws on failure (its what()
     // is the message reported). Runs on the worker thread.
-    using Renderer = std::function<QImage(const std::vector<OrganizerMark>& marks,
-                                          const QImage& background, double seconds)>;
+    using Renderer =
+        std::function<QImage(const std::vector<OrganizerMark>& marks, const QImage& background, double seconds)>;
 
     // Without a renderer, soccerFrame(marks, background, seconds, true) draws.
     explicit OrganizerOverlay(QWidget* parent = nullptr, Renderer renderer = {});

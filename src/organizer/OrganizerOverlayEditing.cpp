@@ -42,9 +42,8 @@ std::vector<QPointF> pointsOf(const OrganizerMark& mark)
 bool finite(const OrganizerMark& mark)
 {
     const std::vector<QPointF> points = pointsOf(mark);
-    return std::all_of(points.begin(), points.end(), [](QPointF point) {
-        return std::isfinite(point.x()) && std::isfinite(point.y());
-    });
+    return std::all_of(points.begin(), points.end(),
+                       [](QPointF point) { return std::isfinite(point.x()) && std::isfinite(point.y()); });
 }
 
 // The arc from the first point to the last as the renderer bulges it: upwards
@@ -160,8 +159,10 @@ void OrganizerOverlay::mouseMoveEvent(QMouseEvent* event)
     const std::vector<QPointF> points = pointsOf(*moving_);
     double minX = 0, maxX = 1, minY = 0, maxY = 1;
     if (!points.empty()) {
-        const auto [left, right] = std::minmax_element(points.begin(), points.end(), [](QPointF a, QPointF b) { return a.x() < b.x(); });
-        const auto [bottom, top] = std::minmax_element(points.begin(), points.end(), [](QPointF a, QPointF b) { return a.y() < b.y(); });
+        const auto [left, right] =
+            std::minmax_element(points.begin(), points.end(), [](QPointF a, QPointF b) { return a.x() < b.x(); });
+        const auto [bottom, top] =
+            std::minmax_element(points.begin(), points.end(), [](QPointF a, QPointF b) { return a.y() < b.y(); });
         minX = left->x();
         maxX = right->x();
         minY = bottom->y();
@@ -171,7 +172,8 @@ void OrganizerOverlay::mouseMoveEvent(QMouseEvent* event)
     const double dy = std::max(-minY, std::min(1 - maxY, (p.y() - origin_->y()) / safeHeight()));
     OrganizerMark mark = *moving_;
     if (movingPoint_ && mark.gxl && *movingPoint_ < static_cast<int>(mark.gxl->points.size())) {
-        mark.gxl->points[static_cast<size_t>(*movingPoint_)] = {clamp01(p.x() / safeWidth()), clamp01(p.y() / safeHeight())};
+        mark.gxl->points[static_cast<size_t>(*movingPoint_)] = {clamp01(p.x() / safeWidth()),
+                                                                clamp01(p.y() / safeHeight())};
     } else if (mark.gxl) {
         for (GXLPoint& point : mark.gxl->points) point = {point.x + dx, point.y + dy};
     } else {
@@ -197,8 +199,8 @@ void OrganizerOverlay::mouseReleaseEvent(QMouseEvent* event)
 
 void OrganizerOverlay::cancelGesture()
 {
-    if (moving_ && selectedMark_ && *selectedMark_ < static_cast<int>(marks_.size()) &&
-        marks_[static_cast<size_t>(*selectedMark_)] != *moving_) {
+    if (moving_ && selectedMark_ && *selectedMark_ < static_cast<int>(marks_.size())
+        && marks_[static_cast<size_t>(*selectedMark_)] != *moving_) {
         std::vector<OrganizerMark> marks = marks_;
         marks[static_cast<size_t>(*selectedMark_)] = *moving_;
         setMarks(std::move(marks));

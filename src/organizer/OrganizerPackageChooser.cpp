@@ -52,8 +52,7 @@ private:
 };
 
 PackageChooser::PackageChooser(QWidget* parent, const QString& message)
-    : QDialog(parent), model_(new QFileSystemModel(this)), list_(new QListView(this)),
-      location_(new QLineEdit(this))
+    : QDialog(parent), model_(new QFileSystemModel(this)), list_(new QListView(this)), location_(new QLineEdit(this))
 {
     setObjectName(QStringLiteral("organizerPackageChooser"));
     setWindowModality(Qt::ApplicationModal);
@@ -128,8 +127,10 @@ void PackageChooser::open(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.exists()) return;
-    if (info.isDir() && !isOrganizerPackage(info)) enter(info.absoluteFilePath());
-    else choose(path);
+    if (info.isDir() && !isOrganizerPackage(info))
+        enter(info.absoluteFilePath());
+    else
+        choose(path);
 }
 
 } // namespace

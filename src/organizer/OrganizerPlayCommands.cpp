@@ -54,7 +54,8 @@ void Organizer::playSelection()
     const size_t row = static_cast<size_t>(currentRow());
     if (row < rows.size()) {
         for (const int index : table.selectedRowIndexes()) {
-            if (index < static_cast<int>(rows[row].items.size())) items.push_back(rows[row].items[static_cast<size_t>(index)]);
+            if (index < static_cast<int>(rows[row].items.size()))
+                items.push_back(rows[row].items[static_cast<size_t>(index)]);
         }
     }
     begin(enabledItems(items));

@@ -113,8 +113,10 @@ void OrganizerPlayback::showCurrent(bool autoplay)
     preview_->showKind(item.kind);
     message(QString::number(playing_ + 1) + "/" + QString::number(queue_.size()) + " "
             + QString::fromStdString(item.name) + " — " + QString::fromStdString(item.note));
-    if (item.kind == "video") showVideo(item, autoplay);
-    else showStill(item, autoplay);
+    if (item.kind == "video")
+        showVideo(item, autoplay);
+    else
+        showStill(item, autoplay);
 }
 
 void OrganizerPlayback::showVideo(const OrganizerItem& item, bool autoplay)
@@ -250,8 +252,10 @@ bool OrganizerPlayback::toggle()
     }
     overlay.setEditing(false);
     if (!player_->currentItem()) return false;
-    if (player_->rate() == 0) player_->play();
-    else player_->pause();
+    if (player_->rate() == 0)
+        player_->play();
+    else
+        player_->pause();
     return true;
 }
 

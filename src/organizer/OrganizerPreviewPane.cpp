@@ -173,7 +173,8 @@ QWidget* OrganizerPreviewPane::buildTransport(Organizer& organizer)
     auto* layout = row(5);
     transport->setLayout(layout);
     using C = OrganizerCommand;
-    for (const C command : {C::previousClip, C::togglePlayback, C::nextClip, C::playRow, C::playAll, C::markIn, C::markOut}) {
+    for (const C command :
+         {C::previousClip, C::togglePlayback, C::nextClip, C::playRow, C::playAll, C::markIn, C::markOut}) {
         layout->addWidget(actionButton(organizer, command));
     }
     layout->addStretch(1);
@@ -185,9 +186,10 @@ void OrganizerPreviewPane::reportTo(Organizer& organizer)
     rangeBar_->gestures = {
         .editable = [&organizer] { return !organizer.busy() && organizer.selectedVideoIsOpen(); },
         .seek = [&organizer](double seconds) { organizer.seekOpenItem(seconds); },
-        .trim = [&organizer](double start, double end) {
-            organizer.trimTimelineItem(organizer.currentRow(), organizer.table.selectedRow(), start, end);
-        },
+        .trim =
+            [&organizer](double start, double end) {
+                organizer.trimTimelineItem(organizer.currentRow(), organizer.table.selectedRow(), start, end);
+            },
     };
 }
 

@@ -43,7 +43,8 @@ void Organizer::removeRow()
         return;
     }
     if (dialogs().alert("この行と行内のクリップを削除しますか？", "元の分析データや動画ファイルは変更しません。",
-                        {"キャンセル", "行を削除"}) != 1) {
+                        {"キャンセル", "行を削除"})
+        != 1) {
         return;
     }
     // reload() keeps the index, bounded by the new row count: the next row

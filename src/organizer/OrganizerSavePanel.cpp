@@ -35,9 +35,9 @@ public:
             QFileDialog::accept();
             return;
         }
-        const int pressed = runOrganizerAlert(
-            this, QStringLiteral("“%1”は既に存在します。置き換えますか？").arg(info.fileName()), QString(),
-            {QStringLiteral("キャンセル"), QStringLiteral("置き換える")});
+        const int pressed =
+            runOrganizerAlert(this, QStringLiteral("“%1”は既に存在します。置き換えますか？").arg(info.fileName()),
+                              QString(), {QStringLiteral("キャンセル"), QStringLiteral("置き換える")});
         if (pressed == 1) QDialog::done(QDialog::Accepted);
     }
 };
@@ -45,8 +45,8 @@ public:
 } // namespace
 
 std::optional<OrganizerSaveAnswer> runOrganizerSavePanel(QWidget* parent, const QString& defaultName,
-                                                         const QStringList& nameFilters,
-                                                         const QString& suffix, const QString& checkBox)
+                                                         const QStringList& nameFilters, const QString& suffix,
+                                                         const QString& checkBox)
 {
     SavePanel panel(parent);
     panel.setObjectName(QStringLiteral("organizerSavePanel"));

@@ -19,7 +19,7 @@ namespace zanto {
 // starts off. Typing the name of an existing file or playlist package asks
 // before replacing it (a package is not entered). None when cancelled.
 std::optional<OrganizerSaveAnswer> runOrganizerSavePanel(QWidget* parent, const QString& defaultName,
-                                                         const QStringList& nameFilters,
-                                                         const QString& suffix, const QString& checkBox);
+                                                         const QStringList& nameFilters, const QString& suffix,
+                                                         const QString& checkBox);
 
 } // namespace zanto

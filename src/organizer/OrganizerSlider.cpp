@@ -25,9 +25,7 @@ OrganizerSlider::OrganizerSlider(double value, double minimum, double maximum, Q
     // Only what the user does runs the action: every key, wheel, click or
     // release of the knob goes through an action triggered just before the
     // value changes, and values set from code never do.
-    connect(this, &QAbstractSlider::actionTriggered, this, [this] {
-        userChange_ = sliderPosition() != this->value();
-    });
+    connect(this, &QAbstractSlider::actionTriggered, this, [this] { userChange_ = sliderPosition() != this->value(); });
     connect(this, &QSlider::valueChanged, this, [this] {
         const bool user = userChange_;
         userChange_ = false;

@@ -22,10 +22,7 @@ constexpr int hitMargin = 2;
 // child takes no events of its own, so they reach the handle.
 class DividerHandle : public QWidget {
 public:
-    explicit DividerHandle(OrganizerSplit* split) : QWidget(split), split_(split)
-    {
-        zone_ = new QWidget(this);
-    }
+    explicit DividerHandle(OrganizerSplit* split) : QWidget(split), split_(split) { zone_ = new QWidget(this); }
 
     void place(const QRectF& divider, bool sideBySide)
     {
@@ -177,9 +174,8 @@ void OrganizerSplit::paintEvent(QPaintEvent*)
     QPainter painter(this);
     const QRectF divider = dividerRect();
     painter.fillRect(divider, QColor::fromRgbF(0.23f, 0.23f, 0.23f));
-    const QRectF grip = isVertical
-        ? QRectF(divider.left() + 2, divider.center().y() - 20, 3, 40)
-        : QRectF(divider.center().x() - 20, divider.top() + 2, 40, 3);
+    const QRectF grip = isVertical ? QRectF(divider.left() + 2, divider.center().y() - 20, 3, 40)
+                                   : QRectF(divider.center().x() - 20, divider.top() + 2, 40, 3);
     QPainterPath path;
     path.addRoundedRect(grip, 1.5, 1.5);
     painter.setRenderHint(QPainter::Antialiasing);

@@ -63,7 +63,8 @@ void Organizer::fields()
     } else {
         inspector_->clearItem();
     }
-    timelinePane_->timeline().setState({playlist().rows, currentRow(), table.selectedRowIndexes(), table.selectedRow()});
+    timelinePane_->timeline().setState(
+        {playlist().rows, currentRow(), table.selectedRowIndexes(), table.selectedRow()});
 }
 
 } // namespace zanto

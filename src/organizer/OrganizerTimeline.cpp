@@ -1,6 +1,5 @@
 #include "organizer/OrganizerTimeline.h"
 
-
 #include <QCursor>
 #include <QMouseEvent>
 #include <QScrollArea>
@@ -13,7 +12,7 @@ namespace zanto {
 namespace {
 
 constexpr double blockGap = 3;
-constexpr double blockInset = 3;      // from the top of the lane
+constexpr double blockInset = 3; // from the top of the lane
 constexpr double blockHeight = 21;
 constexpr double minimumBlockWidth = 110;
 constexpr double maximumBlockWidth = 520;
@@ -24,8 +23,7 @@ constexpr double handInset = 8;
 // Left and top edges belong to a block, right and bottom edges do not.
 bool holds(const QRectF& rect, const QPointF& point)
 {
-    return point.x() >= rect.left() && point.x() < rect.right()
-        && point.y() >= rect.top() && point.y() < rect.bottom();
+    return point.x() >= rect.left() && point.x() < rect.right() && point.y() >= rect.top() && point.y() < rect.bottom();
 }
 
 } // namespace

@@ -119,8 +119,8 @@ public:
     static constexpr double moveThreshold = 4;
     // --- End of editing ---
 
-    void text(QPainter& painter, const QString& string, const QRectF& rect,
-              const QColor& color = Qt::white, bool bold = false) const;
+    void text(QPainter& painter, const QString& string, const QRectF& rect, const QColor& color = Qt::white,
+              bool bold = false) const;
     void invalidateCursorRects();
 
 protected:

@@ -1,6 +1,5 @@
 #include "organizer/OrganizerTimeline.h"
 
-
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -17,16 +16,15 @@ const QColor systemBlue(0, 122, 255);
 
 } // namespace
 
-void OrganizerTimeline::text(QPainter& painter, const QString& string, const QRectF& rect,
-                             const QColor& color, bool bold) const
+void OrganizerTimeline::text(QPainter& painter, const QString& string, const QRectF& rect, const QColor& color,
+                             bool bold) const
 {
     QFont font = this->font();
     font.setPixelSize(bold ? 11 : 10);
     font.setBold(bold);
     painter.setFont(font);
     painter.setPen(color);
-    const QString line = painter.fontMetrics().elidedText(string, Qt::ElideRight,
-                                                          static_cast<int>(rect.width()));
+    const QString line = painter.fontMetrics().elidedText(string, Qt::ElideRight, static_cast<int>(rect.width()));
     painter.save();
     painter.setClipRect(rect);
     painter.drawText(rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, line);
@@ -63,8 +61,8 @@ void OrganizerTimeline::drawRow(QPainter& painter, int row, const QRectF& expose
     }
 }
 
-void OrganizerTimeline::drawBlock(QPainter& painter, int row, int index, const OrganizerItem& item,
-                                  const QRectF& block, bool selected) const
+void OrganizerTimeline::drawBlock(QPainter& painter, int row, int index, const OrganizerItem& item, const QRectF& block,
+                                  bool selected) const
 {
     painter.fillRect(block, selected ? grey(1.0 / 3.0) : QColor(Qt::white));
     // A one-point outline along the inside of the block, filled rather than
@@ -75,9 +73,8 @@ void OrganizerTimeline::drawBlock(QPainter& painter, int row, int index, const O
     painter.fillRect(QRectF(block.left(), block.top(), 1, block.height()), outline);
     painter.fillRect(QRectF(block.right() - 1, block.top(), 1, block.height()), outline);
     const bool trimming = gesture && gesture->row == row && gesture->item == index && trimPreview;
-    const QString label = trimming
-        ? QString::asprintf("%.2f → %.2f", trimPreview->first, trimPreview->second)
-        : blockLabel(index, item);
+    const QString label =
+        trimming ? QString::asprintf("%.2f → %.2f", trimPreview->first, trimPreview->second) : blockLabel(index, item);
     const QColor color = selected ? QColor(Qt::white) : (item.enabled ? QColor(Qt::black) : grey(0.5));
     text(painter, label, block.adjusted(7, 4, -7, -4), color, false);
     if (selected) {
@@ -91,13 +88,10 @@ void OrganizerTimeline::drawLabelColumn(QPainter& painter, int row) const
     const double y = row * rowHeight;
     const double lx = visibleRect().left();
     const OrganizerRow& data = state_->rows[static_cast<size_t>(row)];
-    painter.fillRect(QRectF(lx, y, labelWidth, rowHeight - 1),
-                     grey(row == state_->currentRow ? 0.87 : 0.94));
+    painter.fillRect(QRectF(lx, y, labelWidth, rowHeight - 1), grey(row == state_->currentRow ? 0.87 : 0.94));
     text(painter, QString::number(row + 1), QRectF(lx + 5, y + 6, 23, 15), grey(0.5));
-    text(painter, QString::fromStdString(data.name), QRectF(lx + 32, y + 6, labelWidth - 64, 16),
-         Qt::black, true);
-    text(painter, QString::number(data.items.size()), QRectF(lx + labelWidth - 30, y + 6, 25, 15),
-         grey(0.5));
+    text(painter, QString::fromStdString(data.name), QRectF(lx + 32, y + 6, labelWidth - 64, 16), Qt::black, true);
+    text(painter, QString::number(data.items.size()), QRectF(lx + labelWidth - 30, y + 6, 25, 15), grey(0.5));
 }
 
 void OrganizerTimeline::drawDrop(QPainter& painter) const

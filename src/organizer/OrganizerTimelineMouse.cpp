@@ -133,10 +133,11 @@ void OrganizerTimeline::drag(const QPointF& p)
         if (std::abs(moved.x()) + std::abs(moved.y()) < moveThreshold) return;
         autoscroll();
         const int lastRow = static_cast<int>(state_->rows.size()) - 1;
-        const int target = static_cast<int>(std::clamp(std::trunc(p.y() / rowHeight), 0.0, double(std::max(0, lastRow))));
+        const int target =
+            static_cast<int>(std::clamp(std::trunc(p.y() / rowHeight), 0.0, double(std::max(0, lastRow))));
         const std::vector<QRectF> blocks = rects(target);
-        const auto after = std::find_if(blocks.begin(), blocks.end(),
-                                        [&](const QRectF& block) { return block.center().x() > p.x(); });
+        const auto after =
+            std::find_if(blocks.begin(), blocks.end(), [&](const QRectF& block) { return block.center().x() > p.x(); });
         drop = Drop{target, static_cast<int>(after - blocks.begin())};
     } else {
         autoscroll();
@@ -145,8 +146,8 @@ void OrganizerTimeline::drag(const QPointF& p)
             const double start = std::max(std::min(delta + gesture->start, gesture->end - organizerShortestItem), 0.0);
             trimPreview = std::pair(start, gesture->end);
         } else {
-            const double end = std::min(std::max(delta + gesture->end, gesture->start + organizerShortestItem),
-                                        organizerLatestEnd);
+            const double end =
+                std::min(std::max(delta + gesture->end, gesture->start + organizerShortestItem), organizerLatestEnd);
             trimPreview = std::pair(gesture->start, end);
         }
     }

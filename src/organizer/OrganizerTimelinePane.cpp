@@ -67,12 +67,10 @@ void OrganizerTimelinePane::reportTo(Organizer& organizer)
     timeline_->gestures = {
         .select = [&organizer](int row, std::optional<int> item) { organizer.selectTimeline(row, item); },
         .selectItems = [&organizer](const std::set<int>& items) { organizer.table.selectRowIndexes(items, false); },
-        .move = [&organizer](int row, int item, OrganizerTimeline::Drop to) {
-            organizer.moveTimelineItem(row, item, to.row, to.index);
-        },
-        .trim = [&organizer](int row, int item, double start, double end) {
-            organizer.trimTimelineItem(row, item, start, end);
-        },
+        .move = [&organizer](int row, int item,
+                             OrganizerTimeline::Drop to) { organizer.moveTimelineItem(row, item, to.row, to.index); },
+        .trim = [&organizer](int row, int item, double start,
+                             double end) { organizer.trimTimelineItem(row, item, start, end); },
         .openMenu = [&organizer](OrganizerMenu menu) { organizer.popup(menu); },
         .command = [&organizer](OrganizerCommand command) { organizer.perform(command); },
     };

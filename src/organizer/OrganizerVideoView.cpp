@@ -75,8 +75,8 @@ protected:
             },
             nullptr);
         // Moving to another window (full screen) may replace the context.
-        QObject::connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] { leaveContext(); },
-                         Qt::DirectConnection);
+        QObject::connect(
+            context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] { leaveContext(); }, Qt::DirectConnection);
     }
     void paintGL() override
     {
@@ -138,8 +138,10 @@ OrganizerVideoView::OrganizerVideoView(std::shared_ptr<Player> player, QWidget* 
     : QWidget(parent), player_(std::move(player))
 {
     setObjectName("movie");
-    if (openGLAvailable()) surface_ = new OpenGLVideoSurface(*player_, this);
-    else surface_ = new VideoSurface(*player_, this);
+    if (openGLAvailable())
+        surface_ = new OpenGLVideoSurface(*player_, this);
+    else
+        surface_ = new VideoSurface(*player_, this);
     controls_ = new QWidget(this);
     controls_->setObjectName("videoControls");
     playPause_ = new QToolButton(controls_);
@@ -172,8 +174,10 @@ OrganizerVideoView::OrganizerVideoView(std::shared_ptr<Player> player, QWidget* 
     controls_->raise();
 
     QObject::connect(playPause_, &QToolButton::clicked, this, [this] {
-        if (player_->rate() == 0) player_->play();
-        else player_->pause();
+        if (player_->rate() == 0)
+            player_->play();
+        else
+            player_->pause();
         refreshControls();
     });
     QObject::connect(position_, &QSlider::sliderMoved, this, [this](int value) { seekToSlider(value); });
@@ -274,7 +278,8 @@ void OrganizerVideoView::placeControls()
     const int height = controls_->sizeHint().height();
     QWidget* host = controls_->parentWidget();
     const QPoint origin = host == this ? QPoint() : mapTo(host, QPoint());
-    controls_->setGeometry(origin.x(), origin.y() + this->height() - height, std::max(0, width() - controlsInset_), height);
+    controls_->setGeometry(origin.x(), origin.y() + this->height() - height, std::max(0, width() - controlsInset_),
+                           height);
     controls_->raise();
 }
 

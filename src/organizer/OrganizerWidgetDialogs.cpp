@@ -36,8 +36,8 @@ QStringList OrganizerWidgetDialogs::openFiles(const QString& message, const QStr
 }
 
 std::optional<OrganizerSaveAnswer> OrganizerWidgetDialogs::save(const QString& defaultName,
-                                                                const QStringList& nameFilters,
-                                                                const QString& suffix, const QString& checkBox)
+                                                                const QStringList& nameFilters, const QString& suffix,
+                                                                const QString& checkBox)
 {
     return runOrganizerSavePanel(parent_, defaultName, nameFilters, suffix, checkBox);
 }

@@ -9,7 +9,7 @@ namespace zanto {
 // The dialogs of the running application, modal over `parent`.
 class OrganizerWidgetDialogs : public OrganizerDialogs {
 public:
-    explicit OrganizerWidgetDialogs(QWidget* parent) : parent_(parent) {}
+    explicit OrganizerWidgetDialogs(QWidget* parent) : parent_(parent) { }
 
     std::optional<QString> ask(const QString& message, const QString& value) override;
     int alert(const QString& message, const QString& informative, const QStringList& buttons) override;

@@ -18,10 +18,8 @@ void writeAll(int fd, std::string_view bytes, const fs::path& shownPath)
 {
     while (!bytes.empty()) {
         const ssize_t count = ::write(fd, bytes.data(), bytes.size());
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            throwSystemError(errno, shownPath);
+        if (count < 0 && errno == EINTR) continue;
+        if (count < 0) throwSystemError(errno, shownPath);
         bytes.remove_prefix(static_cast<std::size_t>(count));
     }
 }
@@ -38,13 +36,12 @@ void writeFileAtomically(const fs::path& path, std::string_view bytes)
     removeAbandonedSiblings(target, hiddenPrefix, SiblingKind::File);
     LockedFile hidden = LockedFile::create(target, hiddenPrefix);
 
-    struct stat previous {};
+    struct stat previous { };
     if (::stat(target.c_str(), &previous) == 0 && S_ISREG(previous.st_mode))
         ::fchmod(hidden.fd(), previous.st_mode & 07777);
 
     writeAll(hidden.fd(), bytes, target);
-    if (::fsync(hidden.fd()) != 0)
-        throwSystemError(errno, target);
+    if (::fsync(hidden.fd()) != 0) throwSystemError(errno, target);
     // The bytes are on the disk already: closing after the rename cannot lose them.
     hidden.moveTo(target);
     syncToDisk(target.parent_path());

@@ -10,9 +10,9 @@ namespace zanto {
 class FileDescriptor {
 public:
     FileDescriptor() = default;
-    explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
+    explicit FileDescriptor(int fd) noexcept : fd_(fd) { }
     ~FileDescriptor() { reset(); }
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) { }
     FileDescriptor& operator=(FileDescriptor&& other) noexcept
     {
         if (this != &other) {
@@ -33,8 +33,7 @@ public:
 private:
     void reset() noexcept
     {
-        if (fd_ >= 0)
-            ::close(std::exchange(fd_, -1));
+        if (fd_ >= 0) ::close(std::exchange(fd_, -1));
     }
 
     int fd_ = -1;

@@ -23,7 +23,7 @@ constexpr int maxLinksFollowed = 40;
 
 bool isSymbolicLink(const fs::path& path)
 {
-    struct stat info {};
+    struct stat info { };
     return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
@@ -50,8 +50,7 @@ fs::path resolvedPath(const fs::path& path)
     while (!pending.empty()) {
         const fs::path part = pending.front();
         pending.pop_front();
-        if (part.empty() || part == ".")
-            continue;
+        if (part.empty() || part == ".") continue;
         if (part == "..") {
             current = current.parent_path();
             continue;
@@ -61,12 +60,10 @@ fs::path resolvedPath(const fs::path& path)
             current = std::move(next);
             continue;
         }
-        if (++linksFollowed > maxLinksFollowed)
-            throwSystemError(ELOOP, path);
+        if (++linksFollowed > maxLinksFollowed) throwSystemError(ELOOP, path);
         const fs::path target = fs::read_symlink(next);
         prependComponents(pending, target);
-        if (target.is_absolute())
-            current = "/";
+        if (target.is_absolute()) current = "/";
     }
     return current;
 }
@@ -74,8 +71,7 @@ fs::path resolvedPath(const fs::path& path)
 fs::path absoluteEntryPath(const fs::path& path)
 {
     fs::path result = fs::absolute(path).lexically_normal();
-    if (!result.has_filename() && result.has_relative_path())
-        result = result.parent_path();
+    if (!result.has_filename() && result.has_relative_path()) result = result.parent_path();
     return result;
 }
 
@@ -93,8 +89,7 @@ fs::path hiddenSibling(const fs::path& destination, std::string_view prefix)
 
 void createFolder(const fs::path& folder)
 {
-    if (::mkdir(folder.c_str(), 0777) != 0)
-        throwSystemError(errno, folder);
+    if (::mkdir(folder.c_str(), 0777) != 0) throwSystemError(errno, folder);
 }
 
 namespace {
@@ -104,10 +99,8 @@ bool writeAll(int fd, const char* bytes, std::size_t count)
 {
     while (count > 0) {
         const ssize_t written = ::write(fd, bytes, count);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written < 0)
-            return false;
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0) return false;
         bytes += written;
         count -= static_cast<std::size_t>(written);
     }
@@ -120,30 +113,21 @@ bool writeAll(int fd, const char* bytes, std::size_t count)
 void copyBytes(const fs::path& from, const fs::path& to)
 {
     FileDescriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    struct stat info {};
-    if (!in.valid() || ::fstat(in.get(), &info) != 0)
-        throwSystemError(errno, from);
-    if (S_ISDIR(info.st_mode))
-        throwSystemError(EISDIR, from);
-    if (!S_ISREG(info.st_mode))
-        throwSystemError(EINVAL, from);
+    struct stat info { };
+    if (!in.valid() || ::fstat(in.get(), &info) != 0) throwSystemError(errno, from);
+    if (S_ISDIR(info.st_mode)) throwSystemError(EISDIR, from);
+    if (!S_ISREG(info.st_mode)) throwSystemError(EINVAL, from);
     FileDescriptor out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 0777));
-    if (!out.valid())
-        throwSystemError(errno, to);
+    if (!out.valid()) throwSystemError(errno, to);
     char buffer[1 << 16];
     for (;;) {
         const ssize_t count = ::read(in.get(), buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            throwSystemError(errno, from);
-        if (count == 0)
-            break;
-        if (!writeAll(out.get(), buffer, static_cast<std::size_t>(count)))
-            throwSystemError(errno, to);
+        if (count < 0 && errno == EINTR) continue;
+        if (count < 0) throwSystemError(errno, from);
+        if (count == 0) break;
+        if (!writeAll(out.get(), buffer, static_cast<std::size_t>(count))) throwSystemError(errno, to);
     }
-    if (out.close() != 0)
-        throwSystemError(errno, to);
+    if (out.close() != 0) throwSystemError(errno, to);
 }
 
 } // namespace
@@ -157,8 +141,7 @@ void copyFile(const fs::path& from, const fs::path& to)
         flushFile(to);
     } catch (...) {
         // A half-written copy must not pass for the file.
-        if (!existed)
-            fs::remove(to, ignored);
+        if (!existed) fs::remove(to, ignored);
         throw;
     }
 }
@@ -166,26 +149,21 @@ void copyFile(const fs::path& from, const fs::path& to)
 void flushFile(const fs::path& file)
 {
     FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (!fd.valid())
-        throwSystemError(errno, file);
+    if (!fd.valid()) throwSystemError(errno, file);
     // EINVAL: a file system with nothing to flush (a pipe, some FUSE mounts).
-    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP)
-        throwSystemError(errno, file);
+    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP) throwSystemError(errno, file);
 }
 
 void syncToDisk(const fs::path& entry) noexcept
 {
     FileDescriptor fd(::open(entry.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (fd.valid())
-        ::fsync(fd.get());
+    if (fd.valid()) ::fsync(fd.get());
 }
 
 void linkOrCopyFile(const fs::path& from, const fs::path& to)
 {
-    if (::link(from.c_str(), to.c_str()) == 0)
-        return;
-    if (errno == EEXIST)
-        throwSystemError(EEXIST, to);
+    if (::link(from.c_str(), to.c_str()) == 0) return;
+    if (errno == EEXIST) throwSystemError(EEXIST, to);
     copyFile(from, to);
 }
 
@@ -194,32 +172,23 @@ std::optional<std::string> readFileBelow(const fs::path& path, std::uintmax_t li
     // Non-blocking so that a pipe or a device in place of the file cannot
     // hang the caller before we get to look at what it is.
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (!fd.valid())
-        throwSystemError(errno, path);
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0)
-        throwSystemError(errno, path);
-    if (S_ISDIR(info.st_mode))
-        throwSystemError(EISDIR, path);
-    if (!S_ISREG(info.st_mode))
-        throwSystemError(EINVAL, path);
-    if (static_cast<std::uintmax_t>(info.st_size) >= limitBytes)
-        return std::nullopt;
+    if (!fd.valid()) throwSystemError(errno, path);
+    struct stat info { };
+    if (::fstat(fd.get(), &info) != 0) throwSystemError(errno, path);
+    if (S_ISDIR(info.st_mode)) throwSystemError(EISDIR, path);
+    if (!S_ISREG(info.st_mode)) throwSystemError(EINVAL, path);
+    if (static_cast<std::uintmax_t>(info.st_size) >= limitBytes) return std::nullopt;
 
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(info.st_size));
     char buffer[1 << 16];
     for (;;) {
         const ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            throwSystemError(errno, path);
-        if (count == 0)
-            break;
+        if (count < 0 && errno == EINTR) continue;
+        if (count < 0) throwSystemError(errno, path);
+        if (count == 0) break;
         bytes.append(buffer, static_cast<std::size_t>(count));
-        if (bytes.size() >= limitBytes)
-            return std::nullopt;
+        if (bytes.size() >= limitBytes) return std::nullopt;
     }
     return bytes;
 }
@@ -248,8 +217,7 @@ bool exchanged(const fs::path& staged, const fs::path& destination, const EntryM
         return true;
     } catch (const std::system_error& error) {
         const int code = error.code().value();
-        if (error.code().category() == std::generic_category() &&
-            (code == EINVAL || code == ENOSYS || code == ENOTSUP))
+        if (error.code().category() == std::generic_category() && (code == EINVAL || code == ENOSYS || code == ENOTSUP))
             return false;
         throw;
     }
@@ -303,16 +271,14 @@ void moveIntoPlace(const fs::path& staged, const fs::path& destination, std::str
         return;
     }
     syncToDisk(absoluteEntryPath(destination).parent_path());
-    removeQuietly(staged, moves);   // the previous entry, now at the staged name
+    removeQuietly(staged, moves); // the previous entry, now at the staged name
 }
 
 FileDescriptor lockFolder(const fs::path& folder)
 {
     FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW));
-    if (!fd.valid())
-        throwSystemError(errno, folder);
-    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
-        throwSystemError(errno, folder);
+    if (!fd.valid()) throwSystemError(errno, folder);
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) throwSystemError(errno, folder);
     return fd;
 }
 
@@ -322,17 +288,16 @@ namespace {
 // removed, or replaced by another of that name, since it was opened.
 bool stillNamed(int fd, const fs::path& path)
 {
-    struct stat opened {};
-    struct stat named {};
-    return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
-           opened.st_ino == named.st_ino;
+    struct stat opened { };
+    struct stat named { };
+    return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev
+           && opened.st_ino == named.st_ino;
 }
 
 bool lockedAtOnce(int fd)
 {
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno != EINTR)
-            return false;
+        if (errno != EINTR) return false;
     }
     return true;
 }
@@ -349,10 +314,8 @@ LockedFile LockedFile::create(const fs::path& destination, std::string_view pref
         fs::path path = hiddenSibling(destination, prefix);
         path += suffix;
         FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-        if (!fd.valid())
-            throwSystemError(errno, absoluteEntryPath(destination));
-        if (lockedAtOnce(fd.get()) && stillNamed(fd.get(), path))
-            return LockedFile(std::move(path), std::move(fd));
+        if (!fd.valid()) throwSystemError(errno, absoluteEntryPath(destination));
+        if (lockedAtOnce(fd.get()) && stillNamed(fd.get(), path)) return LockedFile(std::move(path), std::move(fd));
     }
     throwSystemError(EAGAIN, absoluteEntryPath(destination));
 }
@@ -360,14 +323,12 @@ LockedFile LockedFile::create(const fs::path& destination, std::string_view pref
 LockedFile::~LockedFile()
 {
     // Removed while still locked; closing the descriptor then lets go.
-    if (!placed_)
-        ::unlink(path_.c_str());
+    if (!placed_) ::unlink(path_.c_str());
 }
 
 void LockedFile::moveTo(const fs::path& destination)
 {
-    if (::rename(path_.c_str(), destination.c_str()) != 0)
-        throwSystemError(errno, destination);
+    if (::rename(path_.c_str(), destination.c_str()) != 0) throwSystemError(errno, destination);
     placed_ = true;
 }
 
@@ -377,15 +338,12 @@ void removeAbandonedSiblings(const fs::path& destination, std::string_view prefi
     const fs::path folder = absoluteEntryPath(destination).parent_path();
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         const fs::path entry = it->path();
-        if (!entry.filename().native().starts_with(prefix))
-            continue;
+        if (!entry.filename().native().starts_with(prefix)) continue;
         // A link by that name is none of ours and stays.
         FileDescriptor fd(::open(entry.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
-        if (!fd.valid() || !lockedAtOnce(fd.get()) || !stillNamed(fd.get(), entry))
-            continue;
-        struct stat info {};
-        if (kind == SiblingKind::File && (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)))
-            continue;
+        if (!fd.valid() || !lockedAtOnce(fd.get()) || !stillNamed(fd.get(), entry)) continue;
+        struct stat info { };
+        if (kind == SiblingKind::File && (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))) continue;
         std::error_code ignored;
         fs::remove_all(entry, ignored);
     }

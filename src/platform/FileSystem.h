@@ -120,7 +120,7 @@ public:
     void moveTo(const std::filesystem::path& destination);
 
 private:
-    LockedFile(std::filesystem::path path, FileDescriptor fd) : path_(std::move(path)), fd_(std::move(fd)) {}
+    LockedFile(std::filesystem::path path, FileDescriptor fd) : path_(std::move(path)), fd_(std::move(fd)) { }
 
     std::filesystem::path path_;
     FileDescriptor fd_;

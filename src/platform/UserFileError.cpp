@@ -9,8 +9,7 @@ namespace {
 std::string shownName(const std::filesystem::path& chosen)
 {
     std::filesystem::path name = chosen.filename();
-    if (name.empty())
-        name = chosen.parent_path().filename();   // a folder given with a trailing "/"
+    if (name.empty()) name = chosen.parent_path().filename(); // a folder given with a trailing "/"
     return "「" + name.string() + "」";
 }
 
@@ -22,7 +21,7 @@ std::string userFileSentence(int error, const std::filesystem::path& chosen, Fil
     const bool save = action == FileAction::Save;
     switch (error) {
     case ENOENT:
-    case ENOTDIR:   // a part of the way is a file, not a folder
+    case ENOTDIR: // a part of the way is a file, not a folder
         return save ? name + "を保存できません。保存先のフォルダが見つかりません。" : name + "が見つかりません。";
     case EACCES:
     case EPERM:
@@ -34,8 +33,7 @@ std::string userFileSentence(int error, const std::filesystem::path& chosen, Fil
     case EFBIG:
         return save ? name + "を保存できません。ファイルが大きすぎます。" : name + "は大きすぎます。";
     case EISDIR:
-        if (save)
-            return name + "を保存できません。同じ名前のフォルダがあります。";
+        if (save) return name + "を保存できません。同じ名前のフォルダがあります。";
         break;
     default:
         break;
@@ -63,12 +61,10 @@ std::string withDetail(const std::string& sentence, const std::string& detail)
 
 UserFileError::UserFileError(std::error_code code, const std::filesystem::path& chosen, FileAction action)
     : UserFileError(code, userFileSentence(code.value(), chosen, action))
-{
-}
+{ }
 
 UserFileError::UserFileError(std::error_code code, const std::string& sentence)
     : std::system_error(code), text_(withDetail(sentence, code.message()))
-{
-}
+{ }
 
 } // namespace zanto

@@ -51,12 +51,10 @@ void rethrowExportFailure(const OrganizerDocument& document, const std::filesyst
         fail(error.systemError(), namedSource(document, error.what()), chosen,
              error.code() ? error.detail() : error.what());
     } catch (const std::filesystem::filesystem_error& error) {
-        if (!isSystemError(error.code()))
-            throw;
+        if (!isSystemError(error.code())) throw;
         fail(error.code().value(), sourceAt(document, error.path1()), chosen, error.code().message());
     } catch (const std::system_error& error) {
-        if (!isSystemError(error.code()))
-            throw;
+        if (!isSystemError(error.code())) throw;
         fail(error.code().value(), nullptr, chosen, error.code().message());
     }
 }

@@ -9,9 +9,9 @@ namespace zanto {
 namespace {
 
 constexpr auto documentFields = std::tuple{
-    jsonField("format", &OrganizerDocument::format),   jsonField("version", &OrganizerDocument::version),
-    jsonField("title", &OrganizerDocument::title),     jsonField("sources", &OrganizerDocument::sources),
-    jsonField("rows", &OrganizerDocument::rows),       jsonField("warnings", &OrganizerDocument::warnings),
+    jsonField("format", &OrganizerDocument::format), jsonField("version", &OrganizerDocument::version),
+    jsonField("title", &OrganizerDocument::title),   jsonField("sources", &OrganizerDocument::sources),
+    jsonField("rows", &OrganizerDocument::rows),     jsonField("warnings", &OrganizerDocument::warnings),
 };
 
 } // namespace
@@ -28,7 +28,8 @@ OrganizerDocument OrganizerDocument::decode(const JsonObjectReader& reader)
 
 const OrganizerSource* OrganizerDocument::source(std::string_view id) const
 {
-    const auto found = std::find_if(sources.begin(), sources.end(), [&](const OrganizerSource& each) { return each.id == id; });
+    const auto found =
+        std::find_if(sources.begin(), sources.end(), [&](const OrganizerSource& each) { return each.id == id; });
     return found == sources.end() ? nullptr : &*found;
 }
 

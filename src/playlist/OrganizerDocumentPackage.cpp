@@ -39,14 +39,11 @@ bool isSportscodePlaylist(const fs::path& location)
 // characters, so a long original name still gives a name the disk accepts.
 std::string fitName(const std::string& name, std::size_t budget)
 {
-    if (name.size() <= budget)
-        return name;
+    if (name.size() <= budget) return name;
     std::string extension = fs::path(name).extension().string();
-    if (extension.size() > budget / 2)
-        extension.clear();
+    if (extension.size() > budget / 2) extension.clear();
     std::size_t keep = budget - extension.size();
-    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
-        --keep;
+    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
     return name.substr(0, keep) + extension;
 }
 
@@ -63,9 +60,8 @@ std::string embeddedName(const fs::path& original)
 std::string workPrefix(const fs::path& destination)
 {
     const std::string name = destination.filename().native();
-    std::uint64_t digest = 14695981039346656037ull;   // FNV-1a
-    for (const unsigned char c : name)
-        digest = (digest ^ c) * 1099511628211ull;
+    std::uint64_t digest = 14695981039346656037ull; // FNV-1a
+    for (const unsigned char c : name) digest = (digest ^ c) * 1099511628211ull;
     char hex[17];
     std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(digest));
     return std::string(".playlist-") + hex + "-";
@@ -76,8 +72,7 @@ std::string workPrefix(const fs::path& destination)
 std::string insideBase(const fs::path& folder)
 {
     std::string base = resolvedPath(folder).native();
-    if (base.back() != '/')
-        base += '/';
+    if (base.back() != '/') base += '/';
     return base;
 }
 
@@ -103,8 +98,7 @@ bool fileExists(const std::string& path)
 // file.
 std::optional<std::string> resolvedText(const std::string& path)
 {
-    if (namesNoFile(path))
-        return std::nullopt;
+    if (namesNoFile(path)) return std::nullopt;
     try {
         return resolvedPath(path).native();
     } catch (const std::system_error&) {
@@ -165,8 +159,7 @@ std::optional<std::string> OrganizerDocument::PackageWrite::carryOver(const std:
 {
     const std::optional<std::string> file = resolvedText(path);
     std::error_code error;
-    if (!file || !file->starts_with(previousMedia) || !fs::is_regular_file(*file, error))
-        return std::nullopt;
+    if (!file || !file->starts_with(previousMedia) || !fs::is_regular_file(*file, error)) return std::nullopt;
     const std::string name = mediaPrefix + file->substr(previousMedia.size());
     const fs::path copy = staging / name;
     if (!fs::exists(fs::symlink_status(copy, error))) {
@@ -187,22 +180,18 @@ bool OrganizerDocument::PackageWrite::insidePrevious(const std::string& path) co
 std::string OrganizerDocument::material(const std::string& path, bool required, PackageWrite& package)
 {
     if (path.empty()) {
-        if (required)
-            throw failure(unlinkedSource);
+        if (required) throw failure(unlinkedSource);
         return "";
     }
-    if (const auto known = package.stored.find(path); known != package.stored.end())
-        return known->second;
+    if (const auto known = package.stored.find(path); known != package.stored.end()) return known->second;
     if (auto carried = package.carryOver(path)) {
         package.stored.emplace(path, *carried);
         return *carried;
     }
     // A file that stays linked keeps its path, unless the swap is about to
     // delete it with the previous package: then it is embedded instead.
-    if (!required && !package.insidePrevious(path))
-        return path;
-    if (!fileExists(path))
-        throw failure("素材が見つかりません：" + path);
+    if (!required && !package.insidePrevious(path)) return path;
+    if (!fileExists(path)) throw failure("素材が見つかりません：" + path);
     const std::string name = embeddedName(path);
     copyFile(path, package.staging / name);
     package.stored.emplace(path, name);
@@ -224,11 +213,9 @@ void OrganizerDocument::writePackage(const fs::path& destination, bool embed) co
     const fs::path target = absoluteEntryPath(destination);
     PackageWrite package(target);
     OrganizerDocument stored = *this;
-    for (OrganizerSource& source : stored.sources)
-        source.path = material(source.path, embed, package);
+    for (OrganizerSource& source : stored.sources) source.path = material(source.path, embed, package);
     for (OrganizerRow& row : stored.rows) {
-        for (OrganizerItem& item : row.items)
-            item.imagePath = material(item.imagePath, item.kind == "image", package);
+        for (OrganizerItem& item : row.items) item.imagePath = material(item.imagePath, item.kind == "image", package);
     }
     writeFileAtomically(package.staging / documentFile, stored.toJson());
     syncToDisk(package.staging / "media");
@@ -243,25 +230,21 @@ std::string OrganizerDocument::resolve(const fs::path& package, const std::strin
     // the process happens to run in.
     if (!storedPath.starts_with(mediaPrefix) && fs::path(storedPath).is_relative() && !storedPath.empty())
         throw failure(badMaterialPath);
-    if (!storedPath.starts_with(mediaPrefix))
-        return storedPath;
-    if (namesNoFile(storedPath))
-        throw failure(badMaterialPath);
+    if (!storedPath.starts_with(mediaPrefix)) return storedPath;
+    if (namesNoFile(storedPath)) throw failure(badMaterialPath);
     std::string candidate;
     try {
         candidate = resolvedPath(package / storedPath).native();
     } catch (const std::system_error&) {
-        throw failure(badMaterialPath);  // a loop of links leads nowhere usable
+        throw failure(badMaterialPath); // a loop of links leads nowhere usable
     }
-    if (!candidate.starts_with(mediaBase(package)))
-        throw failure(badMaterialPath);
+    if (!candidate.starts_with(mediaBase(package))) throw failure(badMaterialPath);
     return candidate;
 }
 
 OrganizerDocument OrganizerDocument::read(const fs::path& location)
 {
-    if (isSportscodePlaylist(location))
-        return sportscode(location);
+    if (isSportscodePlaylist(location)) return sportscode(location);
     try {
         return readPackage(location);
     } catch (...) {
@@ -273,15 +256,12 @@ OrganizerDocument OrganizerDocument::readPackage(const fs::path& location)
 {
     const fs::path package = absoluteEntryPath(location);
     const std::optional<std::string> bytes = readFileBelow(package / documentFile, documentLimitBytes);
-    if (!bytes)
-        throw failure("プレイリストが大きすぎます。");
+    if (!bytes) throw failure("プレイリストが大きすぎます。");
     OrganizerDocument document = fromJson(*bytes);
     document.validate();
-    for (OrganizerSource& source : document.sources)
-        source.path = resolve(package, source.path);
+    for (OrganizerSource& source : document.sources) source.path = resolve(package, source.path);
     for (OrganizerRow& row : document.rows) {
-        for (OrganizerItem& item : row.items)
-            item.imagePath = resolve(package, item.imagePath);
+        for (OrganizerItem& item : row.items) item.imagePath = resolve(package, item.imagePath);
     }
     return document;
 }

@@ -34,75 +34,60 @@ bool markValid(const OrganizerMark& mark)
 
 bool marksValid(const OrganizerItem& item)
 {
-    if (!item.marks)
-        return true;
-    if (item.marks->size() > maxMarks)
-        return false;
+    if (!item.marks) return true;
+    if (item.marks->size() > maxMarks) return false;
     for (const OrganizerMark& mark : *item.marks)
-        if (!markValid(mark))
-            return false;
+        if (!markValid(mark)) return false;
     return true;
 }
 
 bool timesValid(const OrganizerItem& item)
 {
-    return std::isfinite(item.start) && std::isfinite(item.end) && item.start >= 0 && item.start < item.end &&
-           item.end <= maxEndSeconds;
+    return std::isfinite(item.start) && std::isfinite(item.end) && item.start >= 0 && item.start < item.end
+           && item.end <= maxEndSeconds;
 }
 
 bool referencesValid(const OrganizerItem& item, const IdSet& sourceIDs)
 {
-    if (!sourceIDs.contains(item.sourceID))
-        return false;
+    if (!sourceIDs.contains(item.sourceID)) return false;
     for (const std::string& id : item.sourceIDs)
-        if (!sourceIDs.contains(id))
-            return false;
+        if (!sourceIDs.contains(id)) return false;
     return true;
 }
 
 bool itemValid(const OrganizerItem& item, const IdSet& sourceIDs)
 {
-    if (!marksValid(item))
-        return false;
+    if (!marksValid(item)) return false;
     const bool freeze = item.kind == "freeze";
     const bool video = item.kind == "video";
-    if (!video && !freeze && item.kind != "title" && item.kind != "image")
-        return false;
-    if (freeze && !(item.freezeTime && std::isfinite(*item.freezeTime) && *item.freezeTime >= 0))
-        return false;
-    if (!timesValid(item))
-        return false;
+    if (!video && !freeze && item.kind != "title" && item.kind != "image") return false;
+    if (freeze && !(item.freezeTime && std::isfinite(*item.freezeTime) && *item.freezeTime >= 0)) return false;
+    if (!timesValid(item)) return false;
     return !(video || freeze) || referencesValid(item, sourceIDs);
 }
 
 bool documentAccepted(const OrganizerDocument& document, const IdSet& sourceIDs)
 {
-    return document.format == "zantorix-playlist" && document.version == 1 && !document.rows.empty() &&
-           document.rows.size() <= maxRows && document.sources.size() <= maxSources &&
-           sourceIDs.size() == document.sources.size();
+    return document.format == "zantorix-playlist" && document.version == 1 && !document.rows.empty()
+           && document.rows.size() <= maxRows && document.sources.size() <= maxSources
+           && sourceIDs.size() == document.sources.size();
 }
 
 bool contentValid(const OrganizerDocument& document, const IdSet& sourceIDs)
 {
     std::size_t itemCount = 0;
-    for (const OrganizerRow& row : document.rows)
-        itemCount += row.items.size();
-    if (itemCount > maxItems)
-        return false;
+    for (const OrganizerRow& row : document.rows) itemCount += row.items.size();
+    if (itemCount > maxItems) return false;
     IdSet itemIDs;
     itemIDs.reserve(itemCount);
     for (const OrganizerRow& row : document.rows)
-        for (const OrganizerItem& item : row.items)
-            itemIDs.insert(item.id);
-    if (itemIDs.size() != itemCount)
-        return false;
+        for (const OrganizerItem& item : row.items) itemIDs.insert(item.id);
+    if (itemIDs.size() != itemCount) return false;
     for (const OrganizerSource& source : document.sources)
-        if (!std::isfinite(source.offset))
-            return false;
+        if (!std::isfinite(source.offset)) return false;
     for (const OrganizerRow& row : document.rows)
         for (const OrganizerItem& item : row.items)
-            if (!itemValid(item, sourceIDs))
-                return false;
+            if (!itemValid(item, sourceIDs)) return false;
     return true;
 }
 
@@ -112,12 +97,9 @@ void OrganizerDocument::validate() const
 {
     IdSet sourceIDs;
     sourceIDs.reserve(sources.size());
-    for (const OrganizerSource& source : sources)
-        sourceIDs.insert(source.id);
-    if (!documentAccepted(*this, sourceIDs))
-        throw failure(unsupportedMessage);
-    if (!contentValid(*this, sourceIDs))
-        throw failure(invalidMessage);
+    for (const OrganizerSource& source : sources) sourceIDs.insert(source.id);
+    if (!documentAccepted(*this, sourceIDs)) throw failure(unsupportedMessage);
+    if (!contentValid(*this, sourceIDs)) throw failure(invalidMessage);
 }
 
 } // namespace zanto

@@ -57,15 +57,15 @@ public:
     // gone. Progress: render()'s own reports scaled into the item's share, then
     // "XML素材を準備中" after each item. Failures of the disk and of the movies
     // are told about `url` or the source movie, as render() tells them.
-    void exportXML(const OrganizerDocument& document, const std::vector<OrganizerItem>& items,
-                   const std::string& title, const std::filesystem::path& url, const Progress& progress);
+    void exportXML(const OrganizerDocument& document, const std::vector<OrganizerItem>& items, const std::string& title,
+                   const std::filesystem::path& url, const Progress& progress);
 
 private:
     // render() and exportXML() with the failures as the layers below throw them.
     void renderInPlace(const OrganizerDocument& document, const std::vector<OrganizerItem>& items,
                        const std::filesystem::path& url, const Progress& progress);
-    void writeXML(const OrganizerDocument& document, const std::vector<OrganizerItem>& items,
-                  const std::string& title, const std::filesystem::path& url, const Progress& progress);
+    void writeXML(const OrganizerDocument& document, const std::vector<OrganizerItem>& items, const std::string& title,
+                  const std::filesystem::path& url, const Progress& progress);
 
     // Renders the items into `file`, a file of this export's own, which is
     // removed after a failure.
@@ -74,8 +74,7 @@ private:
 
     // Writes a still movie of a title, image or freeze item for at least the
     // item's length (H.264 in a QuickTime file, 1280 × 720, 30 fps).
-    void slide(const OrganizerItem& item, const OrganizerDocument& document,
-               const std::filesystem::path& url) const;
+    void slide(const OrganizerItem& item, const OrganizerDocument& document, const std::filesystem::path& url) const;
 
     // Runs the media export of the composed items into `url`, reporting its
     // progress after the `itemCount` preparation steps.

@@ -45,13 +45,12 @@ std::optional<MediaAsset> loadAsset(const std::filesystem::path& path)
 
 bool clipFits(const MediaAsset& asset, double clipStart, double clipLength)
 {
-    if (!asset.video || asset.video->width <= 0 || asset.video->height <= 0)
-        return false;
+    if (!asset.video || asset.video->width <= 0 || asset.video->height <= 0) return false;
     const double duration = asset.duration.seconds();
     // The items come from the caller and need not be the validated document's:
     // a clip that ends where it starts, or before, has nothing to show.
     return clipStart >= 0 && clipLength > 0 && asset.duration.isValid() && std::isfinite(duration)
-        && clipStart + clipLength <= duration + endSlackSeconds + roundingSeconds;
+           && clipStart + clipLength <= duration + endSlackSeconds + roundingSeconds;
 }
 
 // The sound of the clip keeps its place against the picture where the audio
@@ -59,13 +58,10 @@ bool clipFits(const MediaAsset& asset, double clipStart, double clipLength)
 void insertAudio(Composition& composition, const MediaAsset& asset, const std::filesystem::path& path,
                  const MediaTimeRange& sourceRange, const MediaTime& outputTime)
 {
-    if (!asset.audio)
-        return;
+    if (!asset.audio) return;
     const MediaTimeRange overlap = sourceRange.intersection(asset.audio->timeRange);
-    if (!(overlap.duration.seconds() > 0))
-        return;
-    composition.audio.push_back(
-        CompositionInsert{path, overlap, outputTime + (overlap.start - sourceRange.start)});
+    if (!(overlap.duration.seconds() > 0)) return;
+    composition.audio.push_back(CompositionInsert{path, overlap, outputTime + (overlap.start - sourceRange.start)});
 }
 
 } // namespace
@@ -76,8 +72,7 @@ void requireStillLength(const OrganizerItem& item)
     // finite length, or longer than any playlist item may be, would be written
     // frame by frame for hours before the range rule refused it.
     const double length = item.end - item.start;
-    if (!(length > 0) || !(length <= maxItemSeconds))
-        outOfRange(item);
+    if (!(length > 0) || !(length <= maxItemSeconds)) outOfRange(item);
 }
 
 AffineTransform placementTransform(const VideoTrackInfo& video)
@@ -98,8 +93,7 @@ ComposedItem composeItem(Composition& composition, const OrganizerItem& item, co
 {
     const double clipLength = item.end - item.start;
     const std::optional<MediaAsset> asset = loadAsset(clip.path);
-    if (!asset || !clipFits(*asset, clip.startSeconds, clipLength))
-        outOfRange(item);
+    if (!asset || !clipFits(*asset, clip.startSeconds, clipLength)) outOfRange(item);
 
     const MediaTimeRange sourceRange{MediaTime::fromSeconds(clip.startSeconds, timeScale),
                                      MediaTime::fromSeconds(clipLength, timeScale)};

@@ -16,8 +16,7 @@ constexpr std::string_view hiddenPrefix = ".zanto-";
 void checkItems(const OrganizerDocument& document, const std::vector<OrganizerItem>& items)
 {
     document.validate();
-    if (items.empty() || items.size() > 1000)
-        throw failure("1〜1000件を選んでください。");
+    if (items.empty() || items.size() > 1000) throw failure("1〜1000件を選んでください。");
 }
 
 } // namespace
@@ -35,8 +34,7 @@ void OrganizerExporter::render(const OrganizerDocument& document, const std::vec
 }
 
 void OrganizerExporter::exportXML(const OrganizerDocument& document, const std::vector<OrganizerItem>& items,
-                                  const std::string& title, const std::filesystem::path& url,
-                                  const Progress& progress)
+                                  const std::string& title, const std::filesystem::path& url, const Progress& progress)
 {
     try {
         checkItems(document, items);

@@ -37,8 +37,7 @@ QRectF fromBottomLeft(double x, double y, double width, double height)
 bool isPdf(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
+    if (!file.open(QIODevice::ReadOnly)) return false;
     return file.read(5) == "%PDF-";
 }
 
@@ -47,20 +46,16 @@ bool isPdf(const QString& path)
 std::optional<QImage> loadPdfPage(const QString& path, QSizeF& size)
 {
     std::unique_ptr<Poppler::Document> document = Poppler::Document::load(path);
-    if (!document || document->isLocked() || document->numPages() < 1)
-        return std::nullopt;
+    if (!document || document->isLocked() || document->numPages() < 1) return std::nullopt;
     std::unique_ptr<Poppler::Page> page = document->page(0);
-    if (!page)
-        return std::nullopt;
+    if (!page) return std::nullopt;
     size = page->pageSizeF();
-    if (!(size.width() > 0) || !(size.height() > 0))
-        return std::nullopt;
+    if (!(size.width() > 0) || !(size.height() > 0)) return std::nullopt;
     document->setRenderHint(Poppler::Document::Antialiasing);
     document->setRenderHint(Poppler::Document::TextAntialiasing);
     const double scale = fitScale(size.width(), size.height());
     QImage image = page->renderToImage(72.0 * scale, 72.0 * scale);
-    if (image.isNull())
-        return std::nullopt;
+    if (image.isNull()) return std::nullopt;
     return image;
 }
 
@@ -74,8 +69,7 @@ std::optional<QImage> loadRaster(const QString& path, QSizeF& size)
         reader.setScaledSize(
             stored.scaled(decodeBoxWidth, decodeBoxHeight, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
     QImage image = reader.read();
-    if (image.isNull() || image.width() <= 0 || image.height() <= 0)
-        return std::nullopt;
+    if (image.isNull() || image.width() <= 0 || image.height() <= 0) return std::nullopt;
     size = image.size();
     return image;
 }
@@ -84,10 +78,9 @@ void drawTitle(QPainter& painter, const OrganizerItem& item)
 {
     QTextOption option(Qt::AlignHCenter | Qt::AlignTop);
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    const auto drawText = [&](const std::string& text, const QRectF& rect, int pixelSize,
-                              bool bold, const QColor& colour) {
-        if (text.empty())
-            return;
+    const auto drawText = [&](const std::string& text, const QRectF& rect, int pixelSize, bool bold,
+                              const QColor& colour) {
+        if (text.empty()) return;
         QFont font(QStringLiteral("Noto Sans CJK JP"));
         font.setPixelSize(pixelSize);
         font.setBold(bold);
@@ -124,16 +117,14 @@ std::optional<QImage> loadPicture(const std::string& path, QSizeF& size)
     // Only a plain file can hold a picture: opening a pipe or a device would
     // block the export where no cancel reaches it.
     std::error_code ec;
-    if (path.empty() || !std::filesystem::is_regular_file(std::filesystem::path(path), ec))
-        return std::nullopt;
+    if (path.empty() || !std::filesystem::is_regular_file(std::filesystem::path(path), ec)) return std::nullopt;
     return isPdf(file) ? loadPdfPage(file, size) : loadRaster(file, size);
 }
 
 QImage blankCanvas()
 {
     QImage canvas(int(canvasWidth), int(canvasHeight), QImage::Format_ARGB32_Premultiplied);
-    if (canvas.isNull())
-        throw failure("画像メモリを確保できません。");
+    if (canvas.isNull()) throw failure("画像メモリを確保できません。");
     canvas.fill(Qt::black);
     return canvas;
 }
@@ -156,8 +147,7 @@ void drawTitleCard(QImage& canvas, const OrganizerItem& item)
 int frameCount(double lengthSeconds)
 {
     const double frames = std::ceil(lengthSeconds * 30.0);
-    if (!(frames >= 1))
-        return 1;
+    if (!(frames >= 1)) return 1;
     return static_cast<int>(std::min(frames, 864000.0 * 30.0));
 }
 

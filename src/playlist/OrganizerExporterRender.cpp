@@ -19,8 +19,7 @@ namespace {
 // The slide movies of one render; removed with everything in it on every way out.
 class WorkFolder {
 public:
-    WorkFolder()
-        : path_(std::filesystem::temp_directory_path() / ("zanto-organizer-" + newIdentifier()))
+    WorkFolder() : path_(std::filesystem::temp_directory_path() / ("zanto-organizer-" + newIdentifier()))
     {
         std::filesystem::create_directories(path_);
     }
@@ -62,10 +61,9 @@ std::vector<CompositionOverlay> markOverlays(const std::vector<ComposedItem>& co
 {
     std::vector<CompositionOverlay> overlays;
     for (const ComposedItem& item : composed) {
-        if (item.marks.empty() || hasTelestration(item.marks))
-            continue;
-        overlays.push_back(CompositionOverlay{QImage(), item.outputRange,
-                                              [marks = item.marks] { return organizerMarkImage(marks); }});
+        if (item.marks.empty() || hasTelestration(item.marks)) continue;
+        overlays.push_back(
+            CompositionOverlay{QImage(), item.outputRange, [marks = item.marks] { return organizerMarkImage(marks); }});
     }
     return overlays;
 }
@@ -80,8 +78,7 @@ void routeTelestration(Composition& composition, const std::vector<ComposedItem>
         composition.instructions[i].usesCompositor = drawn;
         any = any || drawn;
     }
-    if (any)
-        composition.compositor = markCompositor(composed);
+    if (any) composition.compositor = markCompositor(composed);
 }
 
 void removeOutput(const std::filesystem::path& url)
@@ -128,8 +125,8 @@ void OrganizerExporter::renderMovie(const OrganizerDocument& document, const std
     exportComposition(std::move(composition), file, items.size(), report);
 }
 
-void OrganizerExporter::exportComposition(Composition composition, const std::filesystem::path& url,
-                                          size_t itemCount, const Progress& progress)
+void OrganizerExporter::exportComposition(Composition composition, const std::filesystem::path& url, size_t itemCount,
+                                          const Progress& progress)
 {
     auto session = std::make_shared<CompositionExport>(std::move(composition), url);
     // Cleared on every way out, so a late cancel() finds no session.
@@ -137,8 +134,7 @@ void OrganizerExporter::exportComposition(Composition composition, const std::fi
         OrganizerExporter& exporter;
         ~SessionSlot() { exporter.setSessionCancel({}); }
     } slot{*this};
-    if (!setSessionCancel([session] { session->cancel(); }))
-        check();
+    if (!setSessionCancel([session] { session->cancel(); })) check();
     session->start();
     const double n = double(itemCount);
     while (!session->waitFor(std::chrono::milliseconds(200))) {
@@ -147,12 +143,10 @@ void OrganizerExporter::exportComposition(Composition composition, const std::fi
     }
     setSessionCancel({});
 
-    if (session->status() == ExportStatus::Completed)
-        return;
+    if (session->status() == ExportStatus::Completed) return;
     removeOutput(url);
     check();
-    if (std::exception_ptr error = session->error())
-        std::rethrow_exception(error);
+    if (std::exception_ptr error = session->error()) std::rethrow_exception(error);
     throw failure("書き出しに失敗しました。");
 }
 

@@ -16,8 +16,7 @@ namespace {
 void drawFreeze(QImage& canvas, const OrganizerItem& item, const OrganizerDocument& document)
 {
     const OrganizerSource* source = document.source(item.sourceID);
-    if (!source || !item.freezeTime)
-        throw failure("フリーズフレームの元映像が見つかりません。");
+    if (!source || !item.freezeTime) throw failure("フリーズフレームの元映像が見つかりません。");
     const MediaTime at = MediaTime::fromSeconds(*item.freezeTime + source->offset, 60000);
     const QImage still = copyStillImage(source->path, at);
     slides::drawFitted(canvas, still, QSizeF(still.size()));
@@ -27,8 +26,7 @@ void drawImage(QImage& canvas, const OrganizerItem& item)
 {
     QSizeF size;
     const std::optional<QImage> picture = slides::loadPicture(item.imagePath, size);
-    if (!picture || !(size.width() > 0) || !(size.height() > 0))
-        throw failure("画像が見つかりません：" + item.name);
+    if (!picture || !(size.width() > 0) || !(size.height() > 0)) throw failure("画像が見つかりません：" + item.name);
     slides::drawFitted(canvas, *picture, size);
 }
 

@@ -51,8 +51,7 @@ public:
     }
     ~MaterialsFolder()
     {
-        if (keep_)
-            return;
+        if (keep_) return;
         std::error_code ignored;
         fs::remove_all(path_, ignored);
     }
@@ -80,7 +79,7 @@ struct IdMap {
     std::string format;
     std::string asset;
 
-    explicit IdMap(std::size_t index) : format(id(2 * index + 1)), asset(id(2 * index + 2)) {}
+    explicit IdMap(std::size_t index) : format(id(2 * index + 1)), asset(id(2 * index + 2)) { }
 
     static std::string id(std::size_t number)
     {
@@ -100,8 +99,7 @@ void remap(pugi::xml_node element, const IdMap& map)
             attr(element, name, map.asset);
     }
     for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
-        if (child.type() == pugi::node_element)
-            remap(child, map);
+        if (child.type() == pugi::node_element) remap(child, map);
 }
 
 template <typename Number>
@@ -116,13 +114,11 @@ Number readNumber(std::string_view text, Number fallback)
 // plain number of seconds ("3s") is taken at time scale 60000.
 MediaTime parseTime(std::string_view text)
 {
-    if (!text.empty())
-        text.remove_suffix(1);
+    if (!text.empty()) text.remove_suffix(1);
     std::vector<std::string_view> pieces;
     for (std::size_t at = 0; at <= text.size();) {
         const std::size_t slash = std::min(text.find('/', at), text.size());
-        if (slash > at)
-            pieces.push_back(text.substr(at, slash - at));
+        if (slash > at) pieces.push_back(text.substr(at, slash - at));
         at = slash + 1;
     }
     if (pieces.size() == 2) {
@@ -143,8 +139,7 @@ struct PartMedia {
 PartMedia inPlaceMedia(const OrganizerDocument& document, const OrganizerItem& item)
 {
     const OrganizerSource* source = document.source(item.sourceID);
-    if (!source || source->path.empty())
-        throw failure(reconnect + item.name);
+    if (!source || source->path.empty()) throw failure(reconnect + item.name);
     return PartMedia{source->path, item.start + source->offset, item.end + source->offset};
 }
 
@@ -157,13 +152,11 @@ public:
     const MediaAsset& of(const fs::path& file)
     {
         const auto known = assets_.find(file);
-        if (known != assets_.end())
-            return known->second;
+        if (known != assets_.end()) return known->second;
         MediaAsset asset;
         try {
             asset = MediaAsset::load(file);
-        } catch (const std::exception&) {
-        }
+        } catch (const std::exception&) { }
         return assets_.emplace(file, std::move(asset)).first->second;
     }
 
@@ -182,8 +175,7 @@ void buildPart(pugi::xml_document& part, const PartMedia& media, const Organizer
     const ExportRequest request{newIdentifier(), "fcpxml", "part", identity, {clip}};
     const std::string text = MediaExporter().document(request, media.file, &asset);
     const pugi::xml_parse_result parsed = part.load_buffer(text.data(), text.size());
-    if (!parsed)
-        throw std::runtime_error(media.file.string() + ": " + parsed.description());
+    if (!parsed) throw std::runtime_error(media.file.string() + ": " + parsed.description());
 }
 
 // The merged output: every item's format and asset, and its clip on one spine.
@@ -199,8 +191,7 @@ struct MergedTimeline {
         for (const pugi::xpath_node& node : part.select_nodes("/fcpxml/resources/*"))
             remap(resources.append_copy(node.node()), map);
         const pugi::xml_node clip = part.select_node("/fcpxml/library/event/project/sequence/spine/asset-clip").node();
-        if (!clip || !clip.attribute("duration"))
-            throw failure(unbuildable);
+        if (!clip || !clip.attribute("duration")) throw failure(unbuildable);
         pugi::xml_node copy = spine.append_copy(clip);
         remap(copy, map);
         attr(copy, "offset", xmlTime(offset.value, offset.timeScale));
@@ -234,8 +225,7 @@ struct MergedTimeline {
 
 void report(const OrganizerExporter::Progress& progress, double fraction, const std::string& text)
 {
-    if (progress)
-        progress(fraction, text);
+    if (progress) progress(fraction, text);
 }
 
 } // namespace
@@ -269,8 +259,7 @@ void OrganizerExporter::writeXML(const OrganizerDocument& document, const std::v
     }
     check();
     writeFileAtomically(url, timeline.serialised(xmlSafeText(title)));
-    if (rendered)
-        materials.keep();
+    if (rendered) materials.keep();
 }
 
 } // namespace zanto

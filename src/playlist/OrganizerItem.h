@@ -16,12 +16,12 @@ namespace zanto {
 // the defaults.
 struct OrganizerItem {
     std::string id = newIdentifier();
-    std::string kind = "video";          // "video", "title", "image" or "freeze"
-    std::optional<double> freezeTime;    // seconds, before the source offset
+    std::string kind = "video";       // "video", "title", "image" or "freeze"
+    std::optional<double> freezeTime; // seconds, before the source offset
     std::string name;
     std::string note;
-    double start = 0;                    // seconds
-    double end = 3;                      // seconds
+    double start = 0; // seconds
+    double end = 3;   // seconds
     std::vector<std::string> sourceIDs;
     std::string sourceID;
     std::string imagePath;

@@ -15,7 +15,7 @@ struct OrganizerSource {
     // Absolute path of the movie file; "" when not linked; inside a stored
     // package a path starting with "media/".
     std::string path;
-    double offset = 0;  // seconds added to an item's times to get file times
+    double offset = 0; // seconds added to an item's times to get file times
 
     bool operator==(const OrganizerSource&) const = default;
 

@@ -14,8 +14,8 @@ bool notAPlaylist(const std::error_code& code, const std::filesystem::path& chos
 {
     const int error = code.value();
     std::error_code ignored;
-    return action == FileAction::Open && (error == ENOENT || error == ENOTDIR || error == EISDIR) &&
-           std::filesystem::exists(chosen, ignored);
+    return action == FileAction::Open && (error == ENOENT || error == ENOTDIR || error == EISDIR)
+           && std::filesystem::exists(chosen, ignored);
 }
 
 } // namespace
@@ -30,10 +30,8 @@ void rethrowForUser(const std::filesystem::path& chosen, FileAction action)
         throw DecodingError(withDetail(notAPlaylistSentence(chosen), error.what()));
     } catch (const std::system_error& error) {
         const std::error_code code = error.code();
-        if (code.category() != std::generic_category() && code.category() != std::system_category())
-            throw;
-        if (notAPlaylist(code, chosen, action))
-            throw UserFileError(code, notAPlaylistSentence(chosen));
+        if (code.category() != std::generic_category() && code.category() != std::system_category()) throw;
+        if (notAPlaylist(code, chosen, action)) throw UserFileError(code, notAPlaylistSentence(chosen));
         throw UserFileError(code, chosen, action);
     }
 }

@@ -59,10 +59,9 @@ double numberOr(const json& object, const char* key, double fallback)
 const json* arrayOf(const json& object, const char* key, json::value_t elementType)
 {
     const json* value = member(object, key);
-    if (!value || !value->is_array())
-        return nullptr;
-    const bool uniform = std::all_of(value->begin(), value->end(),
-                                     [&](const json& element) { return element.type() == elementType; });
+    if (!value || !value->is_array()) return nullptr;
+    const bool uniform =
+        std::all_of(value->begin(), value->end(), [&](const json& element) { return element.type() == elementType; });
     return uniform ? value : nullptr;
 }
 
@@ -82,8 +81,7 @@ std::vector<std::string> textsOr(const json& object, const char* key)
 std::string joined(const std::vector<std::string>& parts, const std::string& separator)
 {
     std::string result;
-    for (std::size_t i = 0; i < parts.size(); ++i)
-        result += (i ? separator : "") + parts[i];
+    for (std::size_t i = 0; i < parts.size(); ++i) result += (i ? separator : "") + parts[i];
     return result;
 }
 
@@ -91,8 +89,7 @@ std::string joined(const std::vector<std::string>& parts, const std::string& sep
 std::string videoName(const std::string& path)
 {
     std::string trimmed = path;
-    while (!trimmed.empty() && trimmed.back() == '/')
-        trimmed.pop_back();
+    while (!trimmed.empty() && trimmed.back() == '/') trimmed.pop_back();
     return fs::path(trimmed).filename().stem().string();
 }
 
@@ -134,17 +131,13 @@ private:
 const json& requiredObjects(const json& playlist, const char* key)
 {
     const json* value = arrayOf(playlist, key, json::value_t::object);
-    if (!value)
-        throw failure(unreadable);
+    if (!value) throw failure(unreadable);
     return *value;
 }
 
 SportscodeImport::SportscodeImport(const json& playlist)
-    : groups_(requiredObjects(playlist, "groups")),
-      clips_(requiredObjects(playlist, "clips")),
-      videos_(objectsOr(playlist, "videos")),
-      effects_(objectsOr(playlist, "effects")),
-      built_(clips_.size())
+    : groups_(requiredObjects(playlist, "groups")), clips_(requiredObjects(playlist, "clips")),
+      videos_(objectsOr(playlist, "videos")), effects_(objectsOr(playlist, "effects")), built_(clips_.size())
 {
     if (const json* enabled = member(playlist, "titlesEnabled"); enabled && enabled->is_boolean())
         titlesEnabled_ = enabled->get<bool>();
@@ -152,8 +145,7 @@ SportscodeImport::SportscodeImport(const json& playlist)
         if (const json* id = member(clips_[i], "id"); id && id->is_string())
             firstClip_.emplace(id->get<std::string>(), i);
     }
-    for (std::size_t i = 0; i < effects_.size(); ++i)
-        effectsByID_[textOr(effects_[i], "id", "")].push_back(i);
+    for (std::size_t i = 0; i < effects_.size(); ++i) effectsByID_[textOr(effects_[i], "id", "")].push_back(i);
 }
 
 OrganizerDocument SportscodeImport::build(const std::string& title)
@@ -162,15 +154,12 @@ OrganizerDocument SportscodeImport::build(const std::string& title)
     document.title = title;
     document.rows.clear();
     addSources(document);
-    for (const json& group : groups_)
-        document.rows.push_back(groupRow(group));
-    if (auto unfiled = unfiledRow())
-        document.rows.push_back(std::move(*unfiled));
+    for (const json& group : groups_) document.rows.push_back(groupRow(group));
+    if (auto unfiled = unfiledRow()) document.rows.push_back(std::move(*unfiled));
 
     std::unordered_set<std::string> used;
     for (const OrganizerRow& row : document.rows) {
-        for (const OrganizerItem& item : row.items)
-            used.insert(item.sourceIDs.begin(), item.sourceIDs.end());
+        for (const OrganizerItem& item : row.items) used.insert(item.sourceIDs.begin(), item.sourceIDs.end());
     }
     std::erase_if(document.sources, [&](const OrganizerSource& source) { return !used.contains(source.id); });
     document.warnings.assign(std::begin(importWarnings), std::end(importWarnings));
@@ -186,8 +175,7 @@ void SportscodeImport::addSources(OrganizerDocument& document)
         const std::string name = videoName(textOr(video, "path", ""));
         for (const json& stream : objectsOr(video, "streams")) {
             const json* streamID = member(stream, "id");
-            if (!streamID || !streamID->is_string())
-                continue;
+            if (!streamID || !streamID->is_string()) continue;
             const std::string angle = textOr(stream, "name", "アングル");
             OrganizerSource source{
                 .id = videoID + "/" + streamID->get<std::string>(),
@@ -206,12 +194,10 @@ OrganizerRow SportscodeImport::groupRow(const json& group)
 {
     OrganizerRow row{.id = newIdentifier(), .name = textOr(group, "name", "行"), .items = {}};
     if (const json* titleID = member(group, "titleClipId"); titleID && titleID->is_string()) {
-        if (auto item = convert(titleID->get<std::string>(), true))
-            row.items.push_back(std::move(*item));
+        if (auto item = convert(titleID->get<std::string>(), true)) row.items.push_back(std::move(*item));
     }
     for (const std::string& clipID : textsOr(group, "clipIds")) {
-        if (auto item = convert(clipID))
-            row.items.push_back(std::move(*item));
+        if (auto item = convert(clipID)) row.items.push_back(std::move(*item));
     }
     return row;
 }
@@ -221,27 +207,22 @@ std::optional<OrganizerRow> SportscodeImport::unfiledRow()
     OrganizerRow row{.id = newIdentifier(), .name = "未分類", .items = {}};
     for (const json& clip : clips_) {
         const json* id = member(clip, "id");
-        if (!id || !id->is_string() || converted_.contains(id->get<std::string>()))
-            continue;
-        if (auto item = convert(id->get<std::string>()))
-            row.items.push_back(std::move(*item));
+        if (!id || !id->is_string() || converted_.contains(id->get<std::string>())) continue;
+        if (auto item = convert(id->get<std::string>())) row.items.push_back(std::move(*item));
     }
-    if (row.items.empty())
-        return std::nullopt;
+    if (row.items.empty()) return std::nullopt;
     return row;
 }
 
 std::optional<OrganizerItem> SportscodeImport::convert(const std::string& clipID, bool isTitle)
 {
     const auto found = firstClip_.find(clipID);
-    if (found == firstClip_.end())
-        return std::nullopt;
+    if (found == firstClip_.end()) return std::nullopt;
     converted_.insert(clipID);
     // Every item gets a fresh identifier: a clip listed twice gives two items.
     OrganizerItem item = converted(found->second);
     item.id = newIdentifier();
-    if (item.kind == "title")
-        item.enabled = isTitle ? titlesEnabled_ : true;
+    if (item.kind == "title") item.enabled = isTitle ? titlesEnabled_ : true;
     account(item);
     return item;
 }
@@ -249,8 +230,7 @@ std::optional<OrganizerItem> SportscodeImport::convert(const std::string& clipID
 const OrganizerItem& SportscodeImport::converted(std::size_t clipIndex)
 {
     std::optional<OrganizerItem>& slot = built_[clipIndex];
-    if (!slot)
-        slot = itemOf(clips_[clipIndex]);
+    if (!slot) slot = itemOf(clips_[clipIndex]);
     return *slot;
 }
 
@@ -275,10 +255,8 @@ OrganizerItem SportscodeImport::itemOf(const json& clip) const
 void SportscodeImport::account(const OrganizerItem& item)
 {
     resultBytes_ += itemKeyBytes + item.name.size() + item.note.size() + item.sourceID.size();
-    for (const std::string& id : item.sourceIDs)
-        resultBytes_ += id.size() + 2;
-    if (resultBytes_ >= playlistFileLimitBytes)
-        throw failure(unreadable);
+    for (const std::string& id : item.sourceIDs) resultBytes_ += id.size() + 2;
+    if (resultBytes_ >= playlistFileLimitBytes) throw failure(unreadable);
 }
 
 std::string SportscodeImport::noteOf(const json& clip) const
@@ -290,8 +268,7 @@ std::string SportscodeImport::noteOf(const json& clip) const
     }
     std::vector<std::string> parts;
     for (std::string part : {textOr(clip, "description", ""), joined(tags, " / ")}) {
-        if (!part.empty())
-            parts.push_back(std::move(part));
+        if (!part.empty()) parts.push_back(std::move(part));
     }
     return joined(parts, "\n");
 }
@@ -302,8 +279,7 @@ std::string SportscodeImport::effectText(const json& clip) const
     // effects may share one id.
     std::unordered_set<std::string> listed;
     for (const json& track : objectsOr(clip, "tracks")) {
-        for (std::string& effectID : textsOr(track, "effectIds"))
-            listed.insert(std::move(effectID));
+        for (std::string& effectID : textsOr(track, "effectIds")) listed.insert(std::move(effectID));
     }
     std::vector<std::size_t> chosen;
     for (const std::string& effectID : listed) {
@@ -326,8 +302,7 @@ void SportscodeImport::pickSources(OrganizerItem& item, const json& clip, const 
     // where it differs from its "id"; the "id" is tried first.
     std::string videoID = clipVideoID;
     if (!sourcesOfVideo_.contains(videoID)) {
-        if (const auto local = videoOfLocalID_.find(videoID); local != videoOfLocalID_.end())
-            videoID = local->second;
+        if (const auto local = videoOfLocalID_.find(videoID); local != videoOfLocalID_.end()) videoID = local->second;
     }
     if (const auto found = sourcesOfVideo_.find(videoID); found != sourcesOfVideo_.end())
         item.sourceIDs = found->second;
@@ -354,13 +329,11 @@ OrganizerDocument OrganizerDocument::readSportscode(const fs::path& package)
 {
     const fs::path folder = absoluteEntryPath(package);
     const std::optional<std::string> bytes = readFileBelow(folder / "Playlist.SCClips", clipsFileLimitBytes);
-    if (!bytes)
-        throw failure(unreadable);
+    if (!bytes) throw failure(unreadable);
     const JsonDocument parsed = JsonDocument::parse(*bytes);
     const json& root = parsed.root();
     const json* playlist = root.is_object() ? member(root, "playlist") : nullptr;
-    if (!playlist || !playlist->is_object())
-        throw failure(unreadable);
+    if (!playlist || !playlist->is_object()) throw failure(unreadable);
     OrganizerDocument document = SportscodeImport(*playlist).build(folder.stem().string());
     document.validate();
     return document;

@@ -9,8 +9,8 @@ class JsonWriter;
 
 // One tagged span of a video, as the page sends it. All keys are required.
 struct Clip {
-    double start = 0;            // seconds
-    double end = 0;              // seconds
+    double start = 0; // seconds
+    double end = 0;   // seconds
     std::string name;
     std::string note;
     std::vector<std::string> labels;

@@ -10,7 +10,7 @@ namespace zanto {
 struct ExportFailure : std::exception {
     std::string message;
 
-    explicit ExportFailure(std::string text) : message(std::move(text)) {}
+    explicit ExportFailure(std::string text) : message(std::move(text)) { }
     const char* what() const noexcept override { return message.c_str(); }
     bool operator==(const ExportFailure& other) const { return message == other.message; }
 };

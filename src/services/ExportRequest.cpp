@@ -14,8 +14,8 @@ constexpr auto sourceFields = std::tuple{
 };
 
 constexpr auto requestFields = std::tuple{
-    jsonField("id", &ExportRequest::id),         jsonField("mode", &ExportRequest::mode),
-    jsonField("title", &ExportRequest::title),   jsonField("source", &ExportRequest::source),
+    jsonField("id", &ExportRequest::id),       jsonField("mode", &ExportRequest::mode),
+    jsonField("title", &ExportRequest::title), jsonField("source", &ExportRequest::source),
     jsonField("clips", &ExportRequest::clips),
 };
 

@@ -11,9 +11,9 @@ namespace zanto {
 struct ExportRequest {
     // The identity of a source video: file name, byte size and duration.
     struct Source {
-        std::string name;            // file name (last path component)
-        std::int64_t size = 0;       // bytes
-        double duration = 0;         // seconds
+        std::string name;      // file name (last path component)
+        std::int64_t size = 0; // bytes
+        double duration = 0;   // seconds
 
         bool operator==(const Source&) const = default;
 
@@ -22,8 +22,8 @@ struct ExportRequest {
     };
 
     std::string id;
-    std::string mode;                // "individual", "combined" or "fcpxml"
-    std::string title;               // in mode "fcpxml" it names the written file
+    std::string mode;  // "individual", "combined" or "fcpxml"
+    std::string title; // in mode "fcpxml" it names the written file
     Source source;
     std::vector<Clip> clips;
 

@@ -61,8 +61,7 @@ std::optional<TimecodeLabel> parseLabel(std::string_view text)
     bool dropFrame = false;
     for (const char c : text) {
         if (c >= '0' && c <= '9') {
-            if (++digits > 3)
-                return std::nullopt;
+            if (++digits > 3) return std::nullopt;
             fields[field] = fields[field] * 10 + (c - '0');
         } else if ((c == ':' || c == ';') && digits > 0 && field < 3) {
             dropFrame = dropFrame || c == ';';
@@ -72,8 +71,7 @@ std::optional<TimecodeLabel> parseLabel(std::string_view text)
             return std::nullopt;
         }
     }
-    if (field != 3 || digits == 0)
-        return std::nullopt;
+    if (field != 3 || digits == 0) return std::nullopt;
     return TimecodeLabel{fields[0], fields[1], fields[2], fields[3], dropFrame};
 }
 
@@ -85,8 +83,7 @@ int droppedLabels(int rate)
 
 bool labelExists(const TimecodeLabel& label, int rate)
 {
-    if (label.hours > 23 || label.minutes > 59 || label.seconds > 59 || label.frames >= rate)
-        return false;
+    if (label.hours > 23 || label.minutes > 59 || label.seconds > 59 || label.frames >= rate) return false;
     return !label.dropFrame || label.seconds != 0 || label.minutes % 10 == 0 || label.frames >= droppedLabels(rate);
 }
 
@@ -94,8 +91,7 @@ std::int64_t framesOf(const TimecodeLabel& label, int rate)
 {
     const std::int64_t totalMinutes = std::int64_t(label.hours) * 60 + label.minutes;
     std::int64_t frames = (totalMinutes * 60 + label.seconds) * rate + label.frames;
-    if (label.dropFrame)
-        frames -= droppedLabels(rate) * (totalMinutes - totalMinutes / 10);
+    if (label.dropFrame) frames -= droppedLabels(rate) * (totalMinutes - totalMinutes / 10);
     return frames;
 }
 
@@ -104,42 +100,33 @@ std::int64_t framesOf(const TimecodeLabel& label, int rate)
 MediaTime fcpxmlFrameDuration(const VideoTrackInfo& video)
 {
     const double rate = frameRateOf(video);
-    if (!video.constantFrameRate || !std::isfinite(rate) || rate <= 0)
-        throw failure(undeterminableRate);
+    if (!video.constantFrameRate || !std::isfinite(rate) || rate <= 0) throw failure(undeterminableRate);
     const long whole = std::lround(rate);
-    if (whole >= 1 && whole <= 240 && near(rate, double(whole)))
-        return MediaTime{1, int32_t(whole)};
+    if (whole >= 1 && whole <= 240 && near(rate, double(whole))) return MediaTime{1, int32_t(whole)};
     for (const int base : {24, 30, 48, 60, 120})
-        if (near(rate, base * 1000.0 / 1001.0))
-            return MediaTime{1001, base * 1000};
+        if (near(rate, base * 1000.0 / 1001.0)) return MediaTime{1001, base * 1000};
     throw failure(undeterminableRate);
 }
 
 std::int64_t fcpxmlTimecodeFrames(const std::optional<MediaTimecode>& timecode, const MediaTime& frameDuration)
 {
-    if (!timecode)
-        return 0;
+    if (!timecode) return 0;
     const std::optional<TimecodeLabel> label = parseLabel(timecode->text);
-    if (!label)
-        throw failure(unreadableTimecode);
+    if (!label) throw failure(unreadableTimecode);
     const int rate = countingRate(frameDuration);
-    if (timecode->framesPerSecond != 0 && timecode->framesPerSecond != rate)
-        throw failure(unsupportedTimecode);
-    if (label->dropFrame && !(isNtsc(frameDuration) && (rate == 30 || rate == 60)))
-        throw failure(unsupportedTimecode);
-    if (!labelExists(*label, rate))
-        throw failure(invalidTimecode);
+    if (timecode->framesPerSecond != 0 && timecode->framesPerSecond != rate) throw failure(unsupportedTimecode);
+    if (label->dropFrame && !(isNtsc(frameDuration) && (rate == 30 || rate == 60))) throw failure(unsupportedTimecode);
+    if (!labelExists(*label, rate)) throw failure(invalidTimecode);
     return framesOf(*label, rate);
 }
 
 std::int64_t wholeFrames(const MediaTime& duration, const MediaTime& frameDuration)
 {
-    if (!duration.isValid() || duration.value <= 0 || !frameDuration.isValid() || frameDuration.value <= 0)
-        return 0;
+    if (!duration.isValid() || duration.value <= 0 || !frameDuration.isValid() || frameDuration.value <= 0) return 0;
     using Wide = __int128;
     // duration / frameDuration + 1/1000, cut toward zero, in exact integers.
-    const Wide numerator = Wide(duration.value) * frameDuration.timeScale * 1000
-        + Wide(duration.timeScale) * frameDuration.value;
+    const Wide numerator =
+        Wide(duration.value) * frameDuration.timeScale * 1000 + Wide(duration.timeScale) * frameDuration.value;
     const Wide denominator = Wide(duration.timeScale) * frameDuration.value * 1000;
     return std::int64_t(numerator / denominator);
 }

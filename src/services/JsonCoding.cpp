@@ -23,32 +23,27 @@ std::string shownPath(const std::string& path)
 
 [[noreturn]] void wrongType(const std::string& path, const char* expected, const nlohmann::json& found)
 {
-    throw DecodingError("Cannot read JSON: expected " + std::string(expected) + " at " + shownPath(path) +
-                        ", found " + describeType(found));
+    throw DecodingError("Cannot read JSON: expected " + std::string(expected) + " at " + shownPath(path) + ", found "
+                        + describeType(found));
 }
 
 double toNumber(const nlohmann::json& value, const std::string& path)
 {
-    if (value.is_number_float())
-        return value.get<double>();
-    if (value.is_number_integer() && !value.is_number_unsigned())
-        return static_cast<double>(value.get<std::int64_t>());
-    if (value.is_number_unsigned())
-        return static_cast<double>(value.get<std::uint64_t>());
+    if (value.is_number_float()) return value.get<double>();
+    if (value.is_number_integer() && !value.is_number_unsigned()) return static_cast<double>(value.get<std::int64_t>());
+    if (value.is_number_unsigned()) return static_cast<double>(value.get<std::uint64_t>());
     wrongType(path, "a number", value);
 }
 
 std::string toText(const nlohmann::json& value, const std::string& path)
 {
-    if (!value.is_string())
-        wrongType(path, "a string", value);
+    if (!value.is_string()) wrongType(path, "a string", value);
     return value.get<std::string>();
 }
 
 const nlohmann::json& toArray(const nlohmann::json& value, const std::string& path)
 {
-    if (!value.is_array())
-        wrongType(path, "an array", value);
+    if (!value.is_array()) wrongType(path, "an array", value);
     return value;
 }
 
@@ -61,7 +56,7 @@ std::string elementPath(const std::string& path, std::size_t index)
 
 // ---- JsonDocument
 
-JsonDocument::JsonDocument() : root_(std::make_unique<nlohmann::json>()) {}
+JsonDocument::JsonDocument() : root_(std::make_unique<nlohmann::json>()) { }
 JsonDocument::~JsonDocument() = default;
 JsonDocument::JsonDocument(JsonDocument&&) noexcept = default;
 JsonDocument& JsonDocument::operator=(JsonDocument&&) noexcept = default;
@@ -70,8 +65,7 @@ JsonDocument JsonDocument::parse(std::string_view text)
 {
     // No document of ours nests deeply; refusing early keeps a hostile text
     // from building millions of nested containers.
-    if (jsonNestingDepth(text) > jsonNestingLimit)
-        throw DecodingError("Cannot read JSON: nested too deeply");
+    if (jsonNestingDepth(text) > jsonNestingLimit) throw DecodingError("Cannot read JSON: nested too deeply");
     JsonDocument document;
     try {
         *document.root_ = nlohmann::json::parse(text.begin(), text.end());
@@ -86,8 +80,7 @@ JsonDocument JsonDocument::parse(std::string_view text)
 JsonObjectReader::JsonObjectReader(const nlohmann::json& value, std::string path)
     : value_(&value), path_(std::move(path))
 {
-    if (!value.is_object())
-        wrongType(path_, "an object", value);
+    if (!value.is_object()) wrongType(path_, "an object", value);
 }
 
 std::string JsonObjectReader::keyPath(const char* key) const
@@ -105,8 +98,7 @@ const nlohmann::json& JsonObjectReader::required(const char* key) const
 {
     auto found = value_->find(key);
     if (found == value_->end() || found->is_null())
-        throw DecodingError("Cannot read JSON: no value for key \"" + std::string(key) + "\" at " +
-                            shownPath(path_));
+        throw DecodingError("Cannot read JSON: no value for key \"" + std::string(key) + "\" at " + shownPath(path_));
     return *found;
 }
 
@@ -123,10 +115,9 @@ double JsonObjectReader::number(const char* key) const
 std::int64_t JsonObjectReader::integer(const char* key) const
 {
     const nlohmann::json& value = required(key);
-    if (value.is_number_integer() && !value.is_number_unsigned())
-        return value.get<std::int64_t>();
-    if (value.is_number_unsigned() &&
-        value.get<std::uint64_t>() <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+    if (value.is_number_integer() && !value.is_number_unsigned()) return value.get<std::int64_t>();
+    if (value.is_number_unsigned()
+        && value.get<std::uint64_t>() <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
         return static_cast<std::int64_t>(value.get<std::uint64_t>());
     if (value.is_number_float()) {
         // 1.0 is a whole number; 1.5 and anything beyond 64 bits are not.
@@ -140,8 +131,7 @@ std::int64_t JsonObjectReader::integer(const char* key) const
 bool JsonObjectReader::boolean(const char* key) const
 {
     const nlohmann::json& value = required(key);
-    if (!value.is_boolean())
-        wrongType(keyPath(key), "a boolean", value);
+    if (!value.is_boolean()) wrongType(keyPath(key), "a boolean", value);
     return value.get<bool>();
 }
 
@@ -182,15 +172,13 @@ void JsonObjectReader::objects(const char* key, const std::function<void(const J
 
 std::optional<double> JsonObjectReader::optionalNumber(const char* key) const
 {
-    if (!has(key))
-        return std::nullopt;
+    if (!has(key)) return std::nullopt;
     return number(key);
 }
 
 std::optional<std::vector<std::string>> JsonObjectReader::optionalTexts(const char* key) const
 {
-    if (!has(key))
-        return std::nullopt;
+    if (!has(key)) return std::nullopt;
     return texts(key);
 }
 
@@ -205,23 +193,24 @@ std::size_t utf8SequenceLength(std::string_view text)
 {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char lead = byte(0);
-    if (lead < 0x80)
-        return 1;
+    if (lead < 0x80) return 1;
     std::size_t length = 0;
     unsigned char low = 0x80, high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-    else if (lead >= 0xE0 && lead <= 0xEF) length = 3;
-    else if (lead >= 0xF0 && lead <= 0xF4) length = 4;
-    else return 0;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        length = 3;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        length = 4;
+    else
+        return 0;
     if (lead == 0xE0) low = 0xA0;
     if (lead == 0xED) high = 0x9F;
     if (lead == 0xF0) low = 0x90;
     if (lead == 0xF4) high = 0x8F;
-    if (text.size() < length || byte(1) < low || byte(1) > high)
-        return 0;
+    if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
     for (std::size_t i = 2; i < length; ++i)
-        if (byte(i) < 0x80 || byte(i) > 0xBF)
-            return 0;
+        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
     return length;
 }
 
@@ -229,13 +218,27 @@ void appendEscaped(std::string& out, unsigned char character)
 {
     static const char hex[] = "0123456789abcdef";
     switch (character) {
-    case '"': out += "\\\""; break;
-    case '\\': out += "\\\\"; break;
-    case '\b': out += "\\b"; break;
-    case '\f': out += "\\f"; break;
-    case '\n': out += "\\n"; break;
-    case '\r': out += "\\r"; break;
-    case '\t': out += "\\t"; break;
+    case '"':
+        out += "\\\"";
+        break;
+    case '\\':
+        out += "\\\\";
+        break;
+    case '\b':
+        out += "\\b";
+        break;
+    case '\f':
+        out += "\\f";
+        break;
+    case '\n':
+        out += "\\n";
+        break;
+    case '\r':
+        out += "\\r";
+        break;
+    case '\t':
+        out += "\\t";
+        break;
     default:
         out += "\\u00";
         out += hex[character >> 4];
@@ -252,13 +255,12 @@ void appendJsonString(std::string& out, std::string_view text)
     while (index < text.size()) {
         // Plain ASCII runs go in whole.
         std::size_t run = index;
-        while (run < text.size() && static_cast<unsigned char>(text[run]) >= 0x20 &&
-               static_cast<unsigned char>(text[run]) < 0x80 && text[run] != '"' && text[run] != '\\')
+        while (run < text.size() && static_cast<unsigned char>(text[run]) >= 0x20
+               && static_cast<unsigned char>(text[run]) < 0x80 && text[run] != '"' && text[run] != '\\')
             ++run;
         out.append(text.substr(index, run - index));
         index = run;
-        if (index == text.size())
-            break;
+        if (index == text.size()) break;
         const auto character = static_cast<unsigned char>(text[index]);
         if (character < 0x20 || character == '"' || character == '\\') {
             appendEscaped(out, character);
@@ -279,13 +281,11 @@ void appendJsonString(std::string& out, std::string_view text)
 
 } // namespace
 
-
 std::string formatJsonNumber(double value)
 {
     // Both zeros are written "0": they compare equal, and equal values must
     // give equal bytes (the sign of a zero carries no meaning here).
-    if (value == 0)
-        return "0";
+    if (value == 0) return "0";
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     return std::string(buffer, result.ptr);
@@ -295,8 +295,7 @@ void JsonWriter::beforeValue()
 {
     if (!levels_.empty()) {
         Level& level = levels_.back();
-        if (level.array && level.count > 0)
-            out_ += ',';
+        if (level.array && level.count > 0) out_ += ',';
         ++level.count;
     }
 }
@@ -350,8 +349,7 @@ JsonWriter& JsonWriter::endArray()
 JsonWriter& JsonWriter::key(std::string_view name)
 {
     Level& level = levels_.back();
-    if (level.count > 0)
-        out_ += ',';
+    if (level.count > 0) out_ += ',';
     level.key = std::string(name);
     appendJsonString(out_, name);
     out_ += ':';
@@ -368,8 +366,8 @@ JsonWriter& JsonWriter::text(std::string_view value)
 JsonWriter& JsonWriter::number(double value)
 {
     if (!std::isfinite(value))
-        throw EncodingError("Cannot write JSON: the number at " + currentPath() +
-                            " is not finite and has no JSON form");
+        throw EncodingError("Cannot write JSON: the number at " + currentPath()
+                            + " is not finite and has no JSON form");
     beforeValue();
     out_ += formatJsonNumber(value);
     return *this;
@@ -392,16 +390,14 @@ JsonWriter& JsonWriter::boolean(bool value)
 JsonWriter& JsonWriter::texts(const std::vector<std::string>& values)
 {
     beginArray();
-    for (const std::string& value : values)
-        text(value);
+    for (const std::string& value : values) text(value);
     return endArray();
 }
 
 JsonWriter& JsonWriter::numbers(const std::vector<double>& values)
 {
     beginArray();
-    for (double value : values)
-        number(value);
+    for (double value : values) number(value);
     return endArray();
 }
 

@@ -163,9 +163,7 @@ T JsonObjectReader::read(const char* key) const
         return has(key) ? T(read<typename T::value_type>(key)) : std::nullopt;
     } else if constexpr (json_detail::isVector<T>) {
         T result;
-        objects(key, [&](const JsonObjectReader& element) {
-            result.push_back(T::value_type::decode(element));
-        });
+        objects(key, [&](const JsonObjectReader& element) { result.push_back(T::value_type::decode(element)); });
         return result;
     } else {
         return T::decode(object(key));
@@ -185,8 +183,7 @@ JsonWriter& JsonWriter::value(const T& value)
         return boolean(value);
     } else if constexpr (json_detail::isVector<T>) {
         beginArray();
-        for (const auto& element : value)
-            this->value(element);
+        for (const auto& element : value) this->value(element);
         return endArray();
     } else {
         value.encode(*this);
@@ -220,8 +217,7 @@ void writeJsonObject(JsonWriter& writer, const Owner& owner, const std::tuple<Js
     const auto writeField = [&](const auto& field) {
         const auto& value = owner.*field.member;
         if constexpr (json_detail::isOptional<std::decay_t<decltype(value)>>) {
-            if (value)
-                writer.key(field.key).value(*value);
+            if (value) writer.key(field.key).value(*value);
         } else {
             writer.key(field.key).value(value);
         }
@@ -234,8 +230,7 @@ template <class Owner, class... Values>
 Owner readJsonObject(const JsonObjectReader& reader, const std::tuple<JsonField<Owner, Values>...>& fields)
 {
     Owner owner;
-    std::apply([&](const auto&... field) { ((owner.*field.member = reader.read<Values>(field.key)), ...); },
-               fields);
+    std::apply([&](const auto&... field) { ((owner.*field.member = reader.read<Values>(field.key)), ...); }, fields);
     return owner;
 }
 

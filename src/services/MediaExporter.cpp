@@ -28,8 +28,7 @@ namespace {
 // file systems and other systems' pages are free to give either.
 bool sameName(const std::string& fileName, const std::string& sourceName)
 {
-    if (fileName == sourceName)
-        return true;
+    if (fileName == sourceName) return true;
     const auto composed = [](const std::string& text) {
         return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
             .normalized(QString::NormalizationForm_C);
@@ -41,12 +40,10 @@ bool sameName(const std::string& fileName, const std::string& sourceName)
 
 bool MediaExporter::matches(const std::filesystem::path& file, const ExportRequest::Source& source)
 {
-    if (!sameName(file.filename().string(), source.name))
-        return false;
+    if (!sameName(file.filename().string(), source.name)) return false;
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(file, error);
-    if (error || size > static_cast<std::uintmax_t>(INT64_MAX))
-        return false;
+    if (error || size > static_cast<std::uintmax_t>(INT64_MAX)) return false;
     return static_cast<std::int64_t>(size) == source.size;
 }
 
@@ -55,8 +52,15 @@ namespace {
 bool isUnsafe(char32_t character)
 {
     switch (character) {
-    case U'/': case U'\\': case U':': case U'*': case U'?':
-    case U'"': case U'<': case U'>': case U'|':
+    case U'/':
+    case U'\\':
+    case U':':
+    case U'*':
+    case U'?':
+    case U'"':
+    case U'<':
+    case U'>':
+    case U'|':
         return true;
     default:
         return QChar::category(character) == QChar::Other_Control;
@@ -85,8 +89,7 @@ QString firstCharacters(const QString& text, int limit)
     qsizetype end = 0;
     while (count < limit) {
         const qsizetype next = finder.toNextBoundary();
-        if (next < 0)
-            break;
+        if (next < 0) break;
         end = next;
         ++count;
     }
@@ -96,8 +99,7 @@ QString firstCharacters(const QString& text, int limit)
 bool isBlank(const QString& text)
 {
     for (char32_t character : QStringView(text).toUcs4())
-        if (!QChar::isSpace(character))
-            return false;
+        if (!QChar::isSpace(character)) return false;
     return true;
 }
 
@@ -108,8 +110,7 @@ std::string safeFilename(std::string_view text)
     // Invalid UTF-8 bytes are read as U+FFFD, which is a safe character.
     const QString decoded = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     const QString cut = firstCharacters(replaceUnsafe(decoded), 70);
-    if (isBlank(cut))
-        return "clip";
+    if (isBlank(cut)) return "clip";
     return cut.toStdString();
 }
 

@@ -23,7 +23,8 @@ constexpr const char* wrongDuration = "動画の長さが分析データと一�
 constexpr const char* badRange = "動画の範囲外、または無効な区間があります。開始・終了時刻を確認してください。";
 constexpr const char* cancelled = "書き出しを中止しました。完了済みのファイルは保存先に残しています。";
 constexpr const char* tooShort = "動画が短すぎます。";
-constexpr const char* noMovieExport = "この画面からのMP4書き出しには対応していません。Final Cut Pro用XMLを選んでください。";
+constexpr const char* noMovieExport =
+    "この画面からのMP4書き出しには対応していません。Final Cut Pro用XMLを選んでください。";
 constexpr const char* saved = "Final Cut Pro用XMLを保存しました";
 
 bool isKnownMode(const std::string& mode)
@@ -46,8 +47,7 @@ MediaAsset openMovie(const fs::path& source, const MediaAsset* probed)
         }
     }
     const double duration = asset.duration.seconds();
-    if (!asset.hasVideo() || !std::isfinite(duration) || duration <= 0)
-        throw failure(unreadableMovie);
+    if (!asset.hasVideo() || !std::isfinite(duration) || duration <= 0) throw failure(unreadableMovie);
     return asset;
 }
 
@@ -64,18 +64,13 @@ bool clipsInside(const std::vector<Clip>& clips, double duration)
 MediaAsset checkedMovie(const ExportRequest& request, const fs::path& source, const MediaExporter& job,
                         const MediaAsset* probed)
 {
-    if (!isKnownMode(request.mode) || request.clips.empty() || request.clips.size() > 1000)
-        throw failure(badClipCount);
-    if (!MediaExporter::matches(source, request.source))
-        throw failure(wrongSource);
+    if (!isKnownMode(request.mode) || request.clips.empty() || request.clips.size() > 1000) throw failure(badClipCount);
+    if (!MediaExporter::matches(source, request.source)) throw failure(wrongSource);
     MediaAsset asset = openMovie(source, probed);
     const double duration = asset.duration.seconds();
-    if (!(std::abs(duration - request.source.duration) < 0.25))
-        throw failure(wrongDuration);
-    if (!clipsInside(request.clips, duration))
-        throw failure(badRange);
-    if (job.isCancelled())
-        throw failure(cancelled);
+    if (!(std::abs(duration - request.source.duration) < 0.25)) throw failure(wrongDuration);
+    if (!clipsInside(request.clips, duration)) throw failure(badRange);
+    if (job.isCancelled()) throw failure(cancelled);
     return asset;
 }
 
@@ -92,8 +87,7 @@ FrameSpan spanOf(const Clip& clip, const MediaTime& frame, std::int64_t assetFra
     const double frameSeconds = frame.seconds();
     const std::int64_t start = std::llround(clip.start / frameSeconds);
     const std::int64_t end = std::min<std::int64_t>(std::llround(clip.end / frameSeconds), assetFrames);
-    if (end - start < 1)
-        throw failure(tooShort);
+    if (end - start < 1) throw failure(tooShort);
     return FrameSpan{start, end - start};
 }
 
@@ -101,7 +95,7 @@ FrameSpan spanOf(const Clip& clip, const MediaTime& frame, std::int64_t assetFra
 // of frames over the frame duration's own time scale.
 struct FrameTimes {
     MediaTime frame;
-    std::int64_t origin = 0;  // the start timecode, in frames
+    std::int64_t origin = 0; // the start timecode, in frames
 
     std::string duration(std::int64_t frames) const { return xmlTime(frames * frame.value, frame.timeScale); }
     std::string at(std::int64_t frames) const { return duration(origin + frames); }
@@ -109,15 +103,13 @@ struct FrameTimes {
 
 void addAttributes(pugi::xml_node node, std::initializer_list<std::pair<const char*, std::string>> attributes)
 {
-    for (const auto& [name, value] : attributes)
-        node.append_attribute(name).set_value(value.c_str());
+    for (const auto& [name, value] : attributes) node.append_attribute(name).set_value(value.c_str());
 }
 
 std::string markerNote(const Clip& clip)
 {
     std::string note = clip.note;
-    for (const std::string& label : clip.labels)
-        note += " / " + label;
+    for (const std::string& label : clip.labels) note += " / " + label;
     return xmlSafeText(note);
 }
 
@@ -125,16 +117,22 @@ void addResources(pugi::xml_node root, const fs::path& source, const MediaAsset&
                   const FrameTimes& times, std::int64_t assetFrames)
 {
     pugi::xml_node resources = root.append_child("resources");
-    const MediaRect shown = video.preferredTransform.mapRect(MediaRect{0, 0, double(video.width), double(video.height)});
-    addAttributes(resources.append_child("format"),
-                  {{"id", "r1"}, {"frameDuration", times.duration(1)},
-                   {"width", std::to_string(std::lround(std::abs(shown.width)))},
-                   {"height", std::to_string(std::lround(std::abs(shown.height)))}});
+    const MediaRect shown =
+        video.preferredTransform.mapRect(MediaRect{0, 0, double(video.width), double(video.height)});
+    addAttributes(resources.append_child("format"), {{"id", "r1"},
+                                                     {"frameDuration", times.duration(1)},
+                                                     {"width", std::to_string(std::lround(std::abs(shown.width)))},
+                                                     {"height", std::to_string(std::lround(std::abs(shown.height)))}});
     pugi::xml_node node = resources.append_child("asset");
-    addAttributes(node, {{"id", "r2"}, {"name", xmlSafeText(source.filename().string())}, {"start", times.at(0)},
-                         {"duration", times.duration(assetFrames)}, {"hasVideo", "1"}, {"format", "r1"}});
+    addAttributes(node, {{"id", "r2"},
+                         {"name", xmlSafeText(source.filename().string())},
+                         {"start", times.at(0)},
+                         {"duration", times.duration(assetFrames)},
+                         {"hasVideo", "1"},
+                         {"format", "r1"}});
     if (asset.audio)
-        addAttributes(node, {{"hasAudio", "1"}, {"audioSources", std::to_string(asset.audioTrackCount)},
+        addAttributes(node, {{"hasAudio", "1"},
+                             {"audioSources", std::to_string(asset.audioTrackCount)},
                              {"audioChannels", std::to_string(asset.audio->channels)},
                              {"audioRate", std::to_string(asset.audio->sampleRate)}});
     addAttributes(node.append_child("media-rep"), {{"kind", "original-media"}, {"src", fileURL(source)}});
@@ -144,8 +142,11 @@ void addEventClip(pugi::xml_node event, const fs::path& source, const ExportRequ
                   const std::vector<FrameSpan>& spans, const FrameTimes& times, std::int64_t assetFrames)
 {
     pugi::xml_node whole = event.append_child("asset-clip");
-    addAttributes(whole, {{"ref", "r2"}, {"name", xmlSafeText(source.filename().string())}, {"start", times.at(0)},
-                          {"duration", times.duration(assetFrames)}, {"format", "r1"}});
+    addAttributes(whole, {{"ref", "r2"},
+                          {"name", xmlSafeText(source.filename().string())},
+                          {"start", times.at(0)},
+                          {"duration", times.duration(assetFrames)},
+                          {"format", "r1"}});
     for (std::size_t i = 0; i < spans.size(); ++i)
         addAttributes(whole.append_child("keyword"), {{"start", times.at(spans[i].start)},
                                                       {"duration", times.duration(spans[i].frames)},
@@ -157,8 +158,12 @@ void addSpineClip(pugi::xml_node spine, const Clip& clip, const FrameSpan& span,
 {
     const std::string name = xmlSafeText(clip.name);
     pugi::xml_node node = spine.append_child("asset-clip");
-    addAttributes(node, {{"ref", "r2"}, {"name", name}, {"offset", times.duration(offset)},
-                         {"start", times.at(span.start)}, {"duration", times.duration(span.frames)}, {"format", "r1"}});
+    addAttributes(node, {{"ref", "r2"},
+                         {"name", name},
+                         {"offset", times.duration(offset)},
+                         {"start", times.at(span.start)},
+                         {"duration", times.duration(span.frames)},
+                         {"format", "r1"}});
     node.append_child("note").text().set(xmlSafeText(clip.note).c_str());
     addAttributes(node.append_child("marker"),
                   {{"start", times.at(span.start)}, {"value", name}, {"note", markerNote(clip)}});
@@ -179,11 +184,9 @@ std::string MediaExporter::fcpxml(const ExportRequest& request, const fs::path& 
     const MediaTime frame = fcpxmlFrameDuration(video);
     const FrameTimes times{frame, fcpxmlTimecodeFrames(asset.startTimecode, frame)};
     const std::int64_t assetFrames = wholeFrames(asset.duration, frame);
-    if (assetFrames < 1)
-        throw failure(tooShort);
+    if (assetFrames < 1) throw failure(tooShort);
     std::vector<FrameSpan> spans;
-    for (const Clip& clip : request.clips)
-        spans.push_back(spanOf(clip, frame, assetFrames));
+    for (const Clip& clip : request.clips) spans.push_back(spanOf(clip, frame, assetFrames));
 
     pugi::xml_document document;
     addAttributes(document.append_child(pugi::node_declaration), {{"version", "1.0"}, {"encoding", "UTF-8"}});
@@ -205,8 +208,8 @@ std::string MediaExporter::fcpxml(const ExportRequest& request, const fs::path& 
         addSpineClip(spine, request.clips[i], spans[i], offset, times);
         offset += spans[i].frames;
     }
-    addAttributes(sequence, {{"format", "r1"}, {"duration", times.duration(offset)}, {"tcStart", "0s"},
-                             {"tcFormat", "NDF"}});
+    addAttributes(sequence,
+                  {{"format", "r1"}, {"duration", times.duration(offset)}, {"tcStart", "0s"}, {"tcFormat", "NDF"}});
     return serialised(document);
 }
 
@@ -214,11 +217,9 @@ std::string MediaExporter::document(const ExportRequest& request, const fs::path
                                     const MediaAsset* probed) const
 {
     const MediaAsset asset = checkedMovie(request, source, *this, probed);
-    if (request.mode != "fcpxml")
-        throw failure(noMovieExport);
+    if (request.mode != "fcpxml") throw failure(noMovieExport);
     std::string text = fcpxml(request, source, asset, *asset.video);
-    if (isCancelled())
-        throw failure(cancelled);
+    if (isCancelled()) throw failure(cancelled);
     return text;
 }
 
@@ -228,8 +229,7 @@ std::vector<fs::path> MediaExporter::run(const ExportRequest& request, const fs:
     const std::string text = document(request, source, nullptr);
     const fs::path file = directory / (safeFilename(request.title) + ".fcpxml");
     writeFileAtomically(file, text);
-    if (progress)
-        progress(1.0, saved);
+    if (progress) progress(1.0, saved);
     return {file};
 }
 

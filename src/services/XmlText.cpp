@@ -21,9 +21,19 @@ char32_t decodeAt(std::string_view text, std::size_t& at)
     int length = 0;
     char32_t point = 0;
     char32_t minimum = 0;
-    if ((lead & 0xE0) == 0xC0) { length = 2; point = lead & 0x1F; minimum = 0x80; }
-    else if ((lead & 0xF0) == 0xE0) { length = 3; point = lead & 0x0F; minimum = 0x800; }
-    else if ((lead & 0xF8) == 0xF0) { length = 4; point = lead & 0x07; minimum = 0x10000; }
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2;
+        point = lead & 0x1F;
+        minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        point = lead & 0x0F;
+        minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4;
+        point = lead & 0x07;
+        minimum = 0x10000;
+    }
     if (length == 0 || at + length > text.size()) {
         ++at;
         return replacementCharacter;
@@ -48,7 +58,7 @@ char32_t decodeAt(std::string_view text, std::size_t& at)
 bool isXmlCharacter(char32_t point)
 {
     return point == 0x9 || point == 0xA || point == 0xD || (point >= 0x20 && point <= 0xD7FF)
-        || (point >= 0xE000 && point <= 0xFFFD) || (point >= 0x10000 && point <= 0x10FFFF);
+           || (point >= 0xE000 && point <= 0xFFFD) || (point >= 0x10000 && point <= 0x10FFFF);
 }
 
 void appendUtf8(std::string& out, char32_t point)
@@ -73,7 +83,7 @@ void appendUtf8(std::string& out, char32_t point)
 bool isUnreserved(unsigned char c)
 {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.'
-        || c == '_' || c == '~';
+           || c == '_' || c == '~';
 }
 
 } // namespace
@@ -84,8 +94,7 @@ std::string xmlSafeText(std::string_view text)
     result.reserve(text.size());
     for (std::size_t at = 0; at < text.size();) {
         const char32_t point = decodeAt(text, at);
-        if (isXmlCharacter(point))
-            appendUtf8(result, point);
+        if (isXmlCharacter(point)) appendUtf8(result, point);
     }
     return result;
 }

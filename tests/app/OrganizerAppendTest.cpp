@@ -19,7 +19,8 @@ QJsonObject json(const std::string& text)
 
 std::string body(const std::string& action, const std::string& clips)
 {
-    return R"({"action": ")" + action + R"(", "sources": [{"name": "a.mp4", "size": 1, "id": "x"}], "clips": [)" + clips + "]}";
+    return R"({"action": ")" + action + R"(", "sources": [{"name": "a.mp4", "size": 1, "id": "x"}], "clips": [)" + clips
+           + "]}";
 }
 
 class OrganizerAppendMessage : public test::OrganizerFixture {
@@ -55,7 +56,8 @@ TEST_F(OrganizerAppendMessage, NothingArrivedStillMarksTheDocumentChanged)
 {
     organizer->openDocument(test::sampleDocument());
     ASSERT_FALSE(organizer->changed());
-    send(R"({"action": "append", "sources": [{"name": "a.mp4", "size": "1", "id": "x"}], "clips": [{"start": 0, "end": 1}]})");
+    send(
+        R"({"action": "append", "sources": [{"name": "a.mp4", "size": "1", "id": "x"}], "clips": [{"start": 0, "end": 1}]})");
     test::expectConsistent(*organizer);
     EXPECT_EQ(organizer->statusText(), QString("0") + added);
     EXPECT_TRUE(organizer->changed());
@@ -66,18 +68,19 @@ TEST_F(OrganizerAppendMessage, NothingArrivedStillMarksTheDocumentChanged)
 struct UntouchedCase {
     const char* name;
     std::string message;
-    QString status;  // "" = the status line is left as it was
+    QString status; // "" = the status line is left as it was
     bool busy = false;
-    int filler = 0;  // items added to row 1 first
+    int filler = 0; // items added to row 1 first
 };
 
-class OrganizerAppendUntouched : public OrganizerAppendMessage, public ::testing::WithParamInterface<UntouchedCase> {};
+class OrganizerAppendUntouched : public OrganizerAppendMessage, public ::testing::WithParamInterface<UntouchedCase> { };
 
 TEST_P(OrganizerAppendUntouched, KeepsThePlaylist)
 {
     const UntouchedCase& c = GetParam();
     test::change(*organizer, [&](OrganizerDocument& d) {
-        for (int i = 0; i < c.filler; ++i) d.rows[1].items.push_back(OrganizerItem{.sourceIDs = {"S1"}, .sourceID = "S1"});
+        for (int i = 0; i < c.filler; ++i)
+            d.rows[1].items.push_back(OrganizerItem{.sourceIDs = {"S1"}, .sourceID = "S1"});
     });
     organizer->message("before");
     const std::string bytes = readFile(organizer->recovery());
@@ -96,7 +99,8 @@ INSTANTIATE_TEST_SUITE_P(
                       UntouchedCase{"Busy", body("append", R"({"start": 0, "end": 1})"), "", true},
                       UntouchedCase{"EndBeforeStart", body("append", R"({"start": 2, "end": 1})"),
                                     "プレイリストの区間または映像の参照が不正です。"},
-                      UntouchedCase{"PastTenThousandItems", body("append", R"({"start": 0, "end": 1}, {"start": 0, "end": 1})"),
+                      UntouchedCase{"PastTenThousandItems",
+                                    body("append", R"({"start": 0, "end": 1}, {"start": 0, "end": 1})"),
                                     "プレイリストの区間または映像の参照が不正です。", false, 9995}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -36,8 +36,7 @@ namespace {
 // Mown grass as broadcast video shows it (what the ground key takes for turf).
 const QColor turf = QColor::fromRgbF(0.26f, 0.40f, 0.13f);
 
-GXLSettings settingsOf(const std::string& tool, std::vector<GXLPoint> points,
-                       std::vector<double> color = {1, 0, 0, 1})
+GXLSettings settingsOf(const std::string& tool, std::vector<GXLPoint> points, std::vector<double> color = {1, 0, 0, 1})
 {
     GXLSettings settings{tool, std::move(points)};
     settings.color = std::move(color);
@@ -52,8 +51,7 @@ OrganizerMark gxlMark(const GXLSettings& settings)
     return OrganizerMark{"gxl", first.x, first.y, last.x, last.y, "", settings};
 }
 
-OrganizerMark plainMark(const std::string& kind, double x, double y, double x2, double y2,
-                        const std::string& text = "")
+OrganizerMark plainMark(const std::string& kind, double x, double y, double x2, double y2, const std::string& text = "")
 {
     return OrganizerMark{kind, x, y, x2, y2, text, std::nullopt};
 }
@@ -130,8 +128,8 @@ void saveForInspection(const QImage& image, const QString& name)
 
 struct BrokenResources {
     const char* name;
-    const char* shaderText;   // the shader file's content, or null for no file
-    const char* message;      // what every call reports (other errors: "other error: ...")
+    const char* shaderText; // the shader file's content, or null for no file
+    const char* message;    // what every call reports (other errors: "other error: ...")
 };
 
 // Runs first, while the engine has made no renderer yet: a renderer that could
@@ -162,8 +160,10 @@ TEST(GXLEngineLoading, BrokenResourcesFailEveryCallUntilTheShaderIsThere)
             EXPECT_FALSE(GXLEngineTestAccess::hasRenderer()) << c.name;
         }
     }
-    if (saved) setenv("ZANTO_RESOURCES", previous.c_str(), 1);
-    else unsetenv("ZANTO_RESOURCES");
+    if (saved)
+        setenv("ZANTO_RESOURCES", previous.c_str(), 1);
+    else
+        unsetenv("ZANTO_RESOURCES");
     EXPECT_GT(countCovered(soccerFrame({ring(0.5, 0.5)}, QImage(), 0, true)), 100);
     EXPECT_TRUE(GXLEngineTestAccess::hasRenderer());
 }
@@ -184,10 +184,10 @@ TEST(SoccerFrame, EmptyListWithoutVideoIsTransparent)
 struct FitCase {
     const char* name;
     int width, height;
-    QRect placed;   // where the picture lands on the canvas
+    QRect placed; // where the picture lands on the canvas
     friend void PrintTo(const FitCase& c, std::ostream* os) { *os << c.width << "x" << c.height; }
 };
-class BackgroundFit : public ::testing::TestWithParam<FitCase> {};
+class BackgroundFit : public ::testing::TestWithParam<FitCase> { };
 
 TEST_P(BackgroundFit, ScaledWholeAndCentred)
 {
@@ -215,21 +215,20 @@ TEST_P(BackgroundFit, ScaledWholeAndCentred)
         EXPECT_EQ(qAlpha(frame.pixel(640, r.bottom() + 2)), 0);
     }
 }
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, BackgroundFit,
-    ::testing::Values(FitCase{"FullHD", 1920, 1080, QRect(0, 0, 1280, 720)},
-                      FitCase{"FourByThree", 1440, 1080, QRect(160, 0, 960, 720)},
-                      FitCase{"SmallSixteenByNine", 640, 360, QRect(0, 0, 1280, 720)},
-                      FitCase{"Tall", 720, 1280, QRect(437, 0, 405, 720)},
-                      FitCase{"Wide", 2560, 720, QRect(0, 180, 1280, 360)}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sizes, BackgroundFit,
+                         ::testing::Values(FitCase{"FullHD", 1920, 1080, QRect(0, 0, 1280, 720)},
+                                           FitCase{"FourByThree", 1440, 1080, QRect(160, 0, 960, 720)},
+                                           FitCase{"SmallSixteenByNine", 640, 360, QRect(0, 0, 1280, 720)},
+                                           FitCase{"Tall", 720, 1280, QRect(437, 0, 405, 720)},
+                                           FitCase{"Wide", 2560, 720, QRect(0, 180, 1280, 360)}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct PlacementCase {
     const char* name;
     OrganizerMark mark;
     friend void PrintTo(const PlacementCase& c, std::ostream* os) { *os << c.name; }
 };
-class MarkPlacement : public ::testing::TestWithParam<PlacementCase> {};
+class MarkPlacement : public ::testing::TestWithParam<PlacementCase> { };
 
 // Telestration marks count y up from the bottom like plain ones: each lands
 // around its point, (x * 1280, (1 - y) * 720) on the canvas.
@@ -275,20 +274,19 @@ TEST(GXLEngineImage, NonGroundToolIgnoresTheBackground)
 TEST(GXLEngineImage, GroundToolWithoutBackgroundAlwaysFails)
 {
     for (bool overlayOnly : {false, true}) {
-        EXPECT_EQ(messageOf([&] {
-                      GXLEngine::shared().image(groundRing(0.5, 0.5).gxl.value(), 0, QImage(), overlayOnly);
-                  }),
-                  "芝生限定ツールは映像を読み込んでから使用してください。");
+        EXPECT_EQ(
+            messageOf([&] { GXLEngine::shared().image(groundRing(0.5, 0.5).gxl.value(), 0, QImage(), overlayOnly); }),
+            "芝生限定ツールは映像を読み込んでから使用してください。");
     }
 }
 
 struct TurfKeyCase {
     const char* name;
-    double x;     // of the ground ring, at mid height
-    bool drawn;   // whether the fitted video holds turf there
+    double x;   // of the ground ring, at mid height
+    bool drawn; // whether the fitted video holds turf there
     friend void PrintTo(const TurfKeyCase& c, std::ostream* os) { *os << c.name; }
 };
-class GroundKey : public ::testing::TestWithParam<TurfKeyCase> {};
+class GroundKey : public ::testing::TestWithParam<TurfKeyCase> { };
 
 // A 4:3 video whose left half is turf and right half a stand, fitted into the
 // canvas: turf from x 160 to 640, the stand to 1120, empty bars outside. The
@@ -299,8 +297,10 @@ TEST_P(GroundKey, KeyedToTheVideoAsFitted)
     QPainter(&video).fillRect(0, 0, 720, 1080, turf);
     const TurfKeyCase c = GetParam();
     const QImage picture = GXLEngine::shared().image(groundRing(c.x, 0.5).gxl.value(), 0.5, video, true);
-    if (c.drawn) EXPECT_GT(countCovered(picture), 100);
-    else EXPECT_EQ(countCovered(picture), 0);
+    if (c.drawn)
+        EXPECT_GT(countCovered(picture), 100);
+    else
+        EXPECT_EQ(countCovered(picture), 0);
 }
 INSTANTIATE_TEST_SUITE_P(Places, GroundKey,
                          ::testing::Values(TurfKeyCase{"OnTheTurf", 0.3, true},
@@ -313,7 +313,7 @@ struct InvalidCase {
     std::function<void(GXLSettings&)> spoil;
     friend void PrintTo(const InvalidCase& c, std::ostream* os) { *os << c.name; }
 };
-class InvalidSettings : public ::testing::TestWithParam<InvalidCase> {};
+class InvalidSettings : public ::testing::TestWithParam<InvalidCase> { };
 
 // Validation comes before the lock: it answers while another thread renders.
 TEST_P(InvalidSettings, RefusedWithoutWaitingForTheLock)
@@ -328,15 +328,15 @@ TEST_P(InvalidSettings, RefusedWithoutWaitingForTheLock)
         << "validation waited for the engine's lock";
     EXPECT_EQ(answer.get(), "GXLツールの設定が不正です。");
 }
-INSTANTIATE_TEST_SUITE_P(
-    Spoilt, InvalidSettings,
-    ::testing::Values(InvalidCase{"SizeBelowTen", [](GXLSettings& s) { s.size = 9.99; }},
-                      InvalidCase{"UnknownTool", [](GXLSettings& s) { s.tool = "player ring"; }},
-                      InvalidCase{"NoPoints", [](GXLSettings& s) { s.points.clear(); }},
-                      InvalidCase{"PointOutside", [](GXLSettings& s) { s.points[0].y = -0.0000001; }},
-                      InvalidCase{"ThreeColours", [](GXLSettings& s) { s.color.pop_back(); }},
-                      InvalidCase{"NaNSpeed", [](GXLSettings& s) { s.speed = std::nan(""); }}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Spoilt, InvalidSettings,
+                         ::testing::Values(InvalidCase{"SizeBelowTen", [](GXLSettings& s) { s.size = 9.99; }},
+                                           InvalidCase{"UnknownTool", [](GXLSettings& s) { s.tool = "player ring"; }},
+                                           InvalidCase{"NoPoints", [](GXLSettings& s) { s.points.clear(); }},
+                                           InvalidCase{"PointOutside",
+                                                       [](GXLSettings& s) { s.points[0].y = -0.0000001; }},
+                                           InvalidCase{"ThreeColours", [](GXLSettings& s) { s.color.pop_back(); }},
+                                           InvalidCase{"NaNSpeed", [](GXLSettings& s) { s.speed = std::nan(""); }}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SoccerFrame, GroundToolWithoutBackground)
 {
@@ -354,8 +354,7 @@ TEST(SoccerFrame, AnyFailingMarkFailsTheWholeFrame)
     broken.size = 401;
     const std::vector<OrganizerMark> marks = {ring(0.2, 0.2), plainMark("arrow", 0, 0, 1, 1), gxlMark(broken),
                                               ring(0.8, 0.8), plainMark("circle", 0.1, 0.1, 0.2, 0.2)};
-    EXPECT_EQ(messageOf([&] { soccerFrame(marks, solid(1280, 720, turf), 0, false); }),
-              "GXLツールの設定が不正です。");
+    EXPECT_EQ(messageOf([&] { soccerFrame(marks, solid(1280, 720, turf), 0, false); }), "GXLツールの設定が不正です。");
 }
 
 // Where two marks draw over each other, the later one is on top.
@@ -410,7 +409,7 @@ struct KindCase {
     OrganizerMark sameAs;
     friend void PrintTo(const KindCase& c, std::ostream* os) { *os << c.name; }
 };
-class PathChoice : public ::testing::TestWithParam<KindCase> {};
+class PathChoice : public ::testing::TestWithParam<KindCase> { };
 
 // The settings decide the path, not the kind.
 TEST_P(PathChoice, SettingsNotKindChooseTheGpu)
@@ -420,13 +419,13 @@ TEST_P(PathChoice, SettingsNotKindChooseTheGpu)
     EXPECT_GT(countCovered(picture), 100);
     EXPECT_EQ(picture, soccerFrame({c.sameAs}, QImage(), 0.25, true));
 }
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, PathChoice,
-    ::testing::Values(
-        KindCase{"ArrowWithSettings", OrganizerMark{"arrow", 0.5, 0.5, 0.5, 0.5, "", ring(0.5, 0.5).gxl},
-                 ring(0.5, 0.5)},
-        KindCase{"GxlWithoutSettings", plainMark("gxl", 0.2, 0.3, 0.6, 0.7), plainMark("arrow", 0.2, 0.3, 0.6, 0.7)}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Kinds, PathChoice,
+                         ::testing::Values(KindCase{"ArrowWithSettings",
+                                                    OrganizerMark{"arrow", 0.5, 0.5, 0.5, 0.5, "", ring(0.5, 0.5).gxl},
+                                                    ring(0.5, 0.5)},
+                                           KindCase{"GxlWithoutSettings", plainMark("gxl", 0.2, 0.3, 0.6, 0.7),
+                                                    plainMark("arrow", 0.2, 0.3, 0.6, 0.7)}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SoccerFrame, MarksLieOverTheFittedBackground)
 {
@@ -462,8 +461,7 @@ TEST(SoccerFrame, AMarkLaidOverItsBandLooksAsLaidWhole)
     for (const std::string& tool : GXLSettings::tools()) {
         for (double y : {0.5, 0.02, 0.98}) {
             GXLSettings settings = GXLSettings::material(tool);
-            for (GXLPoint& point : settings.points)
-                point.y = y;
+            for (GXLPoint& point : settings.points) point.y = y;
             QImage expected = canvas.copy();
             QPainter(&expected).drawImage(0, 0, GXLEngine::shared().image(settings, 0.5, canvas, true));
             EXPECT_EQ(countDifferent(soccerFrame({gxlMark(settings)}, canvas, 0.5, false), expected), 0)

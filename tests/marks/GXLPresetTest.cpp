@@ -29,25 +29,19 @@ constexpr Float4 orange = {1, 0.578105f, 0, 1};
 constexpr Float4 gold = {1, 0.83f, 0.35f, 1};
 
 const PresetCase presetCases[] = {
-    {"Player Ring", true, 1, orange, 55, 1, 3, 100, 0},
-    {"Team Rings", true, 1, orange, 55, 1, 3, 100, 0},
-    {"Ground Ring", true, 1, orange, 55, 1, 3, 100, 0},
-    {"Team Fill", true, 1, orange, 55, 2, 3, 100, 25},
-    {"Ground Team", true, 1, orange, 55, 2, 3, 100, 25},
-    {"Ring Trail", false, 1, orange, 55, 0, 3, 0, 0},
-    {"Spotlight", true, 6, gold, 55, 1, 3, 100, 0},
-    {"Passing Lane", false, 3, orange, 15, 0, 2, 75, 22},
-    {"Vision Cone", false, 3, orange, 15, 0, 2, 75, 22},
-    {"Ground Passing Lane", false, 3, orange, 15, 0, 2, 75, 22},
-    {"Ground Vision", false, 3, orange, 15, 0, 2, 75, 22},
-    {"Space Circle", false, 3, orange, 0, 2, 2, 70, 30},
-    {"Space Rectangle", false, 3, orange, 0, 2, 2, 70, 30},
-    {"Space Polygon", true, 3, orange, 0, 2, 2, 70, 30},
+    {"Player Ring", true, 1, orange, 55, 1, 3, 100, 0},     {"Team Rings", true, 1, orange, 55, 1, 3, 100, 0},
+    {"Ground Ring", true, 1, orange, 55, 1, 3, 100, 0},     {"Team Fill", true, 1, orange, 55, 2, 3, 100, 25},
+    {"Ground Team", true, 1, orange, 55, 2, 3, 100, 25},    {"Ring Trail", false, 1, orange, 55, 0, 3, 0, 0},
+    {"Spotlight", true, 6, gold, 55, 1, 3, 100, 0},         {"Passing Lane", false, 3, orange, 15, 0, 2, 75, 22},
+    {"Vision Cone", false, 3, orange, 15, 0, 2, 75, 22},    {"Ground Passing Lane", false, 3, orange, 15, 0, 2, 75, 22},
+    {"Ground Vision", false, 3, orange, 15, 0, 2, 75, 22},  {"Space Circle", false, 3, orange, 0, 2, 2, 70, 30},
+    {"Space Rectangle", false, 3, orange, 0, 2, 2, 70, 30}, {"Space Polygon", true, 3, orange, 0, 2, 2, 70, 30},
 };
 
-class GXLPresetLooks : public testing::TestWithParam<PresetCase> {};
+class GXLPresetLooks : public testing::TestWithParam<PresetCase> { };
 
-TEST_P(GXLPresetLooks, DistinctiveFields) {
+TEST_P(GXLPresetLooks, DistinctiveFields)
+{
     const PresetCase& c = GetParam();
     MarkerParameters p = GXLPreset::parameters(c.tool);
     EXPECT_EQ(p.multipleRings, c.multipleRings);
@@ -60,7 +54,8 @@ TEST_P(GXLPresetLooks, DistinctiveFields) {
     EXPECT_EQ(p.fillOpacity, c.fillOpacity);
 }
 
-TEST_P(GXLPresetLooks, SharedToolValues) {
+TEST_P(GXLPresetLooks, SharedToolValues)
+{
     MarkerParameters p = GXLPreset::parameters(GetParam().tool);
     EXPECT_EQ(p.size, 75);
     EXPECT_EQ(p.perspective, 15);
@@ -85,11 +80,13 @@ TEST_P(GXLPresetLooks, SharedToolValues) {
 
 INSTANTIATE_TEST_SUITE_P(Tools, GXLPresetLooks, testing::ValuesIn(presetCases), test::ToolName());
 
-TEST(GXLPreset, ToolOrangeWidensToItsSinglePrecisionValue) {
+TEST(GXLPreset, ToolOrangeWidensToItsSinglePrecisionValue)
+{
     EXPECT_EQ(static_cast<double>(GXLPreset::toolOrange.y), 0.5781049728393555);
 }
 
-TEST(GXLPreset, LoftedArc) {
+TEST(GXLPreset, LoftedArc)
+{
     MarkerParameters p = GXLPreset::parameters("Lofted Arc");
     const MarkerParameters d;
     EXPECT_EQ(p.arcHeight, 260);
@@ -107,16 +104,18 @@ TEST(GXLPreset, LoftedArc) {
     EXPECT_EQ(p.arcMotionMode, 1);
 }
 
-class GXLPresetUnknown : public testing::TestWithParam<const char*> {};
+class GXLPresetUnknown : public testing::TestWithParam<const char*> { };
 
-TEST_P(GXLPresetUnknown, GivesPlainDefaults) {
+TEST_P(GXLPresetUnknown, GivesPlainDefaults)
+{
     EXPECT_EQ(GXLPreset::parameters(GetParam()), MarkerParameters());
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, GXLPresetUnknown,
                          testing::Values("player ring", "", "Player Ring ", "Ground", "Lofted arc"));
 
-TEST(GXLPreset, RelatedToolsShareOrNearlyShareTheirPresets) {
+TEST(GXLPreset, RelatedToolsShareOrNearlyShareTheirPresets)
+{
     EXPECT_EQ(GXLPreset::parameters("Team Rings"), GXLPreset::parameters("Player Ring"));
     MarkerParameters polygon = GXLPreset::parameters("Space Polygon");
     MarkerParameters circle = GXLPreset::parameters("Space Circle");
@@ -135,9 +134,10 @@ struct MaterialCase {
     float speed;
 };
 
-class GXLMaterial : public testing::TestWithParam<MaterialCase> {};
+class GXLMaterial : public testing::TestWithParam<MaterialCase> { };
 
-TEST_P(GXLMaterial, NewMarkSettings) {
+TEST_P(GXLMaterial, NewMarkSettings)
+{
     const MaterialCase& c = GetParam();
     GXLSettings s = GXLSettings::material(c.tool);
     EXPECT_EQ(s.tool, c.tool);
@@ -154,23 +154,19 @@ constexpr Float4 black = {0, 0, 0, 1};
 
 INSTANTIATE_TEST_SUITE_P(
     Tools, GXLMaterial,
-    testing::Values(MaterialCase{"Player Ring", 1, orange, 75, 15, 0.35f},
-                    MaterialCase{"Ground Ring", 1, orange, 75, 15, 0.35f},
-                    MaterialCase{"Team Rings", 4, orange, 75, 15, 0.35f},
-                    MaterialCase{"Team Fill", 4, orange, 75, 15, 0.35f},
-                    MaterialCase{"Ground Team", 4, orange, 75, 15, 0.35f},
-                    MaterialCase{"Space Polygon", 4, orange, 75, 15, 0.35f},
-                    MaterialCase{"Ring Trail", 2, orange, 75, 15, 0.35f},
-                    MaterialCase{"Lofted Arc", 2, black, 35, 30, 1},
-                    MaterialCase{"Spotlight", 1, gold, 75, 15, 0.35f},
-                    MaterialCase{"Passing Lane", 2, orange, 75, 15, 0.35f},
-                    MaterialCase{"Vision Cone", 2, orange, 75, 15, 0.35f},
-                    MaterialCase{"Ground Passing Lane", 2, orange, 75, 15, 0.35f},
-                    MaterialCase{"Ground Vision", 2, orange, 75, 15, 0.35f},
-                    MaterialCase{"Space Circle", 1, orange, 75, 15, 0.35f},
-                    MaterialCase{"Space Rectangle", 1, orange, 75, 15, 0.35f}));
+    testing::Values(
+        MaterialCase{"Player Ring", 1, orange, 75, 15, 0.35f}, MaterialCase{"Ground Ring", 1, orange, 75, 15, 0.35f},
+        MaterialCase{"Team Rings", 4, orange, 75, 15, 0.35f}, MaterialCase{"Team Fill", 4, orange, 75, 15, 0.35f},
+        MaterialCase{"Ground Team", 4, orange, 75, 15, 0.35f}, MaterialCase{"Space Polygon", 4, orange, 75, 15, 0.35f},
+        MaterialCase{"Ring Trail", 2, orange, 75, 15, 0.35f}, MaterialCase{"Lofted Arc", 2, black, 35, 30, 1},
+        MaterialCase{"Spotlight", 1, gold, 75, 15, 0.35f}, MaterialCase{"Passing Lane", 2, orange, 75, 15, 0.35f},
+        MaterialCase{"Vision Cone", 2, orange, 75, 15, 0.35f},
+        MaterialCase{"Ground Passing Lane", 2, orange, 75, 15, 0.35f},
+        MaterialCase{"Ground Vision", 2, orange, 75, 15, 0.35f}, MaterialCase{"Space Circle", 1, orange, 75, 15, 0.35f},
+        MaterialCase{"Space Rectangle", 1, orange, 75, 15, 0.35f}));
 
-TEST(GXLMaterial, PointsByKindOfGeometry) {
+TEST(GXLMaterial, PointsByKindOfGeometry)
+{
     EXPECT_EQ(GXLSettings::material("Ring Trail").points, (std::vector<GXLPoint>{{0.35, 0.4}, {0.65, 0.55}}));
     EXPECT_EQ(GXLSettings::material("Spotlight").points, (std::vector<GXLPoint>{{0.5, 0.45}}));
     EXPECT_EQ(GXLSettings::material("Team Fill").points,
@@ -182,7 +178,8 @@ TEST(GXLMaterial, PointsByKindOfGeometry) {
     EXPECT_FALSE(odd.validate());
 }
 
-TEST(GXLMaterial, SavedJsonKeepsTheWidenedSinglePrecisionValues) {
+TEST(GXLMaterial, SavedJsonKeepsTheWidenedSinglePrecisionValues)
+{
     JsonWriter writer;
     GXLSettings::material("Player Ring").encode(writer);
     const std::string& json = writer.result();
@@ -194,7 +191,8 @@ TEST(GXLMaterial, SavedJsonKeepsTheWidenedSinglePrecisionValues) {
 // The presets written out from the tool tables: every field a preset does not
 // name keeps the plain default, so whole values are compared. First what
 // every preset names alike.
-MarkerParameters everyToolPreset() {
+MarkerParameters everyToolPreset()
+{
     MarkerParameters p;
     p.thickness = 18;
     p.arrowHead = 30;
@@ -215,7 +213,8 @@ MarkerParameters everyToolPreset() {
     return p;
 }
 
-MarkerParameters ringToolPreset(const PresetCase& c) {
+MarkerParameters ringToolPreset(const PresetCase& c)
+{
     MarkerParameters p = everyToolPreset();
     p.size = 75;
     p.perspective = 15;
@@ -238,7 +237,8 @@ MarkerParameters ringToolPreset(const PresetCase& c) {
     return p;
 }
 
-MarkerParameters loftedArcPreset() {
+MarkerParameters loftedArcPreset()
+{
     MarkerParameters p = everyToolPreset();
     p.size = 35;
     p.perspective = 30;
@@ -269,13 +269,15 @@ struct WholePresetCase {
     MarkerParameters expected;
 };
 
-class GXLPresetWhole : public testing::TestWithParam<WholePresetCase> {};
+class GXLPresetWhole : public testing::TestWithParam<WholePresetCase> { };
 
-TEST_P(GXLPresetWhole, EqualsTheToolTable) {
+TEST_P(GXLPresetWhole, EqualsTheToolTable)
+{
     EXPECT_EQ(GXLPreset::parameters(GetParam().tool), GetParam().expected);
 }
 
-std::vector<WholePresetCase> wholePresetCases() {
+std::vector<WholePresetCase> wholePresetCases()
+{
     std::vector<WholePresetCase> cases;
     for (const PresetCase& c : presetCases) cases.push_back({c.tool, ringToolPreset(c)});
     cases.push_back({"Lofted Arc", loftedArcPreset()});
@@ -284,6 +286,9 @@ std::vector<WholePresetCase> wholePresetCases() {
 
 INSTANTIATE_TEST_SUITE_P(Tools, GXLPresetWhole, testing::ValuesIn(wholePresetCases()), test::ToolName());
 
-TEST(GXLPresetWhole, EveryToolHasOneOfTheTabledPresets) { test::expectEveryToolListed(wholePresetCases()); }
+TEST(GXLPresetWhole, EveryToolHasOneOfTheTabledPresets)
+{
+    test::expectEveryToolListed(wholePresetCases());
+}
 
 } // namespace

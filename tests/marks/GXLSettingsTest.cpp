@@ -37,10 +37,10 @@ TEST(GXLSettingsTest, DefaultsOfANewValue)
 
 TEST(GXLSettingsTest, ToolTableInOrderAndEveryToolValid)
 {
-    const std::vector<std::string> expected{
-        "Player Ring", "Team Rings", "Ring Trail", "Lofted Arc", "Spotlight",
-        "Passing Lane", "Vision Cone", "Team Fill", "Ground Ring", "Ground Team",
-        "Space Circle", "Space Polygon", "Space Rectangle", "Ground Passing Lane", "Ground Vision"};
+    const std::vector<std::string> expected{"Player Ring",     "Team Rings",          "Ring Trail",   "Lofted Arc",
+                                            "Spotlight",       "Passing Lane",        "Vision Cone",  "Team Fill",
+                                            "Ground Ring",     "Ground Team",         "Space Circle", "Space Polygon",
+                                            "Space Rectangle", "Ground Passing Lane", "Ground Vision"};
     EXPECT_EQ(GXLSettings::tools(), expected);
     int groundCount = 0;
     for (const std::string& tool : GXLSettings::tools()) {
@@ -57,7 +57,7 @@ struct GroundCase {
     bool ground;
 };
 
-class GXLGroundTest : public testing::TestWithParam<GroundCase> {};
+class GXLGroundTest : public testing::TestWithParam<GroundCase> { };
 
 TEST_P(GXLGroundTest, PrefixDecides)
 {
@@ -70,8 +70,8 @@ INSTANTIATE_TEST_SUITE_P(Tools, GXLGroundTest,
                          testing::Values(GroundCase{"Ground Ring", true}, GroundCase{"Space Polygon", true},
                                          GroundCase{"Ground Vision", true}, GroundCase{"ground ring", false},
                                          GroundCase{"Player Ring", false}, GroundCase{"Team Fill", false},
-                                         GroundCase{"Spaced Out", true}, GroundCase{"Spacious", false}, GroundCase{"", false},
-                                         GroundCase{" Ground Ring", false}));
+                                         GroundCase{"Spaced Out", true}, GroundCase{"Spacious", false},
+                                         GroundCase{"", false}, GroundCase{" Ground Ring", false}));
 
 // One change to valid settings, and whether the result still validates.
 struct ValidateCase {
@@ -80,7 +80,7 @@ struct ValidateCase {
     bool valid;
 };
 
-class GXLValidateTest : public testing::TestWithParam<ValidateCase> {};
+class GXLValidateTest : public testing::TestWithParam<ValidateCase> { };
 
 TEST_P(GXLValidateTest, BoundsAreInclusiveAndNonFiniteFails)
 {
@@ -98,21 +98,62 @@ const ValidateCase validateCases[] = {
     {"toolLowerCase", [](GXLSettings& s) { s.tool = "ground ring"; }, false},
     {"toolTrailingSpace", [](GXLSettings& s) { s.tool = "Player Ring "; }, false},
     {"toolEmpty", [](GXLSettings& s) { s.tool = ""; }, false},
-    {"pointOrigin", [](GXLSettings& s) { s.points = {GXLPoint{0, 0}}; }, true},
-    {"pointCorner", [](GXLSettings& s) { s.points = {GXLPoint{1, 1}}; }, true},
-    {"pointXAbove", [](GXLSettings& s) { s.points = {GXLPoint{1.0000001, 0.5}}; }, false},
-    {"pointYBelow", [](GXLSettings& s) { s.points = {GXLPoint{0.5, -0.0000001}}; }, false},
-    {"pointNaN", [](GXLSettings& s) { s.points = {GXLPoint{nan, 0.5}}; }, false},
-    {"pointInfinite", [](GXLSettings& s) { s.points = {GXLPoint{0.5, inf}}; }, false},
-    {"lastPointBad", [](GXLSettings& s) { s.points = points(5); s.points.back().y = 2; }, false},
+    {"pointOrigin",
+     [](GXLSettings& s) {
+         s.points = {GXLPoint{0, 0}};
+     },
+     true},
+    {"pointCorner",
+     [](GXLSettings& s) {
+         s.points = {GXLPoint{1, 1}};
+     },
+     true},
+    {"pointXAbove",
+     [](GXLSettings& s) {
+         s.points = {GXLPoint{1.0000001, 0.5}};
+     },
+     false},
+    {"pointYBelow",
+     [](GXLSettings& s) {
+         s.points = {GXLPoint{0.5, -0.0000001}};
+     },
+     false},
+    {"pointNaN",
+     [](GXLSettings& s) {
+         s.points = {GXLPoint{nan, 0.5}};
+     },
+     false},
+    {"pointInfinite",
+     [](GXLSettings& s) {
+         s.points = {GXLPoint{0.5, inf}};
+     },
+     false},
+    {"lastPointBad",
+     [](GXLSettings& s) {
+         s.points = points(5);
+         s.points.back().y = 2;
+     },
+     false},
     {"points128", [](GXLSettings& s) { s.points = points(128); }, true},
     {"points129", [](GXLSettings& s) { s.points = points(129); }, false},
     {"pointsNone", [](GXLSettings& s) { s.points.clear(); }, false},
-    {"color3", [](GXLSettings& s) { s.color = {0.1, 0.2, 0.3}; }, false},
-    {"color5", [](GXLSettings& s) { s.color = {0.1, 0.2, 0.3, 0.4, 0.5}; }, false},
+    {"color3",
+     [](GXLSettings& s) {
+         s.color = {0.1, 0.2, 0.3};
+     },
+     false},
+    {"color5",
+     [](GXLSettings& s) {
+         s.color = {0.1, 0.2, 0.3, 0.4, 0.5};
+     },
+     false},
     {"colorAbove", [](GXLSettings& s) { s.color[1] = 1.5; }, false},
     {"colorNaN", [](GXLSettings& s) { s.color[3] = nan; }, false},
-    {"colorBounds", [](GXLSettings& s) { s.color = {0, 1, 0, 1}; }, true},
+    {"colorBounds",
+     [](GXLSettings& s) {
+         s.color = {0, 1, 0, 1};
+     },
+     true},
     {"size10", [](GXLSettings& s) { s.size = 10; }, true},
     {"size400", [](GXLSettings& s) { s.size = 400; }, true},
     {"size9_99", [](GXLSettings& s) { s.size = 9.99; }, false},
@@ -133,8 +174,7 @@ const ValidateCase validateCases[] = {
     {"speedNaN", [](GXLSettings& s) { s.speed = nan; }, false},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, GXLValidateTest, testing::ValuesIn(validateCases),
-                         test::ByName());
+INSTANTIATE_TEST_SUITE_P(Cases, GXLValidateTest, testing::ValuesIn(validateCases), test::ByName());
 
 // ---- JSON
 
@@ -168,11 +208,10 @@ TEST(GXLSettingsJsonTest, NonFiniteValuesCannotBeWritten)
     EXPECT_THROW(encodeJson(settings), EncodingError);
 }
 
-constexpr const char* fullJson =
-    R"({"tool":"Spotlight","points":[{"x":0.5,"y":0.45}],"color":[0,0,0,1],)"
-    R"("size":90,"perspective":35,"opacity":85,"speed":1})";
+constexpr const char* fullJson = R"({"tool":"Spotlight","points":[{"x":0.5,"y":0.45}],"color":[0,0,0,1],)"
+                                 R"("size":90,"perspective":35,"opacity":85,"speed":1})";
 
-class GXLSettingsMissingKeyTest : public testing::TestWithParam<const char*> {};
+class GXLSettingsMissingKeyTest : public testing::TestWithParam<const char*> { };
 
 TEST_P(GXLSettingsMissingKeyTest, EveryKeyIsRequiredDespiteDefaults)
 {
@@ -195,7 +234,7 @@ struct BadJsonCase {
     const char* json;
 };
 
-class GXLSettingsBadJsonTest : public testing::TestWithParam<BadJsonCase> {};
+class GXLSettingsBadJsonTest : public testing::TestWithParam<BadJsonCase> { };
 
 TEST_P(GXLSettingsBadJsonTest, FailsToDecode)
 {

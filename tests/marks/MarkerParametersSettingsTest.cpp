@@ -17,7 +17,8 @@ using namespace zanto;
 namespace {
 
 GXLSettings settings(const char* tool, std::vector<GXLPoint> points, double size = 75, double perspective = 15,
-                     double opacity = 100) {
+                     double opacity = 100)
+{
     GXLSettings s;
     s.tool = tool;
     s.points = std::move(points);
@@ -29,7 +30,8 @@ GXLSettings settings(const char* tool, std::vector<GXLPoint> points, double size
     return s;
 }
 
-TEST(SettingsToParameters, PointsTurnToTopLeftOriginButTrailStateKeepsMarkY) {
+TEST(SettingsToParameters, PointsTurnToTopLeftOriginButTrailStateKeepsMarkY)
+{
     MarkerParameters p = settings("Ring Trail", {{0.2, 0.25}}).parameters();
     const Float2 turned = {0.2f, 0.75f};
     EXPECT_EQ(p.points, std::vector<Float2>{turned});
@@ -41,7 +43,8 @@ TEST(SettingsToParameters, PointsTurnToTopLeftOriginButTrailStateKeepsMarkY) {
     EXPECT_EQ(p.trailState[9], 0.25f);
 }
 
-TEST(SettingsToParameters, OnlyTwelvePointsReachTheMarkerButTheArrowEndsAtTheLast) {
+TEST(SettingsToParameters, OnlyTwelvePointsReachTheMarkerButTheArrowEndsAtTheLast)
+{
     std::vector<GXLPoint> twenty;
     for (int i = 0; i < 20; ++i) twenty.push_back({i / 20.0, 0.1});
     MarkerParameters p = settings("Team Rings", twenty).parameters();
@@ -51,7 +54,8 @@ TEST(SettingsToParameters, OnlyTwelvePointsReachTheMarkerButTheArrowEndsAtTheLas
     EXPECT_TRUE(p.multipleRings);
 }
 
-TEST(SettingsToParameters, OnePointRingSitsOnItsPoint) {
+TEST(SettingsToParameters, OnePointRingSitsOnItsPoint)
+{
     MarkerParameters p = settings("Player Ring", {{0.6, 0.3}}).parameters();
     EXPECT_EQ(p.position, (Float2{0.6f, 0.7f}));
     EXPECT_EQ(p.arrowStart, p.position);
@@ -59,7 +63,8 @@ TEST(SettingsToParameters, OnePointRingSitsOnItsPoint) {
     EXPECT_EQ(p.pointCount, 1);
 }
 
-TEST(SettingsToParameters, NumbersNarrowAndColourGoesEverywhere) {
+TEST(SettingsToParameters, NumbersNarrowAndColourGoesEverywhere)
+{
     MarkerParameters p = settings("Player Ring", {{0.5, 0.5}}, 120, 40).parameters();
     EXPECT_EQ(p.speed, 0.35f);
     EXPECT_EQ(p.size, 120);
@@ -79,84 +84,86 @@ struct ToolCase {
     void (*check)(const MarkerParameters&);
 };
 
-class SettingsToolRules : public testing::TestWithParam<ToolCase> {};
+class SettingsToolRules : public testing::TestWithParam<ToolCase> { };
 
-TEST_P(SettingsToolRules, Fields) {
+TEST_P(SettingsToolRules, Fields)
+{
     const ToolCase& c = GetParam();
     GetParam().check(settings(c.tool, {{0.3, 0.4}, {0.7, 0.6}}, c.size, c.perspective, c.opacity).parameters());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Tools, SettingsToolRules,
-    testing::Values(
-        ToolCase{"Passing Lane", 75, 15, 50,
-                 [](const MarkerParameters& p) {
-                     EXPECT_EQ(p.opacity, 50);
-                     EXPECT_EQ(p.arrowOpacity, 50);
-                     EXPECT_EQ(p.fillOpacity, 11);
-                     EXPECT_EQ(p.lineOpacity, 75);
-                     EXPECT_EQ(p.corridorWidth, 180);
-                     EXPECT_EQ(p.spaceMode, 5);
-                     EXPECT_EQ(p.ringStyle, 3);
-                     EXPECT_FALSE(p.groundOnly);
-                 }},
-        ToolCase{"Ground Passing Lane", 150, 15, 100,
-                 [](const MarkerParameters& p) {
-                     EXPECT_EQ(p.corridorWidth, 360);
-                     EXPECT_TRUE(p.groundOnly);
-                 }},
-        ToolCase{"Lofted Arc", 70, 30, 60,
-                 [](const MarkerParameters& p) {
-                     EXPECT_EQ(p.arrowWidth, 200);
-                     EXPECT_EQ(p.opacity, 0);
-                     // The opacity ratio is narrowed before it scales: 100 * 0.6f.
-                     EXPECT_EQ(p.arrowOpacity, 100 * 0.6f);
-                     EXPECT_NE(p.arrowOpacity, 60);
-                     EXPECT_EQ(p.arrowMode, 4);
-                     EXPECT_EQ(p.arcHeight, 260);
-                     EXPECT_EQ(p.arrowColor, (Float4{0.2f, 0.4f, 0.6f, 0.8f}));
-                 }},
-        ToolCase{"Space Circle", 150, 30, 100,
-                 [](const MarkerParameters& p) {
-                     EXPECT_EQ(p.spaceWidth, 1400);
-                     EXPECT_EQ(p.spaceHeight, 560);
-                     EXPECT_EQ(p.spaceMode, 1);
-                     EXPECT_TRUE(p.groundOnly);
-                 }},
-        ToolCase{"Space Rectangle", 75, 15, 100,
-                 [](const MarkerParameters& p) {
-                     EXPECT_EQ(p.spaceWidth, 700);
-                     EXPECT_EQ(p.spaceHeight, 280);
-                     EXPECT_EQ(p.spaceMode, 2);
-                 }},
-        ToolCase{"Space Polygon", 75, 15, 100,
-                 [](const MarkerParameters& p) {
-                     EXPECT_EQ(p.spaceMode, 3);
-                     EXPECT_EQ(p.lineMode, 2);
-                     EXPECT_EQ(p.ringStyle, 3);
-                 }},
-        ToolCase{"Spotlight", 75, 15, 100, [](const MarkerParameters& p) { EXPECT_EQ(p.ringStyle, 6); }},
-        ToolCase{"Team Fill", 75, 15, 40,
-                 [](const MarkerParameters& p) {
-                     EXPECT_TRUE(p.multipleRings);
-                     EXPECT_EQ(p.fillOpacity, 10);
-                     EXPECT_EQ(p.opacity, 40);
-                 }},
-        ToolCase{"Vision Cone", 75, 35, 100,
-                 [](const MarkerParameters& p) {
-                     EXPECT_EQ(p.visionAngle, 65);
-                     EXPECT_EQ(p.visionPerspective, 35);
-                     EXPECT_EQ(p.spaceMode, 4);
-                     EXPECT_FALSE(p.groundOnly);
-                 }},
-        ToolCase{"Ring Trail", 150, 15, 70, [](const MarkerParameters& p) {
-                     EXPECT_EQ(p.trailState[0], 32);
-                     EXPECT_EQ(p.position, p.arrowEnd);
-                     EXPECT_FALSE(p.multipleRings);
-                 }}),
-    test::ToolName());
+INSTANTIATE_TEST_SUITE_P(Tools, SettingsToolRules,
+                         testing::Values(ToolCase{"Passing Lane", 75, 15, 50,
+                                                  [](const MarkerParameters& p) {
+                                                      EXPECT_EQ(p.opacity, 50);
+                                                      EXPECT_EQ(p.arrowOpacity, 50);
+                                                      EXPECT_EQ(p.fillOpacity, 11);
+                                                      EXPECT_EQ(p.lineOpacity, 75);
+                                                      EXPECT_EQ(p.corridorWidth, 180);
+                                                      EXPECT_EQ(p.spaceMode, 5);
+                                                      EXPECT_EQ(p.ringStyle, 3);
+                                                      EXPECT_FALSE(p.groundOnly);
+                                                  }},
+                                         ToolCase{"Ground Passing Lane", 150, 15, 100,
+                                                  [](const MarkerParameters& p) {
+                                                      EXPECT_EQ(p.corridorWidth, 360);
+                                                      EXPECT_TRUE(p.groundOnly);
+                                                  }},
+                                         ToolCase{"Lofted Arc", 70, 30, 60,
+                                                  [](const MarkerParameters& p) {
+                                                      EXPECT_EQ(p.arrowWidth, 200);
+                                                      EXPECT_EQ(p.opacity, 0);
+                                                      // The opacity ratio is narrowed before it scales: 100 * 0.6f.
+                                                      EXPECT_EQ(p.arrowOpacity, 100 * 0.6f);
+                                                      EXPECT_NE(p.arrowOpacity, 60);
+                                                      EXPECT_EQ(p.arrowMode, 4);
+                                                      EXPECT_EQ(p.arcHeight, 260);
+                                                      EXPECT_EQ(p.arrowColor, (Float4{0.2f, 0.4f, 0.6f, 0.8f}));
+                                                  }},
+                                         ToolCase{"Space Circle", 150, 30, 100,
+                                                  [](const MarkerParameters& p) {
+                                                      EXPECT_EQ(p.spaceWidth, 1400);
+                                                      EXPECT_EQ(p.spaceHeight, 560);
+                                                      EXPECT_EQ(p.spaceMode, 1);
+                                                      EXPECT_TRUE(p.groundOnly);
+                                                  }},
+                                         ToolCase{"Space Rectangle", 75, 15, 100,
+                                                  [](const MarkerParameters& p) {
+                                                      EXPECT_EQ(p.spaceWidth, 700);
+                                                      EXPECT_EQ(p.spaceHeight, 280);
+                                                      EXPECT_EQ(p.spaceMode, 2);
+                                                  }},
+                                         ToolCase{"Space Polygon", 75, 15, 100,
+                                                  [](const MarkerParameters& p) {
+                                                      EXPECT_EQ(p.spaceMode, 3);
+                                                      EXPECT_EQ(p.lineMode, 2);
+                                                      EXPECT_EQ(p.ringStyle, 3);
+                                                  }},
+                                         ToolCase{"Spotlight", 75, 15, 100,
+                                                  [](const MarkerParameters& p) { EXPECT_EQ(p.ringStyle, 6); }},
+                                         ToolCase{"Team Fill", 75, 15, 40,
+                                                  [](const MarkerParameters& p) {
+                                                      EXPECT_TRUE(p.multipleRings);
+                                                      EXPECT_EQ(p.fillOpacity, 10);
+                                                      EXPECT_EQ(p.opacity, 40);
+                                                  }},
+                                         ToolCase{"Vision Cone", 75, 35, 100,
+                                                  [](const MarkerParameters& p) {
+                                                      EXPECT_EQ(p.visionAngle, 65);
+                                                      EXPECT_EQ(p.visionPerspective, 35);
+                                                      EXPECT_EQ(p.spaceMode, 4);
+                                                      EXPECT_FALSE(p.groundOnly);
+                                                  }},
+                                         ToolCase{"Ring Trail", 150, 15, 70,
+                                                  [](const MarkerParameters& p) {
+                                                      EXPECT_EQ(p.trailState[0], 32);
+                                                      EXPECT_EQ(p.position, p.arrowEnd);
+                                                      EXPECT_FALSE(p.multipleRings);
+                                                  }}),
+                         test::ToolName());
 
-TEST(SettingsToParameters, GroundVisionDiffersFromVisionConeOnlyInTheTurfKey) {
+TEST(SettingsToParameters, GroundVisionDiffersFromVisionConeOnlyInTheTurfKey)
+{
     MarkerParameters cone = settings("Vision Cone", {{0.3, 0.4}, {0.7, 0.6}}, 75, 35).parameters();
     MarkerParameters ground = settings("Ground Vision", {{0.3, 0.4}, {0.7, 0.6}}, 75, 35).parameters();
     EXPECT_FALSE(cone.groundOnly);
@@ -165,7 +172,8 @@ TEST(SettingsToParameters, GroundVisionDiffersFromVisionConeOnlyInTheTurfKey) {
     EXPECT_EQ(cone, ground);
 }
 
-TEST(SettingsToParameters, RingTrailStateLayout) {
+TEST(SettingsToParameters, RingTrailStateLayout)
+{
     MarkerParameters p = settings("Ring Trail", {{0.1, 0.2}, {0.3, 0.4}, {0.5, 0.6}}, 75, 15, 64).parameters();
     const std::vector<float>& ts = p.trailState;
     ASSERT_EQ(ts.size(), 523u);
@@ -184,7 +192,8 @@ TEST(SettingsToParameters, RingTrailStateLayout) {
     EXPECT_EQ(p.opacity, 64);
 }
 
-TEST(SettingsToParameters, RingTrailKeepsAtMost128Slots) {
+TEST(SettingsToParameters, RingTrailKeepsAtMost128Slots)
+{
     std::vector<GXLPoint> many(128, GXLPoint{0.5, 0.5});
     MarkerParameters p = settings("Ring Trail", many).parameters();
     EXPECT_EQ(p.trailState.size(), 523u);
@@ -192,7 +201,8 @@ TEST(SettingsToParameters, RingTrailKeepsAtMost128Slots) {
     EXPECT_EQ(p.trailState[520], 2);
 }
 
-TEST(SettingsToParameters, UnvalidatedSettingsWithoutPointsOrColourKeepThePreset) {
+TEST(SettingsToParameters, UnvalidatedSettingsWithoutPointsOrColourKeepThePreset)
+{
     GXLSettings s;
     s.tool = "Ring Trail";
     s.color = {1, 0};
@@ -213,7 +223,8 @@ using P = MarkerParameters;
 
 // Puts the named fields of `q` back into `p`.
 template <auto... fields>
-void restore([[maybe_unused]] MarkerParameters& p, [[maybe_unused]] const MarkerParameters& q) {
+void restore([[maybe_unused]] MarkerParameters& p, [[maybe_unused]] const MarkerParameters& q)
+{
     ((p.*fields = q.*fields), ...);
 }
 
@@ -229,7 +240,10 @@ struct ToolFieldsCase {
     Restore restoreToolRule;
 };
 
-void PrintTo(const ToolFieldsCase& c, std::ostream* out) { *out << c.tool; }
+void PrintTo(const ToolFieldsCase& c, std::ostream* out)
+{
+    *out << c.tool;
+}
 
 constexpr Restore rings = restore<&P::multipleRings>;
 constexpr Restore lane = restore<&P::ringStyle, &P::spaceMode, &P::corridorWidth>;
@@ -254,9 +268,10 @@ const ToolFieldsCase toolFieldsCases[] = {
     {"Ring Trail", restore<&P::multipleRings, &P::lineMode, &P::trailState>},
 };
 
-class SettingsLeavePresetFields : public testing::TestWithParam<ToolFieldsCase> {};
+class SettingsLeavePresetFields : public testing::TestWithParam<ToolFieldsCase> { };
 
-TEST_P(SettingsLeavePresetFields, OnlyNamedFieldsChange) {
+TEST_P(SettingsLeavePresetFields, OnlyNamedFieldsChange)
+{
     std::mt19937 random(11);
     std::uniform_real_distribution<double> unit(0, 1);
     for (int round = 0; round < 50; ++round) {
@@ -279,9 +294,11 @@ TEST_P(SettingsLeavePresetFields, OnlyNamedFieldsChange) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Tools, SettingsLeavePresetFields, testing::ValuesIn(toolFieldsCases),
-                         test::ToolName());
+INSTANTIATE_TEST_SUITE_P(Tools, SettingsLeavePresetFields, testing::ValuesIn(toolFieldsCases), test::ToolName());
 
-TEST(SettingsLeavePresetFields, EveryToolIsListed) { test::expectEveryToolListed(toolFieldsCases); }
+TEST(SettingsLeavePresetFields, EveryToolIsListed)
+{
+    test::expectEveryToolListed(toolFieldsCases);
+}
 
 } // namespace

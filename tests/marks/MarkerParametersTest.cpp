@@ -9,7 +9,8 @@ using namespace zanto;
 
 namespace {
 
-TEST(MarkerParameters, DefaultValueEqualsEmptyDesignatedInitialiser) {
+TEST(MarkerParameters, DefaultValueEqualsEmptyDesignatedInitialiser)
+{
     MarkerParameters byDefault;
     MarkerParameters designated{};
     EXPECT_EQ(byDefault, designated);
@@ -20,7 +21,8 @@ TEST(MarkerParameters, DefaultValueEqualsEmptyDesignatedInitialiser) {
     EXPECT_EQ(MarkerParameters::maxPlayers, 12);
 }
 
-TEST(MarkerParameters, DefaultFlags) {
+TEST(MarkerParameters, DefaultFlags)
+{
     MarkerParameters p;
     EXPECT_TRUE(p.groundOnly);
     EXPECT_TRUE(p.arrowAnimated);
@@ -33,7 +35,8 @@ TEST(MarkerParameters, DefaultFlags) {
     EXPECT_TRUE(p.trailState.empty());
 }
 
-TEST(MarkerParameters, CopiesOwnTheirLists) {
+TEST(MarkerParameters, CopiesOwnTheirLists)
+{
     MarkerParameters original;
     MarkerParameters copy = original;
     copy.points.push_back({0.9f, 0.9f});
@@ -48,15 +51,40 @@ TEST(MarkerParameters, CopiesOwnTheirLists) {
 // Every field's default as its lanes: flags as 1 or 0, integers and floats as
 // they are, vectors and lists lane by lane, an absent optional as no lane.
 // Decimal defaults are the nearest single-precision values of the decimals.
-std::vector<double> lanes(bool v) { return {v ? 1.0 : 0.0}; }
-std::vector<double> lanes(std::int64_t v) { return {static_cast<double>(v)}; }
-std::vector<double> lanes(float v) { return {v}; }
-std::vector<double> lanes(Float2 v) { return {v.x, v.y}; }
-std::vector<double> lanes(Float3 v) { return {v.x, v.y, v.z}; }
-std::vector<double> lanes(Float4 v) { return {v.x, v.y, v.z, v.w}; }
-std::vector<double> lanes(const std::optional<double>& v) { return v ? std::vector<double>{*v} : std::vector<double>{}; }
-std::vector<double> lanes(const std::vector<float>& v) { return {v.begin(), v.end()}; }
-std::vector<double> lanes(const std::vector<Float2>& v) {
+std::vector<double> lanes(bool v)
+{
+    return {v ? 1.0 : 0.0};
+}
+std::vector<double> lanes(std::int64_t v)
+{
+    return {static_cast<double>(v)};
+}
+std::vector<double> lanes(float v)
+{
+    return {v};
+}
+std::vector<double> lanes(Float2 v)
+{
+    return {v.x, v.y};
+}
+std::vector<double> lanes(Float3 v)
+{
+    return {v.x, v.y, v.z};
+}
+std::vector<double> lanes(Float4 v)
+{
+    return {v.x, v.y, v.z, v.w};
+}
+std::vector<double> lanes(const std::optional<double>& v)
+{
+    return v ? std::vector<double>{*v} : std::vector<double>{};
+}
+std::vector<double> lanes(const std::vector<float>& v)
+{
+    return {v.begin(), v.end()};
+}
+std::vector<double> lanes(const std::vector<Float2>& v)
+{
     std::vector<double> out;
     for (Float2 p : v) out.insert(out.end(), {p.x, p.y});
     return out;
@@ -66,10 +94,11 @@ struct DefaultCase {
     int number;
     const char* field;
     std::vector<double> actual;
-    std::vector<double> expected;  // single-precision literals widened
+    std::vector<double> expected; // single-precision literals widened
 };
 
-std::vector<DefaultCase> defaultCases() {
+std::vector<DefaultCase> defaultCases()
+{
     const MarkerParameters d;
     return {
         {1, "multipleRings", lanes(d.multipleRings), {0}},
@@ -149,9 +178,10 @@ std::vector<DefaultCase> defaultCases() {
     };
 }
 
-class MarkerParametersDefault : public testing::TestWithParam<DefaultCase> {};
+class MarkerParametersDefault : public testing::TestWithParam<DefaultCase> { };
 
-TEST_P(MarkerParametersDefault, FieldStartsAtItsDefault) {
+TEST_P(MarkerParametersDefault, FieldStartsAtItsDefault)
+{
     EXPECT_EQ(GetParam().actual, GetParam().expected) << GetParam().number << " " << GetParam().field;
 }
 

@@ -18,9 +18,9 @@ namespace {
 struct ModeCase {
     const char* name;
     MarkerParameters parameters;
-    bool overPitch = false;     // rendered with the pitch as source (ground path); the
-                                // key preview and spotlights then cover the whole picture
-    const char* label = "";     // label text (drawn when the parameters enable labels)
+    bool overPitch = false; // rendered with the pitch as source (ground path); the
+                            // key preview and spotlights then cover the whole picture
+    const char* label = ""; // label text (drawn when the parameters enable labels)
 };
 
 void PrintTo(const ModeCase& c, std::ostream* out)
@@ -60,7 +60,7 @@ MarkerParameters lane(std::int64_t start, std::int64_t end)
 
 struct TrailPoint {
     int slot;
-    float x, y;     // mark space: origin bottom left, y up
+    float x, y; // mark space: origin bottom left, y up
 };
 
 // A "Ring Trail" state of 520 or 523 numbers holding `points` in their
@@ -92,18 +92,16 @@ std::vector<float> trailState(const std::vector<TrailPoint>& points, float alpha
 std::vector<ModeCase> modeCases()
 {
     std::vector<ModeCase> cases;
-    const char* styles[] = {"ring style 0", "ring style 1", "ring style 2", "ring style 4", "ring style 5",
-                            "ring style 7"};
+    const char* styles[] = {"ring style 0", "ring style 1", "ring style 2",
+                            "ring style 4", "ring style 5", "ring style 7"};
     const std::int64_t styleNumbers[] = {0, 1, 2, 4, 5, 7};
-    for (int i = 0; i < 6; ++i)
-        cases.push_back({styles[i], ring(styleNumbers[i])});
+    for (int i = 0; i < 6; ++i) cases.push_back({styles[i], ring(styleNumbers[i])});
     // Style 7 is the labelled ring.
     cases.back().parameters.labelEnabled = true;
     cases.back().label = "Kai 10";
     const char* arrows[] = {"ground arrow", "chevron arrow", "dashed arrow", "curved arrow"};
     const std::int64_t arrowNumbers[] = {1, 2, 3, 5};
-    for (int i = 0; i < 4; ++i)
-        cases.push_back({arrows[i], arrow(arrowNumbers[i])});
+    for (int i = 0; i < 4; ++i) cases.push_back({arrows[i], arrow(arrowNumbers[i])});
     MarkerParameters dashedArc = arrow(4);
     dashedArc.arcLinePattern = 1;
     dashedArc.groundShadow = 60;
@@ -142,7 +140,7 @@ std::vector<ModeCase> modeCases()
     lights.points = {{0.3f, 0.65f}, {0.45f, 0.72f}, {0.62f, 0.6f}};
     lights.pointCount = 3;
     lights.lineMode = 1;
-    cases.push_back({"three spotlights", lights, true});   // darkens the whole picture
+    cases.push_back({"three spotlights", lights, true}); // darkens the whole picture
     MarkerParameters hull = ring(3);
     hull.multipleRings = true;
     hull.lineMode = 2;
@@ -174,7 +172,7 @@ Rig& rig()
     return shared;
 }
 
-class ModeRender : public ::testing::TestWithParam<ModeCase> {};
+class ModeRender : public ::testing::TestWithParam<ModeCase> { };
 
 } // namespace
 
@@ -203,8 +201,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, ModeRender, ::testing::ValuesIn(modeCases()),
                          [](const ::testing::TestParamInfo<ModeCase>& info) {
                              std::string name;
                              for (char c : std::string(info.param.name))
-                                 if (std::isalnum(static_cast<unsigned char>(c)))
-                                     name += c;
+                                 if (std::isalnum(static_cast<unsigned char>(c))) name += c;
                              return name;
                          });
 
@@ -212,8 +209,7 @@ TEST(ModeGallery, WritesEveryModeOverThePitch)
 {
     const auto cases = modeCases();
     std::vector<std::pair<std::string, QImage>> marks;
-    for (const auto& c : cases)
-        marks.emplace_back(c.name, rig().render(c));
+    for (const auto& c : cases) marks.emplace_back(c.name, rig().render(c));
     const QImage gallery = galleryOverPitch(rig().pitch, marks, 4);
     QDir().mkpath(ZANTO_TEST_OUTPUT_DIR);
     ASSERT_TRUE(gallery.save(QString(ZANTO_TEST_OUTPUT_DIR) + "/marker-modes-gallery.png"));
@@ -226,8 +222,7 @@ long paintedIn(const QImage& image, QRect area)
     long painted = 0;
     area &= image.rect();
     for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            painted += pixel(image, x, y).a > 0;
+        for (int x = area.left(); x <= area.right(); ++x) painted += pixel(image, x, y).a > 0;
     return painted;
 }
 
@@ -300,7 +295,7 @@ TEST(KeyPreview, TintsTurfAndWhatTheKeyKeepsInFront)
     MarkerParameters p = ring(1);
     p.groundOnly = true;
     const QPointF shirt = toPixels(pitchPlayers()[3].feet) - QPointF(0, 38);
-    const QPoint line(640, 80);      // the halfway line, far from the ring
+    const QPoint line(640, 80); // the halfway line, far from the ring
     const QPoint grass(100, 650);
     struct Case {
         bool preview;
@@ -336,10 +331,9 @@ int outerEdgeAlpha(const QImage& image)
     for (int y = 1; y + 1 < canvasHeight; ++y)
         for (int x = 1; x + 1 < canvasWidth; ++x) {
             const int a = pixel(image, x, y).a;
-            const bool besideNothing = pixel(image, x - 1, y).a == 0 || pixel(image, x + 1, y).a == 0 ||
-                                       pixel(image, x, y - 1).a == 0 || pixel(image, x, y + 1).a == 0;
-            if (besideNothing)
-                strongest = std::max(strongest, a);
+            const bool besideNothing = pixel(image, x - 1, y).a == 0 || pixel(image, x + 1, y).a == 0
+                                       || pixel(image, x, y - 1).a == 0 || pixel(image, x, y + 1).a == 0;
+            if (besideNothing) strongest = std::max(strongest, a);
         }
     return strongest;
 }
@@ -366,7 +360,7 @@ TEST(SoftEdges, FadeOutAtEveryExtreme)
     for (const ModeCase& c : cases) {
         const QImage image = rig().render(c);
         EXPECT_LE(outerEdgeAlpha(image), 20) << c.name << " mode " << c.parameters.arrowMode << ", perspective "
-                                            << c.parameters.arrowPerspective << ", depth " << c.parameters.arrowDepth;
+                                             << c.parameters.arrowPerspective << ", depth " << c.parameters.arrowDepth;
         rig().renderer.setSpecialisation(false);
         EXPECT_EQ(image, rig().render(c)) << c.name;
         rig().renderer.setSpecialisation(true);

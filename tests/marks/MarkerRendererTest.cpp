@@ -86,7 +86,7 @@ void PrintTo(const KeyCase& c, std::ostream* out)
          << (c.overlay ? " overlay" : "");
 }
 
-class PipelineKey : public ::testing::TestWithParam<KeyCase> {};
+class PipelineKey : public ::testing::TestWithParam<KeyCase> { };
 
 TEST_P(PipelineKey, OffsetsByMode)
 {
@@ -140,11 +140,9 @@ TEST(MarkerRenderer, ThreadsNeedingOneNewPipelineMakeItOnce)
             fresh.render(texture, MarkerParameters{}, 0.25, nullptr);
             pictures[i] = texture->bytes();
         });
-    for (auto& thread : threads)
-        thread.join();
+    for (auto& thread : threads) thread.join();
     EXPECT_EQ(fresh.pipelineCount(), 1u);
-    for (const auto& picture : pictures)
-        EXPECT_EQ(picture, pictures.front());
+    for (const auto& picture : pictures) EXPECT_EQ(picture, pictures.front());
 }
 
 TEST(MarkerRenderer, FailedPipelineIsNotCachedAndTriedAgain)
@@ -232,7 +230,7 @@ TEST(MarkerRenderer, DiscardedPixelsStayTransparentBlack)
 {
     Rig rig;
     MarkerParameters p;
-    p.ringStyle = 3;    // no rings and nothing else: an empty marker
+    p.ringStyle = 3; // no rings and nothing else: an empty marker
     auto target = pitchTexture(rig.device, syntheticPitch());
     rig.renderer.render(target, p, 0, nullptr);
     EXPECT_EQ(target->bytes(), std::vector<std::uint8_t>(std::size_t(canvasWidth) * canvasHeight * 4, 0));
@@ -245,8 +243,7 @@ TEST(LabelPass, DrawsOnlyForEnabledNonBlankText)
     EXPECT_NE(rig.draw(labelled(), "Kai 10"), plain);
     MarkerParameters off = labelled();
     off.labelEnabled = false;
-    for (const char* blank : {"", "   ", " \t\n\r "})
-        EXPECT_EQ(rig.draw(labelled(), blank), plain) << "blank label";
+    for (const char* blank : {"", "   ", " \t\n\r "}) EXPECT_EQ(rig.draw(labelled(), blank), plain) << "blank label";
     EXPECT_EQ(rig.draw(off, "Kai 10"), rig.draw(off)) << "labels off";
     EXPECT_EQ(rig.renderer.textPipelineCount(), 1u);
 }
@@ -260,9 +257,9 @@ TEST(LabelPass, OversizedLabelsDrawNothingInsteadOfExhaustingMemory)
     };
     // Also boxes that a texture could hold but that dwarf the target: a font
     // of 2000 pixels, a margin of 1900 on a 1280-wide target.
-    for (auto c : {Case{1e7f, 14}, Case{34, 1e9f}, Case{3000, 14}, Case{34, 2850},
-                   Case{std::numeric_limits<float>::infinity(), 14},
-                   Case{34, std::numeric_limits<float>::quiet_NaN()}}) {
+    for (auto c :
+         {Case{1e7f, 14}, Case{34, 1e9f}, Case{3000, 14}, Case{34, 2850},
+          Case{std::numeric_limits<float>::infinity(), 14}, Case{34, std::numeric_limits<float>::quiet_NaN()}}) {
         MarkerParameters p = labelled();
         p.labelSize = c.size;
         p.labelPadding = c.padding;
@@ -291,7 +288,8 @@ TEST(LabelPass, BoxIsCompositedOverTheMarkerAtItsFrame)
     auto plain = rig.target();
     rig.renderer.render(plain, p, 0, nullptr);
     const QImage marker = canvasImage(*plain);
-    for (auto [x, y] : {std::pair{label->frame.x - 4, label->frame.y}, {label->frame.x + label->frame.z + 4, label->frame.y}})
+    for (auto [x, y] :
+         {std::pair{label->frame.x - 4, label->frame.y}, {label->frame.x + label->frame.z + 4, label->frame.y}})
         EXPECT_EQ(image.pixel(int(x), int(y)), marker.pixel(int(x), int(y)));
 }
 
@@ -305,20 +303,23 @@ void PrintTo(const TextCase& c, std::ostream* out)
     *out << '"' << c.text << '"';
 }
 
-class LabelText : public ::testing::TestWithParam<TextCase> {};
+class LabelText : public ::testing::TestWithParam<TextCase> { };
 
 TEST_P(LabelText, TrimmedAndCutToTwentyFourCharacters)
 {
     EXPECT_EQ(labelText(GetParam().text), GetParam().shown);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, LabelText,
-    ::testing::Values(TextCase{"  Kai  ", "Kai"}, TextCase{"\n\tA B\n", "A B"}, TextCase{" \n ", ""},
-                      TextCase{"abcdefghijklmnopqrstuvwxyz0123", "abcdefghijklmnopqrstuvwx"},
-                      // Characters as the user sees them: accents and Japanese count once.
-                      TextCase{"e\xCC\x81" "bcdefghijklmnopqrstuvwxyz", "e\xCC\x81" "bcdefghijklmnopqrstuvwx"},
-                      TextCase{"\xE3\x82\xAB\xE3\x82\xA4 10", "\xE3\x82\xAB\xE3\x82\xA4 10"}));
+INSTANTIATE_TEST_SUITE_P(Texts, LabelText,
+                         ::testing::Values(TextCase{"  Kai  ", "Kai"}, TextCase{"\n\tA B\n", "A B"},
+                                           TextCase{" \n ", ""},
+                                           TextCase{"abcdefghijklmnopqrstuvwxyz0123", "abcdefghijklmnopqrstuvwx"},
+                                           // Characters as the user sees them: accents and Japanese count once.
+                                           TextCase{"e\xCC\x81"
+                                                    "bcdefghijklmnopqrstuvwxyz",
+                                                    "e\xCC\x81"
+                                                    "bcdefghijklmnopqrstuvwx"},
+                                           TextCase{"\xE3\x82\xAB\xE3\x82\xA4 10", "\xE3\x82\xAB\xE3\x82\xA4 10"}));
 
 TEST(LabelLayout, ScalesWithTheTargetWidthAndKeepsItsMinimums)
 {

@@ -24,8 +24,8 @@ namespace {
 struct ToolCase {
     const char* tool;
     std::vector<GXLPoint> points;
-    double reach;       // pixels from the points, the lines between them and the area they
-                        // enclose beyond which nothing is drawn (0: paints everywhere)
+    double reach; // pixels from the points, the lines between them and the area they
+                  // enclose beyond which nothing is drawn (0: paints everywhere)
 };
 
 void PrintTo(const ToolCase& tool, std::ostream* out)
@@ -103,15 +103,12 @@ double distanceToPath(QPointF p, const std::vector<GXLPoint>& points)
 
 bool insideArea(QPointF p, const std::vector<GXLPoint>& points)
 {
-    if (points.size() < 3)
-        return false;
+    if (points.size() < 3) return false;
     // Fills cover the hull of the points, whatever their order.
     std::vector<Float2> corners;
-    for (const auto& point : points)
-        corners.push_back({float(point.x), float(point.y)});
+    for (const auto& point : points) corners.push_back({float(point.x), float(point.y)});
     QPolygonF polygon;
-    for (const auto& corner : MarkerParameters::hull(corners))
-        polygon << toPixels({corner.x, corner.y});
+    for (const auto& corner : MarkerParameters::hull(corners)) polygon << toPixels({corner.x, corner.y});
     return polygon.containsPoint(p, Qt::OddEvenFill);
 }
 
@@ -144,8 +141,7 @@ TEST_P(ToolRender, PaintsNearItsPointsAndNotFarAway)
     for (int y = 0; y < canvasHeight; y += 2) {
         for (int x = 0; x < canvasWidth; x += 2) {
             const Bgra p = pixel(image, x, y);
-            if (std::hypot(x - first.x(), y - first.y()) < 40)
-                nearAlpha += p.a;
+            if (std::hypot(x - first.x(), y - first.y()) < 40) nearAlpha += p.a;
             const QPointF at(x, y);
             if (tool.reach > 0 && !insideArea(at, tool.points) && distanceToPath(at, tool.points) > tool.reach) {
                 ++farCount;
@@ -182,7 +178,7 @@ TEST_P(ToolRender, SpeedZeroStandsStill)
 }
 
 // The seven tools keyed to the turf.
-class GroundToolRender : public ToolRender {};
+class GroundToolRender : public ToolRender { };
 
 TEST_P(GroundToolRender, LeavesEverythingButTurfAlone)
 {
@@ -256,8 +252,7 @@ INSTANTIATE_TEST_SUITE_P(FifteenTools, ToolRender, ::testing::ValuesIn(toolCases
 INSTANTIATE_TEST_SUITE_P(SevenTools, GroundToolRender, ::testing::ValuesIn([] {
                              std::vector<ToolCase> ground;
                              for (const auto& tool : toolCases())
-                                 if (settingsFor(tool).ground())
-                                     ground.push_back(tool);
+                                 if (settingsFor(tool).ground()) ground.push_back(tool);
                              return ground;
                          }()),
                          [](const ::testing::TestParamInfo<ToolCase>& info) {
@@ -271,18 +266,15 @@ TEST(ToolGallery, TwoThreadsGiveTheSamePicturesAsOneAfterTheOther)
     Rig rig;
     const auto cases = toolCases();
     std::vector<QImage> alone;
-    for (const auto& tool : cases)
-        alone.push_back(rig.render(settingsFor(tool), 0.6));
+    for (const auto& tool : cases) alone.push_back(rig.render(settingsFor(tool), 0.6));
     std::vector<QImage> together(cases.size());
     auto work = [&](std::size_t first) {
-        for (std::size_t i = first; i < cases.size(); i += 2)
-            together[i] = rig.render(settingsFor(cases[i]), 0.6);
+        for (std::size_t i = first; i < cases.size(); i += 2) together[i] = rig.render(settingsFor(cases[i]), 0.6);
     };
     std::thread other(work, 1);
     work(0);
     other.join();
-    for (std::size_t i = 0; i < cases.size(); ++i)
-        EXPECT_EQ(alone[i], together[i]) << cases[i].tool;
+    for (std::size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(alone[i], together[i]) << cases[i].tool;
 }
 
 TEST(ToolGallery, WritesAllFifteenToolsOverThePitch)
@@ -290,8 +282,7 @@ TEST(ToolGallery, WritesAllFifteenToolsOverThePitch)
     Rig rig;
     const auto cases = toolCases();
     std::vector<std::pair<std::string, QImage>> marks;
-    for (const auto& tool : cases)
-        marks.emplace_back(tool.tool, rig.render(settingsFor(tool), 0.9));
+    for (const auto& tool : cases) marks.emplace_back(tool.tool, rig.render(settingsFor(tool), 0.9));
     const QImage gallery = galleryOverPitch(rig.pitch, marks, 3);
     QDir().mkpath(ZANTO_TEST_OUTPUT_DIR);
     ASSERT_TRUE(gallery.save(QString(ZANTO_TEST_OUTPUT_DIR) + "/marker-tools-gallery.png"));

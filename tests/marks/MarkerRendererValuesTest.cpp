@@ -70,16 +70,17 @@ void PrintTo(const BadArray& array, std::ostream* out)
     *out << array.what;
 }
 
-class RefusedArray : public ::testing::TestWithParam<BadArray> {};
+class RefusedArray : public ::testing::TestWithParam<BadArray> { };
 
 TEST_P(RefusedArray, IsAnInvalidStateBeforeAnyWork)
 {
-    auto device = gpu::Device::create();   // a device no renderer was made for
+    auto device = gpu::Device::create(); // a device no renderer was made for
     auto texture = target(device);
     const auto before = GXLMarkerRenderer::cachedRendererCount();
-    NoResources none;   // the check comes before the resource lookup
-    EXPECT_EQ(rendererMessage([&] { GXLMarkerRenderer::renderTexture(texture, GetParam().values, "", GetParam().seconds); }),
-              "Invalid parameter state")
+    NoResources none; // the check comes before the resource lookup
+    EXPECT_EQ(
+        rendererMessage([&] { GXLMarkerRenderer::renderTexture(texture, GetParam().values, "", GetParam().seconds); }),
+        "Invalid parameter state")
         << GetParam().what;
     EXPECT_EQ(GXLMarkerRenderer::cachedRendererCount(), before) << "no renderer was made";
 }
@@ -93,10 +94,11 @@ std::vector<BadArray> badArrays()
         values[index] = value;
         return values;
     };
-    return {{"length 21", ringArray(21), 0}, {"length 100", ringArray(100), 0}, {"length 657", ringArray(657), 0},
-            {"empty", {}, 0},               {"NaN entry", with(3, nan), 0},   {"infinite entry", with(8, -inf), 0},
-            {"1e8", with(8, 1e8), 0},        {"-1e8", with(0, -1e8), 0},       {"NaN seconds", ringArray(), nan},
-            {"infinite seconds", ringArray(), inf}};
+    return {{"length 21", ringArray(21), 0},   {"length 100", ringArray(100), 0},
+            {"length 657", ringArray(657), 0}, {"empty", {}, 0},
+            {"NaN entry", with(3, nan), 0},    {"infinite entry", with(8, -inf), 0},
+            {"1e8", with(8, 1e8), 0},          {"-1e8", with(0, -1e8), 0},
+            {"NaN seconds", ringArray(), nan}, {"infinite seconds", ringArray(), inf}};
 }
 
 INSTANTIATE_TEST_SUITE_P(Arrays, RefusedArray, ::testing::ValuesIn(badArrays()));
@@ -107,8 +109,7 @@ TEST(ValueArrays, AcceptsEveryListedLengthAndTheLargestEntry)
     auto texture = target(device);
     for (std::size_t length : {20, 23, 40, 56, 73, 76, 77, 78, 79, 84, 96, 108, 628, 631, 641, 656}) {
         auto values = ringArray(length);
-        if (length >= 40)
-            values[32] = 4;   // point count
+        if (length >= 40) values[32] = 4; // point count
         EXPECT_NO_THROW(GXLMarkerRenderer::renderTexture(texture, values, "", 1.0)) << length;
     }
     auto values = ringArray();
@@ -160,8 +161,8 @@ TEST(ValueArrays, VariedArraysKeepABoundedNumberOfPrograms)
         ASSERT_NO_THROW(GXLMarkerRenderer::renderTexture(texture, values, "", call * 0.1));
     }
     const auto renderer = GXLMarkerRenderer::cachedRenderer(device, "");
-    EXPECT_LE(renderer->programCount(), gpu::RenderPipeline::maxVariants + renderer->pipelineCount() +
-                                            renderer->textPipelineCount());
+    EXPECT_LE(renderer->programCount(),
+              gpu::RenderPipeline::maxVariants + renderer->pipelineCount() + renderer->textPipelineCount());
 }
 
 // Cutouts through the entry point share the device's renderer and make one
@@ -180,8 +181,8 @@ TEST(ValueArrays, CutoutsShareTheRendererAndOnePipelineAFormat)
     };
     for (const Call call : {Call{gpu::PixelFormat::BGRA8Unorm, 1}, Call{gpu::PixelFormat::BGRA8Unorm, 1},
                             Call{gpu::PixelFormat::RGBA8Unorm, 2}, Call{gpu::PixelFormat::RGBA8Unorm, 2}}) {
-        auto texture = device->makeTexture({call.format, canvasWidth, canvasHeight,
-                                            gpu::TextureUsage::RenderTarget | gpu::TextureUsage::ShaderRead});
+        auto texture = device->makeTexture(
+            {call.format, canvasWidth, canvasHeight, gpu::TextureUsage::RenderTarget | gpu::TextureUsage::ShaderRead});
         GXLMarkerRenderer::renderCutoutTexture(texture, source, cutout);
         EXPECT_EQ(GXLMarkerRenderer::cachedRendererCount(), before + 1);
         EXPECT_EQ(GXLMarkerRenderer::cachedRenderer(device, "")->pipelineCount(), call.pipelines);
@@ -242,17 +243,17 @@ TEST(ValueArrays, GroundPathKeysTheMarkerToTheTurf)
     auto values = ringArray(96);
     values[32] = 4;
     values[17] = 0.62;
-    values[18] = 0.60;   // the ring round the blue player's feet
-    values[89] = 1;      // turf only
-    const double key[] = {0.3, 0.38, 0.12, 18, 8};   // turf colour, tolerance, softness
+    values[18] = 0.60;                             // the ring round the blue player's feet
+    values[89] = 1;                                // turf only
+    const double key[] = {0.3, 0.38, 0.12, 18, 8}; // turf colour, tolerance, softness
     std::copy(std::begin(key), std::end(key), values.begin() + 90);
     GXLMarkerRenderer::renderGroundTexture(texture, source, values, "", 0);
     const QImage frame = canvasImage(*texture);
     long changedOffTurf = 0, changedOnTurf = 0;
     for (int y = 300; y < 560; ++y)
         for (int x = 650; x < 940; ++x) {
-            const bool turf = pitch.pixelColor(x, y).green() > pitch.pixelColor(x, y).red() + 20 &&
-                              pitch.pixelColor(x, y).green() < 120;
+            const bool turf = pitch.pixelColor(x, y).green() > pitch.pixelColor(x, y).red() + 20
+                              && pitch.pixelColor(x, y).green() < 120;
             const bool changed = frame.pixel(x, y) != pitch.pixel(x, y);
             (turf ? changedOnTurf : changedOffTurf) += changed;
         }
@@ -270,7 +271,7 @@ void PrintTo(const CutoutArray& array, std::ostream* out)
     *out << array.what;
 }
 
-class RefusedCutout : public ::testing::TestWithParam<CutoutArray> {};
+class RefusedCutout : public ::testing::TestWithParam<CutoutArray> { };
 
 TEST_P(RefusedCutout, IsAnInvalidCutoutState)
 {
@@ -282,9 +283,8 @@ TEST_P(RefusedCutout, IsAnInvalidCutoutState)
     EXPECT_EQ(texture->bytes(), before) << "the target is untouched";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Arrays, RefusedCutout,
-    ::testing::Values(CutoutArray{"seven", {0.5, 0.3, 0.5, 0.3, 1, 80, 100}},
-                      CutoutArray{"nine", {0.5, 0.3, 0.5, 0.3, 1, 80, 100, 100, 1}},
-                      CutoutArray{"NaN", {0.5, 0.3, std::nan(""), 0.3, 1, 80, 100, 100}},
-                      CutoutArray{"infinite", {0.5, 0.3, 0.5, 0.3, 1, 80, 100, -HUGE_VAL}}));
+INSTANTIATE_TEST_SUITE_P(Arrays, RefusedCutout,
+                         ::testing::Values(CutoutArray{"seven", {0.5, 0.3, 0.5, 0.3, 1, 80, 100}},
+                                           CutoutArray{"nine", {0.5, 0.3, 0.5, 0.3, 1, 80, 100, 100, 1}},
+                                           CutoutArray{"NaN", {0.5, 0.3, std::nan(""), 0.3, 1, 80, 100, 100}},
+                                           CutoutArray{"infinite", {0.5, 0.3, 0.5, 0.3, 1, 80, 100, -HUGE_VAL}}));

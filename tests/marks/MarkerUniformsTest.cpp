@@ -21,7 +21,8 @@ constexpr double inf = std::numeric_limits<double>::infinity();
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr float pi = std::numbers::pi_v<float>;
 
-void expectNear(Float4 actual, Float4 expected, float tolerance = 1e-4f) {
+void expectNear(Float4 actual, Float4 expected, float tolerance = 1e-4f)
+{
     EXPECT_NEAR(actual.x, expected.x, tolerance);
     EXPECT_NEAR(actual.y, expected.y, tolerance);
     EXPECT_NEAR(actual.z, expected.z, tolerance);
@@ -29,7 +30,8 @@ void expectNear(Float4 actual, Float4 expected, float tolerance = 1e-4f) {
 }
 
 template <typename Block>
-bool holdsNaN(const Block& block) {
+bool holdsNaN(const Block& block)
+{
     const auto* lanes = reinterpret_cast<const float*>(&block);
     for (std::size_t i = 0; i < sizeof(Block) / sizeof(float); ++i) {
         if (std::isnan(lanes[i])) return true;
@@ -44,27 +46,35 @@ struct Offset {
     std::size_t expected;
 };
 
-class BlockLayout : public testing::TestWithParam<Offset> {};
+class BlockLayout : public testing::TestWithParam<Offset> { };
 
-TEST_P(BlockLayout, VectorSitsAtItsByte) { EXPECT_EQ(GetParam().actual, GetParam().expected) << GetParam().field; }
+TEST_P(BlockLayout, VectorSitsAtItsByte)
+{
+    EXPECT_EQ(GetParam().actual, GetParam().expected) << GetParam().field;
+}
 
-#define AT(Block, field, bytes) Offset{#Block "." #field, offsetof(Block, field), bytes}
+#define AT(Block, field, bytes)                                                                                        \
+    Offset                                                                                                             \
+    {                                                                                                                  \
+#Block "." #field, offsetof(Block, field), bytes                                                               \
+    }
 
-INSTANTIATE_TEST_SUITE_P(
-    Vectors, BlockLayout,
-    testing::Values(AT(MarkerUniforms, color1, 0), AT(MarkerUniforms, geometry, 32), AT(MarkerUniforms, look, 64),
-                    AT(MarkerUniforms, hull23, 128), AT(MarkerUniforms, tactics, 144),
-                    AT(MarkerUniforms, tacticalColor, 176), AT(MarkerUniforms, points45, 192),
-                    AT(MarkerUniforms, pointsAB, 240), AT(MarkerUniforms, hull45, 256),
-                    AT(MarkerUniforms, hullAB, 304), AT(MarkerUniforms, arrowEnds, 320),
-                    AT(MarkerUniforms, arrowColor, 368), AT(MarkerUniforms, arrowPath, 384),
-                    AT(MarkerUniforms, arcOptions, 400), AT(GroundUniforms, space, 0), AT(GroundUniforms, mask, 32),
-                    AT(GroundUniforms, viewport, 48), AT(GroundUniforms, ringSizes8B, 96),
-                    AT(GroundUniforms, vision, 112), AT(GroundUniforms, wave, 128)));
+INSTANTIATE_TEST_SUITE_P(Vectors, BlockLayout,
+                         testing::Values(AT(MarkerUniforms, color1, 0), AT(MarkerUniforms, geometry, 32),
+                                         AT(MarkerUniforms, look, 64), AT(MarkerUniforms, hull23, 128),
+                                         AT(MarkerUniforms, tactics, 144), AT(MarkerUniforms, tacticalColor, 176),
+                                         AT(MarkerUniforms, points45, 192), AT(MarkerUniforms, pointsAB, 240),
+                                         AT(MarkerUniforms, hull45, 256), AT(MarkerUniforms, hullAB, 304),
+                                         AT(MarkerUniforms, arrowEnds, 320), AT(MarkerUniforms, arrowColor, 368),
+                                         AT(MarkerUniforms, arrowPath, 384), AT(MarkerUniforms, arcOptions, 400),
+                                         AT(GroundUniforms, space, 0), AT(GroundUniforms, mask, 32),
+                                         AT(GroundUniforms, viewport, 48), AT(GroundUniforms, ringSizes8B, 96),
+                                         AT(GroundUniforms, vision, 112), AT(GroundUniforms, wave, 128)));
 
 #undef AT
 
-TEST(MarkerUniforms, DefaultsAtFullHD) {
+TEST(MarkerUniforms, DefaultsAtFullHD)
+{
     MarkerUniforms u = MarkerParameters().uniforms(1920, 1080, 0);
     EXPECT_EQ(u.points01, (Float4{576, 432, 1344, 432}));
     EXPECT_EQ(u.points23, (Float4{1344, 756, 576, 756}));
@@ -90,9 +100,10 @@ struct ScaleCase {
     float scale;
 };
 
-class MarkerUniformsScale : public testing::TestWithParam<ScaleCase> {};
+class MarkerUniformsScale : public testing::TestWithParam<ScaleCase> { };
 
-TEST_P(MarkerUniformsScale, LengthsFollowTheWidth) {
+TEST_P(MarkerUniformsScale, LengthsFollowTheWidth)
+{
     const ScaleCase& c = GetParam();
     MarkerUniforms u = MarkerParameters().uniforms(c.width, c.height, 0);
     GroundUniforms g = MarkerParameters().groundUniforms(c.width, c.height);
@@ -107,7 +118,8 @@ INSTANTIATE_TEST_SUITE_P(Targets, MarkerUniformsScale,
                          testing::Values(ScaleCase{1920, 1080, 1}, ScaleCase{1280, 720, 2.0f / 3},
                                          ScaleCase{1920, 1440, 1}, ScaleCase{3840, 2160, 2}));
 
-TEST(MarkerUniforms, PointCountLimitsThePackedPoints) {
+TEST(MarkerUniforms, PointCountLimitsThePackedPoints)
+{
     MarkerUniforms two = MarkerParameters{.pointCount = 2}.uniforms(1920, 1080, 0);
     EXPECT_EQ(two.tactics.x, 2);
     EXPECT_EQ(two.points23, Float4{});
@@ -120,7 +132,7 @@ TEST(MarkerUniforms, PointCountLimitsThePackedPoints) {
     for (int i = 0; i < 20; ++i) many.points.push_back({0.01f * (i + 1), 0.5f});
     MarkerUniforms u = many.uniforms(100, 100, 0);
     EXPECT_EQ(u.tactics.x, 12);
-    EXPECT_FLOAT_EQ(u.pointsAB.z, 12);  // the 12th point, x = 0.12 * 100
+    EXPECT_FLOAT_EQ(u.pointsAB.z, 12); // the 12th point, x = 0.12 * 100
 
     EXPECT_EQ(MarkerParameters{.pointCount = -3}.uniforms(100, 100, 0).tactics.x, 0);
     EXPECT_EQ(MarkerParameters{.pointCount = -3}.uniforms(100, 100, 0).fill.y, 0);
@@ -134,9 +146,10 @@ struct ShapeCase {
     float packedGap;
 };
 
-class MarkerUniformsShape : public testing::TestWithParam<ShapeCase> {};
+class MarkerUniformsShape : public testing::TestWithParam<ShapeCase> { };
 
-TEST_P(MarkerUniformsShape, SegmentsAndGap) {
+TEST_P(MarkerUniformsShape, SegmentsAndGap)
+{
     const ShapeCase& c = GetParam();
     MarkerUniforms u = MarkerParameters{.segments = c.segments, .gap = c.gap}.uniforms(1920, 1080, 0);
     EXPECT_EQ(u.shape.y, c.packedSegments);
@@ -156,9 +169,10 @@ struct EntranceCase {
     MarkerParameters::Entrance expected;
 };
 
-class MarkerEntrance : public testing::TestWithParam<EntranceCase> {};
+class MarkerEntrance : public testing::TestWithParam<EntranceCase> { };
 
-TEST_P(MarkerEntrance, Factors) {
+TEST_P(MarkerEntrance, Factors)
+{
     const EntranceCase& c = GetParam();
     MarkerParameters p{.entranceEnabled = c.enabled, .entranceDuration = 0.7f, .entranceElapsed = c.elapsed};
     MarkerParameters::Entrance e = p.entrance(c.seconds);
@@ -172,17 +186,19 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(EntranceCase{true, 0.0, 5, {0, 0.6f, 0}}, EntranceCase{true, 0.7, 0, {1, 1, 0}},
                     EntranceCase{true, 3.0, 0, {1, 1, 0}}, EntranceCase{false, 0.0, 0, {1, 1, 0}},
                     EntranceCase{false, std::nullopt, 0.1, {1, 1, 0}},
-                    EntranceCase{true, std::nullopt, 0, {0, 0.6f, 0}},
-                    EntranceCase{true, -4.0, 0, {0, 0.6f, 0}},
+                    EntranceCase{true, std::nullopt, 0, {0, 0.6f, 0}}, EntranceCase{true, -4.0, 0, {0, 0.6f, 0}},
                     // Halfway: ease 1 - 0.5^3, wobble 14 sin(pi) e^-2.5 = 0.
                     EntranceCase{true, 0.35, 0, {0.875f, 0.95f, 0}},
-                    EntranceCase{true, std::nullopt, 0.175,
-                                 {1 - 0.75f * 0.75f * 0.75f, 0.6f + 0.4f * (1 - 0.75f * 0.75f * 0.75f),
-                                  14 * std::exp(-1.25f)}},
+                    EntranceCase{
+                        true,
+                        std::nullopt,
+                        0.175,
+                        {1 - 0.75f * 0.75f * 0.75f, 0.6f + 0.4f * (1 - 0.75f * 0.75f * 0.75f), 14 * std::exp(-1.25f)}},
                     EntranceCase{true, std::nullopt, nan, {0, 0.6f, 0}},
                     EntranceCase{true, std::nullopt, inf, {1, 1, 0}}));
 
-TEST(MarkerUniforms, EntranceScalesSizeAndOpacities) {
+TEST(MarkerUniforms, EntranceScalesSizeAndOpacities)
+{
     MarkerParameters p{.opacity = 100, .entranceEnabled = true, .entranceElapsed = 0.0};
     MarkerUniforms u = p.uniforms(1920, 1080, 9);
     EXPECT_FLOAT_EQ(u.geometry.z, 60);
@@ -198,12 +214,13 @@ struct ArcCase {
     float phase;
 };
 
-class MarkerUniformsArc : public testing::TestWithParam<ArcCase> {};
+class MarkerUniformsArc : public testing::TestWithParam<ArcCase> { };
 
-TEST_P(MarkerUniformsArc, DrawShareAndPhase) {
+TEST_P(MarkerUniformsArc, DrawShareAndPhase)
+{
     const ArcCase& c = GetParam();
-    MarkerParameters p{.arrowAnimated = true, .arcMotionMode = c.motion, .arcAnimationDuration = 1.2f,
-                       .drawProgress = 100};
+    MarkerParameters p{
+        .arrowAnimated = true, .arcMotionMode = c.motion, .arcAnimationDuration = 1.2f, .drawProgress = 100};
     MarkerUniforms u = p.uniforms(1920, 1080, c.seconds);
     EXPECT_NEAR(u.arrowPath.y, c.share, 1e-5);
     EXPECT_NEAR(u.arcOptions.w, c.phase, 1e-5);
@@ -214,7 +231,8 @@ INSTANTIATE_TEST_SUITE_P(Times, MarkerUniformsArc,
                                          ArcCase{1, 1.8, 1, 0.5f}, ArcCase{1, 2.4, 1, 0}, ArcCase{0, 0, 1, 0},
                                          ArcCase{0, 0.6, 1, 0.5f}, ArcCase{0, 7, 1, 7 / 1.2f - 5}));
 
-TEST(MarkerUniforms, ArcStillWhenNotAnimated) {
+TEST(MarkerUniforms, ArcStillWhenNotAnimated)
+{
     MarkerParameters p{.arrowAnimated = false, .arcMotionMode = 1, .drawProgress = 40};
     MarkerUniforms u = p.uniforms(1920, 1080, 0.6);
     EXPECT_FLOAT_EQ(u.arrowPath.y, 0.4f);
@@ -222,7 +240,8 @@ TEST(MarkerUniforms, ArcStillWhenNotAnimated) {
     EXPECT_EQ(u.arrowStyle.y, 0);
 }
 
-TEST(MarkerUniforms, DashedArcAndClamps) {
+TEST(MarkerUniforms, DashedArcAndClamps)
+{
     MarkerParameters p{.arrowMode = 9, .arcLinePattern = 1, .dashLength = 0.2f, .trailLength = 0};
     p.ringStyle = -4;
     MarkerUniforms u = p.uniforms(1920, 1080, 0);
@@ -240,9 +259,10 @@ struct AngleCase {
     float angle;
 };
 
-class MarkerUniformsRingAngle : public testing::TestWithParam<AngleCase> {};
+class MarkerUniformsRingAngle : public testing::TestWithParam<AngleCase> { };
 
-TEST_P(MarkerUniformsRingAngle, RemainderKeepsTheSign) {
+TEST_P(MarkerUniformsRingAngle, RemainderKeepsTheSign)
+{
     const AngleCase& c = GetParam();
     MarkerUniforms u = MarkerParameters{.speed = c.speed, .direction = c.direction}.uniforms(1920, 1080, c.seconds);
     EXPECT_NEAR(u.shape.w, c.angle, 1e-5);
@@ -254,9 +274,10 @@ INSTANTIATE_TEST_SUITE_P(Times, MarkerUniformsRingAngle,
                                          AngleCase{1, 1, -0.25, -pi / 2}));
 
 // Guards: no time, however wrong, puts a NaN into a block.
-class MarkerBlocksTime : public testing::TestWithParam<double> {};
+class MarkerBlocksTime : public testing::TestWithParam<double> { };
 
-TEST_P(MarkerBlocksTime, NoNaNLanes) {
+TEST_P(MarkerBlocksTime, NoNaNLanes)
+{
     MarkerParameters p{.entranceEnabled = true, .arrowAnimated = true, .arcMotionMode = 1, .waveEnabled = true};
     MarkerUniforms u = p.uniforms(1280, 720, GetParam());
     GroundUniforms g = p.groundUniforms(1280, 720, GetParam());
@@ -272,9 +293,11 @@ TEST_P(MarkerBlocksTime, NoNaNLanes) {
 
 INSTANTIATE_TEST_SUITE_P(Times, MarkerBlocksTime, testing::Values(inf, -inf, nan, 1e308, -1e308, 0.0, 3.3));
 
-TEST(MarkerBlocks, NaNFieldsArePackedAsNumbers) {
+TEST(MarkerBlocks, NaNFieldsArePackedAsNumbers)
+{
     const float fnan = std::numeric_limits<float>::quiet_NaN();
-    MarkerParameters p{.color1 = {fnan, 0, 0, 1}, .position = {fnan, fnan}, .arcHeight = fnan, .groundColor = {fnan, 0, 0}};
+    MarkerParameters p{
+        .color1 = {fnan, 0, 0, 1}, .position = {fnan, fnan}, .arcHeight = fnan, .groundColor = {fnan, 0, 0}};
     p.points = {{fnan, 0.2f}, {0.5f, fnan}, {0.2f, 0.2f}, {0.6f, 0.6f}, {0.9f, 0.1f}};
     p.pointCount = 5;
     p.trailState.assign(523, fnan);
@@ -285,7 +308,8 @@ TEST(MarkerBlocks, NaNFieldsArePackedAsNumbers) {
     EXPECT_EQ(p.uniforms(1280, 720, 1).fill.y, 3);
 }
 
-TEST(GroundUniforms, DefaultsAtFullHD) {
+TEST(GroundUniforms, DefaultsAtFullHD)
+{
     GroundUniforms g = MarkerParameters().groundUniforms(1920, 1080);
     EXPECT_EQ(g.space, (Float4{0, 700, 280, 3}));
     EXPECT_EQ(g.key, (Float4{0.3f, 0.38f, 0.12f, 0}));
@@ -298,7 +322,8 @@ TEST(GroundUniforms, DefaultsAtFullHD) {
     EXPECT_EQ(g.wave, (Float4{0, 0.3f, 0, 0.12f}));
 }
 
-TEST(GroundUniforms, RingSizes) {
+TEST(GroundUniforms, RingSizes)
+{
     const float fnan = std::numeric_limits<float>::quiet_NaN();
     MarkerParameters p;
     p.ringSizes = {1000, 0, fnan};
@@ -318,9 +343,10 @@ struct VisionCase {
     float laneEnds;
 };
 
-class GroundUniformsVision : public testing::TestWithParam<VisionCase> {};
+class GroundUniformsVision : public testing::TestWithParam<VisionCase> { };
 
-TEST_P(GroundUniformsVision, AngleAndLaneEnds) {
+TEST_P(GroundUniformsVision, AngleAndLaneEnds)
+{
     const VisionCase& c = GetParam();
     MarkerParameters p{.visionAngle = c.angle, .laneStartStyle = c.laneStart, .laneEndStyle = c.laneEnd};
     GroundUniforms g = p.groundUniforms(1920, 1080);
@@ -342,9 +368,10 @@ struct WaveCase {
     float packedStrength;
 };
 
-class GroundUniformsWave : public testing::TestWithParam<WaveCase> {};
+class GroundUniformsWave : public testing::TestWithParam<WaveCase> { };
 
-TEST_P(GroundUniformsWave, PhaseAndStrength) {
+TEST_P(GroundUniformsWave, PhaseAndStrength)
+{
     const WaveCase& c = GetParam();
     MarkerParameters p{.waveEnabled = c.enabled, .waveSpeed = c.speed, .waveStrength = c.strength};
     GroundUniforms g = p.groundUniforms(1920, 1080, c.seconds);
@@ -353,11 +380,13 @@ TEST_P(GroundUniformsWave, PhaseAndStrength) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Times, GroundUniformsWave,
-                         testing::Values(WaveCase{true, 0.5f, 40, 1.5, 0.75f, 0.4f}, WaveCase{false, 0.5f, 40, 1.5, 0.75f, 0},
-                                         WaveCase{true, -2, 150, 1.5, 0, 1}, WaveCase{true, 0.5f, 40, -3, 0, 0.4f},
-                                         WaveCase{true, 0.5f, 40, inf, 0, 0.4f}, WaveCase{true, 0.5f, 40, nan, 0, 0.4f}));
+                         testing::Values(WaveCase{true, 0.5f, 40, 1.5, 0.75f, 0.4f},
+                                         WaveCase{false, 0.5f, 40, 1.5, 0.75f, 0}, WaveCase{true, -2, 150, 1.5, 0, 1},
+                                         WaveCase{true, 0.5f, 40, -3, 0, 0.4f}, WaveCase{true, 0.5f, 40, inf, 0, 0.4f},
+                                         WaveCase{true, 0.5f, 40, nan, 0, 0.4f}));
 
-TEST(TrailUniforms, OnlyTheTwoStateLengthsDrawATrail) {
+TEST(TrailUniforms, OnlyTheTwoStateLengthsDrawATrail)
+{
     for (std::size_t length : {0u, 519u, 521u, 600u}) {
         MarkerParameters p;
         p.trailState.assign(length, 1.0f);
@@ -372,7 +401,8 @@ TEST(TrailUniforms, OnlyTheTwoStateLengthsDrawATrail) {
     EXPECT_EQ(t[130], (Float4{0, 0, 0, 2}));
 }
 
-TEST(TrailUniforms, RingTrailOfANewMarkAt1280) {
+TEST(TrailUniforms, RingTrailOfANewMarkAt1280)
+{
     GXLSettings s = GXLSettings::material("Ring Trail");
     TrailUniforms t = s.parameters().trailUniforms(1280, 720);
     expectNear(t[0], {16.0f * 1280 / 1920, 1, 0.1f, 0}, 1e-6f);
@@ -385,7 +415,8 @@ TEST(TrailUniforms, RingTrailOfANewMarkAt1280) {
     EXPECT_EQ(t[4], (Float4{0, 720, 0, 0}));
 }
 
-TEST(TrailUniforms, HeaderClamps) {
+TEST(TrailUniforms, HeaderClamps)
+{
     MarkerParameters p;
     p.trailState.assign(523, 0.0f);
     p.trailState[0] = 0.1f;
@@ -406,24 +437,28 @@ struct HullCase {
     std::vector<Float2> hull;
 };
 
-class MarkerHull : public testing::TestWithParam<HullCase> {};
+class MarkerHull : public testing::TestWithParam<HullCase> { };
 
-TEST_P(MarkerHull, MonotoneChain) { EXPECT_EQ(MarkerParameters::hull(GetParam().points), GetParam().hull); }
+TEST_P(MarkerHull, MonotoneChain)
+{
+    EXPECT_EQ(MarkerParameters::hull(GetParam().points), GetParam().hull);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Shapes, MarkerHull,
     testing::Values(HullCase{"collinear", {{3, 3}, {1, 1}, {4, 4}, {2, 2}}, {{1, 1}, {4, 4}}},
                     HullCase{"two equal", {{2, 5}, {2, 5}}, {{2, 5}, {2, 5}}},
-                    HullCase{"two sorted", {{5, 1}, {2, 9}}, {{2, 9}, {5, 1}}},
-                    HullCase{"empty", {}, {}},
-                    HullCase{"inner point dropped", {{0, 0}, {10, 0}, {5, 3}, {10, 10}, {0, 10}},
+                    HullCase{"two sorted", {{5, 1}, {2, 9}}, {{2, 9}, {5, 1}}}, HullCase{"empty", {}, {}},
+                    HullCase{"inner point dropped",
+                             {{0, 0}, {10, 0}, {5, 3}, {10, 10}, {0, 10}},
                              {{0, 0}, {10, 0}, {10, 10}, {0, 10}}},
                     HullCase{"repeated corners", {{0, 0}, {0, 0}, {4, 0}, {4, 0}, {2, 4}}, {{0, 0}, {4, 0}, {2, 4}}}),
     test::ByName());
 
 // Whatever the points, the hull is made of input points, turns one way only,
 // and leaves no input point outside any of its edges.
-TEST(MarkerHull, EnclosesEveryPoint) {
+TEST(MarkerHull, EnclosesEveryPoint)
+{
     std::mt19937 random(7);
     std::uniform_int_distribution<int> coordinate(0, 20);
     auto cross = [](Float2 o, Float2 a, Float2 b) { return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x); };
@@ -443,7 +478,8 @@ TEST(MarkerHull, EnclosesEveryPoint) {
     }
 }
 
-TEST(MarkerBlocks, EveryToolPacksFromItsNewMark) {
+TEST(MarkerBlocks, EveryToolPacksFromItsNewMark)
+{
     for (const std::string& tool : GXLSettings::tools()) {
         MarkerParameters p = GXLSettings::material(tool).parameters();
         MarkerUniforms u = p.uniforms(1280, 720, 0.5);

@@ -24,7 +24,8 @@ constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr std::size_t acceptedLengths[] = {20, 23, 40, 56, 73, 76, 77, 78, 79, 84, 96, 108, 628, 631, 641, 656};
 
 // An array of `length` zeros with the ring group filled in recognisably.
-std::vector<double> array(std::size_t length) {
+std::vector<double> array(std::size_t length)
+{
     std::vector<double> v(length, 0.0);
     for (std::size_t i = 0; i < 17; ++i) v[i] = 0.01 * static_cast<double>(i + 1);
     v[17] = 0.25;
@@ -32,13 +33,15 @@ std::vector<double> array(std::size_t length) {
     return v;
 }
 
-void expectRefused(std::span<const double> values, double seconds = 0) {
+void expectRefused(std::span<const double> values, double seconds = 0)
+{
     test::expectRendererError([&] { MarkerValues::check(values, seconds); }, "Invalid parameter state");
 }
 
-class MarkerValuesLength : public testing::TestWithParam<std::size_t> {};
+class MarkerValuesLength : public testing::TestWithParam<std::size_t> { };
 
-TEST_P(MarkerValuesLength, AcceptedLengthsReadWithoutError) {
+TEST_P(MarkerValuesLength, AcceptedLengthsReadWithoutError)
+{
     std::vector<double> v = array(GetParam());
     EXPECT_NO_THROW(MarkerValues::check(v, 1.5));
     MarkerParameters p = MarkerValues::parameters(v);
@@ -48,9 +51,10 @@ TEST_P(MarkerValuesLength, AcceptedLengthsReadWithoutError) {
 
 INSTANTIATE_TEST_SUITE_P(Accepted, MarkerValuesLength, testing::ValuesIn(acceptedLengths));
 
-class MarkerValuesRefusedLength : public testing::TestWithParam<std::size_t> {};
+class MarkerValuesRefusedLength : public testing::TestWithParam<std::size_t> { };
 
-TEST_P(MarkerValuesRefusedLength, InvalidParameterState) {
+TEST_P(MarkerValuesRefusedLength, InvalidParameterState)
+{
     std::vector<double> v = array(std::max<std::size_t>(GetParam(), 20));
     v.resize(GetParam());
     expectRefused(v);
@@ -64,9 +68,10 @@ struct EntryCase {
     bool accepted;
 };
 
-class MarkerValuesEntry : public testing::TestWithParam<EntryCase> {};
+class MarkerValuesEntry : public testing::TestWithParam<EntryCase> { };
 
-TEST_P(MarkerValuesEntry, MagnitudeAndFiniteness) {
+TEST_P(MarkerValuesEntry, MagnitudeAndFiniteness)
+{
     std::vector<double> v = array(40);
     v[33] = GetParam().value;
     if (GetParam().accepted) {
@@ -82,14 +87,16 @@ INSTANTIATE_TEST_SUITE_P(Values, MarkerValuesEntry,
                                          EntryCase{99'999'999, true}, EntryCase{-99'999'999, true},
                                          EntryCase{1e-300, true}));
 
-TEST(MarkerValues, NonFiniteTimeIsRefused) {
+TEST(MarkerValues, NonFiniteTimeIsRefused)
+{
     std::vector<double> v = array(20);
     expectRefused(v, nan);
     expectRefused(v, inf);
     EXPECT_NO_THROW(MarkerValues::check(v, -3));
 }
 
-TEST(MarkerValues, ShortestArraySetsOnlyTheRing) {
+TEST(MarkerValues, ShortestArraySetsOnlyTheRing)
+{
     MarkerParameters p = MarkerValues::parameters(array(20));
     MarkerParameters expected;
     expected.color1 = {0.01f, 0.02f, 0.03f, 0.04f};
@@ -115,9 +122,10 @@ struct FlipCase {
     bool arrowFlipped;
 };
 
-class MarkerValuesFlip : public testing::TestWithParam<FlipCase> {};
+class MarkerValuesFlip : public testing::TestWithParam<FlipCase> { };
 
-TEST_P(MarkerValuesFlip, OnlyPresentGroupsTurn) {
+TEST_P(MarkerValuesFlip, OnlyPresentGroupsTurn)
+{
     const FlipCase& c = GetParam();
     std::vector<double> v = array(c.length);
     v[19] = c.flip;
@@ -147,7 +155,8 @@ INSTANTIATE_TEST_SUITE_P(Switch, MarkerValuesFlip,
                                          FlipCase{76, 1, true, true, true}, FlipCase{40, 0.5, false, false, false},
                                          FlipCase{76, 2, false, false, false}, FlipCase{76, 0, false, false, false}));
 
-TEST(MarkerValues, PointListsAreReplacedNeverMerged) {
+TEST(MarkerValues, PointListsAreReplacedNeverMerged)
+{
     std::vector<double> v = array(40);
     for (std::size_t i = 23; i < 31; ++i) v[i] = 0.5;
     v[32] = 4;
@@ -161,7 +170,8 @@ TEST(MarkerValues, PointListsAreReplacedNeverMerged) {
     EXPECT_EQ(p.points[4], (Float2{0.9f, 0.5f}));
 }
 
-TEST(MarkerValues, UnreadEntryChangesNothing) {
+TEST(MarkerValues, UnreadEntryChangesNothing)
+{
     std::vector<double> v = array(96);
     MarkerParameters before = MarkerValues::parameters(v);
     v[88] = 12345;
@@ -175,9 +185,10 @@ struct IntegerCase {
     std::int64_t lineMode;
 };
 
-class MarkerValuesIntegers : public testing::TestWithParam<IntegerCase> {};
+class MarkerValuesIntegers : public testing::TestWithParam<IntegerCase> { };
 
-TEST_P(MarkerValuesIntegers, Truncation) {
+TEST_P(MarkerValuesIntegers, Truncation)
+{
     std::vector<double> v = array(96);
     v[84] = GetParam().entry;
     v[31] = GetParam().entry;
@@ -190,9 +201,10 @@ INSTANTIATE_TEST_SUITE_P(Entries, MarkerValuesIntegers,
                          testing::Values(IntegerCase{9.7, 5, 9}, IntegerCase{-3, 0, -3}, IntegerCase{2.9, 2, 2},
                                          IntegerCase{-2.9, 0, -2}, IntegerCase{4.999, 4, 4}));
 
-class MarkerValuesFlags : public testing::TestWithParam<std::pair<double, bool>> {};
+class MarkerValuesFlags : public testing::TestWithParam<std::pair<double, bool>> { };
 
-TEST_P(MarkerValuesFlags, TrueUnlessZero) {
+TEST_P(MarkerValuesFlags, TrueUnlessZero)
+{
     std::vector<double> v = array(96);
     v[72] = v[77] = v[89] = v[95] = GetParam().first;
     MarkerParameters p = MarkerValues::parameters(v);
@@ -206,9 +218,10 @@ INSTANTIATE_TEST_SUITE_P(Entries, MarkerValuesFlags,
                          testing::Values(std::pair{-1.0, true}, std::pair{0.25, true}, std::pair{0.0, false},
                                          std::pair{-0.0, false}, std::pair{1.0, true}));
 
-class MarkerValuesLabelOpacity : public testing::TestWithParam<std::pair<double, float>> {};
+class MarkerValuesLabelOpacity : public testing::TestWithParam<std::pair<double, float>> { };
 
-TEST_P(MarkerValuesLabelOpacity, PercentClampedToOne) {
+TEST_P(MarkerValuesLabelOpacity, PercentClampedToOne)
+{
     std::vector<double> v = array(656);
     v[645] = v[646] = GetParam().first;
     MarkerParameters p = MarkerValues::parameters(v);
@@ -219,7 +232,8 @@ TEST_P(MarkerValuesLabelOpacity, PercentClampedToOne) {
 INSTANTIATE_TEST_SUITE_P(Entries, MarkerValuesLabelOpacity,
                          testing::Values(std::pair{150.0, 1.0f}, std::pair{78.0, 0.78f}, std::pair{-20.0, 0.0f}));
 
-TEST(MarkerValues, RingStyleSevenTurnsTheLabelOn) {
+TEST(MarkerValues, RingStyleSevenTurnsTheLabelOn)
+{
     std::vector<double> v = array(77);
     v[76] = 7.6;
     MarkerParameters p = MarkerValues::parameters(v);
@@ -227,7 +241,8 @@ TEST(MarkerValues, RingStyleSevenTurnsTheLabelOn) {
     EXPECT_TRUE(p.labelEnabled);
 }
 
-TEST(MarkerValues, SpotlightStyleMovesTheMarkerToTheFirstPoint) {
+TEST(MarkerValues, SpotlightStyleMovesTheMarkerToTheFirstPoint)
+{
     std::vector<double> v = array(77);
     v[23] = 0.4;
     v[24] = 0.1;
@@ -237,7 +252,8 @@ TEST(MarkerValues, SpotlightStyleMovesTheMarkerToTheFirstPoint) {
     EXPECT_EQ(MarkerValues::parameters(v).position, (Float2{0.4f, 0.9f}));
 }
 
-TEST(MarkerValues, ElapsedEntranceTimeKeepsDoublePrecision) {
+TEST(MarkerValues, ElapsedEntranceTimeKeepsDoublePrecision)
+{
     std::vector<double> v = array(23);
     v[20] = 1;
     v[21] = 0.5;
@@ -249,7 +265,8 @@ TEST(MarkerValues, ElapsedEntranceTimeKeepsDoublePrecision) {
     EXPECT_EQ(*p.entranceElapsed, 0.1);
 }
 
-TEST(MarkerValues, TrailStateByLength) {
+TEST(MarkerValues, TrailStateByLength)
+{
     std::vector<double> v = array(628);
     v[108] = 16;
     v[627] = 3;
@@ -262,7 +279,8 @@ TEST(MarkerValues, TrailStateByLength) {
     EXPECT_TRUE(MarkerValues::parameters(array(108)).trailState.empty());
 }
 
-TEST(MarkerValues, FullArrayReachesTheLastGroups) {
+TEST(MarkerValues, FullArrayReachesTheLastGroups)
+{
     std::vector<double> v = array(656);
     v[96] = 150;
     v[107] = 40;
@@ -293,7 +311,6 @@ TEST(MarkerValues, FullArrayReachesTheLastGroups) {
     EXPECT_EQ(g.vision.w, 6);
 }
 
-
 // The index map entry by entry: an array of zeros with one entry set reads
 // that entry into its field once the array reaches the entry's group (the
 // shortest accepted length that holds it), and leaves the field at its
@@ -301,29 +318,51 @@ TEST(MarkerValues, FullArrayReachesTheLastGroups) {
 struct IndexCase {
     std::size_t index;
     std::string field;
-    double entry;             // value put at `index`
-    double expected;          // what the field reads back
+    double entry;    // value put at `index`
+    double expected; // what the field reads back
     std::function<double(const MarkerParameters&)> read;
 };
 
-void PrintTo(const IndexCase& c, std::ostream* out) { *out << "entry " << c.index << " -> " << c.field; }
+void PrintTo(const IndexCase& c, std::ostream* out)
+{
+    *out << "entry " << c.index << " -> " << c.field;
+}
 
-std::size_t groupOf(std::size_t index) {
+std::size_t groupOf(std::size_t index)
+{
     return *std::upper_bound(std::begin(acceptedLengths), std::end(acceptedLengths), index);
 }
 
-float lane(Float2 v, std::size_t k) { return k == 0 ? v.x : v.y; }
-float lane(Float3 v, std::size_t k) { return k == 0 ? v.x : k == 1 ? v.y : v.z; }
-float lane(Float4 v, std::size_t k) { return k == 3 ? v.w : lane(Float3{v.x, v.y, v.z}, k); }
+float lane(Float2 v, std::size_t k)
+{
+    return k == 0 ? v.x : v.y;
+}
+float lane(Float3 v, std::size_t k)
+{
+    return k == 0 ? v.x : k == 1 ? v.y : v.z;
+}
+float lane(Float4 v, std::size_t k)
+{
+    return k == 3 ? v.w : lane(Float3{v.x, v.y, v.z}, k);
+}
 
 // Most entries read back as themselves, narrowed: entry i holds i + 0.25.
 #define READ(expr) [](const MarkerParameters& p) -> double { return expr; }
-#define PLAIN(i, name) IndexCase{i, #name, i + 0.25, static_cast<float>(i + 0.25), READ(p.name)}
-#define SET(i, name, entry, expected) IndexCase{i, #name, entry, expected, READ(p.name)}
+#define PLAIN(i, name)                                                                                                 \
+    IndexCase                                                                                                          \
+    {                                                                                                                  \
+        i, #name, i + 0.25, static_cast<float>(i + 0.25), READ(p.name)                                                 \
+    }
+#define SET(i, name, entry, expected)                                                                                  \
+    IndexCase                                                                                                          \
+    {                                                                                                                  \
+        i, #name, entry, expected, READ(p.name)                                                                        \
+    }
 
 // The lanes of a vector field at `first`, `first + 1`...
 template <typename Vector>
-void addLanes(std::vector<IndexCase>& cases, const char* name, Vector MarkerParameters::*field, std::size_t first) {
+void addLanes(std::vector<IndexCase>& cases, const char* name, Vector MarkerParameters::*field, std::size_t first)
+{
     const std::size_t count = sizeof(Vector) / sizeof(float);
     for (std::size_t k = 0; k < count; ++k) {
         const std::size_t i = first + k;
@@ -334,7 +373,8 @@ void addLanes(std::vector<IndexCase>& cases, const char* name, Vector MarkerPara
 
 // Listed elements from `first` on: points as x, y pairs, the others one entry
 // each; an element the list does not have reads as -1.
-void addPoints(std::vector<IndexCase>& cases, std::size_t from, std::size_t to, std::size_t first) {
+void addPoints(std::vector<IndexCase>& cases, std::size_t from, std::size_t to, std::size_t first)
+{
     for (std::size_t n = from; n < to; ++n)
         for (std::size_t k = 0; k < 2; ++k) {
             const std::size_t i = first + 2 * (n - from) + k;
@@ -346,19 +386,20 @@ void addPoints(std::vector<IndexCase>& cases, std::size_t from, std::size_t to, 
 }
 
 void addElement(std::vector<IndexCase>& cases, const char* name, std::vector<float> MarkerParameters::*list,
-                std::size_t n, std::size_t i) {
-    cases.push_back({i, std::string(name) + "[" + std::to_string(n) + "]", i + 0.25, static_cast<float>(i + 0.25),
-                     [list, n](const MarkerParameters& p) -> double {
-                         return n < (p.*list).size() ? (p.*list)[n] : -1;
-                     }});
+                std::size_t n, std::size_t i)
+{
+    cases.push_back(
+        {i, std::string(name) + "[" + std::to_string(n) + "]", i + 0.25, static_cast<float>(i + 0.25),
+         [list, n](const MarkerParameters& p) -> double { return n < (p.*list).size() ? (p.*list)[n] : -1; }});
 }
 
-std::vector<IndexCase> indexCases() {
+std::vector<IndexCase> indexCases()
+{
     std::vector<IndexCase> c;
     addLanes(c, "color1", &MarkerParameters::color1, 0);
     addLanes(c, "color2", &MarkerParameters::color2, 4);
-    c.insert(c.end(), {PLAIN(8, size), PLAIN(9, perspective), PLAIN(10, thickness), PLAIN(11, segments),
-                       PLAIN(12, gap), PLAIN(13, speed), PLAIN(14, direction), PLAIN(15, glow), PLAIN(16, opacity)});
+    c.insert(c.end(), {PLAIN(8, size), PLAIN(9, perspective), PLAIN(10, thickness), PLAIN(11, segments), PLAIN(12, gap),
+                       PLAIN(13, speed), PLAIN(14, direction), PLAIN(15, glow), PLAIN(16, opacity)});
     addLanes(c, "position", &MarkerParameters::position, 17);
     c.insert(c.end(), {SET(20, entranceEnabled, 0.5, 1), PLAIN(21, entranceDuration),
                        IndexCase{22, "entranceElapsed", 22.25, 22.25, READ(p.entranceElapsed.value_or(-1))}});
@@ -373,12 +414,12 @@ std::vector<IndexCase> indexCases() {
     c.insert(c.end(), {PLAIN(61, arrowWidth), PLAIN(62, arrowHead), PLAIN(63, arrowSpeed), PLAIN(64, arrowSpacing),
                        PLAIN(65, arrowDepth), PLAIN(66, arrowPerspective), PLAIN(67, arrowOpacity)});
     addLanes(c, "arrowColor", &MarkerParameters::arrowColor, 68);
-    c.insert(c.end(), {SET(72, arrowAnimated, 0, 0), PLAIN(73, arcHeight), PLAIN(74, drawProgress),
-                       PLAIN(75, trailLength), SET(76, ringStyle, 76.75, 76), SET(77, multipleRings, 0.5, 1),
-                       PLAIN(78, groundShadow), SET(79, arcLinePattern, 79.75, 79), PLAIN(80, dashLength),
-                       PLAIN(81, dashGap), SET(82, arcMotionMode, 82.75, 82), PLAIN(83, arcAnimationDuration),
-                       SET(84, spaceMode, 84.75, 5), PLAIN(85, spaceWidth), PLAIN(86, spaceHeight),
-                       PLAIN(87, spaceFeather), SET(89, groundOnly, 0, 0)});
+    c.insert(c.end(),
+             {SET(72, arrowAnimated, 0, 0), PLAIN(73, arcHeight), PLAIN(74, drawProgress), PLAIN(75, trailLength),
+              SET(76, ringStyle, 76.75, 76), SET(77, multipleRings, 0.5, 1), PLAIN(78, groundShadow),
+              SET(79, arcLinePattern, 79.75, 79), PLAIN(80, dashLength), PLAIN(81, dashGap),
+              SET(82, arcMotionMode, 82.75, 82), PLAIN(83, arcAnimationDuration), SET(84, spaceMode, 84.75, 5),
+              PLAIN(85, spaceWidth), PLAIN(86, spaceHeight), PLAIN(87, spaceFeather), SET(89, groundOnly, 0, 0)});
     addLanes(c, "groundColor", &MarkerParameters::groundColor, 90);
     c.insert(c.end(), {PLAIN(93, groundTolerance), PLAIN(94, groundSoftness), SET(95, groundPreview, 0.5, 1)});
     for (std::size_t n = 0; n < 12; ++n) addElement(c, "ringSizes", &MarkerParameters::ringSizes, n, 96 + n);
@@ -400,9 +441,10 @@ std::vector<IndexCase> indexCases() {
 #undef PLAIN
 #undef READ
 
-class MarkerValuesIndexMap : public testing::TestWithParam<IndexCase> {};
+class MarkerValuesIndexMap : public testing::TestWithParam<IndexCase> { };
 
-TEST_P(MarkerValuesIndexMap, EntryReachesItsFieldOnlyWithItsGroup) {
+TEST_P(MarkerValuesIndexMap, EntryReachesItsFieldOnlyWithItsGroup)
+{
     const IndexCase& c = GetParam();
     const std::size_t group = groupOf(c.index);
     std::vector<double> v(group, 0.0);
@@ -412,8 +454,8 @@ TEST_P(MarkerValuesIndexMap, EntryReachesItsFieldOnlyWithItsGroup) {
     // The ring group is the shortest array there is; every later group has a
     // shorter accepted length that stops before it.
     if (group == acceptedLengths[0]) return;
-    const std::vector<double> zeros(*(std::lower_bound(std::begin(acceptedLengths), std::end(acceptedLengths), group) - 1),
-                                    0.0);
+    const std::vector<double> zeros(
+        *(std::lower_bound(std::begin(acceptedLengths), std::end(acceptedLengths), group) - 1), 0.0);
     EXPECT_EQ(c.read(MarkerValues::parameters(zeros)), c.read(MarkerParameters())) << zeros.size();
 }
 

@@ -12,8 +12,7 @@
 namespace zanto {
 namespace {
 
-OrganizerMark mark(const std::string& kind, double x, double y, double x2, double y2,
-                   const std::string& text = "")
+OrganizerMark mark(const std::string& kind, double x, double y, double x2, double y2, const std::string& text = "")
 {
     return OrganizerMark{kind, x, y, x2, y2, text, std::nullopt};
 }
@@ -105,7 +104,7 @@ struct ArrowKindCase {
     const char* kind;
     friend void PrintTo(const ArrowKindCase& c, std::ostream* os) { *os << '"' << c.kind << '"'; }
 };
-class ArrowKinds : public ::testing::TestWithParam<ArrowKindCase> {};
+class ArrowKinds : public ::testing::TestWithParam<ArrowKindCase> { };
 
 // Every kind other than circle and text is drawn as an arrow.
 TEST_P(ArrowKinds, DrawnLikeAnArrow)
@@ -115,17 +114,17 @@ TEST_P(ArrowKinds, DrawnLikeAnArrow)
     EXPECT_EQ(arrow, other);
 }
 INSTANTIATE_TEST_SUITE_P(Kinds, ArrowKinds,
-                         ::testing::Values(ArrowKindCase{"gxl"}, ArrowKindCase{""},
-                                           ArrowKindCase{"Arrow"}, ArrowKindCase{"line"}),
+                         ::testing::Values(ArrowKindCase{"gxl"}, ArrowKindCase{""}, ArrowKindCase{"Arrow"},
+                                           ArrowKindCase{"line"}),
                          [](const auto& info) { return "Kind" + std::to_string(info.index); });
 
 struct ScaleCase {
-    int width;           // of the square target
-    int lineWidth;       // max(2, width / 320)
-    double headLength;   // max(10, width / 60)
+    int width;         // of the square target
+    int lineWidth;     // max(2, width / 320)
+    double headLength; // max(10, width / 60)
     friend void PrintTo(const ScaleCase& c, std::ostream* os) { *os << c.width << " wide"; }
 };
-class DrawingScale : public ::testing::TestWithParam<ScaleCase> {};
+class DrawingScale : public ::testing::TestWithParam<ScaleCase> { };
 
 TEST_P(DrawingScale, LineWidthFollowsTheRectangle)
 {
@@ -150,15 +149,14 @@ TEST_P(DrawingScale, HeadOfAZeroLengthArrowPointsLeft)
     EXPECT_NEAR(box.height(), 2 * c.headLength * std::sin(0.45), 2 * c.lineWidth + 1.0);
 }
 INSTANTIATE_TEST_SUITE_P(Widths, DrawingScale,
-                         ::testing::Values(ScaleCase{100, 2, 10}, ScaleCase{480, 2, 10},
-                                           ScaleCase{960, 3, 16}, ScaleCase{1280, 4, 1280 / 60.0}),
+                         ::testing::Values(ScaleCase{100, 2, 10}, ScaleCase{480, 2, 10}, ScaleCase{960, 3, 16},
+                                           ScaleCase{1280, 4, 1280 / 60.0}),
                          [](const auto& info) { return "Width" + std::to_string(info.param.width); });
 
 TEST(DrawOrganizerMarks, MapsIntoAnOffsetRectangle)
 {
     // (0, 0) is the rectangle's bottom-left corner: x 100, y 50 + 300.
-    const QImage image = drawnInto({mark("circle", 0, 0, 0.1, 0.1)}, QSize(640, 480),
-                                   QRectF(100, 50, 400, 300));
+    const QImage image = drawnInto({mark("circle", 0, 0, 0.1, 0.1)}, QSize(640, 480), QRectF(100, 50, 400, 300));
     const Box box = coveredBox(image, 0);
     EXPECT_NEAR(box.left, 100, 2);
     EXPECT_NEAR(box.right, 140, 2);
@@ -172,8 +170,8 @@ TEST(DrawOrganizerMarks, LeavesThePainterAsItWas)
     QPainter painter(&image);
     const QPen pen(Qt::red, 7);
     painter.setPen(pen);
-    drawOrganizerMarks({mark("text", 0.1, 0.1, 0, 0, "abc"), mark("arrow", 0, 0, 1, 1)},
-                       QRectF(0, 0, 200, 200), painter);
+    drawOrganizerMarks({mark("text", 0.1, 0.1, 0, 0, "abc"), mark("arrow", 0, 0, 1, 1)}, QRectF(0, 0, 200, 200),
+                       painter);
     EXPECT_EQ(painter.pen(), pen);
 }
 
@@ -183,7 +181,7 @@ struct TextCase {
     bool drawsSomething;
     friend void PrintTo(const TextCase& c, std::ostream* os) { *os << c.name; }
 };
-class TextMarks : public ::testing::TestWithParam<TextCase> {};
+class TextMarks : public ::testing::TestWithParam<TextCase> { };
 
 TEST_P(TextMarks, AnchorIsTheLowerLeftCornerOfTheBox)
 {
@@ -201,8 +199,7 @@ TEST_P(TextMarks, AnchorIsTheLowerLeftCornerOfTheBox)
     EXPECT_LE(box.height(), 32 * 2) << "one line only";
 }
 INSTANTIATE_TEST_SUITE_P(Texts, TextMarks,
-                         ::testing::Values(TextCase{"Empty", "", false},
-                                           TextCase{"Latin", "Pass", true},
+                         ::testing::Values(TextCase{"Empty", "", false}, TextCase{"Latin", "Pass", true},
                                            TextCase{"Japanese", "ここへ走る", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -221,7 +218,7 @@ struct LineBreakCase {
     const char* text;
     friend void PrintTo(const LineBreakCase& c, std::ostream* os) { *os << c.name; }
 };
-class TextLineBreaks : public ::testing::TestWithParam<LineBreakCase> {};
+class TextLineBreaks : public ::testing::TestWithParam<LineBreakCase> { };
 
 // Text written on other systems breaks its lines in other ways; each starts
 // a new line as a line feed does, never a stray glyph.

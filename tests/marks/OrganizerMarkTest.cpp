@@ -78,7 +78,7 @@ struct MarkJsonCase {
     bool hasSettings;
 };
 
-class OrganizerMarkJsonTest : public testing::TestWithParam<MarkJsonCase> {};
+class OrganizerMarkJsonTest : public testing::TestWithParam<MarkJsonCase> { };
 
 TEST_P(OrganizerMarkJsonTest, ReadsOnlyCompleteMarks)
 {

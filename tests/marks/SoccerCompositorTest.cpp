@@ -63,7 +63,7 @@ AffineTransform placement(const AffineTransform& preferred, double w, double h)
 
 struct Outcome {
     QImage frame;
-    std::string error;   // the message, or empty
+    std::string error; // the message, or empty
 };
 
 Outcome outcomeOf(SoccerCompositor& compositor, const QImage& source, MediaTime time, int index)
@@ -82,14 +82,14 @@ struct FailingRequest {
     bool withSource;
     friend void PrintTo(const FailingRequest& c, std::ostream* os) { *os << c.name; }
 };
-class RequestFailures : public ::testing::TestWithParam<FailingRequest> {};
+class RequestFailures : public ::testing::TestWithParam<FailingRequest> { };
 
 TEST_P(RequestFailures, NoFrameToWorkOn)
 {
     SoccerCompositor compositor({SoccerInstruction(span(0, 1), 1, {}, {})});
     const FailingRequest c = GetParam();
-    const Outcome outcome = outcomeOf(compositor, c.withSource ? solid(1280, 720, turf) : QImage(), sec(0.5),
-                                      c.instructionIndex);
+    const Outcome outcome =
+        outcomeOf(compositor, c.withSource ? solid(1280, 720, turf) : QImage(), sec(0.5), c.instructionIndex);
     EXPECT_TRUE(outcome.frame.isNull());
     EXPECT_EQ(outcome.error, "映像フレームを取得できません。");
 }
@@ -111,7 +111,7 @@ TEST(SoccerCompositor, SegmentWithoutMarksShowsThePlacedFrameUnchanged)
 
 TEST(SoccerCompositor, BarsAroundASmallerFrameAreOpaqueBlack)
 {
-    const AffineTransform fit = placement({}, 640, 480);  // 960 x 720 from x = 160
+    const AffineTransform fit = placement({}, 640, 480); // 960 x 720 from x = 160
     SoccerCompositor compositor({SoccerInstruction(span(0, 1), 1, fit, {ringAt(0.5, 0.5)})});
     const QImage frame = outcomeOf(compositor, solid(640, 480, turf), sec(0), 0).frame;
     ASSERT_FALSE(frame.isNull());
@@ -138,8 +138,7 @@ TEST(SoccerCompositor, EverySegmentStartsItsMarksAtTimeZero)
     for (size_t i = 0; i < starts.size(); ++i) {
         const MediaTime first = MediaTime::fromSeconds(starts[i], 30);
         EXPECT_EQ(outcomeOf(compositor, source, first, int(i)).frame, atZero) << "segment " << i;
-        EXPECT_EQ(outcomeOf(compositor, source, first + MediaTime{10, 30}, int(i)).frame, atThird)
-            << "segment " << i;
+        EXPECT_EQ(outcomeOf(compositor, source, first + MediaTime{10, 30}, int(i)).frame, atThird) << "segment " << i;
     }
 }
 
@@ -157,8 +156,8 @@ TEST(SoccerCompositor, FailingMarkFailsOnlyItsRequest)
 {
     OrganizerMark broken = ringAt(0.5, 0.5);
     broken.gxl->size = 5;
-    SoccerCompositor compositor({SoccerInstruction(span(0, 1), 1, {}, {broken}),
-                                 SoccerInstruction(span(1, 1), 1, {}, {ringAt(0.5, 0.5)})});
+    SoccerCompositor compositor(
+        {SoccerInstruction(span(0, 1), 1, {}, {broken}), SoccerInstruction(span(1, 1), 1, {}, {ringAt(0.5, 0.5)})});
     const QImage source = solid(1280, 720, turf);
     EXPECT_EQ(outcomeOf(compositor, source, sec(0.5), 0).error, "GXLツールの設定が不正です。");
     const Outcome next = outcomeOf(compositor, source, sec(1.5), 1);
@@ -323,7 +322,7 @@ double areaDifference(const test::TestFrame& frame, const QImage& picture, const
 struct MarkOnVideo {
     const char* name;
     OrganizerMark mark;
-    QRect area;  // on the canvas, where the mark draws
+    QRect area; // on the canvas, where the mark draws
 };
 
 OrganizerMark plain(const std::string& kind, double x, double y, double x2, double y2, const std::string& text = "")

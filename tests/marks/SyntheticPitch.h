@@ -45,9 +45,8 @@ struct PitchPlayer {
 inline const std::vector<PitchPlayer>& pitchPlayers()
 {
     static const std::vector<PitchPlayer> players = {
-        {{0.30, 0.35}, QColor(215, 30, 40)},  {{0.45, 0.28}, QColor(215, 30, 40)},
-        {{0.62, 0.40}, QColor(30, 60, 200)},  {{0.75, 0.30}, QColor(30, 60, 200)},
-        {{0.52, 0.55}, QColor(215, 30, 40)},  {{0.20, 0.60}, QColor(30, 60, 200)},
+        {{0.30, 0.35}, QColor(215, 30, 40)}, {{0.45, 0.28}, QColor(215, 30, 40)}, {{0.62, 0.40}, QColor(30, 60, 200)},
+        {{0.75, 0.30}, QColor(30, 60, 200)}, {{0.52, 0.55}, QColor(215, 30, 40)}, {{0.20, 0.60}, QColor(30, 60, 200)},
     };
     return players;
 }
@@ -70,18 +69,18 @@ inline QImage syntheticPitch()
     }
     painter.setPen(QPen(QColor(242, 242, 242), 4));
     painter.setBrush(Qt::NoBrush);
-    painter.drawLine(QPointF(640, 0), QPointF(640, 720));                  // halfway line
-    painter.drawEllipse(QPointF(640, 400), 170, 70);                       // centre circle
-    painter.drawLine(QPointF(0, 120), QPointF(1280, 120));                 // far touchline
-    painter.drawRect(QRectF(1010, 180, 270, 380));                         // penalty area
+    painter.drawLine(QPointF(640, 0), QPointF(640, 720));  // halfway line
+    painter.drawEllipse(QPointF(640, 400), 170, 70);       // centre circle
+    painter.drawLine(QPointF(0, 120), QPointF(1280, 120)); // far touchline
+    painter.drawRect(QRectF(1010, 180, 270, 380));         // penalty area
     for (const auto& player : pitchPlayers()) {
         const QPointF feet = toPixels(player.feet);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(20, 20, 20));                              // shorts and boots
+        painter.setBrush(QColor(20, 20, 20)); // shorts and boots
         painter.drawRect(QRectF(feet.x() - 8, feet.y() - 26, 16, 26));
         painter.setBrush(player.shirt);
         painter.drawRoundedRect(QRectF(feet.x() - 10, feet.y() - 52, 20, 28), 5, 5);
-        painter.setBrush(QColor(225, 180, 140));                           // head
+        painter.setBrush(QColor(225, 180, 140)); // head
         painter.drawEllipse(QPointF(feet.x(), feet.y() - 60), 7, 8);
     }
     painter.end();

@@ -25,7 +25,10 @@ protected:
 
 // Commands are typed: a name, known or not, runs nothing and does not compile.
 template <typename Name>
-concept Performs = requires(Organizer& organizer, Name name) { organizer.perform(name); };
+concept Performs = requires(Organizer& organizer, Name name)
+{
+    organizer.perform(name);
+};
 static_assert(!Performs<const char*> && !Performs<QString> && Performs<OrganizerCommand>);
 
 // A command that is no menu's entry and has a title is a button of its own.
@@ -76,14 +79,17 @@ TEST(OrganizerJobsTest, DeliversProgressThenTheResultInOrderAndClearsBusy)
     test::testApplication();
     OrganizerJobs jobs;
     std::vector<QString> seen;
-    const bool started = jobs.start(test::sampleDocument(), {
-        .work = [](const OrganizerDocument& copy, const OrganizerJobControl& control) {
-            for (int i = 1; i <= 3; ++i) control.progress(i / 4.0);
-            throw std::runtime_error(copy.rows[1].items[0].id);
-        },
-        .progress = [&](double fraction) { seen.push_back(QString::number(fraction)); },
-        .finished = [&](std::optional<QString> failure) { seen.push_back("end " + failure.value_or("none")); },
-    });
+    const bool started = jobs.start(
+        test::sampleDocument(),
+        {
+            .work =
+                [](const OrganizerDocument& copy, const OrganizerJobControl& control) {
+                    for (int i = 1; i <= 3; ++i) control.progress(i / 4.0);
+                    throw std::runtime_error(copy.rows[1].items[0].id);
+                },
+            .progress = [&](double fraction) { seen.push_back(QString::number(fraction)); },
+            .finished = [&](std::optional<QString> failure) { seen.push_back("end " + failure.value_or("none")); },
+        });
     ASSERT_TRUE(started);
     EXPECT_TRUE(jobs.running());
     EXPECT_FALSE(jobs.start(OrganizerDocument(), {})) << "one job at a time";
@@ -99,14 +105,15 @@ TEST(OrganizerJobsTest, GoingAwayCancelsAndWaitsAndDeliversNothing)
     {
         OrganizerJobs jobs;
         jobs.start(OrganizerDocument(), {
-            .work = [&](const OrganizerDocument&, const OrganizerJobControl& control) {
-                while (!control.cancelled()) std::this_thread::yield();
-                control.progress(1);
-                sawCancel = true;
-            },
-            .progress = [&](double) { delivered = true; },
-            .finished = [&](std::optional<QString>) { delivered = true; },
-        });
+                                            .work =
+                                                [&](const OrganizerDocument&, const OrganizerJobControl& control) {
+                                                    while (!control.cancelled()) std::this_thread::yield();
+                                                    control.progress(1);
+                                                    sawCancel = true;
+                                                },
+                                            .progress = [&](double) { delivered = true; },
+                                            .finished = [&](std::optional<QString>) { delivered = true; },
+                                        });
     }
     EXPECT_TRUE(sawCancel) << "the worker ended before the runner went";
     QCoreApplication::processEvents();

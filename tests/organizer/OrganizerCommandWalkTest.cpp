@@ -72,7 +72,8 @@ std::vector<Place> controlPlaces()
             }
             continue;
         }
-        places.push_back({"control " + name, C(tag.toInt()), [name](CommandWindow& w) { trigger(*w.control(name.c_str())); }});
+        places.push_back(
+            {"control " + name, C(tag.toInt()), [name](CommandWindow& w) { trigger(*w.control(name.c_str())); }});
     }
     return places;
 }
@@ -95,34 +96,59 @@ struct MenuEntry {
 std::vector<Place> menuPlaces()
 {
     const std::vector<std::tuple<std::string, std::function<void(CommandWindow&)>, std::vector<MenuEntry>>> menus = {
-        {"レイアウト ▾", [](CommandWindow& w) { w.control<QAbstractButton>("showLayout")->click(); },
-         {{"映像を大きく", C::enlargePreview}, {"標準の配置", C::resetLayout}, {"インスペクタの表示切替", C::toggleInspector}}},
-        {"挿入・編集 ▾", [](CommandWindow& w) { w.control<QAbstractButton>("showMore")->click(); },
-         {{"タイトルを追加", C::addTitle}, {"画像・スライドを追加", C::addImage}, {"行名を変更", C::renameRow},
-          {"行を上へ", C::rowUp}, {"行を下へ", C::rowDown}, {"行を削除", C::removeRow}, {"タグを複製", C::duplicate},
-          {"タグを削除", C::removeItems}, {"書き出しを中止", C::cancelExport}}},
-        {"ビデオのエクスポート ▾", [](CommandWindow& w) { w.control<QAbstractButton>("showExport")->click(); },
-         {{"Final Cut Pro XML…", C::chooseXMLExport}, {"開いているクリップをMP4書出（Ctrl+Shift+E）", C::exportCurrentVideo},
-          {"全行を書き出す", C::exportAll}, {"選択クリップを書き出す", C::exportSelection}, {"書き出しを中止", C::cancelExport}}},
-        {"timeline row", [](CommandWindow& w) { QTest::mousePress(&w.timeline(), Qt::RightButton, {}, onTimeline(w, false)); },
-         {{"Final Cut Pro XMLを書き出す…", C::exportRowXML}, {"行名を変更", C::renameRow}, {"行を上へ", C::rowUp},
-          {"行を下へ", C::rowDown}, {"＋ 行", C::addRow}, {"行を削除", C::removeRow}}},
-        {"timeline item", [](CommandWindow& w) { QTest::mousePress(&w.timeline(), Qt::RightButton, {}, onTimeline(w, true)); },
-         {{"再生", C::playSelection}, {"選択をMP4書出", C::exportSelection}, {"スライドを前に挿入", C::insertBefore},
-          {"スライドを後ろに挿入", C::insertAfter}, {"複製", C::duplicate}, {"削除", C::removeItems}}},
+        {"レイアウト ▾",
+         [](CommandWindow& w) { w.control<QAbstractButton>("showLayout")->click(); },
+         {{"映像を大きく", C::enlargePreview},
+          {"標準の配置", C::resetLayout},
+          {"インスペクタの表示切替", C::toggleInspector}}},
+        {"挿入・編集 ▾",
+         [](CommandWindow& w) { w.control<QAbstractButton>("showMore")->click(); },
+         {{"タイトルを追加", C::addTitle},
+          {"画像・スライドを追加", C::addImage},
+          {"行名を変更", C::renameRow},
+          {"行を上へ", C::rowUp},
+          {"行を下へ", C::rowDown},
+          {"行を削除", C::removeRow},
+          {"タグを複製", C::duplicate},
+          {"タグを削除", C::removeItems},
+          {"書き出しを中止", C::cancelExport}}},
+        {"ビデオのエクスポート ▾",
+         [](CommandWindow& w) { w.control<QAbstractButton>("showExport")->click(); },
+         {{"Final Cut Pro XML…", C::chooseXMLExport},
+          {"開いているクリップをMP4書出（Ctrl+Shift+E）", C::exportCurrentVideo},
+          {"全行を書き出す", C::exportAll},
+          {"選択クリップを書き出す", C::exportSelection},
+          {"書き出しを中止", C::cancelExport}}},
+        {"timeline row",
+         [](CommandWindow& w) { QTest::mousePress(&w.timeline(), Qt::RightButton, {}, onTimeline(w, false)); },
+         {{"Final Cut Pro XMLを書き出す…", C::exportRowXML},
+          {"行名を変更", C::renameRow},
+          {"行を上へ", C::rowUp},
+          {"行を下へ", C::rowDown},
+          {"＋ 行", C::addRow},
+          {"行を削除", C::removeRow}}},
+        {"timeline item",
+         [](CommandWindow& w) { QTest::mousePress(&w.timeline(), Qt::RightButton, {}, onTimeline(w, true)); },
+         {{"再生", C::playSelection},
+          {"選択をMP4書出", C::exportSelection},
+          {"スライドを前に挿入", C::insertBefore},
+          {"スライドを後ろに挿入", C::insertAfter},
+          {"複製", C::duplicate},
+          {"削除", C::removeItems}}},
     };
     std::vector<Place> places;
     for (const auto& [menu, open, entries] : menus) {
         QStringList titles;
         for (const MenuEntry& entry : entries) titles << QString::fromUtf8(entry.title);
         for (size_t i = 0; i < entries.size(); ++i) {
-            places.push_back({menu + " / " + entries[i].title, entries[i].command, [=](CommandWindow& w) {
-                                  const size_t before = w.dialogs().calls.size();
-                                  w.dialogs().menus = {int(i)};
-                                  open(w);
-                                  ASSERT_GT(w.dialogs().calls.size(), before);
-                                  EXPECT_EQ(w.dialogs().calls[before], (test::OrganizerScriptedDialogs::Call{"menu", titles}));
-                              }});
+            places.push_back(
+                {menu + " / " + entries[i].title, entries[i].command, [=](CommandWindow& w) {
+                     const size_t before = w.dialogs().calls.size();
+                     w.dialogs().menus = {int(i)};
+                     open(w);
+                     ASSERT_GT(w.dialogs().calls.size(), before);
+                     EXPECT_EQ(w.dialogs().calls[before], (test::OrganizerScriptedDialogs::Call{"menu", titles}));
+                 }});
         }
     }
     // The range alert does not look at busy; the road it leads to does.
@@ -135,17 +161,26 @@ std::vector<Place> menuPlaces()
 // keys and double presses.
 std::vector<Place> keyPlaces()
 {
-    const std::vector<std::pair<QKeyCombination, C>> keys = {
-        {Qt::Key_Space, C::togglePlayback}, {Qt::Key_Escape, C::drawingOff}, {Qt::Key_J, C::shuttleBackward},
-        {Qt::Key_K, C::shuttlePause}, {Qt::Key_L, C::shuttleForward}, {Qt::Key_I, C::markIn}, {Qt::Key_O, C::markOut},
-        {Qt::Key_Left, C::previousItem}, {Qt::Key_Right, C::nextItem}, {Qt::CTRL | Qt::Key_S, C::saveDocument},
-        {Qt::CTRL | Qt::Key_A, C::selectAllItems}, {Qt::CTRL | Qt::Key_Z, C::undoOrganizer},
-        {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, C::redoOrganizer}, {Qt::CTRL | Qt::SHIFT | Qt::Key_E, C::exportCurrentVideo}};
+    const std::vector<std::pair<QKeyCombination, C>> keys = {{Qt::Key_Space, C::togglePlayback},
+                                                             {Qt::Key_Escape, C::drawingOff},
+                                                             {Qt::Key_J, C::shuttleBackward},
+                                                             {Qt::Key_K, C::shuttlePause},
+                                                             {Qt::Key_L, C::shuttleForward},
+                                                             {Qt::Key_I, C::markIn},
+                                                             {Qt::Key_O, C::markOut},
+                                                             {Qt::Key_Left, C::previousItem},
+                                                             {Qt::Key_Right, C::nextItem},
+                                                             {Qt::CTRL | Qt::Key_S, C::saveDocument},
+                                                             {Qt::CTRL | Qt::Key_A, C::selectAllItems},
+                                                             {Qt::CTRL | Qt::Key_Z, C::undoOrganizer},
+                                                             {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, C::redoOrganizer},
+                                                             {Qt::CTRL | Qt::SHIFT | Qt::Key_E, C::exportCurrentVideo}};
     std::vector<Place> places;
     for (const auto& [key, command] : keys) {
         EXPECT_EQ(OrganizerActions::withKey(key), command) << QKeySequence(key).toString().toStdString();
         places.push_back({"key " + QKeySequence(key).toString().toStdString(), command, [key](CommandWindow& w) {
-                              QTest::keyClick(w.organizer->window()->windowHandle(), key.key(), key.keyboardModifiers());
+                              QTest::keyClick(w.organizer->window()->windowHandle(), key.key(),
+                                              key.keyboardModifiers());
                           }});
     }
     for (const OrganizerAction& row : OrganizerActions::all()) {
@@ -153,9 +188,12 @@ std::vector<Place> keyPlaces()
             << "a key the walk does not press: " << row.name;
     }
     const auto doublePress = [](bool block) {
-        return [block](CommandWindow& w) { QTest::mouseDClick(&w.timeline(), Qt::LeftButton, {}, onTimeline(w, block)); };
+        return
+            [block](CommandWindow& w) { QTest::mouseDClick(&w.timeline(), Qt::LeftButton, {}, onTimeline(w, block)); };
     };
-    const auto timelineKey = [](Qt::Key key) { return [key](CommandWindow& w) { QTest::keyClick(&w.timeline(), key); }; };
+    const auto timelineKey = [](Qt::Key key) {
+        return [key](CommandWindow& w) { QTest::keyClick(&w.timeline(), key); };
+    };
     places.push_back({"double press on a block", C::playSelection, doublePress(true)});
     places.push_back({"double press on a row label", C::renameRow, doublePress(false)});
     places.push_back({"timeline Return", C::renameRow, timelineKey(Qt::Key_Return)});

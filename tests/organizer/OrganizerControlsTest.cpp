@@ -50,22 +50,23 @@ void drag(OrganizerSlider& slider, int steps)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OrganizerSliderChange,
-    ::testing::Values(
-        SliderCase{"SetFromCode", [](OrganizerSlider& s) { s.setDoubleValue(120.25); }, 0, 120.25},
-        SliderCase{"SetValueFromCode", [](OrganizerSlider& s) { s.setValue(20000); }, 0, 200},
-        SliderCase{"ClampedFromCode", [](OrganizerSlider& s) { s.setDoubleValue(1e9); }, 0, 400},
-        SliderCase{"NotANumberIgnored",
-                   [](OrganizerSlider& s) { s.setDoubleValue(std::numeric_limits<double>::quiet_NaN()); }, 0, 90},
-        SliderCase{"KeyStep", [](OrganizerSlider& s) { s.triggerAction(QAbstractSlider::SliderSingleStepAdd); },
-                   1, 90.01},
-        SliderCase{"KeyStepAtTheEnd",
-                   [](OrganizerSlider& s) {
-                       s.setDoubleValue(400);
-                       s.triggerAction(QAbstractSlider::SliderSingleStepAdd);
-                   },
-                   0, 400},
-        SliderCase{"DragReleased", [](OrganizerSlider& s) { drag(s, 15000); }, 1, 150},
-        SliderCase{"DragBackToWhereItWas", [](OrganizerSlider& s) { drag(s, 9000); }, 0, 90}),
+    ::testing::Values(SliderCase{"SetFromCode", [](OrganizerSlider& s) { s.setDoubleValue(120.25); }, 0, 120.25},
+                      SliderCase{"SetValueFromCode", [](OrganizerSlider& s) { s.setValue(20000); }, 0, 200},
+                      SliderCase{"ClampedFromCode", [](OrganizerSlider& s) { s.setDoubleValue(1e9); }, 0, 400},
+                      SliderCase{"NotANumberIgnored",
+                                 [](OrganizerSlider& s) { s.setDoubleValue(std::numeric_limits<double>::quiet_NaN()); },
+                                 0, 90},
+                      SliderCase{"KeyStep",
+                                 [](OrganizerSlider& s) { s.triggerAction(QAbstractSlider::SliderSingleStepAdd); }, 1,
+                                 90.01},
+                      SliderCase{"KeyStepAtTheEnd",
+                                 [](OrganizerSlider& s) {
+                                     s.setDoubleValue(400);
+                                     s.triggerAction(QAbstractSlider::SliderSingleStepAdd);
+                                 },
+                                 0, 400},
+                      SliderCase{"DragReleased", [](OrganizerSlider& s) { drag(s, 15000); }, 1, 150},
+                      SliderCase{"DragBackToWhereItWas", [](OrganizerSlider& s) { drag(s, 9000); }, 0, 90}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(OrganizerSlider, DraggingRunsNothingUntilTheKnobIsReleased)

@@ -76,7 +76,8 @@ TEST(OrganizerDialogsReveal, ShowItemsReachesTheFileManagerElseTheFolderOpens)
     standIn.unregisterService("org.freedesktop.FileManager1");
     revealInFileManager(QString::fromStdString(movie.string()));
     const QDeadlineTimer fallback(5000);
-    while (desktop.source().isEmpty() && !fallback.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (desktop.source().isEmpty() && !fallback.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(desktop.source().toLocalFile().toStdString(), temp.path().string());
     QDesktopServices::unsetUrlHandler("file");
     QDBusConnection::disconnectFromBus("stand-in-file-manager");

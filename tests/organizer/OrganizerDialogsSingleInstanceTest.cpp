@@ -64,8 +64,10 @@ protected:
     // in Latin-1: bytes that are not UTF-8, as a file manager passes them.
     void launchLatin(QProcess& process, const std::string& stem)
     {
-        launch(process, {"-c", R"(exec "$0" "$1-$(printf '\351t\351').zantoplaylist")", ZANTO_APP_PATH,
-                         QString::fromStdString((home / stem).string())}, "/bin/sh");
+        launch(process,
+               {"-c", R"(exec "$0" "$1-$(printf '\351t\351').zantoplaylist")", ZANTO_APP_PATH,
+                QString::fromStdString((home / stem).string())},
+               "/bin/sh");
     }
 
     // A playlist titled `title` saved where launchLatin(title) points.

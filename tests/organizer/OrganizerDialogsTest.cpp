@@ -59,7 +59,7 @@ struct AlertCase {
     int expected;
 };
 
-class OrganizerDialogsAlert : public testing::TestWithParam<AlertCase>, public UsesApplication {};
+class OrganizerDialogsAlert : public testing::TestWithParam<AlertCase>, public UsesApplication { };
 
 TEST_P(OrganizerDialogsAlert, FirstButtonRightmostAndDefaultEscapeCancels)
 {
@@ -69,8 +69,10 @@ TEST_P(OrganizerDialogsAlert, FirstButtonRightmostAndDefaultEscapeCancels)
         for (int index = 0; index < row.buttons.size(); ++index)
             positions.push_back(dialog->findChild<QPushButton*>(QStringLiteral("alertButton%1").arg(index))->x());
         for (Qt::Key key : row.keys) {
-            if (key != Qt::Key_unknown) press(dialog, key);
-            else dialog->findChild<QPushButton*>(QStringLiteral("alertButton%1").arg(row.click))->click();
+            if (key != Qt::Key_unknown)
+                press(dialog, key);
+            else
+                dialog->findChild<QPushButton*>(QStringLiteral("alertButton%1").arg(row.click))->click();
         }
     });
     EXPECT_EQ(runOrganizerAlert(nullptr, "message", "informative", row.buttons), row.expected);
@@ -81,15 +83,15 @@ TEST_P(OrganizerDialogsAlert, FirstButtonRightmostAndDefaultEscapeCancels)
 
 const QStringList replace{"キャンセル", "切り替える"};
 const QStringList xml{"全体", "選択行：A", "キャンセル"};
-INSTANTIATE_TEST_SUITE_P(Rows, OrganizerDialogsAlert, testing::Values(
-    AlertCase{replace, {Qt::Key_Return}, 0, 0},
-    AlertCase{replace, {Qt::Key_Tab, Qt::Key_Return}, 0, 0}, // Return presses the default wherever the focus is
-    AlertCase{replace, {Qt::Key_unknown}, 1, 1},
-    AlertCase{xml, {Qt::Key_Return}, 0, 0},
-    AlertCase{xml, {Qt::Key_Escape}, 0, 2},
-    AlertCase{xml, {Qt::Key_unknown}, 1, 1},
-    AlertCase{{"OK"}, {Qt::Key_Escape}, 0, 0},
-    AlertCase{{"A", "B"}, {Qt::Key_Escape, Qt::Key_Return}, 0, 0})); // no cancel: Escape does nothing
+INSTANTIATE_TEST_SUITE_P(
+    Rows, OrganizerDialogsAlert,
+    testing::Values(
+        AlertCase{replace, {Qt::Key_Return}, 0, 0},
+        AlertCase{replace, {Qt::Key_Tab, Qt::Key_Return}, 0, 0}, // Return presses the default wherever the focus is
+        AlertCase{replace, {Qt::Key_unknown}, 1, 1}, AlertCase{xml, {Qt::Key_Return}, 0, 0},
+        AlertCase{xml, {Qt::Key_Escape}, 0, 2}, AlertCase{xml, {Qt::Key_unknown}, 1, 1},
+        AlertCase{{"OK"}, {Qt::Key_Escape}, 0, 0},
+        AlertCase{{"A", "B"}, {Qt::Key_Escape, Qt::Key_Return}, 0, 0})); // no cancel: Escape does nothing
 
 struct AskCase {
     QString value;
@@ -98,7 +100,7 @@ struct AskCase {
     std::optional<QString> expected;
 };
 
-class OrganizerDialogsAsk : public testing::TestWithParam<AskCase>, public UsesApplication {};
+class OrganizerDialogsAsk : public testing::TestWithParam<AskCase>, public UsesApplication { };
 
 TEST_P(OrganizerDialogsAsk, AnswersTrimmedTextOrNone)
 {
@@ -117,11 +119,11 @@ TEST_P(OrganizerDialogsAsk, AnswersTrimmedTextOrNone)
     EXPECT_EQ(fieldSize, QSize(340, 26));
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, OrganizerDialogsAsk, testing::Values(
-    AskCase{"", " \t 新しい行\u3000 ", Qt::Key_Return, "新しい行"},
-    AskCase{"レビュー", QString(), Qt::Key_Return, "レビュー"},
-    AskCase{"", "    ", Qt::Key_Return, std::nullopt},
-    AskCase{"レビュー", QString(), Qt::Key_Escape, std::nullopt}));
+INSTANTIATE_TEST_SUITE_P(Rows, OrganizerDialogsAsk,
+                         testing::Values(AskCase{"", " \t 新しい行\u3000 ", Qt::Key_Return, "新しい行"},
+                                         AskCase{"レビュー", QString(), Qt::Key_Return, "レビュー"},
+                                         AskCase{"", "    ", Qt::Key_Return, std::nullopt},
+                                         AskCase{"レビュー", QString(), Qt::Key_Escape, std::nullopt}));
 
 enum class Gesture { DoubleClick, SelectAndOpen };
 
@@ -175,7 +177,8 @@ TEST_P(OrganizerDialogsChooser, PackagesAreItemsPlainFoldersOpen)
             dialog->findChild<QPushButton*>("chooserCancel")->click();
         }
     });
-    const std::optional<QString> chosen = runOrganizerPackageChooser(nullptr, ".SCPlaylist または .zantoplaylist を選択");
+    const std::optional<QString> chosen =
+        runOrganizerPackageChooser(nullptr, ".SCPlaylist または .zantoplaylist を選択");
     if (row.enters) {
         EXPECT_EQ(chosen, std::nullopt);
         EXPECT_EQ(shown, target);
@@ -184,13 +187,13 @@ TEST_P(OrganizerDialogsChooser, PackagesAreItemsPlainFoldersOpen)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, OrganizerDialogsChooser, testing::Values(
-    ChooserCase{"Match.ZantoPlaylist", Gesture::DoubleClick, false},
-    ChooserCase{"Old.SCPLAYLIST", Gesture::DoubleClick, false},
-    ChooserCase{"Match.ZantoPlaylist", Gesture::SelectAndOpen, false},
-    ChooserCase{"plain", Gesture::DoubleClick, true},
-    ChooserCase{"plain", Gesture::SelectAndOpen, false},
-    ChooserCase{"clip.mp4", Gesture::DoubleClick, false}));
+INSTANTIATE_TEST_SUITE_P(Rows, OrganizerDialogsChooser,
+                         testing::Values(ChooserCase{"Match.ZantoPlaylist", Gesture::DoubleClick, false},
+                                         ChooserCase{"Old.SCPLAYLIST", Gesture::DoubleClick, false},
+                                         ChooserCase{"Match.ZantoPlaylist", Gesture::SelectAndOpen, false},
+                                         ChooserCase{"plain", Gesture::DoubleClick, true},
+                                         ChooserCase{"plain", Gesture::SelectAndOpen, false},
+                                         ChooserCase{"clip.mp4", Gesture::DoubleClick, false}));
 
 struct SaveCase {
     QStringList filters;
@@ -198,7 +201,7 @@ struct SaveCase {
     QString checkBox;
     std::string typed; // under the temporary folder
     bool tick;
-    bool replaces; // an existing package: the user is asked first
+    bool replaces;        // an existing package: the user is asked first
     std::string expected; // empty: cancelled
 };
 
@@ -231,10 +234,12 @@ TEST_P(OrganizerDialogsSavePanel, ReturnsThePathAsTypedAndTheBox)
         }
         name->setText(folder + QString::fromStdString(row.typed));
         if (row.replaces)
-            whenModal([&asked](QWidget* alert) {
-                asked = true;
-                alert->findChild<QPushButton*>("alertButton1")->click();
-            }, dialog);
+            whenModal(
+                [&asked](QWidget* alert) {
+                    asked = true;
+                    alert->findChild<QPushButton*>("alertButton1")->click();
+                },
+                dialog);
         QTest::keyClick(name, Qt::Key_Return);
     });
     const std::optional<OrganizerSaveAnswer> answer =
@@ -252,13 +257,14 @@ TEST_P(OrganizerDialogsSavePanel, ReturnsThePathAsTypedAndTheBox)
 }
 
 const QString embed = "動画もコピーして含める（他のPCへ渡す場合）";
-INSTANTIATE_TEST_SUITE_P(Rows, OrganizerDialogsSavePanel, testing::Values(
-    SaveCase{{}, {}, embed, "Match", true, false, "Match"},
-    SaveCase{{}, {}, embed, "Match.zantoplaylist", false, false, "Match.zantoplaylist"},
-    SaveCase{{"*.mp4"}, "mp4", {}, "movie", false, false, "movie.mp4"},
-    SaveCase{{"*.mp4"}, "mp4", {}, "taken", false, true, "taken.mp4"},
-    SaveCase{{}, {}, embed, "Old.zantoplaylist", false, true, "Old.zantoplaylist"},
-    SaveCase{{}, {}, embed, "", false, false, ""}));
+INSTANTIATE_TEST_SUITE_P(Rows, OrganizerDialogsSavePanel,
+                         testing::Values(SaveCase{{}, {}, embed, "Match", true, false, "Match"},
+                                         SaveCase{
+                                             {}, {}, embed, "Match.zantoplaylist", false, false, "Match.zantoplaylist"},
+                                         SaveCase{{"*.mp4"}, "mp4", {}, "movie", false, false, "movie.mp4"},
+                                         SaveCase{{"*.mp4"}, "mp4", {}, "taken", false, true, "taken.mp4"},
+                                         SaveCase{{}, {}, embed, "Old.zantoplaylist", false, true, "Old.zantoplaylist"},
+                                         SaveCase{{}, {}, embed, "", false, false, ""}));
 
 } // namespace
 } // namespace zanto::test

@@ -33,9 +33,9 @@ struct DocumentCase {
     bool unsaved; // an edit was made before the command
     std::function<void(test::OrganizerScriptedDialogs&, const fs::path& folder)> answer;
     void (Organizer::*command)();
-    std::string title;  // of the playlist afterwards
+    std::string title; // of the playlist afterwards
     bool changed;
-    QString status;     // part of the status line; empty: an empty line
+    QString status; // part of the status line; empty: an empty line
     bool historyEmpty;
 };
 
@@ -44,7 +44,7 @@ void PrintTo(const DocumentCase& c, std::ostream* out)
     *out << c.name;
 }
 
-class OrganizerDocumentCommands : public test::OrganizerFixture, public ::testing::WithParamInterface<DocumentCase> {};
+class OrganizerDocumentCommands : public test::OrganizerFixture, public ::testing::WithParamInterface<DocumentCase> { };
 
 TEST_P(OrganizerDocumentCommands, LeaveTheStateOfTheirRoad)
 {
@@ -75,21 +75,33 @@ INSTANTIATE_TEST_SUITE_P(
         DocumentCase{"NewWithoutUnsavedChangesAsksOnlyTheName", false,
                      [](Dialogs& d, const fs::path&) { d.asks = {"Match"}; }, &Organizer::newDocument, "Match", true,
                      "before", true},
-        DocumentCase{"NewKeptByCancel", true, [](Dialogs& d, const fs::path&) { d.alerts = {0}; d.asks = {"x"}; },
+        DocumentCase{"NewKeptByCancel", true,
+                     [](Dialogs& d, const fs::path&) {
+                         d.alerts = {0};
+                         d.asks = {"x"};
+                     },
                      &Organizer::newDocument, "edited", true, "before", false},
         DocumentCase{"NewWithoutName", true, [](Dialogs& d, const fs::path&) { d.alerts = {1}; },
                      &Organizer::newDocument, "edited", true, "before", false},
         DocumentCase{"OpenReplacesAfterTheQuestion", true,
-                     [](Dialogs& d, const fs::path& f) { d.alerts = {1}; d.packages = {QString::fromStdString((f / "saved.zantoplaylist").string())}; },
+                     [](Dialogs& d, const fs::path& f) {
+                         d.alerts = {1};
+                         d.packages = {QString::fromStdString((f / "saved.zantoplaylist").string())};
+                     },
                      static_cast<void (Organizer::*)()>(&Organizer::openDocument), sampleTitle, false, "", true},
         DocumentCase{"OpenOfAPlainFolderFails", false,
                      [](Dialogs& d, const fs::path& f) { d.packages = {QString::fromStdString(f.string())}; },
-                     static_cast<void (Organizer::*)()>(&Organizer::openDocument), sampleTitle, false, "有効なプレイリストファイルではありません", true},
+                     static_cast<void (Organizer::*)()>(&Organizer::openDocument), sampleTitle, false,
+                     "有効なプレイリストファイルではありません", true},
         DocumentCase{"SaveLinksOnly", true,
-                     [](Dialogs& d, const fs::path& f) { d.saves = {OrganizerSaveAnswer{QString::fromStdString((f / "out").string()), false}}; },
+                     [](Dialogs& d, const fs::path& f) {
+                         d.saves = {OrganizerSaveAnswer{QString::fromStdString((f / "out").string()), false}};
+                     },
                      &Organizer::saveDocument, "edited", false, "保存しました：", false},
         DocumentCase{"SaveWithUnlinkedVideosFails", true,
-                     [](Dialogs& d, const fs::path& f) { d.saves = {OrganizerSaveAnswer{QString::fromStdString((f / "out").string()), true}}; },
+                     [](Dialogs& d, const fs::path& f) {
+                         d.saves = {OrganizerSaveAnswer{QString::fromStdString((f / "out").string()), true}};
+                     },
                      &Organizer::saveDocument, "edited", true, "素材が見つかりません", false}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -31,7 +31,10 @@ protected:
     }
 
     OrganizerOverlay& overlay() { return *test::control<OrganizerOverlay>(*organizer, "overlay"); }
-    const OrganizerItem& item(int index) const { return organizer->playlist().rows[0].items[static_cast<size_t>(index)]; }
+    const OrganizerItem& item(int index) const
+    {
+        return organizer->playlist().rows[0].items[static_cast<size_t>(index)];
+    }
 
     // Shows item `index` from a queue of the first two items, drawing on, its
     // telestration mark (the last) selected by a press.
@@ -116,7 +119,8 @@ TEST_F(OrganizerDrawingPanel, DeleteAndUndoOfMarks)
     // Nothing on show: the selected item, whose marks are absent, stores [].
     organizer->reload(1);
     organizer->stop();
-    test::change(*organizer, [](OrganizerDocument& d) { d.rows[0].items[1].marks.reset(); }, 1);
+    test::change(
+        *organizer, [](OrganizerDocument& d) { d.rows[0].items[1].marks.reset(); }, 1);
     const size_t steps = organizer->undoStates().size();
     organizer->perform(OrganizerCommand::undoMark);
     test::expectConsistent(*organizer);
@@ -157,7 +161,7 @@ TEST_F(OrganizerDrawingPanel, TimerGivesTheItemTimeAndFramesForTurfTools)
     EXPECT_EQ(grabs, 3) << "no grabs for a still";
 }
 
-class OrganizerMaterials : public OrganizerDrawingPanel {};
+class OrganizerMaterials : public OrganizerDrawingPanel { };
 
 int codeOf(const QImage& picture)
 {
@@ -170,12 +174,15 @@ int codeOf(const QImage& picture)
 TEST_F(OrganizerMaterials, CutsTheRealClipAtThePlayheadIntoOneUndoStep)
 {
     const auto clip = test::makeTestMovie(folder.path() / "code.mp4", {.durationSeconds = 1.0, .audio = false});
-    test::change(*organizer, [&](OrganizerDocument& d) {
-        d.sources[0].path = clip.string();
-        d.sources[0].offset = 0.2;
-        d.rows[0].items[0].start = 0;
-        d.rows[0].items[0].end = 0.6;
-    }, 0);
+    test::change(
+        *organizer,
+        [&](OrganizerDocument& d) {
+            d.sources[0].path = clip.string();
+            d.sources[0].offset = 0.2;
+            d.rows[0].items[0].start = 0;
+            d.rows[0].items[0].end = 0.6;
+        },
+        0);
     const OrganizerDocument uncut = organizer->playlist();
     organizer->playback().setReading({[] { return 0.5; }, {}});
     organizer->playback().hold({item(0)}, 0);

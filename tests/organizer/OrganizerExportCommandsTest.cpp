@@ -42,8 +42,9 @@ protected:
     {
         dialogs().saves = {OrganizerSaveAnswer{QString::fromStdString(destination.string()), false}};
         auto* bar = test::control<QProgressBar>(*organizer, "progress");
-        QObject::connect(bar, &QProgressBar::valueChanged, bar,
-                         [this, bar](int value) { hops.push_back({value, bar->isVisible()}); });
+        QObject::connect(bar, &QProgressBar::valueChanged, bar, [this, bar](int value) {
+            hops.push_back({value, bar->isVisible()});
+        });
         ASSERT_TRUE(organizer->perform(command));
         if (cancel) {
             EXPECT_TRUE(organizer->perform(OrganizerCommand::cancelExport));
@@ -83,7 +84,8 @@ TEST_F(OrganizerExportCommands, MP4OfAllItemsReportsInOrderThenRevealsTheMovie)
     }
     EXPECT_EQ(outNames(), std::vector<std::string>{"all.mp4"});
     ASSERT_FALSE(dialogs().calls.empty());
-    EXPECT_EQ(dialogs().calls.back(), (test::OrganizerScriptedDialogs::Call{"reveal", {QString::fromStdString(destination.string())}}));
+    EXPECT_EQ(dialogs().calls.back(),
+              (test::OrganizerScriptedDialogs::Call{"reveal", {QString::fromStdString(destination.string())}}));
     EXPECT_EQ(dialogs().calls.front().texts.front(), "Game_1.mp4");
 }
 
@@ -102,7 +104,7 @@ void PrintTo(const FailedExport& c, std::ostream* out)
     *out << c.name;
 }
 
-class OrganizerExportFailure : public OrganizerExportCommands, public ::testing::WithParamInterface<FailedExport> {};
+class OrganizerExportFailure : public OrganizerExportCommands, public ::testing::WithParamInterface<FailedExport> { };
 
 TEST_P(OrganizerExportFailure, LeavesNoTemporaryFileAndTheOldDestination)
 {
@@ -114,7 +116,8 @@ TEST_P(OrganizerExportFailure, LeavesNoTemporaryFileAndTheOldDestination)
     } else {
         test::writeFile(destination, "old movie");
     }
-    if (c.missingSource) test::change(*organizer, [](OrganizerDocument& d) { d.sources[0].path = "/nowhere/game.mp4"; });
+    if (c.missingSource)
+        test::change(*organizer, [](OrganizerDocument& d) { d.sources[0].path = "/nowhere/game.mp4"; });
     exportTo(destination, OrganizerCommand::exportAll, c.cancel);
     EXPECT_TRUE(organizer->statusText().contains(QString::fromUtf8(c.status))) << organizer->statusText().toStdString();
     EXPECT_EQ(outNames(), std::vector<std::string>{"match.mp4"});
@@ -129,7 +132,8 @@ TEST_P(OrganizerExportFailure, LeavesNoTemporaryFileAndTheOldDestination)
 INSTANTIATE_TEST_SUITE_P(Cases, OrganizerExportFailure,
                          ::testing::Values(FailedExport{"Cancelled", true, false, false, "書き出しを中止しました。"},
                                            FailedExport{"FolderAtTheDestination", false, true, false, "match.mp4"},
-                                           FailedExport{"MissingSource", false, false, true, "映像を再接続してください："}),
+                                           FailedExport{"MissingSource", false, false, true,
+                                                        "映像を再接続してください："}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OrganizerExportCommands, CancelsAtAnyMomentLeaveAWholeFileAndNoTemporaryOne)

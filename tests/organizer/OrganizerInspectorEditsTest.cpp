@@ -84,7 +84,8 @@ struct RelinkCase {
     bool linked;
 };
 
-class OrganizerInspectorEditsRelink : public OrganizerInspectorEdits, public ::testing::WithParamInterface<RelinkCase> {};
+class OrganizerInspectorEditsRelink : public OrganizerInspectorEdits,
+                                      public ::testing::WithParamInterface<RelinkCase> { };
 
 TEST_P(OrganizerInspectorEditsRelink, LinksOnlyAMovieWithVideo)
 {
@@ -119,8 +120,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, OrganizerInspectorEditsRelink,
                                            RelinkCase{"AudioOnly", "sound.mp4", false},
                                            RelinkCase{"Text", "text.mp4", false},
                                            RelinkCase{"Empty", "empty.mp4", false},
-                                           RelinkCase{"Fifo", "pipe.mp4", false},
-                                           RelinkCase{"Cancelled", "", false}),
+                                           RelinkCase{"Fifo", "pipe.mp4", false}, RelinkCase{"Cancelled", "", false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -66,14 +66,15 @@ using Ids = std::vector<std::string>;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OrganizerItemCommands,
-    ::testing::Values(ItemCase{"AddTitleSelectsIt", {0}, "T", OrganizerCommand::addTitle, Ids{"I1", "I2", "I3", "+"}, 3},
-                      ItemCase{"TitleCancelled", {0}, std::nullopt, OrganizerCommand::addTitle, Ids{"I1", "I2", "I3"}, 0},
-                      ItemCase{"InsertBeforeTheFirst", {0}, "S", OrganizerCommand::insertBefore, Ids{"+", "I1", "I2", "I3"}, 0},
-                      ItemCase{"InsertAfterTheLast", {2}, "S", OrganizerCommand::insertAfter, Ids{"I1", "I2", "I3", "+"}, 3},
-                      ItemCase{"InsertWithoutSelection", {}, "S", OrganizerCommand::insertBefore, Ids{"I1", "I2", "I3", "+"}, 3},
-                      ItemCase{"DuplicateAppends", {0, 2}, {}, OrganizerCommand::duplicate, Ids{"I1", "I2", "I3", "+", "+"}, 2},
-                      ItemCase{"RemoveSelected", {0, 2}, {}, OrganizerCommand::removeItems, Ids{"I2"}, 0},
-                      ItemCase{"RemoveNothing", {}, {}, OrganizerCommand::removeItems, Ids{"I1", "I2", "I3"}, -1}),
+    ::testing::Values(
+        ItemCase{"AddTitleSelectsIt", {0}, "T", OrganizerCommand::addTitle, Ids{"I1", "I2", "I3", "+"}, 3},
+        ItemCase{"TitleCancelled", {0}, std::nullopt, OrganizerCommand::addTitle, Ids{"I1", "I2", "I3"}, 0},
+        ItemCase{"InsertBeforeTheFirst", {0}, "S", OrganizerCommand::insertBefore, Ids{"+", "I1", "I2", "I3"}, 0},
+        ItemCase{"InsertAfterTheLast", {2}, "S", OrganizerCommand::insertAfter, Ids{"I1", "I2", "I3", "+"}, 3},
+        ItemCase{"InsertWithoutSelection", {}, "S", OrganizerCommand::insertBefore, Ids{"I1", "I2", "I3", "+"}, 3},
+        ItemCase{"DuplicateAppends", {0, 2}, {}, OrganizerCommand::duplicate, Ids{"I1", "I2", "I3", "+", "+"}, 2},
+        ItemCase{"RemoveSelected", {0, 2}, {}, OrganizerCommand::removeItems, Ids{"I2"}, 0},
+        ItemCase{"RemoveNothing", {}, {}, OrganizerCommand::removeItems, Ids{"I1", "I2", "I3"}, -1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OrganizerItemCommands, ImagesSkipWhatIsNoPicture)

@@ -47,10 +47,11 @@ TEST_F(OrganizerKeys, OneKeyActsOnceAndModifiersDecide)
         Qt::KeyboardModifiers modifiers;
         bool handled;
     };
-    for (const Case& c : {Case{Qt::Key_K, Qt::AltModifier, false}, Case{Qt::Key_K, Qt::MetaModifier, false},
-                          Case{Qt::Key_E, Qt::ControlModifier, false}, Case{Qt::Key_Q, Qt::ControlModifier, false},
-                          Case{Qt::Key_Up, {}, false}, Case{Qt::Key_I, Qt::ShiftModifier | Qt::KeypadModifier, true},
-                          Case{Qt::Key_Escape, {}, true}, Case{Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier, true}}) {
+    for (const Case& c :
+         {Case{Qt::Key_K, Qt::AltModifier, false}, Case{Qt::Key_K, Qt::MetaModifier, false},
+          Case{Qt::Key_E, Qt::ControlModifier, false}, Case{Qt::Key_Q, Qt::ControlModifier, false},
+          Case{Qt::Key_Up, {}, false}, Case{Qt::Key_I, Qt::ShiftModifier | Qt::KeypadModifier, true},
+          Case{Qt::Key_Escape, {}, true}, Case{Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier, true}}) {
         EXPECT_EQ(handles(c.key, c.modifiers), c.handled) << c.key << " " << c.modifiers;
     }
     ASSERT_EQ(dialogs().calls.size(), 1u);

@@ -71,7 +71,7 @@ struct HitCase {
     std::optional<int> selected;
 };
 
-class OrganizerOverlayEditingHits : public OrganizerOverlayEditing, public ::testing::WithParamInterface<HitCase> {};
+class OrganizerOverlayEditingHits : public OrganizerOverlayEditing, public ::testing::WithParamInterface<HitCase> { };
 
 TEST_P(OrganizerOverlayEditingHits, SelectsTheTopmostMarkHit)
 {
@@ -92,20 +92,19 @@ const OrganizerMark rings = gxl("Team Rings", {{0.2, 0.3}, {0.7, 0.3}, {0.7, 0.6
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OrganizerOverlayEditingHits,
-    ::testing::Values(
-        HitCase{"ArcApex", {arc}, {480, 270 + 130}, 0},
-        HitCase{"ArcChordMiddle", {arc}, {480, 270}, std::nullopt},
-        HitCase{"BigRingWithin212", {big}, {240 + 211, 270}, 0},
-        HitCase{"BigRingBeyond212", {big}, {240 + 213, 270}, std::nullopt},
-        HitCase{"SmallRingWithin24", {small}, {240 + 23, 270}, 0},
-        HitCase{"SmallRingBeyond24", {small}, {240 + 25, 270}, std::nullopt},
-        HitCase{"InsideByWinding", {star()}, {480, 270}, 0},
-        HitCase{"ArrowShaftWithin18", {arrow(0.2, 0.5, 0.8, 0.5)}, {480, 270 + 17}, 0},
-        HitCase{"ArrowShaftBeyond18", {arrow(0.2, 0.5, 0.8, 0.5)}, {480, 270 + 19}, std::nullopt},
-        // 10 points outside the edge from the last point back to the first.
-        HitCase{"NoClosingSegment", {triangle}, {336 - 7.47, 270 + 6.64}, std::nullopt},
-        HitCase{"LaterMarkFirst", {triangle, triangle}, {480, 200}, 1},
-        HitCase{"EmptySpace", {triangle}, {900, 500}, std::nullopt}),
+    ::testing::Values(HitCase{"ArcApex", {arc}, {480, 270 + 130}, 0},
+                      HitCase{"ArcChordMiddle", {arc}, {480, 270}, std::nullopt},
+                      HitCase{"BigRingWithin212", {big}, {240 + 211, 270}, 0},
+                      HitCase{"BigRingBeyond212", {big}, {240 + 213, 270}, std::nullopt},
+                      HitCase{"SmallRingWithin24", {small}, {240 + 23, 270}, 0},
+                      HitCase{"SmallRingBeyond24", {small}, {240 + 25, 270}, std::nullopt},
+                      HitCase{"InsideByWinding", {star()}, {480, 270}, 0},
+                      HitCase{"ArrowShaftWithin18", {arrow(0.2, 0.5, 0.8, 0.5)}, {480, 270 + 17}, 0},
+                      HitCase{"ArrowShaftBeyond18", {arrow(0.2, 0.5, 0.8, 0.5)}, {480, 270 + 19}, std::nullopt},
+                      // 10 points outside the edge from the last point back to the first.
+                      HitCase{"NoClosingSegment", {triangle}, {336 - 7.47, 270 + 6.64}, std::nullopt},
+                      HitCase{"LaterMarkFirst", {triangle, triangle}, {480, 200}, 1},
+                      HitCase{"EmptySpace", {triangle}, {900, 500}, std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OrganizerOverlayEditing, WholeShapeStopsAtTheEdge)

@@ -74,7 +74,7 @@ public:
     }
     ~Latch()
     {
-        while (release("") < 1000) {}
+        while (release("") < 1000) { }
     }
 
     // Ends the next render with `error` ("" for a picture); the count released.
@@ -116,7 +116,10 @@ class OrganizerOverlayRenders : public ::testing::Test {
 protected:
     OrganizerOverlayRenders() { overlay.resize(320, 180); }
     // The overlay's end waits for a render held by the latch: let it go first.
-    ~OrganizerOverlayRenders() override { while (latch.release("") < 1000) {} }
+    ~OrganizerOverlayRenders() override
+    {
+        while (latch.release("") < 1000) { }
+    }
 
     test::UsesApplication application;
     Latch latch;

@@ -63,14 +63,16 @@ protected:
         disabled.enabled = false;
         OrganizerDocument document;
         document.sources = {OrganizerSource{.id = "S", .name = "cam", .path = path, .offset = offset}};
-        document.rows = {OrganizerRow{.name = "one", .items = {item("V", "video", 0.5, end), disabled, item("T", "title")}},
-                         OrganizerRow{.name = "two", .items = {item("F", "freeze"), item("I", "image")}}};
+        document.rows = {
+            OrganizerRow{.name = "one", .items = {item("V", "video", 0.5, end), disabled, item("T", "title")}},
+            OrganizerRow{.name = "two", .items = {item("F", "freeze"), item("I", "image")}}};
         return organizer->openDocument(document);
     }
 
     static OrganizerItem item(const char* id, const std::string& kind, double start = 0, double end = 0.15)
     {
-        OrganizerItem item{.id = id, .kind = kind, .name = id, .start = start, .end = end, .sourceIDs = {"S"}, .sourceID = "S"};
+        OrganizerItem item{
+            .id = id, .kind = kind, .name = id, .start = start, .end = end, .sourceIDs = {"S"}, .sourceID = "S"};
         if (kind == "freeze") item.freezeTime = 0.5;
         if (kind == "image") item.imagePath = (*media / "picture.png").string();
         return item;
@@ -97,7 +99,7 @@ struct QueueCase {
     std::vector<std::string> ids;
 };
 
-class OrganizerPlaybackQueue : public OrganizerPlayback, public ::testing::WithParamInterface<QueueCase> {};
+class OrganizerPlaybackQueue : public OrganizerPlayback, public ::testing::WithParamInterface<QueueCase> { };
 
 TEST_P(OrganizerPlaybackQueue, SkipsDisabledItems)
 {
@@ -107,12 +109,13 @@ TEST_P(OrganizerPlaybackQueue, SkipsDisabledItems)
     test::expectConsistent(*organizer);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, OrganizerPlaybackQueue,
-                         ::testing::Values(QueueCase{"Row", OrganizerCommand::playRow, {}, {"V", "T"}},
-                                           QueueCase{"All", OrganizerCommand::playAll, {}, {"V", "T", "F", "I"}},
-                                           QueueCase{"SelectionInOrder", OrganizerCommand::togglePlayback, {2, 0, 1}, {"V", "T"}},
-                                           QueueCase{"DisabledSelection", OrganizerCommand::togglePlayback, {1}, {}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OrganizerPlaybackQueue,
+    ::testing::Values(QueueCase{"Row", OrganizerCommand::playRow, {}, {"V", "T"}},
+                      QueueCase{"All", OrganizerCommand::playAll, {}, {"V", "T", "F", "I"}},
+                      QueueCase{"SelectionInOrder", OrganizerCommand::togglePlayback, {2, 0, 1}, {"V", "T"}},
+                      QueueCase{"DisabledSelection", OrganizerCommand::togglePlayback, {1}, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OrganizerPlayback, TheQueueEndsOrLoops)
 {
@@ -121,7 +124,8 @@ TEST_F(OrganizerPlayback, TheQueueEndsOrLoops)
         organizer->begin({item("A", "title"), item("B", "title")});
         ASSERT_TRUE(waitFor([&] { return organizer->statusText().startsWith("2/2 B"); }));
         if (loop) {
-            EXPECT_TRUE(waitFor([&] { return organizer->statusText().startsWith("1/2 A"); })) << "the first follows the last";
+            EXPECT_TRUE(waitFor([&] { return organizer->statusText().startsWith("1/2 A"); }))
+                << "the first follows the last";
             continue;
         }
         ASSERT_TRUE(waitFor([&] { return organizer->statusText() == finished; }));
@@ -136,7 +140,7 @@ TEST_F(OrganizerPlayback, TheQueueEndsOrLoops)
 TEST_F(OrganizerPlayback, AVideoItemOpensOnItsInPointAndItsEndMovesOn)
 {
     organizer->selectTimeline(0, 0);
-    organizer->begin({item("V", "video", 0.5, 0.8)});  // superseded at once: must never start
+    organizer->begin({item("V", "video", 0.5, 0.8)}); // superseded at once: must never start
     organizer->selectTimeline(0, 0);
     test::expectConsistent(*organizer);
     const Player& player = *organizer->player();
@@ -160,13 +164,13 @@ TEST_F(OrganizerPlayback, AVideoItemOpensOnItsInPointAndItsEndMovesOn)
 // A video item that may or may not play, by its range and its source.
 struct VideoCase {
     const char* name;
-    double startOffset;  // the source's offset
-    double pastEnd;      // how far the item's end lies past the file's end
-    const char* path;    // "" = the clip; else a name in the media folder
-    QString message;     // "" = it plays
+    double startOffset; // the source's offset
+    double pastEnd;     // how far the item's end lies past the file's end
+    const char* path;   // "" = the clip; else a name in the media folder
+    QString message;    // "" = it plays
 };
 
-class OrganizerPlaybackVideo : public OrganizerPlayback, public ::testing::WithParamInterface<VideoCase> {};
+class OrganizerPlaybackVideo : public OrganizerPlayback, public ::testing::WithParamInterface<VideoCase> { };
 
 TEST_P(OrganizerPlaybackVideo, PlaysOrSaysWhy)
 {
@@ -272,8 +276,8 @@ TEST_F(OrganizerPlayback, StepsThroughTheRowWhenOneItemIsOpen)
 {
     organizer->table.deselectAll();
     using C = OrganizerCommand;
-    for (const auto& [command, line] : {std::pair{C::previousClip, 0}, {C::nextClip, 1}, {C::nextClip, 2}, {C::nextClip, 2},
-                                        {C::previousClip, 1}}) {
+    for (const auto& [command, line] :
+         {std::pair{C::previousClip, 0}, {C::nextClip, 1}, {C::nextClip, 2}, {C::nextClip, 2}, {C::previousClip, 1}}) {
         ASSERT_TRUE(organizer->perform(command));
         EXPECT_EQ(organizer->table.selectedRow(), line) << OrganizerActions::row(command).name;
         EXPECT_EQ(queued(), std::vector<std::string>{organizer->selectedItem()->id});

@@ -36,8 +36,9 @@ protected:
         OrganizerFixture::SetUp();
         OrganizerDocument document;
         document.sources = {OrganizerSource{.id = "S", .name = "cam", .path = (*media / "clip.mp4").string()}};
-        document.rows[0].items = {OrganizerItem{.id = "V", .name = "V", .start = 0.5, .end = 1, .sourceIDs = {"S"}, .sourceID = "S"},
-                                  OrganizerItem{.id = "T", .kind = "title", .name = "T", .start = 0, .end = 2}};
+        document.rows[0].items = {
+            OrganizerItem{.id = "V", .name = "V", .start = 0.5, .end = 1, .sourceIDs = {"S"}, .sourceID = "S"},
+            OrganizerItem{.id = "T", .kind = "title", .name = "T", .start = 0, .end = 2}};
         ASSERT_TRUE(organizer->openDocument(document));
         organizer->selectTimeline(0, 0);
         bar = test::control<OrganizerRangeBar>(*organizer, "rangeBar");
@@ -84,7 +85,8 @@ TEST_F(OrganizerRangeBarEditing, AHandleIsGrabbedStrictlyWithinNinePoints)
 
 TEST_F(OrganizerRangeBarEditing, AChangeDuringADragCommitsNothing)
 {
-    test::change(*organizer, [](OrganizerDocument& d) { d.title = "edited"; }, 0);
+    test::change(
+        *organizer, [](OrganizerDocument& d) { d.title = "edited"; }, 0);
     organizer->selectTimeline(0, 0);
     ASSERT_TRUE(waitFor([&] { return organizer->player()->currentItem() != nullptr; }));
     mouse(QEvent::MouseButtonPress, bar->x(1));

@@ -57,14 +57,15 @@ using Names = std::vector<std::string>;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OrganizerRowCommands,
-    ::testing::Values(RowCase{"AddChoosesTheNewRow", 0, {"D"}, {}, OrganizerCommand::addRow, Names{"A", "B", "C", "D"}, 3},
-                      RowCase{"AddCancelled", 0, {}, {}, OrganizerCommand::addRow, Names{"A", "B", "C"}, 0},
-                      RowCase{"Rename", 1, {"X"}, {}, OrganizerCommand::renameRow, Names{"A", "X", "C"}, 1},
-                      RowCase{"RemoveTheLastShowsTheNewLast", 2, {}, {1}, OrganizerCommand::removeRow, Names{"A", "B"}, 1},
-                      RowCase{"RemoveTheFirstShowsTheNext", 0, {}, {1}, OrganizerCommand::removeRow, Names{"B", "C"}, 0},
-                      RowCase{"RemoveCancelled", 0, {}, {0}, OrganizerCommand::removeRow, Names{"A", "B", "C"}, 0},
-                      RowCase{"DownKeepsTheRowChosen", 1, {}, {}, OrganizerCommand::rowDown, Names{"A", "C", "B"}, 2},
-                      RowCase{"UpOnTheFirstRow", 0, {}, {}, OrganizerCommand::rowUp, Names{"A", "B", "C"}, 0}),
+    ::testing::Values(
+        RowCase{"AddChoosesTheNewRow", 0, {"D"}, {}, OrganizerCommand::addRow, Names{"A", "B", "C", "D"}, 3},
+        RowCase{"AddCancelled", 0, {}, {}, OrganizerCommand::addRow, Names{"A", "B", "C"}, 0},
+        RowCase{"Rename", 1, {"X"}, {}, OrganizerCommand::renameRow, Names{"A", "X", "C"}, 1},
+        RowCase{"RemoveTheLastShowsTheNewLast", 2, {}, {1}, OrganizerCommand::removeRow, Names{"A", "B"}, 1},
+        RowCase{"RemoveTheFirstShowsTheNext", 0, {}, {1}, OrganizerCommand::removeRow, Names{"B", "C"}, 0},
+        RowCase{"RemoveCancelled", 0, {}, {0}, OrganizerCommand::removeRow, Names{"A", "B", "C"}, 0},
+        RowCase{"DownKeepsTheRowChosen", 1, {}, {}, OrganizerCommand::rowDown, Names{"A", "C", "B"}, 2},
+        RowCase{"UpOnTheFirstRow", 0, {}, {}, OrganizerCommand::rowUp, Names{"A", "B", "C"}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OrganizerRowCommands, LimitsAndTheLastRowRefuseWithoutChange)

@@ -95,7 +95,7 @@ TEST_F(OrganizerSplitDrag, SavedRatioIsReadClampedAndOnlyWhenFinite)
     const struct {
         QVariant saved;
         double ratio;
-    } cases[] = {{0.1, 0.2},   {0.9, 0.85},  {0.16, 0.2},  {"0.5", 0.5},   {"nan", 0.5},
+    } cases[] = {{0.1, 0.2},   {0.9, 0.85},  {0.16, 0.2},    {"0.5", 0.5}, {"nan", 0.5},
                  {"inf", 0.5}, {"abc", 0.5}, {"1e309", 0.5}, {"", 0.5}};
     for (const auto& c : cases) {
         QSettings().setValue(key, c.saved);

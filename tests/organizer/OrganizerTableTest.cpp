@@ -49,11 +49,14 @@ protected:
 
 TEST_F(OrganizerTable, InspectorShowsTheSelectedItem)
 {
-    test::change(*organizer, [](OrganizerDocument& d) {
-        d.rows[0].items[0].name = "Goal";
-        d.rows[0].items[0].start = 10;
-        d.rows[0].items[0].end = 13.5;
-    }, 0);
+    test::change(
+        *organizer,
+        [](OrganizerDocument& d) {
+            d.rows[0].items[0].name = "Goal";
+            d.rows[0].items[0].start = 10;
+            d.rows[0].items[0].end = 13.5;
+        },
+        0);
     EXPECT_EQ(clipInfo(), "Goal\n3.50 秒 / 1件選択");
     EXPECT_EQ(test::control<QLineEdit>(*organizer, "nameField")->text(), "Goal");
     EXPECT_EQ(test::control<QLineEdit>(*organizer, "startField")->text(), "10");
@@ -66,16 +69,20 @@ TEST_F(OrganizerTable, InspectorShowsTheSelectedItem)
     EXPECT_EQ(test::control<QComboBox>(*organizer, "angleChoice")->itemData(1).toString(), "S2");
     EXPECT_EQ(test::control<QComboBox>(*organizer, "angleChoice")->currentIndex(), 0);
     EXPECT_EQ(test::control<QLineEdit>(*organizer, "offsetField")->text(), "-1.5");
-    EXPECT_EQ(test::control<OrganizerOverlay>(*organizer, "overlay")->marks(), *organizer->playlist().rows[0].items[0].marks);
+    EXPECT_EQ(test::control<OrganizerOverlay>(*organizer, "overlay")->marks(),
+              *organizer->playlist().rows[0].items[0].marks);
 }
 
 TEST_F(OrganizerTable, NumbersAreShownInTheCLocale)
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    test::change(*organizer, [](OrganizerDocument& d) {
-        d.rows[0].items[0].start = 1.25;
-        d.rows[0].items[0].end = 12;
-    }, 0);
+    test::change(
+        *organizer,
+        [](OrganizerDocument& d) {
+            d.rows[0].items[0].start = 1.25;
+            d.rows[0].items[0].end = 12;
+        },
+        0);
     QLocale::setDefault(QLocale::c());
     EXPECT_EQ(test::control<QLineEdit>(*organizer, "startField")->text(), "1.25");
     EXPECT_EQ(clipInfo(), "Item I1\n10.75 秒 / 1件選択");
@@ -83,22 +90,27 @@ TEST_F(OrganizerTable, NumbersAreShownInTheCLocale)
 
 TEST_F(OrganizerTable, ALongUnbrokenNameKeepsTheInspectorInItsPane)
 {
-    test::change(*organizer, [](OrganizerDocument& d) { d.rows[0].items[0].name = std::string(400, 'x'); }, 0);
+    test::change(
+        *organizer, [](OrganizerDocument& d) { d.rows[0].items[0].name = std::string(400, 'x'); }, 0);
     test::expectConsistent(*organizer);
     test::settle();
     const QWidget* viewport = test::control<QWidget>(*organizer, "infoPanel")->parentWidget()->parentWidget();
     const QRect field = test::control<QLineEdit>(*organizer, "nameField")->geometry();
-    const QPoint right = test::control<QLineEdit>(*organizer, "nameField")->parentWidget()->mapTo(viewport, field.topRight());
+    const QPoint right =
+        test::control<QLineEdit>(*organizer, "nameField")->parentWidget()->mapTo(viewport, field.topRight());
     EXPECT_LE(right.x(), viewport->width()) << "the name field stays within the inspector";
     EXPECT_GE(test::control<QLineEdit>(*organizer, "nameField")->width(), 100);
 }
 
 TEST_F(OrganizerTable, LengthsAlwaysHaveTwoDecimals)
 {
-    test::change(*organizer, [](OrganizerDocument& d) {
-        d.rows[0].items[1].start = 12;
-        d.rows[0].items[1].end = 15;
-    }, 1);
+    test::change(
+        *organizer,
+        [](OrganizerDocument& d) {
+            d.rows[0].items[1].start = 12;
+            d.rows[0].items[1].end = 15;
+        },
+        1);
     EXPECT_EQ(clipInfo(), "Item I2\n3.00 秒 / 1件選択");
 }
 
@@ -126,7 +138,8 @@ TEST_F(OrganizerTable, SelectedItemIsNoneWhenTheSelectionPassesTheItems)
 
 TEST_F(OrganizerTable, EmptyRowShowsTheChooseState)
 {
-    test::change(*organizer, [](OrganizerDocument& d) { d.rows.push_back(namedRow("空", 0)); }, 0);
+    test::change(
+        *organizer, [](OrganizerDocument& d) { d.rows.push_back(namedRow("空", 0)); }, 0);
     test::expectConsistent(*organizer);
     organizer->rowChoice.selectItem(2);
     organizer->reload(std::nullopt);
@@ -150,22 +163,26 @@ struct AngleCase {
     const char* offset;
 };
 
-class OrganizerAngles : public OrganizerTable, public ::testing::WithParamInterface<AngleCase> {};
+class OrganizerAngles : public OrganizerTable, public ::testing::WithParamInterface<AngleCase> { };
 
 TEST_P(OrganizerAngles, ListsEveryAngleOfTheItem)
 {
     const AngleCase& c = GetParam();
-    test::change(*organizer, [&c](OrganizerDocument& d) {
-        // A title item may name sources the playlist does not have.
-        d.rows[0].items[0].kind = "title";
-        d.rows[0].items[0].sourceIDs = c.sourceIDs;
-        d.rows[0].items[0].sourceID = c.sourceID;
-    }, 0);
+    test::change(
+        *organizer,
+        [&c](OrganizerDocument& d) {
+            // A title item may name sources the playlist does not have.
+            d.rows[0].items[0].kind = "title";
+            d.rows[0].items[0].sourceIDs = c.sourceIDs;
+            d.rows[0].items[0].sourceID = c.sourceID;
+        },
+        0);
     test::expectConsistent(*organizer);
     ASSERT_EQ(test::control<QComboBox>(*organizer, "angleChoice")->count(), static_cast<int>(c.titles.size()));
     for (size_t i = 0; i < c.titles.size(); ++i) {
         EXPECT_EQ(test::control<QComboBox>(*organizer, "angleChoice")->itemText(int(i)).toStdString(), c.titles[i]);
-        EXPECT_EQ(test::control<QComboBox>(*organizer, "angleChoice")->itemData(int(i)).toString().toStdString(), c.sourceIDs[i]);
+        EXPECT_EQ(test::control<QComboBox>(*organizer, "angleChoice")->itemData(int(i)).toString().toStdString(),
+                  c.sourceIDs[i]);
     }
     EXPECT_EQ(test::control<QComboBox>(*organizer, "angleChoice")->currentIndex(), c.selected);
     EXPECT_EQ(test::control<QLineEdit>(*organizer, "offsetField")->text().toStdString(), c.offset);
@@ -188,7 +205,7 @@ struct RowKeepCase {
     int expected;
 };
 
-class OrganizerRowKept : public OrganizerTable, public ::testing::WithParamInterface<RowKeepCase> {};
+class OrganizerRowKept : public OrganizerTable, public ::testing::WithParamInterface<RowKeepCase> { };
 
 TEST_P(OrganizerRowKept, ReloadKeepsThePositionOfTheRowPopUp)
 {
@@ -207,17 +224,20 @@ TEST_P(OrganizerRowKept, ReloadKeepsThePositionOfTheRowPopUp)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, OrganizerRowKept,
-    ::testing::Values(
-        RowKeepCase{"Unchanged", 3, 1, [](OrganizerDocument&) {}, 1},
-        RowKeepCase{"RowsOfTheSameName", 3, 2,
-                    [](OrganizerDocument& d) { for (auto& row : d.rows) row.name = "同じ名前"; }, 2},
-        RowKeepCase{"RowBeforeRemoved", 3, 2, [](OrganizerDocument& d) { d.rows.erase(d.rows.begin()); }, 1},
-        RowKeepCase{"ShownRowGone", 3, 2, [](OrganizerDocument& d) { d.rows.resize(1); }, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, OrganizerRowKept,
+                         ::testing::Values(RowKeepCase{"Unchanged", 3, 1, [](OrganizerDocument&) {}, 1},
+                                           RowKeepCase{"RowsOfTheSameName", 3, 2,
+                                                       [](OrganizerDocument& d) {
+                                                           for (auto& row : d.rows) row.name = "同じ名前";
+                                                       },
+                                                       2},
+                                           RowKeepCase{"RowBeforeRemoved", 3, 2,
+                                                       [](OrganizerDocument& d) { d.rows.erase(d.rows.begin()); }, 1},
+                                           RowKeepCase{"ShownRowGone", 3, 2,
+                                                       [](OrganizerDocument& d) { d.rows.resize(1); }, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
-class OrganizerReloadIndex : public OrganizerTable, public ::testing::WithParamInterface<int> {};
+class OrganizerReloadIndex : public OrganizerTable, public ::testing::WithParamInterface<int> { };
 
 TEST_P(OrganizerReloadIndex, AnIndexOutsideTheRowLeavesTheSelection)
 {
@@ -247,7 +267,7 @@ struct TitleCase {
     const char* shown;
 };
 
-class OrganizerWindowTitle : public OrganizerTable, public ::testing::WithParamInterface<TitleCase> {};
+class OrganizerWindowTitle : public OrganizerTable, public ::testing::WithParamInterface<TitleCase> { };
 
 TEST_P(OrganizerWindowTitle, FollowsThePlaylist)
 {
@@ -257,14 +277,14 @@ TEST_P(OrganizerWindowTitle, FollowsThePlaylist)
     EXPECT_EQ(organizer->window()->windowHandle()->title(), QString::fromUtf8(GetParam().shown));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, OrganizerWindowTitle,
-    ::testing::Values(TitleCase{"Plain", "Match", "ZANTORIX / Match — ORGANIZER"},
-                      TitleCase{"Empty", "", "ZANTORIX /  — ORGANIZER"},
-                      TitleCase{"Japanese", "前半の守備", "ZANTORIX / 前半の守備 — ORGANIZER"},
-                      TitleCase{"Placeholder", "Match [*] 2", "ZANTORIX / Match [*] 2 — ORGANIZER"},
-                      TitleCase{"TwoPlaceholders", "[*][*]", "ZANTORIX / [*][*] — ORGANIZER"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, OrganizerWindowTitle,
+                         ::testing::Values(TitleCase{"Plain", "Match", "ZANTORIX / Match — ORGANIZER"},
+                                           TitleCase{"Empty", "", "ZANTORIX /  — ORGANIZER"},
+                                           TitleCase{"Japanese", "前半の守備", "ZANTORIX / 前半の守備 — ORGANIZER"},
+                                           TitleCase{"Placeholder", "Match [*] 2",
+                                                     "ZANTORIX / Match [*] 2 — ORGANIZER"},
+                                           TitleCase{"TwoPlaceholders", "[*][*]", "ZANTORIX / [*][*] — ORGANIZER"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OrganizerTable, ASelectionChangeRefillsTheInspectorAndStopsPlayback)
 {
@@ -284,7 +304,8 @@ TEST_F(OrganizerTable, ASelectionChangeRefillsTheInspectorAndStopsPlayback)
 TEST_F(OrganizerTable, ClearingTheInspectorKeepsEnabledAndOffset)
 {
     organizer->rowChoice.selectItem(1);
-    test::change(*organizer, [](OrganizerDocument& d) { d.rows[1].items[1].enabled = false; }, 1);
+    test::change(
+        *organizer, [](OrganizerDocument& d) { d.rows[1].items[1].enabled = false; }, 1);
     test::expectConsistent(*organizer);
     EXPECT_FALSE(test::control<QCheckBox>(*organizer, "enabled")->isChecked());
     EXPECT_EQ(test::control<QLineEdit>(*organizer, "offsetField")->text(), "12.25");

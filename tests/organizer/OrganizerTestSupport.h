@@ -115,8 +115,9 @@ public:
     explicit BusyHold(Organizer& organizer) : organizer_(organizer)
     {
         auto released = released_.get_future().share();
-        organizer.jobs().start(organizer.playlist(), {.work = [released](const auto&, const auto&) { released.wait(); },
-                                                      .progress = {}, .finished = {}});
+        organizer.jobs().start(
+            organizer.playlist(),
+            {.work = [released](const auto&, const auto&) { released.wait(); }, .progress = {}, .finished = {}});
     }
     ~BusyHold() { release(); }
     void release()

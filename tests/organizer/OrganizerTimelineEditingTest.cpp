@@ -56,7 +56,8 @@ struct MoveCase {
     std::set<int> selection;
 };
 
-class OrganizerTimelineEditingMove : public OrganizerTimelineEditing, public ::testing::WithParamInterface<MoveCase> {};
+class OrganizerTimelineEditingMove : public OrganizerTimelineEditing,
+                                     public ::testing::WithParamInterface<MoveCase> { };
 
 TEST_P(OrganizerTimelineEditingMove, DropsAndSelectsTheMovedBlock)
 {
@@ -90,8 +91,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         MoveCase{"OnlyThePressedBlock", {}, {280, 13}, {600, 13}, {{"I2", "I3", "I1"}, {"I4", "I5"}}, 0, {2}},
         MoveCase{"BeforeItsFollowerStays", {}, {280, 13}, {340, 13}, unchanged, 0, {0}},
-        MoveCase{"TheSelectionTogether", {{280, 13}, {500, 13}}, {500, 13}, {230, 40},
-                 {{"I2"}, {"I1", "I3", "I4", "I5"}}, 1, {0, 1}},
+        MoveCase{"TheSelectionTogether",
+                 {{280, 13}, {500, 13}},
+                 {500, 13},
+                 {230, 40},
+                 {{"I2"}, {"I1", "I3", "I4", "I5"}},
+                 1,
+                 {0, 1}},
         MoveCase{"BelowTheLastLane", {}, {400, 13}, {900, 400}, {{"I1", "I3"}, {"I4", "I5", "I2"}}, 1, {2}},
         MoveCase{"AboveTheFirstLane", {}, {280, 40}, {230, -60}, {{"I4", "I1", "I2", "I3"}, {"I5"}}, 0, {0}},
         MoveCase{"BelowTheThreshold", {}, {280, 13}, {281, 15}, unchanged, 0, {0}}),
@@ -106,7 +112,8 @@ struct TrimCase {
     double end;
 };
 
-class OrganizerTimelineEditingTrim : public OrganizerTimelineEditing, public ::testing::WithParamInterface<TrimCase> {};
+class OrganizerTimelineEditingTrim : public OrganizerTimelineEditing,
+                                     public ::testing::WithParamInterface<TrimCase> { };
 
 TEST_P(OrganizerTimelineEditingTrim, ClampsThenCommits)
 {

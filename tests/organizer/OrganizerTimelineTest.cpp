@@ -81,7 +81,7 @@ struct WidthCase {
     double width;
 };
 
-class OrganizerTimelineWidth : public OrganizerTimelineTest, public ::testing::WithParamInterface<WidthCase> {};
+class OrganizerTimelineWidth : public OrganizerTimelineTest, public ::testing::WithParamInterface<WidthCase> { };
 
 TEST_P(OrganizerTimelineWidth, BlockWidthIsBoundedLength)
 {
@@ -90,9 +90,8 @@ TEST_P(OrganizerTimelineWidth, BlockWidthIsBoundedLength)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, OrganizerTimelineWidth,
-                         ::testing::Values(WidthCase{0.04, 12, 110}, WidthCase{60, 12, 520},
-                                           WidthCase{600, 12, 520}, WidthCase{20, 12, 240},
-                                           WidthCase{20, 24, 480}, WidthCase{20, 1, 110}));
+                         ::testing::Values(WidthCase{0.04, 12, 110}, WidthCase{60, 12, 520}, WidthCase{600, 12, 520},
+                                           WidthCase{20, 12, 240}, WidthCase{20, 24, 480}, WidthCase{20, 1, 110}));
 
 TEST_F(OrganizerTimelineTest, BlocksLieBackToBackFromTheLabelColumn)
 {
@@ -113,7 +112,7 @@ struct HitCase {
     std::optional<Hit> hit;
 };
 
-class OrganizerTimelineHit : public OrganizerTimelineTest, public ::testing::WithParamInterface<HitCase> {};
+class OrganizerTimelineHit : public OrganizerTimelineTest, public ::testing::WithParamInterface<HitCase> { };
 
 TEST_P(OrganizerTimelineHit, FindsWhatLiesUnderThePoint)
 {
@@ -122,20 +121,15 @@ TEST_P(OrganizerTimelineHit, FindsWhatLiesUnderThePoint)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OrganizerTimelineHit,
-    ::testing::Values(HitCase{"LabelColumn", {100, 10}, Hit{0, std::nullopt}},
-                      HitCase{"TopLeftCorner", {223, 3}, Hit{0, 0}},
-                      HitCase{"RightEdge", {333, 10}, Hit{0, std::nullopt}},
-                      HitCase{"Gap", {334.5, 10}, Hit{0, std::nullopt}},
-                      HitCase{"SecondBlock", {336, 23.9}, Hit{0, 1}},
-                      HitCase{"AboveBlock", {300, 2.9}, Hit{0, std::nullopt}},
-                      HitCase{"BottomEdge", {300, 24}, Hit{0, std::nullopt}},
-                      HitCase{"AfterLastBlock", {1100, 10}, Hit{0, std::nullopt}},
-                      HitCase{"SecondRow", {300, 40}, Hit{1, 0}},
-                      HitCase{"EmptyRow", {300, 60}, Hit{2, std::nullopt}},
-                      HitCase{"BelowLastLane", {300, 81}, std::nullopt},
-                      HitCase{"LessThanALaneAboveTheView", {300, -1}, Hit{0, std::nullopt}},
-                      HitCase{"ALaneAboveTheView", {300, -27}, std::nullopt},
-                      HitCase{"FarBelow", {300, 1e12}, std::nullopt}),
+    ::testing::Values(
+        HitCase{"LabelColumn", {100, 10}, Hit{0, std::nullopt}}, HitCase{"TopLeftCorner", {223, 3}, Hit{0, 0}},
+        HitCase{"RightEdge", {333, 10}, Hit{0, std::nullopt}}, HitCase{"Gap", {334.5, 10}, Hit{0, std::nullopt}},
+        HitCase{"SecondBlock", {336, 23.9}, Hit{0, 1}}, HitCase{"AboveBlock", {300, 2.9}, Hit{0, std::nullopt}},
+        HitCase{"BottomEdge", {300, 24}, Hit{0, std::nullopt}},
+        HitCase{"AfterLastBlock", {1100, 10}, Hit{0, std::nullopt}}, HitCase{"SecondRow", {300, 40}, Hit{1, 0}},
+        HitCase{"EmptyRow", {300, 60}, Hit{2, std::nullopt}}, HitCase{"BelowLastLane", {300, 81}, std::nullopt},
+        HitCase{"LessThanALaneAboveTheView", {300, -1}, Hit{0, std::nullopt}},
+        HitCase{"ALaneAboveTheView", {300, -27}, std::nullopt}, HitCase{"FarBelow", {300, 1e12}, std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OrganizerTimelineTest, BeforeItsFirstStateNothingIsThere)
@@ -154,7 +148,7 @@ struct SizeCase {
     QSize size;
 };
 
-class OrganizerTimelineSize : public OrganizerTimelineTest, public ::testing::WithParamInterface<SizeCase> {};
+class OrganizerTimelineSize : public OrganizerTimelineTest, public ::testing::WithParamInterface<SizeCase> { };
 
 TEST_P(OrganizerTimelineSize, CoversTheWidestRowAndEveryLane)
 {
@@ -164,12 +158,11 @@ TEST_P(OrganizerTimelineSize, CoversTheWidestRowAndEveryLane)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OrganizerTimelineSize,
-    ::testing::Values(
-        SizeCase{"Visible", [](OrganizerDocument&) {}, QSize(1129, 180)},
-        SizeCase{"NoRows", [](OrganizerDocument& d) { d.rows.clear(); }, QSize(800, 180)},
-        SizeCase{"ManyRows", [](OrganizerDocument& d) { d.rows.resize(10); }, QSize(1129, 270)},
-        SizeCase{"LongRow", [](OrganizerDocument& d) { d.rows[1].items.assign(4, lasting(600)); },
-                 QSize(223 + 4 * 523 - 3 + 30, 180)}),
+    ::testing::Values(SizeCase{"Visible", [](OrganizerDocument&) {}, QSize(1129, 180)},
+                      SizeCase{"NoRows", [](OrganizerDocument& d) { d.rows.clear(); }, QSize(800, 180)},
+                      SizeCase{"ManyRows", [](OrganizerDocument& d) { d.rows.resize(10); }, QSize(1129, 270)},
+                      SizeCase{"LongRow", [](OrganizerDocument& d) { d.rows[1].items.assign(4, lasting(600)); },
+                               QSize(223 + 4 * 523 - 3 + 30, 180)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OrganizerTimelineTest, LabelColumnStaysAtTheVisibleLeftEdge)
@@ -195,9 +188,9 @@ TEST_F(OrganizerTimelineTest, LabelColumnStaysAtTheVisibleLeftEdge)
 TEST_F(OrganizerTimelineTest, CursorZonesOfABlock)
 {
     const std::vector<std::pair<double, Qt::CursorShape>> cases{
-        {223.5, Qt::SizeHorCursor}, {229.9, Qt::SizeHorCursor}, {230.5, Qt::ArrowCursor},
+        {223.5, Qt::SizeHorCursor},  {229.9, Qt::SizeHorCursor},  {230.5, Qt::ArrowCursor},
         {231.5, Qt::OpenHandCursor}, {324.9, Qt::OpenHandCursor}, {325.5, Qt::ArrowCursor},
-        {326.1, Qt::SizeHorCursor}, {334, Qt::ArrowCursor}, {100, Qt::ArrowCursor}};
+        {326.1, Qt::SizeHorCursor},  {334, Qt::ArrowCursor},      {100, Qt::ArrowCursor}};
     for (const auto& [x, shape] : cases) EXPECT_EQ(view.cursorAt({x, 10}), shape) << x;
 }
 
@@ -262,7 +255,8 @@ TEST_F(OrganizerTimelineTest, APartOfTheViewPaintsAsInTheWhole)
         for (int y = 0; y < part.height(); ++y) {
             for (int x = 0; x < part.width(); ++x) {
                 if (piece.pixel(x, y) != expected.pixel(x, y) && differences++ < 3) {
-                    ADD_FAILURE() << "at " << part.x() + x << "," << part.y() + y << std::hex << " " << piece.pixel(x, y) << " " << expected.pixel(x, y);
+                    ADD_FAILURE() << "at " << part.x() + x << "," << part.y() + y << std::hex << " "
+                                  << piece.pixel(x, y) << " " << expected.pixel(x, y);
                 }
             }
         }

@@ -115,7 +115,7 @@ struct RefusedStep {
     bool redo;
 };
 
-class OrganizerRefusedStep : public OrganizerUndo, public ::testing::WithParamInterface<RefusedStep> {};
+class OrganizerRefusedStep : public OrganizerUndo, public ::testing::WithParamInterface<RefusedStep> { };
 
 TEST_P(OrganizerRefusedStep, DoesNothing)
 {
@@ -147,8 +147,7 @@ TEST_P(OrganizerRefusedStep, DoesNothing)
 
 INSTANTIATE_TEST_SUITE_P(Cases, OrganizerRefusedStep,
                          ::testing::Values(RefusedStep{"EmptyUndo", false, false},
-                                           RefusedStep{"EmptyRedo", false, true},
-                                           RefusedStep{"BusyUndo", true, false},
+                                           RefusedStep{"EmptyRedo", false, true}, RefusedStep{"BusyUndo", true, false},
                                            RefusedStep{"BusyRedo", true, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -207,7 +206,7 @@ TEST_F(OrganizerUndo, APlaylistThatCannotBeEncodedIsRefusedAndTheFileKept)
 
 // Every edit undoes to the bytes it started from and redoes to the bytes it
 // made. A new edit command adds its row here.
-class OrganizerUndoEach : public OrganizerUndo, public ::testing::WithParamInterface<test::UndoCase> {};
+class OrganizerUndoEach : public OrganizerUndo, public ::testing::WithParamInterface<test::UndoCase> { };
 
 TEST_P(OrganizerUndoEach, UndoesAndRedoesExactly)
 {
@@ -235,49 +234,72 @@ OrganizerItem renamed(OrganizerItem item)
 
 INSTANTIATE_TEST_SUITE_P(
     Edits, OrganizerUndoEach,
-    ::testing::Values(
-        test::UndoCase{"Retitle", [](const OrganizerDocument& d) { return edits::retitled(d, "other"); }},
-        test::UndoCase{"ReplaceItem",
-                       [](const OrganizerDocument& d) { return edits::replacingItem(d, renamed(d.rows[1].items[0])); }},
-        test::UndoCase{"RemoveItems", [](const OrganizerDocument& d) { return edits::removingItems(d, 0, {"I1", "I3"}); }},
-        test::UndoCase{"MoveItems", [](const OrganizerDocument& d) { return edits::movingItems(d, {"I1", "I3"}, 1, 1)->document; }},
-        test::UndoCase{"TrimItem",
-                       [](const OrganizerDocument& d) { return *edits::trimmingItem(d, "I3", 0.5, 9, Organizer::movieDuration); }},
-        test::UndoCase{"ApplyFields",
-                       [](const OrganizerDocument& d) {
-                           return edits::applyingFields(d, "I5", {"n", "m", "a,b", "2", "5", true}, Organizer::movieDuration);
-                       }},
-        test::UndoCase{"ChooseAngle", [](const OrganizerDocument& d) { return edits::choosingAngle(d, "I1", "S2"); }},
-        test::UndoCase{"RelinkSource", [](const OrganizerDocument& d) { return edits::relinkingSource(d, "S1", "/other.mp4"); }},
-        test::UndoCase{"OffsetSource", [](const OrganizerDocument& d) { return edits::offsettingSource(d, "S2", -4); }},
-        test::UndoCase{"SetMarks", [](const OrganizerDocument& d) { return edits::settingMarks(d, "I2", {test::gxlMark()}); }},
-        test::UndoCase{"CutAMaterialStill",
-                       [](const OrganizerDocument& d) {
-                           const OrganizerItem still = edits::freezeOf(d.rows[0].items[0], 2, "F");
-                           return edits::addingMaterial(edits::cuttingFreeze(d, "I1", still, "T"), "F",
-                                                        edits::materialMark("Player Ring"));
-                       }},
-        test::UndoCase{"AddRow", [](const OrganizerDocument& d) { return edits::addingRow(d, "new"); }},
-        test::UndoCase{"RenameRow", [](const OrganizerDocument& d) { return edits::renamingRow(d, 1, "other"); }},
-        test::UndoCase{"RemoveRow", [](const OrganizerDocument& d) { return edits::removingRow(d, 0); }},
-        test::UndoCase{"MoveRow", [](const OrganizerDocument& d) { return edits::movingRow(d, 0, 1); }},
-        test::UndoCase{"InsertItems",
-                       [](const OrganizerDocument& d) { return edits::insertingItems(d, 0, 1, {edits::titleItem("t")}); }},
-        test::UndoCase{"DuplicateItems", [](const OrganizerDocument& d) { return edits::duplicatingItems(d, 0, {"I1", "I3"}); }},
-        test::UndoCase{"RemoveItemOfSecondRow", [](const OrganizerDocument& d) { return edits::removingItems(d, 1, {"I4"}); }},
-        test::UndoCase{"Append",
-                       [](const OrganizerDocument& d) {
-                           const QJsonObject body = QJsonDocument::fromJson(
-                               R"({"sources": [{"name": "a.mp4", "size": 1, "id": "x"}], "clips": [{"start": 0, "end": 1}]})").object();
-                           return edits::appending(d, 1, body, {})->document;
-                       }}),
+    ::testing::
+        Values(test::UndoCase{"Retitle", [](const OrganizerDocument& d) { return edits::retitled(d, "other"); }},
+               test::UndoCase{
+                   "ReplaceItem",
+                   [](const OrganizerDocument& d) { return edits::replacingItem(d, renamed(d.rows[1].items[0])); }},
+               test::UndoCase{"RemoveItems",
+                              [](const OrganizerDocument& d) {
+                                  return edits::removingItems(d, 0, {"I1", "I3"});
+                              }},
+               test::UndoCase{"MoveItems",
+                              [](const OrganizerDocument& d) {
+                                  return edits::movingItems(d, {"I1", "I3"}, 1, 1)->document;
+                              }},
+               test::UndoCase{"TrimItem",
+                              [](const OrganizerDocument& d) {
+                                  return *edits::trimmingItem(d, "I3", 0.5, 9, Organizer::movieDuration);
+                              }},
+               test::UndoCase{"ApplyFields",
+                              [](const OrganizerDocument& d) {
+                                  return edits::applyingFields(d, "I5", {"n", "m", "a,b", "2", "5", true},
+                                                               Organizer::movieDuration);
+                              }},
+               test::UndoCase{"ChooseAngle",
+                              [](const OrganizerDocument& d) { return edits::choosingAngle(d, "I1", "S2"); }},
+               test::UndoCase{"RelinkSource",
+                              [](const OrganizerDocument& d) { return edits::relinkingSource(d, "S1", "/other.mp4"); }},
+               test::UndoCase{"OffsetSource",
+                              [](const OrganizerDocument& d) { return edits::offsettingSource(d, "S2", -4); }},
+               test::UndoCase{
+                   "SetMarks",
+                   [](const OrganizerDocument& d) { return edits::settingMarks(d, "I2", {test::gxlMark()}); }},
+               test::UndoCase{"CutAMaterialStill",
+                              [](const OrganizerDocument& d) {
+                                  const OrganizerItem still = edits::freezeOf(d.rows[0].items[0], 2, "F");
+                                  return edits::addingMaterial(edits::cuttingFreeze(d, "I1", still, "T"), "F",
+                                                               edits::materialMark("Player Ring"));
+                              }},
+               test::UndoCase{"AddRow", [](const OrganizerDocument& d) { return edits::addingRow(d, "new"); }},
+               test::UndoCase{"RenameRow",
+                              [](const OrganizerDocument& d) { return edits::renamingRow(d, 1, "other"); }},
+               test::UndoCase{"RemoveRow", [](const OrganizerDocument& d) { return edits::removingRow(d, 0); }},
+               test::UndoCase{"MoveRow", [](const OrganizerDocument& d) { return edits::movingRow(d, 0, 1); }},
+               test::UndoCase{
+                   "InsertItems",
+                   [](const OrganizerDocument& d) { return edits::insertingItems(d, 0, 1, {edits::titleItem("t")}); }},
+               test::UndoCase{
+                   "DuplicateItems",
+                   [](const OrganizerDocument& d) { return edits::duplicatingItems(d, 0, {"I1", "I3"}); }},
+               test::UndoCase{"RemoveItemOfSecondRow",
+                              [](const OrganizerDocument& d) { return edits::removingItems(d, 1, {"I4"}); }},
+               test::UndoCase{
+                   "Append",
+                   [](const OrganizerDocument& d) {
+                       const QJsonObject body =
+                           QJsonDocument::fromJson(
+                               R"({"sources": [{"name": "a.mp4", "size": 1, "id": "x"}], "clips": [{"start": 0, "end": 1}]})")
+                               .object();
+                       return edits::appending(d, 1, body, {})->document;
+                   }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Every command that changes the document, run through the command table
 // in a window over real media: one undo step back to the bytes it started
 // from, redo to the bytes it made. A new document-changing command adds its
 // row here.
-class OrganizerUndoCommand : public ::testing::TestWithParam<OrganizerCommand> {};
+class OrganizerUndoCommand : public ::testing::TestWithParam<OrganizerCommand> { };
 
 TEST_P(OrganizerUndoCommand, UndoesAndRedoesExactly)
 {
@@ -306,10 +328,16 @@ TEST_P(OrganizerUndoCommand, UndoesAndRedoesExactly)
 std::vector<OrganizerCommand> documentCommands()
 {
     using C = OrganizerCommand;
-    std::vector<C> commands{C::addRow, C::renameRow, C::rowUp, C::rowDown, C::removeRow, C::addTitle, C::addImage,
-                            C::duplicate, C::removeItems, C::insertBefore, C::insertAfter, C::apply, C::angleChanged,
-                            C::relink, C::applyOffset, C::markIn, C::markOut, C::deleteSelectedMark, C::undoMark,
-                            C::gxlSettingsChanged};
+    std::vector<C> commands{C::addRow,       C::renameRow,
+                            C::rowUp,        C::rowDown,
+                            C::removeRow,    C::addTitle,
+                            C::addImage,     C::duplicate,
+                            C::removeItems,  C::insertBefore,
+                            C::insertAfter,  C::apply,
+                            C::angleChanged, C::relink,
+                            C::applyOffset,  C::markIn,
+                            C::markOut,      C::deleteSelectedMark,
+                            C::undoMark,     C::gxlSettingsChanged};
     for (int index = 0; index < organizerMaterialCount; ++index) commands.push_back(organizerMaterialCommand(index));
     return commands;
 }

@@ -117,7 +117,8 @@ TEST(PlayerStillTest, FreezeCutsTheSourceFrameAtTheFreezeTimePlusOffset)
     EXPECT_EQ(codeIn(still, still.rect()), 9);
 
     ASSERT_EQ(mkfifo((dir / "pipe.mp4").c_str(), 0600), 0);
-    EXPECT_THROW(freezeImage(item, OrganizerDocument{.sources = {{.id = "s", .path = (dir / "pipe.mp4").string()}}}), MediaError)
+    EXPECT_THROW(freezeImage(item, OrganizerDocument{.sources = {{.id = "s", .path = (dir / "pipe.mp4").string()}}}),
+                 MediaError)
         << "refused without waiting for a writer";
     item.freezeTime.reset();
     EXPECT_THROW(freezeImage(item, OrganizerDocument{.sources = {source}}), ExportFailure);
@@ -133,7 +134,8 @@ TEST(PlayerStillTest, AMovieReplacedAtTheSamePathGivesItsOwnStill)
     item.freezeTime = 0.5;
     ASSERT_EQ(codeIn(freezeImage(item, OrganizerDocument{.sources = {source}}), QRect(0, 0, 160, 90)), 15);
     makeTestMovie(clip, {.frameRate = 10, .durationSeconds = 1.0, .audio = false});
-    EXPECT_EQ(codeIn(freezeImage(item, OrganizerDocument{.sources = {source}}), QRect(0, 0, 160, 90)), 5) << "not the still of the old movie";
+    EXPECT_EQ(codeIn(freezeImage(item, OrganizerDocument{.sources = {source}}), QRect(0, 0, 160, 90)), 5)
+        << "not the still of the old movie";
 }
 
 } // namespace

@@ -30,9 +30,17 @@ protected:
         OrganizerFixture::SetUp();
         test::makeTestMovie(folder / "clip.mp4", {.durationSeconds = 2.0, .audio = false});
         OrganizerDocument document;
-        document.sources = {OrganizerSource{.id = "S", .name = "cam", .path = (folder / "clip.mp4").string(), .offset = 0.1 + 0.2}};
-        document.rows = {OrganizerRow{.name = "one", .items = {OrganizerItem{.id = "V", .name = "とても長い名前のクリップ、左サイドからのカウンター攻撃とシュートまでの流れ", .start = start, .end = end,
-                                                                              .sourceIDs = {"S"}, .sourceID = "S"}}}};
+        document.sources = {
+            OrganizerSource{.id = "S", .name = "cam", .path = (folder / "clip.mp4").string(), .offset = 0.1 + 0.2}};
+        document.rows = {
+            OrganizerRow{.name = "one",
+                         .items = {OrganizerItem{
+                             .id = "V",
+                             .name = "とても長い名前のクリップ、左サイドからのカウンター攻撃とシュートまでの流れ",
+                             .start = start,
+                             .end = end,
+                             .sourceIDs = {"S"},
+                             .sourceID = "S"}}}};
         ASSERT_TRUE(organizer->openDocument(document));
         organizer->window()->resize(GetParam());
         organizer->selectTimeline(0, 0);
@@ -45,8 +53,8 @@ protected:
 bool isControl(const QWidget* widget)
 {
     return qobject_cast<const QAbstractButton*>(widget) || qobject_cast<const QAbstractSlider*>(widget)
-        || qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QComboBox*>(widget)
-        || qobject_cast<const QTabBar*>(widget) || qobject_cast<const QPlainTextEdit*>(widget);
+           || qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QComboBox*>(widget)
+           || qobject_cast<const QTabBar*>(widget) || qobject_cast<const QPlainTextEdit*>(widget);
 }
 
 // A control only partly inside the viewport of a scroll area it lies in is
@@ -66,7 +74,11 @@ std::string describe(const QWidget* widget)
 {
     if (!widget) return "nothing";
     const QPoint at = widget->mapTo(widget->window(), QPoint());
-    return QString("%1 %2 at %3,%4").arg(widget->metaObject()->className(), widget->objectName()).arg(at.x()).arg(at.y()).toStdString();
+    return QString("%1 %2 at %3,%4")
+        .arg(widget->metaObject()->className(), widget->objectName())
+        .arg(at.x())
+        .arg(at.y())
+        .toStdString();
 }
 
 // Every control on show lies wholly in the window, and a press at its centre
@@ -79,9 +91,11 @@ void expectEveryControlTakesItsClicks(QWidget* window)
         const QRect area(control->mapTo(window, QPoint()), control->size());
         EXPECT_TRUE(window->rect().contains(area)) << describe(control);
         const QRect inside = area.adjusted(2, 2, -2, -2);
-        for (const QPoint point : {inside.center(), inside.topLeft(), inside.topRight(), inside.bottomLeft(), inside.bottomRight()}) {
+        for (const QPoint point :
+             {inside.center(), inside.topLeft(), inside.topRight(), inside.bottomLeft(), inside.bottomRight()}) {
             QWidget* hit = window->childAt(point);
-            EXPECT_TRUE(hit == control || control->isAncestorOf(hit)) << describe(control) << " hit by " << describe(hit);
+            EXPECT_TRUE(hit == control || control->isAncestorOf(hit))
+                << describe(control) << " hit by " << describe(hit);
         }
         ++checked;
     }
@@ -102,7 +116,8 @@ TEST_P(OrganizerWindowControls, EveryControlOnShowTakesItsClicksBeforeAndAfterFu
     expectEveryControlTakesItsClicks(window());
 
     auto* movie = test::control<OrganizerVideoView>(*organizer, "movie");
-    QTest::mouseClick(window()->windowHandle(), Qt::LeftButton, {}, centreInWindow(test::control<QWidget>(*organizer, "videoFullScreen")));
+    QTest::mouseClick(window()->windowHandle(), Qt::LeftButton, {},
+                      centreInWindow(test::control<QWidget>(*organizer, "videoFullScreen")));
     ASSERT_TRUE(movie->isShowingFullScreen()) << "a click on 全画面 goes to it, not to a material";
     EXPECT_EQ(organizer->playlist().rows[0].items.size(), 1u);
     QTest::keyClick(movie->surface()->window()->windowHandle(), Qt::Key_Escape);
@@ -140,7 +155,9 @@ TEST_P(OrganizerWindowControls, HidingTheInspectorLeavesNoDividerAndTheProgressB
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, OrganizerWindowControls, ::testing::Values(QSize(1200, 850), QSize(1000, 650)),
-                         [](const auto& info) { return std::to_string(info.param.width()) + "x" + std::to_string(info.param.height()); });
+                         [](const auto& info) {
+                             return std::to_string(info.param.width()) + "x" + std::to_string(info.param.height());
+                         });
 
 } // namespace
 } // namespace zanto

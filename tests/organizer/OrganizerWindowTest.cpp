@@ -72,7 +72,7 @@ struct RejectedRecovery {
     std::function<void(const std::filesystem::path&)> make;
 };
 
-class OrganizerRejectedRecovery : public ::testing::TestWithParam<RejectedRecovery> {};
+class OrganizerRejectedRecovery : public ::testing::TestWithParam<RejectedRecovery> { };
 
 TEST_P(OrganizerRejectedRecovery, StartsNewAndKeepsTheOldFileAside)
 {
@@ -95,36 +95,41 @@ TEST_P(OrganizerRejectedRecovery, StartsNewAndKeepsTheOldFileAside)
     test::change(*organizer, [](OrganizerDocument& d) { d.title = "after"; });
     test::expectConsistent(*organizer);
     EXPECT_EQ(readFile(recovery), organizer->playlist().toJson());
-    if (wasFile) EXPECT_EQ(readFile(aside), before);
-    else EXPECT_TRUE(std::filesystem::exists(aside));
+    if (wasFile)
+        EXPECT_EQ(readFile(aside), before);
+    else
+        EXPECT_TRUE(std::filesystem::exists(aside));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OrganizerRejectedRecovery,
     ::testing::Values(
-        RejectedRecovery{"WrongFormat", [](const auto& path) {
-            OrganizerDocument document = test::sampleDocument();
-            document.format = "zantorix-project";
-            writeFile(path, document.toJson());
-        }},
-        RejectedRecovery{"EndNotAfterStart", [](const auto& path) {
-            OrganizerDocument document = test::sampleDocument();
-            document.rows[0].items[0].end = document.rows[0].items[0].start;
-            writeFile(path, document.toJson());
-        }},
-        RejectedRecovery{"Truncated", [](const auto& path) {
-            const std::string bytes = test::sampleDocument().toJson();
-            writeFile(path, bytes.substr(0, bytes.size() / 2));
-        }},
+        RejectedRecovery{"WrongFormat",
+                         [](const auto& path) {
+                             OrganizerDocument document = test::sampleDocument();
+                             document.format = "zantorix-project";
+                             writeFile(path, document.toJson());
+                         }},
+        RejectedRecovery{"EndNotAfterStart",
+                         [](const auto& path) {
+                             OrganizerDocument document = test::sampleDocument();
+                             document.rows[0].items[0].end = document.rows[0].items[0].start;
+                             writeFile(path, document.toJson());
+                         }},
+        RejectedRecovery{"Truncated",
+                         [](const auto& path) {
+                             const std::string bytes = test::sampleDocument().toJson();
+                             writeFile(path, bytes.substr(0, bytes.size() / 2));
+                         }},
         RejectedRecovery{"NotJson", [](const auto& path) { writeFile(path, "not a playlist"); }},
         RejectedRecovery{"Empty", [](const auto& path) { writeFile(path, ""); }},
         RejectedRecovery{"NestedTooDeeply", [](const auto& path) { writeFile(path, nested(100000)); }},
-        RejectedRecovery{"MissingKey", [](const auto& path) {
-            writeFile(path, R"({"format":"zantorix-playlist","version":1,"title":"x","sources":[],"rows":[]})");
-        }},
-        RejectedRecovery{"Unreadable", [](const auto& path) {
-            std::filesystem::create_directories(path / "inside");
-        }}),
+        RejectedRecovery{
+            "MissingKey",
+            [](const auto& path) {
+                writeFile(path, R"({"format":"zantorix-playlist","version":1,"title":"x","sources":[],"rows":[]})");
+            }},
+        RejectedRecovery{"Unreadable", [](const auto& path) { std::filesystem::create_directories(path / "inside"); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(OrganizerWindow, OpensTheRecoveryFileOfAPreviousRun)
@@ -255,7 +260,7 @@ TEST(OrganizerWindow, StatusLineShowsOneLineAndTheWholeTextInItsToolTip)
 }
 
 // Texts users typed or files they named, which must never be read as markup.
-class OrganizerMarkupText : public ::testing::TestWithParam<const char*> {};
+class OrganizerMarkupText : public ::testing::TestWithParam<const char*> { };
 
 TEST_P(OrganizerMarkupText, ShowsLiterallyInTheStatusLineAndTheInspector)
 {
@@ -275,7 +280,8 @@ TEST_P(OrganizerMarkupText, ShowsLiterallyInTheStatusLineAndTheInspector)
     const int literal = test::control<QLabel>(*organizer, "status")->sizeHint().width();
     QTextDocument rendered;
     rendered.setHtml(text);
-    EXPECT_GT(literal, shownWidth(test::control<QLabel>(*organizer, "status"), rendered.toPlainText())) << "tags are not swallowed";
+    EXPECT_GT(literal, shownWidth(test::control<QLabel>(*organizer, "status"), rendered.toPlainText()))
+        << "tags are not swallowed";
 
     OrganizerDocument document = test::sampleDocument();
     document.rows[0].items[0].name = text.toStdString();
@@ -288,7 +294,9 @@ TEST_P(OrganizerMarkupText, ShowsLiterallyInTheStatusLineAndTheInspector)
 INSTANTIATE_TEST_SUITE_P(Cases, OrganizerMarkupText,
                          ::testing::Values("<b>太字</b>の名前", "保存しました：<img src=\"x.png\">.mp4",
                                            "<html><body>A &amp; B</body></html>"),
-                         [](const auto& info) { return std::string(std::array{"Bold", "Image", "Page"}[info.index]); });
+                         [](const auto& info) {
+                             return std::string(std::array{"Bold", "Image", "Page"}[info.index]);
+                         });
 
 TEST(OrganizerWindow, StaysLightUnderADarkDesktopTheme)
 {
@@ -308,7 +316,9 @@ TEST(OrganizerWindow, StaysLightUnderADarkDesktopTheme)
     EXPECT_EQ(shown.color(QPalette::WindowText), QColor(Qt::black));
     EXPECT_GT(test::control<QLineEdit>(*organizer, "nameField")->palette().color(QPalette::Base).lightness(), 200);
     // The grey of the content view shows beside the status line.
-    const QPoint beside = test::control<QLabel>(*organizer, "status")->mapTo(organizer->window(), QPoint(test::control<QLabel>(*organizer, "status")->width() - 2, 2));
+    const QPoint beside =
+        test::control<QLabel>(*organizer, "status")
+            ->mapTo(organizer->window(), QPoint(test::control<QLabel>(*organizer, "status")->width() - 2, 2));
     EXPECT_EQ(shot.pixelColor(beside), QColor(240, 240, 240));
 }
 
@@ -349,7 +359,7 @@ TEST(OrganizerWindow, MaterialsFollowTheToolList)
 }
 
 // Window sizes whose picture must stay 16:9 with the material strip at the right.
-class OrganizerWindowSize : public ::testing::TestWithParam<QSize> {};
+class OrganizerWindowSize : public ::testing::TestWithParam<QSize> { };
 
 TEST_P(OrganizerWindowSize, PictureKeepsSixteenByNineAndTheStripItsEdge)
 {
@@ -388,8 +398,8 @@ TEST_P(OrganizerWindowSize, PictureKeepsSixteenByNineAndTheStripItsEdge)
     // Lower than the buttons need, the strip scrolls to the last of them.
     EXPECT_EQ(scroll->verticalScrollBar()->maximum() > 0, strip.height() < 492);
     if (strip.height() < 492) {
-        QWheelEvent wheel(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, -120), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent wheel(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(scroll->viewport(), &wheel);
         EXPECT_GT(scroll->verticalScrollBar()->value(), 0) << "the wheel reaches the lower buttons";
     }
@@ -398,7 +408,8 @@ TEST_P(OrganizerWindowSize, PictureKeepsSixteenByNineAndTheStripItsEdge)
     const QWidget* previewPane = stage->parentWidget();
     EXPECT_EQ(stage->height(), std::max(100, previewPane->height() - 76));
     const QWidget* timelinePane = test::control<QScrollArea>(*organizer, "timelineScroll")->parentWidget();
-    EXPECT_EQ(test::control<QScrollArea>(*organizer, "timelineScroll")->height(), std::max(100, timelinePane->height() - 55));
+    EXPECT_EQ(test::control<QScrollArea>(*organizer, "timelineScroll")->height(),
+              std::max(100, timelinePane->height() - 55));
     if (timelinePane->height() >= 155) {
         for (const QWidget* child : timelinePane->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             EXPECT_LE(child->geometry().bottom() + 1, timelinePane->height()) << child->metaObject()->className();
@@ -425,8 +436,8 @@ TEST(OrganizerWindow, TheRangeBarTakesTheRoomKeptForItAndThePictureStays)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, OrganizerWindowSize,
-                         ::testing::Values(QSize(1200, 850), QSize(1000, 650), QSize(1900, 700),
-                                           QSize(1000, 1200), QSize(600, 400)));
+                         ::testing::Values(QSize(1200, 850), QSize(1000, 650), QSize(1900, 700), QSize(1000, 1200),
+                                           QSize(600, 400)));
 
 TEST(OrganizerWindow, TitleCardsReadOnTheBlackStage)
 {
@@ -457,7 +468,7 @@ struct StillCase {
     QRectF shown;
 };
 
-class OrganizerStill : public ::testing::TestWithParam<StillCase> {};
+class OrganizerStill : public ::testing::TestWithParam<StillCase> { };
 
 TEST_P(OrganizerStill, ScalesProportionallyUpOrDown)
 {
@@ -485,13 +496,13 @@ TEST_P(OrganizerStill, ScalesProportionallyUpOrDown)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, OrganizerStill,
-    ::testing::Values(StillCase{"WideUp", {100, 50}, {400, 400}, QRectF(0, 100, 400, 200)},
-                      StillCase{"TallUp", {30, 60}, {400, 300}, QRectF(125, 0, 150, 300)},
-                      StillCase{"LargeDown", {3840, 2160}, {320, 180}, QRectF(0, 0, 320, 180)},
-                      StillCase{"SquareDownInWide", {1000, 1000}, {640, 360}, QRectF(140, 0, 360, 360)}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, OrganizerStill,
+                         ::testing::Values(StillCase{"WideUp", {100, 50}, {400, 400}, QRectF(0, 100, 400, 200)},
+                                           StillCase{"TallUp", {30, 60}, {400, 300}, QRectF(125, 0, 150, 300)},
+                                           StillCase{"LargeDown", {3840, 2160}, {320, 180}, QRectF(0, 0, 320, 180)},
+                                           StillCase{
+                                               "SquareDownInWide", {1000, 1000}, {640, 360}, QRectF(140, 0, 360, 360)}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(OrganizerWindow, NoStillShowsNothing)
 {
@@ -510,7 +521,7 @@ struct SplitCase {
     double divider;
 };
 
-class OrganizerSplitPlace : public ::testing::TestWithParam<SplitCase> {};
+class OrganizerSplitPlace : public ::testing::TestWithParam<SplitCase> { };
 
 TEST_P(OrganizerSplitPlace, DividerKeepsThePaneMinimums)
 {
@@ -559,7 +570,8 @@ TEST(OrganizerWindow, ScreenshotWithASamplePlaylist)
     QDir().mkpath(ZANTO_TEST_OUTPUT_DIR);
     EXPECT_TRUE(shot.save(QString(ZANTO_TEST_OUTPUT_DIR) + "/organizer-window.png"));
     // The stage is black around the picture and the timeline's label column grey.
-    const QPoint stageCorner = test::control<QWidget>(*organizer, "previewStage")->mapTo(organizer->window(), QPoint(1, 1));
+    const QPoint stageCorner =
+        test::control<QWidget>(*organizer, "previewStage")->mapTo(organizer->window(), QPoint(1, 1));
     EXPECT_EQ(shot.pixelColor(stageCorner), QColor(Qt::black));
 }
 

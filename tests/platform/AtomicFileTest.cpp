@@ -17,9 +17,9 @@
 #include <vector>
 
 namespace fs = std::filesystem;
-using zanto::test::TempDir;
 using zanto::test::entryCount;
 using zanto::test::readText;
+using zanto::test::TempDir;
 
 namespace {
 
@@ -57,7 +57,7 @@ void PrintTo(const FailureCase& value, std::ostream* out)
     *out << value.name;
 }
 
-class AtomicFileFailure : public ::testing::TestWithParam<FailureCase> {};
+class AtomicFileFailure : public ::testing::TestWithParam<FailureCase> { };
 
 // Every failure leaves the folder as it was and names the OS's reason.
 TEST_P(AtomicFileFailure, LeavesNothingBehind)
@@ -78,11 +78,13 @@ TEST_P(AtomicFileFailure, LeavesNothingBehind)
     EXPECT_EQ(entryCount(dir / "folder"), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, AtomicFileFailure, ::testing::Values(
-    FailureCase{"MissingFolder", [](const TempDir& d) { return d / "missing/a"; }, ENOENT},
-    FailureCase{"PathThroughAFile", [](const TempDir& d) { return d / "file/a"; }, ENOTDIR},
-    FailureCase{"TargetIsAFolder", [](const TempDir& d) { return d / "folder"; }, EISDIR},
-    FailureCase{"NameTooLong", [](const TempDir& d) { return d / std::string(300, 'n'); }, ENAMETOOLONG}),
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AtomicFileFailure,
+    ::testing::Values(FailureCase{"MissingFolder", [](const TempDir& d) { return d / "missing/a"; }, ENOENT},
+                      FailureCase{"PathThroughAFile", [](const TempDir& d) { return d / "file/a"; }, ENOTDIR},
+                      FailureCase{"TargetIsAFolder", [](const TempDir& d) { return d / "folder"; }, EISDIR},
+                      FailureCase{"NameTooLong", [](const TempDir& d) { return d / std::string(300, 'n'); },
+                                  ENAMETOOLONG}),
     zanto::test::ByName());
 
 // A reader racing the writer sees one whole version or the other, never a mix.
@@ -97,12 +99,10 @@ TEST(AtomicFile, ReadersNeverSeeAPartialFile)
     std::thread reader([&] {
         while (!done) {
             const std::string seen = readText(dir / "f");
-            if (seen != a && seen != b)
-                ++torn;
+            if (seen != a && seen != b) ++torn;
         }
     });
-    for (int i = 0; i < 40; ++i)
-        zanto::writeFileAtomically(dir / "f", i % 2 ? a : b);
+    for (int i = 0; i < 40; ++i) zanto::writeFileAtomically(dir / "f", i % 2 ? a : b);
     done = true;
     reader.join();
     EXPECT_EQ(torn, 0);
@@ -118,8 +118,8 @@ std::vector<std::string> hiddenFiles(const fs::path& folder)
 TEST(AtomicFile, NextWriteRemovesWhatAKilledWriterLeftOnly)
 {
     TempDir dir;
-    zanto::test::StoppedWriter writer([&] { zanto::writeFileAtomically(dir / "recovery.json", std::string(1 << 20, 'r')); },
-                                      64 << 10);
+    zanto::test::StoppedWriter writer(
+        [&] { zanto::writeFileAtomically(dir / "recovery.json", std::string(1 << 20, 'r')); }, 64 << 10);
     ASSERT_TRUE(writer.stopped());
     const std::vector<std::string> left = hiddenFiles(dir.path());
     ASSERT_EQ(left.size(), 1u);

@@ -17,10 +17,10 @@
 #include <system_error>
 
 namespace fs = std::filesystem;
-using zanto::test::TempDir;
 using zanto::test::readText;
-using zanto::test::writeText;
 using zanto::test::systemErrorCode;
+using zanto::test::TempDir;
+using zanto::test::writeText;
 
 namespace {
 
@@ -45,8 +45,8 @@ protected:
 };
 
 struct ResolveCase {
-    const char* input;     // relative to the test folder
-    const char* expected;  // relative to the test folder
+    const char* input;    // relative to the test folder
+    const char* expected; // relative to the test folder
 };
 
 TEST_F(ResolvedPathTest, WalksLinksAndDotsLikeTheKernel)
@@ -65,15 +65,13 @@ TEST_F(ResolvedPathTest, WalksLinksAndDotsLikeTheKernel)
         {"pkg/media/abslink/../pkg", "pkg"},
         {"pkg/media/../../outside/secret", "outside/secret"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(zanto::resolvedPath(root.path() / c.input), base() / c.expected) << c.input;
+    for (const auto& c : cases) EXPECT_EQ(zanto::resolvedPath(root.path() / c.input), base() / c.expected) << c.input;
 }
 
 TEST_F(ResolvedPathTest, ClimbingAboveTheRootStopsThere)
 {
     fs::path deep = root.path();
-    for (int i = 0; i < 64; ++i)
-        deep /= "..";
+    for (int i = 0; i < 64; ++i) deep /= "..";
     EXPECT_EQ(zanto::resolvedPath(deep), fs::path("/"));
 }
 
@@ -135,7 +133,7 @@ TEST(CopyFile, FailureLeavesNoPartialCopy)
 {
     TempDir dir;
     writeText(dir / "big", std::string(64 << 10, 'v'));
-    struct rlimit saved {};
+    struct rlimit saved { };
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit small = saved;
@@ -192,12 +190,12 @@ enum class Exchange { Refused, Swaps, Fails };
 // step) the old one stands at its backup name when even moving it back failed.
 struct SwapCase {
     const char* name;
-    bool previous;          // an entry stands at the destination before the swap
-    unsigned failingRenames;  // bit n set: the rename numbered n (from 1) fails
+    bool previous;           // an entry stands at the destination before the swap
+    unsigned failingRenames; // bit n set: the rename numbered n (from 1) fails
     bool removalFails;
     bool throws;
-    const char* destination;  // what the destination holds afterwards, "" for nothing
-    bool backupRemains;     // the old entry is left at a hidden name
+    const char* destination; // what the destination holds afterwards, "" for nothing
+    bool backupRemains;      // the old entry is left at a hidden name
     Exchange exchange = Exchange::Refused;
 };
 
@@ -206,7 +204,7 @@ void PrintTo(const SwapCase& value, std::ostream* out)
     *out << value.name;
 }
 
-class MoveIntoPlaceTest : public ::testing::TestWithParam<SwapCase> {};
+class MoveIntoPlaceTest : public ::testing::TestWithParam<SwapCase> { };
 
 TEST_P(MoveIntoPlaceTest, DestinationIsNeverLost)
 {
@@ -223,8 +221,7 @@ TEST_P(MoveIntoPlaceTest, DestinationIsNeverLost)
     int renames = 0;
     zanto::EntryMoves moves = zanto::EntryMoves::system();
     moves.rename = [&](const fs::path& from, const fs::path& to) {
-        if (c.failingRenames & (1u << ++renames))
-            throw std::system_error(EIO, std::generic_category(), from.string());
+        if (c.failingRenames & (1u << ++renames)) throw std::system_error(EIO, std::generic_category(), from.string());
         fs::rename(from, to);
     };
     moves.exchange = [&](const fs::path& first, const fs::path& second) {
@@ -233,7 +230,9 @@ TEST_P(MoveIntoPlaceTest, DestinationIsNeverLost)
         zanto::EntryMoves::system().exchange(first, second);
     };
     if (c.removalFails)
-        moves.removeAll = [](const fs::path& entry) { throw std::system_error(EBUSY, std::generic_category(), entry.string()); };
+        moves.removeAll = [](const fs::path& entry) {
+            throw std::system_error(EBUSY, std::generic_category(), entry.string());
+        };
 
     bool threw = false;
     try {
@@ -247,8 +246,7 @@ TEST_P(MoveIntoPlaceTest, DestinationIsNeverLost)
     int oldLeft = 0;
     bool newLeft = false;
     for (const auto& entry : fs::directory_iterator(dir.path())) {
-        if (entry.path() == destination)
-            continue;
+        if (entry.path() == destination) continue;
         const std::string content = readText(entry.path() / "content");
         oldLeft += content == "old";
         newLeft = newLeft || content == "new";
@@ -260,17 +258,18 @@ TEST_P(MoveIntoPlaceTest, DestinationIsNeverLost)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, MoveIntoPlaceTest, ::testing::Values(
-    SwapCase{"NewPlace", false, 0, false, false, "new", false},
-    SwapCase{"NewPlaceFails", false, 0b10, false, true, "", false},
-    SwapCase{"Replace", true, 0, false, false, "new", false},
-    SwapCase{"MoveAsideFails", true, 0b10, false, true, "old", false},
-    SwapCase{"PutInPlaceFailsAndOldComesBack", true, 0b100, false, true, "old", false},
-    SwapCase{"MoveBackFailsToo", true, 0b1100, false, true, "", true},
-    SwapCase{"BackupRemovalFails", true, 0, true, false, "new", true},
-    SwapCase{"SwapInOneStep", true, 0, false, false, "new", false, Exchange::Swaps},
-    SwapCase{"SwapFails", true, 0, false, true, "old", false, Exchange::Fails},
-    SwapCase{"OldRemovalAfterSwapFails", true, 0, true, false, "new", true, Exchange::Swaps}),
+INSTANTIATE_TEST_SUITE_P(
+    Steps, MoveIntoPlaceTest,
+    ::testing::Values(SwapCase{"NewPlace", false, 0, false, false, "new", false},
+                      SwapCase{"NewPlaceFails", false, 0b10, false, true, "", false},
+                      SwapCase{"Replace", true, 0, false, false, "new", false},
+                      SwapCase{"MoveAsideFails", true, 0b10, false, true, "old", false},
+                      SwapCase{"PutInPlaceFailsAndOldComesBack", true, 0b100, false, true, "old", false},
+                      SwapCase{"MoveBackFailsToo", true, 0b1100, false, true, "", true},
+                      SwapCase{"BackupRemovalFails", true, 0, true, false, "new", true},
+                      SwapCase{"SwapInOneStep", true, 0, false, false, "new", false, Exchange::Swaps},
+                      SwapCase{"SwapFails", true, 0, false, true, "old", false, Exchange::Fails},
+                      SwapCase{"OldRemovalAfterSwapFails", true, 0, true, false, "new", true, Exchange::Swaps}),
     zanto::test::ByName());
 
 TEST(MoveIntoPlace, ReplacesAFileAndADanglingLink)
@@ -293,8 +292,7 @@ TEST(MoveIntoPlace, ReplacesAFileAndADanglingLink)
 TEST(AbandonedSiblings, OnlyUnlockedOnesGo)
 {
     TempDir dir;
-    for (const char* name : {".work-1", ".work-2", ".other"})
-        fs::create_directories(dir / name / "media");
+    for (const char* name : {".work-1", ".work-2", ".other"}) fs::create_directories(dir / name / "media");
     fs::create_symlink(dir / ".other", dir / ".work-link");
     const zanto::FileDescriptor held = zanto::lockFolder(dir / ".work-2");
     EXPECT_EQ(systemErrorCode([&] { zanto::lockFolder(dir / ".work-2"); }), EWOULDBLOCK);
@@ -322,12 +320,14 @@ TEST(AbandonedSiblings, FileSweepLeavesFoldersAlone)
 TEST(UserFileError, SaysWhatHappenedToTheChosenFile)
 {
     const std::tuple<int, zanto::FileAction, std::string> cases[] = {
-        {ENOSPC, zanto::FileAction::Save, "「Game.pkg」を保存できません。ディスクの空き容量が足りません。（No space left on device）"},
+        {ENOSPC, zanto::FileAction::Save,
+         "「Game.pkg」を保存できません。ディスクの空き容量が足りません。（No space left on device）"},
         {EACCES, zanto::FileAction::Open, "「Game.pkg」を開く権限がありません。（Permission denied）"},
         {EIO, zanto::FileAction::Save, "「Game.pkg」を保存できません。（Input/output error）"},
         {EIO, zanto::FileAction::Read, "「Game.pkg」を読み込めません。（Input/output error）"},
     };
     for (const auto& [error, action, expected] : cases)
-        EXPECT_STREQ(zanto::UserFileError(std::error_code(error, std::generic_category()), "/x/Game.pkg/", action).what(),
-                     expected.c_str());
+        EXPECT_STREQ(
+            zanto::UserFileError(std::error_code(error, std::generic_category()), "/x/Game.pkg/", action).what(),
+            expected.c_str());
 }

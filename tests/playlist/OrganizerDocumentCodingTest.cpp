@@ -96,17 +96,17 @@ TEST(OrganizerDocumentCodingTest, RoundTripKeepsEveryFieldAndEveryByte)
 
 struct OptionalCase {
     const char* name;
-    const char* extra;          // appended to a minimal item object
-    const char* expectedTail;   // what the item writes after "enabled":true
+    const char* extra;        // appended to a minimal item object
+    const char* expectedTail; // what the item writes after "enabled":true
 };
 
-class OrganizerItemOptionalTest : public testing::TestWithParam<OptionalCase> {};
+class OrganizerItemOptionalTest : public testing::TestWithParam<OptionalCase> { };
 
 TEST_P(OrganizerItemOptionalTest, AbsentAndEmptyStayDistinct)
 {
     const std::string itemJson = std::string(R"({"id":"I","kind":"video","name":"n","note":"","start":0,"end":1,)"
-                                             R"("sourceIDs":[],"sourceID":"","imagePath":"","enabled":true)") +
-                                 GetParam().extra + "}";
+                                             R"("sourceIDs":[],"sourceID":"","imagePath":"","enabled":true)")
+                                 + GetParam().extra + "}";
     const OrganizerItem item = decodeJson<OrganizerItem>(itemJson);
     const std::string written = encodeJson(item);
     const std::string tail = written.substr(written.find("\"enabled\":true") + 14);
@@ -132,11 +132,11 @@ TEST(OrganizerDocumentCodingTest, FreezeTimeIsWrittenAfterKindWhenPresent)
 
 // Removing any required key anywhere fails the whole document.
 struct RequiredCase {
-    const char* pointer;   // JSON pointer of the object
+    const char* pointer; // JSON pointer of the object
     const char* key;
 };
 
-class OrganizerDocumentRequiredKeyTest : public testing::TestWithParam<RequiredCase> {};
+class OrganizerDocumentRequiredKeyTest : public testing::TestWithParam<RequiredCase> { };
 
 TEST_P(OrganizerDocumentRequiredKeyTest, MissingOrNullOrWrongTypeFails)
 {
@@ -168,7 +168,8 @@ INSTANTIATE_TEST_SUITE_P(
                     RequiredCase{"/rows/1/items/1", "start"}, RequiredCase{"/rows/1/items/1", "end"},
                     RequiredCase{"/rows/1/items/1", "sourceIDs"}, RequiredCase{"/rows/1/items/1", "sourceID"},
                     RequiredCase{"/rows/1/items/1", "imagePath"}, RequiredCase{"/rows/1/items/1", "enabled"},
-                    RequiredCase{"/rows/0/items/0/marks/2", "text"}, RequiredCase{"/rows/0/items/0/marks/2/gxl", "speed"},
+                    RequiredCase{"/rows/0/items/0/marks/2", "text"},
+                    RequiredCase{"/rows/0/items/0/marks/2/gxl", "speed"},
                     RequiredCase{"/rows/0/items/0/marks/2/gxl/points/0", "y"}));
 
 struct OddValueCase {
@@ -178,7 +179,7 @@ struct OddValueCase {
     bool reads;
 };
 
-class OrganizerDocumentValueTypeTest : public testing::TestWithParam<OddValueCase> {};
+class OrganizerDocumentValueTypeTest : public testing::TestWithParam<OddValueCase> { };
 
 TEST_P(OrganizerDocumentValueTypeTest, TakesValuesAsTheyAreButChecksTypes)
 {
@@ -190,26 +191,26 @@ TEST_P(OrganizerDocumentValueTypeTest, TakesValuesAsTheyAreButChecksTypes)
         EXPECT_THROW(OrganizerDocument::fromJson(changed.dump()), DecodingError);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, OrganizerDocumentValueTypeTest,
-    testing::Values(OddValueCase{"version2", "/version", 2, true},
-                    OddValueCase{"otherFormat", "/format", "other", true},
-                    OddValueCase{"versionWholeDouble", "/version", 1.0, true},
-                    OddValueCase{"versionFraction", "/version", 1.5, false},
-                    OddValueCase{"versionText", "/version", "1", false},
-                    OddValueCase{"integerStart", "/rows/0/items/0/start", 2, true},
-                    OddValueCase{"negativeEnd", "/rows/0/items/0/end", -7.25, true},
-                    OddValueCase{"enabledNumber", "/rows/0/items/0/enabled", 1, false},
-                    OddValueCase{"freezeTimeText", "/rows/0/items/1/freezeTime", "2", false},
-                    OddValueCase{"marksObject", "/rows/0/items/0/marks", json::object(), false},
-                    OddValueCase{"labelsNumbers", "/rows/0/items/0/labels", json::array({1}), false},
-                    OddValueCase{"warningsObject", "/warnings", json::object(), false},
-                    OddValueCase{"rowsNotObjects", "/rows", json::array({1}), false},
-                    OddValueCase{"emptyRows", "/rows", json::array(), true},
-                    OddValueCase{"unknownTop", "/extra", json::array({1, 2}), true},
-                    OddValueCase{"unknownInItem", "/rows/0/items/0/colour", "red", true},
-                    OddValueCase{"unknownInMark", "/rows/0/items/0/marks/0/width", 3, true}),
-    test::ByName());
+INSTANTIATE_TEST_SUITE_P(Cases, OrganizerDocumentValueTypeTest,
+                         testing::Values(OddValueCase{"version2", "/version", 2, true},
+                                         OddValueCase{"otherFormat", "/format", "other", true},
+                                         OddValueCase{"versionWholeDouble", "/version", 1.0, true},
+                                         OddValueCase{"versionFraction", "/version", 1.5, false},
+                                         OddValueCase{"versionText", "/version", "1", false},
+                                         OddValueCase{"integerStart", "/rows/0/items/0/start", 2, true},
+                                         OddValueCase{"negativeEnd", "/rows/0/items/0/end", -7.25, true},
+                                         OddValueCase{"enabledNumber", "/rows/0/items/0/enabled", 1, false},
+                                         OddValueCase{"freezeTimeText", "/rows/0/items/1/freezeTime", "2", false},
+                                         OddValueCase{"marksObject", "/rows/0/items/0/marks", json::object(), false},
+                                         OddValueCase{"labelsNumbers", "/rows/0/items/0/labels", json::array({1}),
+                                                      false},
+                                         OddValueCase{"warningsObject", "/warnings", json::object(), false},
+                                         OddValueCase{"rowsNotObjects", "/rows", json::array({1}), false},
+                                         OddValueCase{"emptyRows", "/rows", json::array(), true},
+                                         OddValueCase{"unknownTop", "/extra", json::array({1, 2}), true},
+                                         OddValueCase{"unknownInItem", "/rows/0/items/0/colour", "red", true},
+                                         OddValueCase{"unknownInMark", "/rows/0/items/0/marks/0/width", 3, true}),
+                         test::ByName());
 
 TEST(OrganizerDocumentCodingTest, UnknownKeysAreNotWrittenBack)
 {
@@ -233,7 +234,7 @@ struct NonFiniteCase {
     void (*spoil)(OrganizerDocument&, double);
 };
 
-class OrganizerDocumentNonFiniteTest : public testing::TestWithParam<NonFiniteCase> {};
+class OrganizerDocumentNonFiniteTest : public testing::TestWithParam<NonFiniteCase> { };
 
 TEST_P(OrganizerDocumentNonFiniteTest, EncodingFailsInsteadOfWritingNull)
 {
@@ -251,8 +252,10 @@ INSTANTIATE_TEST_SUITE_P(
         NonFiniteCase{"start", [](OrganizerDocument& d, double v) { d.rows[1].items[1].start = v; }},
         NonFiniteCase{"freezeTime", [](OrganizerDocument& d, double v) { d.rows[0].items[1].freezeTime = v; }},
         NonFiniteCase{"markX2", [](OrganizerDocument& d, double v) { (*d.rows[0].items[0].marks)[0].x2 = v; }},
-        NonFiniteCase{"gxlPoint", [](OrganizerDocument& d, double v) { (*d.rows[0].items[0].marks)[2].gxl->points[1].y = v; }},
-        NonFiniteCase{"gxlColor", [](OrganizerDocument& d, double v) { (*d.rows[0].items[0].marks)[2].gxl->color[2] = v; }}),
+        NonFiniteCase{"gxlPoint",
+                      [](OrganizerDocument& d, double v) { (*d.rows[0].items[0].marks)[2].gxl->points[1].y = v; }},
+        NonFiniteCase{"gxlColor",
+                      [](OrganizerDocument& d, double v) { (*d.rows[0].items[0].marks)[2].gxl->color[2] = v; }}),
     test::ByName());
 
 } // namespace

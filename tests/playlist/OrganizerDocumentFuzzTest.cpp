@@ -35,24 +35,50 @@ Result checkInput(const std::string& text)
     EXPECT_EQ(OrganizerDocument::fromJson(written).toJson(), written);
     try {
         document.validate();
-    } catch (const ExportFailure&) {
-    }
+    } catch (const ExportFailure&) { }
     return Result::decoded;
 }
 
 std::string mutateBytes(std::string text, std::mt19937& random)
 {
-    static const std::string pieces[] = {"{", "}", "[", "]", ",", ":", "\"", "null", "1e999", "-", "0.5",
-                                         "true", "\\u00", "\xff", "\xe6\x97", "\\", " ", "1e-400", "99999999999999999999"};
+    static const std::string pieces[] = {"{",
+                                         "}",
+                                         "[",
+                                         "]",
+                                         ",",
+                                         ":",
+                                         "\"",
+                                         "null",
+                                         "1e999",
+                                         "-",
+                                         "0.5",
+                                         "true",
+                                         "\\u00",
+                                         "\xff",
+                                         "\xe6\x97",
+                                         "\\",
+                                         " ",
+                                         "1e-400",
+                                         "99999999999999999999"};
     const int edits = 1 + static_cast<int>(random() % 4);
     for (int edit = 0; edit < edits && !text.empty(); ++edit) {
         const std::size_t at = random() % text.size();
         switch (random() % 5) {
-        case 0: text[at] = static_cast<char>(random() % 256); break;
-        case 1: text.erase(at, 1 + random() % 8); break;
-        case 2: text.insert(at, pieces[random() % std::size(pieces)]); break;
-        case 3: text.resize(at); break;
-        default: text.insert(at, text.substr(random() % text.size(), random() % 40)); break;
+        case 0:
+            text[at] = static_cast<char>(random() % 256);
+            break;
+        case 1:
+            text.erase(at, 1 + random() % 8);
+            break;
+        case 2:
+            text.insert(at, pieces[random() % std::size(pieces)]);
+            break;
+        case 3:
+            text.resize(at);
+            break;
+        default:
+            text.insert(at, text.substr(random() % text.size(), random() % 40));
+            break;
         }
     }
     return text;
@@ -63,22 +89,29 @@ void collect(json& node, std::vector<json*>& found)
 {
     if (node.is_object() || node.is_array()) {
         found.push_back(&node);
-        for (json& child : node)
-            collect(child, found);
+        for (json& child : node) collect(child, found);
     }
 }
 
 json randomValue(std::mt19937& random)
 {
     switch (random() % 8) {
-    case 0: return nullptr;
-    case 1: return static_cast<double>(random()) / 1000.0 - 1e6;
-    case 2: return static_cast<std::int64_t>(random()) - (1LL << 31);
-    case 3: return "text";
-    case 4: return random() % 2 == 0;
-    case 5: return json::array();
-    case 6: return json::object();
-    default: return 18446744073709551615ULL;
+    case 0:
+        return nullptr;
+    case 1:
+        return static_cast<double>(random()) / 1000.0 - 1e6;
+    case 2:
+        return static_cast<std::int64_t>(random()) - (1LL << 31);
+    case 3:
+        return "text";
+    case 4:
+        return random() % 2 == 0;
+    case 5:
+        return json::array();
+    case 6:
+        return json::object();
+    default:
+        return 18446744073709551615ULL;
     }
 }
 
@@ -136,8 +169,8 @@ TEST(OrganizerDocumentFuzzTest, DeepNestingIsRefusedWithoutOverflowingTheStack)
 {
     const std::size_t depth = 200000;
     const std::string nested = std::string(depth, '[') + std::string(depth, ']');
-    EXPECT_EQ(checkInput(R"({"format":"zantorix-playlist","version":1,"title":"t","sources":[],"rows":[],"warnings":)" +
-                         nested + "}"),
+    EXPECT_EQ(checkInput(R"({"format":"zantorix-playlist","version":1,"title":"t","sources":[],"rows":[],"warnings":)"
+                         + nested + "}"),
               Result::refused);
     EXPECT_EQ(checkInput(std::string(depth, '{')), Result::refused);
 }

@@ -169,12 +169,13 @@ TEST_F(PackageTest, WriteReadWriteGivesTheSameDocumentBytes)
         const std::string first = readBytes(out / "a.zantoplaylist/playlist.json");
         const std::string second = readBytes(out / "b.zantoplaylist/playlist.json");
         const json stored = json::parse(second);
-        EXPECT_TRUE(std::regex_match("media/" + embeddedFileName(stored["rows"][1]["items"][0]["imagePath"]),
-                                     embeddedForm));
+        EXPECT_TRUE(
+            std::regex_match("media/" + embeddedFileName(stored["rows"][1]["items"][0]["imagePath"]), embeddedForm));
         if (embed) {
             EXPECT_TRUE(std::regex_match("media/" + embeddedFileName(stored["sources"][0]["path"]), embeddedForm));
         }
-        EXPECT_EQ(std::regex_replace(first, identifiers, "media/*-"), std::regex_replace(second, identifiers, "media/*-"));
+        EXPECT_EQ(std::regex_replace(first, identifiers, "media/*-"),
+                  std::regex_replace(second, identifiers, "media/*-"));
     }
 }
 
@@ -206,8 +207,8 @@ struct LinkedNearby {
     const char* name;
     // Makes the file (or leaves it missing) and returns the path to link.
     std::function<std::string(const fs::path& dir, const fs::path& previous)> make;
-    std::string stored;  // "linked", "embedded" or the exact stored path
-    bool survives = true;  // the file is still there to read after the save
+    std::string stored;   // "linked", "embedded" or the exact stored path
+    bool survives = true; // the file is still there to read after the save
 };
 
 void PrintTo(const LinkedNearby& value, std::ostream* out)
@@ -215,7 +216,7 @@ void PrintTo(const LinkedNearby& value, std::ostream* out)
     *out << value.name;
 }
 
-class PackageLinkedNearby : public PackageTest, public ::testing::WithParamInterface<LinkedNearby> {};
+class PackageLinkedNearby : public PackageTest, public ::testing::WithParamInterface<LinkedNearby> { };
 
 TEST_P(PackageLinkedNearby, SurvivesTheSwap)
 {
@@ -258,29 +259,40 @@ std::string withNul(const fs::path& path)
     return path.string() + std::string("\0.mp4", 5);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, PackageLinkedNearby, ::testing::Values(
-    LinkedNearby{"OutsideStaysLinked", [](const fs::path& d, const fs::path&) { return clipAt(d / "clip.mp4"); },
-                 "linked"},
-    LinkedNearby{"OwnMediaMovesOnUnderItsName",
-                 [](const fs::path&, const fs::path& p) { return clipAt(p / "media/clip.mp4"); }, "media/clip.mp4"},
-    LinkedNearby{"OwnMediaSubfolder",
-                 [](const fs::path&, const fs::path& p) { return clipAt(p / "media/sub/clip.mp4"); },
-                 "media/sub/clip.mp4"},
-    LinkedNearby{"LinkIntoOwnMedia", [](const fs::path& d, const fs::path& p) {
-        fs::create_symlink(clipAt(p / "media/clip.mp4"), d / "alias.mp4");
-        return d / "alias.mp4"; }, "media/clip.mp4"},
-    LinkedNearby{"ElsewhereInsideThePackageIsEmbedded",
-                 [](const fs::path&, const fs::path& p) { return clipAt(p / "clip.mp4"); }, "embedded"},
-    LinkedNearby{"MissingInsideThePackageStaysLinked",
-                 [](const fs::path&, const fs::path& p) { return (p / "gone.mp4").string(); }, "linked", false},
-    // A NUL ends the path early at the system call; such a path names no
-    // file at all, not the file named by its first part.
-    LinkedNearby{"PathWithNulNamesNoFile", [](const fs::path&, const fs::path& p) {
-        return clipAt(p / "media/clip.mp4").string() + std::string("\0x", 2); }, "linked", false},
-    LinkedNearby{"MediaLinkedOutsideCarriesNothing", [](const fs::path& d, const fs::path& p) {
-        const fs::path clip = clipAt(d / "shared/clip.mp4");
-        fs::create_symlink(d / "shared", p / "media");
-        return clip; }, "linked"}),
+INSTANTIATE_TEST_SUITE_P(
+    Files, PackageLinkedNearby,
+    ::testing::Values(
+        LinkedNearby{"OutsideStaysLinked", [](const fs::path& d, const fs::path&) { return clipAt(d / "clip.mp4"); },
+                     "linked"},
+        LinkedNearby{"OwnMediaMovesOnUnderItsName",
+                     [](const fs::path&, const fs::path& p) { return clipAt(p / "media/clip.mp4"); }, "media/clip.mp4"},
+        LinkedNearby{"OwnMediaSubfolder",
+                     [](const fs::path&, const fs::path& p) { return clipAt(p / "media/sub/clip.mp4"); },
+                     "media/sub/clip.mp4"},
+        LinkedNearby{"LinkIntoOwnMedia",
+                     [](const fs::path& d, const fs::path& p) {
+                         fs::create_symlink(clipAt(p / "media/clip.mp4"), d / "alias.mp4");
+                         return d / "alias.mp4";
+                     },
+                     "media/clip.mp4"},
+        LinkedNearby{"ElsewhereInsideThePackageIsEmbedded",
+                     [](const fs::path&, const fs::path& p) { return clipAt(p / "clip.mp4"); }, "embedded"},
+        LinkedNearby{"MissingInsideThePackageStaysLinked",
+                     [](const fs::path&, const fs::path& p) { return (p / "gone.mp4").string(); }, "linked", false},
+        // A NUL ends the path early at the system call; such a path names no
+        // file at all, not the file named by its first part.
+        LinkedNearby{"PathWithNulNamesNoFile",
+                     [](const fs::path&, const fs::path& p) {
+                         return clipAt(p / "media/clip.mp4").string() + std::string("\0x", 2);
+                     },
+                     "linked", false},
+        LinkedNearby{"MediaLinkedOutsideCarriesNothing",
+                     [](const fs::path& d, const fs::path& p) {
+                         const fs::path clip = clipAt(d / "shared/clip.mp4");
+                         fs::create_symlink(d / "shared", p / "media");
+                         return clip;
+                     },
+                     "linked"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A save killed while copying (here by the file size limit) leaves its work
@@ -400,7 +412,7 @@ void PrintTo(const BadInput& value, std::ostream* out)
     *out << value.name;
 }
 
-class PackageBadInput : public ::testing::TestWithParam<BadInput> {};
+class PackageBadInput : public ::testing::TestWithParam<BadInput> { };
 
 TEST_P(PackageBadInput, IsRefusedWithItsOwnError)
 {
@@ -416,42 +428,70 @@ std::string sampleJson()
     return test::sampleDocument().toJson();
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, PackageBadInput, ::testing::Values(
-    BadInput{"NoDocument", [](const fs::path&) {}, systemOutcome(ENOENT)},
-    BadInput{"DocumentIsAFolder", [](const fs::path& p) { fs::create_directory(p / "playlist.json"); },
-             systemOutcome(EISDIR)},
-    BadInput{"PackageIsAFile", [](const fs::path& p) { fs::remove_all(p); writeBytes(p, sampleJson()); },
-             systemOutcome(ENOTDIR)},
-    BadInput{"Empty", [](const fs::path& p) { writeBytes(p / "playlist.json", ""); }, "decoding"},
-    BadInput{"Truncated", [](const fs::path& p) {
-        const std::string text = sampleJson();
-        writeBytes(p / "playlist.json", text.substr(0, text.size() / 2)); }, "decoding"},
-    BadInput{"NotUtf8", [](const fs::path& p) {
-        std::string text = sampleJson();
-        text.replace(text.find("Match"), 1, "\xff\xfe");
-        writeBytes(p / "playlist.json", text); }, "decoding"},
-    BadInput{"DeeplyNested", [](const fs::path& p) {
-        std::string text = sampleJson();
-        text.insert(text.size() - 1, ",\"x\":" + std::string(100000, '[') + std::string(100000, ']'));
-        writeBytes(p / "playlist.json", text); }, "decoding"},
-    BadInput{"MissingKey", [](const fs::path& p) {
-        json stored = json::parse(sampleJson());
-        stored["rows"][0]["items"][0].erase("enabled");
-        writeBytes(p / "playlist.json", stored.dump()); }, "decoding"},
-    BadInput{"NewerVersion", [](const fs::path& p) {
-        json stored = json::parse(sampleJson());
-        stored["version"] = 2;
-        writeBytes(p / "playlist.json", stored.dump()); }, "failure:未対応のプレイリストです。"},
-    BadInput{"HugeRowArray", [](const fs::path& p) {
-        json stored = json::parse(sampleJson());
-        stored["rows"] = json::array();
-        for (int i = 0; i < 20000; ++i)
-            stored["rows"].push_back({{"id", "R"}, {"name", "r"}, {"items", json::array()}});
-        writeBytes(p / "playlist.json", stored.dump()); }, "failure:未対応のプレイリストです。"},
-    BadInput{"BrokenReference", [](const fs::path& p) {
-        json stored = json::parse(sampleJson());
-        stored["rows"][0]["items"][0]["sourceID"] = "nobody";
-        writeBytes(p / "playlist.json", stored.dump()); }, "failure:" + M2}),
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PackageBadInput,
+    ::testing::Values(BadInput{"NoDocument", [](const fs::path&) {}, systemOutcome(ENOENT)},
+                      BadInput{"DocumentIsAFolder",
+                               [](const fs::path& p) { fs::create_directory(p / "playlist.json"); },
+                               systemOutcome(EISDIR)},
+                      BadInput{"PackageIsAFile",
+                               [](const fs::path& p) {
+                                   fs::remove_all(p);
+                                   writeBytes(p, sampleJson());
+                               },
+                               systemOutcome(ENOTDIR)},
+                      BadInput{"Empty", [](const fs::path& p) { writeBytes(p / "playlist.json", ""); }, "decoding"},
+                      BadInput{"Truncated",
+                               [](const fs::path& p) {
+                                   const std::string text = sampleJson();
+                                   writeBytes(p / "playlist.json", text.substr(0, text.size() / 2));
+                               },
+                               "decoding"},
+                      BadInput{"NotUtf8",
+                               [](const fs::path& p) {
+                                   std::string text = sampleJson();
+                                   text.replace(text.find("Match"), 1, "\xff\xfe");
+                                   writeBytes(p / "playlist.json", text);
+                               },
+                               "decoding"},
+                      BadInput{"DeeplyNested",
+                               [](const fs::path& p) {
+                                   std::string text = sampleJson();
+                                   text.insert(text.size() - 1,
+                                               ",\"x\":" + std::string(100000, '[') + std::string(100000, ']'));
+                                   writeBytes(p / "playlist.json", text);
+                               },
+                               "decoding"},
+                      BadInput{"MissingKey",
+                               [](const fs::path& p) {
+                                   json stored = json::parse(sampleJson());
+                                   stored["rows"][0]["items"][0].erase("enabled");
+                                   writeBytes(p / "playlist.json", stored.dump());
+                               },
+                               "decoding"},
+                      BadInput{"NewerVersion",
+                               [](const fs::path& p) {
+                                   json stored = json::parse(sampleJson());
+                                   stored["version"] = 2;
+                                   writeBytes(p / "playlist.json", stored.dump());
+                               },
+                               "failure:未対応のプレイリストです。"},
+                      BadInput{"HugeRowArray",
+                               [](const fs::path& p) {
+                                   json stored = json::parse(sampleJson());
+                                   stored["rows"] = json::array();
+                                   for (int i = 0; i < 20000; ++i)
+                                       stored["rows"].push_back({{"id", "R"}, {"name", "r"}, {"items", json::array()}});
+                                   writeBytes(p / "playlist.json", stored.dump());
+                               },
+                               "failure:未対応のプレイリストです。"},
+                      BadInput{"BrokenReference",
+                               [](const fs::path& p) {
+                                   json stored = json::parse(sampleJson());
+                                   stored["rows"][0]["items"][0]["sourceID"] = "nobody";
+                                   writeBytes(p / "playlist.json", stored.dump());
+                               },
+                               "failure:" + M2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Each step of a save made to fail in turn, over an existing package: the
@@ -467,7 +507,7 @@ void PrintTo(const WriteFailure& value, std::ostream* out)
     *out << value.name;
 }
 
-class PackageWriteFailure : public PackageTest, public ::testing::WithParamInterface<WriteFailure> {};
+class PackageWriteFailure : public PackageTest, public ::testing::WithParamInterface<WriteFailure> { };
 
 TEST_P(PackageWriteFailure, LeavesThePreviousPackageAndNoLeftovers)
 {
@@ -497,54 +537,90 @@ fs::path over(const TempDir& dir)
     return dir / "Game.zantoplaylist";
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, PackageWriteFailure, ::testing::Values(
-    WriteFailure{"InvalidDocument", [](const TempDir& d, OrganizerDocument& doc, bool&) {
-        doc.rows[0].items[0].end = -1;
-        return over(d); }, [](const TempDir&) { return "failure:" + M2; }},
-    WriteFailure{"MissingParentFolder", [](const TempDir& d, OrganizerDocument&, bool&) {
-        return d / "missing/Game.zantoplaylist"; }, [](const TempDir&) { return systemOutcome(ENOENT); }},
-    WriteFailure{"ParentIsAFile", [](const TempDir& d, OrganizerDocument&, bool&) {
-        writeBytes(d / "file", "x");
-        return d / "file/Game.zantoplaylist"; }, [](const TempDir&) { return systemOutcome(ENOTDIR); }},
-    WriteFailure{"UnlinkedSourceWhileEmbedding", [](const TempDir& d, OrganizerDocument& doc, bool&) {
-        doc.sources[1].path = "";
-        return over(d); }, [](const TempDir&) { return unlinked; }},
-    WriteFailure{"UnlinkedSourceToANewPackage", [](const TempDir& d, OrganizerDocument& doc, bool&) {
-        doc.sources[0].path = "";
-        return d / "New.zantoplaylist"; }, [](const TempDir&) { return unlinked; }},
-    WriteFailure{"MissingVideoToANewPackage", [](const TempDir& d, OrganizerDocument& doc, bool&) {
-        doc.sources[2].path = (d / "gone.mp4").string();
-        return d / "New.zantoplaylist"; }, [](const TempDir& d) { return "failure:素材が見つかりません：" + (d / "gone.mp4").string(); }},
-    WriteFailure{"UnlinkedImageWhileLinking", [](const TempDir& d, OrganizerDocument& doc, bool& embed) {
-        embed = false;
-        doc.rows[1].items[0].imagePath = "";
-        return over(d); }, [](const TempDir&) { return unlinked; }},
-    WriteFailure{"MissingVideo", [](const TempDir& d, OrganizerDocument& doc, bool&) {
-        doc.sources[1].path = (d / "gone.mp4").string();
-        return over(d); }, [](const TempDir& d) { return "failure:素材が見つかりません：" + (d / "gone.mp4").string(); }},
-    WriteFailure{"VideoPathWithNul", [](const TempDir& d, OrganizerDocument& doc, bool&) {
-        writeBytes(d / "real.mp4", "x");
-        doc.sources[1].path = withNul(d / "real.mp4");
-        return over(d); }, [](const TempDir& d) { return "failure:素材が見つかりません：" + withNul(d / "real.mp4"); }},
-    WriteFailure{"MissingImage", [](const TempDir& d, OrganizerDocument& doc, bool& embed) {
-        embed = false;
-        doc.rows[1].items[0].imagePath = (d / "gone.png").string();
-        return over(d); }, [](const TempDir& d) { return "failure:素材が見つかりません：" + (d / "gone.png").string(); }},
-    WriteFailure{"ImageIsAFolder", [](const TempDir& d, OrganizerDocument& doc, bool&) {
-        fs::create_directory(d / "folder.png");
-        doc.rows[1].items[0].imagePath = (d / "folder.png").string();
-        return over(d); }, [](const TempDir&) { return systemOutcome(EISDIR); }},
-    WriteFailure{"NumberWithoutJsonForm", [](const TempDir& d, OrganizerDocument& doc, bool&) {
-        doc.rows[0].items[0].freezeTime = NAN;  // not checked outside freeze items
-        return over(d); }, [](const TempDir&) { return std::string("encoding"); }},
-    WriteFailure{"NameTooLongToPutInPlace", [](const TempDir& d, OrganizerDocument&, bool&) {
-        return d / std::string(300, 'n'); }, [](const TempDir&) { return systemOutcome(ENAMETOOLONG); }}),
+INSTANTIATE_TEST_SUITE_P(
+    Steps, PackageWriteFailure,
+    ::testing::Values(
+        WriteFailure{"InvalidDocument",
+                     [](const TempDir& d, OrganizerDocument& doc, bool&) {
+                         doc.rows[0].items[0].end = -1;
+                         return over(d);
+                     },
+                     [](const TempDir&) { return "failure:" + M2; }},
+        WriteFailure{"MissingParentFolder",
+                     [](const TempDir& d, OrganizerDocument&, bool&) { return d / "missing/Game.zantoplaylist"; },
+                     [](const TempDir&) { return systemOutcome(ENOENT); }},
+        WriteFailure{"ParentIsAFile",
+                     [](const TempDir& d, OrganizerDocument&, bool&) {
+                         writeBytes(d / "file", "x");
+                         return d / "file/Game.zantoplaylist";
+                     },
+                     [](const TempDir&) { return systemOutcome(ENOTDIR); }},
+        WriteFailure{"UnlinkedSourceWhileEmbedding",
+                     [](const TempDir& d, OrganizerDocument& doc, bool&) {
+                         doc.sources[1].path = "";
+                         return over(d);
+                     },
+                     [](const TempDir&) { return unlinked; }},
+        WriteFailure{"UnlinkedSourceToANewPackage",
+                     [](const TempDir& d, OrganizerDocument& doc, bool&) {
+                         doc.sources[0].path = "";
+                         return d / "New.zantoplaylist";
+                     },
+                     [](const TempDir&) { return unlinked; }},
+        WriteFailure{"MissingVideoToANewPackage",
+                     [](const TempDir& d, OrganizerDocument& doc, bool&) {
+                         doc.sources[2].path = (d / "gone.mp4").string();
+                         return d / "New.zantoplaylist";
+                     },
+                     [](const TempDir& d) { return "failure:素材が見つかりません：" + (d / "gone.mp4").string(); }},
+        WriteFailure{"UnlinkedImageWhileLinking",
+                     [](const TempDir& d, OrganizerDocument& doc, bool& embed) {
+                         embed = false;
+                         doc.rows[1].items[0].imagePath = "";
+                         return over(d);
+                     },
+                     [](const TempDir&) { return unlinked; }},
+        WriteFailure{"MissingVideo",
+                     [](const TempDir& d, OrganizerDocument& doc, bool&) {
+                         doc.sources[1].path = (d / "gone.mp4").string();
+                         return over(d);
+                     },
+                     [](const TempDir& d) { return "failure:素材が見つかりません：" + (d / "gone.mp4").string(); }},
+        WriteFailure{"VideoPathWithNul",
+                     [](const TempDir& d, OrganizerDocument& doc, bool&) {
+                         writeBytes(d / "real.mp4", "x");
+                         doc.sources[1].path = withNul(d / "real.mp4");
+                         return over(d);
+                     },
+                     [](const TempDir& d) { return "failure:素材が見つかりません：" + withNul(d / "real.mp4"); }},
+        WriteFailure{"MissingImage",
+                     [](const TempDir& d, OrganizerDocument& doc, bool& embed) {
+                         embed = false;
+                         doc.rows[1].items[0].imagePath = (d / "gone.png").string();
+                         return over(d);
+                     },
+                     [](const TempDir& d) { return "failure:素材が見つかりません：" + (d / "gone.png").string(); }},
+        WriteFailure{"ImageIsAFolder",
+                     [](const TempDir& d, OrganizerDocument& doc, bool&) {
+                         fs::create_directory(d / "folder.png");
+                         doc.rows[1].items[0].imagePath = (d / "folder.png").string();
+                         return over(d);
+                     },
+                     [](const TempDir&) { return systemOutcome(EISDIR); }},
+        WriteFailure{"NumberWithoutJsonForm",
+                     [](const TempDir& d, OrganizerDocument& doc, bool&) {
+                         doc.rows[0].items[0].freezeTime = NAN; // not checked outside freeze items
+                         return over(d);
+                     },
+                     [](const TempDir&) { return std::string("encoding"); }},
+        WriteFailure{"NameTooLongToPutInPlace",
+                     [](const TempDir& d, OrganizerDocument&, bool&) { return d / std::string(300, 'n'); },
+                     [](const TempDir&) { return systemOutcome(ENAMETOOLONG); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PackageTest, ReadOnlyParentFolderFailsCleanly)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "permission bits do not stop the super-user";
+    if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not stop the super-user";
     fs::create_directory(dir / "locked");
     fs::permissions(dir / "locked", fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_EQ(outcomeOf([&] { document().write(dir / "locked/Game.zantoplaylist", true); }), systemOutcome(EACCES));
@@ -571,8 +647,7 @@ TEST_F(PackageTest, ReplacesAFileOrAnOldPackageAtTheDestination)
 TEST_F(PackageTest, LongFileNamesStillFitOneNameWhenEmbedded)
 {
     std::string name;
-    while (name.size() < 240)
-        name += "試合";
+    while (name.size() < 240) name += "試合";
     name += ".mp4";
     fs::copy_file(mediaFile("angle-a.mp4"), dir / name);
     OrganizerDocument original = document();
@@ -583,7 +658,7 @@ TEST_F(PackageTest, LongFileNamesStillFitOneNameWhenEmbedded)
     const std::string file = stored.substr(6);
     EXPECT_LE(file.size(), 255u);
     EXPECT_TRUE(file.ends_with(".mp4")) << file;
-    EXPECT_NO_THROW(static_cast<void>(json(file).dump()));  // whole UTF-8 characters only
+    EXPECT_NO_THROW(static_cast<void>(json(file).dump())); // whole UTF-8 characters only
     expectReadBack(OrganizerDocument::read(dir / "Long.zantoplaylist"), original, dir / "Long.zantoplaylist");
 }
 
@@ -602,19 +677,18 @@ TEST_F(PackageTest, FuzzedDocumentsNeverEscapeOrCrash)
     int read = 0;
     for (int round = 0; round < 400; ++round) {
         std::string damaged = test::mutated(text, random);
-        if (round % 3 == 0)
-            damaged = test::mutated(damaged, random);
+        if (round % 3 == 0) damaged = test::mutated(damaged, random);
         writeBytes(package / "playlist.json", damaged);
         OrganizerDocument result;
         const std::string outcome = outcomeOf([&] { result = OrganizerDocument::read(package); });
         ASSERT_TRUE(outcome == "ok" || outcome == "decoding" || outcome.starts_with("failure:")) << outcome;
-        if (outcome != "ok")
-            continue;
+        if (outcome != "ok") continue;
         ++read;
         EXPECT_NO_THROW(result.validate());
         for (const OrganizerSource& source : result.sources)
-            EXPECT_TRUE(!source.path.starts_with("/") || !source.path.starts_with(package.native()) ||
-                        source.path.starts_with(base)) << source.path;
+            EXPECT_TRUE(!source.path.starts_with("/") || !source.path.starts_with(package.native())
+                        || source.path.starts_with(base))
+                << source.path;
     }
     EXPECT_GT(read, 0);
 }
@@ -655,8 +729,7 @@ TEST_F(PackageTest, FailuresNameThePlaylistThePersonChose)
         {[&] { document().write(dir / "nowhere/Game.zantoplaylist", true); },
          "「Game.zantoplaylist」を保存できません。保存先のフォルダが見つかりません。（No such file or directory）"},
     };
-    for (const auto& [action, expected] : cases)
-        EXPECT_EQ(messageOf(action), expected);
+    for (const auto& [action, expected] : cases) EXPECT_EQ(messageOf(action), expected);
 
     // A copy cut short by the file size limit, as by a full disk: the system
     // names the file in the work folder and the person learns the cause.

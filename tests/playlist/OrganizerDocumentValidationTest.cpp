@@ -34,8 +34,7 @@ Outcome validationOutcome(const OrganizerDocument& document)
         document.validate();
         return Outcome::valid;
     } catch (const ExportFailure& error) {
-        if (error.message == unsupportedMessage)
-            return Outcome::unsupported;
+        if (error.message == unsupportedMessage) return Outcome::unsupported;
         EXPECT_EQ(error.message, invalidMessage);
         return Outcome::invalid;
     }
@@ -47,7 +46,7 @@ struct RuleCase {
     Outcome expected;
 };
 
-class OrganizerDocumentValidationTest : public testing::TestWithParam<RuleCase> {};
+class OrganizerDocumentValidationTest : public testing::TestWithParam<RuleCase> { };
 
 TEST_P(OrganizerDocumentValidationTest, FollowsTheRulesAtTheirBoundaries)
 {
@@ -74,8 +73,7 @@ OrganizerMark& firstMark(OrganizerDocument& d)
 void setRows(OrganizerDocument& d, std::size_t count)
 {
     d.rows.resize(count, d.rows[1]);
-    for (std::size_t i = 2; i < count; ++i)
-        d.rows[i].items.clear(); // keep item ids unique
+    for (std::size_t i = 2; i < count; ++i) d.rows[i].items.clear(); // keep item ids unique
 }
 
 void setSources(OrganizerDocument& d, std::size_t count)
@@ -112,12 +110,23 @@ const RuleCase ruleCases[] = {
     {"sources1001", [](OrganizerDocument& d) { setSources(d, 1001); }, Outcome::unsupported},
     {"duplicateSources", [](OrganizerDocument& d) { d.sources.push_back(sampleSource("S1")); }, Outcome::unsupported},
     {"wrongFormatAndBrokenItem",
-     [](OrganizerDocument& d) { d.format = "x"; item(d, 0, 0).end = -1; }, Outcome::unsupported},
+     [](OrganizerDocument& d) {
+         d.format = "x";
+         item(d, 0, 0).end = -1;
+     },
+     Outcome::unsupported},
     {"duplicateSourceAndBrokenItem",
-     [](OrganizerDocument& d) { d.sources.push_back(sampleSource("S2")); item(d, 0, 0).kind = "?"; },
+     [](OrganizerDocument& d) {
+         d.sources.push_back(sampleSource("S2"));
+         item(d, 0, 0).kind = "?";
+     },
      Outcome::unsupported},
     {"emptySourceIdIsAnId",
-     [](OrganizerDocument& d) { d.sources.push_back(sampleSource("")); item(d, 0, 0).sourceID = ""; }, Outcome::valid},
+     [](OrganizerDocument& d) {
+         d.sources.push_back(sampleSource(""));
+         item(d, 0, 0).sourceID = "";
+     },
+     Outcome::valid},
     // content rules -> M2
     {"items10000", [](OrganizerDocument& d) { setItemCount(d, 10000); }, Outcome::valid},
     {"items10001", [](OrganizerDocument& d) { setItemCount(d, 10001); }, Outcome::invalid},
@@ -127,7 +136,12 @@ const RuleCase ruleCases[] = {
     {"offsetNaN", [](OrganizerDocument& d) { d.sources[1].offset = nan; }, Outcome::invalid},
     {"offsetNegative", [](OrganizerDocument& d) { d.sources[0].offset = -3600; }, Outcome::valid},
     // item rules -> M2
-    {"fullRange", [](OrganizerDocument& d) { item(d, 0, 0).start = 0; item(d, 0, 0).end = 864000; }, Outcome::valid},
+    {"fullRange",
+     [](OrganizerDocument& d) {
+         item(d, 0, 0).start = 0;
+         item(d, 0, 0).end = 864000;
+     },
+     Outcome::valid},
     {"endPastLimit", [](OrganizerDocument& d) { item(d, 0, 0).end = 864000.5; }, Outcome::invalid},
     {"startEqualsEnd", [](OrganizerDocument& d) { item(d, 0, 0).start = item(d, 0, 0).end; }, Outcome::invalid},
     {"startAfterEnd", [](OrganizerDocument& d) { item(d, 1, 1).start = 5; }, Outcome::invalid},
@@ -143,7 +157,11 @@ const RuleCase ruleCases[] = {
     {"videoEmptySourceId", [](OrganizerDocument& d) { item(d, 0, 0).sourceID = ""; }, Outcome::invalid},
     {"freezeMissingSource", [](OrganizerDocument& d) { item(d, 0, 1).sourceID = "nope"; }, Outcome::invalid},
     {"titleAnySource",
-     [](OrganizerDocument& d) { item(d, 0, 2).sourceID = "nope"; item(d, 0, 2).sourceIDs = {"x"}; }, Outcome::valid},
+     [](OrganizerDocument& d) {
+         item(d, 0, 2).sourceID = "nope";
+         item(d, 0, 2).sourceIDs = {"x"};
+     },
+     Outcome::valid},
     {"imageAnySource", [](OrganizerDocument& d) { item(d, 1, 0).sourceID = "nope"; }, Outcome::valid},
     {"freezeWithoutTime", [](OrganizerDocument& d) { item(d, 0, 1).freezeTime.reset(); }, Outcome::invalid},
     {"freezeAtZero", [](OrganizerDocument& d) { item(d, 0, 1).freezeTime = 0; }, Outcome::valid},
@@ -151,19 +169,28 @@ const RuleCase ruleCases[] = {
     {"freezeNaN", [](OrganizerDocument& d) { item(d, 0, 1).freezeTime = nan; }, Outcome::invalid},
     {"freezeBeyondEnd", [](OrganizerDocument& d) { item(d, 0, 1).freezeTime = 1e7; }, Outcome::valid},
     {"videoAnyFreezeTime", [](OrganizerDocument& d) { item(d, 0, 0).freezeTime = -inf; }, Outcome::valid},
-    {"disabledStillChecked", [](OrganizerDocument& d) { item(d, 1, 1).enabled = false; item(d, 1, 1).end = 0; },
+    {"disabledStillChecked",
+     [](OrganizerDocument& d) {
+         item(d, 1, 1).enabled = false;
+         item(d, 1, 1).end = 0;
+     },
      Outcome::invalid},
     // mark rules -> M2
     {"marks1000", [](OrganizerDocument& d) { item(d, 0, 0).marks = marks(1000); }, Outcome::valid},
     {"marks1001", [](OrganizerDocument& d) { item(d, 0, 0).marks = marks(1001); }, Outcome::invalid},
     {"arrowWithSettings", [](OrganizerDocument& d) { firstMark(d).gxl = sampleSettings(); }, Outcome::invalid},
     {"gxlWithoutSettings", [](OrganizerDocument& d) { firstMark(d).kind = "gxl"; }, Outcome::invalid},
-    {"gxlInvalidSettings",
-     [](OrganizerDocument& d) { firstMark(d) = gxlMark(sampleSettings("player ring")); }, Outcome::invalid},
-    {"gxlSettingsSpeedAbove",
-     [](OrganizerDocument& d) { (*item(d, 0, 0).marks)[2].gxl->speed = 4.01; }, Outcome::invalid},
+    {"gxlInvalidSettings", [](OrganizerDocument& d) { firstMark(d) = gxlMark(sampleSettings("player ring")); },
+     Outcome::invalid},
+    {"gxlSettingsSpeedAbove", [](OrganizerDocument& d) { (*item(d, 0, 0).marks)[2].gxl->speed = 4.01; },
+     Outcome::invalid},
     {"markKindUnknown", [](OrganizerDocument& d) { firstMark(d).kind = "line"; }, Outcome::invalid},
-    {"markEdges", [](OrganizerDocument& d) { firstMark(d).x = 0; firstMark(d).x2 = 1; firstMark(d).y = 1; },
+    {"markEdges",
+     [](OrganizerDocument& d) {
+         firstMark(d).x = 0;
+         firstMark(d).x2 = 1;
+         firstMark(d).y = 1;
+     },
      Outcome::valid},
     {"markYAbove", [](OrganizerDocument& d) { firstMark(d).y = 1.0000001; }, Outcome::invalid},
     {"markX2Below", [](OrganizerDocument& d) { firstMark(d).x2 = -1e-9; }, Outcome::invalid},
@@ -185,8 +212,7 @@ const RuleCase ruleCases[] = {
      Outcome::valid},
 };
 
-INSTANTIATE_TEST_SUITE_P(Rules, OrganizerDocumentValidationTest, testing::ValuesIn(ruleCases),
-                         test::ByName());
+INSTANTIATE_TEST_SUITE_P(Rules, OrganizerDocumentValidationTest, testing::ValuesIn(ruleCases), test::ByName());
 
 TEST(OrganizerDocumentValidationTest, NewDocumentIsValidAndThrowsExportFailure)
 {

@@ -23,8 +23,7 @@ bool isMarkColour(const TestFrame::Pixel& p)
 bool markNear(const TestFrame& frame, int x, int y)
 {
     for (int dy = -3; dy <= 3; ++dy)
-        if (isMarkColour(frame.pixel(x, y + dy)))
-            return true;
+        if (isMarkColour(frame.pixel(x, y + dy))) return true;
     return false;
 }
 
@@ -46,10 +45,10 @@ protected:
     {
         ensureGuiApplication();
         media = new TempDir("zanto-render-media-");
-        TestMovieOptions counter;  // 3 s, frame numbers in stripes, with a tone
+        TestMovieOptions counter; // 3 s, frame numbers in stripes, with a tone
         counter.durationSeconds = 3.0;
         makeTestMovie(*media / "counter.mp4", counter);
-        TestMovieOptions slow = counter;  // 16 s at 10 fps: frame n is at n / 10 s
+        TestMovieOptions slow = counter; // 16 s at 10 fps: frame n is at n / 10 s
         slow.durationSeconds = 16.0;
         slow.frameRate = 10;
         slow.audio = false;
@@ -91,15 +90,14 @@ struct TimingCase {
 };
 
 class OrganizerExporterTimingTest : public OrganizerExporterRenderTest,
-                                    public ::testing::WithParamInterface<TimingCase> {};
+                                    public ::testing::WithParamInterface<TimingCase> { };
 
 TEST_P(OrganizerExporterTimingTest, FramesAndDurationFollowTheSummedItemLengths)
 {
     const std::vector<OrganizerItem>& items = GetParam().items;
     const auto url = render(documentWith({sourceAt("S1", movie("counter.mp4"))}, {}), items);
     double total = 0;
-    for (const OrganizerItem& item : items)
-        total += item.end - item.start;
+    for (const OrganizerItem& item : items) total += item.end - item.start;
     const MovieFacts facts = inspectMovie(url);
     EXPECT_EQ(facts.width, 1280);
     EXPECT_EQ(facts.height, 720);
@@ -117,8 +115,7 @@ TEST_P(OrganizerExporterTimingTest, FramesAndDurationFollowTheSummedItemLengths)
 
 const TimingCase timingCases[] = {
     {"OneClip", {videoItem("a", "S1", 0.5, 1.5)}},
-    {"ClipsAndSlides",
-     {videoItem("a", "S1", 0, 0.5), stillItem("t", "title", 0.4), videoItem("b", "S1", 2, 2.7)}},
+    {"ClipsAndSlides", {videoItem("a", "S1", 0, 0.5), stillItem("t", "title", 0.4), videoItem("b", "S1", 2, 2.7)}},
     {"PartFrames", {videoItem("a", "S1", 0.1, 0.45), stillItem("t", "title", 0.3)}},
     {"HundredthOfASecondSlide", {stillItem("t", "title", 0.01)}},
     {"ClipEndingAtTheToleranceAfterTheFile", {videoItem("a", "S1", 2.5, 3.04)}},
@@ -147,7 +144,7 @@ const ToleranceCase toleranceCases[] = {
 };
 
 class OrganizerExporterToleranceTest : public OrganizerExporterRenderTest,
-                                       public ::testing::WithParamInterface<ToleranceCase> {};
+                                       public ::testing::WithParamInterface<ToleranceCase> { };
 
 TEST_P(OrganizerExporterToleranceTest, ClipsEndingUpToFourHundredthsAfterTheFileAreTaken)
 {
@@ -174,10 +171,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, OrganizerExporterToleranceTest, ::testing::Value
 // its preferred transform, fitted whole and centred.
 struct PlacementCase {
     const char* label;
-    int width, height;  // natural size
+    int width, height; // natural size
     AffineTransform preferred;
-    MediaRect placed;        // the picture's rectangle on the canvas
-    MediaPoint topLeftGoes;  // where the stored picture's top-left corner lands
+    MediaRect placed;       // the picture's rectangle on the canvas
+    MediaPoint topLeftGoes; // where the stored picture's top-left corner lands
 };
 
 const PlacementCase placementCases[] = {
@@ -192,7 +189,7 @@ const PlacementCase placementCases[] = {
     {"VeryWide", 1920, 400, {}, {0, 226.6666666, 1280, 266.6666667}, {0, 226.6666666}},
 };
 
-class OrganizerExporterPlacementTest : public ::testing::TestWithParam<PlacementCase> {};
+class OrganizerExporterPlacementTest : public ::testing::TestWithParam<PlacementCase> { };
 
 TEST_P(OrganizerExporterPlacementTest, PictureIsTurnedUprightFittedAndCentred)
 {
@@ -218,11 +215,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, OrganizerExporterPlacementTest, ::testing::Value
 TEST_F(OrganizerExporterRenderTest, ItemTimesPlusTheSourceOffsetSelectTheSourceFrames)
 {
     // Item 10–13 s on a source with offset 2 shows source seconds 12–15.
-    const auto url = render(documentWith({sourceAt("S1", movie("slow.mp4"), 2)}, {}),
-                            {videoItem("a", "S1", 10, 13)});
+    const auto url = render(documentWith({sourceAt("S1", movie("slow.mp4"), 2)}, {}), {videoItem("a", "S1", 10, 13)});
     const struct {
         int outputFrame;
-        int sourceFrame;  // at 10 fps
+        int sourceFrame; // at 10 fps
     } expectations[] = {{0, 120}, {2, 120}, {3, 121}, {45, 135}, {89, 149}};
     EXPECT_EQ(inspectMovie(url).frameTimes.size(), 90u);
     for (const auto& e : expectations) {
@@ -238,7 +234,7 @@ TEST_F(OrganizerExporterRenderTest, QuarterTurnedPhoneClipComesOutUprightAndCent
 
     // Upright the picture is 180 × 320; scaled by 2.25 it is 405 × 720 at x 437.5.
     const TestFrame ours = decodeFrame(url, 0);
-    const TestFrame upright = decodeFrame(phone, 0);  // ffmpeg turns it by its display matrix
+    const TestFrame upright = decodeFrame(phone, 0); // ffmpeg turns it by its display matrix
     ASSERT_EQ(upright.width, 180);
     ASSERT_EQ(upright.height, 320);
     for (int x : {10, 300, 430, 845, 900, 1270}) {
@@ -287,8 +283,8 @@ TEST_F(OrganizerExporterRenderTest, SlidesOnlyHaveNoAudioStream)
 TEST_F(OrganizerExporterRenderTest, ClipsWithSoundKeepItAcrossSilentItems)
 {
     const std::vector<OrganizerItem> items{videoItem("a", "S1", 0, 1), videoItem("b", "S2", 0, 1)};
-    const auto url = render(documentWith({sourceAt("S1", movie("counter.mp4")), sourceAt("S2", movie("blue.mp4"))}, {}),
-                            items);
+    const auto url =
+        render(documentWith({sourceAt("S1", movie("counter.mp4")), sourceAt("S2", movie("blue.mp4"))}, {}), items);
     const std::vector<float> samples = decodeAudioMono(url, 8000);
     EXPECT_GT(rmsLevel(samples, 800, 7200), 0.05);
     EXPECT_LT(rmsLevel(samples, 8800, 15200), 0.01);
@@ -343,8 +339,7 @@ int changedPixels(const TestFrame& frame)
 {
     int count = 0;
     for (int y = 0; y < frame.height; ++y) {
-        if (std::abs(y - frame.height / 2) < 12)
-            continue;
+        if (std::abs(y - frame.height / 2) < 12) continue;
         for (int x = 0; x < frame.width; ++x) {
             const TestFrame::Pixel p = frame.pixel(x, y);
             count += !(p.b > 180 && p.r < 70 && p.g < 70);
@@ -372,10 +367,8 @@ TEST_F(OrganizerExporterRenderTest, EachStretchShowsItsOwnMarksWhicheverRoadItTa
     for (const auto& stretch : stretches) {
         OrganizerItem item = videoItem(stretch.name, "S1", 0, 0.3);
         std::vector<OrganizerMark> marks;
-        if (stretch.arrow)
-            marks.push_back(middleArrow());
-        if (stretch.ring)
-            marks.push_back(ring);
+        if (stretch.arrow) marks.push_back(middleArrow());
+        if (stretch.ring) marks.push_back(ring);
         item.marks = marks;
         items.push_back(item);
     }
@@ -387,7 +380,7 @@ TEST_F(OrganizerExporterRenderTest, EachStretchShowsItsOwnMarksWhicheverRoadItTa
         EXPECT_EQ(markNear(frames[k], 320, 180), stretch.arrow) << stretch.name << " frame " << k;
         if (!stretch.ring) {
             EXPECT_EQ(changedPixels(frames[k]), 0) << stretch.name << " frame " << k;
-        } else if (k % 9 == 8) {  // the ring may grow in from nothing
+        } else if (k % 9 == 8) { // the ring may grow in from nothing
             EXPECT_GT(changedPixels(frames[k]), 200) << stretch.name << " frame " << k;
         }
     }
@@ -413,8 +406,7 @@ TEST_F(OrganizerExporterRenderTest, MarkFailingInTheMiddleOfTheExportLeavesNoFil
               "GXLツールの設定が不正です。");
     EXPECT_FALSE(std::filesystem::exists(url));
     EXPECT_TRUE(temporary.leftovers().empty());
-    for (const ProgressStep& step : steps)
-        EXPECT_EQ(step.text.find("保存しました"), std::string::npos);
+    for (const ProgressStep& step : steps) EXPECT_EQ(step.text.find("保存しました"), std::string::npos);
 }
 
 } // namespace

@@ -38,7 +38,7 @@ struct FitCase {
     const char* label;
     int width;
     int height;
-    QImageIOHandler::Transformation orientation;  // written into the file's orientation tag
+    QImageIOHandler::Transformation orientation; // written into the file's orientation tag
     int left, right, top, bottom;
 };
 
@@ -52,7 +52,7 @@ const FitCase fitCases[] = {
     {"LargePhotoWithOrientationTag", 6000, 3000, QImageIOHandler::TransformationRotate90, 460, 820, 0, 720},
 };
 
-class OrganizerExporterFitTest : public OrganizerExporterSlidesTest, public ::testing::WithParamInterface<FitCase> {};
+class OrganizerExporterFitTest : public OrganizerExporterSlidesTest, public ::testing::WithParamInterface<FitCase> { };
 
 TEST_P(OrganizerExporterFitTest, ImageIsFittedWholeAndCentred)
 {
@@ -126,7 +126,7 @@ TEST_F(OrganizerExporterSlidesTest, PdfShowsItsFirstPageFitted)
 
 TEST_F(OrganizerExporterSlidesTest, FreezeFrameShowsTheExactSourceFrame)
 {
-    TestMovieOptions slow;  // frame n at n / 10 s
+    TestMovieOptions slow; // frame n at n / 10 s
     slow.durationSeconds = 16;
     slow.frameRate = 10;
     slow.audio = false;
@@ -159,8 +159,7 @@ TEST_F(OrganizerExporterSlidesTest, FreezeFrameOfAQuarterTurnedSourceIsUprightAn
     const TestFrame upright = decodeFrameAt(phone, 0.5);
     ASSERT_EQ(upright.width, 180);
     ASSERT_EQ(upright.height, 320);
-    for (int x : {10, 420, 860, 1270})
-        EXPECT_LT(brightness(frame.pixel(x, 360)), 15) << "bar at x " << x;
+    for (int x : {10, 420, 860, 1270}) EXPECT_LT(brightness(frame.pixel(x, 360)), 15) << "bar at x " << x;
     // Samples on an edge of the bars may blur in the still: nearly all must match.
     const SampleMatch match = comparePhonePlacement(frame, upright);
     EXPECT_GE(match.matched * 10, match.compared * 9) << match.matched << " of " << match.compared;
@@ -195,17 +194,16 @@ TEST_F(OrganizerExporterSlidesTest, TitleCardShowsNameAboveNoteOnBlack)
     const auto brightestIn = [](const TestFrame& frame, const Region& r) {
         int best = 0;
         for (int y = r.top; y < r.bottom; y += 2)
-            for (int x = r.left; x < r.right; x += 2)
-                best = std::max(best, brightness(frame.pixel(x, y)));
+            for (int x = r.left; x < r.right; x += 2) best = std::max(best, brightness(frame.pixel(x, y)));
         return best;
     };
     OrganizerItem item = stillItem("前半のまとめ", "title", 0.1);
     item.note = "セットプレーからの失点";
     TestFrame frame = firstFrameOf(item);
     saveForReview(frame, "playlist-title-card.png");
-    EXPECT_GT(brightestIn(frame, nameBox), 230);  // white
+    EXPECT_GT(brightestIn(frame, nameBox), 230); // white
     const int note = brightestIn(frame, noteBox);
-    EXPECT_GT(note, 140);  // light grey, not white
+    EXPECT_GT(note, 140); // light grey, not white
     EXPECT_LT(note, 200);
     EXPECT_LT(brightestIn(frame, Region{0, 0, 1280, 250}), 30);
     EXPECT_LT(brightestIn(frame, Region{0, 630, 1280, 720}), 30);
@@ -220,15 +218,13 @@ TEST_F(OrganizerExporterSlidesTest, LongNameWrapsWithinItsBox)
 {
     // Forty wide characters are about 1900 pixels at 48: two lines or more.
     OrganizerItem item = stillItem(std::string(), "title", 0.1);
-    for (int k = 0; k < 40; ++k)
-        item.name += "長";
+    for (int k = 0; k < 40; ++k) item.name += "長";
     const TestFrame frame = firstFrameOf(item);
     const auto brightRows = [&](int left, int right, int top, int bottom) {
         int rows = 0;
         for (int y = top; y < bottom; ++y) {
             bool bright = false;
-            for (int x = left; x < right && !bright; ++x)
-                bright = brightness(frame.pixel(x, y)) > 128;
+            for (int x = left; x < right && !bright; ++x) bright = brightness(frame.pixel(x, y)) > 128;
             rows += bright;
         }
         return rows;
@@ -247,7 +243,7 @@ TEST_F(OrganizerExporterSlidesTest, AnyOtherKindIsDrawnAsATitleCard)
 {
     OrganizerItem title = stillItem("見出し", "title", 0.1);
     OrganizerItem other = title;
-    other.kind = "chapter";  // not a kind of a valid document: handed over on its own
+    other.kind = "chapter"; // not a kind of a valid document: handed over on its own
     const TestFrame want = firstFrameOf(title);
     OrganizerExporter exporter;
     ASSERT_EQ(renderMessage(exporter, documentWith({}, {}), {other}, out / "other.mp4"), "");
@@ -277,7 +273,7 @@ const SlideLengthCase slideLengthCases[] = {
 };
 
 class OrganizerExporterSlideLengthTest : public OrganizerExporterSlidesTest,
-                                         public ::testing::WithParamInterface<SlideLengthCase> {};
+                                         public ::testing::WithParamInterface<SlideLengthCase> { };
 
 // The first slide is looked at while the second item is being prepared: it
 // is then complete in the work folder, named after its position.
@@ -288,11 +284,9 @@ TEST_P(OrganizerExporterSlideLengthTest, SlideMovieIsWrittenInTheWorkFolderByPos
     std::vector<std::filesystem::path> seen;
     OrganizerExporter exporter;
     exporter.render(documentWith({}, items), items, out / "out.mp4", [&](double, const std::string& text) {
-        if (text != "2/2 素材を準備中")
-            return;
+        if (text != "2/2 素材を準備中") return;
         for (const auto& folder : std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
-            for (const auto& file : std::filesystem::directory_iterator(folder.path()))
-                seen.push_back(file.path());
+            for (const auto& file : std::filesystem::directory_iterator(folder.path())) seen.push_back(file.path());
         ASSERT_EQ(seen.size(), 1u);
         const MovieFacts slide = inspectMovie(seen[0]);
         EXPECT_EQ(slide.frameTimes.size(), c.frames);

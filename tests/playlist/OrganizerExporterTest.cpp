@@ -41,8 +41,7 @@ public:
     }
     ~SmallDisk()
     {
-        if (mounted_)
-            ::umount2(folder_.c_str(), MNT_DETACH);
+        if (mounted_) ::umount2(folder_.c_str(), MNT_DETACH);
     }
     SmallDisk(const SmallDisk&) = delete;
     SmallDisk& operator=(const SmallDisk&) = delete;
@@ -63,8 +62,8 @@ protected:
         options.durationSeconds = 2.0;
         makeTestMovie(*media / "two.mp4", options);
         // The index first, then the pictures cut off: the movie opens and ends early.
-        runTool("ffmpeg", {"-v", "error", "-i", two().string(), "-c", "copy", "-movflags", "+faststart",
-                           cut().string()});
+        runTool("ffmpeg",
+                {"-v", "error", "-i", two().string(), "-c", "copy", "-movflags", "+faststart", cut().string()});
         std::filesystem::resize_file(cut(), std::filesystem::file_size(cut()) * 4 / 10);
     }
     static void TearDownTestSuite()
@@ -93,8 +92,7 @@ struct FailureCase {
 // A pipe nobody writes to: reading it would wait for ever.
 Path namedPipe(const Path& path)
 {
-    if (!std::filesystem::exists(path))
-        ::mkfifo(path.c_str(), 0600);
+    if (!std::filesystem::exists(path)) ::mkfifo(path.c_str(), 0600);
     return path;
 }
 
@@ -125,7 +123,11 @@ const FailureCase failureCases[] = {
          return Setup{document, std::vector<OrganizerItem>{}};
      },
      "未対応のプレイリストです。"},
-    {"NoItems", [](const Path&) { return Setup{OrganizerDocument{}, std::vector<OrganizerItem>{}}; }, countMessage},
+    {"NoItems",
+     [](const Path&) {
+         return Setup{OrganizerDocument{}, std::vector<OrganizerItem>{}};
+     },
+     countMessage},
     {"TooManyItems",
      [](const Path&) {
          return Setup{OrganizerDocument{}, std::vector<OrganizerItem>(1001, stillItem("t", "title", 1))};
@@ -188,28 +190,24 @@ const FailureCase failureCases[] = {
     {"StillOfEndlessLength",
      [](const Path&) { return alone(stillItem("終わらない", "title", std::numeric_limits<double>::infinity())); },
      "映像の範囲外です：終わらない。時刻とアングル補正を確認してください。"},
-    {"StillLongerThanAnyItem",
-     [](const Path&) { return alone(stillItem("長すぎる", "title", 864000.5)); },
+    {"StillLongerThanAnyItem", [](const Path&) { return alone(stillItem("長すぎる", "title", 864000.5)); },
      "映像の範囲外です：長すぎる。時刻とアングル補正を確認してください。"},
     {"StillOfNoLength",
      [](const Path&) { return alone(stillItem("空", "image", std::numeric_limits<double>::quiet_NaN())); },
      "映像の範囲外です：空。時刻とアングル補正を確認してください。"},
-    {"ImageFileMissing",
-     [](const Path& movie) { return imageAt("スライド1", movie.parent_path() / "nothing.png"); },
+    {"ImageFileMissing", [](const Path& movie) { return imageAt("スライド1", movie.parent_path() / "nothing.png"); },
      "画像が見つかりません：スライド1"},
-    {"ImagePathIsAFolder",
-     [](const Path& movie) { return imageAt("フォルダ", movie.parent_path()); },
+    {"ImagePathIsAFolder", [](const Path& movie) { return imageAt("フォルダ", movie.parent_path()); },
      "画像が見つかりません：フォルダ"},
     {"ImagePathIsAPipe",
      [](const Path& movie) { return imageAt("パイプ", namedPipe(movie.parent_path() / "picture.fifo")); },
      "画像が見つかりません：パイプ"},
-    {"ImageFileIsNotAPicture",
-     [](const Path& movie) { return imageAt("壊れた画像", movie); },
+    {"ImageFileIsNotAPicture", [](const Path& movie) { return imageAt("壊れた画像", movie); },
      "画像が見つかりません：壊れた画像"},
 };
 
 class OrganizerExporterFailureTest : public OrganizerExporterTest,
-                                     public ::testing::WithParamInterface<FailureCase> {};
+                                     public ::testing::WithParamInterface<FailureCase> { };
 
 TEST_P(OrganizerExporterFailureTest, FailsWithItsMessageAndLeavesNothingBehind)
 {
@@ -309,8 +307,8 @@ TEST_F(OrganizerExporterTest, FailureDoesNotRemoveAFileItNeverWrote)
 // thread shortly after a step began (inside the slide that follows it).
 struct CancelCase {
     const char* label;
-    const char* textPrefix;  // the progress text that triggers the cancel
-    int delayMs;             // < 0: cancel in the callback; otherwise from a thread after this delay
+    const char* textPrefix; // the progress text that triggers the cancel
+    int delayMs;            // < 0: cancel in the callback; otherwise from a thread after this delay
 };
 
 const CancelCase cancelCases[] = {
@@ -322,7 +320,7 @@ const CancelCase cancelCases[] = {
     {"DuringTheExport", "MP4を書き出し中", 100},
 };
 
-class OrganizerExporterCancelTest : public OrganizerExporterTest, public ::testing::WithParamInterface<CancelCase> {};
+class OrganizerExporterCancelTest : public OrganizerExporterTest, public ::testing::WithParamInterface<CancelCase> { };
 
 TEST_P(OrganizerExporterCancelTest, EndsWithTheCancelMessageAndNoFile)
 {
@@ -334,25 +332,22 @@ TEST_P(OrganizerExporterCancelTest, EndsWithTheCancelMessageAndNoFile)
     std::thread canceller;
     std::string message;
     try {
-        exporter.render(documentWith({sourceAt("S1", two())}, items), items, url,
-                        [&](double, const std::string& text) {
-                            if (text.rfind(c.textPrefix, 0) != 0 || canceller.joinable())
-                                return;
-                            if (c.delayMs < 0) {
-                                exporter.cancel();
-                                canceller = std::thread([] {});
-                                return;
-                            }
-                            canceller = std::thread([&exporter, delay = c.delayMs] {
-                                std::this_thread::sleep_for(std::chrono::milliseconds(delay));
-                                exporter.cancel();
-                            });
-                        });
+        exporter.render(documentWith({sourceAt("S1", two())}, items), items, url, [&](double, const std::string& text) {
+            if (text.rfind(c.textPrefix, 0) != 0 || canceller.joinable()) return;
+            if (c.delayMs < 0) {
+                exporter.cancel();
+                canceller = std::thread([] {});
+                return;
+            }
+            canceller = std::thread([&exporter, delay = c.delayMs] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+                exporter.cancel();
+            });
+        });
     } catch (const ExportFailure& error) {
         message = error.message;
     }
-    if (canceller.joinable())
-        canceller.join();
+    if (canceller.joinable()) canceller.join();
     EXPECT_EQ(message, cancelled);
     EXPECT_FALSE(std::filesystem::exists(url));
     EXPECT_TRUE(temporary.leftovers().empty());
@@ -405,12 +400,12 @@ TEST_F(OrganizerExporterTest, CancelAtRandomMomentsEndsCleanly)
 
 struct DestinationCase {
     const char* label;
-    bool cutShort;  // the source is the movie cut short, else the whole one
+    bool cutShort; // the source is the movie cut short, else the whole one
     // Makes what stands in the way and returns the destination.
     std::function<Path(const Path& folder)> place;
-    bool earlierFile;     // a file of the person's stands at the destination first
-    bool smallDisk;       // the destination's folder is a disk of a few kilobytes
-    std::string message;  // how the message starts
+    bool earlierFile;    // a file of the person's stands at the destination first
+    bool smallDisk;      // the destination's folder is a disk of a few kilobytes
+    std::string message; // how the message starts
 };
 
 const DestinationCase destinationCases[] = {
@@ -433,17 +428,15 @@ const DestinationCase destinationCases[] = {
 };
 
 class OrganizerExporterDestinationFailure : public OrganizerExporterTest,
-                                            public ::testing::WithParamInterface<DestinationCase> {};
+                                            public ::testing::WithParamInterface<DestinationCase> { };
 
 TEST_P(OrganizerExporterDestinationFailure, NamesTheFileAtFaultAndKeepsWhatStoodThere)
 {
     const DestinationCase& c = GetParam();
     std::optional<SmallDisk> disk;
-    if (c.smallDisk && !disk.emplace(out / "small").mounted())
-        GTEST_SKIP() << "no tmpfs can be mounted here to fill";
+    if (c.smallDisk && !disk.emplace(out / "small").mounted()) GTEST_SKIP() << "no tmpfs can be mounted here to fill";
     const Path url = c.place(out.path());
-    if (c.earlierFile)
-        writeText(url, "earlier");
+    if (c.earlierFile) writeText(url, "earlier");
     const bool folder = std::filesystem::is_directory(url);
     const std::vector<OrganizerItem> items{videoItem("a", "S1", 0, 1.5)};
     OrganizerExporter exporter;

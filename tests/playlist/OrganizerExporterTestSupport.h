@@ -24,8 +24,7 @@ namespace zanto::test {
 // application for the whole test program.
 inline void ensureGuiApplication()
 {
-    if (QGuiApplication::instance())
-        return;
+    if (QGuiApplication::instance()) return;
     static int argc = 1;
     static char name[] = "zanto-tests";
     static char* argv[] = {name, nullptr};
@@ -40,8 +39,7 @@ public:
     ScopedTemporaryFolder() : folder_(dir_ / "tmp")
     {
         std::filesystem::create_directories(folder_);
-        if (const char* old = std::getenv("TMPDIR"))
-            previous_ = old;
+        if (const char* old = std::getenv("TMPDIR")) previous_ = old;
         setenv("TMPDIR", folder_.c_str(), 1);
     }
     ~ScopedTemporaryFolder()
@@ -121,8 +119,7 @@ inline std::string renderMessage(OrganizerExporter& exporter, const OrganizerDoc
 {
     try {
         exporter.render(document, items, url, [&](double fraction, const std::string& text) {
-            if (steps)
-                steps->push_back({fraction, text});
+            if (steps) steps->push_back({fraction, text});
         });
     } catch (const ExportFailure& error) {
         return error.message;
@@ -172,7 +169,7 @@ inline std::filesystem::path makePhoneMovie(const std::filesystem::path& path)
 
 struct SampleMatch {
     int compared = 0;
-    int matched = 0;  // within 40 in every channel
+    int matched = 0; // within 40 in every channel
 };
 
 // Compares a grid of points of the upright picture with where the fitted
@@ -185,8 +182,8 @@ inline SampleMatch comparePhonePlacement(const TestFrame& placed, const TestFram
             const TestFrame::Pixel want = upright.pixel(u, v);
             const TestFrame::Pixel got = placed.pixel(int(437.5 + (u + 0.5) * 2.25), int((v + 0.5) * 2.25));
             ++match.compared;
-            match.matched += std::abs(got.r - want.r) <= 40 && std::abs(got.g - want.g) <= 40
-                && std::abs(got.b - want.b) <= 40;
+            match.matched +=
+                std::abs(got.r - want.r) <= 40 && std::abs(got.g - want.g) <= 40 && std::abs(got.b - want.b) <= 40;
         }
     }
     return match;

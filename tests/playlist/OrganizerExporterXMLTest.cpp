@@ -51,8 +51,7 @@ fs::path pathOfUrl(const std::string& url)
 std::vector<std::string> entriesOf(const fs::path& folder)
 {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -61,8 +60,7 @@ std::vector<std::string> entriesOf(const fs::path& folder)
 std::map<std::string, std::string> attributesOf(const pugi::xml_node& node)
 {
     std::map<std::string, std::string> attributes;
-    for (const pugi::xml_attribute& attribute : node.attributes())
-        attributes[attribute.name()] = attribute.value();
+    for (const pugi::xml_attribute& attribute : node.attributes()) attributes[attribute.name()] = attribute.value();
     return attributes;
 }
 
@@ -140,8 +138,7 @@ protected:
         try {
             exporter_.exportXML(documentOf(items), items, title, destination(), [&](double f, const std::string& t) {
                 steps_.push_back({f, t});
-                if (onProgress)
-                    onProgress(f, t);
+                if (onProgress) onProgress(f, t);
             });
         } catch (const ExportFailure& failure) {
             return failure.message;
@@ -219,8 +216,8 @@ TEST_F(OrganizerExporterXMLTest, SumsOffsetsWithoutReducingTimeScales)
     std::vector<std::string> ids;
     for (const pugi::xpath_node& node : document.select_nodes("/fcpxml/resources/*"))
         ids.push_back(std::string(node.node().name()) + ":" + node.node().attribute("id").value());
-    EXPECT_EQ(ids, (std::vector<std::string>{"format:r1", "asset:r2", "format:r3", "asset:r4", "format:r5",
-                                             "asset:r6"}));
+    EXPECT_EQ(ids,
+              (std::vector<std::string>{"format:r1", "asset:r2", "format:r3", "asset:r4", "format:r5", "asset:r6"}));
     EXPECT_STREQ(document.select_node("//asset[@id='r6']").node().attribute("format").value(), "r5");
     EXPECT_EQ(steps_.size(), 3u);
 }
@@ -321,8 +318,7 @@ TEST_F(OrganizerExporterXMLTest, CancelWhileAnItemRendersRemovesEverything)
                                               test::stillItem("two", "title", 0.5),
                                               test::videoItem("three", "pal", 0, 1)};
     const std::string message = exportMessage(items, "Game 1", [&](double fraction, const std::string& text) {
-        if (fraction >= 1.0 / 3.0 - 1e-9 && text != preparing)
-            exporter_.cancel();
+        if (fraction >= 1.0 / 3.0 - 1e-9 && text != preparing) exporter_.cancel();
     });
     EXPECT_EQ(message, "書き出しを中止しました。");
     EXPECT_TRUE(materialsFolders().empty());
@@ -332,20 +328,20 @@ TEST_F(OrganizerExporterXMLTest, CancelWhileAnItemRendersRemovesEverything)
 
 // A cancel takes effect at the next check: before the first item (k = 0),
 // before the next item, or after the last one, before anything is written.
-class OrganizerExporterXMLCancelTest : public OrganizerExporterXMLTest, public testing::WithParamInterface<int> {};
+class OrganizerExporterXMLCancelTest : public OrganizerExporterXMLTest, public testing::WithParamInterface<int> { };
 
 TEST_P(OrganizerExporterXMLCancelTest, StopsAtTheNextCheck)
 {
     std::ofstream(destination()) << "earlier";
-    const int cancelAfter = GetParam();  // merge reports seen before cancelling
-    if (cancelAfter == 0)
-        exporter_.cancel();
+    const int cancelAfter = GetParam(); // merge reports seen before cancelling
+    if (cancelAfter == 0) exporter_.cancel();
     int seen = 0;
-    const std::vector<OrganizerItem> items = {test::videoItem("one", "pal", 0, 1), test::videoItem("two", "thirty", 0, 1)};
-    EXPECT_EQ(exportMessage(items, "Game 1", [&](double, const std::string& text) {
-                  if (text == preparing && ++seen == cancelAfter)
-                      exporter_.cancel();
-              }),
+    const std::vector<OrganizerItem> items = {test::videoItem("one", "pal", 0, 1),
+                                              test::videoItem("two", "thirty", 0, 1)};
+    EXPECT_EQ(exportMessage(items, "Game 1",
+                            [&](double, const std::string& text) {
+                                if (text == preparing && ++seen == cancelAfter) exporter_.cancel();
+                            }),
               "書き出しを中止しました。");
     EXPECT_EQ(seen, cancelAfter);
     EXPECT_TRUE(materialsFolders().empty());
@@ -371,8 +367,7 @@ TEST_F(OrganizerExporterXMLTest, CancelFromAnotherThreadStopsALongExport)
         }
         done = true;
     });
-    while (merged == 0 && !done)
-        std::this_thread::yield();
+    while (merged == 0 && !done) std::this_thread::yield();
     exporter_.cancel();
     worker.join();
     EXPECT_EQ(message, "書き出しを中止しました。");
@@ -388,7 +383,7 @@ struct FailureCase {
 };
 
 class OrganizerExporterXMLFailureTest : public OrganizerExporterXMLTest,
-                                        public testing::WithParamInterface<FailureCase> {};
+                                        public testing::WithParamInterface<FailureCase> { };
 
 TEST_P(OrganizerExporterXMLFailureTest, LeavesNoFolderAndAnUntouchedDestination)
 {
@@ -412,28 +407,34 @@ TEST_P(OrganizerExporterXMLFailureTest, LeavesNoFolderAndAnUntouchedDestination)
     EXPECT_EQ(readText(destination()), "earlier");
 }
 
-INSTANTIATE_TEST_SUITE_P(Failures, OrganizerExporterXMLFailureTest, testing::Values(
-    FailureCase{"UnlinkedSource", [](auto&, OrganizerDocument& d) { d.sources[0].path = ""; },
-                "映像を再接続してください：b"},
-    FailureCase{"UnknownSource",
-                [](std::vector<OrganizerItem>& items, auto&) { items[1].sourceID = "elsewhere"; },
-                "映像を再接続してください：b"},
-    FailureCase{"MissingFile", [](auto&, OrganizerDocument& d) { d.sources[0].path += ".gone"; },
-                "「試合 前半.mp4.gone」が見つかりません。（No such file or directory）"},
-    FailureCase{"PastTheSource",
-                [](std::vector<OrganizerItem>& items, auto&) { items[1].start = 3.5; items[1].end = 4.5; },
-                "動画の範囲外、または無効な区間があります。開始・終了時刻を確認してください。"},
-    FailureCase{"NotAMovie",
-                [](auto&, OrganizerDocument& d) {
-                    d.sources[0].path = d.sources[0].path + ".txt";
-                    std::ofstream(d.sources[0].path) << "text";
-                },
-                "この動画を読み込めません。Macで再生できるMP4またはMOVを選んでください。"}),
+INSTANTIATE_TEST_SUITE_P(
+    Failures, OrganizerExporterXMLFailureTest,
+    testing::Values(FailureCase{"UnlinkedSource", [](auto&, OrganizerDocument& d) { d.sources[0].path = ""; },
+                                "映像を再接続してください：b"},
+                    FailureCase{"UnknownSource",
+                                [](std::vector<OrganizerItem>& items, auto&) { items[1].sourceID = "elsewhere"; },
+                                "映像を再接続してください：b"},
+                    FailureCase{"MissingFile", [](auto&, OrganizerDocument& d) { d.sources[0].path += ".gone"; },
+                                "「試合 前半.mp4.gone」が見つかりません。（No such file or directory）"},
+                    FailureCase{"PastTheSource",
+                                [](std::vector<OrganizerItem>& items, auto&) {
+                                    items[1].start = 3.5;
+                                    items[1].end = 4.5;
+                                },
+                                "動画の範囲外、または無効な区間があります。開始・終了時刻を確認してください。"},
+                    FailureCase{"NotAMovie",
+                                [](auto&, OrganizerDocument& d) {
+                                    d.sources[0].path = d.sources[0].path + ".txt";
+                                    std::ofstream(d.sources[0].path) << "text";
+                                },
+                                "この動画を読み込めません。Macで再生できるMP4またはMOVを選んでください。"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OrganizerExporterXMLTest, ControlCharactersNeverReachTheFile)
 {
-    OrganizerItem item = test::videoItem("Go\x01" "al", "pal", 0, 1);
+    OrganizerItem item = test::videoItem("Go\x01"
+                                         "al",
+                                         "pal", 0, 1);
     item.note = "a\x1B[0m note";
     item.labels = std::vector<std::string>{"x\x7F", "\x02"};
     ASSERT_EQ(exportMessage({item}, "Match\x0B day"), "");
@@ -490,12 +491,13 @@ TEST_F(OrganizerExporterXMLTest, MergedClipsAreTheOneClipDocumentsLaidEndToEnd)
                                                       [&](const auto& s) { return s.id == items[k].sourceID; });
         const fs::path file = source.path;
         test::TempDir folder("zanto-xml-part-");
-        const ExportRequest request{"id", "fcpxml", "x",
-                                    {file.filename().string(), std::int64_t(fs::file_size(file)),
-                                     MediaAsset::load(file).duration.seconds()},
-                                    {Clip{items[k].start + source.offset, items[k].end + source.offset,
-                                          items[k].name, items[k].note, items[k].labels.value_or(
-                                              std::vector<std::string>{})}}};
+        const ExportRequest request{
+            "id",
+            "fcpxml",
+            "x",
+            {file.filename().string(), std::int64_t(fs::file_size(file)), MediaAsset::load(file).duration.seconds()},
+            {Clip{items[k].start + source.offset, items[k].end + source.offset, items[k].name, items[k].note,
+                  items[k].labels.value_or(std::vector<std::string>{})}}};
         MediaExporter job;
         pugi::xml_document part;
         test::loadXml(part, job.run(request, file, folder.path(), nullptr).at(0));
@@ -529,8 +531,7 @@ TEST_F(OrganizerExporterXMLTest, MergedClipsAreTheOneClipDocumentsLaidEndToEnd)
 
     // Offsets are the exact sums of the durations before, never reduced.
     const std::vector<std::string> offsets = {"0/1s", "30/25s", "60024/30000s"};
-    for (std::size_t k = 0; k < clips.size(); ++k)
-        EXPECT_EQ(clips[k].node().attribute("offset").value(), offsets[k]);
+    for (std::size_t k = 0; k < clips.size(); ++k) EXPECT_EQ(clips[k].node().attribute("offset").value(), offsets[k]);
     EXPECT_STREQ(merged.select_node("//sequence").node().attribute("duration").value(), "90024/30000s");
     __int128 value = 0, scale = 1;
     for (const pugi::xpath_node& node : clips) {
@@ -545,18 +546,19 @@ TEST_F(OrganizerExporterXMLTest, MergedClipsAreTheOneClipDocumentsLaidEndToEnd)
 // Failures of the disk name the file the person chose, and leave nothing behind.
 struct PlatformFailureCase {
     const char* name;
-    std::function<fs::path(const fs::path& output)> destination;  // makes what stands there first
+    std::function<fs::path(const fs::path& output)> destination; // makes what stands there first
     std::string message;
 };
 
 class OrganizerExporterXMLPlatformTest : public OrganizerExporterXMLTest,
-                                         public testing::WithParamInterface<PlatformFailureCase> {};
+                                         public testing::WithParamInterface<PlatformFailureCase> { };
 
 TEST_P(OrganizerExporterXMLPlatformTest, NamesTheChosenFileAndRemovesTheMaterials)
 {
     const fs::path target = GetParam().destination(output_.path());
     const std::vector<std::string> before = treeOf(output_.path());
-    const std::vector<OrganizerItem> items = {test::stillItem("intro", "title", 0.5), test::videoItem("b", "pal", 0, 1)};
+    const std::vector<OrganizerItem> items = {test::stillItem("intro", "title", 0.5),
+                                              test::videoItem("b", "pal", 0, 1)};
     try {
         exporter_.exportXML(documentOf(items), items, "Game 1", target, nullptr);
         ADD_FAILURE() << "no failure";
@@ -566,19 +568,21 @@ TEST_P(OrganizerExporterXMLPlatformTest, NamesTheChosenFileAndRemovesTheMaterial
     EXPECT_EQ(treeOf(output_.path()), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Platform, OrganizerExporterXMLPlatformTest, testing::Values(
-    PlatformFailureCase{"MaterialsFolderUnderAFile",
-                        [](const fs::path& output) {
-                            std::ofstream(output / "notes") << "x";
-                            return output / "notes" / "Game 1.fcpxml";
-                        },
-                        "「Game 1.fcpxml」を保存できません。保存先のフォルダが見つかりません。（Not a directory）"},
-    PlatformFailureCase{"DestinationIsAFolder",
-                        [](const fs::path& output) {
-                            fs::create_directories(output / "Game 1.fcpxml" / "kept");
-                            return output / "Game 1.fcpxml";
-                        },
-                        "「Game 1.fcpxml」を保存できません。同じ名前のフォルダがあります。（Is a directory）"}),
+INSTANTIATE_TEST_SUITE_P(
+    Platform, OrganizerExporterXMLPlatformTest,
+    testing::Values(
+        PlatformFailureCase{"MaterialsFolderUnderAFile",
+                            [](const fs::path& output) {
+                                std::ofstream(output / "notes") << "x";
+                                return output / "notes" / "Game 1.fcpxml";
+                            },
+                            "「Game 1.fcpxml」を保存できません。保存先のフォルダが見つかりません。（Not a directory）"},
+        PlatformFailureCase{"DestinationIsAFolder",
+                            [](const fs::path& output) {
+                                fs::create_directories(output / "Game 1.fcpxml" / "kept");
+                                return output / "Game 1.fcpxml";
+                            },
+                            "「Game 1.fcpxml」を保存できません。同じ名前のフォルダがあります。（Is a directory）"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

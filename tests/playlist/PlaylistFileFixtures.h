@@ -54,8 +54,7 @@ inline std::vector<std::string> leftovers(const std::filesystem::path& folder)
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         const std::string name = entry.path().filename().string();
-        if (name.starts_with(".playlist-") || name.starts_with(".zanto-"))
-            names.push_back(name);
+        if (name.starts_with(".playlist-") || name.starts_with(".zanto-")) names.push_back(name);
     }
     return names;
 }
@@ -64,19 +63,32 @@ inline std::vector<std::string> leftovers(const std::filesystem::path& folder)
 // doubled span, a stray bracket or quote, or a number swapped for a string.
 inline std::string mutated(std::string text, std::mt19937& random)
 {
-    if (text.empty())
-        return "{";
+    if (text.empty()) return "{";
     auto at = [&] { return std::uniform_int_distribution<std::size_t>(0, text.size() - 1)(random); };
     const std::size_t position = at();
     const std::size_t length = std::min<std::size_t>(text.size() - position, 1 + random() % 24);
     switch (random() % 7) {
-    case 0: text[position] = static_cast<char>(random() % 256); break;
-    case 1: text.resize(position); break;
-    case 2: text.erase(position, length); break;
-    case 3: text.insert(position, text.substr(position, length)); break;
-    case 4: text.insert(position, 1, "[]{}\",:"[random() % 7]); break;
-    case 5: text.insert(position, "\"x\""); break;
-    default: text.replace(position, length, std::string(length, "0-9e.\\"[random() % 6])); break;
+    case 0:
+        text[position] = static_cast<char>(random() % 256);
+        break;
+    case 1:
+        text.resize(position);
+        break;
+    case 2:
+        text.erase(position, length);
+        break;
+    case 3:
+        text.insert(position, text.substr(position, length));
+        break;
+    case 4:
+        text.insert(position, 1, "[]{}\",:"[random() % 7]);
+        break;
+    case 5:
+        text.insert(position, "\"x\"");
+        break;
+    default:
+        text.replace(position, length, std::string(length, "0-9e.\\"[random() % 6]));
+        break;
     }
     return text;
 }

@@ -56,29 +56,43 @@ json matchPlaylist()
     c1["description"] = "Pass";
     c1["moment"] = {{"tags", {{{"key", "Player"}, {"value", "7"}}, {{"key", "Zone"}, {"value", "A"}}}}};
     c1["streamIds"] = {"s2"};
-    json c2 = {{"id", "c2"}, {"videoId", "v1"}, {"startTime", 20}, {"endTime", 22}, {"streamIds", {"a"}},
-               {"moment", {{"tags", {{{"key", "Player"}}}}}}, {"unknown", {{"deep", {1, 2, 3}}}}};
+    json c2 = {{"id", "c2"},
+               {"videoId", "v1"},
+               {"startTime", 20},
+               {"endTime", 22},
+               {"streamIds", {"a"}},
+               {"moment", {{"tags", {{{"key", "Player"}}}}}},
+               {"unknown", {{"deep", {1, 2, 3}}}}};
     json c3 = {{"id", "c3"}, {"videoId", "v2"}};
     json c4 = clip("c4", "v1", 1, 2);
-    json t1 = {{"id", "t1"}, {"startTime", 0}, {"endTime", 4},
+    json t1 = {{"id", "t1"},
+               {"startTime", 0},
+               {"endTime", 4},
                {"tracks", {{{"effectIds", {"e3", "e1"}}}, {{"effectIds", {"e9"}}}}}};
-    json t2 = {{"id", "t2"}, {"startTime", 5}, {"endTime", 6}, {"description", "Halftime"},
+    json t2 = {{"id", "t2"},
+               {"startTime", 5},
+               {"endTime", 6},
+               {"description", "Halftime"},
                {"tracks", {{{"effectIds", {"e2"}}}}}};
     json duplicate = clip("c1", "v2", 100, 200);
     duplicate["originalGroupName"] = "never used";
-    return {{"playlist", {
-        {"titlesEnabled", false},
-        {"videos", {
-            {{"id", "v1"}, {"path", "/Volumes/Match/Game 1.mov"},
+    return {
+        {"playlist",
+         {{"titlesEnabled", false},
+          {"videos",
+           {{{"id", "v1"},
+             {"path", "/Volumes/Match/Game 1.mov"},
              {"streams", {{{"id", "s1"}, {"name", "Wide"}}, {{"id", "s2"}, {"name", "Tight"}}, {{"name", "no id"}}}}},
             {{"id", "v2"}, {"path", "C2.final.mp4"}, {"streams", {{{"id", "a"}}}}},
             {{"id", "v3"}, {"path", "Unused.mov"}, {"streams", {{{"id", "x"}, {"name", "X"}}}}}}},
-        {"effects", {
-            {{"id", "e1"}, {"text", "Kick-off"}}, {{"id", "e2"}}, {{"id", "e3"}, {"text", "Second half"}},
+          {"effects",
+           {{{"id", "e1"}, {"text", "Kick-off"}},
+            {{"id", "e2"}},
+            {{"id", "e3"}, {"text", "Second half"}},
             {{"id", "e1"}, {"text", "again"}}}},
-        {"clips", {c1, c2, t1, t2, c3, duplicate, c4}},
-        {"groups", {
-            {{"name", "First half"}, {"titleClipId", "t1"}, {"clipIds", {"c1", "c2", "c1", "missing"}}},
+          {"clips", {c1, c2, t1, t2, c3, duplicate, c4}},
+          {"groups",
+           {{{"name", "First half"}, {"titleClipId", "t1"}, {"clipIds", {"c1", "c2", "c1", "missing"}}},
             {{"clipIds", {"t2", "c3"}}},
             {{"name", "Empty"}, {"clipIds", {"nope"}}},
             {{"name", 5}, {"clipIds", {1, "c1"}}}}}}}};
@@ -124,11 +138,13 @@ OrganizerDocument expectedMatch()
     };
     const OrganizerItem c1 = videoItem("Attack", 10, 15.5, v1, "v1/s2", "Pass\nPlayer: 7 / Zone: A");
     document.rows = {
-        {.id = "", .name = "First half", .items = {
-            titleItem("Kick-off\nSecond half\nagain", 0, 4, false), c1,
-            videoItem("クリップ", 20, 22, v1, "v1/s1", "Player: "), c1}},
-        {.id = "", .name = "行", .items = {
-            titleItem("タイトル", 5, 6, true, "Halftime"), videoItem("クリップ", 0, 3, {"v2/a"}, "v2/a")}},
+        {.id = "",
+         .name = "First half",
+         .items = {titleItem("Kick-off\nSecond half\nagain", 0, 4, false), c1,
+                   videoItem("クリップ", 20, 22, v1, "v1/s1", "Player: "), c1}},
+        {.id = "",
+         .name = "行",
+         .items = {titleItem("タイトル", 5, 6, true, "Halftime"), videoItem("クリップ", 0, 3, {"v2/a"}, "v2/a")}},
         {.id = "", .name = "Empty", .items = {}},
         {.id = "", .name = "行", .items = {}},
         {.id = "", .name = "未分類", .items = {videoItem("クリップ", 1, 2, v1, "v1/s1")}},
@@ -162,8 +178,7 @@ OrganizerDocument withoutFreshIdentifiers(OrganizerDocument document)
 OrganizerDocument withBlankItemIdentifiers(OrganizerDocument document)
 {
     for (OrganizerRow& row : document.rows) {
-        for (OrganizerItem& item : row.items)
-            item.id = "";
+        for (OrganizerItem& item : row.items) item.id = "";
     }
     return document;
 }
@@ -198,7 +213,7 @@ TEST(SportscodeImport, ReadOpensItWhateverTheCaseOfTheExtension)
 struct ImportCase {
     const char* name;
     std::function<void(json& root)> change;
-    std::string expected;  // outcome of the import
+    std::string expected; // outcome of the import
     std::function<void(const OrganizerDocument&)> check = [](const OrganizerDocument&) {};
 };
 
@@ -207,7 +222,7 @@ void PrintTo(const ImportCase& value, std::ostream* out)
     *out << value.name;
 }
 
-class SportscodeCases : public ::testing::TestWithParam<ImportCase> {};
+class SportscodeCases : public ::testing::TestWithParam<ImportCase> { };
 
 TEST_P(SportscodeCases, ImportAsTheRulesSay)
 {
@@ -217,8 +232,7 @@ TEST_P(SportscodeCases, ImportAsTheRulesSay)
     const fs::path package = writePlaylist(dir / "Case.SCPlaylist", root);
     OrganizerDocument result;
     EXPECT_EQ(outcomeOf([&] { result = OrganizerDocument::sportscode(package); }), GetParam().expected);
-    if (GetParam().expected == "ok")
-        GetParam().check(result);
+    if (GetParam().expected == "ok") GetParam().check(result);
 }
 
 json& playlistOf(json& root)
@@ -226,74 +240,100 @@ json& playlistOf(json& root)
     return root["playlist"];
 }
 
-INSTANTIATE_TEST_SUITE_P(Rules, SportscodeCases, ::testing::Values(
-    ImportCase{"RootIsAnArray", [](json& r) { r = json::array({r}); }, unreadable},
-    ImportCase{"PlaylistIsAString", [](json& r) { r["playlist"] = "x"; }, unreadable},
-    ImportCase{"GroupsMissing", [](json& r) { playlistOf(r).erase("groups"); }, unreadable},
-    ImportCase{"ClipsMissing", [](json& r) { playlistOf(r).erase("clips"); }, unreadable},
-    ImportCase{"GroupsHoldANonObject", [](json& r) { playlistOf(r)["groups"].push_back(1); }, unreadable},
-    ImportCase{"ClipsIsAnObject", [](json& r) { playlistOf(r)["clips"] = json::object(); }, unreadable},
-    ImportCase{"NoGroupsAndNoClips", [](json& r) {
-        playlistOf(r)["groups"] = json::array();
-        playlistOf(r)["clips"] = json::array(); }, M1},
-    ImportCase{"StartNotBeforeEnd", [](json& r) { playlistOf(r)["clips"][0]["endTime"] = 10; }, M2},
-    ImportCase{"VideoIdNamesNoVideo", [](json& r) { playlistOf(r)["clips"][4]["videoId"] = "v7"; }, M2},
-    ImportCase{"VideoWithoutStreamIds", [](json& r) {
-        playlistOf(r)["videos"][1]["streams"] = {{{"name", "no id"}}}; }, M2},
-    ImportCase{"VideosOfTheWrongShapeCountAsNone", [](json& r) { playlistOf(r)["videos"].push_back("v9"); }, M2},
-    ImportCase{"EveryClipInAGroupLeavesNoUnfiledRow", [](json& r) {
-        playlistOf(r)["groups"][2]["clipIds"] = {"c4"}; }, "ok", [](const OrganizerDocument& d) {
-        ASSERT_EQ(d.rows.size(), 4u);
-        EXPECT_EQ(d.rows[2].name, "Empty");
-        EXPECT_EQ(d.rows[2].items.size(), 1u); }},
-    ImportCase{"TitleInUnfiledRowIsEnabled", [](json& r) {
-        playlistOf(r)["groups"][0].erase("titleClipId"); }, "ok", [](const OrganizerDocument& d) {
-        EXPECT_EQ(d.rows[0].items.size(), 3u);
-        const OrganizerItem& title = d.rows.back().items.front();
-        EXPECT_EQ(title.kind, "title");
-        EXPECT_TRUE(title.enabled); }},
-    ImportCase{"GroupTitleListedAgainIsEnabledThere", [](json& r) {
-        playlistOf(r)["groups"][2]["clipIds"] = {"t1"}; }, "ok", [](const OrganizerDocument& d) {
-        EXPECT_FALSE(d.rows[0].items[0].enabled);
-        ASSERT_EQ(d.rows[2].items.size(), 1u);
-        EXPECT_EQ(d.rows[2].items[0].name, d.rows[0].items[0].name);
-        EXPECT_TRUE(d.rows[2].items[0].enabled); }},
-    ImportCase{"TitlesEnabledOfTheWrongTypeCountsAsTrue", [](json& r) {
-        playlistOf(r)["titlesEnabled"] = "no"; }, "ok", [](const OrganizerDocument& d) {
-        EXPECT_TRUE(d.rows[0].items[0].enabled); }},
-    ImportCase{"WrongTypesCountAsAbsent", [](json& r) {
-        json& c1 = playlistOf(r)["clips"][0];
-        c1["description"] = 5;
-        c1["endTime"] = "15";
-        c1["startTime"] = 1;
-        c1["streamIds"] = {"s2", 3};
-        c1["moment"]["tags"].push_back("loose"); }, "ok", [](const OrganizerDocument& d) {
-        const OrganizerItem& item = d.rows[0].items[1];
-        EXPECT_EQ(item.note, "");
-        EXPECT_EQ(item.start, 1);
-        EXPECT_EQ(item.end, 3);
-        EXPECT_EQ(item.sourceID, "v1/s1"); }},
-    ImportCase{"VideoIdTwiceCollectsBothStreamLists", [](json& r) {
-        playlistOf(r)["videos"].push_back({{"id", "v1"}, {"path", "Other.mov"}, {"streams", {{{"id", "s3"}}}}});
-        playlistOf(r)["clips"][0]["streamIds"] = {"s3"}; }, "ok", [](const OrganizerDocument& d) {
-        const OrganizerItem& item = d.rows[0].items[1];
-        EXPECT_EQ(item.sourceIDs, (std::vector<std::string>{"v1/s1", "v1/s2", "v1/s3"}));
-        EXPECT_EQ(item.sourceID, "v1/s3");
-        EXPECT_EQ(d.sources.back().name, "Other / アングル"); }},
-    ImportCase{"ClipNamesItsVideoByLocalIdAfterId", [](json& r) {
-        for (json& video : playlistOf(r)["videos"])
-            video["localId"] = "L" + video["id"].get<std::string>();
-        playlistOf(r)["videos"][2]["localId"] = "v2";
-        for (json& clip : playlistOf(r)["clips"]) {
-            if (clip.contains("videoId") && clip["videoId"] == "v1")
-                clip["videoId"] = "Lv1";
-        } }, "ok", [](const OrganizerDocument& d) {
-        EXPECT_EQ(d.rows[0].items[1].sourceIDs, (std::vector<std::string>{"v1/s1", "v1/s2"}));
-        EXPECT_EQ(d.rows[0].items[1].sourceID, "v1/s2");
-        EXPECT_EQ(d.rows[1].items[1].sourceID, "v2/a"); }},
-    ImportCase{"VideoWithoutPathIsNamedByItsAngle", [](json& r) {
-        playlistOf(r)["videos"][1].erase("path"); }, "ok", [](const OrganizerDocument& d) {
-        EXPECT_EQ(d.sources.back().name, "アングル"); }}),
+INSTANTIATE_TEST_SUITE_P(
+    Rules, SportscodeCases,
+    ::testing::Values(
+        ImportCase{"RootIsAnArray", [](json& r) { r = json::array({r}); }, unreadable},
+        ImportCase{"PlaylistIsAString", [](json& r) { r["playlist"] = "x"; }, unreadable},
+        ImportCase{"GroupsMissing", [](json& r) { playlistOf(r).erase("groups"); }, unreadable},
+        ImportCase{"ClipsMissing", [](json& r) { playlistOf(r).erase("clips"); }, unreadable},
+        ImportCase{"GroupsHoldANonObject", [](json& r) { playlistOf(r)["groups"].push_back(1); }, unreadable},
+        ImportCase{"ClipsIsAnObject", [](json& r) { playlistOf(r)["clips"] = json::object(); }, unreadable},
+        ImportCase{"NoGroupsAndNoClips",
+                   [](json& r) {
+                       playlistOf(r)["groups"] = json::array();
+                       playlistOf(r)["clips"] = json::array();
+                   },
+                   M1},
+        ImportCase{"StartNotBeforeEnd", [](json& r) { playlistOf(r)["clips"][0]["endTime"] = 10; }, M2},
+        ImportCase{"VideoIdNamesNoVideo", [](json& r) { playlistOf(r)["clips"][4]["videoId"] = "v7"; }, M2},
+        ImportCase{"VideoWithoutStreamIds",
+                   [](json& r) {
+                       playlistOf(r)["videos"][1]["streams"] = {{{"name", "no id"}}};
+                   },
+                   M2},
+        ImportCase{"VideosOfTheWrongShapeCountAsNone", [](json& r) { playlistOf(r)["videos"].push_back("v9"); }, M2},
+        ImportCase{"EveryClipInAGroupLeavesNoUnfiledRow",
+                   [](json& r) { playlistOf(r)["groups"][2]["clipIds"] = {"c4"}; }, "ok",
+                   [](const OrganizerDocument& d) {
+                       ASSERT_EQ(d.rows.size(), 4u);
+                       EXPECT_EQ(d.rows[2].name, "Empty");
+                       EXPECT_EQ(d.rows[2].items.size(), 1u);
+                   }},
+        ImportCase{"TitleInUnfiledRowIsEnabled", [](json& r) { playlistOf(r)["groups"][0].erase("titleClipId"); }, "ok",
+                   [](const OrganizerDocument& d) {
+                       EXPECT_EQ(d.rows[0].items.size(), 3u);
+                       const OrganizerItem& title = d.rows.back().items.front();
+                       EXPECT_EQ(title.kind, "title");
+                       EXPECT_TRUE(title.enabled);
+                   }},
+        ImportCase{"GroupTitleListedAgainIsEnabledThere",
+                   [](json& r) { playlistOf(r)["groups"][2]["clipIds"] = {"t1"}; }, "ok",
+                   [](const OrganizerDocument& d) {
+                       EXPECT_FALSE(d.rows[0].items[0].enabled);
+                       ASSERT_EQ(d.rows[2].items.size(), 1u);
+                       EXPECT_EQ(d.rows[2].items[0].name, d.rows[0].items[0].name);
+                       EXPECT_TRUE(d.rows[2].items[0].enabled);
+                   }},
+        ImportCase{"TitlesEnabledOfTheWrongTypeCountsAsTrue", [](json& r) { playlistOf(r)["titlesEnabled"] = "no"; },
+                   "ok", [](const OrganizerDocument& d) { EXPECT_TRUE(d.rows[0].items[0].enabled); }},
+        ImportCase{"WrongTypesCountAsAbsent",
+                   [](json& r) {
+                       json& c1 = playlistOf(r)["clips"][0];
+                       c1["description"] = 5;
+                       c1["endTime"] = "15";
+                       c1["startTime"] = 1;
+                       c1["streamIds"] = {"s2", 3};
+                       c1["moment"]["tags"].push_back("loose");
+                   },
+                   "ok",
+                   [](const OrganizerDocument& d) {
+                       const OrganizerItem& item = d.rows[0].items[1];
+                       EXPECT_EQ(item.note, "");
+                       EXPECT_EQ(item.start, 1);
+                       EXPECT_EQ(item.end, 3);
+                       EXPECT_EQ(item.sourceID, "v1/s1");
+                   }},
+        ImportCase{
+            "VideoIdTwiceCollectsBothStreamLists",
+            [](json& r) {
+                playlistOf(r)["videos"].push_back({{"id", "v1"}, {"path", "Other.mov"}, {"streams", {{{"id", "s3"}}}}});
+                playlistOf(r)["clips"][0]["streamIds"] = {"s3"};
+            },
+            "ok",
+            [](const OrganizerDocument& d) {
+                const OrganizerItem& item = d.rows[0].items[1];
+                EXPECT_EQ(item.sourceIDs, (std::vector<std::string>{"v1/s1", "v1/s2", "v1/s3"}));
+                EXPECT_EQ(item.sourceID, "v1/s3");
+                EXPECT_EQ(d.sources.back().name, "Other / アングル");
+            }},
+        ImportCase{"ClipNamesItsVideoByLocalIdAfterId",
+                   [](json& r) {
+                       for (json& video : playlistOf(r)["videos"])
+                           video["localId"] = "L" + video["id"].get<std::string>();
+                       playlistOf(r)["videos"][2]["localId"] = "v2";
+                       for (json& clip : playlistOf(r)["clips"]) {
+                           if (clip.contains("videoId") && clip["videoId"] == "v1") clip["videoId"] = "Lv1";
+                       }
+                   },
+                   "ok",
+                   [](const OrganizerDocument& d) {
+                       EXPECT_EQ(d.rows[0].items[1].sourceIDs, (std::vector<std::string>{"v1/s1", "v1/s2"}));
+                       EXPECT_EQ(d.rows[0].items[1].sourceID, "v1/s2");
+                       EXPECT_EQ(d.rows[1].items[1].sourceID, "v2/a");
+                   }},
+        ImportCase{"VideoWithoutPathIsNamedByItsAngle", [](json& r) { playlistOf(r)["videos"][1].erase("path"); }, "ok",
+                   [](const OrganizerDocument& d) { EXPECT_EQ(d.sources.back().name, "アングル"); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SportscodeImport, FileErrorsAndTheSizeLimit)
@@ -302,7 +342,8 @@ TEST(SportscodeImport, FileErrorsAndTheSizeLimit)
     fs::create_directories(dir / "Empty.SCPlaylist");
     EXPECT_EQ(outcomeOf([&] { OrganizerDocument::sportscode(dir / "Empty.SCPlaylist"); }), test::systemOutcome(ENOENT));
     fs::create_directories(dir / "Folder.SCPlaylist/Playlist.SCClips");
-    EXPECT_EQ(outcomeOf([&] { OrganizerDocument::sportscode(dir / "Folder.SCPlaylist"); }), test::systemOutcome(EISDIR));
+    EXPECT_EQ(outcomeOf([&] { OrganizerDocument::sportscode(dir / "Folder.SCPlaylist"); }),
+              test::systemOutcome(EISDIR));
     writePlaylist(dir / "Text.SCPlaylist", std::string("{\"playlist\": {\"groups\": [\xff]}}"));
     EXPECT_EQ(outcomeOf([&] { OrganizerDocument::sportscode(dir / "Text.SCPlaylist"); }), "decoding");
     writePlaylist(dir / "Deep.SCPlaylist", "{\"x\":" + std::string(50000, '[') + std::string(50000, ']') + "}");
@@ -358,8 +399,7 @@ TEST(SportscodeImport, RepeatedReferencesDoNotMultiplyWork)
         json big = matchPlaylist();
         big["playlist"]["clips"][0]["description"] = std::string(100'000, 'd');
         big["playlist"]["groups"][1]["clipIds"] = json::array();
-        for (int i = 0; i < count; ++i)
-            big["playlist"]["groups"][1]["clipIds"].push_back("c1");
+        for (int i = 0; i < count; ++i) big["playlist"]["groups"][1]["clipIds"].push_back("c1");
         const fs::path package = writePlaylist(dir / ("Listed" + std::to_string(count) + ".SCPlaylist"), big);
         EXPECT_EQ(outcomeOf([&] { OrganizerDocument::sportscode(package); }), expected) << count;
     }
@@ -375,8 +415,7 @@ TEST(SportscodeImport, FuzzedFilesNeverCrash)
     int imported = 0;
     for (int round = 0; round < 400; ++round) {
         std::string damaged = test::mutated(text, random);
-        if (round % 2)
-            damaged = test::mutated(damaged, random);
+        if (round % 2) damaged = test::mutated(damaged, random);
         writePlaylist(dir / "Fuzz.SCPlaylist", damaged);
         OrganizerDocument result;
         const std::string outcome = outcomeOf([&] { result = OrganizerDocument::sportscode(dir / "Fuzz.SCPlaylist"); });

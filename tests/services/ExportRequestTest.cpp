@@ -39,10 +39,10 @@ TEST(ExportRequestTest, DecodesWhatItEncodes)
 
 TEST(ExportRequestTest, IgnoresUnknownKeysAndAcceptsIntegersForSeconds)
 {
-    const ExportRequest request = decodeJson<ExportRequest>(
-        R"({"extra":{"deep":[1]},"id":"x","mode":"combined","title":"t",)"
-        R"("source":{"name":"a.mov","size":7,"duration":60,"kind":"video"},)"
-        R"("clips":[{"start":0,"end":2,"name":"n","note":"","labels":[],"color":"red"}]})");
+    const ExportRequest request =
+        decodeJson<ExportRequest>(R"({"extra":{"deep":[1]},"id":"x","mode":"combined","title":"t",)"
+                                  R"("source":{"name":"a.mov","size":7,"duration":60,"kind":"video"},)"
+                                  R"("clips":[{"start":0,"end":2,"name":"n","note":"","labels":[],"color":"red"}]})");
     EXPECT_EQ(request.source.size, 7);
     EXPECT_EQ(request.source.duration, 60.0);
     ASSERT_EQ(request.clips.size(), 1u);
@@ -56,7 +56,7 @@ struct RemovalCase {
     const char* replaced; // what it becomes
 };
 
-class ExportRequestRequiredKeyTest : public testing::TestWithParam<RemovalCase> {};
+class ExportRequestRequiredKeyTest : public testing::TestWithParam<RemovalCase> { };
 
 TEST_P(ExportRequestRequiredKeyTest, FailsToDecode)
 {
@@ -67,19 +67,21 @@ TEST_P(ExportRequestRequiredKeyTest, FailsToDecode)
     EXPECT_THROW(decodeJson<ExportRequest>(json), DecodingError) << json;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Keys, ExportRequestRequiredKeyTest,
-    testing::Values(RemovalCase{R"("id":"job-1",)", ""}, RemovalCase{R"("mode":"fcpxml",)", ""},
-                    RemovalCase{R"("title":"前半 ハイライト",)", ""}, RemovalCase{R"("name":"match.mp4",)", ""},
-                    RemovalCase{R"("size":5000000123,)", ""}, RemovalCase{R"(,"duration":5400.25)", ""},
-                    RemovalCase{R"("start":1.5,)", ""}, RemovalCase{R"("end":4,)", ""},
-                    RemovalCase{R"("name":"Goal",)", ""}, RemovalCase{R"("note":"note",)", ""},
-                    RemovalCase{R"(,"labels":["攻撃","PK"])", ""}, RemovalCase{R"("size":5000000123)", R"("size":null)"},
-                    RemovalCase{R"("size":5000000123)", R"("size":5000000123.5)"},
-                    RemovalCase{R"("size":5000000123)", R"("size":"5000000123")"},
-                    RemovalCase{R"("clips":[)", R"("clips":{"a":1},"x":[)"},
-                    RemovalCase{R"("labels":["攻撃","PK"])", R"("labels":["攻撃",3])"},
-                    RemovalCase{R"("source":{)", R"("source":[],"y":{)"}));
+INSTANTIATE_TEST_SUITE_P(Keys, ExportRequestRequiredKeyTest,
+                         testing::Values(RemovalCase{R"("id":"job-1",)", ""}, RemovalCase{R"("mode":"fcpxml",)", ""},
+                                         RemovalCase{R"("title":"前半 ハイライト",)", ""},
+                                         RemovalCase{R"("name":"match.mp4",)", ""},
+                                         RemovalCase{R"("size":5000000123,)", ""},
+                                         RemovalCase{R"(,"duration":5400.25)", ""}, RemovalCase{R"("start":1.5,)", ""},
+                                         RemovalCase{R"("end":4,)", ""}, RemovalCase{R"("name":"Goal",)", ""},
+                                         RemovalCase{R"("note":"note",)", ""},
+                                         RemovalCase{R"(,"labels":["攻撃","PK"])", ""},
+                                         RemovalCase{R"("size":5000000123)", R"("size":null)"},
+                                         RemovalCase{R"("size":5000000123)", R"("size":5000000123.5)"},
+                                         RemovalCase{R"("size":5000000123)", R"("size":"5000000123")"},
+                                         RemovalCase{R"("clips":[)", R"("clips":{"a":1},"x":[)"},
+                                         RemovalCase{R"("labels":["攻撃","PK"])", R"("labels":["攻撃",3])"},
+                                         RemovalCase{R"("source":{)", R"("source":[],"y":{)"}));
 
 TEST(ExportFailureTest, CarriesTheMessageUnchanged)
 {

@@ -40,7 +40,7 @@ struct NumberCase {
     const char* text;
 };
 
-class JsonNumberTest : public testing::TestWithParam<NumberCase> {};
+class JsonNumberTest : public testing::TestWithParam<NumberCase> { };
 
 TEST_P(JsonNumberTest, WritesShortestTextThatReadsBackExactly)
 {
@@ -54,16 +54,17 @@ TEST_P(JsonNumberTest, WritesShortestTextThatReadsBackExactly)
     EXPECT_EQ(back, c.value) << writer.result();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, JsonNumberTest,
-    testing::Values(NumberCase{0, "0"}, NumberCase{90, "90"}, NumberCase{-3, "-3"}, NumberCase{0.1, "0.1"},
-                    NumberCase{static_cast<double>(0.35f), "0.3499999940395355"},
-                    NumberCase{static_cast<double>(0.1f), "0.10000000149011612"}, NumberCase{864000.5, "864000.5"},
-                    NumberCase{1e21, "1e+21"}, NumberCase{-0.0, "0"}, NumberCase{5e-324, "5e-324"},
-                    NumberCase{std::numeric_limits<double>::max(), "1.7976931348623157e+308"},
-                    NumberCase{9007199254740993.0, "9007199254740992"}));
+INSTANTIATE_TEST_SUITE_P(Values, JsonNumberTest,
+                         testing::Values(NumberCase{0, "0"}, NumberCase{90, "90"}, NumberCase{-3, "-3"},
+                                         NumberCase{0.1, "0.1"},
+                                         NumberCase{static_cast<double>(0.35f), "0.3499999940395355"},
+                                         NumberCase{static_cast<double>(0.1f), "0.10000000149011612"},
+                                         NumberCase{864000.5, "864000.5"}, NumberCase{1e21, "1e+21"},
+                                         NumberCase{-0.0, "0"}, NumberCase{5e-324, "5e-324"},
+                                         NumberCase{std::numeric_limits<double>::max(), "1.7976931348623157e+308"},
+                                         NumberCase{9007199254740993.0, "9007199254740992"}));
 
-class JsonNonFiniteTest : public testing::TestWithParam<double> {};
+class JsonNonFiniteTest : public testing::TestWithParam<double> { };
 
 TEST_P(JsonNonFiniteTest, FailsWithThePathInsteadOfWritingNull)
 {
@@ -95,27 +96,26 @@ struct Utf8Case {
     std::string readBack;
 };
 
-class JsonWriterUtf8Test : public testing::TestWithParam<Utf8Case> {};
+class JsonWriterUtf8Test : public testing::TestWithParam<Utf8Case> { };
 
 TEST_P(JsonWriterUtf8Test, WellFormedSequencesStayAndOthersBecomeReplacementCharacters)
 {
     EXPECT_EQ(textReadBack(GetParam().input), GetParam().readBack);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, JsonWriterUtf8Test,
-    testing::Values(Utf8Case{"invalidBytesInText", "ok\xff\xfe!", "ok\uFFFD\uFFFD!"},
-                    Utf8Case{"twoByte", "\xC3\xA9", "\xC3\xA9"},
-                    Utf8Case{"fourByteEmoji", "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
-                    Utf8Case{"largestScalar", "\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},
-                    Utf8Case{"overlongSlash", "\xC0\xAF", "\uFFFD\uFFFD"},
-                    Utf8Case{"overlongThreeByte", "\xE0\x80\xAF", "\uFFFD\uFFFD\uFFFD"},
-                    Utf8Case{"surrogate", "\xED\xA0\x80", "\uFFFD\uFFFD\uFFFD"},
-                    Utf8Case{"aboveUnicode", "\xF4\x90\x80\x80", "\uFFFD\uFFFD\uFFFD\uFFFD"},
-                    Utf8Case{"truncatedAtEnd", "a\xE6\x97", "a\uFFFD\uFFFD"},
-                    Utf8Case{"loneContinuation", "\x80z", "\uFFFDz"},
-                    Utf8Case{"nulByte", std::string("a\0b", 3), std::string("a\0b", 3)}),
-    test::ByName());
+INSTANTIATE_TEST_SUITE_P(Cases, JsonWriterUtf8Test,
+                         testing::Values(Utf8Case{"invalidBytesInText", "ok\xff\xfe!", "ok\uFFFD\uFFFD!"},
+                                         Utf8Case{"twoByte", "\xC3\xA9", "\xC3\xA9"},
+                                         Utf8Case{"fourByteEmoji", "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+                                         Utf8Case{"largestScalar", "\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},
+                                         Utf8Case{"overlongSlash", "\xC0\xAF", "\uFFFD\uFFFD"},
+                                         Utf8Case{"overlongThreeByte", "\xE0\x80\xAF", "\uFFFD\uFFFD\uFFFD"},
+                                         Utf8Case{"surrogate", "\xED\xA0\x80", "\uFFFD\uFFFD\uFFFD"},
+                                         Utf8Case{"aboveUnicode", "\xF4\x90\x80\x80", "\uFFFD\uFFFD\uFFFD\uFFFD"},
+                                         Utf8Case{"truncatedAtEnd", "a\xE6\x97", "a\uFFFD\uFFFD"},
+                                         Utf8Case{"loneContinuation", "\x80z", "\uFFFDz"},
+                                         Utf8Case{"nulByte", std::string("a\0b", 3), std::string("a\0b", 3)}),
+                         test::ByName());
 
 TEST(JsonWriterTest, SeparatesArrayElementsAndMembers)
 {
@@ -134,22 +134,24 @@ struct ReadFailureCase {
     const char* expectedInMessage;
 };
 
-class JsonReadFailureTest : public testing::TestWithParam<ReadFailureCase> {};
+class JsonReadFailureTest : public testing::TestWithParam<ReadFailureCase> { };
 
 TEST_P(JsonReadFailureTest, FailsWithAClearMessage)
 {
     const ReadFailureCase& c = GetParam();
-    expectErrorNaming<DecodingError>([&] {
-        const JsonDocument document = JsonDocument::parse(c.json);
-        const JsonObjectReader reader(document.root(), "");
-        reader.text("s");
-        reader.number("n");
-        reader.integer("i");
-        reader.boolean("b");
-        reader.texts("list");
-        reader.numbers("numbers");
-        reader.objects("objects", [](const JsonObjectReader& object) { object.number("v"); });
-    }, c.expectedInMessage);
+    expectErrorNaming<DecodingError>(
+        [&] {
+            const JsonDocument document = JsonDocument::parse(c.json);
+            const JsonObjectReader reader(document.root(), "");
+            reader.text("s");
+            reader.number("n");
+            reader.integer("i");
+            reader.boolean("b");
+            reader.texts("list");
+            reader.numbers("numbers");
+            reader.objects("objects", [](const JsonObjectReader& object) { object.number("v"); });
+        },
+        c.expectedInMessage);
 }
 
 #define VALID_TAIL R"("b":true,"list":["a"],"numbers":[1,2.5],"objects":[{"v":1}]})"
@@ -166,7 +168,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadFailureCase{"textIsNumber", R"({"s":1})", "expected a string at s"},
         ReadFailureCase{"numberIsText", R"({"s":"x","n":"1"})", "expected a number at n"},
         ReadFailureCase{"numberIsBool", R"({"s":"x","n":true})", "expected a number at n"},
-        ReadFailureCase{"integerFraction", R"({"s":"x","n":1,"i":1.5,)" VALID_TAIL, "whole number in the 64-bit range at i"},
+        ReadFailureCase{"integerFraction", R"({"s":"x","n":1,"i":1.5,)" VALID_TAIL,
+                        "whole number in the 64-bit range at i"},
         ReadFailureCase{"integerTooLarge", R"({"s":"x","n":1,"i":9223372036854775808,)" VALID_TAIL, "at i"},
         ReadFailureCase{"boolIsNumber", R"({"s":"x","n":1,"i":1,"b":1})", "expected a boolean at b"},
         ReadFailureCase{"listElement", R"({"s":"x","n":1,"i":1,"b":true,"list":["a",2]})", "list[1]"},
@@ -175,8 +178,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadFailureCase{"objectElement",
                         R"({"s":"x","n":1,"i":1,"b":true,"list":[],"numbers":[],"objects":[{"v":1},{"w":1}]})",
                         "no value for key \"v\" at objects[1]"},
-        ReadFailureCase{"objectIsArray",
-                        R"({"s":"x","n":1,"i":1,"b":true,"list":[],"numbers":[],"objects":[[1]]})",
+        ReadFailureCase{"objectIsArray", R"({"s":"x","n":1,"i":1,"b":true,"list":[],"numbers":[],"objects":[[1]]})",
                         "expected an object at objects[0]"}),
     test::ByName());
 
@@ -217,14 +219,15 @@ TEST(JsonReaderTest, OptionalKeysTreatNullAsAbsentButCheckTypes)
 TEST(JsonReaderTest, NestedPathsAppearInMessages)
 {
     const JsonDocument document = JsonDocument::parse(R"({"rows":[{"items":[{},{"end":"x"}]}]})");
-    expectErrorNaming<DecodingError>([&] {
-        JsonObjectReader(document.root(), "").objects("rows", [](const JsonObjectReader& row) {
-            row.objects("items", [](const JsonObjectReader& item) {
-                if (item.has("end"))
-                    item.number("end");
+    expectErrorNaming<DecodingError>(
+        [&] {
+            JsonObjectReader(document.root(), "").objects("rows", [](const JsonObjectReader& row) {
+                row.objects("items", [](const JsonObjectReader& item) {
+                    if (item.has("end")) item.number("end");
+                });
             });
-        });
-    }, "rows[0].items[1].end");
+        },
+        "rows[0].items[1].end");
 }
 
 } // namespace

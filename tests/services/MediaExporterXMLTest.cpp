@@ -44,10 +44,10 @@ struct RateCase {
     const char* name;
     MediaTime trackFrameDuration;
     bool constant;
-    MediaTime expected;  // 0/1 when the rate is refused
+    MediaTime expected; // 0/1 when the rate is refused
 };
 
-class FrameDurationTest : public testing::TestWithParam<RateCase> {};
+class FrameDurationTest : public testing::TestWithParam<RateCase> { };
 
 TEST_P(FrameDurationTest, SnapsToStandardRatesOrRefuses)
 {
@@ -63,41 +63,40 @@ TEST_P(FrameDurationTest, SnapsToStandardRatesOrRefuses)
     EXPECT_EQ(fcpxmlFrameDuration(video), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, FrameDurationTest, testing::Values(
-    RateCase{"Thirty", {1, 30}, true, {1, 30}},
-    RateCase{"ThirtyInTrackUnits", {512, 15360}, true, {1, 30}},
-    RateCase{"NtscThirty", {1001, 30000}, true, {1001, 30000}},
-    RateCase{"NtscSixty", {1001, 60000}, true, {1001, 60000}},
-    RateCase{"NtscFilm", {1001, 24000}, true, {1001, 24000}},
-    RateCase{"Pal", {1, 25}, true, {1, 25}},
-    RateCase{"Fifteen", {1, 15}, true, {1, 15}},
-    RateCase{"NearlyThirty", {100001, 3000000}, true, {1, 30}},
-    RateCase{"HalfFrameRate", {2, 25}, true, {0, 1}},
-    RateCase{"BetweenNtscAndWhole", {1000, 29985}, true, {0, 1}},
-    RateCase{"Unknown", {0, 1}, true, {0, 1}},
-    RateCase{"Variable", {1, 30}, false, {0, 1}},
-    RateCase{"TooFast", {1, 480}, true, {0, 1}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rates, FrameDurationTest,
+                         testing::Values(RateCase{"Thirty", {1, 30}, true, {1, 30}},
+                                         RateCase{"ThirtyInTrackUnits", {512, 15360}, true, {1, 30}},
+                                         RateCase{"NtscThirty", {1001, 30000}, true, {1001, 30000}},
+                                         RateCase{"NtscSixty", {1001, 60000}, true, {1001, 60000}},
+                                         RateCase{"NtscFilm", {1001, 24000}, true, {1001, 24000}},
+                                         RateCase{"Pal", {1, 25}, true, {1, 25}},
+                                         RateCase{"Fifteen", {1, 15}, true, {1, 15}},
+                                         RateCase{"NearlyThirty", {100001, 3000000}, true, {1, 30}},
+                                         RateCase{"HalfFrameRate", {2, 25}, true, {0, 1}},
+                                         RateCase{"BetweenNtscAndWhole", {1000, 29985}, true, {0, 1}},
+                                         RateCase{"Unknown", {0, 1}, true, {0, 1}},
+                                         RateCase{"Variable", {1, 30}, false, {0, 1}},
+                                         RateCase{"TooFast", {1, 480}, true, {0, 1}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- start timecodes
 
 struct TimecodeCase {
     const char* name;
-    const char* text;  // nullptr: the file has no timecode
+    const char* text; // nullptr: the file has no timecode
     int framesPerSecond;
     MediaTime frameDuration;
     std::int64_t frames;
-    const char* message;  // "" when accepted
+    const char* message; // "" when accepted
 };
 
-class TimecodeTest : public testing::TestWithParam<TimecodeCase> {};
+class TimecodeTest : public testing::TestWithParam<TimecodeCase> { };
 
 TEST_P(TimecodeTest, CountsFramesOrNamesTheFault)
 {
     const TimecodeCase& c = GetParam();
     std::optional<MediaTimecode> timecode;
-    if (c.text)
-        timecode = MediaTimecode{c.text, false, c.frameDuration, c.framesPerSecond};
+    if (c.text) timecode = MediaTimecode{c.text, false, c.frameDuration, c.framesPerSecond};
     std::int64_t frames = -1;
     EXPECT_EQ(messageOf([&] { frames = fcpxmlTimecodeFrames(timecode, c.frameDuration); }), c.message);
     if (std::string(c.message).empty()) {
@@ -108,30 +107,31 @@ TEST_P(TimecodeTest, CountsFramesOrNamesTheFault)
 constexpr MediaTime ntsc{1001, 30000};
 constexpr MediaTime ntscSixty{1001, 60000};
 
-INSTANTIATE_TEST_SUITE_P(Labels, TimecodeTest, testing::Values(
-    TimecodeCase{"None", nullptr, 0, {1, 30}, 0, ""},
-    TimecodeCase{"OneHourPal", "01:00:00:00", 25, {1, 25}, 90000, ""},
-    TimecodeCase{"TenHours", "10:00:00:00", 25, {1, 25}, 900000, ""},
-    TimecodeCase{"RateUnknownTakesPicture", "00:00:01:05", 0, {1, 30}, 35, ""},
-    TimecodeCase{"NonDropAtNtsc", "00:01:00:00", 30, ntsc, 1800, ""},
-    TimecodeCase{"DropOneSecond", "00:00:01;00", 30, ntsc, 30, ""},
-    TimecodeCase{"DropFirstLabelOfMinute", "00:01:00;02", 30, ntsc, 1800, ""},
-    TimecodeCase{"DropTenthMinuteKeepsLabels", "00:10:00;00", 30, ntsc, 17982, ""},
-    TimecodeCase{"DropOneHour", "01:00:00;00", 30, ntsc, 107892, ""},
-    TimecodeCase{"DropAtSixty", "00:01:00;04", 60, ntscSixty, 3600, ""},
-    TimecodeCase{"AllSemicolons", "00;00;01;00", 30, ntsc, 30, ""},
-    TimecodeCase{"Empty", "", 30, {1, 30}, 0, unreadableTimecode},
-    TimecodeCase{"Words", "one hour", 30, {1, 30}, 0, unreadableTimecode},
-    TimecodeCase{"ThreeFields", "01:00:00", 30, {1, 30}, 0, unreadableTimecode},
-    TimecodeCase{"Negative", "-00:00:01:00", 30, {1, 30}, 0, unreadableTimecode},
-    TimecodeCase{"TrailingSeparator", "01:00:00:", 30, {1, 30}, 0, unreadableTimecode},
-    TimecodeCase{"Hours24", "24:00:00:00", 30, {1, 30}, 0, invalidTimecode},
-    TimecodeCase{"Minutes60", "00:60:00:00", 30, {1, 30}, 0, invalidTimecode},
-    TimecodeCase{"FrameAtRate", "00:00:00:25", 25, {1, 25}, 0, invalidTimecode},
-    TimecodeCase{"SkippedDropLabel", "00:01:00;01", 30, ntsc, 0, invalidTimecode},
-    TimecodeCase{"DropAtPal", "00:00:01;00", 25, {1, 25}, 0, unsupportedTimecode},
-    TimecodeCase{"DropAtWholeThirty", "00:00:01;00", 30, {1, 30}, 0, unsupportedTimecode},
-    TimecodeCase{"CountedAtOtherRate", "01:00:00:00", 25, {1, 30}, 0, unsupportedTimecode}),
+INSTANTIATE_TEST_SUITE_P(
+    Labels, TimecodeTest,
+    testing::Values(TimecodeCase{"None", nullptr, 0, {1, 30}, 0, ""},
+                    TimecodeCase{"OneHourPal", "01:00:00:00", 25, {1, 25}, 90000, ""},
+                    TimecodeCase{"TenHours", "10:00:00:00", 25, {1, 25}, 900000, ""},
+                    TimecodeCase{"RateUnknownTakesPicture", "00:00:01:05", 0, {1, 30}, 35, ""},
+                    TimecodeCase{"NonDropAtNtsc", "00:01:00:00", 30, ntsc, 1800, ""},
+                    TimecodeCase{"DropOneSecond", "00:00:01;00", 30, ntsc, 30, ""},
+                    TimecodeCase{"DropFirstLabelOfMinute", "00:01:00;02", 30, ntsc, 1800, ""},
+                    TimecodeCase{"DropTenthMinuteKeepsLabels", "00:10:00;00", 30, ntsc, 17982, ""},
+                    TimecodeCase{"DropOneHour", "01:00:00;00", 30, ntsc, 107892, ""},
+                    TimecodeCase{"DropAtSixty", "00:01:00;04", 60, ntscSixty, 3600, ""},
+                    TimecodeCase{"AllSemicolons", "00;00;01;00", 30, ntsc, 30, ""},
+                    TimecodeCase{"Empty", "", 30, {1, 30}, 0, unreadableTimecode},
+                    TimecodeCase{"Words", "one hour", 30, {1, 30}, 0, unreadableTimecode},
+                    TimecodeCase{"ThreeFields", "01:00:00", 30, {1, 30}, 0, unreadableTimecode},
+                    TimecodeCase{"Negative", "-00:00:01:00", 30, {1, 30}, 0, unreadableTimecode},
+                    TimecodeCase{"TrailingSeparator", "01:00:00:", 30, {1, 30}, 0, unreadableTimecode},
+                    TimecodeCase{"Hours24", "24:00:00:00", 30, {1, 30}, 0, invalidTimecode},
+                    TimecodeCase{"Minutes60", "00:60:00:00", 30, {1, 30}, 0, invalidTimecode},
+                    TimecodeCase{"FrameAtRate", "00:00:00:25", 25, {1, 25}, 0, invalidTimecode},
+                    TimecodeCase{"SkippedDropLabel", "00:01:00;01", 30, ntsc, 0, invalidTimecode},
+                    TimecodeCase{"DropAtPal", "00:00:01;00", 25, {1, 25}, 0, unsupportedTimecode},
+                    TimecodeCase{"DropAtWholeThirty", "00:00:01;00", 30, {1, 30}, 0, unsupportedTimecode},
+                    TimecodeCase{"CountedAtOtherRate", "01:00:00:00", 25, {1, 30}, 0, unsupportedTimecode}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- whole frames
@@ -142,23 +142,22 @@ struct WholeFramesCase {
     std::int64_t frames;
 };
 
-class WholeFramesTest : public testing::TestWithParam<WholeFramesCase> {};
+class WholeFramesTest : public testing::TestWithParam<WholeFramesCase> { };
 
 TEST_P(WholeFramesTest, CutsTowardZeroWithSlackForRoundedDurations)
 {
     EXPECT_EQ(wholeFrames(GetParam().duration, GetParam().frame), GetParam().frames);
 }
 
-INSTANTIATE_TEST_SUITE_P(Durations, WholeFramesTest, testing::Values(
-    WholeFramesCase{{1000000, 1000000}, {1, 30}, 30},
-    WholeFramesCase{{1001000, 1000000}, {1001, 30000}, 30},
-    WholeFramesCase{{966666, 1000000}, {1, 30}, 29},
-    WholeFramesCase{{1021333, 1000000}, {1, 30}, 30},
-    WholeFramesCase{{33333, 1000000}, {1, 30}, 1},
-    WholeFramesCase{{30000, 1000000}, {1, 30}, 0},
-    WholeFramesCase{{0, 1}, {1, 30}, 0},
-    WholeFramesCase{{5, 0}, {1, 30}, 0},
-    WholeFramesCase{{864000LL * 1000000, 1000000}, {1001, 60000}, 51788211}));
+INSTANTIATE_TEST_SUITE_P(Durations, WholeFramesTest,
+                         testing::Values(WholeFramesCase{{1000000, 1000000}, {1, 30}, 30},
+                                         WholeFramesCase{{1001000, 1000000}, {1001, 30000}, 30},
+                                         WholeFramesCase{{966666, 1000000}, {1, 30}, 29},
+                                         WholeFramesCase{{1021333, 1000000}, {1, 30}, 30},
+                                         WholeFramesCase{{33333, 1000000}, {1, 30}, 1},
+                                         WholeFramesCase{{30000, 1000000}, {1, 30}, 0},
+                                         WholeFramesCase{{0, 1}, {1, 30}, 0}, WholeFramesCase{{5, 0}, {1, 30}, 0},
+                                         WholeFramesCase{{864000LL * 1000000, 1000000}, {1001, 60000}, 51788211}));
 
 // ---- XML text and file URLs
 
@@ -168,7 +167,7 @@ struct TextCase {
     std::string expected;
 };
 
-class XmlSafeTextTest : public testing::TestWithParam<TextCase> {};
+class XmlSafeTextTest : public testing::TestWithParam<TextCase> { };
 
 TEST_P(XmlSafeTextTest, KeepsOnlyWhatXmlCanCarry)
 {
@@ -184,19 +183,35 @@ TEST_P(XmlSafeTextTest, KeepsOnlyWhatXmlCanCarry)
     EXPECT_EQ(std::string(back.child("a").attribute("v").value()), cleaned);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, XmlSafeTextTest, testing::Values(
-    TextCase{"Plain", "Goal 1", "Goal 1"},
-    TextCase{"Japanese", "前半 ゴール", "前半 ゴール"},
-    TextCase{"ControlsDropped", std::string("A\x01" "B\x1F" "C\x0B\x0C", 7), "ABC"},
-    TextCase{"NulDropped", std::string("a\0b", 3), "ab"},
-    TextCase{"WhiteSpaceKept", "a\tb\nc\rd", "a\tb\nc\rd"},
-    TextCase{"DeleteKept", "a\x7F" "b", "a\x7F" "b"},
-    TextCase{"NonCharactersDropped", "a\xEF\xBF\xBE\xEF\xBF\xBF" "b", "ab"},
-    TextCase{"EmojiKept", "\xF0\x9F\x8E\xAF", "\xF0\x9F\x8E\xAF"},
-    TextCase{"StrayByteReplaced", "a\xFF" "b", "a\xEF\xBF\xBD" "b"},
-    TextCase{"CutSequenceReplaced", "a\xE8\xA9", "a\xEF\xBF\xBD\xEF\xBF\xBD"},
-    TextCase{"OverlongReplaced", "\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},
-    TextCase{"SurrogateReplaced", "\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"}),
+INSTANTIATE_TEST_SUITE_P(
+    Texts, XmlSafeTextTest,
+    testing::Values(TextCase{"Plain", "Goal 1", "Goal 1"}, TextCase{"Japanese", "前半 ゴール", "前半 ゴール"},
+                    TextCase{"ControlsDropped",
+                             std::string("A\x01"
+                                         "B\x1F"
+                                         "C\x0B\x0C",
+                                         7),
+                             "ABC"},
+                    TextCase{"NulDropped", std::string("a\0b", 3), "ab"},
+                    TextCase{"WhiteSpaceKept", "a\tb\nc\rd", "a\tb\nc\rd"},
+                    TextCase{"DeleteKept",
+                             "a\x7F"
+                             "b",
+                             "a\x7F"
+                             "b"},
+                    TextCase{"NonCharactersDropped",
+                             "a\xEF\xBF\xBE\xEF\xBF\xBF"
+                             "b",
+                             "ab"},
+                    TextCase{"EmojiKept", "\xF0\x9F\x8E\xAF", "\xF0\x9F\x8E\xAF"},
+                    TextCase{"StrayByteReplaced",
+                             "a\xFF"
+                             "b",
+                             "a\xEF\xBF\xBD"
+                             "b"},
+                    TextCase{"CutSequenceReplaced", "a\xE8\xA9", "a\xEF\xBF\xBD\xEF\xBF\xBD"},
+                    TextCase{"OverlongReplaced", "\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+                    TextCase{"SurrogateReplaced", "\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FileUrlTest, PercentEncodesEveryByteButUnreservedAndSlash)
@@ -208,8 +223,7 @@ TEST(FileUrlTest, PercentEncodesEveryByteButUnreservedAndSlash)
         {"/tmp/100%#?&.mov", "file:///tmp/100%25%23%3F%26.mov"},
         {"/tmp/x/../y~_-.mp4", "file:///tmp/y~_-.mp4"},
     };
-    for (const auto& [path, url] : cases)
-        EXPECT_EQ(fileURL(path), url) << path;
+    for (const auto& [path, url] : cases) EXPECT_EQ(fileURL(path), url) << path;
     EXPECT_EQ(fileURL("relative.mp4"), fileURL(fs::current_path() / "relative.mp4"));
 }
 
@@ -235,7 +249,9 @@ protected:
     static ExportRequest requestFor(const fs::path& file, std::vector<Clip> clips, std::string mode = "fcpxml")
     {
         const MediaAsset asset = MediaAsset::load(file);
-        return ExportRequest{"job", std::move(mode), "Game 1",
+        return ExportRequest{"job",
+                             std::move(mode),
+                             "Game 1",
                              {file.filename().string(), std::int64_t(fs::file_size(file)), asset.duration.seconds()},
                              std::move(clips)};
     }
@@ -260,7 +276,7 @@ struct CheckCase {
     const char* message;
 };
 
-class MediaExporterChecksTest : public MediaExporterXMLTest, public testing::WithParamInterface<CheckCase> {};
+class MediaExporterChecksTest : public MediaExporterXMLTest, public testing::WithParamInterface<CheckCase> { };
 
 TEST_P(MediaExporterChecksTest, RefusesBeforeWritingAnything)
 {
@@ -280,44 +296,57 @@ void writeText(const fs::path& path, std::size_t bytes)
 
 const double nan = std::numeric_limits<double>::quiet_NaN();
 
-INSTANTIATE_TEST_SUITE_P(Order, MediaExporterChecksTest, testing::Values(
-    CheckCase{"UnknownMode", [](auto& r, auto&, auto&, auto&) { r.mode = "mp3"; },
-              "1〜1000件のクリップを選択してください。"},
-    CheckCase{"NoClips", [](auto& r, auto&, auto&, auto&) { r.clips.clear(); },
-              "1〜1000件のクリップを選択してください。"},
-    CheckCase{"TooManyClipsBeforeIdentity",
-              [](auto& r, auto&, auto&, auto&) { r.clips.assign(1001, r.clips[0]); r.source.size = 1; },
-              "1〜1000件のクリップを選択してください。"},
-    CheckCase{"OtherName", [](auto& r, auto&, auto&, auto&) { r.source.name = "Match.mp4"; },
-              "元動画のファイル名・サイズが一致しません。分析に使用した動画を選んでください。"},
-    CheckCase{"OtherSize", [](auto& r, auto&, auto&, auto&) { r.source.size += 1; },
-              "元動画のファイル名・サイズが一致しません。分析に使用した動画を選んでください。"},
-    CheckCase{"NotAMovie",
-              [](auto& r, fs::path& file, auto&, const fs::path& folder) {
-                  file = folder / "notes.mp4";
-                  writeText(file, 100);
-                  r.source = {"notes.mp4", 100, 1.0};
-              },
-              "この動画を読み込めません。Macで再生できるMP4またはMOVを選んでください。"},
-    CheckCase{"DurationOff", [](auto& r, auto&, auto&, auto&) { r.source.duration += 0.25; },
-              "動画の長さが分析データと一致しません。元動画を再読み込みしてください。"},
-    CheckCase{"EndPastMovie", [](auto& r, auto&, auto&, auto&) { r.clips[0].end = 1.03; },
-              "動画の範囲外、または無効な区間があります。開始・終了時刻を確認してください。"},
-    CheckCase{"NegativeStart", [](auto& r, auto&, auto&, auto&) { r.clips[0].start = -0.1; },
-              "動画の範囲外、または無効な区間があります。開始・終了時刻を確認してください。"},
-    CheckCase{"EmptyRange", [](auto& r, auto&, auto&, auto&) { r.clips[0].end = r.clips[0].start; },
-              "動画の範囲外、または無効な区間があります。開始・終了時刻を確認してください。"},
-    CheckCase{"NotANumber", [](auto& r, auto&, auto&, auto&) { r.clips.push_back({nan, 0.5, "b", "", {}}); },
-              "動画の範囲外、または無効な区間があります。開始・終了時刻を確認してください。"},
-    CheckCase{"RangeBeforeCancel",
-              [](auto& r, auto&, MediaExporter& job, auto&) { r.clips[0].end = 2; job.cancel(); },
-              "動画の範囲外、または無効な区間があります。開始・終了時刻を確認してください。"},
-    CheckCase{"Cancelled", [](auto&, auto&, MediaExporter& job, auto&) { job.cancel(); },
-              "書き出しを中止しました。完了済みのファイルは保存先に残しています。"},
-    CheckCase{"MovieModeRefusedAfterChecks", [](auto& r, auto&, auto&, auto&) { r.mode = "combined"; },
-              "この画面からのMP4書き出しには対応していません。Final Cut Pro用XMLを選んでください。"},
-    CheckCase{"ClipUnderHalfAFrame", [](auto& r, auto&, auto&, auto&) { r.clips[0] = {0.5, 0.51, "a", "", {}}; },
-              "動画が短すぎます。"}),
+INSTANTIATE_TEST_SUITE_P(
+    Order, MediaExporterChecksTest,
+    testing::Values(CheckCase{"UnknownMode", [](auto& r, auto&, auto&, auto&) { r.mode = "mp3"; },
+                              "1〜1000件のクリップを選択してください。"},
+                    CheckCase{"NoClips", [](auto& r, auto&, auto&, auto&) { r.clips.clear(); },
+                              "1〜1000件のクリップを選択してください。"},
+                    CheckCase{"TooManyClipsBeforeIdentity",
+                              [](auto& r, auto&, auto&, auto&) {
+                                  r.clips.assign(1001, r.clips[0]);
+                                  r.source.size = 1;
+                              },
+                              "1〜1000件のクリップを選択してください。"},
+                    CheckCase{"OtherName", [](auto& r, auto&, auto&, auto&) { r.source.name = "Match.mp4"; },
+                              "元動画のファイル名・サイズが一致しません。分析に使用した動画を選んでください。"},
+                    CheckCase{"OtherSize", [](auto& r, auto&, auto&, auto&) { r.source.size += 1; },
+                              "元動画のファイル名・サイズが一致しません。分析に使用した動画を選んでください。"},
+                    CheckCase{"NotAMovie",
+                              [](auto& r, fs::path& file, auto&, const fs::path& folder) {
+                                  file = folder / "notes.mp4";
+                                  writeText(file, 100);
+                                  r.source = {"notes.mp4", 100, 1.0};
+                              },
+                              "この動画を読み込めません。Macで再生できるMP4またはMOVを選んでください。"},
+                    CheckCase{"DurationOff", [](auto& r, auto&, auto&, auto&) { r.source.duration += 0.25; },
+                              "動画の長さが分析データと一致しません。元動画を再読み込みしてください。"},
+                    CheckCase{"EndPastMovie", [](auto& r, auto&, auto&, auto&) { r.clips[0].end = 1.03; },
+                              "動画の範囲外、または無効な区間があります。開始・終了時刻を確認してください。"},
+                    CheckCase{"NegativeStart", [](auto& r, auto&, auto&, auto&) { r.clips[0].start = -0.1; },
+                              "動画の範囲外、または無効な区間があります。開始・終了時刻を確認してください。"},
+                    CheckCase{"EmptyRange", [](auto& r, auto&, auto&, auto&) { r.clips[0].end = r.clips[0].start; },
+                              "動画の範囲外、または無効な区間があります。開始・終了時刻を確認してください。"},
+                    CheckCase{"NotANumber",
+                              [](auto& r, auto&, auto&, auto&) {
+                                  r.clips.push_back({nan, 0.5, "b", "", {}});
+                              },
+                              "動画の範囲外、または無効な区間があります。開始・終了時刻を確認してください。"},
+                    CheckCase{"RangeBeforeCancel",
+                              [](auto& r, auto&, MediaExporter& job, auto&) {
+                                  r.clips[0].end = 2;
+                                  job.cancel();
+                              },
+                              "動画の範囲外、または無効な区間があります。開始・終了時刻を確認してください。"},
+                    CheckCase{"Cancelled", [](auto&, auto&, MediaExporter& job, auto&) { job.cancel(); },
+                              "書き出しを中止しました。完了済みのファイルは保存先に残しています。"},
+                    CheckCase{"MovieModeRefusedAfterChecks", [](auto& r, auto&, auto&, auto&) { r.mode = "combined"; },
+                              "この画面からのMP4書き出しには対応していません。Final Cut Pro用XMLを選んでください。"},
+                    CheckCase{"ClipUnderHalfAFrame",
+                              [](auto& r, auto&, auto&, auto&) {
+                                  r.clips[0] = {0.5, 0.51, "a", "", {}};
+                              },
+                              "動画が短すぎます。"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MediaExporterXMLTest, AcceptsClipsEndingWithinTheToleranceAndSnapsThemToTheLastFrame)
@@ -336,8 +365,8 @@ TEST_F(MediaExporterXMLTest, AcceptsClipsEndingWithinTheToleranceAndSnapsThemToT
 
 TEST_F(MediaExporterXMLTest, WritesTheOneClipLayout)
 {
-    const ExportRequest request = requestFor(movie(), {Clip{0.1, 0.5, "Goal", "left foot", {"Attack", "Set"}},
-                                                       Clip{0.5, 0.9, "Save", "", {}}});
+    const ExportRequest request =
+        requestFor(movie(), {Clip{0.1, 0.5, "Goal", "left foot", {"Attack", "Set"}}, Clip{0.5, 0.9, "Save", "", {}}});
     std::vector<std::pair<double, std::string>> reports;
     MediaExporter job;
     const std::vector<fs::path> written =
@@ -348,7 +377,8 @@ TEST_F(MediaExporterXMLTest, WritesTheOneClipLayout)
 
     std::ifstream in(written[0]);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE fcpxml>\n<fcpxml version=\"1.10\">", 0), 0u);
+    EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE fcpxml>\n<fcpxml version=\"1.10\">", 0),
+              0u);
 
     pugi::xml_document document;
     test::loadXml(document, written[0]);
@@ -392,7 +422,12 @@ TEST_F(MediaExporterXMLTest, WritesTheOneClipLayout)
 
 TEST_F(MediaExporterXMLTest, DropsControlCharactersFromEveryText)
 {
-    ExportRequest request = requestFor(movie(), {Clip{0, 0.5, "Go\x01" "al", "no\x1Fte\r\nline\t.", {"a\x02"}}});
+    ExportRequest request = requestFor(movie(), {Clip{0,
+                                                      0.5,
+                                                      "Go\x01"
+                                                      "al",
+                                                      "no\x1Fte\r\nline\t.",
+                                                      {"a\x02"}}});
     request.title = "Ga\x03me";
     const fs::path file = exportOne(request, movie(), output_.path());
     EXPECT_EQ(file.filename(), "Ga_me.fcpxml");
@@ -415,7 +450,7 @@ struct MarkupCase {
     std::string text;
 };
 
-class MediaExporterMarkupTest : public MediaExporterXMLTest, public testing::WithParamInterface<MarkupCase> {};
+class MediaExporterMarkupTest : public MediaExporterXMLTest, public testing::WithParamInterface<MarkupCase> { };
 
 TEST_P(MediaExporterMarkupTest, EveryTextReadsBackAsGiven)
 {
@@ -436,17 +471,14 @@ TEST_P(MediaExporterMarkupTest, EveryTextReadsBackAsGiven)
     EXPECT_EQ(document.select_node("//project").node().attribute("name").value(), text + " — 選択クリップ");
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, MediaExporterMarkupTest, testing::Values(
-    MarkupCase{"Ampersand", "A&B"},
-    MarkupCase{"Tags", "<goal/>"},
-    MarkupCase{"Quotes", "\"it's\""},
-    MarkupCase{"SectionEnd", "x]]>y"},
-    MarkupCase{"EntityLookalikes", "&amp; &#1; &lt;"},
-    MarkupCase{"Comment", "<!-- a -->"},
-    MarkupCase{"TabAndLineFeed", "one\ttwo\nthree"},
-    MarkupCase{"Blanks", "  spaced  "},
-    MarkupCase{"Empty", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texts, MediaExporterMarkupTest,
+                         testing::Values(MarkupCase{"Ampersand", "A&B"}, MarkupCase{"Tags", "<goal/>"},
+                                         MarkupCase{"Quotes", "\"it's\""}, MarkupCase{"SectionEnd", "x]]>y"},
+                                         MarkupCase{"EntityLookalikes", "&amp; &#1; &lt;"},
+                                         MarkupCase{"Comment", "<!-- a -->"},
+                                         MarkupCase{"TabAndLineFeed", "one\ttwo\nthree"},
+                                         MarkupCase{"Blanks", "  spaced  "}, MarkupCase{"Empty", ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MediaExporterXMLTest, ReplacesAnEarlierFileAndReportsAWriteFailure)
 {
@@ -486,7 +518,7 @@ test::TestMovieOptions movieOptions(int rate, int base, bool audio, std::string 
     return options;
 }
 
-class MediaExporterMoviesTest : public testing::TestWithParam<MovieCase> {};
+class MediaExporterMoviesTest : public testing::TestWithParam<MovieCase> { };
 
 TEST_P(MediaExporterMoviesTest, WritesAValidDocumentForEachKindOfMovie)
 {
@@ -496,7 +528,9 @@ TEST_P(MediaExporterMoviesTest, WritesAValidDocumentForEachKindOfMovie)
     const fs::path file = folder / c.file;
     fs::rename(test::makeTestMovie(folder / fs::path("made").replace_extension(file.extension()), c.options), file);
     const MediaAsset asset = MediaAsset::load(file);
-    const ExportRequest request{"id", "fcpxml", "試合",
+    const ExportRequest request{"id",
+                                "fcpxml",
+                                "試合",
                                 {c.file, std::int64_t(fs::file_size(file)), asset.duration.seconds()},
                                 {Clip{0.2, 0.6, "a", "", {}}}};
     MediaExporter job;
@@ -524,16 +558,21 @@ TEST_P(MediaExporterMoviesTest, WritesAValidDocumentForEachKindOfMovie)
               seconds(assetNode.attribute("start").value()) + seconds(assetNode.attribute("duration").value()) + 1e-9);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, MediaExporterMoviesTest, testing::Values(
-    MovieCase{"Thirty", "thirty.mp4", movieOptions(30, 1, true), "1/30s", "0/30s", "96", "54", true},
-    MovieCase{"NtscSilent", "ntsc.mp4", movieOptions(30000, 1001, false), "1001/30000s", "0/30000s", "96", "54", false},
-    MovieCase{"NtscSixty", "sixty.mp4", movieOptions(60000, 1001, true), "1001/60000s", "0/60000s", "96", "54", true},
-    MovieCase{"PalTimecode", "pal.mov", movieOptions(25, 1, true, "10:00:00:00"), "1/25s", "900000/25s", "96", "54", true},
-    MovieCase{"DropFrameTimecode", "試合 カメラ1.mp4", movieOptions(30000, 1001, true, "01:00:00;02"), "1001/30000s",
-              "108001894/30000s", "96", "54", true},
-    MovieCase{"Upright", "phone.mp4", movieOptions(30, 1, false, "", 90), "1/30s", "0/30s", "54", "96", false},
-    // A name in a legacy 8-bit encoding: the asset's name gets U+FFFD, the URL keeps the bytes.
-    MovieCase{"NameNotUtf8", "caf\xE9.mp4", movieOptions(30, 1, false), "1/30s", "0/30s", "96", "54", false}),
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, MediaExporterMoviesTest,
+    testing::Values(
+        MovieCase{"Thirty", "thirty.mp4", movieOptions(30, 1, true), "1/30s", "0/30s", "96", "54", true},
+        MovieCase{"NtscSilent", "ntsc.mp4", movieOptions(30000, 1001, false), "1001/30000s", "0/30000s", "96", "54",
+                  false},
+        MovieCase{"NtscSixty", "sixty.mp4", movieOptions(60000, 1001, true), "1001/60000s", "0/60000s", "96", "54",
+                  true},
+        MovieCase{"PalTimecode", "pal.mov", movieOptions(25, 1, true, "10:00:00:00"), "1/25s", "900000/25s", "96", "54",
+                  true},
+        MovieCase{"DropFrameTimecode", "試合 カメラ1.mp4", movieOptions(30000, 1001, true, "01:00:00;02"),
+                  "1001/30000s", "108001894/30000s", "96", "54", true},
+        MovieCase{"Upright", "phone.mp4", movieOptions(30, 1, false, "", 90), "1/30s", "0/30s", "54", "96", false},
+        // A name in a legacy 8-bit encoding: the asset's name gets U+FFFD, the URL keeps the bytes.
+        MovieCase{"NameNotUtf8", "caf\xE9.mp4", movieOptions(30, 1, false), "1/30s", "0/30s", "96", "54", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MediaExporterRefusalTest, VariableFrameRateMovieNamesTheRate)
@@ -545,8 +584,11 @@ TEST(MediaExporterRefusalTest, VariableFrameRateMovieNamesTheRate)
     options.audio = false;
     const fs::path file = test::makeTestMovie(folder / "vfr.mp4", options);
     const MediaAsset asset = MediaAsset::load(file);
-    const ExportRequest request{"id", "fcpxml", "t", {"vfr.mp4", std::int64_t(fs::file_size(file)),
-                                                      asset.duration.seconds()}, {Clip{0, 0.5, "a", "", {}}}};
+    const ExportRequest request{"id",
+                                "fcpxml",
+                                "t",
+                                {"vfr.mp4", std::int64_t(fs::file_size(file)), asset.duration.seconds()},
+                                {Clip{0, 0.5, "a", "", {}}}};
     MediaExporter job;
     EXPECT_EQ(messageOf([&] { job.run(request, file, folder.path(), nullptr); }), rateMessage);
     EXPECT_FALSE(fs::exists(folder / "t.fcpxml"));

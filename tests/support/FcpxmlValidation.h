@@ -16,8 +16,7 @@ namespace zanto::test {
 // elsewhere finds it (or finds it missing) where it is now.
 inline std::filesystem::path sharedDataFolder()
 {
-    if (const char* folder = std::getenv("ZANTO_SHARED_DATA"); folder && *folder)
-        return folder;
+    if (const char* folder = std::getenv("ZANTO_SHARED_DATA"); folder && *folder) return folder;
     return ZANTO_SHARED_DATA_DIR;
 }
 

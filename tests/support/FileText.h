@@ -46,8 +46,7 @@ inline std::vector<std::string> namesStartingWith(const std::filesystem::path& f
 {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        if (entry.path().filename().string().starts_with(prefix))
-            names.push_back(entry.path().filename().string());
+        if (entry.path().filename().string().starts_with(prefix)) names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());
     return names;

@@ -27,7 +27,6 @@ private:
     std::unique_ptr<QGuiApplication> app_;
 };
 
-inline ::testing::Environment* const guiTestEnvironment =
-    ::testing::AddGlobalTestEnvironment(new GuiTestEnvironment);
+inline ::testing::Environment* const guiTestEnvironment = ::testing::AddGlobalTestEnvironment(new GuiTestEnvironment);
 
 } // namespace zanto::test

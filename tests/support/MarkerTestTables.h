@@ -17,7 +17,8 @@ namespace zanto::test {
 
 // Fails unless the rows name every tool once, whatever the order.
 template <typename Rows>
-void expectEveryToolListed(const Rows& rows) {
+void expectEveryToolListed(const Rows& rows)
+{
     std::vector<std::string> listed;
     for (const auto& row : rows) listed.push_back(row.tool);
     std::vector<std::string> tools = GXLSettings::tools();
@@ -27,7 +28,8 @@ void expectEveryToolListed(const Rows& rows) {
 }
 
 // Fails unless `action` throws the renderer's error carrying `message`.
-inline void expectRendererError(const std::function<void()>& action, const char* message) {
+inline void expectRendererError(const std::function<void()>& action, const char* message)
+{
     try {
         action();
         ADD_FAILURE() << "accepted";

@@ -41,8 +41,7 @@ inline OrganizerItem sampleItem(const std::string& id, const std::string& kind =
     item.end = 4;
     item.sourceID = sourceID;
     item.sourceIDs = {sourceID};
-    if (kind == "freeze")
-        item.freezeTime = 2.5;
+    if (kind == "freeze") item.freezeTime = 2.5;
     return item;
 }
 

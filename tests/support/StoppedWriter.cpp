@@ -17,22 +17,20 @@ void holdForEver(int)
 {
     const char stopped = 's';
     [[maybe_unused]] const ssize_t written = ::write(reportFd, &stopped, 1);
-    for (;;)
-        ::pause();
+    for (;;) ::pause();
 }
 
 [[noreturn]] void runChild(const std::function<void()>& write, off_t limitBytes, int report)
 {
     reportFd = report;
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = holdForEver;
     ::sigaction(SIGXFSZ, &action, nullptr);
     const rlimit limit{rlim_t(limitBytes), RLIM_INFINITY};
     ::setrlimit(RLIMIT_FSIZE, &limit);
     try {
         write();
-    } catch (...) {
-    }
+    } catch (...) { }
     ::_exit(0);
 }
 
@@ -41,8 +39,7 @@ void holdForEver(int)
 StoppedWriter::StoppedWriter(const std::function<void()>& write, off_t limitBytes)
 {
     int ends[2];
-    if (::pipe(ends) != 0)
-        return;
+    if (::pipe(ends) != 0) return;
     child_ = ::fork();
     if (child_ == 0) {
         ::close(ends[0]);
@@ -62,8 +59,7 @@ StoppedWriter::~StoppedWriter()
 
 void StoppedWriter::kill()
 {
-    if (child_ <= 0)
-        return;
+    if (child_ <= 0) return;
     ::kill(child_, SIGKILL);
     ::waitpid(child_, nullptr, 0);
     child_ = -1;

@@ -10,7 +10,8 @@ namespace zanto::test {
 
 // A test name from a tool or case name: spaces go, any other character gtest
 // refuses in a name becomes '_' ("Ring Trail" -> "RingTrail").
-inline std::string caseName(std::string name) {
+inline std::string caseName(std::string name)
+{
     std::erase(name, ' ');
     for (char& ch : name)
         if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
@@ -20,7 +21,8 @@ inline std::string caseName(std::string name) {
 // Name generator for tables whose rows carry a `name` field.
 struct ByName {
     template <typename Case>
-    std::string operator()(const ::testing::TestParamInfo<Case>& info) const {
+    std::string operator()(const ::testing::TestParamInfo<Case>& info) const
+    {
         return caseName(info.param.name);
     }
 };
@@ -28,7 +30,8 @@ struct ByName {
 // Name generator for tables whose rows carry a `tool` field.
 struct ToolName {
     template <typename Case>
-    std::string operator()(const ::testing::TestParamInfo<Case>& info) const {
+    std::string operator()(const ::testing::TestParamInfo<Case>& info) const
+    {
         return caseName(info.param.tool);
     }
 };

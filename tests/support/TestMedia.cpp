@@ -46,51 +46,44 @@ std::string videoFilter(const TestMovieOptions& o)
         filters.push_back(std::string("drawtext=fontfile=") + kFont + ":text='%{frame_num}':x=4:y=2:fontsize="
                           + std::to_string(std::max(8, o.height / 5)) + ":fontcolor=red");
     }
-    if (!o.pixelAspect.empty())
-        filters.push_back("setsar=" + o.pixelAspect);
+    if (!o.pixelAspect.empty()) filters.push_back("setsar=" + o.pixelAspect);
     if (o.variableFrameRate) {
         // Every other frame comes half a frame late: intervals of 1.5 and 0.5 frames.
         filters.push_back("settb=1/600");
         filters.push_back("setpts='(N+0.5*mod(N\\,2))/(FRAME_RATE*TB)'");
     }
     std::string joined;
-    for (const auto& f : filters)
-        joined += (joined.empty() ? "" : ",") + f;
+    for (const auto& f : filters) joined += (joined.empty() ? "" : ",") + f;
     return joined;
 }
 
 std::vector<std::string> encodeArguments(const TestMovieOptions& o, const std::filesystem::path& out)
 {
     std::vector<std::string> args{"-v", "error", "-y"};
-    if (o.video)
-        args.insert(args.end(), {"-f", "lavfi", "-i", videoSource(o)});
+    if (o.video) args.insert(args.end(), {"-f", "lavfi", "-i", videoSource(o)});
     if (o.audio) {
         double audioDuration = o.audioDurationSeconds >= 0 ? o.audioDurationSeconds : o.durationSeconds;
-        if (o.audioDelaySeconds > 0)
-            args.insert(args.end(), {"-itsoffset", num(o.audioDelaySeconds)});
+        if (o.audioDelaySeconds > 0) args.insert(args.end(), {"-itsoffset", num(o.audioDelaySeconds)});
         args.insert(args.end(), {"-f", "lavfi", "-i",
                                  "sine=frequency=" + num(o.toneHz) + ":sample_rate=" + std::to_string(o.sampleRate)
                                      + ":duration=" + num(audioDuration)});
     }
     if (o.video) {
         std::string filter = videoFilter(o);
-        if (!filter.empty())
-            args.insert(args.end(), {"-vf", filter});
-        if (o.variableFrameRate)
-            args.insert(args.end(), {"-fps_mode", "vfr", "-enc_time_base", "1:600"});
+        if (!filter.empty()) args.insert(args.end(), {"-vf", filter});
+        if (o.variableFrameRate) args.insert(args.end(), {"-fps_mode", "vfr", "-enc_time_base", "1:600"});
         args.insert(args.end(), {"-c:v", o.videoCodec, "-pix_fmt", "yuv420p"});
         if (o.videoCodec == "libx264" && o.bFrames)
             args.insert(args.end(), {"-preset", "veryfast", "-g", std::to_string(2 * o.frameRate / o.frameRateBase),
                                      "-x264-params", "bframes=3:b-adapt=0:b-pyramid=normal"});
         else if (o.videoCodec == "libx264")
             args.insert(args.end(), {"-preset", "ultrafast", "-g", "15"});
-        if (!o.colourMatrix.empty())
-            args.insert(args.end(), {"-colorspace", o.colourMatrix});
-        if (!o.timecode.empty())
-            args.insert(args.end(), {"-timecode", o.timecode});
+        if (!o.colourMatrix.empty()) args.insert(args.end(), {"-colorspace", o.colourMatrix});
+        if (!o.timecode.empty()) args.insert(args.end(), {"-timecode", o.timecode});
     }
     if (o.audio)
-        args.insert(args.end(), {"-c:a", "aac", "-ac", std::to_string(o.channels), "-ar", std::to_string(o.sampleRate)});
+        args.insert(args.end(),
+                    {"-c:a", "aac", "-ac", std::to_string(o.channels), "-ar", std::to_string(o.sampleRate)});
     args.push_back(out.string());
     return args;
 }
@@ -102,8 +95,7 @@ std::map<std::string, std::string> keyValues(const std::string& block)
     std::string line;
     while (std::getline(lines, line)) {
         auto eq = line.find('=');
-        if (eq != std::string::npos)
-            values[line.substr(0, eq)] = line.substr(eq + 1);
+        if (eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
     }
     return values;
 }
@@ -120,8 +112,7 @@ double toDouble(const std::string& text)
 double rate(const std::string& fraction)
 {
     auto slash = fraction.find('/');
-    if (slash == std::string::npos)
-        return toDouble(fraction);
+    if (slash == std::string::npos) return toDouble(fraction);
     double den = toDouble(fraction.substr(slash + 1));
     return den == 0 ? 0 : toDouble(fraction.substr(0, slash)) / den;
 }
@@ -146,12 +137,10 @@ std::vector<std::map<std::string, std::string>> probeStreams(const std::filesyst
 std::string runTool(const std::string& program, const std::vector<std::string>& arguments)
 {
     QStringList args;
-    for (const auto& a : arguments)
-        args << QString::fromStdString(a);
+    for (const auto& a : arguments) args << QString::fromStdString(a);
     QProcess process;
     process.start(QString::fromStdString(program), args);
-    if (!process.waitForStarted(10000))
-        throw std::runtime_error(program + " does not start");
+    if (!process.waitForStarted(10000)) throw std::runtime_error(program + " does not start");
     process.closeWriteChannel();
     process.waitForFinished(120000);
     QByteArray out = process.readAllStandardOutput();
@@ -189,7 +178,10 @@ MovieFacts inspectMovie(const std::filesystem::path& path)
     MovieFacts facts;
     std::string format;
     for (const auto& s : probeStreams(path, &format)) {
-        auto get = [&](const char* key) { auto it = s.find(key); return it == s.end() ? std::string() : it->second; };
+        auto get = [&](const char* key) {
+            auto it = s.find(key);
+            return it == s.end() ? std::string() : it->second;
+        };
         if (get("codec_type") == "video" && !facts.hasVideo) {
             facts.hasVideo = true;
             facts.width = int(toDouble(get("width")));
@@ -210,13 +202,12 @@ MovieFacts inspectMovie(const std::filesystem::path& path)
     }
     facts.durationSeconds = toDouble(keyValues(format)["duration"]);
     if (facts.hasVideo) {
-        std::istringstream times(runTool("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",
-                                                     "frame=best_effort_timestamp_time", "-of", "csv=p=0",
-                                                     path.string()}));
+        std::istringstream times(
+            runTool("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                                "frame=best_effort_timestamp_time", "-of", "csv=p=0", path.string()}));
         std::string line;
         while (std::getline(times, line))
-            if (!line.empty())
-                facts.frameTimes.push_back(toDouble(line));
+            if (!line.empty()) facts.frameTimes.push_back(toDouble(line));
     }
     return facts;
 }
@@ -229,9 +220,10 @@ TestFrame::Pixel TestFrame::pixel(int x, int y) const
 
 TestFrame decodeFrame(const std::filesystem::path& path, int frameIndex)
 {
-    std::string pam = runTool("ffmpeg", {"-v", "error", "-i", path.string(), "-vf",
-                                         "select=eq(n\\," + std::to_string(frameIndex) + ")", "-fps_mode", "passthrough",
-                                         "-frames:v", "1", "-f", "image2pipe", "-c:v", "pam", "-pix_fmt", "rgba", "-"});
+    std::string pam =
+        runTool("ffmpeg", {"-v", "error", "-i", path.string(), "-vf",
+                           "select=eq(n\\," + std::to_string(frameIndex) + ")", "-fps_mode", "passthrough", "-frames:v",
+                           "1", "-f", "image2pipe", "-c:v", "pam", "-pix_fmt", "rgba", "-"});
     size_t end = pam.find("ENDHDR\n");
     if (end == std::string::npos)
         throw std::runtime_error("no frame " + std::to_string(frameIndex) + " in " + path.string());
@@ -247,12 +239,10 @@ TestFrame decodeFrame(const std::filesystem::path& path, int frameIndex)
     }
     const char* data = pam.data() + end + 7;
     size_t bytes = size_t(frame.width) * size_t(frame.height) * 4;
-    if (pam.size() < end + 7 + bytes)
-        throw std::runtime_error("short frame from " + path.string());
+    if (pam.size() < end + 7 + bytes) throw std::runtime_error("short frame from " + path.string());
     frame.bgra.assign(data, data + bytes);
     // PAM carries RGBA; keep the BGRA order of our own frames.
-    for (size_t i = 0; i < bytes; i += 4)
-        std::swap(frame.bgra[i], frame.bgra[i + 2]);
+    for (size_t i = 0; i < bytes; i += 4) std::swap(frame.bgra[i], frame.bgra[i + 2]);
     return frame;
 }
 
@@ -261,8 +251,7 @@ TestFrame decodeFrameAt(const std::filesystem::path& path, double seconds)
     std::vector<double> times = inspectMovie(path).frameTimes;
     int index = 0;
     for (size_t i = 0; i < times.size(); ++i)
-        if (times[i] <= seconds + 1e-6)
-            index = int(i);
+        if (times[i] <= seconds + 1e-6) index = int(i);
     return decodeFrame(path, index);
 }
 
@@ -287,11 +276,10 @@ namespace {
 std::vector<float> decodeAudio(const std::filesystem::path& path, const std::string& filter, int sampleRate)
 {
     MovieFacts facts = inspectMovie(path);
-    if (!facts.hasAudio)
-        return {};
-    std::string raw = runTool("ffmpeg", {"-v", "error", "-i", path.string(), "-vn", "-af",
-                                         "aresample=async=1:first_pts=0" + filter, "-ac", "1", "-ar",
-                                         std::to_string(sampleRate), "-f", "f32le", "-"});
+    if (!facts.hasAudio) return {};
+    std::string raw =
+        runTool("ffmpeg", {"-v", "error", "-i", path.string(), "-vn", "-af", "aresample=async=1:first_pts=0" + filter,
+                           "-ac", "1", "-ar", std::to_string(sampleRate), "-f", "f32le", "-"});
     std::vector<float> samples(raw.size() / sizeof(float));
     std::memcpy(samples.data(), raw.data(), samples.size() * sizeof(float));
     return samples;
@@ -312,11 +300,9 @@ std::vector<float> decodeAudioChannel(const std::filesystem::path& path, int cha
 double rmsLevel(const std::vector<float>& samples, size_t from, size_t to)
 {
     to = std::min(to, samples.size());
-    if (from >= to)
-        return 0;
+    if (from >= to) return 0;
     double sum = 0;
-    for (size_t i = from; i < to; ++i)
-        sum += double(samples[i]) * samples[i];
+    for (size_t i = from; i < to; ++i) sum += double(samples[i]) * samples[i];
     return std::sqrt(sum / double(to - from));
 }
 

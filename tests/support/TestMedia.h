@@ -22,8 +22,8 @@ enum class TestPicture {
 struct TestMovieOptions {
     int width = 160;
     int height = 90;
-    int frameRate = 30;       // frames per second (numerator)
-    int frameRateBase = 1;    // denominator: 1001 with frameRate 30000 for 29.97
+    int frameRate = 30;    // frames per second (numerator)
+    int frameRateBase = 1; // denominator: 1001 with frameRate 30000 for 29.97
     double durationSeconds = 1.0;
     TestPicture picture = TestPicture::FrameCode;
     std::string colour = "red";
@@ -32,15 +32,15 @@ struct TestMovieOptions {
     double toneHz = 440.0;
     int sampleRate = 48000;
     int channels = 2;
-    double audioDelaySeconds = 0.0;  // the audio track starts this much after the video
+    double audioDelaySeconds = 0.0;   // the audio track starts this much after the video
     double audioDurationSeconds = -1; // < 0: as long as the video
-    int rotationDegrees = 0;         // display rotation metadata (90: a phone held upright)
-    std::string timecode;            // e.g. "01:00:00:00" writes a timecode track
-    bool variableFrameRate = false;  // frame times jitter between 1/frameRate and 2/frameRate
+    int rotationDegrees = 0;          // display rotation metadata (90: a phone held upright)
+    std::string timecode;             // e.g. "01:00:00:00" writes a timecode track
+    bool variableFrameRate = false;   // frame times jitter between 1/frameRate and 2/frameRate
     std::string videoCodec = "libx264";
-    bool bFrames = false;            // libx264: three B-frames in every four, the middle one a reference; a key frame every 2 s
-    std::string colourMatrix;        // "bt709", "bt470bg", "smpte170m"... tagged when set
-    std::string pixelAspect;         // e.g. "4/3": non-square pixels (120 coded shows as 160 wide)
+    bool bFrames = false; // libx264: three B-frames in every four, the middle one a reference; a key frame every 2 s
+    std::string colourMatrix; // "bt709", "bt470bg", "smpte170m"... tagged when set
+    std::string pixelAspect;  // e.g. "4/3": non-square pixels (120 coded shows as 160 wide)
 };
 
 // Writes a movie (container from the extension: .mp4 or .mov) and returns `path`.
@@ -57,12 +57,12 @@ struct MovieFacts {
     bool hasVideo = false;
     int width = 0;
     int height = 0;
-    double frameRate = 0;            // the stream's average frame rate
+    double frameRate = 0; // the stream's average frame rate
     std::string videoCodec;
     std::string profile;
     std::string pixelFormat;
     std::string colourSpace;
-    std::vector<double> frameTimes;  // presentation times of every video frame, in order
+    std::vector<double> frameTimes; // presentation times of every video frame, in order
     bool hasAudio = false;
     std::string audioCodec;
     int sampleRate = 0;

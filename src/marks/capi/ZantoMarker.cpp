@@ -35,8 +35,7 @@ namespace {
 
 void store(ZantoError** out, std::string domain, long code, std::string message)
 {
-    if (out)
-        *out = new ZantoError{std::move(domain), code, std::move(message)};
+    if (out) *out = new ZantoError{std::move(domain), code, std::move(message)};
 }
 
 // Runs `work`; any exception becomes false and an error for the host.
@@ -69,14 +68,13 @@ void ensureGuiApplication()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        if (QCoreApplication::instance())
-            return;
+        if (QCoreApplication::instance()) return;
         static char name[] = "zantomarker";
         static char platformOption[] = "-platform";
         static char platform[] = "offscreen";
         static char* argv[] = {name, platformOption, platform, nullptr};
         static int argc = 3;
-        new QGuiApplication(argc, argv);   // lives for the rest of the process
+        new QGuiApplication(argc, argv); // lives for the rest of the process
     });
 }
 
@@ -94,10 +92,22 @@ zanto::MarkerRendererError invalid(const char* message)
 
 extern "C" {
 
-const char* zanto_error_domain(const ZantoError* error) { return error ? error->domain.c_str() : ""; }
-long zanto_error_code(const ZantoError* error) { return error ? error->code : 0; }
-const char* zanto_error_message(const ZantoError* error) { return error ? error->message.c_str() : ""; }
-void zanto_error_free(ZantoError* error) { delete error; }
+const char* zanto_error_domain(const ZantoError* error)
+{
+    return error ? error->domain.c_str() : "";
+}
+long zanto_error_code(const ZantoError* error)
+{
+    return error ? error->code : 0;
+}
+const char* zanto_error_message(const ZantoError* error)
+{
+    return error ? error->message.c_str() : "";
+}
+void zanto_error_free(ZantoError* error)
+{
+    delete error;
+}
 
 ZantoDevice* zanto_device_default(ZantoError** error)
 {
@@ -113,11 +123,16 @@ ZantoDevice* zanto_device_create(ZantoError** error)
     return result;
 }
 
-uint64_t zanto_device_registry_id(const ZantoDevice* device) { return device ? device->device->registryID() : 0; }
-void zanto_device_release(ZantoDevice* device) { delete device; }
+uint64_t zanto_device_registry_id(const ZantoDevice* device)
+{
+    return device ? device->device->registryID() : 0;
+}
+void zanto_device_release(ZantoDevice* device)
+{
+    delete device;
+}
 
-ZantoTexture* zanto_texture_create(ZantoDevice* device, uint32_t pixelFormat, int width, int height,
-                                   ZantoError** error)
+ZantoTexture* zanto_texture_create(ZantoDevice* device, uint32_t pixelFormat, int width, int height, ZantoError** error)
 {
     ZantoTexture* result = nullptr;
     guarded(error, [&] {
@@ -126,21 +141,25 @@ ZantoTexture* zanto_texture_create(ZantoDevice* device, uint32_t pixelFormat, in
         using namespace zanto::gpu;
         auto texture = device->device->makeTexture({static_cast<PixelFormat>(pixelFormat), width, height,
                                                     TextureUsage::RenderTarget | TextureUsage::ShaderRead});
-        if (!texture)
-            throw GpuError("Texture unavailable");
+        if (!texture) throw GpuError("Texture unavailable");
         result = new ZantoTexture{std::move(texture)};
     });
     return result;
 }
 
-int zanto_texture_width(const ZantoTexture* texture) { return texture ? texture->texture->width() : 0; }
-int zanto_texture_height(const ZantoTexture* texture) { return texture ? texture->texture->height() : 0; }
+int zanto_texture_width(const ZantoTexture* texture)
+{
+    return texture ? texture->texture->width() : 0;
+}
+int zanto_texture_height(const ZantoTexture* texture)
+{
+    return texture ? texture->texture->height() : 0;
+}
 
 bool zanto_texture_replace(ZantoTexture* texture, const uint8_t* bytes, size_t bytesPerRow, ZantoError** error)
 {
     return guarded(error, [&] {
-        if (!texture)
-            throw zanto::gpu::GpuError("No texture");
+        if (!texture) throw zanto::gpu::GpuError("No texture");
         texture->texture->replace(bytes, bytesPerRow);
     });
 }
@@ -148,13 +167,15 @@ bool zanto_texture_replace(ZantoTexture* texture, const uint8_t* bytes, size_t b
 bool zanto_texture_read(const ZantoTexture* texture, uint8_t* bytes, size_t bytesPerRow, ZantoError** error)
 {
     return guarded(error, [&] {
-        if (!texture)
-            throw zanto::gpu::GpuError("No texture");
+        if (!texture) throw zanto::gpu::GpuError("No texture");
         texture->texture->getBytes(bytes, bytesPerRow);
     });
 }
 
-void zanto_texture_release(ZantoTexture* texture) { delete texture; }
+void zanto_texture_release(ZantoTexture* texture)
+{
+    delete texture;
+}
 
 bool zanto_marker_render_texture(ZantoTexture* target, const double* values, size_t count, const char* label,
                                  double seconds, ZantoError** error)
@@ -162,28 +183,26 @@ bool zanto_marker_render_texture(ZantoTexture* target, const double* values, siz
     return zanto_marker_render_ground_texture(target, nullptr, values, count, label, seconds, error);
 }
 
-bool zanto_marker_render_ground_texture(ZantoTexture* target, ZantoTexture* source, const double* values,
-                                        size_t count, const char* label, double seconds, ZantoError** error)
+bool zanto_marker_render_ground_texture(ZantoTexture* target, ZantoTexture* source, const double* values, size_t count,
+                                        const char* label, double seconds, ZantoError** error)
 {
     return guarded(error, [&] {
-        if (!target || (!values && count > 0))
-            throw invalid("Invalid parameter state");
+        if (!target || (!values && count > 0)) throw invalid("Invalid parameter state");
         ensureGuiApplication();
         const std::string text = label ? label : "";
         if (source)
-            zanto::GXLMarkerRenderer::renderGroundTexture(target->texture, source->texture,
-                                                          valueSpan(values, count), text, seconds);
+            zanto::GXLMarkerRenderer::renderGroundTexture(target->texture, source->texture, valueSpan(values, count),
+                                                          text, seconds);
         else
             zanto::GXLMarkerRenderer::renderTexture(target->texture, valueSpan(values, count), text, seconds);
     });
 }
 
-bool zanto_marker_render_cutout_texture(ZantoTexture* target, ZantoTexture* source, const double* values,
-                                        size_t count, ZantoError** error)
+bool zanto_marker_render_cutout_texture(ZantoTexture* target, ZantoTexture* source, const double* values, size_t count,
+                                        ZantoError** error)
 {
     return guarded(error, [&] {
-        if (!target || !source || (!values && count > 0))
-            throw invalid("Invalid cutout state");
+        if (!target || !source || (!values && count > 0)) throw invalid("Invalid cutout state");
         zanto::GXLMarkerRenderer::renderCutoutTexture(target->texture, source->texture, valueSpan(values, count));
     });
 }

@@ -63,11 +63,10 @@ ZANTO_CAPI bool zanto_texture_read(const ZantoTexture* texture, uint8_t* bytes, 
 ZANTO_CAPI void zanto_texture_release(ZantoTexture* texture);
 
 /* `label` is UTF-8 text or NULL for none. */
-ZANTO_CAPI bool zanto_marker_render_texture(ZantoTexture* target, const double* values, size_t count,
-                                            const char* label, double seconds, ZantoError** error);
+ZANTO_CAPI bool zanto_marker_render_texture(ZantoTexture* target, const double* values, size_t count, const char* label,
+                                            double seconds, ZantoError** error);
 ZANTO_CAPI bool zanto_marker_render_ground_texture(ZantoTexture* target, ZantoTexture* source, const double* values,
-                                                   size_t count, const char* label, double seconds,
-                                                   ZantoError** error);
+                                                   size_t count, const char* label, double seconds, ZantoError** error);
 ZANTO_CAPI bool zanto_marker_render_cutout_texture(ZantoTexture* target, ZantoTexture* source, const double* values,
                                                    size_t count, ZantoError** error);
 

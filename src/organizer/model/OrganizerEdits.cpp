@@ -20,8 +20,8 @@ std::optional<OrganizerItemPlace> findItem(const OrganizerDocument& document, co
 {
     for (size_t row = 0; row < document.rows.size(); ++row) {
         const auto& items = document.rows[row].items;
-        const auto found = std::find_if(items.begin(), items.end(),
-                                        [&](const OrganizerItem& item) { return item.id == id; });
+        const auto found =
+            std::find_if(items.begin(), items.end(), [&](const OrganizerItem& item) { return item.id == id; });
         if (found != items.end()) {
             return OrganizerItemPlace{static_cast<int>(row), static_cast<int>(found - items.begin())};
         }
@@ -164,8 +164,10 @@ OrganizerDocument addingMaterial(const OrganizerDocument& document, const std::s
     const OrganizerItem* item = itemWithId(document, id);
     if (!item) return document;
     std::vector<OrganizerMark> marks = item->marks.value_or(std::vector<OrganizerMark>{});
-    const auto telestrations = std::count_if(marks.begin(), marks.end(), [](const OrganizerMark& each) { return each.gxl.has_value(); });
-    if (static_cast<size_t>(telestrations) >= materialsPerStill) throw ExportFailure("1枚の静止画の素材は12個までです。");
+    const auto telestrations =
+        std::count_if(marks.begin(), marks.end(), [](const OrganizerMark& each) { return each.gxl.has_value(); });
+    if (static_cast<size_t>(telestrations) >= materialsPerStill)
+        throw ExportFailure("1枚の静止画の素材は12個までです。");
     marks.push_back(mark);
     return settingMarks(document, id, std::move(marks));
 }

@@ -67,7 +67,7 @@ std::optional<OrganizerMove> movingItems(const OrganizerDocument& document, cons
         source.erase(source.begin() + *position);
     }
     const int before = to == row ? static_cast<int>(std::count_if(positions.begin(), positions.end(),
-                                                                 [at](int position) { return position < at; }))
+                                                                  [at](int position) { return position < at; }))
                                  : 0;
     auto& target = move.document.rows[static_cast<size_t>(to)].items;
     move.insertion = std::clamp(at - before, 0, static_cast<int>(target.size()));

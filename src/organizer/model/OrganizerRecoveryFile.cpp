@@ -41,8 +41,7 @@ std::filesystem::path OrganizerRecoveryFile::defaultDirectory()
     return std::filesystem::path(data.toStdString()) / "ZANTORIX";
 }
 
-OrganizerRecoveryFile::OrganizerRecoveryFile(const std::filesystem::path& directory)
-    : path_(directory / recoveryName)
+OrganizerRecoveryFile::OrganizerRecoveryFile(const std::filesystem::path& directory) : path_(directory / recoveryName)
 {
     std::error_code ignored;
     std::filesystem::create_directories(directory, ignored);
@@ -71,8 +70,7 @@ void OrganizerRecoveryFile::setAsideUnreadable()
     std::filesystem::path aside = path_.parent_path() / ("organizer-recovery-" + stamp + ".json");
     std::error_code error;
     if (std::filesystem::exists(std::filesystem::symlink_status(aside, error))) {
-        aside = path_.parent_path()
-              / ("organizer-recovery-" + stamp + "-" + newIdentifier().substr(0, 8) + ".json");
+        aside = path_.parent_path() / ("organizer-recovery-" + stamp + "-" + newIdentifier().substr(0, 8) + ".json");
     }
     std::filesystem::rename(path_, aside, error);
     if (!error) setAside_ = aside;

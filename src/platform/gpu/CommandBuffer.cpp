@@ -25,8 +25,7 @@ void runDraw(Device::Impl& device, const RecordedDraw& draw)
     glUseProgram(draw.pipeline->glProgram(draw.constants));
     applyBlending(draw.pipeline->blending());
     for (std::size_t i = 0; i < draw.bytes.size(); ++i) {
-        if (!draw.bytesSet[i])
-            continue;
+        if (!draw.bytesSet[i]) continue;
         const auto& bytes = draw.bytes[i];
         glBindBuffer(GL_UNIFORM_BUFFER, device.uniformBuffers[i]);
         // Orphaning the store each draw lets the driver keep the previous
@@ -49,15 +48,13 @@ std::string runRenderPass(Device::Impl& device, const CommandBuffer::Pass& pass)
     const auto& target = *pass.descriptor.target;
     glBindFramebuffer(GL_FRAMEBUFFER, device.framebuffer);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target.glName(), 0);
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
-        return "Render target is not complete";
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return "Render target is not complete";
     glViewport(0, 0, target.width(), target.height());
     if (pass.descriptor.loadAction == LoadAction::Clear) {
         glDisable(GL_BLEND);
         glClearBufferfv(GL_COLOR, 0, pass.descriptor.clearColor.data());
     }
-    for (const auto& draw : pass.draws)
-        runDraw(device, draw);
+    for (const auto& draw : pass.draws) runDraw(device, draw);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     return {};
@@ -66,16 +63,15 @@ std::string runRenderPass(Device::Impl& device, const CommandBuffer::Pass& pass)
 void runBlitPass(const CommandBuffer::Pass& pass)
 {
     for (const auto& copy : pass.copies)
-        glCopyImageSubData(copy.source->glName(), GL_TEXTURE_2D, 0, 0, 0, 0, copy.destination->glName(),
-                           GL_TEXTURE_2D, 0, 0, 0, 0, copy.source->width(), copy.source->height(), 1);
+        glCopyImageSubData(copy.source->glName(), GL_TEXTURE_2D, 0, 0, 0, 0, copy.destination->glName(), GL_TEXTURE_2D,
+                           0, 0, 0, 0, copy.source->width(), copy.source->height(), 1);
 }
 
 } // namespace
 
 void CommandBuffer::commit()
 {
-    if (status_ != Status::NotCommitted)
-        return;
+    if (status_ != Status::NotCommitted) return;
     if (misuse_) {
         status_ = Status::Error;
         error_ = *misuse_;
@@ -89,8 +85,7 @@ void CommandBuffer::commit()
                 failure = runRenderPass(device_->impl(), *pass);
             else
                 runBlitPass(*pass);
-            if (!failure.empty())
-                break;
+            if (!failure.empty()) break;
         }
         glFinish();
         if (auto glError = takeGlError(); failure.empty() && !glError.empty())
@@ -99,10 +94,9 @@ void CommandBuffer::commit()
     } catch (const GpuError& error) {
         failure = error.what();
     }
-    passes_.clear();   // drops the references to textures and pipelines
+    passes_.clear(); // drops the references to textures and pipelines
     status_ = failure.empty() ? Status::Completed : Status::Error;
-    if (!failure.empty())
-        error_ = failure;
+    if (!failure.empty()) error_ = failure;
 }
 
 } // namespace zanto::gpu

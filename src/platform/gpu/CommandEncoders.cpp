@@ -7,14 +7,14 @@
 
 namespace zanto::gpu {
 
-CommandQueue::CommandQueue(std::shared_ptr<Device> device) : device_(std::move(device)) {}
+CommandQueue::CommandQueue(std::shared_ptr<Device> device) : device_(std::move(device)) { }
 
 std::shared_ptr<CommandBuffer> CommandQueue::makeCommandBuffer()
 {
     return std::make_shared<CommandBuffer>(device_);
 }
 
-RenderCommandEncoder::RenderCommandEncoder(CommandBuffer& buffer, std::size_t pass) : buffer_(buffer), pass_(pass) {}
+RenderCommandEncoder::RenderCommandEncoder(CommandBuffer& buffer, std::size_t pass) : buffer_(buffer), pass_(pass) { }
 
 void RenderCommandEncoder::setPipeline(std::shared_ptr<RenderPipeline> pipeline)
 {
@@ -34,8 +34,7 @@ void RenderCommandEncoder::setFragmentBytes(const void* bytes, std::size_t lengt
     }
     auto& slot = bytes_[std::size_t(index)];
     slot.resize(length);
-    if (length > 0)
-        std::memcpy(slot.data(), bytes, length);
+    if (length > 0) std::memcpy(slot.data(), bytes, length);
     bytesSet_[std::size_t(index)] = true;
 }
 
@@ -45,8 +44,7 @@ void RenderCommandEncoder::setFragmentTexture(std::shared_ptr<Texture> texture, 
         buffer_.recordMisuse("Fragment texture index out of range");
         return;
     }
-    if (texture && texture->device() != buffer_.device())
-        buffer_.recordMisuse("Fragment texture of another device");
+    if (texture && texture->device() != buffer_.device()) buffer_.recordMisuse("Fragment texture of another device");
     textures_[std::size_t(index)] = std::move(texture);
 }
 
@@ -70,7 +68,7 @@ void RenderCommandEncoder::endEncoding()
     ended_ = true;
 }
 
-BlitCommandEncoder::BlitCommandEncoder(CommandBuffer& buffer, std::size_t pass) : buffer_(buffer), pass_(pass) {}
+BlitCommandEncoder::BlitCommandEncoder(CommandBuffer& buffer, std::size_t pass) : buffer_(buffer), pass_(pass) { }
 
 void BlitCommandEncoder::copy(std::shared_ptr<Texture> source, std::shared_ptr<Texture> destination)
 {
@@ -80,8 +78,8 @@ void BlitCommandEncoder::copy(std::shared_ptr<Texture> source, std::shared_ptr<T
     }
     if (source->device() != buffer_.device() || destination->device() != buffer_.device())
         buffer_.recordMisuse("Copy with a texture of another device");
-    else if (source->pixelFormat() != destination->pixelFormat() || destination->width() < source->width() ||
-             destination->height() < source->height())
+    else if (source->pixelFormat() != destination->pixelFormat() || destination->width() < source->width()
+             || destination->height() < source->height())
         buffer_.recordMisuse("Copy between textures of different formats or too small a destination");
     buffer_.pass(pass_).copies.push_back({std::move(source), std::move(destination)});
 }
@@ -91,7 +89,7 @@ void BlitCommandEncoder::endEncoding()
     ended_ = true;
 }
 
-CommandBuffer::CommandBuffer(std::shared_ptr<Device> device) : device_(std::move(device)) {}
+CommandBuffer::CommandBuffer(std::shared_ptr<Device> device) : device_(std::move(device)) { }
 CommandBuffer::~CommandBuffer() = default;
 
 CommandBuffer::Pass& CommandBuffer::pass(std::size_t index)
@@ -101,15 +99,14 @@ CommandBuffer::Pass& CommandBuffer::pass(std::size_t index)
 
 void CommandBuffer::recordMisuse(const std::string& message)
 {
-    if (!misuse_)
-        misuse_ = message;
+    if (!misuse_) misuse_ = message;
 }
 
 std::unique_ptr<RenderCommandEncoder> CommandBuffer::makeRenderCommandEncoder(const RenderPassDescriptor& descriptor)
 {
     const auto& target = descriptor.target;
-    if (status_ != Status::NotCommitted || !target || target->device() != device_ ||
-        !contains(target->usage(), TextureUsage::RenderTarget))
+    if (status_ != Status::NotCommitted || !target || target->device() != device_
+        || !contains(target->usage(), TextureUsage::RenderTarget))
         return nullptr;
     auto pass = std::make_unique<Pass>();
     pass->descriptor = descriptor;
@@ -119,8 +116,7 @@ std::unique_ptr<RenderCommandEncoder> CommandBuffer::makeRenderCommandEncoder(co
 
 std::unique_ptr<BlitCommandEncoder> CommandBuffer::makeBlitCommandEncoder()
 {
-    if (status_ != Status::NotCommitted)
-        return nullptr;
+    if (status_ != Status::NotCommitted) return nullptr;
     auto pass = std::make_unique<Pass>();
     pass->render = false;
     passes_.push_back(std::move(pass));

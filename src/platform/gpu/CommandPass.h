@@ -22,8 +22,8 @@ struct RecordedCopy {
 };
 
 struct CommandBuffer::Pass {
-    bool render = true;                 // else a blit pass
-    RenderPassDescriptor descriptor;    // render passes only
+    bool render = true;              // else a blit pass
+    RenderPassDescriptor descriptor; // render passes only
     std::vector<RecordedDraw> draws;
     std::vector<RecordedCopy> copies;
 };

@@ -28,9 +28,9 @@ class CommandBuffer;
 enum class LoadAction { Clear, Load };
 
 struct RenderPassDescriptor {
-    std::shared_ptr<Texture> target;                    // colour attachment 0
+    std::shared_ptr<Texture> target; // colour attachment 0
     LoadAction loadAction = LoadAction::Clear;
-    std::array<float, 4> clearColor = {0, 0, 0, 0};     // red, green, blue, alpha
+    std::array<float, 4> clearColor = {0, 0, 0, 0}; // red, green, blue, alpha
 };
 
 // Fragment inputs a draw may use.
@@ -107,7 +107,7 @@ public:
     // device, a pipeline whose format is not the target's) fails the whole
     // buffer before any pass runs.
     void commit();
-    void waitUntilCompleted() const {}
+    void waitUntilCompleted() const { }
     Status status() const { return status_; }
     // The failure's message when status() is Error.
     const std::optional<std::string>& error() const { return error_; }

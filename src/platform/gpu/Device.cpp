@@ -28,37 +28,31 @@ EGLDisplay sharedDisplay()
     static std::mutex lock;
     static EGLDisplay display = EGL_NO_DISPLAY;
     std::lock_guard guard(lock);
-    if (display != EGL_NO_DISPLAY)
-        return display;
+    if (display != EGL_NO_DISPLAY) return display;
     // The surfaceless platform needs no window system and no environment
     // variable; it runs on a render node or on the software rasteriser.
-    auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
-        eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    if (!getPlatformDisplay)
-        throw GpuError("EGL has no eglGetPlatformDisplayEXT");
+    auto getPlatformDisplay =
+        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    if (!getPlatformDisplay) throw GpuError("EGL has no eglGetPlatformDisplayEXT");
     EGLDisplay candidate = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-    if (candidate == EGL_NO_DISPLAY)
-        throw GpuError(eglErrorText("eglGetPlatformDisplayEXT(surfaceless)"));
+    if (candidate == EGL_NO_DISPLAY) throw GpuError(eglErrorText("eglGetPlatformDisplayEXT(surfaceless)"));
     EGLint major = 0, minor = 0;
-    if (!eglInitialize(candidate, &major, &minor))
-        throw GpuError(eglErrorText("eglInitialize"));
+    if (!eglInitialize(candidate, &major, &minor)) throw GpuError(eglErrorText("eglInitialize"));
     display = candidate;
     return display;
 }
 
 EGLContext makeContext(EGLDisplay display)
 {
-    if (!eglBindAPI(EGL_OPENGL_ES_API))
-        throw GpuError(eglErrorText("eglBindAPI"));
+    if (!eglBindAPI(EGL_OPENGL_ES_API)) throw GpuError(eglErrorText("eglBindAPI"));
     const EGLint configAttributes[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_ES3_BIT, EGL_SURFACE_TYPE, 0, EGL_NONE};
     EGLConfig config = nullptr;
     EGLint count = 0;
     if (!eglChooseConfig(display, configAttributes, &config, 1, &count) || count == 0)
-        config = nullptr;   // surfaceless contexts may do without a config
+        config = nullptr; // surfaceless contexts may do without a config
     const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 2, EGL_NONE};
     EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttributes);
-    if (context == EGL_NO_CONTEXT)
-        throw GpuError(eglErrorText("eglCreateContext(OpenGL ES 3.2)"));
+    if (context == EGL_NO_CONTEXT) throw GpuError(eglErrorText("eglCreateContext(OpenGL ES 3.2)"));
     return context;
 }
 
@@ -74,8 +68,7 @@ void prepareContext(Device::Impl& device)
     glGenBuffers(GLsizei(device.uniformBuffers.size()), device.uniformBuffers.data());
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    if (auto error = takeGlError(); !error.empty())
-        throw GpuError("Preparing the GL context failed: " + error);
+    if (auto error = takeGlError(); !error.empty()) throw GpuError("Preparing the GL context failed: " + error);
 }
 
 std::uint64_t nextRegistryID()
@@ -90,14 +83,23 @@ std::string takeGlError()
 {
     std::string first;
     for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError()) {
-        if (!first.empty())
-            continue;
+        if (!first.empty()) continue;
         switch (error) {
-        case GL_INVALID_ENUM: first = "GL_INVALID_ENUM"; break;
-        case GL_INVALID_VALUE: first = "GL_INVALID_VALUE"; break;
-        case GL_INVALID_OPERATION: first = "GL_INVALID_OPERATION"; break;
-        case GL_INVALID_FRAMEBUFFER_OPERATION: first = "GL_INVALID_FRAMEBUFFER_OPERATION"; break;
-        case GL_OUT_OF_MEMORY: first = "GL_OUT_OF_MEMORY"; break;
+        case GL_INVALID_ENUM:
+            first = "GL_INVALID_ENUM";
+            break;
+        case GL_INVALID_VALUE:
+            first = "GL_INVALID_VALUE";
+            break;
+        case GL_INVALID_OPERATION:
+            first = "GL_INVALID_OPERATION";
+            break;
+        case GL_INVALID_FRAMEBUFFER_OPERATION:
+            first = "GL_INVALID_FRAMEBUFFER_OPERATION";
+            break;
+        case GL_OUT_OF_MEMORY:
+            first = "GL_OUT_OF_MEMORY";
+            break;
         default: {
             char text[32];
             std::snprintf(text, sizeof text, "GL error 0x%04X", error);
@@ -119,10 +121,8 @@ DeviceSession::DeviceSession(Device::Impl& device) : device_(device), guard_(dev
         textures.swap(device.deadTextures);
         programs.swap(device.deadPrograms);
     }
-    if (!textures.empty())
-        glDeleteTextures(GLsizei(textures.size()), textures.data());
-    for (unsigned program : programs)
-        glDeleteProgram(program);
+    if (!textures.empty()) glDeleteTextures(GLsizei(textures.size()), textures.data());
+    for (unsigned program : programs) glDeleteProgram(program);
 }
 
 DeviceSession::~DeviceSession()
@@ -158,23 +158,30 @@ std::shared_ptr<Device> Device::systemDefault()
     static std::mutex lock;
     static std::shared_ptr<Device> device;
     std::lock_guard guard(lock);
-    if (!device)
-        device = create();
+    if (!device) device = create();
     return device;
 }
 
-Device::Device(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Device::Device(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) { }
 
 Device::~Device()
 {
     // The context goes with every name in it; nothing to delete one by one.
-    if (impl_->context)
-        eglDestroyContext(impl_->display, impl_->context);
+    if (impl_->context) eglDestroyContext(impl_->display, impl_->context);
 }
 
-std::uint64_t Device::registryID() const { return impl_->registryID; }
-const std::string& Device::name() const { return impl_->name; }
-int Device::maxTextureSize() const { return impl_->maxTextureSize; }
+std::uint64_t Device::registryID() const
+{
+    return impl_->registryID;
+}
+const std::string& Device::name() const
+{
+    return impl_->name;
+}
+int Device::maxTextureSize() const
+{
+    return impl_->maxTextureSize;
+}
 
 std::shared_ptr<CommandQueue> Device::makeCommandQueue()
 {

@@ -14,17 +14,17 @@
 namespace zanto::gpu {
 
 struct Device::Impl {
-    void* display = nullptr;             // EGLDisplay, shared by all devices
-    void* context = nullptr;             // EGLContext of this device
+    void* display = nullptr; // EGLDisplay, shared by all devices
+    void* context = nullptr; // EGLContext of this device
     std::uint64_t registryID = 0;
     std::string name;
     int maxTextureSize = 0;
 
     // Serialises every use of the context (guards everything below it too).
     std::mutex lock;
-    unsigned vertexArray = 0;            // the empty vertex array every draw binds
-    unsigned framebuffer = 0;            // reused for render passes and read-back
-    std::array<unsigned, 4> uniformBuffers = {};   // one per fragment buffer index
+    unsigned vertexArray = 0;                    // the empty vertex array every draw binds
+    unsigned framebuffer = 0;                    // reused for render passes and read-back
+    std::array<unsigned, 4> uniformBuffers = {}; // one per fragment buffer index
 
     // GL names released by objects that went away; deleted the next time the
     // context is current. Guarded by deadLock, never by `lock`, so a release

@@ -12,7 +12,7 @@ namespace zanto::gpu {
 
 class GpuError : public std::runtime_error {
 public:
-    explicit GpuError(const std::string& message) : std::runtime_error(message) {}
+    explicit GpuError(const std::string& message) : std::runtime_error(message) { }
 };
 
 } // namespace zanto::gpu

@@ -42,8 +42,8 @@ public:
     // True when the source defines a function of that exact name.
     bool hasFunction(const std::string& name) const;
     // The full text compiled for one stage; `entry` empty for the check.
-    std::string stageSource(ShaderStage stage, const std::string& entry,
-                            const FunctionConstants& constants = {}, const std::string& program = {}) const;
+    std::string stageSource(ShaderStage stage, const std::string& entry, const FunctionConstants& constants = {},
+                            const std::string& program = {}) const;
 
 private:
     std::shared_ptr<Device> device_;

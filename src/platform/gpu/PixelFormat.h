@@ -8,12 +8,18 @@
 namespace zanto::gpu {
 
 enum class PixelFormat : std::uint32_t {
-    RGBA8Unorm = 70,    // bytes R, G, B, A in memory
-    BGRA8Unorm = 80,    // bytes B, G, R, A in memory
+    RGBA8Unorm = 70, // bytes R, G, B, A in memory
+    BGRA8Unorm = 80, // bytes B, G, R, A in memory
 };
 
-inline constexpr std::uint32_t rawValue(PixelFormat format) { return static_cast<std::uint32_t>(format); }
-inline constexpr int bytesPerPixel(PixelFormat) { return 4; }
+inline constexpr std::uint32_t rawValue(PixelFormat format)
+{
+    return static_cast<std::uint32_t>(format);
+}
+inline constexpr int bytesPerPixel(PixelFormat)
+{
+    return 4;
+}
 
 // What a texture may be used for; combine with |.
 enum class TextureUsage : unsigned {

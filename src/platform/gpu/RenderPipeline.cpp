@@ -15,14 +15,12 @@ RenderPipeline::RenderPipeline(std::shared_ptr<Device> device, const RenderPipel
     : device_(std::move(device)), library_(descriptor.library), vertexFunction_(descriptor.vertexFunction),
       colorFormat_(descriptor.colorFormat), blending_(descriptor.blending),
       fragmentFunction_(descriptor.fragmentFunction), program_(program)
-{
-}
+{ }
 
 RenderPipeline::~RenderPipeline()
 {
     device_->impl().releaseProgram(program_);
-    for (const auto& variant : variants_)
-        device_->impl().releaseProgram(variant.second.program);
+    for (const auto& variant : variants_) device_->impl().releaseProgram(variant.second.program);
 }
 
 namespace {
@@ -47,8 +45,7 @@ unsigned buildProgram(const Library& library, const std::string& vertexFunction,
 
 unsigned RenderPipeline::glProgram(const FunctionConstants& constants)
 {
-    if (constants.empty())
-        return program_;
+    if (constants.empty()) return program_;
     if (auto found = variants_.find(constants); found != variants_.end()) {
         found->second.lastUse = ++uses_;
         return found->second.program;
@@ -70,13 +67,10 @@ unsigned RenderPipeline::glProgram(const FunctionConstants& constants)
 std::shared_ptr<RenderPipeline> Device::makeRenderPipeline(const RenderPipelineDescriptor& descriptor)
 {
     const auto& library = descriptor.library;
-    if (!library)
-        throw GpuError("Render pipeline without a shader library");
-    if (library->device().get() != this)
-        throw GpuError("Render pipeline with a shader library of another device");
+    if (!library) throw GpuError("Render pipeline without a shader library");
+    if (library->device().get() != this) throw GpuError("Render pipeline with a shader library of another device");
     for (const auto* name : {&descriptor.vertexFunction, &descriptor.fragmentFunction})
-        if (!library->hasFunction(*name))
-            throw GpuError("Function '" + *name + "' not found in the shader library");
+        if (!library->hasFunction(*name)) throw GpuError("Function '" + *name + "' not found in the shader library");
     unsigned program = 0;
     {
         DeviceSession session(*impl_);

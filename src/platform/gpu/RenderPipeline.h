@@ -23,8 +23,8 @@ class Device;
 class Library;
 
 enum class Blending {
-    None,                       // the fragment's output replaces the pixel
-    PremultipliedSourceOver,    // add; one, one minus source alpha (colour and alpha)
+    None,                    // the fragment's output replaces the pixel
+    PremultipliedSourceOver, // add; one, one minus source alpha (colour and alpha)
 };
 
 struct RenderPipelineDescriptor {

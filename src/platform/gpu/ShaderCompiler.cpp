@@ -35,8 +35,7 @@ std::string programLog(GLuint program)
 unsigned compileShader(ShaderStage stage, const std::string& text)
 {
     GLuint shader = glCreateShader(stage == ShaderStage::Vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER);
-    if (!shader)
-        throw GpuError("glCreateShader failed");
+    if (!shader) throw GpuError("glCreateShader failed");
     const char* sources[] = {text.c_str()};
     glShaderSource(shader, 1, sources, nullptr);
     glCompileShader(shader);
@@ -45,8 +44,8 @@ unsigned compileShader(ShaderStage stage, const std::string& text)
     if (compiled != GL_TRUE) {
         std::string log = shaderLog(shader);
         glDeleteShader(shader);
-        throw GpuError(std::string("Shader compilation failed (") +
-                       (stage == ShaderStage::Vertex ? "vertex" : "fragment") + " stage):\n" + log);
+        throw GpuError(std::string("Shader compilation failed (")
+                       + (stage == ShaderStage::Vertex ? "vertex" : "fragment") + " stage):\n" + log);
     }
     return shader;
 }

@@ -33,8 +33,7 @@ std::vector<std::uint8_t> tightCopy(PixelFormat format, int width, int height, c
     for (int y = 0; y < height; ++y) {
         std::uint8_t* row = copy.data() + rowBytes * std::size_t(y);
         std::memcpy(row, bytes + bytesPerRow * std::size_t(y), rowBytes);
-        if (format == PixelFormat::BGRA8Unorm)
-            swapRedBlue(row, width);
+        if (format == PixelFormat::BGRA8Unorm) swapRedBlue(row, width);
     }
     return copy;
 }
@@ -43,8 +42,7 @@ std::vector<std::uint8_t> tightCopy(PixelFormat format, int width, int height, c
 
 Texture::Texture(std::shared_ptr<Device> device, const TextureDescriptor& descriptor, unsigned name)
     : device_(std::move(device)), descriptor_(descriptor), name_(name)
-{
-}
+{ }
 
 Texture::~Texture()
 {
@@ -55,15 +53,13 @@ void Texture::replaceRegion(int x, int y, int width, int height, const std::uint
 {
     if (x < 0 || y < 0 || width <= 0 || height <= 0 || x + width > this->width() || y + height > this->height())
         throw GpuError("Texture region outside the texture");
-    if (!bytes || bytesPerRow < std::size_t(width) * 4)
-        throw GpuError("Texture upload with too few bytes a row");
+    if (!bytes || bytesPerRow < std::size_t(width) * 4) throw GpuError("Texture upload with too few bytes a row");
     const auto pixels = tightCopy(descriptor_.format, width, height, bytes, bytesPerRow);
     DeviceSession session(device_->impl());
     glBindTexture(GL_TEXTURE_2D, name_);
     glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     glBindTexture(GL_TEXTURE_2D, 0);
-    if (auto error = takeGlError(); !error.empty())
-        throw GpuError("Texture upload failed: " + error);
+    if (auto error = takeGlError(); !error.empty()) throw GpuError("Texture upload failed: " + error);
 }
 
 void Texture::replace(const std::uint8_t* bytes, std::size_t bytesPerRow)
@@ -74,8 +70,7 @@ void Texture::replace(const std::uint8_t* bytes, std::size_t bytesPerRow)
 void Texture::getBytes(std::uint8_t* bytes, std::size_t bytesPerRow) const
 {
     const std::size_t rowBytes = std::size_t(width()) * 4;
-    if (!bytes || bytesPerRow < rowBytes)
-        throw GpuError("Texture read-back with too few bytes a row");
+    if (!bytes || bytesPerRow < rowBytes) throw GpuError("Texture read-back with too few bytes a row");
     // Rows are read straight into the caller's memory, its row length given
     // to the driver, and swapped in place.
     const bool direct = bytesPerRow % 4 == 0;
@@ -85,21 +80,17 @@ void Texture::getBytes(std::uint8_t* bytes, std::size_t bytesPerRow) const
         DeviceSession session(device);
         glBindFramebuffer(GL_FRAMEBUFFER, device.framebuffer);
         glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, name_, 0);
-        if (direct)
-            glPixelStorei(GL_PACK_ROW_LENGTH, GLint(bytesPerRow / 4));
+        if (direct) glPixelStorei(GL_PACK_ROW_LENGTH, GLint(bytesPerRow / 4));
         glReadPixels(0, 0, width(), height(), GL_RGBA, GL_UNSIGNED_BYTE, direct ? bytes : pixels.data());
         glPixelStorei(GL_PACK_ROW_LENGTH, 0);
         glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        if (auto error = takeGlError(); !error.empty())
-            throw GpuError("Texture read-back failed: " + error);
+        if (auto error = takeGlError(); !error.empty()) throw GpuError("Texture read-back failed: " + error);
     }
     for (int y = 0; y < height(); ++y) {
         std::uint8_t* row = bytes + bytesPerRow * std::size_t(y);
-        if (!direct)
-            std::memcpy(row, pixels.data() + rowBytes * std::size_t(y), rowBytes);
-        if (descriptor_.format == PixelFormat::BGRA8Unorm)
-            swapRedBlue(row, width());
+        if (!direct) std::memcpy(row, pixels.data() + rowBytes * std::size_t(y), rowBytes);
+        if (descriptor_.format == PixelFormat::BGRA8Unorm) swapRedBlue(row, width());
     }
 }
 
@@ -112,11 +103,10 @@ std::vector<std::uint8_t> Texture::bytes() const
 
 std::shared_ptr<Texture> Device::makeTexture(const TextureDescriptor& descriptor)
 {
-    if (descriptor.width <= 0 || descriptor.height <= 0 || descriptor.width > impl_->maxTextureSize ||
-        descriptor.height > impl_->maxTextureSize)
+    if (descriptor.width <= 0 || descriptor.height <= 0 || descriptor.width > impl_->maxTextureSize
+        || descriptor.height > impl_->maxTextureSize)
         return nullptr;
-    if (descriptor.format != PixelFormat::BGRA8Unorm && descriptor.format != PixelFormat::RGBA8Unorm)
-        return nullptr;
+    if (descriptor.format != PixelFormat::BGRA8Unorm && descriptor.format != PixelFormat::RGBA8Unorm) return nullptr;
     GLuint name = 0;
     {
         DeviceSession session(*impl_);

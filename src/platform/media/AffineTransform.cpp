@@ -7,8 +7,8 @@ namespace zanto {
 
 AffineTransform AffineTransform::then(const AffineTransform& n) const
 {
-    return AffineTransform{a * n.a + b * n.c,       a * n.b + b * n.d,       c * n.a + d * n.c,
-                           c * n.b + d * n.d,       tx * n.a + ty * n.c + n.tx, tx * n.b + ty * n.d + n.ty};
+    return AffineTransform{a * n.a + b * n.c, a * n.b + b * n.d,          c * n.a + d * n.c,
+                           c * n.b + d * n.d, tx * n.a + ty * n.c + n.tx, tx * n.b + ty * n.d + n.ty};
 }
 
 MediaPoint AffineTransform::map(MediaPoint p) const
@@ -35,14 +35,10 @@ int AffineTransform::quarterTurns() const
     auto near = [](double value, double target) { return std::abs(value - target) < 1e-6; };
     // Unit vector (1, 0) maps to (a, b): right, down, left or up on screen.
     if (near(c, -b) && near(d, a)) {
-        if (near(a, 1) && near(b, 0))
-            return 0;
-        if (near(a, 0) && near(b, 1))
-            return 1;
-        if (near(a, -1) && near(b, 0))
-            return 2;
-        if (near(a, 0) && near(b, -1))
-            return 3;
+        if (near(a, 1) && near(b, 0)) return 0;
+        if (near(a, 0) && near(b, 1)) return 1;
+        if (near(a, -1) && near(b, 0)) return 2;
+        if (near(a, 0) && near(b, -1)) return 3;
     }
     return -1;
 }

@@ -39,7 +39,7 @@ int64_t toSamples(const MediaTime& time)
 
 struct AudioMixer::Source {
     CompositionInsert insert;
-    int64_t outputStart = 0;  // output samples this insert covers: [outputStart, outputEnd)
+    int64_t outputStart = 0; // output samples this insert covers: [outputStart, outputEnd)
     int64_t outputEnd = 0;
     InputFormatPtr format;
     CodecContextPtr codec;
@@ -48,11 +48,11 @@ struct AudioMixer::Source {
     AudioFifoPtr fifo;
     PacketPtr packet;
     FramePtr frame;
-    int64_t cursor = -1;  // output sample of the fifo's first sample; -1 before the first frame
-    int64_t heard = 0;    // output samples before this one have been handed out
+    int64_t cursor = -1; // output sample of the fifo's first sample; -1 before the first frame
+    int64_t heard = 0;   // output samples before this one have been handed out
     bool drained = false;
     bool done = false;
-    int unreadable = 0;  // packets in a row that could not be read
+    int unreadable = 0; // packets in a row that could not be read
 
     void open();
     bool decodeMore();
@@ -68,8 +68,7 @@ void AudioMixer::Source::open()
     std::string name = insert.assetPath.string();
     format = openInput(insert.assetPath);
     int index = firstStream(format.get(), AVMEDIA_TYPE_AUDIO);
-    if (index < 0)
-        throw MediaError("“" + name + "” has no audio track");
+    if (index < 0) throw MediaError("“" + name + "” has no audio track");
     stream = format->streams[index];
     for (unsigned i = 0; i < format->nb_streams; ++i)
         format->streams[i]->discard = int(i) == index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
@@ -77,9 +76,9 @@ void AudioMixer::Source::open()
     if (!decoder)
         throw MediaError("Cannot decode the audio of “" + name + "”: " + mediaErrorText(AVERROR_DECODER_NOT_FOUND));
     codec.reset(avcodec_alloc_context3(decoder));
-    if (!codec)
-        throw MediaError("Cannot decode the audio of “" + name + "”: " + mediaErrorText(AVERROR(ENOMEM)));
-    checkMedia(avcodec_parameters_to_context(codec.get(), stream->codecpar), "Cannot decode the audio of “" + name + "”");
+    if (!codec) throw MediaError("Cannot decode the audio of “" + name + "”: " + mediaErrorText(AVERROR(ENOMEM)));
+    checkMedia(avcodec_parameters_to_context(codec.get(), stream->codecpar),
+               "Cannot decode the audio of “" + name + "”");
     codec->pkt_timebase = stream->time_base;
     checkMedia(avcodec_open2(codec.get(), decoder, nullptr), "Cannot decode the audio of “" + name + "”");
     if (codec->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
@@ -101,8 +100,7 @@ void AudioMixer::Source::open()
     fifo.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 2, kRate));
     packet = allocatePacket();
     frame = allocateFrame();
-    if (!fifo)
-        throw MediaError("Cannot buffer audio: " + mediaErrorText(AVERROR(ENOMEM)));
+    if (!fifo) throw MediaError("Cannot buffer audio: " + mediaErrorText(AVERROR(ENOMEM)));
     av_seek_frame(format.get(), stream->index, streamTimestamp(format.get(), stream, insert.sourceRange.start),
                   AVSEEK_FLAG_BACKWARD);
 }
@@ -112,8 +110,7 @@ void AudioMixer::Source::open()
 int64_t AudioMixer::Source::positionOf(const AVFrame* decoded) const
 {
     int64_t stamp = decoded->best_effort_timestamp != AV_NOPTS_VALUE ? decoded->best_effort_timestamp : decoded->pts;
-    if (stamp == AV_NOPTS_VALUE)
-        return kNoPosition;
+    if (stamp == AV_NOPTS_VALUE) return kNoPosition;
     return outputStart + toSamples(streamTime(format.get(), stream, stamp) - insert.sourceRange.start);
 }
 
@@ -150,21 +147,18 @@ bool AudioMixer::Source::decodeMore()
             av_frame_unref(frame.get());
             return true;
         }
-        if (status == AVERROR_EOF)
-            return false;
+        if (status == AVERROR_EOF) return false;
         // A packet that does not decode is skipped, as players do.
         if (status != AVERROR(EAGAIN) && status != AVERROR_INVALIDDATA)
             checkMedia(status, "Cannot decode the audio of “" + insert.assetPath.string() + "”");
-        if (drained)
-            return false;
+        if (drained) return false;
         status = av_read_frame(format.get(), packet.get());
         // A packet that cannot be read is skipped as the video path skips one
         // that does not decode, and the rest of the track still plays: a
         // damaged index entry reads as the end of the file for that packet
         // alone. The end of the track is where reading stays at the end; a
         // track that keeps failing otherwise cannot be read on.
-        if (status < 0 && ++unreadable < kUnreadableInARow)
-            continue;
+        if (status < 0 && ++unreadable < kUnreadableInARow) continue;
         if (status == AVERROR_EOF) {
             drained = true;
             avcodec_send_packet(codec.get(), nullptr);
@@ -186,8 +180,7 @@ void AudioMixer::Source::mixInto(int64_t first, int count, float* left, float* r
     const int64_t want = std::min(first + count, outputEnd);
     while (true) {
         handOut(first, want, left, right);
-        if (cursor >= want || !decodeMore())
-            return;
+        if (cursor >= want || !decodeMore()) return;
     }
 }
 
@@ -196,8 +189,7 @@ void AudioMixer::Source::mixInto(int64_t first, int count, float* left, float* r
 void AudioMixer::Source::handOut(int64_t first, int64_t want, float* left, float* right)
 {
     int available = av_audio_fifo_size(fifo.get());
-    if (cursor < 0 || available == 0)
-        return;
+    if (cursor < 0 || available == 0) return;
     int64_t from = std::max({first, outputStart, heard});
     if (cursor < from) {
         int drop = int(std::min<int64_t>(from - cursor, available));
@@ -206,8 +198,7 @@ void AudioMixer::Source::handOut(int64_t first, int64_t want, float* left, float
         available -= drop;
     }
     int n = int(std::max<int64_t>(0, std::min<int64_t>(want - cursor, available)));
-    if (n == 0)
-        return;
+    if (n == 0) return;
     std::vector<float> l(static_cast<size_t>(n));
     std::vector<float> r(static_cast<size_t>(n));
     void* planes[2] = {l.data(), r.data()};
@@ -237,8 +228,7 @@ AudioMixer::AudioMixer(const std::vector<CompositionInsert>& inserts)
         source->insert = insert;
         source->outputStart = toSamples(insert.outputTime);
         source->outputEnd = toSamples(insert.outputTime + insert.sourceRange.duration);
-        if (source->outputEnd > source->outputStart)
-            sources_.push_back(std::move(source));
+        if (source->outputEnd > source->outputStart) sources_.push_back(std::move(source));
     }
 }
 
@@ -247,14 +237,12 @@ AudioMixer::~AudioMixer() = default;
 void AudioMixer::mix(int64_t first, int count, float* left, float* right)
 {
     for (auto& source : sources_) {
-        if (source->done || source->outputStart >= first + count)
-            continue;
+        if (source->done || source->outputStart >= first + count) continue;
         if (source->outputEnd <= first) {
-            source->close();  // passed: its file and decoder go
+            source->close(); // passed: its file and decoder go
             continue;
         }
-        if (!source->format)
-            source->open();
+        if (!source->format) source->open();
         source->mixInto(first, count, left, right);
     }
 }

@@ -12,15 +12,14 @@ namespace zanto::media {
 template <typename T>
 class BoundedQueue {
 public:
-    explicit BoundedQueue(size_t capacity) : capacity_(capacity) {}
+    explicit BoundedQueue(size_t capacity) : capacity_(capacity) { }
 
     // False when the queue was closed (the item is dropped).
     bool push(T item)
     {
         std::unique_lock lock(mutex_);
         notFull_.wait(lock, [&] { return closed_ || items_.size() < capacity_; });
-        if (closed_)
-            return false;
+        if (closed_) return false;
         items_.push_back(std::move(item));
         notEmpty_.notify_one();
         return true;
@@ -31,8 +30,7 @@ public:
     {
         std::unique_lock lock(mutex_);
         notEmpty_.wait(lock, [&] { return closed_ || !items_.empty(); });
-        if (items_.empty())
-            return std::nullopt;
+        if (items_.empty()) return std::nullopt;
         T item = std::move(items_.front());
         items_.pop_front();
         notFull_.notify_one();
@@ -49,7 +47,7 @@ public:
 
 private:
     size_t capacity_;
-    std::mutex mutex_;  // guards items_ and closed_
+    std::mutex mutex_; // guards items_ and closed_
     std::condition_variable notEmpty_;
     std::condition_variable notFull_;
     std::deque<T> items_;

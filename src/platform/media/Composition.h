@@ -18,8 +18,8 @@ namespace zanto {
 // A range of one file's track placed on the composition's timeline.
 struct CompositionInsert {
     std::filesystem::path assetPath;
-    MediaTimeRange sourceRange;  // in the file's time, its first presentation time being zero
-    MediaTime outputTime;        // where the range starts in the output
+    MediaTimeRange sourceRange; // in the file's time, its first presentation time being zero
+    MediaTime outputTime;       // where the range starts in the output
 
     bool operator==(const CompositionInsert&) const = default;
 };
@@ -40,7 +40,7 @@ struct CompositionInstruction {
 // A picture laid over the composed frames (source-over) while the output
 // frame's time lies in `timeRange`, and only then.
 struct CompositionOverlay {
-    QImage image;  // premultiplied; the output size (scaled to it otherwise)
+    QImage image; // premultiplied; the output size (scaled to it otherwise)
     MediaTimeRange timeRange;
     // When `image` is null: makes the picture, on an export thread, when the
     // first frame of `timeRange` is drawn; it is let go after the last one, so
@@ -55,7 +55,7 @@ struct CompositorRequest {
     // premultiplied BGRA); a null image when no insert covers the time.
     const QImage& sourceFrame;
     MediaTime outputTime;
-    int instructionIndex;  // into Composition::instructions
+    int instructionIndex; // into Composition::instructions
     const CompositionInstruction& instruction;
     // When set, the very picture sourceFrame refers to, handed over: the
     // compositor may take it and draw on it rather than on a copy.
@@ -70,10 +70,10 @@ using CompositorCallback = std::function<QImage(const CompositorRequest&)>;
 // them. Frames are made at every multiple of `frameDuration` below `duration`.
 struct Composition {
     std::vector<CompositionInsert> video;
-    std::vector<CompositionInsert> audio;  // no inserts: the output has no audio stream
+    std::vector<CompositionInsert> audio; // no inserts: the output has no audio stream
     std::vector<CompositionInstruction> instructions;
-    std::vector<CompositionOverlay> overlays;  // on frames the compositor does not draw
-    CompositorCallback compositor;             // when set, draws the frames of instructions that use it
+    std::vector<CompositionOverlay> overlays; // on frames the compositor does not draw
+    CompositorCallback compositor;            // when set, draws the frames of instructions that use it
     MediaTime duration;
     int width = 1280;
     int height = 720;

@@ -57,8 +57,7 @@ public:
     void record(std::exception_ptr error)
     {
         std::lock_guard lock(mutex_);
-        if (!error_)
-            error_ = error;
+        if (!error_) error_ = error;
     }
     std::exception_ptr get()
     {
@@ -67,7 +66,7 @@ public:
     }
 
 private:
-    std::mutex mutex_;  // guards error_
+    std::mutex mutex_; // guards error_
     std::exception_ptr error_;
 };
 
@@ -81,8 +80,7 @@ public:
         {
             std::unique_lock lock(mutex_);
             changed_.wait(lock, [&] { return closed_ || next_ == turn; });
-            if (closed_)
-                throw MediaError("The export stopped");
+            if (closed_) throw MediaError("The export stopped");
         }
         struct Next {
             Turns& turns;
@@ -107,7 +105,7 @@ public:
     }
 
 private:
-    std::mutex mutex_;  // guards next_ and closed_
+    std::mutex mutex_; // guards next_ and closed_
     std::condition_variable changed_;
     int64_t next_ = 0;
     bool closed_ = false;
@@ -127,8 +125,7 @@ public:
     }
     ~SoundWriter()
     {
-        if (!thread_.joinable())
-            return;
+        if (!thread_.joinable()) return;
         {
             std::lock_guard lock(mutex_);
             stopped_ = true;
@@ -140,10 +137,7 @@ public:
     SoundWriter& operator=(const SoundWriter&) = delete;
 
     // The pictures written reach output sample `sample`.
-    void picturesReach(int64_t sample)
-    {
-        allow(std::min(sample + kSoundAhead, end_));
-    }
+    void picturesReach(int64_t sample) { allow(std::min(sample + kSoundAhead, end_)); }
     // Writes the rest of the sound and waits until it is written.
     void finish()
     {
@@ -166,8 +160,7 @@ private:
     // How far the sound may now be written, or -1 once it is all written or stopped.
     int64_t waitForRoom()
     {
-        if (encoder_.audioSamplesWritten() >= end_)
-            return -1;
+        if (encoder_.audioSamplesWritten() >= end_) return -1;
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return stopped_ || encoder_.audioSamplesWritten() < allowed_; });
         return stopped_ ? -1 : allowed_;
@@ -196,9 +189,9 @@ private:
     const std::vector<CompositionInsert>& audio_;
     const int64_t end_;
     std::function<void()> fail_;
-    std::mutex mutex_;  // guards allowed_ and stopped_
+    std::mutex mutex_; // guards allowed_ and stopped_
     std::condition_variable changed_;
-    int64_t allowed_ = 0;  // samples may be written up to here
+    int64_t allowed_ = 0; // samples may be written up to here
     bool stopped_ = false;
     std::thread thread_;
 };
@@ -241,8 +234,7 @@ void checkComposition(const Composition& c)
         throw MediaError("The output size must be even and positive");
     if (!c.frameDuration.isValid() || c.frameDuration.value <= 0)
         throw MediaError("The output frame duration must be positive");
-    if (compositionFrameCount(c) <= 0)
-        throw MediaError("The composition is empty");
+    if (compositionFrameCount(c) <= 0) throw MediaError("The composition is empty");
     // Every file is opened once up front, so a bad source fails before any output exists.
     std::set<std::filesystem::path> checked;
     for (const CompositionInsert& insert : c.video)
@@ -276,21 +268,18 @@ EncoderSetup encoderSetup(const Composition& c)
 
 CompositionExport::CompositionExport(Composition composition, std::filesystem::path output)
     : composition_(std::move(composition)), output_(std::move(output))
-{
-}
+{ }
 
 CompositionExport::~CompositionExport()
 {
     cancel();
-    if (worker_.joinable())
-        worker_.join();
+    if (worker_.joinable()) worker_.join();
 }
 
 void CompositionExport::start(std::function<void()> completion)
 {
     std::lock_guard lock(mutex_);
-    if (worker_.joinable() || ended_)
-        return;
+    if (worker_.joinable() || ended_) return;
     completion_ = std::move(completion);
     status_ = ExportStatus::Exporting;
     worker_ = std::thread([this] { execute(); });
@@ -312,17 +301,14 @@ void CompositionExport::run()
 {
     start();
     wait();
-    if (status() == ExportStatus::Cancelled)
-        throw MediaError("The export of “" + output_.string() + "” was cancelled");
-    if (std::exception_ptr failure = error())
-        std::rethrow_exception(failure);
+    if (status() == ExportStatus::Cancelled) throw MediaError("The export of “" + output_.string() + "” was cancelled");
+    if (std::exception_ptr failure = error()) std::rethrow_exception(failure);
 }
 
 double CompositionExport::progress() const
 {
     std::lock_guard lock(mutex_);
-    if (status_ == ExportStatus::Completed)
-        return 1.0;
+    if (status_ == ExportStatus::Completed) return 1.0;
     return frameCount_ > 0 ? double(framesDone_) / double(frameCount_ + 1) : 0.0;
 }
 
@@ -341,8 +327,7 @@ std::exception_ptr CompositionExport::error() const
 std::string CompositionExport::errorMessage() const
 {
     std::exception_ptr failure = error();
-    if (!failure)
-        return {};
+    if (!failure) return {};
     try {
         std::rethrow_exception(failure);
     } catch (const std::exception& e) {
@@ -371,8 +356,7 @@ void CompositionExport::finishWith(ExportStatus status, std::exception_ptr failu
         completion = std::move(completion_);
     }
     // The completion runs before waiters are released, so a waiter sees its effects.
-    if (completion)
-        completion();
+    if (completion) completion();
     {
         std::lock_guard lock(mutex_);
         ended_ = true;
@@ -416,13 +400,11 @@ void CompositionExport::runPipeline(FirstError& failure)
         try {
             SourceFrames sources(composition_);
             for (int64_t k = 0; k < frameCount_ && !cancelled_; ++k)
-                if (!pipeline.jobs[size_t(k) % kComposeThreads]->push(sources.job(k)))
-                    break;
+                if (!pipeline.jobs[size_t(k) % kComposeThreads]->push(sources.job(k))) break;
         } catch (...) {
             fail();
         }
-        for (auto& jobs : pipeline.jobs)
-            jobs->close();
+        for (auto& jobs : pipeline.jobs) jobs->close();
     });
     std::vector<std::thread> composeThreads;
     for (size_t i = 0; i < kComposeThreads; ++i) {
@@ -433,12 +415,10 @@ void CompositionExport::runPipeline(FirstError& failure)
             try {
                 FrameComposer composer(composition_);
                 while (std::optional<FrameJob> job = pipeline.jobs[i]->pop())
-                    if (cancelled_ || !pipeline.frames[i]->push(composer.compose(*job, inTurn)))
-                        break;
+                    if (cancelled_ || !pipeline.frames[i]->push(composer.compose(*job, inTurn))) break;
             } catch (...) {
                 // A cancel closes the turns under a waiting thread: that is no failure.
-                if (!cancelled_)
-                    fail();
+                if (!cancelled_) fail();
                 pipeline.close();
             }
             pipeline.frames[i]->close();
@@ -447,39 +427,32 @@ void CompositionExport::runPipeline(FirstError& failure)
     try {
         std::unique_ptr<SoundWriter> sound;
         if (encoder.setup().audio)
-            sound = std::make_unique<SoundWriter>(encoder, composition_.audio, audioSamples(composition_.duration),
-                                                  fail);
+            sound =
+                std::make_unique<SoundWriter>(encoder, composition_.audio, audioSamples(composition_.duration), fail);
         encodeFrames(encoder, sound.get(), pipeline, failure);
     } catch (...) {
         fail();
     }
     pipeline.close();
     decodeThread.join();
-    for (std::thread& thread : composeThreads)
-        thread.join();
+    for (std::thread& thread : composeThreads) thread.join();
 }
 
-void CompositionExport::encodeFrames(MovieEncoder& encoder, SoundWriter* sound, Pipeline& pipeline,
-                                     FirstError& failure)
+void CompositionExport::encodeFrames(MovieEncoder& encoder, SoundWriter* sound, Pipeline& pipeline, FirstError& failure)
 {
     int64_t k = 0;
     while (std::optional<FramePtr> frame = pipeline.frames[size_t(k) % kComposeThreads]->pop()) {
-        if (cancelled_)
-            return;
+        if (cancelled_) return;
         encoder.writeVideo(frame->get(), k * composition_.frameDuration.value);
         framesDone_ = ++k;
-        if (sound)
-            sound->picturesReach(audioSamples(composition_.frameDuration * k));
+        if (sound) sound->picturesReach(audioSamples(composition_.frameDuration * k));
     }
-    if (cancelled_ || failure.get())
-        return;
+    if (cancelled_ || failure.get()) return;
     if (k != frameCount_)
         throw MediaError("The export of “" + output_.string() + "” ended after " + std::to_string(k) + " of "
                          + std::to_string(frameCount_) + " frames");
-    if (sound)
-        sound->finish();
-    if (failure.get())
-        return;
+    if (sound) sound->finish();
+    if (failure.get()) return;
     encoder.finish();
 }
 

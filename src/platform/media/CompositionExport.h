@@ -19,7 +19,7 @@ namespace media {
 class FirstError;
 class MovieEncoder;
 class SoundWriter;
-}
+} // namespace media
 
 enum class ExportStatus { Waiting, Exporting, Completed, Failed, Cancelled };
 
@@ -48,7 +48,7 @@ public:
     // cancelled export throws MediaError("... cancelled").
     void run();
 
-    double progress() const;  // 0 to 1, frames encoded over frames to make
+    double progress() const; // 0 to 1, frames encoded over frames to make
     ExportStatus status() const;
     // The failure of a failed export: the exception as thrown (MediaError, or
     // whatever the compositor threw).
@@ -59,7 +59,7 @@ public:
 
 private:
     void execute();
-    struct Pipeline;  // the queues between the stages
+    struct Pipeline; // the queues between the stages
     void runPipeline(media::FirstError& failure);
     void encodeFrames(media::MovieEncoder& encoder, media::SoundWriter* sound, Pipeline& pipeline,
                       media::FirstError& failure);

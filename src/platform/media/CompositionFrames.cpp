@@ -20,13 +20,11 @@ namespace {
 // wholly on the canvas (swscale then scales straight into the frame).
 bool placedRect(const AffineTransform& t, int naturalWidth, int naturalHeight, int width, int height, PixelRect* rect)
 {
-    if (!t.isAxisAlignedScale())
-        return false;
+    if (!t.isAxisAlignedScale()) return false;
     MediaRect r = t.mapRect({0, 0, double(naturalWidth), double(naturalHeight)});
     int x0 = int(std::lround(r.x)), y0 = int(std::lround(r.y));
     int x1 = int(std::lround(r.x + r.width)), y1 = int(std::lround(r.y + r.height));
-    if (x0 < 0 || y0 < 0 || x1 > width || y1 > height || x1 - x0 < 2 || y1 - y0 < 2)
-        return false;
+    if (x0 < 0 || y0 < 0 || x1 > width || y1 > height || x1 - x0 < 2 || y1 - y0 < 2) return false;
     *rect = PixelRect{x0, y0, x1 - x0, y1 - y0};
     return true;
 }
@@ -64,12 +62,10 @@ int SourceFrames::insertAt(const MediaTime& time)
     const auto& inserts = composition_.video;
     if (insertHint_ < int(inserts.size())) {
         const CompositionInsert& hint = inserts[size_t(insertHint_)];
-        if (time >= hint.outputTime && time < hint.outputTime + hint.sourceRange.duration)
-            return insertHint_;
+        if (time >= hint.outputTime && time < hint.outputTime + hint.sourceRange.duration) return insertHint_;
     }
     const int found = insertCovering(inserts, time);
-    if (found >= 0)
-        insertHint_ = found;
+    if (found >= 0) insertHint_ = found;
     return found;
 }
 
@@ -79,23 +75,20 @@ int SourceFrames::instructionAt(const MediaTime& time)
     if (instructionHint_ < int(list.size()) && list[size_t(instructionHint_)].timeRange.containsTime(time))
         return instructionHint_;
     for (int i = 0; i < int(list.size()); ++i)
-        if (list[size_t(i)].timeRange.containsTime(time))
-            return instructionHint_ = i;
+        if (list[size_t(i)].timeRange.containsTime(time)) return instructionHint_ = i;
     return -1;
 }
 
 FramePtr SourceFrames::shared(const FramePtr& frame) const
 {
     FramePtr copy(av_frame_clone(frame.get()));
-    if (!copy)
-        throw MediaError("Cannot hold a video frame: " + mediaErrorText(AVERROR(ENOMEM)));
+    if (!copy) throw MediaError("Cannot hold a video frame: " + mediaErrorText(AVERROR(ENOMEM)));
     return copy;
 }
 
 bool SourceFrames::usesCompositor(int instruction) const
 {
-    return composition_.compositor && instruction >= 0
-        && composition_.instructions[size_t(instruction)].usesCompositor;
+    return composition_.compositor && instruction >= 0 && composition_.instructions[size_t(instruction)].usesCompositor;
 }
 
 // The overlays shown at `time`. A stretch's picture is made for its first
@@ -109,10 +102,8 @@ std::vector<std::shared_ptr<StretchOverlay>> SourceFrames::overlaysAt(const Medi
             liveOverlays_[i].reset();
             continue;
         }
-        if (overlay.image.isNull() && !overlay.draw)
-            continue;
-        if (!liveOverlays_[i])
-            liveOverlays_[i] = std::make_shared<StretchOverlay>(overlay);
+        if (overlay.image.isNull() && !overlay.draw) continue;
+        if (!liveOverlays_[i]) liveOverlays_[i] = std::make_shared<StretchOverlay>(overlay);
         shown.push_back(liveOverlays_[i]);
     }
     return shown;
@@ -198,31 +189,28 @@ FramePtr SourceFrames::placeTurned(const AVFrame* frame, const VideoDecoder& sou
     return out;
 }
 
-FrameComposer::FrameComposer(const Composition& composition) : composition_(composition) {}
+FrameComposer::FrameComposer(const Composition& composition) : composition_(composition) { }
 
 FramePtr FrameComposer::compose(FrameJob& job, const InTurn& inTurn)
 {
     if (job.compositorTurn >= 0) {
         QImage source;
-        if (job.hasSource)
-            source = converter_.toImage(job.picture.get());
+        if (job.hasSource) source = converter_.toImage(job.picture.get());
         const CompositionInstruction& instruction = composition_.instructions[size_t(job.instruction)];
         QImage result = inTurn(job.compositorTurn, [&] {
             return composition_.compositor(CompositorRequest{source, job.time, job.instruction, instruction, &source});
         });
-        if (result.isNull())
-            throw MediaError("The compositor returned no picture at " + job.time.toString());
+        if (result.isNull()) throw MediaError("The compositor returned no picture at " + job.time.toString());
         if (result.size() != QSize(composition_.width, composition_.height))
-            result = result.scaled(composition_.width, composition_.height, Qt::IgnoreAspectRatio,
-                                   Qt::SmoothTransformation);
+            result =
+                result.scaled(composition_.width, composition_.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         if (result.format() != QImage::Format_ARGB32_Premultiplied)
             result = result.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         FramePtr out = blackVideoFrame(composition_.width, composition_.height);
         outputConverter_.imageToFrame(result, out.get());
         return out;
     }
-    if (job.overlays.empty())
-        return std::move(job.picture);
+    if (job.overlays.empty()) return std::move(job.picture);
     // The picture may be shared with frames before and after: draw on a copy.
     checkMedia(av_frame_make_writable(job.picture.get()), "Cannot draw over a video frame");
     for (const auto& overlay : job.overlays)

@@ -26,7 +26,7 @@ class VideoDecoder;
 // frame holding it is done.
 class StretchOverlay {
 public:
-    explicit StretchOverlay(const CompositionOverlay& overlay) : overlay_(overlay) {}
+    explicit StretchOverlay(const CompositionOverlay& overlay) : overlay_(overlay) { }
     const YuvOverlay& picture(int width, int height);
 
 private:
@@ -43,12 +43,12 @@ struct FrameJob {
     // output size). Shared with other jobs while one source frame stays on
     // show: it is only read.
     FramePtr picture;
-    bool hasSource = false;  // false: no insert covers the time, the picture is black
-    int instruction = -1;  // index into the composition's instructions, -1 for none
+    bool hasSource = false; // false: no insert covers the time, the picture is black
+    int instruction = -1;   // index into the composition's instructions, -1 for none
     // The frame's place among those the custom compositor draws (0, 1, ...);
     // -1 when it takes the plain road.
     int64_t compositorTurn = -1;
-    std::vector<std::shared_ptr<StretchOverlay>> overlays;  // shown on this frame, in order
+    std::vector<std::shared_ptr<StretchOverlay>> overlays; // shown on this frame, in order
 };
 
 class SourceFrames {
@@ -83,7 +83,7 @@ private:
     MediaTime lastSourceTime_;
     int lastInstruction_ = -2;
     FramePtr black_;
-    std::vector<std::shared_ptr<StretchOverlay>> liveOverlays_;  // parallel to composition_.overlays
+    std::vector<std::shared_ptr<StretchOverlay>> liveOverlays_; // parallel to composition_.overlays
     int64_t compositorTurns_ = 0;
 };
 

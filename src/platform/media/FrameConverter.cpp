@@ -49,7 +49,7 @@ int swsMatrix(int tagged, ColourMatrix fallback)
 bool isRgb(int format)
 {
     return format == AV_PIX_FMT_BGRA || format == AV_PIX_FMT_RGBA || format == AV_PIX_FMT_ARGB
-        || format == AV_PIX_FMT_RGB24 || format == AV_PIX_FMT_BGR0;
+           || format == AV_PIX_FMT_RGB24 || format == AV_PIX_FMT_BGR0;
 }
 
 void sliceYuvRect(AVFrame* target, const PixelRect& rect, uint8_t* planes[4], int strides[4])
@@ -58,8 +58,7 @@ void sliceYuvRect(AVFrame* target, const PixelRect& rect, uint8_t* planes[4], in
     planes[1] = target->data[1] + (rect.y / 2) * target->linesize[1] + rect.x / 2;
     planes[2] = target->data[2] + (rect.y / 2) * target->linesize[2] + rect.x / 2;
     planes[3] = nullptr;
-    for (int i = 0; i < 3; ++i)
-        strides[i] = target->linesize[i];
+    for (int i = 0; i < 3; ++i) strides[i] = target->linesize[i];
     strides[3] = 0;
 }
 
@@ -75,13 +74,14 @@ SwsContext* FrameConverter::context(int sw, int sh, int sf, int dw, int dh, int 
         colours_.reset();
         scale_.reset(sws_alloc_context());
         bool ready = scale_ && av_opt_set_int(scale_.get(), "srcw", sw, 0) >= 0
-            && av_opt_set_int(scale_.get(), "srch", sh, 0) >= 0 && av_opt_set_int(scale_.get(), "dstw", dw, 0) >= 0
-            && av_opt_set_int(scale_.get(), "dsth", dh, 0) >= 0
-            && av_opt_set_pixel_fmt(scale_.get(), "src_format", AVPixelFormat(sf), 0) >= 0
-            && av_opt_set_pixel_fmt(scale_.get(), "dst_format", AVPixelFormat(df), 0) >= 0
-            && av_opt_set_int(scale_.get(), "sws_flags", flags, 0) >= 0
-            && av_opt_set_int(scale_.get(), "threads", kScaleThreads, 0) >= 0
-            && sws_init_context(scale_.get(), nullptr, nullptr) >= 0;
+                     && av_opt_set_int(scale_.get(), "srch", sh, 0) >= 0
+                     && av_opt_set_int(scale_.get(), "dstw", dw, 0) >= 0
+                     && av_opt_set_int(scale_.get(), "dsth", dh, 0) >= 0
+                     && av_opt_set_pixel_fmt(scale_.get(), "src_format", AVPixelFormat(sf), 0) >= 0
+                     && av_opt_set_pixel_fmt(scale_.get(), "dst_format", AVPixelFormat(df), 0) >= 0
+                     && av_opt_set_int(scale_.get(), "sws_flags", flags, 0) >= 0
+                     && av_opt_set_int(scale_.get(), "threads", kScaleThreads, 0) >= 0
+                     && sws_init_context(scale_.get(), nullptr, nullptr) >= 0;
         if (!ready) {
             scale_.reset();
             throw MediaError("Cannot convert frames of " + std::to_string(sw) + "×" + std::to_string(sh) + ": "
@@ -96,16 +96,15 @@ SwsContext* FrameConverter::context(int sw, int sh, int sf, int dw, int dh, int 
 // rebuilt in every band's context on each call.
 void FrameConverter::setColours(const std::array<int, 4>& colours)
 {
-    if (colours_ == colours)
-        return;
+    if (colours_ == colours) return;
     sws_setColorspaceDetails(scale_.get(), sws_getCoefficients(colours[0]), colours[1], sws_getCoefficients(colours[2]),
                              colours[3], 0, 1 << 16, 1 << 16);
     colours_ = colours;
 }
 
 // Scales `source` into the planes given (a picture inside `owner`'s memory).
-void FrameConverter::scale(const AVFrame* source, uint8_t* const planes[4], const int strides[4], int width,
-                           int height, int format)
+void FrameConverter::scale(const AVFrame* source, uint8_t* const planes[4], const int strides[4], int width, int height,
+                           int format)
 {
     FramePtr target = allocateFrame();
     target->width = width;
@@ -117,9 +116,9 @@ void FrameConverter::scale(const AVFrame* source, uint8_t* const planes[4], cons
     }
     // The scaler takes references to both frames; a borrowed picture gets a
     // buffer that frees nothing, as its owner outlives the call.
-    target->buf[0] = av_buffer_create(planes[0], 1, [](void*, uint8_t*) {}, nullptr, 0);
-    if (!target->buf[0])
-        throw MediaError("Cannot convert a frame: " + mediaErrorText(AVERROR(ENOMEM)));
+    target->buf[0] = av_buffer_create(
+        planes[0], 1, [](void*, uint8_t*) {}, nullptr, 0);
+    if (!target->buf[0]) throw MediaError("Cannot convert a frame: " + mediaErrorText(AVERROR(ENOMEM)));
     checkMedia(sws_scale_frame(scale_.get(), target.get(), source), "Cannot convert a frame");
 }
 
@@ -130,11 +129,10 @@ void FrameConverter::stateColours(const AVFrame* frame, int dstFormat)
     bool srcRgb = isRgb(frame->format);
     int srcMatrix = srcRgb ? SWS_CS_ITU709 : swsMatrix(frame->colorspace, sourceMatrix_);
     int srcFull = srcRgb || frame->color_range == AVCOL_RANGE_JPEG || frame->format == AV_PIX_FMT_YUVJ420P
-        || frame->format == AV_PIX_FMT_YUVJ422P || frame->format == AV_PIX_FMT_YUVJ444P;
+                  || frame->format == AV_PIX_FMT_YUVJ422P || frame->format == AV_PIX_FMT_YUVJ444P;
     int dstFull = isRgb(dstFormat) ? 1 : 0;
     int dstMatrix = isRgb(dstFormat) ? srcMatrix : SWS_CS_ITU709;
-    if (srcRgb && !isRgb(dstFormat))
-        srcMatrix = dstMatrix;
+    if (srcRgb && !isRgb(dstFormat)) srcMatrix = dstMatrix;
     setColours({srcMatrix, srcFull, dstMatrix, dstFull});
 }
 
@@ -188,9 +186,9 @@ void FrameConverter::imageToFrame(const QImage& image, AVFrame* target)
     source->format = AV_PIX_FMT_BGRA;
     source->data[0] = const_cast<uint8_t*>(image.constBits());
     source->linesize[0] = int(image.bytesPerLine());
-    source->buf[0] = av_buffer_create(source->data[0], 1, [](void*, uint8_t*) {}, nullptr, 0);
-    if (!source->buf[0])
-        throw MediaError("Cannot convert a picture: " + mediaErrorText(AVERROR(ENOMEM)));
+    source->buf[0] = av_buffer_create(
+        source->data[0], 1, [](void*, uint8_t*) {}, nullptr, 0);
+    if (!source->buf[0]) throw MediaError("Cannot convert a picture: " + mediaErrorText(AVERROR(ENOMEM)));
     checkMedia(sws_scale_frame(scale_.get(), target, source.get()), "Cannot convert a picture");
 }
 

@@ -22,7 +22,7 @@ struct PixelRect {
 class FrameConverter {
 public:
     // `sourceMatrix` is used when the frame itself carries no tag.
-    explicit FrameConverter(ColourMatrix sourceMatrix = ColourMatrix::BT709) : sourceMatrix_(sourceMatrix) {}
+    explicit FrameConverter(ColourMatrix sourceMatrix = ColourMatrix::BT709) : sourceMatrix_(sourceMatrix) { }
 
     void setSourceMatrix(ColourMatrix matrix) { sourceMatrix_ = matrix; }
 
@@ -39,13 +39,13 @@ public:
 private:
     SwsContext* context(int srcWidth, int srcHeight, int srcFormat, int dstWidth, int dstHeight, int dstFormat);
     void stateColours(const AVFrame* frame, int dstFormat);
-    void setColours(const std::array<int, 4>& colours);  // source matrix, full range; target matrix, full range
+    void setColours(const std::array<int, 4>& colours); // source matrix, full range; target matrix, full range
     void scale(const AVFrame* source, uint8_t* const planes[4], const int strides[4], int width, int height,
                int format);
 
     ColourMatrix sourceMatrix_;
     ScalePtr scale_;
-    std::optional<std::array<int, 4>> colours_;  // what scale_ was last told
+    std::optional<std::array<int, 4>> colours_; // what scale_ was last told
     int key_[6] = {};
 };
 

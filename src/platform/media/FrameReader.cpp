@@ -15,8 +15,7 @@ struct FrameReader::Conversion {
     {
         const VideoTrackInfo& video = decoder.video();
         QImage image = converter.toImage(frame, video.width, video.height);
-        if (orientation == FrameOrientation::Upright)
-            image = uprightImage(image, video.preferredTransform);
+        if (orientation == FrameOrientation::Upright) image = uprightImage(image, video.preferredTransform);
         return VideoFrame{decoder.frameTime(frame), std::move(image)};
     }
 };
@@ -24,8 +23,7 @@ struct FrameReader::Conversion {
 FrameReader::FrameReader(const std::filesystem::path& path, FrameOrientation orientation)
     : decoder_(std::make_unique<media::VideoDecoder>(path)), orientation_(orientation),
       conversion_(std::make_unique<Conversion>(Conversion{media::FrameConverter(decoder_->video().colourMatrix)}))
-{
-}
+{ }
 
 FrameReader::~FrameReader() = default;
 FrameReader::FrameReader(FrameReader&&) noexcept = default;
@@ -44,8 +42,7 @@ void FrameReader::seek(const MediaTime& time)
 std::optional<VideoFrame> FrameReader::nextFrame()
 {
     const AVFrame* frame = decoder_->next();
-    if (!frame)
-        return std::nullopt;
+    if (!frame) return std::nullopt;
     return conversion_->convert(*decoder_, orientation_, frame);
 }
 
@@ -57,10 +54,8 @@ VideoFrame FrameReader::frameAt(const MediaTime& time)
 QImage uprightImage(const QImage& image, const AffineTransform& t)
 {
     int turns = t.quarterTurns();
-    if (turns == 0)
-        return image;
-    if (turns > 0)
-        return image.transformed(QTransform().rotate(90.0 * turns));
+    if (turns == 0) return image;
+    if (turns > 0) return image.transformed(QTransform().rotate(90.0 * turns));
     // Flips and other matrices: QImage::transformed moves the result back to the origin itself.
     return image.transformed(QTransform(t.a, t.b, t.c, t.d, 0, 0), Qt::SmoothTransformation);
 }

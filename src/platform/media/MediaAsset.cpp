@@ -21,8 +21,7 @@ AffineTransform displayTransform(const AVStream* stream)
 {
     size_t size = 0;
     const uint8_t* data = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
-    if (!data || size < 9 * sizeof(int32_t))
-        return AffineTransform::identity();
+    if (!data || size < 9 * sizeof(int32_t)) return AffineTransform::identity();
     // The matrix as the file stores it: a b u / c d v / tx ty w in 16.16 fixed point.
     const int32_t* m = reinterpret_cast<const int32_t*>(data);
     auto fixed = [](int32_t v) { return double(v) / 65536.0; };
@@ -32,8 +31,8 @@ AffineTransform displayTransform(const AVStream* stream)
 MediaTimeRange streamRange(const AVFormatContext* format, const AVStream* stream)
 {
     int64_t start = stream->start_time == AV_NOPTS_VALUE
-        ? av_rescale_q(firstPresentationTime(format), AV_TIME_BASE_Q, stream->time_base)
-        : stream->start_time;
+                        ? av_rescale_q(firstPresentationTime(format), AV_TIME_BASE_Q, stream->time_base)
+                        : stream->start_time;
     int64_t length = stream->duration;
     if (length == AV_NOPTS_VALUE || length < 0) {
         int64_t whole = format->duration == AV_NOPTS_VALUE ? 0 : format->duration;
@@ -67,15 +66,14 @@ VideoTrackInfo videoInfo(const AVFormatContext* format, const AVStream* stream, 
     info.streamIndex = index;
     info.width = stream->codecpar->width;
     info.height = stream->codecpar->height;
-    AVRational pixelAspect = stream->sample_aspect_ratio.num > 0 ? stream->sample_aspect_ratio
-                                                                  : stream->codecpar->sample_aspect_ratio;
+    AVRational pixelAspect =
+        stream->sample_aspect_ratio.num > 0 ? stream->sample_aspect_ratio : stream->codecpar->sample_aspect_ratio;
     if (pixelAspect.num > 0 && pixelAspect.den > 0 && av_cmp_q(pixelAspect, AVRational{1, 1}) != 0)
         info.width = int(std::lround(info.width * av_q2d(pixelAspect)));
     info.preferredTransform = displayTransform(stream);
     AVRational average = stream->avg_frame_rate;
     AVRational base = stream->r_frame_rate;
-    if (average.num <= 0 || average.den <= 0)
-        average = base;
+    if (average.num <= 0 || average.den <= 0) average = base;
     if (average.num > 0 && average.den > 0) {
         info.nominalFrameRate = av_q2d(average);
         info.frameDuration = MediaTime{average.den, average.num};
@@ -109,18 +107,14 @@ std::optional<MediaTimecode> timecodeOf(const AVFormatContext* format, int video
             track = tag ? s : nullptr;
         }
     }
-    if (!tag && videoIndex >= 0)
-        tag = av_dict_get(format->streams[videoIndex]->metadata, "timecode", nullptr, 0);
-    if (!tag)
-        tag = av_dict_get(format->metadata, "timecode", nullptr, 0);
-    if (!tag)
-        return std::nullopt;
+    if (!tag && videoIndex >= 0) tag = av_dict_get(format->streams[videoIndex]->metadata, "timecode", nullptr, 0);
+    if (!tag) tag = av_dict_get(format->metadata, "timecode", nullptr, 0);
+    if (!tag) return std::nullopt;
     MediaTimecode timecode;
     timecode.text = tag->value;
     timecode.dropFrame = timecode.text.find(';') != std::string::npos;
     AVRational rate = track ? track->avg_frame_rate : AVRational{0, 1};
-    if (rate.num <= 0 && videoIndex >= 0)
-        rate = format->streams[videoIndex]->avg_frame_rate;
+    if (rate.num <= 0 && videoIndex >= 0) rate = format->streams[videoIndex]->avg_frame_rate;
     if (rate.num > 0 && rate.den > 0) {
         timecode.frameDuration = MediaTime{rate.den, rate.num};
         timecode.framesPerSecond = int(std::lround(av_q2d(rate)));
@@ -130,8 +124,7 @@ std::optional<MediaTimecode> timecodeOf(const AVFormatContext* format, int video
 
 MediaTime assetDuration(const AVFormatContext* format)
 {
-    if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
-        return MediaTime{format->duration, AV_TIME_BASE};
+    if (format->duration != AV_NOPTS_VALUE && format->duration > 0) return MediaTime{format->duration, AV_TIME_BASE};
     MediaTime longest{0, 1};
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         const AVStream* s = format->streams[i];
@@ -150,13 +143,11 @@ MediaAsset MediaAsset::load(const std::filesystem::path& path)
     asset.path = path;
     asset.duration = assetDuration(format.get());
     int videoIndex = firstStream(format.get(), AVMEDIA_TYPE_VIDEO);
-    if (videoIndex >= 0)
-        asset.video = videoInfo(format.get(), format->streams[videoIndex], videoIndex);
+    if (videoIndex >= 0) asset.video = videoInfo(format.get(), format->streams[videoIndex], videoIndex);
     for (unsigned i = 0; i < format->nb_streams; ++i)
         asset.audioTrackCount += format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
     int audioIndex = firstStream(format.get(), AVMEDIA_TYPE_AUDIO);
-    if (audioIndex >= 0)
-        asset.audio = audioInfo(format.get(), format->streams[audioIndex], audioIndex);
+    if (audioIndex >= 0) asset.audio = audioInfo(format.get(), format->streams[audioIndex], audioIndex);
     asset.startTimecode = timecodeOf(format.get(), videoIndex);
     return asset;
 }

@@ -20,10 +20,10 @@ struct VideoTrackInfo {
     // coded width is widened or narrowed by the pixel aspect ratio.
     int width = 0;
     int height = 0;
-    AffineTransform preferredTransform;  // from the display matrix; identity when there is none
-    double nominalFrameRate = 0;         // average frames per second; 0 when unknown
-    MediaTime frameDuration;             // 1 / nominal rate, e.g. 1001/30000; 0/1 when unknown
-    bool constantFrameRate = false;      // the stream's base rate agrees with its average rate
+    AffineTransform preferredTransform; // from the display matrix; identity when there is none
+    double nominalFrameRate = 0;        // average frames per second; 0 when unknown
+    MediaTime frameDuration;            // 1 / nominal rate, e.g. 1001/30000; 0/1 when unknown
+    bool constantFrameRate = false;     // the stream's base rate agrees with its average rate
     MediaTimeRange timeRange;
     ColourMatrix colourMatrix = ColourMatrix::BT709;
     std::string codecName;
@@ -46,8 +46,8 @@ struct AudioTrackInfo {
 struct MediaTimecode {
     std::string text;
     bool dropFrame = false;
-    MediaTime frameDuration;   // of the timecode track, e.g. 512/15360; 0/1 when unknown
-    int framesPerSecond = 0;   // frames counted per timecode second; 0 when unknown
+    MediaTime frameDuration; // of the timecode track, e.g. 512/15360; 0/1 when unknown
+    int framesPerSecond = 0; // frames counted per timecode second; 0 when unknown
     bool operator==(const MediaTimecode&) const = default;
 };
 

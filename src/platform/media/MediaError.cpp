@@ -33,8 +33,7 @@ std::string mediaErrorText(int code)
 
 int checkMedia(int code, const std::string& what)
 {
-    if (code < 0)
-        throw MediaError(what + ": " + mediaErrorText(code), code);
+    if (code < 0) throw MediaError(what + ": " + mediaErrorText(code), code);
     return code;
 }
 

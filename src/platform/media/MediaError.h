@@ -11,7 +11,7 @@ namespace zanto {
 // that callers can tell a full disk from a damaged movie.
 class MediaError : public std::runtime_error {
 public:
-    explicit MediaError(const std::string& message, int code = 0) : std::runtime_error(message), code_(code) {}
+    explicit MediaError(const std::string& message, int code = 0) : std::runtime_error(message), code_(code) { }
 
     // FFmpeg's error code (AVERROR...), 0 when the failure has none.
     int code() const noexcept { return code_; }

@@ -46,18 +46,17 @@ int64_t streamTimestamp(const AVFormatContext* format, const AVStream* stream, c
 {
     AVRational base = stream->time_base;
     int64_t first = av_rescale_q(firstPresentationTime(format), AV_TIME_BASE_Q, base);
-    return first + av_rescale_q_rnd(time.value, AVRational{1, time.timeScale}, base,
-                                     AVRounding(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+    return first
+           + av_rescale_q_rnd(time.value, AVRational{1, time.timeScale}, base,
+                              AVRounding(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
 }
 
 int firstStream(const AVFormatContext* format, int mediaType)
 {
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         const AVStream* stream = format->streams[i];
-        if (stream->codecpar->codec_type != mediaType)
-            continue;
-        if (mediaType == AVMEDIA_TYPE_VIDEO && (stream->disposition & AV_DISPOSITION_ATTACHED_PIC))
-            continue;
+        if (stream->codecpar->codec_type != mediaType) continue;
+        if (mediaType == AVMEDIA_TYPE_VIDEO && (stream->disposition & AV_DISPOSITION_ATTACHED_PIC)) continue;
         return int(i);
     }
     return -1;

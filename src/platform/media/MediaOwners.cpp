@@ -22,8 +22,7 @@ void InputFormatDeleter::operator()(AVFormatContext* context) const
 
 void OutputFormatDeleter::operator()(AVFormatContext* context) const
 {
-    if (context->pb && !(context->oformat->flags & AVFMT_NOFILE))
-        avio_closep(&context->pb);
+    if (context->pb && !(context->oformat->flags & AVFMT_NOFILE)) avio_closep(&context->pb);
     avformat_free_context(context);
 }
 
@@ -66,16 +65,14 @@ void initialiseLibraries()
 FramePtr allocateFrame()
 {
     FramePtr frame(av_frame_alloc());
-    if (!frame)
-        throw MediaError("Cannot allocate a frame: " + mediaErrorText(AVERROR(ENOMEM)));
+    if (!frame) throw MediaError("Cannot allocate a frame: " + mediaErrorText(AVERROR(ENOMEM)));
     return frame;
 }
 
 PacketPtr allocatePacket()
 {
     PacketPtr packet(av_packet_alloc());
-    if (!packet)
-        throw MediaError("Cannot allocate a packet: " + mediaErrorText(AVERROR(ENOMEM)));
+    if (!packet) throw MediaError("Cannot allocate a packet: " + mediaErrorText(AVERROR(ENOMEM)));
     return packet;
 }
 

@@ -13,14 +13,30 @@ struct AVAudioFifo;
 
 namespace zanto::media {
 
-struct InputFormatDeleter { void operator()(AVFormatContext* context) const; };
-struct OutputFormatDeleter { void operator()(AVFormatContext* context) const; };
-struct CodecContextDeleter { void operator()(AVCodecContext* context) const; };
-struct FrameDeleter { void operator()(AVFrame* frame) const; };
-struct PacketDeleter { void operator()(AVPacket* packet) const; };
-struct ScaleDeleter { void operator()(SwsContext* context) const; };
-struct ResampleDeleter { void operator()(SwrContext* context) const; };
-struct AudioFifoDeleter { void operator()(AVAudioFifo* fifo) const; };
+struct InputFormatDeleter {
+    void operator()(AVFormatContext* context) const;
+};
+struct OutputFormatDeleter {
+    void operator()(AVFormatContext* context) const;
+};
+struct CodecContextDeleter {
+    void operator()(AVCodecContext* context) const;
+};
+struct FrameDeleter {
+    void operator()(AVFrame* frame) const;
+};
+struct PacketDeleter {
+    void operator()(AVPacket* packet) const;
+};
+struct ScaleDeleter {
+    void operator()(SwsContext* context) const;
+};
+struct ResampleDeleter {
+    void operator()(SwrContext* context) const;
+};
+struct AudioFifoDeleter {
+    void operator()(AVAudioFifo* fifo) const;
+};
 
 using InputFormatPtr = std::unique_ptr<AVFormatContext, InputFormatDeleter>;
 using OutputFormatPtr = std::unique_ptr<AVFormatContext, OutputFormatDeleter>;

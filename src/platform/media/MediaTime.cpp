@@ -14,10 +14,8 @@ int64_t divideRounded(Wide numerator, Wide denominator)
 {
     Wide quotient = numerator / denominator;
     Wide remainder = numerator % denominator;
-    if (remainder < 0)
-        remainder = -remainder;
-    if (remainder * 2 >= denominator)
-        quotient += numerator < 0 ? -1 : 1;
+    if (remainder < 0) remainder = -remainder;
+    if (remainder * 2 >= denominator) quotient += numerator < 0 ? -1 : 1;
     return static_cast<int64_t>(quotient);
 }
 
@@ -31,16 +29,12 @@ struct Common {
 Common toCommonScale(MediaTime a, MediaTime b)
 {
     // An invalid time counts as zero, so sums never divide by a zero time scale.
-    if (!a.isValid())
-        a = MediaTime{0, b.isValid() ? b.timeScale : 1};
-    if (!b.isValid())
-        b = MediaTime{0, a.timeScale};
-    if (a.timeScale == b.timeScale)
-        return {a.value, b.value, a.timeScale};
+    if (!a.isValid()) a = MediaTime{0, b.isValid() ? b.timeScale : 1};
+    if (!b.isValid()) b = MediaTime{0, a.timeScale};
+    if (a.timeScale == b.timeScale) return {a.value, b.value, a.timeScale};
     int64_t multiple = std::lcm(int64_t(a.timeScale), int64_t(b.timeScale));
     if (multiple <= MediaTime::maxTimeScale) {
-        return {Wide(a.value) * (multiple / a.timeScale), Wide(b.value) * (multiple / b.timeScale),
-                int32_t(multiple)};
+        return {Wide(a.value) * (multiple / a.timeScale), Wide(b.value) * (multiple / b.timeScale), int32_t(multiple)};
     }
     MediaTime ca = a.convertScale(MediaTime::maxTimeScale);
     MediaTime cb = b.convertScale(MediaTime::maxTimeScale);
@@ -65,10 +59,8 @@ double MediaTime::seconds() const
 
 MediaTime MediaTime::convertScale(int32_t newTimeScale) const
 {
-    if (!isValid() || newTimeScale <= 0)
-        return MediaTime{0, newTimeScale > 0 ? newTimeScale : 1};
-    if (newTimeScale == timeScale)
-        return *this;
+    if (!isValid() || newTimeScale <= 0) return MediaTime{0, newTimeScale > 0 ? newTimeScale : 1};
+    if (newTimeScale == timeScale) return *this;
     return MediaTime{divideRounded(Wide(value) * newTimeScale, timeScale), newTimeScale};
 }
 
@@ -81,10 +73,8 @@ std::weak_ordering MediaTime::operator<=>(const MediaTime& other) const
 {
     Wide left = Wide(isValid() ? value : 0) * (other.isValid() ? other.timeScale : 1);
     Wide right = Wide(other.isValid() ? other.value : 0) * (isValid() ? timeScale : 1);
-    if (left < right)
-        return std::weak_ordering::less;
-    if (left > right)
-        return std::weak_ordering::greater;
+    if (left < right) return std::weak_ordering::less;
+    if (left > right) return std::weak_ordering::greater;
     return std::weak_ordering::equivalent;
 }
 
@@ -129,8 +119,7 @@ MediaTimeRange MediaTimeRange::intersection(const MediaTimeRange& other) const
 {
     MediaTime lo = maxTime(start, other.start);
     MediaTime hi = minTime(end(), other.end());
-    if (hi <= lo)
-        return MediaTimeRange{lo, MediaTime{0, lo.timeScale}};
+    if (hi <= lo) return MediaTimeRange{lo, MediaTime{0, lo.timeScale}};
     return fromStartEnd(lo, hi);
 }
 

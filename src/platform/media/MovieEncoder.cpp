@@ -24,8 +24,8 @@ CodecContextPtr newEncoder(const char* name)
 {
     const AVCodec* codec = avcodec_find_encoder_by_name(name);
     if (!codec)
-        throw MediaError(std::string("The encoder ") + name + " is not available: "
-                         + mediaErrorText(AVERROR_ENCODER_NOT_FOUND));
+        throw MediaError(std::string("The encoder ") + name
+                         + " is not available: " + mediaErrorText(AVERROR_ENCODER_NOT_FOUND));
     CodecContextPtr context(avcodec_alloc_context3(codec));
     if (!context)
         throw MediaError(std::string("Cannot set up the encoder ") + name + ": " + mediaErrorText(AVERROR(ENOMEM)));
@@ -35,8 +35,7 @@ CodecContextPtr newEncoder(const char* name)
 AVStream* newStream(AVFormatContext* format, const AVCodecContext* codec)
 {
     AVStream* stream = avformat_new_stream(format, nullptr);
-    if (!stream)
-        throw MediaError("Cannot add a stream: " + mediaErrorText(AVERROR(ENOMEM)));
+    if (!stream) throw MediaError("Cannot add a stream: " + mediaErrorText(AVERROR(ENOMEM)));
     stream->time_base = codec->time_base;
     checkMedia(avcodec_parameters_from_context(stream->codecpar, codec), "Cannot add a stream");
     return stream;
@@ -46,8 +45,7 @@ AVStream* newStream(AVFormatContext* format, const AVCodecContext* codec)
 int usableCores()
 {
     cpu_set_t cores;
-    if (sched_getaffinity(0, sizeof cores, &cores) == 0)
-        return std::max(1, CPU_COUNT(&cores));
+    if (sched_getaffinity(0, sizeof cores, &cores) == 0) return std::max(1, CPU_COUNT(&cores));
     return int(std::max(1u, std::thread::hardware_concurrency()));
 }
 
@@ -64,12 +62,10 @@ MovieEncoder::MovieEncoder(const std::filesystem::path& path, const EncoderSetup
                "Cannot write “" + name + "”");
     format_.reset(raw);
     openVideo();
-    if (setup.audio)
-        openAudio();
+    if (setup.audio) openAudio();
     checkMedia(avio_open(&format_->pb, fileUrl(path).c_str(), AVIO_FLAG_WRITE), "Cannot write “" + name + "”");
     AVDictionary* options = nullptr;
-    if (ExportQuality::fastStart)
-        av_dict_set(&options, "movflags", "+faststart", 0);
+    if (ExportQuality::fastStart) av_dict_set(&options, "movflags", "+faststart", 0);
     int status = avformat_write_header(format_.get(), &options);
     av_dict_free(&options);
     checkMedia(status, "Cannot write “" + name + "”");
@@ -95,8 +91,7 @@ void MovieEncoder::openVideo()
     // more speed. The lookahead runs on two threads of its own, a single
     // frame ahead of the encoding thread, so feeding frames never waits on it.
     c->thread_count = usableCores();
-    if (format_->oformat->flags & AVFMT_GLOBALHEADER)
-        c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (format_->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     av_opt_set(c->priv_data, "preset", ExportQuality::preset, 0);
     av_opt_set(c->priv_data, "profile", ExportQuality::videoProfile, 0);
     av_opt_set_double(c->priv_data, "crf", ExportQuality::constantRateFactor, 0);
@@ -115,13 +110,11 @@ void MovieEncoder::openAudio()
     c->bit_rate = ExportQuality::audioBitRate;
     av_channel_layout_default(&c->ch_layout, ExportQuality::audioChannels);
     c->time_base = AVRational{1, c->sample_rate};
-    if (format_->oformat->flags & AVFMT_GLOBALHEADER)
-        c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (format_->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     checkMedia(avcodec_open2(c, c->codec, nullptr), "Cannot open the audio encoder");
     audioStream_ = newStream(format_.get(), c);
     fifo_.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 2, c->frame_size * 4));
-    if (!fifo_)
-        throw MediaError("Cannot set up the audio encoder: " + mediaErrorText(AVERROR(ENOMEM)));
+    if (!fifo_) throw MediaError("Cannot set up the audio encoder: " + mediaErrorText(AVERROR(ENOMEM)));
 }
 
 // Sends one frame (nullptr flushes) and writes every packet that comes out.
@@ -130,8 +123,7 @@ void MovieEncoder::encode(AVCodecContext* codec, AVStream* stream, AVPacket* pac
     checkMedia(avcodec_send_frame(codec, frame), "Cannot encode “" + path_.string() + "”");
     while (true) {
         int status = avcodec_receive_packet(codec, packet);
-        if (status == AVERROR(EAGAIN) || status == AVERROR_EOF)
-            return;
+        if (status == AVERROR(EAGAIN) || status == AVERROR_EOF) return;
         checkMedia(status, "Cannot encode “" + path_.string() + "”");
         if (codec == video_.get())
             packet->duration = av_rescale_q(setup_.frameDuration.value, AVRational{1, setup_.frameDuration.timeScale},
@@ -156,8 +148,7 @@ void MovieEncoder::writeVideo(AVFrame* frame, int64_t pts)
 
 void MovieEncoder::writeAudio(const float* left, const float* right, int count)
 {
-    if (!audio_)
-        throw MediaError("“" + path_.string() + "” was set up without audio");
+    if (!audio_) throw MediaError("“" + path_.string() + "” was set up without audio");
     void* planes[2] = {const_cast<float*>(left), const_cast<float*>(right)};
     if (av_audio_fifo_write(fifo_.get(), planes, count) < count)
         throw MediaError("Cannot buffer audio: " + mediaErrorText(AVERROR(ENOMEM)));

@@ -19,8 +19,8 @@ enum class Container { MP4, QuickTime };
 struct EncoderSetup {
     int width = 1280;
     int height = 720;
-    MediaTime frameDuration{1, 30};  // nominal; every frame lasts this long in the file
-    int timeScale = 30;              // of the video time stamps given to writeVideo
+    MediaTime frameDuration{1, 30}; // nominal; every frame lasts this long in the file
+    int timeScale = 30;             // of the video time stamps given to writeVideo
     Container container = Container::MP4;
     bool audio = false;
 };
@@ -57,7 +57,7 @@ private:
     AudioFifoPtr fifo_;
     PacketPtr videoPacket_;
     PacketPtr audioPacket_;
-    std::mutex muxing_;  // guards format_'s writes once the header is written
+    std::mutex muxing_; // guards format_'s writes once the header is written
     int64_t audioSamples_ = 0;
     int64_t audioPts_ = 0;
     bool headerWritten_ = false;

@@ -44,7 +44,7 @@ MovieWriter::MovieWriter(const std::filesystem::path& path, const MovieWriterSet
 MovieWriter::~MovieWriter()
 {
     if (!finished_) {
-        encoder_.reset();  // closes the file before it goes
+        encoder_.reset(); // closes the file before it goes
         removeCreatedFile();
     }
 }
@@ -58,10 +58,8 @@ void MovieWriter::removeCreatedFile() noexcept
 
 void MovieWriter::checkNotCancelled() const
 {
-    if (cancelled_)
-        throw MediaError("Writing “" + path_.string() + "” was cancelled");
-    if (finished_)
-        throw MediaError("“" + path_.string() + "” is already finished");
+    if (cancelled_) throw MediaError("Writing “" + path_.string() + "” was cancelled");
+    if (finished_) throw MediaError("“" + path_.string() + "” is already finished");
 }
 
 void MovieWriter::appendVideoFrame(const QImage& image, const MediaTime& time)
@@ -81,8 +79,7 @@ void MovieWriter::appendVideoFrame(const QImage& image, const MediaTime& time)
     }
     // The encoder takes its own reference; the pixels are never written again.
     media::FramePtr frame(av_frame_clone(static_cast<const AVFrame*>(lastFrame_.get())));
-    if (!frame)
-        throw MediaError("Cannot hold a frame: " + mediaErrorText(AVERROR(ENOMEM)));
+    if (!frame) throw MediaError("Cannot hold a frame: " + mediaErrorText(AVERROR(ENOMEM)));
     encoder_->writeVideo(frame.get(), pts);
     lastPts_ = pts;
 }
@@ -104,8 +101,7 @@ void MovieWriter::appendAudio(const float* interleaved, int frameCount)
 void MovieWriter::finish()
 {
     checkNotCancelled();
-    if (lastPts_ < 0)
-        throw MediaError("“" + path_.string() + "” holds no picture");
+    if (lastPts_ < 0) throw MediaError("“" + path_.string() + "” holds no picture");
     encoder_->finish();
     finished_ = true;
 }

@@ -8,20 +8,19 @@
 #include <filesystem>
 #include <memory>
 
-
 namespace zanto {
 
 namespace media {
 class MovieEncoder;
 class FrameConverter;
-}
+} // namespace media
 
 struct MovieWriterSettings {
     int width = 1280;
     int height = 720;
-    MediaTime frameDuration{1, 30};  // each frame lasts this long; the last one ends the movie
+    MediaTime frameDuration{1, 30}; // each frame lasts this long; the last one ends the movie
     MovieContainer container = MovieContainer::MP4;
-    bool audio = false;  // an AAC track at 48 kHz stereo
+    bool audio = false; // an AAC track at 48 kHz stereo
 };
 
 // Writes a movie from pictures given with their times, encoded with the
@@ -61,7 +60,7 @@ private:
     // The last picture's conversion, reused when the same image comes again
     // (a still written frame after frame).
     int64_t lastImageKey_ = 0;
-    std::shared_ptr<void> lastFrame_;  // an AVFrame, kept out of this header
+    std::shared_ptr<void> lastFrame_; // an AVFrame, kept out of this header
     bool finished_ = false;
     bool createdFile_ = false;
     int64_t lastPts_ = -1;

@@ -56,10 +56,14 @@ std::string uprightFilters(const MediaAsset& asset)
 {
     if (!asset.video) return {};
     switch (asset.video->preferredTransform.quarterTurns()) {
-    case 1: return "transpose=clock";
-    case 2: return "hflip,vflip";
-    case 3: return "transpose=cclock";
-    default: return {};
+    case 1:
+        return "transpose=clock";
+    case 2:
+        return "hflip,vflip";
+    case 3:
+        return "transpose=cclock";
+    default:
+        return {};
     }
 }
 
@@ -89,9 +93,9 @@ struct Player::Engine {
     std::unique_ptr<mpv_render_context, RenderDeleter> render;
     std::unique_ptr<QObject> context = std::make_unique<QObject>();
 
-    std::mutex mutex;  // guards everything below
+    std::mutex mutex; // guards everything below
     std::condition_variable wake;
-    bool stopping = false;  // the software renderer's thread ends
+    bool stopping = false; // the software renderer's thread ends
     bool openGL = false;
     bool renderWanted = false;
     bool drainPosted = false;
@@ -101,14 +105,14 @@ struct Player::Engine {
     QImage latest;
     uint64_t framesDrawn = 0;
     std::thread renderer;
-    std::pair<Engine*, Player*> updateTarget;  // what the OpenGL renderer's update callback reaches
+    std::pair<Engine*, Player*> updateTarget; // what the OpenGL renderer's update callback reaches
 
     // Playback state, GUI thread only.
-    int64_t entryId = 0;         // mpv's playlist entry of the current item
-    int64_t startedEntry = 0;    // the entry mpv started last
+    int64_t entryId = 0;      // mpv's playlist entry of the current item
+    int64_t startedEntry = 0; // the entry mpv started last
     bool loaded = false;
-    std::optional<double> deferredSeek;  // asked before the file was loaded
-    std::optional<double> seekTarget;    // of the seek under way, sent or deferred
+    std::optional<double> deferredSeek; // asked before the file was loaded
+    std::optional<double> seekTarget;   // of the seek under way, sent or deferred
     bool backward = false;
     bool atEnd = false;
 
@@ -217,10 +221,14 @@ QImage Player::Engine::screenshot()
         for (int i = 0; i < result.u.list->num; ++i) {
             const std::string key = result.u.list->keys[i];
             const mpv_node& value = result.u.list->values[i];
-            if (key == "w") width = value.u.int64;
-            else if (key == "h") height = value.u.int64;
-            else if (key == "stride") stride = value.u.int64;
-            else if (key == "data" && value.format == MPV_FORMAT_BYTE_ARRAY) bytes = value.u.ba;
+            if (key == "w")
+                width = value.u.int64;
+            else if (key == "h")
+                height = value.u.int64;
+            else if (key == "stride")
+                stride = value.u.int64;
+            else if (key == "data" && value.format == MPV_FORMAT_BYTE_ARRAY)
+                bytes = value.u.ba;
         }
     }
     QImage image;
@@ -243,10 +251,8 @@ QImage Player::Engine::draw(QSize size)
     size_t stride = size_t(image.bytesPerLine());
     char format[] = "bgr0";
     mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_SW_SIZE, sizes},
-        {MPV_RENDER_PARAM_SW_FORMAT, format},
-        {MPV_RENDER_PARAM_SW_STRIDE, &stride},
-        {MPV_RENDER_PARAM_SW_POINTER, image.bits()},
+        {MPV_RENDER_PARAM_SW_SIZE, sizes},     {MPV_RENDER_PARAM_SW_FORMAT, format},
+        {MPV_RENDER_PARAM_SW_STRIDE, &stride}, {MPV_RENDER_PARAM_SW_POINTER, image.bits()},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
     if (mpv_render_context_render(render.get(), params) < 0) return {};
@@ -288,8 +294,7 @@ namespace {
 void setOption(mpv_handle* mpv, const char* name, const std::string& value)
 {
     const int code = mpv_set_option_string(mpv, name, value.c_str());
-    if (code < 0)
-        throw MediaError(std::string("Cannot set the player option ") + name + ": " + mpv_error_string(code));
+    if (code < 0) throw MediaError(std::string("Cannot set the player option ") + name + ": " + mpv_error_string(code));
 }
 
 } // namespace
@@ -302,18 +307,30 @@ Player::Player(const PlayerOptions& options) : engine_(std::make_unique<Engine>(
     // A preview: no user configuration, no on-screen display, no keys; exact
     // seeks; the last frame stays up at the end instead of unloading the file.
     for (const auto& [name, value] : std::initializer_list<std::pair<const char*, std::string>>{
-             {"config", "no"}, {"terminal", "no"}, {"input-default-bindings", "no"},
-             {"input-vo-keyboard", "no"}, {"osd-level", "0"}, {"load-scripts", "no"},
-             {"ytdl", "no"}, {"sub-auto", "no"}, {"audio-file-auto", "no"},
-             {"vo", "libmpv"}, {"hr-seek", "yes"}, {"keep-open", "yes"}, {"idle", "yes"},
-             {"pause", "yes"}, {"rebase-start-time", "yes"},
+             {"config", "no"},
+             {"terminal", "no"},
+             {"input-default-bindings", "no"},
+             {"input-vo-keyboard", "no"},
+             {"osd-level", "0"},
+             {"load-scripts", "no"},
+             {"ytdl", "no"},
+             {"sub-auto", "no"},
+             {"audio-file-auto", "no"},
+             {"vo", "libmpv"},
+             {"hr-seek", "yes"},
+             {"keep-open", "yes"},
+             {"idle", "yes"},
+             {"pause", "yes"},
+             {"rebase-start-time", "yes"},
              {"hwdec", options.hardwareDecoding ? "auto-safe" : "no"},
              {"gpu-hwdec-interop", options.hardwareDecoding ? "auto" : "no"}}) {
         setOption(mpv, name, value);
     }
     // Without a sound device mpv plays on with a silent output.
-    if (options.audioOutput.empty()) setOption(mpv, "audio-fallback-to-null", "yes");
-    else setOption(mpv, "ao", options.audioOutput);
+    if (options.audioOutput.empty())
+        setOption(mpv, "audio-fallback-to-null", "yes");
+    else
+        setOption(mpv, "ao", options.audioOutput);
     if (!options.audioFile.empty()) {
         setOption(mpv, "ao-pcm-file", options.audioFile.string());
         setOption(mpv, "ao-pcm-waveheader", "yes");
@@ -386,7 +403,8 @@ void Player::replaceCurrentItem(PlayerItemRef item)
         return;
     }
     // The forward end goes with the file so that it holds from the first frame.
-    std::string options = forwardEnd_.isValid() && !engine.backward ? "end=" + secondsText(forwardEnd_.seconds()) : "end=none";
+    std::string options =
+        forwardEnd_.isValid() && !engine.backward ? "end=" + secondsText(forwardEnd_.seconds()) : "end=none";
     if (const std::string filters = uprightFilters(item_->asset); !filters.empty())
         options += ",video-rotate=no,vf=" + quoted(filters);
     const std::string path = item_->path.string();

@@ -30,7 +30,7 @@ struct PlayerOptions {
     // mpv's audio output list ("" = mpv's own choice, falling back to no
     // sound when no device opens; "null"; "pcm" with `audioFile`).
     std::string audioOutput;
-    std::filesystem::path audioFile;  // the WAV file of the "pcm" output
+    std::filesystem::path audioFile; // the WAV file of the "pcm" output
     // Hardware decoding where it is safe; tests turn it off to stay exact.
     bool hardwareDecoding = true;
 };

@@ -16,13 +16,12 @@ int insertCovering(const std::vector<CompositionInsert>& inserts, const MediaTim
 {
     for (int i = int(inserts.size()) - 1; i >= 0; --i) {
         const CompositionInsert& insert = inserts[size_t(i)];
-        if (time >= insert.outputTime && time < insert.outputTime + insert.sourceRange.duration)
-            return i;
+        if (time >= insert.outputTime && time < insert.outputTime + insert.sourceRange.duration) return i;
     }
     return -1;
 }
 
-SourceDecoders::SourceDecoders(const Composition& composition) : composition_(composition) {}
+SourceDecoders::SourceDecoders(const Composition& composition) : composition_(composition) { }
 
 SourceDecoders::~SourceDecoders()
 {
@@ -37,8 +36,7 @@ size_t SourceDecoders::openCount() const
 
 VideoDecoder& SourceDecoders::decoder(int insert)
 {
-    if (insert == current_ && currentSlot_)
-        return *currentSlot_->decoder;
+    if (insert == current_ && currentSlot_) return *currentSlot_->decoder;
     Slot* slot = nullptr;
     if (insert == preparing_) {
         preparing_ = -1;
@@ -49,8 +47,7 @@ VideoDecoder& SourceDecoders::decoder(int insert)
     release(currentSlot_);
     currentSlot_ = nullptr;
     current_ = -1;
-    if (!slot)
-        slot = take(insert);
+    if (!slot) slot = take(insert);
     currentSlot_ = slot;
     current_ = insert;
     startPreparing(insert);
@@ -69,12 +66,9 @@ SourceDecoders::Slot* SourceDecoders::take(int insert)
         std::lock_guard lock(mutex_);
         Slot* oldest = nullptr;
         for (Slot& each : slots_) {
-            if (each.busy)
-                continue;
-            if (each.path == path && (!slot || each.lastUse > slot->lastUse))
-                slot = &each;
-            if (!oldest || each.lastUse < oldest->lastUse)
-                oldest = &each;
+            if (each.busy) continue;
+            if (each.path == path && (!slot || each.lastUse > slot->lastUse)) slot = &each;
+            if (!oldest || each.lastUse < oldest->lastUse) oldest = &each;
         }
         if (slot) {
             slot->busy = true;
@@ -85,8 +79,7 @@ SourceDecoders::Slot* SourceDecoders::take(int insert)
             evicted = std::move(oldest->decoder);
             slots_.remove_if([&](const Slot& each) { return &each == oldest; });
         }
-        if (auto known = assets_.find(path); known != assets_.end())
-            asset = known->second;
+        if (auto known = assets_.find(path); known != assets_.end()) asset = known->second;
         slot = &slots_.emplace_back(Slot{path, nullptr, true, ++uses_});
     }
     evicted.reset();
@@ -120,8 +113,7 @@ SourceDecoders::Slot* SourceDecoders::prepare(int insert)
 
 void SourceDecoders::release(Slot* slot)
 {
-    if (!slot)
-        return;
+    if (!slot) return;
     std::lock_guard lock(mutex_);
     slot->busy = false;
 }
@@ -133,8 +125,7 @@ void SourceDecoders::startPreparing(int after)
     const std::vector<CompositionInsert>& inserts = composition_.video;
     const CompositionInsert& current = inserts[size_t(after)];
     const int next = insertCovering(inserts, current.outputTime + current.sourceRange.duration);
-    if (next < 0 || next == after || goesOnInto(after, next))
-        return;
+    if (next < 0 || next == after || goesOnInto(after, next)) return;
     preparing_ = next;
     prepared_ = std::async(std::launch::async, [this, next] { return prepare(next); });
 }
@@ -144,13 +135,11 @@ void SourceDecoders::startPreparing(int after)
 // and comes again if the insert is asked for.
 void SourceDecoders::dropPreparation()
 {
-    if (!prepared_.valid())
-        return;
+    if (!prepared_.valid()) return;
     preparing_ = -1;
     try {
         release(prepared_.get());
-    } catch (...) {
-    }
+    } catch (...) { }
 }
 
 // Whether insert `to` follows `from` in the same file close enough that the
@@ -159,11 +148,9 @@ bool SourceDecoders::goesOnInto(int from, int to) const
 {
     const CompositionInsert& a = composition_.video[size_t(from)];
     const CompositionInsert& b = composition_.video[size_t(to)];
-    if (a.assetPath != b.assetPath || !currentSlot_)
-        return false;
+    if (a.assetPath != b.assetPath || !currentSlot_) return false;
     const MediaTime end = a.sourceRange.start + a.sourceRange.duration;
-    if (b.sourceRange.start < end)
-        return false;
+    if (b.sourceRange.start < end) return false;
     const std::optional<MediaTime> key = currentSlot_->decoder->keyFrameAtOrBefore(b.sourceRange.start);
     return key && *key <= end;
 }

@@ -47,7 +47,7 @@ private:
     struct Slot {
         std::filesystem::path path;
         std::unique_ptr<VideoDecoder> decoder;
-        bool busy = false;  // the current insert's, or being prepared
+        bool busy = false; // the current insert's, or being prepared
         uint64_t lastUse = 0;
     };
 

@@ -30,9 +30,9 @@ CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
     if (!codec)
         throw MediaError("Cannot decode the video of “" + name + "”: " + mediaErrorText(AVERROR_DECODER_NOT_FOUND));
     CodecContextPtr context(avcodec_alloc_context3(codec));
-    if (!context)
-        throw MediaError("Cannot decode the video of “" + name + "”: " + mediaErrorText(AVERROR(ENOMEM)));
-    checkMedia(avcodec_parameters_to_context(context.get(), stream->codecpar), "Cannot decode the video of “" + name + "”");
+    if (!context) throw MediaError("Cannot decode the video of “" + name + "”: " + mediaErrorText(AVERROR(ENOMEM)));
+    checkMedia(avcodec_parameters_to_context(context.get(), stream->codecpar),
+               "Cannot decode the video of “" + name + "”");
     context->pkt_timebase = stream->time_base;
     // Each frame thread holds pictures of its own, and two decoders run at
     // once (the item being exported and the next one being prepared), so
@@ -49,15 +49,14 @@ CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
 
 } // namespace
 
-VideoDecoder::VideoDecoder(const std::filesystem::path& path) : VideoDecoder(MediaAsset::load(path)) {}
+VideoDecoder::VideoDecoder(const std::filesystem::path& path) : VideoDecoder(MediaAsset::load(path)) { }
 
 VideoDecoder::VideoDecoder(MediaAsset asset)
     : path_(asset.path), asset_(std::move(asset)), packet_(allocatePacket()), decoded_(allocateFrame()),
       current_(allocateFrame()), ahead_(allocateFrame())
 {
     const std::filesystem::path& path = path_;
-    if (!asset_.video)
-        throw MediaError("“" + path.string() + "” has no video track");
+    if (!asset_.video) throw MediaError("“" + path.string() + "” has no video track");
     format_ = openInput(path);
     stream_ = format_->streams[asset_.video->streamIndex];
     for (unsigned i = 0; i < format_->nb_streams; ++i)
@@ -84,14 +83,10 @@ bool VideoDecoder::receive()
 {
     while (true) {
         int status = avcodec_receive_frame(codec_.get(), decoded_.get());
-        if (status >= 0)
-            return true;
-        if (status == AVERROR_EOF)
-            return false;
-        if (status != AVERROR(EAGAIN))
-            checkMedia(status, "Cannot decode the video of “" + path_.string() + "”");
-        if (draining_)
-            return false;
+        if (status >= 0) return true;
+        if (status == AVERROR_EOF) return false;
+        if (status != AVERROR(EAGAIN)) checkMedia(status, "Cannot decode the video of “" + path_.string() + "”");
+        if (draining_) return false;
         status = av_read_frame(format_.get(), packet_.get());
         if (status == AVERROR_EOF || status == AVERROR(EIO)) {
             draining_ = true;
@@ -116,12 +111,10 @@ bool VideoDecoder::receive()
 // well before the time asked for; this skips much of the way there.
 bool VideoDecoder::hiddenBeforeTarget(const AVPacket* packet)
 {
-    if (!target_ || packet->pts == AV_NOPTS_VALUE)
-        return false;
+    if (!target_ || packet->pts == AV_NOPTS_VALUE) return false;
     const MediaTime time = streamTime(format_.get(), stream_, packet->pts);
     const bool hidden = latestBefore_ && time < *latestBefore_;
-    if (time <= *target_ && (!latestBefore_ || time > *latestBefore_))
-        latestBefore_ = time;
+    if (time <= *target_ && (!latestBefore_ || time > *latestBefore_)) latestBefore_ = time;
     return hidden;
 }
 
@@ -142,8 +135,7 @@ void VideoDecoder::forgetHeldFrames()
 
 const AVFrame* VideoDecoder::decodeNext()
 {
-    if (endOfStream_)
-        return nullptr;
+    if (endOfStream_) return nullptr;
     av_frame_unref(decoded_.get());
     if (!receive()) {
         endOfStream_ = true;
@@ -154,20 +146,17 @@ const AVFrame* VideoDecoder::decodeNext()
 
 bool VideoDecoder::heldTooLong(const MediaTime& time) const
 {
-    if (!endOfStream_ || !hasCurrent_ || hasAhead_)
-        return false;
+    if (!endOfStream_ || !hasCurrent_ || hasAhead_) return false;
     MediaTime shownUntil = frameTime(current_.get());
     const MediaTime& nominal = asset_.video->frameDuration;
-    if (nominal.isValid() && nominal.value > 0)
-        shownUntil = shownUntil + nominal;
+    if (nominal.isValid() && nominal.value > 0) shownUntil = shownUntil + nominal;
     return time > shownUntil + kHoldSlack;
 }
 
 MediaTime VideoDecoder::frameTime(const AVFrame* frame) const
 {
     int64_t stamp = frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
-    if (stamp == AV_NOPTS_VALUE)
-        stamp = 0;
+    if (stamp == AV_NOPTS_VALUE) stamp = 0;
     return streamTime(format_.get(), stream_, stamp);
 }
 
@@ -175,8 +164,7 @@ std::optional<MediaTime> VideoDecoder::keyFrameAtOrBefore(const MediaTime& time)
 {
     const AVIndexEntry* entry = avformat_index_get_entry_from_timestamp(
         stream_, streamTimestamp(format_.get(), stream_, time), AVSEEK_FLAG_BACKWARD);
-    if (!entry || !(entry->flags & AVINDEX_KEYFRAME))
-        return std::nullopt;
+    if (!entry || !(entry->flags & AVINDEX_KEYFRAME)) return std::nullopt;
     return streamTime(format_.get(), stream_, entry->timestamp);
 }
 
@@ -187,10 +175,8 @@ std::optional<MediaTime> VideoDecoder::keyFrameAtOrBefore(const MediaTime& time)
 bool VideoDecoder::decodingReaches(const MediaTime& time, const AVFrame* latest) const
 {
     const MediaTime decoded = frameTime(latest);
-    if (endOfStream_)
-        return true;
-    if (const std::optional<MediaTime> key = keyFrameAtOrBefore(time))
-        return *key <= decoded;
+    if (endOfStream_) return true;
+    if (const std::optional<MediaTime> key = keyFrameAtOrBefore(time)) return *key <= decoded;
     return time - decoded <= kSeekAhead;
 }
 
@@ -206,20 +192,17 @@ const AVFrame* VideoDecoder::frameAt(const MediaTime& time)
         seek(time);
     while (true) {
         if (hasAhead_) {
-            if (time < frameTime(ahead_.get()) && hasCurrent_)
-                return current_.get();
+            if (time < frameTime(ahead_.get()) && hasCurrent_) return current_.get();
             av_frame_unref(current_.get());
             av_frame_move_ref(current_.get(), ahead_.get());
             hasCurrent_ = true;
             hasAhead_ = false;
-            if (time < frameTime(current_.get()))
-                return current_.get();  // asked for a time before the first frame
+            if (time < frameTime(current_.get())) return current_.get(); // asked for a time before the first frame
         }
         const AVFrame* frame = decodeNext();
         if (!frame) {
-            if (!hasCurrent_)
-                throw MediaError("“" + path_.string() + "” holds no video frame");
-            return current_.get();  // hold the last frame at the end of the stream
+            if (!hasCurrent_) throw MediaError("“" + path_.string() + "” holds no video frame");
+            return current_.get(); // hold the last frame at the end of the stream
         }
         av_frame_move_ref(ahead_.get(), decoded_.get());
         hasAhead_ = true;

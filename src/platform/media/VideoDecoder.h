@@ -59,9 +59,9 @@ private:
     CodecContextPtr codec_;
     AVStream* stream_ = nullptr;
     PacketPtr packet_;
-    FramePtr decoded_;  // the frame `next` returns
-    FramePtr current_;  // frameAt: the frame on show
-    FramePtr ahead_;    // frameAt: the first frame after the time asked for
+    FramePtr decoded_; // the frame `next` returns
+    FramePtr current_; // frameAt: the frame on show
+    FramePtr ahead_;   // frameAt: the first frame after the time asked for
     bool hasCurrent_ = false;
     bool hasAhead_ = false;
     bool endOfStream_ = false;

@@ -37,8 +37,7 @@ void blendPlane(uint8_t* data, int stride, int left, int top, int width, int hei
         uint8_t* row = data + size_t(top + y) * size_t(stride) + left;
         const uint16_t* k = keep.data() + size_t(y) * size_t(width);
         const uint16_t* v = value.data() + size_t(y) * size_t(width);
-        for (int x = 0; x < width; ++x)
-            row[x] = uint8_t(std::min(255u, (unsigned(row[x]) * k[x] + v[x] + 128) >> 8));
+        for (int x = 0; x < width; ++x) row[x] = uint8_t(std::min(255u, (unsigned(row[x]) * k[x] + v[x] + 128) >> 8));
     }
 }
 
@@ -47,8 +46,8 @@ void blendPlane(uint8_t* data, int stride, int left, int top, int width, int hei
 YuvOverlay::YuvOverlay(const QImage& source)
 {
     const QImage picture = source.format() == QImage::Format_ARGB32_Premultiplied
-        ? source
-        : source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+                               ? source
+                               : source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const int w = picture.width() & ~1, h = picture.height() & ~1;
     int l = w, t = h, r = 0, b = 0;
     for (int y = 0; y < h; ++y) {
@@ -59,8 +58,7 @@ YuvOverlay::YuvOverlay(const QImage& source)
                 t = std::min(t, y), b = std::max(b, y + 1);
             }
     }
-    if (r <= l)
-        return;
+    if (r <= l) return;
     left_ = l & ~1, top_ = t & ~1, right_ = std::min(w, (r + 1) & ~1), bottom_ = std::min(h, (b + 1) & ~1);
     const int bw = right_ - left_, bh = bottom_ - top_;
     luma_ = Plane{std::vector<uint16_t>(size_t(bw) * size_t(bh)), std::vector<uint16_t>(size_t(bw) * size_t(bh)), bw};
@@ -93,8 +91,7 @@ YuvOverlay::YuvOverlay(const QImage& source)
 
 void YuvOverlay::blendInto(AVFrame* frame) const
 {
-    if (isEmpty())
-        return;
+    if (isEmpty()) return;
     const int bw = right_ - left_, bh = bottom_ - top_;
     blendPlane(frame->data[0], frame->linesize[0], left_, top_, bw, bh, luma_.keep, luma_.value);
     blendPlane(frame->data[1], frame->linesize[1], left_ / 2, top_ / 2, bw / 2, bh / 2, blue_.keep, blue_.value);

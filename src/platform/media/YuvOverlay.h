@@ -33,7 +33,7 @@ private:
         int width = 0;
     };
 
-    int left_ = 0, top_ = 0, right_ = 0, bottom_ = 0;  // drawn area, on even positions
+    int left_ = 0, top_ = 0, right_ = 0, bottom_ = 0; // drawn area, on even positions
     Plane luma_;
     Plane blue_;
     Plane red_;

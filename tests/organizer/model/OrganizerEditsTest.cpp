@@ -29,7 +29,7 @@ OrganizerDocument cut(const OrganizerDocument& d, double f)
     return edits::cuttingFreeze(d, "I1", edits::freezeOf(d.rows[0].items[0], f, "F"), "T");
 }
 
-class OrganizerEditsTable : public ::testing::TestWithParam<EditCase> {};
+class OrganizerEditsTable : public ::testing::TestWithParam<EditCase> { };
 
 TEST_P(OrganizerEditsTable, LeavesTheInputAloneAndGivesAValidDocument)
 {
@@ -44,9 +44,13 @@ TEST_P(OrganizerEditsTable, LeavesTheInputAloneAndGivesAValidDocument)
 INSTANTIATE_TEST_SUITE_P(
     Cases, OrganizerEditsTable,
     ::testing::Values(
-        EditCase{"RemoveTwoOfRowZero", [](auto& d) { return edits::removingItems(d, 0, {"I1", "I3"}); },
+        EditCase{"RemoveTwoOfRowZero",
+                 [](auto& d) {
+                     return edits::removingItems(d, 0, {"I1", "I3"});
+                 },
                  {{"I2"}, {"I4", "I5"}}},
-        EditCase{"RemoveFromAMissingRow", [](auto& d) { return edits::removingItems(d, 7, {"I1"}); },
+        EditCase{"RemoveFromAMissingRow",
+                 [](auto& d) { return edits::removingItems(d, 7, {"I1"}); },
                  {{"I1", "I2", "I3"}, {"I4", "I5"}}},
         EditCase{"ReplaceKeepsThePlace",
                  [](auto& d) {
@@ -56,19 +60,24 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  {{"I1", "I2", "I3"}, {"I4", "I5"}}},
         EditCase{"CutInTheMiddle", [](auto& d) { return cut(d, 2.5); }, {{"I1", "F", "T", "I2", "I3"}, {"I4", "I5"}}},
-        EditCase{"CutAtTheStartHasNoHead", [](auto& d) { return cut(d, 1.0005); }, {{"F", "T", "I2", "I3"}, {"I4", "I5"}}},
-        EditCase{"CutOfAMissingVideo",
-                 [](auto& d) { return edits::cuttingFreeze(d, "none", edits::freezeOf(d.rows[0].items[0], 2, "F"), "T"); },
-                 {{"I1", "I2", "I3"}, {"I4", "I5"}}},
+        EditCase{
+            "CutAtTheStartHasNoHead", [](auto& d) { return cut(d, 1.0005); }, {{"F", "T", "I2", "I3"}, {"I4", "I5"}}},
+        EditCase{
+            "CutOfAMissingVideo",
+            [](auto& d) { return edits::cuttingFreeze(d, "none", edits::freezeOf(d.rows[0].items[0], 2, "F"), "T"); },
+            {{"I1", "I2", "I3"}, {"I4", "I5"}}},
         EditCase{"AddRow", [](auto& d) { return edits::addingRow(d, "new"); }, {{"I1", "I2", "I3"}, {"I4", "I5"}, {}}},
         EditCase{"RemoveFirstRow", [](auto& d) { return edits::removingRow(d, 0); }, {{"I4", "I5"}}},
         EditCase{"MoveRowUp", [](auto& d) { return edits::movingRow(d, 1, -1); }, {{"I4", "I5"}, {"I1", "I2", "I3"}}},
-        EditCase{"MoveFirstRowUp", [](auto& d) { return edits::movingRow(d, 0, -1); },
-                 {{"I1", "I2", "I3"}, {"I4", "I5"}}},
+        EditCase{
+            "MoveFirstRowUp", [](auto& d) { return edits::movingRow(d, 0, -1); }, {{"I1", "I2", "I3"}, {"I4", "I5"}}},
         EditCase{"InsertPastTheEnd",
                  [](auto& d) { return edits::insertingItems(d, 1, 9, {test::sampleItem("N", "title", "")}); },
                  {{"I1", "I2", "I3"}, {"I4", "I5", "N"}}},
-        EditCase{"RemoveSkipsUnknownIds", [](auto& d) { return edits::removingItems(d, 0, {"I1", "I3", "none"}); },
+        EditCase{"RemoveSkipsUnknownIds",
+                 [](auto& d) {
+                     return edits::removingItems(d, 0, {"I1", "I3", "none"});
+                 },
                  {{"I2"}, {"I4", "I5"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -102,7 +111,8 @@ TEST(OrganizerEdits, FreezeTimesAndPiecesOfACut)
     const OrganizerDocument result = cut(document, 2.5);
     const auto& pieces = result.rows[0].items;
     ASSERT_GE(pieces.size(), 3u);
-    EXPECT_EQ((std::vector<double>{pieces[0].end, *pieces[1].freezeTime, pieces[2].start}), (std::vector<double>{2.5, 2.5, 2.5}));
+    EXPECT_EQ((std::vector<double>{pieces[0].end, *pieces[1].freezeTime, pieces[2].start}),
+              (std::vector<double>{2.5, 2.5, 2.5}));
     const auto& marks = document.rows[0].items[0].marks;
     ASSERT_TRUE(marks && !marks->empty());
     EXPECT_EQ(pieces[0].marks, marks) << "both pieces keep the video's marks";
@@ -165,7 +175,7 @@ struct AppendCase {
     bool ignored = false;
 };
 
-class OrganizerAppendRules : public ::testing::TestWithParam<AppendCase> {};
+class OrganizerAppendRules : public ::testing::TestWithParam<AppendCase> { };
 
 TEST_P(OrganizerAppendRules, TakesWhatIsUsable)
 {
@@ -185,7 +195,8 @@ TEST_P(OrganizerAppendRules, TakesWhatIsUsable)
     std::vector<std::string> newIds;
     for (size_t i = 0; i < GetParam().sources.size(); ++i) {
         const OrganizerSource& source = sources[document.sources.size() + i];
-        const std::string path = source.path.empty() ? "" : std::filesystem::relative(source.path, folder.path()).string();
+        const std::string path =
+            source.path.empty() ? "" : std::filesystem::relative(source.path, folder.path()).string();
         EXPECT_EQ(source.name + "@" + path, GetParam().sources[i]);
         EXPECT_EQ(source.id.size(), 36u);
         newIds.push_back(source.id);
@@ -214,21 +225,27 @@ INSTANTIATE_TEST_SUITE_P(
                        {"name": "b.mp4", "size": 7.0, "id": "y", "duration": 9}],
                        "clips": [{"start": 1, "end": 2, "name": "A", "note": "n", "labels": ["攻撃"]},
                        {"start": 3, "end": 4}, {"start": 5, "end": 6, "labels": ["x", 3]}]})",
-                   {"試合 / Cam A@new/a.mp4", "試合 / b.mp4@old/b.mp4"}, {"A|n|攻撃", "クリップ||-", "クリップ||-"}},
+                   {"試合 / Cam A@new/a.mp4", "試合 / b.mp4@old/b.mp4"},
+                   {"A|n|攻撃", "クリップ||-", "クリップ||-"}},
         AppendCase{"ClipLackingEndIsSkipped",
                    R"({"sources": [{"name": "a.mp4", "size": 11, "id": "x"}],
                        "clips": [{"start": 1, "labels": ["a"]}, {"start": 1, "end": "2"}, {"start": 0, "end": 1, "labels": []},
                        {"start": 0, "end": 1, "labels": "b"}]})",
-                   {" / a.mp4@"}, {"クリップ||", "クリップ||-"}},
-        AppendCase{"NoUsableSourceSkipsEveryClip",
-                   R"({"title": 7, "sources": [{"name": "a.mp4", "size": "10", "id": "x"}, {"name": "a.mp4", "size": 1.5, "id": "x"},
+                   {" / a.mp4@"},
+                   {"クリップ||", "クリップ||-"}},
+        AppendCase{
+            "NoUsableSourceSkipsEveryClip",
+            R"({"title": 7, "sources": [{"name": "a.mp4", "size": "10", "id": "x"}, {"name": "a.mp4", "size": 1.5, "id": "x"},
                        {"name": "a.mp4", "size": true, "id": "x"}, {"name": "a.mp4", "size": 10}, {"size": 10, "id": "x"}],
                        "clips": [{"start": 1, "end": 2}]})",
-                   {}, {}},
+            {},
+            {}},
         AppendCase{"ANonObjectSourceIgnoresTheBody",
-                   R"({"sources": [{"name": "a.mp4", "size": 10, "id": "x"}, 3], "clips": []})", {}, {}, true},
-        AppendCase{"ClipsNotAListIgnoresTheBody",
-                   R"({"sources": [], "clips": {"start": 1, "end": 2}})", {}, {}, true}),
+                   R"({"sources": [{"name": "a.mp4", "size": 10, "id": "x"}, 3], "clips": []})",
+                   {},
+                   {},
+                   true},
+        AppendCase{"ClipsNotAListIgnoresTheBody", R"({"sources": [], "clips": {"start": 1, "end": 2}})", {}, {}, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

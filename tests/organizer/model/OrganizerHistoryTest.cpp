@@ -62,7 +62,7 @@ struct LoadCase {
     bool loads;
 };
 
-class OrganizerRecoveryLoad : public ::testing::TestWithParam<LoadCase> {};
+class OrganizerRecoveryLoad : public ::testing::TestWithParam<LoadCase> { };
 
 TEST_P(OrganizerRecoveryLoad, LoadsAValidDocumentAndSetsTheRestAside)
 {
@@ -107,8 +107,10 @@ TEST(OrganizerRecoveryFile, WriteFailureIsToldInJapaneseWithTheSystemsDetail)
     test::writeText(dir / "blocker", "a file where the folder should be");
     std::filesystem::create_directories(dir / "folder" / "organizer-recovery.json" / "kept");
     const std::pair<std::filesystem::path, QString> cases[] = {
-        {dir / "blocker" / "ZANTORIX", "「organizer-recovery.json」を保存できません。保存先のフォルダが見つかりません。（Not a directory）"},
-        {dir / "folder", "「organizer-recovery.json」を保存できません。同じ名前のフォルダがあります。（Is a directory）"},
+        {dir / "blocker" / "ZANTORIX",
+         "「organizer-recovery.json」を保存できません。保存先のフォルダが見つかりません。（Not a directory）"},
+        {dir / "folder",
+         "「organizer-recovery.json」を保存できません。同じ名前のフォルダがあります。（Is a directory）"},
     };
     for (const auto& [folder, message] : cases)
         EXPECT_EQ(OrganizerRecoveryFile(folder).write(OrganizerDocument{}, std::nullopt), message);

@@ -25,13 +25,12 @@ struct MoveCase {
     std::vector<std::vector<std::string>> ids;
 };
 
-class OrganizerTimelineEditingMove : public ::testing::TestWithParam<MoveCase> {};
+class OrganizerTimelineEditingMove : public ::testing::TestWithParam<MoveCase> { };
 
 TEST_P(OrganizerTimelineEditingMove, PlacesTheBlock)
 {
     const MoveCase& c = GetParam();
-    const std::optional<OrganizerMove> move =
-        edits::movingItems(test::sampleDocument(), c.moving, c.to, c.at);
+    const std::optional<OrganizerMove> move = edits::movingItems(test::sampleDocument(), c.moving, c.to, c.at);
     if (c.insertion < 0) {
         EXPECT_EQ(move, std::nullopt);
         return;
@@ -45,15 +44,14 @@ TEST_P(OrganizerTimelineEditingMove, PlacesTheBlock)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OrganizerTimelineEditingMove,
-    ::testing::Values(
-        MoveCase{"BeforeItsFollowerStays", {"I1"}, 0, 1, 0, {{"I1", "I2", "I3"}, {"I4", "I5"}}},
-        MoveCase{"AfterTheLast", {"I1"}, 0, 3, 2, {{"I2", "I3", "I1"}, {"I4", "I5"}}},
-        MoveCase{"SelectionToAnotherRow", {"I3", "I1"}, 1, 1, 1, {{"I2"}, {"I4", "I1", "I3", "I5"}}},
-        MoveCase{"PastTheEndClamps", {"I2"}, 1, 99, 2, {{"I1", "I3"}, {"I4", "I5", "I2"}}},
-        MoveCase{"TheWholeRowLeavesItEmpty", {"I4", "I5"}, 0, 0, 0, {{"I4", "I5", "I1", "I2", "I3"}, {}}},
-        MoveCase{"MissingItem", {"none"}, 0, 0, -1, {}},
-        MoveCase{"ItemsOfTwoRows", {"I1", "I4"}, 0, 0, -1, {}},
-        MoveCase{"MissingTarget", {"I1"}, 2, 0, -1, {}}),
+    ::testing::Values(MoveCase{"BeforeItsFollowerStays", {"I1"}, 0, 1, 0, {{"I1", "I2", "I3"}, {"I4", "I5"}}},
+                      MoveCase{"AfterTheLast", {"I1"}, 0, 3, 2, {{"I2", "I3", "I1"}, {"I4", "I5"}}},
+                      MoveCase{"SelectionToAnotherRow", {"I3", "I1"}, 1, 1, 1, {{"I2"}, {"I4", "I1", "I3", "I5"}}},
+                      MoveCase{"PastTheEndClamps", {"I2"}, 1, 99, 2, {{"I1", "I3"}, {"I4", "I5", "I2"}}},
+                      MoveCase{"TheWholeRowLeavesItEmpty", {"I4", "I5"}, 0, 0, 0, {{"I4", "I5", "I1", "I2", "I3"}, {}}},
+                      MoveCase{"MissingItem", {"none"}, 0, 0, -1, {}},
+                      MoveCase{"ItemsOfTwoRows", {"I1", "I4"}, 0, 0, -1, {}},
+                      MoveCase{"MissingTarget", {"I1"}, 2, 0, -1, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // One video item of a 60-second movie under a source offset, and one title.
@@ -83,7 +81,7 @@ struct TrimCase {
     double storedEnd;
 };
 
-class OrganizerTimelineEditingTrim : public ::testing::TestWithParam<TrimCase> {};
+class OrganizerTimelineEditingTrim : public ::testing::TestWithParam<TrimCase> { };
 
 TEST_P(OrganizerTimelineEditingTrim, ValidatesThenStores)
 {
@@ -108,20 +106,19 @@ TEST_P(OrganizerTimelineEditingTrim, ValidatesThenStores)
 
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, OrganizerTimelineEditingTrim,
-    ::testing::Values(TrimCase{"OffsetMinusTwoStartOne", -2, "V", 1, 4, true, "range", 0},
-                      TrimCase{"OffsetMinusTwoStartTwo", -2, "V", 2, 4, true, "ok", 4},
-                      TrimCase{"EndWithinTolerance", 0, "V", 1, 60.01, true, "ok", 60.01},
-                      TrimCase{"EndPastTolerance", 0, "V", 1, 60.05, true, "range", 0},
-                      TrimCase{"UnlinkedSourceIsNotTested", 0, "V", 1, 500, false, "ok", 500},
-                      TrimCase{"TitleCappedAtTenDays", 0, "T", 10, 900000, true, "ok", 864000},
-                      TrimCase{"StartPastTheCap", 0, "T", 864000, 900000, true, "silent", 0},
-                      TrimCase{"NegativeStart", -2, "V", -1, 4, true, "silent", 0},
-                      TrimCase{"StartAtEnd", 0, "V", 4, 4, true, "silent", 0},
-                      TrimCase{"NotFinite", 0, "V", 1, nan, true, "silent", 0},
-                      TrimCase{"MissingItem", 0, "none", 1, 4, true, "silent", 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, OrganizerTimelineEditingTrim,
+                         ::testing::Values(TrimCase{"OffsetMinusTwoStartOne", -2, "V", 1, 4, true, "range", 0},
+                                           TrimCase{"OffsetMinusTwoStartTwo", -2, "V", 2, 4, true, "ok", 4},
+                                           TrimCase{"EndWithinTolerance", 0, "V", 1, 60.01, true, "ok", 60.01},
+                                           TrimCase{"EndPastTolerance", 0, "V", 1, 60.05, true, "range", 0},
+                                           TrimCase{"UnlinkedSourceIsNotTested", 0, "V", 1, 500, false, "ok", 500},
+                                           TrimCase{"TitleCappedAtTenDays", 0, "T", 10, 900000, true, "ok", 864000},
+                                           TrimCase{"StartPastTheCap", 0, "T", 864000, 900000, true, "silent", 0},
+                                           TrimCase{"NegativeStart", -2, "V", -1, 4, true, "silent", 0},
+                                           TrimCase{"StartAtEnd", 0, "V", 4, 4, true, "silent", 0},
+                                           TrimCase{"NotFinite", 0, "V", 1, nan, true, "silent", 0},
+                                           TrimCase{"MissingItem", 0, "none", 1, 4, true, "silent", 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The number grammar, read under a locale whose decimal separator is a comma.
 struct NumberCase {
@@ -147,9 +144,9 @@ TEST_F(OrganizerInspectorEditsNumbers, ReadTheSameUnderAGermanLocale)
 {
     if (!german) GTEST_SKIP() << "the de_DE.UTF-8 locale cannot be made here (localedef and the locales package)";
     const std::vector<NumberCase> cases = {
-        {"1e2", 100}, {"-0", 0}, {"+5", 5}, {".5", 0.5}, {"5.", 5}, {"2.25", 2.25}, {"-2.5E-1", -0.25},
-        {" 1", {}}, {"1 ", {}}, {"1,5", {}}, {"1:30", {}}, {"", {}}, {"inf", {}}, {"nan", {}},
-        {"1e999", {}}, {"0x10", {}}, {"+-1", {}}, {"-", {}}, {"1\u00a0", {}},
+        {"1e2", 100},  {"-0", 0},    {"+5", 5},   {".5", 0.5},  {"5.", 5},       {"2.25", 2.25}, {"-2.5E-1", -0.25},
+        {" 1", {}},    {"1 ", {}},   {"1,5", {}}, {"1:30", {}}, {"", {}},        {"inf", {}},    {"nan", {}},
+        {"1e999", {}}, {"0x10", {}}, {"+-1", {}}, {"-", {}},    {"1\u00a0", {}},
     };
     for (const NumberCase& c : cases) {
         const std::optional<double> value = edits::parseSeconds(QString::fromUtf8(c.text));
@@ -179,7 +176,7 @@ struct ApplyCase {
     const char* refusal; // empty: accepted
 };
 
-class OrganizerInspectorEditsApply : public ::testing::TestWithParam<ApplyCase> {};
+class OrganizerInspectorEditsApply : public ::testing::TestWithParam<ApplyCase> { };
 
 TEST_P(OrganizerInspectorEditsApply, StoresOrRefuses)
 {

@@ -73,8 +73,7 @@ struct Rig {
     // One pass of `fragment` into the target; returns the command buffer.
     std::shared_ptr<CommandBuffer> draw(const std::shared_ptr<Texture>& target, const std::string& fragment,
                                         std::array<float, 4> color, LoadAction load = LoadAction::Clear,
-                                        Blending blending = Blending::None,
-                                        std::shared_ptr<Texture> source = nullptr)
+                                        Blending blending = Blending::None, std::shared_ptr<Texture> source = nullptr)
     {
         auto buffer = queue->makeCommandBuffer();
         auto encoder = buffer->makeRenderCommandEncoder({target, load, {0, 0, 0, 0}});
@@ -93,8 +92,7 @@ struct Rig {
 std::vector<std::uint8_t> gradient(int width, int height)
 {
     std::vector<std::uint8_t> bytes(std::size_t(width * height * 4));
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = std::uint8_t((i * 7 + i / 13) & 0xFF);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = std::uint8_t((i * 7 + i / 13) & 0xFF);
     return bytes;
 }
 
@@ -111,7 +109,7 @@ TEST(GpuDevice, SystemDefaultIsSharedAndNewDevicesAreDistinct)
     EXPECT_GE(first->maxTextureSize(), 2048);
 }
 
-class TextureRoundTrip : public ::testing::TestWithParam<PixelFormat> {};
+class TextureRoundTrip : public ::testing::TestWithParam<PixelFormat> { };
 
 TEST_P(TextureRoundTrip, UploadAndReadBackKeepBytesAndRowOrder)
 {
@@ -122,14 +120,12 @@ TEST_P(TextureRoundTrip, UploadAndReadBackKeepBytesAndRowOrder)
     const auto bytes = gradient(5, 3);
     // Rows 28 bytes apart: the padding must be skipped both ways.
     std::vector<std::uint8_t> padded(28 * 3, 0xEE);
-    for (int y = 0; y < 3; ++y)
-        std::copy_n(bytes.begin() + y * 20, 20, padded.begin() + y * 28);
+    for (int y = 0; y < 3; ++y) std::copy_n(bytes.begin() + y * 20, 20, padded.begin() + y * 28);
     texture->replace(padded.data(), 28);
     EXPECT_EQ(texture->bytes(), bytes);
     std::vector<std::uint8_t> back(28 * 3, 0x11);
     texture->getBytes(back.data(), 28);
-    for (int y = 0; y < 3; ++y)
-        EXPECT_EQ(back[std::size_t(y * 28 + 20)], 0x11) << "padding untouched";
+    for (int y = 0; y < 3; ++y) EXPECT_EQ(back[std::size_t(y * 28 + 20)], 0x11) << "padding untouched";
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, TextureRoundTrip,
@@ -147,7 +143,7 @@ TEST(GpuTexture, RefusesImpossibleSizesAndRegions)
     EXPECT_THROW(texture->replace(bytes.data(), 8), GpuError);
 }
 
-class ChannelOrder : public ::testing::TestWithParam<PixelFormat> {};
+class ChannelOrder : public ::testing::TestWithParam<PixelFormat> { };
 
 TEST_P(ChannelOrder, RenderedRedLandsInTheFormatsRedByte)
 {
@@ -220,8 +216,8 @@ TEST(GpuPipeline, ConstantsSpecialiseTheFragmentFunctionPerDraw)
         FunctionConstants constants;
         std::uint8_t red, blue;
     };
-    const Case cases[] = {{{}, 0, 255}, {{{"FEATURE_RED", 200}}, 200, 0}, {{{"FEATURE_RED", 7}}, 7, 0},
-                          {{{"FEATURE_RED", 200}}, 200, 0}};
+    const Case cases[] = {
+        {{}, 0, 255}, {{{"FEATURE_RED", 200}}, 200, 0}, {{{"FEATURE_RED", 7}}, 7, 0}, {{{"FEATURE_RED", 200}}, 200, 0}};
     for (const auto& c : cases) {
         auto buffer = rig.queue->makeCommandBuffer();
         auto encoder = buffer->makeRenderCommandEncoder({target});
@@ -247,7 +243,8 @@ TEST(GpuPipeline, ConstantsSpecialiseTheFragmentFunctionPerDraw)
     encoder->endEncoding();
     buffer->commit();
     EXPECT_EQ(buffer->status(), CommandBuffer::Status::Error);
-    EXPECT_NE(buffer->error().value_or("").find("compilation failed"), std::string::npos) << buffer->error().value_or("");
+    EXPECT_NE(buffer->error().value_or("").find("compilation failed"), std::string::npos)
+        << buffer->error().value_or("");
 }
 
 TEST(GpuLibrary, CompileErrorCarriesTheCompilerLogWithItsLine)
@@ -313,8 +310,7 @@ TEST(GpuThreads, ParallelRendersGiveTheirOwnPictures)
             }
         });
     }
-    for (auto& thread : threads)
-        thread.join();
+    for (auto& thread : threads) thread.join();
     for (int i = 0; i < threadCount; ++i) {
         const auto expected = std::uint8_t(std::lround(255.0 * i / threadCount));
         for (std::size_t p = 0; p < results[std::size_t(i)].size(); p += 4)

@@ -12,14 +12,17 @@ namespace {
 
 struct TurnCase {
     const char* name;
-    AffineTransform transform;  // a display matrix as a movie file stores it
+    AffineTransform transform; // a display matrix as a movie file stores it
     int quarterTurns;
-    MediaRect upright;          // the 1920 × 1080 picture mapped through it
+    MediaRect upright; // the 1920 × 1080 picture mapped through it
 };
 
-void PrintTo(const TurnCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const TurnCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
-class AffineTransformTurns : public testing::TestWithParam<TurnCase> {};
+class AffineTransformTurns : public testing::TestWithParam<TurnCase> { };
 
 TEST_P(AffineTransformTurns, MapsThePictureRectangleAsTheMatrixTurnsIt)
 {
@@ -29,21 +32,20 @@ TEST_P(AffineTransformTurns, MapsThePictureRectangleAsTheMatrixTurnsIt)
     // Undoing the turn with the opposite quarter turns gives the identity back.
     if (c.quarterTurns >= 0) {
         AffineTransform back = c.transform;
-        for (int i = 0; i < (4 - c.quarterTurns) % 4; ++i)
-            back = back.then(AffineTransform{0, 1, -1, 0, 0, 0});
+        for (int i = 0; i < (4 - c.quarterTurns) % 4; ++i) back = back.then(AffineTransform{0, 1, -1, 0, 0, 0});
         EXPECT_EQ(AffineTransform(back.a, back.b, back.c, back.d, 0, 0).quarterTurns(), 0);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, AffineTransformTurns, testing::Values(
-    TurnCase{"identity", {}, 0, {0, 0, 1920, 1080}},
-    TurnCase{"phone_upright", {0, 1, -1, 0, 1080, 0}, 1, {0, 0, 1080, 1920}},
-    TurnCase{"upside_down", {-1, 0, 0, -1, 1920, 1080}, 2, {0, 0, 1920, 1080}},
-    TurnCase{"other_way", {0, -1, 1, 0, 0, 1920}, 3, {0, 0, 1080, 1920}},
-    TurnCase{"no_translation", {0, 1, -1, 0, 0, 0}, 1, {-1080, 0, 1080, 1920}},
-    TurnCase{"mirror", {-1, 0, 0, 1, 1920, 0}, -1, {0, 0, 1920, 1080}},
-    TurnCase{"half_size", {0.5, 0, 0, 0.5, 0, 0}, -1, {0, 0, 960, 540}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, AffineTransformTurns,
+                         testing::Values(TurnCase{"identity", {}, 0, {0, 0, 1920, 1080}},
+                                         TurnCase{"phone_upright", {0, 1, -1, 0, 1080, 0}, 1, {0, 0, 1080, 1920}},
+                                         TurnCase{"upside_down", {-1, 0, 0, -1, 1920, 1080}, 2, {0, 0, 1920, 1080}},
+                                         TurnCase{"other_way", {0, -1, 1, 0, 0, 1920}, 3, {0, 0, 1080, 1920}},
+                                         TurnCase{"no_translation", {0, 1, -1, 0, 0, 0}, 1, {-1080, 0, 1080, 1920}},
+                                         TurnCase{"mirror", {-1, 0, 0, 1, 1920, 0}, -1, {0, 0, 1920, 1080}},
+                                         TurnCase{"half_size", {0.5, 0, 0, 0.5, 0, 0}, -1, {0, 0, 960, 540}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AffineTransform, ThenAppliesTheFirstTransformFirst)
 {
@@ -62,9 +64,10 @@ TEST(AffineTransform, PhoneClipFitsThe720pCanvasWithEvenBars)
     AffineTransform preferred{0, 1, -1, 0, 1080, 0};
     MediaRect r = preferred.mapRect({0, 0, 1920, 1080});
     double s = std::min(1280 / r.width, 720 / r.height);
-    AffineTransform placement = preferred.then(AffineTransform::translation(-r.x, -r.y))
-                                    .then(AffineTransform::scaling(s, s))
-                                    .then(AffineTransform::translation((1280 - r.width * s) / 2, (720 - r.height * s) / 2));
+    AffineTransform placement =
+        preferred.then(AffineTransform::translation(-r.x, -r.y))
+            .then(AffineTransform::scaling(s, s))
+            .then(AffineTransform::translation((1280 - r.width * s) / 2, (720 - r.height * s) / 2));
     EXPECT_DOUBLE_EQ(s, 0.375);
     EXPECT_EQ(placement.mapRect({0, 0, 1920, 1080}), (MediaRect{437.5, 0, 405, 720}));
 }

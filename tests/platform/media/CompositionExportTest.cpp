@@ -45,8 +45,7 @@ Composition oneClip(const std::filesystem::path& file, double start, double leng
     c.width = 160;
     c.height = 90;
     c.video = {{file, span(start, length), sec(0)}};
-    if (sound)
-        c.audio = {{file, span(start, length), sec(0)}};
+    if (sound) c.audio = {{file, span(start, length), sec(0)}};
     c.instructions = {{span(0, length), {}}};
     c.duration = sec(length);
     return c;
@@ -104,8 +103,7 @@ TEST_F(CompositionExportTest, SegmentsFollowEachOtherFrameByFrame)
     EXPECT_EQ(facts.pixelFormat, "yuv420p");
     EXPECT_EQ(facts.colourSpace, "bt709");
     ASSERT_EQ(facts.frameTimes.size(), 24u);
-    for (size_t k = 0; k < facts.frameTimes.size(); ++k)
-        EXPECT_NEAR(facts.frameTimes[k], k / 30.0, 1e-3);
+    for (size_t k = 0; k < facts.frameTimes.size(); ++k) EXPECT_NEAR(facts.frameTimes[k], k / 30.0, 1e-3);
     struct Expect {
         int outputFrame;
         int sourceFrame;
@@ -136,13 +134,16 @@ TEST_F(CompositionExportTest, AudioIsPlacedBySampleWithSilenceElsewhere)
 
 struct OnsetCase {
     const char* name;
-    int sampleRate;     // of the source's sound
-    double clipStart;   // source second where the clip begins
+    int sampleRate;   // of the source's sound
+    double clipStart; // source second where the clip begins
 };
 
-void PrintTo(const OnsetCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const OnsetCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
-class CompositionSoundOnset : public testing::TestWithParam<OnsetCase> {};
+class CompositionSoundOnset : public testing::TestWithParam<OnsetCase> { };
 
 // The source is silent until exactly 1 s; placed at output 0.2 s from
 // `clipStart`, its sound must begin at 0.2 + (1 − clipStart) s to the sample
@@ -169,10 +170,10 @@ TEST_P(CompositionSoundOnset, SoundBeginsOnItsSample)
     EXPECT_NEAR(double(sound.size()) / 48000, 1.7, 0.03);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, CompositionSoundOnset, testing::Values(
-    OnsetCase{"from_the_start", 48000, 0.0}, OnsetCase{"after_a_seek", 48000, 0.5},
-    OnsetCase{"resampled_after_a_seek", 44100, 0.9}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, CompositionSoundOnset,
+                         testing::Values(OnsetCase{"from_the_start", 48000, 0.0}, OnsetCase{"after_a_seek", 48000, 0.5},
+                                         OnsetCase{"resampled_after_a_seek", 44100, 0.9}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Sound keeps to its time stamps: a stretch missing from the source's audio
 // stays silent in the output, and what follows it is not pulled earlier.
@@ -217,17 +218,19 @@ TEST_F(CompositionExportTest, DefaultOutputIs1280By720At30)
 struct PlacementCase {
     const char* name;
     int rotation;
-    int width;   // of the source, coded
+    int width; // of the source, coded
     int height;
     const char* pixelAspect;
     // Expected picture left edge on a 320 × 180 output (bars to its left).
     double left;
 };
 
-void PrintTo(const PlacementCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const PlacementCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
-
-class CompositionPlacement : public CompositionExportTest, public testing::WithParamInterface<PlacementCase> {};
+class CompositionPlacement : public CompositionExportTest, public testing::WithParamInterface<PlacementCase> { };
 
 TEST_P(CompositionPlacement, PictureIsUprightFittedAndCentredOverBlack)
 {
@@ -253,8 +256,14 @@ TEST_P(CompositionPlacement, PictureIsUprightFittedAndCentredOverBlack)
     CompositionExport job(c, out_ / "placed.mp4");
     job.run();
     TestFrame frame = decodeFrame(out_ / "placed.mp4", 1);
-    auto red = [&](int x, int y) { auto px = frame.pixel(x, y); return px.r > 200 && px.g < 60 && px.b < 60; };
-    auto black = [&](int x, int y) { auto px = frame.pixel(x, y); return px.r < 30 && px.g < 30 && px.b < 30; };
+    auto red = [&](int x, int y) {
+        auto px = frame.pixel(x, y);
+        return px.r > 200 && px.g < 60 && px.b < 60;
+    };
+    auto black = [&](int x, int y) {
+        auto px = frame.pixel(x, y);
+        return px.r < 30 && px.g < 30 && px.b < 30;
+    };
     EXPECT_TRUE(red(160, 90));
     EXPECT_TRUE(red(int(p.left) + 3, 10));
     EXPECT_TRUE(red(320 - int(p.left) - 4, 170));
@@ -264,13 +273,13 @@ TEST_P(CompositionPlacement, PictureIsUprightFittedAndCentredOverBlack)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, CompositionPlacement, testing::Values(
-    PlacementCase{"wide", 0, 160, 90, "", 0},
-    PlacementCase{"four_by_three", 0, 120, 90, "", 40},
-    PlacementCase{"anamorphic_wide", 0, 120, 90, "4/3", 0},
-    PlacementCase{"phone_upright", 90, 160, 90, "", 109.375},
-    PlacementCase{"phone_other_way", 270, 160, 90, "", 109.375}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, CompositionPlacement,
+                         testing::Values(PlacementCase{"wide", 0, 160, 90, "", 0},
+                                         PlacementCase{"four_by_three", 0, 120, 90, "", 40},
+                                         PlacementCase{"anamorphic_wide", 0, 120, 90, "4/3", 0},
+                                         PlacementCase{"phone_upright", 90, 160, 90, "", 109.375},
+                                         PlacementCase{"phone_other_way", 270, 160, 90, "", 109.375}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CompositionExportTest, OverlayShowsExactlyDuringItsRange)
 {
@@ -320,8 +329,7 @@ TEST_F(CompositionExportTest, ProgressRisesToOneAndStatusFollowsTheRun)
     EXPECT_DOUBLE_EQ(job.progress(), 0.0);
     std::vector<double> seen;
     job.start();
-    while (!job.waitFor(std::chrono::milliseconds(5)))
-        seen.push_back(job.progress());
+    while (!job.waitFor(std::chrono::milliseconds(5))) seen.push_back(job.progress());
     seen.push_back(job.progress());
     EXPECT_EQ(job.status(), ExportStatus::Completed);
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
@@ -329,7 +337,7 @@ TEST_F(CompositionExportTest, ProgressRisesToOneAndStatusFollowsTheRun)
     EXPECT_DOUBLE_EQ(seen.back(), 1.0);
     EXPECT_TRUE(job.errorMessage().empty());
     job.start();  // a second start does nothing
-    job.cancel();  // nor does a cancel once it has completed
+    job.cancel(); // nor does a cancel once it has completed
     EXPECT_EQ(job.status(), ExportStatus::Completed);
     EXPECT_TRUE(std::filesystem::exists(out_ / "progress.mp4"));
 }
@@ -338,8 +346,7 @@ TEST_F(CompositionExportTest, CompositorFailureFailsTheExportWithItsOwnError)
 {
     Composition c = twoSegments(160, 90);
     c.compositor = [](const CompositorRequest& r) -> QImage {
-        if (r.instructionIndex == 1)
-            throw std::runtime_error("映像フレームを取得できません。");
+        if (r.instructionIndex == 1) throw std::runtime_error("映像フレームを取得できません。");
         return QImage(160, 90, QImage::Format_ARGB32_Premultiplied);
     };
     CompositionExport job(c, out_ / "broken.mp4");
@@ -357,8 +364,7 @@ TEST_F(CompositionExportTest, CancelStopsAndRemovesThePartialOutput)
     std::atomic<int> frames{0};
     CompositionExport* self = nullptr;
     c.compositor = [&](const CompositorRequest& r) {
-        if (++frames == 5)
-            self->cancel();
+        if (++frames == 5) self->cancel();
         QImage out(160, 90, QImage::Format_ARGB32_Premultiplied);
         out.fill(Qt::black);
         (void)r;
@@ -368,8 +374,7 @@ TEST_F(CompositionExportTest, CancelStopsAndRemovesThePartialOutput)
     self = &job;
     bool completionRan = false;
     job.start([&] { completionRan = true; });
-    while (!job.waitFor(std::chrono::milliseconds(200))) {
-    }
+    while (!job.waitFor(std::chrono::milliseconds(200))) { }
     EXPECT_TRUE(completionRan);
     EXPECT_EQ(job.status(), ExportStatus::Cancelled);
     EXPECT_FALSE(std::filesystem::exists(out_ / "cancelled.mp4"));
@@ -393,17 +398,19 @@ struct BadSourceCase {
     bool asAudio;
 };
 
-void PrintTo(const BadSourceCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const BadSourceCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
-class CompositionBadSource : public CompositionExportTest, public testing::WithParamInterface<BadSourceCase> {};
+class CompositionBadSource : public CompositionExportTest, public testing::WithParamInterface<BadSourceCase> { };
 
 TEST_P(CompositionBadSource, FailsWithAClearErrorAndLeavesNoFile)
 {
     auto source = out_ / "source.mp4";
     GetParam().make(source);
     Composition c = oneClip(source, 0, 0.5, true);
-    if (GetParam().asAudio)
-        c.video[0].assetPath = media("code.mp4");
+    if (GetParam().asAudio) c.video[0].assetPath = media("code.mp4");
     CompositionExport job(c, out_ / "out.mp4");
     EXPECT_THROW(job.run(), MediaError);
     EXPECT_EQ(job.status(), ExportStatus::Failed);
@@ -411,23 +418,30 @@ TEST_P(CompositionBadSource, FailsWithAClearErrorAndLeavesNoFile)
     EXPECT_FALSE(std::filesystem::exists(out_ / "out.mp4"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, CompositionBadSource, testing::Values(
-    BadSourceCase{"missing", [](const std::filesystem::path&) {}, false},
-    BadSourceCase{"text", [](const std::filesystem::path& p) { std::ofstream(p) << "hello"; }, false},
-    BadSourceCase{"audio_only", [](const std::filesystem::path& p) {
-        TestMovieOptions o;
-        o.video = false;
-        makeTestMovie(p, o);
-    }, false},
-    BadSourceCase{"no_frames", [](const std::filesystem::path& p) {
-        runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=c=red:s=160x90:d=1", "-frames:v", "0", "-c:v",
-                           "libx264", p.string()});
-    }, false},
-    BadSourceCase{"no_audio_for_audio_insert", [](const std::filesystem::path& p) {
-        TestMovieOptions o;
-        o.audio = false;
-        makeTestMovie(p, o);
-    }, true}),
+INSTANTIATE_TEST_SUITE_P(
+    Table, CompositionBadSource,
+    testing::Values(BadSourceCase{"missing", [](const std::filesystem::path&) {}, false},
+                    BadSourceCase{"text", [](const std::filesystem::path& p) { std::ofstream(p) << "hello"; }, false},
+                    BadSourceCase{"audio_only",
+                                  [](const std::filesystem::path& p) {
+                                      TestMovieOptions o;
+                                      o.video = false;
+                                      makeTestMovie(p, o);
+                                  },
+                                  false},
+                    BadSourceCase{"no_frames",
+                                  [](const std::filesystem::path& p) {
+                                      runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=c=red:s=160x90:d=1",
+                                                         "-frames:v", "0", "-c:v", "libx264", p.string()});
+                                  },
+                                  false},
+                    BadSourceCase{"no_audio_for_audio_insert",
+                                  [](const std::filesystem::path& p) {
+                                      TestMovieOptions o;
+                                      o.audio = false;
+                                      makeTestMovie(p, o);
+                                  },
+                                  true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CompositionExportTest, LateAudioKeepsItsPlaceAndVariableRateBecomesConstant)
@@ -512,14 +526,17 @@ TEST_F(CompositionExportTest, TruncatedSourceEndsCleanlyWithoutHanging)
 
 struct ColourCase {
     const char* name;
-    const char* matrix;  // the source's matrix (the scale filter's name)
-    const char* tag;     // and its tag (the encoder's name)
-    bool overlay;        // an overlay sends the frame through the picture path
+    const char* matrix; // the source's matrix (the scale filter's name)
+    const char* tag;    // and its tag (the encoder's name)
+    bool overlay;       // an overlay sends the frame through the picture path
 };
 
-void PrintTo(const ColourCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ColourCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
-class CompositionColour : public testing::TestWithParam<ColourCase> {};
+class CompositionColour : public testing::TestWithParam<ColourCase> { };
 
 // Whatever the source's matrix, the output is BT.709 and shows the same colour.
 TEST_P(CompositionColour, SourceColourSurvivesIntoTheBt709Output)
@@ -546,10 +563,11 @@ TEST_P(CompositionColour, SourceColourSurvivesIntoTheBt709Output)
     EXPECT_NEAR(px.b, 0x30, 8);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, CompositionColour, testing::Values(
-    ColourCase{"sd_bt601", "bt470bg", "bt470bg", false}, ColourCase{"phone_bt2020", "bt2020", "bt2020nc", false},
-    ColourCase{"phone_bt2020_under_overlay", "bt2020", "bt2020nc", true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, CompositionColour,
+                         testing::Values(ColourCase{"sd_bt601", "bt470bg", "bt470bg", false},
+                                         ColourCase{"phone_bt2020", "bt2020", "bt2020nc", false},
+                                         ColourCase{"phone_bt2020_under_overlay", "bt2020", "bt2020nc", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CompositionFrameCount, RoundsUpToWholeFrames)
 {
@@ -577,16 +595,15 @@ void damage(const std::filesystem::path& file, double from, double to, bool cut)
     }
     std::fstream stream(file, std::ios::in | std::ios::out | std::ios::binary);
     stream.seekp(std::streamoff(double(size) * from));
-    for (auto i = uintmax_t(double(size) * from); i < uintmax_t(double(size) * to); ++i)
-        stream.put(char(i * 131 + 7));
+    for (auto i = uintmax_t(double(size) * from); i < uintmax_t(double(size) * to); ++i) stream.put(char(i * 131 + 7));
 }
 
 std::filesystem::path fastStartMovie(const std::filesystem::path& path, double seconds)
 {
     const std::string d = std::to_string(seconds);
-    runTool("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=s=160x90:r=30:d=" + d, "-f", "lavfi", "-i",
-                       "sine=frequency=440:d=" + d, "-c:v", "libx264", "-c:a", "aac", "-movflags", "+faststart",
-                       path.string()});
+    runTool("ffmpeg",
+            {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=s=160x90:r=30:d=" + d, "-f", "lavfi", "-i",
+             "sine=frequency=440:d=" + d, "-c:v", "libx264", "-c:a", "aac", "-movflags", "+faststart", path.string()});
     return path;
 }
 
@@ -610,7 +627,7 @@ void damageSoundIndex(const std::filesystem::path& file)
     ASSERT_NE(box, std::string::npos);
     auto word = [&](size_t at) {
         return uint32_t(uint8_t(bytes[at])) << 24 | uint32_t(uint8_t(bytes[at + 1])) << 16
-            | uint32_t(uint8_t(bytes[at + 2])) << 8 | uint32_t(uint8_t(bytes[at + 3]));
+               | uint32_t(uint8_t(bytes[at + 2])) << 8 | uint32_t(uint8_t(bytes[at + 3]));
     };
     const uint32_t count = word(box + 8);
     ASSERT_GE(count, 3u);

@@ -21,7 +21,8 @@ TestFrame asTestFrame(const QImage& image)
     frame.height = image.height();
     frame.bgra.resize(size_t(frame.width) * size_t(frame.height) * 4);
     for (int y = 0; y < frame.height; ++y)
-        std::memcpy(frame.bgra.data() + size_t(y) * size_t(frame.width) * 4, image.constScanLine(y), size_t(frame.width) * 4);
+        std::memcpy(frame.bgra.data() + size_t(y) * size_t(frame.width) * 4, image.constScanLine(y),
+                    size_t(frame.width) * 4);
     return frame;
 }
 
@@ -70,27 +71,26 @@ TempDir* FrameReaderTest::dir_ = nullptr;
 struct AtCase {
     const char* file;
     MediaTime time;
-    int frame;  // the frame on show then
+    int frame; // the frame on show then
 };
 
 TEST_F(FrameReaderTest, FrameAtIsTheLastFrameAtOrBeforeTheTime)
 {
     // One reader for the whole table: it goes forward, back, and past the end.
     const AtCase cases[] = {
-        {"code.mp4", MediaTime{0, 1}, 0},       {"code.mp4", MediaTime{1, 100}, 0},
-        {"code.mp4", MediaTime{1, 30}, 1},      {"code.mp4", MediaTime{2999, 6000}, 14},
-        {"code.mp4", MediaTime{1, 2}, 15},      {"code.mp4", MediaTime{999, 1000}, 29},
-        {"code.mp4", MediaTime{1, 1}, 29},      {"code.mp4", MediaTime{5, 1}, 29},
-        {"code.mp4", MediaTime{1, 5}, 6},       {"code.mp4", MediaTime{-1, 1}, 0},
+        {"code.mp4", MediaTime{0, 1}, 0},          {"code.mp4", MediaTime{1, 100}, 0},
+        {"code.mp4", MediaTime{1, 30}, 1},         {"code.mp4", MediaTime{2999, 6000}, 14},
+        {"code.mp4", MediaTime{1, 2}, 15},         {"code.mp4", MediaTime{999, 1000}, 29},
+        {"code.mp4", MediaTime{1, 1}, 29},         {"code.mp4", MediaTime{5, 1}, 29},
+        {"code.mp4", MediaTime{1, 5}, 6},          {"code.mp4", MediaTime{-1, 1}, 0},
         {"ntsc.mp4", MediaTime{10010, 30000}, 10}, {"ntsc.mp4", MediaTime{10009, 30000}, 9},
-        {"vfr.mp4", MediaTime{14, 300}, 0},     {"vfr.mp4", MediaTime{16, 300}, 1},
-        {"vfr.mp4", MediaTime{21, 300}, 2},     {"vfr.mp4", MediaTime{36, 300}, 3},
+        {"vfr.mp4", MediaTime{14, 300}, 0},        {"vfr.mp4", MediaTime{16, 300}, 1},
+        {"vfr.mp4", MediaTime{21, 300}, 2},        {"vfr.mp4", MediaTime{36, 300}, 3},
     };
     std::map<std::string, std::unique_ptr<FrameReader>> readers;
     for (const AtCase& c : cases) {
         auto& reader = readers[c.file];
-        if (!reader)
-            reader = std::make_unique<FrameReader>(media(c.file));
+        if (!reader) reader = std::make_unique<FrameReader>(media(c.file));
         VideoFrame frame = reader->frameAt(c.time);
         EXPECT_EQ(code(frame), c.frame) << c.file << " at " << c.time.toString();
         EXPECT_LE(frame.time, maxTime(c.time, MediaTime::zero()));
@@ -122,11 +122,9 @@ TEST_F(FrameReaderTest, ReadingForwardGivesEveryFrameOnceInOrder)
     }
     // The seek lands on the key frame at 0.5 s (one every 15 frames).
     ASSERT_EQ(codes.size(), 15u);
-    for (size_t i = 0; i < codes.size(); ++i)
-        EXPECT_EQ(codes[i], int(15 + i));
-    EXPECT_FALSE(reader.nextFrame());  // stays at the end
-    for (int k = 0; k < 30; ++k)
-        EXPECT_EQ(code(reader.frameAt(MediaTime{k, 30})), k);
+    for (size_t i = 0; i < codes.size(); ++i) EXPECT_EQ(codes[i], int(15 + i));
+    EXPECT_FALSE(reader.nextFrame()); // stays at the end
+    for (int k = 0; k < 30; ++k) EXPECT_EQ(code(reader.frameAt(MediaTime{k, 30})), k);
 }
 
 TEST_F(FrameReaderTest, StillIsUprightLikeFfmpegShowsIt)
@@ -143,7 +141,7 @@ TEST_F(FrameReaderTest, StillIsUprightLikeFfmpegShowsIt)
             auto a = ours.pixel(x, y), b = reference.pixel(x, y);
             differing += std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b) > 60;
         }
-    EXPECT_LT(differing, 20);  // edges of the text may differ a little, a wrong turn differs everywhere
+    EXPECT_LT(differing, 20); // edges of the text may differ a little, a wrong turn differs everywhere
 }
 
 TEST_F(FrameReaderTest, NonSquarePixelsComeOutAtTheNaturalSize)
@@ -163,11 +161,11 @@ TEST_F(FrameReaderTest, TransparentSourcesArePremultiplied)
 {
     TempDir dir;
     auto path = dir / "alpha.mov";
-    runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=c=red@0.5:s=64x36:d=0.1,format=rgba", "-c:v",
-                       "png", path.string()});
+    runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=c=red@0.5:s=64x36:d=0.1,format=rgba", "-c:v", "png",
+                       path.string()});
     QImage still = copyStillImage(path, MediaTime{0, 1});
     ASSERT_EQ(still.format(), QImage::Format_ARGB32_Premultiplied);
-    const uchar* px = still.constScanLine(18) + 32 * 4;  // B, G, R, A
+    const uchar* px = still.constScanLine(18) + 32 * 4; // B, G, R, A
     EXPECT_NEAR(px[3], 128, 2);
     EXPECT_NEAR(px[2], 128, 3);
     EXPECT_LE(px[2], px[3]);
@@ -179,34 +177,40 @@ struct StillFailure {
     MediaTime time;
 };
 
-void PrintTo(const StillFailure& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const StillFailure& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
-class FrameReaderStillFailure : public FrameReaderTest, public testing::WithParamInterface<StillFailure> {};
+class FrameReaderStillFailure : public FrameReaderTest, public testing::WithParamInterface<StillFailure> { };
 
 TEST_P(FrameReaderStillFailure, ThrowsMediaError)
 {
     EXPECT_THROW(copyStillImage(media(GetParam().file), GetParam().time), MediaError);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, FrameReaderStillFailure, testing::Values(
-    StillFailure{"missing", "nothing.mp4", MediaTime{0, 1}},
-    StillFailure{"audio_only", "tone.mp4", MediaTime{0, 1}},
-    StillFailure{"no_frames", "empty.mp4", MediaTime{0, 1}},
-    StillFailure{"past_the_end", "code.mp4", MediaTime{3, 2}},
-    StillFailure{"before_zero", "code.mp4", MediaTime{-1, 30}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, FrameReaderStillFailure,
+                         testing::Values(StillFailure{"missing", "nothing.mp4", MediaTime{0, 1}},
+                                         StillFailure{"audio_only", "tone.mp4", MediaTime{0, 1}},
+                                         StillFailure{"no_frames", "empty.mp4", MediaTime{0, 1}},
+                                         StillFailure{"past_the_end", "code.mp4", MediaTime{3, 2}},
+                                         StillFailure{"before_zero", "code.mp4", MediaTime{-1, 30}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct ColourCase {
     const char* name;
-    const char* matrix;  // the matrix the movie is encoded with (the scale filter's name)
-    const char* tag;     // and tagged with (the encoder's name for it)
+    const char* matrix; // the matrix the movie is encoded with (the scale filter's name)
+    const char* tag;    // and tagged with (the encoder's name for it)
     int width;
-    ColourMatrix probed;  // what the probe reports
+    ColourMatrix probed; // what the probe reports
 };
 
-void PrintTo(const ColourCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ColourCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
-class FrameReaderColour : public testing::TestWithParam<ColourCase> {};
+class FrameReaderColour : public testing::TestWithParam<ColourCase> { };
 
 TEST_P(FrameReaderColour, DecodesWithTheTaggedMatrix)
 {
@@ -226,12 +230,12 @@ TEST_P(FrameReaderColour, DecodesWithTheTaggedMatrix)
     EXPECT_NEAR(qBlue(px), 0x30, 6);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, FrameReaderColour, testing::Values(
-    ColourCase{"hd_bt709", "bt709", "bt709", 1280, ColourMatrix::BT709},
-    ColourCase{"sd_bt601", "bt470bg", "bt470bg", 320, ColourMatrix::BT601},
-    ColourCase{"sd_smpte170m", "smpte170m", "smpte170m", 320, ColourMatrix::BT601},
-    // Phones record in BT.2020; read as BT.709 this green gains 20 in green.
-    ColourCase{"phone_bt2020", "bt2020", "bt2020nc", 320, ColourMatrix::BT2020}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, FrameReaderColour,
+                         testing::Values(ColourCase{"hd_bt709", "bt709", "bt709", 1280, ColourMatrix::BT709},
+                                         ColourCase{"sd_bt601", "bt470bg", "bt470bg", 320, ColourMatrix::BT601},
+                                         ColourCase{"sd_smpte170m", "smpte170m", "smpte170m", 320, ColourMatrix::BT601},
+                                         // Phones record in BT.2020; read as BT.709 this green gains 20 in green.
+                                         ColourCase{"phone_bt2020", "bt2020", "bt2020nc", 320, ColourMatrix::BT2020}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -33,9 +33,12 @@ TestMovieOptions with(void (*edit)(TestMovieOptions&))
     return o;
 }
 
-void PrintTo(const ProbeCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ProbeCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
-class MediaAssetProbe : public testing::TestWithParam<ProbeCase> {};
+class MediaAssetProbe : public testing::TestWithParam<ProbeCase> { };
 
 TEST_P(MediaAssetProbe, ReportsTracksAsWritten)
 {
@@ -62,25 +65,34 @@ TEST_P(MediaAssetProbe, ReportsTracksAsWritten)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, MediaAssetProbe, testing::Values(
-    ProbeCase{"plain", {}, "plain.mp4", true, 160, 90, 30, true, 0, 1},
-    ProbeCase{"four_by_three", with([](auto& o) { o.width = 120; }), "sd.mov", true, 120, 90, 30, true, 0, 1},
-    ProbeCase{"anamorphic", with([](auto& o) { o.width = 120; o.pixelAspect = "4/3"; }), "wide.mp4", true, 160, 90, 30,
-              true, 0, 1},
-    ProbeCase{"ntsc", with([](auto& o) { o.frameRate = 30000; o.frameRateBase = 1001; }), "ntsc.mp4", true, 160, 90,
-              29.97003, true, 0, 1},
-    ProbeCase{"late_audio", with([](auto& o) { o.audioDelaySeconds = 0.5; }), "late.mp4", true, 160, 90, 30, true,
-              0.5, 1.5},
-    ProbeCase{"audio_only", with([](auto& o) { o.video = false; }), "tone.mp4", false, 0, 0, 0, true, 0, 1},
-    ProbeCase{"silent", with([](auto& o) { o.audio = false; }), "silent.mp4", true, 160, 90, 30, false, 0, 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, MediaAssetProbe,
+                         testing::Values(ProbeCase{"plain", {}, "plain.mp4", true, 160, 90, 30, true, 0, 1},
+                                         ProbeCase{"four_by_three", with([](auto& o) { o.width = 120; }), "sd.mov",
+                                                   true, 120, 90, 30, true, 0, 1},
+                                         ProbeCase{"anamorphic", with([](auto& o) {
+                                                       o.width = 120;
+                                                       o.pixelAspect = "4/3";
+                                                   }),
+                                                   "wide.mp4", true, 160, 90, 30, true, 0, 1},
+                                         ProbeCase{"ntsc", with([](auto& o) {
+                                                       o.frameRate = 30000;
+                                                       o.frameRateBase = 1001;
+                                                   }),
+                                                   "ntsc.mp4", true, 160, 90, 29.97003, true, 0, 1},
+                                         ProbeCase{"late_audio", with([](auto& o) { o.audioDelaySeconds = 0.5; }),
+                                                   "late.mp4", true, 160, 90, 30, true, 0.5, 1.5},
+                                         ProbeCase{"audio_only", with([](auto& o) { o.video = false; }), "tone.mp4",
+                                                   false, 0, 0, 0, true, 0, 1},
+                                         ProbeCase{"silent", with([](auto& o) { o.audio = false; }), "silent.mp4", true,
+                                                   160, 90, 30, false, 0, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MediaAsset, PhoneRotationBecomesAQuarterTurnTransform)
 {
     TempDir dir;
     struct Case {
         int rotation;
-        int quarterTurns;  // clockwise on screen
+        int quarterTurns; // clockwise on screen
     };
     for (Case c : {Case{0, 0}, Case{90, 3}, Case{270, 1}, Case{180, 2}}) {
         TestMovieOptions options;
@@ -131,9 +143,12 @@ struct BadCase {
     void (*make)(const std::filesystem::path&);
 };
 
-void PrintTo(const BadCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const BadCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
-class MediaAssetBadInput : public testing::TestWithParam<BadCase> {};
+class MediaAssetBadInput : public testing::TestWithParam<BadCase> { };
 
 TEST_P(MediaAssetBadInput, ThrowsAClearErrorNamingTheFile)
 {
@@ -148,20 +163,22 @@ TEST_P(MediaAssetBadInput, ThrowsAClearErrorNamingTheFile)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, MediaAssetBadInput, testing::Values(
-    BadCase{"missing", [](const std::filesystem::path&) {}},
-    BadCase{"text", [](const std::filesystem::path& p) { std::ofstream(p) << "not a movie at all\n"; }},
-    BadCase{"empty", [](const std::filesystem::path& p) { std::ofstream{p}; }},
-    BadCase{"truncated", [](const std::filesystem::path& p) {
-        TestMovieOptions o;
-        o.timecode = "";
-        makeTestMovie(p.parent_path() / "whole.mp4", o);
-        std::ifstream in(p.parent_path() / "whole.mp4", std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), {});
-        // Keep the media data, lose the index at the end.
-        std::ofstream(p, std::ios::binary) << bytes.substr(0, bytes.size() / 3);
-    }},
-    BadCase{"folder", [](const std::filesystem::path& p) { std::filesystem::create_directory(p); }}),
+INSTANTIATE_TEST_SUITE_P(
+    Table, MediaAssetBadInput,
+    testing::Values(BadCase{"missing", [](const std::filesystem::path&) {}},
+                    BadCase{"text", [](const std::filesystem::path& p) { std::ofstream(p) << "not a movie at all\n"; }},
+                    BadCase{"empty", [](const std::filesystem::path& p) { std::ofstream{p}; }},
+                    BadCase{"truncated",
+                            [](const std::filesystem::path& p) {
+                                TestMovieOptions o;
+                                o.timecode = "";
+                                makeTestMovie(p.parent_path() / "whole.mp4", o);
+                                std::ifstream in(p.parent_path() / "whole.mp4", std::ios::binary);
+                                std::string bytes((std::istreambuf_iterator<char>(in)), {});
+                                // Keep the media data, lose the index at the end.
+                                std::ofstream(p, std::ios::binary) << bytes.substr(0, bytes.size() / 3);
+                            }},
+                    BadCase{"folder", [](const std::filesystem::path& p) { std::filesystem::create_directory(p); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -13,7 +13,7 @@ struct SecondsCase {
     int64_t value;
 };
 
-class MediaTimeFromSeconds : public testing::TestWithParam<SecondsCase> {};
+class MediaTimeFromSeconds : public testing::TestWithParam<SecondsCase> { };
 
 TEST_P(MediaTimeFromSeconds, RoundsHalfAwayFromZero)
 {
@@ -24,10 +24,11 @@ TEST_P(MediaTimeFromSeconds, RoundsHalfAwayFromZero)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, MediaTimeFromSeconds,
-    testing::Values(SecondsCase{0.1, 60000, 6000}, SecondsCase{1.5, 1, 2}, SecondsCase{-1.5, 1, -2},
-                    SecondsCase{2.5, 1, 3}, SecondsCase{1.0 / 3.0, 30, 10}, SecondsCase{12.34567, 60000, 740740},
-                    SecondsCase{0.0, 30, 0}, SecondsCase{1e300, 60000, 9200000000000000000},
-                    SecondsCase{-1e300, 60000, -9200000000000000000}));
+                         testing::Values(SecondsCase{0.1, 60000, 6000}, SecondsCase{1.5, 1, 2},
+                                         SecondsCase{-1.5, 1, -2}, SecondsCase{2.5, 1, 3},
+                                         SecondsCase{1.0 / 3.0, 30, 10}, SecondsCase{12.34567, 60000, 740740},
+                                         SecondsCase{0.0, 30, 0}, SecondsCase{1e300, 60000, 9200000000000000000},
+                                         SecondsCase{-1e300, 60000, -9200000000000000000}));
 
 struct SumCase {
     MediaTime a;
@@ -35,7 +36,7 @@ struct SumCase {
     MediaTime sum;
 };
 
-class MediaTimeSum : public testing::TestWithParam<SumCase> {};
+class MediaTimeSum : public testing::TestWithParam<SumCase> { };
 
 TEST_P(MediaTimeSum, KeepsOrWidensTimeScaleWithoutReducing)
 {
@@ -47,10 +48,10 @@ TEST_P(MediaTimeSum, KeepsOrWidensTimeScaleWithoutReducing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, MediaTimeSum,
-    testing::Values(SumCase{MediaTime{0, 1}, MediaTime{75, 25}, MediaTime{75, 25}},
-                    SumCase{MediaTime{75, 25}, MediaTime{60, 30}, MediaTime{750, 150}},
-                    SumCase{MediaTime{4, 8}, MediaTime{2, 8}, MediaTime{6, 8}},
-                    SumCase{MediaTime{1001, 30000}, MediaTime{1, 60000}, MediaTime{2003, 60000}}));
+                         testing::Values(SumCase{MediaTime{0, 1}, MediaTime{75, 25}, MediaTime{75, 25}},
+                                         SumCase{MediaTime{75, 25}, MediaTime{60, 30}, MediaTime{750, 150}},
+                                         SumCase{MediaTime{4, 8}, MediaTime{2, 8}, MediaTime{6, 8}},
+                                         SumCase{MediaTime{1001, 30000}, MediaTime{1, 60000}, MediaTime{2003, 60000}}));
 
 TEST(MediaTime, SumBeyondMaxTimeScaleRoundsIntoIt)
 {
@@ -83,7 +84,7 @@ struct RangeCase {
     double durationSeconds;
 };
 
-class MediaTimeRangeIntersection : public testing::TestWithParam<RangeCase> {};
+class MediaTimeRangeIntersection : public testing::TestWithParam<RangeCase> { };
 
 TEST_P(MediaTimeRangeIntersection, IsSymmetricAndInsideBoth)
 {
@@ -103,10 +104,12 @@ MediaTimeRange range(double start, double duration)
     return {MediaTime::fromSeconds(start, 600), MediaTime::fromSeconds(duration, 600)};
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, MediaTimeRangeIntersection,
-    testing::Values(RangeCase{range(0, 10), range(5, 10), 5, 5}, RangeCase{range(0, 10), range(2, 3), 2, 3},
-                    RangeCase{range(0, 1), range(2, 3), 2, 0}, RangeCase{range(0, 2), range(2, 3), 2, 0},
-                    RangeCase{{MediaTime{1, 30}, MediaTime{60, 30}}, {MediaTime{0, 25}, MediaTime{25, 25}}, 1.0 / 30, 29.0 / 30}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, MediaTimeRangeIntersection,
+    testing::Values(
+        RangeCase{range(0, 10), range(5, 10), 5, 5}, RangeCase{range(0, 10), range(2, 3), 2, 3},
+        RangeCase{range(0, 1), range(2, 3), 2, 0}, RangeCase{range(0, 2), range(2, 3), 2, 0},
+        RangeCase{{MediaTime{1, 30}, MediaTime{60, 30}}, {MediaTime{0, 25}, MediaTime{25, 25}}, 1.0 / 30, 29.0 / 30}));
 
 TEST(MediaTimeRange, ContainsIsHalfOpen)
 {

@@ -37,9 +37,12 @@ struct WriteCase {
     int frames;
 };
 
-void PrintTo(const WriteCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const WriteCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
-class MovieWriterFrames : public testing::TestWithParam<WriteCase> {};
+class MovieWriterFrames : public testing::TestWithParam<WriteCase> { };
 
 TEST_P(MovieWriterFrames, WritesEveryFrameAtItsTimeAndLastsWholeFrames)
 {
@@ -48,8 +51,7 @@ TEST_P(MovieWriterFrames, WritesEveryFrameAtItsTimeAndLastsWholeFrames)
     auto path = dir / (c.container == MovieContainer::MP4 ? "out.mp4" : "out.mov");
     MovieWriter writer(path, smallSettings(c.container));
     // Red first, blue for the rest: the first and the last frame can be told apart.
-    for (int i = 0; i < c.frames; ++i)
-        writer.appendVideoFrame(solid(i == 0 ? Qt::red : Qt::blue), MediaTime{i, 30});
+    for (int i = 0; i < c.frames; ++i) writer.appendVideoFrame(solid(i == 0 ? Qt::red : Qt::blue), MediaTime{i, 30});
     writer.finish();
     MovieFacts facts = inspectMovie(path);
     EXPECT_EQ(facts.width, 160);
@@ -57,8 +59,7 @@ TEST_P(MovieWriterFrames, WritesEveryFrameAtItsTimeAndLastsWholeFrames)
     EXPECT_EQ(facts.videoCodec, "h264");
     EXPECT_FALSE(facts.hasAudio);
     ASSERT_EQ(int(facts.frameTimes.size()), c.frames);
-    for (int i = 0; i < c.frames; ++i)
-        EXPECT_NEAR(facts.frameTimes[size_t(i)], i / 30.0, 1e-3);
+    for (int i = 0; i < c.frames; ++i) EXPECT_NEAR(facts.frameTimes[size_t(i)], i / 30.0, 1e-3);
     EXPECT_NEAR(facts.durationSeconds, c.frames / 30.0, 1e-3);
     EXPECT_GT(decodeFrame(path, 0).pixel(80, 45).r, 200);
     if (c.frames > 1) {
@@ -66,10 +67,11 @@ TEST_P(MovieWriterFrames, WritesEveryFrameAtItsTimeAndLastsWholeFrames)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, MovieWriterFrames, testing::Values(
-    WriteCase{"one_frame_mov", MovieContainer::QuickTime, 1}, WriteCase{"second_mov", MovieContainer::QuickTime, 30},
-    WriteCase{"second_and_a_frame_mp4", MovieContainer::MP4, 31}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, MovieWriterFrames,
+                         testing::Values(WriteCase{"one_frame_mov", MovieContainer::QuickTime, 1},
+                                         WriteCase{"second_mov", MovieContainer::QuickTime, 30},
+                                         WriteCase{"second_and_a_frame_mp4", MovieContainer::MP4, 31}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MovieWriter, ScalesPicturesOfAnotherSizeAndWritesAudio)
 {
@@ -80,8 +82,7 @@ TEST(MovieWriter, ScalesPicturesOfAnotherSizeAndWritesAudio)
     std::vector<float> tone(48000 * 2);
     for (size_t i = 0; i < tone.size() / 2; ++i)
         tone[2 * i] = tone[2 * i + 1] = float(0.5 * std::sin(2 * M_PI * 440 * double(i) / 48000));
-    for (int i = 0; i < 30; ++i)
-        writer.appendVideoFrame(solid(Qt::green, 320, 180), MediaTime{i, 30});
+    for (int i = 0; i < 30; ++i) writer.appendVideoFrame(solid(Qt::green, 320, 180), MediaTime{i, 30});
     writer.appendAudio(tone.data(), 48000);
     writer.finish();
     MovieFacts facts = inspectMovie(dir / "tone.mp4");
@@ -100,11 +101,9 @@ TEST(MovieWriter, OneImageAppendedAgainAndChangedInPlaceShowsItsCurrentPicture)
     MovieWriterSettings small = smallSettings();
     MovieWriter writer(dir / "still.mov", small);
     QImage picture = solid(Qt::red);
-    for (int i = 0; i < 10; ++i)
-        writer.appendVideoFrame(picture, MediaTime{i, 30});
+    for (int i = 0; i < 10; ++i) writer.appendVideoFrame(picture, MediaTime{i, 30});
     picture.fill(Qt::blue);
-    for (int i = 10; i < 20; ++i)
-        writer.appendVideoFrame(picture, MediaTime{i, 30});
+    for (int i = 10; i < 20; ++i) writer.appendVideoFrame(picture, MediaTime{i, 30});
     writer.finish();
     EXPECT_GT(decodeFrame(dir / "still.mov", 9).pixel(80, 45).r, 200);
     EXPECT_GT(decodeFrame(dir / "still.mov", 10).pixel(80, 45).b, 200);
@@ -160,7 +159,9 @@ TEST(MovieWriter, FailureRemovesOnlyItsOwnFile)
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.mp4"));
 
     std::ofstream(dir / "before.mp4") << "x";
-    { MovieWriter unfinished(dir / "before.mp4", smallSettings()); }
+    {
+        MovieWriter unfinished(dir / "before.mp4", smallSettings());
+    }
     EXPECT_TRUE(std::filesystem::exists(dir / "before.mp4"));
 }
 
@@ -174,8 +175,7 @@ TEST(MovieWriter, RelativeNamesHoldingAColonAreFiles)
     const std::filesystem::path name = "12:30 kick-off.mp4";
     try {
         MovieWriter writer(name, smallSettings());
-        for (int i = 0; i < 3; ++i)
-            writer.appendVideoFrame(solid(Qt::red), MediaTime{i, 30});
+        for (int i = 0; i < 3; ++i) writer.appendVideoFrame(solid(Qt::red), MediaTime{i, 30});
         writer.finish();
         MediaAsset asset = MediaAsset::load(name);
         EXPECT_TRUE(asset.hasVideo());

@@ -38,7 +38,10 @@ int shownCode(const Player& player)
     return frame.isNull() ? -2 : readFrameCode(asTestFrame(frame), 0, 0, frame.width(), frame.height());
 }
 
-MediaTime at(double seconds) { return MediaTime::fromSeconds(seconds, 60000); }
+MediaTime at(double seconds)
+{
+    return MediaTime::fromSeconds(seconds, 60000);
+}
 
 // A seek and what became of it.
 std::optional<bool> seekAndWait(Player& player, double seconds)
@@ -49,7 +52,10 @@ std::optional<bool> seekAndWait(Player& player, double seconds)
     return result;
 }
 
-PlayerOptions quiet() { return {.audioOutput = "null", .hardwareDecoding = false}; }
+PlayerOptions quiet()
+{
+    return {.audioOutput = "null", .hardwareDecoding = false};
+}
 
 class PlayerTest : public testing::Test {
 protected:
@@ -105,8 +111,8 @@ TEST_F(PlayerTest, AFileStartingLateKeepsTheProbedClock)
     // The movie's pictures start 10 s into its timeline; mpv and the probe
     // must agree on where frame 30 is.
     const auto late = clip().parent_path() / "late.mp4";
-    runTool("ffmpeg", {"-v", "error", "-y", "-i", clip().string(), "-c", "copy", "-output_ts_offset", "10",
-                       late.string()});
+    runTool("ffmpeg",
+            {"-v", "error", "-y", "-i", clip().string(), "-c", "copy", "-output_ts_offset", "10", late.string()});
     PlayerItemRef item = Player::open(late);
     const double frame30 = item->durationSeconds() - 1.0;
     player.replaceCurrentItem(item);
@@ -119,7 +125,9 @@ TEST_F(PlayerTest, SupersededSeeksCompleteFalseAndLeaveThePlayerPaused)
 {
     load();
     std::vector<std::string> outcomes;
-    auto note = [&](std::string name) { return [&, name](bool finished) { outcomes.push_back(name + (finished ? "+" : "-")); }; };
+    auto note = [&](std::string name) {
+        return [&, name](bool finished) { outcomes.push_back(name + (finished ? "+" : "-")); };
+    };
     player.seek(at(0.5), note("by seek"));
     player.seek(at(1.0), note("by replace"));
     player.replaceCurrentItem(Player::open(clip()));
@@ -171,7 +179,7 @@ TEST_F(PlayerTest, ReversePlayPausesAtTheReverseEndWithoutReport)
     EXPECT_EQ(ends, 0);
 
     player.setEndTimes(at(1.0), at(1.3));
-    player.play();  // forwards again, to the forward end set meanwhile
+    player.play(); // forwards again, to the forward end set meanwhile
     ASSERT_TRUE(waitFor([&] { return ends == 1; }));
     EXPECT_NEAR(player.currentTime(), 1.3, 1.0 / 30);
 }
@@ -203,8 +211,8 @@ TEST(PlayerInputTest, UnusualFilesNeitherCrashNorHang)
 
     const auto whole = makeTestMovie(dir / "whole.mp4", {.durationSeconds = 2.0});
     // Index first, so that the cut file opens and its data runs out half way.
-    runTool("ffmpeg", {"-v", "error", "-i", whole.string(), "-c", "copy", "-movflags", "+faststart",
-                       (dir / "cut.mp4").string()});
+    runTool("ffmpeg",
+            {"-v", "error", "-i", whole.string(), "-c", "copy", "-movflags", "+faststart", (dir / "cut.mp4").string()});
     std::filesystem::resize_file(dir / "cut.mp4", std::filesystem::file_size(whole) / 2);
     const std::vector<std::filesystem::path> playable{
         dir / "cut.mp4", makeTestMovie(dir / "sound.mp4", {.video = false}),
@@ -265,9 +273,17 @@ TEST(PlayerSoundTest, SoundPlaysFromTheSeekPoint)
     TempDir dir;
     // A rising tone: each moment has its own pitch, so an offset shows.
     const auto path = dir / "chirp.mp4";
-    runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc2=s=64x36:r=30:d=3", "-f", "lavfi", "-i",
-                       "aevalsrc=sin(2*PI*(200*t+150*t*t)):s=48000:d=3", "-c:v", "libx264", "-preset",
-                       "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "192k", path.string()});
+    runTool("ffmpeg", {"-v",         "error",
+                       "-f",         "lavfi",
+                       "-i",         "testsrc2=s=64x36:r=30:d=3",
+                       "-f",         "lavfi",
+                       "-i",         "aevalsrc=sin(2*PI*(200*t+150*t*t)):s=48000:d=3",
+                       "-c:v",       "libx264",
+                       "-preset",    "ultrafast",
+                       "-pix_fmt",   "yuv420p",
+                       "-c:a",       "aac",
+                       "-b:a",       "192k",
+                       path.string()});
     const auto wav = dir / "out.wav";
     {
         Player player({.audioOutput = "pcm", .audioFile = wav, .hardwareDecoding = false});
@@ -277,7 +293,7 @@ TEST(PlayerSoundTest, SoundPlaysFromTheSeekPoint)
         waitFor([&] { return player.currentTime() > 1.9; });
     }
     const std::vector<float> source = decodeAudioMono(path), written = decodeAudioMono(wav);
-    constexpr size_t window = 800;  // 0.1 s at 8 kHz
+    constexpr size_t window = 800; // 0.1 s at 8 kHz
     ASSERT_GT(written.size(), window + 400);
     size_t best = 0;
     double bestScore = -1e9;

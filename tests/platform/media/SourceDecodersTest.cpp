@@ -13,14 +13,14 @@ using namespace zanto::test;
 namespace {
 
 struct Cut {
-    int file;  // index into the suite's files
+    int file; // index into the suite's files
     double start;
     double length;
 };
 
 struct DecodeCase {
     const char* name;
-    std::vector<Cut> cuts;  // in output order
+    std::vector<Cut> cuts; // in output order
 };
 
 class SourceDecodersTest : public testing::TestWithParam<DecodeCase> {
@@ -30,11 +30,10 @@ protected:
         dir_ = new TempDir("zanto-source-decoders-");
         TestMovieOptions o;
         o.audio = false;
-        o.bFrames = true;  // a key frame every 2 s
+        o.bFrames = true; // a key frame every 2 s
         o.durationSeconds = 8;
         makeTestMovie(file(0), o);
-        for (int i = 1; i < 6; ++i)
-            std::filesystem::copy_file(file(0), file(i));
+        for (int i = 1; i < 6; ++i) std::filesystem::copy_file(file(0), file(i));
     }
     static void TearDownTestSuite() { delete dir_; }
     static std::filesystem::path file(int i) { return *dir_ / ("source" + std::to_string(i) + ".mp4"); }
@@ -44,7 +43,8 @@ protected:
         Composition c;
         MediaTime at{0, 60000};
         for (const Cut& cut : cuts) {
-            const MediaTimeRange range{MediaTime::fromSeconds(cut.start, 60000), MediaTime::fromSeconds(cut.length, 60000)};
+            const MediaTimeRange range{MediaTime::fromSeconds(cut.start, 60000),
+                                       MediaTime::fromSeconds(cut.length, 60000)};
             c.video.push_back({file(cut.file), range, at});
             at = at + range.duration;
         }
@@ -78,14 +78,23 @@ TEST_P(SourceDecodersTest, EveryInsertShowsItsOwnRange)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, SourceDecodersTest, testing::Values(
-    DecodeCase{"OnInOneFile", {{0, 0.5, 0.5}, {0, 1.2, 0.4}, {0, 1.6, 0.3}}},
-    DecodeCase{"PastKeyFramesThenBack", {{0, 0.5, 0.5}, {0, 5.1, 0.5}, {0, 2.0, 0.4}, {0, 2.0, 0.4}}},
-    DecodeCase{"AlternatingFiles", {{0, 1.0, 0.5}, {1, 1.0, 0.5}, {0, 4.0, 0.3}, {1, 0.2, 0.3}, {0, 1.6, 0.4}}},
-    DecodeCase{"MoreFilesThanKeptOpen", {{0, 3.0, 0.3}, {1, 1.0, 0.3}, {2, 6.5, 0.3}, {3, 0.0, 0.3}, {4, 2.2, 0.3},
-                                         {5, 7.0, 0.3}, {0, 3.4, 0.3}, {2, 1.0, 0.2}}},
-    DecodeCase{"ShortCutsLikeAThousandItemPlaylist", {{0, 0.0, 0.1}, {1, 0.1, 0.1}, {0, 0.2, 0.1}, {1, 0.3, 0.1},
-                                                      {0, 6.0, 0.1}, {1, 0.0, 0.1}}}),
+INSTANTIATE_TEST_SUITE_P(
+    Table, SourceDecodersTest,
+    testing::Values(
+        DecodeCase{"OnInOneFile", {{0, 0.5, 0.5}, {0, 1.2, 0.4}, {0, 1.6, 0.3}}},
+        DecodeCase{"PastKeyFramesThenBack", {{0, 0.5, 0.5}, {0, 5.1, 0.5}, {0, 2.0, 0.4}, {0, 2.0, 0.4}}},
+        DecodeCase{"AlternatingFiles", {{0, 1.0, 0.5}, {1, 1.0, 0.5}, {0, 4.0, 0.3}, {1, 0.2, 0.3}, {0, 1.6, 0.4}}},
+        DecodeCase{"MoreFilesThanKeptOpen",
+                   {{0, 3.0, 0.3},
+                    {1, 1.0, 0.3},
+                    {2, 6.5, 0.3},
+                    {3, 0.0, 0.3},
+                    {4, 2.2, 0.3},
+                    {5, 7.0, 0.3},
+                    {0, 3.4, 0.3},
+                    {2, 1.0, 0.2}}},
+        DecodeCase{"ShortCutsLikeAThousandItemPlaylist",
+                   {{0, 0.0, 0.1}, {1, 0.1, 0.1}, {0, 0.2, 0.1}, {1, 0.3, 0.1}, {0, 6.0, 0.1}, {1, 0.0, 0.1}}}),
     [](const testing::TestParamInfo<DecodeCase>& info) { return std::string(info.param.name); });
 
 // An insert asked for out of the order prepared for still gets its own
@@ -99,7 +108,8 @@ TEST_F(SourceDecodersTest, AnInsertOutOfTurnDropsThePreparationCleanly)
         media::VideoDecoder& decoder = decoders.decoder(insert);
         EXPECT_EQ(decoder.asset().path, in.assetPath);
         EXPECT_NEAR(decoder.frameTime(decoder.frameAt(in.sourceRange.start)).seconds(), in.sourceRange.start.seconds(),
-                    1e-6) << "insert " << insert;
+                    1e-6)
+            << "insert " << insert;
     }
 }
 
