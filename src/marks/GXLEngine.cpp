@@ -1,5 +1,6 @@
 #include "marks/GXLEngine.h"
 
+#include "marks/MarkerParameters.h"
 #include "marks/MarkerRenderer.h"
 #include "marks/OrganizerMarkDrawing.h"
 #include "platform/gpu/Device.h"
@@ -51,20 +52,21 @@ bool fillsCanvas(const QImage& picture)
 }
 
 // The video frame fitted into the canvas, loaded into the ground tools'
-// source texture. A frame that fills the canvas goes up as it is.
-void loadSource(gpu::Texture& texture, const QImage& background)
+// source texture (only `area` of it, when given: the shader reads no other
+// pixel). A frame that fills the canvas goes up as it is.
+void loadSource(gpu::Texture& texture, const QImage& background, const std::optional<gpu::PixelRegion>& area)
 {
-    if (fillsCanvas(background)) {
-        texture.replace(background.constBits(), std::size_t(background.bytesPerLine()));
-        return;
-    }
-    QImage fitted = emptyCanvas();
-    if (fitted.isNull()) throw failure("映像メモリを確保できません。");
-    {
+    QImage fitted;
+    if (!fillsCanvas(background)) {
+        fitted = emptyCanvas();
+        if (fitted.isNull()) throw failure("映像メモリを確保できません。");
         QPainter painter(&fitted);
         drawFitted(painter, background);
     }
-    texture.replace(fitted.constBits(), std::size_t(fitted.bytesPerLine()));
+    const QImage& canvas = fitted.isNull() ? background : fitted;
+    const gpu::PixelRegion r = area.value_or(gpu::PixelRegion{0, 0, markCanvasWidth, markCanvasHeight});
+    texture.replaceRegion(r.x, r.y, r.width, r.height, canvas.constScanLine(r.y) + std::size_t(r.x) * 4,
+                          std::size_t(canvas.bytesPerLine()));
 }
 
 // Reads the target into `picture`, made anew when it is not a canvas.
@@ -75,23 +77,6 @@ void readBack(const gpu::Texture& target, QImage& picture)
         throw failure("描画画像を作成できません。");
     // The texture's B, G, R, A bytes are the canvas's premultiplied pixels.
     target.getBytes(picture.bits(), canvasBytesPerRow);
-}
-
-// The band of rows holding anything but transparent pixels: [first, end).
-// A mark covers a small part of the canvas; laying only its band over the
-// picture below gives the same pixels, since a transparent pixel laid over
-// changes nothing.
-std::pair<int, int> drawnRows(const QImage& picture)
-{
-    auto empty = [&](int y) {
-        const auto* row = reinterpret_cast<const std::uint64_t*>(picture.constScanLine(y));
-        const std::size_t words = std::size_t(picture.width()) * 4 / sizeof(std::uint64_t);
-        return std::all_of(row, row + words, [](std::uint64_t word) { return word == 0; });
-    };
-    int first = 0, end = picture.height();
-    while (first < end && empty(first)) ++first;
-    while (end > first && empty(end - 1)) --end;
-    return {first, end};
 }
 
 } // namespace
@@ -122,23 +107,44 @@ MarkerRenderer& GXLEngine::rendererLocked()
     return *renderer_;
 }
 
+gpu::Texture& GXLEngine::targetLocked(MarkerRenderer& renderer)
+{
+    // Both textures are made once and drawn over afresh by every render.
+    if (!target_) target_ = renderer.device()->makeTexture(canvasTexture());
+    if (!target_) throw failure("GXL描画メモリを確保できません。");
+    return *target_;
+}
+
+std::shared_ptr<gpu::Texture> GXLEngine::sourceLocked(MarkerRenderer& renderer, const QImage& background,
+                                                     const std::optional<gpu::PixelRegion>& area)
+{
+    if (!source_) source_ = renderer.device()->makeTexture(canvasTexture());
+    if (!source_) throw failure("映像メモリを確保できません。");
+    loadSource(*source_, background, area);
+    return source_;
+}
+
+namespace {
+
+void checkSettings(const GXLSettings& settings, const QImage& background)
+{
+    if (!settings.validate()) throw failure("GXLツールの設定が不正です。");
+    if (settings.ground() && background.isNull())
+        throw failure("芝生限定ツールは映像を読み込んでから使用してください。");
+}
+
+} // namespace
+
 QImage GXLEngine::image(const GXLSettings& settings, double seconds, const QImage& background, bool overlayOnly)
 {
     if (!settings.validate()) throw failure("GXLツールの設定が不正です。");
     std::lock_guard guard(lock_);
     MarkerRenderer& renderer = rendererLocked();
-    gpu::Device& device = *renderer.device();
-    // Both textures are made once and drawn over afresh by every render (the
-    // target is cleared first, the source replaced whole).
-    if (!target_) target_ = device.makeTexture(canvasTexture());
-    if (!target_) throw failure("GXL描画メモリを確保できません。");
+    targetLocked(renderer);
     std::shared_ptr<gpu::Texture> source;
     if (settings.ground()) {
-        if (background.isNull()) throw failure("芝生限定ツールは映像を読み込んでから使用してください。");
-        if (!source_) source_ = device.makeTexture(canvasTexture());
-        if (!source_) throw failure("映像メモリを確保できません。");
-        loadSource(*source_, background);
-        source = source_;
+        checkSettings(settings, background);
+        source = sourceLocked(renderer, background, std::nullopt);
     }
     renderer.render(target_, settings.parameters(), seconds, source, std::string(), overlayOnly);
     // The last picture is read into again once its caller has let it go
@@ -149,28 +155,63 @@ QImage GXLEngine::image(const GXLSettings& settings, double seconds, const QImag
     return picture_;
 }
 
+GXLEngine::Area GXLEngine::stack(const std::vector<const GXLSettings*>& marks, double seconds,
+                                 const QImage& background)
+{
+    std::vector<MarkerParameters> markers;
+    QRect drawn;
+    bool ground = false;
+    for (const GXLSettings* settings : marks) {
+        checkSettings(*settings, background);
+        markers.push_back(settings->parameters());
+        const gpu::PixelRegion r =
+            MarkerRenderer::drawnArea(markers.back(), markCanvasWidth, markCanvasHeight, seconds);
+        drawn |= QRect(r.x, r.y, r.width, r.height);
+        ground = ground || settings->ground();
+    }
+    if (drawn.isEmpty()) return {};
+    const gpu::PixelRegion area{drawn.x(), drawn.y(), drawn.width(), drawn.height()};
+    std::lock_guard guard(lock_);
+    MarkerRenderer& renderer = rendererLocked();
+    gpu::Texture& target = targetLocked(renderer);
+    renderer.renderStack(target_, markers, seconds, ground ? sourceLocked(renderer, background, area) : nullptr, area);
+    if (!picture_.isDetached() || !fillsCanvas(picture_))
+        picture_ = QImage(markCanvasWidth, markCanvasHeight, QImage::Format_ARGB32_Premultiplied);
+    if (picture_.isNull()) throw failure("描画画像を作成できません。");
+    target.getBytes(area, picture_.scanLine(area.y) + std::size_t(area.x) * 4, std::size_t(picture_.bytesPerLine()));
+    return {picture_, drawn};
+}
+
 namespace {
 
-// Draws the marks, in list order, onto `canvas`; `background` keys ground tools.
+// Draws the marks, in list order, onto `canvas`; `background` keys ground
+// tools. Every telestration mark is rendered before anything is painted, so
+// the background may be the canvas itself: the tools key to it unmarked.
 void drawMarks(QImage& canvas, const std::vector<OrganizerMark>& marks, const QImage& background, double seconds,
                bool overlayOnly, bool fitBackground)
 {
+    // Runs of telestration marks next to one another in the list are drawn
+    // together, each run as one picture laid where it lies in the list.
+    std::vector<std::optional<GXLEngine::Area>> runs(marks.size());
+    for (std::size_t i = 0; i < marks.size();) {
+        std::vector<const GXLSettings*> run;
+        std::size_t end = i;
+        for (; end < marks.size() && marks[end].gxl; ++end)
+            if (!(marks[end].gxl->ground() && background.isNull() && overlayOnly)) run.push_back(&*marks[end].gxl);
+        if (!run.empty()) runs[i] = GXLEngine::shared().stack(run, seconds, background);
+        i = std::max(end, i + 1);
+    }
     QPainter painter(&canvas);
     if (fitBackground) drawFitted(painter, background);
-    const QRectF area(0, 0, markCanvasWidth, markCanvasHeight);
-    for (const OrganizerMark& mark : marks) {
-        if (!mark.gxl) {
-            // Straight onto the one canvas: source-over is associative, so this
-            // is the mark's own transparent picture laid over, without
-            // allocating a full canvas per mark.
-            drawOrganizerMarks({mark}, area, painter);
-            continue;
-        }
-        const bool ground = mark.gxl->ground();
-        if (ground && background.isNull() && overlayOnly) continue;
-        const QImage picture = GXLEngine::shared().image(*mark.gxl, seconds, ground ? background : QImage(), true);
-        const auto [first, end] = drawnRows(picture);
-        if (first < end) painter.drawImage(QPointF(0, first), picture, QRectF(0, first, picture.width(), end - first));
+    const QRectF whole(0, 0, markCanvasWidth, markCanvasHeight);
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        // Straight onto the one canvas: source-over is associative, so this
+        // is each mark's own transparent picture laid over, without a full
+        // canvas per mark.
+        if (!marks[i].gxl)
+            drawOrganizerMarks({marks[i]}, whole, painter);
+        else if (runs[i] && !runs[i]->rect.isEmpty())
+            painter.drawImage(runs[i]->rect.topLeft(), runs[i]->picture, runs[i]->rect);
     }
     if (!painter.end()) throw failure("描画を合成できません。");
 }
@@ -190,11 +231,9 @@ QImage soccerFrame(const std::vector<OrganizerMark>& marks, const QImage& backgr
 
 QImage soccerFrame(const std::vector<OrganizerMark>& marks, QImage&& background, double seconds)
 {
-    const bool ground = std::any_of(marks.begin(), marks.end(),
-                                    [](const OrganizerMark& mark) { return mark.gxl && mark.gxl->ground(); });
-    if (ground || !fillsCanvas(background)) return soccerFrame(marks, background, seconds, false);
+    if (!fillsCanvas(background)) return soccerFrame(marks, background, seconds, false);
     QImage canvas = std::move(background);
-    drawMarks(canvas, marks, QImage(), seconds, false, false);
+    drawMarks(canvas, marks, canvas, seconds, false, false);
     return canvas;
 }
 

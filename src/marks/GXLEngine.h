@@ -10,10 +10,14 @@
 #include "marks/GXLSettings.h"
 #include "marks/OrganizerMark.h"
 
+#include "platform/gpu/PixelFormat.h"
+
 #include <QImage>
+#include <QRect>
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace zanto {
@@ -42,8 +46,24 @@ public:
     // std::system_error for an unreadable shader file).
     QImage image(const GXLSettings& settings, double seconds, const QImage& background, bool overlayOnly = false);
 
+    // Several marks, each as `image` gives it in overlay mode, laid over one
+    // another in turn, drawn only over the part of the canvas they can draw
+    // in (`rect`). `picture` is canvas-sized; only `rect` of it holds the
+    // marks: laid over a canvas, that part changes the same pixels as the
+    // marks' whole pictures laid in turn. Only that part of `background` is
+    // uploaded, and it is drawn and read in one pass. Fails as `image` does,
+    // for the first mark in the list that fails.
+    struct Area {
+        QImage picture;
+        QRect rect;
+    };
+    Area stack(const std::vector<const GXLSettings*>& marks, double seconds, const QImage& background);
+
 private:
     GXLEngine();
+    std::shared_ptr<gpu::Texture> sourceLocked(MarkerRenderer& renderer, const QImage& background,
+                                               const std::optional<gpu::PixelRegion>& area);
+    gpu::Texture& targetLocked(MarkerRenderer& renderer);
     friend struct GXLEngineTestAccess;
 
     MarkerRenderer& rendererLocked();
@@ -74,7 +94,8 @@ private:
 QImage soccerFrame(const std::vector<OrganizerMark>& marks, const QImage& background, double seconds,
                    bool overlayOnly = false);
 // The same with the background under the marks, handed over: one that fills
-// the canvas is drawn on as it is, unless a ground tool needs it unmarked.
+// the canvas is drawn on as it is (ground tools key to it before any mark is
+// laid on it).
 QImage soccerFrame(const std::vector<OrganizerMark>& marks, QImage&& background, double seconds);
 
 } // namespace zanto

@@ -95,6 +95,18 @@ std::shared_ptr<gpu::RenderPipeline> MarkerRenderer::textPipeline(gpu::PixelForm
     return made;
 }
 
+std::shared_ptr<gpu::RenderPipeline> MarkerRenderer::stackPipeline(gpu::PixelFormat format, bool ground)
+{
+    std::lock_guard guard(lock_);
+    const auto key = pipelineKey(format, false, ground, true);
+    if (auto found = stackPipelines_.find(key); found != stackPipelines_.end()) return found->second;
+    auto made = device_->makeRenderPipeline({library_, "markerVertex",
+                                             ground ? "groundOverlayFragment" : "markerFragment", format,
+                                             gpu::Blending::PremultipliedSourceOver});
+    stackPipelines_.emplace(key, made);
+    return made;
+}
+
 std::size_t MarkerRenderer::pipelineCount() const
 {
     std::lock_guard guard(lock_);
@@ -111,7 +123,7 @@ std::size_t MarkerRenderer::programCount() const
 {
     std::lock_guard guard(lock_);
     std::size_t count = 0;
-    for (const auto* pipelines : {&pipelines_, &textPipelines_}) {
+    for (const auto* pipelines : {&pipelines_, &textPipelines_, &stackPipelines_}) {
         for (const auto& [key, pipeline] : *pipelines) count += 1 + pipeline->variantCount();
     }
     return count;

@@ -30,6 +30,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zanto {
 
@@ -69,6 +70,18 @@ public:
     void render(const std::shared_ptr<gpu::Texture>& target, const MarkerParameters& parameters, double seconds,
                 const std::shared_ptr<gpu::Texture>& source, const std::string& label = {}, bool overlayOnly = false);
 
+    // Several markers alone, laid over one another in turn (premultiplied
+    // source-over) within `area` of `target`, which is cleared first; the
+    // rest of the target keeps what it held. Markers keyed to the turf
+    // (groundOnly) read `source`, which every such marker needs; only `area`
+    // of it is read. One pass for all: the GPU shades the markers together.
+    void renderStack(const std::shared_ptr<gpu::Texture>& target, const std::vector<MarkerParameters>& markers,
+                     double seconds, const std::shared_ptr<gpu::Texture>& source, const gpu::PixelRegion& area);
+
+    // The part of a target of this size the marker alone can draw in at
+    // `seconds` (markerBounds); it is transparent black elsewhere.
+    static gpu::PixelRegion drawnArea(const MarkerParameters& parameters, int width, int height, double seconds);
+
     // The cutout pass: the whole target drawn from `source` with the cutout
     // shader. A source that is the target itself is copied first.
     void renderCutout(const std::shared_ptr<gpu::Texture>& target, const std::shared_ptr<gpu::Texture>& source,
@@ -102,8 +115,10 @@ private:
     std::shared_ptr<gpu::RenderPipeline> pipeline(gpu::PixelFormat format, bool cutout = false, bool ground = false,
                                                   bool overlayOnly = false);
     std::shared_ptr<gpu::RenderPipeline> textPipeline(gpu::PixelFormat format);
+    std::shared_ptr<gpu::RenderPipeline> stackPipeline(gpu::PixelFormat format, bool ground);
     std::shared_ptr<gpu::Texture> privateCopySource(gpu::CommandBuffer& buffer,
-                                                    const std::shared_ptr<gpu::Texture>& source) const;
+                                                    const std::shared_ptr<gpu::Texture>& source,
+                                                    const std::optional<gpu::PixelRegion>& area = std::nullopt) const;
     void keepSpareCopy(std::shared_ptr<gpu::Texture> copy) const;
 
     std::shared_ptr<gpu::Device> device_;
@@ -111,10 +126,13 @@ private:
     std::shared_ptr<const gpu::Library> library_;
     std::atomic<bool> specialised_ = true;
 
-    // Guards pipelines_, textPipelines_ and spareCopy_; held across a pipeline's creation.
+    // Guards pipelines_, textPipelines_, stackPipelines_ and spareCopy_; held
+    // across a pipeline's creation.
     mutable std::mutex lock_;
     std::map<std::uint64_t, std::shared_ptr<gpu::RenderPipeline>> pipelines_;
     std::map<std::uint64_t, std::shared_ptr<gpu::RenderPipeline>> textPipelines_;
+    // The marker and ground overlay functions blending over what lies below.
+    std::map<std::uint64_t, std::shared_ptr<gpu::RenderPipeline>> stackPipelines_;
     // The private source copy of the last pass, free again once it finished.
     mutable std::shared_ptr<gpu::Texture> spareCopy_;
 };

@@ -1,6 +1,7 @@
 // The marker pass with its label pass, and the cutout pass.
 
 #include "marks/LabelTexture.h"
+#include "marks/MarkerBounds.h"
 #include "marks/MarkerRenderer.h"
 #include "marks/MarkerShaderConstants.h"
 
@@ -8,6 +9,8 @@
 #include "platform/gpu/Device.h"
 #include "platform/gpu/GpuError.h"
 #include "platform/gpu/Texture.h"
+
+#include <algorithm>
 
 namespace zanto {
 namespace {
@@ -24,7 +27,8 @@ void throwIfFailed(const gpu::CommandBuffer& buffer)
 // A private copy of the source, filled by a blit at the start of `buffer`.
 // Throws "Source copy unavailable" when the copy cannot be made.
 std::shared_ptr<gpu::Texture> MarkerRenderer::privateCopySource(gpu::CommandBuffer& buffer,
-                                                                const std::shared_ptr<gpu::Texture>& source) const
+                                                                const std::shared_ptr<gpu::Texture>& source,
+                                                                const std::optional<gpu::PixelRegion>& area) const
 {
     std::shared_ptr<gpu::Texture> copy;
     if (source && source->device() == device_) {
@@ -41,7 +45,10 @@ std::shared_ptr<gpu::Texture> MarkerRenderer::privateCopySource(gpu::CommandBuff
     }
     auto blit = copy ? buffer.makeBlitCommandEncoder() : nullptr;
     if (!blit) throw failure("Source copy unavailable");
-    blit->copy(source, copy);
+    if (area)
+        blit->copy(source, copy, *area);
+    else
+        blit->copy(source, copy);
     blit->endEncoding();
     return copy;
 }
@@ -89,6 +96,45 @@ void MarkerRenderer::render(const std::shared_ptr<gpu::Texture>& target, const M
     buffer->waitUntilCompleted();
     keepSpareCopy(frame);
     throwIfFailed(*buffer);
+}
+
+void MarkerRenderer::renderStack(const std::shared_ptr<gpu::Texture>& target,
+                                 const std::vector<MarkerParameters>& markers, double seconds,
+                                 const std::shared_ptr<gpu::Texture>& source, const gpu::PixelRegion& area)
+{
+    const int width = target ? target->width() : 0;
+    const int height = target ? target->height() : 0;
+    auto buffer = queue_->makeCommandBuffer();
+    if (!buffer) throw failure("Command buffer unavailable");
+    const bool keyed = std::any_of(markers.begin(), markers.end(), [](const auto& m) { return m.groundOnly; });
+    const std::shared_ptr<gpu::Texture> frame = source && keyed ? privateCopySource(*buffer, source, area) : nullptr;
+    auto encoder = buffer->makeRenderCommandEncoder({target, gpu::LoadAction::Clear, {0, 0, 0, 0}, area});
+    if (!encoder) throw failure("Render encoder unavailable");
+    for (const MarkerParameters& parameters : markers) {
+        const MarkerUniforms uniforms = parameters.uniforms(width, height, seconds);
+        const GroundUniforms ground = parameters.groundUniforms(width, height, seconds);
+        const TrailUniforms trail = parameters.trailUniforms(width, height);
+        const bool onTurf = parameters.groundOnly && frame;
+        encoder->setPipeline(stackPipeline(target->pixelFormat(), onTurf));
+        encoder->setFragmentBytes(&uniforms, sizeof uniforms, 0);
+        encoder->setFragmentBytes(&ground, sizeof ground, 1);
+        encoder->setFragmentBytes(trail.data(), sizeof trail, 2);
+        encoder->setFragmentTexture(onTurf ? frame : nullptr, 0);
+        encoder->setFragmentConstants(specialised_ ? markerShaderConstants(uniforms, ground, trail)
+                                                   : gpu::FunctionConstants{});
+        encoder->drawPrimitives(0, 3);
+    }
+    encoder->endEncoding();
+    buffer->commit();
+    buffer->waitUntilCompleted();
+    keepSpareCopy(frame);
+    throwIfFailed(*buffer);
+}
+
+gpu::PixelRegion MarkerRenderer::drawnArea(const MarkerParameters& parameters, int width, int height, double seconds)
+{
+    return markerBounds(parameters.uniforms(width, height, seconds), parameters.groundUniforms(width, height, seconds),
+                        parameters.trailUniforms(width, height));
 }
 
 // A source copy whose pass has finished, for the next render to copy into.

@@ -50,11 +50,17 @@ std::string runRenderPass(Device::Impl& device, const CommandBuffer::Pass& pass)
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target.glName(), 0);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return "Render target is not complete";
     glViewport(0, 0, target.width(), target.height());
+    // Texture row 0 is framebuffer row 0, so the region's rows are the scissor's.
+    if (const auto& area = pass.descriptor.scissor) {
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(area->x, area->y, area->width, area->height);
+    }
     if (pass.descriptor.loadAction == LoadAction::Clear) {
         glDisable(GL_BLEND);
         glClearBufferfv(GL_COLOR, 0, pass.descriptor.clearColor.data());
     }
     for (const auto& draw : pass.draws) runDraw(device, draw);
+    glDisable(GL_SCISSOR_TEST);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     return {};
@@ -62,9 +68,11 @@ std::string runRenderPass(Device::Impl& device, const CommandBuffer::Pass& pass)
 
 void runBlitPass(const CommandBuffer::Pass& pass)
 {
-    for (const auto& copy : pass.copies)
-        glCopyImageSubData(copy.source->glName(), GL_TEXTURE_2D, 0, 0, 0, 0, copy.destination->glName(), GL_TEXTURE_2D,
-                           0, 0, 0, 0, copy.source->width(), copy.source->height(), 1);
+    for (const auto& copy : pass.copies) {
+        const PixelRegion& r = copy.region;
+        glCopyImageSubData(copy.source->glName(), GL_TEXTURE_2D, 0, r.x, r.y, 0, copy.destination->glName(),
+                           GL_TEXTURE_2D, 0, r.x, r.y, 0, r.width, r.height, 1);
+    }
 }
 
 } // namespace

@@ -31,6 +31,9 @@ struct RenderPassDescriptor {
     std::shared_ptr<Texture> target; // colour attachment 0
     LoadAction loadAction = LoadAction::Clear;
     std::array<float, 4> clearColor = {0, 0, 0, 0}; // red, green, blue, alpha
+    // When set, the clear and every draw touch only this part of the target;
+    // the rest keeps what it held.
+    std::optional<PixelRegion> scissor;
 };
 
 // Fragment inputs a draw may use.
@@ -82,6 +85,8 @@ public:
     // Copies the whole of `source` to the top left of `destination`, which
     // must be at least as large and of the same pixel format.
     void copy(std::shared_ptr<Texture> source, std::shared_ptr<Texture> destination);
+    // Copies `region` of `source` to the same place in `destination`.
+    void copy(std::shared_ptr<Texture> source, std::shared_ptr<Texture> destination, const PixelRegion& region);
     void endEncoding();
 
 private:

@@ -37,6 +37,21 @@ inline constexpr bool contains(TextureUsage set, TextureUsage flag)
     return (static_cast<unsigned>(set) & static_cast<unsigned>(flag)) != 0;
 }
 
+// A rectangle of pixels, origin at the top left as textures lie in memory.
+struct PixelRegion {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+
+    bool isEmpty() const { return width <= 0 || height <= 0; }
+    bool liesWithin(int outerWidth, int outerHeight) const
+    {
+        return x >= 0 && y >= 0 && width > 0 && height > 0 && x + width <= outerWidth && y + height <= outerHeight;
+    }
+    bool operator==(const PixelRegion&) const = default;
+};
+
 struct TextureDescriptor {
     PixelFormat format = PixelFormat::BGRA8Unorm;
     int width = 0;

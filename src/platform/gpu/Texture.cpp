@@ -69,28 +69,35 @@ void Texture::replace(const std::uint8_t* bytes, std::size_t bytesPerRow)
 
 void Texture::getBytes(std::uint8_t* bytes, std::size_t bytesPerRow) const
 {
-    const std::size_t rowBytes = std::size_t(width()) * 4;
+    getBytes(PixelRegion{0, 0, width(), height()}, bytes, bytesPerRow);
+}
+
+void Texture::getBytes(const PixelRegion& region, std::uint8_t* bytes, std::size_t bytesPerRow) const
+{
+    if (!region.liesWithin(width(), height())) throw GpuError("Texture region outside the texture");
+    const std::size_t rowBytes = std::size_t(region.width) * 4;
     if (!bytes || bytesPerRow < rowBytes) throw GpuError("Texture read-back with too few bytes a row");
     // Rows are read straight into the caller's memory, its row length given
     // to the driver, and swapped in place.
     const bool direct = bytesPerRow % 4 == 0;
-    std::vector<std::uint8_t> pixels(direct ? 0 : rowBytes * std::size_t(height()));
+    std::vector<std::uint8_t> pixels(direct ? 0 : rowBytes * std::size_t(region.height));
     {
         auto& device = device_->impl();
         DeviceSession session(device);
         glBindFramebuffer(GL_FRAMEBUFFER, device.framebuffer);
         glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, name_, 0);
         if (direct) glPixelStorei(GL_PACK_ROW_LENGTH, GLint(bytesPerRow / 4));
-        glReadPixels(0, 0, width(), height(), GL_RGBA, GL_UNSIGNED_BYTE, direct ? bytes : pixels.data());
+        glReadPixels(region.x, region.y, region.width, region.height, GL_RGBA, GL_UNSIGNED_BYTE,
+                     direct ? bytes : pixels.data());
         glPixelStorei(GL_PACK_ROW_LENGTH, 0);
         glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
         if (auto error = takeGlError(); !error.empty()) throw GpuError("Texture read-back failed: " + error);
     }
-    for (int y = 0; y < height(); ++y) {
+    for (int y = 0; y < region.height; ++y) {
         std::uint8_t* row = bytes + bytesPerRow * std::size_t(y);
         if (!direct) std::memcpy(row, pixels.data() + rowBytes * std::size_t(y), rowBytes);
-        if (descriptor_.format == PixelFormat::BGRA8Unorm) swapRedBlue(row, width());
+        if (descriptor_.format == PixelFormat::BGRA8Unorm) swapRedBlue(row, region.width);
     }
 }
 

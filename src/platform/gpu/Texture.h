@@ -38,6 +38,9 @@ public:
 
     // Reads the whole texture, rows `bytesPerRow` apart. Throws GpuError.
     void getBytes(std::uint8_t* bytes, std::size_t bytesPerRow) const;
+    // Reads `region` only, its top row first. Throws GpuError when the region
+    // leaves the texture.
+    void getBytes(const PixelRegion& region, std::uint8_t* bytes, std::size_t bytesPerRow) const;
     // The whole texture as tightly packed rows.
     std::vector<std::uint8_t> bytes() const;
 
