@@ -51,11 +51,23 @@ bool fillsCanvas(const QImage& picture)
            && picture.format() == QImage::Format_ARGB32_Premultiplied;
 }
 
-// The video frame fitted into the canvas, loaded into the ground tools'
-// source texture (only `area` of it, when given: the shader reads no other
-// pixel). A frame that fills the canvas goes up as it is.
-void loadSource(gpu::Texture& texture, const QImage& background, const std::optional<gpu::PixelRegion>& area)
+// The video frame under the marks loaded into the ground tools' source
+// texture: fitted into the canvas, or, with a `placed` rectangle, the part of
+// the canvas lying there. Only `area` of it, when given, goes up: the shader
+// reads no other pixel. A frame that fills the canvas goes up as it is.
+void loadSource(gpu::Texture& texture, const QImage& background, const QRect& placed,
+                const std::optional<gpu::PixelRegion>& area)
 {
+    const gpu::PixelRegion whole{0, 0, markCanvasWidth, markCanvasHeight};
+    const gpu::PixelRegion a = area.value_or(whole);
+    if (!placed.isNull()) {
+        const QRect r = QRect(a.x, a.y, a.width, a.height).intersected(placed);
+        if (r.isEmpty()) return;
+        texture.replaceRegion(r.x(), r.y(), r.width(), r.height(),
+                              background.constScanLine(r.y() - placed.y()) + std::size_t(r.x() - placed.x()) * 4,
+                              std::size_t(background.bytesPerLine()));
+        return;
+    }
     QImage fitted;
     if (!fillsCanvas(background)) {
         fitted = emptyCanvas();
@@ -64,8 +76,7 @@ void loadSource(gpu::Texture& texture, const QImage& background, const std::opti
         drawFitted(painter, background);
     }
     const QImage& canvas = fitted.isNull() ? background : fitted;
-    const gpu::PixelRegion r = area.value_or(gpu::PixelRegion{0, 0, markCanvasWidth, markCanvasHeight});
-    texture.replaceRegion(r.x, r.y, r.width, r.height, canvas.constScanLine(r.y) + std::size_t(r.x) * 4,
+    texture.replaceRegion(a.x, a.y, a.width, a.height, canvas.constScanLine(a.y) + std::size_t(a.x) * 4,
                           std::size_t(canvas.bytesPerLine()));
 }
 
@@ -116,11 +127,11 @@ gpu::Texture& GXLEngine::targetLocked(MarkerRenderer& renderer)
 }
 
 std::shared_ptr<gpu::Texture> GXLEngine::sourceLocked(MarkerRenderer& renderer, const QImage& background,
-                                                     const std::optional<gpu::PixelRegion>& area)
+                                                     const QRect& placed, const std::optional<gpu::PixelRegion>& area)
 {
     if (!source_) source_ = renderer.device()->makeTexture(canvasTexture());
     if (!source_) throw failure("映像メモリを確保できません。");
-    loadSource(*source_, background, area);
+    loadSource(*source_, background, placed, area);
     return source_;
 }
 
@@ -144,7 +155,7 @@ QImage GXLEngine::image(const GXLSettings& settings, double seconds, const QImag
     std::shared_ptr<gpu::Texture> source;
     if (settings.ground()) {
         checkSettings(settings, background);
-        source = sourceLocked(renderer, background, std::nullopt);
+        source = sourceLocked(renderer, background, QRect(), std::nullopt);
     }
     renderer.render(target_, settings.parameters(), seconds, source, std::string(), overlayOnly);
     // The last picture is read into again once its caller has let it go
@@ -156,7 +167,7 @@ QImage GXLEngine::image(const GXLSettings& settings, double seconds, const QImag
 }
 
 GXLEngine::Area GXLEngine::stack(const std::vector<const GXLSettings*>& marks, double seconds,
-                                 const QImage& background)
+                                 const QImage& background, const QRect& placed)
 {
     std::vector<MarkerParameters> markers;
     QRect drawn;
@@ -174,7 +185,8 @@ GXLEngine::Area GXLEngine::stack(const std::vector<const GXLSettings*>& marks, d
     std::lock_guard guard(lock_);
     MarkerRenderer& renderer = rendererLocked();
     gpu::Texture& target = targetLocked(renderer);
-    renderer.renderStack(target_, markers, seconds, ground ? sourceLocked(renderer, background, area) : nullptr, area);
+    renderer.renderStack(target_, markers, seconds,
+                         ground ? sourceLocked(renderer, background, placed, area) : nullptr, area);
     if (!picture_.isDetached() || !fillsCanvas(picture_))
         picture_ = QImage(markCanvasWidth, markCanvasHeight, QImage::Format_ARGB32_Premultiplied);
     if (picture_.isNull()) throw failure("描画画像を作成できません。");
@@ -185,20 +197,23 @@ GXLEngine::Area GXLEngine::stack(const std::vector<const GXLSettings*>& marks, d
 namespace {
 
 // Draws the marks, in list order, onto `canvas`; `background` keys ground
-// tools. Every telestration mark is rendered before anything is painted, so
-// the background may be the canvas itself: the tools key to it unmarked.
-void drawMarks(QImage& canvas, const std::vector<OrganizerMark>& marks, const QImage& background, double seconds,
-               bool overlayOnly, bool fitBackground)
+// tools (fitted into the canvas, or lying at `placed`). Every telestration
+// mark is rendered before anything is painted, so the background may be the
+// canvas itself: the tools key to it unmarked. Runs of telestration marks
+// next to one another in the list are drawn together, each run as one
+// picture laid where it lies in the list. Gives the part drawn on by
+// telestration marks.
+QRect drawMarks(QImage& canvas, const std::vector<OrganizerMark>& marks, const QImage& background, double seconds,
+                bool overlayOnly, bool fitBackground, const QRect& placed = QRect())
 {
-    // Runs of telestration marks next to one another in the list are drawn
-    // together, each run as one picture laid where it lies in the list.
     std::vector<std::optional<GXLEngine::Area>> runs(marks.size());
+    QRect drawn;
     for (std::size_t i = 0; i < marks.size();) {
         std::vector<const GXLSettings*> run;
         std::size_t end = i;
         for (; end < marks.size() && marks[end].gxl; ++end)
             if (!(marks[end].gxl->ground() && background.isNull() && overlayOnly)) run.push_back(&*marks[end].gxl);
-        if (!run.empty()) runs[i] = GXLEngine::shared().stack(run, seconds, background);
+        if (!run.empty()) drawn |= (runs[i] = GXLEngine::shared().stack(run, seconds, background, placed))->rect;
         i = std::max(end, i + 1);
     }
     QPainter painter(&canvas);
@@ -214,9 +229,45 @@ void drawMarks(QImage& canvas, const std::vector<OrganizerMark>& marks, const QI
             painter.drawImage(runs[i]->rect.topLeft(), runs[i]->picture, runs[i]->rect);
     }
     if (!painter.end()) throw failure("描画を合成できません。");
+    return drawn;
 }
 
 } // namespace
+
+QRect soccerSourceArea(const std::vector<OrganizerMark>& marks, double seconds)
+{
+    QRect read;
+    for (const OrganizerMark& mark : marks) {
+        if (!mark.gxl || !mark.gxl->ground() || !mark.gxl->validate()) continue;
+        const gpu::PixelRegion r =
+            MarkerRenderer::drawnArea(mark.gxl->parameters(), markCanvasWidth, markCanvasHeight, seconds);
+        read |= QRect(r.x, r.y, r.width, r.height);
+    }
+    return read;
+}
+
+QRect plainMarksArea(const std::vector<OrganizerMark>& marks)
+{
+    std::vector<OrganizerMark> plain;
+    std::copy_if(marks.begin(), marks.end(), std::back_inserter(plain), [](const auto& m) { return !m.gxl; });
+    if (plain.empty()) return {};
+    const QImage picture = organizerMarkImage(plain);
+    int left = picture.width(), top = picture.height(), right = -1, bottom = -1;
+    for (int y = 0; y < picture.height(); ++y) {
+        const QRgb* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+        for (int x = 0; x < picture.width(); ++x)
+            if (qAlpha(row[x])) left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = y;
+    }
+    return right < left ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+QRect soccerOverlay(QImage& canvas, const std::vector<OrganizerMark>& marks, const QImage& sourceArea,
+                    const QRect& sourceRect, double seconds, const QRect& plainArea)
+{
+    if (!fillsCanvas(canvas)) throw failure("描画を合成できません。");
+    const QRect drawn = drawMarks(canvas, marks, sourceArea, seconds, true, false, sourceArea.isNull() ? QRect() : sourceRect);
+    return drawn | plainArea;
+}
 
 QImage soccerFrame(const std::vector<OrganizerMark>& marks, const QImage& background, double seconds, bool overlayOnly)
 {

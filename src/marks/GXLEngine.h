@@ -57,12 +57,14 @@ public:
         QImage picture;
         QRect rect;
     };
-    Area stack(const std::vector<const GXLSettings*>& marks, double seconds, const QImage& background);
+    // A `placed` background is the part of the canvas lying there, as it is.
+    Area stack(const std::vector<const GXLSettings*>& marks, double seconds, const QImage& background,
+               const QRect& placed = QRect());
 
 private:
     GXLEngine();
     std::shared_ptr<gpu::Texture> sourceLocked(MarkerRenderer& renderer, const QImage& background,
-                                               const std::optional<gpu::PixelRegion>& area);
+                                               const QRect& placed, const std::optional<gpu::PixelRegion>& area);
     gpu::Texture& targetLocked(MarkerRenderer& renderer);
     friend struct GXLEngineTestAccess;
 
@@ -97,5 +99,17 @@ QImage soccerFrame(const std::vector<OrganizerMark>& marks, const QImage& backgr
 // the canvas is drawn on as it is (ground tools key to it before any mark is
 // laid on it).
 QImage soccerFrame(const std::vector<OrganizerMark>& marks, QImage&& background, double seconds);
+
+// The marks of one item drawn over the video rather than with it: the part of
+// the canvas their ground tools key to at `seconds` (empty for none)...
+QRect soccerSourceArea(const std::vector<OrganizerMark>& marks, double seconds);
+// ...where the list's plain marks draw, once for the item (they stand still)...
+QRect plainMarksArea(const std::vector<OrganizerMark>& marks);
+// ...and the marks alone drawn onto `canvas` (canvas-sized, transparent),
+// `sourceArea` (lying at `sourceRect`, holding soccerSourceArea) keying the
+// ground tools. Gives the part drawn on: telestration marks' areas and
+// `plainArea`. The same pixels as soccerFrame in overlay mode.
+QRect soccerOverlay(QImage& canvas, const std::vector<OrganizerMark>& marks, const QImage& sourceArea,
+                    const QRect& sourceRect, double seconds, const QRect& plainArea);
 
 } // namespace zanto

@@ -127,6 +127,57 @@ QImage SoccerCompositor::render(QImage source, const MediaTime& time, int instru
     return soccerFrame(instruction.marks, std::move(background), seconds);
 }
 
+SoccerCompositor::Canvas& SoccerCompositor::freeCanvas()
+{
+    for (Canvas& canvas : canvases_) {
+        if (!canvas.picture.isDetached()) continue;
+        QPainter painter(&canvas.picture);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(canvas.drawn, Qt::transparent);
+        canvas.drawn = QRect();
+        return canvas;
+    }
+    QImage picture(markCanvasWidth, markCanvasHeight, pixelFormat);
+    if (picture.isNull()) throw failure("描画を合成できません。");
+    picture.fill(Qt::transparent);
+    return canvases_.emplace_back(Canvas{std::move(picture), QRect()});
+}
+
+CompositorOverlay SoccerCompositor::drawOver(const OverlayRequest& request)
+{
+    auto result = std::make_shared<std::promise<CompositorOverlay>>();
+    std::future<CompositorOverlay> overlay = result->get_future();
+    enqueue([this, &request, result] {
+        try {
+            const int index = request.instructionIndex;
+            if (index < 0 || size_t(index) >= instructions_.size()) throw failure("映像フレームを取得できません。");
+            const SoccerInstruction& instruction = instructions_[size_t(index)];
+            plainAreas_.resize(instructions_.size());
+            if (!plainAreas_[size_t(index)]) plainAreas_[size_t(index)] = plainMarksArea(instruction.marks);
+            Canvas& canvas = freeCanvas();
+            // Each segment's marks start their animation at its first frame.
+            const double seconds = (request.outputTime - instruction.timeRange.start).seconds();
+            canvas.drawn = soccerOverlay(canvas.picture, instruction.marks, request.sourceArea, request.sourceRect,
+                                         seconds, *plainAreas_[size_t(index)]);
+            result->set_value(CompositorOverlay{canvas.picture, canvas.drawn});
+        } catch (...) {
+            result->set_exception(std::current_exception());
+        }
+    });
+    return overlay.get();
+}
+
+OverlayCompositor SoccerCompositor::overlayCompositor(std::vector<SoccerInstruction> instructions)
+{
+    auto compositor = std::make_shared<SoccerCompositor>(std::move(instructions));
+    auto sourceArea = [compositor](const MediaTime& time, int index) {
+        if (index < 0 || size_t(index) >= compositor->instructions().size()) return QRect();
+        const SoccerInstruction& instruction = compositor->instructions()[size_t(index)];
+        return soccerSourceArea(instruction.marks, (time - instruction.timeRange.start).seconds());
+    };
+    return {sourceArea, [compositor](const OverlayRequest& request) { return compositor->drawOver(request); }};
+}
+
 CompositorCallback SoccerCompositor::callback(std::vector<SoccerInstruction> instructions)
 {
     // The composition export hands over frames already placed on the canvas

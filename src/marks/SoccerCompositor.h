@@ -21,6 +21,7 @@
 #include <exception>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -67,11 +68,26 @@ public:
     // (the media layer hands them over placed); the compositor draws marks.
     static CompositorCallback callback(std::vector<SoccerInstruction> instructions);
 
+    // The same as an overlay compositor: the frames stay with the media
+    // layer, which hands over only the part the ground tools key to; the
+    // compositor draws the marks alone, on its queue, over a transparent
+    // canvas and gives the part drawn on.
+    static OverlayCompositor overlayCompositor(std::vector<SoccerInstruction> instructions);
+
     // Makes a composition draw through a new compositor: one composition
     // instruction per segment (its range and placement) and callback().
     static void install(Composition& composition, std::vector<SoccerInstruction> instructions);
 
 private:
+    // A transparent canvas the marks of one frame are drawn onto, and the
+    // part of it drawn on last.
+    struct Canvas {
+        QImage picture;
+        QRect drawn;
+    };
+    CompositorOverlay drawOver(const OverlayRequest& request);
+    Canvas& freeCanvas();
+
     void startRender(QImage source, const MediaTime& time, int index, Finish finish);
     QImage render(QImage source, const MediaTime& time, int instructionIndex) const;
     void enqueue(std::function<void()> work);
@@ -84,6 +100,10 @@ private:
     std::condition_variable wake_;
     std::deque<std::function<void()>> jobs_;
     bool stopping_ = false;
+    // The queue's own: canvases, each in use while the media layer holds
+    // its picture, and the part each segment's plain marks draw in.
+    std::vector<Canvas> canvases_;
+    std::vector<std::optional<QRect>> plainAreas_;
     std::thread worker_;
 };
 

@@ -42,8 +42,8 @@ ComposedItem composeItem(Composition& composition, const OrganizerItem& item, co
 // can be written for: finite, above zero and within a playlist item's limit.
 void requireStillLength(const OrganizerItem& item);
 
-// Draws every frame of the composition, placed as the instructions say, with
-// its item's marks: telestration marks on the GPU, plain marks in 2D.
-CompositorCallback markCompositor(const std::vector<ComposedItem>& items);
+// Draws each frame's item marks over it: telestration marks on the GPU, plain
+// marks in 2D.
+OverlayCompositor markCompositor(const std::vector<ComposedItem>& items);
 
 } // namespace zanto

@@ -13,13 +13,13 @@ constexpr std::int32_t videoTrack = 1;
 
 } // namespace
 
-CompositorCallback markCompositor(const std::vector<ComposedItem>& items)
+OverlayCompositor markCompositor(const std::vector<ComposedItem>& items)
 {
     std::vector<SoccerInstruction> instructions;
     instructions.reserve(items.size());
     for (const ComposedItem& item : items)
         instructions.emplace_back(item.outputRange, videoTrack, item.placement, item.marks);
-    return SoccerCompositor::callback(std::move(instructions));
+    return SoccerCompositor::overlayCompositor(std::move(instructions));
 }
 
 } // namespace zanto

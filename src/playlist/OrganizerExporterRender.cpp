@@ -78,7 +78,7 @@ void routeTelestration(Composition& composition, const std::vector<ComposedItem>
         composition.instructions[i].usesCompositor = drawn;
         any = any || drawn;
     }
-    if (any) composition.compositor = markCompositor(composed);
+    if (any) composition.overlayCompositor = markCompositor(composed);
 }
 
 void removeOutput(const std::filesystem::path& url)

@@ -470,6 +470,35 @@ TEST(SoccerFrame, AMarkLaidOverItsBandLooksAsLaidWhole)
     }
 }
 
+// Drawn over the video instead of with it, from only the part of the frame
+// the ground tools key to, the marks give the same picture, and nothing lies
+// outside the part said to be drawn on.
+TEST(SoccerOverlay, SameAsTheOverlayDrawnFromTheWholeFrame)
+{
+    QImage frame = solid(1280, 720, turf);
+    QPainter(&frame).fillRect(0, 0, 640, 360, Qt::white); // not turf: the key has something to cut
+    GXLSettings space = GXLSettings::material("Space Circle");
+    space.points = {{0.45, 0.55}};
+    const std::vector<OrganizerMark> marks = {plainMark("circle", 0.1, 0.1, 0.3, 0.3), ring(0.2, 0.8),
+                                              gxlMark(space), plainMark("text", 0.7, 0.1, 0, 0, "前進"),
+                                              groundRing(0.9, 0.5)};
+    for (double seconds : {0.0, 0.7}) {
+        const QRect read = soccerSourceArea(marks, seconds);
+        QImage overlay = solid(1280, 720, Qt::transparent);
+        const QRect drawn =
+            soccerOverlay(overlay, marks, frame.copy(read), read, seconds, plainMarksArea(marks));
+        const QImage expected = soccerFrame(marks, frame, seconds, true);
+        EXPECT_EQ(countDifferent(overlay, expected), 0) << seconds;
+        QImage outside = expected.copy();
+        QPainter painter(&outside);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(drawn, Qt::transparent);
+        painter.end();
+        EXPECT_EQ(countCovered(outside), 0) << seconds;
+        EXPECT_GT(countCovered(expected), 1000);
+    }
+}
+
 // The preview queue and the export compositor call at the same time.
 TEST(SoccerFrame, TwoThreadsBothGetTheirOwnPictures)
 {

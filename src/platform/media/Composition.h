@@ -8,6 +8,7 @@
 #include "platform/media/MovieContainer.h"
 
 #include <QImage>
+#include <QRect>
 
 #include <filesystem>
 #include <functional>
@@ -66,6 +67,38 @@ struct CompositorRequest {
 // export and is kept as its error (rethrown unchanged by `run`).
 using CompositorCallback = std::function<QImage(const CompositorRequest&)>;
 
+// What an overlay compositor draws over one output frame: a premultiplied
+// picture of the output size, transparent outside `rect`, laid over the
+// placed frame (source-over).
+struct CompositorOverlay {
+    QImage picture;
+    QRect rect;
+};
+
+// What an overlay compositor gets for one output frame: the part of the
+// placed frame it asked to read (opaque premultiplied BGRA, lying at
+// `sourceRect` on the output canvas); null when it asked for none or no
+// insert covers the time.
+struct OverlayRequest {
+    MediaTime outputTime;
+    int instructionIndex; // into Composition::instructions
+    const QImage& sourceArea;
+    QRect sourceRect;
+};
+
+// A compositor that draws over the frames instead of redrawing them whole:
+// the frames stay in YUV, only the part it reads is converted for it and only
+// the part it draws is blended in.
+struct OverlayCompositor {
+    // The part of the placed frame `draw` reads at this time; empty for none.
+    // Called on any compose thread, in any order.
+    std::function<QRect(const MediaTime& outputTime, int instructionIndex)> sourceArea;
+    // Called as CompositorCallback is: one frame at a time, in output order.
+    std::function<CompositorOverlay(const OverlayRequest&)> draw;
+
+    explicit operator bool() const { return bool(draw); }
+};
+
 // One video and one audio track built from inserted ranges, and how to draw
 // them. Frames are made at every multiple of `frameDuration` below `duration`.
 struct Composition {
@@ -74,6 +107,7 @@ struct Composition {
     std::vector<CompositionInstruction> instructions;
     std::vector<CompositionOverlay> overlays; // on frames the compositor does not draw
     CompositorCallback compositor;            // when set, draws the frames of instructions that use it
+    OverlayCompositor overlayCompositor;      // else, when set, draws over them
     MediaTime duration;
     int width = 1280;
     int height = 720;

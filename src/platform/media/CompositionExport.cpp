@@ -409,9 +409,7 @@ void CompositionExport::runPipeline(FirstError& failure)
     std::vector<std::thread> composeThreads;
     for (size_t i = 0; i < kComposeThreads; ++i) {
         composeThreads.emplace_back([&, i] {
-            auto inTurn = [&](int64_t turn, const std::function<QImage()>& call) {
-                return pipeline.turns.run(turn, call);
-            };
+            auto inTurn = [&](int64_t turn, const std::function<void()>& call) { pipeline.turns.run(turn, call); };
             try {
                 FrameComposer composer(composition_);
                 while (std::optional<FrameJob> job = pipeline.jobs[i]->pop())

@@ -88,7 +88,8 @@ FramePtr SourceFrames::shared(const FramePtr& frame) const
 
 bool SourceFrames::usesCompositor(int instruction) const
 {
-    return composition_.compositor && instruction >= 0 && composition_.instructions[size_t(instruction)].usesCompositor;
+    return (composition_.compositor || composition_.overlayCompositor) && instruction >= 0
+           && composition_.instructions[size_t(instruction)].usesCompositor;
 }
 
 // The overlays shown at `time`. A stretch's picture is made for its first
@@ -193,29 +194,58 @@ FrameComposer::FrameComposer(const Composition& composition) : composition_(comp
 
 FramePtr FrameComposer::compose(FrameJob& job, const InTurn& inTurn)
 {
-    if (job.compositorTurn >= 0) {
-        QImage source;
-        if (job.hasSource) source = converter_.toImage(job.picture.get());
-        const CompositionInstruction& instruction = composition_.instructions[size_t(job.instruction)];
-        QImage result = inTurn(job.compositorTurn, [&] {
-            return composition_.compositor(CompositorRequest{source, job.time, job.instruction, instruction, &source});
-        });
-        if (result.isNull()) throw MediaError("The compositor returned no picture at " + job.time.toString());
-        if (result.size() != QSize(composition_.width, composition_.height))
-            result =
-                result.scaled(composition_.width, composition_.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        if (result.format() != QImage::Format_ARGB32_Premultiplied)
-            result = result.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        FramePtr out = blackVideoFrame(composition_.width, composition_.height);
-        outputConverter_.imageToFrame(result, out.get());
-        return out;
-    }
+    if (job.compositorTurn >= 0) return composition_.compositor ? redraw(job, inTurn) : drawOver(job, inTurn);
     if (job.overlays.empty()) return std::move(job.picture);
     // The picture may be shared with frames before and after: draw on a copy.
     checkMedia(av_frame_make_writable(job.picture.get()), "Cannot draw over a video frame");
     for (const auto& overlay : job.overlays)
         overlay->picture(composition_.width, composition_.height).blendInto(job.picture.get());
     job.overlays.clear();
+    return std::move(job.picture);
+}
+
+// The custom compositor draws the whole frame from the placed one in RGB.
+FramePtr FrameComposer::redraw(FrameJob& job, const InTurn& inTurn)
+{
+    QImage source;
+    if (job.hasSource) source = converter_.toImage(job.picture.get());
+    const CompositionInstruction& instruction = composition_.instructions[size_t(job.instruction)];
+    QImage result;
+    inTurn(job.compositorTurn, [&] {
+        result = composition_.compositor(CompositorRequest{source, job.time, job.instruction, instruction, &source});
+    });
+    if (result.isNull()) throw MediaError("The compositor returned no picture at " + job.time.toString());
+    if (result.size() != QSize(composition_.width, composition_.height))
+        result = result.scaled(composition_.width, composition_.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (result.format() != QImage::Format_ARGB32_Premultiplied)
+        result = result.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    FramePtr out = blackVideoFrame(composition_.width, composition_.height);
+    outputConverter_.imageToFrame(result, out.get());
+    return out;
+}
+
+// The overlay compositor draws over the placed frame, which stays in YUV:
+// only the part it reads goes to RGB, only the part it draws is blended.
+FramePtr FrameComposer::drawOver(FrameJob& job, const InTurn& inTurn)
+{
+    const OverlayCompositor& compositor = composition_.overlayCompositor;
+    const QRect canvas(0, 0, composition_.width, composition_.height);
+    QRect read = job.hasSource ? compositor.sourceArea(job.time, job.instruction).intersected(canvas) : QRect();
+    QImage area;
+    if (!read.isEmpty()) {
+        // On even positions and sizes, as the frame's chroma lies.
+        read = QRect(QPoint(read.left() & ~1, read.top() & ~1),
+                     QPoint(read.right() | 1, read.bottom() | 1))
+                   .intersected(canvas);
+        area = converter_.areaToImage(job.picture.get(), PixelRect{read.x(), read.y(), read.width(), read.height()});
+    }
+    CompositorOverlay overlay;
+    inTurn(job.compositorTurn, [&] { overlay = compositor.draw(OverlayRequest{job.time, job.instruction, area, read}); });
+    if (overlay.rect.isEmpty()) return std::move(job.picture);
+    if (overlay.picture.size() != canvas.size())
+        throw MediaError("The compositor drew over a picture of the wrong size at " + job.time.toString());
+    checkMedia(av_frame_make_writable(job.picture.get()), "Cannot draw over a video frame");
+    YuvOverlay(overlay.picture, overlay.rect.intersected(canvas)).blendInto(job.picture.get());
     return std::move(job.picture);
 }
 

@@ -92,12 +92,15 @@ public:
     explicit FrameComposer(const Composition& composition);
     // Runs a call to the custom compositor at the job's turn, so that it sees
     // one frame at a time, in output order, whichever thread composes it.
-    using InTurn = std::function<QImage(int64_t turn, const std::function<QImage()>& call)>;
+    using InTurn = std::function<void(int64_t turn, const std::function<void()>& call)>;
 
     // The finished yuv420p output frame of a job.
     FramePtr compose(FrameJob& job, const InTurn& inTurn);
 
 private:
+    FramePtr redraw(FrameJob& job, const InTurn& inTurn);
+    FramePtr drawOver(FrameJob& job, const InTurn& inTurn);
+
     const Composition& composition_;
     FrameConverter converter_;
     FrameConverter outputConverter_;

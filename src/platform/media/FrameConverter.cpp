@@ -52,7 +52,7 @@ bool isRgb(int format)
            || format == AV_PIX_FMT_RGB24 || format == AV_PIX_FMT_BGR0;
 }
 
-void sliceYuvRect(AVFrame* target, const PixelRect& rect, uint8_t* planes[4], int strides[4])
+void sliceYuvRect(const AVFrame* target, const PixelRect& rect, uint8_t* planes[4], int strides[4])
 {
     planes[0] = target->data[0] + rect.y * target->linesize[0] + rect.x;
     planes[1] = target->data[1] + (rect.y / 2) * target->linesize[1] + rect.x / 2;
@@ -150,6 +150,25 @@ QImage FrameConverter::toImage(const AVFrame* frame, int width, int height)
         throw MediaError("Cannot allocate a picture of " + std::to_string(width) + "×" + std::to_string(height));
     scaleInto(frame, image, PixelRect{0, 0, width, height});
     return alpha ? image.convertToFormat(QImage::Format_ARGB32_Premultiplied) : image;
+}
+
+QImage FrameConverter::areaToImage(const AVFrame* frame, const PixelRect& rect)
+{
+    // A view of the frame's planes from the rectangle's corner on; the frame
+    // keeps the memory for the call.
+    FramePtr view = allocateFrame();
+    view->format = frame->format;
+    view->width = rect.width;
+    view->height = rect.height;
+    view->color_range = frame->color_range;
+    view->colorspace = frame->colorspace;
+    int strides[4];
+    sliceYuvRect(frame, rect, view->data, strides);
+    for (int i = 0; i < 4; ++i) view->linesize[i] = strides[i];
+    view->buf[0] = av_buffer_create(
+        view->data[0], 1, [](void*, uint8_t*) {}, nullptr, 0);
+    if (!view->buf[0]) throw MediaError("Cannot convert a frame: " + mediaErrorText(AVERROR(ENOMEM)));
+    return toImage(view.get());
 }
 
 void FrameConverter::scaleInto(const AVFrame* frame, QImage& target, const PixelRect& rect)

@@ -29,6 +29,9 @@ public:
     // The frame as opaque premultiplied BGRA, at its coded size or scaled to
     // the given one (a track's natural size, for non-square pixels).
     QImage toImage(const AVFrame* frame, int width = 0, int height = 0);
+    // The part `rect` (on even positions and sizes) of a yuv420p frame, in
+    // BGRA at its own size.
+    QImage areaToImage(const AVFrame* frame, const PixelRect& rect);
     // Scales the frame into `rect` of a premultiplied BGRA image.
     void scaleInto(const AVFrame* frame, QImage& target, const PixelRect& rect);
     // Scales the frame into `rect` of a yuv420p frame (BT.709, limited range).

@@ -43,16 +43,17 @@ void blendPlane(uint8_t* data, int stride, int left, int top, int width, int hei
 
 } // namespace
 
-YuvOverlay::YuvOverlay(const QImage& source)
+YuvOverlay::YuvOverlay(const QImage& source, const QRect& drawn)
 {
     const QImage picture = source.format() == QImage::Format_ARGB32_Premultiplied
                                ? source
                                : source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const int w = picture.width() & ~1, h = picture.height() & ~1;
+    const QRect looked = drawn.isNull() ? QRect(0, 0, w, h) : drawn.intersected(QRect(0, 0, w, h));
     int l = w, t = h, r = 0, b = 0;
-    for (int y = 0; y < h; ++y) {
+    for (int y = looked.top(); y <= looked.bottom(); ++y) {
         const QRgb* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
-        for (int x = 0; x < w; ++x)
+        for (int x = looked.left(); x <= looked.right(); ++x)
             if (qAlpha(row[x])) {
                 l = std::min(l, x), r = std::max(r, x + 1);
                 t = std::min(t, y), b = std::max(b, y + 1);
