@@ -3,7 +3,9 @@
 #include "marks/MarkerShaderConstants.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <optional>
 #include <string_view>
 
 namespace zanto {
@@ -87,6 +89,26 @@ float includeVisionCone(Box& box, const MarkerUniforms& m, const GroundUniforms&
     return len * 0.02f + 24.0f;
 }
 
+// The corners of a passing lane on the screen: the lane draws nothing farther
+// on the turf than its half width and 20 pixels from its axis and beyond its
+// ends. None for a lane without length, which spreads everywhere.
+std::optional<std::array<Float2, 4>> laneCorners(const MarkerUniforms& m, const GroundUniforms& g)
+{
+    const float ratio = mix(0.62f, 0.14f, saturate(m.geometry.w));
+    const Float2 a{m.arrowEnds.x, m.arrowEnds.y / ratio}, b{m.arrowEnds.z, m.arrowEnds.w / ratio};
+    const float len = std::hypot(b.x - a.x, b.y - a.y);
+    if (!(len >= 1.0f)) return std::nullopt;
+    const float out = std::max(g.vision.y * 0.5f, 1.0f) + 20.0f;
+    const Float2 along{(b.x - a.x) / len * out, (b.y - a.y) / len * out}, across{-along.y, along.x};
+    std::array<Float2, 4> corners;
+    for (int i = 0; i < 4; ++i) {
+        const Float2 end = i < 2 ? Float2{a.x - along.x, a.y - along.y} : Float2{b.x + along.x, b.y + along.y};
+        const float side = i % 2 ? 1.0f : -1.0f;
+        corners[size_t(i)] = {end.x + side * across.x, (end.y + side * across.y) * ratio};
+    }
+    return corners;
+}
+
 // The widest reach of the marker's features beyond their points: rings with
 // their pulse and glow, lines, arrows and arcs with their heads, lanes,
 // trails, soft edges.
@@ -94,9 +116,13 @@ float featureReach(const MarkerUniforms& m, const GroundUniforms& g, const Trail
                    const gpu::FunctionConstants& c)
 {
     float reach = 24.0f + std::max(m.tactics.z * 1.5f, 0.0f);
-    if (feature(c, "FEATURE_RING_STYLE") != 8) {
+    // A single ring of the plain style 3 draws nothing: the space shape is
+    // the marker then, bounded on its own.
+    const int style = feature(c, "FEATURE_RING_STYLE");
+    const bool multiple = feature(c, "FEATURE_MULTIPLE") == 1;
+    if (style != 8 && (style != 3 || multiple)) {
         float largest = 1.0f;
-        if (feature(c, "FEATURE_MULTIPLE") == 1)
+        if (multiple)
             for (int i = 0; i < feature(c, "FEATURE_POINTS"); ++i) largest = std::max(largest, ringSize(g, i));
         const float radius = std::max(m.geometry.z * 0.6f + m.look.w * m.look.z, 1.0f) * largest;
         const float thickness = std::max(m.shape.x * 0.75f, 1.5f);
@@ -111,7 +137,7 @@ float featureReach(const MarkerUniforms& m, const GroundUniforms& g, const Trail
         // much farther away in pixels.
         reach = std::max(reach, (m.arrowShape.x * 1.3f + std::max(m.arrowShape.z, 0.0f) * 0.3f + 24.0f)
                                     / mix(1.0f, 0.3f, saturate(m.arrowShape.w)));
-    if (feature(c, "FEATURE_SPACE") == 5) reach = std::max(reach, g.vision.y * 1.5f + 24.0f);
+    if (feature(c, "FEATURE_SPACE") == 5 && !laneCorners(m, g)) reach = std::max(reach, g.vision.y * 1.5f + 24.0f);
     if (feature(c, "FEATURE_TRAIL") != 0) reach = std::max(reach, t[0].x * 4.0f + 16.0f);
     return reach + std::max(g.space.w, 0.0f) + 8.0f;
 }
@@ -143,9 +169,17 @@ gpu::PixelRegion markerBounds(const MarkerUniforms& m, const GroundUniforms& g, 
         box.includeAround({(a.x + b.x) * 0.5f, (a.y + b.y) * 0.5f}, {r, r});
     }
     const int space = feature(c, "FEATURE_SPACE");
-    if (space == 1 || space == 2)
-        box.includeAround({m.geometry.x, m.geometry.y},
-                          {g.space.y * 0.5f + g.space.w, g.space.z * 0.5f + g.space.w});
+    // The space shapes draw nothing beyond 16 of their distances from the
+    // rim: pixels for the rectangle, the shorter radius for the ellipse.
+    const Float2 half{std::max(g.space.y * 0.5f, 1.0f), std::max(g.space.z * 0.5f, 1.0f)};
+    if (space == 1) {
+        const float grow = 1.0f + 16.0f / std::min(half.x, half.y);
+        box.includeAround({m.geometry.x, m.geometry.y}, {half.x * grow, half.y * grow});
+    }
+    if (space == 2) box.includeAround({m.geometry.x, m.geometry.y}, {half.x + 16.0f, half.y + 16.0f});
+    if (space == 5)
+        if (const auto corners = laneCorners(m, g))
+            for (const Float2& corner : *corners) box.include(corner);
     const float coneReach = space == 4 ? includeVisionCone(box, m, g) : 0.0f;
     if (feature(c, "FEATURE_TRAIL") != 0) {
         const int used = std::clamp(int(t[130].w + 0.5f), 0, int(trailSlotCount));

@@ -452,20 +452,27 @@ TEST(SoccerFrame, AHandedOverCanvasEndsAsACopyWould)
     }
 }
 
-// Each telestration mark is laid over only the band of rows it draws in;
-// the frame is the same as with its whole picture laid over, for every tool,
-// also where the band touches the canvas's top or bottom edge.
-TEST(SoccerFrame, AMarkLaidOverItsBandLooksAsLaidWhole)
+// Each telestration mark is drawn only over the part of the canvas it can
+// draw in; the frame is the same as with its whole picture laid over, for
+// every tool, at the extremes of its size and perspective, also where the
+// part touches the canvas's edges.
+TEST(SoccerFrame, AMarkLaidOverItsAreaLooksAsLaidWhole)
 {
     const QImage canvas = solid(1280, 720, turf);
+    struct Variant {
+        double y, size, perspective;
+    };
     for (const std::string& tool : GXLSettings::tools()) {
-        for (double y : {0.5, 0.02, 0.98}) {
+        for (const Variant v : {Variant{0.5, 0, 0}, Variant{0.02, 0, 0}, Variant{0.98, 0, 0}, Variant{0.5, 10, 5},
+                                Variant{0.5, 400, 100}, Variant{0.3, 400, 5}, Variant{0.7, 10, 100}}) {
             GXLSettings settings = GXLSettings::material(tool);
-            for (GXLPoint& point : settings.points) point.y = y;
+            for (GXLPoint& point : settings.points) point.y = v.y;
+            if (v.size > 0) settings.size = v.size, settings.perspective = v.perspective;
+            const double y = v.y;
             QImage expected = canvas.copy();
             QPainter(&expected).drawImage(0, 0, GXLEngine::shared().image(settings, 0.5, canvas, true));
             EXPECT_EQ(countDifferent(soccerFrame({gxlMark(settings)}, canvas, 0.5, false), expected), 0)
-                << tool << " at " << y;
+                << tool << " at " << y << " size " << v.size << " perspective " << v.perspective;
         }
     }
 }

@@ -245,7 +245,7 @@ FramePtr FrameComposer::drawOver(FrameJob& job, const InTurn& inTurn)
     if (overlay.picture.size() != canvas.size())
         throw MediaError("The compositor drew over a picture of the wrong size at " + job.time.toString());
     checkMedia(av_frame_make_writable(job.picture.get()), "Cannot draw over a video frame");
-    YuvOverlay(overlay.picture, overlay.rect.intersected(canvas)).blendInto(job.picture.get());
+    YuvOverlay::blendOnce(overlay.picture, overlay.rect.intersected(canvas), job.picture.get());
     return std::move(job.picture);
 }
 

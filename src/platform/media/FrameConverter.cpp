@@ -64,13 +64,18 @@ void sliceYuvRect(const AVFrame* target, const PixelRect& rect, uint8_t* planes[
 
 } // namespace
 
-SwsContext* FrameConverter::context(int sw, int sh, int sf, int dw, int dh, int df)
+SwsContext* FrameConverter::context(int sw, int sh, int sf, int dw, int dh, int df, bool quick)
 {
-    int key[6] = {sw, sh, sf, dw, dh, df};
+    int key[7] = {sw, sh, sf, dw, dh, df, quick};
     if (!scale_ || std::memcmp(key, key_, sizeof key) != 0) {
         // YUV to YUV scaling uses the same filter as FFmpeg's own scale filter;
-        // RGB conversions take full chroma and accurate rounding for exact colours.
-        int flags = isRgb(sf) || isRgb(df) ? SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT : SWS_BICUBIC;
+        // RGB conversions take full chroma and accurate rounding for exact
+        // colours, unless asked for quickly.
+        int flags = SWS_BICUBIC;
+        if (quick)
+            flags = SWS_BILINEAR;
+        else if (isRgb(sf) || isRgb(df))
+            flags = SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
         colours_.reset();
         scale_.reset(sws_alloc_context());
         bool ready = scale_ && av_opt_set_int(scale_.get(), "srcw", sw, 0) >= 0
@@ -168,7 +173,24 @@ QImage FrameConverter::areaToImage(const AVFrame* frame, const PixelRect& rect)
     view->buf[0] = av_buffer_create(
         view->data[0], 1, [](void*, uint8_t*) {}, nullptr, 0);
     if (!view->buf[0]) throw MediaError("Cannot convert a frame: " + mediaErrorText(AVERROR(ENOMEM)));
-    return toImage(view.get());
+    // The fast converter writes whole runs of pixels: the picture is one of
+    // FFmpeg's own, whose rows and end leave room for that, lent to the image.
+    FramePtr picture = allocateFrame();
+    picture->format = AV_PIX_FMT_BGRA;
+    picture->width = rect.width;
+    picture->height = rect.height;
+    checkMedia(av_frame_get_buffer(picture.get(), 0), "Cannot allocate a picture");
+    context(rect.width, rect.height, view->format, rect.width, rect.height, AV_PIX_FMT_BGRA, true);
+    stateColours(view.get(), AV_PIX_FMT_BGRA);
+    checkMedia(sws_scale_frame(scale_.get(), picture.get(), view.get()), "Cannot convert a frame");
+    AVFrame* held = picture.release();
+    return QImage(
+        held->data[0], rect.width, rect.height, held->linesize[0], QImage::Format_ARGB32_Premultiplied,
+        [](void* frame) {
+            auto* owned = static_cast<AVFrame*>(frame);
+            av_frame_free(&owned);
+        },
+        held);
 }
 
 void FrameConverter::scaleInto(const AVFrame* frame, QImage& target, const PixelRect& rect)

@@ -30,7 +30,9 @@ public:
     // the given one (a track's natural size, for non-square pixels).
     QImage toImage(const AVFrame* frame, int width = 0, int height = 0);
     // The part `rect` (on even positions and sizes) of a yuv420p frame, in
-    // BGRA at its own size.
+    // BGRA at its own size, for colours to be looked at rather than shown:
+    // the fast conversion, chroma shared by each two pixels, within a step of
+    // the exact one.
     QImage areaToImage(const AVFrame* frame, const PixelRect& rect);
     // Scales the frame into `rect` of a premultiplied BGRA image.
     void scaleInto(const AVFrame* frame, QImage& target, const PixelRect& rect);
@@ -40,7 +42,8 @@ public:
     void imageToFrame(const QImage& image, AVFrame* target);
 
 private:
-    SwsContext* context(int srcWidth, int srcHeight, int srcFormat, int dstWidth, int dstHeight, int dstFormat);
+    SwsContext* context(int srcWidth, int srcHeight, int srcFormat, int dstWidth, int dstHeight, int dstFormat,
+                        bool quick = false);
     void stateColours(const AVFrame* frame, int dstFormat);
     void setColours(const std::array<int, 4>& colours); // source matrix, full range; target matrix, full range
     void scale(const AVFrame* source, uint8_t* const planes[4], const int strides[4], int width, int height,
@@ -49,7 +52,7 @@ private:
     ColourMatrix sourceMatrix_;
     ScalePtr scale_;
     std::optional<std::array<int, 4>> colours_; // what scale_ was last told
-    int key_[6] = {};
+    int key_[7] = {};
 };
 
 // A new yuv420p frame of the given size, filled with opaque black, tagged BT.709.

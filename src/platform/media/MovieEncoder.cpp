@@ -5,8 +5,12 @@
 #include "platform/media/MediaInput.h"
 
 #include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <functional>
 #include <thread>
 
 extern "C" {
@@ -47,6 +51,31 @@ int usableCores()
     cpu_set_t cores;
     if (sched_getaffinity(0, sizeof cores, &cores) == 0) return std::max(1, CPU_COUNT(&cores));
     return int(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+// How far the encoder's threads stand back from the rest of the export.
+constexpr int kEncoderNiceness = 5;
+
+// Runs `open` on a thread of lower priority. The encoder starts its frame and
+// lookahead threads there and they keep that priority, so they take every
+// core the other stages leave idle but give way to the decoder, the frame
+// stages and the marks' drawing the moment those have work: those feed the
+// encoder one frame at a time, and made to wait, they starve it.
+void openStandingBack(const std::function<void()>& open)
+{
+    std::exception_ptr error;
+    std::thread([&] {
+        // Being refused a lower priority only costs the speed it would give.
+        errno = 0;
+        const int now = getpriority(PRIO_PROCESS, id_t(gettid()));
+        if (errno == 0) setpriority(PRIO_PROCESS, id_t(gettid()), std::min(19, now + kEncoderNiceness));
+        try {
+            open();
+        } catch (...) {
+            error = std::current_exception();
+        }
+    }).join();
+    if (error) std::rethrow_exception(error);
 }
 
 } // namespace
@@ -96,7 +125,7 @@ void MovieEncoder::openVideo()
     av_opt_set(c->priv_data, "profile", ExportQuality::videoProfile, 0);
     av_opt_set_double(c->priv_data, "crf", ExportQuality::constantRateFactor, 0);
     av_opt_set(c->priv_data, "x264-params", "sync-lookahead=1:lookahead-threads=2", 0);
-    checkMedia(avcodec_open2(c, c->codec, nullptr), "Cannot open the video encoder");
+    openStandingBack([c] { checkMedia(avcodec_open2(c, c->codec, nullptr), "Cannot open the video encoder"); });
     videoStream_ = newStream(format_.get(), c);
     videoStream_->avg_frame_rate = c->framerate;
 }

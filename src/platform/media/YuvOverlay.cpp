@@ -5,29 +5,59 @@ extern "C" {
 }
 
 #include <algorithm>
-#include <cmath>
+#include <array>
 
 namespace zanto::media {
 namespace {
 
-// BT.709 limited range, from premultiplied 8-bit R, G, B with alpha a (0 to 1):
-// the offsets are premultiplied too, so blending stays linear.
-double lumaOf(double r, double g, double b, double a)
+// BT.709 limited range from premultiplied 8-bit R, G, B with alpha a, in
+// 1/256 steps: the offsets are premultiplied too, so blending stays linear.
+// Coefficients are the matrix's times 219 (luma) or 224 (chroma) times 256.
+int lumaOf(int r, int g, int b, int a)
 {
-    return 16 * a + (0.2126 * r + 0.7152 * g + 0.0722 * b) * 219 / 255;
+    return (4096 * a + 11919 * r + 40097 * g + 4048 * b + 127) / 255;
 }
-double blueOf(double r, double g, double b, double a)
+int blueOf(int r, int g, int b, int a)
 {
-    return 128 * a + (-0.114572 * r - 0.385428 * g + 0.5 * b) * 224 / 255;
+    return (32768 * a - 6570 * r - 22102 * g + 28672 * b + 127) / 255;
 }
-double redOf(double r, double g, double b, double a)
+int redOf(int r, int g, int b, int a)
 {
-    return 128 * a + (0.5 * r - 0.454153 * g - 0.045847 * b) * 224 / 255;
+    return (32768 * a + 28672 * r - 26043 * g - 2629 * b + 127) / 255;
+}
+// The weight left to the frame, 0 to 256, for alpha a (or 4 a for a block).
+int keepOf(int a, int scale = 1)
+{
+    return 256 - (a * 256 + 255 * scale / 2) / (255 * scale);
 }
 
-uint16_t fixed(double value)
+// What one 2 x 2 block of the picture lays over the frame, in 1/256 steps:
+// each pixel's luma weight and value, and the block's chroma.
+struct Block {
+    std::array<uint16_t, 4> lumaKeep, luma; // top left, top right, bottom left, bottom right
+    uint16_t chromaKeep, blue, red;
+};
+
+Block blockAt(const QImage& picture, int x, int y)
 {
-    return uint16_t(std::clamp(std::lround(value * 256), 0L, 65535L));
+    Block block{};
+    int alpha = 0, blue = 0, red = 0;
+    for (int i = 0; i < 4; ++i) {
+        const QRgb px = reinterpret_cast<const QRgb*>(picture.constScanLine(y + i / 2))[x + i % 2];
+        const int r = qRed(px), g = qGreen(px), b = qBlue(px), a = qAlpha(px);
+        block.lumaKeep[size_t(i)] = uint16_t(keepOf(a));
+        block.luma[size_t(i)] = uint16_t(std::clamp(lumaOf(r, g, b, a), 0, 65535));
+        alpha += a, blue += blueOf(r, g, b, a), red += redOf(r, g, b, a);
+    }
+    block.chromaKeep = uint16_t(keepOf(alpha, 4));
+    block.blue = uint16_t(std::clamp((blue + 2) / 4, 0, 65535));
+    block.red = uint16_t(std::clamp((red + 2) / 4, 0, 65535));
+    return block;
+}
+
+uint8_t blended(uint8_t under, int keep, int value)
+{
+    return uint8_t(std::min(255u, (unsigned(under) * unsigned(keep) + unsigned(value) + 128) >> 8));
 }
 
 void blendPlane(uint8_t* data, int stride, int left, int top, int width, int height, const std::vector<uint16_t>& keep,
@@ -37,19 +67,16 @@ void blendPlane(uint8_t* data, int stride, int left, int top, int width, int hei
         uint8_t* row = data + size_t(top + y) * size_t(stride) + left;
         const uint16_t* k = keep.data() + size_t(y) * size_t(width);
         const uint16_t* v = value.data() + size_t(y) * size_t(width);
-        for (int x = 0; x < width; ++x) row[x] = uint8_t(std::min(255u, (unsigned(row[x]) * k[x] + v[x] + 128) >> 8));
+        for (int x = 0; x < width; ++x) row[x] = blended(row[x], k[x], v[x]);
     }
 }
 
-} // namespace
-
-YuvOverlay::YuvOverlay(const QImage& source, const QRect& drawn)
+// The part of a premultiplied picture holding anything but transparent
+// pixels, looked for within `within`, widened to even positions.
+QRect drawnPart(const QImage& picture, const QRect& within)
 {
-    const QImage picture = source.format() == QImage::Format_ARGB32_Premultiplied
-                               ? source
-                               : source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const int w = picture.width() & ~1, h = picture.height() & ~1;
-    const QRect looked = drawn.isNull() ? QRect(0, 0, w, h) : drawn.intersected(QRect(0, 0, w, h));
+    const QRect looked = within.isNull() ? QRect(0, 0, w, h) : within.intersected(QRect(0, 0, w, h));
     int l = w, t = h, r = 0, b = 0;
     for (int y = looked.top(); y <= looked.bottom(); ++y) {
         const QRgb* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
@@ -59,8 +86,25 @@ YuvOverlay::YuvOverlay(const QImage& source, const QRect& drawn)
                 t = std::min(t, y), b = std::max(b, y + 1);
             }
     }
-    if (r <= l) return;
-    left_ = l & ~1, top_ = t & ~1, right_ = std::min(w, (r + 1) & ~1), bottom_ = std::min(h, (b + 1) & ~1);
+    if (r <= l) return {};
+    return QRect(QPoint(l & ~1, t & ~1), QPoint(std::min(w, (r + 1) & ~1) - 1, std::min(h, (b + 1) & ~1) - 1));
+}
+
+QImage premultipliedFrom(const QImage& source)
+{
+    return source.format() == QImage::Format_ARGB32_Premultiplied
+               ? source
+               : source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+} // namespace
+
+YuvOverlay::YuvOverlay(const QImage& source, const QRect& within)
+{
+    const QImage picture = premultipliedFrom(source);
+    const QRect drawn = drawnPart(picture, within);
+    if (drawn.isEmpty()) return;
+    left_ = drawn.left(), top_ = drawn.top(), right_ = drawn.right() + 1, bottom_ = drawn.bottom() + 1;
     const int bw = right_ - left_, bh = bottom_ - top_;
     luma_ = Plane{std::vector<uint16_t>(size_t(bw) * size_t(bh)), std::vector<uint16_t>(size_t(bw) * size_t(bh)), bw};
     for (Plane* p : {&blue_, &red_})
@@ -68,24 +112,16 @@ YuvOverlay::YuvOverlay(const QImage& source, const QRect& drawn)
                    std::vector<uint16_t>(size_t(bw / 2) * size_t(bh / 2)), bw / 2};
     for (int cy = 0; cy < bh / 2; ++cy) {
         for (int cx = 0; cx < bw / 2; ++cx) {
-            double alpha = 0, blue = 0, red = 0;
-            for (int dy = 0; dy < 2; ++dy) {
-                const QRgb* row = reinterpret_cast<const QRgb*>(picture.constScanLine(top_ + 2 * cy + dy));
-                for (int dx = 0; dx < 2; ++dx) {
-                    const QRgb px = row[left_ + 2 * cx + dx];
-                    const double a = qAlpha(px) / 255.0;
-                    const size_t at = size_t(2 * cy + dy) * size_t(bw) + size_t(2 * cx + dx);
-                    luma_.keep[at] = fixed(1 - a);
-                    luma_.value[at] = fixed(lumaOf(qRed(px), qGreen(px), qBlue(px), a));
-                    alpha += a / 4;
-                    blue += blueOf(qRed(px), qGreen(px), qBlue(px), a) / 4;
-                    red += redOf(qRed(px), qGreen(px), qBlue(px), a) / 4;
-                }
+            const Block block = blockAt(picture, left_ + 2 * cx, top_ + 2 * cy);
+            for (size_t i = 0; i < 4; ++i) {
+                const size_t at = size_t(2 * cy + int(i) / 2) * size_t(bw) + size_t(2 * cx + int(i) % 2);
+                luma_.keep[at] = block.lumaKeep[i];
+                luma_.value[at] = block.luma[i];
             }
             const size_t at = size_t(cy) * size_t(bw / 2) + size_t(cx);
-            blue_.keep[at] = red_.keep[at] = fixed(1 - alpha);
-            blue_.value[at] = fixed(blue);
-            red_.value[at] = fixed(red);
+            blue_.keep[at] = red_.keep[at] = block.chromaKeep;
+            blue_.value[at] = block.blue;
+            red_.value[at] = block.red;
         }
     }
 }
@@ -97,6 +133,31 @@ void YuvOverlay::blendInto(AVFrame* frame) const
     blendPlane(frame->data[0], frame->linesize[0], left_, top_, bw, bh, luma_.keep, luma_.value);
     blendPlane(frame->data[1], frame->linesize[1], left_ / 2, top_ / 2, bw / 2, bh / 2, blue_.keep, blue_.value);
     blendPlane(frame->data[2], frame->linesize[2], left_ / 2, top_ / 2, bw / 2, bh / 2, red_.keep, red_.value);
+}
+
+void YuvOverlay::blendOnce(const QImage& source, const QRect& within, AVFrame* frame)
+{
+    const QImage picture = premultipliedFrom(source);
+    const QRect drawn = drawnPart(picture, within);
+    for (int y = drawn.top(); y < drawn.bottom(); y += 2) {
+        uint8_t* luma[2] = {frame->data[0] + size_t(y) * size_t(frame->linesize[0]),
+                            frame->data[0] + size_t(y + 1) * size_t(frame->linesize[0])};
+        uint8_t* blue = frame->data[1] + size_t(y / 2) * size_t(frame->linesize[1]);
+        uint8_t* red = frame->data[2] + size_t(y / 2) * size_t(frame->linesize[2]);
+        const QRgb* top = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+        const QRgb* under = reinterpret_cast<const QRgb*>(picture.constScanLine(y + 1));
+        for (int x = drawn.left(); x < drawn.right(); x += 2) {
+            // Premultiplied: a transparent pixel is all zero, and lays nothing.
+            if ((top[x] | top[x + 1] | under[x] | under[x + 1]) == 0) continue;
+            const Block block = blockAt(picture, x, y);
+            for (size_t i = 0; i < 4; ++i) {
+                uint8_t& under = luma[i / 2][x + int(i % 2)];
+                under = blended(under, block.lumaKeep[i], block.luma[i]);
+            }
+            blue[x / 2] = blended(blue[x / 2], block.chromaKeep, block.blue);
+            red[x / 2] = blended(red[x / 2], block.chromaKeep, block.red);
+        }
+    }
 }
 
 } // namespace zanto::media

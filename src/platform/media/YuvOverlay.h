@@ -8,6 +8,7 @@
 #include "platform/media/MediaOwners.h"
 
 #include <QImage>
+#include <QRect>
 
 #include <cstdint>
 #include <vector>
@@ -24,6 +25,8 @@ public:
     bool isEmpty() const { return right_ <= left_ || bottom_ <= top_; }
     // Blends the picture into a yuv420p frame of its size, in place.
     void blendInto(AVFrame* frame) const;
+    // The same for a picture laid over one frame only, without the tables.
+    static void blendOnce(const QImage& picture, const QRect& drawn, AVFrame* frame);
 
 private:
     // Per pixel (luma) and per 2 x 2 block (chroma): the weight left to the
