@@ -198,3 +198,74 @@ gpu::PixelRegion markerBounds(const MarkerUniforms& m, const GroundUniforms& g, 
 }
 
 } // namespace zanto
+
+namespace zanto {
+namespace {
+
+constexpr int kBandRows = 32;
+
+// Whether the marker's space shape is all it draws: no ring, line, hull,
+// trail or arrow.
+bool spaceAlone(const gpu::FunctionConstants& c)
+{
+    const int style = feature(c, "FEATURE_RING_STYLE");
+    const bool noRings = style == 8 || (style == 3 && feature(c, "FEATURE_MULTIPLE") == 0);
+    const bool noLines = feature(c, "FEATURE_LINE_MODE") != 1 || feature(c, "FEATURE_POINTS") < 2;
+    return noRings && noLines && feature(c, "FEATURE_HULL") < 2 && feature(c, "FEATURE_TRAIL") == 0
+           && feature(c, "FEATURE_ARROW") == 0;
+}
+
+// The columns a convex polygon covers in rows [top, bottom], or none.
+std::optional<std::pair<float, float>> polygonColumns(const std::array<Float2, 4>& corners, float top, float bottom)
+{
+    float left = 1e9f, right = -1e9f;
+    auto include = [&](float x) { left = std::min(left, x), right = std::max(right, x); };
+    for (size_t i = 0; i < corners.size(); ++i) {
+        const Float2 p = corners[i], q = corners[(i + 1) % corners.size()];
+        const float lo = std::max(top, std::min(p.y, q.y)), hi = std::min(bottom, std::max(p.y, q.y));
+        if (lo > hi) continue;
+        if (p.y == q.y) {
+            include(p.x), include(q.x);
+            continue;
+        }
+        for (const float y : {lo, hi}) include(p.x + (q.x - p.x) * (y - p.y) / (q.y - p.y));
+    }
+    if (left > right) return std::nullopt;
+    return std::pair{left, right};
+}
+
+// The columns an ellipse covers in rows [top, bottom], or none.
+std::optional<std::pair<float, float>> ellipseColumns(Float2 centre, Float2 radii, float top, float bottom)
+{
+    const float dy = centre.y < top ? top - centre.y : centre.y > bottom ? centre.y - bottom : 0.0f;
+    if (dy >= radii.y) return std::nullopt;
+    const float half = radii.x * std::sqrt(1.0f - (dy / radii.y) * (dy / radii.y));
+    return std::pair{centre.x - half, centre.x + half};
+}
+
+} // namespace
+
+std::vector<gpu::PixelRegion> markerBands(const MarkerUniforms& m, const GroundUniforms& g, const TrailUniforms& t)
+{
+    const gpu::PixelRegion box = markerBounds(m, g, t);
+    const gpu::FunctionConstants c = markerShaderConstants(m, g, t);
+    const int space = feature(c, "FEATURE_SPACE");
+    const auto corners = space == 5 ? laneCorners(m, g) : std::nullopt;
+    if (!spaceAlone(c) || !(space == 1 || corners)) return {box};
+    const Float2 half{std::max(g.space.y * 0.5f, 1.0f), std::max(g.space.z * 0.5f, 1.0f)};
+    const float grow = 1.0f + 16.0f / std::min(half.x, half.y);
+    std::vector<gpu::PixelRegion> bands;
+    for (int top = box.y; top < box.y + box.height; top += kBandRows) {
+        const int bottom = std::min(top + kBandRows, box.y + box.height);
+        const auto columns = corners ? polygonColumns(*corners, float(top) - kMargin, float(bottom) + kMargin)
+                                     : ellipseColumns({m.geometry.x, m.geometry.y}, {half.x * grow, half.y * grow},
+                                                      float(top) - kMargin, float(bottom) + kMargin);
+        if (!columns) continue;
+        const int left = std::max(box.x, int(std::floor(columns->first - kMargin)));
+        const int right = std::min(box.x + box.width, int(std::ceil(columns->second + kMargin)));
+        if (left < right) bands.push_back({left, top, right - left, bottom - top});
+    }
+    return bands;
+}
+
+} // namespace zanto

@@ -11,8 +11,16 @@
 #include "marks/MarkerUniforms.h"
 #include "platform/gpu/PixelFormat.h"
 
+#include <vector>
+
 namespace zanto {
 
 gpu::PixelRegion markerBounds(const MarkerUniforms& marker, const GroundUniforms& ground, const TrailUniforms& trail);
+
+// Bands of rows within markerBounds, each as narrow as what the marker draws
+// in those rows allows, for a lane or a space ellipse drawn alone (a slanted
+// lane fills little of its box); the box itself for any other marker.
+std::vector<gpu::PixelRegion> markerBands(const MarkerUniforms& marker, const GroundUniforms& ground,
+                                          const TrailUniforms& trail);
 
 } // namespace zanto

@@ -122,7 +122,12 @@ void MarkerRenderer::renderStack(const std::shared_ptr<gpu::Texture>& target,
         encoder->setFragmentTexture(onTurf ? frame : nullptr, 0);
         encoder->setFragmentConstants(specialised_ ? markerShaderConstants(uniforms, ground, trail)
                                                    : gpu::FunctionConstants{});
-        encoder->drawPrimitives(0, 3);
+        // Band by band where the marker fills little of its box: a software
+        // rasteriser shades every pixel it is given.
+        for (const gpu::PixelRegion& band : markerBands(uniforms, ground, trail)) {
+            encoder->setScissorRect(band);
+            encoder->drawPrimitives(0, 3);
+        }
     }
     encoder->endEncoding();
     buffer->commit();

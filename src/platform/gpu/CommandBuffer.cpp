@@ -6,6 +6,8 @@
 
 #include <GLES3/gl32.h>
 
+#include <algorithm>
+
 namespace zanto::gpu {
 namespace {
 
@@ -59,7 +61,25 @@ std::string runRenderPass(Device::Impl& device, const CommandBuffer::Pass& pass)
         glDisable(GL_BLEND);
         glClearBufferfv(GL_COLOR, 0, pass.descriptor.clearColor.data());
     }
-    for (const auto& draw : pass.draws) runDraw(device, draw);
+    for (const auto& draw : pass.draws) {
+        if (draw.scissor) {
+            PixelRegion r = *draw.scissor;
+            if (const auto& area = pass.descriptor.scissor) {
+                const int x0 = std::max(r.x, area->x), y0 = std::max(r.y, area->y);
+                const int x1 = std::min(r.x + r.width, area->x + area->width);
+                const int y1 = std::min(r.y + r.height, area->y + area->height);
+                r = {x0, y0, x1 - x0, y1 - y0};
+            }
+            if (r.isEmpty()) continue;
+            glEnable(GL_SCISSOR_TEST);
+            glScissor(r.x, r.y, r.width, r.height);
+        } else if (const auto& area = pass.descriptor.scissor) {
+            glScissor(area->x, area->y, area->width, area->height);
+        } else {
+            glDisable(GL_SCISSOR_TEST);
+        }
+        runDraw(device, draw);
+    }
     glDisable(GL_SCISSOR_TEST);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);

@@ -59,7 +59,7 @@ void RenderCommandEncoder::drawPrimitives(int vertexStart, int vertexCount)
         buffer_.recordMisuse("Draw without a pipeline or after the end of encoding");
         return;
     }
-    RecordedDraw draw{pipeline_, bytes_, bytesSet_, textures_, constants_, vertexStart, vertexCount};
+    RecordedDraw draw{pipeline_, bytes_, bytesSet_, textures_, constants_, vertexStart, vertexCount, scissor_};
     buffer_.pass(pass_).draws.push_back(std::move(draw));
 }
 

@@ -14,6 +14,7 @@ struct RecordedDraw {
     FunctionConstants constants;
     int vertexStart = 0;
     int vertexCount = 0;
+    std::optional<PixelRegion> scissor;
 };
 
 struct RecordedCopy {

@@ -64,6 +64,9 @@ public:
     // Specialises the pipeline's fragment function for the following draws
     // (see RenderPipeline); empty for the unspecialised function.
     void setFragmentConstants(FunctionConstants constants);
+    // Limits the following draws to a part of the target (within the pass's
+    // own scissor, if any); none for the whole.
+    void setScissorRect(std::optional<PixelRegion> region) { scissor_ = region; }
     // Triangles from gl_VertexID, no vertex buffer.
     void drawPrimitives(int vertexStart, int vertexCount);
     void endEncoding();
@@ -77,6 +80,7 @@ private:
     std::array<bool, maxFragmentBuffers> bytesSet_ = {};
     std::array<std::shared_ptr<Texture>, maxFragmentTextures> textures_;
     FunctionConstants constants_;
+    std::optional<PixelRegion> scissor_;
 };
 
 class BlitCommandEncoder {
