@@ -127,44 +127,62 @@ QImage SoccerCompositor::render(QImage source, const MediaTime& time, int instru
     return soccerFrame(instruction.marks, std::move(background), seconds);
 }
 
-SoccerCompositor::Canvas& SoccerCompositor::freeCanvas()
+SoccerCompositor::Canvas& SoccerCompositor::claimCanvas()
 {
-    for (Canvas& canvas : canvases_) {
-        if (!canvas.picture.isDetached()) continue;
-        QPainter painter(&canvas.picture);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.fillRect(canvas.drawn, Qt::transparent);
-        canvas.drawn = QRect();
-        return canvas;
+    Canvas* free = nullptr;
+    {
+        std::lock_guard guard(overlayLock_);
+        for (Canvas& canvas : canvases_)
+            if (!canvas.claimed && canvas.picture.isDetached()) {
+                free = &canvas;
+                break;
+            }
+        if (!free) free = &canvases_.emplace_back();
+        free->claimed = true;
     }
-    QImage picture(markCanvasWidth, markCanvasHeight, pixelFormat);
-    if (picture.isNull()) throw failure("描画を合成できません。");
-    picture.fill(Qt::transparent);
-    return canvases_.emplace_back(Canvas{std::move(picture), QRect()});
+    if (free->picture.isNull()) {
+        free->picture = QImage(markCanvasWidth, markCanvasHeight, pixelFormat);
+        free->picture.fill(Qt::transparent);
+    } else {
+        QPainter painter(&free->picture);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(free->drawn, Qt::transparent);
+    }
+    free->drawn = QRect();
+    return *free;
+}
+
+QRect SoccerCompositor::plainArea(int index)
+{
+    std::lock_guard guard(overlayLock_);
+    plainAreas_.resize(instructions_.size());
+    std::optional<QRect>& area = plainAreas_[size_t(index)];
+    if (!area) area = plainMarksArea(instructions_[size_t(index)].marks);
+    return *area;
 }
 
 CompositorOverlay SoccerCompositor::drawOver(const OverlayRequest& request)
 {
-    auto result = std::make_shared<std::promise<CompositorOverlay>>();
-    std::future<CompositorOverlay> overlay = result->get_future();
-    enqueue([this, &request, result] {
-        try {
-            const int index = request.instructionIndex;
-            if (index < 0 || size_t(index) >= instructions_.size()) throw failure("映像フレームを取得できません。");
-            const SoccerInstruction& instruction = instructions_[size_t(index)];
-            plainAreas_.resize(instructions_.size());
-            if (!plainAreas_[size_t(index)]) plainAreas_[size_t(index)] = plainMarksArea(instruction.marks);
-            Canvas& canvas = freeCanvas();
-            // Each segment's marks start their animation at its first frame.
-            const double seconds = (request.outputTime - instruction.timeRange.start).seconds();
-            canvas.drawn = soccerOverlay(canvas.picture, instruction.marks, request.sourceArea, request.sourceRect,
-                                         seconds, *plainAreas_[size_t(index)]);
-            result->set_value(CompositorOverlay{canvas.picture, canvas.drawn});
-        } catch (...) {
-            result->set_exception(std::current_exception());
+    const int index = request.instructionIndex;
+    if (index < 0 || size_t(index) >= instructions_.size()) throw failure("映像フレームを取得できません。");
+    const SoccerInstruction& instruction = instructions_[size_t(index)];
+    const QRect plain = plainArea(index);
+    Canvas& canvas = claimCanvas();
+    struct Release {
+        SoccerCompositor& owner;
+        Canvas& canvas;
+        ~Release()
+        {
+            std::lock_guard guard(owner.overlayLock_);
+            canvas.claimed = false;
         }
-    });
-    return overlay.get();
+    } release{*this, canvas};
+    if (canvas.picture.isNull()) throw failure("描画を合成できません。");
+    // Each segment's marks start their animation at its first frame.
+    const double seconds = (request.outputTime - instruction.timeRange.start).seconds();
+    canvas.drawn = canvas.picture.rect(); // all of it to clear, should drawing fail half way
+    canvas.drawn = soccerOverlay(canvas.picture, instruction.marks, request.sourceArea, request.sourceRect, seconds, plain);
+    return CompositorOverlay{canvas.picture, canvas.drawn};
 }
 
 OverlayCompositor SoccerCompositor::overlayCompositor(std::vector<SoccerInstruction> instructions)

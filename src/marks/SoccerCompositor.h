@@ -20,6 +20,7 @@
 #include <deque>
 #include <exception>
 #include <functional>
+#include <list>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -70,8 +71,9 @@ public:
 
     // The same as an overlay compositor: the frames stay with the media
     // layer, which hands over only the part the ground tools key to; the
-    // compositor draws the marks alone, on its queue, over a transparent
-    // canvas and gives the part drawn on.
+    // compositor draws the marks alone over a transparent canvas and gives
+    // the part drawn on. Those draws run on the callers' threads, several at
+    // once: only their GPU work takes turns, under the frame engine's lock.
     static OverlayCompositor overlayCompositor(std::vector<SoccerInstruction> instructions);
 
     // Makes a composition draw through a new compositor: one composition
@@ -84,9 +86,11 @@ private:
     struct Canvas {
         QImage picture;
         QRect drawn;
+        bool claimed = false;
     };
     CompositorOverlay drawOver(const OverlayRequest& request);
-    Canvas& freeCanvas();
+    Canvas& claimCanvas();
+    QRect plainArea(int index);
 
     void startRender(QImage source, const MediaTime& time, int index, Finish finish);
     QImage render(QImage source, const MediaTime& time, int instructionIndex) const;
@@ -100,9 +104,11 @@ private:
     std::condition_variable wake_;
     std::deque<std::function<void()>> jobs_;
     bool stopping_ = false;
-    // The queue's own: canvases, each in use while the media layer holds
-    // its picture, and the part each segment's plain marks draw in.
-    std::vector<Canvas> canvases_;
+    // Guards canvases_ (each in use while claimed or while the media layer
+    // holds its picture) and plainAreas_ (the part each segment's plain
+    // marks draw in, worked out once).
+    std::mutex overlayLock_;
+    std::list<Canvas> canvases_;
     std::vector<std::optional<QRect>> plainAreas_;
     std::thread worker_;
 };

@@ -93,7 +93,8 @@ struct OverlayCompositor {
     // The part of the placed frame `draw` reads at this time; empty for none.
     // Called on any compose thread, in any order.
     std::function<QRect(const MediaTime& outputTime, int instructionIndex)> sourceArea;
-    // Called as CompositorCallback is: one frame at a time, in output order.
+    // Called on the compose threads, several frames at once and in any order;
+    // an exception fails the export, as CompositorCallback's does.
     std::function<CompositorOverlay(const OverlayRequest&)> draw;
 
     explicit operator bool() const { return bool(draw); }

@@ -194,7 +194,7 @@ FrameComposer::FrameComposer(const Composition& composition) : composition_(comp
 
 FramePtr FrameComposer::compose(FrameJob& job, const InTurn& inTurn)
 {
-    if (job.compositorTurn >= 0) return composition_.compositor ? redraw(job, inTurn) : drawOver(job, inTurn);
+    if (job.compositorTurn >= 0) return composition_.compositor ? redraw(job, inTurn) : drawOver(job);
     if (job.overlays.empty()) return std::move(job.picture);
     // The picture may be shared with frames before and after: draw on a copy.
     checkMedia(av_frame_make_writable(job.picture.get()), "Cannot draw over a video frame");
@@ -226,7 +226,7 @@ FramePtr FrameComposer::redraw(FrameJob& job, const InTurn& inTurn)
 
 // The overlay compositor draws over the placed frame, which stays in YUV:
 // only the part it reads goes to RGB, only the part it draws is blended.
-FramePtr FrameComposer::drawOver(FrameJob& job, const InTurn& inTurn)
+FramePtr FrameComposer::drawOver(FrameJob& job)
 {
     const OverlayCompositor& compositor = composition_.overlayCompositor;
     const QRect canvas(0, 0, composition_.width, composition_.height);
@@ -239,8 +239,7 @@ FramePtr FrameComposer::drawOver(FrameJob& job, const InTurn& inTurn)
                    .intersected(canvas);
         area = converter_.areaToImage(job.picture.get(), PixelRect{read.x(), read.y(), read.width(), read.height()});
     }
-    CompositorOverlay overlay;
-    inTurn(job.compositorTurn, [&] { overlay = compositor.draw(OverlayRequest{job.time, job.instruction, area, read}); });
+    const CompositorOverlay overlay = compositor.draw(OverlayRequest{job.time, job.instruction, area, read});
     if (overlay.rect.isEmpty()) return std::move(job.picture);
     if (overlay.picture.size() != canvas.size())
         throw MediaError("The compositor drew over a picture of the wrong size at " + job.time.toString());

@@ -99,7 +99,7 @@ public:
 
 private:
     FramePtr redraw(FrameJob& job, const InTurn& inTurn);
-    FramePtr drawOver(FrameJob& job, const InTurn& inTurn);
+    FramePtr drawOver(FrameJob& job);
 
     const Composition& composition_;
     FrameConverter converter_;
