@@ -142,6 +142,39 @@ TEST(SoccerCompositor, EverySegmentStartsItsMarksAtTimeZero)
     }
 }
 
+// Drawn over the frames from several threads at once, each frame gets its
+// own segment's marks at its own time, as drawn one by one, also after a
+// failed draw.
+TEST(SoccerCompositor, OverlaysDrawnAtOnceAreEachTheirOwn)
+{
+    OrganizerMark broken = ringAt(0.5, 0.5);
+    broken.gxl->size = 5;
+    const std::vector<std::vector<OrganizerMark>> marks = {
+        {ringAt(0.3, 0.5)}, {ringAt(0.7, 0.4, "Ground Ring"), ringAt(0.2, 0.2, "Passing Lane")}, {broken}};
+    std::vector<SoccerInstruction> segments;
+    for (size_t i = 0; i < marks.size(); ++i) segments.emplace_back(span(double(i), 1), 1, AffineTransform{}, marks[i]);
+    const OverlayCompositor compositor = SoccerCompositor::overlayCompositor(segments);
+    const QImage grass = solid(1280, 720, turf);
+    auto expected = [&](int segment, int frame) { return soccerFrame(marks[size_t(segment)], grass, frame / 30.0, true); };
+    auto draw = [&](int segment, int frame) {
+        const MediaTime time = sec(segment) + MediaTime{frame, 30};
+        const QRect read = compositor.sourceArea(time, segment);
+        const QImage area = read.isEmpty() ? QImage() : grass.copy(read);
+        return compositor.draw(OverlayRequest{time, segment, area, read}).picture.copy();
+    };
+    std::vector<std::future<bool>> threads;
+    for (int segment : {0, 1, 0, 1})
+        threads.push_back(std::async(std::launch::async, [&, segment] {
+            bool same = true;
+            for (int frame = 0; frame < 8; ++frame) {
+                EXPECT_THROW(draw(2, frame), ExportFailure);
+                same = same && draw(segment, frame) == expected(segment, frame);
+            }
+            return same;
+        }));
+    for (auto& thread : threads) EXPECT_TRUE(thread.get());
+}
+
 TEST(SoccerCompositor, GroundMarkIsKeyedToThisRequestsFrame)
 {
     SoccerCompositor compositor({SoccerInstruction(span(0, 1), 1, {}, {ringAt(0.5, 0.5, "Ground Ring")})});
