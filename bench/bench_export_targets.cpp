@@ -502,6 +502,7 @@ Playlist memoryPlaylist(const std::string& what)
     if (what == "analyst") return analystPlaylist(Marks::Plain);
     if (what == "analyst-telestration") return analystPlaylist(Marks::Telestration);
     if (what == "items30") return itemsPlaylist(30);
+    if (what == "items1") return itemsPlaylist(1);
     const int count = std::stoi(what);
     // About a minute of output at every size, so the export's own working
     // set, not its length, is what is measured.

@@ -37,6 +37,11 @@ constexpr int kAudioChunk = 1024;
 // back to the system when it is freed. What is left in the arenas is small
 // blocks; each thread that starts one more arena starts it with pages of its
 // own (huge pages, where the system gives them), so two arenas serve them all.
+//
+// What was freed before the export (the pictures and encoders of slide
+// movies, mark drawings) is still held in the arenas, some fifty megabytes
+// on a playlist with slides: it goes back to the system before the pipeline
+// takes its own.
 void tuneMallocForFrames()
 {
     static std::once_flag set;
@@ -44,6 +49,7 @@ void tuneMallocForFrames()
         mallopt(M_MMAP_THRESHOLD, 256 * 1024);
         mallopt(M_ARENA_MAX, 2);
     });
+    malloc_trim(0);
 }
 
 } // namespace

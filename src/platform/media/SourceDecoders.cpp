@@ -2,15 +2,10 @@
 
 #include "platform/media/VideoDecoder.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace zanto::media {
-namespace {
-
-// Decoders open at once: the current insert's and the next one's being
-// prepared; a source that comes back finds its decoder while it is one of
-// them. Each holds some fifty megabytes of HD pictures for its frame threads.
-constexpr size_t kOpenDecoders = 2;
-
-} // namespace
 
 int insertCovering(const std::vector<CompositionInsert>& inserts, const MediaTime& time)
 {
@@ -25,7 +20,7 @@ SourceDecoders::SourceDecoders(const Composition& composition) : composition_(co
 
 SourceDecoders::~SourceDecoders()
 {
-    dropPreparation();
+    dropPreparations(coming_.size());
 }
 
 size_t SourceDecoders::openCount() const
@@ -37,122 +32,182 @@ size_t SourceDecoders::openCount() const
 VideoDecoder& SourceDecoders::decoder(int insert)
 {
     if (insert == current_ && currentSlot_) return *currentSlot_->decoder;
-    Slot* slot = nullptr;
-    if (insert == preparing_) {
-        preparing_ = -1;
-        slot = prepared_.get();
-    } else {
-        dropPreparation();
-    }
+    Slot* slot = claimPrepared(insert);
     release(currentSlot_);
     currentSlot_ = nullptr;
     current_ = -1;
-    if (!slot) slot = take(insert);
+    if (!slot) {
+        std::unique_ptr<VideoDecoder> evicted;
+        slot = reserve(insert, &evicted);
+        evicted.reset();
+        open(slot);
+    }
     currentSlot_ = slot;
     current_ = insert;
     startPreparing(insert);
     return *slot->decoder;
 }
 
-// A decoder of the insert's file for the caller alone: the one last used of
-// those open and idle, else a new one in place of the least recently used.
-SourceDecoders::Slot* SourceDecoders::take(int insert)
+// The decoder prepared for `insert`, once it is ready, or null when none was
+// (nor will be: the preparations for what came before it are let go too).
+// Asked for out of turn, every preparation is let go.
+SourceDecoders::Slot* SourceDecoders::claimPrepared(int insert)
 {
-    const std::filesystem::path& path = composition_.video[size_t(insert)].assetPath;
-    std::unique_ptr<VideoDecoder> evicted;
-    std::optional<MediaAsset> asset;
-    Slot* slot = nullptr;
-    {
-        std::lock_guard lock(mutex_);
-        Slot* oldest = nullptr;
-        for (Slot& each : slots_) {
-            if (each.busy) continue;
-            if (each.path == path && (!slot || each.lastUse > slot->lastUse)) slot = &each;
-            if (!oldest || each.lastUse < oldest->lastUse) oldest = &each;
-        }
-        if (slot) {
-            slot->busy = true;
-            slot->lastUse = ++uses_;
-            return slot;
-        }
-        if (slots_.size() >= kOpenDecoders && oldest) {
-            evicted = std::move(oldest->decoder);
-            slots_.remove_if([&](const Slot& each) { return &each == oldest; });
-        }
-        if (auto known = assets_.find(path); known != assets_.end()) asset = known->second;
-        slot = &slots_.emplace_back(Slot{path, nullptr, true, ++uses_});
+    const auto found =
+        std::find_if(coming_.begin(), coming_.end(), [&](const Preparation& p) { return p.insert == insert; });
+    if (found == coming_.end()) {
+        dropPreparations(coming_.size());
+        return nullptr;
     }
-    evicted.reset();
-    try {
-        if (!asset) {
-            asset = MediaAsset::load(path);
-            std::lock_guard lock(mutex_);
-            assets_.emplace(path, *asset);
-        }
-        slot->decoder = std::make_unique<VideoDecoder>(std::move(*asset));
-    } catch (...) {
-        std::lock_guard lock(mutex_);
-        slots_.remove_if([&](const Slot& each) { return &each == slot; });
-        throw;
-    }
-    return slot;
+    dropPreparations(size_t(found - coming_.begin()));
+    Preparation claimed = std::move(coming_.front());
+    coming_.erase(coming_.begin());
+    if (claimed.slot) claimed.done.get();
+    return claimed.slot;
 }
 
-// The insert's decoder brought to the insert's first frame.
-SourceDecoders::Slot* SourceDecoders::prepare(int insert)
+// A slot for the insert's file for the caller alone: the idle one used last,
+// else a new one, in place of the least recently used idle one when as many
+// are open as may be (its decoder is handed over in `evicted`, to be closed
+// outside the lock). Null when every open decoder is busy.
+SourceDecoders::Slot* SourceDecoders::reserve(int insert, std::unique_ptr<VideoDecoder>* evicted)
 {
-    Slot* slot = take(insert);
+    const std::filesystem::path& path = composition_.video[size_t(insert)].assetPath;
+    std::lock_guard lock(mutex_);
+    Slot* same = nullptr;
+    Slot* oldest = nullptr;
+    for (Slot& each : slots_) {
+        if (each.busy) continue;
+        if (each.path == path && (!same || each.lastUse > same->lastUse)) same = &each;
+        if (!oldest || each.lastUse < oldest->lastUse) oldest = &each;
+    }
+    if (same) {
+        same->busy = true;
+        same->lastUse = ++uses_;
+        return same;
+    }
+    if (slots_.size() >= kOpenDecoders) {
+        if (!oldest) return nullptr;
+        *evicted = std::move(oldest->decoder);
+        slots_.remove_if([&](const Slot& each) { return &each == oldest; });
+    }
+    return &slots_.emplace_back(Slot{path, nullptr, true, ++uses_});
+}
+
+// Opens the decoder of a reserved slot, unless it is open. On failure the
+// slot is given up.
+void SourceDecoders::open(Slot* slot)
+{
+    if (slot->decoder) return;
+    try {
+        std::optional<MediaAsset> asset;
+        {
+            std::lock_guard lock(mutex_);
+            if (auto known = assets_.find(slot->path); known != assets_.end()) asset = known->second;
+        }
+        if (!asset) {
+            asset = MediaAsset::load(slot->path);
+            std::lock_guard lock(mutex_);
+            assets_.emplace(slot->path, *asset);
+        }
+        slot->decoder = std::make_unique<VideoDecoder>(std::move(*asset));
+        std::vector<MediaTime> keys = slot->decoder->keyFrameTimes();
+        std::lock_guard lock(mutex_);
+        keyFrames_.emplace(slot->path, std::move(keys));
+    } catch (...) {
+        release(slot);
+        throw;
+    }
+}
+
+// Lets a slot go idle; one whose decoder never opened is closed.
+void SourceDecoders::release(Slot* slot)
+{
+    if (!slot) return;
+    std::lock_guard lock(mutex_);
+    if (!slot->decoder) {
+        slots_.remove_if([&](const Slot& each) { return &each == slot; });
+        return;
+    }
+    slot->busy = false;
+    slot->lastUse = ++uses_; // the decoder left last is the one that goes on from there
+}
+
+// Prepares the inserts shown after `after`, as far ahead as decoders are
+// free. An insert the decoder before it goes on into without a seek needs
+// none of its own.
+void SourceDecoders::startPreparing(int after)
+{
+    const std::vector<CompositionInsert>& inserts = composition_.video;
+    int from = after;
+    for (int ahead = 0; ahead < kPreparedAhead; ++ahead) {
+        const CompositionInsert& before = inserts[size_t(from)];
+        const int next = insertCovering(inserts, before.outputTime + before.sourceRange.duration);
+        if (next < 0 || next == from) return;
+        const bool known =
+            std::any_of(coming_.begin(), coming_.end(), [&](const Preparation& p) { return p.insert == next; });
+        if (!known) {
+            if (goesOnInto(from, next)) {
+                coming_.push_back(Preparation{next, nullptr, {}});
+            } else {
+                std::unique_ptr<VideoDecoder> evicted;
+                Slot* slot = reserve(next, &evicted);
+                if (!slot) return;
+                coming_.push_back(Preparation{next, slot, {}});
+                coming_.back().done = std::async(std::launch::async, [this, next, slot, old = std::move(evicted)]() mutable {
+                    prepare(next, slot, std::move(old));
+                });
+            }
+        }
+        from = next;
+    }
+}
+
+// On a preparation's own thread: the decoder it takes over from closed, its
+// own opened and brought to the insert's first frame.
+void SourceDecoders::prepare(int insert, Slot* slot, std::unique_ptr<VideoDecoder> evicted)
+{
+    evicted.reset();
+    open(slot);
     try {
         slot->decoder->frameAt(firstSourceTime(insert));
     } catch (...) {
         release(slot);
         throw;
     }
-    return slot;
 }
 
-void SourceDecoders::release(Slot* slot)
+// The first `count` inserts coming up are not asked for after all: their
+// decoders go back among the idle ones. A failure belongs to the insert it
+// was met for and comes again if that insert is asked for.
+void SourceDecoders::dropPreparations(size_t count)
 {
-    if (!slot) return;
-    std::lock_guard lock(mutex_);
-    slot->busy = false;
-}
-
-// Prepares the insert shown after `after` on a thread of its own, unless the
-// decoder in use goes on into it without a seek.
-void SourceDecoders::startPreparing(int after)
-{
-    const std::vector<CompositionInsert>& inserts = composition_.video;
-    const CompositionInsert& current = inserts[size_t(after)];
-    const int next = insertCovering(inserts, current.outputTime + current.sourceRange.duration);
-    if (next < 0 || next == after || goesOnInto(after, next)) return;
-    preparing_ = next;
-    prepared_ = std::async(std::launch::async, [this, next] { return prepare(next); });
-}
-
-// A preparation for an insert that is not asked for after all: its decoder
-// goes back among the idle ones. Its failure, if any, belongs to that insert
-// and comes again if the insert is asked for.
-void SourceDecoders::dropPreparation()
-{
-    if (!prepared_.valid()) return;
-    preparing_ = -1;
-    try {
-        release(prepared_.get());
-    } catch (...) { }
+    for (size_t i = 0; i < count; ++i) {
+        Preparation& dropped = coming_[i];
+        if (!dropped.slot) continue;
+        try {
+            dropped.done.get();
+            release(dropped.slot);
+        } catch (...) { }
+    }
+    coming_.erase(coming_.begin(), coming_.begin() + std::ptrdiff_t(count));
 }
 
 // Whether insert `to` follows `from` in the same file close enough that the
-// decoder of `from` decodes on into it rather than seeking.
+// decoder of `from` decodes on into it rather than seeking: no key frame
+// lies between the end of `from` and the start of `to`.
 bool SourceDecoders::goesOnInto(int from, int to) const
 {
     const CompositionInsert& a = composition_.video[size_t(from)];
     const CompositionInsert& b = composition_.video[size_t(to)];
-    if (a.assetPath != b.assetPath || !currentSlot_) return false;
+    if (a.assetPath != b.assetPath) return false;
     const MediaTime end = a.sourceRange.start + a.sourceRange.duration;
     if (b.sourceRange.start < end) return false;
-    const std::optional<MediaTime> key = currentSlot_->decoder->keyFrameAtOrBefore(b.sourceRange.start);
-    return key && *key <= end;
+    std::lock_guard lock(mutex_);
+    const auto keys = keyFrames_.find(a.assetPath);
+    if (keys == keyFrames_.end()) return false;
+    const auto after = std::upper_bound(keys->second.begin(), keys->second.end(), b.sourceRange.start);
+    return after != keys->second.begin() && *std::prev(after) <= end;
 }
 
 // The source time of the insert's first output frame.

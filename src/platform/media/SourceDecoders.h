@@ -2,9 +2,10 @@
 // The decoders of a composition's video inserts, inside the media layer.
 // Inserts are asked for one after another in output order (by the export's
 // decode thread). A file's decoder stays open for the inserts that come back
-// to it, and while one insert is decoded the next one's decoder is opened,
-// sought and brought to its first frame on a thread of its own, so the
-// pictures go on without a pause between items.
+// to it, and while one insert is decoded the next ones' decoders are opened,
+// sought and brought to their first frames, each on a thread of its own, so
+// the way from a key frame to each cut is decoded on cores the encoder leaves
+// idle and the pictures go on without a pause between items.
 #include "platform/media/Composition.h"
 #include "platform/media/MediaAsset.h"
 
@@ -34,9 +35,16 @@ public:
     SourceDecoders(const SourceDecoders&) = delete;
     SourceDecoders& operator=(const SourceDecoders&) = delete;
 
+    // Decoders open at most: the current insert's and those of the inserts
+    // prepared ahead of it. Each holds some thirty megabytes of HD pictures
+    // for its frame threads.
+    static constexpr size_t kOpenDecoders = 3;
+    // Inserts prepared ahead of the current one.
+    static constexpr int kPreparedAhead = 2;
+
     // The decoder of video insert `insert`, which nothing else uses until
     // another insert is asked for. Asking for a new insert starts preparing
-    // the one after it. Throws MediaError when the file cannot be read (a
+    // the ones after it. Throws MediaError when the file cannot be read (a
     // failed preparation throws here, for the insert it was made for).
     VideoDecoder& decoder(int insert);
 
@@ -46,31 +54,44 @@ public:
 private:
     struct Slot {
         std::filesystem::path path;
-        std::unique_ptr<VideoDecoder> decoder;
-        bool busy = false; // the current insert's, or being prepared
+        std::unique_ptr<VideoDecoder> decoder; // null until opened
+        bool busy = false;                     // the current insert's, or being prepared
         uint64_t lastUse = 0;
     };
+    // An insert coming up: prepared on a thread of its own with `slot`, or,
+    // without one, left to the decoder of the insert before it, which goes
+    // on into it without a seek.
+    struct Preparation {
+        int insert = -1;
+        Slot* slot = nullptr;
+        std::future<void> done;
+    };
 
-    Slot* take(int insert);
-    Slot* prepare(int insert);
+    Slot* claimPrepared(int insert);
+    Slot* reserve(int insert, std::unique_ptr<VideoDecoder>* evicted);
+    void open(Slot* slot);
     void release(Slot* slot);
     void startPreparing(int after);
-    void dropPreparation();
+    void prepare(int insert, Slot* slot, std::unique_ptr<VideoDecoder> evicted);
+    void dropPreparations(size_t count);
     bool goesOnInto(int from, int to) const;
     MediaTime firstSourceTime(int insert) const;
 
     const Composition& composition_;
-    // `mutex_` guards slots_, every slot's busy and lastUse, assets_ and
-    // uses_; the decoders themselves belong to whoever holds their slot busy.
+    // `mutex_` guards slots_, every slot's busy and lastUse, assets_,
+    // keyFrames_ and uses_; the decoders themselves belong to whoever holds
+    // their slot busy.
     mutable std::mutex mutex_;
     std::list<Slot> slots_;
     std::map<std::filesystem::path, MediaAsset> assets_;
+    // Each opened file's key frame times, in order, when its index tells.
+    std::map<std::filesystem::path, std::vector<MediaTime>> keyFrames_;
     uint64_t uses_ = 0;
-    // The decode thread's own: the insert in use and the one being prepared.
+    // The decode thread's own: the insert in use and those coming up, in
+    // output order.
     int current_ = -1;
     Slot* currentSlot_ = nullptr;
-    int preparing_ = -1;
-    std::future<Slot*> prepared_;
+    std::vector<Preparation> coming_;
 };
 
 } // namespace zanto::media

@@ -22,7 +22,7 @@ const MediaTime kSeekAhead{2, 1};
 const MediaTime kHoldSlack{40, 1000};
 // What the decoder's frame threads may hold in pictures, roughly.
 constexpr int64_t kFrameThreadBytes = int64_t(100) << 20;
-constexpr int kDecoderThreads = 3;
+constexpr int kDecoderThreads = 2;
 
 CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
 {
@@ -34,10 +34,11 @@ CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
     checkMedia(avcodec_parameters_to_context(context.get(), stream->codecpar),
                "Cannot decode the video of “" + name + "”");
     context->pkt_timebase = stream->time_base;
-    // Each frame thread holds pictures of its own, and two decoders run at
-    // once (the item being exported and the next one being prepared), so
-    // three per decoder keep HD decoding ahead of the encoder within the
-    // export's memory; very large pictures get fewer.
+    // Each frame thread holds pictures of its own, and three decoders run at
+    // once (the item being exported and the two next ones being prepared), so
+    // two per decoder keep HD decoding ahead of the encoder within the
+    // export's memory (one would leave the decoding of each frame in line with
+    // its placing); very large pictures get fewer.
     const int64_t frameBytes = int64_t(stream->codecpar->width) * stream->codecpar->height * 3 / 2;
     context->thread_count = kDecoderThreads;
     if (frameBytes > 0 && frameBytes * 2 * kDecoderThreads > kFrameThreadBytes)
@@ -166,6 +167,16 @@ std::optional<MediaTime> VideoDecoder::keyFrameAtOrBefore(const MediaTime& time)
         stream_, streamTimestamp(format_.get(), stream_, time), AVSEEK_FLAG_BACKWARD);
     if (!entry || !(entry->flags & AVINDEX_KEYFRAME)) return std::nullopt;
     return streamTime(format_.get(), stream_, entry->timestamp);
+}
+
+std::vector<MediaTime> VideoDecoder::keyFrameTimes() const
+{
+    std::vector<MediaTime> times;
+    const int count = avformat_index_get_entries_count(stream_);
+    for (int i = 0; i < count; ++i)
+        if (const AVIndexEntry* entry = avformat_index_get_entry(stream_, i); entry->flags & AVINDEX_KEYFRAME)
+            times.push_back(streamTime(format_.get(), stream_, entry->timestamp));
+    return times;
 }
 
 // Whether decoding on from `latest` gets to `time` sooner than a seek: when

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 struct AVPacket;
 struct AVStream;
@@ -40,6 +41,9 @@ public:
     // The time of the key frame a seek to `time` lands on, when the file's
     // index tells; nothing when it does not.
     std::optional<MediaTime> keyFrameAtOrBefore(const MediaTime& time) const;
+    // The times of the key frames the file's index holds, in order; empty
+    // when it holds none.
+    std::vector<MediaTime> keyFrameTimes() const;
     // Whether frameAt(time) held the last frame further than 0.04 s past the
     // end of its showing: the file's data ends before the time asked for.
     bool heldTooLong(const MediaTime& time) const;

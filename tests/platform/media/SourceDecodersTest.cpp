@@ -1,3 +1,4 @@
+#include "platform/media/MediaError.h"
 #include "platform/media/SourceDecoders.h"
 #include "platform/media/VideoDecoder.h"
 #include "support/TempDir.h"
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 
 using namespace zanto;
 using namespace zanto::test;
@@ -74,7 +76,7 @@ TEST_P(SourceDecodersTest, EveryInsertShowsItsOwnRange)
         const double shown = decoder.frameTime(decoder.frameAt(sourceTime)).seconds();
         EXPECT_EQ(decoder.asset().path, in.assetPath) << "output frame " << k;
         EXPECT_NEAR(shown, std::floor(sourceTime.seconds() * 30 + 1e-6) / 30, 1e-6) << "output frame " << k;
-        EXPECT_LE(decoders.openCount(), 2u);
+        EXPECT_LE(decoders.openCount(), media::SourceDecoders::kOpenDecoders);
     }
 }
 
@@ -93,6 +95,10 @@ INSTANTIATE_TEST_SUITE_P(
                     {5, 7.0, 0.3},
                     {0, 3.4, 0.3},
                     {2, 1.0, 0.2}}},
+        // Two decoders of one file prepared at once, for different ranges.
+        DecodeCase{"OneFilePreparedTwiceAtOnce", {{1, 0.5, 0.3}, {0, 1.0, 0.3}, {0, 5.0, 0.3}, {0, 1.5, 0.3}}},
+        // An insert decoded on into, between prepared ones.
+        DecodeCase{"GoingOnBetweenPreparedInserts", {{0, 0.2, 0.3}, {0, 0.6, 0.3}, {1, 3.0, 0.3}, {0, 1.0, 0.3}}},
         DecodeCase{"ShortCutsLikeAThousandItemPlaylist",
                    {{0, 0.0, 0.1}, {1, 0.1, 0.1}, {0, 0.2, 0.1}, {1, 0.3, 0.1}, {0, 6.0, 0.1}, {1, 0.0, 0.1}}}),
     [](const testing::TestParamInfo<DecodeCase>& info) { return std::string(info.param.name); });
@@ -111,6 +117,19 @@ TEST_F(SourceDecodersTest, AnInsertOutOfTurnDropsThePreparationCleanly)
                     1e-6)
             << "insert " << insert;
     }
+}
+
+// A file that cannot be read fails only the insert that shows it, though
+// its preparation started two inserts before.
+TEST_F(SourceDecodersTest, AFailedPreparationBelongsToItsOwnInsert)
+{
+    const std::filesystem::path broken = *dir_ / "broken.mp4";
+    std::ofstream(broken) << "not a movie";
+    Composition c = composition({{0, 1.0, 0.5}, {1, 4.0, 0.5}, {2, 6.0, 0.5}});
+    c.video[2].assetPath = broken;
+    media::SourceDecoders decoders(c);
+    for (int insert : {0, 1}) EXPECT_EQ(decoders.decoder(insert).asset().path, c.video[size_t(insert)].assetPath);
+    EXPECT_THROW(decoders.decoder(2), MediaError);
 }
 
 } // namespace
