@@ -127,7 +127,7 @@ gpu::Texture& GXLEngine::targetLocked(MarkerRenderer& renderer)
 }
 
 std::shared_ptr<gpu::Texture> GXLEngine::sourceLocked(MarkerRenderer& renderer, const QImage& background,
-                                                     const QRect& placed, const std::optional<gpu::PixelRegion>& area)
+                                                      const QRect& placed, const std::optional<gpu::PixelRegion>& area)
 {
     if (!source_) source_ = renderer.device()->makeTexture(canvasTexture());
     if (!source_) throw failure("映像メモリを確保できません。");
@@ -166,8 +166,8 @@ QImage GXLEngine::image(const GXLSettings& settings, double seconds, const QImag
     return picture_;
 }
 
-GXLEngine::Area GXLEngine::stack(const std::vector<const GXLSettings*>& marks, double seconds,
-                                 const QImage& background, const QRect& placed)
+GXLEngine::Area GXLEngine::stack(const std::vector<const GXLSettings*>& marks, double seconds, const QImage& background,
+                                 const QRect& placed)
 {
     std::vector<MarkerParameters> markers;
     QRect drawn;
@@ -185,8 +185,8 @@ GXLEngine::Area GXLEngine::stack(const std::vector<const GXLSettings*>& marks, d
     std::lock_guard guard(lock_);
     MarkerRenderer& renderer = rendererLocked();
     gpu::Texture& target = targetLocked(renderer);
-    renderer.renderStack(target_, markers, seconds,
-                         ground ? sourceLocked(renderer, background, placed, area) : nullptr, area);
+    renderer.renderStack(target_, markers, seconds, ground ? sourceLocked(renderer, background, placed, area) : nullptr,
+                         area);
     if (!picture_.isDetached() || !fillsCanvas(picture_))
         picture_ = QImage(markCanvasWidth, markCanvasHeight, QImage::Format_ARGB32_Premultiplied);
     if (picture_.isNull()) throw failure("描画画像を作成できません。");
@@ -256,7 +256,8 @@ QRect plainMarksArea(const std::vector<OrganizerMark>& marks)
     for (int y = 0; y < picture.height(); ++y) {
         const QRgb* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
         for (int x = 0; x < picture.width(); ++x)
-            if (qAlpha(row[x])) left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = y;
+            if (qAlpha(row[x]))
+                left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = y;
     }
     return right < left ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
 }
@@ -265,7 +266,8 @@ QRect soccerOverlay(QImage& canvas, const std::vector<OrganizerMark>& marks, con
                     const QRect& sourceRect, double seconds, const QRect& plainArea)
 {
     if (!fillsCanvas(canvas)) throw failure("描画を合成できません。");
-    const QRect drawn = drawMarks(canvas, marks, sourceArea, seconds, true, false, sourceArea.isNull() ? QRect() : sourceRect);
+    const QRect drawn =
+        drawMarks(canvas, marks, sourceArea, seconds, true, false, sourceArea.isNull() ? QRect() : sourceRect);
     return drawn | plainArea;
 }
 

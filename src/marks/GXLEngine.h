@@ -63,8 +63,8 @@ public:
 
 private:
     GXLEngine();
-    std::shared_ptr<gpu::Texture> sourceLocked(MarkerRenderer& renderer, const QImage& background,
-                                               const QRect& placed, const std::optional<gpu::PixelRegion>& area);
+    std::shared_ptr<gpu::Texture> sourceLocked(MarkerRenderer& renderer, const QImage& background, const QRect& placed,
+                                               const std::optional<gpu::PixelRegion>& area);
     gpu::Texture& targetLocked(MarkerRenderer& renderer);
     friend struct GXLEngineTestAccess;
 

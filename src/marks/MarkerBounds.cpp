@@ -190,8 +190,8 @@ gpu::PixelRegion markerBounds(const MarkerUniforms& m, const GroundUniforms& g, 
     const float x0 = std::max(box.x0 - reach, 0.0f), y0 = std::max(box.y0 - reach, 0.0f);
     const float x1 = std::min(box.x1 + reach, width), y1 = std::min(box.y1 + reach, height);
     // Anything not finite, or nothing left: the whole target, to be safe.
-    const bool usable = x0 < x1 && y0 < y1 && std::abs(x0) < 1e8f && std::abs(y0) < 1e8f && std::abs(x1) < 1e8f
-                        && std::abs(y1) < 1e8f;
+    const bool usable =
+        x0 < x1 && y0 < y1 && std::abs(x0) < 1e8f && std::abs(y0) < 1e8f && std::abs(x1) < 1e8f && std::abs(y1) < 1e8f;
     if (!usable) return whole;
     const int left = int(std::floor(x0)), top = int(std::floor(y0));
     return {left, top, int(std::ceil(x1)) - left, int(std::ceil(y1)) - top};

@@ -100,9 +100,9 @@ std::shared_ptr<gpu::RenderPipeline> MarkerRenderer::stackPipeline(gpu::PixelFor
     std::lock_guard guard(lock_);
     const auto key = pipelineKey(format, false, ground, true);
     if (auto found = stackPipelines_.find(key); found != stackPipelines_.end()) return found->second;
-    auto made = device_->makeRenderPipeline({library_, "markerVertex",
-                                             ground ? "groundOverlayFragment" : "markerFragment", format,
-                                             gpu::Blending::PremultipliedSourceOver});
+    auto made =
+        device_->makeRenderPipeline({library_, "markerVertex", ground ? "groundOverlayFragment" : "markerFragment",
+                                     format, gpu::Blending::PremultipliedSourceOver});
     stackPipelines_.emplace(key, made);
     return made;
 }

@@ -181,7 +181,8 @@ CompositorOverlay SoccerCompositor::drawOver(const OverlayRequest& request)
     // Each segment's marks start their animation at its first frame.
     const double seconds = (request.outputTime - instruction.timeRange.start).seconds();
     canvas.drawn = canvas.picture.rect(); // all of it to clear, should drawing fail half way
-    canvas.drawn = soccerOverlay(canvas.picture, instruction.marks, request.sourceArea, request.sourceRect, seconds, plain);
+    canvas.drawn =
+        soccerOverlay(canvas.picture, instruction.marks, request.sourceArea, request.sourceRect, seconds, plain);
     return CompositorOverlay{canvas.picture, canvas.drawn};
 }
 

@@ -486,14 +486,12 @@ TEST(SoccerOverlay, SameAsTheOverlayDrawnFromTheWholeFrame)
     QPainter(&frame).fillRect(0, 0, 640, 360, Qt::white); // not turf: the key has something to cut
     GXLSettings space = GXLSettings::material("Space Circle");
     space.points = {{0.45, 0.55}};
-    const std::vector<OrganizerMark> marks = {plainMark("circle", 0.1, 0.1, 0.3, 0.3), ring(0.2, 0.8),
-                                              gxlMark(space), plainMark("text", 0.7, 0.1, 0, 0, "前進"),
-                                              groundRing(0.9, 0.5)};
+    const std::vector<OrganizerMark> marks = {plainMark("circle", 0.1, 0.1, 0.3, 0.3), ring(0.2, 0.8), gxlMark(space),
+                                              plainMark("text", 0.7, 0.1, 0, 0, "前進"), groundRing(0.9, 0.5)};
     for (double seconds : {0.0, 0.7}) {
         const QRect read = soccerSourceArea(marks, seconds);
         QImage overlay = solid(1280, 720, Qt::transparent);
-        const QRect drawn =
-            soccerOverlay(overlay, marks, frame.copy(read), read, seconds, plainMarksArea(marks));
+        const QRect drawn = soccerOverlay(overlay, marks, frame.copy(read), read, seconds, plainMarksArea(marks));
         const QImage expected = soccerFrame(marks, frame, seconds, true);
         EXPECT_EQ(countDifferent(overlay, expected), 0) << seconds;
         QImage outside = expected.copy();

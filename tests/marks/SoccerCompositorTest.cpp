@@ -155,7 +155,9 @@ TEST(SoccerCompositor, OverlaysDrawnAtOnceAreEachTheirOwn)
     for (size_t i = 0; i < marks.size(); ++i) segments.emplace_back(span(double(i), 1), 1, AffineTransform{}, marks[i]);
     const OverlayCompositor compositor = SoccerCompositor::overlayCompositor(segments);
     const QImage grass = solid(1280, 720, turf);
-    auto expected = [&](int segment, int frame) { return soccerFrame(marks[size_t(segment)], grass, frame / 30.0, true); };
+    auto expected = [&](int segment, int frame) {
+        return soccerFrame(marks[size_t(segment)], grass, frame / 30.0, true);
+    };
     auto draw = [&](int segment, int frame) {
         const MediaTime time = sec(segment) + MediaTime{frame, 30};
         const QRect read = compositor.sourceArea(time, segment);

@@ -216,7 +216,8 @@ FramePtr FrameComposer::redraw(FrameJob& job, const InTurn& inTurn)
     });
     if (result.isNull()) throw MediaError("The compositor returned no picture at " + job.time.toString());
     if (result.size() != QSize(composition_.width, composition_.height))
-        result = result.scaled(composition_.width, composition_.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        result =
+            result.scaled(composition_.width, composition_.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (result.format() != QImage::Format_ARGB32_Premultiplied)
         result = result.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     FramePtr out = blackVideoFrame(composition_.width, composition_.height);
@@ -234,8 +235,7 @@ FramePtr FrameComposer::drawOver(FrameJob& job)
     QImage area;
     if (!read.isEmpty()) {
         // On even positions and sizes, as the frame's chroma lies.
-        read = QRect(QPoint(read.left() & ~1, read.top() & ~1),
-                     QPoint(read.right() | 1, read.bottom() | 1))
+        read = QRect(QPoint(read.left() & ~1, read.top() & ~1), QPoint(read.right() | 1, read.bottom() | 1))
                    .intersected(canvas);
         area = converter_.areaToImage(job.picture.get(), PixelRect{read.x(), read.y(), read.width(), read.height()});
     }

@@ -154,9 +154,10 @@ void SourceDecoders::startPreparing(int after)
                 Slot* slot = reserve(next, &evicted);
                 if (!slot) return;
                 coming_.push_back(Preparation{next, slot, {}});
-                coming_.back().done = std::async(std::launch::async, [this, next, slot, old = std::move(evicted)]() mutable {
-                    prepare(next, slot, std::move(old));
-                });
+                coming_.back().done =
+                    std::async(std::launch::async, [this, next, slot, old = std::move(evicted)]() mutable {
+                        prepare(next, slot, std::move(old));
+                    });
             }
         }
         from = next;

@@ -99,10 +99,10 @@ QImage premultipliedFrom(const QImage& source)
 
 } // namespace
 
-YuvOverlay::YuvOverlay(const QImage& source, const QRect& within)
+YuvOverlay::YuvOverlay(const QImage& source)
 {
     const QImage picture = premultipliedFrom(source);
-    const QRect drawn = drawnPart(picture, within);
+    const QRect drawn = drawnPart(picture, QRect());
     if (drawn.isEmpty()) return;
     left_ = drawn.left(), top_ = drawn.top(), right_ = drawn.right() + 1, bottom_ = drawn.bottom() + 1;
     const int bw = right_ - left_, bh = bottom_ - top_;

@@ -18,14 +18,14 @@ namespace zanto::media {
 class YuvOverlay {
 public:
     // `picture` is premultiplied and of the frames' size. Pixels of no
-    // alpha are left out: an empty picture blends nothing. A picture known
-    // to be transparent outside `drawn` is looked at only there.
-    explicit YuvOverlay(const QImage& picture, const QRect& drawn = QRect());
+    // alpha are left out: an empty picture blends nothing.
+    explicit YuvOverlay(const QImage& picture);
 
     bool isEmpty() const { return right_ <= left_ || bottom_ <= top_; }
     // Blends the picture into a yuv420p frame of its size, in place.
     void blendInto(AVFrame* frame) const;
-    // The same for a picture laid over one frame only, without the tables.
+    // The same for a picture laid over one frame only, without the tables;
+    // one known to be transparent outside `drawn` is looked at only there.
     static void blendOnce(const QImage& picture, const QRect& drawn, AVFrame* frame);
 
 private:
