@@ -73,8 +73,10 @@ public:
     // Several markers alone, laid over one another in turn (premultiplied
     // source-over) within `area` of `target`, which is cleared first; the
     // rest of the target keeps what it held. Markers keyed to the turf
-    // (groundOnly) read `source`, which every such marker needs; only `area`
-    // of it is read. One pass for all: the GPU shades the markers together.
+    // (groundOnly) read `source` (only `area` of it), which every such marker
+    // needs; it is read where it lies, so it must not be the target nor
+    // change during the call. One pass for all: the GPU shades the markers
+    // together.
     void renderStack(const std::shared_ptr<gpu::Texture>& target, const std::vector<MarkerParameters>& markers,
                      double seconds, const std::shared_ptr<gpu::Texture>& source, const gpu::PixelRegion& area);
 
@@ -117,8 +119,7 @@ private:
     std::shared_ptr<gpu::RenderPipeline> textPipeline(gpu::PixelFormat format);
     std::shared_ptr<gpu::RenderPipeline> stackPipeline(gpu::PixelFormat format, bool ground);
     std::shared_ptr<gpu::Texture> privateCopySource(gpu::CommandBuffer& buffer,
-                                                    const std::shared_ptr<gpu::Texture>& source,
-                                                    const std::optional<gpu::PixelRegion>& area = std::nullopt) const;
+                                                    const std::shared_ptr<gpu::Texture>& source) const;
     void keepSpareCopy(std::shared_ptr<gpu::Texture> copy) const;
 
     std::shared_ptr<gpu::Device> device_;

@@ -27,8 +27,7 @@ void throwIfFailed(const gpu::CommandBuffer& buffer)
 // A private copy of the source, filled by a blit at the start of `buffer`.
 // Throws "Source copy unavailable" when the copy cannot be made.
 std::shared_ptr<gpu::Texture> MarkerRenderer::privateCopySource(gpu::CommandBuffer& buffer,
-                                                                const std::shared_ptr<gpu::Texture>& source,
-                                                                const std::optional<gpu::PixelRegion>& area) const
+                                                                const std::shared_ptr<gpu::Texture>& source) const
 {
     std::shared_ptr<gpu::Texture> copy;
     if (source && source->device() == device_) {
@@ -45,10 +44,7 @@ std::shared_ptr<gpu::Texture> MarkerRenderer::privateCopySource(gpu::CommandBuff
     }
     auto blit = copy ? buffer.makeBlitCommandEncoder() : nullptr;
     if (!blit) throw failure("Source copy unavailable");
-    if (area)
-        blit->copy(source, copy, *area);
-    else
-        blit->copy(source, copy);
+    blit->copy(source, copy);
     blit->endEncoding();
     return copy;
 }
@@ -107,7 +103,9 @@ void MarkerRenderer::renderStack(const std::shared_ptr<gpu::Texture>& target,
     auto buffer = queue_->makeCommandBuffer();
     if (!buffer) throw failure("Command buffer unavailable");
     const bool keyed = std::any_of(markers.begin(), markers.end(), [](const auto& m) { return m.groundOnly; });
-    const std::shared_ptr<gpu::Texture> frame = source && keyed ? privateCopySource(*buffer, source, area) : nullptr;
+    // Read where it lies: the source is never the target, and its owner
+    // waits for the pass.
+    const std::shared_ptr<gpu::Texture> frame = source && keyed ? source : nullptr;
     auto encoder = buffer->makeRenderCommandEncoder({target, gpu::LoadAction::Clear, {0, 0, 0, 0}, area});
     if (!encoder) throw failure("Render encoder unavailable");
     for (const MarkerParameters& parameters : markers) {
@@ -132,7 +130,6 @@ void MarkerRenderer::renderStack(const std::shared_ptr<gpu::Texture>& target,
     encoder->endEncoding();
     buffer->commit();
     buffer->waitUntilCompleted();
-    keepSpareCopy(frame);
     throwIfFailed(*buffer);
 }
 

@@ -88,11 +88,9 @@ std::string runRenderPass(Device::Impl& device, const CommandBuffer::Pass& pass)
 
 void runBlitPass(const CommandBuffer::Pass& pass)
 {
-    for (const auto& copy : pass.copies) {
-        const PixelRegion& r = copy.region;
-        glCopyImageSubData(copy.source->glName(), GL_TEXTURE_2D, 0, r.x, r.y, 0, copy.destination->glName(),
-                           GL_TEXTURE_2D, 0, r.x, r.y, 0, r.width, r.height, 1);
-    }
+    for (const auto& copy : pass.copies)
+        glCopyImageSubData(copy.source->glName(), GL_TEXTURE_2D, 0, 0, 0, 0, copy.destination->glName(), GL_TEXTURE_2D,
+                           0, 0, 0, 0, copy.source->width(), copy.source->height(), 1);
 }
 
 } // namespace

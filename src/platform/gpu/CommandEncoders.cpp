@@ -72,24 +72,16 @@ BlitCommandEncoder::BlitCommandEncoder(CommandBuffer& buffer, std::size_t pass) 
 
 void BlitCommandEncoder::copy(std::shared_ptr<Texture> source, std::shared_ptr<Texture> destination)
 {
-    const PixelRegion whole{0, 0, source ? source->width() : 0, source ? source->height() : 0};
-    copy(std::move(source), std::move(destination), whole);
-}
-
-void BlitCommandEncoder::copy(std::shared_ptr<Texture> source, std::shared_ptr<Texture> destination,
-                              const PixelRegion& region)
-{
     if (ended_ || !source || !destination) {
         buffer_.recordMisuse("Copy without a texture or after the end of encoding");
         return;
     }
     if (source->device() != buffer_.device() || destination->device() != buffer_.device())
         buffer_.recordMisuse("Copy with a texture of another device");
-    else if (source->pixelFormat() != destination->pixelFormat()
-             || !region.liesWithin(source->width(), source->height())
-             || !region.liesWithin(destination->width(), destination->height()))
+    else if (source->pixelFormat() != destination->pixelFormat() || destination->width() < source->width()
+             || destination->height() < source->height())
         buffer_.recordMisuse("Copy between textures of different formats or too small a destination");
-    buffer_.pass(pass_).copies.push_back({std::move(source), std::move(destination), region});
+    buffer_.pass(pass_).copies.push_back({std::move(source), std::move(destination)});
 }
 
 void BlitCommandEncoder::endEncoding()

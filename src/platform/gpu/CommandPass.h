@@ -20,7 +20,6 @@ struct RecordedDraw {
 struct RecordedCopy {
     std::shared_ptr<Texture> source;
     std::shared_ptr<Texture> destination;
-    PixelRegion region;
 };
 
 struct CommandBuffer::Pass {

@@ -89,8 +89,6 @@ public:
     // Copies the whole of `source` to the top left of `destination`, which
     // must be at least as large and of the same pixel format.
     void copy(std::shared_ptr<Texture> source, std::shared_ptr<Texture> destination);
-    // Copies `region` of `source` to the same place in `destination`.
-    void copy(std::shared_ptr<Texture> source, std::shared_ptr<Texture> destination, const PixelRegion& region);
     void endEncoding();
 
 private:

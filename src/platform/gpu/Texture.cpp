@@ -25,11 +25,14 @@ void swapRedBlue(std::uint8_t* row, int pixels)
     }
 }
 
-std::vector<std::uint8_t> tightCopy(PixelFormat format, int width, int height, const std::uint8_t* bytes,
-                                    std::size_t bytesPerRow)
+// The copy goes into a buffer the thread keeps: uploads come frame after
+// frame, and fresh memory for each costs more than the copy.
+const std::vector<std::uint8_t>& tightCopy(PixelFormat format, int width, int height, const std::uint8_t* bytes,
+                                           std::size_t bytesPerRow)
 {
     const std::size_t rowBytes = std::size_t(width) * 4;
-    std::vector<std::uint8_t> copy(rowBytes * std::size_t(height));
+    thread_local std::vector<std::uint8_t> copy;
+    copy.resize(rowBytes * std::size_t(height));
     for (int y = 0; y < height; ++y) {
         std::uint8_t* row = copy.data() + rowBytes * std::size_t(y);
         std::memcpy(row, bytes + bytesPerRow * std::size_t(y), rowBytes);
@@ -54,7 +57,7 @@ void Texture::replaceRegion(int x, int y, int width, int height, const std::uint
     if (x < 0 || y < 0 || width <= 0 || height <= 0 || x + width > this->width() || y + height > this->height())
         throw GpuError("Texture region outside the texture");
     if (!bytes || bytesPerRow < std::size_t(width) * 4) throw GpuError("Texture upload with too few bytes a row");
-    const auto pixels = tightCopy(descriptor_.format, width, height, bytes, bytesPerRow);
+    const auto& pixels = tightCopy(descriptor_.format, width, height, bytes, bytesPerRow);
     DeviceSession session(device_->impl());
     glBindTexture(GL_TEXTURE_2D, name_);
     glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
