@@ -2,6 +2,7 @@
 // ranges, placement, sound and marks.
 #include "OrganizerExporterTestSupport.h"
 
+#include "marks/GXLEngine.h"
 #include "marks/GXLSettings.h"
 #include "playlist/OrganizerExporterComposition.h"
 
@@ -385,6 +386,48 @@ TEST_F(OrganizerExporterRenderTest, EachStretchShowsItsOwnMarksWhicheverRoadItTa
         }
     }
     saveForReview(frames[17], "playlist-telestration-last-frame.png");
+}
+
+// Telestration is blended into the video where the marks draw, in YUV: inside
+// the mark the output shows the colours the engine draws over the same video
+// in RGB, and away from it the video is left as it was.
+TEST_F(OrganizerExporterRenderTest, TelestrationKeepsTheColoursDrawnInRgb)
+{
+    OrganizerMark ring;
+    ring.kind = "gxl";
+    ring.gxl = GXLSettings::material("Player Ring");
+    ring.gxl->color = {1, 0.6, 0.1, 1};
+    ring.gxl->size = 300;
+    const OrganizerDocument document = documentWith({sourceAt("S1", movie("blue.mp4"))}, {});
+    OrganizerItem item = videoItem("ring", "S1", 0, 0.2);
+    item.marks = std::vector<OrganizerMark>{ring};
+    const std::vector<TestFrame> frames = decodeAllFrames(render(document, {item}), 1280, 720);
+    ASSERT_EQ(frames.size(), 6u);
+    const TestFrame& frame = frames[3];
+    const TestFrame::Pixel under = frame.pixel(20, 20);
+    QImage video(1280, 720, QImage::Format_ARGB32_Premultiplied);
+    video.fill(QColor(under.r, under.g, under.b));
+    const QImage expected = soccerFrame({ring}, video, 3.0 / 30, false);
+    const QImage overlay = soccerFrame({ring}, QImage(), 3.0 / 30, true);
+    long error = 0, inside = 0, outside = 0;
+    for (int y = 1; y < 719; ++y)
+        for (int x = 1; x < 1279; ++x) {
+            const TestFrame::Pixel p = frame.pixel(x, y);
+            if (qAlpha(overlay.pixel(x, y)) == 0) {
+                outside += std::abs(p.b - under.b) > 3;
+                continue;
+            }
+            bool solid = true; // away from the mark's edges, where chroma is shared with the video
+            for (int d : {-1, 1})
+                solid = solid && qAlpha(overlay.pixel(x + d, y)) == 255 && qAlpha(overlay.pixel(x, y + d)) == 255;
+            if (!solid || qAlpha(overlay.pixel(x, y)) != 255) continue;
+            const QRgb e = expected.pixel(x, y);
+            error += std::abs(p.r - qRed(e)) + std::abs(p.g - qGreen(e)) + std::abs(p.b - qBlue(e));
+            ++inside;
+        }
+    ASSERT_GT(inside, 500) << "the ring must be drawn solid for this test to mean anything";
+    EXPECT_LE(double(error) / double(inside * 3), 6.0) << "mean difference a channel inside the ring";
+    EXPECT_LE(outside, 1280 * 720 / 1000) << "the video changes only where the mark draws";
 }
 
 TEST_F(OrganizerExporterRenderTest, MarkFailingInTheMiddleOfTheExportLeavesNoFile)

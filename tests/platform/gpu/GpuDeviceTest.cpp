@@ -190,6 +190,39 @@ TEST(GpuPipeline, DiscardKeepsClearColourAndBlendingIsPremultipliedSourceOver)
     EXPECT_NEAR(bytes[3], 128, 1);
 }
 
+// A pass limited to a region clears and draws only there, a draw's own
+// region is cut to the pass's, and a region reads back top row first.
+TEST(GpuPipeline, ScissorsLimitClearAndDrawsAndRegionsReadBack)
+{
+    Rig rig;
+    auto target = rig.texture(PixelFormat::RGBA8Unorm, 8, 6);
+    rig.draw(target, "fillFragment", {0, 0, 1, 1}); // all blue
+    auto buffer = rig.queue->makeCommandBuffer();
+    auto encoder = buffer->makeRenderCommandEncoder({target, LoadAction::Clear, {0, 0, 0, 0}, PixelRegion{2, 1, 4, 4}});
+    encoder->setPipeline(rig.pipeline("fillFragment", PixelFormat::RGBA8Unorm));
+    const std::array<float, 4> red{1, 0, 0, 1};
+    encoder->setFragmentBytes(red.data(), sizeof red, 0);
+    encoder->setScissorRect(PixelRegion{0, 0, 4, 3}); // meets the pass's region in x 2-3, y 1-2
+    encoder->drawPrimitives(0, 3);
+    encoder->endEncoding();
+    buffer->commit();
+    ASSERT_EQ(buffer->status(), CommandBuffer::Status::Completed) << buffer->error().value_or("");
+    const auto bytes = target->bytes();
+    auto pixel = [&](int x, int y) {
+        return bytes[std::size_t((y * 8 + x) * 4)] * 1000 + bytes[std::size_t((y * 8 + x) * 4 + 2)];
+    };
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const bool cleared = x >= 2 && x < 6 && y >= 1 && y < 5, drawn = x >= 2 && x < 4 && y >= 1 && y < 3;
+            EXPECT_EQ(pixel(x, y), drawn ? 255000 : cleared ? 0 : 255) << x << "," << y;
+        }
+    std::vector<std::uint8_t> region(3 * 2 * 4);
+    target->getBytes(PixelRegion{3, 2, 3, 2}, region.data(), 12);
+    EXPECT_EQ(region[0], 255) << "(3, 2) is drawn red";
+    EXPECT_EQ(region[12 + 0], 0) << "(3, 3) is cleared";
+    EXPECT_THROW(target->getBytes(PixelRegion{6, 0, 3, 1}, region.data(), 12), GpuError);
+}
+
 TEST(GpuPipeline, BlitCopiesWholeSource)
 {
     Rig rig;
