@@ -33,16 +33,6 @@ constexpr double maxItemSeconds = 864000;
     throw failure("映像の範囲外です：" + item.name + "。時刻とアングル補正を確認してください。");
 }
 
-// A file that cannot be read as a movie holds no video track to cut from.
-std::optional<MediaAsset> loadAsset(const std::filesystem::path& path)
-{
-    try {
-        return MediaAsset::load(path);
-    } catch (const MediaError&) {
-        return std::nullopt;
-    }
-}
-
 bool clipFits(const MediaAsset& asset, double clipStart, double clipLength)
 {
     if (!asset.video || asset.video->width <= 0 || asset.video->height <= 0) return false;
@@ -65,6 +55,15 @@ void insertAudio(Composition& composition, const MediaAsset& asset, const std::f
 }
 
 } // namespace
+
+std::optional<MediaAsset> loadClipAsset(const std::filesystem::path& path)
+{
+    try {
+        return MediaAsset::load(path);
+    } catch (const MediaError&) {
+        return std::nullopt;
+    }
+}
 
 void requireStillLength(const OrganizerItem& item)
 {
@@ -89,10 +88,9 @@ AffineTransform placementTransform(const VideoTrackInfo& video)
 }
 
 ComposedItem composeItem(Composition& composition, const OrganizerItem& item, const ClipSource& clip,
-                         const MediaTime& outputTime)
+                         const std::optional<MediaAsset>& asset, const MediaTime& outputTime)
 {
     const double clipLength = item.end - item.start;
-    const std::optional<MediaAsset> asset = loadAsset(clip.path);
     if (!asset || !clipFits(*asset, clip.startSeconds, clipLength)) outOfRange(item);
 
     const MediaTimeRange sourceRange{MediaTime::fromSeconds(clip.startSeconds, timeScale),

@@ -10,6 +10,7 @@
 #include "playlist/OrganizerDocument.h"
 
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 namespace zanto {
@@ -31,12 +32,16 @@ struct ComposedItem {
 // fits it whole into 1280 × 720 and centres it.
 AffineTransform placementTransform(const VideoTrackInfo& video);
 
+// What the clip's file holds; none when it cannot be read as a movie.
+std::optional<MediaAsset> loadClipAsset(const std::filesystem::path& path);
+
 // Adds the item's video range (and its sound, where the file has some) to the
-// composition at `outputTime`, with an instruction that places it. Throws
-// "映像の範囲外です：…" when the clip does not lie within the file (0.04 s of
-// slack at the end), or the media layer's error.
+// composition at `outputTime`, with an instruction that places it; `asset` is
+// the clip's file as loadClipAsset() gave it. Throws "映像の範囲外です：…" when
+// the clip does not lie within the file (0.04 s of slack at the end) or the
+// file holds no movie.
 ComposedItem composeItem(Composition& composition, const OrganizerItem& item, const ClipSource& clip,
-                         const MediaTime& outputTime);
+                         const std::optional<MediaAsset>& asset, const MediaTime& outputTime);
 
 // Throws "映像の範囲外です：…" unless the item's length is one a still movie
 // can be written for: finite, above zero and within a playlist item's limit.

@@ -10,8 +10,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
 #include <system_error>
+#include <thread>
 
 namespace zanto {
 namespace {
@@ -34,6 +41,72 @@ public:
 
 private:
     std::filesystem::path path_;
+};
+
+// Slide movies written at once, while the video items are composed. Each
+// holds an encoder of its own.
+constexpr size_t kSlideThreads = 3;
+
+// Runs jobs on a few threads of its own, taking them up in order, and lets
+// the caller wait for each in turn: a job's failure is met where it is waited
+// for. Going away, it starts no more jobs and waits for those under way.
+class InOrder {
+public:
+    InOrder(std::vector<std::function<void()>> jobs, size_t threads) : jobs_(std::move(jobs)), errors_(jobs_.size())
+    {
+        for (size_t t = 0; t < std::min(threads, jobs_.size()); ++t) threads_.emplace_back([this] { work(); });
+    }
+    ~InOrder()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            next_ = jobs_.size();
+        }
+        for (std::thread& thread : threads_) thread.join();
+    }
+    InOrder(const InOrder&) = delete;
+    InOrder& operator=(const InOrder&) = delete;
+
+    // Waits for job `index` and throws what it threw.
+    void wait(size_t index)
+    {
+        std::unique_lock lock(mutex_);
+        finished_.wait(lock, [&] { return done_.count(index) > 0; });
+        if (errors_[index]) std::rethrow_exception(errors_[index]);
+    }
+
+private:
+    void work()
+    {
+        while (true) {
+            size_t index = 0;
+            {
+                std::lock_guard lock(mutex_);
+                if (next_ >= jobs_.size()) return;
+                index = next_++;
+            }
+            std::exception_ptr error;
+            try {
+                jobs_[index]();
+            } catch (...) {
+                error = std::current_exception();
+            }
+            {
+                std::lock_guard lock(mutex_);
+                errors_[index] = error;
+                done_.insert(index);
+            }
+            finished_.notify_all();
+        }
+    }
+
+    const std::vector<std::function<void()>> jobs_;
+    std::mutex mutex_; // guards next_, done_ and errors_
+    std::condition_variable finished_;
+    size_t next_ = 0;
+    std::set<size_t> done_;
+    std::vector<std::exception_ptr> errors_;
+    std::vector<std::thread> threads_;
 };
 
 bool hasTelestration(const std::vector<OrganizerMark>& marks)
@@ -93,9 +166,23 @@ void OrganizerExporter::renderMovie(const OrganizerDocument& document, const std
                                     const std::filesystem::path& file, const Progress& report)
 {
     const WorkFolder work;
+    auto slideMovie = [&](size_t i) { return work.path() / (std::to_string(i) + ".mov"); };
+    std::vector<std::function<void()>> slides;
+    std::vector<size_t> slideOf(items.size(), 0);
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (items[i].kind == "video") continue;
+        slideOf[i] = slides.size();
+        slides.push_back([this, &document, &item = items[i], movie = slideMovie(i)] {
+            requireStillLength(item);
+            slide(item, document, movie);
+        });
+    }
+    // Declared after the work folder, so its movies are finished before it goes.
+    InOrder slideWork(std::move(slides), kSlideThreads);
 
     Composition composition;
     std::vector<ComposedItem> composed;
+    std::map<std::filesystem::path, std::optional<MediaAsset>> assets;
     MediaTime cursor{0, 60000};
     for (size_t i = 0; i < items.size(); ++i) {
         const OrganizerItem& item = items[i];
@@ -111,12 +198,12 @@ void OrganizerExporter::renderMovie(const OrganizerDocument& document, const std
                 throw failure("映像を再接続してください：" + item.name);
             clip = ClipSource{source->path, item.start + source->offset};
         } else {
-            const std::filesystem::path movie = work.path() / (std::to_string(i) + ".mov");
-            requireStillLength(item);
-            slide(item, document, movie);
-            clip = ClipSource{movie, 0};
+            slideWork.wait(slideOf[i]);
+            clip = ClipSource{slideMovie(i), 0};
         }
-        composed.push_back(composeItem(composition, item, clip, cursor));
+        auto known = assets.find(clip.path);
+        if (known == assets.end()) known = assets.emplace(clip.path, loadClipAsset(clip.path)).first;
+        composed.push_back(composeItem(composition, item, clip, known->second, cursor));
         cursor = cursor + composed.back().outputRange.duration;
     }
     composition.duration = cursor;

@@ -52,6 +52,7 @@ void OrganizerExporter::slide(const OrganizerItem& item, const OrganizerDocument
     settings.height = markCanvasHeight;
     settings.frameDuration = MediaTime{1, 30};
     settings.container = MovieContainer::QuickTime;
+    settings.intermediate = true;
     // A writer that is not finished removes its file when it goes away.
     MovieWriter writer(url, settings);
     const QImage picture = slidePicture(item, document);

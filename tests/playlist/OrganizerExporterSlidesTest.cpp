@@ -281,12 +281,15 @@ TEST_P(OrganizerExporterSlideLengthTest, SlideMovieIsWrittenInTheWorkFolderByPos
 {
     const SlideLengthCase& c = GetParam();
     std::vector<OrganizerItem> items{stillItem("a", "title", c.seconds), stillItem("b", "title", 0.1)};
+    // Slides may be written ahead of their turn; the first one is there by
+    // the time the second item is prepared.
     std::vector<std::filesystem::path> seen;
     OrganizerExporter exporter;
     exporter.render(documentWith({}, items), items, out / "out.mp4", [&](double, const std::string& text) {
         if (text != "2/2 素材を準備中") return;
         for (const auto& folder : std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
-            for (const auto& file : std::filesystem::directory_iterator(folder.path())) seen.push_back(file.path());
+            for (const auto& file : std::filesystem::directory_iterator(folder.path()))
+                if (file.path().filename() == "0.mov") seen.push_back(file.path());
         ASSERT_EQ(seen.size(), 1u);
         const MovieFacts slide = inspectMovie(seen[0]);
         EXPECT_EQ(slide.frameTimes.size(), c.frames);
@@ -297,7 +300,6 @@ TEST_P(OrganizerExporterSlideLengthTest, SlideMovieIsWrittenInTheWorkFolderByPos
         EXPECT_FALSE(slide.hasAudio);
     });
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].filename(), "0.mov");
     EXPECT_TRUE(std::regex_match(seen[0].parent_path().filename().string(),
                                  std::regex("zanto-organizer-[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}")))
         << seen[0];

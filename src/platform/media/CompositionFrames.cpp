@@ -50,7 +50,8 @@ const YuvOverlay& StretchOverlay::picture(int width, int height)
 }
 
 SourceFrames::SourceFrames(const Composition& composition)
-    : composition_(composition), decoders_(composition), liveOverlays_(composition.overlays.size())
+    : composition_(composition), decoders_(composition), pool_(composition.width, composition.height),
+      liveOverlays_(composition.overlays.size())
 {
     black_ = blackVideoFrame(composition.width, composition.height);
 }
@@ -155,7 +156,8 @@ FramePtr SourceFrames::place(const AVFrame* frame, VideoDecoder& source, int ins
     PixelRect rect;
     FramePtr out;
     if (placedRect(t, source.video().width, source.video().height, composition_.width, composition_.height, &rect)) {
-        out = blackVideoFrame(composition_.width, composition_.height);
+        const bool covered = rect.width == composition_.width && rect.height == composition_.height;
+        out = pool_.frame(!covered);
         converter_.scaleInto(frame, out.get(), rect);
     } else {
         out = placeTurned(frame, source, t);
@@ -185,7 +187,7 @@ FramePtr SourceFrames::placeTurned(const AVFrame* frame, const VideoDecoder& sou
         painter.setTransform(QTransform(rest.a, rest.b, rest.c, rest.d, rest.tx, rest.ty));
         painter.drawImage(0, 0, picture);
     }
-    FramePtr out = blackVideoFrame(composition_.width, composition_.height);
+    FramePtr out = pool_.frame(false);
     canvasConverter_.imageToFrame(canvas, out.get());
     return out;
 }

@@ -9,6 +9,7 @@
 // the queues is sized by the output, never by the source.
 #include "platform/media/Composition.h"
 #include "platform/media/FrameConverter.h"
+#include "platform/media/FramePool.h"
 #include "platform/media/MediaOwners.h"
 #include "platform/media/SourceDecoders.h"
 #include "platform/media/YuvOverlay.h"
@@ -75,6 +76,8 @@ private:
     int instructionHint_ = 0;
     FrameConverter converter_;
     FrameConverter canvasConverter_;
+    // The placed pictures; they go on to the encoder and come back.
+    FramePool pool_;
     // The last placed picture, reused while the same source frame stays on
     // show (held frames, stills): the same file, frame time and instruction.
     // Holding no reference to the source frame leaves the decoder's memory free.

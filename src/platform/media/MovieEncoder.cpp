@@ -121,9 +121,11 @@ void MovieEncoder::openVideo()
     // frame ahead of the encoding thread, so feeding frames never waits on it.
     c->thread_count = usableCores();
     if (format_->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    av_opt_set(c->priv_data, "preset", ExportQuality::preset, 0);
-    av_opt_set(c->priv_data, "profile", ExportQuality::videoProfile, 0);
-    av_opt_set_double(c->priv_data, "crf", ExportQuality::constantRateFactor, 0);
+    using namespace ExportQuality;
+    av_opt_set(c->priv_data, "preset", setup_.intermediate ? intermediatePreset : preset, 0);
+    av_opt_set(c->priv_data, "profile", videoProfile, 0);
+    av_opt_set_double(c->priv_data, "crf", setup_.intermediate ? intermediateConstantRateFactor : constantRateFactor,
+                      0);
     av_opt_set(c->priv_data, "x264-params", "sync-lookahead=1:lookahead-threads=2", 0);
     openStandingBack([c] { checkMedia(avcodec_open2(c, c->codec, nullptr), "Cannot open the video encoder"); });
     videoStream_ = newStream(format_.get(), c);

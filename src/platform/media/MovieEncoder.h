@@ -23,6 +23,7 @@ struct EncoderSetup {
     int timeScale = 30;             // of the video time stamps given to writeVideo
     Container container = Container::MP4;
     bool audio = false;
+    bool intermediate = false; // encoded with the intermediate settings
 };
 
 class MovieEncoder {

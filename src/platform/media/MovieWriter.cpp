@@ -27,6 +27,7 @@ MovieWriter::MovieWriter(const std::filesystem::path& path, const MovieWriterSet
     setup.timeScale = settings.frameDuration.timeScale;
     setup.container = settings.container == MovieContainer::MP4 ? media::Container::MP4 : media::Container::QuickTime;
     setup.audio = settings.audio;
+    setup.intermediate = settings.intermediate;
     std::error_code error;
     if (std::filesystem::is_directory(path, error))
         throw MediaError("Cannot write “" + path.string() + "”: a folder stands at that place");

@@ -21,6 +21,9 @@ struct MovieWriterSettings {
     MediaTime frameDuration{1, 30}; // each frame lasts this long; the last one ends the movie
     MovieContainer container = MovieContainer::MP4;
     bool audio = false; // an AAC track at 48 kHz stereo
+    // A movie only this program reads again, on the way to an export:
+    // encoded fast at the finer intermediate quality.
+    bool intermediate = false;
 };
 
 // Writes a movie from pictures given with their times, encoded with the
