@@ -20,7 +20,8 @@
 //            against the ffmpeg command line doing the same cuts, and the
 //            telestration variant against the plain export.
 // two-cores: the plain export against the floor on cores 0 and 1.
-// items:     the cost of an item: 30 items of 2 s against 1 item of 60 s.
+// items:     the cost of an item: 30 moments of 2 s against 1 item of 60 s,
+//            and the same 60 s of pictures in 30 items against 3.
 // xml:       the merged XML export of 1,000 in-place items of one movie.
 // memory:    peak resident memory of exports of every playlist shape, each in
 //            a child process.
@@ -256,6 +257,19 @@ Playlist itemsPlaylist(int count)
     return p;
 }
 
+// The same 60 s of the three matches' pictures as 3 items of 20 s, one from
+// each match, or cut into 30 items of 2 s that take turns between the matches
+// (A 10-12 s, B 10-12 s, C 10-12 s, A 12-14 s, ...): both show the same source
+// frames, so they differ only in their items.
+Playlist samePicturesPlaylist(int count)
+{
+    Playlist p{"same" + std::to_string(count), matchDocument(), {}};
+    const double seconds = 60.0 / count;
+    for (int i = 0; i < count; ++i)
+        p.items.push_back(videoItem(std::string(1, char('A' + i % 3)), 10 + (i / 3) * seconds, seconds));
+    return p;
+}
+
 const OrganizerSource& sourceOf(const Playlist& p, const std::string& id)
 {
     for (const OrganizerSource& source : p.document.sources)
@@ -444,17 +458,27 @@ void twoCores(int rounds)
     }
 }
 
+// The cost of an item, twice: 30 moments of 2 s from the three matches
+// against one item of 60 s, which includes decoding each moment's way from its
+// key frame; and the same pictures in 30 items against 3, the export's own
+// cost of an item.
 void itemCost(int rounds)
 {
     const Playlist one = itemsPlaylist(1);
     const Playlist thirty = itemsPlaylist(30);
+    const Playlist sameThree = samePicturesPlaylist(3);
+    const Playlist sameThirty = samePicturesPlaylist(30);
     exportPlaylist(thirty, workFolder() / "items-warm.mp4");
     const std::vector<double> t = alternate(rounds, {[&] { exportPlaylist(one, workFolder() / "items1.mp4"); },
-                                                     [&] { exportPlaylist(thirty, workFolder() / "items30.mp4"); }});
-    note("1 item of 60 s " + std::to_string(t[0]).substr(0, 5) + " s, 30 items of 2 s "
-         + std::to_string(t[1]).substr(0, 5) + " s");
+                                                     [&] { exportPlaylist(thirty, workFolder() / "items30.mp4"); },
+                                                     [&] { exportPlaylist(sameThree, workFolder() / "same3.mp4"); },
+                                                     [&] { exportPlaylist(sameThirty, workFolder() / "same30.mp4"); }});
+    note("1 item of 60 s " + std::to_string(t[0]).substr(0, 5) + " s, 30 moments of 2 s "
+         + std::to_string(t[1]).substr(0, 5) + " s; the same pictures in 3 items " + std::to_string(t[2]).substr(0, 5)
+         + " s, in 30 items " + std::to_string(t[3]).substr(0, 5) + " s");
     note("  " + uptime());
-    verdict("cost of an item at the same output length", (t[1] - t[0]) / 29 * 1000, 40, "ms");
+    verdict("cost of an item, 30 moments against 1 item of 60 s", (t[1] - t[0]) / 29 * 1000, 40, "ms");
+    verdict("cost of an item, the same pictures in 30 items against 3", (t[3] - t[2]) / 27 * 1000, 40, "ms");
 }
 
 void xml(int rounds)
