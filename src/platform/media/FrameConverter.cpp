@@ -233,9 +233,8 @@ void FrameConverter::imageToFrame(const QImage& image, AVFrame* target)
     checkMedia(sws_scale_frame(scale_.get(), target, source.get()), "Cannot convert a picture");
 }
 
-FramePtr blackVideoFrame(int width, int height)
+void describeOutputFrame(AVFrame* frame, int width, int height)
 {
-    FramePtr frame = allocateFrame();
     frame->format = AV_PIX_FMT_YUV420P;
     frame->width = width;
     frame->height = height;
@@ -243,6 +242,12 @@ FramePtr blackVideoFrame(int width, int height)
     frame->color_primaries = AVCOL_PRI_BT709;
     frame->color_trc = AVCOL_TRC_BT709;
     frame->color_range = AVCOL_RANGE_MPEG;
+}
+
+FramePtr blackVideoFrame(int width, int height)
+{
+    FramePtr frame = allocateFrame();
+    describeOutputFrame(frame.get(), width, height);
     checkMedia(av_frame_get_buffer(frame.get(), 0), "Cannot allocate a video frame");
     fillBlack(frame.get());
     return frame;

@@ -55,6 +55,8 @@ private:
     int key_[7] = {};
 };
 
+// Describes a frame as a yuv420p picture of the given size, BT.709, limited range.
+void describeOutputFrame(AVFrame* frame, int width, int height);
 // A new yuv420p frame of the given size, filled with opaque black, tagged BT.709.
 FramePtr blackVideoFrame(int width, int height);
 // Fills a yuv420p frame with black.

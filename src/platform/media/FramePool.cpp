@@ -46,13 +46,7 @@ FramePtr FramePool::frame(bool black)
     FramePtr frame = allocateFrame();
     frame->buf[0] = av_buffer_pool_get(pool_);
     if (!frame->buf[0]) throw MediaError("Cannot hold a video frame: " + mediaErrorText(AVERROR(ENOMEM)));
-    frame->format = AV_PIX_FMT_YUV420P;
-    frame->width = width_;
-    frame->height = height_;
-    frame->colorspace = AVCOL_SPC_BT709;
-    frame->color_primaries = AVCOL_PRI_BT709;
-    frame->color_trc = AVCOL_TRC_BT709;
-    frame->color_range = AVCOL_RANGE_MPEG;
+    describeOutputFrame(frame.get(), width_, height_);
     for (int plane = 0; plane < 3; ++plane) {
         frame->data[plane] = frame->buf[0]->data + offsets_[plane];
         frame->linesize[plane] = linesizes_[plane];
