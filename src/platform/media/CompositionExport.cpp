@@ -30,13 +30,25 @@ constexpr size_t kQueueDepth = 2;
 constexpr size_t kComposeThreads = 2;
 constexpr int kAudioChunk = 1024;
 
+// Frames are made and let go by the thousand on several threads. Left to
+// itself, malloc raises its mmap threshold after the first such free and then
+// keeps the freed pictures in its arenas, some fifty megabytes that no frame
+// uses; a fixed threshold hands every block of a quarter megabyte or more
+// back to the system when it is freed. What is left in the arenas is small
+// blocks; each thread that starts one more arena starts it with pages of its
+// own (huge pages, where the system gives them), so two arenas serve them all.
+//
 // What was freed before the export (the pictures and encoders of slide
-// movies, mark drawings) may still be held in malloc's arenas, some fifty
-// megabytes on a playlist with slides: it goes back to the system before the
-// pipeline takes its own.
-void returnFreedMemory()
+// movies, mark drawings) is still held in the arenas, some fifty megabytes
+// on a playlist with slides: it goes back to the system before the pipeline
+// takes its own.
+void tuneMallocForFrames()
 {
-    initialiseLibraries(); // which fixes how malloc keeps pictures
+    static std::once_flag set;
+    std::call_once(set, [] {
+        mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+        mallopt(M_ARENA_MAX, 2);
+    });
     malloc_trim(0);
 }
 
@@ -383,7 +395,7 @@ void CompositionExport::execute()
 // the first failure anywhere closes every queue so every stage stops.
 void CompositionExport::runPipeline(FirstError& failure)
 {
-    returnFreedMemory();
+    tuneMallocForFrames();
     MovieEncoder encoder(output_, encoderSetup(composition_));
     Pipeline pipeline;
     auto fail = [&] {

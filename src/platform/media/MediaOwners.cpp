@@ -2,8 +2,6 @@
 
 #include "platform/media/MediaError.h"
 
-#include <malloc.h>
-
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -61,19 +59,7 @@ void AudioFifoDeleter::operator()(AVAudioFifo* fifo) const
 void initialiseLibraries()
 {
     static std::once_flag once;
-    std::call_once(once, [] {
-        av_log_set_level(AV_LOG_ERROR);
-        // Pictures are made and let go by the thousand on many threads (the
-        // decoders', the encoders', slide movies written at once). Left to
-        // itself, malloc raises its mmap threshold after the first such free
-        // and then keeps freed pictures in its arenas, tens of megabytes that
-        // no picture uses; a fixed threshold hands every block of a quarter
-        // megabyte or more back to the system when it is freed. What is left
-        // in the arenas is small blocks; each thread that starts one more
-        // arena starts it with pages of its own, so two arenas serve them all.
-        mallopt(M_MMAP_THRESHOLD, 256 * 1024);
-        mallopt(M_ARENA_MAX, 2);
-    });
+    std::call_once(once, [] { av_log_set_level(AV_LOG_ERROR); });
 }
 
 FramePtr allocateFrame()
