@@ -6,7 +6,6 @@
 extern "C" {
 #include <libavutil/buffer.h>
 #include <libavutil/frame.h>
-#include <libavutil/imgutils.h>
 }
 
 namespace zanto::media {
