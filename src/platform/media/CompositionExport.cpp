@@ -9,10 +9,13 @@
 #include "platform/media/MovieEncoder.h"
 
 #include <malloc.h>
+#include <sys/prctl.h>
 
 #include <condition_variable>
+#include <atomic>
+#include <map>
+#include <optional>
 #include <mutex>
-#include <set>
 #include <thread>
 
 namespace zanto {
@@ -29,6 +32,8 @@ constexpr size_t kQueueDepth = 2;
 // turns, so more threads would only hold more frames).
 constexpr size_t kComposeThreads = 2;
 constexpr int kAudioChunk = 1024;
+// Files read at once when an export checks its sources.
+constexpr size_t kProbeThreads = 4;
 
 // Frames are made and let go by the thousand on several threads. Left to
 // itself, malloc raises its mmap threshold after the first such free and then
@@ -42,12 +47,17 @@ constexpr int kAudioChunk = 1024;
 // movies, mark drawings) is still held in the arenas, some fifty megabytes
 // on a playlist with slides: it goes back to the system before the pipeline
 // takes its own.
-void tuneMallocForFrames()
+//
+// libx264 asks for huge pages for each of its frames, and a huge page is
+// resident whole as soon as one byte of it is touched: without them an
+// export holds 10-30 MB less, at the same speed.
+void tuneMemoryForFrames()
 {
     static std::once_flag set;
     std::call_once(set, [] {
         mallopt(M_MMAP_THRESHOLD, 256 * 1024);
         mallopt(M_ARENA_MAX, 2);
+        prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0);
     });
     malloc_trim(0);
 }
@@ -241,15 +251,38 @@ void checkComposition(const Composition& c)
     if (!c.frameDuration.isValid() || c.frameDuration.value <= 0)
         throw MediaError("The output frame duration must be positive");
     if (compositionFrameCount(c) <= 0) throw MediaError("The composition is empty");
-    // Every file is opened once up front, so a bad source fails before any output exists.
-    std::set<std::filesystem::path> checked;
+    // Every file is opened once up front, so a bad source fails before any
+    // output exists. A few files are read at once; the first insert whose
+    // file fails is the one reported.
+    std::vector<std::filesystem::path> paths;
+    std::map<std::filesystem::path, size_t> indexOf;
+    for (const auto* inserts : {&c.video, &c.audio})
+        for (const CompositionInsert& insert : *inserts)
+            if (indexOf.emplace(insert.assetPath, paths.size()).second) paths.push_back(insert.assetPath);
+    std::vector<std::optional<MediaAsset>> assets(paths.size());
+    std::vector<std::exception_ptr> failures(paths.size());
+    std::atomic<size_t> next = 0;
+    std::vector<std::thread> readers;
+    for (size_t r = 0; r < std::min(paths.size(), kProbeThreads); ++r)
+        readers.emplace_back([&] {
+            for (size_t i = next++; i < paths.size(); i = next++) {
+                try {
+                    assets[i] = MediaAsset::load(paths[i]);
+                } catch (...) {
+                    failures[i] = std::current_exception();
+                }
+            }
+        });
+    for (std::thread& reader : readers) reader.join();
+    auto asset = [&](const CompositionInsert& insert) -> const MediaAsset& {
+        const size_t i = indexOf.at(insert.assetPath);
+        if (failures[i]) std::rethrow_exception(failures[i]);
+        return *assets[i];
+    };
     for (const CompositionInsert& insert : c.video)
-        if (checked.insert(insert.assetPath).second && !MediaAsset::load(insert.assetPath).hasVideo())
-            throw MediaError("“" + insert.assetPath.string() + "” has no video track");
-    std::set<std::filesystem::path> checkedAudio;
+        if (!asset(insert).hasVideo()) throw MediaError("“" + insert.assetPath.string() + "” has no video track");
     for (const CompositionInsert& insert : c.audio)
-        if (checkedAudio.insert(insert.assetPath).second && !MediaAsset::load(insert.assetPath).hasAudio())
-            throw MediaError("“" + insert.assetPath.string() + "” has no audio track");
+        if (!asset(insert).hasAudio()) throw MediaError("“" + insert.assetPath.string() + "” has no audio track");
 }
 
 // The output samples up to `time`.
@@ -395,7 +428,7 @@ void CompositionExport::execute()
 // the first failure anywhere closes every queue so every stage stops.
 void CompositionExport::runPipeline(FirstError& failure)
 {
-    tuneMallocForFrames();
+    tuneMemoryForFrames();
     MovieEncoder encoder(output_, encoderSetup(composition_));
     Pipeline pipeline;
     auto fail = [&] {
