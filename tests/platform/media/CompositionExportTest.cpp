@@ -444,6 +444,21 @@ INSTANTIATE_TEST_SUITE_P(
                                   true}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Sources are read several at once: whichever fails first, the error is the
+// earliest insert's.
+TEST_F(CompositionExportTest, TheEarliestBadSourceIsTheOneReported)
+{
+    Composition c = oneClip(media("code.mp4"), 0, 0.5, false);
+    for (const char* name : {"first.mp4", "second.mp4", "third.mp4", "fourth.mp4", "fifth.mp4"}) {
+        c.video.push_back(c.video[0]);
+        c.video.back().assetPath = out_ / name;
+    }
+    std::ofstream(out_ / "second.mp4") << "hello";
+    CompositionExport job(c, out_ / "out.mp4");
+    EXPECT_THROW(job.run(), MediaError);
+    EXPECT_NE(job.errorMessage().find("first.mp4"), std::string::npos) << job.errorMessage();
+}
+
 TEST_F(CompositionExportTest, LateAudioKeepsItsPlaceAndVariableRateBecomesConstant)
 {
     TestMovieOptions o;
