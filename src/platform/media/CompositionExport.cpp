@@ -11,11 +11,11 @@
 #include <malloc.h>
 #include <sys/prctl.h>
 
-#include <condition_variable>
 #include <atomic>
+#include <condition_variable>
 #include <map>
-#include <optional>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace zanto {
