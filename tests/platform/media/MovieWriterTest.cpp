@@ -110,6 +110,33 @@ TEST(MovieWriter, OneImageAppendedAgainAndChangedInPlaceShowsItsCurrentPicture)
     EXPECT_EQ(inspectMovie(dir / "still.mov").frameTimes.size(), 20u);
 }
 
+// libx264 records the options it encoded with in the stream itself.
+std::string encoderOptions(const std::filesystem::path& movie)
+{
+    std::ifstream in(movie, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t start = bytes.find("options: ");
+    return start == std::string::npos ? std::string() : bytes.substr(start, bytes.find('\0', start) - start);
+}
+
+TEST(MovieWriter, ExportsAndIntermediatesEncodeWithTheirOwnSettings)
+{
+    TempDir dir;
+    for (const bool intermediate : {false, true}) {
+        MovieWriterSettings settings = smallSettings();
+        settings.intermediate = intermediate;
+        const auto movie = dir / (intermediate ? "intermediate.mov" : "export.mp4");
+        MovieWriter writer(movie, settings);
+        for (int i = 0; i < 5; ++i) writer.appendVideoFrame(solid(Qt::red), MediaTime{i, 30});
+        writer.finish();
+        const std::string options = encoderOptions(movie);
+        SCOPED_TRACE(options);
+        // "ultrafast" does no subpixel search, "fast" a fair one.
+        EXPECT_NE(options.find(intermediate ? " crf=10.0 " : " crf=18.0 "), std::string::npos);
+        EXPECT_NE(options.find(intermediate ? " subme=0 " : " subme=6 "), std::string::npos);
+    }
+}
+
 TEST(MovieWriter, RefusesWhatCannotBeWritten)
 {
     TempDir dir;
