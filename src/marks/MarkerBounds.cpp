@@ -204,15 +204,16 @@ namespace {
 
 constexpr int kBandRows = 32;
 
-// Whether the marker's space shape is all it draws: no ring, line, hull,
-// trail or arrow.
+// Whether the marker's space shape (a circle or a lane) is all it draws: no
+// ring, line, hull outline, trail or arrow. With a space shape the fill is
+// the shape's, so hull points draw only as an outline.
 bool spaceAlone(const gpu::FunctionConstants& c)
 {
     const int style = feature(c, "FEATURE_RING_STYLE");
     const bool noRings = style == 8 || (style == 3 && feature(c, "FEATURE_MULTIPLE") == 0);
     const bool noLines = feature(c, "FEATURE_LINE_MODE") != 1 || feature(c, "FEATURE_POINTS") < 2;
-    return noRings && noLines && feature(c, "FEATURE_HULL") < 2 && feature(c, "FEATURE_TRAIL") == 0
-           && feature(c, "FEATURE_ARROW") == 0;
+    const bool noHull = feature(c, "FEATURE_LINE_MODE") != 2 || feature(c, "FEATURE_HULL") < 2;
+    return noRings && noLines && noHull && feature(c, "FEATURE_TRAIL") == 0 && feature(c, "FEATURE_ARROW") == 0;
 }
 
 // The columns a convex polygon covers in rows [top, bottom], or none.

@@ -10,16 +10,15 @@
 
 namespace zanto::gpu {
 
-RenderPipeline::RenderPipeline(std::shared_ptr<Device> device, const RenderPipelineDescriptor& descriptor,
-                               unsigned program)
+RenderPipeline::RenderPipeline(std::shared_ptr<Device> device, const RenderPipelineDescriptor& descriptor)
     : device_(std::move(device)), library_(descriptor.library), vertexFunction_(descriptor.vertexFunction),
       colorFormat_(descriptor.colorFormat), blending_(descriptor.blending),
-      fragmentFunction_(descriptor.fragmentFunction), program_(program)
+      fragmentFunction_(descriptor.fragmentFunction)
 { }
 
 RenderPipeline::~RenderPipeline()
 {
-    device_->impl().releaseProgram(program_);
+    if (program_) device_->impl().releaseProgram(program_);
     for (const auto& variant : variants_) device_->impl().releaseProgram(variant.second.program);
 }
 
@@ -45,7 +44,13 @@ unsigned buildProgram(const Library& library, const std::string& vertexFunction,
 
 unsigned RenderPipeline::glProgram(const FunctionConstants& constants)
 {
-    if (constants.empty()) return program_;
+    if (constants.empty()) {
+        // Linked on first use like the variants: a host that always
+        // specialises never holds the whole shader's program, some 10 MB of
+        // driver memory for a large one.
+        if (!program_) program_ = buildProgram(*library_, vertexFunction_, fragmentFunction_, {});
+        return program_;
+    }
     if (auto found = variants_.find(constants); found != variants_.end()) {
         found->second.lastUse = ++uses_;
         return found->second.program;
@@ -71,12 +76,7 @@ std::shared_ptr<RenderPipeline> Device::makeRenderPipeline(const RenderPipelineD
     if (library->device().get() != this) throw GpuError("Render pipeline with a shader library of another device");
     for (const auto* name : {&descriptor.vertexFunction, &descriptor.fragmentFunction})
         if (!library->hasFunction(*name)) throw GpuError("Function '" + *name + "' not found in the shader library");
-    unsigned program = 0;
-    {
-        DeviceSession session(*impl_);
-        program = buildProgram(*library, descriptor.vertexFunction, descriptor.fragmentFunction, {});
-    }
-    return std::make_shared<RenderPipeline>(shared_from_this(), descriptor, program);
+    return std::make_shared<RenderPipeline>(shared_from_this(), descriptor);
 }
 
 } // namespace zanto::gpu

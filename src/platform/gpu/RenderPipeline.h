@@ -2,12 +2,13 @@
 
 // A render pipeline: a vertex and a fragment function of one library linked
 // into a program, for one colour attachment format, with or without blending.
-// Made by Device::makeRenderPipeline; any thread. A draw may ask for the
-// functions specialised with constants: each set of constants is
-// compiled on the first draw that uses it and kept with the pipeline (so a
-// shader may hold every feature while each draw runs only its own). At most
-// `maxVariants` are kept; a new one beyond that replaces the one drawn with
-// least recently, so a host cycling through many sets keeps bounded memory.
+// Made by Device::makeRenderPipeline; any thread. The program is linked on
+// the first draw that uses it. A draw may ask for the functions specialised
+// with constants: each set of constants is compiled on the first draw that
+// uses it and kept with the pipeline (so a shader may hold every feature
+// while each draw runs only its own). At most `maxVariants` are kept; a new
+// one beyond that replaces the one drawn with least recently, so a host
+// cycling through many sets keeps bounded memory.
 
 #include "platform/gpu/Library.h"
 #include "platform/gpu/PixelFormat.h"
@@ -37,7 +38,7 @@ struct RenderPipelineDescriptor {
 
 class RenderPipeline {
 public:
-    RenderPipeline(std::shared_ptr<Device> device, const RenderPipelineDescriptor& descriptor, unsigned program);
+    RenderPipeline(std::shared_ptr<Device> device, const RenderPipelineDescriptor& descriptor);
     ~RenderPipeline();
     RenderPipeline(const RenderPipeline&) = delete;
     RenderPipeline& operator=(const RenderPipeline&) = delete;
