@@ -1,5 +1,6 @@
 #include "marks/GXLEngine.h"
 
+#include "marks/MarkerBounds.h"
 #include "marks/MarkerRenderer.h"
 #include "marks/OrganizerMarkDrawing.h"
 #include "services/ExportFailure.h"
@@ -474,6 +475,22 @@ TEST(SoccerFrame, AMarkLaidOverItsAreaLooksAsLaidWhole)
             EXPECT_EQ(countDifferent(soccerFrame({gxlMark(settings)}, canvas, 0.5, false), expected), 0)
                 << tool << " at " << y << " size " << v.size << " perspective " << v.perspective;
         }
+    }
+}
+
+// The space tools are shaded band by band, not over their whole box: a lane
+// crossing the picture fills little of it.
+TEST(SoccerFrame, SpaceToolsShadeLittleMoreThanTheirShape)
+{
+    for (const char* tool : {"Passing Lane", "Space Circle"}) {
+        const MarkerParameters p = GXLSettings::material(tool).parameters();
+        const MarkerUniforms m = p.uniforms(1280, 720, 0);
+        const GroundUniforms g = p.groundUniforms(1280, 720, 0);
+        const TrailUniforms t = p.trailUniforms(1280, 720);
+        const gpu::PixelRegion box = markerBounds(m, g, t);
+        double shaded = 0;
+        for (const gpu::PixelRegion& band : markerBands(m, g, t)) shaded += double(band.width) * band.height;
+        EXPECT_LT(shaded, 0.7 * box.width * box.height) << tool;
     }
 }
 
