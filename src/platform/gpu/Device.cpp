@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <string_view>
 
 namespace zanto::gpu {
 namespace {
@@ -56,6 +57,17 @@ EGLContext makeContext(EGLDisplay display)
     return context;
 }
 
+bool hasExtension(std::string_view name)
+{
+    GLint count = 0;
+    glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+    for (GLint i = 0; i < count; ++i)
+        if (const auto* each = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, GLuint(i)));
+            each && each == name)
+            return true;
+    return false;
+}
+
 // First use of a fresh context: the objects every pass shares.
 void prepareContext(Device::Impl& device)
 {
@@ -63,6 +75,7 @@ void prepareContext(Device::Impl& device)
     const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     device.name = renderer ? renderer : "unknown";
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &device.maxTextureSize);
+    device.nativeBgra = hasExtension("GL_EXT_texture_format_BGRA8888") && hasExtension("GL_EXT_read_format_bgra");
     glGenVertexArrays(1, &device.vertexArray);
     glGenFramebuffers(1, &device.framebuffer);
     glGenBuffers(GLsizei(device.uniformBuffers.size()), device.uniformBuffers.data());

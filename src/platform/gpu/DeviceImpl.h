@@ -19,6 +19,9 @@ struct Device::Impl {
     std::uint64_t registryID = 0;
     std::string name;
     int maxTextureSize = 0;
+    // BGRA textures are stored, drawn into and read back as BGRA (with the
+    // GLES extensions for it); without them, as RGBA with the bytes swapped.
+    bool nativeBgra = false;
 
     // Serialises every use of the context (guards everything below it too).
     std::mutex lock;

@@ -5,15 +5,27 @@
 #include "platform/gpu/GpuError.h"
 
 #include <GLES3/gl32.h>
+// After the core header, which it builds on.
+#include <GLES2/gl2ext.h>
 
 #include <cstring>
 
 namespace zanto::gpu {
 namespace {
 
-// Textures are stored as RGBA8 whatever their format: BGRA is only the byte
-// order the caller sees, so it is swapped on the way in and out. This keeps
-// every format renderable and readable on any GLES 3 driver.
+// A BGRA texture is stored as BGRA where the driver can draw into and read
+// back such textures; otherwise as RGBA8, with its bytes swapped on the way in
+// and out, which any GLES 3 driver can.
+bool swapsBytes(PixelFormat format, const Device::Impl& device)
+{
+    return format == PixelFormat::BGRA8Unorm && !device.nativeBgra;
+}
+
+GLenum byteOrder(PixelFormat format, const Device::Impl& device)
+{
+    return format == PixelFormat::BGRA8Unorm && device.nativeBgra ? GL_BGRA_EXT : GL_RGBA;
+}
+
 void swapRedBlue(std::uint8_t* row, int pixels)
 {
     // A word at a time, which the compiler turns into vector code.
@@ -27,7 +39,7 @@ void swapRedBlue(std::uint8_t* row, int pixels)
 
 // The copy goes into a buffer the thread keeps: uploads come frame after
 // frame, and fresh memory for each costs more than the copy.
-const std::vector<std::uint8_t>& tightCopy(PixelFormat format, int width, int height, const std::uint8_t* bytes,
+const std::vector<std::uint8_t>& tightCopy(bool swap, int width, int height, const std::uint8_t* bytes,
                                            std::size_t bytesPerRow)
 {
     const std::size_t rowBytes = std::size_t(width) * 4;
@@ -36,7 +48,7 @@ const std::vector<std::uint8_t>& tightCopy(PixelFormat format, int width, int he
     for (int y = 0; y < height; ++y) {
         std::uint8_t* row = copy.data() + rowBytes * std::size_t(y);
         std::memcpy(row, bytes + bytesPerRow * std::size_t(y), rowBytes);
-        if (format == PixelFormat::BGRA8Unorm) swapRedBlue(row, width);
+        if (swap) swapRedBlue(row, width);
     }
     return copy;
 }
@@ -57,10 +69,18 @@ void Texture::replaceRegion(int x, int y, int width, int height, const std::uint
     if (x < 0 || y < 0 || width <= 0 || height <= 0 || x + width > this->width() || y + height > this->height())
         throw GpuError("Texture region outside the texture");
     if (!bytes || bytesPerRow < std::size_t(width) * 4) throw GpuError("Texture upload with too few bytes a row");
-    const auto& pixels = tightCopy(descriptor_.format, width, height, bytes, bytesPerRow);
-    DeviceSession session(device_->impl());
+    auto& device = device_->impl();
+    // Rows are read straight from the caller's memory, its row length given
+    // to the driver, unless their bytes need swapping.
+    const bool swap = swapsBytes(descriptor_.format, device);
+    const bool direct = !swap && bytesPerRow % 4 == 0;
+    const std::uint8_t* pixels = direct ? bytes : tightCopy(swap, width, height, bytes, bytesPerRow).data();
+    DeviceSession session(device);
     glBindTexture(GL_TEXTURE_2D, name_);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    if (direct) glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(bytesPerRow / 4));
+    glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, width, height, byteOrder(descriptor_.format, device), GL_UNSIGNED_BYTE,
+                    pixels);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glBindTexture(GL_TEXTURE_2D, 0);
     if (auto error = takeGlError(); !error.empty()) throw GpuError("Texture upload failed: " + error);
 }
@@ -81,17 +101,18 @@ void Texture::getBytes(const PixelRegion& region, std::uint8_t* bytes, std::size
     const std::size_t rowBytes = std::size_t(region.width) * 4;
     if (!bytes || bytesPerRow < rowBytes) throw GpuError("Texture read-back with too few bytes a row");
     // Rows are read straight into the caller's memory, its row length given
-    // to the driver, and swapped in place.
+    // to the driver, and swapped in place where they need it.
     const bool direct = bytesPerRow % 4 == 0;
     std::vector<std::uint8_t> pixels(direct ? 0 : rowBytes * std::size_t(region.height));
+    auto& device = device_->impl();
+    const bool swap = swapsBytes(descriptor_.format, device);
     {
-        auto& device = device_->impl();
         DeviceSession session(device);
         glBindFramebuffer(GL_FRAMEBUFFER, device.framebuffer);
         glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, name_, 0);
         if (direct) glPixelStorei(GL_PACK_ROW_LENGTH, GLint(bytesPerRow / 4));
-        glReadPixels(region.x, region.y, region.width, region.height, GL_RGBA, GL_UNSIGNED_BYTE,
-                     direct ? bytes : pixels.data());
+        glReadPixels(region.x, region.y, region.width, region.height, byteOrder(descriptor_.format, device),
+                     GL_UNSIGNED_BYTE, direct ? bytes : pixels.data());
         glPixelStorei(GL_PACK_ROW_LENGTH, 0);
         glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -100,7 +121,7 @@ void Texture::getBytes(const PixelRegion& region, std::uint8_t* bytes, std::size
     for (int y = 0; y < region.height; ++y) {
         std::uint8_t* row = bytes + bytesPerRow * std::size_t(y);
         if (!direct) std::memcpy(row, pixels.data() + rowBytes * std::size_t(y), rowBytes);
-        if (descriptor_.format == PixelFormat::BGRA8Unorm) swapRedBlue(row, region.width);
+        if (swap) swapRedBlue(row, region.width);
     }
 }
 
@@ -122,7 +143,14 @@ std::shared_ptr<Texture> Device::makeTexture(const TextureDescriptor& descriptor
         DeviceSession session(*impl_);
         glGenTextures(1, &name);
         glBindTexture(GL_TEXTURE_2D, name);
-        glTexStorage2D(GL_TEXTURE_2D, 1, GL_RGBA8, descriptor.width, descriptor.height);
+        if (byteOrder(descriptor.format, *impl_) == GL_BGRA_EXT) {
+            // BGRA storage has no sized format in GLES: one level, made whole.
+            glTexImage2D(GL_TEXTURE_2D, 0, GL_BGRA_EXT, descriptor.width, descriptor.height, 0, GL_BGRA_EXT,
+                         GL_UNSIGNED_BYTE, nullptr);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+        } else {
+            glTexStorage2D(GL_TEXTURE_2D, 1, GL_RGBA8, descriptor.width, descriptor.height);
+        }
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
