@@ -216,6 +216,45 @@ bool spaceAlone(const gpu::FunctionConstants& c)
     return noRings && noLines && noHull && feature(c, "FEATURE_TRAIL") == 0 && feature(c, "FEATURE_ARROW") == 0;
 }
 
+// Whether the marker's rings (or dots) are all it draws: no line, hull,
+// space shape, trail or arrow, and no spotlight.
+bool ringsAlone(const gpu::FunctionConstants& c)
+{
+    const int style = feature(c, "FEATURE_RING_STYLE");
+    const bool rings = style != 8 && style != 6 && (style != 3 || feature(c, "FEATURE_MULTIPLE") == 1);
+    const bool noLines = feature(c, "FEATURE_LINE_MODE") != 1 || feature(c, "FEATURE_POINTS") < 2;
+    const bool noHull =
+        feature(c, "FEATURE_HULL") < 2 || (feature(c, "FEATURE_LINE_MODE") != 2 && feature(c, "FEATURE_FILL") == 0);
+    return rings && noLines && noHull && feature(c, "FEATURE_SPACE") == 0 && feature(c, "FEATURE_TRAIL") == 0
+           && feature(c, "FEATURE_ARROW") == 0;
+}
+
+// The part of `box` the rings draw in: a ring lies flat on the turf and draws
+// nothing farther than its reach across, nor than that reach seen flat (and
+// 2 pixels) up or down; a dot, its radius and 4 pixels.
+gpu::PixelRegion ringsRegion(const MarkerUniforms& m, const GroundUniforms& g, const gpu::FunctionConstants& c,
+                             const gpu::PixelRegion& box)
+{
+    const bool multiple = feature(c, "FEATURE_MULTIPLE") == 1;
+    const bool dots = feature(c, "FEATURE_RING_STYLE") == 3;
+    const float ratio = mix(0.62f, 0.14f, saturate(m.geometry.w));
+    const float radius = std::max(m.geometry.z * 0.6f + m.look.w * m.look.z, 1.0f);
+    const float thickness = std::max(m.shape.x * 0.75f, 1.5f);
+    Box rings;
+    for (int i = 0; i < (multiple ? feature(c, "FEATURE_POINTS") : 1); ++i) {
+        const Float2 centre = multiple ? playerPoint(m, i) : Float2{m.geometry.x, m.geometry.y};
+        const float reach = (multiple ? radius * ringSize(g, i) : radius) * 1.75f + thickness * 4.0f + 10.0f;
+        const float dot = std::max(m.shape.x * 0.45f, 3.0f) + 4.0f;
+        rings.includeAround(centre, dots ? Float2{dot + kMargin, dot + kMargin}
+                                         : Float2{reach + kMargin, reach * ratio + 2.0f + kMargin});
+    }
+    const float x0 = std::max(rings.x0, float(box.x)), y0 = std::max(rings.y0, float(box.y));
+    const float x1 = std::min(rings.x1, float(box.x + box.width)), y1 = std::min(rings.y1, float(box.y + box.height));
+    if (!(x0 < x1 && y0 < y1)) return box; // nothing finite left: the box, to be safe
+    const int left = int(std::floor(x0)), top = int(std::floor(y0));
+    return {left, top, int(std::ceil(x1)) - left, int(std::ceil(y1)) - top};
+}
+
 // The columns a convex polygon covers in rows [top, bottom], or none.
 std::optional<std::pair<float, float>> polygonColumns(const std::array<Float2, 4>& corners, float top, float bottom)
 {
@@ -252,6 +291,7 @@ std::vector<gpu::PixelRegion> markerBands(const MarkerUniforms& m, const GroundU
     const gpu::FunctionConstants c = markerShaderConstants(m, g, t);
     const int space = feature(c, "FEATURE_SPACE");
     const auto corners = space == 5 ? laneCorners(m, g) : std::nullopt;
+    if (ringsAlone(c)) return {ringsRegion(m, g, c, box)};
     if (!spaceAlone(c) || !(space == 1 || corners)) return {box};
     const Float2 half{std::max(g.space.y * 0.5f, 1.0f), std::max(g.space.z * 0.5f, 1.0f)};
     const float grow = 1.0f + 16.0f / std::min(half.x, half.y);

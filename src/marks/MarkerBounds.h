@@ -19,7 +19,8 @@ gpu::PixelRegion markerBounds(const MarkerUniforms& marker, const GroundUniforms
 
 // Bands of rows within markerBounds, each as narrow as what the marker draws
 // in those rows allows, for a lane or a space ellipse drawn alone (a slanted
-// lane fills little of its box); the box itself for any other marker.
+// lane fills little of its box); for rings drawn alone, the part of the box
+// they reach seen flat; the box itself for any other marker.
 std::vector<gpu::PixelRegion> markerBands(const MarkerUniforms& marker, const GroundUniforms& ground,
                                           const TrailUniforms& trail);
 

@@ -479,10 +479,11 @@ TEST(SoccerFrame, AMarkLaidOverItsAreaLooksAsLaidWhole)
 }
 
 // The space tools are shaded band by band, not over their whole box: a lane
-// crossing the picture fills little of it.
-TEST(SoccerFrame, SpaceToolsShadeLittleMoreThanTheirShape)
+// crossing the picture fills little of it. A ring lying flat is shaded only
+// as high as it reaches.
+TEST(SoccerFrame, ToolsShadeLittleMoreThanTheirShape)
 {
-    for (const char* tool : {"Passing Lane", "Space Circle"}) {
+    for (const char* tool : {"Passing Lane", "Space Circle", "Player Ring"}) {
         const MarkerParameters p = GXLSettings::material(tool).parameters();
         const MarkerUniforms m = p.uniforms(1280, 720, 0);
         const GroundUniforms g = p.groundUniforms(1280, 720, 0);

@@ -138,7 +138,14 @@ void YuvOverlay::blendInto(AVFrame* frame) const
 void YuvOverlay::blendOnce(const QImage& source, const QRect& within, AVFrame* frame)
 {
     const QImage picture = premultipliedFrom(source);
-    const QRect drawn = drawnPart(picture, within);
+    // Transparent blocks are passed over as they come, so the part looked in
+    // is only widened to whole blocks, never searched beforehand.
+    const QRect whole(0, 0, picture.width() & ~1, picture.height() & ~1);
+    const QRect looked = within.isNull() ? whole : within.intersected(whole);
+    if (looked.isEmpty()) return;
+    const QRect drawn(QPoint(looked.left() & ~1, looked.top() & ~1),
+                      QPoint(std::min(whole.width(), (looked.right() + 2) & ~1) - 1,
+                             std::min(whole.height(), (looked.bottom() + 2) & ~1) - 1));
     for (int y = drawn.top(); y < drawn.bottom(); y += 2) {
         uint8_t* luma[2] = {frame->data[0] + size_t(y) * size_t(frame->linesize[0]),
                             frame->data[0] + size_t(y + 1) * size_t(frame->linesize[0])};
