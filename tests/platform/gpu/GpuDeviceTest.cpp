@@ -3,6 +3,7 @@
 
 #include "platform/gpu/CommandQueue.h"
 #include "platform/gpu/Device.h"
+#include "platform/gpu/DeviceImpl.h"
 #include "platform/gpu/GpuError.h"
 #include "platform/gpu/Library.h"
 #include "platform/gpu/RenderPipeline.h"
@@ -141,6 +142,30 @@ TEST(GpuTexture, RefusesImpossibleSizesAndRegions)
     std::vector<std::uint8_t> bytes(64);
     EXPECT_THROW(texture->replaceRegion(2, 2, 3, 1, bytes.data(), 12), GpuError);
     EXPECT_THROW(texture->replace(bytes.data(), 8), GpuError);
+}
+
+// Where the driver cannot store BGRA, BGRA textures are stored as RGBA and
+// their bytes swapped on the way in and out: callers and shaders see the
+// same bytes and channels as with BGRA storage.
+TEST(GpuTexture, BgraStoredEitherWayKeepsBytesAndChannels)
+{
+    std::vector<std::vector<std::uint8_t>> results;
+    for (bool native : {true, false}) {
+        Rig rig{Device::create()};
+        rig.device->impl().nativeBgra = native;
+        auto source = rig.texture(PixelFormat::BGRA8Unorm, 5, 3);
+        const auto bytes = gradient(5, 3);
+        source->replace(bytes.data(), 20);
+        EXPECT_EQ(source->bytes(), bytes) << native;
+        auto copy = rig.texture(PixelFormat::BGRA8Unorm, 5, 3);
+        rig.draw(copy, "copyFragment", {0, 0, 0, 0}, LoadAction::Clear, Blending::None, source);
+        EXPECT_EQ(copy->bytes(), bytes) << native;
+        auto red = rig.texture(PixelFormat::BGRA8Unorm, 2, 2);
+        rig.draw(red, "fillFragment", {1, 0, 0, 1});
+        results.push_back(red->bytes());
+    }
+    EXPECT_EQ(results[0], results[1]);
+    EXPECT_EQ(results[0][2], 255);
 }
 
 class ChannelOrder : public ::testing::TestWithParam<PixelFormat> { };
