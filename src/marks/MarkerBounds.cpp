@@ -240,11 +240,11 @@ gpu::PixelRegion ringsRegion(const MarkerUniforms& m, const GroundUniforms& g, c
     const float ratio = mix(0.62f, 0.14f, saturate(m.geometry.w));
     const float radius = std::max(m.geometry.z * 0.6f + m.look.w * m.look.z, 1.0f);
     const float thickness = std::max(m.shape.x * 0.75f, 1.5f);
+    const float dot = std::max(m.shape.x * 0.45f, 3.0f) + 4.0f;
     Box rings;
     for (int i = 0; i < (multiple ? feature(c, "FEATURE_POINTS") : 1); ++i) {
         const Float2 centre = multiple ? playerPoint(m, i) : Float2{m.geometry.x, m.geometry.y};
         const float reach = (multiple ? radius * ringSize(g, i) : radius) * 1.75f + thickness * 4.0f + 10.0f;
-        const float dot = std::max(m.shape.x * 0.45f, 3.0f) + 4.0f;
         rings.includeAround(centre, dots ? Float2{dot + kMargin, dot + kMargin}
                                          : Float2{reach + kMargin, reach * ratio + 2.0f + kMargin});
     }

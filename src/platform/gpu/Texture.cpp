@@ -144,7 +144,8 @@ std::shared_ptr<Texture> Device::makeTexture(const TextureDescriptor& descriptor
         glGenTextures(1, &name);
         glBindTexture(GL_TEXTURE_2D, name);
         if (byteOrder(descriptor.format, *impl_) == GL_BGRA_EXT) {
-            // BGRA storage has no sized format in GLES: one level, made whole.
+            // GLES has no sized BGRA format for immutable storage: a
+            // mutable texture, of one level.
             glTexImage2D(GL_TEXTURE_2D, 0, GL_BGRA_EXT, descriptor.width, descriptor.height, 0, GL_BGRA_EXT,
                          GL_UNSIGNED_BYTE, nullptr);
             glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
