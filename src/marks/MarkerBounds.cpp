@@ -204,6 +204,12 @@ namespace {
 
 constexpr int kBandRows = 32;
 
+// Whether the marker draws no lines between its players (they need two).
+bool noLines(const gpu::FunctionConstants& c)
+{
+    return feature(c, "FEATURE_LINE_MODE") != 1 || feature(c, "FEATURE_POINTS") < 2;
+}
+
 // Whether the marker's space shape (a circle or a lane) is all it draws: no
 // ring, line, hull outline, trail or arrow. With a space shape the fill is
 // the shape's, so hull points draw only as an outline.
@@ -211,9 +217,8 @@ bool spaceAlone(const gpu::FunctionConstants& c)
 {
     const int style = feature(c, "FEATURE_RING_STYLE");
     const bool noRings = style == 8 || (style == 3 && feature(c, "FEATURE_MULTIPLE") == 0);
-    const bool noLines = feature(c, "FEATURE_LINE_MODE") != 1 || feature(c, "FEATURE_POINTS") < 2;
     const bool noHull = feature(c, "FEATURE_LINE_MODE") != 2 || feature(c, "FEATURE_HULL") < 2;
-    return noRings && noLines && noHull && feature(c, "FEATURE_TRAIL") == 0 && feature(c, "FEATURE_ARROW") == 0;
+    return noRings && noLines(c) && noHull && feature(c, "FEATURE_TRAIL") == 0 && feature(c, "FEATURE_ARROW") == 0;
 }
 
 // Whether the marker's rings (or dots) are all it draws: no line, hull,
@@ -222,10 +227,9 @@ bool ringsAlone(const gpu::FunctionConstants& c)
 {
     const int style = feature(c, "FEATURE_RING_STYLE");
     const bool rings = style != 8 && style != 6 && (style != 3 || feature(c, "FEATURE_MULTIPLE") == 1);
-    const bool noLines = feature(c, "FEATURE_LINE_MODE") != 1 || feature(c, "FEATURE_POINTS") < 2;
     const bool noHull =
         feature(c, "FEATURE_HULL") < 2 || (feature(c, "FEATURE_LINE_MODE") != 2 && feature(c, "FEATURE_FILL") == 0);
-    return rings && noLines && noHull && feature(c, "FEATURE_SPACE") == 0 && feature(c, "FEATURE_TRAIL") == 0
+    return rings && noLines(c) && noHull && feature(c, "FEATURE_SPACE") == 0 && feature(c, "FEATURE_TRAIL") == 0
            && feature(c, "FEATURE_ARROW") == 0;
 }
 
