@@ -16,7 +16,14 @@ int insertCovering(const std::vector<CompositionInsert>& inserts, const MediaTim
     return -1;
 }
 
-SourceDecoders::SourceDecoders(const Composition& composition) : composition_(composition) { }
+SourceDecoders::SourceDecoders(const Composition& composition) : composition_(composition)
+{
+    for (const CompositionInsert& insert : composition.video) {
+        const MediaTime end = insert.outputTime + insert.sourceRange.duration;
+        auto [known, added] = lastShown_.emplace(insert.assetPath, end);
+        if (!added && known->second < end) known->second = end;
+    }
+}
 
 SourceDecoders::~SourceDecoders()
 {
@@ -45,7 +52,25 @@ VideoDecoder& SourceDecoders::decoder(int insert)
     currentSlot_ = slot;
     current_ = insert;
     startPreparing(insert);
+    closeSpent(insert);
     return *slot->decoder;
+}
+
+// Closes the idle decoders of files that show nothing after `current`: near
+// a playlist's end their pictures would stay held while the encoder drains.
+void SourceDecoders::closeSpent(int current)
+{
+    const CompositionInsert& in = composition_.video[size_t(current)];
+    const MediaTime end = in.outputTime + in.sourceRange.duration;
+    std::vector<std::unique_ptr<VideoDecoder>> spent;
+    {
+        std::lock_guard lock(mutex_);
+        slots_.remove_if([&](Slot& each) {
+            if (each.busy || lastShown_.at(each.path) > end) return false;
+            spent.push_back(std::move(each.decoder));
+            return true;
+        });
+    }
 }
 
 // The decoder prepared for `insert`, once it is ready, or null when none was

@@ -74,6 +74,7 @@ private:
     void startPreparing(int after);
     void prepare(int insert, Slot* slot, std::unique_ptr<VideoDecoder> evicted);
     void dropPreparations(size_t count);
+    void closeSpent(int current);
     bool goesOnInto(int from, int to) const;
     MediaTime firstSourceTime(int insert) const;
 
@@ -86,6 +87,8 @@ private:
     std::map<std::filesystem::path, MediaAsset> assets_;
     // Each opened file's key frame times, in order, when its index tells.
     std::map<std::filesystem::path, std::vector<MediaTime>> keyFrames_;
+    // Where each file's last insert ends in the output.
+    std::map<std::filesystem::path, MediaTime> lastShown_;
     uint64_t uses_ = 0;
     // The decode thread's own: the insert in use and those coming up, in
     // output order.

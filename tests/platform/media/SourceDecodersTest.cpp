@@ -78,6 +78,7 @@ TEST_P(SourceDecodersTest, EveryInsertShowsItsOwnRange)
         EXPECT_NEAR(shown, std::floor(sourceTime.seconds() * 30 + 1e-6) / 30, 1e-6) << "output frame " << k;
         EXPECT_LE(decoders.openCount(), media::SourceDecoders::kOpenDecoders);
     }
+    EXPECT_EQ(decoders.openCount(), 1u) << "the decoders of files shown no more are closed";
 }
 
 INSTANTIATE_TEST_SUITE_P(
