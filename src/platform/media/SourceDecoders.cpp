@@ -62,7 +62,7 @@ void SourceDecoders::closeSpent(int current)
 {
     const CompositionInsert& in = composition_.video[size_t(current)];
     const MediaTime end = in.outputTime + in.sourceRange.duration;
-    std::vector<std::unique_ptr<VideoDecoder>> spent;
+    std::vector<std::unique_ptr<VideoDecoder>> spent; // closed once the lock is let go
     {
         std::lock_guard lock(mutex_);
         slots_.remove_if([&](Slot& each) {
