@@ -47,6 +47,10 @@ ComposedItem composeItem(Composition& composition, const OrganizerItem& item, co
 // can be written for: finite, above zero and within a playlist item's limit.
 void requireStillLength(const OrganizerItem& item);
 
+// What the still movie of a title, image or freeze item holds once it is
+// written at `movie`, known before it is. Throws as requireStillLength().
+MediaAsset slideMovieAsset(const OrganizerItem& item, const std::filesystem::path& movie);
+
 // Draws each frame's item marks over it: telestration marks on the GPU, plain
 // marks in 2D.
 OverlayCompositor markCompositor(const std::vector<ComposedItem>& items);

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -47,13 +48,14 @@ private:
 // holds an encoder of its own.
 constexpr size_t kSlideThreads = 3;
 
-// Runs jobs on a few threads of its own, taking them up in order, and lets
-// the caller wait for each in turn: a job's failure is met where it is waited
-// for. Going away, it starts no more jobs and waits for those under way.
+// Runs jobs on a few threads of its own, taking them up in order; each job's
+// end is a future that holds what it threw. Going away, it starts no more
+// jobs and waits for those under way.
 class InOrder {
 public:
-    InOrder(std::vector<std::function<void()>> jobs, size_t threads) : jobs_(std::move(jobs)), errors_(jobs_.size())
+    InOrder(std::vector<std::function<void()>> jobs, size_t threads) : jobs_(std::move(jobs)), ends_(jobs_.size())
     {
+        for (std::promise<void>& end : ends_) done_.push_back(end.get_future().share());
         for (size_t t = 0; t < std::min(threads, jobs_.size()); ++t) threads_.emplace_back([this] { work(); });
     }
     ~InOrder()
@@ -67,13 +69,9 @@ public:
     InOrder(const InOrder&) = delete;
     InOrder& operator=(const InOrder&) = delete;
 
+    const std::shared_future<void>& done(size_t index) const { return done_[index]; }
     // Waits for job `index` and throws what it threw.
-    void wait(size_t index)
-    {
-        std::unique_lock lock(mutex_);
-        finished_.wait(lock, [&] { return done_.count(index) > 0; });
-        if (errors_[index]) std::rethrow_exception(errors_[index]);
-    }
+    void wait(size_t index) const { done_[index].get(); }
 
 private:
     void work()
@@ -85,27 +83,20 @@ private:
                 if (next_ >= jobs_.size()) return;
                 index = next_++;
             }
-            std::exception_ptr error;
             try {
                 jobs_[index]();
+                ends_[index].set_value();
             } catch (...) {
-                error = std::current_exception();
+                ends_[index].set_exception(std::current_exception());
             }
-            {
-                std::lock_guard lock(mutex_);
-                errors_[index] = error;
-                done_.insert(index);
-            }
-            finished_.notify_all();
         }
     }
 
     const std::vector<std::function<void()>> jobs_;
-    std::mutex mutex_; // guards next_, done_ and errors_
-    std::condition_variable finished_;
+    std::vector<std::promise<void>> ends_;
+    std::vector<std::shared_future<void>> done_;
+    std::mutex mutex_; // guards next_
     size_t next_ = 0;
-    std::set<size_t> done_;
-    std::vector<std::exception_ptr> errors_;
     std::vector<std::thread> threads_;
 };
 
@@ -165,6 +156,7 @@ void removeOutput(const std::filesystem::path& url)
 void OrganizerExporter::renderMovie(const OrganizerDocument& document, const std::vector<OrganizerItem>& items,
                                     const std::filesystem::path& file, const Progress& report)
 {
+    CompositionExport::prepareMemory();
     const WorkFolder work;
     auto slideMovie = [&](size_t i) { return work.path() / (std::to_string(i) + ".mov"); };
     std::vector<std::function<void()>> slides;
@@ -180,31 +172,42 @@ void OrganizerExporter::renderMovie(const OrganizerDocument& document, const std
     // Declared after the work folder, so its movies are finished before it goes.
     InOrder slideWork(std::move(slides), kSlideThreads);
 
+    // The slides are still being written while the export begins: it waits
+    // for each movie only when it comes to read it.
     Composition composition;
     std::vector<ComposedItem> composed;
     std::map<std::filesystem::path, std::optional<MediaAsset>> assets;
     MediaTime cursor{0, 60000};
     for (size_t i = 0; i < items.size(); ++i) {
         const OrganizerItem& item = items[i];
-        check();
-        report(double(i) / double(items.size() + 1), preparingText(i, items.size()));
-        ClipSource clip;
-        if (item.kind == "video") {
-            const OrganizerSource* source = document.source(item.sourceID);
-            // Only a plain file can be a movie; a pipe would block the export
-            // where no cancel reaches it.
-            std::error_code ec;
-            if (!source || source->path.empty() || !std::filesystem::is_regular_file(source->path, ec))
-                throw failure("映像を再接続してください：" + item.name);
-            clip = ClipSource{source->path, item.start + source->offset};
-        } else {
-            slideWork.wait(slideOf[i]);
-            clip = ClipSource{slideMovie(i), 0};
+        try {
+            check();
+            report(double(i) / double(items.size() + 1), preparingText(i, items.size()));
+            ClipSource clip;
+            if (item.kind == "video") {
+                const OrganizerSource* source = document.source(item.sourceID);
+                // Only a plain file can be a movie; a pipe would block the export
+                // where no cancel reaches it.
+                std::error_code ec;
+                if (!source || source->path.empty() || !std::filesystem::is_regular_file(source->path, ec))
+                    throw failure("映像を再接続してください：" + item.name);
+                clip = ClipSource{source->path, item.start + source->offset};
+            } else {
+                clip = ClipSource{slideMovie(i), 0};
+                const MediaAsset asset = slideMovieAsset(item, clip.path);
+                assets.emplace(clip.path, asset);
+                composition.pending.emplace(clip.path, PendingSource{asset, slideWork.done(slideOf[i])});
+            }
+            auto known = assets.find(clip.path);
+            if (known == assets.end()) known = assets.emplace(clip.path, loadClipAsset(clip.path)).first;
+            composed.push_back(composeItem(composition, item, clip, known->second, cursor));
+            cursor = cursor + composed.back().outputRange.duration;
+        } catch (...) {
+            // A slide before this item that fails is met first, as the items come.
+            for (size_t before = 0; before < i; ++before)
+                if (items[before].kind != "video") slideWork.wait(slideOf[before]);
+            throw;
         }
-        auto known = assets.find(clip.path);
-        if (known == assets.end()) known = assets.emplace(clip.path, loadClipAsset(clip.path)).first;
-        composed.push_back(composeItem(composition, item, clip, known->second, cursor));
-        cursor = cursor + composed.back().outputRange.duration;
     }
     composition.duration = cursor;
     routeTelestration(composition, composed);

@@ -42,10 +42,7 @@ QImage slidePicture(const OrganizerItem& item, const OrganizerDocument& document
     return canvas;
 }
 
-} // namespace
-
-void OrganizerExporter::slide(const OrganizerItem& item, const OrganizerDocument& document,
-                              const std::filesystem::path& url) const
+MovieWriterSettings slideSettings()
 {
     MovieWriterSettings settings;
     settings.width = markCanvasWidth;
@@ -53,8 +50,33 @@ void OrganizerExporter::slide(const OrganizerItem& item, const OrganizerDocument
     settings.frameDuration = MediaTime{1, 30};
     settings.container = MovieContainer::QuickTime;
     settings.intermediate = true;
+    return settings;
+}
+
+} // namespace
+
+MediaAsset slideMovieAsset(const OrganizerItem& item, const std::filesystem::path& movie)
+{
+    requireStillLength(item);
+    const MovieWriterSettings settings = slideSettings();
+    const MediaTime duration = settings.frameDuration * slides::frameCount(item.end - item.start);
+    VideoTrackInfo video;
+    video.streamIndex = 0;
+    video.width = settings.width;
+    video.height = settings.height;
+    video.nominalFrameRate = double(settings.frameDuration.timeScale) / double(settings.frameDuration.value);
+    video.frameDuration = settings.frameDuration;
+    video.constantFrameRate = true;
+    video.timeRange = MediaTimeRange{MediaTime::zero(), duration};
+    video.codecName = "h264";
+    return MediaAsset{.path = movie, .duration = duration, .video = video};
+}
+
+void OrganizerExporter::slide(const OrganizerItem& item, const OrganizerDocument& document,
+                              const std::filesystem::path& url) const
+{
     // A writer that is not finished removes its file when it goes away.
-    MovieWriter writer(url, settings);
+    MovieWriter writer(url, slideSettings());
     const QImage picture = slidePicture(item, document);
     const int frames = slides::frameCount(item.end - item.start);
     for (int i = 0; i < frames; ++i) {

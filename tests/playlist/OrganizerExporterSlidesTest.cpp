@@ -1,11 +1,16 @@
 // Title, image and freeze-frame slides as they come out of a playlist render.
 #include "OrganizerExporterTestSupport.h"
+#include "playlist/OrganizerExporterComposition.h"
 
 #include <QImageWriter>
 #include <QPainter>
 #include <QPdfWriter>
 
+#include <chrono>
+#include <optional>
 #include <regex>
+#include <thread>
+#include <tuple>
 
 namespace zanto::test {
 namespace {
@@ -275,34 +280,50 @@ const SlideLengthCase slideLengthCases[] = {
 class OrganizerExporterSlideLengthTest : public OrganizerExporterSlidesTest,
                                          public ::testing::WithParamInterface<SlideLengthCase> { };
 
-// The first slide is looked at while the second item is being prepared: it
-// is then complete in the work folder, named after its position.
+// Slides are written while the items are prepared and the export begins. The
+// first is looked at, once complete, while the second item is prepared: named
+// after its position in the work folder, and holding what the render took it
+// to hold before it was written.
 TEST_P(OrganizerExporterSlideLengthTest, SlideMovieIsWrittenInTheWorkFolderByPosition)
 {
     const SlideLengthCase& c = GetParam();
     std::vector<OrganizerItem> items{stillItem("a", "title", c.seconds), stillItem("b", "title", 0.1)};
-    // Slides may be written ahead of their turn; the first one is there by
-    // the time the second item is prepared.
-    std::vector<std::filesystem::path> seen;
+    std::filesystem::path seen;
     OrganizerExporter exporter;
     exporter.render(documentWith({}, items), items, out / "out.mp4", [&](double, const std::string& text) {
         if (text != "2/2 素材を準備中") return;
-        for (const auto& folder : std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
-            for (const auto& file : std::filesystem::directory_iterator(folder.path()))
-                if (file.path().filename() == "0.mov") seen.push_back(file.path());
-        ASSERT_EQ(seen.size(), 1u);
-        const MovieFacts slide = inspectMovie(seen[0]);
-        EXPECT_EQ(slide.frameTimes.size(), c.frames);
-        EXPECT_NEAR(slide.durationSeconds, double(c.frames) / 30.0, 0.002);
-        EXPECT_EQ(slide.width, 1280);
-        EXPECT_EQ(slide.height, 720);
-        EXPECT_EQ(slide.videoCodec, "h264");
-        EXPECT_FALSE(slide.hasAudio);
+        std::optional<MovieFacts> slide;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!slide && std::chrono::steady_clock::now() < deadline) {
+            for (const auto& folder : std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
+                for (const auto& file : std::filesystem::directory_iterator(folder.path()))
+                    if (file.path().filename() == "0.mov") seen = file.path();
+            try {
+                if (!seen.empty() && inspectMovie(seen).frameTimes.size() == c.frames) slide = inspectMovie(seen);
+            } catch (const std::exception&) { } // still being written
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_TRUE(slide) << "no complete first slide in the work folder";
+        EXPECT_NEAR(slide->durationSeconds, double(c.frames) / 30.0, 0.002);
+        EXPECT_EQ(slide->width, 1280);
+        EXPECT_EQ(slide->height, 720);
+        EXPECT_EQ(slide->videoCodec, "h264");
+        EXPECT_FALSE(slide->hasAudio);
+        // What the render cuts and places the slide by.
+        const MediaAsset known = slideMovieAsset(items[0], seen);
+        const MediaAsset written = MediaAsset::load(seen);
+        // The container keeps its length in milliseconds, rounded up.
+        EXPECT_LE(known.duration.seconds(), written.duration.seconds());
+        EXPECT_NEAR(known.duration.seconds(), written.duration.seconds(), 0.001);
+        ASSERT_TRUE(known.video && written.video);
+        EXPECT_EQ(std::tuple(known.video->width, known.video->height, known.video->preferredTransform),
+                  std::tuple(written.video->width, written.video->height, written.video->preferredTransform));
+        EXPECT_EQ(known.hasAudio(), written.hasAudio());
     });
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_TRUE(std::regex_match(seen[0].parent_path().filename().string(),
+    ASSERT_FALSE(seen.empty());
+    EXPECT_TRUE(std::regex_match(seen.parent_path().filename().string(),
                                  std::regex("zanto-organizer-[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}")))
-        << seen[0];
+        << seen;
     EXPECT_TRUE(temporary.leftovers().empty());
 }
 

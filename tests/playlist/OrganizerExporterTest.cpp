@@ -165,6 +165,13 @@ const FailureCase failureCases[] = {
          return Setup{documentWith({sourceAt("S1", movie)}, {}), {videoItem("長い", "S1", 1, 3.05), image}};
      },
      "映像の範囲外です：長い。時刻とアングル補正を確認してください。"},
+    {"EarlierSlideFailsFirstThoughALaterItemFailsSooner",
+     [](const Path& movie) {
+         OrganizerItem image = stillItem("画", "image", 1);
+         image.imagePath = (movie.parent_path() / "gone.png").string();
+         return Setup{documentWith({sourceAt("S1", movie)}, {}), {image, videoItem("長い", "S1", 1, 3.05)}};
+     },
+     "画像が見つかりません：画"},
     {"ToleranceIsNotAWindowAfterAnOffset",
      [](const Path& movie) { return one(sourceAt("S1", movie, 0.5), videoItem("補正", "S1", 1, 1.6)); },
      "映像の範囲外です：補正。時刻とアングル補正を確認してください。"},

@@ -4,6 +4,7 @@
 // the custom compositor. Plain values, any thread; the export job, its frame
 // stages and the sound mixer all read them.
 #include "platform/media/AffineTransform.h"
+#include "platform/media/MediaAsset.h"
 #include "platform/media/MediaTime.h"
 #include "platform/media/MovieContainer.h"
 
@@ -12,6 +13,8 @@
 
 #include <filesystem>
 #include <functional>
+#include <future>
+#include <map>
 #include <vector>
 
 namespace zanto {
@@ -100,6 +103,14 @@ struct OverlayCompositor {
     explicit operator bool() const { return bool(draw); }
 };
 
+// A file the caller is still writing when the export starts, and what it will
+// hold once written. The export reads the file only once `written` is ready,
+// and fails with what `written` throws.
+struct PendingSource {
+    MediaAsset asset;
+    std::shared_future<void> written;
+};
+
 // One video and one audio track built from inserted ranges, and how to draw
 // them. Frames are made at every multiple of `frameDuration` below `duration`.
 struct Composition {
@@ -109,6 +120,8 @@ struct Composition {
     std::vector<CompositionOverlay> overlays; // on frames the compositor does not draw
     CompositorCallback compositor;            // when set, draws the frames of instructions that use it
     OverlayCompositor overlayCompositor;      // else, when set, draws over them
+    // Inserted files still being written; the export starts without them.
+    std::map<std::filesystem::path, PendingSource> pending;
     MediaTime duration;
     int width = 1280;
     int height = 720;

@@ -43,10 +43,12 @@ constexpr size_t kProbeThreads = 4;
 // blocks; each thread that starts one more arena starts it with pages of its
 // own (huge pages, where the system gives them), so two arenas serve them all.
 //
-// What was freed before the export (the pictures and encoders of slide
-// movies, mark drawings) is still held in the arenas, some fifty megabytes
-// on a playlist with slides: it goes back to the system before the pipeline
-// takes its own.
+// Set only as the pipeline starts, this comes too late for what is made
+// before it: the still movies a playlist cuts, the probing of its files and
+// the drawing of its marks left some thirty megabytes in the arenas for the
+// whole export, so a caller that makes such pictures sets it first. What is
+// freed before the export goes back to the system before the pipeline takes
+// its own.
 //
 // libx264 asks for huge pages for each of its frames, and a huge page is
 // resident whole as soon as one byte of it is touched: without them an
@@ -252,7 +254,7 @@ void checkComposition(const Composition& c)
         throw MediaError("The output frame duration must be positive");
     if (compositionFrameCount(c) <= 0) throw MediaError("The composition is empty");
     // Every file is opened once up front, so a bad source fails before any
-    // output exists. A few files are read at once; the first insert whose
+    // output exists; one still being written is taken as it will be. A few files are read at once; the first insert whose
     // file fails is the one reported.
     std::vector<std::filesystem::path> paths;
     std::map<std::filesystem::path, size_t> indexOf;
@@ -267,7 +269,8 @@ void checkComposition(const Composition& c)
         readers.emplace_back([&] {
             for (size_t i = next++; i < paths.size(); i = next++) {
                 try {
-                    assets[i] = MediaAsset::load(paths[i]);
+                    const auto pending = c.pending.find(paths[i]);
+                    assets[i] = pending != c.pending.end() ? pending->second.asset : MediaAsset::load(paths[i]);
                 } catch (...) {
                     failures[i] = std::current_exception();
                 }
@@ -304,6 +307,11 @@ EncoderSetup encoderSetup(const Composition& c)
 }
 
 } // namespace
+
+void CompositionExport::prepareMemory()
+{
+    tuneMemoryForFrames();
+}
 
 CompositionExport::CompositionExport(Composition composition, std::filesystem::path output)
     : composition_(std::move(composition)), output_(std::move(output))

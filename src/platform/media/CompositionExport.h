@@ -57,6 +57,11 @@ public:
     // Any thread, any time, any number of times.
     void cancel();
 
+    // Sets this process's allocator for the frames exports make by the
+    // thousand and hands back what was freed. An export does so as it starts;
+    // a caller that makes pictures for one beforehand calls it first.
+    static void prepareMemory();
+
 private:
     void execute();
     struct Pipeline; // the queues between the stages

@@ -53,6 +53,11 @@ int usableCores()
     return int(std::max(1u, std::thread::hardware_concurrency()));
 }
 
+// Frame threads of an intermediate's encoder. Intermediates are still movies
+// written beside an export under way: with a thread for every core, each
+// held some ten megabytes more and came no sooner.
+constexpr int kIntermediateThreads = 2;
+
 // How far the encoder's threads stand back from the rest of the export.
 constexpr int kEncoderNiceness = 5;
 
@@ -121,7 +126,7 @@ void MovieEncoder::openVideo()
     // are handed over as many ahead of the encoding threads as libx264
     // chooses: kept to one, the frame threads waited on it, some 10% of an
     // export's time, for ten megabytes.
-    c->thread_count = usableCores();
+    c->thread_count = setup_.intermediate ? kIntermediateThreads : usableCores();
     if (format_->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     using namespace ExportQuality;
     av_opt_set(c->priv_data, "preset", setup_.intermediate ? intermediatePreset : preset, 0);

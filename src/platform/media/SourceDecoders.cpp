@@ -119,12 +119,14 @@ SourceDecoders::Slot* SourceDecoders::reserve(int insert, std::unique_ptr<VideoD
     return &slots_.emplace_back(Slot{path, nullptr, true, ++uses_});
 }
 
-// Opens the decoder of a reserved slot, unless it is open. On failure the
-// slot is given up.
+// Opens the decoder of a reserved slot, unless it is open, once its file is
+// written. On failure the slot is given up.
 void SourceDecoders::open(Slot* slot)
 {
     if (slot->decoder) return;
     try {
+        if (const auto pending = composition_.pending.find(slot->path); pending != composition_.pending.end())
+            pending->second.written.get();
         std::optional<MediaAsset> asset;
         {
             std::lock_guard lock(mutex_);
