@@ -10,14 +10,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <future>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <system_error>
 #include <thread>
 
@@ -178,30 +176,33 @@ void OrganizerExporter::renderMovie(const OrganizerDocument& document, const std
     std::vector<ComposedItem> composed;
     std::map<std::filesystem::path, std::optional<MediaAsset>> assets;
     MediaTime cursor{0, 60000};
-    for (size_t i = 0; i < items.size(); ++i) {
+    auto place = [&](size_t i) {
         const OrganizerItem& item = items[i];
+        check();
+        report(double(i) / double(items.size() + 1), preparingText(i, items.size()));
+        ClipSource clip;
+        if (item.kind == "video") {
+            const OrganizerSource* source = document.source(item.sourceID);
+            // Only a plain file can be a movie; a pipe would block the export
+            // where no cancel reaches it.
+            std::error_code ec;
+            if (!source || source->path.empty() || !std::filesystem::is_regular_file(source->path, ec))
+                throw failure("映像を再接続してください：" + item.name);
+            clip = ClipSource{source->path, item.start + source->offset};
+        } else {
+            clip = ClipSource{slideMovie(i), 0};
+            const MediaAsset asset = slideMovieAsset(item, clip.path);
+            assets.emplace(clip.path, asset);
+            composition.pending.emplace(clip.path, PendingSource{asset, slideWork.done(slideOf[i])});
+        }
+        auto known = assets.find(clip.path);
+        if (known == assets.end()) known = assets.emplace(clip.path, loadClipAsset(clip.path)).first;
+        composed.push_back(composeItem(composition, item, clip, known->second, cursor));
+        cursor = cursor + composed.back().outputRange.duration;
+    };
+    for (size_t i = 0; i < items.size(); ++i) {
         try {
-            check();
-            report(double(i) / double(items.size() + 1), preparingText(i, items.size()));
-            ClipSource clip;
-            if (item.kind == "video") {
-                const OrganizerSource* source = document.source(item.sourceID);
-                // Only a plain file can be a movie; a pipe would block the export
-                // where no cancel reaches it.
-                std::error_code ec;
-                if (!source || source->path.empty() || !std::filesystem::is_regular_file(source->path, ec))
-                    throw failure("映像を再接続してください：" + item.name);
-                clip = ClipSource{source->path, item.start + source->offset};
-            } else {
-                clip = ClipSource{slideMovie(i), 0};
-                const MediaAsset asset = slideMovieAsset(item, clip.path);
-                assets.emplace(clip.path, asset);
-                composition.pending.emplace(clip.path, PendingSource{asset, slideWork.done(slideOf[i])});
-            }
-            auto known = assets.find(clip.path);
-            if (known == assets.end()) known = assets.emplace(clip.path, loadClipAsset(clip.path)).first;
-            composed.push_back(composeItem(composition, item, clip, known->second, cursor));
-            cursor = cursor + composed.back().outputRange.duration;
+            place(i);
         } catch (...) {
             // A slide before this item that fails is met first, as the items come.
             for (size_t before = 0; before < i; ++before)

@@ -254,8 +254,9 @@ void checkComposition(const Composition& c)
         throw MediaError("The output frame duration must be positive");
     if (compositionFrameCount(c) <= 0) throw MediaError("The composition is empty");
     // Every file is opened once up front, so a bad source fails before any
-    // output exists; one still being written is taken as it will be. A few files are read at once; the first insert whose
-    // file fails is the one reported.
+    // output exists; one still being written is taken as it will be. A few
+    // files are read at once; the first insert whose file fails is the one
+    // reported.
     std::vector<std::filesystem::path> paths;
     std::map<std::filesystem::path, size_t> indexOf;
     for (const auto* inserts : {&c.video, &c.audio})
