@@ -12,7 +12,6 @@
 #include <chrono>
 #include <functional>
 #include <future>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -174,7 +173,6 @@ void OrganizerExporter::renderMovie(const OrganizerDocument& document, const std
     // for each movie only when it comes to read it.
     Composition composition;
     std::vector<ComposedItem> composed;
-    std::map<std::filesystem::path, std::optional<MediaAsset>> assets;
     MediaTime cursor{0, 60000};
     auto place = [&](size_t i) {
         const OrganizerItem& item = items[i];
@@ -191,13 +189,16 @@ void OrganizerExporter::renderMovie(const OrganizerDocument& document, const std
             clip = ClipSource{source->path, item.start + source->offset};
         } else {
             clip = ClipSource{slideMovie(i), 0};
-            const MediaAsset asset = slideMovieAsset(item, clip.path);
-            assets.emplace(clip.path, asset);
-            composition.pending.emplace(clip.path, PendingSource{asset, slideWork.done(slideOf[i])});
+            composition.known.emplace(clip.path,
+                                      KnownSource{slideMovieAsset(item, clip.path), slideWork.done(slideOf[i])});
         }
-        auto known = assets.find(clip.path);
-        if (known == assets.end()) known = assets.emplace(clip.path, loadClipAsset(clip.path)).first;
-        composed.push_back(composeItem(composition, item, clip, known->second, cursor));
+        // Each file is read once; the export takes what was read.
+        std::optional<MediaAsset> asset;
+        if (const auto known = composition.known.find(clip.path); known != composition.known.end())
+            asset = known->second.asset;
+        else if ((asset = loadClipAsset(clip.path)))
+            composition.known.emplace(clip.path, KnownSource{*asset, {}});
+        composed.push_back(composeItem(composition, item, clip, asset, cursor));
         cursor = cursor + composed.back().outputRange.duration;
     };
     for (size_t i = 0; i < items.size(); ++i) {

@@ -103,12 +103,13 @@ struct OverlayCompositor {
     explicit operator bool() const { return bool(draw); }
 };
 
-// A file the caller is still writing when the export starts, and what it will
-// hold once written. The export reads the file only once `written` is ready,
-// and fails with what `written` throws.
-struct PendingSource {
+// What a caller already knows of an inserted file, so the export does not
+// probe it again before it starts. A file still being written comes with
+// `written`: the export reads it only once that is ready, and fails with what
+// it throws; `asset` then says what the file will hold.
+struct KnownSource {
     MediaAsset asset;
-    std::shared_future<void> written;
+    std::shared_future<void> written; // not valid: the file is complete
 };
 
 // One video and one audio track built from inserted ranges, and how to draw
@@ -120,8 +121,7 @@ struct Composition {
     std::vector<CompositionOverlay> overlays; // on frames the compositor does not draw
     CompositorCallback compositor;            // when set, draws the frames of instructions that use it
     OverlayCompositor overlayCompositor;      // else, when set, draws over them
-    // Inserted files still being written; the export starts without them.
-    std::map<std::filesystem::path, PendingSource> pending;
+    std::map<std::filesystem::path, KnownSource> known;
     MediaTime duration;
     int width = 1280;
     int height = 720;

@@ -254,9 +254,9 @@ void checkComposition(const Composition& c)
         throw MediaError("The output frame duration must be positive");
     if (compositionFrameCount(c) <= 0) throw MediaError("The composition is empty");
     // Every file is opened once up front, so a bad source fails before any
-    // output exists; one still being written is taken as it will be. A few
-    // files are read at once; the first insert whose file fails is the one
-    // reported.
+    // output exists; what the caller knows of a file is taken as it stands. A
+    // few files are read at once; the first insert whose file fails is the
+    // one reported.
     std::vector<std::filesystem::path> paths;
     std::map<std::filesystem::path, size_t> indexOf;
     for (const auto* inserts : {&c.video, &c.audio})
@@ -270,8 +270,8 @@ void checkComposition(const Composition& c)
         readers.emplace_back([&] {
             for (size_t i = next++; i < paths.size(); i = next++) {
                 try {
-                    const auto pending = c.pending.find(paths[i]);
-                    assets[i] = pending != c.pending.end() ? pending->second.asset : MediaAsset::load(paths[i]);
+                    const auto known = c.known.find(paths[i]);
+                    assets[i] = known != c.known.end() ? known->second.asset : MediaAsset::load(paths[i]);
                 } catch (...) {
                     failures[i] = std::current_exception();
                 }

@@ -125,8 +125,9 @@ void SourceDecoders::open(Slot* slot)
 {
     if (slot->decoder) return;
     try {
-        if (const auto pending = composition_.pending.find(slot->path); pending != composition_.pending.end())
-            pending->second.written.get();
+        if (const auto known = composition_.known.find(slot->path);
+            known != composition_.known.end() && known->second.written.valid())
+            known->second.written.get();
         std::optional<MediaAsset> asset;
         {
             std::lock_guard lock(mutex_);
