@@ -3,14 +3,11 @@
 #include "platform/media/ExportQuality.h"
 #include "platform/media/MediaError.h"
 #include "platform/media/MediaInput.h"
+#include "platform/media/StandingBack.h"
 
 #include <sched.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <functional>
 #include <thread>
 
 extern "C" {
@@ -57,31 +54,6 @@ int usableCores()
 // written beside an export under way: with a thread for every core, each
 // held some ten megabytes more and came no sooner.
 constexpr int kIntermediateThreads = 2;
-
-// How far the encoder's threads stand back from the rest of the export.
-constexpr int kEncoderNiceness = 5;
-
-// Runs `open` on a thread of lower priority. The encoder starts its frame and
-// lookahead threads there and they keep that priority, so they take every
-// core the other stages leave idle but give way to the decoder, the frame
-// stages and the marks' drawing the moment those have work: those feed the
-// encoder one frame at a time, and made to wait, they starve it.
-void openStandingBack(const std::function<void()>& open)
-{
-    std::exception_ptr error;
-    std::thread([&] {
-        // Being refused a lower priority only costs the speed it would give.
-        errno = 0;
-        const int now = getpriority(PRIO_PROCESS, id_t(gettid()));
-        if (errno == 0) setpriority(PRIO_PROCESS, id_t(gettid()), std::min(19, now + kEncoderNiceness));
-        try {
-            open();
-        } catch (...) {
-            error = std::current_exception();
-        }
-    }).join();
-    if (error) std::rethrow_exception(error);
-}
 
 } // namespace
 
@@ -134,7 +106,9 @@ void MovieEncoder::openVideo()
     av_opt_set_double(c->priv_data, "crf", setup_.intermediate ? intermediateConstantRateFactor : constantRateFactor,
                       0);
     av_opt_set(c->priv_data, "x264-params", "lookahead-threads=2", 0);
-    openStandingBack([c] { checkMedia(avcodec_open2(c, c->codec, nullptr), "Cannot open the video encoder"); });
+    // Its frame and lookahead threads start where they stand back.
+    startStandingBack(kEncoderStandsBack,
+                      [c] { checkMedia(avcodec_open2(c, c->codec, nullptr), "Cannot open the video encoder"); });
     videoStream_ = newStream(format_.get(), c);
     videoStream_->avg_frame_rate = c->framerate;
 }

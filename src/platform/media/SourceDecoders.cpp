@@ -1,5 +1,6 @@
 #include "platform/media/SourceDecoders.h"
 
+#include "platform/media/StandingBack.h"
 #include "platform/media/VideoDecoder.h"
 
 #include <algorithm>
@@ -138,7 +139,7 @@ void SourceDecoders::open(Slot* slot)
             std::lock_guard lock(mutex_);
             assets_.emplace(slot->path, *asset);
         }
-        slot->decoder = std::make_unique<VideoDecoder>(std::move(*asset));
+        slot->decoder = std::make_unique<VideoDecoder>(std::move(*asset), kDecoderStandsBack);
         std::vector<MediaTime> keys = slot->decoder->keyFrameTimes();
         std::lock_guard lock(mutex_);
         keyFrames_.emplace(slot->path, std::move(keys));

@@ -2,6 +2,7 @@
 
 #include "platform/media/MediaError.h"
 #include "platform/media/MediaInput.h"
+#include "platform/media/StandingBack.h"
 
 #include <algorithm>
 
@@ -24,7 +25,7 @@ const MediaTime kHoldSlack{40, 1000};
 constexpr int64_t kFrameThreadBytes = int64_t(100) << 20;
 constexpr int kDecoderThreads = 2;
 
-CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
+CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name, int standsBack)
 {
     const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
     if (!codec)
@@ -44,7 +45,13 @@ CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
     if (frameBytes > 0 && frameBytes * 2 * kDecoderThreads > kFrameThreadBytes)
         context->thread_count = int(std::max<int64_t>(1, kFrameThreadBytes / (frameBytes * 2)));
     context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-    checkMedia(avcodec_open2(context.get(), codec, nullptr), "Cannot decode the video of “" + name + "”");
+    int status = 0;
+    const auto open = [&] { status = avcodec_open2(context.get(), codec, nullptr); };
+    if (standsBack > 0)
+        startStandingBack(standsBack, open); // where the frame threads start
+    else
+        open();
+    checkMedia(status, "Cannot decode the video of “" + name + "”");
     return context;
 }
 
@@ -52,7 +59,7 @@ CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name)
 
 VideoDecoder::VideoDecoder(const std::filesystem::path& path) : VideoDecoder(MediaAsset::load(path)) { }
 
-VideoDecoder::VideoDecoder(MediaAsset asset)
+VideoDecoder::VideoDecoder(MediaAsset asset, int standsBack)
     : path_(asset.path), asset_(std::move(asset)), packet_(allocatePacket()), decoded_(allocateFrame()),
       current_(allocateFrame()), ahead_(allocateFrame())
 {
@@ -62,7 +69,7 @@ VideoDecoder::VideoDecoder(MediaAsset asset)
     stream_ = format_->streams[asset_.video->streamIndex];
     for (unsigned i = 0; i < format_->nb_streams; ++i)
         format_->streams[i]->discard = int(i) == asset_.video->streamIndex ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
-    codec_ = openVideoCodec(stream_, path.string());
+    codec_ = openVideoCodec(stream_, path.string(), standsBack);
 }
 
 void VideoDecoder::seek(const MediaTime& time)

@@ -20,8 +20,9 @@ public:
     // cannot be read or has no video track.
     explicit VideoDecoder(const std::filesystem::path& path);
     // The same for a file already probed (`asset` is what MediaAsset::load
-    // read of it), so the file is not probed twice.
-    explicit VideoDecoder(MediaAsset asset);
+    // read of it), so the file is not probed twice. The decoding threads
+    // stand back `standsBack` steps of niceness from the caller's.
+    explicit VideoDecoder(MediaAsset asset, int standsBack = 0);
 
     const MediaAsset& asset() const { return asset_; }
     const VideoTrackInfo& video() const { return *asset_.video; }

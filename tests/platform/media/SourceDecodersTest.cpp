@@ -1,11 +1,16 @@
 #include "platform/media/MediaError.h"
 #include "platform/media/SourceDecoders.h"
+#include "platform/media/StandingBack.h"
 #include "platform/media/VideoDecoder.h"
 #include "support/TempDir.h"
 #include "support/TestMedia.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
 #include <fstream>
 
@@ -131,6 +136,26 @@ TEST_F(SourceDecodersTest, AFailedPreparationBelongsToItsOwnInsert)
     media::SourceDecoders decoders(c);
     for (int insert : {0, 1}) EXPECT_EQ(decoders.decoder(insert).asset().path, c.video[size_t(insert)].assetPath);
     EXPECT_THROW(decoders.decoder(2), MediaError);
+}
+
+// The decoders take only the cores the export's encoder leaves idle: their
+// threads stand further back than the encoder's, the caller's stay put.
+TEST_F(SourceDecodersTest, ItsDecodingThreadsStandBehindTheEncoder)
+{
+    const auto niceness = [](pid_t thread) {
+        errno = 0;
+        return getpriority(PRIO_PROCESS, id_t(thread));
+    };
+    const int before = niceness(gettid());
+    if (before + media::kEncoderStandsBack >= 19) GTEST_SKIP() << "this test runs too near the lowest priority";
+    const Composition c = composition({{0, 1.0, 0.5}, {1, 4.0, 0.5}});
+    media::SourceDecoders decoders(c);
+    decoders.decoder(0).frameAt(c.video[0].sourceRange.start);
+    EXPECT_EQ(niceness(gettid()), before);
+    int behind = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+        behind += niceness(pid_t(std::stoi(task.path().filename().string()))) > before + media::kEncoderStandsBack;
+    EXPECT_GT(behind, 0) << "the decoders' threads run no further back than the encoder's";
 }
 
 } // namespace

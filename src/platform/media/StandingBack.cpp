@@ -1,0 +1,29 @@
+#include "platform/media/StandingBack.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <exception>
+#include <thread>
+
+namespace zanto::media {
+
+void startStandingBack(int steps, const std::function<void()>& start)
+{
+    std::exception_ptr error;
+    std::thread([&] {
+        errno = 0;
+        const int now = getpriority(PRIO_PROCESS, id_t(gettid()));
+        if (errno == 0) setpriority(PRIO_PROCESS, id_t(gettid()), std::min(19, now + steps));
+        try {
+            start();
+        } catch (...) {
+            error = std::current_exception();
+        }
+    }).join();
+    if (error) std::rethrow_exception(error);
+}
+
+} // namespace zanto::media
