@@ -12,6 +12,7 @@ namespace zanto::media {
 
 void startStandingBack(int steps, const std::function<void()>& start)
 {
+    if (steps <= 0) return start();
     std::exception_ptr error;
     std::thread([&] {
         errno = 0;

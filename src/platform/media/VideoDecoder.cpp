@@ -46,11 +46,8 @@ CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name, 
         context->thread_count = int(std::max<int64_t>(1, kFrameThreadBytes / (frameBytes * 2)));
     context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     int status = 0;
-    const auto open = [&] { status = avcodec_open2(context.get(), codec, nullptr); };
-    if (standsBack > 0)
-        startStandingBack(standsBack, open); // where the frame threads start
-    else
-        open();
+    // The frame threads start where they stand back.
+    startStandingBack(standsBack, [&] { status = avcodec_open2(context.get(), codec, nullptr); });
     checkMedia(status, "Cannot decode the video of “" + name + "”");
     return context;
 }
