@@ -76,10 +76,9 @@ private:
     // item's length (H.264 in a QuickTime file, 1280 × 720, 30 fps).
     void slide(const OrganizerItem& item, const OrganizerDocument& document, const std::filesystem::path& url) const;
 
-    // Runs the media export of the composed items into `url`, reporting its
-    // progress after the `itemCount` preparation steps.
-    void exportComposition(Composition composition, const std::filesystem::path& url, size_t itemCount,
-                           const Progress& progress);
+    // Runs the media export of the composed items into `url`, reporting the
+    // share written as the fraction.
+    void exportComposition(Composition composition, const std::filesystem::path& url, const Progress& progress);
 
     // Installs the cancel action of the running media export (empty when none).
     // Returns false, without installing it, when the exporter is already stopped.

@@ -177,7 +177,9 @@ void OrganizerExporter::renderMovie(const OrganizerDocument& document, const std
     auto place = [&](size_t i) {
         const OrganizerItem& item = items[i];
         check();
-        report(double(i) / double(items.size() + 1), preparingText(i, items.size()));
+        // Placing an item takes a moment beside writing the movie: the
+        // fraction stays at zero until the writing, which it then follows.
+        report(0, preparingText(i, items.size()));
         ClipSource clip;
         if (item.kind == "video") {
             const OrganizerSource* source = document.source(item.sourceID);
@@ -214,10 +216,10 @@ void OrganizerExporter::renderMovie(const OrganizerDocument& document, const std
     composition.duration = cursor;
     routeTelestration(composition, composed);
     composition.overlays = markOverlays(composed);
-    exportComposition(std::move(composition), file, items.size(), report);
+    exportComposition(std::move(composition), file, report);
 }
 
-void OrganizerExporter::exportComposition(Composition composition, const std::filesystem::path& url, size_t itemCount,
+void OrganizerExporter::exportComposition(Composition composition, const std::filesystem::path& url,
                                           const Progress& progress)
 {
     auto session = std::make_shared<CompositionExport>(std::move(composition), url);
@@ -228,10 +230,12 @@ void OrganizerExporter::exportComposition(Composition composition, const std::fi
     } slot{*this};
     if (!setSessionCancel([session] { session->cancel(); })) check();
     session->start();
-    const double n = double(itemCount);
+    // The fraction is the share written, the same number the text shows,
+    // and it never goes back.
+    double done = 0;
     while (!session->waitFor(std::chrono::milliseconds(200))) {
-        const double done = session->progress();
-        progress((n + done) / (n + 1), exportingText(done));
+        done = std::max(done, session->progress());
+        progress(done, exportingText(done));
     }
     setSessionCancel({});
 

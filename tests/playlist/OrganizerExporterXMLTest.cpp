@@ -280,7 +280,7 @@ TEST_F(OrganizerExporterXMLTest, RendersEveryItemThatIsNotAPlainClip)
 
     // Each report of a render reaches us as (i + f) / 4, f being render's own
     // fraction, with its text unchanged: its first step (f = 0), its export
-    // steps (f = (1 + done) / 2 for "MP4を書き出し中 <done>%") and its last
+    // steps (f = done for "MP4を書き出し中 <done>%") and its last
     // (f = 1, naming the item's movie). Each item ends with the merge's own
     // report at (i + 1) / 4, and nothing comes after the last.
     const std::vector<std::string> movies = {"", "2-Goal_left.mp4", "3-Intro_1.mp4", "4-止め.mp4"};
@@ -301,7 +301,7 @@ TEST_F(OrganizerExporterXMLTest, RendersEveryItemThatIsNotAPlainClip)
             EXPECT_EQ(step.text, "1/1 素材を準備中");
         } else if (step.text.rfind(exporting, 0) == 0) {
             const int percent = std::stoi(step.text.substr(exporting.size()));
-            EXPECT_NEAR((2 * own - 1) * 100, percent, 1.0) << step.fraction << " " << step.text;
+            EXPECT_NEAR(own * 100, percent, 1.0) << step.fraction << " " << step.text;
         } else {
             EXPECT_NEAR(own, 1, 1e-12) << step.text;
             EXPECT_EQ(step.text, "保存しました：" + (output_ / folders[0] / movies[item]).string());
