@@ -6,7 +6,6 @@
 #include "organizer/OrganizerSplit.h"
 #include "organizer/OrganizerTimelinePane.h"
 #include "organizer/OrganizerWidgetDialogs.h"
-#include "playlist/OrganizerExporter.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -38,7 +37,7 @@ Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory, std
     // The dividers are placed once the window has its real size, after
     // construction has returned.
     QTimer::singleShot(0, this, [this] { placeDividers(); });
-    reload(std::nullopt);
+    reload();
     history_.settle();
     showWindow();
 }
@@ -48,8 +47,7 @@ Organizer::~Organizer()
     // The window's children go before it does; no event of theirs may reach
     // the filter below.
     window_->removeEventFilter(this);
-    // A running export stops at its next step; the job runner then waits for it.
-    if (exporter_) exporter_->cancel();
+    // A running export is cancelled and waited for by the job runner, which goes first.
 }
 
 void Organizer::message(const QString& text)

@@ -1,6 +1,7 @@
 #pragma once
 #include "organizer/OrganizerCommand.h"
 #include "organizer/OrganizerDialogs.h"
+#include "organizer/OrganizerFocus.h"
 #include "organizer/OrganizerItemTable.h"
 #include "organizer/OrganizerJobs.h"
 #include "organizer/OrganizerPlayback.h"
@@ -34,7 +35,6 @@ class QWidget;
 
 namespace zanto {
 
-class OrganizerExporter;
 class OrganizerInspectorPane;
 class OrganizerKeyMonitor;
 class OrganizerOverlay;
@@ -81,31 +81,36 @@ public:
     static const std::vector<QString>& materialNames();
     static QIcon materialIcon(int index);
 
-    // Refreshes everything that shows the document: row pop-up, item table,
-    // inspector, timeline and window title. With an index that names an item
-    // of the current row, that item becomes the single selection.
-    void reload(std::optional<int> index = std::nullopt);
-    // Fills the inspector from selectedItem() and resets the preview.
-    void fields();
+    // Refreshes everything that shows the document once: row pop-up, item
+    // table, inspector, preview, timeline and window title, showing `focus`.
+    // Playback stops (and the focus item opens when asked).
+    void reload(const OrganizerFocus& focus = {});
+    // The same with the line at `index` of the current row (when there is
+    // one) as the single selection.
+    void reload(std::optional<int> index);
+    // Fills the inspector and the timeline from the table's selection and
+    // resets the preview, stopping playback; with `open` the selected item
+    // then opens, paused.
+    void fields(bool open = false);
     // Item table data source and delegate.
     int numberOfRows() const;
     void tableViewSelectionDidChange();
 
     // What a commit shows of the new document.
     enum class CommitViews {
-        // Every view is reloaded (selecting `select` of the current row); the
+        // Every view is reloaded once, showing the commit's focus; the
         // inspector is refilled, which stops playback.
         reload,
         // The views show the change already or show nothing it touches: the
         // table and the timeline take the new document, the selection and the
-        // item on show stay, playback goes on.
+        // item on show stay, playback goes on. The focus is not looked at.
         kept,
     };
     // The one edit cycle. Refuses a candidate that does not validate, showing
     // its message and changing nothing; otherwise makes it the playlist,
     // refreshes the views as `views` says, persists and shows `text` when
     // there is one. Every command that changes the document ends here.
-    bool commit(OrganizerDocument candidate, std::optional<int> select, const QString& text,
+    bool commit(OrganizerDocument candidate, const OrganizerFocus& focus, const QString& text,
                 CommitViews views = CommitViews::reload);
     // Replaces the document with an opened one: no history, nothing changed.
     // Refused while busy, and like commit() when the document does not validate.
@@ -198,7 +203,6 @@ public:
     void playRow();
     void playAll();
     void playSelection();
-    void showCurrent(bool autoplay = true) { playback_->showCurrent(autoplay); }
     void next() { playback_->next(); }
     // The transport; with nothing open, Space plays the table's selection.
     void togglePlayback();
@@ -294,10 +298,8 @@ private:
 
     // Starts `job` as an export: stops playback, shows the progress bar at 0
     // and routes the exporter's progress texts to the status line.
-    void startExport(OrganizerJob job, std::shared_ptr<OrganizerExporter> exporter);
+    void startExport(OrganizerJob job);
     void finishExport(const std::optional<QString>& failure, const QString& success, const QString& revealed);
-    // The exporter of the running export, for cancelExport(); none when idle.
-    std::shared_ptr<OrganizerExporter> exporter_;
 
     // Drawing (OrganizerDrawingPanel.cpp, OrganizerMaterials.cpp).
     void installDrawing();
@@ -316,6 +318,17 @@ private:
 
     // The ids of the items of `row` at `indexes` (those outside the row left out).
     std::set<std::string> idsAt(int row, const std::set<int>& indexes) const;
+    // Puts `focus`'s row and selection into the row pop-up and the table,
+    // without a refresh of the views (reload() does that once).
+    void placeFocus(const OrganizerFocus& focus);
+    // Hands the timeline the document, the current row and the table's
+    // selection: every refresh of the timeline goes through here.
+    void showTimeline();
+    // Gives the item `id` a new range (see trimTimelineItem) and opens it.
+    void trimItem(const std::string& id, double start, double end);
+    // The length of the movie at `path`: the open item's when it plays from
+    // that file (probed as it opened), else probed now.
+    std::optional<double> sourceDuration(const std::string& path) const;
 
     // Built before the window, whose movie view shares its player; goes after
     // it, so that no view outlives what it shows.

@@ -12,7 +12,7 @@ void Organizer::append(const QJsonObject& body, const std::vector<std::filesyste
     if (!appended) return;
     // The caller shows the refusal; the playlist keeps nothing of this call.
     if (const std::optional<std::string> refused = edits::refusal(appended->document)) throw failure(*refused);
-    commit(std::move(appended->document), std::nullopt,
+    commit(std::move(appended->document), {},
            QString::number(appended->items) + "件を追加しました。元のタグとは独立したコピーです。");
 }
 

@@ -74,7 +74,7 @@ void Organizer::overlayChanged(const std::vector<OrganizerMark>& marks)
 
 void Organizer::storeMarks(const OrganizerItem& target, const std::vector<OrganizerMark>& marks)
 {
-    if (commit(edits::settingMarks(playlist(), target.id, marks), std::nullopt, {}, CommitViews::kept)) {
+    if (commit(edits::settingMarks(playlist(), target.id, marks), {}, {}, CommitViews::kept)) {
         playback_->setMarks(target.id, marks);
     }
 }

@@ -5,7 +5,7 @@
 
 namespace zanto {
 
-bool Organizer::commit(OrganizerDocument candidate, std::optional<int> select, const QString& text, CommitViews views)
+bool Organizer::commit(OrganizerDocument candidate, const OrganizerFocus& focus, const QString& text, CommitViews views)
 {
     if (const std::optional<std::string> refused = edits::refusal(candidate)) {
         message(QString::fromStdString(*refused));
@@ -13,12 +13,12 @@ bool Organizer::commit(OrganizerDocument candidate, std::optional<int> select, c
     }
     history_.playlist = std::move(candidate);
     if (views == CommitViews::reload) {
-        reload(select);
+        reload(focus);
     } else {
         // Neither the inspector nor the preview is refilled: either would
         // stop the item on show.
         table.reloadData(numberOfRows());
-        timelinePane_->timeline().setState({playlist().rows, currentRow(), table.selectedRowIndexes()});
+        showTimeline();
     }
     // A failed recovery write keeps its own message on show.
     if (persist() && !text.isEmpty()) message(text);
@@ -34,7 +34,7 @@ bool Organizer::openDocument(OrganizerDocument document)
     }
     stop();
     history_.open(std::move(document));
-    reload(std::nullopt);
+    reload();
     writeRecovery(organizerDocumentBytes(history_.playlist), "自動復旧データの保存に失敗：");
     return true;
 }
@@ -59,7 +59,7 @@ void Organizer::redoOrganizer()
 void Organizer::restoreHistory()
 {
     stop();
-    reload(std::nullopt);
+    reload();
     writeRecovery(organizerDocumentBytes(history_.playlist), QString());
 }
 

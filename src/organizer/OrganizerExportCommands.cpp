@@ -81,7 +81,8 @@ void Organizer::exportItems(const std::vector<OrganizerItem>& items)
     job.finished = [this, path](std::optional<QString> failure) {
         finishExport(failure, "MP4を保存しました：" + path, path);
     };
-    startExport(std::move(job), std::move(exporter));
+    job.cancel = [exporter] { exporter->cancel(); };
+    startExport(std::move(job));
 }
 
 void Organizer::chooseXMLExport()
@@ -123,15 +124,16 @@ void Organizer::exportOrganizerXML(bool rowOnly)
     job.finished = [this, path](std::optional<QString> failure) {
         finishExport(failure, "Final Cut Pro XMLを保存しました。隣の素材フォルダも保管してください。", path);
     };
-    startExport(std::move(job), std::move(exporter));
+    job.cancel = [exporter] { exporter->cancel(); };
+    startExport(std::move(job));
 }
 
 void Organizer::cancelExport()
 {
-    if (exporter_) exporter_->cancel();
+    jobs().cancel();
 }
 
-void Organizer::startExport(OrganizerJob job, std::shared_ptr<OrganizerExporter> exporter)
+void Organizer::startExport(OrganizerJob job)
 {
     stop();
     job.status = [this](double fraction, const QString& text) {
@@ -139,14 +141,12 @@ void Organizer::startExport(OrganizerJob job, std::shared_ptr<OrganizerExporter>
         message(text);
     };
     if (!jobs().start(playlist(), std::move(job))) return;
-    exporter_ = std::move(exporter);
     progress_->setValue(0);
     progress_->show();
 }
 
 void Organizer::finishExport(const std::optional<QString>& failure, const QString& success, const QString& revealed)
 {
-    exporter_.reset();
     progress_->hide();
     if (failure) {
         message(*failure);

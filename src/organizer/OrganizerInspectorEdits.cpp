@@ -43,8 +43,9 @@ void Organizer::apply()
     }
     try {
         OrganizerDocument candidate =
-            edits::applyingFields(playlist(), item->id, inspector_->typedFields(), movieDuration);
-        commit(std::move(candidate), table.selectedRow(), "変更を反映しました。元のタイムラインは変更していません。");
+            edits::applyingFields(playlist(), item->id, inspector_->typedFields(),
+                                  [this](const std::string& path) { return sourceDuration(path); });
+        commit(std::move(candidate), {.select = std::vector{item->id}}, "変更を反映しました。元のタイムラインは変更していません。");
     } catch (const ExportFailure& failure) {
         message(QString::fromStdString(failure.message));
     }
@@ -55,7 +56,7 @@ void Organizer::angleChanged()
     const std::optional<std::string> id = inspector_->chosenAngle();
     const std::optional<OrganizerItem> item = selectedItem();
     if (busy() || !item || !id) return;
-    commit(edits::choosingAngle(playlist(), item->id, *id), std::nullopt, {});
+    commit(edits::choosingAngle(playlist(), item->id, *id), {}, {});
 }
 
 void Organizer::relink()
@@ -74,7 +75,7 @@ void Organizer::relink()
     }
     const std::string path = QFileInfo(files.front()).absoluteFilePath().toStdString();
     // The item on show plays on from the file it opened.
-    commit(edits::relinkingSource(playlist(), id, path), std::nullopt,
+    commit(edits::relinkingSource(playlist(), id, path), {},
            "再接続しました。同じ映像を参照する全クリップに適用されます。必要に応じて補正秒を設定してください。",
            CommitViews::kept);
 }
@@ -86,7 +87,7 @@ void Organizer::applyOffset()
     const std::optional<double> offset = edits::parseSeconds(inspector_->offsetText());
     if (busy() || !source || !offset) return;
     // The item on show plays on at the offset it opened with.
-    commit(edits::offsettingSource(playlist(), source->id, *offset), std::nullopt,
+    commit(edits::offsettingSource(playlist(), source->id, *offset), {},
            "映像時刻 = 区間時刻 + 補正秒。同じ映像の全クリップに適用しました。", CommitViews::kept);
 }
 

@@ -31,8 +31,8 @@ void Organizer::addTitle()
     if (busy()) return;
     const std::optional<QString> name = dialogs().ask("タイトル", QString());
     if (!name) return;
-    const int end = numberOfRows();
-    commit(edits::insertingItems(playlist(), currentRow(), end, {edits::titleItem(name->toStdString())}), end, {});
+    const OrganizerItem title = edits::titleItem(name->toStdString());
+    commit(edits::insertingItems(playlist(), currentRow(), numberOfRows(), {title}), {.select = std::vector{title.id}}, {});
 }
 
 void Organizer::addImage()
@@ -55,7 +55,7 @@ void Organizer::insertImages(const QStringList& paths)
         return;
     }
     commit(
-        edits::insertingItems(playlist(), currentRow(), numberOfRows(), slides), std::nullopt,
+        edits::insertingItems(playlist(), currentRow(), numberOfRows(), slides), {},
         "画像を追加しました。PDFは最初のページを使用します。複数ページのスライドは画像に書き出して追加してください。");
 }
 
@@ -63,14 +63,14 @@ void Organizer::duplicate()
 {
     if (busy()) return;
     const int row = currentRow();
-    commit(edits::duplicatingItems(playlist(), row, idsAt(row, table.selectedRowIndexes())), std::nullopt, {});
+    commit(edits::duplicatingItems(playlist(), row, idsAt(row, table.selectedRowIndexes())), {}, {});
 }
 
 void Organizer::removeItems()
 {
     if (busy()) return;
     const int row = currentRow();
-    commit(edits::removingItems(playlist(), row, idsAt(row, table.selectedRowIndexes())), std::nullopt, {});
+    commit(edits::removingItems(playlist(), row, idsAt(row, table.selectedRowIndexes())), {}, {});
 }
 
 void Organizer::insertSlide(bool after)
@@ -80,8 +80,8 @@ void Organizer::insertSlide(bool after)
     if (!name) return;
     const int selected = table.selectedRow();
     const int position = selected < 0 ? numberOfRows() : selected + (after ? 1 : 0);
-    commit(edits::insertingItems(playlist(), currentRow(), position, {edits::titleItem(name->toStdString())}), position,
-           {});
+    const OrganizerItem title = edits::titleItem(name->toStdString());
+    commit(edits::insertingItems(playlist(), currentRow(), position, {title}), {.select = std::vector{title.id}}, {});
 }
 
 } // namespace zanto

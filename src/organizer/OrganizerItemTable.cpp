@@ -2,6 +2,16 @@
 
 namespace zanto {
 
+namespace {
+
+// `last` when it is among `rows`, else the highest of them (-1 for none).
+int lastOf(const std::set<int>& rows, int last)
+{
+    return rows.count(last) ? last : (rows.empty() ? -1 : *rows.rbegin());
+}
+
+} // namespace
+
 const std::vector<OrganizerItemTable::Column>& OrganizerItemTable::columns()
 {
     static const std::vector<Column> list{{"name", "クリップ"}, {"time", "時間"}};
@@ -35,6 +45,16 @@ void OrganizerItemTable::deselectAll()
     setSelection({}, -1);
 }
 
+void OrganizerItemTable::reset(int rowCount, const std::set<int>& rows, int current)
+{
+    rowCount_ = rowCount < 0 ? 0 : rowCount;
+    selected_.clear();
+    for (int row : rows) {
+        if (row >= 0 && row < rowCount_) selected_.insert(row);
+    }
+    lastSelected_ = lastOf(selected_, current);
+}
+
 int OrganizerItemTable::selectedRow() const
 {
     if (selected_.empty()) return -1;
@@ -44,7 +64,7 @@ int OrganizerItemTable::selectedRow() const
 
 void OrganizerItemTable::setSelection(std::set<int> rows, int last)
 {
-    lastSelected_ = rows.count(last) ? last : (rows.empty() ? -1 : *rows.rbegin());
+    lastSelected_ = lastOf(rows, last);
     if (rows == selected_) return;
     selected_ = std::move(rows);
     if (selectionDidChange) selectionDidChange();

@@ -28,6 +28,10 @@ public:
     // the selection unless `extend` is set.
     void selectRowIndexes(const std::set<int>& rows, bool extend);
     void deselectAll();
+    // Takes the line count and the selection (those outside the table are
+    // ignored) with `current` as its selected line, without calling
+    // selectionDidChange: for the refresh that shows them itself.
+    void reset(int rowCount, const std::set<int>& rows, int current);
 
     const std::set<int>& selectedRowIndexes() const { return selected_; }
     int numberOfSelectedRows() const { return static_cast<int>(selected_.size()); }

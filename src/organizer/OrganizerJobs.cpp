@@ -20,12 +20,7 @@ bool OrganizerJobs::start(const OrganizerDocument& document, OrganizerJob job)
     join();
     running_ = true;
     control_ = std::make_shared<OrganizerJobControl>();
-    auto progress = std::make_shared<std::function<void(double)>>(std::move(job.progress));
-    control_->report_ = [this, progress](double fraction) {
-        deliver([progress, fraction] {
-            if (*progress) (*progress)(fraction);
-        });
-    };
+    cancel_ = std::move(job.cancel);
     auto status = std::make_shared<std::function<void(double, const QString&)>>(std::move(job.status));
     control_->reportStatus_ = [this, status](double fraction, const QString& text) {
         deliver([status, fraction, text] {
@@ -49,6 +44,7 @@ bool OrganizerJobs::start(const OrganizerDocument& document, OrganizerJob job)
         }
         deliver([this, finished = std::move(finished), failure] {
             running_ = false;
+            cancel_ = nullptr;
             if (runningChanged) runningChanged(false);
             if (finished) finished(failure);
         });
@@ -59,7 +55,7 @@ bool OrganizerJobs::start(const OrganizerDocument& document, OrganizerJob job)
 
 void OrganizerJobs::cancel()
 {
-    if (control_) control_->cancelled_ = true;
+    if (running_ && cancel_) cancel_();
 }
 
 void OrganizerJobs::deliver(std::function<void()> call)

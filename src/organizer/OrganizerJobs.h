@@ -6,14 +6,13 @@
 // for it. One job at a time; while it runs the runner is `running()`, which is
 // the Organizer's `busy`.
 //
-// Adding a job: build an OrganizerJob (work on the worker, progress and
-// finished on the GUI thread) and start it from the command's handler.
+// Adding a job: build an OrganizerJob (work on the worker; status, finished
+// and cancel on the GUI thread) and start it from the command's handler.
 #include "playlist/OrganizerDocument.h"
 
 #include <QObject>
 #include <QString>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -24,29 +23,26 @@ namespace zanto {
 // What the work sees of its runner; any thread.
 class OrganizerJobControl {
 public:
-    // Posts a fraction from 0 to 1 to the job's `progress`.
-    void progress(double fraction) const { report_(fraction); }
-    // Posts a fraction and a text for the status line to the job's `status`.
+    // Posts a fraction from 0 to 1 and a text for the status line to the
+    // job's `status`.
     void status(double fraction, const QString& text) const { reportStatus_(fraction, text); }
-    bool cancelled() const { return cancelled_.load(); }
 
 private:
     friend class OrganizerJobs;
-    std::function<void(double)> report_;
     std::function<void(double, const QString&)> reportStatus_;
-    std::atomic<bool> cancelled_{false};
 };
 
 struct OrganizerJob {
     // On the worker thread, with a copy of the document. A thrown exception is
     // the failure; its what() is the message.
     std::function<void(const OrganizerDocument& copy, const OrganizerJobControl& control)> work;
-    // On the GUI thread.
-    std::function<void(double fraction)> progress;
-    // On the GUI thread, after the last progress: the failure's message, or none.
+    // On the GUI thread, after the last status: the failure's message, or none.
     std::function<void(std::optional<QString> failure)> finished;
-    // On the GUI thread, in order with `progress`: a fraction and its text.
+    // On the GUI thread, in the order the work posted them: a fraction and its text.
     std::function<void(double fraction, const QString& text)> status;
+    // On the GUI thread while the work runs: asks it to stop (the work then
+    // ends as it can, its failure telling why). Unset: the work runs to its end.
+    std::function<void()> cancel;
 };
 
 class OrganizerJobs : public QObject {
@@ -62,7 +58,7 @@ public:
     // On the GUI thread whenever running() changes: as a job starts, and just
     // before its `finished` is called.
     std::function<void(bool running)> runningChanged;
-    // Asks the running work to stop; it sees cancelled() and ends as it can.
+    // Asks the running work to stop through its job's `cancel`; nothing when idle.
     void cancel();
 
 private:
@@ -71,6 +67,8 @@ private:
 
     std::thread worker_;
     std::shared_ptr<OrganizerJobControl> control_;
+    // The running job's `cancel`; empty when idle.
+    std::function<void()> cancel_;
     bool running_ = false;
 };
 

@@ -190,21 +190,13 @@ void Organizer::addMaterial(int tag)
         message(QString::fromStdString(failure.message));
         return;
     }
-    const OrganizerItemPlace at = *edits::findItem(candidate, target.id);
-    // One step of history: the cut and the material together.
-    if (!commit(std::move(candidate), std::nullopt, {})) return;
-    // The still on show, paused, drawing on.
-    const OrganizerItem* shown = playback_->itemOnShow();
-    if (!shown || shown->id != target.id || selectedItem().value_or(OrganizerItem{}).id != target.id) {
-        selectTimeline(at.row, at.index);
-    }
-    // The still stops running: its timer, its time and the player.
-    playback_->pause();
+    // One step of history: the cut and the material together; the still
+    // opens, selected and paused, with drawing on.
+    if (!commit(std::move(candidate), {.select = std::vector{target.id}, .open = true}, {})) return;
     inspector_->selectTab(1);
     if (inspector_->drawingPanelHidden()) inspector_->toggleDrawingPanel();
     OrganizerOverlay& view = overlay();
-    view.setMarks(playlist().rows[static_cast<size_t>(at.row)].items[static_cast<size_t>(at.index)].marks.value_or(
-        std::vector<OrganizerMark>{}));
+    view.setMarks(edits::itemWithId(playlist(), target.id)->marks.value_or(std::vector<OrganizerMark>{}));
     view.setSelectedMark(static_cast<int>(view.marks().size()) - 1);
     view.setEditing(true);
     if (view.onSelect) view.onSelect(GXLSettings::material(tool));

@@ -90,18 +90,8 @@ void Organizer::selectNeighbor(int delta)
 void Organizer::selectTimeline(int row, std::optional<int> item)
 {
     if (busy() || row < 0 || row >= static_cast<int>(playlist().rows.size())) return;
-    rowChoice.selectItem(row);
-    table.deselectAll();
-    table.reloadData(numberOfRows());
-    const auto& items = playlist().rows[static_cast<size_t>(row)].items;
-    if (item && *item >= 0 && *item < static_cast<int>(items.size())) {
-        table.selectRowIndexes({*item}, false);
-        fields();
-        begin({items[static_cast<size_t>(*item)]}, false);
-    } else {
-        fields();
-    }
-    timelinePane_->timeline().update();
+    const std::set<std::string> ids = item ? idsAt(row, {*item}) : std::set<std::string>{};
+    reload({.row = row, .select = std::vector<std::string>(ids.begin(), ids.end()), .open = true});
 }
 
 } // namespace zanto

@@ -286,14 +286,6 @@ bool OrganizerPlayback::shuttle(int direction)
     return true;
 }
 
-void OrganizerPlayback::hold(std::vector<OrganizerItem> items, int playing,
-                             std::optional<std::chrono::steady_clock::time_point> freezeStarted)
-{
-    queue_ = std::move(items);
-    playing_ = playing;
-    freezeStarted_ = freezeStarted;
-}
-
 void OrganizerPlayback::setMarks(const std::string& id, const std::vector<OrganizerMark>& marks)
 {
     for (OrganizerItem& queued : queue_) {

@@ -94,12 +94,6 @@ public:
     // runs on L. False when no item is open in the player.
     bool shuttle(int direction);
 
-    // Takes `items` as the queue with `playing` on show and its freeze
-    // running since `freezeStarted`, presenting nothing and leaving the
-    // player and the still timer alone: for a caller that has put the views
-    // in place itself.
-    void hold(std::vector<OrganizerItem> items, int playing,
-              std::optional<std::chrono::steady_clock::time_point> freezeStarted = std::nullopt);
     // The queued copies of the item with `id` take `marks`.
     void setMarks(const std::string& id, const std::vector<OrganizerMark>& marks);
 

@@ -26,7 +26,7 @@ void Organizer::markBoundary(bool start)
     if (!source || !position) return;
     const double t = *position - source->offset;
     if (std::isfinite(t) && t >= 0 && (start ? t < item->end : item->start < t)) {
-        trimTimelineItem(currentRow(), table.selectedRow(), start ? t : item->start, start ? item->end : t);
+        trimItem(item->id, start ? t : item->start, start ? item->end : t);
     } else {
         message("区間の内側に再生位置を移動してください。");
     }

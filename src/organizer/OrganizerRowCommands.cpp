@@ -8,9 +8,7 @@ namespace zanto {
 
 void Organizer::rowChanged()
 {
-    table.reloadData(numberOfRows());
-    fields();
-    timelinePane_->timeline().refresh();
+    reload();
 }
 
 void Organizer::addRow()
@@ -20,9 +18,7 @@ void Organizer::addRow()
     if (!name) return;
     OrganizerDocument candidate = edits::addingRow(playlist(), name->toStdString());
     const int last = static_cast<int>(candidate.rows.size()) - 1;
-    if (!commit(std::move(candidate), std::nullopt, {})) return;
-    rowChoice.selectItem(last);
-    rowChanged();
+    commit(std::move(candidate), {.row = last}, {});
 }
 
 void Organizer::renameRow()
@@ -33,7 +29,7 @@ void Organizer::renameRow()
     const std::optional<QString> name =
         dialogs().ask("行の名前", QString::fromStdString(playlist().rows[static_cast<size_t>(row)].name));
     if (!name) return;
-    commit(edits::renamingRow(playlist(), row, name->toStdString()), std::nullopt, {});
+    commit(edits::renamingRow(playlist(), row, name->toStdString()), {}, {});
 }
 
 void Organizer::removeRow()
@@ -49,7 +45,7 @@ void Organizer::removeRow()
     }
     // reload() keeps the index, bounded by the new row count: the next row
     // takes the removed one's place, or the new last row shows.
-    commit(edits::removingRow(playlist(), currentRow()), std::nullopt, {});
+    commit(edits::removingRow(playlist(), currentRow()), {}, {});
 }
 
 void Organizer::moveRow(int step)
@@ -57,9 +53,7 @@ void Organizer::moveRow(int step)
     if (busy()) return;
     const int target = currentRow() + step;
     if (target < 0 || target >= static_cast<int>(playlist().rows.size())) return;
-    if (!commit(edits::movingRow(playlist(), currentRow(), step), std::nullopt, {})) return;
-    rowChoice.selectItem(target);
-    rowChanged();
+    commit(edits::movingRow(playlist(), currentRow(), step), {.row = target}, {});
 }
 
 } // namespace zanto

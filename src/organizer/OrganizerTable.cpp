@@ -4,30 +4,58 @@
 #include "organizer/OrganizerPreviewPane.h"
 #include "organizer/OrganizerRangeBar.h"
 #include "organizer/OrganizerTimelinePane.h"
+#include "organizer/model/OrganizerEdits.h"
 
 #include <algorithm>
 
 namespace zanto {
 
-void Organizer::reload(std::optional<int> index)
+void Organizer::reload(const OrganizerFocus& focus)
 {
     // A gesture or a drag of the range bar holds indexes into the document
     // that was on show; after a change they may name other items.
     timelinePane_->timeline().cancelGesture();
     preview_->rangeBar().cancelEdge();
-    // Read before the pop-up is rebuilt, so that the same row stays on show.
-    const int rowCount = static_cast<int>(playlist().rows.size());
-    const int row = std::min(currentRow(), std::max(0, rowCount - 1));
-    rowChoice.removeAllItems();
-    for (const OrganizerRow& each : playlist().rows) rowChoice.addItem(each.name);
-    rowChoice.selectItem(row);
-    table.reloadData(numberOfRows());
-    if (index && *index >= 0 && *index < table.numberOfRows()) table.selectRowIndexes({*index}, false);
-    fields();
+    placeFocus(focus);
+    fields(focus.open);
     // "[*]" in a window title is the platform's placeholder for unsaved
     // changes; a playlist title may hold it and must show it as typed.
     const QString title = QString::fromStdString(playlist().title).replace("[*]", "[*][*]");
     window_->setWindowTitle("ZANTORIX / " + title + " — ORGANIZER");
+}
+
+void Organizer::reload(std::optional<int> index)
+{
+    // An index outside the row leaves the table's lines as they are.
+    const std::set<std::string> ids = index ? idsAt(currentRow(), {*index}) : std::set<std::string>{};
+    OrganizerFocus focus;
+    if (!ids.empty()) focus.select = std::vector<std::string>(ids.begin(), ids.end());
+    reload(focus);
+}
+
+void Organizer::placeFocus(const OrganizerFocus& focus)
+{
+    const auto& rows = playlist().rows;
+    const int rowCount = static_cast<int>(rows.size());
+    int row = std::min(focus.row.value_or(currentRow()), std::max(0, rowCount - 1));
+    std::optional<OrganizerItemPlace> first;
+    if (focus.select && !focus.select->empty() && (first = edits::findItem(playlist(), focus.select->front()))) {
+        row = first->row;
+    }
+    rowChoice.removeAllItems();
+    for (const OrganizerRow& each : rows) rowChoice.addItem(each.name);
+    rowChoice.selectItem(row);
+    if (!focus.select) {
+        const std::set<int> kept = table.selectedRowIndexes();
+        table.reset(numberOfRows(), kept, table.selectedRow());
+        return;
+    }
+    std::set<int> lines;
+    for (const std::string& id : *focus.select) {
+        const std::optional<OrganizerItemPlace> place = edits::findItem(playlist(), id);
+        if (place && place->row == row) lines.insert(place->index);
+    }
+    table.reset(numberOfRows(), lines, first ? first->index : -1);
 }
 
 int Organizer::numberOfRows() const
@@ -53,18 +81,27 @@ void Organizer::tableViewSelectionDidChange()
     fields();
 }
 
-void Organizer::fields()
+void Organizer::fields(bool open)
 {
-    stop();
     const std::optional<OrganizerItem> item = selectedItem();
+    // Opening stops whatever played first.
+    if (!open || !item) stop();
     preview_->showItem(item);
     if (item) {
         inspector_->showItem(*item, playlist(), table.numberOfSelectedRows());
     } else {
         inspector_->clearItem();
     }
-    timelinePane_->timeline().setState(
-        {playlist().rows, currentRow(), table.selectedRowIndexes(), table.selectedRow()});
+    showTimeline();
+    if (open && item) begin({*item}, false);
+}
+
+void Organizer::showTimeline()
+{
+    timelinePane_->timeline().setState({.rows = playlist().rows,
+                                        .currentRow = currentRow(),
+                                        .selection = table.selectedRowIndexes(),
+                                        .selectedRow = table.selectedRow()});
 }
 
 } // namespace zanto

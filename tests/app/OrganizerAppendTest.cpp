@@ -28,7 +28,7 @@ protected:
     void SetUp() override
     {
         OrganizerFixture::SetUp();
-        ASSERT_TRUE(organizer->commit(test::sampleDocument(), std::nullopt, {}));
+        ASSERT_TRUE(organizer->commit(test::sampleDocument(), {}, {}));
         organizer->rowChoice.selectItem(1);
         organizer->reload(0);
         organizer->window()->hide();

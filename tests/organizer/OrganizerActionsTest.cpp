@@ -84,22 +84,23 @@ TEST(OrganizerJobsTest, DeliversProgressThenTheResultInOrderAndClearsBusy)
         {
             .work =
                 [](const OrganizerDocument& copy, const OrganizerJobControl& control) {
-                    for (int i = 1; i <= 3; ++i) control.progress(i / 4.0);
+                    for (int i = 1; i <= 3; ++i) control.status(i / 4.0, "step");
                     throw std::runtime_error(copy.rows[1].items[0].id);
                 },
-            .progress = [&](double fraction) { seen.push_back(QString::number(fraction)); },
             .finished = [&](std::optional<QString> failure) { seen.push_back("end " + failure.value_or("none")); },
+            .status = [&](double fraction, const QString& text) { seen.push_back(text + QString::number(fraction)); },
         });
     ASSERT_TRUE(started);
     EXPECT_TRUE(jobs.running());
     EXPECT_FALSE(jobs.start(OrganizerDocument(), {})) << "one job at a time";
     while (jobs.running()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    EXPECT_EQ(seen, (std::vector<QString>{"0.25", "0.5", "0.75", "end I4"}));
+    EXPECT_EQ(seen, (std::vector<QString>{"step0.25", "step0.5", "step0.75", "end I4"}));
 }
 
 TEST(OrganizerJobsTest, GoingAwayCancelsAndWaitsAndDeliversNothing)
 {
     test::testApplication();
+    std::atomic<bool> cancelled = false;
     std::atomic<bool> sawCancel = false;
     bool delivered = false;
     {
@@ -107,12 +108,13 @@ TEST(OrganizerJobsTest, GoingAwayCancelsAndWaitsAndDeliversNothing)
         jobs.start(OrganizerDocument(), {
                                             .work =
                                                 [&](const OrganizerDocument&, const OrganizerJobControl& control) {
-                                                    while (!control.cancelled()) std::this_thread::yield();
-                                                    control.progress(1);
+                                                    while (!cancelled) std::this_thread::yield();
+                                                    control.status(1, "late");
                                                     sawCancel = true;
                                                 },
-                                            .progress = [&](double) { delivered = true; },
                                             .finished = [&](std::optional<QString>) { delivered = true; },
+                                            .status = [&](double, const QString&) { delivered = true; },
+                                            .cancel = [&] { cancelled = true; },
                                         });
     }
     EXPECT_TRUE(sawCancel) << "the worker ended before the runner went";

@@ -36,13 +36,19 @@ protected:
         return organizer->playlist().rows[0].items[static_cast<size_t>(index)];
     }
 
-    // Shows item `index` from a queue of the first two items, drawing on, its
-    // telestration mark (the last) selected by a press.
-    void showFromQueue(int index)
+    // The still I2 on show, paused with drawing on, from the queue of the
+    // selected lines 1 and 2, while the table's selected line is I3: a press
+    // on I2, a Shift press on I3, Space, K.
+    void showStillBesideSelection()
     {
-        organizer->playback().hold({item(0), item(1)}, index);
-        overlay().setMarks(item(index).marks.value_or(std::vector<OrganizerMark>{}));
-        overlay().setEditing(true);
+        auto& timeline = *test::control<OrganizerTimeline>(*organizer, "timeline");
+        QTest::mouseClick(&timeline, Qt::LeftButton, {}, timeline.rects(0)[1].center().toPoint());
+        QTest::mouseClick(&timeline, Qt::LeftButton, Qt::ShiftModifier, timeline.rects(0)[2].center().toPoint());
+        QTest::keyClick(organizer->window()->windowHandle(), Qt::Key_Space);
+        QTest::keyClick(organizer->window()->windowHandle(), Qt::Key_K);
+        ASSERT_EQ(organizer->selectedItem()->id, "I3");
+        ASSERT_EQ(organizer->playback().itemOnShow()->id, "I2");
+        ASSERT_TRUE(overlay().editing());
     }
 
     QPoint at(double x, double y) { return QPointF(x * overlay().width(), (1 - y) * overlay().height()).toPoint(); }
@@ -64,7 +70,7 @@ protected:
 
 TEST_F(OrganizerDrawingPanel, DragsGoToTheItemOnShowNotTheSelectedOneAndNeverWhileBusy)
 {
-    showFromQueue(1);
+    showStillBesideSelection();
     const OrganizerDocument before = organizer->playlist();
     {
         test::BusyHold busy(*organizer);
@@ -75,8 +81,8 @@ TEST_F(OrganizerDrawingPanel, DragsGoToTheItemOnShowNotTheSelectedOneAndNeverWhi
     drag(at(0.25, 0.75), at(0.35, 0.75));
     test::expectConsistent(*organizer);
     EXPECT_NE(item(1).marks->back().gxl->points, test::gxlMark().gxl->points);
-    EXPECT_EQ(item(0), before.rows[0].items[0]) << "the selected item keeps its bytes";
-    EXPECT_EQ(organizer->playback().queue()[1].marks, item(1).marks) << "the queued copy follows";
+    EXPECT_EQ(item(2), before.rows[0].items[2]) << "the selected item keeps its bytes";
+    EXPECT_EQ(organizer->playback().queue()[0].marks, item(1).marks) << "the queued copy follows";
     EXPECT_EQ(OrganizerDocument::fromJson(test::readFile(organizer->recovery())).rows[0].items[1].marks, item(1).marks)
         << "the drag reaches the recovery file";
     EXPECT_EQ(organizer->undoStates().size(), 1u);
@@ -89,7 +95,7 @@ TEST_F(OrganizerDrawingPanel, SlidersRestyleTheSelectedTelestrationOnlyWhileEdit
     release(size, 150);
     EXPECT_EQ(overlay().gxlSize, 90) << "drawing mode off: nothing, not even the overlay's style";
 
-    showFromQueue(1);
+    showStillBesideSelection();
     QTest::mouseClick(&overlay(), Qt::LeftButton, {}, at(0.25, 0.75));
     EXPECT_EQ(size.doubleValue(), test::gxlMark().gxl->size) << "selecting shows the mark's style";
     EXPECT_EQ(organizer->undoStates().size(), 0u) << "a click without a move changes nothing";
@@ -109,8 +115,7 @@ TEST_F(OrganizerDrawingPanel, DeleteAndUndoOfMarks)
     organizer->perform(OrganizerCommand::deleteSelectedMark);
     EXPECT_EQ(organizer->statusText(), "「選択／移動」で描画を選んでください。");
 
-    organizer->reload(1);
-    showFromQueue(1);
+    organizer->selectTimeline(0, 1);
     QTest::mouseClick(&overlay(), Qt::LeftButton, {}, at(0.25, 0.75));
     organizer->perform(OrganizerCommand::deleteSelectedMark);
     test::expectConsistent(*organizer);
@@ -130,6 +135,11 @@ TEST_F(OrganizerDrawingPanel, DeleteAndUndoOfMarks)
 
 TEST_F(OrganizerDrawingPanel, TimerGivesTheItemTimeAndFramesForTurfTools)
 {
+    const auto clip = test::makeTestMovie(folder.path() / "four.mp4", {.durationSeconds = 4.0, .audio = false});
+    test::change(*organizer, [&](OrganizerDocument& d) {
+        d.sources[0].path = clip.string();
+        d.sources[0].offset = -0.5;
+    });
     int grabs = 0;
     organizer->playback().setReading({[] { return 12.0; },
                                       [&] {
@@ -137,27 +147,30 @@ TEST_F(OrganizerDrawingPanel, TimerGivesTheItemTimeAndFramesForTurfTools)
                                           frame.fill(QColor(++grabs, 0, 0));
                                           return frame;
                                       }});
-    organizer->playback().hold({item(0), item(1)}, 0);
+    organizer->selectTimeline(0, 0);
     organizer->window()->hide();
     organizer->drawingTick();
     EXPECT_EQ(overlay().seconds(), 0) << "hidden: nothing";
     organizer->window()->show();
     organizer->drawingTick();
     organizer->drawingTick();
-    // I1 runs from 1 s in source S1 with offset -1.5.
-    EXPECT_EQ(overlay().seconds(), 12 - 1 + 1.5);
+    // I1 runs from 1 s in source S1 with offset -0.5.
+    EXPECT_EQ(overlay().seconds(), 12 - 1 + 0.5);
     EXPECT_EQ(grabs, 1) << "without a turf mark the first frame stays";
     overlay().setMarks({edits::materialMark("Ground Ring")});
     organizer->drawingTick();
     organizer->drawingTick();
     EXPECT_EQ(grabs, 3);
 
-    organizer->playback().hold({item(0), item(1)}, 1);
+    organizer->selectTimeline(0, 1);
     organizer->drawingTick();
     EXPECT_EQ(overlay().seconds(), 0) << "a paused still";
-    organizer->playback().hold({item(0), item(1)}, 1, std::chrono::steady_clock::now() - 2s);
+    const auto started = std::chrono::steady_clock::now();
+    QTest::keyClick(organizer->window()->windowHandle(), Qt::Key_Space);
+    std::this_thread::sleep_for(300ms);
     organizer->drawingTick();
-    EXPECT_NEAR(overlay().seconds(), 2, 0.5);
+    EXPECT_GE(overlay().seconds(), 0.3) << "a running still";
+    EXPECT_LE(overlay().seconds(), std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
     EXPECT_EQ(grabs, 3) << "no grabs for a still";
 }
 
@@ -185,7 +198,7 @@ TEST_F(OrganizerMaterials, CutsTheRealClipAtThePlayheadIntoOneUndoStep)
         0);
     const OrganizerDocument uncut = organizer->playlist();
     organizer->playback().setReading({[] { return 0.5; }, {}});
-    organizer->playback().hold({item(0)}, 0);
+    organizer->selectTimeline(0, 0);
 
     QTest::mouseClick(test::control<QWidget>(*organizer, "material3"), Qt::LeftButton);
     test::expectConsistent(*organizer);
@@ -210,12 +223,10 @@ TEST_F(OrganizerMaterials, RefusesWhatHasNoPlaceAndAddsToTheStillOnShow)
     const OrganizerDocument before = organizer->playlist();
     organizer->addMaterial(15);
     EXPECT_EQ(organizer->playlist(), before) << "a tag outside the tools";
-    OrganizerItem elsewhere = item(1);
-    elsewhere.id = "elsewhere";
-    organizer->playback().hold({elsewhere}, 0);
+    organizer->selectTimeline(0, 2);
     organizer->addMaterial(0);
-    EXPECT_EQ(organizer->statusText(), "素材を追加する映像を選んでください。") << "a still in no row";
-    organizer->playback().hold({item(0)}, 0);
+    EXPECT_EQ(organizer->statusText(), "素材を追加する映像を選んでください。") << "a title";
+    organizer->selectTimeline(0, 0);
     organizer->addMaterial(0);
     EXPECT_TRUE(organizer->statusText().contains("/videos/S1.mp4")) << "the missing movie is tried first";
     EXPECT_EQ(organizer->playlist(), before);
@@ -225,14 +236,14 @@ TEST_F(OrganizerMaterials, RefusesWhatHasNoPlaceAndAddsToTheStillOnShow)
     test::change(*organizer, [](OrganizerDocument& d) {
         d.rows[0].items[1].marks = std::vector<OrganizerMark>(1000, test::plainMark("arrow"));
     });
-    organizer->playback().hold({item(1)}, 0);
+    organizer->selectTimeline(0, 1);
     organizer->addMaterial(8);
     EXPECT_EQ(organizer->statusText(), "プレイリストの区間または映像の参照が不正です。");
     EXPECT_EQ(item(1).marks->size(), 1000u);
 
-    // I2, a still, is on show while I1 is selected.
+    // I2, a still, is on show while I3 is selected.
     test::change(*organizer, [](OrganizerDocument& d) { d.rows[0].items[1].marks.reset(); });
-    organizer->playback().hold({item(1)}, 0);
+    showStillBesideSelection();
     organizer->addMaterial(8);
     test::expectConsistent(*organizer);
     EXPECT_EQ(organizer->selectedItem()->id, "I2");

@@ -100,13 +100,16 @@ T* control(const Organizer& organizer, const char* name)
     return found;
 }
 
-// A copy of the playlist changed by `change`, committed like any command's.
+// A copy of the playlist changed by `change`, committed like any command's,
+// selecting the line `select` of the current row when given.
 inline void change(Organizer& organizer, const std::function<void(OrganizerDocument&)>& change,
                    std::optional<int> select = std::nullopt)
 {
     OrganizerDocument candidate = organizer.playlist();
     change(candidate);
-    EXPECT_TRUE(organizer.commit(std::move(candidate), select, {}));
+    OrganizerFocus focus;
+    if (select) focus.select = {candidate.rows[size_t(organizer.currentRow())].items[size_t(*select)].id};
+    EXPECT_TRUE(organizer.commit(std::move(candidate), focus, {}));
 }
 
 // Keeps the Organizer busy, as a running save does, until release().
@@ -117,7 +120,7 @@ public:
         auto released = released_.get_future().share();
         organizer.jobs().start(
             organizer.playlist(),
-            {.work = [released](const auto&, const auto&) { released.wait(); }, .progress = {}, .finished = {}});
+            {.work = [released](const auto&, const auto&) { released.wait(); }});
     }
     ~BusyHold() { release(); }
     void release()
@@ -144,7 +147,7 @@ inline std::string readFile(const std::filesystem::path& path);
 
 // What must hold between any two steps: the document validates, the recovery
 // file holds its bytes once anything was written, the history starts from
-// it, the timeline shows the current row's items and the inspector the
+// it, the timeline shows the current row's items and the table's selection, and the inspector the
 // selected item.
 inline void expectConsistent(const Organizer& organizer)
 {
@@ -158,6 +161,12 @@ inline void expectConsistent(const Organizer& organizer)
     const size_t items = row < playlist.rows.size() ? playlist.rows[row].items.size() : 0;
     if (auto* timeline = control<OrganizerTimeline>(organizer, "timeline")) {
         EXPECT_EQ(timeline->rects(static_cast<int>(row)).size(), items);
+        // The timeline draws, and a Shift press starts from, the table's own selection.
+        ASSERT_TRUE(timeline->state());
+        EXPECT_EQ(timeline->state()->rows, playlist.rows);
+        EXPECT_EQ(timeline->state()->currentRow, organizer.currentRow());
+        EXPECT_EQ(timeline->state()->selection, organizer.table.selectedRowIndexes());
+        EXPECT_EQ(timeline->state()->selectedRow, organizer.table.selectedRow());
     }
     const std::optional<OrganizerItem> item = organizer.selectedItem();
     if (auto* name = control<QLineEdit>(organizer, "nameField")) {

@@ -24,7 +24,9 @@ protected:
     // One changing edit, committed as every command commits it.
     void edit(const std::string& title)
     {
-        EXPECT_TRUE(organizer->commit(edits::retitled(organizer->playlist(), title), std::nullopt, {}));
+        OrganizerDocument candidate = organizer->playlist();
+        candidate.title = title;
+        EXPECT_TRUE(organizer->commit(std::move(candidate), {}, {}));
         expectRecoveryHoldsThePlaylist();
     }
 
@@ -153,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, OrganizerRefusedStep,
 
 TEST_F(OrganizerUndo, UndoKeepsTheRowOnShowWhenItStillExists)
 {
-    organizer->commit(test::sampleDocument(), std::nullopt, {});
+    organizer->commit(test::sampleDocument(), {}, {});
     test::expectConsistent(*organizer);
     organizer->rowChoice.selectItem(1);
     test::change(*organizer, [](OrganizerDocument& d) { d.rows[1].items.pop_back(); });
@@ -167,7 +169,7 @@ TEST_F(OrganizerUndo, UndoKeepsTheRowOnShowWhenItStillExists)
 TEST_F(OrganizerUndo, TheNextOrganizerStartsFromTheLastEdit)
 {
     edit("one");
-    organizer->commit(test::sampleDocument(), std::nullopt, {});
+    organizer->commit(test::sampleDocument(), {}, {});
     test::expectConsistent(*organizer);
     const OrganizerDocument last = organizer->playlist();
     organizer.reset();
@@ -197,7 +199,7 @@ TEST_F(OrganizerUndo, APlaylistThatCannotBeEncodedIsRefusedAndTheFileKept)
     OrganizerDocument candidate = organizer->playlist();
     candidate.rows[0].items.push_back(test::sampleItem("NaN"));
     candidate.rows[0].items.back().end = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_FALSE(organizer->commit(candidate, std::nullopt, "never shown"));
+    EXPECT_FALSE(organizer->commit(candidate, {}, "never shown"));
     EXPECT_EQ(organizer->statusText(), "プレイリストの区間または映像の参照が不正です。");
     EXPECT_EQ(readFile(organizer->recovery()), before) << "a refused edit leaves the last good file";
     EXPECT_EQ(organizer->undoStates().size(), 1u);
@@ -214,7 +216,7 @@ TEST_P(OrganizerUndoEach, UndoesAndRedoesExactly)
     organizer->reload(0);
     test::expectConsistent(*organizer);
     const std::string original = organizer->playlist().toJson();
-    ASSERT_TRUE(organizer->commit(GetParam().edit(organizer->playlist()), std::nullopt, "done"));
+    ASSERT_TRUE(organizer->commit(GetParam().edit(organizer->playlist()), {}, "done"));
     test::expectConsistent(*organizer);
     const std::string edited = organizer->playlist().toJson();
     ASSERT_NE(edited, original) << "the row's edit changes the document";
@@ -235,7 +237,11 @@ OrganizerItem renamed(OrganizerItem item)
 INSTANTIATE_TEST_SUITE_P(
     Edits, OrganizerUndoEach,
     ::testing::
-        Values(test::UndoCase{"Retitle", [](const OrganizerDocument& d) { return edits::retitled(d, "other"); }},
+        Values(test::UndoCase{"Retitle",
+                              [](OrganizerDocument d) {
+                                  d.title = "other";
+                                  return d;
+                              }},
                test::UndoCase{
                    "ReplaceItem",
                    [](const OrganizerDocument& d) { return edits::replacingItem(d, renamed(d.rows[1].items[0])); }},

@@ -181,7 +181,7 @@ TEST(OrganizerWindow, FolderThatCannotBeCreatedReportsOnEveryWrite)
     auto organizer = makeOrganizer(folder / "blocker" / "ZANTORIX");
     EXPECT_EQ(organizer->playlist().rows.size(), 1u);
 
-    organizer->commit(edits::retitled(organizer->playlist(), "edited"), std::nullopt, {});
+    test::change(*organizer, [](OrganizerDocument& d) { d.title = "edited"; });
     EXPECT_TRUE(organizer->statusText().startsWith("自動復旧データの保存に失敗："));
     EXPECT_GT(organizer->statusText().size(), QString("自動復旧データの保存に失敗：").size());
     EXPECT_EQ(organizer->undoStates().size(), 1u);
@@ -285,7 +285,7 @@ TEST_P(OrganizerMarkupText, ShowsLiterallyInTheStatusLineAndTheInspector)
 
     OrganizerDocument document = test::sampleDocument();
     document.rows[0].items[0].name = text.toStdString();
-    organizer->commit(document, 0, {});
+    organizer->commit(document, {.select = std::vector<std::string>{"I1"}}, {});
     test::expectConsistent(*organizer);
     EXPECT_TRUE(test::control<QLabel>(*organizer, "clipInfo")->text().startsWith(text + "\n"));
     EXPECT_EQ(test::control<QLabel>(*organizer, "clipInfo")->textFormat(), Qt::PlainText);

@@ -46,13 +46,6 @@ std::optional<std::string> refusal(const OrganizerDocument& candidate)
     }
 }
 
-OrganizerDocument retitled(const OrganizerDocument& document, std::string title)
-{
-    OrganizerDocument result = document;
-    result.title = std::move(title);
-    return result;
-}
-
 OrganizerDocument replacingItem(const OrganizerDocument& document, const OrganizerItem& item)
 {
     OrganizerDocument result = document;

@@ -42,9 +42,6 @@ const OrganizerItem* itemWithId(const OrganizerDocument& document, const std::st
 // ("未対応のプレイリストです。" and the like), or none when it may stand.
 std::optional<std::string> refusal(const OrganizerDocument& candidate);
 
-// The document under a new title.
-OrganizerDocument retitled(const OrganizerDocument& document, std::string title);
-
 // The item with `item.id` replaced by `item`; the document unchanged when no
 // item has that id.
 OrganizerDocument replacingItem(const OrganizerDocument& document, const OrganizerItem& item);
