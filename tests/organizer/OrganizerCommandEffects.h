@@ -279,4 +279,30 @@ inline const std::map<Command, Effect>& effects()
     return table;
 }
 
+// The commands that change the document, each one undo step: the rows of
+// the undo table. The command walk fails on any other command that changes
+// the document's bytes, except those that replace the document whole.
+inline std::vector<Command> undoTable()
+{
+    using C = Command;
+    std::vector<C> commands{C::addRow,       C::renameRow,
+                            C::rowUp,        C::rowDown,
+                            C::removeRow,    C::addTitle,
+                            C::addImage,     C::duplicate,
+                            C::removeItems,  C::insertBefore,
+                            C::insertAfter,  C::apply,
+                            C::angleChanged, C::relink,
+                            C::applyOffset,  C::markIn,
+                            C::markOut,      C::deleteSelectedMark,
+                            C::undoMark,     C::gxlSettingsChanged};
+    for (int index = 0; index < organizerMaterialCount; ++index) commands.push_back(organizerMaterialCommand(index));
+    return commands;
+}
+
+inline bool replacesTheDocument(Command command)
+{
+    return command == Command::newDocument || command == Command::openDocument || command == Command::undoOrganizer
+           || command == Command::redoOrganizer;
+}
+
 } // namespace zanto::test

@@ -213,8 +213,13 @@ void walk(const std::vector<Place>& places)
         CommandWindow w;
         if (effect->second.arrange) effect->second.arrange(w);
         if (place.busy) w.busy.emplace(*w.organizer);
+        const std::string before = w.organizer->playlist().toJson();
         place.run(w);
         effect->second.check(w);
+        if (w.organizer->playlist().toJson() != before && !test::replacesTheDocument(place.command)) {
+            EXPECT_TRUE(std::ranges::count(test::undoTable(), place.command))
+                << row.name << " changes the document but is not in the undo table";
+        }
         w.busy.reset();
         test::expectConsistent(*w.organizer);
     }

@@ -331,24 +331,7 @@ TEST_P(OrganizerUndoCommand, UndoesAndRedoesExactly)
     EXPECT_EQ(w.organizer->playlist().toJson(), edited);
 }
 
-std::vector<OrganizerCommand> documentCommands()
-{
-    using C = OrganizerCommand;
-    std::vector<C> commands{C::addRow,       C::renameRow,
-                            C::rowUp,        C::rowDown,
-                            C::removeRow,    C::addTitle,
-                            C::addImage,     C::duplicate,
-                            C::removeItems,  C::insertBefore,
-                            C::insertAfter,  C::apply,
-                            C::angleChanged, C::relink,
-                            C::applyOffset,  C::markIn,
-                            C::markOut,      C::deleteSelectedMark,
-                            C::undoMark,     C::gxlSettingsChanged};
-    for (int index = 0; index < organizerMaterialCount; ++index) commands.push_back(organizerMaterialCommand(index));
-    return commands;
-}
-
-INSTANTIATE_TEST_SUITE_P(Commands, OrganizerUndoCommand, ::testing::ValuesIn(documentCommands()),
+INSTANTIATE_TEST_SUITE_P(Commands, OrganizerUndoCommand, ::testing::ValuesIn(test::undoTable()),
                          [](const auto& info) { return std::string(OrganizerActions::row(info.param).name); });
 
 } // namespace
