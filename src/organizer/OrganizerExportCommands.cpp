@@ -137,8 +137,9 @@ void Organizer::startExport(OrganizerJob job)
 {
     stop();
     job.status = [this](double fraction, const QString& text) {
-        progress_->setValue(static_cast<int>(std::lround(std::clamp(fraction, 0.0, 1.0) * 1000)));
+        // The text first: whoever watches the bar reads the text it goes with.
         message(text);
+        progress_->setValue(static_cast<int>(std::lround(std::clamp(fraction, 0.0, 1.0) * 1000)));
     };
     if (!jobs().start(playlist(), std::move(job))) return;
     progress_->setValue(0);

@@ -43,7 +43,7 @@ protected:
         dialogs().saves = {OrganizerSaveAnswer{QString::fromStdString(destination.string()), false}};
         auto* bar = test::control<QProgressBar>(*organizer, "progress");
         QObject::connect(bar, &QProgressBar::valueChanged, bar, [this, bar](int value) {
-            hops.push_back({value, bar->isVisible()});
+            hops.push_back({value, bar->isVisible(), organizer->statusText()});
         });
         ASSERT_TRUE(organizer->perform(command));
         if (cancel) {
@@ -63,7 +63,13 @@ protected:
         return names;
     }
 
-    std::vector<std::pair<int, bool>> hops; // progress values and whether the bar was on show
+    // Each value of the progress bar, whether the bar was on show, and the status line beside it.
+    struct Hop {
+        int value;
+        bool shown;
+        QString text;
+    };
+    std::vector<Hop> hops;
 };
 
 TEST_F(OrganizerExportCommands, MP4OfAllItemsReportsInOrderThenRevealsTheMovie)
@@ -78,9 +84,16 @@ TEST_F(OrganizerExportCommands, MP4OfAllItemsReportsInOrderThenRevealsTheMovie)
     EXPECT_NEAR(facts.frameRate, 30, 0.01);
     EXPECT_NEAR(facts.durationSeconds, 1.5, 0.1);
     ASSERT_GE(hops.size(), 3u);
+    const QString writing = "MP4を書き出し中 ";
     for (size_t k = 1; k < hops.size(); ++k) {
-        EXPECT_GE(hops[k].first, hops[k - 1].first) << "hop " << k;
-        EXPECT_TRUE(hops[k].second) << "hop " << k << " came after the result";
+        EXPECT_GE(hops[k].value, hops[k - 1].value) << "hop " << k;
+        EXPECT_TRUE(hops[k].shown) << "hop " << k << " came after the result";
+        // While writing, the bar shows the share the text gives.
+        if (hops[k].text.startsWith(writing)) {
+            EXPECT_NEAR(hops[k].value / 10.0, hops[k].text.mid(writing.size()).chopped(1).toInt(), 1.0) << k;
+        } else {
+            EXPECT_EQ(hops[k].value, 1000) << "only the end moves the bar outside writing";
+        }
     }
     EXPECT_EQ(outNames(), std::vector<std::string>{"all.mp4"});
     ASSERT_FALSE(dialogs().calls.empty());
