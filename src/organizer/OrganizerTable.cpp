@@ -50,10 +50,10 @@ void Organizer::placeFocus(const OrganizerFocus& focus)
         table.reset(numberOfRows(), kept, table.selectedRow());
         return;
     }
+    const std::set<std::string> ids(focus.select->begin(), focus.select->end());
     std::set<int> lines;
-    for (const std::string& id : *focus.select) {
-        const std::optional<OrganizerItemPlace> place = edits::findItem(playlist(), id);
-        if (place && place->row == row) lines.insert(place->index);
+    for (int i = 0; row < rowCount && i < numberOfRows(); ++i) {
+        if (ids.count(rows[static_cast<size_t>(row)].items[static_cast<size_t>(i)].id)) lines.insert(i);
     }
     table.reset(numberOfRows(), lines, first ? first->index : -1);
 }
@@ -84,7 +84,7 @@ void Organizer::tableViewSelectionDidChange()
 void Organizer::fields(bool open)
 {
     const std::optional<OrganizerItem> item = selectedItem();
-    // Opening stops whatever played first.
+    // Opening the item stops whatever played before it.
     if (!open || !item) stop();
     preview_->showItem(item);
     if (item) {
