@@ -25,6 +25,7 @@
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -74,6 +75,7 @@ zanto::OrganizerDocument openOneItem(zanto::Organizer& organizer)
     document.sources[0].path = movie.string();
     organizer.openDocument(document);
     organizer.selectTimeline(0, 0);
+    if (!organizer.playback().itemOnShow()) throw std::runtime_error("the item did not open: " + movie.string());
     return document;
 }
 
