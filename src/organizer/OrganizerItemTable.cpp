@@ -64,8 +64,10 @@ int OrganizerItemTable::selectedRow() const
 
 void OrganizerItemTable::setSelection(std::set<int> rows, int last)
 {
+    // A new selected line alone is a change too: the inspector shows it.
+    const int before = selectedRow();
     lastSelected_ = lastOf(rows, last);
-    if (rows == selected_) return;
+    if (rows == selected_ && lastSelected_ == before) return;
     selected_ = std::move(rows);
     if (selectionDidChange) selectionDidChange();
 }
