@@ -110,8 +110,8 @@ void reloadThousandItemRow(benchmark::State& state)
 {
     zanto::Organizer organizer(benchFolder());
     organizer.openDocument(largeDocument(1, 1000));
-    organizer.reload(0);
-    for (auto _ : state) organizer.reload(0);
+    organizer.table.selectRowIndexes({0}, false);
+    for (auto _ : state) organizer.reload();
 }
 BENCHMARK(reloadThousandItemRow)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
@@ -120,11 +120,11 @@ void reloadAndPaintThousandItemRow(benchmark::State& state)
 {
     zanto::Organizer organizer(benchFolder());
     organizer.openDocument(largeDocument(1, 1000));
-    organizer.reload(0);
+    organizer.table.selectRowIndexes({0}, false);
     QCoreApplication::processEvents();
     QWidget* timeline = organizer.window()->findChild<QWidget*>("timeline");
     for (auto _ : state) {
-        organizer.reload(0);
+        organizer.reload();
         timeline->repaint();
     }
 }
@@ -208,7 +208,7 @@ void dragDividerOneMove(benchmark::State& state)
 {
     zanto::Organizer organizer(benchFolder());
     organizer.openDocument(largeDocument(1, 1000));
-    organizer.reload(0);
+    organizer.table.selectRowIndexes({0}, false);
     organizer.window()->resize(1920, 1080);
     QCoreApplication::processEvents();
     zanto::OrganizerSplit& split = *organizer.window()->findChild<zanto::OrganizerSplit*>("verticalSplit");
@@ -246,7 +246,7 @@ void zoomSliderOneMove(benchmark::State& state)
 {
     zanto::Organizer organizer(benchFolder());
     organizer.openDocument(largeDocument(1, 1000));
-    organizer.reload(0);
+    organizer.table.selectRowIndexes({0}, false);
     organizer.window()->resize(1920, 1080);
     QCoreApplication::processEvents();
     auto* slider = organizer.window()->findChild<zanto::OrganizerSlider*>("zoomSlider");
@@ -337,7 +337,7 @@ void dragOnThousandItemRow(benchmark::State& state, QPointF from)
 {
     zanto::Organizer organizer(benchFolder());
     organizer.openDocument(largeDocument(1, 1000));
-    organizer.reload(0);
+    organizer.table.selectRowIndexes({0}, false);
     QCoreApplication::processEvents();
     QWidget* timeline = organizer.window()->findChild<QWidget*>("timeline");
     sendMouse(timeline, QEvent::MouseButtonPress, from);
@@ -368,7 +368,7 @@ void applyTenThousandItems(benchmark::State& state)
 {
     zanto::Organizer organizer(benchFolder());
     organizer.openDocument(largeDocument(10, 1000));
-    organizer.reload(0);
+    organizer.table.selectRowIndexes({0}, false);
     auto* name = organizer.window()->findChild<QLineEdit*>("nameField");
     int edit = 0;
     for (auto _ : state) {

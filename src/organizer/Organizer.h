@@ -85,9 +85,6 @@ public:
     // table, inspector, preview, timeline and window title, showing `focus`.
     // Playback stops (and the focus item opens when asked).
     void reload(const OrganizerFocus& focus = {});
-    // The same with the line at `index` of the current row (when there is
-    // one) as the single selection.
-    void reload(std::optional<int> index);
     // Fills the inspector and the timeline from the table's selection and
     // resets the preview, stopping playback; with `open` the selected item
     // then opens, paused.

@@ -24,15 +24,6 @@ void Organizer::reload(const OrganizerFocus& focus)
     window_->setWindowTitle("ZANTORIX / " + title + " — ORGANIZER");
 }
 
-void Organizer::reload(std::optional<int> index)
-{
-    // An index outside the row leaves the table's lines as they are.
-    const std::set<std::string> ids = index ? idsAt(currentRow(), {*index}) : std::set<std::string>{};
-    OrganizerFocus focus;
-    if (!ids.empty()) focus.select = std::vector<std::string>(ids.begin(), ids.end());
-    reload(focus);
-}
-
 void Organizer::placeFocus(const OrganizerFocus& focus)
 {
     const auto& rows = playlist().rows;

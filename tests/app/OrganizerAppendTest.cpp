@@ -30,7 +30,8 @@ protected:
         OrganizerFixture::SetUp();
         ASSERT_TRUE(organizer->commit(test::sampleDocument(), {}, {}));
         organizer->rowChoice.selectItem(1);
-        organizer->reload(0);
+        organizer->rowChanged();
+        organizer->table.selectRowIndexes({0}, false);
         organizer->window()->hide();
     }
     void send(const std::string& text) { handleOrganizerMessage(*organizer, json(text), {}); }

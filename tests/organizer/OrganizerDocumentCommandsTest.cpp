@@ -126,7 +126,7 @@ TEST_F(OrganizerDocumentCommands, FileManagerOpenShowsNoWarningsAndWaitsForASave
 TEST_F(OrganizerDocumentCommands, EveryEditingCommandKeepsAwayWhileBusy)
 {
     ASSERT_TRUE(organizer->openDocument(test::sampleDocument()));
-    organizer->reload(0);
+    organizer->table.selectRowIndexes({0}, false);
     test::BusyHold busy(*organizer);
     const OrganizerDocument before = organizer->playlist();
     using C = OrganizerCommand;

@@ -26,7 +26,7 @@ protected:
         OrganizerDocument document = test::sampleDocument();
         document.rows[0].items[1].marks = std::vector<OrganizerMark>{test::gxlMark()};
         ASSERT_TRUE(organizer->openDocument(document));
-        organizer->reload(0);
+        organizer->table.selectRowIndexes({0}, false);
         test::expectConsistent(*organizer);
     }
 
@@ -122,7 +122,7 @@ TEST_F(OrganizerDrawingPanel, DeleteAndUndoOfMarks)
     EXPECT_EQ(item(1).marks, std::vector<OrganizerMark>{});
 
     // Nothing on show: the selected item, whose marks are absent, stores [].
-    organizer->reload(1);
+    organizer->table.selectRowIndexes({1}, false);
     organizer->stop();
     test::change(
         *organizer, [](OrganizerDocument& d) { d.rows[0].items[1].marks.reset(); }, 1);

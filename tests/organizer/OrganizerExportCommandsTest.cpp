@@ -200,7 +200,7 @@ TEST_F(OrganizerExportCommands, NothingToExportSaysSoOnlyWhereItShould)
         EXPECT_EQ(organizer->statusText(), status);
     }
     EXPECT_TRUE(dialogs().calls.empty());
-    organizer->reload(0);
+    organizer->table.selectRowIndexes({0}, false);
     dialogs().saves = {std::nullopt};
     organizer->exportCurrentVideo();
     ASSERT_EQ(dialogs().calls.size(), 1u) << "a disabled selected clip is exported";

@@ -24,7 +24,7 @@ protected:
         OrganizerDocument document = test::sampleDocument();
         document.rows[0].items[0].start = 0.1 + 0.2;
         ASSERT_TRUE(organizer->openDocument(document));
-        organizer->reload(0);
+        organizer->table.selectRowIndexes({0}, false);
         test::expectConsistent(*organizer);
     }
 

@@ -84,7 +84,7 @@ TEST_F(OrganizerRowCommands, LimitsAndTheLastRowRefuseWithoutChange)
     full = OrganizerDocument();
     while (full.rows[0].items.size() < 10000) full.rows[0].items.push_back(edits::titleItem("t"));
     ASSERT_TRUE(organizer->openDocument(full));
-    organizer->reload(0);
+    organizer->table.selectRowIndexes({0}, false);
     organizer->perform(OrganizerCommand::duplicate);
     test::expectConsistent(*organizer);
     EXPECT_EQ(organizer->playlist(), full);

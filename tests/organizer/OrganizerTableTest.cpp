@@ -116,7 +116,7 @@ TEST_F(OrganizerTable, LengthsAlwaysHaveTwoDecimals)
 
 TEST_F(OrganizerTable, SeveralSelectedLinesShowTheTablesSelectedRow)
 {
-    organizer->reload(0);
+    organizer->table.selectRowIndexes({0}, false);
     test::expectConsistent(*organizer);
     organizer->table.selectRowIndexes({1, 2}, true);
     test::expectConsistent(*organizer);
@@ -128,7 +128,7 @@ TEST_F(OrganizerTable, SeveralSelectedLinesShowTheTablesSelectedRow)
 
 TEST_F(OrganizerTable, SelectedItemIsNoneWhenTheSelectionPassesTheItems)
 {
-    organizer->reload(2);
+    organizer->table.selectRowIndexes({2}, false);
     test::expectConsistent(*organizer);
     test::change(*organizer, [](OrganizerDocument& d) { d.rows[0].items.resize(1); });
     test::expectConsistent(*organizer);
@@ -142,7 +142,7 @@ TEST_F(OrganizerTable, EmptyRowShowsTheChooseState)
         *organizer, [](OrganizerDocument& d) { d.rows.push_back(namedRow("空", 0)); }, 0);
     test::expectConsistent(*organizer);
     organizer->rowChoice.selectItem(2);
-    organizer->reload(std::nullopt);
+    organizer->rowChanged();
     test::expectConsistent(*organizer);
     EXPECT_EQ(organizer->numberOfRows(), 0);
     EXPECT_EQ(organizer->table.numberOfRows(), 0);
@@ -237,25 +237,25 @@ INSTANTIATE_TEST_SUITE_P(Cases, OrganizerRowKept,
                                                        [](OrganizerDocument& d) { d.rows.resize(1); }, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-class OrganizerReloadIndex : public OrganizerTable, public ::testing::WithParamInterface<int> { };
+class OrganizerExtendOutside : public OrganizerTable, public ::testing::WithParamInterface<int> { };
 
-TEST_P(OrganizerReloadIndex, AnIndexOutsideTheRowLeavesTheSelection)
+TEST_P(OrganizerExtendOutside, AnIndexOutsideTheRowLeavesTheSelection)
 {
-    organizer->reload(1);
+    organizer->table.selectRowIndexes({1}, false);
     test::expectConsistent(*organizer);
-    organizer->reload(GetParam());
+    organizer->table.selectRowIndexes({GetParam()}, true);
     test::expectConsistent(*organizer);
     EXPECT_EQ(organizer->table.selectedRowIndexes(), std::set<int>{1});
     EXPECT_EQ(organizer->selectedItem()->id, "I2");
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, OrganizerReloadIndex, ::testing::Values(3, -1, 100));
+INSTANTIATE_TEST_SUITE_P(Cases, OrganizerExtendOutside, ::testing::Values(3, -1, 100));
 
-TEST_F(OrganizerTable, ReloadWithAnIndexReplacesTheSelection)
+TEST_F(OrganizerTable, ReloadWithAFocusReplacesTheSelection)
 {
     organizer->table.selectRowIndexes({0, 1, 2}, false);
     test::expectConsistent(*organizer);
-    organizer->reload(2);
+    organizer->reload({.select = std::vector<std::string>{"I3", "elsewhere"}});
     test::expectConsistent(*organizer);
     EXPECT_EQ(organizer->table.selectedRowIndexes(), std::set<int>{2});
 }
@@ -288,7 +288,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, OrganizerWindowTitle,
 
 TEST_F(OrganizerTable, ASelectionChangeRefillsTheInspectorAndStopsPlayback)
 {
-    organizer->reload(0);
+    organizer->table.selectRowIndexes({0}, false);
     test::expectConsistent(*organizer);
     const int generation = organizer->playback().generation();
     organizer->table.selectRowIndexes({1}, false);

@@ -213,7 +213,7 @@ class OrganizerUndoEach : public OrganizerUndo, public ::testing::WithParamInter
 TEST_P(OrganizerUndoEach, UndoesAndRedoesExactly)
 {
     ASSERT_TRUE(organizer->openDocument(test::sampleDocument()));
-    organizer->reload(0);
+    organizer->table.selectRowIndexes({0}, false);
     test::expectConsistent(*organizer);
     const std::string original = organizer->playlist().toJson();
     ASSERT_TRUE(organizer->commit(GetParam().edit(organizer->playlist()), {}, "done"));
