@@ -67,8 +67,8 @@ zanto::OrganizerDocument openOneItem(zanto::Organizer& organizer)
 {
     const auto movie = zanto::bench::benchFolder("zanto-bench-organizer") / "match-4s.mp4";
     if (!std::filesystem::exists(movie)) {
-        zanto::bench::shell("ffmpeg -v error -y -f lavfi -i testsrc2=s=1920x1080:r=30:d=4 -c:v libx264 -preset veryfast "
-                            "-pix_fmt yuv420p "
+        zanto::bench::shell("ffmpeg -v error -y -f lavfi -i testsrc2=s=1920x1080:r=30:d=4 -c:v libx264 -preset "
+                            "veryfast -pix_fmt yuv420p "
                             + zanto::bench::shellQuoted(movie.string()));
     }
     zanto::OrganizerDocument document = largeDocument(1, 1);

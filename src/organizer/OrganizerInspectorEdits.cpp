@@ -45,7 +45,8 @@ void Organizer::apply()
         OrganizerDocument candidate =
             edits::applyingFields(playlist(), item->id, inspector_->typedFields(),
                                   [this](const std::string& path) { return sourceDuration(path); });
-        commit(std::move(candidate), {.select = std::vector{item->id}}, "変更を反映しました。元のタイムラインは変更していません。");
+        commit(std::move(candidate), {.select = std::vector{item->id}},
+               "変更を反映しました。元のタイムラインは変更していません。");
     } catch (const ExportFailure& failure) {
         message(QString::fromStdString(failure.message));
     }

@@ -32,7 +32,8 @@ void Organizer::addTitle()
     const std::optional<QString> name = dialogs().ask("タイトル", QString());
     if (!name) return;
     const OrganizerItem title = edits::titleItem(name->toStdString());
-    commit(edits::insertingItems(playlist(), currentRow(), numberOfRows(), {title}), {.select = std::vector{title.id}}, {});
+    commit(edits::insertingItems(playlist(), currentRow(), numberOfRows(), {title}), {.select = std::vector{title.id}},
+           {});
 }
 
 void Organizer::addImage()

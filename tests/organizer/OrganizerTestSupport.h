@@ -118,9 +118,8 @@ public:
     explicit BusyHold(Organizer& organizer) : organizer_(organizer)
     {
         auto released = released_.get_future().share();
-        organizer.jobs().start(
-            organizer.playlist(),
-            {.work = [released](const auto&, const auto&) { released.wait(); }});
+        organizer.jobs().start(organizer.playlist(),
+                               {.work = [released](const auto&, const auto&) { released.wait(); }});
     }
     ~BusyHold() { release(); }
     void release()
@@ -147,8 +146,8 @@ inline std::string readFile(const std::filesystem::path& path);
 
 // What must hold between any two steps: the document validates, the recovery
 // file holds its bytes once anything was written, the history starts from
-// it, the timeline shows the current row's items and the table's selection, and the inspector the
-// selected item.
+// it, the timeline shows the current row's items and the table's selection,
+// and the inspector the selected item.
 inline void expectConsistent(const Organizer& organizer)
 {
     const OrganizerDocument& playlist = organizer.playlist();
