@@ -26,7 +26,10 @@ Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory, std
     : recovery_(recoveryDirectory.value_or(OrganizerRecoveryFile::defaultDirectory())), dialogs_(std::move(dialogs)),
       jobs_(std::make_unique<OrganizerJobs>())
 {
-    if (std::optional<OrganizerDocument> loaded = recovery_.load()) history_.playlist = std::move(*loaded);
+    // Work recovered unsaved counts as changed: nothing replaces it without asking.
+    std::optional<OrganizerRecoveryFile::Loaded> recovered = recovery_.load();
+    history_.open(recovered ? std::move(recovered->document) : OrganizerDocument(),
+                  !recovered || recovered->saved ? OrganizerHistory::Start::saved : OrganizerHistory::Start::changed);
     table.selectionDidChange = [this] { tableViewSelectionDidChange(); };
     setUpPlayback(player);
     buildWindow();
@@ -39,7 +42,6 @@ Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory, std
     // construction has returned.
     QTimer::singleShot(0, this, [this] { placeDividers(); });
     reload(std::nullopt);
-    history_.settle();
     showWindow();
 }
 

@@ -47,7 +47,7 @@ void Organizer::newDocument()
     OrganizerDocument document;
     document.title = name->toStdString();
     // A new playlist counts as changed, and the recovery file holds it at once.
-    if (openDocument(std::move(document))) persist();
+    openDocument(std::move(document), OrganizerHistory::Start::changed);
 }
 
 void Organizer::openDocument()
@@ -82,8 +82,12 @@ void Organizer::saveDocument()
             message(*failure);
             return;
         }
-        history_.changed = false;
+        history_.saved();
         message("保存しました：" + path);
+        // The work now exists in the package: the next start need not ask
+        // before replacing it. Nothing could edit it while the save ran.
+        if (const std::optional<QString> failure = recovery_.markSaved(history_.historyBytes()))
+            message(recoveryFailure + *failure);
     };
     jobs().start(playlist(), std::move(job));
     message("保存中… 動画を含める場合は容量に応じて時間がかかります。");

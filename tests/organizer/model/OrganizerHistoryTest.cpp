@@ -24,12 +24,12 @@ TEST(OrganizerHistory, OpenStartsOverAndPersistStepsOnlyOnChange)
 {
     OrganizerHistory history;
     history.open(test::sampleDocument());
-    EXPECT_FALSE(history.changed);
+    EXPECT_FALSE(history.changed());
     EXPECT_EQ(history.historyState(), history.playlist);
 
     history.persist();
     EXPECT_TRUE(history.undoStates.empty()) << "no change, no step";
-    EXPECT_TRUE(history.changed);
+    EXPECT_TRUE(history.changed());
 
     for (int i = 0; i <= 50; ++i) history = retitled(history, "edit " + std::to_string(i));
     EXPECT_EQ(history.undoStates.size(), OrganizerHistory::undoLimit);
@@ -43,7 +43,7 @@ TEST(OrganizerHistory, OpenStartsOverAndPersistStepsOnlyOnChange)
 
     history.open(OrganizerDocument());
     EXPECT_TRUE(history.undoStates.empty());
-    EXPECT_FALSE(history.changed);
+    EXPECT_FALSE(history.changed());
 }
 
 TEST(OrganizerHistory, ADocumentThatCannotBeEncodedGivesNoBytes)
@@ -69,8 +69,8 @@ TEST_P(OrganizerRecoveryLoad, LoadsAValidDocumentAndSetsTheRestAside)
     test::TempDir folder;
     OrganizerRecoveryFile file(folder / "ZANTORIX");
     test::writeText(file.path(), GetParam().bytes);
-    const std::optional<OrganizerDocument> loaded = file.load();
-    EXPECT_EQ(loaded.has_value(), GetParam().loads);
+    const bool loaded = file.load().has_value();
+    EXPECT_EQ(loaded, GetParam().loads);
     EXPECT_EQ(file.setAside().has_value(), !GetParam().loads);
     EXPECT_EQ(std::filesystem::exists(file.path()), GetParam().loads);
     if (file.setAside()) {
@@ -83,6 +83,35 @@ INSTANTIATE_TEST_SUITE_P(Cases, OrganizerRecoveryLoad,
                                            LoadCase{"Garbage", "not json", false},
                                            LoadCase{"TooDeep", std::string(600, '[') + std::string(600, ']'), false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The record of saved bytes beside the file: only an intact record of the
+// very bytes recovered counts them as saved; whatever the record, the
+// document loads.
+TEST(OrganizerRecoveryFile, RecoveredBytesCountAsSavedOnlyByTheirRecord)
+{
+    test::TempDir folder;
+    OrganizerRecoveryFile file(folder.path());
+    const OrganizerDocument saved = test::sampleDocument();
+    OrganizerDocument edited = saved;
+    edited.title = "edited";
+    const auto loads = [&](const OrganizerDocument& document) {
+        const std::optional<OrganizerRecoveryFile::Loaded> loaded = file.load();
+        EXPECT_TRUE(loaded && loaded->document == document);
+        return loaded && loaded->saved;
+    };
+    ASSERT_EQ(file.write(saved, std::nullopt), std::nullopt);
+    EXPECT_FALSE(loads(saved)) << "no record";
+    ASSERT_EQ(file.markSaved(saved.toJson()), std::nullopt);
+    EXPECT_TRUE(loads(saved));
+    ASSERT_EQ(file.write(edited, std::nullopt), std::nullopt);
+    EXPECT_FALSE(loads(edited)) << "edited after the save";
+    ASSERT_EQ(file.markSaved(edited.toJson()), std::nullopt);
+    test::writeText(folder / "organizer-recovery.saved", "damaged");
+    EXPECT_FALSE(loads(edited));
+    ASSERT_EQ(file.markSaved(edited.toJson()), std::nullopt);
+    ASSERT_EQ(file.markSaved(std::nullopt), std::nullopt);
+    EXPECT_FALSE(loads(edited)) << "record forgotten";
+}
 
 TEST(OrganizerRecoveryFile, WritesBytesOrReportsWhyNot)
 {
