@@ -30,6 +30,8 @@ Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory, std
     std::optional<OrganizerRecoveryFile::Loaded> recovered = recovery_.load();
     history_.open(recovered ? std::move(recovered->document) : OrganizerDocument(),
                   !recovered || recovered->saved ? OrganizerHistory::Start::saved : OrganizerHistory::Start::changed);
+    // Work folders of exports killed with an earlier run.
+    OrganizerExporter::removeAbandonedWork();
     table.selectionDidChange = [this] { tableViewSelectionDidChange(); };
     setUpPlayback(player);
     buildWindow();
