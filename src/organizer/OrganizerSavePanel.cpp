@@ -1,4 +1,5 @@
 #include "organizer/OrganizerSavePanel.h"
+#include "organizer/OrganizerFileDialog.h"
 
 #include "organizer/OrganizerAlert.h"
 #include "organizer/OrganizerPackageChooser.h"
@@ -50,7 +51,7 @@ std::optional<OrganizerSaveAnswer> runOrganizerSavePanel(QWidget* parent, const 
 {
     SavePanel panel(parent);
     panel.setObjectName(QStringLiteral("organizerSavePanel"));
-    panel.setOption(QFileDialog::DontUseNativeDialog);
+    localizeFileDialog(panel);
     panel.setOption(QFileDialog::DontConfirmOverwrite);
     panel.setWindowModality(Qt::ApplicationModal);
     panel.setAcceptMode(QFileDialog::AcceptSave);
