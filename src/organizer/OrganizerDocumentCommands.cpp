@@ -53,9 +53,9 @@ void Organizer::newDocument()
 void Organizer::openDocument()
 {
     if (busy() || !confirmReplace()) return;
-    const std::optional<QString> path = dialogs().choosePackage(".SCPlaylist または .zantoplaylist を選択");
-    if (!path || path->isEmpty()) return;
-    std::optional<OrganizerDocument> document = readDocument(*this, path->toStdString());
+    const std::optional<std::filesystem::path> path = dialogs().choosePackage(".SCPlaylist または .zantoplaylist を選択");
+    if (!path || path->empty()) return;
+    std::optional<OrganizerDocument> document = readDocument(*this, *path);
     if (!document) return;
     const std::vector<std::string> warnings = document->warnings;
     if (!openDocument(std::move(*document))) return;

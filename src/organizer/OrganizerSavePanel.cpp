@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -32,7 +33,7 @@ public:
     {
         const QString path = selectedFiles().value(0);
         const QFileInfo info(path);
-        if (!info.exists() || (info.isDir() && !isOrganizerPackage(info))) {
+        if (!info.exists() || (info.isDir() && !isOrganizerPackage(QFile::encodeName(path).toStdString()))) {
             QFileDialog::accept();
             return;
         }

@@ -23,7 +23,7 @@ int OrganizerWidgetDialogs::alert(const QString& message, const QString& informa
     return std::max(0, runOrganizerAlert(parent_, message, informative, buttons));
 }
 
-std::optional<QString> OrganizerWidgetDialogs::choosePackage(const QString& message)
+std::optional<std::filesystem::path> OrganizerWidgetDialogs::choosePackage(const QString& message)
 {
     return runOrganizerPackageChooser(parent_, message);
 }
