@@ -5,7 +5,6 @@
 #include "organizer/OrganizerOverlay.h"
 #include "organizer/OrganizerRangeBar.h"
 #include "organizer/OrganizerSplit.h"
-#include "platform/FileSystem.h"
 #include "support/PlaylistSamples.h"
 
 #include <QAbstractButton>
@@ -148,27 +147,6 @@ TEST(OrganizerWindow, OpensTheRecoveryFileOfAPreviousRun)
     EXPECT_FALSE(organizer->setAsideRecovery().has_value());
     EXPECT_EQ(organizer->window()->windowTitle().toStdString(), "ZANTORIX / Match — ORGANIZER");
     EXPECT_EQ(readFile(folder / "organizer-recovery.json"), saved.toJson());
-}
-
-// Work folders that exports killed with an earlier run left in the
-// temporary folder go when the Organizer starts; one a running export holds
-// locked, and a folder of the user's that merely looks alike, stay.
-TEST(OrganizerWindow, StartRemovesWorkFoldersOfKilledExports)
-{
-    TempDir temporary;
-    const QByteArray before = qgetenv("TMPDIR");
-    qputenv("TMPDIR", temporary.path().c_str());
-    const std::string dead = "zanto-organizer-00000000-0000-0000-0000-000000000001";
-    const std::string live = "zanto-organizer-00000000-0000-0000-0000-000000000002";
-    for (const std::string& name : {dead, live, std::string("zanto-organizer-notes")})
-        std::filesystem::create_directories(temporary / name / "slides");
-    const FileDescriptor held = lockFolder(temporary / live);
-    TempDir folder;
-    makeOrganizer(folder.path());
-    before.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", before);
-    EXPECT_FALSE(std::filesystem::exists(temporary / dead));
-    EXPECT_TRUE(std::filesystem::exists(temporary / live / "slides"));
-    EXPECT_TRUE(std::filesystem::exists(temporary / "zanto-organizer-notes"));
 }
 
 TEST(OrganizerWindow, DefaultRecoveryFolderIsInTheUsersDataFolder)
