@@ -77,7 +77,8 @@ void Organizer::saveDocument()
     job.work = [path, embed](const OrganizerDocument& copy, const OrganizerJobControl&) {
         copy.write(path.toStdString(), embed);
     };
-    job.finished = [this, path](std::optional<QString> failure) {
+    // The bytes of the copy being saved (the playlist as it stands, between edits).
+    job.finished = [this, path, saved = history_.historyBytes()](std::optional<QString> failure) {
         if (failure) {
             message(*failure);
             return;
@@ -85,9 +86,8 @@ void Organizer::saveDocument()
         history_.saved();
         message("保存しました：" + path);
         // The work now exists in the package: the next start need not ask
-        // before replacing it. Nothing could edit it while the save ran.
-        if (const std::optional<QString> failure = recovery_.markSaved(history_.historyBytes()))
-            message(recoveryFailure + *failure);
+        // before replacing a recovery file that holds these very bytes.
+        if (const std::optional<QString> unmarked = recovery_.markSaved(saved)) message(recoveryFailure + *unmarked);
     };
     jobs().start(playlist(), std::move(job));
     message("保存中… 動画を含める場合は容量に応じて時間がかかります。");
