@@ -163,8 +163,9 @@ void PackageChooser::enter(const fs::path& folder)
     for (const fs::directory_entry& entry : visibleEntries(folder_)) {
         std::error_code ignored;
         const bool folder = entry.is_directory(ignored) && !isOrganizerPackage(entry.path());
-        auto* item = new QStandardItem(icons.icon(folder ? QAbstractFileIconProvider::Folder : QAbstractFileIconProvider::File),
-                                       shownPath(entry.path().filename()));
+        auto* item =
+            new QStandardItem(icons.icon(folder ? QAbstractFileIconProvider::Folder : QAbstractFileIconProvider::File),
+                              shownPath(entry.path().filename()));
         item->setData(QByteArray::fromStdString(entry.path().native()), pathRole);
         model_->appendRow(item);
     }

@@ -51,7 +51,11 @@ public:
         process.start(QString::fromStdString(std::filesystem::read_symlink("/proc/self/exe").string()),
                       {"--gtest_filter=OrganizerRecoveredWork.Run"});
     }
-    ~OrganizerRun() { process.kill(); process.waitForFinished(); } // SIGKILL
+    ~OrganizerRun()
+    {
+        process.kill();
+        process.waitForFinished();
+    } // SIGKILL
     void quit()
     {
         process.write("quit\n");
