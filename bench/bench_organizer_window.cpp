@@ -57,7 +57,7 @@ public:
     explicit SaveTo(std::filesystem::path path) : path_(std::move(path)) { }
     std::optional<QString> ask(const QString&, const QString&) override { return std::nullopt; }
     int alert(const QString&, const QString&, const QStringList&) override { return 0; }
-    std::optional<QString> choosePackage(const QString&) override { return std::nullopt; }
+    std::optional<std::filesystem::path> choosePackage(const QString&) override { return std::nullopt; }
     QStringList openFiles(const QString&, const QStringList&, bool) override { return {}; }
     std::optional<OrganizerSaveAnswer> save(const QString&, const QStringList&, const QString&, const QString&) override
     {

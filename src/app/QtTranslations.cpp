@@ -10,6 +10,9 @@ namespace zanto {
 
 bool installQtTranslations()
 {
+    // Dates, numbers and the file types Qt names (from the MIME database)
+    // follow the default locale.
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     // The application owns it: a translator must outlive every text it gives.
     auto* translator = new QTranslator(QCoreApplication::instance());
     const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);

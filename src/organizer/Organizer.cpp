@@ -6,6 +6,7 @@
 #include "organizer/OrganizerSplit.h"
 #include "organizer/OrganizerTimelinePane.h"
 #include "organizer/OrganizerWidgetDialogs.h"
+#include "playlist/OrganizerExporter.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -25,7 +26,12 @@ Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory, std
     : recovery_(recoveryDirectory.value_or(OrganizerRecoveryFile::defaultDirectory())), dialogs_(std::move(dialogs)),
       jobs_(std::make_unique<OrganizerJobs>())
 {
-    if (std::optional<OrganizerDocument> loaded = recovery_.load()) history_.playlist = std::move(*loaded);
+    // Work recovered unsaved counts as changed: nothing replaces it without asking.
+    std::optional<OrganizerRecoveryFile::Loaded> recovered = recovery_.load();
+    history_.open(recovered ? std::move(recovered->document) : OrganizerDocument(),
+                  !recovered || recovered->saved ? OrganizerHistory::Start::saved : OrganizerHistory::Start::changed);
+    // Work folders of exports killed with an earlier run.
+    OrganizerExporter::removeAbandonedWork();
     table.selectionDidChange = [this] { tableViewSelectionDidChange(); };
     setUpPlayback(player);
     buildWindow();
@@ -38,7 +44,6 @@ Organizer::Organizer(std::optional<std::filesystem::path> recoveryDirectory, std
     // construction has returned.
     QTimer::singleShot(0, this, [this] { placeDividers(); });
     reload();
-    history_.settle();
     showWindow();
 }
 

@@ -109,9 +109,10 @@ public:
     // there is one. Every command that changes the document ends here.
     bool commit(OrganizerDocument candidate, const OrganizerFocus& focus, const QString& text,
                 CommitViews views = CommitViews::reload);
-    // Replaces the document with an opened one: no history, nothing changed.
-    // Refused while busy, and like commit() when the document does not validate.
-    bool openDocument(OrganizerDocument document);
+    // Replaces the document with an opened one (or, starting `changed`, a new
+    // one): no history, the recovery file rewritten once. Refused while busy,
+    // and like commit() when the document does not validate.
+    bool openDocument(OrganizerDocument document, OrganizerHistory::Start start = OrganizerHistory::Start::saved);
 
     // Ends every edit: one undo snapshot when the document's JSON changed,
     // `changed` set, recovery file rewritten. False when the write failed
@@ -135,7 +136,7 @@ public:
     const std::optional<OrganizerDocument>& historyState() const { return history_.historyState(); }
     const std::vector<OrganizerDocument>& undoStates() const { return history_.undoStates; }
     const std::vector<OrganizerDocument>& redoStates() const { return history_.redoStates; }
-    bool changed() const { return history_.changed; }
+    bool changed() const { return history_.changed(); }
     // A save or export runs; edit commands keep away.
     bool busy() const;
 
@@ -309,6 +310,8 @@ private:
     void storeMarks(const OrganizerItem& target, const std::vector<OrganizerMark>& marks);
     QTimer* gxlTimer_ = nullptr;
 
+    // What a failed write of the recovery file is shown after.
+    static const QString recoveryFailure;
     // Writes the playlist's encoded bytes (none when it could not be encoded)
     // to the recovery file; a failure is shown after `prefix`.
     bool writeRecovery(const std::optional<std::string>& bytes, const QString& prefix);

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <filesystem>
 #include <optional>
 
 namespace zanto {
@@ -20,8 +21,9 @@ public:
     virtual std::optional<QString> ask(const QString& message, const QString& value) = 0;
     // An alert with buttons in the given order (the first is the default); the index pressed.
     virtual int alert(const QString& message, const QString& informative, const QStringList& buttons) = 0;
-    // Chooses one playlist package, folder or file to open; none when cancelled.
-    virtual std::optional<QString> choosePackage(const QString& message) = 0;
+    // Chooses one playlist package, folder or file to open, named by the file
+    // system's own bytes; none when cancelled.
+    virtual std::optional<std::filesystem::path> choosePackage(const QString& message) = 0;
     // Chooses files to open (images, a movie); empty when cancelled. `multiple` allows several.
     virtual QStringList openFiles(const QString& message, const QStringList& nameFilters, bool multiple) = 0;
     // Save panel: default name, name filters (may be empty), default suffix (may be empty),

@@ -47,15 +47,15 @@ void Organizer::newDocument()
     OrganizerDocument document;
     document.title = name->toStdString();
     // A new playlist counts as changed, and the recovery file holds it at once.
-    if (openDocument(std::move(document))) persist();
+    openDocument(std::move(document), OrganizerHistory::Start::changed);
 }
 
 void Organizer::openDocument()
 {
     if (busy() || !confirmReplace()) return;
-    const std::optional<QString> path = dialogs().choosePackage(".SCPlaylist または .zantoplaylist を選択");
-    if (!path || path->isEmpty()) return;
-    std::optional<OrganizerDocument> document = readDocument(*this, path->toStdString());
+    const std::optional<std::filesystem::path> path = dialogs().choosePackage(".SCPlaylist または .zantoplaylist を選択");
+    if (!path || path->empty()) return;
+    std::optional<OrganizerDocument> document = readDocument(*this, *path);
     if (!document) return;
     const std::vector<std::string> warnings = document->warnings;
     if (!openDocument(std::move(*document))) return;
@@ -77,13 +77,17 @@ void Organizer::saveDocument()
     job.work = [path, embed](const OrganizerDocument& copy, const OrganizerJobControl&) {
         copy.write(path.toStdString(), embed);
     };
-    job.finished = [this, path](std::optional<QString> failure) {
+    // The bytes of the copy being saved (the playlist as it stands, between edits).
+    job.finished = [this, path, saved = history_.historyBytes()](std::optional<QString> failure) {
         if (failure) {
             message(*failure);
             return;
         }
-        history_.changed = false;
+        history_.saved();
         message("保存しました：" + path);
+        // The work now exists in the package: the next start need not ask
+        // before replacing a recovery file that holds these very bytes.
+        if (const std::optional<QString> unmarked = recovery_.markSaved(saved)) message(recoveryFailure + *unmarked);
     };
     jobs().start(playlist(), std::move(job));
     message("保存中… 動画を含める場合は容量に応じて時間がかかります。");

@@ -5,6 +5,8 @@
 
 namespace zanto {
 
+const QString Organizer::recoveryFailure = QStringLiteral("自動復旧データの保存に失敗：");
+
 bool Organizer::commit(OrganizerDocument candidate, const OrganizerFocus& focus, const QString& text, CommitViews views)
 {
     if (const std::optional<std::string> refused = edits::refusal(candidate)) {
@@ -25,7 +27,7 @@ bool Organizer::commit(OrganizerDocument candidate, const OrganizerFocus& focus,
     return true;
 }
 
-bool Organizer::openDocument(OrganizerDocument document)
+bool Organizer::openDocument(OrganizerDocument document, OrganizerHistory::Start start)
 {
     if (busy()) return false;
     if (const std::optional<std::string> refused = edits::refusal(document)) {
@@ -33,9 +35,12 @@ bool Organizer::openDocument(OrganizerDocument document)
         return false;
     }
     stop();
-    history_.open(std::move(document));
+    history_.open(std::move(document), start);
     reload();
-    writeRecovery(organizerDocumentBytes(history_.playlist), "自動復旧データの保存に失敗：");
+    if (!writeRecovery(history_.historyBytes(), recoveryFailure) || history_.changed()) return true;
+    // Only once the file holds the opened bytes may the next start take them for saved ones.
+    if (const std::optional<QString> failure = recovery_.markSaved(history_.historyBytes()))
+        message(recoveryFailure + *failure);
     return true;
 }
 
@@ -43,7 +48,7 @@ bool Organizer::persist()
 {
     const std::optional<std::string> bytes = history_.persist();
     timelinePane_->timeline().refresh();
-    return writeRecovery(bytes, "自動復旧データの保存に失敗：");
+    return writeRecovery(bytes, recoveryFailure);
 }
 
 void Organizer::undoOrganizer()
@@ -60,7 +65,7 @@ void Organizer::restoreHistory()
 {
     stop();
     reload();
-    writeRecovery(organizerDocumentBytes(history_.playlist), QString());
+    writeRecovery(history_.historyBytes(), QString());
 }
 
 bool Organizer::writeRecovery(const std::optional<std::string>& bytes, const QString& prefix)

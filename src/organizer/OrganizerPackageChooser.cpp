@@ -1,24 +1,50 @@
 #include "organizer/OrganizerPackageChooser.h"
 
+#include <QAbstractFileIconProvider>
 #include <QDialog>
 #include <QDir>
-#include <QFileInfo>
-#include <QFileSystemModel>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <system_error>
+#include <vector>
 
 namespace zanto {
 
+namespace fs = std::filesystem;
+
 namespace {
 
-QString& lastFolder()
+// Where an entry's path is kept, as the file system's bytes.
+constexpr int pathRole = Qt::UserRole + 1;
+
+fs::path& lastFolder()
 {
-    static QString folder = QDir::homePath();
+    static fs::path folder = QFile::encodeName(QDir::homePath()).toStdString();
     return folder;
+}
+
+fs::path typedPath(const QString& text)
+{
+    return QFile::encodeName(text).toStdString();
+}
+
+QString shownPath(const fs::path& path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path.native()));
+}
+
+bool isFolder(const fs::path& path)
+{
+    std::error_code error;
+    return fs::is_directory(path, error);
 }
 
 // Every button is plain (no default): the list's Return activates its item
@@ -35,31 +61,33 @@ class PackageChooser : public QDialog {
 public:
     PackageChooser(QWidget* parent, const QString& message);
 
-    QString chosen;
+    std::optional<fs::path> chosen;
 
 private:
     QHBoxLayout* locationRow();
     QHBoxLayout* buttonRow();
-    void enter(const QString& folder);
-    void choose(const QString& path);
+    void enter(const fs::path& folder);
+    void choose(const fs::path& path);
     // A double click, Return in the list or a typed path.
-    void open(const QString& path);
+    void open(const fs::path& path);
+    fs::path pathAt(const QModelIndex& index) const;
 
-    QFileSystemModel* model_;
+    QStandardItemModel* model_;
     QListView* list_;
     QLineEdit* location_;
     QPushButton* openButton_ = nullptr;
+    fs::path folder_;
 };
 
 PackageChooser::PackageChooser(QWidget* parent, const QString& message)
-    : QDialog(parent), model_(new QFileSystemModel(this)), list_(new QListView(this)), location_(new QLineEdit(this))
+    : QDialog(parent), model_(new QStandardItemModel(this)), list_(new QListView(this)), location_(new QLineEdit(this))
 {
     setObjectName(QStringLiteral("organizerPackageChooser"));
     setWindowModality(Qt::ApplicationModal);
     resize(640, 440);
-    model_->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::AllDirs);
     list_->setObjectName(QStringLiteral("chooserList"));
     list_->setModel(model_);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     location_->setObjectName(QStringLiteral("chooserLocation"));
     auto* layout = new QVBoxLayout(this);
@@ -69,12 +97,15 @@ PackageChooser::PackageChooser(QWidget* parent, const QString& message)
     layout->addLayout(locationRow());
     layout->addWidget(list_, 1);
     layout->addLayout(buttonRow());
-    connect(list_, &QAbstractItemView::activated, this,
-            [this](const QModelIndex& index) { open(model_->filePath(index)); });
+    connect(list_, &QAbstractItemView::activated, this, [this](const QModelIndex& index) { open(pathAt(index)); });
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { openButton_->setEnabled(list_->selectionModel()->hasSelection()); });
-    connect(location_, &QLineEdit::returnPressed, this, [this] { open(location_->text()); });
-    enter(QFileInfo(lastFolder()).isDir() ? lastFolder() : QDir::homePath());
+    // The text as shown stands for the folder on show, whose name may hold
+    // bytes the text cannot.
+    connect(location_, &QLineEdit::returnPressed, this, [this] {
+        open(location_->text() == shownPath(folder_) ? folder_ : typedPath(location_->text()));
+    });
+    enter(isFolder(lastFolder()) ? lastFolder() : typedPath(QDir::homePath()));
     list_->setFocus();
 }
 
@@ -82,10 +113,7 @@ QHBoxLayout* PackageChooser::locationRow()
 {
     auto* row = new QHBoxLayout;
     QPushButton* up = plainButton(QStringLiteral("上へ"), QStringLiteral("chooserUp"), this);
-    connect(up, &QPushButton::clicked, this, [this] {
-        QDir folder(model_->rootPath());
-        if (folder.cdUp()) enter(folder.absolutePath());
-    });
+    connect(up, &QPushButton::clicked, this, [this] { enter(folder_.parent_path()); });
     row->addWidget(up);
     row->addWidget(location_, 1);
     return row;
@@ -101,52 +129,86 @@ QHBoxLayout* PackageChooser::buttonRow()
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(openButton_, &QPushButton::clicked, this, [this] {
         const QModelIndexList selected = list_->selectionModel()->selectedIndexes();
-        if (!selected.isEmpty()) choose(model_->filePath(selected.first()));
+        if (!selected.isEmpty()) choose(pathAt(selected.first()));
     });
     row->addWidget(cancel);
     row->addWidget(openButton_);
     return row;
 }
 
-void PackageChooser::enter(const QString& folder)
+// The visible entries of `folder`, folders first, each group by name.
+std::vector<fs::directory_entry> visibleEntries(const fs::path& folder)
 {
-    const QString absolute = QDir(folder).absolutePath();
-    list_->setRootIndex(model_->setRootPath(absolute));
-    list_->selectionModel()->clear();
-    location_->setText(absolute);
-    lastFolder() = absolute;
+    std::vector<fs::directory_entry> entries;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        if (!it->path().filename().native().starts_with('.')) entries.push_back(*it);
+    }
+    std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+        std::error_code ignored;
+        const bool aFolder = a.is_directory(ignored);
+        const bool bFolder = b.is_directory(ignored);
+        if (aFolder != bFolder) return aFolder;
+        return shownPath(a.path().filename()).compare(shownPath(b.path().filename()), Qt::CaseInsensitive) < 0;
+    });
+    return entries;
 }
 
-void PackageChooser::choose(const QString& path)
+void PackageChooser::enter(const fs::path& folder)
 {
-    chosen = QFileInfo(path).absoluteFilePath();
+    folder_ = fs::absolute(folder).lexically_normal();
+    if (folder_.has_relative_path() && folder_.filename().empty()) folder_ = folder_.parent_path();
+    model_->clear();
+    const QAbstractFileIconProvider icons;
+    for (const fs::directory_entry& entry : visibleEntries(folder_)) {
+        std::error_code ignored;
+        const bool folder = entry.is_directory(ignored) && !isOrganizerPackage(entry.path());
+        auto* item =
+            new QStandardItem(icons.icon(folder ? QAbstractFileIconProvider::Folder : QAbstractFileIconProvider::File),
+                              shownPath(entry.path().filename()));
+        item->setData(QByteArray::fromStdString(entry.path().native()), pathRole);
+        model_->appendRow(item);
+    }
+    list_->selectionModel()->clear();
+    location_->setText(shownPath(folder_));
+    lastFolder() = folder_;
+}
+
+fs::path PackageChooser::pathAt(const QModelIndex& index) const
+{
+    return index.data(pathRole).toByteArray().toStdString();
+}
+
+void PackageChooser::choose(const fs::path& path)
+{
+    chosen = fs::absolute(path);
     accept();
 }
 
-void PackageChooser::open(const QString& path)
+void PackageChooser::open(const fs::path& path)
 {
-    const QFileInfo info(path);
-    if (!info.exists()) return;
-    if (info.isDir() && !isOrganizerPackage(info))
-        enter(info.absoluteFilePath());
+    std::error_code error;
+    if (!fs::exists(path, error)) return;
+    if (isFolder(path) && !isOrganizerPackage(path))
+        enter(path);
     else
         choose(path);
 }
 
 } // namespace
 
-bool isOrganizerPackage(const QFileInfo& info)
+bool isOrganizerPackage(const fs::path& path)
 {
-    const QString name = info.fileName();
-    return info.isDir()
+    const QString name = shownPath(path.filename());
+    return isFolder(path)
            && (name.endsWith(QStringLiteral(".zantoplaylist"), Qt::CaseInsensitive)
                || name.endsWith(QStringLiteral(".scplaylist"), Qt::CaseInsensitive));
 }
 
-std::optional<QString> runOrganizerPackageChooser(QWidget* parent, const QString& message)
+std::optional<fs::path> runOrganizerPackageChooser(QWidget* parent, const QString& message)
 {
     PackageChooser chooser(parent, message);
-    if (chooser.exec() != QDialog::Accepted || chooser.chosen.isEmpty()) return std::nullopt;
+    if (chooser.exec() != QDialog::Accepted || !chooser.chosen) return std::nullopt;
     return chooser.chosen;
 }
 

@@ -1,10 +1,12 @@
 #include "organizer/OrganizerSavePanel.h"
+#include "organizer/OrganizerFileDialog.h"
 
 #include "organizer/OrganizerAlert.h"
 #include "organizer/OrganizerPackageChooser.h"
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -31,7 +33,7 @@ public:
     {
         const QString path = selectedFiles().value(0);
         const QFileInfo info(path);
-        if (!info.exists() || (info.isDir() && !isOrganizerPackage(info))) {
+        if (!info.exists() || (info.isDir() && !isOrganizerPackage(QFile::encodeName(path).toStdString()))) {
             QFileDialog::accept();
             return;
         }
@@ -50,7 +52,7 @@ std::optional<OrganizerSaveAnswer> runOrganizerSavePanel(QWidget* parent, const 
 {
     SavePanel panel(parent);
     panel.setObjectName(QStringLiteral("organizerSavePanel"));
-    panel.setOption(QFileDialog::DontUseNativeDialog);
+    localizeFileDialog(panel);
     panel.setOption(QFileDialog::DontConfirmOverwrite);
     panel.setWindowModality(Qt::ApplicationModal);
     panel.setAcceptMode(QFileDialog::AcceptSave);

@@ -1,6 +1,7 @@
 #include "organizer/OrganizerWidgetDialogs.h"
 #include "organizer/OrganizerAlert.h"
 #include "organizer/OrganizerAskDialog.h"
+#include "organizer/OrganizerFileDialog.h"
 #include "organizer/OrganizerPackageChooser.h"
 #include "organizer/OrganizerReveal.h"
 #include "organizer/OrganizerSavePanel.h"
@@ -22,17 +23,21 @@ int OrganizerWidgetDialogs::alert(const QString& message, const QString& informa
     return std::max(0, runOrganizerAlert(parent_, message, informative, buttons));
 }
 
-std::optional<QString> OrganizerWidgetDialogs::choosePackage(const QString& message)
+std::optional<std::filesystem::path> OrganizerWidgetDialogs::choosePackage(const QString& message)
 {
     return runOrganizerPackageChooser(parent_, message);
 }
 
 QStringList OrganizerWidgetDialogs::openFiles(const QString& message, const QStringList& nameFilters, bool multiple)
 {
-    const QString filter = nameFilters.join(";;");
-    if (multiple) return QFileDialog::getOpenFileNames(parent_, message, QString(), filter);
-    const QString path = QFileDialog::getOpenFileName(parent_, message, QString(), filter);
-    return path.isEmpty() ? QStringList() : QStringList{path};
+    QFileDialog dialog(parent_, message);
+    localizeFileDialog(dialog);
+    dialog.setObjectName(QStringLiteral("organizerOpenFiles"));
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setFileMode(multiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    dialog.setNameFilters(nameFilters);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.selectedFiles();
 }
 
 std::optional<OrganizerSaveAnswer> OrganizerWidgetDialogs::save(const QString& defaultName,

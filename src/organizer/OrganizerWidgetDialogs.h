@@ -13,7 +13,7 @@ public:
 
     std::optional<QString> ask(const QString& message, const QString& value) override;
     int alert(const QString& message, const QString& informative, const QStringList& buttons) override;
-    std::optional<QString> choosePackage(const QString& message) override;
+    std::optional<std::filesystem::path> choosePackage(const QString& message) override;
     QStringList openFiles(const QString& message, const QStringList& nameFilters, bool multiple) override;
     std::optional<OrganizerSaveAnswer> save(const QString& defaultName, const QStringList& nameFilters,
                                             const QString& suffix, const QString& checkBox) override;

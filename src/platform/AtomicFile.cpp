@@ -33,7 +33,7 @@ void writeFileAtomically(const fs::path& path, std::string_view bytes)
     const fs::path target = absoluteEntryPath(path);
     // Hidden files of writers killed in the middle, and only theirs: a live
     // writer holds its own locked.
-    removeAbandonedSiblings(target, hiddenPrefix, SiblingKind::File);
+    removeAbandonedSiblings(target, {hiddenPrefix}, SiblingKind::File);
     LockedFile hidden = LockedFile::create(target, hiddenPrefix);
 
     struct stat previous { };

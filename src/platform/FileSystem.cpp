@@ -87,6 +87,13 @@ fs::path hiddenSibling(const fs::path& destination, std::string_view prefix)
     return absoluteEntryPath(destination).parent_path() / name;
 }
 
+bool WorkName::matches(std::string_view name) const
+{
+    if (name.size() < prefix.size() + suffix.size() || !name.starts_with(prefix) || !name.ends_with(suffix))
+        return false;
+    return isIdentifier(name.substr(prefix.size(), name.size() - prefix.size() - suffix.size()));
+}
+
 void createFolder(const fs::path& folder)
 {
     if (::mkdir(folder.c_str(), 0777) != 0) throwSystemError(errno, folder);
@@ -304,6 +311,20 @@ bool lockedAtOnce(int fd)
 
 } // namespace
 
+LockedFolder LockedFolder::create(const fs::path& destination, std::string_view prefix)
+{
+    // As for LockedFile: a sweep that came upon the folder before its lock
+    // took it for a dead owner's, so this one starts afresh under a new name.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        fs::path path = hiddenSibling(destination, prefix);
+        createFolder(path);
+        FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW));
+        if (fd.valid() && lockedAtOnce(fd.get()) && stillNamed(fd.get(), path))
+            return LockedFolder{.path = std::move(path), .lock = std::move(fd)};
+    }
+    throwSystemError(EAGAIN, absoluteEntryPath(destination).parent_path());
+}
+
 LockedFile LockedFile::create(const fs::path& destination, std::string_view prefix, std::string_view suffix,
                               unsigned mode)
 {
@@ -332,13 +353,13 @@ void LockedFile::moveTo(const fs::path& destination)
     placed_ = true;
 }
 
-void removeAbandonedSiblings(const fs::path& destination, std::string_view prefix, SiblingKind kind) noexcept
+void removeAbandonedSiblings(const fs::path& destination, WorkName name, SiblingKind kind) noexcept
 {
     std::error_code error;
     const fs::path folder = absoluteEntryPath(destination).parent_path();
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         const fs::path entry = it->path();
-        if (!entry.filename().native().starts_with(prefix)) continue;
+        if (!name.matches(entry.filename().native())) continue;
         // A link by that name is none of ours and stays.
         FileDescriptor fd(::open(entry.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
         if (!fd.valid() || !lockedAtOnce(fd.get()) || !stillNamed(fd.get(), entry)) continue;

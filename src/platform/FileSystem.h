@@ -38,6 +38,16 @@ std::filesystem::path temporaryFolder();
 // sibling in the same folder, so that moving it into place is a rename.
 std::filesystem::path hiddenSibling(const std::filesystem::path& destination, std::string_view prefix);
 
+// The names a writer gives the entries it works in: `prefix`, a new
+// identifier, `suffix`. A sweep takes only names of exactly that form, so
+// that a user's own file that merely starts alike is never taken for one.
+struct WorkName {
+    std::string_view prefix;
+    std::string_view suffix = {};
+
+    bool matches(std::string_view name) const;
+};
+
 // Creates one folder; its parent must already exist (a missing parent is an
 // error rather than a reason to create folders the user never chose).
 void createFolder(const std::filesystem::path& folder);
@@ -97,6 +107,17 @@ void moveIntoPlace(const std::filesystem::path& staged, const std::filesystem::p
 // std::system_error when the folder cannot be opened or locked.
 FileDescriptor lockFolder(const std::filesystem::path& folder);
 
+// A new, empty folder hiddenSibling(destination, prefix), held locked
+// (flock) while its owner works in it: the mark removeAbandonedSiblings()
+// respects. The owner removes it and then lets go of the lock. Throws
+// std::system_error when the folder cannot be made or locked.
+struct LockedFolder {
+    std::filesystem::path path;
+    FileDescriptor lock;
+
+    static LockedFolder create(const std::filesystem::path& destination, std::string_view prefix);
+};
+
 // A new, empty file beside a destination, held locked (flock) while its
 // writer works on it: the mark of a writer still at work, which
 // removeAbandonedSiblings() respects. It is removed when the object goes away
@@ -132,12 +153,12 @@ private:
 // other entries are the user's).
 enum class SiblingKind { Any, File };
 
-// Removes the entries beside `destination` whose names start with `prefix`
-// and that nobody holds locked (see lockFolder, LockedFile): what a
+// Removes the entries beside `destination` whose names are `name`'s and
+// that nobody holds locked (see lockFolder, LockedFile): what a
 // writer that was killed left behind. Each is locked while it is removed, and
 // only when its name still leads to the entry locked. Best effort: an entry
 // that cannot be removed stays.
-void removeAbandonedSiblings(const std::filesystem::path& destination, std::string_view prefix,
+void removeAbandonedSiblings(const std::filesystem::path& destination, WorkName name,
                              SiblingKind kind = SiblingKind::Any) noexcept;
 
 } // namespace zanto

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 namespace zanto {
 
@@ -7,5 +8,8 @@ namespace zanto {
 // 36 characters, upper-case hexadecimal digits in groups 8-4-4-4-12.
 // Thread-safe.
 std::string newIdentifier();
+
+// Whether `text` has the form newIdentifier() gives.
+bool isIdentifier(std::string_view text);
 
 } // namespace zanto

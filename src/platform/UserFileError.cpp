@@ -23,9 +23,12 @@ std::string userFileSentence(int error, const std::filesystem::path& chosen, Fil
     case ENOENT:
     case ENOTDIR: // a part of the way is a file, not a folder
         return save ? name + "を保存できません。保存先のフォルダが見つかりません。" : name + "が見つかりません。";
+    case EROFS:
+        // A read-only place refuses everyone alike: no permission would help.
+        if (save) return name + "を保存できません。保存先は読み出し専用です。";
+        break;
     case EACCES:
     case EPERM:
-    case EROFS:
         return name + (save ? "を保存する権限がありません。" : "を開く権限がありません。");
     case ENOSPC:
     case EDQUOT:

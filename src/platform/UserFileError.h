@@ -15,9 +15,9 @@ namespace zanto {
 enum class FileAction { Open, Read, Save };
 
 // The sentence for a failure with `error` (an errno value, 0 for none known)
-// while opening, reading or saving `chosen`: missing, no permission, no space
-// left, too large, a folder in the way, or the plain "cannot open/read/save"
-// for anything else.
+// while opening, reading or saving `chosen`: missing, no permission, a
+// read-only place, no space left, too large, a folder in the way, or the
+// plain "cannot open/read/save" for anything else.
 std::string userFileSentence(int error, const std::filesystem::path& chosen, FileAction action);
 
 // "「name」は有効なプレイリストファイルではありません。"

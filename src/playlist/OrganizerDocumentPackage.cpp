@@ -219,9 +219,11 @@ void OrganizerDocument::writePackage(const fs::path& destination, bool embed) co
     }
     writeFileAtomically(package.staging / documentFile, stored.toJson());
     syncToDisk(package.staging / "media");
-    moveIntoPlace(package.staging, target, package.prefix + "backup-");
+    const std::string backupPrefix = package.prefix + "backup-";
+    moveIntoPlace(package.staging, target, backupPrefix);
     // Work folders and backups of saves to this place that were killed.
-    removeAbandonedSiblings(target, package.prefix);
+    removeAbandonedSiblings(target, {package.prefix});
+    removeAbandonedSiblings(target, {backupPrefix});
 }
 
 std::string OrganizerDocument::resolve(const fs::path& package, const std::string& storedPath)

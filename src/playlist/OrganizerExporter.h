@@ -31,6 +31,11 @@ public:
     // Stops the running export (if any) and every later step of this exporter.
     void cancel();
 
+    // Removes the work folders that renders killed in the middle left in the
+    // temporary folder, never one a running render (of any process) holds.
+    // Best effort; any thread.
+    static void removeAbandonedWork() noexcept;
+
     // Throws "書き出しを中止しました。" once cancel() has been called.
     void check() const;
 

@@ -11,7 +11,7 @@ namespace zanto {
 namespace {
 
 // ".zanto-<identifier>.mp4": the movie while it is written.
-constexpr std::string_view hiddenPrefix = ".zanto-";
+constexpr WorkName hiddenMovie{".zanto-", ".mp4"};
 
 void checkItems(const OrganizerDocument& document, const std::vector<OrganizerItem>& items)
 {
@@ -49,8 +49,8 @@ void OrganizerExporter::renderInPlace(const OrganizerDocument& document, const s
 {
     // What exports killed in the middle left here; a running one holds its
     // own file locked until it is renamed into place.
-    removeAbandonedSiblings(url, hiddenPrefix, SiblingKind::File);
-    LockedFile hidden = LockedFile::create(url, hiddenPrefix, ".mp4");
+    removeAbandonedSiblings(url, hiddenMovie, SiblingKind::File);
+    LockedFile hidden = LockedFile::create(url, hiddenMovie.prefix, hiddenMovie.suffix);
     renderMovie(document, items, hidden.path(), progress);
     flushFile(hidden.path());
     // A folder at `url` refuses the rename and stays as it was.

@@ -3,7 +3,7 @@
 #include "playlist/OrganizerExporter.h"
 
 #include "marks/OrganizerMarkDrawing.h"
-#include "platform/Identifier.h"
+#include "platform/FileSystem.h"
 #include "platform/media/CompositionExport.h"
 #include "playlist/OrganizerExporterComposition.h"
 #include "services/ExportFailure.h"
@@ -21,25 +21,50 @@
 namespace zanto {
 namespace {
 
-// The slide movies of one render; removed with everything in it on every way out.
+// "zanto-organizer-<identifier>" in the temporary folder; the folder is
+// named as a sibling of any entry there.
+constexpr WorkName workFolderName{"zanto-organizer-"};
+
+std::filesystem::path inTemporaryFolder()
+{
+    return temporaryFolder() / workFolderName.prefix;
+}
+
+// The slide movies of one render, in a folder held locked while the render
+// runs; removed with everything in it on every way out. The folders of
+// renders that were killed go first.
 class WorkFolder {
 public:
-    WorkFolder() : path_(std::filesystem::temp_directory_path() / ("zanto-organizer-" + newIdentifier()))
+    WorkFolder()
     {
-        std::filesystem::create_directories(path_);
+        OrganizerExporter::removeAbandonedWork();
+        folder_ = LockedFolder::create(inTemporaryFolder(), workFolderName.prefix);
     }
     ~WorkFolder()
     {
         std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
+        std::filesystem::remove_all(folder_.path, ignored);
     }
     WorkFolder(const WorkFolder&) = delete;
     WorkFolder& operator=(const WorkFolder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
+    const std::filesystem::path& path() const { return folder_.path; }
 
 private:
-    std::filesystem::path path_;
+    LockedFolder folder_;
 };
+
+} // namespace
+
+void OrganizerExporter::removeAbandonedWork() noexcept
+{
+    try {
+        removeAbandonedSiblings(inTemporaryFolder(), workFolderName);
+    } catch (const std::exception&) {
+        // No temporary folder to look in: nothing of ours is there either.
+    }
+}
+
+namespace {
 
 // Slide movies written at once, while the video items are composed. Each
 // holds an encoder of its own.

@@ -30,14 +30,9 @@ std::string readAll(const std::filesystem::path& path)
 
 class OrganizerDialogsSingleInstance : public testing::Test {
 protected:
-    OrganizerDialogsSingleInstance()
-    {
-        std::filesystem::create_directories(folder);
-        OrganizerDocument seed;
-        seed.title = "Seed";
-        std::ofstream(recovery, std::ios::binary) << seed.toJson();
-        seeded = readAll(recovery);
-    }
+    // No recovery file: recovered work would count as unsaved, and every
+    // handed-over playlist would first ask whether to replace it.
+    OrganizerDialogsSingleInstance() { std::filesystem::create_directories(folder); }
 
     // Runs the application on the temporary data folder.
     void launch(QProcess& process, const QStringList& arguments, const QString& program = ZANTO_APP_PATH)
@@ -90,7 +85,8 @@ protected:
     TempDir home{"zanto-instance-"};
     std::filesystem::path folder = home / "data" / "ZANTORIX";
     std::filesystem::path recovery = folder / "organizer-recovery.json";
-    std::string seeded;
+    // What the recovery file holds until an instance writes it.
+    const std::string seeded;
 };
 
 TEST_F(OrganizerDialogsSingleInstance, SecondLaunchHandsOverAndEnds)

@@ -9,7 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDeadlineTimer>
-#include <QFileSystemModel>
+#include <QFile>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -133,11 +133,15 @@ struct ChooserCase {
     bool enters; // the chooser shows the folder's inside and stays open
 };
 
+// "Latin-été.zantoplaylist" with "été" in Latin-1: a name that is not UTF-8.
+const std::string latinPackage = "Latin-\xe9t\xe9.zantoplaylist";
+
 class OrganizerDialogsChooser : public testing::TestWithParam<ChooserCase>, public UsesApplication {
 protected:
     OrganizerDialogsChooser()
     {
-        for (const char* folder : {"Match.ZantoPlaylist", "Old.SCPLAYLIST", "plain"})
+        for (const std::string& folder : {std::string("Match.ZantoPlaylist"), std::string("Old.SCPLAYLIST"),
+                                          std::string("plain"), latinPackage})
             std::filesystem::create_directories(temp / folder);
         std::ofstream(temp / "Match.ZantoPlaylist" / "playlist.json") << "{}";
         std::ofstream(temp / "plain" / "inner.txt") << "x";
@@ -146,24 +150,32 @@ protected:
     TempDir temp{"zanto-chooser-"};
 };
 
+// The line of the list that shows `name` (as the file system holds it).
+QModelIndex lineOf(const QListView& list, const std::string& name)
+{
+    const QModelIndexList found = list.model()->match(list.model()->index(0, 0), Qt::DisplayRole,
+                                                      QFile::decodeName(QByteArray::fromStdString(name)), 1,
+                                                      Qt::MatchExactly);
+    return found.value(0);
+}
+
 TEST_P(OrganizerDialogsChooser, PackagesAreItemsPlainFoldersOpen)
 {
     const ChooserCase& row = GetParam();
     const QString folder = QString::fromStdString(temp.path().string());
-    const QString target = folder + "/" + QString::fromStdString(row.name);
+    const std::filesystem::path target = temp / row.name;
     QString shown;
     whenModal([&](QWidget* dialog) {
         auto* location = dialog->findChild<QLineEdit*>("chooserLocation");
         auto* list = dialog->findChild<QListView*>("chooserList");
-        auto* model = qobject_cast<QFileSystemModel*>(list->model());
         location->setText(folder);
         QTest::keyClick(location, Qt::Key_Return);
-        if (!waitFor([&] { return !list->visualRect(model->index(target)).isEmpty(); })) {
-            ADD_FAILURE() << "the list never showed " << target.toStdString();
+        if (!waitFor([&] { return !list->visualRect(lineOf(*list, row.name)).isEmpty(); })) {
+            ADD_FAILURE() << "the list never showed " << target;
             dialog->findChild<QPushButton*>("chooserCancel")->click();
             return;
         }
-        const QPoint item = list->visualRect(model->index(target)).center();
+        const QPoint item = list->visualRect(lineOf(*list, row.name)).center();
         if (row.gesture == Gesture::DoubleClick) {
             // A double click is a press and release, then the second press.
             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item);
@@ -177,11 +189,11 @@ TEST_P(OrganizerDialogsChooser, PackagesAreItemsPlainFoldersOpen)
             dialog->findChild<QPushButton*>("chooserCancel")->click();
         }
     });
-    const std::optional<QString> chosen =
+    const std::optional<std::filesystem::path> chosen =
         runOrganizerPackageChooser(nullptr, ".SCPlaylist または .zantoplaylist を選択");
     if (row.enters) {
         EXPECT_EQ(chosen, std::nullopt);
-        EXPECT_EQ(shown, target);
+        EXPECT_EQ(shown.toStdString(), target.string());
     } else {
         EXPECT_EQ(chosen, target);
     }
@@ -191,6 +203,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, OrganizerDialogsChooser,
                          testing::Values(ChooserCase{"Match.ZantoPlaylist", Gesture::DoubleClick, false},
                                          ChooserCase{"Old.SCPLAYLIST", Gesture::DoubleClick, false},
                                          ChooserCase{"Match.ZantoPlaylist", Gesture::SelectAndOpen, false},
+                                         ChooserCase{latinPackage, Gesture::DoubleClick, false},
                                          ChooserCase{"plain", Gesture::DoubleClick, true},
                                          ChooserCase{"plain", Gesture::SelectAndOpen, false},
                                          ChooserCase{"clip.mp4", Gesture::DoubleClick, false}));

@@ -287,30 +287,41 @@ TEST(MoveIntoPlace, ReplacesAFileAndADanglingLink)
     EXPECT_EQ(zanto::test::entryCount(dir.path()), 2u);
 }
 
+// A writer's name: `prefix`, the identifier ending in `digit`, `suffix`.
+std::string workName(const std::string& prefix, char digit, const std::string& suffix = {})
+{
+    return prefix + "00000000-0000-0000-0000-00000000000" + digit + suffix;
+}
+
 // What a killed save left is removed by a later one; what a running save
-// holds locked, a link by that name, and other names stay.
+// holds locked, a link by that name, and names the writer never makes stay.
 TEST(AbandonedSiblings, OnlyUnlockedOnesGo)
 {
     TempDir dir;
-    for (const char* name : {".work-1", ".work-2", ".other"}) fs::create_directories(dir / name / "media");
-    fs::create_symlink(dir / ".other", dir / ".work-link");
-    const zanto::FileDescriptor held = zanto::lockFolder(dir / ".work-2");
-    EXPECT_EQ(systemErrorCode([&] { zanto::lockFolder(dir / ".work-2"); }), EWOULDBLOCK);
-    zanto::removeAbandonedSiblings(dir / "Game.pkg", ".work-");
-    EXPECT_EQ(zanto::test::entryCount(dir.path()), 3u);
-    EXPECT_FALSE(fs::exists(dir / ".work-1"));
+    for (const std::string& name : {workName(".work-", '1'), workName(".work-", '2'), std::string(".work-notes"),
+                                    workName(".work-", 'a'), std::string(".other")})
+        fs::create_directories(dir / name / "media");
+    fs::create_symlink(dir / ".other", dir / workName(".work-", '3'));
+    const zanto::FileDescriptor held = zanto::lockFolder(dir / workName(".work-", '2'));
+    EXPECT_EQ(systemErrorCode([&] { zanto::lockFolder(dir / workName(".work-", '2')); }), EWOULDBLOCK);
+    zanto::removeAbandonedSiblings(dir / "Game.pkg", {".work-"});
+    EXPECT_EQ(zanto::test::entryCount(dir.path()), 5u);
+    EXPECT_FALSE(fs::exists(dir / workName(".work-", '1')));
 }
 
 // Temporary files are swept in folders that hold the user's own entries too:
-// a folder of that name is none of a writer's.
-TEST(AbandonedSiblings, FileSweepLeavesFoldersAlone)
+// a folder of that name, or a file named only like the writer's, is none of
+// a writer's.
+TEST(AbandonedSiblings, FileSweepLeavesFoldersAndLookAlikesAlone)
 {
     TempDir dir;
-    fs::create_directories(dir / ".tmp-folder");
-    writeText(dir / ".tmp-file", "x");
-    zanto::removeAbandonedSiblings(dir / "movie.mp4", ".tmp-", zanto::SiblingKind::File);
-    EXPECT_TRUE(fs::exists(dir / ".tmp-folder"));
-    EXPECT_FALSE(fs::exists(dir / ".tmp-file"));
+    fs::create_directories(dir / workName(".tmp-", '1', ".mp4"));
+    for (const std::string& name : {workName(".tmp-", '2', ".mp4"), std::string(".tmp-x.mp4"), workName(".tmp-", '3')})
+        writeText(dir / name, "x");
+    zanto::removeAbandonedSiblings(dir / "movie.mp4", {".tmp-", ".mp4"}, zanto::SiblingKind::File);
+    EXPECT_TRUE(fs::exists(dir / workName(".tmp-", '1', ".mp4")));
+    EXPECT_FALSE(fs::exists(dir / workName(".tmp-", '2', ".mp4")));
+    EXPECT_EQ(zanto::test::entryCount(dir.path()), 3u);
 }
 
 } // namespace

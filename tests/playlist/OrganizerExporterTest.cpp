@@ -34,10 +34,10 @@ std::vector<std::string> hiddenMovies(const Path& folder)
 // A file system of a few kilobytes at `folder`, unmounted when the object goes.
 class SmallDisk {
 public:
-    explicit SmallDisk(const Path& folder) : folder_(folder)
+    explicit SmallDisk(const Path& folder, unsigned long flags = 0) : folder_(folder)
     {
         std::filesystem::create_directories(folder);
-        mounted_ = ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") == 0;
+        mounted_ = ::mount("tmpfs", folder.c_str(), "tmpfs", flags, "size=64k") == 0;
     }
     ~SmallDisk()
     {
@@ -417,7 +417,8 @@ struct DestinationCase {
     // Makes what stands in the way and returns the destination.
     std::function<Path(const Path& folder)> place;
     bool earlierFile;    // a file of the person's stands at the destination first
-    bool smallDisk;      // the destination's folder is a disk of a few kilobytes
+    // The destination's folder is a disk of a few kilobytes (read-only with MS_RDONLY).
+    std::optional<unsigned long> disk;
     std::string message; // how the message starts
 };
 
@@ -427,17 +428,19 @@ const DestinationCase destinationCases[] = {
          writeText(folder / "notes", "x");
          return folder / "notes" / "out.mp4";
      },
-     false, false, "「out.mp4」を保存できません。保存先のフォルダが見つかりません。（Not a directory）"},
+     false, {}, "「out.mp4」を保存できません。保存先のフォルダが見つかりません。（Not a directory）"},
     {"FolderAtTheDestination", false,
      [](const Path& folder) {
          std::filesystem::create_directories(folder / "out.mp4");
          return folder / "out.mp4";
      },
-     false, false, "「out.mp4」を保存できません。同じ名前のフォルダがあります。（Is a directory）"},
-    {"SourceCutShort", true, [](const Path& folder) { return folder / "out.mp4"; }, true, false,
+     false, {}, "「out.mp4」を保存できません。同じ名前のフォルダがあります。（Is a directory）"},
+    {"SourceCutShort", true, [](const Path& folder) { return folder / "out.mp4"; }, true, {},
      "「cut.mp4」を読み込めません。（"},
-    {"DiskFull", false, [](const Path& folder) { return folder / "small" / "out.mp4"; }, true, true,
+    {"DiskFull", false, [](const Path& folder) { return folder / "small" / "out.mp4"; }, true, 0,
      "「out.mp4」を保存できません。ディスクの空き容量が足りません。（No space left on device）"},
+    {"ReadOnlyDisk", false, [](const Path& folder) { return folder / "small" / "out.mp4"; }, false, MS_RDONLY,
+     "「out.mp4」を保存できません。保存先は読み出し専用です。（Read-only file system）"},
 };
 
 class OrganizerExporterDestinationFailure : public OrganizerExporterTest,
@@ -447,7 +450,7 @@ TEST_P(OrganizerExporterDestinationFailure, NamesTheFileAtFaultAndKeepsWhatStood
 {
     const DestinationCase& c = GetParam();
     std::optional<SmallDisk> disk;
-    if (c.smallDisk && !disk.emplace(out / "small").mounted()) GTEST_SKIP() << "no tmpfs can be mounted here to fill";
+    if (c.disk && !disk.emplace(out / "small", *c.disk).mounted()) GTEST_SKIP() << "no tmpfs can be mounted here";
     const Path url = c.place(out.path());
     if (c.earlierFile) writeText(url, "earlier");
     const bool folder = std::filesystem::is_directory(url);
@@ -468,22 +471,32 @@ TEST_P(OrganizerExporterDestinationFailure, NamesTheFileAtFaultAndKeepsWhatStood
 INSTANTIATE_TEST_SUITE_P(Cases, OrganizerExporterDestinationFailure, ::testing::ValuesIn(destinationCases),
                          [](const auto& info) { return std::string(info.param.label); });
 
+// What an export killed in the middle left (its hidden movie, its work
+// folder) goes with the next export, never while it still runs; the user's
+// own files that merely look alike stay.
 TEST_F(OrganizerExporterTest, NextExportRemovesWhatAKilledExportLeftOnly)
 {
     const std::vector<OrganizerItem> items{videoItem("a", "S1", 0, 1)};
     const OrganizerDocument document = documentWith({sourceAt("S1", two())}, items);
+    const std::vector<Path> lookAlikes{out / ".zanto-notes.txt", out / ".zanto-x.mp4",
+                                       std::filesystem::temp_directory_path() / "zanto-organizer-notes"};
+    for (const Path& file : lookAlikes) writeText(file, "mine");
     StoppedWriter killed([&] { OrganizerExporter().render(document, items, out / "killed.mp4", {}); }, 16 << 10);
     ASSERT_TRUE(killed.stopped());
     const std::vector<std::string> left = hiddenMovies(out.path());
-    ASSERT_EQ(left.size(), 1u);
+    ASSERT_EQ(left.size(), 3u);
+    const std::vector<std::string> work = temporary.leftovers();
+    ASSERT_EQ(work.size(), 2u);
 
     OrganizerExporter live;
     ASSERT_EQ(renderMessage(live, document, items, out / "next.mp4"), "");
     EXPECT_EQ(hiddenMovies(out.path()), left) << "a running export's file was taken";
+    EXPECT_EQ(temporary.leftovers(), work) << "a running export's work folder was taken";
     killed.kill();
     OrganizerExporter after;
     ASSERT_EQ(renderMessage(after, document, items, out / "next.mp4"), "");
-    EXPECT_TRUE(hiddenMovies(out.path()).empty());
+    EXPECT_EQ(hiddenMovies(out.path()), (std::vector<std::string>{".zanto-notes.txt", ".zanto-x.mp4"}));
+    EXPECT_EQ(temporary.leftovers(), std::vector<std::string>{"zanto-organizer-notes"});
     EXPECT_FALSE(std::filesystem::exists(out / "killed.mp4"));
 }
 

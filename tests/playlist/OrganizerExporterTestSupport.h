@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QImage>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -52,12 +53,13 @@ public:
     ScopedTemporaryFolder(const ScopedTemporaryFolder&) = delete;
     ScopedTemporaryFolder& operator=(const ScopedTemporaryFolder&) = delete;
 
-    // Entries left in the temporary folder (the exporter's leftovers).
+    // Entries left in the temporary folder (the exporter's leftovers), sorted.
     std::vector<std::string> leftovers() const
     {
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(folder_))
             names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
         return names;
     }
 

@@ -4,6 +4,8 @@
 // recorded, so that a test can assert what the user was asked.
 #include "organizer/OrganizerDialogs.h"
 
+#include <QFile>
+
 #include <deque>
 #include <optional>
 #include <vector>
@@ -38,10 +40,12 @@ public:
         calls.push_back({"alert", QStringList{message, informative} + buttons});
         return next(alerts, 0);
     }
-    std::optional<QString> choosePackage(const QString& message) override
+    std::optional<std::filesystem::path> choosePackage(const QString& message) override
     {
         calls.push_back({"choosePackage", {message}});
-        return next(packages, std::optional<QString>());
+        const std::optional<QString> chosen = next(packages, std::optional<QString>());
+        if (!chosen) return std::nullopt;
+        return QFile::encodeName(*chosen).toStdString();
     }
     QStringList openFiles(const QString& message, const QStringList& nameFilters, bool multiple) override
     {

@@ -28,7 +28,7 @@ std::optional<std::string> OrganizerHistory::persist()
     }
     historyState_ = playlist;
     historyBytes_ = bytes;
-    changed = true;
+    changed_ = true;
     return bytes;
 }
 
@@ -52,17 +52,17 @@ bool OrganizerHistory::step(std::vector<OrganizerDocument>& from, std::vector<Or
     to.push_back(std::move(playlist));
     playlist = std::move(next);
     settle();
-    changed = true;
+    changed_ = true;
     return true;
 }
 
-void OrganizerHistory::open(OrganizerDocument document)
+void OrganizerHistory::open(OrganizerDocument document, Start start)
 {
     playlist = std::move(document);
     undoStates.clear();
     redoStates.clear();
     settle();
-    changed = false;
+    changed_ = start == Start::changed;
 }
 
 } // namespace zanto

@@ -18,12 +18,12 @@ public:
     OrganizerDocument playlist;
     std::vector<OrganizerDocument> undoStates;
     std::vector<OrganizerDocument> redoStates;
-    bool changed = false;
 
+    // The playlist holds changes that are saved nowhere but in the recovery file.
+    bool changed() const { return changed_; }
     const std::optional<OrganizerDocument>& historyState() const { return historyState_; }
-
-    // Makes the current playlist the state the next edit is measured from.
-    void settle();
+    // historyState()'s compact JSON; none when it cannot be encoded.
+    const std::optional<std::string>& historyBytes() const { return historyBytes_; }
     // Ends an edit: one undo snapshot (at most undoLimit, redo cleared) when the
     // document's JSON changed, `changed` set. Returns the playlist's bytes,
     // none when it cannot be encoded.
@@ -31,11 +31,19 @@ public:
     // Steps back or forward; false, changing nothing, when there is no step.
     bool undo();
     bool redo();
-    // Starts over with an opened document: no history, nothing changed.
-    void open(OrganizerDocument document);
+    // Starts over with `document` and no history: an opened document counts
+    // as saved; a new one, or work recovered unsaved, as changed.
+    enum class Start { saved, changed };
+    void open(OrganizerDocument document, Start start = Start::saved);
+    // The playlist as it stands was saved.
+    void saved() { changed_ = false; }
 
 private:
+    // Makes the current playlist the state the next edit is measured from.
+    void settle();
     bool step(std::vector<OrganizerDocument>& from, std::vector<OrganizerDocument>& to);
+
+    bool changed_ = false;
 
     std::optional<OrganizerDocument> historyState_;
     std::optional<std::string> historyBytes_;

@@ -6,6 +6,7 @@
 #include "platform/JsonNesting.h"
 #include "platform/UserFileError.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QStandardPaths>
 
@@ -16,6 +17,7 @@ namespace zanto {
 namespace {
 
 const char* const recoveryName = "organizer-recovery.json";
+const char* const savedName = "organizer-recovery.saved";
 // Far above the largest document the row and item limits allow.
 constexpr std::uintmax_t recoveryLimitBytes = 25'000'000;
 
@@ -33,6 +35,14 @@ std::optional<OrganizerDocument> validDocument(const std::string& bytes)
     }
 }
 
+std::string digest(const std::string& bytes)
+{
+    return QCryptographicHash::hash(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                                    QCryptographicHash::Sha256)
+        .toHex()
+        .toStdString();
+}
+
 } // namespace
 
 std::filesystem::path OrganizerRecoveryFile::defaultDirectory()
@@ -41,13 +51,13 @@ std::filesystem::path OrganizerRecoveryFile::defaultDirectory()
     return std::filesystem::path(data.toStdString()) / "ZANTORIX";
 }
 
-OrganizerRecoveryFile::OrganizerRecoveryFile(const std::filesystem::path& directory) : path_(directory / recoveryName)
+OrganizerRecoveryFile::OrganizerRecoveryFile(const std::filesystem::path& directory) : path_(directory / recoveryName), savedPath_(directory / savedName)
 {
     std::error_code ignored;
     std::filesystem::create_directories(directory, ignored);
 }
 
-std::optional<OrganizerDocument> OrganizerRecoveryFile::load()
+std::optional<OrganizerRecoveryFile::Loaded> OrganizerRecoveryFile::load()
 {
     std::error_code ignored;
     if (!std::filesystem::exists(std::filesystem::symlink_status(path_, ignored))) return std::nullopt;
@@ -58,8 +68,23 @@ std::optional<OrganizerDocument> OrganizerRecoveryFile::load()
         bytes.reset();
     }
     std::optional<OrganizerDocument> loaded = bytes ? validDocument(*bytes) : std::nullopt;
-    if (!loaded) setAsideUnreadable();
-    return loaded;
+    if (!loaded) {
+        setAsideUnreadable();
+        return std::nullopt;
+    }
+    return Loaded{.document = std::move(*loaded), .saved = savedBytes(*bytes)};
+}
+
+bool OrganizerRecoveryFile::savedBytes(const std::string& bytes) const
+{
+    // A record that is missing, unreadable or damaged matches nothing: the
+    // work counts as unsaved, and replacing it asks first.
+    try {
+        const std::optional<std::string> record = readFileBelow(savedPath_, 1000);
+        return record && *record == digest(bytes);
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 void OrganizerRecoveryFile::setAsideUnreadable()
@@ -86,6 +111,20 @@ std::optional<QString> OrganizerRecoveryFile::write(const OrganizerDocument& doc
         return QString::fromUtf8(UserFileError(error.code(), path_, FileAction::Save).what());
     } catch (const std::exception& error) {
         return QString::fromUtf8(error.what());
+    }
+}
+
+std::optional<QString> OrganizerRecoveryFile::markSaved(const std::optional<std::string>& bytes) const
+{
+    try {
+        if (bytes) {
+            writeFileAtomically(savedPath_, digest(*bytes));
+        } else {
+            std::filesystem::remove(savedPath_);
+        }
+        return std::nullopt;
+    } catch (const std::system_error& error) {
+        return QString::fromUtf8(UserFileError(error.code(), savedPath_, FileAction::Save).what());
     }
 }
 

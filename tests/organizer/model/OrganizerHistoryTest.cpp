@@ -24,12 +24,12 @@ TEST(OrganizerHistory, OpenStartsOverAndPersistStepsOnlyOnChange)
 {
     OrganizerHistory history;
     history.open(test::sampleDocument());
-    EXPECT_FALSE(history.changed);
+    EXPECT_FALSE(history.changed());
     EXPECT_EQ(history.historyState(), history.playlist);
 
     history.persist();
     EXPECT_TRUE(history.undoStates.empty()) << "no change, no step";
-    EXPECT_TRUE(history.changed);
+    EXPECT_TRUE(history.changed());
 
     for (int i = 0; i <= 50; ++i) history = retitled(history, "edit " + std::to_string(i));
     EXPECT_EQ(history.undoStates.size(), OrganizerHistory::undoLimit);
@@ -43,7 +43,7 @@ TEST(OrganizerHistory, OpenStartsOverAndPersistStepsOnlyOnChange)
 
     history.open(OrganizerDocument());
     EXPECT_TRUE(history.undoStates.empty());
-    EXPECT_FALSE(history.changed);
+    EXPECT_FALSE(history.changed());
 }
 
 TEST(OrganizerHistory, ADocumentThatCannotBeEncodedGivesNoBytes)
@@ -69,8 +69,8 @@ TEST_P(OrganizerRecoveryLoad, LoadsAValidDocumentAndSetsTheRestAside)
     test::TempDir folder;
     OrganizerRecoveryFile file(folder / "ZANTORIX");
     test::writeText(file.path(), GetParam().bytes);
-    const std::optional<OrganizerDocument> loaded = file.load();
-    EXPECT_EQ(loaded.has_value(), GetParam().loads);
+    const bool loaded = file.load().has_value();
+    EXPECT_EQ(loaded, GetParam().loads);
     EXPECT_EQ(file.setAside().has_value(), !GetParam().loads);
     EXPECT_EQ(std::filesystem::exists(file.path()), GetParam().loads);
     if (file.setAside()) {
@@ -83,6 +83,24 @@ INSTANTIATE_TEST_SUITE_P(Cases, OrganizerRecoveryLoad,
                                            LoadCase{"Garbage", "not json", false},
                                            LoadCase{"TooDeep", std::string(600, '[') + std::string(600, ']'), false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Only an intact record of the very bytes recovered counts them as saved;
+// whatever the record, the document loads.
+TEST(OrganizerRecoveryFile, RecoveredBytesCountAsSavedOnlyByTheirRecord)
+{
+    test::TempDir folder;
+    OrganizerRecoveryFile file(folder.path());
+    const std::string bytes = test::sampleDocument().toJson();
+    const std::pair<std::optional<std::string>, bool> records[] = {
+        {std::nullopt, false}, {bytes, true}, {bytes + " ", false}, {std::nullopt, false}};
+    ASSERT_EQ(file.write(test::sampleDocument(), std::nullopt), std::nullopt);
+    for (const auto& [record, saved] : records) {
+        ASSERT_EQ(file.markSaved(record), std::nullopt);
+        EXPECT_EQ(file.load(), (OrganizerRecoveryFile::Loaded{test::sampleDocument(), saved}));
+    }
+    test::writeText(folder / "organizer-recovery.saved", "damaged");
+    EXPECT_EQ(file.load(), (OrganizerRecoveryFile::Loaded{test::sampleDocument(), false}));
+}
 
 TEST(OrganizerRecoveryFile, WritesBytesOrReportsWhyNot)
 {
