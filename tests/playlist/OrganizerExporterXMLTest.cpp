@@ -356,12 +356,16 @@ TEST_F(OrganizerExporterXMLTest, CancelFromAnotherThreadStopsALongExport)
     const std::vector<OrganizerItem> items(1000, test::videoItem("clip", "pal", 0, 1));
     const OrganizerDocument document = documentOf({items[0]});
     std::atomic<int> merged{0};
+    std::atomic<bool> cancelled{false};
     std::atomic<bool> done{false};
     std::string message;
     std::thread worker([&] {
         try {
-            exporter_.exportXML(document, items, "Game 1", destination(),
-                                [&](double, const std::string&) { ++merged; });
+            // The first step waits for the cancel, so a busy machine cannot let the export finish first.
+            exporter_.exportXML(document, items, "Game 1", destination(), [&](double, const std::string&) {
+                if (merged++ == 0)
+                    while (!cancelled) std::this_thread::yield();
+            });
         } catch (const ExportFailure& failure) {
             message = failure.message;
         }
@@ -369,6 +373,7 @@ TEST_F(OrganizerExporterXMLTest, CancelFromAnotherThreadStopsALongExport)
     });
     while (merged == 0 && !done) std::this_thread::yield();
     exporter_.cancel();
+    cancelled = true;
     worker.join();
     EXPECT_EQ(message, "書き出しを中止しました。");
     EXPECT_LT(merged, 1000);
