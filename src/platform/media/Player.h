@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/media/BackwardFrames.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MediaTime.h"
 
@@ -74,7 +75,9 @@ public:
     void pause() { setRate(0.0); }
     // 0 when paused; negative when playing backwards.
     double rate() const { return rate_; }
-    // -8..8 (clamped); 0 pauses, a negative rate plays backwards.
+    // -8..8 (clamped); 0 pauses, a negative rate plays backwards. Backwards,
+    // the pictures come at once and silently from BackwardFrames; once play
+    // stops or turns forwards, mpv is sought to the frame reached.
     void setRate(double rate);
 
     // The playback position in file seconds (a seek's target while it is
@@ -84,6 +87,10 @@ public:
     // The frame last drawn: BGRA (QImage::Format_ARGB32, opaque), upright,
     // at the output size; null before the first frame or without an item.
     QImage latestFrame() const;
+    // The picture shown in place of mpv's own: the frames of backward play,
+    // until mpv shows the one where it stopped. Null when mpv's is on show;
+    // a view that draws with OpenGL draws this instead when there is one.
+    QImage standInFrame() const;
     // Pictures are drawn at the movie's upright size fitted into `box` (a
     // view passes its own size in device pixels); an empty box draws them at
     // the natural size.
@@ -112,6 +119,10 @@ public:
     // Forward play reached the forward end (or the movie's end) of the item
     // with this id: reported once per arrival.
     void setEndHandler(std::function<void(uint64_t itemId)> handler) { endHandler_ = std::move(handler); }
+    // Forward play of the item with this id stopped before its forward end
+    // because the movie's data ends there (a file cut short) or mpv could not
+    // play it: reported instead of the end.
+    void setFailureHandler(std::function<void(uint64_t itemId)> handler) { failureHandler_ = std::move(handler); }
     // A new picture is in latestFrame().
     void setFrameHandler(std::function<void()> handler) { frameHandler_ = std::move(handler); }
 
@@ -119,18 +130,27 @@ private:
     struct Engine;
     void drainEvents();
     void handleFileLoaded();
+    void seekTo(const MediaTime& time, SeekCompletion completion);
     void sendSeek(double seconds);
     void handleEndReached(bool atEnd);
     void handleSeekReply(uint64_t generation, bool ok);
     void handlePlaybackRestart();
     void handleEndOfFile();
+    bool endedShort() const;
     void handleTimePosition(double seconds);
     void finishSeek(bool finished);
     void applyForwardEnd();
     void reloadPicture(double seconds);
+    void startBackward();
+    void stepBackward();
+    void showBackward(BackwardFrame frame);
+    void leaveBackward();
+    void dropBackward();
+    void followForward(double seconds);
 
     std::unique_ptr<Engine> engine_;
     std::function<void(uint64_t)> endHandler_;
+    std::function<void(uint64_t)> failureHandler_;
     std::function<void()> frameHandler_;
     PlayerItemRef item_;
     MediaTime reverseEnd_{0, 0};

@@ -184,6 +184,39 @@ TEST_F(PlayerTest, ReversePlayPausesAtTheReverseEndWithoutReport)
     EXPECT_NEAR(player.currentTime(), 1.3, 1.0 / 30);
 }
 
+// Backward play shows every frame before the one on show, once and in
+// order, whether forward play came first (its frames are kept) or not; at
+// this size a stretch of frames decoded at a time is shorter than the
+// movie, so several are joined, across key frames. K settles on the frame reached.
+TEST_F(PlayerTest, BackwardPlayShowsEachFrameInTurnAndKStaysOnTheLast)
+{
+    player.setOutputSize(QSize(1280, 720));
+    for (const bool playedFirst : {true, false}) {
+        load(playedFirst ? 0.5 : 1.5);
+        if (playedFirst) {
+            player.play();
+            ASSERT_TRUE(waitFor([&] { return player.currentTime() >= 1.5; }));
+            player.pause();
+        }
+        waitFor([] { return false; }, 300); // the last frames asked for are drawn
+        const int from = shownCode(player);
+        std::vector<int> codes;
+        player.setFrameHandler([&] {
+            if (const int code = shownCode(player); codes.empty() || codes.back() != code) codes.push_back(code);
+        });
+        player.setRate(-1);
+        ASSERT_TRUE(waitFor([&] { return !codes.empty() && codes.back() <= 20; }, 8000)) << playedFirst;
+        player.pause();
+        waitFor([] { return false; }, 300);
+        player.setFrameHandler({});
+        std::vector<int> expected;
+        for (int code = from - 1; code >= codes.back(); --code) expected.push_back(code);
+        EXPECT_EQ(codes, expected) << "played first: " << playedFirst;
+        EXPECT_EQ(shownCode(player), codes.back());
+        EXPECT_NEAR(player.currentTime(), codes.back() / 30.0, 1.0 / 60);
+    }
+}
+
 TEST_F(PlayerTest, AForwardEndJustPastTheDurationPlaysToTheLastFrame)
 {
     int ends = 0;
