@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <fstream>
 #include <set>
 
 namespace zanto {
@@ -287,15 +288,23 @@ TEST_F(OrganizerPlayback, StepsThroughTheRowWhenOneItemIsOpen)
 
 // Movies whose data stops short of what their index says: one cut with its
 // index first (it opens, and its pictures run out half way), one cut with
-// its index last (it does not open).
-TEST_F(OrganizerPlayback, AMovieCutShortIsNamedAndPlayGoesOn)
+// its index last (it does not open); and one whose pictures are overwritten.
+TEST_F(OrganizerPlayback, AMovieCutShortOrDamagedIsNamedAndPlayGoesOn)
 {
     const auto whole = *media / "clip.mp4";
-    for (const char* index : {"+faststart", "-faststart"}) {
+    for (const char* index : {"+faststart", "-faststart", "damaged"}) {
         const auto cut = *media / (std::string("cut") + index + ".mp4");
-        test::runTool("ffmpeg", {"-v", "error", "-y", "-i", whole.string(), "-c", "copy", "-movflags", index,
-                                 cut.string()});
-        std::filesystem::resize_file(cut, std::filesystem::file_size(cut) / 2);
+        const bool damaged = std::string(index) == "damaged";
+        test::runTool("ffmpeg", {"-v", "error", "-y", "-i", whole.string(), "-c", "copy", "-movflags",
+                                 damaged ? "+faststart" : index, cut.string()});
+        const auto size = std::filesystem::file_size(cut);
+        if (damaged) {
+            std::fstream bytes(cut, std::ios::in | std::ios::out | std::ios::binary);
+            bytes.seekp(std::streamoff(size / 5));
+            for (auto at = size / 5; at < size; ++at) bytes.put(char(at * 7919 % 251));
+        } else {
+            std::filesystem::resize_file(cut, size / 2);
+        }
         ASSERT_TRUE(openWith(cut.string(), 0, 1.9));
         organizer->playRow();
         const QString named = "「" + QString::fromStdString(cut.filename().string()) + "」を読み込めません。";

@@ -181,11 +181,8 @@ std::optional<BackwardFrame> BackwardFrames::take(int frames)
 
 QImage BackwardFrames::shown(const Picture& picture)
 {
-    QImage image = conversion_->toImage(picture.frame.get());
-    if (asset_.video) image = uprightImage(image, asset_.video->preferredTransform);
-    // Opaque, so premultiplied or not is the same bytes.
-    image.reinterpretAsFormat(QImage::Format_ARGB32);
-    return image;
+    const QImage image = conversion_->quickImage(picture.frame.get());
+    return asset_.video ? uprightImage(image, asset_.video->preferredTransform) : image;
 }
 
 bool BackwardFrames::exhausted() const

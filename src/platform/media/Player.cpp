@@ -17,6 +17,7 @@
 #include <condition_variable>
 #include <limits>
 #include <mutex>
+#include <string_view>
 #include <thread>
 
 namespace zanto {
@@ -124,6 +125,7 @@ struct Player::Engine {
     std::optional<double> deferredSeek; // asked before the file was loaded
     std::optional<double> seekTarget;   // of the seek under way, sent or deferred
     bool backward = false; // mpv plays backwards (a movie without video)
+    bool failureReported = false; // the current item's failure was reported
     bool atEnd = false;
 
     // Backward play of pictures, GUI thread only: the frames of the current
@@ -363,6 +365,8 @@ Player::Player(const PlayerOptions& options) : engine_(std::make_unique<Engine>(
 
     engine_->startSoftware(this);
 
+    // Warnings tell of pictures mpv cannot decode.
+    mpv_request_log_messages(mpv, "warn");
     mpv_observe_property(mpv, 0, "eof-reached", MPV_FORMAT_FLAG);
     mpv_observe_property(mpv, 0, "time-pos", MPV_FORMAT_DOUBLE);
     mpv_set_wakeup_callback(
@@ -409,6 +413,7 @@ void Player::replaceCurrentItem(PlayerItemRef item)
     dropBackward();
     item_ = std::move(item);
     engine.loaded = false;
+    engine.failureReported = false;
     engine.deferredSeek.reset();
     engine.seekTarget.reset();
     engine.atEnd = false;
@@ -676,13 +681,21 @@ void Player::drainEvents()
                 engine_->deferredSeek.reset();
                 engine_->seekTarget.reset();
                 finishSeek(false);
-                if (item_ && failureHandler_) failureHandler_(item_->id);
+                reportFailure();
             }
             break;
         }
         case MPV_EVENT_PLAYBACK_RESTART:
             handlePlaybackRestart();
             break;
+        case MPV_EVENT_LOG_MESSAGE: {
+            const auto* log = static_cast<mpv_event_log_message*>(event->data);
+            // mpv plays on over pictures it cannot decode; the file is
+            // damaged. (A hardware decoder's failure says so and falls back.)
+            if (std::string_view(log->prefix) == "vd" && std::string_view(log->text).starts_with("Error while decoding frame!"))
+                handleDamage();
+            break;
+        }
         case MPV_EVENT_PROPERTY_CHANGE: {
             const auto* property = static_cast<mpv_event_property*>(event->data);
             const std::string name = property->name;
@@ -748,10 +761,23 @@ void Player::handleEndOfFile()
     pause();
     if (!playing || !item_) return;
     if (endedShort()) {
-        if (failureHandler_) failureHandler_(item_->id);
+        reportFailure();
     } else if (endHandler_) {
         endHandler_(item_->id);
     }
+}
+
+void Player::handleDamage()
+{
+    // Only the file of the current entry, once loaded: messages of the one before may still come.
+    if (engine_->loaded && engine_->startedEntry == engine_->entryId) reportFailure();
+}
+
+void Player::reportFailure()
+{
+    if (!item_ || engine_->failureReported) return;
+    engine_->failureReported = true;
+    if (failureHandler_) failureHandler_(item_->id);
 }
 
 // Whether forward play stopped well before its forward end (or the movie's

@@ -119,9 +119,10 @@ public:
     // Forward play reached the forward end (or the movie's end) of the item
     // with this id: reported once per arrival.
     void setEndHandler(std::function<void(uint64_t itemId)> handler) { endHandler_ = std::move(handler); }
-    // Forward play of the item with this id stopped before its forward end
-    // because the movie's data ends there (a file cut short) or mpv could not
-    // play it: reported instead of the end.
+    // The movie of the item with this id cannot be played through: forward
+    // play stopped before its forward end because the file's data ends there
+    // (cut short; reported instead of the end), mpv could not decode its
+    // pictures (damaged) or could not play it at all. Once per item.
     void setFailureHandler(std::function<void(uint64_t itemId)> handler) { failureHandler_ = std::move(handler); }
     // A new picture is in latestFrame().
     void setFrameHandler(std::function<void()> handler) { frameHandler_ = std::move(handler); }
@@ -137,6 +138,8 @@ private:
     void handlePlaybackRestart();
     void handleEndOfFile();
     bool endedShort() const;
+    void handleDamage();
+    void reportFailure();
     void handleTimePosition(double seconds);
     void finishSeek(bool finished);
     void applyForwardEnd();
