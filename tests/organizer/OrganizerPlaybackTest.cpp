@@ -316,5 +316,16 @@ TEST_F(OrganizerPlayback, AMovieCutShortOrDamagedIsNamedAndPlayGoesOn)
     }
 }
 
+TEST_F(OrganizerPlayback, ALoopOfMoviesThatCannotBeReadStops)
+{
+    test::control<QCheckBox>(*organizer, "loopButton")->setChecked(true);
+    std::ofstream(*media / "notes.mp4") << "not a movie";
+    ASSERT_TRUE(openWith((*media / "notes.mp4").string()));
+    organizer->begin({item("V", "video", 0.5, 0.8), item("V", "video", 0.5, 0.8)});
+    EXPECT_EQ(organizer->statusText(), "「notes.mp4」を読み込めません。");
+    EXPECT_TRUE(organizer->playback().queue().empty()) << "play stops rather than going round for ever";
+    test::expectConsistent(*organizer);
+}
+
 } // namespace
 } // namespace zanto

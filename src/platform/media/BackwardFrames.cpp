@@ -92,10 +92,10 @@ struct BackwardFrames::Decoding {
     }
 };
 
-BackwardFrames::BackwardFrames(MediaAsset asset, QSize pictureSize, std::function<void()> ready)
+BackwardFrames::BackwardFrames(MediaAsset asset, QSize pictureSize)
     : asset_(std::move(asset)), size_(storedSize(asset_, pictureSize)), frameSeconds_(nominalFrameSeconds(asset_)),
       stretch_(std::max(kFewestInStretch, size_t(kStretchBytes / (size_.width() * size_.height() * 1.5)))),
-      ready_(std::move(ready)), conversion_(std::make_unique<media::FrameConverter>())
+      conversion_(std::make_unique<media::FrameConverter>())
 {
     if (!asset_.video) failed_ = true;
     worker_ = std::thread([this] { work(); });
@@ -235,9 +235,6 @@ void BackwardFrames::work()
             // A file that cannot be read on: backward play ends where it is.
             if (!lock.owns_lock()) lock.lock();
             failed_ = true;
-            lock.unlock();
-            if (ready_) ready_();
-            lock.lock();
         }
     }
 }
@@ -317,9 +314,6 @@ void BackwardFrames::backwardStep(std::unique_lock<std::mutex>& lock)
     for (auto picture = stretch.rbegin(); picture != stretch.rend(); ++picture) kept_.push_back(*picture);
     atStart_ = stretch.empty() || stretch.front()->seconds <= floor + frameSeconds_ / 2;
     if (!stretch.empty()) upper_ = stretch.front()->seconds;
-    lock.unlock();
-    if (ready_) ready_();
-    lock.lock();
 }
 
 } // namespace zanto

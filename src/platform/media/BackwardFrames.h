@@ -7,7 +7,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -38,8 +37,8 @@ struct BackwardFrame {
 // 960 × 540. A file that cannot be read or decoded gives no more frames.
 class BackwardFrames {
 public:
-    // `ready` runs on the worker when frames become available to take().
-    BackwardFrames(MediaAsset asset, QSize pictureSize, std::function<void()> ready = {});
+    // Pictures of `asset`'s movie at `pictureSize` (upright).
+    BackwardFrames(MediaAsset asset, QSize pictureSize);
     ~BackwardFrames();
     BackwardFrames(const BackwardFrames&) = delete;
     BackwardFrames& operator=(const BackwardFrames&) = delete;
@@ -76,7 +75,6 @@ private:
     const QSize size_;
     const double frameSeconds_;
     const size_t stretch_; // frames decoded backwards at a time
-    std::function<void()> ready_;
     std::unique_ptr<Decoding> decoding_;                 // the worker's alone
     std::unique_ptr<media::FrameConverter> conversion_; // the caller's alone
 

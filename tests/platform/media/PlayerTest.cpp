@@ -12,6 +12,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -215,6 +216,32 @@ TEST_F(PlayerTest, BackwardPlayShowsEachFrameInTurnAndKStaysOnTheLast)
         EXPECT_EQ(shownCode(player), codes.back());
         EXPECT_NEAR(player.currentTime(), codes.back() / 30.0, 1.0 / 60);
     }
+}
+
+// The shuttle's faster rates step over frames (-4 shows every other one, at
+// 60 a second); a seek while going backwards
+// goes on backwards from there; L turns forwards from the frame reached.
+TEST_F(PlayerTest, BackwardPlayStepsAtItsRateFollowsSeeksAndTurnsForward)
+{
+    load(1.8);
+    waitFor([] { return false; }, 300);
+    std::vector<int> codes;
+    player.setFrameHandler([&] {
+        if (const int code = shownCode(player); codes.empty() || codes.back() != code) codes.push_back(code);
+    });
+    player.setRate(-4);
+    ASSERT_TRUE(waitFor([&] { return codes.size() >= 4; }));
+    for (size_t i = 1; i < 4; ++i) EXPECT_EQ(codes[i - 1] - codes[i], 2) << i;
+    player.seek(at(1.0));
+    ASSERT_TRUE(waitFor([&] { return codes.back() < 28; }));
+    EXPECT_LT(player.rate(), 0);
+    player.setRate(1);
+    const int reached = codes.back();
+    ASSERT_TRUE(waitFor([&] { return codes.back() > reached + 3; }));
+    player.setFrameHandler({});
+    const auto turned = std::find(codes.begin(), codes.end(), reached);
+    ASSERT_NE(turned, codes.end());
+    EXPECT_TRUE(std::is_sorted(turned, codes.end())) << "forward play starts at the frame reached";
 }
 
 TEST_F(PlayerTest, AForwardEndJustPastTheDurationPlaysToTheLastFrame)
