@@ -5,6 +5,7 @@
 #include "organizer/OrganizerOverlay.h"
 #include "organizer/OrganizerRangeBar.h"
 #include "platform/media/Player.h"
+#include "support/PictureFrameCode.h"
 #include "support/TestMedia.h"
 #include "support/EventLoopWait.h"
 
@@ -16,7 +17,6 @@
 
 #include <sys/stat.h>
 
-#include <cstring>
 #include <fstream>
 #include <set>
 
@@ -30,14 +30,7 @@ const QString finished = "連続再生が完了しました。";
 // The frame code of the picture the player shows, -1 for none.
 int frameOnShow(const Player& player)
 {
-    const QImage picture = player.latestFrame().convertToFormat(QImage::Format_ARGB32);
-    if (picture.isNull()) return -1;
-    test::TestFrame frame{picture.width(), picture.height(), {}};
-    frame.bgra.resize(size_t(picture.width()) * size_t(picture.height()) * 4);
-    for (int y = 0; y < picture.height(); ++y)
-        std::memcpy(frame.bgra.data() + size_t(y) * size_t(picture.width()) * 4, picture.constScanLine(y),
-                    size_t(picture.width()) * 4);
-    return test::readFrameCode(frame, 0, 0, frame.width, frame.height);
+    return test::pictureFrameCode(player.latestFrame());
 }
 
 // Over a 2-s clip of frame codes at 30 fps: row 0 holds a video item V from

@@ -1,28 +1,18 @@
 #include "platform/media/BackwardFrames.h"
 #include "support/EventLoopWait.h"
+#include "support/PictureFrameCode.h"
 #include "support/TempDir.h"
 #include "support/TestMedia.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <thread>
 
 using namespace zanto;
 using namespace zanto::test;
 
 namespace {
-
-int codeOf(const QImage& image)
-{
-    TestFrame frame{image.width(), image.height(), {}};
-    frame.bgra.resize(size_t(image.width()) * size_t(image.height()) * 4);
-    for (int y = 0; y < image.height(); ++y)
-        std::memcpy(frame.bgra.data() + size_t(y) * size_t(image.width()) * 4, image.constScanLine(y),
-                    size_t(image.width()) * 4);
-    return readFrameCode(frame, 0, 0, frame.width, frame.height);
-}
 
 // Takes frames until none is left (or 10 s pass), as their codes; -1 for a
 // picture whose code does not match its time.
@@ -32,7 +22,7 @@ std::vector<int> takeAll(BackwardFrames& frames)
     waitFor(
         [&] {
             while (const std::optional<BackwardFrame> frame = frames.take()) {
-                const int code = codeOf(frame->image);
+                const int code = pictureFrameCode(frame->image);
                 codes.push_back(code == int(std::lround(frame->seconds * 30)) ? code : -1);
             }
             return frames.exhausted();

@@ -1,6 +1,7 @@
 #include "platform/media/MediaError.h"
 #include "platform/media/Player.h"
 #include "support/GuiTestEnvironment.h"
+#include "support/PictureFrameCode.h"
 #include "support/TempDir.h"
 #include "support/TestMedia.h"
 #include "support/EventLoopWait.h"
@@ -14,7 +15,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <fstream>
 #include <optional>
 
@@ -23,20 +23,10 @@ using namespace zanto::test;
 
 namespace {
 
-TestFrame asTestFrame(const QImage& image)
-{
-    TestFrame frame{image.width(), image.height(), {}};
-    frame.bgra.resize(size_t(image.width()) * size_t(image.height()) * 4);
-    for (int y = 0; y < image.height(); ++y)
-        std::memcpy(frame.bgra.data() + size_t(y) * size_t(image.width()) * 4, image.constScanLine(y),
-                    size_t(image.width()) * 4);
-    return frame;
-}
-
 int shownCode(const Player& player)
 {
     const QImage frame = player.latestFrame();
-    return frame.isNull() ? -2 : readFrameCode(asTestFrame(frame), 0, 0, frame.width(), frame.height());
+    return frame.isNull() ? -2 : pictureFrameCode(frame);
 }
 
 MediaTime at(double seconds)
