@@ -240,8 +240,10 @@ bool isFrameAt(const QImage& shown, double position, FrameReader& reader)
 {
     const double frame = 1.0 / 30;
     const double here = pictureDifference(shown, reader.frameAt(MediaTime::fromSeconds(position, 60000)).image);
-    const double before = pictureDifference(shown, reader.frameAt(MediaTime::fromSeconds(position - frame, 60000)).image);
-    const double after = pictureDifference(shown, reader.frameAt(MediaTime::fromSeconds(position + frame, 60000)).image);
+    const double before =
+        pictureDifference(shown, reader.frameAt(MediaTime::fromSeconds(position - frame, 60000)).image);
+    const double after =
+        pictureDifference(shown, reader.frameAt(MediaTime::fromSeconds(position + frame, 60000)).image);
     return here < before && here < after;
 }
 
@@ -314,8 +316,8 @@ void BM_ShuttleBack1080p30Gop250(benchmark::State& state)
                 loadBefore.c_str());
     printAgainst("first backward frame, median", first, "ms", "<= 300", first <= 300);
     printAgainst("backward play, slowest round", slowest, "fps", ">= 28", slowest >= 28);
-    printAgainst("K shows the frame at the position", double(rightPictures), "rnds", ("all " + std::to_string(round)).c_str(),
-                 rightPictures == int(round));
+    printAgainst("K shows the frame at the position", double(rightPictures), "rnds",
+                 ("all " + std::to_string(round)).c_str(), rightPictures == int(round));
     std::printf("  load average after: %s\n", loadAverage().c_str());
     printAgainst("extra memory, peak", peak - before, "MiB", "<= 150", peak - before <= 150);
 }

@@ -83,6 +83,8 @@ protected:
         QObject::connect(
             context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] { leaveContext(); }, Qt::DirectConnection);
     }
+    // mpv fits its pictures itself; backward play's are kept at this size.
+    void resizeGL(int, int) override { player_.setOutputSize(size() * devicePixelRatioF()); }
     void paintGL() override
     {
         // Backward play's pictures are the Player's own.

@@ -19,7 +19,6 @@
 
 #include <sys/stat.h>
 
-
 using namespace zanto;
 using namespace zanto::test;
 

@@ -74,8 +74,8 @@ private:
     const MediaAsset asset_;
     const QSize size_;
     const double frameSeconds_;
-    const size_t stretch_; // frames decoded backwards at a time
-    std::unique_ptr<Decoding> decoding_;                 // the worker's alone
+    const size_t stretch_;                              // frames decoded backwards at a time
+    std::unique_ptr<Decoding> decoding_;                // the worker's alone
     std::unique_ptr<media::FrameConverter> conversion_; // the caller's alone
 
     mutable std::mutex mutex_; // guards everything below

@@ -124,8 +124,8 @@ struct Player::Engine {
     bool loaded = false;
     std::optional<double> deferredSeek; // asked before the file was loaded
     std::optional<double> seekTarget;   // of the seek under way, sent or deferred
-    bool backward = false; // mpv plays backwards (a movie without video)
-    bool failureReported = false; // the current item's failure was reported
+    bool backward = false;              // mpv plays backwards (a movie without video)
+    bool failureReported = false;       // the current item's failure was reported
     bool atEnd = false;
 
     // Backward play of pictures, GUI thread only: the frames of the current
@@ -520,17 +520,7 @@ void Player::setRate(double rate)
     // backwards in mpv.
     const bool ownBackward = rate_ < 0 && item_->asset.video;
     if (!ownBackward) leaveBackward();
-    if (rate_ != 0 && item_->asset.video && !engine_->backwardFrames) {
-        QSize size;
-        {
-            std::lock_guard lock(engine_->mutex);
-            size = engine_->outputSize.isEmpty() ? engine_->naturalSize
-                                                 : engine_->naturalSize.scaled(engine_->outputSize, Qt::KeepAspectRatio);
-        }
-        if (size.width() > kLargestBackwardPicture.width() || size.height() > kLargestBackwardPicture.height())
-            size = size.scaled(kLargestBackwardPicture, Qt::KeepAspectRatio);
-        engine_->backwardFrames = std::make_unique<BackwardFrames>(item_->asset, size);
-    }
+    if (rate_ != 0 && item_->asset.video && !engine_->backwardFrames) makeBackwardFrames();
     if (rate_ == 0) {
         mpv_set_property_string(mpv, "pause", "yes");
         return;
@@ -692,7 +682,8 @@ void Player::drainEvents()
             const auto* log = static_cast<mpv_event_log_message*>(event->data);
             // mpv plays on over pictures it cannot decode; the file is
             // damaged. (A hardware decoder's failure says so and falls back.)
-            if (std::string_view(log->prefix) == "vd" && std::string_view(log->text).starts_with("Error while decoding frame!"))
+            if (std::string_view(log->prefix) == "vd"
+                && std::string_view(log->text).starts_with("Error while decoding frame!"))
                 handleDamage();
             break;
         }
@@ -804,9 +795,20 @@ void Player::handleTimePosition(double seconds)
     }
 }
 
-} // namespace zanto
-
-namespace zanto {
+// The current item's backward frames, from its first play on, at the size
+// pictures are drawn.
+void Player::makeBackwardFrames()
+{
+    QSize size;
+    {
+        std::lock_guard lock(engine_->mutex);
+        size = engine_->outputSize.isEmpty() ? engine_->naturalSize
+                                             : engine_->naturalSize.scaled(engine_->outputSize, Qt::KeepAspectRatio);
+    }
+    if (size.width() > kLargestBackwardPicture.width() || size.height() > kLargestBackwardPicture.height())
+        size = size.scaled(kLargestBackwardPicture, Qt::KeepAspectRatio);
+    engine_->backwardFrames = std::make_unique<BackwardFrames>(item_->asset, size);
+}
 
 void Player::startBackward()
 {

@@ -144,6 +144,7 @@ private:
     void finishSeek(bool finished);
     void applyForwardEnd();
     void reloadPicture(double seconds);
+    void makeBackwardFrames();
     void startBackward();
     void stepBackward();
     void showBackward(BackwardFrame frame);
