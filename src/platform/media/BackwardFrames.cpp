@@ -239,11 +239,12 @@ void BackwardFrames::work()
     }
 }
 
-// Whether forward play went back, or jumped past a key frame ahead of where
-// following got to (without an index: far ahead). Worker only.
+// Whether forward play went back (following runs up to its lead ahead of
+// it), or jumped past a key frame ahead of where following got to (without
+// an index: far ahead). Worker only.
 bool BackwardFrames::followNeedsSeek() const
 {
-    if (!positioned_ || !decoding_ || followTo_ < decodedTo_ - frameSeconds_ / 2) return true;
+    if (!positioned_ || !decoding_ || followTo_ < decodedTo_ - kFollowLead - 2 * frameSeconds_) return true;
     if (const std::optional<MediaTime> key = decoding_->decoder.keyFrameAtOrBefore(at(followTo_)))
         return key->seconds() > std::max(decodedTo_, soughtTo_) + frameSeconds_ / 2;
     return followTo_ > std::max(decodedTo_, soughtTo_) + kFollowJump;
