@@ -188,7 +188,9 @@ QImage BackwardFrames::shown(const Picture& picture)
 bool BackwardFrames::exhausted() const
 {
     std::lock_guard lock(mutex_);
-    return mode_ == Mode::Backward && kept_.empty() && (atStart_ || failed_);
+    // A failure while catching up with forward play leaves nothing to take either.
+    if (failed_) return mode_ != Mode::Backward || kept_.empty();
+    return mode_ == Mode::Backward && kept_.empty() && atStart_;
 }
 
 void BackwardFrames::halt()
