@@ -1,5 +1,6 @@
 #include "platform/media/Player.h"
 
+#include "platform/media/BackwardFrames.h"
 #include "platform/media/MediaError.h"
 
 #include <QCoreApplication>

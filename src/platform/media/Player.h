@@ -1,5 +1,4 @@
 #pragma once
-#include "platform/media/BackwardFrames.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MediaTime.h"
 
@@ -13,6 +12,8 @@
 #include <string>
 
 namespace zanto {
+
+struct BackwardFrame;
 
 // One movie opened for playback. Its identity tells the end reports of one
 // item from those of another, even for the same file opened twice. Plain
