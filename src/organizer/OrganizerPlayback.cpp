@@ -6,6 +6,7 @@
 #include "organizer/OrganizerRangeBar.h"
 #include "organizer/OrganizerStill.h"
 #include "organizer/OrganizerVideoView.h"
+#include "platform/UserFileError.h"
 #include "platform/media/Player.h"
 #include "playlist/OrganizerExporterPicture.h"
 
@@ -44,12 +45,14 @@ OrganizerPlayback::OrganizerPlayback(const PlayerOptions& options, Hooks hooks, 
     // length never counts as running.
     connect(stillTimer_, &QTimer::timeout, this, [this] { next(); });
     player_->setEndHandler([this](uint64_t itemId) { itemReachedEnd(itemId); });
+    player_->setFailureHandler([this](uint64_t itemId) { itemFailed(itemId); });
 }
 
 OrganizerPlayback::~OrganizerPlayback()
 {
     // The movie view keeps the player until the window goes.
     player_->setEndHandler({});
+    player_->setFailureHandler({});
 }
 
 void OrganizerPlayback::showIn(OrganizerPreviewPane& preview)
@@ -88,6 +91,7 @@ void OrganizerPlayback::begin(std::vector<OrganizerItem> items, bool autoplay)
     stop();
     preview_->overlay().setEditing(false);
     if (items.empty()) return;
+    failuresInARow_ = 0;
     queue_ = std::move(items);
     playing_ = 0;
     showCurrent(autoplay);
@@ -139,11 +143,11 @@ void OrganizerPlayback::showVideo(const OrganizerItem& item, bool autoplay)
         }
         duration = opened->durationSeconds();
     } catch (const std::exception&) {
-        // A file that is not a readable movie has no time to play.
+        return unreadable(source->path);
     }
     const double lo = item.start + offset;
     const double hi = item.end + offset;
-    if (!opened || lo < 0 || hi > duration + sourceTolerance) {
+    if (lo < 0 || hi > duration + sourceTolerance) {
         stop();
         return message("映像の範囲外です。区間または補正秒を確認してください。");
     }
@@ -153,7 +157,9 @@ void OrganizerPlayback::showVideo(const OrganizerItem& item, bool autoplay)
     player_->replaceCurrentItem(opened);
     preview_->movie().setRange(lo, hi);
     player_->seek(at(lo), [self = QPointer<OrganizerPlayback>(this), token = generation_, autoplay](bool finished) {
-        if (finished && self && token == self->generation_ && autoplay) self->player_->play();
+        if (!finished || !self || token != self->generation_) return;
+        self->failuresInARow_ = 0;
+        if (autoplay) self->player_->play();
     });
 }
 
@@ -192,6 +198,7 @@ void OrganizerPlayback::showStill(const OrganizerItem& item, bool autoplay)
         preview_->titleView().setText(name + "\n\n" + QString::fromStdString(item.note));
     }
     overlay.update();
+    failuresInARow_ = 0;
     if (autoplay) startStillTimer(item);
 }
 
@@ -226,6 +233,26 @@ void OrganizerPlayback::itemReachedEnd(uint64_t itemId)
 {
     const PlayerItemRef current = player_->currentItem();
     if (current && current->id == itemId) next();
+}
+
+void OrganizerPlayback::itemFailed(uint64_t itemId)
+{
+    const PlayerItemRef current = player_->currentItem();
+    if (current && current->id == itemId) unreadable(current->path);
+}
+
+// A movie that cannot be read (cut short, damaged, not a movie) is named in
+// the status line, and play goes on as after any item; the name stays over
+// the next item's line, which would otherwise hide it at once.
+void OrganizerPlayback::unreadable(const std::filesystem::path& path)
+{
+    const QString sentence = QString::fromStdString(userFileSentence(0, path, FileAction::Read));
+    if (++failuresInARow_ >= static_cast<int>(queue_.size()) && hooks_.loops()) {
+        stop();
+        return message(sentence);
+    }
+    next();
+    message(sentence);
 }
 
 bool OrganizerPlayback::freezeOnShow() const

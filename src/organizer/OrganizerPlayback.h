@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -107,6 +108,8 @@ private:
     void showStill(const OrganizerItem& item, bool autoplay);
     void startStillTimer(const OrganizerItem& item);
     void itemReachedEnd(uint64_t itemId);
+    void itemFailed(uint64_t itemId);
+    void unreadable(const std::filesystem::path& path);
     bool freezeOnShow() const;
     void message(const QString& text) const;
 
@@ -117,6 +120,9 @@ private:
     std::vector<OrganizerItem> queue_;
     int playing_ = 0;
     int generation_ = 0;
+    // Items in a row that could not be read: once every item of the queue
+    // failed, play stops rather than going round the queue for ever.
+    int failuresInARow_ = 0;
     std::optional<std::chrono::steady_clock::time_point> freezeStarted_;
     // Single shot; active while a still runs.
     QTimer* stillTimer_ = nullptr;

@@ -24,6 +24,17 @@ namespace {
 
 constexpr int sliderSteps = 1000;
 
+// A picture fitted and centred on black.
+void paintFitted(QWidget& widget, const QImage& frame)
+{
+    QPainter painter(&widget);
+    painter.fillRect(widget.rect(), Qt::black);
+    if (frame.isNull()) return;
+    QSizeF shown = QSizeF(frame.size()).scaled(QSizeF(widget.size()), Qt::KeepAspectRatio);
+    const QRectF target(QPointF((widget.width() - shown.width()) / 2, (widget.height() - shown.height()) / 2), shown);
+    painter.drawImage(target, frame);
+}
+
 // Draws the Player's latest frame fitted and centred on black, and asks the
 // Player for pictures of its own size so that they need no scaling here.
 class VideoSurface : public QWidget {
@@ -40,13 +51,7 @@ protected:
     void resizeEvent(QResizeEvent*) override { player_.setOutputSize(size() * devicePixelRatioF()); }
     void paintEvent(QPaintEvent*) override
     {
-        QPainter painter(this);
-        painter.fillRect(rect(), Qt::black);
-        const QImage frame = player_.latestFrame();
-        if (frame.isNull() || !player_.currentItem()) return;
-        QSizeF shown = QSizeF(frame.size()).scaled(QSizeF(size()), Qt::KeepAspectRatio);
-        const QRectF target(QPointF((width() - shown.width()) / 2, (height() - shown.height()) / 2), shown);
-        painter.drawImage(target, frame);
+        paintFitted(*this, player_.currentItem() ? player_.latestFrame() : QImage());
     }
 
 private:
@@ -78,8 +83,12 @@ protected:
         QObject::connect(
             context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] { leaveContext(); }, Qt::DirectConnection);
     }
+    // mpv fits its pictures itself; backward play's are kept at this size.
+    void resizeGL(int, int) override { player_.setOutputSize(size() * devicePixelRatioF()); }
     void paintGL() override
     {
+        // Backward play's pictures are the Player's own.
+        if (const QImage standIn = player_.standInFrame(); !standIn.isNull()) return paintFitted(*this, standIn);
         const qreal ratio = devicePixelRatioF();
         player_.drawOpenGL(int(defaultFramebufferObject()), int(width() * ratio), int(height() * ratio));
     }

@@ -3,6 +3,7 @@
 #include "platform/media/MediaError.h"
 #include "platform/media/Player.h"
 #include "services/ExportFailure.h"
+#include "support/PictureFrameCode.h"
 #include "support/TempDir.h"
 #include "support/TestMedia.h"
 #include "support/EventLoopWait.h"
@@ -17,8 +18,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-
-#include <cstring>
 
 using namespace zanto;
 using namespace zanto::test;
@@ -39,13 +38,7 @@ void ensureApplication()
 // The frame code inside `area` of a picture.
 int codeIn(const QImage& picture, const QRect& area)
 {
-    const QImage part = picture.copy(area).convertToFormat(QImage::Format_ARGB32);
-    TestFrame frame{part.width(), part.height(), {}};
-    frame.bgra.resize(size_t(part.width()) * size_t(part.height()) * 4);
-    for (int y = 0; y < part.height(); ++y)
-        std::memcpy(frame.bgra.data() + size_t(y) * size_t(part.width()) * 4, part.constScanLine(y),
-                    size_t(part.width()) * 4);
-    return readFrameCode(frame, 0, 0, frame.width, frame.height);
+    return pictureFrameCode(picture.copy(area));
 }
 
 TEST(PlayerVideoViewTest, ShowsTheFrameFittedWithNamedControls)

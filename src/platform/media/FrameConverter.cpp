@@ -157,6 +157,20 @@ QImage FrameConverter::toImage(const AVFrame* frame, int width, int height)
     return alpha ? image.convertToFormat(QImage::Format_ARGB32_Premultiplied) : image;
 }
 
+QImage FrameConverter::quickImage(const AVFrame* frame)
+{
+    QImage image(frame->width, frame->height, QImage::Format_ARGB32);
+    if (image.isNull())
+        throw MediaError("Cannot allocate a picture of " + std::to_string(frame->width) + "×"
+                         + std::to_string(frame->height));
+    context(frame->width, frame->height, frame->format, frame->width, frame->height, AV_PIX_FMT_BGRA, true);
+    stateColours(frame, AV_PIX_FMT_BGRA);
+    uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
+    int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
+    scale(frame, planes, strides, frame->width, frame->height, AV_PIX_FMT_BGRA);
+    return image;
+}
+
 QImage FrameConverter::areaToImage(const AVFrame* frame, const PixelRect& rect)
 {
     // A view of the frame's planes from the rectangle's corner on; the frame

@@ -29,6 +29,9 @@ public:
     // The frame as opaque premultiplied BGRA, at its coded size or scaled to
     // the given one (a track's natural size, for non-square pixels).
     QImage toImage(const AVFrame* frame, int width = 0, int height = 0);
+    // The frame at its own size as opaque BGRA, converted quickly (chroma
+    // shared by each two pixels) for pictures shown in passing.
+    QImage quickImage(const AVFrame* frame);
     // The part `rect` (on even positions and sizes) of a yuv420p frame, in
     // BGRA at its own size, for colours to be looked at rather than shown:
     // the fast conversion, chroma shared by each two pixels, within a step of

@@ -1,10 +1,12 @@
 #include "platform/media/Player.h"
 
+#include "platform/media/BackwardFrames.h"
 #include "platform/media/MediaError.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
+#include <QTimer>
 
 #include <mpv/client.h>
 #include <mpv/render.h>
@@ -16,6 +18,7 @@
 #include <condition_variable>
 #include <limits>
 #include <mutex>
+#include <string_view>
 #include <thread>
 
 namespace zanto {
@@ -73,6 +76,15 @@ std::string quoted(const std::string& value)
     return "%" + std::to_string(value.size()) + "%" + value;
 }
 
+// Pictures of backward play are kept at the view's size, but no larger.
+const QSize kLargestBackwardPicture(1280, 720);
+
+double frameSeconds(const MediaAsset& asset)
+{
+    if (!asset.video || !asset.video->frameDuration.isValid() || asset.video->frameDuration.value <= 0) return 1.0 / 30;
+    return asset.video->frameDuration.seconds();
+}
+
 // Exact seeks in mpv show the first frame at or after the target; the frame
 // covering a time is the one that starts at or before it. With a constant
 // rate the target moves back to that frame's start.
@@ -113,8 +125,22 @@ struct Player::Engine {
     bool loaded = false;
     std::optional<double> deferredSeek; // asked before the file was loaded
     std::optional<double> seekTarget;   // of the seek under way, sent or deferred
-    bool backward = false;
+    bool backward = false;              // mpv plays backwards (a movie without video)
+    bool failureReported = false;       // the current item's failure was reported
     bool atEnd = false;
+
+    // Backward play of pictures, GUI thread only: the frames of the current
+    // item (made at its first play), the clock that shows them, the picture
+    // on show in place of mpv's and its time, and the seek that brings mpv
+    // to that frame when backward play ends.
+    std::unique_ptr<BackwardFrames> backwardFrames;
+    QTimer* backwardClock = nullptr;
+    int backwardSteps = 1;
+    bool backwardActive = false;
+    QImage standIn;
+    double standInSeconds = 0;
+    uint64_t settleGeneration = 0;
+    double followedTo = 0;
 
     void post(std::function<void()> call)
     {
@@ -340,6 +366,8 @@ Player::Player(const PlayerOptions& options) : engine_(std::make_unique<Engine>(
 
     engine_->startSoftware(this);
 
+    // Warnings tell of pictures mpv cannot decode.
+    mpv_request_log_messages(mpv, "warn");
     mpv_observe_property(mpv, 0, "eof-reached", MPV_FORMAT_FLAG);
     mpv_observe_property(mpv, 0, "time-pos", MPV_FORMAT_DOUBLE);
     mpv_set_wakeup_callback(
@@ -383,8 +411,10 @@ void Player::replaceCurrentItem(PlayerItemRef item)
     finishSeek(false);
     Engine& engine = *engine_;
     mpv_handle* mpv = engine.mpv.get();
+    dropBackward();
     item_ = std::move(item);
     engine.loaded = false;
+    engine.failureReported = false;
     engine.deferredSeek.reset();
     engine.seekTarget.reset();
     engine.atEnd = false;
@@ -440,6 +470,18 @@ void Player::applyForwardEnd()
 
 void Player::seek(const MediaTime& time, SeekCompletion completion)
 {
+    // Backward play goes on from the new place once mpv is there.
+    if (engine_->backwardActive) {
+        engine_->backwardActive = false;
+        engine_->backwardClock->stop();
+        engine_->backwardFrames->halt();
+    }
+    engine_->standIn = QImage();
+    seekTo(time, std::move(completion));
+}
+
+void Player::seekTo(const MediaTime& time, SeekCompletion completion)
+{
     finishSeek(false);
     seekCompletion_ = std::move(completion);
     if (!item_) {
@@ -475,10 +517,16 @@ void Player::setRate(double rate)
     rate = std::clamp(rate, -8.0, 8.0);
     mpv_handle* mpv = engine_->mpv.get();
     rate_ = item_ ? rate : 0.0;
+    // Pictures play backwards here; only a movie without them plays
+    // backwards in mpv.
+    const bool ownBackward = rate_ < 0 && item_->asset.video;
+    if (!ownBackward) leaveBackward();
+    if (rate_ != 0 && item_->asset.video && !engine_->backwardFrames) makeBackwardFrames();
     if (rate_ == 0) {
         mpv_set_property_string(mpv, "pause", "yes");
         return;
     }
+    if (ownBackward) return startBackward();
     const bool backward = rate_ < 0;
     if (backward != engine_->backward) {
         engine_->backward = backward;
@@ -499,6 +547,7 @@ void Player::setRate(double rate)
 double Player::currentTime() const
 {
     if (!item_) return std::numeric_limits<double>::quiet_NaN();
+    if (engine_->backwardActive) return engine_->standInSeconds;
     // While a seek is under way mpv still tells where it was.
     if (engine_->seekTarget) return *engine_->seekTarget;
     double seconds = 0;
@@ -508,11 +557,17 @@ double Player::currentTime() const
 
 QImage Player::latestFrame() const
 {
+    if (!engine_->standIn.isNull()) return engine_->standIn;
     {
         std::lock_guard lock(engine_->mutex);
         if (!engine_->openGL) return engine_->latest;
     }
     return item_ ? engine_->screenshot() : QImage();
+}
+
+QImage Player::standInFrame() const
+{
+    return engine_->standIn;
 }
 
 bool Player::useOpenGL(GLFunctionFinder find, void* findContext)
@@ -617,12 +672,22 @@ void Player::drainEvents()
                 engine_->deferredSeek.reset();
                 engine_->seekTarget.reset();
                 finishSeek(false);
+                reportFailure();
             }
             break;
         }
         case MPV_EVENT_PLAYBACK_RESTART:
             handlePlaybackRestart();
             break;
+        case MPV_EVENT_LOG_MESSAGE: {
+            const auto* log = static_cast<mpv_event_log_message*>(event->data);
+            // mpv plays on over pictures it cannot decode; the file is
+            // damaged. (A hardware decoder's failure says so and falls back.)
+            if (std::string_view(log->prefix) == "vd"
+                && std::string_view(log->text).starts_with("Error while decoding frame!"))
+                handleDamage();
+            break;
+        }
         case MPV_EVENT_PROPERTY_CHANGE: {
             const auto* property = static_cast<mpv_event_property*>(event->data);
             const std::string name = property->name;
@@ -673,7 +738,11 @@ void Player::handlePlaybackRestart()
     if (!seekTaken_) return;
     seekTaken_ = false;
     engine_->seekTarget.reset();
+    // mpv shows the frame backward play stopped on.
+    if (seekGeneration_ == engine_->settleGeneration) engine_->standIn = QImage();
     finishSeek(true);
+    // A seek during backward play: on backwards from there.
+    if (rate_ < 0 && item_ && item_->asset.video && !engine_->backwardActive) startBackward();
 }
 
 void Player::handleEndOfFile()
@@ -682,16 +751,154 @@ void Player::handleEndOfFile()
     // last frame while paused is no end of play either.
     const bool playing = rate_ > 0;
     pause();
-    if (playing && item_ && endHandler_) endHandler_(item_->id);
+    if (!playing || !item_) return;
+    if (endedShort()) {
+        reportFailure();
+    } else if (endHandler_) {
+        endHandler_(item_->id);
+    }
+}
+
+void Player::handleDamage()
+{
+    // Only the file of the current entry, once loaded: messages of the one before may still come.
+    if (engine_->loaded && engine_->startedEntry == engine_->entryId) reportFailure();
+}
+
+void Player::reportFailure()
+{
+    if (!item_ || engine_->failureReported) return;
+    engine_->failureReported = true;
+    if (failureHandler_) failureHandler_(item_->id);
+}
+
+// Whether forward play stopped well before its forward end (or the movie's
+// stated end): the file's data runs out there.
+bool Player::endedShort() const
+{
+    double seconds = 0;
+    if (mpv_get_property(engine_->mpv.get(), "time-pos", MPV_FORMAT_DOUBLE, &seconds) < 0) return false;
+    double end = item_->durationSeconds();
+    if (forwardEnd_.isValid()) end = std::min(end, forwardEnd_.seconds());
+    // The last frame starts up to a frame before the end; clip ranges may
+    // end a little past a file's end.
+    return seconds + frameSeconds(item_->asset) + 0.05 < end;
 }
 
 void Player::handleTimePosition(double seconds)
 {
+    followForward(seconds);
     if (rate_ < 0 && reverseEnd_.isValid() && seconds <= reverseEnd_.seconds() + 1e-3) {
         pause();
         const std::string target = secondsText(reverseEnd_.seconds());
         const char* command[] = {"seek", target.c_str(), "absolute+exact", nullptr};
         mpv_command_async(engine_->mpv.get(), noReply, command);
+    }
+}
+
+// The current item's backward frames, from its first play on, at the size
+// pictures are drawn.
+void Player::makeBackwardFrames()
+{
+    QSize size;
+    {
+        std::lock_guard lock(engine_->mutex);
+        size = engine_->outputSize.isEmpty() ? engine_->naturalSize
+                                             : engine_->naturalSize.scaled(engine_->outputSize, Qt::KeepAspectRatio);
+    }
+    if (size.width() > kLargestBackwardPicture.width() || size.height() > kLargestBackwardPicture.height())
+        size = size.scaled(kLargestBackwardPicture, Qt::KeepAspectRatio);
+    engine_->backwardFrames = std::make_unique<BackwardFrames>(item_->asset, size);
+}
+
+void Player::startBackward()
+{
+    Engine& engine = *engine_;
+    const double frame = frameSeconds(item_->asset);
+    const double interval = std::max(frame / std::abs(rate_), 1.0 / 60);
+    engine.backwardSteps = std::max(1, int(std::lround(std::abs(rate_) * interval / frame)));
+    if (!engine.backwardClock) {
+        engine.backwardClock = new QTimer(engine.context.get());
+        engine.backwardClock->setTimerType(Qt::PreciseTimer);
+        QObject::connect(engine.backwardClock, &QTimer::timeout, engine.context.get(), [this] { stepBackward(); });
+    }
+    engine.backwardClock->setInterval(int(std::lround(interval * 1000)));
+    if (engine.backwardActive) return;
+    mpv_set_property_string(engine.mpv.get(), "pause", "yes");
+    engine.standInSeconds = currentTime();
+    engine.backwardActive = true;
+    // The frame covering the reverse end starts up to a frame before it.
+    const double floor = reverseEnd_.isValid() ? reverseEnd_.seconds() - frame : 0;
+    engine.backwardFrames->rewind(engine.standInSeconds, floor);
+    engine.backwardClock->start();
+    // The frames just shown forwards are there at once.
+    stepBackward();
+}
+
+void Player::stepBackward()
+{
+    Engine& engine = *engine_;
+    std::optional<BackwardFrame> frame = engine.backwardFrames->take(engine.backwardSteps);
+    if (!frame) {
+        // The file's start, or a file that cannot be read on: play stops.
+        if (engine.backwardFrames->exhausted()) pause();
+        return;
+    }
+    const double seconds = frame->seconds;
+    showBackward(std::move(*frame));
+    if (reverseEnd_.isValid() && seconds <= reverseEnd_.seconds() + 1e-3) {
+        // mpv settles on the frame covering the reverse end.
+        engine.standInSeconds = reverseEnd_.seconds();
+        pause();
+    }
+}
+
+void Player::showBackward(BackwardFrame frame)
+{
+    Engine& engine = *engine_;
+    engine.standIn = std::move(frame.image);
+    engine.standInSeconds = frame.seconds;
+    std::lock_guard lock(engine.mutex);
+    ++engine.framesDrawn;
+    engine.postFrame(this);
+}
+
+// Backward play ends: mpv is sought to the frame reached, whose picture
+// stands in until mpv shows it.
+void Player::leaveBackward()
+{
+    Engine& engine = *engine_;
+    if (!engine.backwardActive) return;
+    engine.backwardActive = false;
+    engine.backwardClock->stop();
+    engine.backwardFrames->halt();
+    if (engine.standIn.isNull()) return; // none shown: mpv still shows where it was
+    {
+        std::lock_guard lock(engine.mutex);
+        if (!engine.openGL) engine.latest = engine.standIn;
+    }
+    seekTo(MediaTime::fromSeconds(engine.standInSeconds, 60000), {});
+    engine.settleGeneration = seekGeneration_;
+}
+
+void Player::dropBackward()
+{
+    Engine& engine = *engine_;
+    if (engine.backwardClock) engine.backwardClock->stop();
+    engine.backwardActive = false;
+    engine.backwardFrames.reset();
+    engine.standIn = QImage();
+}
+
+// Forward play is followed so that its last frames are kept for backward
+// play; so is the frame a pause settles on, but not the seeks of a paused movie.
+void Player::followForward(double seconds)
+{
+    Engine& engine = *engine_;
+    if (!engine.backwardFrames || engine.backwardActive || engine.seekTarget) return;
+    if (rate_ > 0 || (rate_ == 0 && std::abs(seconds - engine.followedTo) < 0.2)) {
+        engine.backwardFrames->follow(seconds);
+        engine.followedTo = seconds;
     }
 }
 

@@ -13,6 +13,8 @@
 
 namespace zanto {
 
+struct BackwardFrame;
+
 // One movie opened for playback. Its identity tells the end reports of one
 // item from those of another, even for the same file opened twice. Plain
 // value, shared between the Player and its owner; any thread.
@@ -74,7 +76,9 @@ public:
     void pause() { setRate(0.0); }
     // 0 when paused; negative when playing backwards.
     double rate() const { return rate_; }
-    // -8..8 (clamped); 0 pauses, a negative rate plays backwards.
+    // -8..8 (clamped); 0 pauses, a negative rate plays backwards. Backwards,
+    // the pictures come at once and silently from BackwardFrames; once play
+    // stops or turns forwards, mpv is sought to the frame reached.
     void setRate(double rate);
 
     // The playback position in file seconds (a seek's target while it is
@@ -84,6 +88,10 @@ public:
     // The frame last drawn: BGRA (QImage::Format_ARGB32, opaque), upright,
     // at the output size; null before the first frame or without an item.
     QImage latestFrame() const;
+    // The picture shown in place of mpv's own: the frames of backward play,
+    // until mpv shows the one where it stopped. Null when mpv's is on show;
+    // a view that draws with OpenGL draws this instead when there is one.
+    QImage standInFrame() const;
     // Pictures are drawn at the movie's upright size fitted into `box` (a
     // view passes its own size in device pixels); an empty box draws them at
     // the natural size.
@@ -112,6 +120,11 @@ public:
     // Forward play reached the forward end (or the movie's end) of the item
     // with this id: reported once per arrival.
     void setEndHandler(std::function<void(uint64_t itemId)> handler) { endHandler_ = std::move(handler); }
+    // The movie of the item with this id cannot be played through: forward
+    // play stopped before its forward end because the file's data ends there
+    // (cut short; reported instead of the end), mpv could not decode its
+    // pictures (damaged) or could not play it at all. Once per item.
+    void setFailureHandler(std::function<void(uint64_t itemId)> handler) { failureHandler_ = std::move(handler); }
     // A new picture is in latestFrame().
     void setFrameHandler(std::function<void()> handler) { frameHandler_ = std::move(handler); }
 
@@ -119,18 +132,30 @@ private:
     struct Engine;
     void drainEvents();
     void handleFileLoaded();
+    void seekTo(const MediaTime& time, SeekCompletion completion);
     void sendSeek(double seconds);
     void handleEndReached(bool atEnd);
     void handleSeekReply(uint64_t generation, bool ok);
     void handlePlaybackRestart();
     void handleEndOfFile();
+    bool endedShort() const;
+    void handleDamage();
+    void reportFailure();
     void handleTimePosition(double seconds);
     void finishSeek(bool finished);
     void applyForwardEnd();
     void reloadPicture(double seconds);
+    void makeBackwardFrames();
+    void startBackward();
+    void stepBackward();
+    void showBackward(BackwardFrame frame);
+    void leaveBackward();
+    void dropBackward();
+    void followForward(double seconds);
 
     std::unique_ptr<Engine> engine_;
     std::function<void(uint64_t)> endHandler_;
+    std::function<void(uint64_t)> failureHandler_;
     std::function<void()> frameHandler_;
     PlayerItemRef item_;
     MediaTime reverseEnd_{0, 0};

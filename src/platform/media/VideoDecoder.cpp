@@ -123,9 +123,9 @@ bool VideoDecoder::hiddenBeforeTarget(const AVPacket* packet)
     return hidden;
 }
 
-const AVFrame* VideoDecoder::next()
+const AVFrame* VideoDecoder::next(const std::optional<MediaTime>& wantedFrom)
 {
-    target_.reset();
+    target_ = wantedFrom;
     forgetHeldFrames();
     return decodeNext();
 }

@@ -32,8 +32,9 @@ public:
     void seek(const MediaTime& time);
     // The next frame in presentation order; nullptr at the end of the stream.
     // The frame stays owned by the decoder and valid until the next call.
-    // After it, frameAt starts afresh with a seek.
-    const AVFrame* next();
+    // After it, frameAt starts afresh with a seek. Frames before `wantedFrom`
+    // that no later frame refers to may be skipped undecoded.
+    const AVFrame* next(const std::optional<MediaTime>& wantedFrom = std::nullopt);
     // The picture shown at `time`: the last frame at or before it (the first
     // frame for an earlier time), the last frame past the end of the stream.
     // Moves forward by decoding and seeks only when `time` goes back or lies

@@ -1,6 +1,7 @@
 #include "platform/media/MediaError.h"
 #include "platform/media/Player.h"
 #include "support/GuiTestEnvironment.h"
+#include "support/PictureFrameCode.h"
 #include "support/TempDir.h"
 #include "support/TestMedia.h"
 #include "support/EventLoopWait.h"
@@ -12,8 +13,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <fstream>
 #include <optional>
 
@@ -22,20 +23,10 @@ using namespace zanto::test;
 
 namespace {
 
-TestFrame asTestFrame(const QImage& image)
-{
-    TestFrame frame{image.width(), image.height(), {}};
-    frame.bgra.resize(size_t(image.width()) * size_t(image.height()) * 4);
-    for (int y = 0; y < image.height(); ++y)
-        std::memcpy(frame.bgra.data() + size_t(y) * size_t(image.width()) * 4, image.constScanLine(y),
-                    size_t(image.width()) * 4);
-    return frame;
-}
-
 int shownCode(const Player& player)
 {
     const QImage frame = player.latestFrame();
-    return frame.isNull() ? -2 : readFrameCode(asTestFrame(frame), 0, 0, frame.width(), frame.height());
+    return frame.isNull() ? -2 : pictureFrameCode(frame);
 }
 
 MediaTime at(double seconds)
@@ -182,6 +173,65 @@ TEST_F(PlayerTest, ReversePlayPausesAtTheReverseEndWithoutReport)
     player.play(); // forwards again, to the forward end set meanwhile
     ASSERT_TRUE(waitFor([&] { return ends == 1; }));
     EXPECT_NEAR(player.currentTime(), 1.3, 1.0 / 30);
+}
+
+// Backward play shows every frame before the one on show, once and in
+// order, whether forward play came first (its frames are kept) or not; at
+// this size a stretch of frames decoded at a time is shorter than the
+// movie, so several are joined, across key frames. K settles on the frame reached.
+TEST_F(PlayerTest, BackwardPlayShowsEachFrameInTurnAndKStaysOnTheLast)
+{
+    player.setOutputSize(QSize(1280, 720));
+    for (const bool playedFirst : {true, false}) {
+        load(playedFirst ? 0.5 : 1.5);
+        if (playedFirst) {
+            player.play();
+            ASSERT_TRUE(waitFor([&] { return player.currentTime() >= 1.5; }));
+            player.pause();
+        }
+        waitFor([] { return false; }, 300); // the last frames asked for are drawn
+        const int from = shownCode(player);
+        std::vector<int> codes;
+        player.setFrameHandler([&] {
+            if (const int code = shownCode(player); codes.empty() || codes.back() != code) codes.push_back(code);
+        });
+        player.setRate(-1);
+        ASSERT_TRUE(waitFor([&] { return !codes.empty() && codes.back() <= 20; }, 8000)) << playedFirst;
+        player.pause();
+        waitFor([] { return false; }, 300);
+        player.setFrameHandler({});
+        std::vector<int> expected;
+        for (int code = from - 1; code >= codes.back(); --code) expected.push_back(code);
+        EXPECT_EQ(codes, expected) << "played first: " << playedFirst;
+        EXPECT_EQ(shownCode(player), codes.back());
+        EXPECT_NEAR(player.currentTime(), codes.back() / 30.0, 1.0 / 60);
+    }
+}
+
+// The shuttle's faster rates step over frames (-4 shows every other one, at
+// 60 a second); a seek while going backwards
+// goes on backwards from there; L turns forwards from the frame reached.
+TEST_F(PlayerTest, BackwardPlayStepsAtItsRateFollowsSeeksAndTurnsForward)
+{
+    load(1.8);
+    waitFor([] { return false; }, 300);
+    std::vector<int> codes;
+    player.setFrameHandler([&] {
+        if (const int code = shownCode(player); codes.empty() || codes.back() != code) codes.push_back(code);
+    });
+    player.setRate(-4);
+    ASSERT_TRUE(waitFor([&] { return codes.size() >= 4; }));
+    for (size_t i = 1; i < 4; ++i) EXPECT_EQ(codes[i - 1] - codes[i], 2) << i;
+    player.seek(at(1.0));
+    ASSERT_TRUE(waitFor([&] { return codes.back() < 28; }));
+    EXPECT_LT(player.rate(), 0);
+    player.setRate(1);
+    const int reached = codes.back();
+    ASSERT_TRUE(waitFor([&] { return codes.back() > reached + 3; }));
+    player.setFrameHandler({});
+    const auto turned = std::find(codes.begin(), codes.end(), reached);
+    ASSERT_NE(turned, codes.end());
+    EXPECT_TRUE(std::is_sorted(turned, codes.end())) << "forward play starts at the frame reached";
 }
 
 TEST_F(PlayerTest, AForwardEndJustPastTheDurationPlaysToTheLastFrame)
