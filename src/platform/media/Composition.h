@@ -70,12 +70,23 @@ struct CompositorRequest {
 // export and is kept as its error (rethrown unchanged by `run`).
 using CompositorCallback = std::function<QImage(const CompositorRequest&)>;
 
-// What an overlay compositor draws over one output frame: a premultiplied
-// picture of the output size, transparent outside `rect`, laid over the
-// placed frame (source-over).
-struct CompositorOverlay {
+// One picture an overlay compositor lays over an output frame: premultiplied,
+// of the output size, transparent outside `rect`, laid over what lies below
+// (source-over).
+struct CompositorLayer {
     QImage picture;
     QRect rect;
+    // A standing layer is a picture the compositor hands over again,
+    // unchanged and shared (the same QImage::cacheKey), for other frames: it
+    // is brought into YUV once and blended from there whole. Any other layer
+    // is drawn for this frame alone and looked at only within `rect`.
+    bool standing = false;
+};
+
+// What an overlay compositor draws over one output frame: its layers, laid
+// over the placed frame in turn.
+struct CompositorOverlay {
+    std::vector<CompositorLayer> layers;
 };
 
 // What an overlay compositor gets for one output frame: the part of the

@@ -224,6 +224,7 @@ struct CompositionExport::Pipeline {
     std::vector<std::unique_ptr<media::BoundedQueue<media::FrameJob>>> jobs;
     std::vector<std::unique_ptr<media::BoundedQueue<media::FramePtr>>> frames;
     media::Turns turns;
+    media::StandingLayers standing;
 
     Pipeline()
     {
@@ -459,7 +460,7 @@ void CompositionExport::runPipeline(FirstError& failure)
         composeThreads.emplace_back([&, i] {
             auto inTurn = [&](int64_t turn, const std::function<void()>& call) { pipeline.turns.run(turn, call); };
             try {
-                FrameComposer composer(composition_);
+                FrameComposer composer(composition_, pipeline.standing);
                 while (std::optional<FrameJob> job = pipeline.jobs[i]->pop())
                     if (cancelled_ || !pipeline.frames[i]->push(composer.compose(*job, inTurn))) break;
             } catch (...) {
