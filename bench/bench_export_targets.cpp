@@ -3,7 +3,7 @@
 // alternately in the same process, and the median of the rounds counts, so a
 // change in the machine's load touches both alike.
 //
-//   bench_export_targets [speed|two-cores|items|xml|memory|large|all] [rounds]
+//   bench_export_targets [speed|two-cores|items|stills|xml|memory|large|all] [rounds]
 //
 // `all 3` runs everything in about ten minutes on a quiet 8-core machine.
 // Sources and outputs go to $ZANTO_BENCH_FOLDER (a temporary folder otherwise).
@@ -23,9 +23,18 @@
 // items:     the cost of an item: 30 moments of 2 s from three matches against
 //            3 items of 20 s from the same matches, and the same 60 s of
 //            pictures in 30 items against 3.
+// stills:    telestration on freeze stills: the analyst playlist with five
+//            5 s stills cut from its matches, Player Ring, Passing Lane and
+//            Spotlight on every still, against the same stills unmarked;
+//            each of the fifteen tools alone on every still of a short
+//            playlist of the five stills, each after one moment, against
+//            them unmarked (the slowest tool counts); and Player Ring,
+//            Passing Lane and Spotlight on every video item of the analyst
+//            playlist against its plain export.
 // xml:       the merged XML export of 1,000 in-place items of one movie.
 // memory:    peak resident memory of exports of every playlist shape, each in
-//            a child process.
+//            a child process; those with telestration marks may also hold
+//            the software renderer's library pages.
 // large:     peak resident memory of exporting 2 s of an 8000 x 8000 movie.
 #include "marks/GXLSettings.h"
 #include "marks/OrganizerMarkDrawing.h"
@@ -33,6 +42,7 @@
 #include "playlist/OrganizerExporter.h"
 #include "playlist/OrganizerExporterPicture.h"
 #include "BenchShell.h"
+#include "app/ProcessMemory.h"
 #include "organizer/model/OrganizerEdits.h"
 
 #include <QGuiApplication>
@@ -243,6 +253,57 @@ Playlist analystPlaylist(Marks marks)
                      {telestration("Player Ring"), telestration("Passing Lane"), telestration("Space Circle")});
     }
     return p;
+}
+
+// The analyst's playlist with five freeze stills of 5 s cut from its three
+// matches, spread among its items, each with `stillMarks`.
+Playlist stillsPlaylist(const std::vector<OrganizerMark>& stillMarks)
+{
+    Playlist p = analystPlaylist(Marks::Plain);
+    p.name = "stills";
+    static const std::array<double, 5> times{12.3, 30.1, 44.7, 58.2, 66.5};
+    for (size_t i = 0; i < times.size(); ++i) {
+        const std::string source(1, char('A' + i % 3));
+        OrganizerItem still{.kind = "freeze", .freezeTime = times[i], .name = "Still " + std::to_string(i)};
+        still.sourceIDs = {source};
+        still.sourceID = source;
+        still.end = 5;
+        addMarks(still, stillMarks);
+        p.items.insert(p.items.begin() + std::ptrdiff_t(3 + 5 * i), still);
+    }
+    return p;
+}
+
+// The five stills of stillsPlaylist, each after one of the analyst's
+// moments: the same stills at a larger share of the output, so that the
+// fifteen tools can each be measured in a few minutes.
+Playlist shortStillsPlaylist(const std::vector<OrganizerMark>& stillMarks)
+{
+    const Playlist whole = stillsPlaylist(stillMarks);
+    Playlist p{"stills-short", whole.document, {}};
+    const OrganizerItem* moment = nullptr;
+    for (const OrganizerItem& item : whole.items) {
+        if (item.kind == "video") moment = &item;
+        if (item.kind != "freeze" || !item.name.starts_with("Still ") || !moment) continue;
+        p.items.push_back(*moment);
+        p.items.push_back(item);
+    }
+    return p;
+}
+
+// The analyst's playlist, plain marks on every third item as before, with
+// `marks` on every video item.
+Playlist videoMarksPlaylist(const std::vector<OrganizerMark>& marks)
+{
+    Playlist p = analystPlaylist(Marks::Plain);
+    for (OrganizerItem& item : p.items)
+        if (item.kind == "video") addMarks(item, marks);
+    return p;
+}
+
+std::vector<OrganizerMark> threeMarks()
+{
+    return {telestration("Player Ring"), telestration("Passing Lane"), telestration("Spotlight")};
 }
 
 // 30 moments of 2 s, plain, taking turns between the analyst's three matches
@@ -479,6 +540,48 @@ void itemCost(int rounds)
     verdict("cost of an item, the same pictures in 30 items against 3", (t[2] - t[0]) / 27 * 1000, 40, "ms");
 }
 
+void stills(int rounds)
+{
+    const Playlist unmarked = stillsPlaylist({});
+    const Playlist marked = stillsPlaylist(threeMarks());
+    const Playlist plain = analystPlaylist(Marks::Plain);
+    const Playlist spotlights = videoMarksPlaylist(threeMarks());
+    exportPlaylist(marked, workFolder() / "stills-warm.mp4");
+    const std::vector<double> t =
+        alternate(rounds, {[&] { exportPlaylist(unmarked, workFolder() / "stills-unmarked.mp4"); },
+                           [&] { exportPlaylist(marked, workFolder() / "stills-marked.mp4"); }});
+    note("analyst playlist with five stills: unmarked " + std::to_string(t[0]).substr(0, 5)
+         + " s, three marks on every still " + std::to_string(t[1]).substr(0, 5) + " s");
+    note("  " + uptime());
+    verdict("stills: three marks on every still / stills unmarked", t[1] / t[0], 1.15);
+
+    const Playlist shortUnmarked = shortStillsPlaylist({});
+    std::vector<std::function<void()>> sides{
+        [&] { exportPlaylist(shortUnmarked, workFolder() / "stills-short-unmarked.mp4"); }};
+    const std::vector<std::string>& tools = GXLSettings::tools();
+    std::vector<Playlist> oneTool;
+    for (const std::string& tool : tools) oneTool.push_back(shortStillsPlaylist({telestration(tool)}));
+    for (const Playlist& p : oneTool) sides.push_back([&] { exportPlaylist(p, workFolder() / "stills-tool.mp4"); });
+    const std::vector<double> perTool = alternate(rounds, sides);
+    size_t slowest = 1;
+    for (size_t i = 1; i < perTool.size(); ++i) {
+        note("  " + tools[i - 1] + " on every still " + std::to_string(perTool[i] / perTool[0]).substr(0, 4) + "x");
+        if (perTool[i] > perTool[slowest]) slowest = i;
+    }
+    note("  " + uptime());
+    verdict("stills, short: slowest one tool (" + tools[slowest - 1] + ") on every still / unmarked",
+            perTool[slowest] / perTool[0], 1.15);
+
+    const std::vector<double> v =
+        alternate(rounds, {[&] { exportPlaylist(plain, workFolder() / "analyst-plain.mp4"); },
+                           [&] { exportPlaylist(spotlights, workFolder() / "analyst-spotlights.mp4"); }});
+    note("analyst playlist: plain " + std::to_string(v[0]).substr(0, 5)
+         + " s, Player Ring, Passing Lane and Spotlight on every video item " + std::to_string(v[1]).substr(0, 5)
+         + " s");
+    note("  " + uptime());
+    verdict("three marks with a Spotlight on every video item / plain", v[1] / v[0], 1.35);
+}
+
 void xml(int rounds)
 {
     const fs::path movie = workFolder() / "match-1080p.mp4";
@@ -524,6 +627,8 @@ Playlist memoryPlaylist(const std::string& what)
     if (what == "analyst") return analystPlaylist(Marks::Plain);
     if (what == "analyst-telestration") return analystPlaylist(Marks::Telestration);
     if (what == "items30") return momentsPlaylist();
+    if (what == "stills-marked") return stillsPlaylist(threeMarks());
+    if (what == "spotlight-every-item") return videoMarksPlaylist(threeMarks());
     const int count = std::stoi(what);
     // About a minute of output at every size, so the export's own working
     // set, not its length, is what is measured.
@@ -534,9 +639,13 @@ void memory()
 {
     shapes(); // every source made before the children start
     momentsPlaylist();
-    for (const char* what : {"10", "200", "1000", "even-telestration", "analyst", "analyst-telestration", "items30"}) {
+    for (const char* what : {"10", "200", "1000", "analyst", "items30"}) {
         const double peak = childPeakMiB({"export-child", what});
         verdict("peak memory, " + std::string(what), peak, 450, "MiB");
+    }
+    for (const char* what : {"even-telestration", "analyst-telestration", "stills-marked", "spotlight-every-item"}) {
+        const double peak = childPeakMiB({"export-child", what});
+        verdict("peak memory, " + std::string(what), peak, 520, "MiB");
     }
 }
 
@@ -582,6 +691,8 @@ void runTwoCoresChild(int rounds)
 
 int main(int argc, char** argv)
 {
+    // The exports measured are the application's: its allocator settings too.
+    tuneProcessMemory();
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QGuiApplication application(argc, argv); // fonts for the text marks
     const std::string what = argc > 1 ? argv[1] : "all";
@@ -597,6 +708,7 @@ int main(int argc, char** argv)
         if (what == "speed" || what == "all") speed(rounds);
         if (what == "two-cores" || what == "all") runTwoCoresChild(rounds);
         if (what == "items" || what == "all") itemCost(rounds);
+        if (what == "stills" || what == "all") stills(rounds);
         if (what == "xml" || what == "all") xml(rounds);
         if (what == "memory" || what == "all") memory();
         if (what == "large" || what == "all") large();
