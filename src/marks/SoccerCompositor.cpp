@@ -14,8 +14,10 @@ namespace zanto {
 
 namespace {
 
-// Standing layers kept: those of the segments the compose threads are on.
-constexpr size_t kStandingKept = 4;
+// Standing layers kept: one or two for the segment the compose threads are
+// on (a picture-wide one holds some four megabytes); at a segment's end the
+// few frames on either side may draw one again.
+constexpr size_t kStandingKept = 2;
 
 } // namespace
 

@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <cmath>
 #include <future>
 #include <set>
@@ -100,6 +102,32 @@ INSTANTIATE_TEST_SUITE_P(Cases, RequestFailures,
                                            FailingRequest{"IndexPastTheEnd", 1, true},
                                            FailingRequest{"NegativeIndex", -1, true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// This process's threads named as the serial queue's.
+int queueThreads()
+{
+    int count = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        count += name == std::string(SoccerCompositor::queueLabel).substr(0, 15);
+    }
+    return count;
+}
+
+// Drawing overlays runs on the callers' threads: the queue's thread starts
+// with the first frame request, not before.
+TEST(SoccerCompositor, StartsItsQueueThreadWithItsFirstRequest)
+{
+    const std::vector<SoccerInstruction> segments{SoccerInstruction(span(0, 1), 1, {}, {ringAt(0.5, 0.5)})};
+    const OverlayCompositor overlays = SoccerCompositor::overlayCompositor(segments);
+    overlays.draw(OverlayRequest{sec(0), 0, QImage(), QRect()});
+    SoccerCompositor compositor(segments);
+    EXPECT_EQ(queueThreads(), 0);
+    EXPECT_EQ(outcomeOf(compositor, solid(1280, 720, turf), sec(0), 0).error, "");
+    EXPECT_EQ(queueThreads(), 1);
+}
 
 TEST(SoccerCompositor, SegmentWithoutMarksShowsThePlacedFrameUnchanged)
 {

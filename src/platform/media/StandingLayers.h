@@ -22,10 +22,11 @@ public:
     std::shared_ptr<const YuvOverlay> tables(const QImage& picture);
 
 private:
-    // A compositor lays a few standing layers over each item (a layer of the
-    // marks below the moving ones and one above); two items' worth covers
-    // the compose threads working on either side of an item's end.
-    static constexpr size_t kKept = 4;
+    // A compositor lays one or two standing layers over an item (the marks
+    // below the moving ones and those above). Each holds some five megabytes
+    // of tables for a picture-wide mark: two are kept, and the few frames on
+    // either side of an item's end may make one again.
+    static constexpr size_t kKept = 2;
 
     // Guards kept_, the newest first. Tables are made under it: the other
     // thread, wanting the same ones, waits for them rather than making them twice.
