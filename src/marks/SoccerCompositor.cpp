@@ -193,8 +193,9 @@ CompositorOverlay SoccerCompositor::drawOver(const OverlayRequest& request)
         if (poses[first])
             overlay.layers.push_back(standingLayer(index, first, end, std::move(pose), seconds));
         else
-            overlay.layers.push_back(movingLayer({marks.begin() + std::ptrdiff_t(first), marks.begin() + std::ptrdiff_t(end)},
-                                                 request, seconds, QRect()));
+            overlay.layers.push_back(
+                movingLayer({marks.begin() + std::ptrdiff_t(first), marks.begin() + std::ptrdiff_t(end)}, request,
+                            seconds, QRect()));
     }
     return overlay;
 }

@@ -113,8 +113,8 @@ private:
         QImage picture;
     };
     CompositorOverlay drawOver(const OverlayRequest& request);
-    CompositorLayer movingLayer(const std::vector<OrganizerMark>& marks, const OverlayRequest& request,
-                                double seconds, const QRect& plain);
+    CompositorLayer movingLayer(const std::vector<OrganizerMark>& marks, const OverlayRequest& request, double seconds,
+                                const QRect& plain);
     CompositorLayer standingLayer(int index, size_t first, size_t end, std::string pose, double seconds);
     Canvas& claimCanvas();
     QRect plainArea(int index);

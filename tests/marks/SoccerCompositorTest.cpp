@@ -444,8 +444,9 @@ struct StillThenVideo {
         MovieWriter writer(still, {.container = MovieContainer::QuickTime, .intermediate = true});
         for (int i = 0; i < 15; ++i) writer.appendVideoFrame(picture, MediaTime{i, 30});
         writer.finish();
-        test::makeTestMovie(video, {.width = 1280, .height = 720, .durationSeconds = 0.5,
-                                    .picture = test::TestPicture::Bars, .audio = false});
+        test::makeTestMovie(
+            video,
+            {.width = 1280, .height = 720, .durationSeconds = 0.5, .picture = test::TestPicture::Bars, .audio = false});
     }
 
     // Every frame, as ffmpeg decodes it: yuv420p bytes.
@@ -463,7 +464,8 @@ struct StillThenVideo {
         composition.overlayCompositor = SoccerCompositor::overlayCompositor(instructions, layers);
         const std::filesystem::path out = folder / (name + ".mp4");
         CompositionExport(composition, out).run();
-        return test::runTool("ffmpeg", {"-v", "error", "-i", out.string(), "-f", "rawvideo", "-pix_fmt", "yuv420p", "-"});
+        return test::runTool("ffmpeg",
+                             {"-v", "error", "-i", out.string(), "-f", "rawvideo", "-pix_fmt", "yuv420p", "-"});
     }
 };
 
