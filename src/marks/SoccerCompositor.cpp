@@ -15,8 +15,9 @@ namespace zanto {
 namespace {
 
 // Standing layers kept: one or two for the segment the compose threads are
-// on (a picture-wide one holds some four megabytes); at a segment's end the
-// few frames on either side may draw one again.
+// on (a picture-wide one holds some five megabytes of YUV tables once the
+// export has laid it); at a segment's end the few frames on either side may
+// draw one again.
 constexpr size_t kStandingKept = 2;
 
 } // namespace
@@ -241,16 +242,16 @@ CompositorLayer SoccerCompositor::standingLayer(int index, size_t first, size_t 
     }
     // A second thread wanting the same layer waits for the first one's.
     std::lock_guard drawing(layer->drawing);
-    if (layer->picture.isNull()) {
+    if (!layer->picture) {
         QImage canvas(markCanvasWidth, markCanvasHeight, pixelFormat);
         if (canvas.isNull()) throw failure("描画を合成できません。");
         canvas.fill(Qt::transparent);
         const std::vector<OrganizerMark>& marks = instructions_[size_t(index)].marks;
         soccerOverlay(canvas, {marks.begin() + std::ptrdiff_t(first), marks.begin() + std::ptrdiff_t(end)}, QImage(),
                       QRect(), seconds, QRect());
-        layer->picture = canvas;
+        layer->picture = std::make_shared<StandingPicture>(std::move(canvas));
     }
-    return CompositorLayer{layer->picture, layer->picture.rect(), true};
+    return CompositorLayer{QImage(), QRect(0, 0, markCanvasWidth, markCanvasHeight), layer->picture};
 }
 
 OverlayCompositor SoccerCompositor::overlayCompositor(std::vector<SoccerInstruction> instructions, MarkLayers layers)

@@ -110,7 +110,7 @@ private:
         size_t first = 0;
         std::string pose;
         std::mutex drawing; // held while `picture` is drawn, and guards it
-        QImage picture;
+        std::shared_ptr<StandingPicture> picture;
     };
     CompositorOverlay drawOver(const OverlayRequest& request);
     CompositorLayer movingLayer(const std::vector<OrganizerMark>& marks, const OverlayRequest& request, double seconds,

@@ -7,6 +7,7 @@
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MediaTime.h"
 #include "platform/media/MovieContainer.h"
+#include "platform/media/StandingPicture.h"
 
 #include <QImage>
 #include <QRect>
@@ -15,6 +16,7 @@
 #include <functional>
 #include <future>
 #include <map>
+#include <memory>
 #include <vector>
 
 namespace zanto {
@@ -76,11 +78,11 @@ using CompositorCallback = std::function<QImage(const CompositorRequest&)>;
 struct CompositorLayer {
     QImage picture;
     QRect rect;
-    // A standing layer is a picture the compositor hands over again,
-    // unchanged and shared (the same QImage::cacheKey), for other frames: it
-    // is brought into YUV once and blended from there whole. Any other layer
-    // is drawn for this frame alone and looked at only within `rect`.
-    bool standing = false;
+    // When set, the layer is this picture instead, handed over again for
+    // other frames: it is brought into YUV once and blended from there, and
+    // `picture` is not looked at. Any other layer is drawn for this frame
+    // alone and looked at only within `rect`.
+    std::shared_ptr<StandingPicture> standing;
 };
 
 // What an overlay compositor draws over one output frame: its layers, laid

@@ -106,7 +106,6 @@ struct CompositionExport::Pipeline {
     std::vector<std::unique_ptr<media::BoundedQueue<media::FrameJob>>> jobs;
     std::vector<std::unique_ptr<media::BoundedQueue<media::FramePtr>>> frames;
     media::Turns turns;
-    media::StandingLayers standing;
 
     Pipeline()
     {
@@ -336,7 +335,7 @@ void CompositionExport::runPipeline(FirstError& failure)
         composeThreads.emplace_back([&, i] {
             auto inTurn = [&](int64_t turn, const std::function<void()>& call) { pipeline.turns.run(turn, call); };
             try {
-                FrameComposer composer(composition_, pipeline.standing);
+                FrameComposer composer(composition_);
                 while (std::optional<FrameJob> job = pipeline.jobs[i]->pop())
                     if (cancelled_ || !pipeline.frames[i]->push(composer.compose(*job, inTurn))) break;
             } catch (...) {

@@ -26,7 +26,8 @@
 //
 // Locks: `mutex_` guards the fields named beside it; each queue between the
 // stages, `Turns`, the first error and the standing layers' tables have their
-// own lock; none is held while another is taken.
+// own lock, as has each standing picture of an overlay compositor while it
+// is brought into YUV; none is held while another is taken.
 //
 // Ending: a cancel sets `cancelled_`, which every stage tests between frames;
 // the first failure on any thread is kept and closes every queue and the

@@ -192,9 +192,7 @@ FramePtr SourceFrames::placeTurned(const AVFrame* frame, const VideoDecoder& sou
     return out;
 }
 
-FrameComposer::FrameComposer(const Composition& composition, StandingLayers& standing)
-    : composition_(composition), standing_(standing)
-{ }
+FrameComposer::FrameComposer(const Composition& composition) : composition_(composition) { }
 
 FramePtr FrameComposer::compose(FrameJob& job, const InTurn& inTurn)
 {
@@ -247,13 +245,13 @@ FramePtr FrameComposer::drawOver(FrameJob& job)
     bool writable = false;
     for (const CompositorLayer& layer : overlay.layers) {
         if (layer.rect.isEmpty()) continue;
-        if (layer.picture.size() != canvas.size())
+        if (!layer.standing && layer.picture.size() != canvas.size())
             throw MediaError("The compositor drew over a picture of the wrong size at " + job.time.toString());
         // The picture may be shared with frames before and after: draw on a copy.
         if (!writable) checkMedia(av_frame_make_writable(job.picture.get()), "Cannot draw over a video frame");
         writable = true;
         if (layer.standing)
-            standing_.tables(layer.picture)->blendInto(job.picture.get());
+            layer.standing->tables().blendInto(job.picture.get());
         else
             YuvOverlay::blendOnce(layer.picture, layer.rect.intersected(canvas), job.picture.get());
     }

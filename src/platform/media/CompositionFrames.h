@@ -12,7 +12,6 @@
 #include "platform/media/FramePool.h"
 #include "platform/media/MediaOwners.h"
 #include "platform/media/SourceDecoders.h"
-#include "platform/media/StandingLayers.h"
 #include "platform/media/YuvOverlay.h"
 
 #include <functional>
@@ -93,8 +92,7 @@ private:
 
 class FrameComposer {
 public:
-    // `standing` is shared with the export's other composers.
-    FrameComposer(const Composition& composition, StandingLayers& standing);
+    explicit FrameComposer(const Composition& composition);
     // Runs a call to the custom compositor at the job's turn, so that it sees
     // one frame at a time, in output order, whichever thread composes it.
     using InTurn = std::function<void(int64_t turn, const std::function<void()>& call)>;
@@ -107,7 +105,6 @@ private:
     FramePtr drawOver(FrameJob& job);
 
     const Composition& composition_;
-    StandingLayers& standing_;
     FrameConverter converter_;
     FrameConverter outputConverter_;
 };
