@@ -3,7 +3,7 @@
 // alternately in the same process, and the median of the rounds counts, so a
 // change in the machine's load touches both alike.
 //
-//   bench_export_targets [speed|two-cores|items|xml|memory|large|all] [rounds]
+//   bench_export_targets [speed|two-cores|items|stills|xml|memory|large|all] [rounds]
 //
 // `all 3` runs everything in about ten minutes on a quiet 8-core machine.
 // Sources and outputs go to $ZANTO_BENCH_FOLDER (a temporary folder otherwise).
@@ -23,9 +23,18 @@
 // items:     the cost of an item: 30 moments of 2 s from three matches against
 //            3 items of 20 s from the same matches, and the same 60 s of
 //            pictures in 30 items against 3.
+// stills:    telestration on freeze stills: the analyst playlist with five
+//            5 s stills cut from its matches, Player Ring, Passing Lane and
+//            Spotlight on every still, against the same stills unmarked;
+//            each of the fifteen tools alone on every still of a short
+//            playlist of the five stills, each after one moment, against
+//            them unmarked (the slowest tool counts); and Player Ring,
+//            Passing Lane and Spotlight on every video item of the analyst
+//            playlist against its plain export.
 // xml:       the merged XML export of 1,000 in-place items of one movie.
 // memory:    peak resident memory of exports of every playlist shape, each in
-//            a child process.
+//            a child process; those with telestration marks may also hold
+//            the software renderer's library pages.
 // large:     peak resident memory of exporting 2 s of an 8000 x 8000 movie.
 #include "marks/GXLSettings.h"
 #include "marks/OrganizerMarkDrawing.h"
@@ -33,6 +42,7 @@
 #include "playlist/OrganizerExporter.h"
 #include "playlist/OrganizerExporterPicture.h"
 #include "BenchShell.h"
+#include "app/ProcessMemory.h"
 #include "organizer/model/OrganizerEdits.h"
 
 #include <QGuiApplication>
@@ -245,6 +255,57 @@ Playlist analystPlaylist(Marks marks)
     return p;
 }
 
+// The analyst's playlist with five freeze stills of 5 s cut from its three
+// matches, spread among its items, each with `stillMarks`.
+Playlist stillsPlaylist(const std::vector<OrganizerMark>& stillMarks)
+{
+    Playlist p = analystPlaylist(Marks::Plain);
+    p.name = "stills";
+    static const std::array<double, 5> times{12.3, 30.1, 44.7, 58.2, 66.5};
+    for (size_t i = 0; i < times.size(); ++i) {
+        const std::string source(1, char('A' + i % 3));
+        OrganizerItem still{.kind = "freeze", .freezeTime = times[i], .name = "Still " + std::to_string(i)};
+        still.sourceIDs = {source};
+        still.sourceID = source;
+        still.end = 5;
+        addMarks(still, stillMarks);
+        p.items.insert(p.items.begin() + std::ptrdiff_t(3 + 5 * i), still);
+    }
+    return p;
+}
+
+// The five stills of stillsPlaylist, each after one of the analyst's
+// moments: the same stills at a larger share of the output, so that the
+// fifteen tools can each be measured in a few minutes.
+Playlist shortStillsPlaylist(const std::vector<OrganizerMark>& stillMarks)
+{
+    const Playlist whole = stillsPlaylist(stillMarks);
+    Playlist p{"stills-short", whole.document, {}};
+    const OrganizerItem* moment = nullptr;
+    for (const OrganizerItem& item : whole.items) {
+        if (item.kind == "video") moment = &item;
+        if (item.kind != "freeze" || !item.name.starts_with("Still ") || !moment) continue;
+        p.items.push_back(*moment);
+        p.items.push_back(item);
+    }
+    return p;
+}
+
+// The analyst's playlist, plain marks on every third item as before, with
+// `marks` on every video item.
+Playlist videoMarksPlaylist(const std::vector<OrganizerMark>& marks)
+{
+    Playlist p = analystPlaylist(Marks::Plain);
+    for (OrganizerItem& item : p.items)
+        if (item.kind == "video") addMarks(item, marks);
+    return p;
+}
+
+std::vector<OrganizerMark> threeMarks()
+{
+    return {telestration("Player Ring"), telestration("Passing Lane"), telestration("Spotlight")};
+}
+
 // 30 moments of 2 s, plain, taking turns between the analyst's three matches
 // and spread over each, so most start between key frames.
 Playlist momentsPlaylist()
@@ -365,15 +426,49 @@ double median(std::vector<double> values)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// Runs the sides in turn, `rounds` times, and gives each side's median.
+// The processor time this process has spent, on all its threads.
+double processorSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Each side's median time and median processor time over the rounds. On a
+// machine others keep busy the processor time tells the work apart from the
+// waiting for a core.
+struct Medians {
+    std::vector<double> seconds;
+    std::vector<double> processor;
+};
+
+// Runs the sides in turn, `rounds` times, and gives each side's medians.
+Medians alternateMeasured(int rounds, const std::vector<std::function<void()>>& sides)
+{
+    std::vector<std::vector<double>> times(sides.size()), processor(sides.size());
+    for (int r = 0; r < rounds; ++r)
+        for (size_t s = 0; s < sides.size(); ++s) {
+            const double before = processorSeconds();
+            times[s].push_back(timed(sides[s]));
+            processor[s].push_back(processorSeconds() - before);
+        }
+    Medians medians;
+    for (size_t s = 0; s < sides.size(); ++s) {
+        medians.seconds.push_back(median(times[s]));
+        medians.processor.push_back(median(processor[s]));
+    }
+    return medians;
+}
+
 std::vector<double> alternate(int rounds, const std::vector<std::function<void()>>& sides)
 {
-    std::vector<std::vector<double>> times(sides.size());
-    for (int r = 0; r < rounds; ++r)
-        for (size_t s = 0; s < sides.size(); ++s) times[s].push_back(timed(sides[s]));
-    std::vector<double> medians;
-    for (const auto& t : times) medians.push_back(median(t));
-    return medians;
+    return alternateMeasured(rounds, sides).seconds;
+}
+
+std::string ratioText(double ratio)
+{
+    return std::to_string(ratio).substr(0, 4) + "x";
 }
 
 void exportPlaylist(const Playlist& p, const fs::path& output)
@@ -479,6 +574,60 @@ void itemCost(int rounds)
     verdict("cost of an item, the same pictures in 30 items against 3", (t[2] - t[0]) / 27 * 1000, 40, "ms");
 }
 
+void stills(int rounds)
+{
+    const Playlist unmarked = stillsPlaylist({});
+    const Playlist marked = stillsPlaylist(threeMarks());
+    const Playlist plain = analystPlaylist(Marks::Plain);
+    const Playlist spotlights = videoMarksPlaylist(threeMarks());
+    exportPlaylist(marked, workFolder() / "stills-warm.mp4");
+    const Medians t =
+        alternateMeasured(rounds, {[&] { exportPlaylist(unmarked, workFolder() / "stills-unmarked.mp4"); },
+                                   [&] { exportPlaylist(marked, workFolder() / "stills-marked.mp4"); }});
+    note("analyst playlist with five stills: unmarked " + std::to_string(t.seconds[0]).substr(0, 5)
+         + " s, three marks on every still " + std::to_string(t.seconds[1]).substr(0, 5) + " s; processor time "
+         + ratioText(t.processor[1] / t.processor[0]));
+    note("  " + uptime());
+    verdict("stills: three marks on every still / stills unmarked", t.seconds[1] / t.seconds[0], 1.15);
+
+    // Every tool runs next to an export of the stills unmarked, and is set
+    // against the two around it, so a load that changes over the fifteen
+    // tools touches both sides of each ratio alike.
+    const Playlist shortUnmarked = shortStillsPlaylist({});
+    auto unmarkedStills = [&] { exportPlaylist(shortUnmarked, workFolder() / "stills-short-unmarked.mp4"); };
+    const std::vector<std::string>& tools = GXLSettings::tools();
+    std::vector<Playlist> oneTool;
+    for (const std::string& tool : tools) oneTool.push_back(shortStillsPlaylist({telestration(tool)}));
+    std::vector<std::function<void()>> sides{unmarkedStills};
+    for (const Playlist& p : oneTool) {
+        sides.push_back([&] { exportPlaylist(p, workFolder() / "stills-tool.mp4"); });
+        sides.push_back(unmarkedStills);
+    }
+    const Medians perTool = alternateMeasured(rounds, sides);
+    auto against = [&](const std::vector<double>& m, size_t i) {
+        return m[2 * i + 1] / ((m[2 * i] + m[2 * i + 2]) / 2);
+    };
+    size_t slowest = 0;
+    for (size_t i = 0; i < tools.size(); ++i) {
+        note("  " + tools[i] + " on every still " + ratioText(against(perTool.seconds, i)) + ", processor time "
+             + ratioText(against(perTool.processor, i)));
+        if (against(perTool.seconds, i) > against(perTool.seconds, slowest)) slowest = i;
+    }
+    note("  " + uptime());
+    verdict("stills, short: slowest one tool (" + tools[slowest] + ") on every still / unmarked",
+            against(perTool.seconds, slowest), 1.15);
+
+    const Medians v =
+        alternateMeasured(rounds, {[&] { exportPlaylist(plain, workFolder() / "analyst-plain.mp4"); },
+                                   [&] { exportPlaylist(spotlights, workFolder() / "analyst-spotlights.mp4"); }});
+    note("analyst playlist: plain " + std::to_string(v.seconds[0]).substr(0, 5)
+         + " s, Player Ring, Passing Lane and Spotlight on every video item "
+         + std::to_string(v.seconds[1]).substr(0, 5) + " s; processor time "
+         + ratioText(v.processor[1] / v.processor[0]));
+    note("  " + uptime());
+    verdict("three marks with a Spotlight on every video item / plain", v.seconds[1] / v.seconds[0], 1.35);
+}
+
 void xml(int rounds)
 {
     const fs::path movie = workFolder() / "match-1080p.mp4";
@@ -524,6 +673,8 @@ Playlist memoryPlaylist(const std::string& what)
     if (what == "analyst") return analystPlaylist(Marks::Plain);
     if (what == "analyst-telestration") return analystPlaylist(Marks::Telestration);
     if (what == "items30") return momentsPlaylist();
+    if (what == "stills-marked") return stillsPlaylist(threeMarks());
+    if (what == "spotlight-every-item") return videoMarksPlaylist(threeMarks());
     const int count = std::stoi(what);
     // About a minute of output at every size, so the export's own working
     // set, not its length, is what is measured.
@@ -534,9 +685,13 @@ void memory()
 {
     shapes(); // every source made before the children start
     momentsPlaylist();
-    for (const char* what : {"10", "200", "1000", "even-telestration", "analyst", "analyst-telestration", "items30"}) {
+    for (const char* what : {"10", "200", "1000", "analyst", "items30"}) {
         const double peak = childPeakMiB({"export-child", what});
         verdict("peak memory, " + std::string(what), peak, 450, "MiB");
+    }
+    for (const char* what : {"even-telestration", "analyst-telestration", "stills-marked", "spotlight-every-item"}) {
+        const double peak = childPeakMiB({"export-child", what});
+        verdict("peak memory, " + std::string(what), peak, 520, "MiB");
     }
 }
 
@@ -582,6 +737,8 @@ void runTwoCoresChild(int rounds)
 
 int main(int argc, char** argv)
 {
+    // The exports measured are the application's: its allocator settings too.
+    tuneProcessMemory();
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QGuiApplication application(argc, argv); // fonts for the text marks
     const std::string what = argc > 1 ? argv[1] : "all";
@@ -597,6 +754,7 @@ int main(int argc, char** argv)
         if (what == "speed" || what == "all") speed(rounds);
         if (what == "two-cores" || what == "all") runTwoCoresChild(rounds);
         if (what == "items" || what == "all") itemCost(rounds);
+        if (what == "stills" || what == "all") stills(rounds);
         if (what == "xml" || what == "all") xml(rounds);
         if (what == "memory" || what == "all") memory();
         if (what == "large" || what == "all") large();

@@ -3,6 +3,7 @@
 // named on the command line, the way a document opened from the file manager
 // reaches the Organizer. A launch while another one runs on the same data
 // folder hands its path over to that one and ends.
+#include "ProcessMemory.h"
 #include "QtTranslations.h"
 #include "SingleInstance.h"
 #include "organizer/Organizer.h"
@@ -51,6 +52,7 @@ void scheduleScreenshot(zanto::Organizer& organizer)
 
 int main(int argc, char** argv)
 {
+    zanto::tuneProcessMemory();
     // The movie view's GL surface keeps its context when it moves to the
     // full-screen window and back.
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

@@ -2,6 +2,7 @@
 
 #include "marks/MarkerParameters.h"
 #include "marks/MarkerRenderer.h"
+#include "marks/MarkerShaderConstants.h"
 #include "marks/OrganizerMarkDrawing.h"
 #include "platform/gpu/Device.h"
 #include "platform/gpu/GpuError.h"
@@ -260,6 +261,21 @@ QRect plainMarksArea(const std::vector<OrganizerMark>& marks)
                 left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = y;
     }
     return right < left ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+std::optional<std::string> soccerStandingPose(const OrganizerMark& mark, double seconds)
+{
+    if (!mark.gxl) return std::string();
+    if (mark.gxl->ground() || !mark.gxl->validate()) return std::nullopt;
+    const MarkerParameters p = mark.gxl->parameters();
+    MarkerUniforms u = p.uniforms(markCanvasWidth, markCanvasHeight, seconds);
+    GroundUniforms g = p.groundUniforms(markCanvasWidth, markCanvasHeight, seconds);
+    if (markerReadsClock(u, g, p.trailUniforms(markCanvasWidth, markCanvasHeight))) return std::nullopt;
+    // Nothing reads the time-driven fields: left out, equal poses mean equal pictures.
+    u.shape.w = u.arrowStyle.y = u.arrowPath.y = u.arcOptions.w = 0;
+    g.wave.x = 0;
+    return std::string(reinterpret_cast<const char*>(&u), sizeof u)
+           + std::string(reinterpret_cast<const char*>(&g), sizeof g);
 }
 
 QRect soccerOverlay(QImage& canvas, const std::vector<OrganizerMark>& marks, const QImage& sourceArea,

@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace zanto {
@@ -111,5 +112,14 @@ QRect plainMarksArea(const std::vector<OrganizerMark>& marks);
 // `plainArea`. The same pixels as soccerFrame in overlay mode.
 QRect soccerOverlay(QImage& canvas, const std::vector<OrganizerMark>& marks, const QImage& sourceArea,
                     const QRect& sourceRect, double seconds, const QRect& plainArea);
+
+// What one mark's picture at `seconds` depends on, when it stands still from
+// frame to frame: two times of equal poses draw the same pixels, whatever
+// video lies under them. A plain mark always stands (an empty pose); a
+// telestration mark stands when it follows no clock (or its clock is not
+// running, as during none of an entrance) and is not keyed to the turf.
+// Nothing for one that moves, or whose settings are invalid (it fails where
+// it is drawn). Any thread.
+std::optional<std::string> soccerStandingPose(const OrganizerMark& mark, double seconds);
 
 } // namespace zanto

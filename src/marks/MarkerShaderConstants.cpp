@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 namespace zanto {
 namespace {
@@ -45,6 +46,32 @@ gpu::FunctionConstants markerShaderConstants(const MarkerUniforms& m, const Grou
         {"FEATURE_PREVIEW", g.mask.w > 0.5f ? 1 : 0},
         {"FEATURE_WAVES", g.wave.z > 0 ? 1 : 0},
     };
+}
+
+bool markerReadsClock(const MarkerUniforms& m, const GroundUniforms& g, const TrailUniforms& trail)
+{
+    const gpu::FunctionConstants features = markerShaderConstants(m, g, trail);
+    auto feature = [&](std::string_view name) {
+        for (const auto& [key, value] : features)
+            if (key == name) return value;
+        return -1;
+    };
+    const int ring = feature("FEATURE_RING_STYLE");
+    const int space = feature("FEATURE_SPACE");
+    const int arrow = feature("FEATURE_ARROW");
+    // Chevrons and dashes run with the arrow phase, the arc with the clock.
+    const bool arrowMoves = arrow >= 2 && arrow <= 4;
+    // The spotlight draws its darkness, beam, solid rings and lines, then
+    // the arrows: only those can move.
+    if (ring == 6) return arrowMoves;
+    // Solid rings (2), dots (3) and no rings (8) stand; the others turn or pulse.
+    const bool ringsMove = ring != 2 && ring != 3 && ring != 8;
+    // The circle's dashed ring, the cone's sweep and the lane's chevrons turn
+    // with the ring angle; every shape's waves run with the wave phase.
+    const bool spaceMoves = space == 1 || space == 4 || space == 5 || (space != 0 && feature("FEATURE_WAVES") == 1);
+    // The hull's fill stripes drift, where the hull is a filled area.
+    const bool hullMoves = space == 0 && feature("FEATURE_FILL") == 1 && feature("FEATURE_HULL") > 2;
+    return ringsMove || spaceMoves || hullMoves || feature("FEATURE_TRAIL") == 1 || arrowMoves;
 }
 
 } // namespace zanto

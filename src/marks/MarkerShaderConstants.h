@@ -15,4 +15,12 @@ namespace zanto {
 gpu::FunctionConstants markerShaderConstants(const MarkerUniforms& marker, const GroundUniforms& ground,
                                              const TrailUniforms& trail);
 
+// Whether the marker's picture follows the clock beyond its entrance: turning
+// ring segments, pulses, waves, chevrons, sweeps, trails, arcs and patterned
+// arrows read the blocks' time-driven fields (ring angle, arrow and arc
+// phases, draw share, wave phase). A marker that reads none of them gives the
+// same pixels whatever they hold. Decided from the same features the
+// specialisation is.
+bool markerReadsClock(const MarkerUniforms& marker, const GroundUniforms& ground, const TrailUniforms& trail);
+
 } // namespace zanto

@@ -12,12 +12,19 @@
 
 namespace zanto {
 
-SoccerCompositor::SoccerCompositor(std::vector<SoccerInstruction> instructions) : instructions_(std::move(instructions))
-{
-    worker_ = std::thread([this] { run(); });
-    // Thread names hold 15 characters; the label's start is enough to spot it.
-    pthread_setname_np(worker_.native_handle(), std::string(queueLabel).substr(0, 15).c_str());
-}
+namespace {
+
+// Standing layers kept: one or two for the segment the compose threads are
+// on (a picture-wide one holds some five megabytes of YUV tables once the
+// export has laid it); at a segment's end the few frames on either side may
+// draw one again.
+constexpr size_t kStandingKept = 2;
+
+} // namespace
+
+SoccerCompositor::SoccerCompositor(std::vector<SoccerInstruction> instructions, MarkLayers layers)
+    : instructions_(std::move(instructions)), layers_(layers)
+{ }
 
 SoccerCompositor::~SoccerCompositor()
 {
@@ -26,7 +33,8 @@ SoccerCompositor::~SoccerCompositor()
         stopping_ = true;
     }
     wake_.notify_one();
-    worker_.join();
+    // Nothing else calls in any more, so worker_ no longer changes.
+    if (worker_.joinable()) worker_.join();
 }
 
 void SoccerCompositor::run()
@@ -50,6 +58,11 @@ void SoccerCompositor::enqueue(std::function<void()> work)
     {
         std::lock_guard guard(mutex_);
         jobs_.push_back(std::move(work));
+        if (!worker_.joinable()) {
+            worker_ = std::thread([this] { run(); });
+            // Thread names hold 15 characters; the label's start is enough to spot it.
+            pthread_setname_np(worker_.native_handle(), std::string(queueLabel).substr(0, 15).c_str());
+        }
     }
     wake_.notify_one();
 }
@@ -161,12 +174,37 @@ QRect SoccerCompositor::plainArea(int index)
     return *area;
 }
 
+// The marks of a frame, a layer for each run of marks that stand or move alike.
 CompositorOverlay SoccerCompositor::drawOver(const OverlayRequest& request)
 {
     const int index = request.instructionIndex;
     if (index < 0 || size_t(index) >= instructions_.size()) throw failure("映像フレームを取得できません。");
     const SoccerInstruction& instruction = instructions_[size_t(index)];
-    const QRect plain = plainArea(index);
+    const std::vector<OrganizerMark>& marks = instruction.marks;
+    // Each segment's marks start their animation at its first frame.
+    const double seconds = (request.outputTime - instruction.timeRange.start).seconds();
+    if (layers_ == MarkLayers::Whole) return {{movingLayer(marks, request, seconds, plainArea(index))}};
+    std::vector<std::optional<std::string>> poses;
+    for (const OrganizerMark& mark : marks) poses.push_back(soccerStandingPose(mark, seconds));
+    CompositorOverlay overlay;
+    for (size_t first = 0, end = 0; first < marks.size(); first = end) {
+        std::string pose;
+        for (end = first; end < marks.size() && poses[end].has_value() == poses[first].has_value(); ++end)
+            pose += poses[end].value_or("");
+        if (poses[first])
+            overlay.layers.push_back(standingLayer(index, first, end, std::move(pose), seconds));
+        else
+            overlay.layers.push_back(
+                movingLayer({marks.begin() + std::ptrdiff_t(first), marks.begin() + std::ptrdiff_t(end)}, request,
+                            seconds, QRect()));
+    }
+    return overlay;
+}
+
+// Marks drawn for this frame alone, on a canvas of the pool.
+CompositorLayer SoccerCompositor::movingLayer(const std::vector<OrganizerMark>& marks, const OverlayRequest& request,
+                                              double seconds, const QRect& plain)
+{
     Canvas& canvas = claimCanvas();
     struct Release {
         SoccerCompositor& owner;
@@ -178,17 +216,47 @@ CompositorOverlay SoccerCompositor::drawOver(const OverlayRequest& request)
         }
     } release{*this, canvas};
     if (canvas.picture.isNull()) throw failure("描画を合成できません。");
-    // Each segment's marks start their animation at its first frame.
-    const double seconds = (request.outputTime - instruction.timeRange.start).seconds();
     canvas.drawn = canvas.picture.rect(); // all of it to clear, should drawing fail half way
-    canvas.drawn =
-        soccerOverlay(canvas.picture, instruction.marks, request.sourceArea, request.sourceRect, seconds, plain);
-    return CompositorOverlay{canvas.picture, canvas.drawn};
+    canvas.drawn = soccerOverlay(canvas.picture, marks, request.sourceArea, request.sourceRect, seconds, plain);
+    return CompositorLayer{canvas.picture, canvas.drawn};
 }
 
-OverlayCompositor SoccerCompositor::overlayCompositor(std::vector<SoccerInstruction> instructions)
+// Marks that stand still, drawn the first time a frame of the segment shows
+// them at this pose and handed over again for every later one. They key to
+// no turf, so they need no frame.
+CompositorLayer SoccerCompositor::standingLayer(int index, size_t first, size_t end, std::string pose, double seconds)
 {
-    auto compositor = std::make_shared<SoccerCompositor>(std::move(instructions));
+    std::shared_ptr<Standing> layer;
+    {
+        std::lock_guard guard(standingLock_);
+        for (const auto& kept : standing_)
+            if (kept->index == index && kept->first == first && kept->pose == pose) layer = kept;
+        if (!layer) {
+            layer = std::make_shared<Standing>();
+            layer->index = index;
+            layer->first = first;
+            layer->pose = std::move(pose);
+            standing_.push_front(layer);
+            if (standing_.size() > kStandingKept) standing_.pop_back();
+        }
+    }
+    // A second thread wanting the same layer waits for the first one's.
+    std::lock_guard drawing(layer->drawing);
+    if (!layer->picture) {
+        QImage canvas(markCanvasWidth, markCanvasHeight, pixelFormat);
+        if (canvas.isNull()) throw failure("描画を合成できません。");
+        canvas.fill(Qt::transparent);
+        const std::vector<OrganizerMark>& marks = instructions_[size_t(index)].marks;
+        soccerOverlay(canvas, {marks.begin() + std::ptrdiff_t(first), marks.begin() + std::ptrdiff_t(end)}, QImage(),
+                      QRect(), seconds, QRect());
+        layer->picture = std::make_shared<StandingPicture>(std::move(canvas));
+    }
+    return CompositorLayer{QImage(), QRect(0, 0, markCanvasWidth, markCanvasHeight), layer->picture};
+}
+
+OverlayCompositor SoccerCompositor::overlayCompositor(std::vector<SoccerInstruction> instructions, MarkLayers layers)
+{
+    auto compositor = std::make_shared<SoccerCompositor>(std::move(instructions), layers);
     auto sourceArea = [compositor](const MediaTime& time, int index) {
         if (index < 0 || size_t(index) >= compositor->instructions().size()) return QRect();
         const SoccerInstruction& instruction = compositor->instructions()[size_t(index)];

@@ -5,11 +5,12 @@
 // over it with soccerFrame at the time since the segment began.
 //
 // Threads: every frame request runs on the compositor's own serial queue, a
-// worker thread labelled "zanto.soccer.render", one after another in arrival
-// order. startRequest, cancelAllPendingVideoCompositionRequests and compose
-// may be called from any thread. GPU work inside a frame takes the frame
-// engine's lock, which the Organizer's preview shares. The compositor takes no
-// lock over its instructions: they never change after construction.
+// worker thread labelled "zanto.soccer.render" that the first request starts,
+// one after another in arrival order; a compositor that only draws overlays
+// starts none. startRequest, cancelAllPendingVideoCompositionRequests and
+// compose may be called from any thread. GPU work inside a frame takes the
+// frame engine's lock, which the Organizer's preview shares. The compositor
+// takes no lock over its instructions: they never change after construction.
 
 #include "marks/SoccerInstruction.h"
 #include "platform/media/Composition.h"
@@ -21,12 +22,25 @@
 #include <exception>
 #include <functional>
 #include <list>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
 namespace zanto {
+
+// How the overlay compositor draws the marks of a frame.
+enum class MarkLayers {
+    // What stands still (plain marks, and telestration marks that follow no
+    // clock and key to no turf) is drawn once for a segment and handed over
+    // as standing layers; only what moves is drawn for each frame.
+    Split,
+    // Every frame's marks drawn whole on one canvas: the same pixels but for
+    // the rounding of blending the layers one by one, more slowly. A reference.
+    Whole,
+};
 
 class SoccerCompositor {
 public:
@@ -40,7 +54,7 @@ public:
 
     // `instructions` run parallel to the composition's instructions: a
     // request's instructionIndex picks its segment.
-    explicit SoccerCompositor(std::vector<SoccerInstruction> instructions);
+    explicit SoccerCompositor(std::vector<SoccerInstruction> instructions, MarkLayers layers = MarkLayers::Split);
     // Finishes every queued request, then ends the queue's thread.
     ~SoccerCompositor();
     SoccerCompositor(const SoccerCompositor&) = delete;
@@ -71,10 +85,12 @@ public:
 
     // The same as an overlay compositor: the frames stay with the media
     // layer, which hands over only the part the ground tools key to; the
-    // compositor draws the marks alone over a transparent canvas and gives
-    // the part drawn on. Those draws run on the callers' threads, several at
-    // once: only their GPU work takes turns, under the frame engine's lock.
-    static OverlayCompositor overlayCompositor(std::vector<SoccerInstruction> instructions);
+    // compositor draws the marks alone over transparent canvases, layer by
+    // layer as `layers` says, and gives the part drawn on. Those draws run on
+    // the callers' threads, several at once: only their GPU work takes turns,
+    // under the frame engine's lock.
+    static OverlayCompositor overlayCompositor(std::vector<SoccerInstruction> instructions,
+                                               MarkLayers layers = MarkLayers::Split);
 
     // Makes a composition draw through a new compositor: one composition
     // instruction per segment (its range and placement) and callback().
@@ -88,7 +104,18 @@ private:
         QRect drawn;
         bool claimed = false;
     };
+    // One standing layer of one segment: marks first to end - 1 at one pose.
+    struct Standing {
+        int index = -1;
+        size_t first = 0;
+        std::string pose;
+        std::mutex drawing; // held while `picture` is drawn, and guards it
+        std::shared_ptr<StandingPicture> picture;
+    };
     CompositorOverlay drawOver(const OverlayRequest& request);
+    CompositorLayer movingLayer(const std::vector<OrganizerMark>& marks, const OverlayRequest& request, double seconds,
+                                const QRect& plain);
+    CompositorLayer standingLayer(int index, size_t first, size_t end, std::string pose, double seconds);
     Canvas& claimCanvas();
     QRect plainArea(int index);
 
@@ -98,8 +125,9 @@ private:
     void run();
 
     const std::vector<SoccerInstruction> instructions_;
+    const MarkLayers layers_;
 
-    // Guards jobs_ and stopping_; the worker waits on wake_.
+    // Guards jobs_, stopping_ and the start of worker_; the worker waits on wake_.
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<std::function<void()>> jobs_;
@@ -110,6 +138,9 @@ private:
     std::mutex overlayLock_;
     std::list<Canvas> canvases_;
     std::vector<std::optional<QRect>> plainAreas_;
+    // Guards standing_: the standing layers drawn last, the newest first.
+    std::mutex standingLock_;
+    std::deque<std::shared_ptr<Standing>> standing_;
     std::thread worker_;
 };
 

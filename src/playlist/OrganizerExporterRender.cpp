@@ -178,7 +178,6 @@ void removeOutput(const std::filesystem::path& url)
 void OrganizerExporter::renderMovie(const OrganizerDocument& document, const std::vector<OrganizerItem>& items,
                                     const std::filesystem::path& file, const Progress& report)
 {
-    CompositionExport::prepareMemory();
     const WorkFolder work;
     auto slideMovie = [&](size_t i) { return work.path() / (std::to_string(i) + ".mov"); };
     std::vector<std::function<void()>> slides;

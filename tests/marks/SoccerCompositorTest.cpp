@@ -3,8 +3,10 @@
 #include "marks/GXLEngine.h"
 #include "platform/media/CompositionExport.h"
 #include "platform/media/MediaAsset.h"
+#include "platform/media/MovieWriter.h"
 #include "services/ExportFailure.h"
 #include "support/GuiTestEnvironment.h"
+#include "support/TableNames.h"
 #include "support/TempDir.h"
 #include "support/TestMedia.h"
 
@@ -13,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <cmath>
 #include <future>
 #include <set>
@@ -99,6 +103,32 @@ INSTANTIATE_TEST_SUITE_P(Cases, RequestFailures,
                                            FailingRequest{"NegativeIndex", -1, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// This process's threads named as the serial queue's.
+int queueThreads()
+{
+    int count = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        count += name == std::string(SoccerCompositor::queueLabel).substr(0, 15);
+    }
+    return count;
+}
+
+// Drawing overlays runs on the callers' threads: the queue's thread starts
+// with the first frame request, not before.
+TEST(SoccerCompositor, StartsItsQueueThreadWithItsFirstRequest)
+{
+    const std::vector<SoccerInstruction> segments{SoccerInstruction(span(0, 1), 1, {}, {ringAt(0.5, 0.5)})};
+    const OverlayCompositor overlays = SoccerCompositor::overlayCompositor(segments);
+    overlays.draw(OverlayRequest{sec(0), 0, QImage(), QRect()});
+    SoccerCompositor compositor(segments);
+    EXPECT_EQ(queueThreads(), 0);
+    EXPECT_EQ(outcomeOf(compositor, solid(1280, 720, turf), sec(0), 0).error, "");
+    EXPECT_EQ(queueThreads(), 1);
+}
+
 TEST(SoccerCompositor, SegmentWithoutMarksShowsThePlacedFrameUnchanged)
 {
     QImage source = solid(1280, 720, Qt::blue);
@@ -162,7 +192,11 @@ TEST(SoccerCompositor, OverlaysDrawnAtOnceAreEachTheirOwn)
         const MediaTime time = sec(segment) + MediaTime{frame, 30};
         const QRect read = compositor.sourceArea(time, segment);
         const QImage area = read.isEmpty() ? QImage() : grass.copy(read);
-        return compositor.draw(OverlayRequest{time, segment, area, read}).picture.copy();
+        QImage laid = solid(1280, 720, Qt::transparent);
+        QPainter painter(&laid);
+        for (const CompositorLayer& layer : compositor.draw(OverlayRequest{time, segment, area, read}).layers)
+            painter.drawImage(0, 0, layer.picture);
+        return laid;
     };
     std::vector<std::future<bool>> threads;
     for (int segment : {0, 1, 0, 1})
@@ -395,6 +429,78 @@ TEST_F(SoccerExport, EveryKindOfMarkIsDrawnOverTheDecodedVideo)
         EXPECT_LT(toExpected, toBareVideo / 3) << c.name << " is not where the engine draws it";
     }
 }
+
+// A still of turf with a white line, written as the playlist writes its
+// freeze stills, followed by moving bars: 15 frames of each.
+struct StillThenVideo {
+    test::TempDir folder;
+    std::filesystem::path still = folder / "still.mov";
+    std::filesystem::path video = folder / "video.mp4";
+
+    StillThenVideo()
+    {
+        QImage picture = solid(1280, 720, turf);
+        QPainter(&picture).fillRect(200, 300, 900, 12, Qt::white);
+        MovieWriter writer(still, {.container = MovieContainer::QuickTime, .intermediate = true});
+        for (int i = 0; i < 15; ++i) writer.appendVideoFrame(picture, MediaTime{i, 30});
+        writer.finish();
+        test::makeTestMovie(
+            video,
+            {.width = 1280, .height = 720, .durationSeconds = 0.5, .picture = test::TestPicture::Bars, .audio = false});
+    }
+
+    // Every frame, as ffmpeg decodes it: yuv420p bytes.
+    std::string exported(const std::vector<OrganizerMark>& marks, MarkLayers layers, const std::string& name) const
+    {
+        Composition composition;
+        std::vector<SoccerInstruction> instructions;
+        for (const auto& [file, at] : {std::pair{still, 0.0}, std::pair{video, 0.5}}) {
+            const MediaTimeRange range{MediaTime{int64_t(at * 30), 30}, MediaTime{15, 30}};
+            composition.video.push_back({file, {MediaTime::zero(), MediaTime{15, 30}}, range.start});
+            composition.instructions.push_back({range, AffineTransform{}});
+            instructions.emplace_back(range, 1, AffineTransform{}, marks);
+        }
+        composition.duration = MediaTime{30, 30};
+        composition.overlayCompositor = SoccerCompositor::overlayCompositor(instructions, layers);
+        const std::filesystem::path out = folder / (name + ".mp4");
+        CompositionExport(composition, out).run();
+        return test::runTool("ffmpeg",
+                             {"-v", "error", "-i", out.string(), "-f", "rawvideo", "-pix_fmt", "yuv420p", "-"});
+    }
+};
+
+// The largest difference of one sample between frame `k` of two exports.
+int largestDifference(const std::string& a, const std::string& b, int k)
+{
+    const size_t frame = 1280 * 720 * 3 / 2;
+    int largest = 0;
+    for (size_t i = size_t(k) * frame; i < size_t(k + 1) * frame; ++i)
+        largest = std::max(largest, std::abs(int(uint8_t(a[i])) - int(uint8_t(b[i]))));
+    return largest;
+}
+
+class SplitLayers : public ::testing::TestWithParam<std::string> { };
+
+// Each tool drawn the split way gives the frames it gives drawn whole, over
+// a still and over moving video: first, middle and last frames of each.
+TEST_P(SplitLayers, GiveTheFramesDrawnWhole)
+{
+    static const StillThenVideo movies;
+    static const std::string unmarked = movies.exported({}, MarkLayers::Split, "unmarked");
+    OrganizerMark mark{"gxl", 0.5, 0.5, 0.5, 0.5, "", GXLSettings::material(GetParam())};
+    const std::string split = movies.exported({mark}, MarkLayers::Split, "split");
+    const std::string whole = movies.exported({mark}, MarkLayers::Whole, "whole");
+    ASSERT_EQ(split.size(), size_t(30 * 1280 * 720 * 3 / 2));
+    ASSERT_EQ(whole.size(), split.size());
+    bool drawn = false;
+    for (int k : {0, 1, 7, 14, 15, 22, 29}) {
+        EXPECT_LE(largestDifference(split, whole, k), 1) << "frame " << k;
+        drawn = drawn || largestDifference(split, unmarked, k) > 8;
+    }
+    EXPECT_TRUE(drawn) << "the tool must draw for this test to mean anything";
+}
+INSTANTIATE_TEST_SUITE_P(Tools, SplitLayers, ::testing::ValuesIn(GXLSettings::tools()),
+                         [](const auto& info) { return test::caseName(info.param); });
 
 } // namespace
 } // namespace zanto

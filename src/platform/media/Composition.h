@@ -7,6 +7,7 @@
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MediaTime.h"
 #include "platform/media/MovieContainer.h"
+#include "platform/media/StandingPicture.h"
 
 #include <QImage>
 #include <QRect>
@@ -15,6 +16,7 @@
 #include <functional>
 #include <future>
 #include <map>
+#include <memory>
 #include <vector>
 
 namespace zanto {
@@ -70,12 +72,23 @@ struct CompositorRequest {
 // export and is kept as its error (rethrown unchanged by `run`).
 using CompositorCallback = std::function<QImage(const CompositorRequest&)>;
 
-// What an overlay compositor draws over one output frame: a premultiplied
-// picture of the output size, transparent outside `rect`, laid over the
-// placed frame (source-over).
-struct CompositorOverlay {
+// One picture an overlay compositor lays over an output frame: premultiplied,
+// of the output size, transparent outside `rect`, laid over what lies below
+// (source-over).
+struct CompositorLayer {
     QImage picture;
     QRect rect;
+    // When set, the layer is this picture instead, handed over again for
+    // other frames: it is brought into YUV once and blended from there, and
+    // `picture` is not looked at. Any other layer is drawn for this frame
+    // alone and looked at only within `rect`.
+    std::shared_ptr<StandingPicture> standing;
+};
+
+// What an overlay compositor draws over one output frame: its layers, laid
+// over the placed frame in turn.
+struct CompositorOverlay {
+    std::vector<CompositorLayer> layers;
 };
 
 // What an overlay compositor gets for one output frame: the part of the

@@ -1,15 +1,12 @@
 #include "platform/media/CompositionExport.h"
 
-#include "platform/media/AudioMixer.h"
 #include "platform/media/BoundedQueue.h"
 #include "platform/media/CompositionFrames.h"
 #include "platform/media/ExportQuality.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MediaError.h"
 #include "platform/media/MovieEncoder.h"
-
-#include <malloc.h>
-#include <sys/prctl.h>
+#include "platform/media/SoundWriter.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -31,38 +28,8 @@ constexpr size_t kQueueDepth = 2;
 // marks are converted and drawn on two at once (the drawing itself takes
 // turns, so more threads would only hold more frames).
 constexpr size_t kComposeThreads = 2;
-constexpr int kAudioChunk = 1024;
 // Files read at once when an export checks its sources.
 constexpr size_t kProbeThreads = 4;
-
-// Frames are made and let go by the thousand on several threads. Left to
-// itself, malloc raises its mmap threshold after the first such free and then
-// keeps the freed pictures in its arenas, some fifty megabytes that no frame
-// uses; a fixed threshold hands every block of a quarter megabyte or more
-// back to the system when it is freed. What is left in the arenas is small
-// blocks; each thread that starts one more arena starts it with pages of its
-// own (huge pages, where the system gives them), so two arenas serve them all.
-//
-// Set only as the pipeline starts, this comes too late for what is made
-// before it: the still movies a playlist cuts, the probing of its files and
-// the drawing of its marks left some thirty megabytes in the arenas for the
-// whole export, so a caller that makes such pictures sets it first. What is
-// freed before the export goes back to the system before the pipeline takes
-// its own.
-//
-// libx264 asks for huge pages for each of its frames, and a huge page is
-// resident whole as soon as one byte of it is touched: without them an
-// export holds 10-30 MB less, at the same speed.
-void tuneMemoryForFrames()
-{
-    static std::once_flag set;
-    std::call_once(set, [] {
-        mallopt(M_MMAP_THRESHOLD, 256 * 1024);
-        mallopt(M_ARENA_MAX, 2);
-        prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0);
-    });
-    malloc_trim(0);
-}
 
 } // namespace
 } // namespace zanto
@@ -127,91 +94,6 @@ private:
     std::condition_variable changed_;
     int64_t next_ = 0;
     bool closed_ = false;
-};
-
-// The sound, mixed and encoded on a thread of its own while the encoding
-// thread feeds pictures. It keeps at most a second ahead of the pictures
-// written, so the file interleaves as evenly as when both were written in turn.
-class SoundWriter {
-public:
-    // Writes output samples 0 to `end`.
-    SoundWriter(MovieEncoder& encoder, const std::vector<CompositionInsert>& audio, int64_t end,
-                std::function<void()> fail)
-        : encoder_(encoder), audio_(audio), end_(end), fail_(std::move(fail))
-    {
-        thread_ = std::thread([this] { run(); });
-    }
-    ~SoundWriter()
-    {
-        if (!thread_.joinable()) return;
-        {
-            std::lock_guard lock(mutex_);
-            stopped_ = true;
-        }
-        changed_.notify_all();
-        thread_.join();
-    }
-    SoundWriter(const SoundWriter&) = delete;
-    SoundWriter& operator=(const SoundWriter&) = delete;
-
-    // The pictures written reach output sample `sample`.
-    void picturesReach(int64_t sample) { allow(std::min(sample + kSoundAhead, end_)); }
-    // Writes the rest of the sound and waits until it is written.
-    void finish()
-    {
-        allow(end_);
-        thread_.join();
-    }
-
-private:
-    static constexpr int64_t kSoundAhead = ExportQuality::audioSampleRate;
-
-    void allow(int64_t sample)
-    {
-        {
-            std::lock_guard lock(mutex_);
-            allowed_ = sample;
-        }
-        changed_.notify_all();
-    }
-
-    // How far the sound may now be written, or -1 once it is all written or stopped.
-    int64_t waitForRoom()
-    {
-        if (encoder_.audioSamplesWritten() >= end_) return -1;
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return stopped_ || encoder_.audioSamplesWritten() < allowed_; });
-        return stopped_ ? -1 : allowed_;
-    }
-
-    void run()
-    {
-        try {
-            AudioMixer mixer(audio_);
-            std::vector<float> left(kAudioChunk), right(kAudioChunk);
-            for (int64_t until; (until = waitForRoom()) >= 0;) {
-                while (encoder_.audioSamplesWritten() < until) {
-                    int count = int(std::min<int64_t>(kAudioChunk, until - encoder_.audioSamplesWritten()));
-                    std::fill(left.begin(), left.end(), 0.0f);
-                    std::fill(right.begin(), right.end(), 0.0f);
-                    mixer.mix(encoder_.audioSamplesWritten(), count, left.data(), right.data());
-                    encoder_.writeAudio(left.data(), right.data(), count);
-                }
-            }
-        } catch (...) {
-            fail_();
-        }
-    }
-
-    MovieEncoder& encoder_;
-    const std::vector<CompositionInsert>& audio_;
-    const int64_t end_;
-    std::function<void()> fail_;
-    std::mutex mutex_; // guards allowed_ and stopped_
-    std::condition_variable changed_;
-    int64_t allowed_ = 0; // samples may be written up to here
-    bool stopped_ = false;
-    std::thread thread_;
 };
 
 } // namespace zanto::media
@@ -302,17 +184,12 @@ EncoderSetup encoderSetup(const Composition& c)
     setup.height = c.height;
     setup.frameDuration = c.frameDuration;
     setup.timeScale = c.frameDuration.timeScale;
-    setup.container = c.container == MovieContainer::MP4 ? Container::MP4 : Container::QuickTime;
+    setup.container = c.container;
     setup.audio = !c.audio.empty();
     return setup;
 }
 
 } // namespace
-
-void CompositionExport::prepareMemory()
-{
-    tuneMemoryForFrames();
-}
 
 CompositionExport::CompositionExport(Composition composition, std::filesystem::path output)
     : composition_(std::move(composition)), output_(std::move(output))
@@ -437,7 +314,6 @@ void CompositionExport::execute()
 // the first failure anywhere closes every queue so every stage stops.
 void CompositionExport::runPipeline(FirstError& failure)
 {
-    tuneMemoryForFrames();
     MovieEncoder encoder(output_, encoderSetup(composition_));
     Pipeline pipeline;
     auto fail = [&] {

@@ -1,4 +1,39 @@
 #pragma once
+// A composition export and the threads it runs on.
+//
+// Threads and what each owns:
+// - The caller's thread makes the export and starts it. progress, status,
+//   error, cancel and the waits may be called from any thread.
+// - The export thread (`worker_`) checks the sources (on up to four probing
+//   threads it joins before going on), then owns the MovieEncoder: it writes
+//   the pictures in output order and finishes the file, and runs the
+//   completion. libx264 runs frame threads of its own inside the encoder.
+// - The decoding thread owns SourceFrames (the source decoders, whose
+//   threads stand back behind the encoder's, the scalers and the frame
+//   pool): it places every output frame's source picture and hands job k to
+//   compose thread k % 2.
+// - Two compose threads each own a FrameComposer: they blend the overlays
+//   and call the custom compositor (in turn, in output order, through
+//   `Turns`) or the overlay compositor (several frames at once; its GPU work
+//   takes the frame engine's lock) and hand the finished frame back through
+//   their own queue.
+// - The sound thread (SoundWriter) mixes and encodes the audio, at most a
+//   second ahead of the pictures written; the encoder's muxer is shared with
+//   the export thread under the encoder's own lock.
+// - A custom compositor may run threads of its own (the serial compositor
+//   starts its queue's thread on its first frame); an overlay compositor
+//   runs on the compose threads.
+//
+// Locks: `mutex_` guards the fields named beside it; each queue between the
+// stages, `Turns`, the first error and the standing layers' tables have their
+// own lock, as has each standing picture of an overlay compositor while it
+// is brought into YUV; none is held while another is taken.
+//
+// Ending: a cancel sets `cancelled_`, which every stage tests between frames;
+// the first failure on any thread is kept and closes every queue and the
+// turns. Either way each stage leaves its loop, the export thread stops the
+// sound thread and joins the decoding and compose threads, removes the
+// unfinished file, and only then reports the end (Cancelled or Failed).
 #include "platform/media/Composition.h"
 
 #include <atomic>
@@ -56,11 +91,6 @@ public:
     std::string errorMessage() const;
     // Any thread, any time, any number of times.
     void cancel();
-
-    // Sets this process's allocator for the frames exports make by the
-    // thousand and hands back what was freed. An export does so as it starts;
-    // a caller that makes pictures for one beforehand calls it first.
-    static void prepareMemory();
 
 private:
     void execute();

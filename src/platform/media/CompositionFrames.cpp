@@ -242,11 +242,19 @@ FramePtr FrameComposer::drawOver(FrameJob& job)
         area = converter_.areaToImage(job.picture.get(), PixelRect{read.x(), read.y(), read.width(), read.height()});
     }
     const CompositorOverlay overlay = compositor.draw(OverlayRequest{job.time, job.instruction, area, read});
-    if (overlay.rect.isEmpty()) return std::move(job.picture);
-    if (overlay.picture.size() != canvas.size())
-        throw MediaError("The compositor drew over a picture of the wrong size at " + job.time.toString());
-    checkMedia(av_frame_make_writable(job.picture.get()), "Cannot draw over a video frame");
-    YuvOverlay::blendOnce(overlay.picture, overlay.rect.intersected(canvas), job.picture.get());
+    bool writable = false;
+    for (const CompositorLayer& layer : overlay.layers) {
+        if (layer.rect.isEmpty()) continue;
+        if (!layer.standing && layer.picture.size() != canvas.size())
+            throw MediaError("The compositor drew over a picture of the wrong size at " + job.time.toString());
+        // The picture may be shared with frames before and after: draw on a copy.
+        if (!writable) checkMedia(av_frame_make_writable(job.picture.get()), "Cannot draw over a video frame");
+        writable = true;
+        if (layer.standing)
+            layer.standing->tables().blendInto(job.picture.get());
+        else
+            YuvOverlay::blendOnce(layer.picture, layer.rect.intersected(canvas), job.picture.get());
+    }
     return std::move(job.picture);
 }
 

@@ -63,7 +63,7 @@ MovieEncoder::MovieEncoder(const std::filesystem::path& path, const EncoderSetup
     initialiseLibraries();
     std::string name = path.string();
     AVFormatContext* raw = nullptr;
-    const char* formatName = setup.container == Container::MP4 ? "mp4" : "mov";
+    const char* formatName = setup.container == MovieContainer::MP4 ? "mp4" : "mov";
     checkMedia(avformat_alloc_output_context2(&raw, nullptr, formatName, fileUrl(path).c_str()),
                "Cannot write “" + name + "”");
     format_.reset(raw);

@@ -5,6 +5,7 @@
 // encoders are apart, the muxer is shared under a lock); each side keeps to
 // one thread, and finish() comes after both. libx264 runs its own threads.
 #include "platform/media/MediaOwners.h"
+#include "platform/media/MovieContainer.h"
 #include "platform/media/MediaTime.h"
 
 #include <filesystem>
@@ -14,14 +15,12 @@ struct AVStream;
 
 namespace zanto::media {
 
-enum class Container { MP4, QuickTime };
-
 struct EncoderSetup {
     int width = 1280;
     int height = 720;
     MediaTime frameDuration{1, 30}; // nominal; every frame lasts this long in the file
     int timeScale = 30;             // of the video time stamps given to writeVideo
-    Container container = Container::MP4;
+    MovieContainer container = MovieContainer::MP4;
     bool audio = false;
     bool intermediate = false; // encoded with the intermediate settings
 };

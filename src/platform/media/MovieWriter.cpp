@@ -25,7 +25,7 @@ MovieWriter::MovieWriter(const std::filesystem::path& path, const MovieWriterSet
     setup.height = settings.height;
     setup.frameDuration = settings.frameDuration;
     setup.timeScale = settings.frameDuration.timeScale;
-    setup.container = settings.container == MovieContainer::MP4 ? media::Container::MP4 : media::Container::QuickTime;
+    setup.container = settings.container;
     setup.audio = settings.audio;
     setup.intermediate = settings.intermediate;
     std::error_code error;

@@ -3,8 +3,9 @@
 // out of YUV. Source-over blending is linear, so blending the picture's own
 // BT.709 limited-range values, premultiplied by its alpha, gives what
 // converting the frame to RGB, painting and converting back gives, for the
-// cost of the picture's drawn area alone. Inside the media layer; made once
-// per stretch, then read by one thread at a time.
+// cost of the picture's drawn area alone. Inside the media layer. Made on one
+// thread, then only read: any number of compose threads blend one at once,
+// each into its own frame.
 #include "platform/media/MediaOwners.h"
 
 #include <QImage>
@@ -22,7 +23,8 @@ public:
     explicit YuvOverlay(const QImage& picture);
 
     bool isEmpty() const { return right_ <= left_ || bottom_ <= top_; }
-    // Blends the picture into a yuv420p frame of its size, in place.
+    // Blends the picture into a yuv420p frame of its size, in place, sixteen
+    // samples a step: the same bytes as blendOnce gives.
     void blendInto(AVFrame* frame) const;
     // The same for a picture laid over one frame only, without the tables;
     // one known to be transparent outside `drawn` is looked at only there.
