@@ -26,9 +26,9 @@
 // stills:    telestration on freeze stills: the analyst playlist with five
 //            5 s stills cut from its matches, Player Ring, Passing Lane and
 //            Spotlight on every still, against the same stills unmarked;
-//            each of the fifteen tools alone on every still of a short
-//            playlist of the five stills, each after one moment, against
-//            them unmarked (the slowest tool counts); and Player Ring,
+//            each of the fifteen tools alone on every still, against the
+//            unmarked exports on either side of it (the slowest tool
+//            counts); and Player Ring,
 //            Passing Lane and Spotlight on every video item of the analyst
 //            playlist against its plain export.
 // xml:       the merged XML export of 1,000 in-place items of one movie.
@@ -270,23 +270,6 @@ Playlist stillsPlaylist(const std::vector<OrganizerMark>& stillMarks)
         still.end = 5;
         addMarks(still, stillMarks);
         p.items.insert(p.items.begin() + std::ptrdiff_t(3 + 5 * i), still);
-    }
-    return p;
-}
-
-// The five stills of stillsPlaylist, each after one of the analyst's
-// moments: the same stills at a larger share of the output, so that the
-// fifteen tools can each be measured in a few minutes.
-Playlist shortStillsPlaylist(const std::vector<OrganizerMark>& stillMarks)
-{
-    const Playlist whole = stillsPlaylist(stillMarks);
-    Playlist p{"stills-short", whole.document, {}};
-    const OrganizerItem* moment = nullptr;
-    for (const OrganizerItem& item : whole.items) {
-        if (item.kind == "video") moment = &item;
-        if (item.kind != "freeze" || !item.name.starts_with("Still ") || !moment) continue;
-        p.items.push_back(*moment);
-        p.items.push_back(item);
     }
     return p;
 }
@@ -593,11 +576,10 @@ void stills(int rounds)
     // Every tool runs next to an export of the stills unmarked, and is set
     // against the two around it, so a load that changes over the fifteen
     // tools touches both sides of each ratio alike.
-    const Playlist shortUnmarked = shortStillsPlaylist({});
-    auto unmarkedStills = [&] { exportPlaylist(shortUnmarked, workFolder() / "stills-short-unmarked.mp4"); };
+    auto unmarkedStills = [&] { exportPlaylist(unmarked, workFolder() / "stills-unmarked.mp4"); };
     const std::vector<std::string>& tools = GXLSettings::tools();
     std::vector<Playlist> oneTool;
-    for (const std::string& tool : tools) oneTool.push_back(shortStillsPlaylist({telestration(tool)}));
+    for (const std::string& tool : tools) oneTool.push_back(stillsPlaylist({telestration(tool)}));
     std::vector<std::function<void()>> sides{unmarkedStills};
     for (const Playlist& p : oneTool) {
         sides.push_back([&] { exportPlaylist(p, workFolder() / "stills-tool.mp4"); });
@@ -614,7 +596,7 @@ void stills(int rounds)
         if (against(perTool.seconds, i) > against(perTool.seconds, slowest)) slowest = i;
     }
     note("  " + uptime());
-    verdict("stills, short: slowest one tool (" + tools[slowest] + ") on every still / unmarked",
+    verdict("stills: slowest one tool (" + tools[slowest] + ") on every still / unmarked",
             against(perTool.seconds, slowest), 1.15);
 
     const Medians v =
