@@ -655,6 +655,7 @@ Playlist memoryPlaylist(const std::string& what)
     if (what == "analyst") return analystPlaylist(Marks::Plain);
     if (what == "analyst-telestration") return analystPlaylist(Marks::Telestration);
     if (what == "items30") return momentsPlaylist();
+    if (what == "stills-unmarked") return stillsPlaylist({});
     if (what == "stills-marked") return stillsPlaylist(threeMarks());
     if (what == "spotlight-every-item") return videoMarksPlaylist(threeMarks());
     const int count = std::stoi(what);
@@ -667,7 +668,7 @@ void memory()
 {
     shapes(); // every source made before the children start
     momentsPlaylist();
-    for (const char* what : {"10", "200", "1000", "analyst", "items30"}) {
+    for (const char* what : {"10", "200", "1000", "analyst", "items30", "stills-unmarked"}) {
         const double peak = childPeakMiB({"export-child", what});
         verdict("peak memory, " + std::string(what), peak, 450, "MiB");
     }
