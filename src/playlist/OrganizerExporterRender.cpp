@@ -67,8 +67,11 @@ void OrganizerExporter::removeAbandonedWork() noexcept
 namespace {
 
 // Slide movies written at once, while the video items are composed. Each
-// holds an encoder of its own.
-constexpr size_t kSlideThreads = 3;
+// holds an encoder of its own and a freeze a decoder too, all at the export's
+// start beside the decoders of its first items: with three, a playlist of
+// freezes held some 40 MB more at its start; with one, the freezes were still
+// being cut when the first telestration was drawn.
+constexpr size_t kSlideThreads = 2;
 
 // Runs jobs on a few threads of its own, taking them up in order; each job's
 // end is a future that holds what it threw. Going away, it starts no more

@@ -18,7 +18,9 @@ void drawFreeze(QImage& canvas, const OrganizerItem& item, const OrganizerDocume
     const OrganizerSource* source = document.source(item.sourceID);
     if (!source || !item.freezeTime) throw failure("フリーズフレームの元映像が見つかりません。");
     const MediaTime at = MediaTime::fromSeconds(*item.freezeTime + source->offset, 60000);
-    const QImage still = copyStillImage(source->path, at);
+    // Cut beside the export, whose encoder keeps every core busy: frame
+    // threads would only hold more pictures.
+    const QImage still = copyStillImage(source->path, at, FrameDecoding::OneThread);
     slides::drawFitted(canvas, still, QSizeF(still.size()));
 }
 
@@ -78,11 +80,14 @@ void OrganizerExporter::slide(const OrganizerItem& item, const OrganizerDocument
     // A writer that is not finished removes its file when it goes away.
     MovieWriter writer(url, slideSettings());
     const QImage picture = slidePicture(item, document);
+    // Nothing on a slide moves: its movie holds the first and the last frame
+    // of its stretch, the first shown until the last. Read back, every frame
+    // between is the same picture, so the export places it once, and no
+    // encoder is held open for seconds beside the export under way.
     const int frames = slides::frameCount(item.end - item.start);
-    for (int i = 0; i < frames; ++i) {
-        check();
-        writer.appendVideoFrame(picture, MediaTime{i, 30});
-    }
+    check();
+    writer.appendVideoFrame(picture, MediaTime{0, 30});
+    if (frames > 1) writer.appendVideoFrame(picture, MediaTime{frames - 1, 30});
     check();
     writer.finish();
 }

@@ -20,8 +20,10 @@ struct FrameReader::Conversion {
     }
 };
 
-FrameReader::FrameReader(const std::filesystem::path& path, FrameOrientation orientation)
-    : decoder_(std::make_unique<media::VideoDecoder>(path)), orientation_(orientation),
+FrameReader::FrameReader(const std::filesystem::path& path, FrameOrientation orientation, FrameDecoding decoding)
+    : decoder_(std::make_unique<media::VideoDecoder>(
+        path, decoding == FrameDecoding::OneThread ? 1 : media::VideoDecoder::kFrameThreads)),
+      orientation_(orientation),
       conversion_(std::make_unique<Conversion>(Conversion{media::FrameConverter(decoder_->video().colourMatrix)}))
 { }
 
@@ -60,9 +62,9 @@ QImage uprightImage(const QImage& image, const AffineTransform& t)
     return image.transformed(QTransform(t.a, t.b, t.c, t.d, 0, 0), Qt::SmoothTransformation);
 }
 
-QImage copyStillImage(const std::filesystem::path& path, const MediaTime& time)
+QImage copyStillImage(const std::filesystem::path& path, const MediaTime& time, FrameDecoding decoding)
 {
-    FrameReader reader(path, FrameOrientation::Upright);
+    FrameReader reader(path, FrameOrientation::Upright, decoding);
     if (time < MediaTime::zero() || time > reader.asset().duration)
         throw MediaError("No picture at " + std::to_string(time.seconds()) + " s in “" + path.string()
                          + "”: the time lies outside the movie");

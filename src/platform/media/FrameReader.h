@@ -25,13 +25,19 @@ struct VideoFrame {
 
 enum class FrameOrientation { Natural, Upright };
 
+// How a reader decodes: on frame threads, to read on through a movie, or on
+// one thread, holding no pictures for other threads, to cut a picture beside
+// work that keeps every core busy anyway.
+enum class FrameDecoding { FrameThreads, OneThread };
+
 // Reads the pictures of a movie's first video track: forward from a seek, or
 // the picture on show at a given time (for players and still cuts). Owns its
 // decoder; one thread at a time. Every method throws MediaError on a read or
 // decode failure.
 class FrameReader {
 public:
-    explicit FrameReader(const std::filesystem::path& path, FrameOrientation orientation = FrameOrientation::Natural);
+    explicit FrameReader(const std::filesystem::path& path, FrameOrientation orientation = FrameOrientation::Natural,
+                         FrameDecoding decoding = FrameDecoding::FrameThreads);
     ~FrameReader();
     FrameReader(FrameReader&&) noexcept;
     FrameReader& operator=(FrameReader&&) noexcept;
@@ -59,7 +65,8 @@ private:
 // turned upright by the track's preferred transform. Throws MediaError when
 // the file cannot be read, has no video, holds no frame, or `time` lies before
 // zero or after the file's duration.
-QImage copyStillImage(const std::filesystem::path& path, const MediaTime& time);
+QImage copyStillImage(const std::filesystem::path& path, const MediaTime& time,
+                      FrameDecoding decoding = FrameDecoding::FrameThreads);
 
 // An image turned by a track's preferred transform and moved back to the
 // origin; quarter turns are exact pixel moves.

@@ -23,9 +23,8 @@ const MediaTime kSeekAhead{2, 1};
 const MediaTime kHoldSlack{40, 1000};
 // What the decoder's frame threads may hold in pictures, roughly.
 constexpr int64_t kFrameThreadBytes = int64_t(100) << 20;
-constexpr int kDecoderThreads = 2;
 
-CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name, int standsBack)
+CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name, int standsBack, int threads)
 {
     const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
     if (!codec)
@@ -35,14 +34,10 @@ CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name, 
     checkMedia(avcodec_parameters_to_context(context.get(), stream->codecpar),
                "Cannot decode the video of “" + name + "”");
     context->pkt_timebase = stream->time_base;
-    // Each frame thread holds pictures of its own, and three decoders run at
-    // once (the item being exported and the two next ones being prepared), so
-    // two per decoder keep HD decoding ahead of the encoder within the
-    // export's memory (one would leave the decoding of each frame in line with
-    // its placing); very large pictures get fewer.
+    // Each frame thread holds pictures of its own: very large pictures get fewer.
     const int64_t frameBytes = int64_t(stream->codecpar->width) * stream->codecpar->height * 3 / 2;
-    context->thread_count = kDecoderThreads;
-    if (frameBytes > 0 && frameBytes * 2 * kDecoderThreads > kFrameThreadBytes)
+    context->thread_count = std::max(1, threads);
+    if (frameBytes > 0 && frameBytes * 2 * context->thread_count > kFrameThreadBytes)
         context->thread_count = int(std::max<int64_t>(1, kFrameThreadBytes / (frameBytes * 2)));
     context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     int status = 0;
@@ -54,9 +49,11 @@ CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name, 
 
 } // namespace
 
-VideoDecoder::VideoDecoder(const std::filesystem::path& path) : VideoDecoder(MediaAsset::load(path)) { }
+VideoDecoder::VideoDecoder(const std::filesystem::path& path, int frameThreads)
+    : VideoDecoder(MediaAsset::load(path), 0, frameThreads)
+{ }
 
-VideoDecoder::VideoDecoder(MediaAsset asset, int standsBack)
+VideoDecoder::VideoDecoder(MediaAsset asset, int standsBack, int frameThreads)
     : path_(asset.path), asset_(std::move(asset)), packet_(allocatePacket()), decoded_(allocateFrame()),
       current_(allocateFrame()), ahead_(allocateFrame())
 {
@@ -66,7 +63,7 @@ VideoDecoder::VideoDecoder(MediaAsset asset, int standsBack)
     stream_ = format_->streams[asset_.video->streamIndex];
     for (unsigned i = 0; i < format_->nb_streams; ++i)
         format_->streams[i]->discard = int(i) == asset_.video->streamIndex ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
-    codec_ = openVideoCodec(stream_, path.string(), standsBack);
+    codec_ = openVideoCodec(stream_, path.string(), standsBack, frameThreads);
 }
 
 void VideoDecoder::seek(const MediaTime& time)

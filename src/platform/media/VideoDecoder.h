@@ -18,11 +18,19 @@ class VideoDecoder {
 public:
     // Opens the file's first video track. Throws MediaError when the file
     // cannot be read or has no video track.
-    explicit VideoDecoder(const std::filesystem::path& path);
+    // `frameThreads`: the decoding threads, each holding pictures of its
+    // own; very large pictures get fewer.
+    explicit VideoDecoder(const std::filesystem::path& path, int frameThreads = kFrameThreads);
     // The same for a file already probed (`asset` is what MediaAsset::load
     // read of it), so the file is not probed twice. The decoding threads
     // stand back `standsBack` steps of niceness from the caller's.
-    explicit VideoDecoder(MediaAsset asset, int standsBack = 0);
+    explicit VideoDecoder(MediaAsset asset, int standsBack = 0, int frameThreads = kFrameThreads);
+
+    // Three decoders run at once in an export (the item being exported and
+    // the two next ones being prepared), so two each keep HD decoding ahead
+    // of the encoder within the export's memory (one would leave the
+    // decoding of each frame in line with its placing).
+    static constexpr int kFrameThreads = 2;
 
     const MediaAsset& asset() const { return asset_; }
     const VideoTrackInfo& video() const { return *asset_.video; }
