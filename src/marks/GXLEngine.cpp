@@ -33,13 +33,6 @@ void drawFitted(QPainter& painter, const QImage& picture)
     painter.drawImage(target, picture);
 }
 
-QImage emptyCanvas()
-{
-    QImage canvas(markCanvasWidth, markCanvasHeight, QImage::Format_ARGB32_Premultiplied);
-    if (!canvas.isNull()) canvas.fill(Qt::transparent);
-    return canvas;
-}
-
 gpu::TextureDescriptor canvasTexture()
 {
     return {gpu::PixelFormat::BGRA8Unorm, markCanvasWidth, markCanvasHeight,
@@ -71,7 +64,7 @@ void loadSource(gpu::Texture& texture, const QImage& background, const QRect& pl
     }
     QImage fitted;
     if (!fillsCanvas(background)) {
-        fitted = emptyCanvas();
+        fitted = transparentMarkCanvas();
         if (fitted.isNull()) throw failure("映像メモリを確保できません。");
         QPainter painter(&fitted);
         drawFitted(painter, background);
@@ -263,10 +256,10 @@ QRect plainMarksArea(const std::vector<OrganizerMark>& marks)
     return right < left ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
-std::optional<std::string> soccerStandingPose(const OrganizerMark& mark, double seconds)
+std::optional<std::string> soccerStandingPose(const OrganizerMark& mark, double seconds, bool overStill)
 {
     if (!mark.gxl) return std::string();
-    if (mark.gxl->ground() || !mark.gxl->validate()) return std::nullopt;
+    if ((mark.gxl->ground() && !overStill) || !mark.gxl->validate()) return std::nullopt;
     const MarkerParameters p = mark.gxl->parameters();
     MarkerUniforms u = p.uniforms(markCanvasWidth, markCanvasHeight, seconds);
     GroundUniforms g = p.groundUniforms(markCanvasWidth, markCanvasHeight, seconds);
@@ -292,7 +285,7 @@ QImage soccerFrame(const std::vector<OrganizerMark>& marks, const QImage& backgr
     // A background that already fills the canvas is the canvas to draw on
     // (fitting it would copy it pixel for pixel).
     const bool filling = !overlayOnly && fillsCanvas(background);
-    QImage canvas = filling ? background.copy() : emptyCanvas();
+    QImage canvas = filling ? background.copy() : transparentMarkCanvas();
     if (canvas.isNull()) throw failure("描画を合成できません。");
     drawMarks(canvas, marks, background, seconds, overlayOnly, !overlayOnly && !background.isNull() && !filling);
     return canvas;

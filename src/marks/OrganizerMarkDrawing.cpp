@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace zanto {
 
@@ -118,11 +119,20 @@ void drawOrganizerMarks(const std::vector<OrganizerMark>& marks, const QRectF& r
     painter.restore();
 }
 
+QImage transparentMarkCanvas()
+{
+    const qsizetype bytesPerLine = qsizetype(markCanvasWidth) * 4;
+    void* bits = std::calloc(size_t(bytesPerLine) * size_t(markCanvasHeight), 1);
+    if (!bits) return {};
+    return QImage(
+        static_cast<uchar*>(bits), markCanvasWidth, markCanvasHeight, bytesPerLine, QImage::Format_ARGB32_Premultiplied,
+        [](void* held) { std::free(held); }, bits);
+}
+
 QImage organizerMarkImage(const std::vector<OrganizerMark>& marks)
 {
-    QImage image(markCanvasWidth, markCanvasHeight, QImage::Format_ARGB32_Premultiplied);
+    QImage image = transparentMarkCanvas();
     if (image.isNull()) return {};
-    image.fill(Qt::transparent);
     QPainter painter(&image);
     drawOrganizerMarks(marks, QRectF(0, 0, markCanvasWidth, markCanvasHeight), painter);
     painter.end();

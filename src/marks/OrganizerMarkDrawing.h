@@ -28,6 +28,12 @@ inline constexpr int markCanvasHeight = 720;
 // pen, brush and font are restored afterwards.
 void drawOrganizerMarks(const std::vector<OrganizerMark>& marks, const QRectF& rect, QPainter& painter);
 
+// A transparent canvas of the mark canvas's size (Format_ARGB32_Premultiplied),
+// or a null image when it cannot be allocated. Premultiplied, transparent is
+// all zero bytes, and the system hands large zeroed blocks over untouched: a
+// page of it takes memory only once something is drawn on it. Any thread.
+QImage transparentMarkCanvas();
+
 // The marks drawn on a fresh transparent 1280 x 720 canvas
 // (Format_ARGB32_Premultiplied: B, G, R, A premultiplied bytes, top row first).
 // Returns a null image when the canvas cannot be allocated. Any thread.
