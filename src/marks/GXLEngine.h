@@ -117,9 +117,10 @@ QRect soccerOverlay(QImage& canvas, const std::vector<OrganizerMark>& marks, con
 // frame to frame: two times of equal poses draw the same pixels, whatever
 // video lies under them. A plain mark always stands (an empty pose); a
 // telestration mark stands when it follows no clock (or its clock is not
-// running, as during none of an entrance) and is not keyed to the turf.
-// Nothing for one that moves, or whose settings are invalid (it fails where
-// it is drawn). Any thread.
-std::optional<std::string> soccerStandingPose(const OrganizerMark& mark, double seconds);
+// running, as during none of an entrance) and is not keyed to the turf, or
+// is keyed to it `overStill`: over a picture that does not change. Nothing
+// for one that moves, or whose settings are invalid (it fails where it is
+// drawn). Any thread.
+std::optional<std::string> soccerStandingPose(const OrganizerMark& mark, double seconds, bool overStill = false);
 
 } // namespace zanto

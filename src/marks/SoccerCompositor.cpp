@@ -22,8 +22,9 @@ constexpr size_t kStandingKept = 2;
 
 } // namespace
 
-SoccerCompositor::SoccerCompositor(std::vector<SoccerInstruction> instructions, MarkLayers layers)
-    : instructions_(std::move(instructions)), layers_(layers)
+SoccerCompositor::SoccerCompositor(std::vector<SoccerInstruction> instructions, MarkLayers layers,
+                                   std::vector<bool> stills)
+    : instructions_(std::move(instructions)), layers_(layers), stills_(std::move(stills))
 { }
 
 SoccerCompositor::~SoccerCompositor()
@@ -154,8 +155,7 @@ SoccerCompositor::Canvas& SoccerCompositor::claimCanvas()
         free->claimed = true;
     }
     if (free->picture.isNull()) {
-        free->picture = QImage(markCanvasWidth, markCanvasHeight, pixelFormat);
-        free->picture.fill(Qt::transparent);
+        free->picture = transparentMarkCanvas();
     } else {
         QPainter painter(&free->picture);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
@@ -185,14 +185,14 @@ CompositorOverlay SoccerCompositor::drawOver(const OverlayRequest& request)
     const double seconds = (request.outputTime - instruction.timeRange.start).seconds();
     if (layers_ == MarkLayers::Whole) return {{movingLayer(marks, request, seconds, plainArea(index))}};
     std::vector<std::optional<std::string>> poses;
-    for (const OrganizerMark& mark : marks) poses.push_back(soccerStandingPose(mark, seconds));
+    for (const OrganizerMark& mark : marks) poses.push_back(soccerStandingPose(mark, seconds, isStill(index)));
     CompositorOverlay overlay;
     for (size_t first = 0, end = 0; first < marks.size(); first = end) {
         std::string pose;
         for (end = first; end < marks.size() && poses[end].has_value() == poses[first].has_value(); ++end)
             pose += poses[end].value_or("");
         if (poses[first])
-            overlay.layers.push_back(standingLayer(index, first, end, std::move(pose), seconds));
+            overlay.layers.push_back(standingLayer(index, first, end, std::move(pose), seconds, request));
         else
             overlay.layers.push_back(
                 movingLayer({marks.begin() + std::ptrdiff_t(first), marks.begin() + std::ptrdiff_t(end)}, request,
@@ -223,8 +223,10 @@ CompositorLayer SoccerCompositor::movingLayer(const std::vector<OrganizerMark>& 
 
 // Marks that stand still, drawn the first time a frame of the segment shows
 // them at this pose and handed over again for every later one. They key to
-// no turf, so they need no frame.
-CompositorLayer SoccerCompositor::standingLayer(int index, size_t first, size_t end, std::string pose, double seconds)
+// no turf, and need no frame, but on a still, whose every frame is the one
+// picture the request brings.
+CompositorLayer SoccerCompositor::standingLayer(int index, size_t first, size_t end, std::string pose, double seconds,
+                                                const OverlayRequest& request)
 {
     std::shared_ptr<Standing> layer;
     {
@@ -243,20 +245,21 @@ CompositorLayer SoccerCompositor::standingLayer(int index, size_t first, size_t 
     // A second thread wanting the same layer waits for the first one's.
     std::lock_guard drawing(layer->drawing);
     if (!layer->picture) {
-        QImage canvas(markCanvasWidth, markCanvasHeight, pixelFormat);
+        QImage canvas = transparentMarkCanvas();
         if (canvas.isNull()) throw failure("描画を合成できません。");
-        canvas.fill(Qt::transparent);
         const std::vector<OrganizerMark>& marks = instructions_[size_t(index)].marks;
-        soccerOverlay(canvas, {marks.begin() + std::ptrdiff_t(first), marks.begin() + std::ptrdiff_t(end)}, QImage(),
-                      QRect(), seconds, QRect());
+        const bool still = isStill(index);
+        soccerOverlay(canvas, {marks.begin() + std::ptrdiff_t(first), marks.begin() + std::ptrdiff_t(end)},
+                      still ? request.sourceArea : QImage(), still ? request.sourceRect : QRect(), seconds, QRect());
         layer->picture = std::make_shared<StandingPicture>(std::move(canvas));
     }
     return CompositorLayer{QImage(), QRect(0, 0, markCanvasWidth, markCanvasHeight), layer->picture};
 }
 
-OverlayCompositor SoccerCompositor::overlayCompositor(std::vector<SoccerInstruction> instructions, MarkLayers layers)
+OverlayCompositor SoccerCompositor::overlayCompositor(std::vector<SoccerInstruction> instructions, MarkLayers layers,
+                                                     std::vector<bool> stills)
 {
-    auto compositor = std::make_shared<SoccerCompositor>(std::move(instructions), layers);
+    auto compositor = std::make_shared<SoccerCompositor>(std::move(instructions), layers, std::move(stills));
     auto sourceArea = [compositor](const MediaTime& time, int index) {
         if (index < 0 || size_t(index) >= compositor->instructions().size()) return QRect();
         const SoccerInstruction& instruction = compositor->instructions()[size_t(index)];

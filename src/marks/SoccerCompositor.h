@@ -34,8 +34,9 @@ namespace zanto {
 // How the overlay compositor draws the marks of a frame.
 enum class MarkLayers {
     // What stands still (plain marks, and telestration marks that follow no
-    // clock and key to no turf) is drawn once for a segment and handed over
-    // as standing layers; only what moves is drawn for each frame.
+    // clock and key to no turf, or key to the turf of a still) is drawn once
+    // for a segment and handed over as standing layers; only what moves is
+    // drawn for each frame.
     Split,
     // Every frame's marks drawn whole on one canvas: the same pixels but for
     // the rounding of blending the layers one by one, more slowly. A reference.
@@ -53,8 +54,11 @@ public:
     using Finish = std::function<void(QImage frame, std::exception_ptr error)>;
 
     // `instructions` run parallel to the composition's instructions: a
-    // request's instructionIndex picks its segment.
-    explicit SoccerCompositor(std::vector<SoccerInstruction> instructions, MarkLayers layers = MarkLayers::Split);
+    // request's instructionIndex picks its segment. `stills` says, segment by
+    // segment, whether every frame it shows is one same picture (a slide's):
+    // missing entries say no.
+    explicit SoccerCompositor(std::vector<SoccerInstruction> instructions, MarkLayers layers = MarkLayers::Split,
+                              std::vector<bool> stills = {});
     // Finishes every queued request, then ends the queue's thread.
     ~SoccerCompositor();
     SoccerCompositor(const SoccerCompositor&) = delete;
@@ -90,7 +94,7 @@ public:
     // the callers' threads, several at once: only their GPU work takes turns,
     // under the frame engine's lock.
     static OverlayCompositor overlayCompositor(std::vector<SoccerInstruction> instructions,
-                                               MarkLayers layers = MarkLayers::Split);
+                                               MarkLayers layers = MarkLayers::Split, std::vector<bool> stills = {});
 
     // Makes a composition draw through a new compositor: one composition
     // instruction per segment (its range and placement) and callback().
@@ -115,7 +119,9 @@ private:
     CompositorOverlay drawOver(const OverlayRequest& request);
     CompositorLayer movingLayer(const std::vector<OrganizerMark>& marks, const OverlayRequest& request, double seconds,
                                 const QRect& plain);
-    CompositorLayer standingLayer(int index, size_t first, size_t end, std::string pose, double seconds);
+    CompositorLayer standingLayer(int index, size_t first, size_t end, std::string pose, double seconds,
+                                  const OverlayRequest& request);
+    bool isStill(int index) const { return size_t(index) < stills_.size() && stills_[size_t(index)]; }
     Canvas& claimCanvas();
     QRect plainArea(int index);
 
@@ -126,6 +132,7 @@ private:
 
     const std::vector<SoccerInstruction> instructions_;
     const MarkLayers layers_;
+    const std::vector<bool> stills_;
 
     // Guards jobs_, stopping_ and the start of worker_; the worker waits on wake_.
     std::mutex mutex_;

@@ -102,6 +102,7 @@ ComposedItem composeItem(Composition& composition, const OrganizerItem& item, co
     composed.outputRange = MediaTimeRange{outputTime, sourceRange.duration};
     composed.placement = placementTransform(*asset->video);
     composed.marks = item.marks.value_or(std::vector<OrganizerMark>{});
+    composed.still = item.kind != "video";
     composition.instructions.push_back(CompositionInstruction{composed.outputRange, composed.placement});
     return composed;
 }

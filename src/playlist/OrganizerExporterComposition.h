@@ -26,6 +26,7 @@ struct ComposedItem {
     MediaTimeRange outputRange;
     AffineTransform placement;
     std::vector<OrganizerMark> marks;
+    bool still = false; // a slide: every frame shows the same picture
 };
 
 // Turns a picture of the track's natural size upright (preferred transform),

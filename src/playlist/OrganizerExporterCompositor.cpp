@@ -16,10 +16,13 @@ constexpr std::int32_t videoTrack = 1;
 OverlayCompositor markCompositor(const std::vector<ComposedItem>& items)
 {
     std::vector<SoccerInstruction> instructions;
+    std::vector<bool> stills;
     instructions.reserve(items.size());
-    for (const ComposedItem& item : items)
+    for (const ComposedItem& item : items) {
         instructions.emplace_back(item.outputRange, videoTrack, item.placement, item.marks);
-    return SoccerCompositor::overlayCompositor(std::move(instructions));
+        stills.push_back(item.still);
+    }
+    return SoccerCompositor::overlayCompositor(std::move(instructions), MarkLayers::Split, std::move(stills));
 }
 
 } // namespace zanto

@@ -44,12 +44,17 @@ QImage slidePicture(const OrganizerItem& item, const OrganizerDocument& document
     return canvas;
 }
 
-MovieWriterSettings slideSettings()
+// Nothing on a slide moves: its movie is one frame, shown for the slide's
+// whole stretch (a whole number of frames at 30 fps). Read back, every frame
+// of the stretch is that same picture, so the export places it once, and
+// marks that follow no clock are drawn on it once; no encoder is held open
+// for seconds beside the export under way.
+MovieWriterSettings slideSettings(const OrganizerItem& item)
 {
     MovieWriterSettings settings;
     settings.width = markCanvasWidth;
     settings.height = markCanvasHeight;
-    settings.frameDuration = MediaTime{1, 30};
+    settings.frameDuration = MediaTime{slides::frameCount(item.end - item.start), 30};
     settings.container = MovieContainer::QuickTime;
     settings.intermediate = true;
     return settings;
@@ -60,8 +65,8 @@ MovieWriterSettings slideSettings()
 MediaAsset slideMovieAsset(const OrganizerItem& item, const std::filesystem::path& movie)
 {
     requireStillLength(item);
-    const MovieWriterSettings settings = slideSettings();
-    const MediaTime duration = settings.frameDuration * slides::frameCount(item.end - item.start);
+    const MovieWriterSettings settings = slideSettings(item);
+    const MediaTime duration = settings.frameDuration;
     VideoTrackInfo video;
     video.streamIndex = 0;
     video.width = settings.width;
@@ -78,16 +83,10 @@ void OrganizerExporter::slide(const OrganizerItem& item, const OrganizerDocument
                               const std::filesystem::path& url) const
 {
     // A writer that is not finished removes its file when it goes away.
-    MovieWriter writer(url, slideSettings());
+    MovieWriter writer(url, slideSettings(item));
     const QImage picture = slidePicture(item, document);
-    // Nothing on a slide moves: its movie holds the first and the last frame
-    // of its stretch, the first shown until the last. Read back, every frame
-    // between is the same picture, so the export places it once, and no
-    // encoder is held open for seconds beside the export under way.
-    const int frames = slides::frameCount(item.end - item.start);
     check();
-    writer.appendVideoFrame(picture, MediaTime{0, 30});
-    if (frames > 1) writer.appendVideoFrame(picture, MediaTime{frames - 1, 30});
+    writer.appendVideoFrame(picture, MediaTime::zero());
     check();
     writer.finish();
 }

@@ -441,8 +441,11 @@ struct StillThenVideo {
     {
         QImage picture = solid(1280, 720, turf);
         QPainter(&picture).fillRect(200, 300, 900, 12, Qt::white);
-        MovieWriter writer(still, {.container = MovieContainer::QuickTime, .intermediate = true});
-        for (int i = 0; i < 15; ++i) writer.appendVideoFrame(picture, MediaTime{i, 30});
+        // As a slide is written: one frame that lasts the still's stretch.
+        MovieWriter writer(still, {.frameDuration = MediaTime{15, 30},
+                                   .container = MovieContainer::QuickTime,
+                                   .intermediate = true});
+        writer.appendVideoFrame(picture, MediaTime::zero());
         writer.finish();
         test::makeTestMovie(
             video,
@@ -461,7 +464,7 @@ struct StillThenVideo {
             instructions.emplace_back(range, 1, AffineTransform{}, marks);
         }
         composition.duration = MediaTime{30, 30};
-        composition.overlayCompositor = SoccerCompositor::overlayCompositor(instructions, layers);
+        composition.overlayCompositor = SoccerCompositor::overlayCompositor(instructions, layers, {true, false});
         const std::filesystem::path out = folder / (name + ".mp4");
         CompositionExport(composition, out).run();
         return test::runTool("ffmpeg",
