@@ -43,6 +43,7 @@
 #include "playlist/OrganizerExporterPicture.h"
 #include "BenchShell.h"
 #include "app/ProcessMemory.h"
+#include "app/RendererThreads.h"
 #include "organizer/model/OrganizerEdits.h"
 
 #include <QGuiApplication>
@@ -720,8 +721,10 @@ void runTwoCoresChild(int rounds)
 
 int main(int argc, char** argv)
 {
-    // The exports measured are the application's: its allocator settings too.
+    // The exports measured are the application's: its allocator and renderer
+    // settings too.
     tuneProcessMemory();
+    limitRendererThreads();
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QGuiApplication application(argc, argv); // fonts for the text marks
     const std::string what = argc > 1 ? argv[1] : "all";

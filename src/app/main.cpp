@@ -4,6 +4,7 @@
 // reaches the Organizer. A launch while another one runs on the same data
 // folder hands its path over to that one and ends.
 #include "ProcessMemory.h"
+#include "RendererThreads.h"
 #include "QtTranslations.h"
 #include "SingleInstance.h"
 #include "organizer/Organizer.h"
@@ -53,6 +54,7 @@ void scheduleScreenshot(zanto::Organizer& organizer)
 int main(int argc, char** argv)
 {
     zanto::tuneProcessMemory();
+    zanto::limitRendererThreads();
     // The movie view's GL surface keeps its context when it moves to the
     // full-screen window and back.
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
