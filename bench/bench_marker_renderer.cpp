@@ -1,10 +1,12 @@
 // Time to render one telestration mark into a 1280 x 720 target on the GPU,
 // for each of the fifteen tools: the marker pass with its synchronous wait
 // (ground tools over a source frame, in overlay mode as the frame engine
-// asks), and separately the read-back of the finished canvas.
+// asks), the same stacked piece by piece as an export draws it, and
+// separately the read-back of the finished canvas.
 // Run: bench_marker_renderer --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
 #include "marks/GXLSettings.h"
+#include "marks/MarkerBounds.h"
 #include "marks/MarkerParameters.h"
 #include "marks/MarkerRenderer.h"
 #include "platform/gpu/Device.h"
@@ -69,6 +71,22 @@ void renderTool(benchmark::State& state, const std::string& tool)
     }
 }
 
+// The export's road: the marker stacked over the frame it keys to, piece by
+// piece, as an export draws it on a still.
+void stackTool(benchmark::State& state, const std::string& tool)
+{
+    auto& b = bench();
+    const MarkerParameters parameters = toolParameters(tool);
+    const gpu::PixelRegion area = markerBounds(parameters.uniforms(1280, 720, 0), parameters.groundUniforms(1280, 720, 0),
+                                               parameters.trailUniforms(1280, 720));
+    b.renderer.renderStack(b.target, {parameters}, 0, b.frame, area); // pipelines made
+    double seconds = 0;
+    for (auto _ : state) {
+        b.renderer.renderStack(b.target, {parameters}, seconds, b.frame, area);
+        seconds += 1.0 / 30;
+    }
+}
+
 void readBack(benchmark::State& state)
 {
     auto& b = bench();
@@ -82,6 +100,11 @@ void readBack(benchmark::State& state)
 const bool registered = [] {
     for (const auto& tool : GXLSettings::tools())
         benchmark::RegisterBenchmark(("render/" + tool).c_str(), renderTool, tool)
+            ->MeasureProcessCPUTime()
+            ->UseRealTime()
+            ->Unit(benchmark::kMillisecond);
+    for (const auto& tool : GXLSettings::tools())
+        benchmark::RegisterBenchmark(("stack/" + tool).c_str(), stackTool, tool)
             ->MeasureProcessCPUTime()
             ->UseRealTime()
             ->Unit(benchmark::kMillisecond);

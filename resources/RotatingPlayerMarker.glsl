@@ -47,6 +47,12 @@ precision highp int;
 #define FEATURE_PREVIEW -1         // key preview
 #define FEATURE_WAVES -1           // moving waves
 #endif
+// The parts of the marker a draw shades (1 space shape, 2 hull, 4 lines,
+// 8 trail, 16 rings, 32 arrows), for a draw over pixels where the others
+// draw nothing; -1, all of them.
+#ifndef FEATURE_PARTS
+#define FEATURE_PARTS -1
+#endif
 
 #define PI 3.14159265359
 #define TAU 6.28318530718
@@ -1056,15 +1062,20 @@ vec4 markerColour(vec2 p)
         drawArrows(acc, p);
         return acc;
     }
-    drawSpace(acc, p);
+    if ((FEATURE_PARTS & 1) != 0)
+        drawSpace(acc, p);
     // The fill belongs to the space shape when there is one, else to the
     // players' hull; a polygon shape draws its own outline.
-    if (spaceMode() != 3)
+    if ((FEATURE_PARTS & 2) != 0 && spaceMode() != 3)
         drawHull(acc, p, spaceMode() == 0);
-    drawLines(acc, p);
-    drawTrail(acc, p);
-    drawRings(acc, p);
-    drawArrows(acc, p);
+    if ((FEATURE_PARTS & 4) != 0)
+        drawLines(acc, p);
+    if ((FEATURE_PARTS & 8) != 0)
+        drawTrail(acc, p);
+    if ((FEATURE_PARTS & 16) != 0)
+        drawRings(acc, p);
+    if ((FEATURE_PARTS & 32) != 0)
+        drawArrows(acc, p);
     return acc;
 }
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 namespace zanto {
 namespace {
@@ -100,10 +101,11 @@ std::optional<std::array<Float2, 4>> laneCorners(const MarkerUniforms& m, const 
     if (!(len >= 1.0f)) return std::nullopt;
     const float out = std::max(g.vision.y * 0.5f, 1.0f) + 20.0f;
     const Float2 along{(b.x - a.x) / len * out, (b.y - a.y) / len * out}, across{-along.y, along.x};
+    // Round the lane: both corners beyond its start, then both beyond its end.
     std::array<Float2, 4> corners;
     for (int i = 0; i < 4; ++i) {
         const Float2 end = i < 2 ? Float2{a.x - along.x, a.y - along.y} : Float2{b.x + along.x, b.y + along.y};
-        const float side = i % 2 ? 1.0f : -1.0f;
+        const float side = i == 0 || i == 3 ? -1.0f : 1.0f;
         corners[size_t(i)] = {end.x + side * across.x, (end.y + side * across.y) * ratio};
     }
     return corners;
@@ -202,65 +204,35 @@ gpu::PixelRegion markerBounds(const MarkerUniforms& m, const GroundUniforms& g, 
 namespace zanto {
 namespace {
 
-constexpr int kBandRows = 32;
+constexpr int kBandRows = 16;
 
-// Whether the marker draws no lines between its players (they need two).
-bool noLines(const gpu::FunctionConstants& c)
+// The parts of a marker as the shader's FEATURE_PARTS counts them.
+enum Part : int { SpacePart = 1, HullPart = 2, LinesPart = 4, TrailPart = 8, RingsPart = 16, ArrowsPart = 32 };
+
+// Where one part of the marker may draw: a polygon (one point makes a
+// square, two a segment) grown by `grow` pixels every way, or an ellipse;
+// a part that bounds itself no closer, the whole box.
+struct Shape {
+    enum class Kind { Polygon, Ellipse, Box } kind;
+    int part;
+    std::vector<Float2> corners = {};
+    float grow = 0;
+    Float2 centre = {}, radii = {};
+};
+
+Shape polygon(int part, std::vector<Float2> corners, float grow)
 {
-    return feature(c, "FEATURE_LINE_MODE") != 1 || feature(c, "FEATURE_POINTS") < 2;
+    return {Shape::Kind::Polygon, part, std::move(corners), grow};
 }
 
-// Whether the marker's space shape (a circle or a lane) is all it draws: no
-// ring, line, hull outline, trail or arrow. With a space shape the fill is
-// the shape's, so hull points draw only as an outline.
-bool spaceAlone(const gpu::FunctionConstants& c)
+Shape ellipse(int part, Float2 centre, Float2 radii)
 {
-    const int style = feature(c, "FEATURE_RING_STYLE");
-    const bool noRings = style == 8 || (style == 3 && feature(c, "FEATURE_MULTIPLE") == 0);
-    const bool noHull = feature(c, "FEATURE_LINE_MODE") != 2 || feature(c, "FEATURE_HULL") < 2;
-    return noRings && noLines(c) && noHull && feature(c, "FEATURE_TRAIL") == 0 && feature(c, "FEATURE_ARROW") == 0;
+    return {Shape::Kind::Ellipse, part, {}, 0, centre, radii};
 }
 
-// Whether the marker's rings (or dots) are all it draws: no line, hull,
-// space shape, trail or arrow, and no spotlight.
-bool ringsAlone(const gpu::FunctionConstants& c)
-{
-    const int style = feature(c, "FEATURE_RING_STYLE");
-    const bool rings = style != 8 && style != 6 && (style != 3 || feature(c, "FEATURE_MULTIPLE") == 1);
-    const bool noHull =
-        feature(c, "FEATURE_HULL") < 2 || (feature(c, "FEATURE_LINE_MODE") != 2 && feature(c, "FEATURE_FILL") == 0);
-    return rings && noLines(c) && noHull && feature(c, "FEATURE_SPACE") == 0 && feature(c, "FEATURE_TRAIL") == 0
-           && feature(c, "FEATURE_ARROW") == 0;
-}
-
-// The part of `box` the rings draw in: a ring lies flat on the turf and draws
-// nothing farther than its reach across, nor than that reach seen flat (and
-// 2 pixels) up or down; a dot, its radius and 4 pixels.
-gpu::PixelRegion ringsRegion(const MarkerUniforms& m, const GroundUniforms& g, const gpu::FunctionConstants& c,
-                             const gpu::PixelRegion& box)
-{
-    const bool multiple = feature(c, "FEATURE_MULTIPLE") == 1;
-    const bool dots = feature(c, "FEATURE_RING_STYLE") == 3;
-    const float ratio = mix(0.62f, 0.14f, saturate(m.geometry.w));
-    const float radius = std::max(m.geometry.z * 0.6f + m.look.w * m.look.z, 1.0f);
-    const float thickness = std::max(m.shape.x * 0.75f, 1.5f);
-    const float dot = std::max(m.shape.x * 0.45f, 3.0f) + 4.0f;
-    Box rings;
-    for (int i = 0; i < (multiple ? feature(c, "FEATURE_POINTS") : 1); ++i) {
-        const Float2 centre = multiple ? playerPoint(m, i) : Float2{m.geometry.x, m.geometry.y};
-        const float reach = (multiple ? radius * ringSize(g, i) : radius) * 1.75f + thickness * 4.0f + 10.0f;
-        rings.includeAround(centre, dots ? Float2{dot + kMargin, dot + kMargin}
-                                         : Float2{reach + kMargin, reach * ratio + 2.0f + kMargin});
-    }
-    const float x0 = std::max(rings.x0, float(box.x)), y0 = std::max(rings.y0, float(box.y));
-    const float x1 = std::min(rings.x1, float(box.x + box.width)), y1 = std::min(rings.y1, float(box.y + box.height));
-    if (!(x0 < x1 && y0 < y1)) return box; // nothing finite left: the box, to be safe
-    const int left = int(std::floor(x0)), top = int(std::floor(y0));
-    return {left, top, int(std::ceil(x1)) - left, int(std::ceil(y1)) - top};
-}
-
-// The columns a convex polygon covers in rows [top, bottom], or none.
-std::optional<std::pair<float, float>> polygonColumns(const std::array<Float2, 4>& corners, float top, float bottom)
+// The columns a polygon's outline covers in rows [top, bottom], or none:
+// its inside lies between them, whatever its winding.
+std::optional<std::pair<float, float>> polygonColumns(const std::vector<Float2>& corners, float top, float bottom)
 {
     float left = 1e9f, right = -1e9f;
     auto include = [&](float x) { left = std::min(left, x), right = std::max(right, x); };
@@ -287,30 +259,185 @@ std::optional<std::pair<float, float>> ellipseColumns(Float2 centre, Float2 radi
     return std::pair{centre.x - half, centre.x + half};
 }
 
+// The columns `shape` may draw in within rows [top, bottom], with the margin.
+std::optional<std::pair<float, float>> columns(const Shape& shape, float top, float bottom,
+                                               const gpu::PixelRegion& box)
+{
+    std::optional<std::pair<float, float>> c;
+    if (shape.kind == Shape::Kind::Box) return std::pair{float(box.x), float(box.x + box.width)};
+    const float grow = (shape.kind == Shape::Kind::Polygon ? shape.grow : 0.0f) + kMargin;
+    c = shape.kind == Shape::Kind::Polygon ? polygonColumns(shape.corners, top - grow, bottom + grow)
+                                           : ellipseColumns(shape.centre, shape.radii, top - grow, bottom + grow);
+    if (c) c = std::pair{c->first - grow, c->second + grow};
+    return c;
+}
+
+// The triangle (s, e and the arc's control point) holds the lofted arc's
+// flight and head; the kick and landing rings lie flat around its ends and
+// the shadow line runs between them.
+void arcShapes(std::vector<Shape>& shapes, const MarkerUniforms& m)
+{
+    const Float2 s{m.arrowEnds.x, m.arrowEnds.y}, e{m.arrowEnds.z, m.arrowEnds.w};
+    const Float2 control{(s.x + e.x) * 0.5f, (s.y + e.y) * 0.5f - 2.0f * m.arrowPath.x};
+    const float line = std::max(m.arrowShape.x * 0.07f, 2.0f);
+    const float head = std::max(line * 5.0f * (m.arrowShape.y / 0.3f), 10.0f);
+    const float ratio = mix(0.62f, 0.14f, saturate(m.geometry.w));
+    // Antialiasing over a distance measured on the turf spans up to 1 / ratio.
+    const float soft = 2.0f + 1.0f / ratio;
+    shapes.push_back(polygon(ArrowsPart, {s, control, e}, std::max(line * 0.5f, head * 1.3f) + 4.0f));
+    // The shadow's exponential is some millionth of a step 4.5 widths out.
+    shapes.push_back(polygon(ArrowsPart, {s, e}, line * 4.5f + 1.0f));
+    const float kick = line * 2.55f + soft, landing = line * 5.45f + soft;
+    shapes.push_back(ellipse(ArrowsPart, s, {kick, kick * ratio + 1.0f}));
+    shapes.push_back(ellipse(ArrowsPart, e, {landing, landing * ratio + 1.0f}));
+}
+
+// The vision cone: its apex and far arc, sampled on the turf a little beyond
+// the arc so that the chords between samples stay outside it, brought back
+// to the screen (which only shortens distances on the turf) and grown by the
+// shape's edge; the dot at the apex.
+void coneShapes(std::vector<Shape>& shapes, const MarkerUniforms& m, const GroundUniforms& g)
+{
+    const Float2 a{m.arrowEnds.x, m.arrowEnds.y}, b{m.arrowEnds.z, m.arrowEnds.w};
+    const float ratio = mix(1.0f, 0.3f, saturate(g.vision.z));
+    const Float2 axis{b.x - a.x, (b.y - a.y) / ratio};
+    const float len = std::max(std::hypot(axis.x, axis.y), 8.0f);
+    const float halfAngle = std::clamp(g.vision.x, 0.17f, 2.8f) * 0.5f;
+    const float base = std::atan2(axis.y, axis.x);
+    std::vector<Float2> corners{a};
+    for (int i = 0; i <= 8; ++i) {
+        const float angle = base + halfAngle * (float(i) / 4.0f - 1.0f);
+        corners.push_back({a.x + std::cos(angle) * len * 1.02f, a.y + std::sin(angle) * len * 1.02f * ratio});
+    }
+    const float edge = std::max(std::max(m.tactics.z * 1.5f, 2.0f) * 0.5f + 12.0f, std::max(g.space.w, 0.5f)) + 4.0f;
+    shapes.push_back(polygon(SpacePart, std::move(corners), edge / mix(ratio, 1.0f, 0.5f)));
+    shapes.push_back(polygon(SpacePart, {a}, std::max(m.shape.x * 0.45f, 3.0f) + 4.0f));
+}
+
+// Where each part of the marker may draw, as the shader draws it.
+std::vector<Shape> partShapes(const MarkerUniforms& m, const GroundUniforms& g, const TrailUniforms& t,
+                              const gpu::FunctionConstants& c)
+{
+    std::vector<Shape> shapes;
+    const int style = feature(c, "FEATURE_RING_STYLE"), space = feature(c, "FEATURE_SPACE");
+    const int lineMode = feature(c, "FEATURE_LINE_MODE"), arrow = feature(c, "FEATURE_ARROW");
+    const bool multiple = feature(c, "FEATURE_MULTIPLE") == 1;
+    std::vector<Float2> players;
+    for (int i = 0; i < feature(c, "FEATURE_POINTS"); ++i) players.push_back(playerPoint(m, i));
+    const Float2 position{m.geometry.x, m.geometry.y};
+    const float ratio = mix(0.62f, 0.14f, saturate(m.geometry.w));
+    const float lineWidth = std::max(m.tactics.z * 1.2f, 1.6f);
+    const float shapeLine = std::max(m.tactics.z * 1.5f, 2.0f);
+    // Space shapes draw nothing beyond 16 pixels of their rims.
+    const Float2 half{std::max(g.space.y * 0.5f, 1.0f), std::max(g.space.z * 0.5f, 1.0f)};
+    if (space == 1) {
+        const float grow = 1.0f + 16.0f / std::min(half.x, half.y);
+        shapes.push_back(ellipse(SpacePart, position, {half.x * grow, half.y * grow}));
+    } else if (space == 2) {
+        const float x0 = position.x - half.x, x1 = position.x + half.x;
+        const float y0 = position.y - half.y, y1 = position.y + half.y;
+        shapes.push_back(polygon(SpacePart, {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}, 16.0f));
+    } else if (space == 3 && players.size() >= 3) {
+        shapes.push_back(polygon(SpacePart, players, 16.0f));
+    } else if (space == 3 && players.size() == 2) {
+        shapes.push_back(polygon(SpacePart, players, std::max(m.tactics.z, 1.0f) + shapeLine * 0.5f + 14.0f));
+    } else if (space == 4) {
+        coneShapes(shapes, m, g);
+    } else if (space == 5) {
+        if (const auto corners = laneCorners(m, g))
+            shapes.push_back(polygon(SpacePart, {corners->begin(), corners->end()}, 0.0f));
+        else
+            shapes.push_back({Shape::Kind::Box, SpacePart});
+    }
+    const int hull = feature(c, "FEATURE_HULL");
+    const bool outline = lineMode == 2, fills = space == 0 && feature(c, "FEATURE_FILL") == 1;
+    if (space != 3 && hull >= 2 && (outline || fills)) {
+        std::vector<Float2> corners;
+        for (int i = 0; i < hull; ++i) corners.push_back(hullPoint(m, i));
+        // The outline's glow ends 12 pixels out; the fill's edge within its antialiasing.
+        shapes.push_back(polygon(HullPart, std::move(corners), outline ? lineWidth * 0.5f + 14.0f : 2.0f));
+    }
+    if (lineMode == 1)
+        for (size_t i = 1; i < players.size(); ++i)
+            shapes.push_back(polygon(LinesPart, {players[i - 1], players[i]}, lineWidth * 0.5f + 16.0f));
+    if (feature(c, "FEATURE_TRAIL") != 0) {
+        // Distances along the run are taken on the turf, which the screen
+        // only shortens.
+        const float reach = std::max(t[0].x, 0.5f) * 3.0f + 12.0f;
+        const int used = std::clamp(int(t[130].w + 0.5f), 0, int(trailSlotCount));
+        std::vector<Float2> run;
+        for (int i = 0, seen = 0; i < int(trailSlotCount) && seen < used; ++i)
+            if (t[size_t(i) + 2].w > 0.5f) run.push_back({t[size_t(i) + 2].x, t[size_t(i) + 2].y}), ++seen;
+        for (size_t i = 1; i < run.size(); ++i) shapes.push_back(polygon(TrailPart, {run[i - 1], run[i]}, reach));
+    }
+    if (style == 3 && multiple) {
+        const float dot = std::max(m.shape.x * 0.45f, 3.0f) + 4.0f;
+        for (const Float2& player : players) shapes.push_back(polygon(RingsPart, {player}, dot));
+    } else if (style != 3 && style != 8) {
+        // A ring lies flat on the turf and draws nothing farther than its
+        // reach there, and its antialiasing, from its centre.
+        const float radius = std::max(m.geometry.z * 0.6f + m.look.w * m.look.z, 1.0f);
+        const float thickness = std::max(m.shape.x * 0.75f, 1.5f);
+        auto ring = [&](Float2 centre, float r) {
+            const float reach = r * 1.75f + thickness * 4.0f + 10.0f + 1.0f + 1.0f / ratio;
+            shapes.push_back(ellipse(RingsPart, centre, {reach, reach * ratio + 2.0f}));
+        };
+        if (multiple)
+            for (size_t i = 0; i < players.size(); ++i) ring(players[i], radius * ringSize(g, int(i)));
+        else
+            ring(position, radius);
+    }
+    if (arrow == 4)
+        arcShapes(shapes, m);
+    else if (arrow > 0)
+        shapes.push_back({Shape::Kind::Box, ArrowsPart});
+    return shapes;
+}
+
 } // namespace
 
-std::vector<gpu::PixelRegion> markerBands(const MarkerUniforms& m, const GroundUniforms& g, const TrailUniforms& t)
+std::vector<MarkerPiece> markerPieces(const MarkerUniforms& m, const GroundUniforms& g, const TrailUniforms& t)
 {
     const gpu::PixelRegion box = markerBounds(m, g, t);
     const gpu::FunctionConstants c = markerShaderConstants(m, g, t);
-    const int space = feature(c, "FEATURE_SPACE");
-    const auto corners = space == 5 ? laneCorners(m, g) : std::nullopt;
-    if (ringsAlone(c)) return {ringsRegion(m, g, c, box)};
-    if (!spaceAlone(c) || !(space == 1 || corners)) return {box};
-    const Float2 half{std::max(g.space.y * 0.5f, 1.0f), std::max(g.space.z * 0.5f, 1.0f)};
-    const float grow = 1.0f + 16.0f / std::min(half.x, half.y);
-    std::vector<gpu::PixelRegion> bands;
+    // The spotlight darkens, and the key preview tints, the whole picture.
+    if (feature(c, "FEATURE_RING_STYLE") == 6 || feature(c, "FEATURE_PREVIEW") == 1) return {{box, -1}};
+    const std::vector<Shape> shapes = partShapes(m, g, t, c);
+    std::vector<MarkerPiece> pieces;
+    struct Span {
+        int left, right, part;
+    };
+    std::vector<Span> spans;
+    std::vector<int> edges;
     for (int top = box.y; top < box.y + box.height; top += kBandRows) {
         const int bottom = std::min(top + kBandRows, box.y + box.height);
-        const auto columns = corners ? polygonColumns(*corners, float(top) - kMargin, float(bottom) + kMargin)
-                                     : ellipseColumns({m.geometry.x, m.geometry.y}, {half.x * grow, half.y * grow},
-                                                      float(top) - kMargin, float(bottom) + kMargin);
-        if (!columns) continue;
-        const int left = std::max(box.x, int(std::floor(columns->first - kMargin)));
-        const int right = std::min(box.x + box.width, int(std::ceil(columns->second + kMargin)));
-        if (left < right) bands.push_back({left, top, right - left, bottom - top});
+        spans.clear(), edges.clear();
+        for (const Shape& shape : shapes) {
+            const auto cols = columns(shape, float(top), float(bottom), box);
+            if (!cols) continue;
+            const int left = std::max(box.x, int(std::floor(cols->first)));
+            const int right = std::min(box.x + box.width, int(std::ceil(cols->second)));
+            if (left >= right) continue;
+            spans.push_back({left, right, shape.part});
+            edges.push_back(left), edges.push_back(right);
+        }
+        std::sort(edges.begin(), edges.end());
+        edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+        // Between two edges the same parts draw: one piece for each run of them.
+        const size_t first = pieces.size();
+        for (size_t i = 0; i + 1 < edges.size(); ++i) {
+            int parts = 0;
+            for (const Span& span : spans)
+                if (span.left <= edges[i] && edges[i + 1] <= span.right) parts |= span.part;
+            if (parts == 0) continue;
+            MarkerPiece* last = pieces.size() > first ? &pieces.back() : nullptr;
+            if (last && last->parts == parts && last->region.x + last->region.width == edges[i])
+                last->region.width += edges[i + 1] - edges[i];
+            else
+                pieces.push_back({{edges[i], top, edges[i + 1] - edges[i], bottom - top}, parts});
+        }
     }
-    return bands;
+    return pieces;
 }
 
 } // namespace zanto

@@ -17,11 +17,19 @@ namespace zanto {
 
 gpu::PixelRegion markerBounds(const MarkerUniforms& marker, const GroundUniforms& ground, const TrailUniforms& trail);
 
-// Bands of rows within markerBounds, each as narrow as what the marker draws
-// in those rows allows, for a lane or a space ellipse drawn alone (a slanted
-// lane fills little of its box); for rings drawn alone, the part of the box
-// they reach seen flat; the box itself for any other marker.
-std::vector<gpu::PixelRegion> markerBands(const MarkerUniforms& marker, const GroundUniforms& ground,
-                                          const TrailUniforms& trail);
+// The pieces a marker pass is drawn in: rows of markerBounds cut where the
+// marker's parts (its space shape, hull, lines, trail, rings and arrows, as
+// the shader's FEATURE_PARTS counts them) may begin or end, each with the
+// parts that may draw there. Outside its piece a part draws nothing, so each
+// piece shades only its own parts and the pieces together give the pass.
+// A marker that darkens or tints the whole picture is one piece of all parts
+// (-1).
+struct MarkerPiece {
+    gpu::PixelRegion region;
+    int parts;
+};
+
+std::vector<MarkerPiece> markerPieces(const MarkerUniforms& marker, const GroundUniforms& ground,
+                                      const TrailUniforms& trail);
 
 } // namespace zanto

@@ -118,12 +118,16 @@ void MarkerRenderer::renderStack(const std::shared_ptr<gpu::Texture>& target,
         encoder->setFragmentBytes(&ground, sizeof ground, 1);
         encoder->setFragmentBytes(trail.data(), sizeof trail, 2);
         encoder->setFragmentTexture(onTurf ? frame : nullptr, 0);
-        encoder->setFragmentConstants(specialised_ ? markerShaderConstants(uniforms, ground, trail)
-                                                   : gpu::FunctionConstants{});
-        // Band by band where the marker fills little of its box: a software
-        // rasteriser shades every pixel it is given.
-        for (const gpu::PixelRegion& band : markerBands(uniforms, ground, trail)) {
-            encoder->setScissorRect(band);
+        // Piece by piece, each with only the parts that draw there: a
+        // software rasteriser shades every pixel it is given, and runs every
+        // part the shader holds for each.
+        const gpu::FunctionConstants features =
+            specialised_ ? markerShaderConstants(uniforms, ground, trail) : gpu::FunctionConstants{};
+        for (const MarkerPiece& piece : markerPieces(uniforms, ground, trail)) {
+            gpu::FunctionConstants constants = features;
+            if (specialised_) constants.emplace_back("FEATURE_PARTS", piece.parts);
+            encoder->setFragmentConstants(std::move(constants));
+            encoder->setScissorRect(piece.region);
             encoder->drawPrimitives(0, 3);
         }
     }
