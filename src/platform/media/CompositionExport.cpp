@@ -106,8 +106,10 @@ struct CompositionExport::Pipeline {
     std::vector<std::unique_ptr<media::BoundedQueue<media::FrameJob>>> jobs;
     std::vector<std::unique_ptr<media::BoundedQueue<media::FramePtr>>> frames;
     media::Turns turns;
+    // Every output-sized picture: placed, and copied to be drawn on.
+    media::FramePool pool;
 
-    Pipeline()
+    Pipeline(int width, int height) : pool(width, height)
     {
         for (size_t i = 0; i < kComposeThreads; ++i) {
             jobs.push_back(std::make_unique<media::BoundedQueue<media::FrameJob>>(kQueueDepth));
@@ -315,14 +317,14 @@ void CompositionExport::execute()
 void CompositionExport::runPipeline(FirstError& failure)
 {
     MovieEncoder encoder(output_, encoderSetup(composition_));
-    Pipeline pipeline;
+    Pipeline pipeline(composition_.width, composition_.height);
     auto fail = [&] {
         failure.record(std::current_exception());
         pipeline.close();
     };
     std::thread decodeThread([&] {
         try {
-            SourceFrames sources(composition_);
+            SourceFrames sources(composition_, pipeline.pool);
             for (int64_t k = 0; k < frameCount_ && !cancelled_; ++k)
                 if (!pipeline.jobs[size_t(k) % kComposeThreads]->push(sources.job(k))) break;
         } catch (...) {
@@ -335,7 +337,7 @@ void CompositionExport::runPipeline(FirstError& failure)
         composeThreads.emplace_back([&, i] {
             auto inTurn = [&](int64_t turn, const std::function<void()>& call) { pipeline.turns.run(turn, call); };
             try {
-                FrameComposer composer(composition_);
+                FrameComposer composer(composition_, pipeline.pool);
                 while (std::optional<FrameJob> job = pipeline.jobs[i]->pop())
                     if (cancelled_ || !pipeline.frames[i]->push(composer.compose(*job, inTurn))) break;
             } catch (...) {

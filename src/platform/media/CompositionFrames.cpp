@@ -49,8 +49,8 @@ const YuvOverlay& StretchOverlay::picture(int width, int height)
     return *picture_;
 }
 
-SourceFrames::SourceFrames(const Composition& composition)
-    : composition_(composition), decoders_(composition), pool_(composition.width, composition.height),
+SourceFrames::SourceFrames(const Composition& composition, FramePool& pool)
+    : composition_(composition), decoders_(composition), pool_(pool),
       liveOverlays_(composition.overlays.size())
 {
     black_ = blackVideoFrame(composition.width, composition.height);
@@ -192,14 +192,32 @@ FramePtr SourceFrames::placeTurned(const AVFrame* frame, const VideoDecoder& sou
     return out;
 }
 
-FrameComposer::FrameComposer(const Composition& composition) : composition_(composition) { }
+FrameComposer::FrameComposer(const Composition& composition, FramePool& pool) : composition_(composition), pool_(pool)
+{ }
+
+// The picture may be shared with frames before and after (a still shows one
+// for all of its frames): it is drawn on a copy from the pool, whose memory
+// the system need not map and clear afresh for every frame.
+void FrameComposer::ownPicture(FrameJob& job)
+{
+    AVFrame* picture = job.picture.get();
+    if (av_frame_is_writable(picture)) return;
+    if (picture->format != AV_PIX_FMT_YUV420P || picture->width != composition_.width
+        || picture->height != composition_.height) {
+        checkMedia(av_frame_make_writable(picture), "Cannot draw over a video frame");
+        return;
+    }
+    FramePtr copy = pool_.frame(false);
+    checkMedia(av_frame_copy(copy.get(), picture), "Cannot draw over a video frame");
+    checkMedia(av_frame_copy_props(copy.get(), picture), "Cannot draw over a video frame");
+    job.picture = std::move(copy);
+}
 
 FramePtr FrameComposer::compose(FrameJob& job, const InTurn& inTurn)
 {
     if (job.compositorTurn >= 0) return composition_.compositor ? redraw(job, inTurn) : drawOver(job);
     if (job.overlays.empty()) return std::move(job.picture);
-    // The picture may be shared with frames before and after: draw on a copy.
-    checkMedia(av_frame_make_writable(job.picture.get()), "Cannot draw over a video frame");
+    ownPicture(job);
     for (const auto& overlay : job.overlays)
         overlay->picture(composition_.width, composition_.height).blendInto(job.picture.get());
     job.overlays.clear();
@@ -247,8 +265,7 @@ FramePtr FrameComposer::drawOver(FrameJob& job)
         if (layer.rect.isEmpty()) continue;
         if (!layer.standing && layer.picture.size() != canvas.size())
             throw MediaError("The compositor drew over a picture of the wrong size at " + job.time.toString());
-        // The picture may be shared with frames before and after: draw on a copy.
-        if (!writable) checkMedia(av_frame_make_writable(job.picture.get()), "Cannot draw over a video frame");
+        if (!writable) ownPicture(job);
         writable = true;
         if (layer.standing)
             layer.standing->tables().blendInto(job.picture.get());

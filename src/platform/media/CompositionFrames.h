@@ -54,7 +54,8 @@ struct FrameJob {
 
 class SourceFrames {
 public:
-    explicit SourceFrames(const Composition& composition);
+    // `pool` holds output-sized frames; it outlives every frame it gives.
+    SourceFrames(const Composition& composition, FramePool& pool);
     ~SourceFrames();
     // The job for output frame `index`, its picture placed. Throws MediaError
     // when a source cannot be read, or when its data ends more than 0.04 s
@@ -77,7 +78,7 @@ private:
     FrameConverter converter_;
     FrameConverter canvasConverter_;
     // The placed pictures; they go on to the encoder and come back.
-    FramePool pool_;
+    FramePool& pool_;
     // The last placed picture, reused while the same source frame stays on
     // show (held frames, stills): the same file, frame time and instruction.
     // Holding no reference to the source frame leaves the decoder's memory free.
@@ -92,7 +93,7 @@ private:
 
 class FrameComposer {
 public:
-    explicit FrameComposer(const Composition& composition);
+    FrameComposer(const Composition& composition, FramePool& pool);
     // Runs a call to the custom compositor at the job's turn, so that it sees
     // one frame at a time, in output order, whichever thread composes it.
     using InTurn = std::function<void(int64_t turn, const std::function<void()>& call)>;
@@ -103,8 +104,11 @@ public:
 private:
     FramePtr redraw(FrameJob& job, const InTurn& inTurn);
     FramePtr drawOver(FrameJob& job);
+    void ownPicture(FrameJob& job);
 
     const Composition& composition_;
+    // Copies of shared pictures to draw on.
+    FramePool& pool_;
     FrameConverter converter_;
     FrameConverter outputConverter_;
 };
