@@ -72,9 +72,10 @@ float mix(float a, float b, float t)
     return a + (b - a) * t;
 }
 
-// The far arc of a vision cone, sampled on the turf and brought back to the
-// screen; gives the reach its samples may miss between them.
-float includeVisionCone(Box& box, const MarkerUniforms& m, const GroundUniforms& g)
+// The far arc of a vision cone, sampled on the turf 2% beyond it (so the
+// chords between samples stay outside it) and brought back to the screen,
+// with the cone's length on the turf.
+std::pair<std::vector<Float2>, float> visionConeArc(const MarkerUniforms& m, const GroundUniforms& g)
 {
     const Float2 a{m.arrowEnds.x, m.arrowEnds.y}, b{m.arrowEnds.z, m.arrowEnds.w};
     const float ratio = mix(1.0f, 0.3f, saturate(g.vision.z));
@@ -82,11 +83,20 @@ float includeVisionCone(Box& box, const MarkerUniforms& m, const GroundUniforms&
     const float len = std::max(std::hypot(axis.x, axis.y), 8.0f);
     const float halfAngle = std::clamp(g.vision.x, 0.17f, 2.8f) * 0.5f;
     const float base = std::atan2(axis.y, axis.x);
+    std::vector<Float2> arc;
     for (int i = 0; i <= 8; ++i) {
         const float angle = base + halfAngle * (float(i) / 4.0f - 1.0f);
-        const Float2 far{std::cos(angle) * len * 1.02f, std::sin(angle) * len * 1.02f};
-        box.include({a.x + far.x, a.y + far.y * ratio});
+        arc.push_back({a.x + std::cos(angle) * len * 1.02f, a.y + std::sin(angle) * len * 1.02f * ratio});
     }
+    return {arc, len};
+}
+
+// The far arc of a vision cone in the box; gives the reach its samples may
+// miss between them.
+float includeVisionCone(Box& box, const MarkerUniforms& m, const GroundUniforms& g)
+{
+    const auto [arc, len] = visionConeArc(m, g);
+    for (const Float2& sample : arc) box.include(sample);
     return len * 0.02f + 24.0f;
 }
 
@@ -263,13 +273,13 @@ std::optional<std::pair<float, float>> ellipseColumns(Float2 centre, Float2 radi
 std::optional<std::pair<float, float>> columns(const Shape& shape, float top, float bottom,
                                                const gpu::PixelRegion& box)
 {
-    std::optional<std::pair<float, float>> c;
     if (shape.kind == Shape::Kind::Box) return std::pair{float(box.x), float(box.x + box.width)};
     const float grow = (shape.kind == Shape::Kind::Polygon ? shape.grow : 0.0f) + kMargin;
-    c = shape.kind == Shape::Kind::Polygon ? polygonColumns(shape.corners, top - grow, bottom + grow)
-                                           : ellipseColumns(shape.centre, shape.radii, top - grow, bottom + grow);
-    if (c) c = std::pair{c->first - grow, c->second + grow};
-    return c;
+    const auto c = shape.kind == Shape::Kind::Polygon
+                       ? polygonColumns(shape.corners, top - grow, bottom + grow)
+                       : ellipseColumns(shape.centre, shape.radii, top - grow, bottom + grow);
+    if (!c) return c;
+    return std::pair{c->first - grow, c->second + grow};
 }
 
 // The triangle (s, e and the arc's control point) holds the lofted arc's
@@ -292,23 +302,16 @@ void arcShapes(std::vector<Shape>& shapes, const MarkerUniforms& m)
     shapes.push_back(ellipse(ArrowsPart, e, {landing, landing * ratio + 1.0f}));
 }
 
-// The vision cone: its apex and far arc, sampled on the turf a little beyond
-// the arc so that the chords between samples stay outside it, brought back
-// to the screen (which only shortens distances on the turf) and grown by the
-// shape's edge; the dot at the apex.
+// The vision cone: its apex and far arc, brought back to the screen (which
+// only shortens distances on the turf) and grown by the shape's edge; the
+// dot at the apex.
 void coneShapes(std::vector<Shape>& shapes, const MarkerUniforms& m, const GroundUniforms& g)
 {
-    const Float2 a{m.arrowEnds.x, m.arrowEnds.y}, b{m.arrowEnds.z, m.arrowEnds.w};
+    const Float2 a{m.arrowEnds.x, m.arrowEnds.y};
     const float ratio = mix(1.0f, 0.3f, saturate(g.vision.z));
-    const Float2 axis{b.x - a.x, (b.y - a.y) / ratio};
-    const float len = std::max(std::hypot(axis.x, axis.y), 8.0f);
-    const float halfAngle = std::clamp(g.vision.x, 0.17f, 2.8f) * 0.5f;
-    const float base = std::atan2(axis.y, axis.x);
     std::vector<Float2> corners{a};
-    for (int i = 0; i <= 8; ++i) {
-        const float angle = base + halfAngle * (float(i) / 4.0f - 1.0f);
-        corners.push_back({a.x + std::cos(angle) * len * 1.02f, a.y + std::sin(angle) * len * 1.02f * ratio});
-    }
+    const std::vector<Float2> arc = visionConeArc(m, g).first;
+    corners.insert(corners.end(), arc.begin(), arc.end());
     const float edge = std::max(std::max(m.tactics.z * 1.5f, 2.0f) * 0.5f + 12.0f, std::max(g.space.w, 0.5f)) + 4.0f;
     shapes.push_back(polygon(SpacePart, std::move(corners), edge / mix(ratio, 1.0f, 0.5f)));
     shapes.push_back(polygon(SpacePart, {a}, std::max(m.shape.x * 0.45f, 3.0f) + 4.0f));
