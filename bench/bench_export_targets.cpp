@@ -659,6 +659,7 @@ Playlist memoryPlaylist(const std::string& what)
     if (what == "stills-unmarked") return stillsPlaylist({});
     if (what == "stills-marked") return stillsPlaylist(threeMarks());
     if (what == "spotlight-every-item") return videoMarksPlaylist(threeMarks());
+    // "stills-one:<tool>": that tool alone on every still, to look at one tool.
     if (what.starts_with("stills-one:")) return stillsPlaylist({telestration(what.substr(11))});
     const int count = std::stoi(what);
     // About a minute of output at every size, so the export's own working
