@@ -377,12 +377,15 @@ std::vector<Shape> partShapes(const MarkerUniforms& m, const GroundUniforms& g, 
         const float dot = std::max(m.shape.x * 0.45f, 3.0f) + 4.0f;
         for (const Float2& player : players) shapes.push_back(polygon(RingsPart, {player}, dot));
     } else if (style != 3 && style != 8) {
-        // A ring lies flat on the turf and draws nothing farther than its
-        // reach there, and its antialiasing, from its centre.
+        // A ring lies flat on the turf. Measured there from its centre, its
+        // outermost wave runs out to 1.7 r and a fifth of its thickness, its
+        // glow ends 3.7 thicknesses and 8 pixels beyond r (ticks, pulses and
+        // the shadow lie within those), and antialiasing adds up to half of
+        // 1 + 1 / ratio.
         const float radius = std::max(m.geometry.z * 0.6f + m.look.w * m.look.z, 1.0f);
         const float thickness = std::max(m.shape.x * 0.75f, 1.5f);
         auto ring = [&](Float2 centre, float r) {
-            const float reach = r * 1.75f + thickness * 4.0f + 10.0f + 1.0f + 1.0f / ratio;
+            const float reach = std::max(r * 1.7f + thickness * 0.5f, r + thickness * 3.7f + 8.0f) + 2.0f + 1.0f / ratio;
             shapes.push_back(ellipse(RingsPart, centre, {reach, reach * ratio + 2.0f}));
         };
         if (multiple)

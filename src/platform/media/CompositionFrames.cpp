@@ -139,6 +139,7 @@ FrameJob SourceFrames::job(int64_t index)
                          + ": the file is cut short");
     job.hasSource = true;
     job.picture = place(frame, source, job.instruction);
+    job.pictureSerial = lastSerial_;
     return job;
 }
 
@@ -163,6 +164,7 @@ FramePtr SourceFrames::place(const AVFrame* frame, VideoDecoder& source, int ins
         out = placeTurned(frame, source, t);
     }
     lastPicture_ = shared(out);
+    ++lastSerial_;
     lastPath_ = source.asset().path;
     lastSourceTime_ = sourceTime;
     lastInstruction_ = instruction;
@@ -257,7 +259,16 @@ FramePtr FrameComposer::drawOver(FrameJob& job)
         // On even positions and sizes, as the frame's chroma lies.
         read = QRect(QPoint(read.left() & ~1, read.top() & ~1), QPoint(read.right() | 1, read.bottom() | 1))
                    .intersected(canvas);
-        area = converter_.areaToImage(job.picture.get(), PixelRect{read.x(), read.y(), read.width(), read.height()});
+        if (job.pictureSerial != readSerial_ || read != readRect_)
+            area = converter_.areaToImage(job.picture.get(),
+                                          PixelRect{read.x(), read.y(), read.width(), read.height()});
+        else
+            area = readArea_;
+        // Kept only from a picture other frames show too.
+        const bool shared = !av_frame_is_writable(job.picture.get());
+        readArea_ = shared ? area : QImage();
+        readRect_ = read;
+        readSerial_ = shared ? job.pictureSerial : -1;
     }
     const CompositorOverlay overlay = compositor.draw(OverlayRequest{job.time, job.instruction, area, read});
     bool writable = false;

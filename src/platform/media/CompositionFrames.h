@@ -44,6 +44,8 @@ struct FrameJob {
     // output size). Shared with other jobs while one source frame stays on
     // show: it is only read.
     FramePtr picture;
+    // The same for every job sharing one placed picture; -1 for black.
+    int64_t pictureSerial = -1;
     bool hasSource = false; // false: no insert covers the time, the picture is black
     int instruction = -1;   // index into the composition's instructions, -1 for none
     // The frame's place among those the custom compositor draws (0, 1, ...);
@@ -83,6 +85,7 @@ private:
     // show (held frames, stills): the same file, frame time and instruction.
     // Holding no reference to the source frame leaves the decoder's memory free.
     FramePtr lastPicture_;
+    int64_t lastSerial_ = -1;
     std::filesystem::path lastPath_;
     MediaTime lastSourceTime_;
     int lastInstruction_ = -2;
@@ -109,6 +112,11 @@ private:
     const Composition& composition_;
     // Copies of shared pictures to draw on.
     FramePool& pool_;
+    // The part of a shared picture last read for the overlay compositor: a
+    // still shows one picture on all of its frames.
+    QImage readArea_;
+    QRect readRect_;
+    int64_t readSerial_ = -1;
     FrameConverter converter_;
     FrameConverter outputConverter_;
 };
