@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPainter>
+#include <QRegion>
 
 #include <gtest/gtest.h>
 
@@ -494,20 +495,29 @@ TEST(SoccerFrame, AMarkLaidOverItsAreaLooksAsLaidWhole)
     }
 }
 
-// The space tools are shaded band by band, not over their whole box: a lane
-// crossing the picture fills little of it. A ring lying flat is shaded only
-// as high as it reaches.
+// A mark is shaded piece by piece, each pixel once, never much beyond its
+// parts: a lane crossing the picture fills little of its box, nor do rings
+// at a hull's corners, a cone or a lofted arc; a ring lying flat is shaded
+// only as high as it reaches.
 TEST(SoccerFrame, ToolsShadeLittleMoreThanTheirShape)
 {
-    for (const char* tool : {"Passing Lane", "Space Circle", "Player Ring"}) {
+    for (const char* tool : {"Passing Lane", "Space Circle", "Player Ring", "Team Fill", "Team Rings", "Vision Cone",
+                             "Lofted Arc", "Ring Trail"}) {
         const MarkerParameters p = GXLSettings::material(tool).parameters();
         const MarkerUniforms m = p.uniforms(1280, 720, 0);
         const GroundUniforms g = p.groundUniforms(1280, 720, 0);
         const TrailUniforms t = p.trailUniforms(1280, 720);
-        const gpu::PixelRegion box = markerBounds(m, g, t);
+        const QRect box = [](gpu::PixelRegion r) { return QRect(r.x, r.y, r.width, r.height); }(markerBounds(m, g, t));
         double shaded = 0;
-        for (const MarkerPiece& piece : markerPieces(m, g, t)) shaded += double(piece.region.width) * piece.region.height;
-        EXPECT_LT(shaded, 0.7 * box.width * box.height) << tool;
+        QRegion covered;
+        for (const MarkerPiece& piece : markerPieces(m, g, t)) {
+            const QRect r(piece.region.x, piece.region.y, piece.region.width, piece.region.height);
+            EXPECT_TRUE(box.contains(r)) << tool;
+            EXPECT_FALSE(covered.intersects(r)) << tool;
+            covered += r;
+            shaded += double(r.width()) * r.height();
+        }
+        EXPECT_LT(shaded, 0.7 * box.width() * box.height()) << tool;
     }
 }
 
