@@ -656,6 +656,8 @@ Playlist memoryPlaylist(const std::string& what)
     if (what == "analyst") return analystPlaylist(Marks::Plain);
     if (what == "analyst-telestration") return analystPlaylist(Marks::Telestration);
     if (what == "items30") return momentsPlaylist();
+    if (what == "same3") return samePicturesPlaylist(3);
+    if (what == "same30") return samePicturesPlaylist(30);
     if (what == "stills-unmarked") return stillsPlaylist({});
     if (what == "stills-marked") return stillsPlaylist(threeMarks());
     if (what == "spotlight-every-item") return videoMarksPlaylist(threeMarks());
