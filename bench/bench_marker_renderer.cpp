@@ -77,8 +77,9 @@ void stackTool(benchmark::State& state, const std::string& tool)
 {
     auto& b = bench();
     const MarkerParameters parameters = toolParameters(tool);
-    const gpu::PixelRegion area = markerBounds(parameters.uniforms(1280, 720, 0), parameters.groundUniforms(1280, 720, 0),
-                                               parameters.trailUniforms(1280, 720));
+    const gpu::PixelRegion area =
+        markerBounds(parameters.uniforms(1280, 720, 0), parameters.groundUniforms(1280, 720, 0),
+                     parameters.trailUniforms(1280, 720));
     b.renderer.renderStack(b.target, {parameters}, 0, b.frame, area); // pipelines made
     double seconds = 0;
     for (auto _ : state) {

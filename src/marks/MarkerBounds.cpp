@@ -270,8 +270,7 @@ std::optional<std::pair<float, float>> ellipseColumns(Float2 centre, Float2 radi
 }
 
 // The columns `shape` may draw in within rows [top, bottom], with the margin.
-std::optional<std::pair<float, float>> columns(const Shape& shape, float top, float bottom,
-                                               const gpu::PixelRegion& box)
+std::optional<std::pair<float, float>> columns(const Shape& shape, float top, float bottom, const gpu::PixelRegion& box)
 {
     if (shape.kind == Shape::Kind::Box) return std::pair{float(box.x), float(box.x + box.width)};
     const float grow = (shape.kind == Shape::Kind::Polygon ? shape.grow : 0.0f) + kMargin;
@@ -385,7 +384,8 @@ std::vector<Shape> partShapes(const MarkerUniforms& m, const GroundUniforms& g, 
         const float radius = std::max(m.geometry.z * 0.6f + m.look.w * m.look.z, 1.0f);
         const float thickness = std::max(m.shape.x * 0.75f, 1.5f);
         auto ring = [&](Float2 centre, float r) {
-            const float reach = std::max(r * 1.7f + thickness * 0.5f, r + thickness * 3.7f + 8.0f) + 2.0f + 1.0f / ratio;
+            const float reach =
+                std::max(r * 1.7f + thickness * 0.5f, r + thickness * 3.7f + 8.0f) + 2.0f + 1.0f / ratio;
             shapes.push_back(ellipse(RingsPart, centre, {reach, reach * ratio + 2.0f}));
         };
         if (multiple)

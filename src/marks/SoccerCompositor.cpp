@@ -257,7 +257,7 @@ CompositorLayer SoccerCompositor::standingLayer(int index, size_t first, size_t 
 }
 
 OverlayCompositor SoccerCompositor::overlayCompositor(std::vector<SoccerInstruction> instructions, MarkLayers layers,
-                                                     std::vector<bool> stills)
+                                                      std::vector<bool> stills)
 {
     auto compositor = std::make_shared<SoccerCompositor>(std::move(instructions), layers, std::move(stills));
     auto sourceArea = [compositor](const MediaTime& time, int index) {

@@ -53,7 +53,8 @@ void Organizer::newDocument()
 void Organizer::openDocument()
 {
     if (busy() || !confirmReplace()) return;
-    const std::optional<std::filesystem::path> path = dialogs().choosePackage(".SCPlaylist または .zantoplaylist を選択");
+    const std::optional<std::filesystem::path> path =
+        dialogs().choosePackage(".SCPlaylist または .zantoplaylist を選択");
     if (!path || path->empty()) return;
     std::optional<OrganizerDocument> document = readDocument(*this, *path);
     if (!document) return;

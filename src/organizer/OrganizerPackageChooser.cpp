@@ -102,9 +102,8 @@ PackageChooser::PackageChooser(QWidget* parent, const QString& message)
             [this] { openButton_->setEnabled(list_->selectionModel()->hasSelection()); });
     // The text as shown stands for the folder on show, whose name may hold
     // bytes the text cannot.
-    connect(location_, &QLineEdit::returnPressed, this, [this] {
-        open(location_->text() == shownPath(folder_) ? folder_ : typedPath(location_->text()));
-    });
+    connect(location_, &QLineEdit::returnPressed, this,
+            [this] { open(location_->text() == shownPath(folder_) ? folder_ : typedPath(location_->text())); });
     enter(isFolder(lastFolder()) ? lastFolder() : typedPath(QDir::homePath()));
     list_->setFocus();
 }

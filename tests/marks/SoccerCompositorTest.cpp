@@ -442,9 +442,8 @@ struct StillThenVideo {
         QImage picture = solid(1280, 720, turf);
         QPainter(&picture).fillRect(200, 300, 900, 12, Qt::white);
         // As a slide is written: one frame that lasts the still's stretch.
-        MovieWriter writer(still, {.frameDuration = MediaTime{15, 30},
-                                   .container = MovieContainer::QuickTime,
-                                   .intermediate = true});
+        MovieWriter writer(
+            still, {.frameDuration = MediaTime{15, 30}, .container = MovieContainer::QuickTime, .intermediate = true});
         writer.appendVideoFrame(picture, MediaTime::zero());
         writer.finish();
         test::makeTestMovie(

@@ -140,8 +140,8 @@ class OrganizerDialogsChooser : public testing::TestWithParam<ChooserCase>, publ
 protected:
     OrganizerDialogsChooser()
     {
-        for (const std::string& folder : {std::string("Match.ZantoPlaylist"), std::string("Old.SCPLAYLIST"),
-                                          std::string("plain"), latinPackage})
+        for (const std::string& folder :
+             {std::string("Match.ZantoPlaylist"), std::string("Old.SCPLAYLIST"), std::string("plain"), latinPackage})
             std::filesystem::create_directories(temp / folder);
         std::ofstream(temp / "Match.ZantoPlaylist" / "playlist.json") << "{}";
         std::ofstream(temp / "plain" / "inner.txt") << "x";
@@ -153,9 +153,9 @@ protected:
 // The line of the list that shows `name` (as the file system holds it).
 QModelIndex lineOf(const QListView& list, const std::string& name)
 {
-    const QModelIndexList found = list.model()->match(list.model()->index(0, 0), Qt::DisplayRole,
-                                                      QFile::decodeName(QByteArray::fromStdString(name)), 1,
-                                                      Qt::MatchExactly);
+    const QModelIndexList found =
+        list.model()->match(list.model()->index(0, 0), Qt::DisplayRole,
+                            QFile::decodeName(QByteArray::fromStdString(name)), 1, Qt::MatchExactly);
     return found.value(0);
 }
 

@@ -416,26 +416,36 @@ struct DestinationCase {
     bool cutShort; // the source is the movie cut short, else the whole one
     // Makes what stands in the way and returns the destination.
     std::function<Path(const Path& folder)> place;
-    bool earlierFile;    // a file of the person's stands at the destination first
+    bool earlierFile; // a file of the person's stands at the destination first
     // The destination's folder is a disk of a few kilobytes (read-only with MS_RDONLY).
     std::optional<unsigned long> disk;
     std::string message; // how the message starts
 };
 
 const DestinationCase destinationCases[] = {
-    {"PathThroughAFile", false,
+    {"PathThroughAFile",
+     false,
      [](const Path& folder) {
          writeText(folder / "notes", "x");
          return folder / "notes" / "out.mp4";
      },
-     false, {}, "「out.mp4」を保存できません。保存先のフォルダが見つかりません。（Not a directory）"},
-    {"FolderAtTheDestination", false,
+     false,
+     {},
+     "「out.mp4」を保存できません。保存先のフォルダが見つかりません。（Not a directory）"},
+    {"FolderAtTheDestination",
+     false,
      [](const Path& folder) {
          std::filesystem::create_directories(folder / "out.mp4");
          return folder / "out.mp4";
      },
-     false, {}, "「out.mp4」を保存できません。同じ名前のフォルダがあります。（Is a directory）"},
-    {"SourceCutShort", true, [](const Path& folder) { return folder / "out.mp4"; }, true, {},
+     false,
+     {},
+     "「out.mp4」を保存できません。同じ名前のフォルダがあります。（Is a directory）"},
+    {"SourceCutShort",
+     true,
+     [](const Path& folder) { return folder / "out.mp4"; },
+     true,
+     {},
      "「cut.mp4」を読み込めません。（"},
     {"DiskFull", false, [](const Path& folder) { return folder / "small" / "out.mp4"; }, true, 0,
      "「out.mp4」を保存できません。ディスクの空き容量が足りません。（No space left on device）"},

@@ -51,7 +51,8 @@ std::filesystem::path OrganizerRecoveryFile::defaultDirectory()
     return std::filesystem::path(data.toStdString()) / "ZANTORIX";
 }
 
-OrganizerRecoveryFile::OrganizerRecoveryFile(const std::filesystem::path& directory) : path_(directory / recoveryName), savedPath_(directory / savedName)
+OrganizerRecoveryFile::OrganizerRecoveryFile(const std::filesystem::path& directory)
+    : path_(directory / recoveryName), savedPath_(directory / savedName)
 {
     std::error_code ignored;
     std::filesystem::create_directories(directory, ignored);

@@ -50,8 +50,7 @@ const YuvOverlay& StretchOverlay::picture(int width, int height)
 }
 
 SourceFrames::SourceFrames(const Composition& composition, FramePool& pool)
-    : composition_(composition), decoders_(composition), pool_(pool),
-      liveOverlays_(composition.overlays.size())
+    : composition_(composition), decoders_(composition), pool_(pool), liveOverlays_(composition.overlays.size())
 {
     black_ = blackVideoFrame(composition.width, composition.height);
 }
@@ -260,8 +259,8 @@ FramePtr FrameComposer::drawOver(FrameJob& job)
         read = QRect(QPoint(read.left() & ~1, read.top() & ~1), QPoint(read.right() | 1, read.bottom() | 1))
                    .intersected(canvas);
         if (job.pictureSerial != readSerial_ || read != readRect_)
-            area = converter_.areaToImage(job.picture.get(),
-                                          PixelRect{read.x(), read.y(), read.width(), read.height()});
+            area =
+                converter_.areaToImage(job.picture.get(), PixelRect{read.x(), read.y(), read.width(), read.height()});
         else
             area = readArea_;
         // Kept only from a picture other frames show too.
