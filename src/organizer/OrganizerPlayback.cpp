@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace zanto {
 
@@ -71,8 +72,9 @@ bool OrganizerPlayback::stillRunning() const
     return stillTimer_->isActive();
 }
 
-void OrganizerPlayback::message(const QString& text) const
+void OrganizerPlayback::message(const QString& text)
 {
+    lastMessage_ = text;
     if (hooks_.message) hooks_.message(text);
 }
 
@@ -90,8 +92,8 @@ void OrganizerPlayback::begin(std::vector<OrganizerItem> items, bool autoplay)
 {
     stop();
     preview_->overlay().setEditing(false);
+    unreadRun_.clear();
     if (items.empty()) return;
-    failuresInARow_ = 0;
     queue_ = std::move(items);
     playing_ = 0;
     showCurrent(autoplay);
@@ -101,6 +103,7 @@ void OrganizerPlayback::showCurrent(bool autoplay)
 {
     const OrganizerItem* onShow = itemOnShow();
     if (!onShow) return;
+    if (!std::exchange(afterUnread_, false)) unreadRun_.clear();
     generation_ += 1;
     stillTimer_->stop();
     player_->pause();
@@ -151,6 +154,8 @@ void OrganizerPlayback::showVideo(const OrganizerItem& item, bool autoplay)
         stop();
         return message("映像の範囲外です。区間または補正秒を確認してください。");
     }
+    // A file cut short before the item would play black for its length.
+    if (opened->asset.dataEnd && lo >= opened->asset.dataEnd->seconds()) return unreadable(source->path);
     preview_->rangeBar().configure(item, std::max(item.end, duration - offset));
     preview_->overlay().setBackground(QImage());
     player_->setEndTimes(at(lo), at(hi));
@@ -158,7 +163,6 @@ void OrganizerPlayback::showVideo(const OrganizerItem& item, bool autoplay)
     preview_->movie().setRange(lo, hi);
     player_->seek(at(lo), [self = QPointer<OrganizerPlayback>(this), token = generation_, autoplay](bool finished) {
         if (!finished || !self || token != self->generation_) return;
-        self->failuresInARow_ = 0;
         if (autoplay) self->player_->play();
     });
 }
@@ -198,7 +202,6 @@ void OrganizerPlayback::showStill(const OrganizerItem& item, bool autoplay)
         preview_->titleView().setText(name + "\n\n" + QString::fromStdString(item.note));
     }
     overlay.update();
-    failuresInARow_ = 0;
     if (autoplay) startStillTimer(item);
 }
 
@@ -242,17 +245,23 @@ void OrganizerPlayback::itemFailed(uint64_t itemId)
 }
 
 // A movie that cannot be read (cut short, damaged, not a movie) is named in
-// the status line, and play goes on as after any item; the name stays over
-// the next item's line, which would otherwise hide it at once.
+// the status line, and play goes on as after any item. The sentence names
+// every movie of the run, also those of the items after it that failed at
+// once, and stays over the next item's line (or the end of the queue's),
+// which would otherwise hide it at once.
 void OrganizerPlayback::unreadable(const std::filesystem::path& path)
 {
-    const QString sentence = QString::fromStdString(userFileSentence(0, path, FileAction::Read));
-    if (++failuresInARow_ >= static_cast<int>(queue_.size()) && hooks_.loops()) {
+    unreadRun_.push_back(path);
+    if (unreadRun_.size() >= queue_.size() && hooks_.loops()) {
         stop();
-        return message(sentence);
+        return message(QString::fromStdString(cannotReadSentence(unreadRun_)));
     }
+    afterUnread_ = true;
     next();
-    message(sentence);
+    afterUnread_ = false;
+    const QString sentence = QString::fromStdString(cannotReadSentence(unreadRun_));
+    // An item after the run that stopped play (its movie gone) says why too.
+    message(queue_.empty() && lastMessage_ != sentence ? sentence + " " + lastMessage_ : sentence);
 }
 
 bool OrganizerPlayback::freezeOnShow() const

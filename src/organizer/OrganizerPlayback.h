@@ -111,7 +111,7 @@ private:
     void itemFailed(uint64_t itemId);
     void unreadable(const std::filesystem::path& path);
     bool freezeOnShow() const;
-    void message(const QString& text) const;
+    void message(const QString& text);
 
     Hooks hooks_;
     std::shared_ptr<Player> player_;
@@ -120,9 +120,14 @@ private:
     std::vector<OrganizerItem> queue_;
     int playing_ = 0;
     int generation_ = 0;
-    // Items in a row that could not be read: once every item of the queue
-    // failed, play stops rather than going round the queue for ever.
-    int failuresInARow_ = 0;
+    // The movies that could not be read, one after another, the latest last:
+    // named together, so that the failure of the next item never hides the
+    // one before. Once every item of the queue failed, play stops rather
+    // than going round the queue for ever.
+    std::vector<std::filesystem::path> unreadRun_;
+    // The item being shown follows one that could not be read.
+    bool afterUnread_ = false;
+    QString lastMessage_;
     std::optional<std::chrono::steady_clock::time_point> freezeStarted_;
     // Single shot; active while a still runs.
     QTimer* stillTimer_ = nullptr;

@@ -1,5 +1,6 @@
 #include "platform/UserFileError.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace zanto {
@@ -50,6 +51,18 @@ std::string userFileSentence(int error, const std::filesystem::path& chosen, Fil
         break;
     }
     return name + "を保存できません。";
+}
+
+std::string cannotReadSentence(const std::vector<std::filesystem::path>& files)
+{
+    std::vector<std::string> names;
+    for (const std::filesystem::path& file : files) {
+        const std::string name = shownName(file);
+        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    }
+    std::string sentence;
+    for (const std::string& name : names) sentence += (sentence.empty() ? "" : "、") + name;
+    return sentence + "を読み込めません。";
 }
 
 std::string notAPlaylistSentence(const std::filesystem::path& chosen)

@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 // What a person reads when the system cannot open or save a file they
 // chose: a Japanese sentence naming that file (never a hidden work folder or
@@ -19,6 +20,10 @@ enum class FileAction { Open, Read, Save };
 // read-only place, no space left, too large, a folder in the way, or the
 // plain "cannot open/read/save" for anything else.
 std::string userFileSentence(int error, const std::filesystem::path& chosen, FileAction action);
+
+// "「a」、「b」を読み込めません。": the files some work of theirs could not
+// read, one after another, each named once, in order.
+std::string cannotReadSentence(const std::vector<std::filesystem::path>& files);
 
 // "「name」は有効なプレイリストファイルではありません。"
 std::string notAPlaylistSentence(const std::filesystem::path& chosen);

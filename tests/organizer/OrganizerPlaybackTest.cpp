@@ -310,6 +310,79 @@ TEST_F(OrganizerPlayback, AMovieCutShortOrDamagedIsNamedAndPlayGoesOn)
     }
 }
 
+// Damaged movies of every kind a user meets: its index first and its data
+// cut before the item; cut with its index lost; random bytes; empty.
+class OrganizerPlaybackDamaged : public OrganizerPlayback {
+protected:
+    static std::filesystem::path damaged(const std::string& kind)
+    {
+        const auto path = *media / (kind + ".mp4");
+        if (std::filesystem::exists(path)) return path;
+        if (kind == "random") {
+            std::ofstream bytes(path, std::ios::binary);
+            for (int at = 0; at < 40000; ++at) bytes.put(char(at * 7919 % 251));
+        } else if (kind == "empty") {
+            std::ofstream{path};
+        } else {
+            test::runTool("ffmpeg", {"-v", "error", "-y", "-i", (*media / "clip.mp4").string(), "-c", "copy",
+                                     "-movflags", kind == "indexFirst" ? "+faststart" : "-faststart", path.string()});
+            std::filesystem::resize_file(path, std::filesystem::file_size(path) * 2 / 5);
+        }
+        return path;
+    }
+
+    // A row of items of `kinds` ("intact" or a damaged kind), each from its own
+    // source, each at 1.3-1.9 s: after the data of the cut movies.
+    bool openRow(const std::vector<std::string>& kinds)
+    {
+        OrganizerDocument document;
+        OrganizerRow row{.name = "row"};
+        for (size_t at = 0; at < kinds.size(); ++at) {
+            const std::string id = "S" + std::to_string(at);
+            const auto path = kinds[at] == "intact" ? *media / "clip.mp4" : damaged(kinds[at]);
+            document.sources.push_back(OrganizerSource{.id = id, .name = id, .path = path.string()});
+            OrganizerItem video = item(kinds[at].c_str(), "video", 1.3, 1.9);
+            video.id = "I" + std::to_string(at);
+            video.sourceIDs = {id};
+            video.sourceID = id;
+            row.items.push_back(video);
+        }
+        document.rows = {row};
+        return organizer->openDocument(document);
+    }
+};
+
+const QString unreadable = "「indexFirst.mp4」、「indexLost.mp4」、「random.mp4」、「empty.mp4」を読み込めません。";
+
+TEST_F(OrganizerPlaybackDamaged, EveryDamagedMovieIsNamedTogetherAndPlayGoesOn)
+{
+    ASSERT_TRUE(openRow({"intact", "indexFirst", "indexLost", "random", "empty", "intact"}));
+    std::vector<QString> lines;
+    organizer->playRow();
+    EXPECT_TRUE(waitFor(
+        [&] {
+            if (lines.empty() || lines.back() != organizer->statusText()) lines.push_back(organizer->statusText());
+            return lines.back() == finished;
+        },
+        10000));
+    EXPECT_EQ(lines, (std::vector<QString>{"1/6 intact — ", unreadable, finished}));
+}
+
+TEST_F(OrganizerPlaybackDamaged, ARowOfOnlyDamagedMoviesEndsOnTheirNames)
+{
+    for (const bool loop : {false, true}) {
+        test::control<QCheckBox>(*organizer, "loopButton")->setChecked(loop);
+        ASSERT_TRUE(openRow({"indexFirst", "indexLost", "random", "empty"}));
+        organizer->playRow();
+        EXPECT_TRUE(waitFor([&] { return organizer->statusText() == unreadable; }))
+            << organizer->statusText().toStdString();
+        EXPECT_FALSE(waitFor([&] { return organizer->statusText() != unreadable; }, 500))
+            << organizer->statusText().toStdString();
+        EXPECT_EQ(organizer->playback().queue().empty(), loop) << "a loop of damaged movies stops";
+        test::expectConsistent(*organizer);
+    }
+}
+
 TEST_F(OrganizerPlayback, ALoopOfMoviesThatCannotBeReadStops)
 {
     test::control<QCheckBox>(*organizer, "loopButton")->setChecked(true);

@@ -61,6 +61,11 @@ struct MediaAsset {
     std::optional<AudioTrackInfo> audio;
     int audioTrackCount = 0;
     std::optional<MediaTimecode> startTimecode;
+    // Where the data of the first video track (else audio track) runs out in
+    // a file shorter than its index says, cut short with its index first:
+    // the time of the first frame whose bytes lie past the file's end. None
+    // when every frame is there or the index does not say.
+    std::optional<MediaTime> dataEnd;
 
     bool hasVideo() const { return video.has_value(); }
     bool hasAudio() const { return audio.has_value(); }
