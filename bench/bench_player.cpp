@@ -22,6 +22,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -29,6 +30,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -351,10 +353,86 @@ void BM_ShowCurrentToFirstFrame720p(benchmark::State& state)
     std::filesystem::remove_all(folder);
 }
 
+// A 1080p match-like movie: 10 s of red, then 30 s of blue, both grainy,
+// key frames 250 frames apart.
+std::filesystem::path redThenBlue()
+{
+    const auto path = std::filesystem::temp_directory_path() / "zanto-bench-player" / "red-then-blue-1080p.mp4";
+    if (!std::filesystem::exists(path)) {
+        std::filesystem::create_directories(path.parent_path());
+        const std::string command =
+            "ffmpeg -v error -y -f lavfi -i color=red:s=1920x1080:r=30:d=10 -f lavfi -i "
+            "color=blue:s=1920x1080:r=30:d=30 -filter_complex '[0][1]concat=n=2:v=1,noise=alls=30:allf=t' "
+            "-c:v libx264 -preset veryfast -crf 20 -g 250 -pix_fmt yuv420p '"
+            + path.string() + "'";
+        if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
+    }
+    return path;
+}
+
+// A press on an item 20-38 s of that movie, opened paused and playing in
+// turn, the GUI thread then busy for the argument's milliseconds (as the
+// real window paints): milliseconds until the item's first picture is handed
+// to the view, and how many pictures from outside it (red) were handed
+// before. Target: none.
+void BM_PressToFirstPicture1080pGop250(benchmark::State& state)
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("zanto-bench-organizer-" + newIdentifier());
+    {
+        Organizer organizer(folder, nullptr, benchOptions());
+        OrganizerDocument document;
+        document.sources = {OrganizerSource{.id = "S", .name = "match", .path = redThenBlue().string()}};
+        const OrganizerItem item{.name = "clip", .start = 20, .end = 38, .sourceIDs = {"S"}, .sourceID = "S"};
+        document.rows = {OrganizerRow{.name = "row", .items = {item}}};
+        organizer.openDocument(document);
+        Player& player = *organizer.player();
+        int outside = 0;
+        bool inside = false;
+        player.setFrameHandler([&] {
+            const QImage frame = player.latestFrame();
+            if (frame.isNull()) return;
+            const QColor centre = frame.pixelColor(frame.width() / 2, frame.height() / 2);
+            if (centre.red() > centre.blue())
+                ++outside;
+            else
+                inside = true;
+        });
+        std::vector<double> ms;
+        int press = 0;
+        for (auto _ : state) {
+            organizer.stop();
+            waitFor([] { return false; }, 200);
+            inside = false;
+            QElapsedTimer clock;
+            clock.start();
+            if (press++ % 2)
+                organizer.playRow();
+            else
+                organizer.selectTimeline(0, 0);
+            // The real window paints after a press (llvmpipe takes its time).
+            std::this_thread::sleep_for(std::chrono::milliseconds(state.range(0)));
+            if (!waitFor([&] { return inside; })) throw std::runtime_error("the item's picture did not come");
+            ms.push_back(double(clock.nsecsElapsed()) / 1e6);
+            state.SetIterationTime(ms.back() / 1000);
+        }
+        reportSpread(state, ms);
+        state.counters["outside_pictures"] = outside;
+        std::printf("press to first picture, GUI busy %d ms: median %.0f ms, %d pictures from outside the item\n",
+                    int(state.range(0)), percentile(ms, 0.5), outside);
+    }
+    std::filesystem::remove_all(folder);
+}
+
 BENCHMARK(BM_Seek720p30Gop1s)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(60);
 BENCHMARK(BM_Seek1080p30Gop2s)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(60);
 BENCHMARK(BM_OpenToFirstFrame720p)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(15);
 BENCHMARK(BM_ShowCurrentToFirstFrame720p)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(15);
+BENCHMARK(BM_PressToFirstPicture1080pGop250)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(20)
+    ->Arg(0)
+    ->Arg(100);
 BENCHMARK(BM_Play1080p30TenSeconds)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 BENCHMARK(BM_Reverse1080p30Gop2s)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 BENCHMARK(BM_ShuttleBack1080p30Gop250)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(6);

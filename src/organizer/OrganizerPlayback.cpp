@@ -159,7 +159,7 @@ void OrganizerPlayback::showVideo(const OrganizerItem& item, bool autoplay)
     preview_->rangeBar().configure(item, std::max(item.end, duration - offset));
     preview_->overlay().setBackground(QImage());
     player_->setEndTimes(at(lo), at(hi));
-    player_->replaceCurrentItem(opened);
+    player_->replaceCurrentItem(opened, at(lo));
     preview_->movie().setRange(lo, hi);
     player_->seek(at(lo), [self = QPointer<OrganizerPlayback>(this), token = generation_, autoplay](bool finished) {
         if (!finished || !self || token != self->generation_) return;

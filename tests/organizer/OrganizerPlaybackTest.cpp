@@ -19,6 +19,7 @@
 
 #include <fstream>
 #include <set>
+#include <thread>
 
 namespace zanto {
 namespace {
@@ -308,6 +309,36 @@ TEST_F(OrganizerPlayback, AMovieCutShortOrDamagedIsNamedAndPlayGoesOn)
         EXPECT_EQ(organizer->playback().playing(), 1) << index << ": play went on to the next item";
         test::expectConsistent(*organizer);
     }
+}
+
+// 10 s of red, then 30 s of blue, key frames 250 frames apart; the item is
+// 20-26 s: any red picture is one from outside it (the file's first frames).
+TEST_F(OrganizerPlayback, OpeningAnItemShowsOnlyPicturesOfIt)
+{
+    const auto path = *media / "redThenBlue.mp4";
+    test::runTool("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", "color=red:s=320x180:r=30:d=10", "-f", "lavfi",
+                             "-i", "color=blue:s=320x180:r=30:d=30", "-filter_complex", "[0][1]concat=n=2:v=1",
+                             "-c:v", "libx264", "-g", "250", "-pix_fmt", "yuv420p", path.string()});
+    ASSERT_TRUE(openWith(path.string(), 19.5, 6.5));
+    Player& player = *organizer->player();
+    int red = 0, blue = 0;
+    player.setFrameHandler([&] {
+        const QImage frame = player.latestFrame();
+        if (frame.isNull()) return;
+        const QColor centre = frame.pixelColor(frame.width() / 2, frame.height() / 2);
+        (centre.red() > 128 ? red : blue) += 1;
+    });
+    for (int press = 0; press < 4; ++press) {
+        const int shown = blue;
+        if (press % 2)
+            organizer->playRow();
+        else
+            organizer->selectTimeline(0, 0);
+        // A window busy painting: mpv goes on loading meanwhile.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_TRUE(waitFor([&] { return blue > shown; })) << press;
+    }
+    EXPECT_EQ(red, 0) << "pictures from outside the item were on show";
 }
 
 // Damaged movies of every kind a user meets: its index first and its data

@@ -124,6 +124,7 @@ struct Player::Engine {
     int64_t startedEntry = 0; // the entry mpv started last
     bool loaded = false;
     std::optional<double> deferredSeek; // asked before the file was loaded
+    std::optional<double> loadStart;    // where the file loading was asked to start
     std::optional<double> seekTarget;   // of the seek under way, sent or deferred
     bool backward = false;              // mpv plays backwards (a movie without video)
     bool failureReported = false;       // the current item's failure was reported
@@ -406,7 +407,7 @@ PlayerItemRef Player::open(const std::filesystem::path& path)
     return item;
 }
 
-void Player::replaceCurrentItem(PlayerItemRef item)
+void Player::replaceCurrentItem(PlayerItemRef item, const MediaTime& start)
 {
     finishSeek(false);
     Engine& engine = *engine_;
@@ -416,6 +417,7 @@ void Player::replaceCurrentItem(PlayerItemRef item)
     engine.loaded = false;
     engine.failureReported = false;
     engine.deferredSeek.reset();
+    engine.loadStart.reset();
     engine.seekTarget.reset();
     engine.atEnd = false;
     setRate(0);
@@ -437,6 +439,12 @@ void Player::replaceCurrentItem(PlayerItemRef item)
         forwardEnd_.isValid() && !engine.backward ? "end=" + secondsText(forwardEnd_.seconds()) : "end=none";
     if (const std::string filters = uprightFilters(item_->asset); !filters.empty())
         options += ",video-rotate=no,vf=" + quoted(filters);
+    // Loaded at its start and sought there once loaded, mpv may show the
+    // file's first frame meanwhile, a picture from another moment.
+    if (start.isValid()) {
+        engine.loadStart = frameStart(item_->asset, start.seconds());
+        options += ",start=" + secondsText(*engine.loadStart);
+    }
     const std::string path = item_->path.string();
     const char* load[] = {"loadfile", path.c_str(), "replace", options.c_str(), nullptr};
     mpv_node result{};
@@ -493,7 +501,11 @@ void Player::seekTo(const MediaTime& time, SeekCompletion completion)
     const double seconds = frameStart(item_->asset, time.seconds());
     engine_->seekTarget = seconds;
     if (!engine_->loaded) {
-        engine_->deferredSeek = seconds;
+        // The load lands there itself: its first picture completes the seek.
+        if (engine_->loadStart == seconds)
+            seekTaken_ = true;
+        else
+            engine_->deferredSeek = seconds;
         return;
     }
     sendSeek(seconds);
@@ -620,8 +632,9 @@ void Player::drawOpenGL(int framebuffer, int width, int height)
 void Player::reloadPicture(double seconds)
 {
     if (!item_) return;
-    replaceCurrentItem(item_);
-    if (std::isfinite(seconds)) seek(MediaTime::fromSeconds(seconds, 60000));
+    if (!std::isfinite(seconds)) return replaceCurrentItem(item_);
+    replaceCurrentItem(item_, MediaTime::fromSeconds(seconds, 60000));
+    seek(MediaTime::fromSeconds(seconds, 60000));
 }
 
 void Player::setOutputSize(const QSize& box)
@@ -735,7 +748,7 @@ void Player::handleSeekReply(uint64_t generation, bool ok)
 
 void Player::handlePlaybackRestart()
 {
-    if (!seekTaken_) return;
+    if (!seekTaken_ || !engine_->loaded) return;
     seekTaken_ = false;
     engine_->seekTarget.reset();
     // mpv shows the frame backward play stopped on.

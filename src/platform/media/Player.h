@@ -57,9 +57,12 @@ public:
     static PlayerItemRef open(const std::filesystem::path& path);
 
     PlayerItemRef currentItem() const { return item_; }
-    // Makes `item` (or none) current, paused at its start. A pending seek
-    // completes with false.
-    void replaceCurrentItem(PlayerItemRef item);
+    // Makes `item` (or none) current, paused at its start, or at `start`
+    // when valid: then the first picture shown is the one covering `start`,
+    // never one before it, and a seek to `start` asked next is the load's
+    // own (it completes when that picture is up). A pending seek completes
+    // with false.
+    void replaceCurrentItem(PlayerItemRef item, const MediaTime& start = MediaTime{0, 0});
 
     // Where forward play stops (reporting reachedEnd once) and where reverse
     // play pauses (no report). Invalid times remove the bound. Kept for the
