@@ -65,6 +65,11 @@ void Organizer::restoreHistory()
 {
     stop();
     reload();
+    // The reload leaves the preview on the movie, which the stop emptied: a
+    // still's marks would come back over black. A selected still opens, paused,
+    // as a press opens it; a video stays stopped.
+    const std::optional<OrganizerItem> selected = selectedItem();
+    if (selected && selected->kind != "video") begin({*selected}, false);
     writeRecovery(history_.historyBytes(), QString());
 }
 

@@ -90,6 +90,10 @@ void OrganizerPreviewPane::showItem(const std::optional<OrganizerItem>& item)
 {
     overlay_->resetSelection();
     overlay_->setMarks(item ? item->marks.value_or(std::vector<OrganizerMark>{}) : std::vector<OrganizerMark>{});
+    // Nothing is open: no picture of an item shown before may stay behind the
+    // movie, nor key the turf tools of these marks.
+    overlay_->setBackground(QImage());
+    image_->setImage(QImage());
     movie_->show();
     image_->hide();
     titleView_->hide();

@@ -26,8 +26,8 @@ public:
 
     explicit OrganizerPreviewPane(Organizer& organizer);
 
-    // Back to the movie with no drawing selected, showing `item`'s marks
-    // (none without an item).
+    // Back to the movie with no drawing selected and no picture, showing
+    // `item`'s marks (none without an item).
     void showItem(const std::optional<OrganizerItem>& item);
 
     // Shows the view of an item of this kind and hides the others: the movie

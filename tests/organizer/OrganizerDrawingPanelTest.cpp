@@ -218,6 +218,46 @@ TEST_F(OrganizerMaterials, CutsTheRealClipAtThePlayheadIntoOneUndoStep)
     EXPECT_EQ(organizer->playlist(), uncut);
 }
 
+// The still I2 open over `marks`: its picture, never the emptied movie, lies
+// under them.
+void expectMarksOverStill(const Organizer& organizer, const std::vector<OrganizerMark>& marks, const QImage& still)
+{
+    test::expectConsistent(organizer);
+    const auto& image = *test::control<OrganizerImageView>(organizer, "image");
+    const auto& overlay = *test::control<OrganizerOverlay>(organizer, "overlay");
+    EXPECT_EQ(organizer.playlist().rows[0].items[1].marks, marks);
+    EXPECT_EQ(overlay.marks(), marks);
+    EXPECT_TRUE(image.isVisible());
+    EXPECT_FALSE(test::control<QWidget>(organizer, "movie")->isVisible());
+    EXPECT_EQ(image.image(), still);
+    EXPECT_EQ(overlay.background(), still);
+}
+
+TEST_F(OrganizerMaterials, UndoAndRedoOfADragShowTheMarksOverTheSameStill)
+{
+    const auto clip = test::makeTestMovie(folder.path() / "still.mp4", {.durationSeconds = 3.0, .audio = false});
+    test::change(*organizer, [&](OrganizerDocument& d) {
+        d.sources[1].path = clip.string();
+        d.sources[1].offset = 0;
+    });
+    auto& timeline = *test::control<OrganizerTimeline>(*organizer, "timeline");
+    QTest::mouseClick(&timeline, Qt::LeftButton, {}, timeline.rects(0)[1].center().toPoint());
+    QTest::mouseClick(test::control<QWidget>(*organizer, "material0"), Qt::LeftButton);
+    const QImage still = test::control<OrganizerImageView>(*organizer, "image")->image();
+    ASSERT_EQ(codeOf(still), readFrameCode(test::decodeFrameAt(clip, 2.5), 0, 0, 160, 90));
+    const std::vector<OrganizerMark> added = *item(1).marks;
+    ASSERT_EQ(added.back().gxl->tool, "Player Ring");
+    const GXLPoint ring = added.back().gxl->points.front();
+    drag(at(ring.x, ring.y), at(ring.x + 0.2, ring.y - 0.1));
+    const std::vector<OrganizerMark> dragged = *item(1).marks;
+    ASSERT_NE(dragged, added);
+
+    QTest::keyClick(organizer->window()->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+    expectMarksOverStill(*organizer, added, still);
+    QTest::keyClick(organizer->window()->windowHandle(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    expectMarksOverStill(*organizer, dragged, still);
+}
+
 TEST_F(OrganizerMaterials, RefusesWhatHasNoPlaceAndAddsToTheStillOnShow)
 {
     const OrganizerDocument before = organizer->playlist();
