@@ -149,19 +149,28 @@ void checkComposition(const Composition& c)
     std::vector<std::optional<MediaAsset>> assets(paths.size());
     std::vector<std::exception_ptr> failures(paths.size());
     std::atomic<size_t> next = 0;
-    std::vector<std::thread> readers;
-    for (size_t r = 0; r < std::min(paths.size(), kProbeThreads); ++r)
-        readers.emplace_back([&] {
-            for (size_t i = next++; i < paths.size(); i = next++) {
-                try {
-                    const auto known = c.known.find(paths[i]);
-                    assets[i] = known != c.known.end() ? known->second.asset : MediaAsset::load(paths[i]);
-                } catch (...) {
-                    failures[i] = std::current_exception();
-                }
+    auto read = [&] {
+        for (size_t i = next++; i < paths.size(); i = next++) {
+            try {
+                const auto known = c.known.find(paths[i]);
+                assets[i] = known != c.known.end() ? known->second.asset : MediaAsset::load(paths[i]);
+            } catch (...) {
+                failures[i] = std::current_exception();
             }
-        });
+        }
+    };
+    std::vector<std::thread> readers;
+    std::exception_ptr refused;
+    try {
+        for (size_t r = 0; r < std::min(paths.size(), kProbeThreads); ++r) readers.emplace_back(read);
+    } catch (...) {
+        // A reader the system refused fails the export; those already
+        // reading take no further file and are waited for.
+        refused = std::current_exception();
+        next = paths.size();
+    }
     for (std::thread& reader : readers) reader.join();
+    if (refused) std::rethrow_exception(refused);
     auto asset = [&](const CompositionInsert& insert) -> const MediaAsset& {
         const size_t i = indexOf.at(insert.assetPath);
         if (failures[i]) std::rethrow_exception(failures[i]);
@@ -205,11 +214,22 @@ CompositionExport::~CompositionExport()
 
 void CompositionExport::start(std::function<void()> completion)
 {
-    std::lock_guard lock(mutex_);
-    if (worker_.joinable() || ended_) return;
-    completion_ = std::move(completion);
-    status_ = ExportStatus::Exporting;
-    worker_ = std::thread([this] { execute(); });
+    std::exception_ptr refused;
+    {
+        std::lock_guard lock(mutex_);
+        if (status_ != ExportStatus::Waiting) return;
+        completion_ = std::move(completion);
+        status_ = ExportStatus::Exporting;
+        try {
+            worker_ = std::thread([this] { execute(); });
+            return;
+        } catch (...) {
+            refused = std::current_exception();
+        }
+    }
+    // The system gave the export no thread (std::system_error): it ends here
+    // as a failed one does, so the waits and the completion still come.
+    finishWith(ExportStatus::Failed, refused);
 }
 
 bool CompositionExport::waitFor(std::chrono::milliseconds timeout)
@@ -313,7 +333,9 @@ void CompositionExport::execute()
 }
 
 // Decoding and composing run on threads of their own, encoding on this one;
-// the first failure anywhere closes every queue so every stage stops.
+// the first failure anywhere closes every queue so every stage stops. A stage
+// the system gives no thread is such a failure: the stages already running
+// are stopped and joined like the rest.
 void CompositionExport::runPipeline(FirstError& failure)
 {
     MovieEncoder encoder(output_, encoderSetup(composition_));
@@ -322,7 +344,7 @@ void CompositionExport::runPipeline(FirstError& failure)
         failure.record(std::current_exception());
         pipeline.close();
     };
-    std::thread decodeThread([&] {
+    auto decode = [&] {
         try {
             SourceFrames sources(composition_, pipeline.pool);
             for (int64_t k = 0; k < frameCount_ && !cancelled_; ++k)
@@ -331,24 +353,25 @@ void CompositionExport::runPipeline(FirstError& failure)
             fail();
         }
         for (auto& jobs : pipeline.jobs) jobs->close();
-    });
-    std::vector<std::thread> composeThreads;
-    for (size_t i = 0; i < kComposeThreads; ++i) {
-        composeThreads.emplace_back([&, i] {
-            auto inTurn = [&](int64_t turn, const std::function<void()>& call) { pipeline.turns.run(turn, call); };
-            try {
-                FrameComposer composer(composition_, pipeline.pool);
-                while (std::optional<FrameJob> job = pipeline.jobs[i]->pop())
-                    if (cancelled_ || !pipeline.frames[i]->push(composer.compose(*job, inTurn))) break;
-            } catch (...) {
-                // A cancel closes the turns under a waiting thread: that is no failure.
-                if (!cancelled_) fail();
-                pipeline.close();
-            }
-            pipeline.frames[i]->close();
-        });
-    }
+    };
+    auto compose = [&](size_t i) {
+        auto inTurn = [&](int64_t turn, const std::function<void()>& call) { pipeline.turns.run(turn, call); };
+        try {
+            FrameComposer composer(composition_, pipeline.pool);
+            while (std::optional<FrameJob> job = pipeline.jobs[i]->pop())
+                if (cancelled_ || !pipeline.frames[i]->push(composer.compose(*job, inTurn))) break;
+        } catch (...) {
+            // A cancel closes the turns under a waiting thread: that is no failure.
+            if (!cancelled_) fail();
+            pipeline.close();
+        }
+        pipeline.frames[i]->close();
+    };
+    std::vector<std::thread> stages; // the decoding thread, then the compose threads
     try {
+        stages.reserve(1 + kComposeThreads);
+        stages.emplace_back(decode);
+        for (size_t i = 0; i < kComposeThreads; ++i) stages.emplace_back(compose, i);
         std::unique_ptr<SoundWriter> sound;
         if (encoder.setup().audio)
             sound =
@@ -358,8 +381,7 @@ void CompositionExport::runPipeline(FirstError& failure)
         fail();
     }
     pipeline.close();
-    decodeThread.join();
-    for (std::thread& thread : composeThreads) thread.join();
+    for (std::thread& stage : stages) stage.join();
 }
 
 void CompositionExport::encodeFrames(MovieEncoder& encoder, SoundWriter* sound, Pipeline& pipeline, FirstError& failure)

@@ -9,14 +9,19 @@
 //   the pictures in output order and finishes the file, and runs the
 //   completion. libx264 runs frame threads of its own inside the encoder.
 // - The decoding thread owns SourceFrames (the source decoders, whose
-//   threads stand back behind the encoder's, the scalers and the frame
-//   pool): it places every output frame's source picture and hands job k to
-//   compose thread k % 2.
+//   threads stand back behind the encoder's, and the scalers): it places
+//   every output frame's source picture and hands job k to compose thread
+//   k % 2.
 // - Two compose threads each own a FrameComposer: they blend the overlays
 //   and call the custom compositor (in turn, in output order, through
 //   `Turns`) or the overlay compositor (several frames at once; its GPU work
 //   takes the frame engine's lock) and hand the finished frame back through
 //   their own queue.
+// - The frame pool is the export thread's, made before the stages and gone
+//   after they are joined: the decoding thread places pictures in its frames
+//   and the compose threads copy shared pictures into its frames to draw
+//   on. FFmpeg's buffer pool gives and takes back frames on any thread, so
+//   it needs no lock of ours.
 // - The sound thread (SoundWriter) mixes and encodes the audio, at most a
 //   second ahead of the pictures written; the encoder's muxer is shared with
 //   the export thread under the encoder's own lock.
@@ -33,7 +38,9 @@
 // the first failure on any thread is kept and closes every queue and the
 // turns. Either way each stage leaves its loop, the export thread stops the
 // sound thread and joins the decoding and compose threads, removes the
-// unfinished file, and only then reports the end (Cancelled or Failed).
+// unfinished file, and only then reports the end (Cancelled or Failed). A
+// thread the system refuses (std::system_error from std::thread) is such a
+// failure: the threads that did start are stopped and joined the same way.
 #include "platform/media/Composition.h"
 
 #include <atomic>
@@ -74,7 +81,10 @@ public:
 
     // Starts the export; `completion` runs once on the export's thread when it
     // has ended in any way, before the waits return (so it must not wait on
-    // this export itself). Only the first call starts anything.
+    // this export itself). Only the first call starts anything. When the
+    // system refuses the export its thread, the export has Failed with that
+    // std::system_error, and the completion has run on the caller's thread,
+    // by the time this returns.
     void start(std::function<void()> completion = {});
     // Blocks until the export has ended or `timeout` has passed; true when ended.
     bool waitFor(std::chrono::milliseconds timeout);
