@@ -81,7 +81,13 @@ public:
     InOrder(std::vector<std::function<void()>> jobs, size_t threads) : jobs_(std::move(jobs)), ends_(jobs_.size())
     {
         for (std::promise<void>& end : ends_) done_.push_back(end.get_future().share());
-        for (size_t t = 0; t < std::min(threads, jobs_.size()); ++t) threads_.emplace_back([this] { work(); });
+        try {
+            for (size_t t = 0; t < std::min(threads, jobs_.size()); ++t) threads_.emplace_back([this] { work(); });
+        } catch (const std::system_error&) {
+            // The system refused a thread: those started do every job, in
+            // order as ever; with none started there is no way to do them.
+            if (threads_.empty()) throw;
+        }
     }
     ~InOrder()
     {
