@@ -1,5 +1,6 @@
 #include "platform/media/BackwardFrames.h"
 
+#include "platform/BackgroundThreads.h"
 #include "platform/media/FrameConverter.h"
 #include "platform/media/FrameReader.h"
 #include "platform/media/MediaError.h"
@@ -13,7 +14,11 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
 #include <limits>
+#include <mutex>
 
 namespace zanto {
 
@@ -92,27 +97,120 @@ struct BackwardFrames::Decoding {
     }
 };
 
-BackwardFrames::BackwardFrames(MediaAsset asset, QSize pictureSize)
+// What the caller and the worker share. The worker co-owns it, so that all
+// it touches stays until it ends, and its steps run on its thread alone.
+struct BackwardFrames::Shared {
+    Shared(MediaAsset asset, QSize pictureSize);
+
+    void follow(double seconds);
+    void rewind(double seconds, double floorSeconds);
+    // The picture `frames` steps further back; none when none is decoded.
+    std::shared_ptr<Picture> pop(int frames);
+    bool exhausted() const;
+    void halt();
+    // Idle, the pictures kept let go at once rather than when the worker ends.
+    // Before the stop: the worker keeps their pool until it ends.
+    void release();
+    // The worker: steps until asked to stop, then closes the file.
+    void work(const std::stop_token& stop);
+    const MediaAsset& asset() const { return asset_; }
+
+private:
+    // Rewinding: following on up to the frame on show before turning backward.
+    enum class Mode { Idle, Following, Rewinding, Backward };
+
+    void steps(const std::stop_token& stop);
+    bool hasWork() const;
+    bool followNeedsSeek() const;
+    void turnBackward();
+    void followStep(std::unique_lock<std::mutex>& lock);
+    void backwardStep(std::unique_lock<std::mutex>& lock, const std::stop_token& stop);
+
+    const MediaAsset asset_;
+    const QSize size_;
+    const double frameSeconds_;
+    const size_t stretch_;               // frames decoded backwards at a time
+    std::unique_ptr<Decoding> decoding_; // the worker's alone
+
+    mutable std::mutex mutex_; // guards everything below
+    // Woken by a change of mode or target, a frame taken, and the stop.
+    std::condition_variable_any wake_;
+    bool failed_ = false;
+    Mode mode_ = Mode::Idle;
+    uint64_t generation_ = 0; // raised by every change of mode or target
+    double followTo_ = 0;
+    bool positioned_ = false; // following: the decoder is on forward play's way
+    double soughtTo_ = 0;     // following: where it was sought to last
+    double decodedTo_ = 0;    // following: the last frame decoded
+    bool followEnded_ = false;
+    // Following: frames up to followTo_, oldest first. Backward: frames
+    // ready to take, latest first.
+    std::deque<std::shared_ptr<Picture>> kept_;
+    double rewindFrom_ = 0;
+    double upper_ = 0; // Backward: frames before this time are still to come
+    double floor_ = 0;
+    bool atStart_ = false; // Backward: nothing before upper_
+};
+
+BackwardFrames::Shared::Shared(MediaAsset asset, QSize pictureSize)
     : asset_(std::move(asset)), size_(storedSize(asset_, pictureSize)), frameSeconds_(nominalFrameSeconds(asset_)),
-      stretch_(std::max(kFewestInStretch, size_t(kStretchBytes / (size_.width() * size_.height() * 1.5)))),
-      conversion_(std::make_unique<media::FrameConverter>())
+      stretch_(std::max(kFewestInStretch, size_t(kStretchBytes / (size_.width() * size_.height() * 1.5))))
 {
     if (!asset_.video) failed_ = true;
-    worker_ = std::thread([this] { work(); });
 }
 
+BackwardFrames::BackwardFrames(MediaAsset asset, QSize pictureSize)
+    : shared_(std::make_shared<Shared>(std::move(asset), pictureSize)),
+      conversion_(std::make_unique<media::FrameConverter>())
+{
+    stop_ = BackgroundThreads::start([shared = shared_](std::stop_token stop) { shared->work(stop); });
+}
+
+// Not waiting for the worker: whatever it is in (a file that is slow to
+// open, a frame being decoded), it ends after that on its own. The pictures
+// go back to their pool first, while the worker still holds it, so that the
+// pool's memory is freed when the worker ends, on its thread, not here.
 BackwardFrames::~BackwardFrames()
 {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-        ++generation_;
-    }
-    wake_.notify_one();
-    worker_.join();
+    shared_->release();
+    stop_.request_stop();
 }
 
 void BackwardFrames::follow(double seconds)
+{
+    shared_->follow(seconds);
+}
+
+void BackwardFrames::rewind(double seconds, double floorSeconds)
+{
+    shared_->rewind(seconds, floorSeconds);
+}
+
+std::optional<BackwardFrame> BackwardFrames::take(int frames)
+{
+    const std::shared_ptr<Picture> picture = shared_->pop(frames);
+    if (!picture) return std::nullopt;
+    return BackwardFrame{picture->seconds, shown(*picture)};
+}
+
+QImage BackwardFrames::shown(const Picture& picture)
+{
+    const QImage image = conversion_->quickImage(picture.frame.get());
+    const MediaAsset& asset = shared_->asset();
+    return asset.video ? uprightImage(image, asset.video->preferredTransform) : image;
+}
+
+bool BackwardFrames::exhausted() const
+{
+    return shared_->exhausted();
+}
+
+void BackwardFrames::halt()
+{
+    shared_->halt();
+}
+
+void BackwardFrames::Shared::follow(double seconds)
 {
     {
         std::lock_guard lock(mutex_);
@@ -127,7 +225,7 @@ void BackwardFrames::follow(double seconds)
     wake_.notify_one();
 }
 
-void BackwardFrames::rewind(double seconds, double floorSeconds)
+void BackwardFrames::Shared::rewind(double seconds, double floorSeconds)
 {
     {
         std::lock_guard lock(mutex_);
@@ -148,7 +246,7 @@ void BackwardFrames::rewind(double seconds, double floorSeconds)
 
 // The frames kept while following, before the one on show, are the first
 // stretch when they reach it.
-void BackwardFrames::turnBackward()
+void BackwardFrames::Shared::turnBackward()
 {
     std::deque<std::shared_ptr<Picture>> before;
     const double shown = rewindFrom_ - frameSeconds_ / 2;
@@ -164,28 +262,22 @@ void BackwardFrames::turnBackward()
     atStart_ = upper_ <= floor_ + frameSeconds_ / 4;
 }
 
-std::optional<BackwardFrame> BackwardFrames::take(int frames)
+std::shared_ptr<BackwardFrames::Picture> BackwardFrames::Shared::pop(int frames)
 {
     std::shared_ptr<Picture> picture;
     {
         std::lock_guard lock(mutex_);
-        if (mode_ != Mode::Backward || kept_.empty()) return std::nullopt;
+        if (mode_ != Mode::Backward || kept_.empty()) return nullptr;
         for (int step = 0; step < std::max(1, frames) && !kept_.empty(); ++step) {
             picture = std::move(kept_.front());
             kept_.pop_front();
         }
     }
     wake_.notify_one();
-    return BackwardFrame{picture->seconds, shown(*picture)};
+    return picture;
 }
 
-QImage BackwardFrames::shown(const Picture& picture)
-{
-    const QImage image = conversion_->quickImage(picture.frame.get());
-    return asset_.video ? uprightImage(image, asset_.video->preferredTransform) : image;
-}
-
-bool BackwardFrames::exhausted() const
+bool BackwardFrames::Shared::exhausted() const
 {
     std::lock_guard lock(mutex_);
     // A failure while catching up with forward play leaves nothing to take either.
@@ -193,7 +285,7 @@ bool BackwardFrames::exhausted() const
     return mode_ == Mode::Backward && kept_.empty() && atStart_;
 }
 
-void BackwardFrames::halt()
+void BackwardFrames::Shared::halt()
 {
     std::lock_guard lock(mutex_);
     ++generation_;
@@ -202,7 +294,18 @@ void BackwardFrames::halt()
     positioned_ = false;
 }
 
-bool BackwardFrames::hasWork() const
+void BackwardFrames::Shared::release()
+{
+    std::deque<std::shared_ptr<Picture>> kept;
+    {
+        std::lock_guard lock(mutex_);
+        ++generation_;
+        mode_ = Mode::Idle;
+        kept.swap(kept_);
+    }
+}
+
+bool BackwardFrames::Shared::hasWork() const
 {
     if (failed_) return false;
     if (mode_ == Mode::Following) return followNeedsSeek() || (!followEnded_ && decodedTo_ < followTo_ + kFollowLead);
@@ -210,12 +313,20 @@ bool BackwardFrames::hasWork() const
     return mode_ == Mode::Backward && !atStart_ && kept_.size() <= stretch_;
 }
 
-void BackwardFrames::work()
+void BackwardFrames::Shared::work(const std::stop_token& stop)
+{
+    steps(stop);
+    // The file is closed here rather than on the thread of whoever holds
+    // the last of this, which may be the caller's.
+    decoding_.reset();
+}
+
+void BackwardFrames::Shared::steps(const std::stop_token& stop)
 {
     std::unique_lock lock(mutex_);
     for (;;) {
-        wake_.wait(lock, [this] { return stopping_ || hasWork(); });
-        if (stopping_) return;
+        wake_.wait(lock, stop, [this] { return hasWork(); });
+        if (stop.stop_requested()) return;
         try {
             if (!decoding_) {
                 lock.unlock();
@@ -230,7 +341,7 @@ void BackwardFrames::work()
                 continue;
             }
             if (mode_ == Mode::Backward)
-                backwardStep(lock);
+                backwardStep(lock, stop);
             else
                 followStep(lock);
         } catch (const std::exception&) {
@@ -244,7 +355,7 @@ void BackwardFrames::work()
 // Whether forward play went back (following runs up to its lead ahead of
 // it), or jumped past a key frame ahead of where following got to (without
 // an index: far ahead). Worker only.
-bool BackwardFrames::followNeedsSeek() const
+bool BackwardFrames::Shared::followNeedsSeek() const
 {
     if (!positioned_ || !decoding_ || followTo_ < decodedTo_ - kFollowLead - 2 * frameSeconds_) return true;
     if (const std::optional<MediaTime> key = decoding_->decoder.keyFrameAtOrBefore(at(followTo_)))
@@ -254,7 +365,7 @@ bool BackwardFrames::followNeedsSeek() const
 
 // Decodes the next frame of forward play, keeping it when it is among the
 // last stretch before the frame on show.
-void BackwardFrames::followStep(std::unique_lock<std::mutex>& lock)
+void BackwardFrames::Shared::followStep(std::unique_lock<std::mutex>& lock)
 {
     const uint64_t generation = generation_;
     const double target = followTo_;
@@ -290,7 +401,7 @@ void BackwardFrames::followStep(std::unique_lock<std::mutex>& lock)
 
 // Decodes the stretch of frames before upper_ from its key frame and puts
 // them behind those still to be taken.
-void BackwardFrames::backwardStep(std::unique_lock<std::mutex>& lock)
+void BackwardFrames::Shared::backwardStep(std::unique_lock<std::mutex>& lock, const std::stop_token& stop)
 {
     const uint64_t generation = generation_;
     const double upper = upper_ - frameSeconds_ / 4;
@@ -308,12 +419,12 @@ void BackwardFrames::backwardStep(std::unique_lock<std::mutex>& lock)
             if (stretch.size() > stretch_) stretch.pop_front();
         }
         lock.lock();
-        const bool superseded = generation != generation_ || stopping_;
+        const bool superseded = generation != generation_ || stop.stop_requested();
         lock.unlock();
         if (superseded) break;
     }
     lock.lock();
-    if (generation != generation_) return;
+    if (generation != generation_ || stop.stop_requested()) return;
     for (auto picture = stretch.rbegin(); picture != stretch.rend(); ++picture) kept_.push_back(*picture);
     atStart_ = stretch.empty() || stretch.front()->seconds <= floor + frameSeconds_ / 2;
     if (!stretch.empty()) upper_ = stretch.front()->seconds;

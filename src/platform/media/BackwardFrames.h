@@ -4,13 +4,9 @@
 #include <QImage>
 #include <QSize>
 
-#include <condition_variable>
-#include <cstdint>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <thread>
+#include <stop_token>
 
 namespace zanto {
 
@@ -33,8 +29,12 @@ struct BackwardFrame {
 // the stretches before them, one stretch at a time from its key frame.
 //
 // Calls come from one thread (the player's); a worker of its own decodes.
-// Memory stays within two stretches of small pictures, about 100 MiB at
-// 960 × 540. A file that cannot be read or decoded gives no more frames.
+// None of them waits for the worker, the destructor neither: it asks the
+// worker to stop and lets it go, and the worker ends on its own at its next
+// step (a frame decoded, or its file opened, however long a slow disk takes),
+// letting go of the file and its pictures on its own thread. Memory stays
+// within two stretches of small pictures, about 100 MiB at 960 × 540. A file
+// that cannot be read or decoded gives no more frames.
 class BackwardFrames {
 public:
     // Pictures of `asset`'s movie at `pictureSize` (upright).
@@ -60,43 +60,15 @@ public:
 private:
     struct Picture;
     struct Decoding;
-    // Rewinding: following on up to the frame on show before turning backward.
-    enum class Mode { Idle, Following, Rewinding, Backward };
+    struct Shared;
 
-    void work();
-    bool hasWork() const;
-    bool followNeedsSeek() const;
-    void turnBackward();
-    void followStep(std::unique_lock<std::mutex>& lock);
-    void backwardStep(std::unique_lock<std::mutex>& lock);
     QImage shown(const Picture& picture);
 
-    const MediaAsset asset_;
-    const QSize size_;
-    const double frameSeconds_;
-    const size_t stretch_;                              // frames decoded backwards at a time
-    std::unique_ptr<Decoding> decoding_;                // the worker's alone
+    // What the worker works on, co-owned by it: whatever it touches (the
+    // asset, the decoder and its pictures) stays until it ends.
+    std::shared_ptr<Shared> shared_;
     std::unique_ptr<media::FrameConverter> conversion_; // the caller's alone
-
-    mutable std::mutex mutex_; // guards everything below
-    std::condition_variable wake_;
-    bool stopping_ = false;
-    bool failed_ = false;
-    Mode mode_ = Mode::Idle;
-    uint64_t generation_ = 0; // raised by every change of mode or target
-    double followTo_ = 0;
-    bool positioned_ = false; // following: the decoder is on forward play's way
-    double soughtTo_ = 0;     // following: where it was sought to last
-    double decodedTo_ = 0;    // following: the last frame decoded
-    bool followEnded_ = false;
-    // Following: frames up to followTo_, oldest first. Backward: frames
-    // ready to take, latest first.
-    std::deque<std::shared_ptr<Picture>> kept_;
-    double rewindFrom_ = 0;
-    double upper_ = 0; // Backward: frames before this time are still to come
-    double floor_ = 0;
-    bool atStart_ = false; // Backward: nothing before upper_
-    std::thread worker_;
+    std::stop_source stop_;                             // the worker's
 };
 
 } // namespace zanto

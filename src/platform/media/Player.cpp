@@ -1,12 +1,11 @@
 #include "platform/media/Player.h"
 
-#include "platform/media/BackwardFrames.h"
+#include "platform/media/BackwardPlay.h"
 #include "platform/media/MediaError.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
-#include <QTimer>
 
 #include <mpv/client.h>
 #include <mpv/render.h>
@@ -76,9 +75,6 @@ std::string quoted(const std::string& value)
     return "%" + std::to_string(value.size()) + "%" + value;
 }
 
-// Pictures of backward play are kept at the view's size, but no larger.
-const QSize kLargestBackwardPicture(1280, 720);
-
 double frameSeconds(const MediaAsset& asset)
 {
     if (!asset.video || !asset.video->frameDuration.isValid() || asset.video->frameDuration.value <= 0) return 1.0 / 30;
@@ -130,18 +126,8 @@ struct Player::Engine {
     bool failureReported = false;       // the current item's failure was reported
     bool atEnd = false;
 
-    // Backward play of pictures, GUI thread only: the frames of the current
-    // item (made at its first play), the clock that shows them, the picture
-    // on show in place of mpv's and its time, and the seek that brings mpv
-    // to that frame when backward play ends.
-    std::unique_ptr<BackwardFrames> backwardFrames;
-    QTimer* backwardClock = nullptr;
-    int backwardSteps = 1;
-    bool backwardActive = false;
-    QImage standIn;
-    double standInSeconds = 0;
-    uint64_t settleGeneration = 0;
-    double followedTo = 0;
+    // Backward play of pictures, GUI thread only.
+    std::unique_ptr<BackwardPlay> backwardPlay;
 
     void post(std::function<void()> call)
     {
@@ -328,6 +314,15 @@ void setOption(mpv_handle* mpv, const char* name, const std::string& value)
 
 Player::Player(const PlayerOptions& options) : engine_(std::make_unique<Engine>())
 {
+    engine_->backwardPlay = std::make_unique<BackwardPlay>(BackwardPlay::Hooks{
+        .shown =
+            [this] {
+                std::lock_guard lock(engine_->mutex);
+                ++engine_->framesDrawn;
+                engine_->postFrame(this);
+            },
+        .ended = [this] { pause(); },
+    });
     engine_->mpv.reset(mpv_create());
     if (!engine_->mpv) throw MediaError("Cannot create the player");
     mpv_handle* mpv = engine_->mpv.get();
@@ -412,7 +407,7 @@ void Player::replaceCurrentItem(PlayerItemRef item, const MediaTime& start)
     finishSeek(false);
     Engine& engine = *engine_;
     mpv_handle* mpv = engine.mpv.get();
-    dropBackward();
+    engine.backwardPlay->drop();
     item_ = std::move(item);
     engine.loaded = false;
     engine.failureReported = false;
@@ -464,6 +459,7 @@ void Player::setEndTimes(const MediaTime& reverseEnd, const MediaTime& forwardEn
 {
     reverseEnd_ = reverseEnd;
     forwardEnd_ = forwardEnd;
+    engine_->backwardPlay->setReverseEnd(reverseEnd);
     if (item_) applyForwardEnd();
 }
 
@@ -479,12 +475,7 @@ void Player::applyForwardEnd()
 void Player::seek(const MediaTime& time, SeekCompletion completion)
 {
     // Backward play goes on from the new place once mpv is there.
-    if (engine_->backwardActive) {
-        engine_->backwardActive = false;
-        engine_->backwardClock->stop();
-        engine_->backwardFrames->halt();
-    }
-    engine_->standIn = QImage();
+    engine_->backwardPlay->halt();
     seekTo(time, std::move(completion));
 }
 
@@ -533,7 +524,7 @@ void Player::setRate(double rate)
     // backwards in mpv.
     const bool ownBackward = rate_ < 0 && item_->asset.video;
     if (!ownBackward) leaveBackward();
-    if (rate_ != 0 && item_->asset.video && !engine_->backwardFrames) makeBackwardFrames();
+    if (rate_ != 0 && item_->asset.video && !engine_->backwardPlay->hasFrames()) makeBackwardFrames();
     if (rate_ == 0) {
         mpv_set_property_string(mpv, "pause", "yes");
         return;
@@ -559,7 +550,7 @@ void Player::setRate(double rate)
 double Player::currentTime() const
 {
     if (!item_) return std::numeric_limits<double>::quiet_NaN();
-    if (engine_->backwardActive) return engine_->standInSeconds;
+    if (engine_->backwardPlay->active()) return engine_->backwardPlay->standInSeconds();
     // While a seek is under way mpv still tells where it was.
     if (engine_->seekTarget) return *engine_->seekTarget;
     double seconds = 0;
@@ -569,7 +560,7 @@ double Player::currentTime() const
 
 QImage Player::latestFrame() const
 {
-    if (!engine_->standIn.isNull()) return engine_->standIn;
+    if (!engine_->backwardPlay->standIn().isNull()) return engine_->backwardPlay->standIn();
     {
         std::lock_guard lock(engine_->mutex);
         if (!engine_->openGL) return engine_->latest;
@@ -579,7 +570,7 @@ QImage Player::latestFrame() const
 
 QImage Player::standInFrame() const
 {
-    return engine_->standIn;
+    return engine_->backwardPlay->standIn();
 }
 
 bool Player::useOpenGL(GLFunctionFinder find, void* findContext)
@@ -752,10 +743,10 @@ void Player::handlePlaybackRestart()
     seekTaken_ = false;
     engine_->seekTarget.reset();
     // mpv shows the frame backward play stopped on.
-    if (seekGeneration_ == engine_->settleGeneration) engine_->standIn = QImage();
+    engine_->backwardPlay->settled(seekGeneration_);
     finishSeek(true);
     // A seek during backward play: on backwards from there.
-    if (rate_ < 0 && item_ && item_->asset.video && !engine_->backwardActive) startBackward();
+    if (rate_ < 0 && item_ && item_->asset.video && !engine_->backwardPlay->active()) startBackward();
 }
 
 void Player::handleEndOfFile()
@@ -800,7 +791,8 @@ bool Player::endedShort() const
 
 void Player::handleTimePosition(double seconds)
 {
-    followForward(seconds);
+    // Forward play is followed, but not the seeks under way.
+    if (!engine_->seekTarget) engine_->backwardPlay->follow(seconds, rate_);
     if (rate_ < 0 && reverseEnd_.isValid() && seconds <= reverseEnd_.seconds() + 1e-3) {
         pause();
         const std::string target = secondsText(reverseEnd_.seconds());
@@ -819,100 +811,31 @@ void Player::makeBackwardFrames()
         size = engine_->outputSize.isEmpty() ? engine_->naturalSize
                                              : engine_->naturalSize.scaled(engine_->outputSize, Qt::KeepAspectRatio);
     }
-    if (size.width() > kLargestBackwardPicture.width() || size.height() > kLargestBackwardPicture.height())
-        size = size.scaled(kLargestBackwardPicture, Qt::KeepAspectRatio);
-    engine_->backwardFrames = std::make_unique<BackwardFrames>(item_->asset, size);
+    engine_->backwardPlay->makeFrames(item_->asset, size);
 }
 
 void Player::startBackward()
 {
-    Engine& engine = *engine_;
-    const double frame = frameSeconds(item_->asset);
-    const double interval = std::max(frame / std::abs(rate_), 1.0 / 60);
-    engine.backwardSteps = std::max(1, int(std::lround(std::abs(rate_) * interval / frame)));
-    if (!engine.backwardClock) {
-        engine.backwardClock = new QTimer(engine.context.get());
-        engine.backwardClock->setTimerType(Qt::PreciseTimer);
-        QObject::connect(engine.backwardClock, &QTimer::timeout, engine.context.get(), [this] { stepBackward(); });
-    }
-    engine.backwardClock->setInterval(int(std::lround(interval * 1000)));
-    if (engine.backwardActive) return;
-    mpv_set_property_string(engine.mpv.get(), "pause", "yes");
-    engine.standInSeconds = currentTime();
-    engine.backwardActive = true;
-    // The frame covering the reverse end starts up to a frame before it.
-    const double floor = reverseEnd_.isValid() ? reverseEnd_.seconds() - frame : 0;
-    engine.backwardFrames->rewind(engine.standInSeconds, floor);
-    engine.backwardClock->start();
-    // The frames just shown forwards are there at once.
-    stepBackward();
-}
-
-void Player::stepBackward()
-{
-    Engine& engine = *engine_;
-    std::optional<BackwardFrame> frame = engine.backwardFrames->take(engine.backwardSteps);
-    if (!frame) {
-        // The file's start, or a file that cannot be read on: play stops.
-        if (engine.backwardFrames->exhausted()) pause();
-        return;
-    }
-    const double seconds = frame->seconds;
-    showBackward(std::move(*frame));
-    if (reverseEnd_.isValid() && seconds <= reverseEnd_.seconds() + 1e-3) {
-        // mpv settles on the frame covering the reverse end.
-        engine.standInSeconds = reverseEnd_.seconds();
-        pause();
-    }
-}
-
-void Player::showBackward(BackwardFrame frame)
-{
-    Engine& engine = *engine_;
-    engine.standIn = std::move(frame.image);
-    engine.standInSeconds = frame.seconds;
-    std::lock_guard lock(engine.mutex);
-    ++engine.framesDrawn;
-    engine.postFrame(this);
+    BackwardPlay& backward = *engine_->backwardPlay;
+    backward.setRate(rate_);
+    if (backward.active()) return;
+    mpv_set_property_string(engine_->mpv.get(), "pause", "yes");
+    backward.start(currentTime());
 }
 
 // Backward play ends: mpv is sought to the frame reached, whose picture
 // stands in until mpv shows it.
 void Player::leaveBackward()
 {
-    Engine& engine = *engine_;
-    if (!engine.backwardActive) return;
-    engine.backwardActive = false;
-    engine.backwardClock->stop();
-    engine.backwardFrames->halt();
-    if (engine.standIn.isNull()) return; // none shown: mpv still shows where it was
+    BackwardPlay& backward = *engine_->backwardPlay;
+    const std::optional<double> reached = backward.leave();
+    if (!reached) return; // none shown: mpv still shows where it was
     {
-        std::lock_guard lock(engine.mutex);
-        if (!engine.openGL) engine.latest = engine.standIn;
+        std::lock_guard lock(engine_->mutex);
+        if (!engine_->openGL) engine_->latest = backward.standIn();
     }
-    seekTo(MediaTime::fromSeconds(engine.standInSeconds, 60000), {});
-    engine.settleGeneration = seekGeneration_;
-}
-
-void Player::dropBackward()
-{
-    Engine& engine = *engine_;
-    if (engine.backwardClock) engine.backwardClock->stop();
-    engine.backwardActive = false;
-    engine.backwardFrames.reset();
-    engine.standIn = QImage();
-}
-
-// Forward play is followed so that its last frames are kept for backward
-// play; so is the frame a pause settles on, but not the seeks of a paused movie.
-void Player::followForward(double seconds)
-{
-    Engine& engine = *engine_;
-    if (!engine.backwardFrames || engine.backwardActive || engine.seekTarget) return;
-    if (rate_ > 0 || (rate_ == 0 && std::abs(seconds - engine.followedTo) < 0.2)) {
-        engine.backwardFrames->follow(seconds);
-        engine.followedTo = seconds;
-    }
+    seekTo(MediaTime::fromSeconds(*reached, 60000), {});
+    backward.settleWith(seekGeneration_);
 }
 
 } // namespace zanto

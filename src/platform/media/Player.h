@@ -13,8 +13,6 @@
 
 namespace zanto {
 
-struct BackwardFrame;
-
 // One movie opened for playback. Its identity tells the end reports of one
 // item from those of another, even for the same file opened twice. Plain
 // value, shared between the Player and its owner; any thread.
@@ -150,11 +148,7 @@ private:
     void reloadPicture(double seconds);
     void makeBackwardFrames();
     void startBackward();
-    void stepBackward();
-    void showBackward(BackwardFrame frame);
     void leaveBackward();
-    void dropBackward();
-    void followForward(double seconds);
 
     std::unique_ptr<Engine> engine_;
     std::function<void(uint64_t)> endHandler_;
