@@ -316,26 +316,8 @@ TEST_F(OrganizerPlayback, AMovieCutShortOrDamagedIsNamedAndPlayGoesOn)
 TEST_F(OrganizerPlayback, OpeningAnItemShowsOnlyPicturesOfIt)
 {
     const auto path = *media / "redThenBlue.mp4";
-    test::runTool("ffmpeg", {"-v",
-                             "error",
-                             "-y",
-                             "-f",
-                             "lavfi",
-                             "-i",
-                             "color=red:s=320x180:r=30:d=10",
-                             "-f",
-                             "lavfi",
-                             "-i",
-                             "color=blue:s=320x180:r=30:d=30",
-                             "-filter_complex",
-                             "[0][1]concat=n=2:v=1",
-                             "-c:v",
-                             "libx264",
-                             "-g",
-                             "250",
-                             "-pix_fmt",
-                             "yuv420p",
-                             path.string()});
+    const std::string graph = "color=red:s=320x180:r=30:d=10[r];color=blue:s=320x180:r=30:d=30[b];[r][b]concat";
+    test::runTool("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", graph, "-g", "250", path.string()});
     ASSERT_TRUE(openWith(path.string(), 19.5, 6.5));
     Player& player = *organizer->player();
     int red = 0, blue = 0;
