@@ -107,10 +107,8 @@ struct BackwardFrames::Shared {
     // The picture `frames` steps further back; none when none is decoded.
     std::shared_ptr<Picture> pop(int frames);
     bool exhausted() const;
+    // Idle; the pictures kept go back to their pool at once, outside the lock.
     void halt();
-    // Idle, the pictures kept let go at once rather than when the worker ends.
-    // Before the stop: the worker keeps their pool until it ends.
-    void release();
     // The worker: steps until asked to stop, then closes the file.
     void work(const std::stop_token& stop);
     const MediaAsset& asset() const { return asset_; }
@@ -172,7 +170,7 @@ BackwardFrames::BackwardFrames(MediaAsset asset, QSize pictureSize)
 // pool's memory is freed when the worker ends, on its thread, not here.
 BackwardFrames::~BackwardFrames()
 {
-    shared_->release();
+    shared_->halt();
     stop_.request_stop();
 }
 
@@ -287,22 +285,12 @@ bool BackwardFrames::Shared::exhausted() const
 
 void BackwardFrames::Shared::halt()
 {
+    std::deque<std::shared_ptr<Picture>> kept;
     std::lock_guard lock(mutex_);
     ++generation_;
     mode_ = Mode::Idle;
-    kept_.clear();
+    kept.swap(kept_);
     positioned_ = false;
-}
-
-void BackwardFrames::Shared::release()
-{
-    std::deque<std::shared_ptr<Picture>> kept;
-    {
-        std::lock_guard lock(mutex_);
-        ++generation_;
-        mode_ = Mode::Idle;
-        kept.swap(kept_);
-    }
 }
 
 bool BackwardFrames::Shared::hasWork() const

@@ -624,8 +624,9 @@ void Player::reloadPicture(double seconds)
 {
     if (!item_) return;
     if (!std::isfinite(seconds)) return replaceCurrentItem(item_);
-    replaceCurrentItem(item_, MediaTime::fromSeconds(seconds, 60000));
-    seek(MediaTime::fromSeconds(seconds, 60000));
+    const MediaTime at = MediaTime::fromSeconds(seconds, 60000);
+    replaceCurrentItem(item_, at);
+    seek(at);
 }
 
 void Player::setOutputSize(const QSize& box)
