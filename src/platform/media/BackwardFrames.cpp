@@ -48,13 +48,6 @@ QSize storedSize(const MediaAsset& asset, QSize upright)
     return QSize(std::max(2, size.width() & ~1), std::max(2, size.height() & ~1));
 }
 
-double nominalFrameSeconds(const MediaAsset& asset)
-{
-    if (asset.video && asset.video->frameDuration.isValid() && asset.video->frameDuration.value > 0)
-        return asset.video->frameDuration.seconds();
-    return 1.0 / 30;
-}
-
 } // namespace
 
 struct BackwardFrames::Picture {
@@ -151,7 +144,7 @@ private:
 };
 
 BackwardFrames::Shared::Shared(MediaAsset asset, QSize pictureSize)
-    : asset_(std::move(asset)), size_(storedSize(asset_, pictureSize)), frameSeconds_(nominalFrameSeconds(asset_)),
+    : asset_(std::move(asset)), size_(storedSize(asset_, pictureSize)), frameSeconds_(asset_.frameSeconds()),
       stretch_(std::max(kFewestInStretch, size_t(kStretchBytes / (size_.width() * size_.height() * 1.5))))
 {
     if (!asset_.video) failed_ = true;

@@ -12,12 +12,6 @@ namespace {
 // Pictures of backward play are kept at the view's size, but no larger.
 const QSize kLargestBackwardPicture(1280, 720);
 
-double frameSeconds(const MediaAsset& asset)
-{
-    if (!asset.video || !asset.video->frameDuration.isValid() || asset.video->frameDuration.value <= 0) return 1.0 / 30;
-    return asset.video->frameDuration.seconds();
-}
-
 } // namespace
 
 BackwardPlay::BackwardPlay(Hooks hooks) : hooks_(std::move(hooks))
@@ -33,7 +27,7 @@ void BackwardPlay::makeFrames(const MediaAsset& asset, QSize drawnSize)
     QSize size = drawnSize;
     if (size.width() > kLargestBackwardPicture.width() || size.height() > kLargestBackwardPicture.height())
         size = size.scaled(kLargestBackwardPicture, Qt::KeepAspectRatio);
-    frameSeconds_ = frameSeconds(asset);
+    frameSeconds_ = asset.frameSeconds();
     frames_ = std::make_unique<BackwardFrames>(asset, size);
 }
 

@@ -39,8 +39,10 @@ public:
     // pictures are drawn (but no larger than 1280 × 720); none before.
     bool hasFrames() const { return frames_ != nullptr; }
     void makeFrames(const MediaAsset& asset, QSize drawnSize);
-    // Where backward play pauses; an invalid time for none.
+    // Where backward play pauses, its own and mpv's (a movie without
+    // pictures); an invalid time for none.
     void setReverseEnd(const MediaTime& reverseEnd) { reverseEnd_ = reverseEnd; }
+    const MediaTime& reverseEnd() const { return reverseEnd_; }
 
     // The pictures on show are backward play's.
     bool active() const { return active_; }

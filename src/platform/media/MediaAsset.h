@@ -69,6 +69,13 @@ struct MediaAsset {
 
     bool hasVideo() const { return video.has_value(); }
     bool hasAudio() const { return audio.has_value(); }
+    // How long one picture lasts: the video's nominal frame duration, or a
+    // thirtieth of a second where there is none (no video, no known rate).
+    double frameSeconds() const
+    {
+        if (!video || !video->frameDuration.isValid() || video->frameDuration.value <= 0) return 1.0 / 30;
+        return video->frameDuration.seconds();
+    }
 
     // Opens and probes the file. Throws MediaError naming the file when it is
     // missing or is not a movie FFmpeg can read.

@@ -75,19 +75,13 @@ std::string quoted(const std::string& value)
     return "%" + std::to_string(value.size()) + "%" + value;
 }
 
-double frameSeconds(const MediaAsset& asset)
-{
-    if (!asset.video || !asset.video->frameDuration.isValid() || asset.video->frameDuration.value <= 0) return 1.0 / 30;
-    return asset.video->frameDuration.seconds();
-}
-
 // Exact seeks in mpv show the first frame at or after the target; the frame
 // covering a time is the one that starts at or before it. With a constant
 // rate the target moves back to that frame's start.
 double frameStart(const MediaAsset& asset, double seconds)
 {
     if (!asset.video || !asset.video->constantFrameRate || asset.video->frameDuration.value <= 0) return seconds;
-    const double frame = asset.video->frameDuration.seconds();
+    const double frame = asset.frameSeconds();
     return std::max(0.0, std::floor(seconds / frame + 1e-6) * frame);
 }
 
@@ -119,11 +113,12 @@ struct Player::Engine {
     int64_t entryId = 0;      // mpv's playlist entry of the current item
     int64_t startedEntry = 0; // the entry mpv started last
     bool loaded = false;
-    std::optional<double> deferredSeek; // asked before the file was loaded
-    std::optional<double> loadStart;    // where the file loading was asked to start
-    std::optional<double> seekTarget;   // of the seek under way, sent or deferred
-    bool backward = false;              // mpv plays backwards (a movie without video)
-    bool failureReported = false;       // the current item's failure was reported
+    std::optional<double> loadStart; // where the file loading was asked to start
+    // Where the file loaded, until mpv's clock shows a picture of it: a clock
+    // that stands before it then tells a file whose data ends before there.
+    std::optional<double> landing;
+    bool backward = false;        // mpv plays backwards (a movie without video)
+    bool failureReported = false; // the current item's failure was reported
     bool atEnd = false;
 
     // Backward play of pictures, GUI thread only.
@@ -411,9 +406,8 @@ void Player::replaceCurrentItem(PlayerItemRef item, const MediaTime& start)
     item_ = std::move(item);
     engine.loaded = false;
     engine.failureReported = false;
-    engine.deferredSeek.reset();
     engine.loadStart.reset();
-    engine.seekTarget.reset();
+    engine.landing.reset();
     engine.atEnd = false;
     setRate(0);
     {
@@ -439,6 +433,8 @@ void Player::replaceCurrentItem(PlayerItemRef item, const MediaTime& start)
     if (start.isValid()) {
         engine.loadStart = frameStart(item_->asset, start.seconds());
         options += ",start=" + secondsText(*engine.loadStart);
+        seek_.stage = PendingSeek::Stage::ByLoad;
+        seek_.target = *engine.loadStart;
     }
     const std::string path = item_->path.string();
     const char* load[] = {"loadfile", path.c_str(), "replace", options.c_str(), nullptr};
@@ -457,7 +453,6 @@ void Player::replaceCurrentItem(PlayerItemRef item, const MediaTime& start)
 
 void Player::setEndTimes(const MediaTime& reverseEnd, const MediaTime& forwardEnd)
 {
-    reverseEnd_ = reverseEnd;
     forwardEnd_ = forwardEnd;
     engine_->backwardPlay->setReverseEnd(reverseEnd);
     if (item_) applyForwardEnd();
@@ -479,36 +474,31 @@ void Player::seek(const MediaTime& time, SeekCompletion completion)
     seekTo(time, std::move(completion));
 }
 
+// The last seek asked wins: whatever was under way before it completes
+// with false, and the new one takes its place in whichever stage the file
+// is in.
 void Player::seekTo(const MediaTime& time, SeekCompletion completion)
 {
     finishSeek(false);
-    seekCompletion_ = std::move(completion);
-    if (!item_) {
-        finishSeek(false);
-        return;
-    }
-    ++seekGeneration_;
-    seekTaken_ = false;
-    const double seconds = frameStart(item_->asset, time.seconds());
-    engine_->seekTarget = seconds;
-    if (!engine_->loaded) {
-        // The load lands there itself: its first picture completes the seek.
-        if (engine_->loadStart == seconds)
-            seekTaken_ = true;
-        else
-            engine_->deferredSeek = seconds;
-        return;
-    }
-    sendSeek(seconds);
+    seek_.completion = std::move(completion);
+    if (!item_) return finishSeek(false);
+    engine_->landing.reset();
+    seek_.target = frameStart(item_->asset, time.seconds());
+    if (engine_->loaded) return sendSeek();
+    // The load lands there itself: its first picture completes the seek.
+    const bool byLoad = engine_->loadStart == seek_.target;
+    seek_.stage = byLoad ? PendingSeek::Stage::ByLoad : PendingSeek::Stage::AfterLoad;
 }
 
+// Ends the seek under way, running its completion with `finished`.
 void Player::finishSeek(bool finished)
 {
-    if (!seekCompletion_) return;
+    seek_.stage = PendingSeek::Stage::None;
+    if (!seek_.completion) return;
     // Later, so that a completion never runs inside the call that superseded
     // it, and through the application, so that it still runs when the Player
     // is gone by then.
-    auto call = [completion = std::exchange(seekCompletion_, {}), finished] { completion(finished); };
+    auto call = [completion = std::exchange(seek_.completion, {}), finished] { completion(finished); };
     if (QCoreApplication* application = QCoreApplication::instance())
         QMetaObject::invokeMethod(application, std::move(call), Qt::QueuedConnection);
     else
@@ -552,7 +542,7 @@ double Player::currentTime() const
     if (!item_) return std::numeric_limits<double>::quiet_NaN();
     if (engine_->backwardPlay->active()) return engine_->backwardPlay->standInSeconds();
     // While a seek is under way mpv still tells where it was.
-    if (engine_->seekTarget) return *engine_->seekTarget;
+    if (seek_.stage != PendingSeek::Stage::None) return seek_.target;
     double seconds = 0;
     if (mpv_get_property(engine_->mpv.get(), "time-pos", MPV_FORMAT_DOUBLE, &seconds) < 0) return 0;
     return seconds;
@@ -674,8 +664,6 @@ void Player::drainEvents()
         case MPV_EVENT_END_FILE: {
             const auto* end = static_cast<mpv_event_end_file*>(event->data);
             if (end->playlist_entry_id == engine_->entryId && end->reason == MPV_END_FILE_REASON_ERROR) {
-                engine_->deferredSeek.reset();
-                engine_->seekTarget.reset();
                 finishSeek(false);
                 reportFailure();
             }
@@ -711,14 +699,16 @@ void Player::drainEvents()
 void Player::handleFileLoaded()
 {
     engine_->loaded = true;
-    if (auto target = std::exchange(engine_->deferredSeek, std::nullopt)) sendSeek(*target);
+    if (seek_.stage == PendingSeek::Stage::AfterLoad) sendSeek();
 }
 
-void Player::sendSeek(double seconds)
+void Player::sendSeek()
 {
-    const std::string target = secondsText(seconds);
+    seek_.stage = PendingSeek::Stage::Sent;
+    ++seek_.generation;
+    const std::string target = secondsText(seek_.target);
     const char* command[] = {"seek", target.c_str(), "absolute+exact", nullptr};
-    if (mpv_command_async(engine_->mpv.get(), seekGeneration_, command) < 0) finishSeek(false);
+    if (mpv_command_async(engine_->mpv.get(), seek_.generation, command) < 0) finishSeek(false);
 }
 
 void Player::handleEndReached(bool atEnd)
@@ -729,22 +719,19 @@ void Player::handleEndReached(bool atEnd)
 
 void Player::handleSeekReply(uint64_t generation, bool ok)
 {
-    if (generation != seekGeneration_) return;
-    if (!ok) {
-        engine_->seekTarget.reset();
-        finishSeek(false);
-        return;
-    }
-    seekTaken_ = true;
+    if (generation != seek_.generation || seek_.stage != PendingSeek::Stage::Sent) return;
+    if (!ok) return finishSeek(false);
+    seek_.stage = PendingSeek::Stage::Taken;
 }
 
 void Player::handlePlaybackRestart()
 {
-    if (!seekTaken_ || !engine_->loaded) return;
-    seekTaken_ = false;
-    engine_->seekTarget.reset();
+    using Stage = PendingSeek::Stage;
+    if (!engine_->loaded || (seek_.stage != Stage::Taken && seek_.stage != Stage::ByLoad)) return;
+    // The load's own landing is watched until mpv's clock tells which picture it found.
+    if (seek_.stage == Stage::ByLoad && item_ && item_->asset.video) engine_->landing = seek_.target;
     // mpv shows the frame backward play stopped on.
-    engine_->backwardPlay->settled(seekGeneration_);
+    engine_->backwardPlay->settled(seek_.generation);
     finishSeek(true);
     // A seek during backward play: on backwards from there.
     if (rate_ < 0 && item_ && item_->asset.video && !engine_->backwardPlay->active()) startBackward();
@@ -787,16 +774,34 @@ bool Player::endedShort() const
     if (forwardEnd_.isValid()) end = std::min(end, forwardEnd_.seconds());
     // The last frame starts up to a frame before the end; clip ranges may
     // end a little past a file's end.
-    return seconds + frameSeconds(item_->asset) + 0.05 < end;
+    return seconds + item_->asset.frameSeconds() + 0.05 < end;
+}
+
+// Whether the picture at `seconds` stands before where the file landed, so
+// that none of the pictures from there on can be shown. The frame covering
+// a time starts up to a frame before it, and longer before in a movie whose
+// frames last unevenly.
+bool Player::beforeLanding(double seconds) const
+{
+    return engine_->landing && seconds + 2 * item_->asset.frameSeconds() + 0.05 < *engine_->landing;
 }
 
 void Player::handleTimePosition(double seconds)
 {
-    // Forward play is followed, but not the seeks under way.
-    if (!engine_->seekTarget) engine_->backwardPlay->follow(seconds, rate_);
-    if (rate_ < 0 && reverseEnd_.isValid() && seconds <= reverseEnd_.seconds() + 1e-3) {
+    // While a seek is under way mpv's clock still tells where it was.
+    if (seek_.stage != PendingSeek::Stage::None) return;
+    if (engine_->landing) {
+        // The file's data ends before where it was loaded: mpv shows the
+        // last picture there is, from outside the item.
+        if (beforeLanding(seconds)) return reportFailure();
+        engine_->landing.reset();
+    }
+    // Forward play is followed.
+    engine_->backwardPlay->follow(seconds, rate_);
+    const MediaTime& reverseEnd = engine_->backwardPlay->reverseEnd();
+    if (rate_ < 0 && reverseEnd.isValid() && seconds <= reverseEnd.seconds() + 1e-3) {
         pause();
-        const std::string target = secondsText(reverseEnd_.seconds());
+        const std::string target = secondsText(reverseEnd.seconds());
         const char* command[] = {"seek", target.c_str(), "absolute+exact", nullptr};
         mpv_command_async(engine_->mpv.get(), noReply, command);
     }
@@ -836,7 +841,7 @@ void Player::leaveBackward()
         if (!engine_->openGL) engine_->latest = backward.standIn();
     }
     seekTo(MediaTime::fromSeconds(*reached, 60000), {});
-    backward.settleWith(seekGeneration_);
+    backward.settleWith(seek_.generation);
 }
 
 } // namespace zanto

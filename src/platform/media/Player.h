@@ -131,15 +131,34 @@ public:
 
 private:
     struct Engine;
+
+    // The seek under way, one state from the asking to the picture on show.
+    // Loading an item at a time is a seek of its own, with no completion
+    // unless one is asked for the same time while the file loads.
+    struct PendingSeek {
+        enum class Stage {
+            None,      // nothing under way: mpv's clock tells the time
+            AfterLoad, // asked while the file loads, elsewhere: sent once it has loaded
+            ByLoad,    // where the file is loading: its first picture completes it
+            Sent,      // sent to mpv as `generation`, not yet taken
+            Taken,     // mpv took it: its next playback restart shows the picture
+        };
+        Stage stage = Stage::None;
+        double target = 0;       // file seconds, at the start of the frame covering the time asked
+        uint64_t generation = 0; // of the last seek command sent; raised by each
+        SeekCompletion completion;
+    };
+
     void drainEvents();
     void handleFileLoaded();
     void seekTo(const MediaTime& time, SeekCompletion completion);
-    void sendSeek(double seconds);
+    void sendSeek();
     void handleEndReached(bool atEnd);
     void handleSeekReply(uint64_t generation, bool ok);
     void handlePlaybackRestart();
     void handleEndOfFile();
     bool endedShort() const;
+    bool beforeLanding(double seconds) const;
     void handleDamage();
     void reportFailure();
     void handleTimePosition(double seconds);
@@ -155,15 +174,9 @@ private:
     std::function<void(uint64_t)> failureHandler_;
     std::function<void()> frameHandler_;
     PlayerItemRef item_;
-    MediaTime reverseEnd_{0, 0};
     MediaTime forwardEnd_{0, 0};
     double rate_ = 0;
-
-    // The seek mpv is working on: its generation, whether mpv has taken the
-    // command, and the completion still owed.
-    uint64_t seekGeneration_ = 0;
-    bool seekTaken_ = false;
-    SeekCompletion seekCompletion_;
+    PendingSeek seek_;
 };
 
 } // namespace zanto

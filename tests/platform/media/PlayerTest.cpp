@@ -136,6 +136,60 @@ TEST_F(PlayerTest, SupersededSeeksCompleteFalseAndLeaveThePlayerPaused)
     EXPECT_TRUE(std::isnan(Player(quiet()).currentTime()));
 }
 
+// An item loads at 1 s (frame 30). Seeks asked before the load, during it
+// (to where it loads, elsewhere, and back) and after it landed: the last one
+// asked wins, and it alone completes with true, with its picture on show.
+TEST_F(PlayerTest, TheLastSeekAskedAroundALoadWins)
+{
+    struct Case {
+        std::vector<double> during, after;
+        int frame;
+    };
+    for (const auto& [during, after, frame] : std::vector<Case>{{{1.5, 1.0}, {}, 30},
+                                                                {{1.0, 1.5}, {}, 45},
+                                                                {{0.5, 1.5, 1.0}, {}, 30},
+                                                                {{1.0}, {1.5, 1.0}, 30},
+                                                                {{1.5}, {0.5}, 15}}) {
+        std::vector<bool> outcomes;
+        auto ask = [&](double seconds) { player.seek(at(seconds), [&](bool done) { outcomes.push_back(done); }); };
+        ask(0.2); // before: the load supersedes it
+        player.replaceCurrentItem(Player::open(clip()), at(1.0));
+        for (double seconds : during) ask(seconds);
+        ASSERT_TRUE(waitFor([&] { return outcomes.size() == 1 + during.size(); })) << frame;
+        for (double seconds : after) ask(seconds);
+        ASSERT_TRUE(waitFor([&] { return outcomes.size() == 1 + during.size() + after.size(); })) << frame;
+        std::vector<bool> expected(outcomes.size(), false);
+        expected[during.size()] = true;
+        expected.back() = true;
+        EXPECT_EQ(outcomes, expected) << frame;
+        EXPECT_NEAR(player.currentTime(), frame / 30.0, 1.0 / 60);
+        waitFor([] { return false; }, 300); // no seek kept aside moves it on
+        EXPECT_EQ(shownCode(player), frame);
+        EXPECT_NEAR(player.currentTime(), frame / 30.0, 1.0 / 60);
+    }
+}
+
+// A Matroska movie cut after it was written loses its index, kept at its
+// end; an item loaded past where its data stops has no picture to show.
+TEST_F(PlayerTest, AnItemLoadedPastTheDataOfACutMovieFails)
+{
+    const auto cut = clip().parent_path() / "cut.mkv";
+    runTool("ffmpeg", {"-v", "error", "-y", "-i", clip().string(), "-c", "copy", cut.string()});
+    std::filesystem::resize_file(cut, std::filesystem::file_size(cut) * 2 / 5);
+    std::vector<uint64_t> failed;
+    player.setFailureHandler([&](uint64_t id) { failed.push_back(id); });
+    for (const bool paused : {true, false}) {
+        PlayerItemRef item = Player::open(cut);
+        player.setEndTimes(at(1.5), at(1.9));
+        player.replaceCurrentItem(item, at(1.5));
+        player.seek(at(1.5), [&](bool done) {
+            if (done && !paused) player.play();
+        });
+        EXPECT_TRUE(waitFor([&] { return !failed.empty() && failed.back() == item->id; })) << paused;
+    }
+    EXPECT_EQ(failed.size(), 2u);
+}
+
 TEST_F(PlayerTest, ForwardPlayReportsTheEndOnceAndOnlyForTheCurrentItem)
 {
     std::vector<uint64_t> ends;
