@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSlider>
 #include <QTest>
 #include <QElapsedTimer>
 
@@ -338,6 +339,23 @@ TEST_F(OrganizerPlayback, OpeningAnItemShowsOnlyPicturesOfIt)
         EXPECT_TRUE(waitFor([&] { return blue > shown; })) << press;
     }
     EXPECT_EQ(red, 0) << "pictures from outside the item were on show";
+}
+
+// The position slider dragged away and back to the in point while the
+// pressed item still loads: the picture stands at the in point.
+TEST_F(OrganizerPlayback, DraggingBackToTheInPointDuringTheLoadStaysThere)
+{
+    ASSERT_TRUE(openWith((*media / "clip.mp4").string(), 0, 1.9));
+    auto* slider = test::control<QSlider>(*organizer, "videoPosition");
+    organizer->selectTimeline(0, 0);
+    slider->setSliderDown(true);
+    slider->setValue(500);
+    slider->setValue(0);
+    slider->setSliderDown(false);
+    EXPECT_TRUE(waitFor([&] { return frameOnShow(*organizer->player()) == 15; }));
+    waitFor([] { return false; }, 300);
+    EXPECT_EQ(frameOnShow(*organizer->player()), 15);
+    EXPECT_NEAR(organizer->player()->currentTime(), 0.5, 1.0 / 60);
 }
 
 // Damaged movies of every kind a user meets: its index first and its data
