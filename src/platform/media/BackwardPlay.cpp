@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <system_error>
 
 namespace zanto {
 
@@ -28,7 +29,12 @@ void BackwardPlay::makeFrames(const MediaAsset& asset, QSize drawnSize)
     if (size.width() > kLargestBackwardPicture.width() || size.height() > kLargestBackwardPicture.height())
         size = size.scaled(kLargestBackwardPicture, Qt::KeepAspectRatio);
     frameSeconds_ = asset.frameSeconds();
-    frames_ = std::make_unique<BackwardFrames>(asset, size);
+    try {
+        frames_ = std::make_unique<BackwardFrames>(asset, size);
+    } catch (const std::system_error&) {
+        // The system refused the worker's thread: forward play goes on
+        // without backward play, and the next play asks again.
+    }
 }
 
 void BackwardPlay::setRate(double rate)

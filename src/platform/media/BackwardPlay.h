@@ -36,7 +36,8 @@ public:
     BackwardPlay& operator=(const BackwardPlay&) = delete;
 
     // The frames of the item, made at its first play at the size its
-    // pictures are drawn (but no larger than 1280 × 720); none before.
+    // pictures are drawn (but no larger than 1280 × 720); none before, nor
+    // while the system refuses their worker a thread.
     bool hasFrames() const { return frames_ != nullptr; }
     void makeFrames(const MediaAsset& asset, QSize drawnSize);
     // Where backward play pauses, its own and mpv's (a movie without

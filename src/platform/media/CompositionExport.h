@@ -32,7 +32,10 @@
 // Locks: `mutex_` guards the fields named beside it; each queue between the
 // stages, `Turns`, the first error and the standing layers' tables have their
 // own lock, as has each standing picture of an overlay compositor while it
-// is brought into YUV; none is held while another is taken.
+// is brought into YUV. One pair nests, always in this order: the soccer
+// compositor holds a standing layer's `drawing` lock while it draws that
+// layer, and drawing takes the frame engine's lock, under which no other is
+// taken. Every other lock is let go before another is taken.
 //
 // Ending: a cancel sets `cancelled_`, which every stage tests between frames;
 // the first failure on any thread is kept and closes every queue and the

@@ -515,6 +515,9 @@ void Player::setRate(double rate)
     const bool ownBackward = rate_ < 0 && item_->asset.video;
     if (!ownBackward) leaveBackward();
     if (rate_ != 0 && item_->asset.video && !engine_->backwardPlay->hasFrames()) makeBackwardFrames();
+    // Without its frames (no thread for their worker) backward play stays
+    // paused on the picture on show.
+    if (ownBackward && !engine_->backwardPlay->hasFrames()) rate_ = 0;
     if (rate_ == 0) {
         mpv_set_property_string(mpv, "pause", "yes");
         return;

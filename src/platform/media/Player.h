@@ -79,7 +79,9 @@ public:
     double rate() const { return rate_; }
     // -8..8 (clamped); 0 pauses, a negative rate plays backwards. Backwards,
     // the pictures come at once and silently from BackwardFrames; once play
-    // stops or turns forwards, mpv is sought to the frame reached.
+    // stops or turns forwards, mpv is sought to the frame reached. Where the
+    // system refuses BackwardFrames a thread, forward play goes on without
+    // it and backward play stays paused (rate 0) on the picture on show.
     void setRate(double rate);
 
     // The playback position in file seconds (a seek's target while it is
