@@ -86,6 +86,7 @@ void OrganizerPlayback::stop()
     player_->replaceCurrentItem(nullptr);
     stillTimer_->stop();
     queue_.clear();
+    lastMessage_.clear();
 }
 
 void OrganizerPlayback::begin(std::vector<OrganizerItem> items, bool autoplay)
@@ -248,20 +249,31 @@ void OrganizerPlayback::itemFailed(uint64_t itemId)
 // the status line, and play goes on as after any item. The sentence names
 // every movie of the run, also those of the items after it that failed at
 // once, and stays over the next item's line (or the end of the queue's),
-// which would otherwise hide it at once.
+// which would otherwise hide it at once. The items after it are shown from
+// here in turn, so that the run is named once, by its first failure.
 void OrganizerPlayback::unreadable(const std::filesystem::path& path)
 {
     unreadRun_.push_back(path);
-    if (unreadRun_.size() >= queue_.size() && hooks_.loops()) {
-        stop();
-        return message(QString::fromStdString(cannotReadSentence(unreadRun_)));
+    if (namingRun_) {
+        failedAgain_ = true;
+        return;
     }
-    afterUnread_ = true;
-    next();
-    afterUnread_ = false;
+    namingRun_ = true;
+    do {
+        failedAgain_ = false;
+        if (unreadRun_.size() >= queue_.size() && hooks_.loops()) {
+            stop();
+            break;
+        }
+        afterUnread_ = true;
+        next();
+        afterUnread_ = false;
+    } while (failedAgain_);
+    namingRun_ = false;
     const QString sentence = QString::fromStdString(cannotReadSentence(unreadRun_));
-    // An item after the run that stopped play (its movie gone) says why too.
-    message(queue_.empty() && lastMessage_ != sentence ? sentence + " " + lastMessage_ : sentence);
+    // An item after the run that stopped play (its movie gone) said why.
+    const bool stopped = queue_.empty() && !lastMessage_.isEmpty();
+    message(stopped ? sentence + " " + lastMessage_ : sentence);
 }
 
 bool OrganizerPlayback::freezeOnShow() const

@@ -127,6 +127,11 @@ private:
     std::vector<std::filesystem::path> unreadRun_;
     // The item being shown follows one that could not be read.
     bool afterUnread_ = false;
+    // A run is being named: the items after its first failure are shown in
+    // turn, and one more of them failed.
+    bool namingRun_ = false;
+    bool failedAgain_ = false;
+    // The status line written since play last stopped; empty when none.
     QString lastMessage_;
     std::optional<std::chrono::steady_clock::time_point> freezeStarted_;
     // Single shot; active while a still runs.

@@ -359,22 +359,30 @@ TEST_F(OrganizerPlayback, DraggingBackToTheInPointDuringTheLoadStaysThere)
 }
 
 // Damaged movies of every kind a user meets: its index first and its data
-// cut before the item; cut with its index lost; random bytes; empty.
+// cut before the item; cut with its index lost; random bytes; empty; a
+// Matroska movie cut with its index (kept at its end) lost, before the item
+// or inside it; a file with nothing to play (lyrics FFmpeg reads as
+// subtitles); one that is gone.
 class OrganizerPlaybackDamaged : public OrganizerPlayback {
 protected:
     static std::filesystem::path damaged(const std::string& kind)
     {
-        const auto path = *media / (kind + ".mp4");
-        if (std::filesystem::exists(path)) return path;
+        const bool matroska = kind.starts_with("matroska");
+        const auto path = *media / (kind + (matroska ? ".mkv" : ".mp4"));
+        if (std::filesystem::exists(path) || kind == "missing") return path;
         if (kind == "random") {
             std::ofstream bytes(path, std::ios::binary);
             for (int at = 0; at < 40000; ++at) bytes.put(char(at * 7919 % 251));
         } else if (kind == "empty") {
             std::ofstream{path};
+        } else if (kind == "lyrics") {
+            std::ofstream(path) << "[ti:row]\n[00:01.00]first line\n[00:02.50]second line\n";
         } else {
+            const char* layout = kind == "indexFirst" ? "+faststart" : "-faststart";
             test::runTool("ffmpeg", {"-v", "error", "-y", "-i", (*media / "clip.mp4").string(), "-c", "copy",
-                                     "-movflags", kind == "indexFirst" ? "+faststart" : "-faststart", path.string()});
-            std::filesystem::resize_file(path, std::filesystem::file_size(path) * 2 / 5);
+                                     "-movflags", layout, path.string()});
+            const double kept = kind == "matroskaInside" ? 0.75 : 0.4;
+            std::filesystem::resize_file(path, uintmax_t(double(std::filesystem::file_size(path)) * kept));
         }
         return path;
     }
@@ -398,22 +406,46 @@ protected:
         document.rows = {row};
         return organizer->openDocument(document);
     }
+
+    // Plays the row, reading each line of the status line until `last`.
+    std::vector<QString> linesPlayingUntil(const QString& last)
+    {
+        std::vector<QString> lines;
+        organizer->playRow();
+        const auto read = [&] {
+            if (lines.empty() || lines.back() != organizer->statusText()) lines.push_back(organizer->statusText());
+            return lines.back() == last;
+        };
+        EXPECT_TRUE(waitFor(read, 10000)) << lines.back().toStdString();
+        return lines;
+    }
 };
 
 const QString unreadable = "「indexFirst.mp4」、「indexLost.mp4」、「random.mp4」、「empty.mp4」を読み込めません。";
 
+// A run that ends in a movie that is gone: the run is named once, and the
+// stop says why after it.
+TEST_F(OrganizerPlaybackDamaged, EveryContainerAndARunEndingInAStopAreNamedOnce)
+{
+    ASSERT_TRUE(openRow({"intact", "matroska", "lyrics", "indexFirst", "empty", "missing", "intact"}));
+    const QString last = "「matroska.mkv」、「lyrics.mp4」、「indexFirst.mp4」、「empty.mp4」を読み込めません。 "
+                         "映像を再接続してください：missing";
+    EXPECT_EQ(linesPlayingUntil(last), (std::vector<QString>{"1/7 intact — ", last}));
+}
+
+// Cut inside the item, the Matroska movie plays what it holds of it, then
+// is named as cut short.
+TEST_F(OrganizerPlaybackDamaged, AMatroskaMovieCutInsideTheItemIsNamed)
+{
+    ASSERT_TRUE(openRow({"matroskaInside", "intact"}));
+    EXPECT_EQ(linesPlayingUntil(finished),
+              (std::vector<QString>{"1/2 matroskaInside — ", "「matroskaInside.mkv」を読み込めません。", finished}));
+}
+
 TEST_F(OrganizerPlaybackDamaged, EveryDamagedMovieIsNamedTogetherAndPlayGoesOn)
 {
     ASSERT_TRUE(openRow({"intact", "indexFirst", "indexLost", "random", "empty", "intact"}));
-    std::vector<QString> lines;
-    organizer->playRow();
-    EXPECT_TRUE(waitFor(
-        [&] {
-            if (lines.empty() || lines.back() != organizer->statusText()) lines.push_back(organizer->statusText());
-            return lines.back() == finished;
-        },
-        10000));
-    EXPECT_EQ(lines, (std::vector<QString>{"1/6 intact — ", unreadable, finished}));
+    EXPECT_EQ(linesPlayingUntil(finished), (std::vector<QString>{"1/6 intact — ", unreadable, finished}));
 }
 
 TEST_F(OrganizerPlaybackDamaged, ARowOfOnlyDamagedMoviesEndsOnTheirNames)
