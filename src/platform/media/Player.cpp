@@ -18,6 +18,7 @@
 #include <limits>
 #include <mutex>
 #include <string_view>
+#include <system_error>
 #include <thread>
 
 namespace zanto {
@@ -131,6 +132,7 @@ struct Player::Engine {
     void renderLoop(Player* player);
     QImage draw(QSize size);
     void startSoftware(Player* player);
+    void startRendererThread(Player* player);
     bool startOpenGL(Player* player, GLFunctionFinder find, void* findContext);
     void stopRenderer();
     void postFrame(Player* player);
@@ -174,7 +176,17 @@ void Player::Engine::startSoftware(Player* player)
         stopping = false;
         openGL = false;
     }
-    renderer = std::thread([this, player] { renderLoop(player); });
+    startRendererThread(player);
+}
+
+// Where the system refuses the thread, no picture is drawn until it gives
+// one: each new item asks again.
+void Player::Engine::startRendererThread(Player* player)
+{
+    if (renderer.joinable()) return;
+    try {
+        renderer = std::thread([this, player] { renderLoop(player); });
+    } catch (const std::system_error&) { }
 }
 
 bool Player::Engine::startOpenGL(Player* player, GLFunctionFinder find, void* findContext)
@@ -423,6 +435,7 @@ void Player::replaceCurrentItem(PlayerItemRef item, const MediaTime& start)
         mpv_command(mpv, stop);
         return;
     }
+    if (!drawsWithOpenGL()) engine.startRendererThread(this);
     // The forward end goes with the file so that it holds from the first frame.
     std::string options =
         forwardEnd_.isValid() && !engine.backward ? "end=" + secondsText(forwardEnd_.seconds()) : "end=none";

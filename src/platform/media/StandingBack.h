@@ -22,7 +22,8 @@ constexpr int kDecoderStandsBack = 8;
 // caller's, and waits for it. The threads `start` starts (a codec's frame
 // threads) keep that priority for their whole life; the caller keeps its own.
 // What `start` throws comes out here. Being refused a lower priority only
-// costs the speed it would give. With no steps, `start` runs on the caller.
+// costs the speed it would give; so does being refused the thread: `start`
+// then runs on the caller. With no steps, `start` runs on the caller.
 void startStandingBack(int steps, const std::function<void()>& start);
 
 } // namespace zanto::media
