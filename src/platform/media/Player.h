@@ -125,8 +125,10 @@ public:
     void setEndHandler(std::function<void(uint64_t itemId)> handler) { endHandler_ = std::move(handler); }
     // The movie of the item with this id cannot be played through: forward
     // play stopped before its forward end because the file's data ends there
-    // (cut short; reported instead of the end), mpv could not decode its
-    // pictures (damaged) or could not play it at all. Once per item.
+    // (cut short; reported instead of the end), the file's data ends before
+    // where it was loaded (mpv shows its last picture, from before there),
+    // mpv could not decode its pictures (damaged) or could not play it at
+    // all. Once per item.
     void setFailureHandler(std::function<void(uint64_t itemId)> handler) { failureHandler_ = std::move(handler); }
     // A new picture is in latestFrame().
     void setFrameHandler(std::function<void()> handler) { frameHandler_ = std::move(handler); }
