@@ -21,11 +21,6 @@ struct RefusedJob {
     QString done;     // how the status line starts once it is written
 };
 
-void PrintTo(const RefusedJob& c, std::ostream* out)
-{
-    *out << c.name;
-}
-
 // An edited playlist of one clip of a real movie.
 class OrganizerJobThreadStart : public test::OrganizerFixture, public ::testing::WithParamInterface<RefusedJob> {
 protected:
