@@ -75,6 +75,7 @@ void Organizer::saveDocument()
     const QString path = answer->path;
     const bool embed = answer->checked;
     OrganizerJob job;
+    job.file = path.toStdString();
     job.work = [path, embed](const OrganizerDocument& copy, const OrganizerJobControl&) {
         copy.write(path.toStdString(), embed);
     };

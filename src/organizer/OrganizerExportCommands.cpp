@@ -73,6 +73,7 @@ void Organizer::exportItems(const std::vector<OrganizerItem>& items)
     const QString path = answer->path;
     auto exporter = std::make_shared<OrganizerExporter>();
     OrganizerJob job;
+    job.file = path.toStdString();
     job.work = [exporter, items, path](const OrganizerDocument& copy, const OrganizerJobControl& control) {
         exporter->render(copy, items, path.toStdString(), [&control](double fraction, const std::string& text) {
             control.status(fraction, QString::fromStdString(text));
@@ -115,6 +116,7 @@ void Organizer::exportOrganizerXML(bool rowOnly)
     const QString path = answer->path;
     auto exporter = std::make_shared<OrganizerExporter>();
     OrganizerJob job;
+    job.file = path.toStdString();
     job.work = [exporter, items, title, path](const OrganizerDocument& copy, const OrganizerJobControl& control) {
         exporter->exportXML(copy, items, title, path.toStdString(),
                             [&control](double fraction, const std::string& text) {

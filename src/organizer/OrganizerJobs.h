@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QString>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -33,6 +34,9 @@ private:
 };
 
 struct OrganizerJob {
+    // The file the work writes, as the user chose it: named when the system
+    // gives the job no thread to run on.
+    std::filesystem::path file;
     // On the worker thread, with a copy of the document. A thrown exception is
     // the failure; its what() is the message.
     std::function<void(const OrganizerDocument& copy, const OrganizerJobControl& control)> work;
@@ -51,7 +55,9 @@ public:
     ~OrganizerJobs() override;
 
     // Starts `job` on a copy of `document`; false, starting nothing, while
-    // another job runs.
+    // another job runs. When the system refuses the worker thread the job is
+    // started all the same and ends at once, as a failed one does, through
+    // its `finished`: the file that cannot be saved and the system's reason.
     bool start(const OrganizerDocument& document, OrganizerJob job);
     // From start() until the job's `finished` has been called.
     bool running() const { return running_; }
@@ -62,6 +68,8 @@ public:
     void cancel();
 
 private:
+    using Finished = std::function<void(std::optional<QString> failure)>;
+    void finish(Finished finished, std::optional<QString> failure);
     void deliver(std::function<void()> call);
     void join();
 

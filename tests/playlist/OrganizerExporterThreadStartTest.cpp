@@ -1,6 +1,6 @@
 // A playlist export in a process that reaches its limit of threads.
 #include "OrganizerExporterTestSupport.h"
-#include "RefusedThreads.h"
+#include "support/RefusedThreads.h"
 
 namespace zanto::test {
 namespace {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <system_error>
 
 namespace zanto::media {
 
@@ -182,11 +183,18 @@ void SourceDecoders::startPreparing(int after)
                 std::unique_ptr<VideoDecoder> evicted;
                 Slot* slot = reserve(next, &evicted);
                 if (!slot) return;
-                coming_.push_back(Preparation{next, slot, {}});
-                coming_.back().done =
-                    std::async(std::launch::async, [this, next, slot, old = std::move(evicted)]() mutable {
+                std::future<void> done;
+                try {
+                    done = std::async(std::launch::async, [this, next, slot, old = std::move(evicted)]() mutable {
                         prepare(next, slot, std::move(old));
                     });
+                } catch (const std::system_error&) {
+                    // No thread to prepare on: the insert is opened when it
+                    // is asked for, only without the look-ahead.
+                    release(slot);
+                    return;
+                }
+                coming_.push_back(Preparation{next, slot, std::move(done)});
             }
         }
         from = next;

@@ -44,8 +44,9 @@ public:
 
     // The decoder of video insert `insert`, which nothing else uses until
     // another insert is asked for. Asking for a new insert starts preparing
-    // the ones after it. Throws MediaError when the file cannot be read (a
-    // failed preparation throws here, for the insert it was made for).
+    // the ones after it; an insert the system gives no thread to prepare on
+    // is opened here when it comes. Throws MediaError when the file cannot be
+    // read (a failed preparation throws here, for the insert it was made for).
     VideoDecoder& decoder(int insert);
 
     // Decoders open now (for tests and measurements).

@@ -2,6 +2,7 @@
 #include "platform/media/SourceDecoders.h"
 #include "platform/media/StandingBack.h"
 #include "platform/media/VideoDecoder.h"
+#include "support/RefusedThreads.h"
 #include "support/TempDir.h"
 #include "support/TestMedia.h"
 
@@ -67,9 +68,8 @@ TempDir* SourceDecodersTest::dir_ = nullptr;
 // Every output frame, taken as the export's decode thread takes it, shows
 // its own insert's file at its own insert's time, whatever was prepared
 // ahead, kept open or decoded before.
-TEST_P(SourceDecodersTest, EveryInsertShowsItsOwnRange)
+void expectEveryInsertShowsItsOwnRange(const Composition& c)
 {
-    const Composition c = composition(GetParam().cuts);
     media::SourceDecoders decoders(c);
     for (int64_t k = 0; k < compositionFrameCount(c); ++k) {
         const MediaTime time = c.frameDuration * k;
@@ -84,6 +84,11 @@ TEST_P(SourceDecodersTest, EveryInsertShowsItsOwnRange)
         EXPECT_LE(decoders.openCount(), media::SourceDecoders::kOpenDecoders);
     }
     EXPECT_EQ(decoders.openCount(), 1u) << "the decoders of files shown no more are closed";
+}
+
+TEST_P(SourceDecodersTest, EveryInsertShowsItsOwnRange)
+{
+    expectEveryInsertShowsItsOwnRange(composition(GetParam().cuts));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -136,6 +141,17 @@ TEST_F(SourceDecodersTest, AFailedPreparationBelongsToItsOwnInsert)
     media::SourceDecoders decoders(c);
     for (int insert : {0, 1}) EXPECT_EQ(decoders.decoder(insert).asset().path, c.video[size_t(insert)].assetPath);
     EXPECT_THROW(decoders.decoder(2), MediaError);
+}
+
+// The system refuses the thread that would prepare the second insert (the
+// start after the first decoder's own): that insert is opened when it comes,
+// and the later ones are prepared as ever.
+TEST_F(SourceDecodersTest, ARefusedPreparationLeavesItsInsertToBeOpenedWhenItComes)
+{
+    refuseThreadStart(2);
+    expectEveryInsertShowsItsOwnRange(composition({{0, 1.0, 0.5}, {1, 1.0, 0.5}, {0, 4.0, 0.3}}));
+    EXPECT_GT(threadStarts(), 2) << "no thread was refused, or none started after it";
+    refuseThreadStart(0);
 }
 
 // The decoders take only the cores the export's encoder leaves idle: their

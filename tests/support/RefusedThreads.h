@@ -1,11 +1,12 @@
 #pragma once
 // Has the system refuse a thread, as it does once a process reaches its
-// limit of threads or memory. This test executable defines pthread_create,
-// which the C++ library calls for every std::thread (std::async's among
-// them); the refused one fails with EAGAIN, so its constructor throws
-// std::system_error for real. Only those starts are counted and refused:
-// FFmpeg and libx264 start threads of their own in numbers that follow the
-// machine's cores, and those pass untouched. Any thread.
+// limit of threads or memory. A test program that links
+// zanto_refused_threads defines pthread_create, which the C++ library calls
+// for every std::thread (std::async's among them); the refused one fails
+// with EAGAIN, so its constructor throws std::system_error for real. Only
+// those starts are counted and refused: FFmpeg and libx264 start threads of
+// their own in numbers that follow the machine's cores, and those pass
+// untouched. Any thread.
 
 namespace zanto::test {
 

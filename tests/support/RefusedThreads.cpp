@@ -1,4 +1,4 @@
-#include "RefusedThreads.h"
+#include "support/RefusedThreads.h"
 
 #include <dlfcn.h>
 #include <pthread.h>
