@@ -1,11 +1,15 @@
-// A save or an export in a process that reaches its limit of threads.
+// A save, an export and play in a process that reaches its limit of threads.
 #include "OrganizerTestSupport.h"
+
+#include "platform/media/Player.h"
 
 #include "support/PlaylistSamples.h"
 #include "support/RefusedThreads.h"
+#include "support/EventLoopWait.h"
 #include "support/TestMedia.h"
 
 #include <QProgressBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -21,22 +25,30 @@ struct RefusedJob {
     QString done;     // how the status line starts once it is written
 };
 
-// An edited playlist of one clip of a real movie.
-class OrganizerJobThreadStart : public test::OrganizerFixture, public ::testing::WithParamInterface<RefusedJob> {
+void PrintTo(const RefusedJob& job, std::ostream* out)
+{
+    *out << job.name;
+}
+
+// An edited playlist of one clip, the first half second of a real movie.
+class OrganizerThreadStart : public test::OrganizerFixture {
 protected:
     void SetUp() override
     {
         OrganizerFixture::SetUp();
         OrganizerDocument document;
         document.sources = {test::sampleSource("S1")};
-        document.sources[0].path = test::makeTestMovie(folder / "game.mp4", {.durationSeconds = 0.5}).string();
+        document.sources[0].path = test::makeTestMovie(folder / "game.mp4", {.durationSeconds = 2}).string();
         document.rows[0].items = {test::sampleItem("A")};
         document.rows[0].items[0].start = 0;
         document.rows[0].items[0].end = 0.5;
         ASSERT_TRUE(organizer->openDocument(document));
         test::change(*organizer, [](OrganizerDocument& d) { d.title = "edited"; });
     }
+};
 
+class OrganizerJobThreadStart : public OrganizerThreadStart, public ::testing::WithParamInterface<RefusedJob> {
+protected:
     // Runs the command into `destination` with the `refused`th thread start
     // refused (0: none) and waits for its end.
     void run(const fs::path& destination, int refused)
@@ -73,6 +85,36 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RefusedJob{"PackageSave", OrganizerCommand::saveDocument, "list.zantoplaylist", "保存しました："},
                       RefusedJob{"MP4Export", OrganizerCommand::exportAll, "out.mp4", "MP4を保存しました："}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Play at L and J when backward play's worker gets no thread: first its
+// joiner's start is refused, then its own. Forward play goes on without it,
+// J pauses on the picture on show, and once threads come again J plays
+// backwards.
+TEST_F(OrganizerThreadStart, PlayGoesOnAndJPausesWithoutTheBackwardWorker)
+{
+    test::change(*organizer, [](OrganizerDocument& d) { d.rows[0].items[0].end = 2; });
+    organizer->selectTimeline(0, 0);
+    Player& player = *organizer->player();
+    ASSERT_TRUE(test::waitFor([&] { return !player.latestFrame().isNull(); }));
+    const auto key = [&](Qt::Key key) { QTest::keyClick(organizer->window()->windowHandle(), key); };
+    for (const int refused : {1, 2}) {
+        player.seek(MediaTime::fromSeconds(0.1, 600));
+        test::refuseThreadStart(refused);
+        key(Qt::Key_L);
+        EXPECT_EQ(player.rate(), 1) << refused;
+        EXPECT_TRUE(test::waitFor([&] { return player.currentTime() > 0.25; })) << refused;
+        test::refuseThreadStart(1);
+        key(Qt::Key_J);
+        EXPECT_EQ(test::threadStarts(), 1) << refused;
+        EXPECT_EQ(player.rate(), 0) << refused;
+        EXPECT_FALSE(player.latestFrame().isNull()) << refused;
+    }
+    test::refuseThreadStart(0);
+    const double from = player.currentTime();
+    key(Qt::Key_J);
+    EXPECT_LT(player.rate(), 0);
+    EXPECT_TRUE(test::waitFor([&] { return player.currentTime() < from - 0.05; }));
+}
 
 } // namespace
 } // namespace zanto
