@@ -1,37 +1,27 @@
 #!/usr/bin/env bash
-# The layout check fails, saying why, whenever it cannot check: no
-# clang-format on the PATH, a style file it cannot read or parse, as well as
-# a file laid out otherwise. Runs the script on a small tree of its own.
+# The layout check fails, saying why, when it cannot check (no clang-format
+# on the PATH, a style file missing or unreadable) as when a file differs.
 set -uo pipefail
-script="$1"
 tree="$(mktemp -d)"
 trap 'rm -rf "$tree"' EXIT
 mkdir -p "$tree/scripts" "$tree/src" "$tree/tests" "$tree/bench" "$tree/tools"
-cp "$script" "$tree/scripts/check-format"
-printf 'BasedOnStyle: LLVM\n' >"$tree/.clang-format"
+check="$tree/scripts/check-format"
+cp "$1" "$check"
 printf 'int x;\n' >"$tree/src/a.cpp"
-for tool in bash dirname sed sort head printf find mktemp; do ln -s "$(command -v "$tool")" "$tree/tools/$tool"; done
+for tool in bash dirname sed sort head printf find; do ln -s "$(command -v "$tool")" "$tree/tools/$tool"; done
 failed=0
-expect() { # expected status, words the output must hold, then the command
-  local want="$1" words="$2"
-  shift 2
+expect() { # the status wanted, words the output must hold, the style file, then the command
+  printf '%b' "$3" >"$tree/.clang-format"
   local output status
-  output="$("$@" 2>&1)"
+  output="$("${@:4}" 2>&1)"
   status=$?
-  if [ "$status" -ne "$want" ] || ! grep -q -- "$words" <<<"$output"; then
-    echo "FAILED: '$*' gave $status (wanted $want) and said: $output"
-    failed=1
-  fi
+  [ "$status" -eq "$1" ] && grep -q -- "$2" <<<"$output" || { echo "FAILED ($status): ${*:4}: $output"; failed=1; }
 }
-expect 0 "as formatted" "$tree/scripts/check-format"
-expect 1 "not installed" env PATH="$tree/tools" bash "$tree/scripts/check-format"
-printf 'BasedOnStyle: [\n' >"$tree/.clang-format"
-expect 1 "clang-format failed" "$tree/scripts/check-format"
-chmod 000 "$tree/.clang-format"
-[ "$(id -u)" -ne 0 ] && expect 1 "cannot read" "$tree/scripts/check-format"
-rm -f "$tree/.clang-format"
-expect 1 "cannot read" "$tree/scripts/check-format"
-printf 'BasedOnStyle: LLVM\n' >"$tree/.clang-format"
+expect 0 "as formatted" 'BasedOnStyle: LLVM\n' bash "$check"
+expect 1 "not installed" 'BasedOnStyle: LLVM\n' env PATH="$tree/tools" bash "$check"
+expect 1 "clang-format failed" 'BasedOnStyle: [\n' bash "$check"
+withoutStyle() { rm -f "$tree/.clang-format" && bash "$check"; }
+expect 1 "cannot read" '' withoutStyle
 printf 'int  x;\n' >"$tree/src/a.cpp"
-expect 1 "src/a.cpp" "$tree/scripts/check-format"
+expect 1 "src/a.cpp" 'BasedOnStyle: LLVM\n' bash "$check"
 exit "$failed"
