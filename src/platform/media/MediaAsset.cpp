@@ -154,14 +154,19 @@ MediaTime assetDuration(const AVFormatContext* format)
 MediaAsset MediaAsset::load(const std::filesystem::path& path)
 {
     InputFormatPtr format = openInput(path);
+    const int videoIndex = firstStream(format.get(), AVMEDIA_TYPE_VIDEO);
+    const int audioIndex = firstStream(format.get(), AVMEDIA_TYPE_AUDIO);
+    // FFmpeg opens more than movies: a lyrics or subtitle file, or a container
+    // with only data tracks, has nothing to show or hear.
+    if (videoIndex < 0 && audioIndex < 0)
+        throw MediaError("Cannot open “" + path.string() + "”: " + mediaErrorText(AVERROR_STREAM_NOT_FOUND),
+                         AVERROR_STREAM_NOT_FOUND);
     MediaAsset asset;
     asset.path = path;
     asset.duration = assetDuration(format.get());
-    int videoIndex = firstStream(format.get(), AVMEDIA_TYPE_VIDEO);
     if (videoIndex >= 0) asset.video = videoInfo(format.get(), format->streams[videoIndex], videoIndex);
     for (unsigned i = 0; i < format->nb_streams; ++i)
         asset.audioTrackCount += format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
-    int audioIndex = firstStream(format.get(), AVMEDIA_TYPE_AUDIO);
     if (audioIndex >= 0) asset.audio = audioInfo(format.get(), format->streams[audioIndex], audioIndex);
     asset.startTimecode = timecodeOf(format.get(), videoIndex);
     asset.dataEnd = dataEndOf(format.get(), videoIndex >= 0 ? videoIndex : audioIndex);

@@ -71,7 +71,8 @@ struct MediaAsset {
     bool hasAudio() const { return audio.has_value(); }
 
     // Opens and probes the file. Throws MediaError naming the file when it is
-    // missing or is not a movie FFmpeg can read.
+    // missing, is not a movie FFmpeg can read, or holds neither a video nor
+    // an audio track (a subtitle or lyrics file).
     static MediaAsset load(const std::filesystem::path& path);
 
     bool operator==(const MediaAsset&) const = default;

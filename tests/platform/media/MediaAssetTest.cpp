@@ -178,7 +178,15 @@ INSTANTIATE_TEST_SUITE_P(
                                 // Keep the media data, lose the index at the end.
                                 std::ofstream(p, std::ios::binary) << bytes.substr(0, bytes.size() / 3);
                             }},
-                    BadCase{"folder", [](const std::filesystem::path& p) { std::filesystem::create_directory(p); }}),
+                    BadCase{"folder", [](const std::filesystem::path& p) { std::filesystem::create_directory(p); }},
+                    // FFmpeg takes these for a lyrics file and a subtitle track.
+                    BadCase{"lyrics", [](const std::filesystem::path& p) { std::ofstream(p) << "[00:01.00]line\n"; }},
+                    BadCase{"subtitles_only",
+                            [](const std::filesystem::path& p) {
+                                auto text = p.parent_path() / "lines.srt";
+                                std::ofstream(text) << "1\n00:00:01,000 --> 00:00:02,000\nline\n";
+                                runTool("ffmpeg", {"-v", "error", "-i", text.string(), "-c:s", "mov_text", p.string()});
+                            }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
