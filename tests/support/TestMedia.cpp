@@ -201,6 +201,7 @@ MovieFacts inspectMovie(const std::filesystem::path& path)
         }
     }
     facts.durationSeconds = toDouble(keyValues(format)["duration"]);
+    facts.startSeconds = toDouble(keyValues(format)["start_time"]);
     if (facts.hasVideo) {
         std::istringstream times(
             runTool("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",

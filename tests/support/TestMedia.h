@@ -54,6 +54,7 @@ std::filesystem::path makeTestImage(const std::filesystem::path& path, int width
 // What ffprobe and ffmpeg see in a written movie.
 struct MovieFacts {
     double durationSeconds = 0;
+    double startSeconds = 0; // the file's first presentation time
     bool hasVideo = false;
     int width = 0;
     int height = 0;

@@ -1,5 +1,6 @@
 #include "platform/media/MediaAsset.h"
 
+#include "platform/media/MediaDataEnd.h"
 #include "platform/media/MediaError.h"
 #include "platform/media/MediaInput.h"
 
@@ -122,21 +123,6 @@ std::optional<MediaTimecode> timecodeOf(const AVFormatContext* format, int video
     return timecode;
 }
 
-std::optional<MediaTime> dataEndOf(AVFormatContext* format, int index)
-{
-    if (index < 0 || !format->pb) return std::nullopt;
-    const int64_t size = avio_size(format->pb);
-    if (size <= 0) return std::nullopt;
-    AVStream* stream = format->streams[index];
-    std::optional<int64_t> missing;
-    for (int i = 0, count = avformat_index_get_entries_count(stream); i < count; ++i) {
-        const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
-        if (entry->pos + entry->size > size && (!missing || entry->timestamp < *missing)) missing = entry->timestamp;
-    }
-    if (!missing) return std::nullopt;
-    return streamTime(format, stream, *missing);
-}
-
 MediaTime assetDuration(const AVFormatContext* format)
 {
     if (format->duration != AV_NOPTS_VALUE && format->duration > 0) return MediaTime{format->duration, AV_TIME_BASE};
@@ -154,17 +140,22 @@ MediaTime assetDuration(const AVFormatContext* format)
 MediaAsset MediaAsset::load(const std::filesystem::path& path)
 {
     InputFormatPtr format = openInput(path);
+    const int videoIndex = firstStream(format.get(), AVMEDIA_TYPE_VIDEO);
+    const int audioIndex = firstStream(format.get(), AVMEDIA_TYPE_AUDIO);
+    // FFmpeg opens more than movies: a lyrics or subtitle file, or a container
+    // with only data tracks, has nothing to show or hear.
+    if (videoIndex < 0 && audioIndex < 0)
+        throw MediaError("Cannot open “" + path.string() + "”: " + mediaErrorText(AVERROR_STREAM_NOT_FOUND),
+                         AVERROR_STREAM_NOT_FOUND);
     MediaAsset asset;
     asset.path = path;
     asset.duration = assetDuration(format.get());
-    int videoIndex = firstStream(format.get(), AVMEDIA_TYPE_VIDEO);
     if (videoIndex >= 0) asset.video = videoInfo(format.get(), format->streams[videoIndex], videoIndex);
     for (unsigned i = 0; i < format->nb_streams; ++i)
         asset.audioTrackCount += format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
-    int audioIndex = firstStream(format.get(), AVMEDIA_TYPE_AUDIO);
     if (audioIndex >= 0) asset.audio = audioInfo(format.get(), format->streams[audioIndex], audioIndex);
     asset.startTimecode = timecodeOf(format.get(), videoIndex);
-    asset.dataEnd = dataEndOf(format.get(), videoIndex >= 0 ? videoIndex : audioIndex);
+    asset.dataEnd = dataEndOf(path, format.get(), videoIndex >= 0 ? videoIndex : audioIndex);
     return asset;
 }
 

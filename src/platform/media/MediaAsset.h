@@ -62,9 +62,11 @@ struct MediaAsset {
     int audioTrackCount = 0;
     std::optional<MediaTimecode> startTimecode;
     // Where the data of the first video track (else audio track) runs out in
-    // a file shorter than its index says, cut short with its index first:
-    // the time of the first frame whose bytes lie past the file's end. None
-    // when every frame is there or the index does not say.
+    // a file shorter than its header or index says (a recording broken off, a
+    // copy cut short): a time at or before which every frame of the track is
+    // in the file, the start of its last whole picture or a little earlier.
+    // None when the data reaches the duration (within a few frames), and when
+    // the container cannot tell without being read whole.
     std::optional<MediaTime> dataEnd;
 
     bool hasVideo() const { return video.has_value(); }
@@ -78,7 +80,8 @@ struct MediaAsset {
     }
 
     // Opens and probes the file. Throws MediaError naming the file when it is
-    // missing or is not a movie FFmpeg can read.
+    // missing, is not a movie FFmpeg can read, or holds neither a video nor
+    // an audio track (a subtitle or lyrics file).
     static MediaAsset load(const std::filesystem::path& path);
 
     bool operator==(const MediaAsset&) const = default;

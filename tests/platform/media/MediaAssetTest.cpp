@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <fstream>
+#include <sstream>
 
 using namespace zanto;
 using namespace zanto::test;
@@ -178,7 +182,154 @@ INSTANTIATE_TEST_SUITE_P(
                                 // Keep the media data, lose the index at the end.
                                 std::ofstream(p, std::ios::binary) << bytes.substr(0, bytes.size() / 3);
                             }},
-                    BadCase{"folder", [](const std::filesystem::path& p) { std::filesystem::create_directory(p); }}),
+                    BadCase{"folder", [](const std::filesystem::path& p) { std::filesystem::create_directory(p); }},
+                    // FFmpeg takes these for a lyrics file and a subtitle track.
+                    BadCase{"lyrics", [](const std::filesystem::path& p) { std::ofstream(p) << "[00:01.00]line\n"; }},
+                    BadCase{"subtitles_only",
+                            [](const std::filesystem::path& p) {
+                                auto text = p.parent_path() / "lines.srt";
+                                std::ofstream(text) << "1\n00:00:01,000 --> 00:00:02,000\nline\n";
+                                runTool("ffmpeg", {"-v", "error", "-i", text.string(), "-c:s", "mov_text", p.string()});
+                            }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Movies of each container, whole or cut short as a copy broken off is: five
+// seconds with a key frame every half second (two with B-frames), so a cut
+// lands past several clusters and fragments.
+struct DataEndCase {
+    const char* name;
+    const char* file;
+    const char* movflags; // copied over itself with these MP4 flags first; null: as written
+    void (*change)(const std::filesystem::path&);
+    bool whole;             // every frame stays in the file
+    bool reordered = false; // B-frames and the sound half a second late: an edit list in MP4
+};
+
+void PrintTo(const DataEndCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+void keepShare(const std::filesystem::path& path, double share)
+{
+    std::filesystem::resize_file(path, uintmax_t(double(std::filesystem::file_size(path)) * share));
+}
+
+void keepTwoFifths(const std::filesystem::path& path)
+{
+    keepShare(path, 0.4);
+}
+
+void appendJunk(const std::filesystem::path& path)
+{
+    std::ofstream(path, std::ios::app | std::ios::binary) << std::string(5000, 'Z');
+}
+
+struct Packet {
+    double shown = 0;
+    uintmax_t size = 0, pos = 0;
+    char flags[4] = {};
+};
+
+// Cuts through the middle of the video packet nearest the middle of the file
+// that `pick` chooses, given the packet decoded before it.
+void tearPacket(const std::filesystem::path& path, bool (*pick)(const Packet& before, const Packet& packet))
+{
+    std::istringstream lines(runTool("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                                                 "packet=pts_time,size,pos,flags", "-of", "csv=p=0", path.string()}));
+    const double middle = double(std::filesystem::file_size(path)) / 2;
+    Packet before, packet;
+    uintmax_t at = 0;
+    for (std::string line; std::getline(lines, line); before = packet) {
+        std::sscanf(line.c_str(), "%lf,%ju,%ju,%3s", &packet.shown, &packet.size, &packet.pos, packet.flags);
+        if (pick(before, packet) && std::abs(double(packet.pos) - middle) < std::abs(double(at) - middle))
+            at = packet.pos + packet.size / 2;
+    }
+    std::filesystem::resize_file(path, at);
+}
+
+void tearKeyFrame(const std::filesystem::path& path)
+{
+    tearPacket(path, [](const Packet&, const Packet& packet) { return packet.flags[0] == 'K'; });
+}
+
+// Cuts through a B-frame right behind the reference frame it is shown before:
+// that reference is whole in the file, the frames shown ahead of it are not.
+void tearAfterReference(const std::filesystem::path& path)
+{
+    tearPacket(path, [](const Packet& before, const Packet& packet) { return packet.shown < before.shown; });
+}
+
+std::filesystem::path makeDataEndMovie(const std::filesystem::path& path, const DataEndCase& c)
+{
+    TestMovieOptions options;
+    options.durationSeconds = 5;
+    options.bFrames = c.reordered;
+    options.audioDelaySeconds = c.reordered ? 0.5 : 0;
+    if (!c.movflags) return makeTestMovie(path, options);
+    auto written = makeTestMovie(path.parent_path() / ("written-" + path.filename().string()), options);
+    runTool("ffmpeg", {"-v", "error", "-i", written.string(), "-c", "copy", "-movflags", c.movflags, path.string()});
+    return path;
+}
+
+class MediaAssetDataEnd : public testing::TestWithParam<DataEndCase> { };
+
+TEST_P(MediaAssetDataEnd, TellsWhereTheDataOfACutFileRunsOut)
+{
+    const DataEndCase& c = GetParam();
+    TempDir dir;
+    const auto path = makeDataEndMovie(dir / c.file, c);
+    const std::vector<double> written = c.whole ? std::vector<double>{} : inspectMovie(path).frameTimes;
+    c.change(path);
+    const MediaAsset asset = MediaAsset::load(path);
+    if (c.whole) {
+        EXPECT_FALSE(asset.dataEnd) << asset.dataEnd.value_or(MediaTime{}).seconds();
+        return;
+    }
+    // What ffmpeg decodes from what is left, on the probe's clock.
+    const MovieFacts left = inspectMovie(path);
+    ASSERT_FALSE(left.frameTimes.empty());
+    const double last = *std::max_element(left.frameTimes.begin(), left.frameTimes.end()) - left.startSeconds;
+    if (asset.dataEnd) {
+        for (double time : written) {
+            if (time - left.startSeconds > asset.dataEnd->seconds() + 1e-6) continue;
+            EXPECT_TRUE(std::ranges::any_of(left.frameTimes, [&](double t) { return std::abs(t - time) < 1e-3; }))
+                << "the picture at " << time << " s is gone";
+        }
+        EXPECT_GT(asset.dataEnd->seconds(), last - 0.5);
+    } else {
+        // The container's own duration already ends with the data.
+        EXPECT_LE(asset.duration.seconds(), last + 3.0 / 30);
+    }
+    EXPECT_LT(asset.dataEnd.value_or(asset.duration).seconds(), 4.0);
+}
+
+constexpr const char* fragmented = "frag_keyframe+empty_moov";
+constexpr const char* faststart = "+faststart";
+
+void asWritten(const std::filesystem::path&) { }
+
+const DataEndCase dataEndCases[] = {
+    {"fragmented_mp4", "f.mp4", fragmented, asWritten, true},
+    {"faststart_mp4", "s.mp4", faststart, asWritten, true},
+    {"mp4_with_junk", "j.mp4", nullptr, appendJunk, true},
+    {"mov", "m.mov", nullptr, asWritten, true},
+    {"matroska", "m.mkv", nullptr, asWritten, true},
+    {"mpeg_ts", "t.ts", nullptr, asWritten, true},
+    {"avi", "a.avi", nullptr, asWritten, true},
+    {"mp4_edit_list", "e.mp4", nullptr, asWritten, true, true},
+    {"matroska_b_frames_late_sound", "e.mkv", nullptr, asWritten, true, true},
+    {"cut_matroska", "m.mkv", nullptr, keepTwoFifths, false},
+    {"cut_matroska_torn_key_frame", "k.mkv", nullptr, tearKeyFrame, false},
+    {"cut_matroska_b_frames", "b.mkv", nullptr, tearAfterReference, false, true},
+    {"cut_avi", "a.avi", nullptr, keepTwoFifths, false},
+    // FFmpeg scales a cut AVI's length by its size: this early, past the data.
+    {"cut_avi_early", "a.avi", nullptr, [](const auto& p) { keepShare(p, 0.15); }, false},
+    {"cut_fragmented_mp4", "f.mp4", fragmented, keepTwoFifths, false},
+    {"cut_faststart_mp4", "s.mp4", faststart, keepTwoFifths, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, MediaAssetDataEnd, testing::ValuesIn(dataEndCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,0 +1,87 @@
+// How long the probe takes on a 1080p 60 s movie, where it may read the file's
+// tail to find where the data stops: Matroska with its index (cues) at the end,
+// without one, and cut short (its cues lost); an AVI cut short (its index lost,
+// its chunks counted); MP4 for reference. The files stay in the page cache, so
+// this measures the work, not the disk.
+#include "platform/media/MediaAsset.h"
+#include "BenchShell.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+using namespace zanto;
+using bench::shell;
+using bench::shellQuoted;
+
+std::filesystem::path workFolder()
+{
+    static const std::filesystem::path folder = bench::benchFolder("zanto-bench-probe");
+    return folder;
+}
+
+std::string quoted(const char* name)
+{
+    return shellQuoted((workFolder() / name).string());
+}
+
+void keepShare(const char* from, const char* to, double share)
+{
+    std::filesystem::copy_file(workFolder() / from, workFolder() / to,
+                               std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::resize_file(workFolder() / to,
+                                 uintmax_t(double(std::filesystem::file_size(workFolder() / from)) * share));
+}
+
+void makeMovies()
+{
+    if (std::filesystem::exists(workFolder() / "cut.avi")) return;
+    shell("ffmpeg -v error -y -f lavfi -i testsrc2=s=1920x1080:r=30:d=60 -f lavfi -i sine=frequency=440:d=60 "
+          "-c:v libx264 -threads 3 -preset ultrafast -g 60 -pix_fmt yuv420p -c:a aac -ac 2 "
+          + quoted("whole.mkv"));
+    shell("ffmpeg -v error -y -i " + quoted("whole.mkv") + " -c copy " + quoted("whole.mp4"));
+    // Written to a pipe, Matroska gets no cues.
+    shell("ffmpeg -v error -y -i " + quoted("whole.mkv") + " -c copy -f matroska - > " + quoted("nocues.mkv"));
+    shell("ffmpeg -v error -y -i " + quoted("whole.mkv") + " -c copy -bsf:v h264_mp4toannexb " + quoted("whole.avi"));
+    keepShare("whole.mkv", "cut.mkv", 0.6);
+    keepShare("whole.avi", "cut.avi", 0.6);
+}
+
+void BM_Probe(benchmark::State& state, const char* name)
+{
+    const std::filesystem::path path = workFolder() / name;
+    MediaAsset asset;
+    for (auto _ : state) {
+        asset = MediaAsset::load(path);
+        benchmark::DoNotOptimize(asset);
+    }
+    state.counters["duration_s"] = asset.duration.seconds();
+    state.counters["data_end_s"] = asset.dataEnd ? asset.dataEnd->seconds() : -1;
+}
+
+BENCHMARK_CAPTURE(BM_Probe, mp4, "whole.mp4")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Probe, matroska_with_cues, "whole.mkv")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Probe, matroska_without_cues, "nocues.mkv")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Probe, matroska_cut, "cut.mkv")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Probe, avi_cut, "cut.avi")->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    makeMovies();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    // ZANTO_BENCH_KEEP leaves the movies for the next run.
+    if (!std::getenv("ZANTO_BENCH_KEEP")) {
+        std::error_code ignored;
+        std::filesystem::remove_all(workFolder(), ignored);
+    }
+    return 0;
+}

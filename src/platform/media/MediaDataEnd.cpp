@@ -1,0 +1,313 @@
+#include "platform/media/MediaDataEnd.h"
+
+#include "platform/media/MediaInput.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <cstdio>
+#include <deque>
+#include <fstream>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace zanto::media {
+namespace {
+
+// How far a file's data reaches: `reach`, where the last data of any stream
+// ends, in AV_TIME_BASE units of the file's clock; `safe`, in the stream's own
+// ticks, a time at or before which every frame of the stream is there.
+struct DataReach {
+    int64_t reach = 0;
+    int64_t safe = 0;
+};
+
+// A shortfall within this much is rounding, a last frame's length the file
+// does not state, or a track ending a little before the others.
+int64_t slackOf(const AVStream* stream)
+{
+    const AVRational rate = stream->avg_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) return AV_TIME_BASE / 10;
+    return std::max<int64_t>(AV_TIME_BASE / 20, av_rescale(2 * AV_TIME_BASE, rate.den, rate.num));
+}
+
+// A per-sample index (MP4, MOV, an AVI's idx1) gives every frame's bytes, its
+// entries in decoding order. No frame decoded from the first entry whose bytes
+// pass the file's end on shows before that entry's decoding time, so every
+// frame shown up to the entry before it is there. Matroska's cues carry no
+// sizes and say nothing here.
+std::optional<DataReach> indexedReach(AVStream* stream, int64_t fileSize)
+{
+    for (int i = 0, count = avformat_index_get_entries_count(stream); i < count; ++i) {
+        const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
+        if (entry->size <= 0 || entry->pos + entry->size <= fileSize) continue;
+        const int64_t safe = i > 0 ? avformat_index_get_entry(stream, i - 1)->timestamp : entry->timestamp;
+        return DataReach{av_rescale_q(entry->timestamp, stream->time_base, AV_TIME_BASE_Q), safe};
+    }
+    return std::nullopt;
+}
+
+// Whether FFmpeg's index reaches `shortOf` with every entry inside the file.
+bool indexReaches(AVStream* stream, int64_t shortOf, int64_t fileSize)
+{
+    int64_t last = AV_NOPTS_VALUE;
+    for (int i = 0, count = avformat_index_get_entries_count(stream); i < count; ++i) {
+        const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
+        if (entry->pos >= fileSize) return false;
+        last = std::max(last, entry->timestamp);
+    }
+    return last != AV_NOPTS_VALUE && av_rescale_q(last, stream->time_base, AV_TIME_BASE_Q) >= shortOf;
+}
+
+// A file read for FFmpeg that, once given a floor, seeks nowhere before it and
+// reads at most `budget` bytes more: a demuxer that loses its place in the
+// tail can neither go back to the start nor read the file whole.
+struct GuardedFile {
+    std::FILE* file = nullptr;
+    int64_t size = 0;
+    int64_t floor = 0;
+    int64_t budget = INT64_MAX;
+    bool exhausted = false;
+};
+
+int readGuarded(void* opaque, uint8_t* buffer, int size)
+{
+    auto* guarded = static_cast<GuardedFile*>(opaque);
+    if (guarded->budget <= 0) {
+        guarded->exhausted = true;
+        return AVERROR_EOF;
+    }
+    const size_t got = std::fread(buffer, 1, size_t(std::min<int64_t>(size, guarded->budget)), guarded->file);
+    guarded->budget -= int64_t(got);
+    return got > 0 ? int(got) : AVERROR_EOF;
+}
+
+int64_t seekGuarded(void* opaque, int64_t offset, int whence)
+{
+    auto* guarded = static_cast<GuardedFile*>(opaque);
+    if (whence == AVSEEK_SIZE) return guarded->size;
+    whence &= ~AVSEEK_FORCE;
+    const int64_t target = whence == SEEK_END   ? guarded->size + offset
+                           : whence == SEEK_CUR ? ftello(guarded->file) + offset
+                                                : offset;
+    if (target < guarded->floor) return AVERROR(EPERM);
+    if (fseeko(guarded->file, target, SEEK_SET) != 0) return AVERROR(errno);
+    return target;
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+struct IoDeleter {
+    void operator()(AVIOContext* io) const
+    {
+        av_freep(&io->buffer);
+        avio_context_free(&io);
+    }
+};
+
+// What a read from a cluster to the file's end found.
+struct Tail {
+    int64_t reach = AV_NOPTS_VALUE; // AV_TIME_BASE units
+    std::deque<int64_t> shown;      // the stream's last presentation times, in decoding order
+    bool endsWithStream = false;    // the file's last packet is the stream's, and may be torn
+    bool whole = false;             // read to the file's end
+};
+
+void note(Tail& tail, const AVStream& stream, const AVPacket& packet, int index, AVRational base)
+{
+    const int64_t at = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
+    if (at == AV_NOPTS_VALUE) return;
+    const int64_t end = at + std::max<int64_t>(packet.duration, 0);
+    tail.reach = std::max(tail.reach, av_rescale_q(end, stream.time_base, AV_TIME_BASE_Q));
+    tail.endsWithStream = packet.stream_index == index;
+    if (!tail.endsWithStream) return;
+    tail.shown.push_back(av_rescale_q(at, stream.time_base, base));
+    if (tail.shown.size() > 32) tail.shown.pop_front();
+}
+
+constexpr std::string_view clusterId = "\x1f\x43\xb6\x75";
+
+// The first cluster that starts in [from, fileSize), laid out as Matroska
+// writers do: its ID, its size, then its time (after an optional CRC-32).
+std::optional<int64_t> firstCluster(const std::filesystem::path& path, int64_t from, int64_t fileSize)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> bytes(size_t(fileSize - from));
+    in.seekg(from);
+    in.read(bytes.data(), std::streamsize(bytes.size()));
+    bytes.resize(size_t(in.gcount()));
+    auto at = [&](size_t i) { return i < bytes.size() ? uint8_t(bytes[i]) : uint8_t(0); };
+    const std::string_view text(bytes.data(), bytes.size());
+    for (size_t found = text.find(clusterId); found != text.npos; found = text.find(clusterId, found + 1)) {
+        size_t i = found + clusterId.size();
+        if (at(i) == 0) continue;
+        i += size_t(std::countl_zero(at(i))) + 1;
+        if (at(i) == 0xbf && at(i + 1) == 0x84) i += 6;
+        if (at(i) == 0xe7) return from + int64_t(found);
+    }
+    return std::nullopt;
+}
+
+// Reads the packets from the cluster at `cluster` to the file's end, through a
+// second reader of the file guarded as above.
+std::optional<Tail> readMatroskaTail(const std::filesystem::path& path, const AVFormatContext* format, int index,
+                                     int64_t cluster, int64_t fileSize)
+{
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) return std::nullopt;
+    GuardedFile guarded{file.get(), fileSize};
+    constexpr int bufferSize = 64 * 1024;
+    auto* buffer = static_cast<uint8_t*>(av_malloc(bufferSize));
+    if (!buffer) return std::nullopt;
+    std::unique_ptr<AVIOContext, IoDeleter> io(
+        avio_alloc_context(buffer, bufferSize, 0, &guarded, readGuarded, nullptr, seekGuarded));
+    if (!io) {
+        av_free(buffer);
+        return std::nullopt;
+    }
+    AVFormatContext* raw = avformat_alloc_context();
+    if (!raw) return std::nullopt;
+    raw->pb = io.get();
+    raw->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // avformat_open_input frees the context itself on failure.
+    if (avformat_open_input(&raw, nullptr, format->iformat, nullptr) < 0) return std::nullopt;
+    InputFormatPtr tail(raw);
+    guarded.floor = cluster;
+    guarded.budget = fileSize - cluster + bufferSize;
+    avio_flush(tail->pb);
+    // FFmpeg's Matroska reader ends its header having read the first
+    // cluster's ID and goes on from that cluster's size: the jump lands just
+    // after another cluster's ID.
+    if (av_seek_frame(tail.get(), -1, cluster + int64_t(clusterId.size()), AVSEEK_FLAG_BYTE) < 0) return std::nullopt;
+    Tail found;
+    PacketPtr packet = allocatePacket();
+    int status = 0;
+    while ((status = av_read_frame(tail.get(), packet.get())) >= 0) {
+        note(found, *tail->streams[packet->stream_index], *packet, index, format->streams[index]->time_base);
+        av_packet_unref(packet.get());
+    }
+    found.whole = status == AVERROR_EOF && !guarded.exhausted;
+    return found;
+}
+
+// How many frames at most one frame of `shown` follows in decoding yet comes
+// before in showing.
+int reorderDepth(const std::deque<int64_t>& shown)
+{
+    int depth = 0;
+    for (size_t j = 0; j < shown.size(); ++j) {
+        int later = 0;
+        for (size_t i = 0; i < j; ++i) later += shown[i] > shown[j];
+        depth = std::max(depth, later);
+    }
+    return depth;
+}
+
+// The file's last packet may be torn and is left out. A frame is shown at
+// most `delay` frames after those decoded before it, so no frame still
+// missing shows before the earliest of the last delay + 1 read.
+std::optional<int64_t> safeTime(const Tail& tail, int delay)
+{
+    const size_t whole = tail.shown.size() - (tail.endsWithStream ? 1 : 0);
+    const size_t span = size_t(std::max(delay, reorderDepth(tail.shown))) + 1;
+    if (whole < span) return std::nullopt;
+    return *std::min_element(tail.shown.begin() + std::ptrdiff_t(whole - span),
+                             tail.shown.begin() + std::ptrdiff_t(whole));
+}
+
+// Matroska writes its index last, so a file cut short has none to its end; but
+// every cluster carries its time, and a read from a cluster to the file's end
+// tells where the data stops. The read starts at the first cluster in the last
+// 1 MiB, then 4 and 16 MiB when that holds too few of the stream's frames.
+std::optional<DataReach> matroskaReach(const std::filesystem::path& path, const AVFormatContext* format, int index,
+                                       int64_t fileSize, int64_t shortOf)
+{
+    const int delay = format->streams[index]->codecpar->video_delay;
+    for (int64_t window = 1 << 20; window <= 16 << 20; window *= 4) {
+        const int64_t from = std::max<int64_t>(0, fileSize - window);
+        const std::optional<int64_t> cluster = firstCluster(path, from, fileSize);
+        const std::optional<Tail> tail =
+            cluster ? readMatroskaTail(path, format, index, *cluster, fileSize) : std::nullopt;
+        if (tail && tail->whole) {
+            if (tail->reach >= shortOf) return std::nullopt;
+            if (std::optional<int64_t> safe = safeTime(*tail, delay)) return DataReach{tail->reach, *safe};
+        }
+        if (from == 0) break;
+    }
+    return std::nullopt;
+}
+
+// An AVI's frames carry no times: the n-th chunk of a video stream is its n-th
+// frame. Without the index at the file's end, the chunks are counted by their
+// headers from the start, their data skipped: one small read per chunk,
+// whatever the file's size.
+std::optional<DataReach> aviReach(const std::filesystem::path& path, const AVFormatContext* format, int index,
+                                  int64_t fileSize)
+{
+    const AVStream* stream = format->streams[index];
+    if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO || index > 99) return std::nullopt;
+    const std::array<char, 2> number{char('0' + index / 10), char('0' + index % 10)};
+    std::ifstream in(path, std::ios::binary);
+    constexpr int64_t maxChunks = int64_t(1) << 23;
+    int64_t frames = 0;
+    int64_t at = 0;
+    bool cut = false;
+    for (int64_t chunks = 0; at < fileSize && !cut; ++chunks) {
+        if (chunks == maxChunks) return std::nullopt;
+        std::array<char, 12> head{};
+        in.clear();
+        in.seekg(at);
+        in.read(head.data(), head.size());
+        const std::string_view id(head.data(), 4), type(head.data() + 8, 4);
+        auto byte = [&](int i) { return int64_t(uint8_t(head[size_t(i)])); };
+        const int64_t size = byte(4) | byte(5) << 8 | byte(6) << 16 | byte(7) << 24;
+        if (in.gcount() >= 12 && (id == "RIFF" || (id == "LIST" && (type == "movi" || type == "rec ")))) {
+            at += 12;
+            continue;
+        }
+        cut = in.gcount() < 8 || at + 8 + size > fileSize;
+        frames += !cut && id[0] == number[0] && id[1] == number[1] && (id.ends_with("dc") || id.ends_with("db"));
+        at += 8 + size + (size & 1);
+    }
+    if (!cut) return std::nullopt;
+    const int64_t first = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    return DataReach{av_rescale_q(first + frames, stream->time_base, AV_TIME_BASE_Q),
+                     first + std::max<int64_t>(frames - 1, 0)};
+}
+
+std::optional<DataReach> scannedReach(const std::filesystem::path& path, const AVFormatContext* format, int index,
+                                      int64_t fileSize, int64_t shortOf)
+{
+    const std::string_view demuxer = format->iformat->name;
+    if (demuxer.starts_with("matroska")) return matroskaReach(path, format, index, fileSize, shortOf);
+    if (demuxer == "avi") return aviReach(path, format, index, fileSize);
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<MediaTime> dataEndOf(const std::filesystem::path& path, const AVFormatContext* format, int index)
+{
+    if (index < 0 || !format->pb || format->duration == AV_NOPTS_VALUE || format->duration <= 0) return std::nullopt;
+    const int64_t fileSize = avio_size(format->pb);
+    if (fileSize <= 0) return std::nullopt;
+    AVStream* stream = format->streams[index];
+    const int64_t shortOf = firstPresentationTime(format) + format->duration - slackOf(stream);
+    std::optional<DataReach> data = indexedReach(stream, fileSize);
+    // MPEG-TS and MPEG-PS already take their duration from the last times in
+    // the file: a cut one is simply shorter.
+    if (!data && format->duration_estimation_method != AVFMT_DURATION_FROM_PTS
+        && !indexReaches(stream, shortOf, fileSize))
+        data = scannedReach(path, format, index, fileSize, shortOf);
+    if (!data || data->reach >= shortOf) return std::nullopt;
+    return streamTime(format, stream, data->safe);
+}
+
+} // namespace zanto::media

@@ -1,0 +1,27 @@
+#pragma once
+// Where a movie's data really runs out when the file is shorter than its
+// header or index says: a recording broken off, a copy cut short. For the
+// probe; inside the media layer only.
+#include "platform/media/MediaTime.h"
+
+#include <filesystem>
+#include <optional>
+
+struct AVFormatContext;
+
+namespace zanto::media {
+
+// For stream `index` of `format` (opened from `path`, its stream information
+// read): a time from the file's first presentation time at or before which
+// every frame of the stream is in the file, the start of its last whole
+// picture or a little earlier where pictures are reordered. None when the
+// data reaches the stated duration (within a few frames) and when the
+// container cannot tell without being read whole.
+//
+// The index FFmpeg holds answers for MP4 and MOV. A Matroska file whose index
+// does not reach its end has its tail read (at most 16 MiB), an AVI without
+// its index the headers of its chunks (its frames carry no times). `format`
+// is only read: its position is left as it was. Any thread.
+std::optional<MediaTime> dataEndOf(const std::filesystem::path& path, const AVFormatContext* format, int index);
+
+} // namespace zanto::media
