@@ -542,10 +542,11 @@ void Player::setRate(double rate)
         applyForwardEnd();
         mpv_set_property_string(mpv, "play-dir", backward ? "backward" : "forward");
     }
-    if (!backward && engine_->atEnd && endHandler_) {
-        // Forward play asked for at the end ends at once.
+    if (!backward && atEnd()) {
+        // Forward play asked for at the end ends at once, as it would on
+        // reaching it: an end, or a file whose data ran out.
         engine_->post([this, id = item_->id] {
-            if (endHandler_ && item_ && item_->id == id) endHandler_(id);
+            if (item_ && item_->id == id && rate_ > 0) handleEndOfFile();
         });
     }
     double speed = std::abs(rate_);
@@ -794,12 +795,26 @@ bool Player::endedShort() const
 }
 
 // Whether the picture at `seconds` stands before where the file landed, so
-// that none of the pictures from there on can be shown. The frame covering
-// a time starts up to a frame before it, and longer before in a movie whose
-// frames last unevenly.
+// that none of the pictures from there on can be shown. With an even frame
+// rate the file landed at the start of the frame covering the time asked;
+// in a movie whose frames last unevenly, that frame starts up to a couple
+// of frames before.
 bool Player::beforeLanding(double seconds) const
 {
-    return engine_->landing && seconds + 2 * item_->asset.frameSeconds() + 0.05 < *engine_->landing;
+    if (!engine_->landing) return false;
+    const double frame = item_->asset.frameSeconds();
+    const bool even = item_->asset.video && item_->asset.video->constantFrameRate;
+    return seconds < *engine_->landing - (even ? frame / 2 : 2 * frame + 0.05);
+}
+
+// Whether mpv stands at the end of the file's data. Read as well as
+// observed: a file whose data ran out while it loaded, paused, reaches its
+// end without mpv telling of the change.
+bool Player::atEnd() const
+{
+    int reached = 0;
+    const bool read = mpv_get_property(engine_->mpv.get(), "eof-reached", MPV_FORMAT_FLAG, &reached) >= 0;
+    return engine_->atEnd || (read && reached);
 }
 
 void Player::handleTimePosition(double seconds)

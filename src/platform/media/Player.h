@@ -163,6 +163,7 @@ private:
     void handleEndOfFile();
     bool endedShort() const;
     bool beforeLanding(double seconds) const;
+    bool atEnd() const;
     void handleDamage();
     void reportFailure();
     void handleTimePosition(double seconds);

@@ -17,6 +17,7 @@
 #include <cmath>
 #include <fstream>
 #include <optional>
+#include <sstream>
 
 using namespace zanto;
 using namespace zanto::test;
@@ -170,24 +171,35 @@ TEST_F(PlayerTest, TheLastSeekAskedAroundALoadWins)
 }
 
 // A Matroska movie cut after it was written loses its index, kept at its
-// end; an item loaded past where its data stops has no picture to show.
+// end. An item loaded where its data has stopped, past its last picture,
+// fails, paused or playing; one loaded a few pictures before plays.
 TEST_F(PlayerTest, AnItemLoadedPastTheDataOfACutMovieFails)
 {
     const auto cut = clip().parent_path() / "cut.mkv";
     runTool("ffmpeg", {"-v", "error", "-y", "-i", clip().string(), "-c", "copy", cut.string()});
     std::filesystem::resize_file(cut, std::filesystem::file_size(cut) * 2 / 5);
+    const std::string times = runTool("ffprobe", {"-v", "quiet", "-select_streams", "v", "-show_entries",
+                                                  "frame=pts_time", "-of", "csv=p=0", cut.string()});
+    const double start = inspectMovie(cut).startSeconds;
+    double last = 0; // the latest picture decoded, on the player's clock
+    for (std::istringstream lines(times); lines >> std::ws && !lines.eof();) {
+        std::string line;
+        std::getline(lines, line);
+        last = std::max(last, std::stod(line) - start);
+    }
     std::vector<uint64_t> failed;
     player.setFailureHandler([&](uint64_t id) { failed.push_back(id); });
-    for (const bool paused : {true, false}) {
+    for (const auto& [seconds, paused, fails] : std::vector<std::tuple<double, bool, bool>>{
+             {last + 2.0 / 30, true, true}, {last + 2.0 / 30, false, true}, {last - 3.0 / 30, true, false}}) {
         PlayerItemRef item = Player::open(cut);
-        player.setEndTimes(at(1.5), at(1.9));
-        player.replaceCurrentItem(item, at(1.5));
-        player.seek(at(1.5), [&](bool done) {
+        player.setEndTimes(at(seconds), at(1.9));
+        player.replaceCurrentItem(item, at(seconds));
+        player.seek(at(seconds), [&, paused = paused](bool done) {
             if (done && !paused) player.play();
         });
-        EXPECT_TRUE(waitFor([&] { return !failed.empty() && failed.back() == item->id; })) << paused;
+        EXPECT_EQ(waitFor([&] { return !failed.empty() && failed.back() == item->id; }, fails ? 5000 : 500), fails)
+            << seconds << (paused ? " paused" : " playing");
     }
-    EXPECT_EQ(failed.size(), 2u);
 }
 
 TEST_F(PlayerTest, ForwardPlayReportsTheEndOnceAndOnlyForTheCurrentItem)
