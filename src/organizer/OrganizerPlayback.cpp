@@ -151,12 +151,13 @@ void OrganizerPlayback::showVideo(const OrganizerItem& item, bool autoplay)
     }
     const double lo = item.start + offset;
     const double hi = item.end + offset;
+    // A file cut short before the item would play black for its length;
+    // whatever length FFmpeg gives the rest, the movie is damaged.
+    if (opened->asset.dataEnd && lo >= opened->asset.dataEnd->seconds()) return unreadable(source->path);
     if (lo < 0 || hi > duration + sourceTolerance) {
         stop();
         return message("映像の範囲外です。区間または補正秒を確認してください。");
     }
-    // A file cut short before the item would play black for its length.
-    if (opened->asset.dataEnd && lo >= opened->asset.dataEnd->seconds()) return unreadable(source->path);
     preview_->rangeBar().configure(item, std::max(item.end, duration - offset));
     preview_->overlay().setBackground(QImage());
     player_->setEndTimes(at(lo), at(hi));

@@ -361,14 +361,14 @@ TEST_F(OrganizerPlayback, DraggingBackToTheInPointDuringTheLoadStaysThere)
 // Damaged movies of every kind a user meets: its index first and its data
 // cut before the item; cut with its index lost; random bytes; empty; a
 // Matroska movie cut with its index (kept at its end) lost, before the item
-// or inside it; a file with nothing to play (lyrics FFmpeg reads as
-// subtitles); one that is gone.
+// or inside it; an AVI cut the same way, which FFmpeg takes for a shorter
+// movie; a file with nothing to play (lyrics FFmpeg reads as subtitles); one
+// that is gone.
 class OrganizerPlaybackDamaged : public OrganizerPlayback {
 protected:
     static std::filesystem::path damaged(const std::string& kind)
     {
-        const bool matroska = kind.starts_with("matroska");
-        const auto path = *media / (kind + (matroska ? ".mkv" : ".mp4"));
+        const auto path = *media / (kind + (kind.starts_with("matroska") ? ".mkv" : kind == "avi" ? ".avi" : ".mp4"));
         if (std::filesystem::exists(path) || kind == "missing") return path;
         if (kind == "random") {
             std::ofstream bytes(path, std::ios::binary);
@@ -427,10 +427,11 @@ const QString unreadable = "「indexFirst.mp4」、「indexLost.mp4」、「rand
 // stop says why after it.
 TEST_F(OrganizerPlaybackDamaged, EveryContainerAndARunEndingInAStopAreNamedOnce)
 {
-    ASSERT_TRUE(openRow({"intact", "matroska", "lyrics", "indexFirst", "empty", "missing", "intact"}));
-    const QString last = "「matroska.mkv」、「lyrics.mp4」、「indexFirst.mp4」、「empty.mp4」を読み込めません。 "
-                         "映像を再接続してください：missing";
-    EXPECT_EQ(linesPlayingUntil(last), (std::vector<QString>{"1/7 intact — ", last}));
+    ASSERT_TRUE(openRow({"intact", "matroska", "lyrics", "indexFirst", "avi", "empty", "missing", "intact"}));
+    const QString last =
+        "「matroska.mkv」、「lyrics.mp4」、「indexFirst.mp4」、「avi.avi」、「empty.mp4」を読み込めません。 "
+        "映像を再接続してください：missing";
+    EXPECT_EQ(linesPlayingUntil(last), (std::vector<QString>{"1/8 intact — ", last}));
 }
 
 // Cut inside the item, the Matroska movie plays what it holds of it, then

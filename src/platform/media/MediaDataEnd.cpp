@@ -299,7 +299,14 @@ std::optional<MediaTime> dataEndOf(const std::filesystem::path& path, const AVFo
     const int64_t fileSize = avio_size(format->pb);
     if (fileSize <= 0) return std::nullopt;
     AVStream* stream = format->streams[index];
-    const int64_t shortOf = firstPresentationTime(format) + format->duration - slackOf(stream);
+    // An AVI's header counts the frames of each stream, one a tick, while
+    // FFmpeg scales the length of a file cut short by its size: the header
+    // tells how long it was written.
+    int64_t stated = format->duration;
+    if (std::string_view(format->iformat->name) == "avi" && stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO
+        && stream->nb_frames > 0)
+        stated = std::max(stated, av_rescale_q(stream->nb_frames, stream->time_base, AV_TIME_BASE_Q));
+    const int64_t shortOf = firstPresentationTime(format) + stated - slackOf(stream);
     std::optional<DataReach> data = indexedReach(stream, fileSize);
     // MPEG-TS and MPEG-PS already take their duration from the last times in
     // the file: a cut one is simply shorter.

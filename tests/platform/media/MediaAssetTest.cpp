@@ -290,18 +290,14 @@ TEST_P(MediaAssetDataEnd, TellsWhereTheDataOfACutFileRunsOut)
     const MovieFacts left = inspectMovie(path);
     ASSERT_FALSE(left.frameTimes.empty());
     const double last = *std::max_element(left.frameTimes.begin(), left.frameTimes.end()) - left.startSeconds;
-    if (asset.dataEnd) {
-        for (double time : written) {
-            if (time - left.startSeconds > asset.dataEnd->seconds() + 1e-6) continue;
-            EXPECT_TRUE(std::ranges::any_of(left.frameTimes, [&](double t) { return std::abs(t - time) < 1e-3; }))
-                << "the picture at " << time << " s is gone";
-        }
-        EXPECT_GT(asset.dataEnd->seconds(), last - 0.5);
-    } else {
-        // The container's own duration already ends with the data.
-        EXPECT_LE(asset.duration.seconds(), last + 3.0 / 30);
+    ASSERT_TRUE(asset.dataEnd) << "duration " << asset.duration.seconds() << ", pictures to " << last;
+    for (double time : written) {
+        if (time - left.startSeconds > asset.dataEnd->seconds() + 1e-6) continue;
+        EXPECT_TRUE(std::ranges::any_of(left.frameTimes, [&](double t) { return std::abs(t - time) < 1e-3; }))
+            << "the picture at " << time << " s is gone";
     }
-    EXPECT_LT(asset.dataEnd.value_or(asset.duration).seconds(), 4.0);
+    EXPECT_GT(asset.dataEnd->seconds(), last - 0.5);
+    EXPECT_LT(asset.dataEnd->seconds(), 4.0);
 }
 
 constexpr const char* fragmented = "frag_keyframe+empty_moov";
