@@ -20,7 +20,8 @@ namespace zanto::media {
 //
 // The index FFmpeg holds answers for MP4 and MOV. A Matroska file whose index
 // does not reach its end has its tail read (at most 16 MiB), an AVI without
-// its index the headers of its chunks (its frames carry no times). `format`
+// its index the headers of its chunks (its frames carry no times), against
+// the frames its header counts. `format`
 // is only read: its position is left as it was. Any thread.
 std::optional<MediaTime> dataEndOf(const std::filesystem::path& path, const AVFormatContext* format, int index);
 
