@@ -104,7 +104,7 @@ void OrganizerPlayback::showCurrent(bool autoplay)
 {
     const OrganizerItem* onShow = itemOnShow();
     if (!onShow) return;
-    if (!std::exchange(afterUnread_, false)) unreadRun_.clear();
+    if (!namingRun_) unreadRun_.clear();
     generation_ += 1;
     stillTimer_->stop();
     player_->pause();
@@ -266,9 +266,7 @@ void OrganizerPlayback::unreadable(const std::filesystem::path& path)
             stop();
             break;
         }
-        afterUnread_ = true;
         next();
-        afterUnread_ = false;
     } while (failedAgain_);
     namingRun_ = false;
     const QString sentence = QString::fromStdString(cannotReadSentence(unreadRun_));

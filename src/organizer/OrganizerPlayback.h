@@ -125,10 +125,8 @@ private:
     // one before. Once every item of the queue failed, play stops rather
     // than going round the queue for ever.
     std::vector<std::filesystem::path> unreadRun_;
-    // The item being shown follows one that could not be read.
-    bool afterUnread_ = false;
     // A run is being named: the items after its first failure are shown in
-    // turn, and one more of them failed.
+    // turn (and extend the run), and one more of them failed.
     bool namingRun_ = false;
     bool failedAgain_ = false;
     // The status line written since play last stopped; empty when none.
