@@ -135,6 +135,44 @@ MediaTime assetDuration(const AVFormatContext* format)
     return longest;
 }
 
+// A transport or program stream keeps no index: FFmpeg finds a time there
+// by a search over the file's bytes, which lands on a key frame after it.
+bool seeksWithoutIndex(const AVFormatContext* format)
+{
+    return format->duration_estimation_method == AVFMT_DURATION_FROM_PTS;
+}
+
+// The longest stretch between key frames of the video track read from the
+// file's start: three key frames, or the first 16 MiB of the file, whichever
+// comes first (a stretch with no key frame to end it counts whole). Packets
+// only, nothing is decoded. Leaves `format` read on.
+MediaTime keyFrameIntervalOf(AVFormatContext* format, int videoIndex)
+{
+    const AVStream* stream = format->streams[videoIndex];
+    constexpr int64_t budget = 16 << 20;
+    const int64_t from = avio_tell(format->pb);
+    PacketPtr packet = allocatePacket();
+    int64_t firstKey = AV_NOPTS_VALUE, lastKey = AV_NOPTS_VALUE, latest = AV_NOPTS_VALUE, longest = 0;
+    int keys = 0;
+    while (keys < 3 && avio_tell(format->pb) - from < budget && av_read_frame(format, packet.get()) >= 0) {
+        const int64_t at = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+        if (packet->stream_index == videoIndex && at != AV_NOPTS_VALUE) {
+            if (packet->flags & AV_PKT_FLAG_KEY) {
+                if (lastKey != AV_NOPTS_VALUE) longest = std::max(longest, at - lastKey);
+                if (firstKey == AV_NOPTS_VALUE) firstKey = at;
+                lastKey = at;
+                ++keys;
+            }
+            latest = latest == AV_NOPTS_VALUE ? at : std::max(latest, at);
+        }
+        av_packet_unref(packet.get());
+    }
+    if (keys < 3 && lastKey != AV_NOPTS_VALUE) longest = std::max(longest, latest - lastKey);
+    const AVRational frame = av_inv_q(stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : AVRational{25, 1});
+    return MediaTime{longest * stream->time_base.num, stream->time_base.den}
+           + MediaTime{frame.num, frame.den};
+}
+
 } // namespace
 
 MediaAsset MediaAsset::load(const std::filesystem::path& path)
@@ -156,6 +194,9 @@ MediaAsset MediaAsset::load(const std::filesystem::path& path)
     if (audioIndex >= 0) asset.audio = audioInfo(format.get(), format->streams[audioIndex], audioIndex);
     asset.startTimecode = timecodeOf(format.get(), videoIndex);
     asset.dataEnd = dataEndOf(path, format.get(), videoIndex >= 0 ? videoIndex : audioIndex);
+    asset.firstPresentationTime = MediaTime{media::firstPresentationTime(format.get()), AV_TIME_BASE};
+    if (videoIndex >= 0 && seeksWithoutIndex(format.get()))
+        asset.seekPreroll = keyFrameIntervalOf(format.get(), videoIndex);
     return asset;
 }
 

@@ -68,6 +68,16 @@ struct MediaAsset {
     // None when the data reaches the duration (within a few frames), and when
     // the container cannot tell without being read whole.
     std::optional<MediaTime> dataEnd;
+    // The file's first presentation time on its container's own clock: what
+    // every time here is measured from. A transport stream's clock starts
+    // anywhere (1.4 s as FFmpeg writes one, hours on a broadcast recorder).
+    MediaTime firstPresentationTime{0, 1};
+    // How far before a time a seek must aim to land on a key frame at or
+    // before it. Zero where the container's index finds that key frame (MP4,
+    // MOV, Matroska, AVI); a transport or program stream has none, and a seek
+    // there lands on the first key frame after where it aims: the longest
+    // key-frame interval seen near the file's start, and a frame more.
+    MediaTime seekPreroll{0, 1};
 
     bool hasVideo() const { return video.has_value(); }
     bool hasAudio() const { return audio.has_value(); }

@@ -2,6 +2,8 @@
 
 #include "platform/media/MediaError.h"
 
+#include <string_view>
+
 extern "C" {
 #include <libavformat/avformat.h>
 }
@@ -32,6 +34,10 @@ InputFormatPtr openInput(const std::filesystem::path& path)
 
 int64_t firstPresentationTime(const AVFormatContext* format)
 {
+    // An MP4 or MOV movie has a timeline of its own from zero: its duration
+    // is measured from there, and pictures that start later (an empty edit)
+    // start later on it, as players show them.
+    if (std::string_view(format->iformat->name).starts_with("mov,")) return 0;
     return format->start_time == AV_NOPTS_VALUE ? 0 : format->start_time;
 }
 

@@ -20,7 +20,9 @@ std::string fileUrl(const std::filesystem::path& path);
 // file with FFmpeg's message when it cannot.
 InputFormatPtr openInput(const std::filesystem::path& path);
 
-// The file's first presentation time in AV_TIME_BASE units (0 when unknown).
+// The time every time of the file is measured from, in AV_TIME_BASE units:
+// its first presentation time (0 when unknown), or zero for an MP4 or MOV
+// movie, whose timeline starts there.
 int64_t firstPresentationTime(const AVFormatContext* format);
 
 // A time stamp of `stream` as a media time from the file's first presentation time.

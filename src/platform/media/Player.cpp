@@ -77,13 +77,17 @@ std::string quoted(const std::string& value)
 }
 
 // Exact seeks in mpv show the first frame at or after the target; the frame
-// covering a time is the one that starts at or before it. With a constant
-// rate the target moves back to that frame's start.
+// covering a time is the one that starts at or before it, as an export takes
+// it. With a constant rate the target moves back to that frame's start,
+// counted from the first picture: in a Matroska file or a transport stream
+// the sound comes first and the pictures start a little after the file.
 double frameStart(const MediaAsset& asset, double seconds)
 {
     if (!asset.video || !asset.video->constantFrameRate || asset.video->frameDuration.value <= 0) return seconds;
+    const double first = asset.video->timeRange.start.seconds();
+    if (seconds <= first) return seconds;
     const double frame = asset.frameSeconds();
-    return std::max(0.0, std::floor(seconds / frame + 1e-6) * frame);
+    return first + std::floor((seconds - first) / frame + 1e-6) * frame;
 }
 
 } // namespace
@@ -121,6 +125,12 @@ struct Player::Engine {
     bool backward = false;        // mpv plays backwards (a movie without video)
     bool failureReported = false; // the current item's failure was reported
     bool atEnd = false;
+    // The current entry has landed once since it loaded: before that, what
+    // mpv tells of its end is the end of the file before it.
+    bool restarted = false;
+    // How far before a target mpv's demuxer aims (a file without an index
+    // lands on the first key frame after where it aims).
+    double demuxerOffset = 0;
 
     // Backward play of pictures, GUI thread only.
     std::unique_ptr<BackwardPlay> backwardPlay;
@@ -350,7 +360,11 @@ Player::Player(const PlayerOptions& options) : engine_(std::make_unique<Engine>(
              {"keep-open", "yes"},
              {"idle", "yes"},
              {"pause", "yes"},
-             {"rebase-start-time", "yes"},
+             // mpv's own clock, which it rebases by rules of its own (its
+             // Matroska reader counts from the first picture), is turned
+             // into the probe's at the calls to mpv: one clock for the
+             // player, the probe and an export.
+             {"rebase-start-time", "no"},
              {"hwdec", options.hardwareDecoding ? "auto-safe" : "no"},
              {"gpu-hwdec-interop", options.hardwareDecoding ? "auto" : "no"}}) {
         setOption(mpv, name, value);
@@ -421,6 +435,8 @@ void Player::replaceCurrentItem(PlayerItemRef item, const MediaTime& start)
     engine.loadStart.reset();
     engine.landing.reset();
     engine.atEnd = false;
+    engine.restarted = false;
+    engine.demuxerOffset = item_ ? item_->asset.seekPreroll.seconds() : 0.0;
     setRate(0);
     {
         std::lock_guard lock(engine.mutex);
@@ -438,14 +454,15 @@ void Player::replaceCurrentItem(PlayerItemRef item, const MediaTime& start)
     if (!drawsWithOpenGL()) engine.startRendererThread(this);
     // The forward end goes with the file so that it holds from the first frame.
     std::string options =
-        forwardEnd_.isValid() && !engine.backward ? "end=" + secondsText(forwardEnd_.seconds()) : "end=none";
+        forwardEnd_.isValid() && !engine.backward ? "end=" + mpvTime(forwardEnd_.seconds()) : "end=none";
+    if (engine.demuxerOffset > 0) options += ",hr-seek-demuxer-offset=" + secondsText(engine.demuxerOffset);
     if (const std::string filters = uprightFilters(item_->asset); !filters.empty())
         options += ",video-rotate=no,vf=" + quoted(filters);
     // Loaded at its start and sought there once loaded, mpv may show the
     // file's first frame meanwhile, a picture from another moment.
     if (start.isValid()) {
         engine.loadStart = frameStart(item_->asset, start.seconds());
-        options += ",start=" + secondsText(*engine.loadStart);
+        options += ",start=" + mpvTime(*engine.loadStart);
         seek_.stage = PendingSeek::Stage::ByLoad;
         seek_.target = *engine.loadStart;
     }
@@ -476,7 +493,7 @@ void Player::applyForwardEnd()
     // mpv reads `end` in backward play as where playing backwards ends (and
     // stops at once); the reverse end is watched here instead.
     const bool forward = forwardEnd_.isValid() && !engine_->backward;
-    const std::string end = forward ? secondsText(forwardEnd_.seconds()) : "none";
+    const std::string end = forward ? mpvTime(forwardEnd_.seconds()) : "none";
     mpv_set_property_string(engine_->mpv.get(), "file-local-options/end", end.c_str());
 }
 
@@ -560,9 +577,7 @@ double Player::currentTime() const
     if (engine_->backwardPlay->active()) return engine_->backwardPlay->standInSeconds();
     // While a seek is under way mpv still tells where it was.
     if (seek_.stage != PendingSeek::Stage::None) return seek_.target;
-    double seconds = 0;
-    if (mpv_get_property(engine_->mpv.get(), "time-pos", MPV_FORMAT_DOUBLE, &seconds) < 0) return 0;
-    return seconds;
+    return mpvPosition().value_or(0);
 }
 
 QImage Player::latestFrame() const
@@ -701,10 +716,12 @@ void Player::drainEvents()
         case MPV_EVENT_PROPERTY_CHANGE: {
             const auto* property = static_cast<mpv_event_property*>(event->data);
             const std::string name = property->name;
-            if (name == "eof-reached" && property->format == MPV_FORMAT_FLAG)
+            // The end of the file before still comes until the current one starts.
+            if (name == "eof-reached" && property->format == MPV_FORMAT_FLAG
+                && engine_->startedEntry == engine_->entryId)
                 handleEndReached(*static_cast<int*>(property->data) != 0);
             else if (name == "time-pos" && property->format == MPV_FORMAT_DOUBLE)
-                handleTimePosition(*static_cast<double*>(property->data));
+                handleTimePosition(playerTime(*static_cast<double*>(property->data)));
             break;
         }
         default:
@@ -723,7 +740,7 @@ void Player::sendSeek()
 {
     seek_.stage = PendingSeek::Stage::Sent;
     ++seek_.generation;
-    const std::string target = secondsText(seek_.target);
+    const std::string target = mpvTime(seek_.target);
     const char* command[] = {"seek", target.c_str(), "absolute+exact", nullptr};
     if (mpv_command_async(engine_->mpv.get(), seek_.generation, command) < 0) finishSeek(false);
 }
@@ -745,8 +762,12 @@ void Player::handlePlaybackRestart()
 {
     using Stage = PendingSeek::Stage;
     if (!engine_->loaded || (seek_.stage != Stage::Taken && seek_.stage != Stage::ByLoad)) return;
-    // The load's own landing is watched until mpv's clock tells which picture it found.
-    if (seek_.stage == Stage::ByLoad && item_ && item_->asset.video) engine_->landing = seek_.target;
+    engine_->restarted = true;
+    if (landedLate()) return sendSeek();
+    // The load's own landing is watched until mpv's clock tells which picture
+    // it found, where a picture must cover the time asked.
+    if (seek_.stage == Stage::ByLoad && item_ && item_->asset.video && withinPictures(seek_.target))
+        engine_->landing = seek_.target;
     // mpv shows the frame backward play stopped on.
     engine_->backwardPlay->settled(seek_.generation);
     finishSeek(true);
@@ -785,8 +806,9 @@ void Player::reportFailure()
 // stated end): the file's data runs out there.
 bool Player::endedShort() const
 {
-    double seconds = 0;
-    if (mpv_get_property(engine_->mpv.get(), "time-pos", MPV_FORMAT_DOUBLE, &seconds) < 0) return false;
+    const std::optional<double> position = mpvPosition();
+    if (!position) return false;
+    const double seconds = *position;
     double end = item_->durationSeconds();
     if (forwardEnd_.isValid()) end = std::min(end, forwardEnd_.seconds());
     // The last frame starts up to a frame before the end; clip ranges may
@@ -813,8 +835,34 @@ bool Player::beforeLanding(double seconds) const
 bool Player::atEnd() const
 {
     int reached = 0;
-    const bool read = mpv_get_property(engine_->mpv.get(), "eof-reached", MPV_FORMAT_FLAG, &reached) >= 0;
+    const bool read = engine_->restarted
+                      && mpv_get_property(engine_->mpv.get(), "eof-reached", MPV_FORMAT_FLAG, &reached) >= 0;
     return engine_->atEnd || (read && reached);
+}
+
+// Whether `seconds` lies where the video track has pictures to cover it: not
+// in the sound that outlasts them.
+bool Player::withinPictures(double seconds) const
+{
+    const MediaTimeRange& pictures = item_->asset.video->timeRange;
+    const double end = (pictures.start + pictures.duration).seconds();
+    return pictures.duration.value <= 0 || seconds < end - item_->asset.frameSeconds();
+}
+
+// A file without an index landed on a key frame after the target: the seek
+// goes again, its demuxer aiming twice as far back, until it aims at the
+// file's start.
+bool Player::landedLate()
+{
+    if (engine_->demuxerOffset <= 0 || !item_->asset.video || !withinPictures(seek_.target)) return false;
+    if (seek_.target - engine_->demuxerOffset < 0) return false;
+    const std::optional<double> position = mpvPosition();
+    const double expected = std::max(seek_.target, item_->asset.video->timeRange.start.seconds());
+    if (!position || *position <= expected + item_->asset.frameSeconds() / 2) return false;
+    engine_->demuxerOffset *= 2;
+    const std::string offset = secondsText(engine_->demuxerOffset);
+    mpv_set_property_string(engine_->mpv.get(), "file-local-options/hr-seek-demuxer-offset", offset.c_str());
+    return true;
 }
 
 void Player::handleTimePosition(double seconds)
@@ -832,10 +880,34 @@ void Player::handleTimePosition(double seconds)
     const MediaTime& reverseEnd = engine_->backwardPlay->reverseEnd();
     if (rate_ < 0 && reverseEnd.isValid() && seconds <= reverseEnd.seconds() + 1e-3) {
         pause();
-        const std::string target = secondsText(reverseEnd.seconds());
+        const std::string target = mpvTime(reverseEnd.seconds());
         const char* command[] = {"seek", target.c_str(), "absolute+exact", nullptr};
         mpv_command_async(engine_->mpv.get(), noReply, command);
     }
+}
+
+// mpv counts on the container's own clock; the player from the file's first
+// presentation time, as the probe and an export do.
+std::string Player::mpvTime(double seconds) const
+{
+    return secondsText(seconds + origin());
+}
+
+double Player::playerTime(double mpvSeconds) const
+{
+    return mpvSeconds - origin();
+}
+
+double Player::origin() const
+{
+    return item_ ? item_->asset.firstPresentationTime.seconds() : 0.0;
+}
+
+std::optional<double> Player::mpvPosition() const
+{
+    double seconds = 0;
+    if (mpv_get_property(engine_->mpv.get(), "time-pos", MPV_FORMAT_DOUBLE, &seconds) < 0) return std::nullopt;
+    return playerTime(seconds);
 }
 
 // The current item's backward frames, from its first play on, at the size

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace zanto {
@@ -153,6 +154,10 @@ private:
         SeekCompletion completion;
     };
 
+    std::string mpvTime(double seconds) const;
+    double playerTime(double mpvSeconds) const;
+    double origin() const;
+    std::optional<double> mpvPosition() const;
     void drainEvents();
     void handleFileLoaded();
     void seekTo(const MediaTime& time, SeekCompletion completion);
@@ -164,6 +169,8 @@ private:
     bool endedShort() const;
     bool beforeLanding(double seconds) const;
     bool atEnd() const;
+    bool withinPictures(double seconds) const;
+    bool landedLate();
     void handleDamage();
     void reportFailure();
     void handleTimePosition(double seconds);
