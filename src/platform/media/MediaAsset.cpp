@@ -169,8 +169,7 @@ MediaTime keyFrameIntervalOf(AVFormatContext* format, int videoIndex)
     }
     if (keys < 3 && lastKey != AV_NOPTS_VALUE) longest = std::max(longest, latest - lastKey);
     const AVRational frame = av_inv_q(stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : AVRational{25, 1});
-    return MediaTime{longest * stream->time_base.num, stream->time_base.den}
-           + MediaTime{frame.num, frame.den};
+    return MediaTime{longest * stream->time_base.num, stream->time_base.den} + MediaTime{frame.num, frame.den};
 }
 
 } // namespace

@@ -835,8 +835,8 @@ bool Player::beforeLanding(double seconds) const
 bool Player::atEnd() const
 {
     int reached = 0;
-    const bool read = engine_->restarted
-                      && mpv_get_property(engine_->mpv.get(), "eof-reached", MPV_FORMAT_FLAG, &reached) >= 0;
+    const bool read =
+        engine_->restarted && mpv_get_property(engine_->mpv.get(), "eof-reached", MPV_FORMAT_FLAG, &reached) >= 0;
     return engine_->atEnd || (read && reached);
 }
 
