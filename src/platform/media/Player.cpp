@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
+#include <QTimer>
 
 #include <mpv/client.h>
 #include <mpv/render.h>
@@ -131,6 +132,10 @@ struct Player::Engine {
     // How far before a target mpv's demuxer aims (a file without an index
     // lands on the first key frame after where it aims).
     double demuxerOffset = 0;
+    // mpv reached the end of a stretch of sound alone while its output still
+    // plays the last of it (a few tenths of a second): the end is told once
+    // mpv pauses by itself, the sound played out.
+    bool soundPlayingOut = false;
 
     // Backward play of pictures, GUI thread only.
     std::unique_ptr<BackwardPlay> backwardPlay;
@@ -138,6 +143,11 @@ struct Player::Engine {
     void post(std::function<void()> call)
     {
         if (context) QMetaObject::invokeMethod(context.get(), std::move(call), Qt::QueuedConnection);
+    }
+    // GUI thread only: a call `milliseconds` from now, dropped with the Player.
+    void postDelayed(int milliseconds, std::function<void()> call)
+    {
+        QTimer::singleShot(milliseconds, context.get(), std::move(call));
     }
     void renderLoop(Player* player);
     QImage draw(QSize size);
@@ -387,6 +397,7 @@ Player::Player(const PlayerOptions& options) : engine_(std::make_unique<Engine>(
     mpv_request_log_messages(mpv, "warn");
     mpv_observe_property(mpv, 0, "eof-reached", MPV_FORMAT_FLAG);
     mpv_observe_property(mpv, 0, "time-pos", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(mpv, 0, "pause", MPV_FORMAT_FLAG);
     mpv_set_wakeup_callback(
         mpv,
         [](void* data) {
@@ -436,6 +447,7 @@ void Player::replaceCurrentItem(PlayerItemRef item, const MediaTime& start)
     engine.landing.reset();
     engine.atEnd = false;
     engine.restarted = false;
+    engine.soundPlayingOut = false;
     engine.demuxerOffset = item_ ? item_->asset.seekPreroll.seconds() : 0.0;
     setRate(0);
     {
@@ -510,6 +522,7 @@ void Player::seek(const MediaTime& time, SeekCompletion completion)
 void Player::seekTo(const MediaTime& time, SeekCompletion completion)
 {
     finishSeek(false);
+    engine_->soundPlayingOut = false;
     seek_.completion = std::move(completion);
     if (!item_) return finishSeek(false);
     engine_->landing.reset();
@@ -538,6 +551,7 @@ void Player::finishSeek(bool finished)
 void Player::setRate(double rate)
 {
     rate = std::clamp(rate, -8.0, 8.0);
+    engine_->soundPlayingOut = false;
     mpv_handle* mpv = engine_->mpv.get();
     rate_ = item_ ? rate : 0.0;
     // Pictures play backwards here; only a movie without them plays
@@ -720,6 +734,9 @@ void Player::drainEvents()
             if (name == "eof-reached" && property->format == MPV_FORMAT_FLAG
                 && engine_->startedEntry == engine_->entryId)
                 handleEndReached(*static_cast<int*>(property->data) != 0);
+            else if (name == "pause" && property->format == MPV_FORMAT_FLAG && *static_cast<int*>(property->data)
+                     && std::exchange(engine_->soundPlayingOut, false))
+                handleEndOfFile();
             else if (name == "time-pos" && property->format == MPV_FORMAT_DOUBLE)
                 handleTimePosition(playerTime(*static_cast<double*>(property->data)));
             break;
@@ -747,8 +764,35 @@ void Player::sendSeek()
 
 void Player::handleEndReached(bool atEnd)
 {
-    if (atEnd && !engine_->atEnd) handleEndOfFile();
+    if (atEnd && !engine_->atEnd) {
+        if (rate_ > 0 && endsInSoundAlone()) {
+            waitForSoundToPlayOut();
+        } else {
+            handleEndOfFile();
+        }
+    }
     engine_->atEnd = atEnd;
+}
+
+// Whether forward play ends where no picture covers the time: a movie without
+// video, or the sound that outlasts the pictures.
+bool Player::endsInSoundAlone() const
+{
+    if (!item_->asset.audio) return false;
+    if (!item_->asset.video) return true;
+    const double end = forwardEnd_.isValid() ? forwardEnd_.seconds() : item_->durationSeconds();
+    return !withinPictures(end);
+}
+
+// mpv tells of the end once the last sound is decoded, and pauses by itself
+// once its output has played it. Should the output never finish (a sound
+// device that stopped), the end is told a second later all the same.
+void Player::waitForSoundToPlayOut()
+{
+    engine_->soundPlayingOut = true;
+    engine_->postDelayed(1000, [this, id = item_->id] {
+        if (item_ && item_->id == id && std::exchange(engine_->soundPlayingOut, false)) handleEndOfFile();
+    });
 }
 
 void Player::handleSeekReply(uint64_t generation, bool ok)

@@ -171,6 +171,8 @@ private:
     bool atEnd() const;
     bool withinPictures(double seconds) const;
     bool landedLate();
+    bool endsInSoundAlone() const;
+    void waitForSoundToPlayOut();
     void handleDamage();
     void reportFailure();
     void handleTimePosition(double seconds);

@@ -1,0 +1,113 @@
+// Every good movie plays as it was recorded, whatever its container: opened
+// paused, the frame covering the in point is on show; played, the item lasts
+// its stretch and ends at its out point, never by a failure or an end that
+// belongs to the item before.
+#include "platform/media/FrameReader.h"
+#include "platform/media/Player.h"
+#include "support/EventLoopWait.h"
+#include "support/GuiTestEnvironment.h"
+#include "support/PictureFrameCode.h"
+#include "support/RecordedMovies.h"
+#include "support/TableNames.h"
+#include "support/TempDir.h"
+#include "support/TestMedia.h"
+
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace zanto;
+using namespace zanto::test;
+
+namespace {
+
+MediaTime at(double seconds)
+{
+    return MediaTime::fromSeconds(seconds, 60000);
+}
+
+// An item's in point, and the frame that covers it as ffmpeg decodes the file.
+struct Place {
+    std::string name;
+    double seconds;
+    int frame;
+};
+
+// The start, a frame between key frames, the last second, the last frame and,
+// where the sound outlasts the pictures, the sound alone; on the probe's
+// clock, from the file's first presentation time.
+std::vector<Place> placesIn(const RecordedMovie& movie, const MediaAsset& asset)
+{
+    const MovieFacts facts = inspectMovie(movie.path);
+    std::vector<double> frames;
+    for (double time : facts.frameTimes) frames.push_back(time - asset.firstPresentationTime.seconds());
+    std::sort(frames.begin(), frames.end());
+    auto place = [&](std::string name, double seconds) {
+        const auto after = std::upper_bound(frames.begin(), frames.end(), seconds + 1e-6);
+        return Place{std::move(name), seconds, std::max(0, int(after - frames.begin()) - 1)};
+    };
+    const double frame = 1.0 / 30;
+    std::vector<Place> places{place("start", 0), place("between key frames", frames[37] + 0.4 * frame),
+                              place("last second", asset.duration.seconds() - 1),
+                              place("last frame", frames.back() + 0.4 * frame)};
+    if (asset.duration.seconds() > movie.pictureSeconds + 0.5)
+        places.push_back(place("sound alone", movie.pictureSeconds + 0.3));
+    return places;
+}
+
+class PlayerContainers : public testing::TestWithParam<std::string> {
+protected:
+    TempDir folder{"zanto-containers-"};
+    const RecordedMovie movie = makeRecordedMovie(folder.path(), GetParam());
+};
+
+TEST_P(PlayerContainers, ShowTheFrameCoveringTheInPointAndPlayTheWholeStretch)
+{
+    const PlayerItemRef probed = Player::open(movie.path);
+    ASSERT_TRUE(probed);
+    EXPECT_FALSE(probed->asset.dataEnd) << "an intact file";
+    EXPECT_NEAR(probed->asset.video->timeRange.duration.seconds(), movie.pictureSeconds, 0.1);
+    Player player({.audioOutput = "null", .hardwareDecoding = false});
+    std::vector<uint64_t> ended, failed;
+    player.setEndHandler([&](uint64_t id) { ended.push_back(id); });
+    player.setFailureHandler([&](uint64_t id) { failed.push_back(id); });
+    FrameReader reader(movie.path);
+    for (const Place& place : placesIn(movie, probed->asset)) {
+        SCOPED_TRACE(place.name);
+        const double out = std::min(place.seconds + 0.5, probed->durationSeconds());
+        // Paused: the picture the export writes for the in point.
+        EXPECT_EQ(pictureFrameCode(reader.frameAt(at(place.seconds)).image), place.frame);
+        PlayerItemRef item = Player::open(movie.path);
+        player.setEndTimes(at(place.seconds), at(out));
+        player.replaceCurrentItem(item, at(place.seconds));
+        std::optional<bool> landed;
+        player.seek(at(place.seconds), [&](bool done) { landed = done; });
+        ASSERT_TRUE(waitFor([&] { return landed.has_value(); }, 20000));
+        EXPECT_EQ(landed, true);
+        EXPECT_TRUE(waitFor([&] { return pictureFrameCode(player.latestFrame()) == place.frame; }, 20000))
+            << "shows " << pictureFrameCode(player.latestFrame()) << " for " << place.frame;
+        // Played at once after loading again, as the next item of a row is.
+        item = Player::open(movie.path);
+        player.replaceCurrentItem(item, at(place.seconds));
+        QElapsedTimer clock;
+        clock.start();
+        player.play();
+        ASSERT_TRUE(waitFor([&] { return !ended.empty() || !failed.empty(); }, 20000 + int(out * 1000)));
+        EXPECT_EQ(ended, std::vector<uint64_t>{item->id});
+        EXPECT_TRUE(failed.empty());
+        // The whole stretch was played, not only its end, from the first
+        // picture where the sound starts before it (a frame for the picture
+        // shown first).
+        const double from = std::max(place.seconds, probed->asset.video->timeRange.start.seconds());
+        EXPECT_GE(clock.elapsed(), (out - from - 1.0 / 30) * 1000 - 60);
+        ended.clear();
+        failed.clear();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PlayerContainers, testing::ValuesIn(recordedMovieKinds()),
+                         [](const auto& info) { return caseName(info.param); });
+
+} // namespace

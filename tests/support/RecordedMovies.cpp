@@ -1,0 +1,55 @@
+#include "support/RecordedMovies.h"
+
+#include "support/TableNames.h"
+#include "support/TestMedia.h"
+
+#include <map>
+
+namespace zanto::test {
+
+namespace {
+
+// Runs ffmpeg from `source` into `target`, through a pipe when `piped`: then
+// the writer cannot go back to state the length or add an index.
+std::filesystem::path remux(const std::filesystem::path& source, const std::filesystem::path& target,
+                            const std::string& arguments, bool piped = false)
+{
+    const std::string output = piped ? "- > '" + target.string() + "'" : "'" + target.string() + "'";
+    runTool("sh", {"-c", "ffmpeg -v error -y -i '" + source.string() + "' " + arguments + " " + output});
+    return target;
+}
+
+} // namespace
+
+const std::vector<std::string>& recordedMovieKinds()
+{
+    static const std::vector<std::string> kinds{"MP4",        "MOV", "fragmented MP4", "Matroska", "Matroska piped",
+                                                "WebM piped", "AVI", "MPEG-TS",        "M2TS",     "long sound"};
+    return kinds;
+}
+
+RecordedMovie makeRecordedMovie(const std::filesystem::path& folder, const std::string& kind)
+{
+    TestMovieOptions recorded{.durationSeconds = 3.0, .bFrames = true};
+    const auto target = [&](const std::string& extension) { return folder / (caseName(kind) + extension); };
+    if (kind == "MOV") return {kind, makeTestMovie(target(".mov"), recorded), 3};
+    if (kind == "Matroska") return {kind, makeTestMovie(target(".mkv"), recorded), 3};
+    if (kind == "long sound") {
+        recorded.audioDurationSeconds = 4.0;
+        return {kind, makeTestMovie(target(".mp4"), recorded), 3};
+    }
+    const auto mp4 = makeTestMovie(target("-source.mp4"), recorded);
+    if (kind == "MP4") return {kind, mp4, 3};
+    static const std::map<std::string, std::pair<std::string, std::string>> remuxed{
+        {"fragmented MP4", {".mp4", "-c copy -movflags frag_keyframe+empty_moov"}},
+        {"Matroska piped", {".mkv", "-c copy -f matroska"}},
+        {"WebM piped", {".webm", "-c:v libvpx -b:v 1M -g 60 -c:a libopus -f webm"}},
+        {"AVI", {".avi", "-c:v mpeg4 -q:v 2 -g 60 -c:a pcm_s16le"}},
+        {"MPEG-TS", {".ts", "-c copy"}},
+        {"M2TS", {".m2ts", "-c copy -f mpegts -mpegts_m2ts_mode 1"}},
+    };
+    const auto& [extension, arguments] = remuxed.at(kind);
+    return {kind, remux(mp4, target(extension), arguments, kind.ends_with("piped")), 3};
+}
+
+} // namespace zanto::test
