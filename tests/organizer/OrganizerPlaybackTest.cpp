@@ -6,6 +6,7 @@
 #include "organizer/OrganizerRangeBar.h"
 #include "platform/media/Player.h"
 #include "support/PictureFrameCode.h"
+#include "support/RecordedMovies.h"
 #include "support/TestMedia.h"
 #include "support/EventLoopWait.h"
 
@@ -391,13 +392,25 @@ protected:
     // source, each at 1.3-1.9 s: after the data of the cut movies.
     bool openRow(const std::vector<std::string>& kinds)
     {
+        std::vector<Stretch> stretches;
+        for (const std::string& kind : kinds)
+            stretches.push_back({kind, kind == "intact" ? *media / "clip.mp4" : damaged(kind), 1.3, 1.9});
+        return openStretches(stretches);
+    }
+
+    struct Stretch {
+        std::string name;
+        std::filesystem::path path;
+        double start, end;
+    };
+    bool openStretches(const std::vector<Stretch>& stretches)
+    {
         OrganizerDocument document;
         OrganizerRow row{.name = "row"};
-        for (size_t at = 0; at < kinds.size(); ++at) {
+        for (size_t at = 0; at < stretches.size(); ++at) {
             const std::string id = "S" + std::to_string(at);
-            const auto path = kinds[at] == "intact" ? *media / "clip.mp4" : damaged(kinds[at]);
-            document.sources.push_back(OrganizerSource{.id = id, .name = id, .path = path.string()});
-            OrganizerItem video = item(kinds[at].c_str(), "video", 1.3, 1.9);
+            document.sources.push_back(OrganizerSource{.id = id, .name = id, .path = stretches[at].path.string()});
+            OrganizerItem video = item(stretches[at].name.c_str(), "video", stretches[at].start, stretches[at].end);
             video.id = "I" + std::to_string(at);
             video.sourceIDs = {id};
             video.sourceID = id;
@@ -408,7 +421,7 @@ protected:
     }
 
     // Plays the row, reading each line of the status line until `last`.
-    std::vector<QString> linesPlayingUntil(const QString& last)
+    std::vector<QString> linesPlayingUntil(const QString& last, int ms = 10000)
     {
         std::vector<QString> lines;
         organizer->playRow();
@@ -416,7 +429,7 @@ protected:
             if (lines.empty() || lines.back() != organizer->statusText()) lines.push_back(organizer->statusText());
             return lines.back() == last;
         };
-        EXPECT_TRUE(waitFor(read, 10000)) << lines.back().toStdString();
+        EXPECT_TRUE(waitFor(read, ms)) << lines.back().toStdString();
         return lines;
     }
 };
@@ -447,6 +460,28 @@ TEST_F(OrganizerPlaybackDamaged, EveryDamagedMovieIsNamedTogetherAndPlayGoesOn)
 {
     ASSERT_TRUE(openRow({"intact", "indexFirst", "indexLost", "random", "empty", "intact"}));
     EXPECT_EQ(linesPlayingUntil(finished), (std::vector<QString>{"1/6 intact — ", unreadable, finished}));
+}
+
+// Good movies of every container, each mid-file and for 10 ms inside its
+// last frame, the sound that outlasts the pictures, and a movie of sound
+// alone right after a damaged run: only the damaged run is named, and the
+// row plays through.
+TEST_F(OrganizerPlaybackDamaged, ARowOfGoodMoviesOfEveryContainerPlaysThrough)
+{
+    std::vector<Stretch> stretches;
+    for (const std::string& kind : test::recordedMovieKinds()) {
+        const test::RecordedMovie movie = test::makeRecordedMovie(media->path(), kind);
+        stretches.push_back({kind, movie.path, 1.0, 1.4});
+        stretches.push_back({kind + " last frame", movie.path, 2.98, 2.99});
+        if (kind == "long sound") stretches.push_back({"sound", movie.path, 3.3, 3.6});
+    }
+    stretches.push_back({"random", damaged("random"), 1.3, 1.9});
+    stretches.push_back({"empty", damaged("empty"), 1.3, 1.9});
+    stretches.push_back({"sound alone", test::makeTestMovie(*media / "sound.m4a", {.video = false}), 0.2, 0.6});
+    ASSERT_TRUE(openStretches(stretches));
+    for (const QString& line : linesPlayingUntil(finished, 60000))
+        EXPECT_TRUE(!line.contains("読み込めません") || line == "「random.mp4」、「empty.mp4」を読み込めません。")
+            << line.toStdString();
 }
 
 TEST_F(OrganizerPlaybackDamaged, ARowOfOnlyDamagedMoviesEndsOnTheirNames)

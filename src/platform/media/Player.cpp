@@ -1,6 +1,7 @@
 #include "platform/media/Player.h"
 
 #include "platform/media/BackwardPlay.h"
+#include "platform/media/KeyFrameAim.h"
 #include "platform/media/MediaError.h"
 
 #include <QCoreApplication>
@@ -129,9 +130,10 @@ struct Player::Engine {
     // The current entry has landed once since it loaded: before that, what
     // mpv tells of its end is the end of the file before it.
     bool restarted = false;
-    // How far before a target mpv's demuxer aims (a file without an index
-    // lands on the first key frame after where it aims).
+    // A file without an index lands on the first key frame after where
+    // mpv's demuxer aims: how far before the target it aims, and where to.
     double demuxerOffset = 0;
+    std::unique_ptr<media::KeyFrameAim> keyFrames;
     // mpv reached the end of a stretch of sound alone while its output still
     // plays the last of it (a few tenths of a second): the end is told once
     // mpv pauses by itself, the sound played out.
@@ -448,7 +450,10 @@ void Player::replaceCurrentItem(PlayerItemRef item, const MediaTime& start)
     engine.atEnd = false;
     engine.restarted = false;
     engine.soundPlayingOut = false;
-    engine.demuxerOffset = item_ ? item_->asset.seekPreroll.seconds() : 0.0;
+    engine.demuxerOffset = 0;
+    engine.keyFrames.reset();
+    if (item_ && item_->asset.seekPreroll.value > 0)
+        engine.keyFrames = std::make_unique<media::KeyFrameAim>(item_->asset);
     setRate(0);
     {
         std::lock_guard lock(engine.mutex);
@@ -467,7 +472,6 @@ void Player::replaceCurrentItem(PlayerItemRef item, const MediaTime& start)
     // The forward end goes with the file so that it holds from the first frame.
     std::string options =
         forwardEnd_.isValid() && !engine.backward ? "end=" + mpvTime(forwardEnd_.seconds()) : "end=none";
-    if (engine.demuxerOffset > 0) options += ",hr-seek-demuxer-offset=" + secondsText(engine.demuxerOffset);
     if (const std::string filters = uprightFilters(item_->asset); !filters.empty())
         options += ",video-rotate=no,vf=" + quoted(filters);
     // Loaded at its start and sought there once loaded, mpv may show the
@@ -475,6 +479,8 @@ void Player::replaceCurrentItem(PlayerItemRef item, const MediaTime& start)
     if (start.isValid()) {
         engine.loadStart = frameStart(item_->asset, start.seconds());
         options += ",start=" + mpvTime(*engine.loadStart);
+        if (engine.keyFrames)
+            options += ",hr-seek-demuxer-offset=" + secondsText(engine.demuxerOffset = prerollFor(*engine.loadStart));
         seek_.stage = PendingSeek::Stage::ByLoad;
         seek_.target = *engine.loadStart;
     }
@@ -753,8 +759,24 @@ void Player::handleFileLoaded()
     if (seek_.stage == PendingSeek::Stage::AfterLoad) sendSeek();
 }
 
-void Player::sendSeek()
+// How far before `seconds` mpv's demuxer must aim to land on a key frame at
+// or before it: where the export's decoder lands for the same time.
+double Player::prerollFor(double seconds) const
 {
+    if (!engine_->keyFrames) return 0;
+    return engine_->keyFrames->prerollFor(MediaTime::fromSeconds(seconds, 90000)).seconds();
+}
+
+void Player::aimDemuxer(double offset)
+{
+    engine_->demuxerOffset = offset;
+    const std::string text = secondsText(offset);
+    mpv_set_property_string(engine_->mpv.get(), "file-local-options/hr-seek-demuxer-offset", text.c_str());
+}
+
+void Player::sendSeek(std::optional<double> demuxerOffset)
+{
+    if (engine_->keyFrames) aimDemuxer(demuxerOffset.value_or(prerollFor(seek_.target)));
     seek_.stage = PendingSeek::Stage::Sent;
     ++seek_.generation;
     const std::string target = mpvTime(seek_.target);
@@ -807,7 +829,7 @@ void Player::handlePlaybackRestart()
     using Stage = PendingSeek::Stage;
     if (!engine_->loaded || (seek_.stage != Stage::Taken && seek_.stage != Stage::ByLoad)) return;
     engine_->restarted = true;
-    if (landedLate()) return sendSeek();
+    if (landedAstray()) return sendSeek(engine_->demuxerOffset * 2);
     // The load's own landing is watched until mpv's clock tells which picture
     // it found, where a picture must cover the time asked.
     if (seek_.stage == Stage::ByLoad && item_ && item_->asset.video && withinPictures(seek_.target))
@@ -893,20 +915,20 @@ bool Player::withinPictures(double seconds) const
     return pictures.duration.value <= 0 || seconds < end - item_->asset.frameSeconds();
 }
 
-// A file without an index landed on a key frame after the target: the seek
-// goes again, its demuxer aiming twice as far back, until it aims at the
-// file's start.
-bool Player::landedLate()
+// mpv's demuxer aims where the export's decoder finds a key frame at or
+// before the target, but its search over the bytes may end elsewhere (it
+// reads the file on its own): landed after the target, or at the file's end,
+// the seek goes again, aiming twice as far back, until it aims at the file's
+// start.
+bool Player::landedAstray()
 {
     if (engine_->demuxerOffset <= 0 || !item_->asset.video || !withinPictures(seek_.target)) return false;
     if (seek_.target - engine_->demuxerOffset < 0) return false;
     const std::optional<double> position = mpvPosition();
     const double expected = std::max(seek_.target, item_->asset.video->timeRange.start.seconds());
-    if (!position || *position <= expected + item_->asset.frameSeconds() / 2) return false;
-    engine_->demuxerOffset *= 2;
-    const std::string offset = secondsText(engine_->demuxerOffset);
-    mpv_set_property_string(engine_->mpv.get(), "file-local-options/hr-seek-demuxer-offset", offset.c_str());
-    return true;
+    const double frame = item_->asset.frameSeconds();
+    const double late = item_->asset.video->constantFrameRate ? frame / 2 : 2 * frame;
+    return !position || *position < expected - frame / 2 || *position > expected + late;
 }
 
 void Player::handleTimePosition(double seconds)

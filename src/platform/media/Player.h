@@ -161,7 +161,9 @@ private:
     void drainEvents();
     void handleFileLoaded();
     void seekTo(const MediaTime& time, SeekCompletion completion);
-    void sendSeek();
+    void sendSeek(std::optional<double> demuxerOffset = std::nullopt);
+    double prerollFor(double seconds) const;
+    void aimDemuxer(double offset);
     void handleEndReached(bool atEnd);
     void handleSeekReply(uint64_t generation, bool ok);
     void handlePlaybackRestart();
@@ -170,7 +172,7 @@ private:
     bool beforeLanding(double seconds) const;
     bool atEnd() const;
     bool withinPictures(double seconds) const;
-    bool landedLate();
+    bool landedAstray();
     bool endsInSoundAlone() const;
     void waitForSoundToPlayOut();
     void handleDamage();

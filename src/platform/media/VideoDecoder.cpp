@@ -1,5 +1,6 @@
 #include "platform/media/VideoDecoder.h"
 
+#include "platform/media/KeyFrameAim.h"
 #include "platform/media/MediaError.h"
 #include "platform/media/MediaInput.h"
 #include "platform/media/StandingBack.h"
@@ -66,48 +67,9 @@ VideoDecoder::VideoDecoder(MediaAsset asset, int standsBack, int frameThreads)
     codec_ = openVideoCodec(stream_, path.string(), standsBack, frameThreads);
 }
 
-void VideoDecoder::seekTo(const MediaTime& time)
-{
-    int64_t target = streamTimestamp(format_.get(), stream_, time);
-    // A failed seek (an unseekable stream) falls back to decoding from where we are.
-    if (av_seek_frame(format_.get(), stream_->index, target, AVSEEK_FLAG_BACKWARD) < 0)
-        av_seek_frame(format_.get(), stream_->index, stream_->start_time == AV_NOPTS_VALUE ? 0 : stream_->start_time,
-                      AVSEEK_FLAG_BACKWARD);
-}
-
-// The time of the first key frame read on from where a seek landed; none at
-// the end of the stream.
-std::optional<MediaTime> VideoDecoder::nextKeyFrame()
-{
-    while (av_read_frame(format_.get(), packet_.get()) >= 0) {
-        const bool key = packet_->stream_index == stream_->index && (packet_->flags & AV_PKT_FLAG_KEY)
-                         && packet_->pts != AV_NOPTS_VALUE;
-        const int64_t pts = packet_->pts;
-        av_packet_unref(packet_.get());
-        if (key) return streamTime(format_.get(), stream_, pts);
-    }
-    return std::nullopt;
-}
-
 void VideoDecoder::seek(const MediaTime& time)
 {
-    // Where the seek lands on the first key frame after where it aims (no
-    // index), it aims earlier until the key frame it finds is at or before
-    // `time`, or it aims at the stream's start. The search over the file's
-    // bytes lands on the same place for the same aim.
-    MediaTime preroll = asset_.seekPreroll;
-    const MediaTime first = asset_.video->timeRange.start;
-    while (preroll.value > 0 && time - preroll > first) {
-        seekTo(time - preroll);
-        const std::optional<MediaTime> key = nextKeyFrame();
-        if (!key || *key <= time) break;
-        preroll = preroll + preroll;
-    }
-    if (preroll.value > 0 && time - preroll <= first)
-        // The search over the bytes overshoots a time before the first packet.
-        av_seek_frame(format_.get(), -1, 0, AVSEEK_FLAG_BYTE);
-    else
-        seekTo(time - preroll);
+    seekToKeyFrameBefore(format_.get(), stream_, asset_, time);
     avcodec_flush_buffers(codec_.get());
     latestBefore_.reset();
     endOfStream_ = false;

@@ -61,8 +61,6 @@ public:
     MediaTime frameTime(const AVFrame* frame) const;
 
 private:
-    void seekTo(const MediaTime& time);
-    std::optional<MediaTime> nextKeyFrame();
     bool decodingReaches(const MediaTime& time, const AVFrame* latest) const;
     bool receive();
     bool hiddenBeforeTarget(const AVPacket* packet);

@@ -111,3 +111,28 @@ INSTANTIATE_TEST_SUITE_P(Table, PlayerContainers, testing::ValuesIn(recordedMovi
                          [](const auto& info) { return caseName(info.param); });
 
 } // namespace
+
+// A transport stream's key frames come every half second at its start, then
+// once in 5 s: a seek the start's interval does not reach aims further back
+// until it lands on a key frame at or before its target, in the preview and
+// in an export alike.
+TEST(PlayerTransportStream, ASeekPastWhereKeyFramesSpreadLandsBeforeItsTarget)
+{
+    TempDir folder;
+    const auto movie = makeTestMovie(folder / "source.mp4", {.durationSeconds = 6.0, .audio = false});
+    const auto path = folder / "spread.ts";
+    runTool("ffmpeg", {"-v", "error", "-i", movie.string(), "-c:v", "libx264", "-preset", "ultrafast", "-x264-params",
+                       "keyint=150:min-keyint=150:scenecut=0", "-force_key_frames", "0,0.5,1,1.5", path.string()});
+    Player player({.audioOutput = "null", .hardwareDecoding = false});
+    FrameReader reader(path);
+    for (const int frame : {140, 40, 170}) {
+        const double seconds = reader.asset().video->timeRange.start.seconds() + (frame + 0.4) / 30;
+        EXPECT_EQ(pictureFrameCode(reader.frameAt(at(seconds)).image), frame);
+        player.replaceCurrentItem(Player::open(path), at(seconds));
+        std::optional<bool> landed;
+        player.seek(at(seconds), [&](bool done) { landed = done; });
+        ASSERT_TRUE(waitFor([&] { return landed.has_value(); }, 20000));
+        EXPECT_TRUE(waitFor([&] { return pictureFrameCode(player.latestFrame()) == frame; }, 20000))
+            << "shows " << pictureFrameCode(player.latestFrame()) << " for " << frame;
+    }
+}
