@@ -1,7 +1,8 @@
 // How long the probe takes on a 1080p 60 s movie, where it may read the file's
 // tail to find where the data stops: Matroska with its index (cues) at the end,
 // without one, and cut short (its cues lost); an AVI cut short (its index lost,
-// its chunks counted); MP4 for reference. The files stay in the page cache, so
+// its chunks counted), and one whose index gave way to a million empty chunks,
+// each counted; MP4 for reference. The files stay in the page cache, so
 // this measures the work, not the disk.
 #include "platform/media/MediaAsset.h"
 #include "BenchShell.h"
@@ -11,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -38,8 +41,24 @@ void keepShare(const char* from, const char* to, double share)
                                  uintmax_t(double(std::filesystem::file_size(workFolder() / from)) * share));
 }
 
+// A short AVI whose index is replaced by 2^20 empty chunks: the count walks
+// through them all, a chunk header every eight bytes.
+void makeManyChunks()
+{
+    if (std::filesystem::exists(workFolder() / "chunks.avi")) return;
+    shell("ffmpeg -v error -y -f lavfi -i color=c=black:s=160x90:r=30:d=10 -c:v libx264 -preset ultrafast "
+          "-pix_fmt yuv420p "
+          + quoted("indexed.avi"));
+    std::ifstream in(workFolder() / "indexed.avi", std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    std::ofstream out(workFolder() / "chunks.avi", std::ios::binary);
+    out << bytes.substr(0, bytes.rfind("idx1"));
+    for (int i = 0; i < 1 << 20; ++i) out.write("JUNK\0\0\0\0", 8);
+}
+
 void makeMovies()
 {
+    makeManyChunks();
     if (std::filesystem::exists(workFolder() / "cut.avi")) return;
     shell("ffmpeg -v error -y -f lavfi -i testsrc2=s=1920x1080:r=30:d=60 -f lavfi -i sine=frequency=440:d=60 "
           "-c:v libx264 -threads 3 -preset ultrafast -g 60 -pix_fmt yuv420p -c:a aac -ac 2 "
@@ -69,6 +88,7 @@ BENCHMARK_CAPTURE(BM_Probe, matroska_with_cues, "whole.mkv")->Unit(benchmark::kM
 BENCHMARK_CAPTURE(BM_Probe, matroska_without_cues, "nocues.mkv")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Probe, matroska_cut, "cut.mkv")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Probe, avi_cut, "cut.avi")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Probe, avi_many_chunks, "chunks.avi")->Unit(benchmark::kMillisecond);
 
 } // namespace
 

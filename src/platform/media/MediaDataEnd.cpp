@@ -244,17 +244,58 @@ std::optional<DataReach> matroskaReach(const std::filesystem::path& path, const 
     return std::nullopt;
 }
 
+// Reads a file front to back for a walk through its chunk headers: a window
+// that grows while the headers lie close together and shrinks back when the
+// walk jumps over a large chunk, so that many small chunks cost few reads and
+// the data of large ones is passed by moving the file position, not read.
+class ForwardWindow {
+public:
+    explicit ForwardWindow(const std::filesystem::path& path) : file_(std::fopen(path.c_str(), "rb")) { }
+
+    // The bytes [position, position + count), fewer at the file's end: `count`
+    // is a chunk header's few bytes, and `position` only moves forward.
+    std::string_view bytesAt(int64_t position, int64_t count)
+    {
+        if (position < start_ || position + count > start_ + int64_t(length_)) refill(position);
+        const int64_t offset = position - start_;
+        return std::string_view(bytes_.data() + offset,
+                                size_t(std::clamp<int64_t>(int64_t(length_) - offset, 0, count)));
+    }
+
+private:
+    static constexpr size_t smallest = 8 * 1024;
+    static constexpr size_t largest = 1024 * 1024;
+
+    void refill(int64_t position)
+    {
+        const bool walking = position <= start_ + int64_t(length_);
+        window_ = walking ? std::clamp(window_ * 2, smallest, largest) : smallest;
+        if (bytes_.size() < window_) bytes_.resize(window_);
+        length_ = 0;
+        start_ = position;
+        if (!file_ || (position != filePosition_ && fseeko(file_.get(), position, SEEK_SET) != 0)) return;
+        length_ = std::fread(bytes_.data(), 1, window_, file_.get());
+        filePosition_ = position + int64_t(length_);
+    }
+
+    std::unique_ptr<std::FILE, FileCloser> file_;
+    std::vector<char> bytes_;
+    size_t window_ = 0;
+    size_t length_ = 0;
+    int64_t start_ = 0;
+    int64_t filePosition_ = 0;
+};
+
 // An AVI's frames carry no times: the n-th chunk of a video stream is its n-th
 // frame. Without the index at the file's end, the chunks are counted by their
-// headers from the start, their data skipped: one small read per chunk,
-// whatever the file's size.
+// headers from the start, their data skipped.
 std::optional<DataReach> aviReach(const std::filesystem::path& path, const AVFormatContext* format, int index,
                                   int64_t fileSize)
 {
     const AVStream* stream = format->streams[index];
     if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO || index > 99) return std::nullopt;
     const std::array<char, 2> number{char('0' + index / 10), char('0' + index % 10)};
-    std::ifstream in(path, std::ios::binary);
+    ForwardWindow in(path);
     constexpr int64_t maxChunks = int64_t(1) << 23;
     int64_t frames = 0;
     int64_t at = 0;
@@ -262,17 +303,16 @@ std::optional<DataReach> aviReach(const std::filesystem::path& path, const AVFor
     for (int64_t chunks = 0; at < fileSize && !cut; ++chunks) {
         if (chunks == maxChunks) return std::nullopt;
         std::array<char, 12> head{};
-        in.clear();
-        in.seekg(at);
-        in.read(head.data(), head.size());
+        const std::string_view got = in.bytesAt(at, int64_t(head.size()));
+        std::copy(got.begin(), got.end(), head.begin());
         const std::string_view id(head.data(), 4), type(head.data() + 8, 4);
         auto byte = [&](int i) { return int64_t(uint8_t(head[size_t(i)])); };
         const int64_t size = byte(4) | byte(5) << 8 | byte(6) << 16 | byte(7) << 24;
-        if (in.gcount() >= 12 && (id == "RIFF" || (id == "LIST" && (type == "movi" || type == "rec ")))) {
+        if (got.size() >= 12 && (id == "RIFF" || (id == "LIST" && (type == "movi" || type == "rec ")))) {
             at += 12;
             continue;
         }
-        cut = in.gcount() < 8 || at + 8 + size > fileSize;
+        cut = got.size() < 8 || at + 8 + size > fileSize;
         frames += !cut && id[0] == number[0] && id[1] == number[1] && (id.ends_with("dc") || id.ends_with("db"));
         at += 8 + size + (size & 1);
     }
