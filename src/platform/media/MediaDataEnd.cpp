@@ -316,7 +316,8 @@ std::optional<DataReach> aviReach(const std::filesystem::path& path, const AVFor
         frames += !cut && id[0] == number[0] && id[1] == number[1] && (id.ends_with("dc") || id.ends_with("db"));
         at += 8 + size + (size & 1);
     }
-    if (!cut) return std::nullopt;
+    // Cut between two chunks, the file ends well formed: only the count shows it.
+    if (!cut && (stream->nb_frames <= 0 || frames >= stream->nb_frames)) return std::nullopt;
     const int64_t first = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
     return DataReach{av_rescale_q(first + frames, stream->time_base, AV_TIME_BASE_Q),
                      first + std::max<int64_t>(frames - 1, 0)};

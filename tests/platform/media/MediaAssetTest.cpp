@@ -260,6 +260,20 @@ void tearAfterReference(const std::filesystem::path& path)
     tearPacket(path, [](const Packet& before, const Packet& packet) { return packet.shown < before.shown; });
 }
 
+// Cuts an AVI between the two chunks nearest its middle: every chunk left is
+// whole, only the header's frame count tells that some are missing.
+void cutBetweenChunks(const std::filesystem::path& path)
+{
+    std::istringstream lines(
+        runTool("ffprobe", {"-v", "error", "-show_entries", "packet=pos", "-of", "csv=p=0", path.string()}));
+    const double middle = double(std::filesystem::file_size(path)) / 2;
+    uintmax_t at = 0;
+    // A packet's data follows its chunk's eight-byte header.
+    for (uintmax_t data = 0; lines >> data;)
+        if (std::abs(double(data - 8) - middle) < std::abs(double(at) - middle)) at = data - 8;
+    std::filesystem::resize_file(path, at);
+}
+
 std::filesystem::path makeDataEndMovie(const std::filesystem::path& path, const DataEndCase& c)
 {
     TestMovieOptions options;
@@ -320,6 +334,7 @@ const DataEndCase dataEndCases[] = {
     {"cut_matroska_b_frames", "b.mkv", nullptr, tearAfterReference, false, true},
     {"cut_avi", "a.avi", nullptr, keepTwoFifths, false},
     // FFmpeg scales a cut AVI's length by its size: this early, past the data.
+    {"cut_avi_between_chunks", "a.avi", nullptr, cutBetweenChunks, false},
     {"cut_avi_early", "a.avi", nullptr, [](const auto& p) { keepShare(p, 0.15); }, false},
     {"cut_fragmented_mp4", "f.mp4", fragmented, keepTwoFifths, false},
     {"cut_faststart_mp4", "s.mp4", faststart, keepTwoFifths, false},
