@@ -1,9 +1,10 @@
 // How long the probe takes on a 1080p 60 s movie, where it may read the file's
 // tail to find where the data stops: Matroska with its index (cues) at the end,
-// without one, and cut short (its cues lost); an AVI cut short (its index lost,
-// its chunks counted), and one whose index gave way to a million empty chunks,
-// each counted; MP4 for reference. The files stay in the page cache, so
-// this measures the work, not the disk.
+// without one, written live (no stated length, measured from its tail) and cut
+// short (its cues lost); an AVI cut short (its index lost, its chunks counted),
+// and one whose index gave way to a million empty chunks, each counted; MP4 for
+// reference. The files stay in the page cache, so this measures the work, not
+// the disk.
 #include "platform/media/MediaAsset.h"
 #include "BenchShell.h"
 
@@ -66,6 +67,8 @@ void makeMovies()
     shell("ffmpeg -v error -y -i " + quoted("whole.mkv") + " -c copy " + quoted("whole.mp4"));
     // Written to a pipe, Matroska gets no cues.
     shell("ffmpeg -v error -y -i " + quoted("whole.mkv") + " -c copy -f matroska - > " + quoted("nocues.mkv"));
+    // Written as a live stream, it states no length either: the probe measures it.
+    shell("ffmpeg -v error -y -i " + quoted("whole.mkv") + " -c copy -live 1 -f matroska - > " + quoted("live.mkv"));
     shell("ffmpeg -v error -y -i " + quoted("whole.mkv") + " -c copy -bsf:v h264_mp4toannexb " + quoted("whole.avi"));
     keepShare("whole.mkv", "cut.mkv", 0.6);
     keepShare("whole.avi", "cut.avi", 0.6);
@@ -86,6 +89,7 @@ void BM_Probe(benchmark::State& state, const char* name)
 BENCHMARK_CAPTURE(BM_Probe, mp4, "whole.mp4")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Probe, matroska_with_cues, "whole.mkv")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Probe, matroska_without_cues, "nocues.mkv")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Probe, matroska_live, "live.mkv")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Probe, matroska_cut, "cut.mkv")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Probe, avi_cut, "cut.avi")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Probe, avi_many_chunks, "chunks.avi")->Unit(benchmark::kMillisecond);
