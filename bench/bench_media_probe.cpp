@@ -1,8 +1,10 @@
 // How long the probe takes on a 1080p 60 s movie, where it may read the file's
 // tail to find where the data stops: Matroska with its index (cues) at the end,
-// without one, and cut short (its cues lost); an AVI cut short (its index lost,
-// its chunks counted); MP4 for reference. The files stay in the page cache, so
-// this measures the work, not the disk.
+// without one, written live (no stated length, measured from its tail) and cut
+// short (its cues lost); an AVI cut short (its index lost, its chunks counted),
+// and one whose index gave way to a million empty chunks, each counted; MP4 for
+// reference. The files stay in the page cache, so this measures the work, not
+// the disk.
 #include "platform/media/MediaAsset.h"
 #include "BenchShell.h"
 
@@ -11,6 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -38,8 +42,24 @@ void keepShare(const char* from, const char* to, double share)
                                  uintmax_t(double(std::filesystem::file_size(workFolder() / from)) * share));
 }
 
+// A short AVI whose index is replaced by 2^20 empty chunks: the count walks
+// through them all, a chunk header every eight bytes.
+void makeManyChunks()
+{
+    if (std::filesystem::exists(workFolder() / "chunks.avi")) return;
+    shell("ffmpeg -v error -y -f lavfi -i color=c=black:s=160x90:r=30:d=10 -c:v libx264 -preset ultrafast "
+          "-pix_fmt yuv420p "
+          + quoted("indexed.avi"));
+    std::ifstream in(workFolder() / "indexed.avi", std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    std::ofstream out(workFolder() / "chunks.avi", std::ios::binary);
+    out << bytes.substr(0, bytes.rfind("idx1"));
+    for (int i = 0; i < 1 << 20; ++i) out.write("JUNK\0\0\0\0", 8);
+}
+
 void makeMovies()
 {
+    makeManyChunks();
     if (std::filesystem::exists(workFolder() / "cut.avi")) return;
     shell("ffmpeg -v error -y -f lavfi -i testsrc2=s=1920x1080:r=30:d=60 -f lavfi -i sine=frequency=440:d=60 "
           "-c:v libx264 -threads 3 -preset ultrafast -g 60 -pix_fmt yuv420p -c:a aac -ac 2 "
@@ -47,6 +67,8 @@ void makeMovies()
     shell("ffmpeg -v error -y -i " + quoted("whole.mkv") + " -c copy " + quoted("whole.mp4"));
     // Written to a pipe, Matroska gets no cues.
     shell("ffmpeg -v error -y -i " + quoted("whole.mkv") + " -c copy -f matroska - > " + quoted("nocues.mkv"));
+    // Written as a live stream, it states no length either: the probe measures it.
+    shell("ffmpeg -v error -y -i " + quoted("whole.mkv") + " -c copy -live 1 -f matroska - > " + quoted("live.mkv"));
     shell("ffmpeg -v error -y -i " + quoted("whole.mkv") + " -c copy -bsf:v h264_mp4toannexb " + quoted("whole.avi"));
     keepShare("whole.mkv", "cut.mkv", 0.6);
     keepShare("whole.avi", "cut.avi", 0.6);
@@ -67,8 +89,10 @@ void BM_Probe(benchmark::State& state, const char* name)
 BENCHMARK_CAPTURE(BM_Probe, mp4, "whole.mp4")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Probe, matroska_with_cues, "whole.mkv")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Probe, matroska_without_cues, "nocues.mkv")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Probe, matroska_live, "live.mkv")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Probe, matroska_cut, "cut.mkv")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Probe, avi_cut, "cut.avi")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Probe, avi_many_chunks, "chunks.avi")->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -60,6 +60,8 @@ protected:
         blue.audio = false;
         blue.durationSeconds = 2.0;
         makeTestMovie(*media / "blue.mp4", blue);
+        blue.piped = true; // a live recording: its length is measured, not stated
+        makeTestMovie(*media / "blue-live.mkv", blue);
     }
     static void TearDownTestSuite()
     {
@@ -125,12 +127,14 @@ INSTANTIATE_TEST_SUITE_P(Cases, OrganizerExporterTimingTest, ::testing::ValuesIn
                          [](const auto& info) { return std::string(info.param.label); });
 
 // The range rule's slack of 0.04 s after the file's end, both ways, on a
-// silent two-second movie (whose duration is exactly its 60 frames). Ends are
-// typed as decimals, as an analyst enters them.
+// silent two-second movie (whose duration is exactly its 60 frames), stated in
+// its header or, for a live recording, measured. Ends are typed as decimals,
+// as an analyst enters them.
 struct ToleranceCase {
     const char* label;
     double start, end, offset;
     bool accepted;
+    const char* file = "blue.mp4";
 };
 
 const ToleranceCase toleranceCases[] = {
@@ -142,6 +146,9 @@ const ToleranceCase toleranceCases[] = {
     {"EndsFiveHundredthsAfter", 1, 2.05, 0, false},
     {"EndsFiveHundredthsAfterThroughAnOffset", 0.45, 1.8, 0.25, false},
     {"StartsBeforeTheFile", 0.1, 0.5, -0.15, false},
+    {"LiveRecordingInside", 0.5, 1.5, 0, true, "blue-live.mkv"},
+    {"LiveRecordingEndsFourHundredthsAfter", 1, 2.04, 0, true, "blue-live.mkv"},
+    {"LiveRecordingEndsFiveHundredthsAfter", 1, 2.05, 0, false, "blue-live.mkv"},
 };
 
 class OrganizerExporterToleranceTest : public OrganizerExporterRenderTest,
@@ -154,7 +161,7 @@ TEST_P(OrganizerExporterToleranceTest, ClipsEndingUpToFourHundredthsAfterTheFile
     const auto url = out / "out.mp4";
     OrganizerExporter exporter;
     const std::string message =
-        renderMessage(exporter, documentWith({sourceAt("S1", movie("blue.mp4"), c.offset)}, {}), {item}, url);
+        renderMessage(exporter, documentWith({sourceAt("S1", movie(c.file), c.offset)}, {}), {item}, url);
     EXPECT_TRUE(temporary.leftovers().empty());
     if (!c.accepted) {
         EXPECT_EQ(message, "映像の範囲外です：区間。時刻とアングル補正を確認してください。");

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <stdexcept>
@@ -78,13 +79,18 @@ std::vector<std::string> encodeArguments(const TestMovieOptions& o, const std::f
                                      "-x264-params", "bframes=3:b-adapt=0:b-pyramid=normal"});
         else if (o.videoCodec == "libx264")
             args.insert(args.end(), {"-preset", "ultrafast", "-g", "15"});
+        else if (o.videoCodec == "libvpx")
+            args.insert(args.end(), {"-deadline", "realtime", "-cpu-used", "8"});
         if (!o.colourMatrix.empty()) args.insert(args.end(), {"-colorspace", o.colourMatrix});
         if (!o.timecode.empty()) args.insert(args.end(), {"-timecode", o.timecode});
     }
     if (o.audio)
         args.insert(args.end(),
-                    {"-c:a", "aac", "-ac", std::to_string(o.channels), "-ar", std::to_string(o.sampleRate)});
-    args.push_back(out.string());
+                    {"-c:a", o.audioCodec, "-ac", std::to_string(o.channels), "-ar", std::to_string(o.sampleRate)});
+    if (o.piped)
+        args.insert(args.end(), {"-f", out.extension() == ".webm" ? "webm" : "matroska", "pipe:1"});
+    else
+        args.push_back(out.string());
     return args;
 }
 
@@ -151,6 +157,10 @@ std::string runTool(const std::string& program, const std::vector<std::string>& 
 
 std::filesystem::path makeTestMovie(const std::filesystem::path& path, const TestMovieOptions& options)
 {
+    if (options.piped) {
+        std::ofstream(path, std::ios::binary) << runTool("ffmpeg", encodeArguments(options, path));
+        return path;
+    }
     if (options.rotationDegrees == 0) {
         runTool("ffmpeg", encodeArguments(options, path));
         return path;

@@ -41,6 +41,8 @@ struct TestMovieOptions {
     bool bFrames = false; // libx264: three B-frames in every four, the middle one a reference; a key frame every 2 s
     std::string colourMatrix; // "bt709", "bt470bg", "smpte170m"... tagged when set
     std::string pixelAspect;  // e.g. "4/3": non-square pixels (120 coded shows as 160 wide)
+    std::string audioCodec = "aac";
+    bool piped = false; // Matroska or WebM written to a pipe, as a live recorder writes: no stated length, no cues
 };
 
 // Writes a movie (container from the extension: .mp4 or .mov) and returns `path`.

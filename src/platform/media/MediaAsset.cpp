@@ -29,17 +29,22 @@ AffineTransform displayTransform(const AVStream* stream)
     return AffineTransform{fixed(m[0]), fixed(m[1]), fixed(m[3]), fixed(m[4]), fixed(m[6]), fixed(m[7])};
 }
 
-MediaTimeRange streamRange(const AVFormatContext* format, const AVStream* stream)
+MediaTimeRange streamRange(const AVFormatContext* format, int index, const std::optional<MeasuredLength>& measured)
 {
+    const AVStream* stream = format->streams[index];
     int64_t start = stream->start_time == AV_NOPTS_VALUE
                         ? av_rescale_q(firstPresentationTime(format), AV_TIME_BASE_Q, stream->time_base)
                         : stream->start_time;
+    MediaTime startTime = streamTime(format, stream, start);
+    if (measured) {
+        const MediaTime end = measured->streamEnds[size_t(index)].value_or(measured->duration);
+        return MediaTimeRange{startTime, maxTime(end - startTime, MediaTime{0, startTime.timeScale})};
+    }
     int64_t length = stream->duration;
     if (length == AV_NOPTS_VALUE || length < 0) {
         int64_t whole = format->duration == AV_NOPTS_VALUE ? 0 : format->duration;
         length = av_rescale_q(whole, AV_TIME_BASE_Q, stream->time_base);
     }
-    MediaTime startTime = streamTime(format, stream, start);
     return MediaTimeRange{startTime, MediaTime{length * stream->time_base.num, stream->time_base.den}};
 }
 
@@ -61,8 +66,9 @@ ColourMatrix colourMatrixOf(const AVCodecParameters* p)
     }
 }
 
-VideoTrackInfo videoInfo(const AVFormatContext* format, const AVStream* stream, int index)
+VideoTrackInfo videoInfo(const AVFormatContext* format, int index, const std::optional<MeasuredLength>& measured)
 {
+    const AVStream* stream = format->streams[index];
     VideoTrackInfo info;
     info.streamIndex = index;
     info.width = stream->codecpar->width;
@@ -80,20 +86,21 @@ VideoTrackInfo videoInfo(const AVFormatContext* format, const AVStream* stream, 
         info.frameDuration = MediaTime{average.den, average.num};
         info.constantFrameRate = base.num > 0 && std::abs(av_q2d(base) - av_q2d(average)) < 0.01 * av_q2d(average);
     }
-    info.timeRange = streamRange(format, stream);
+    info.timeRange = streamRange(format, index, measured);
     info.colourMatrix = colourMatrixOf(stream->codecpar);
     info.codecName = avcodec_get_name(stream->codecpar->codec_id);
     return info;
 }
 
-AudioTrackInfo audioInfo(const AVFormatContext* format, const AVStream* stream, int index)
+AudioTrackInfo audioInfo(const AVFormatContext* format, int index, const std::optional<MeasuredLength>& measured)
 {
+    const AVStream* stream = format->streams[index];
     AudioTrackInfo info;
     info.streamIndex = index;
     info.sampleRate = stream->codecpar->sample_rate;
     info.channels = stream->codecpar->ch_layout.nb_channels;
     info.codecName = avcodec_get_name(stream->codecpar->codec_id);
-    info.timeRange = streamRange(format, stream);
+    info.timeRange = streamRange(format, index, measured);
     return info;
 }
 
@@ -184,15 +191,18 @@ MediaAsset MediaAsset::load(const std::filesystem::path& path)
     if (videoIndex < 0 && audioIndex < 0)
         throw MediaError("Cannot open “" + path.string() + "”: " + mediaErrorText(AVERROR_STREAM_NOT_FOUND),
                          AVERROR_STREAM_NOT_FOUND);
+    // A Matroska or WebM recording written live states no length: it is
+    // measured from its tail, and its data then runs out nowhere before it.
+    const std::optional<MeasuredLength> measured = measuredLengthOf(path, format.get());
     MediaAsset asset;
     asset.path = path;
-    asset.duration = assetDuration(format.get());
-    if (videoIndex >= 0) asset.video = videoInfo(format.get(), format->streams[videoIndex], videoIndex);
+    asset.duration = measured ? measured->duration : assetDuration(format.get());
+    if (videoIndex >= 0) asset.video = videoInfo(format.get(), videoIndex, measured);
     for (unsigned i = 0; i < format->nb_streams; ++i)
         asset.audioTrackCount += format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
-    if (audioIndex >= 0) asset.audio = audioInfo(format.get(), format->streams[audioIndex], audioIndex);
+    if (audioIndex >= 0) asset.audio = audioInfo(format.get(), audioIndex, measured);
     asset.startTimecode = timecodeOf(format.get(), videoIndex);
-    asset.dataEnd = dataEndOf(path, format.get(), videoIndex >= 0 ? videoIndex : audioIndex);
+    if (!measured) asset.dataEnd = dataEndOf(path, format.get(), videoIndex >= 0 ? videoIndex : audioIndex);
     asset.firstPresentationTime = MediaTime{media::firstPresentationTime(format.get()), AV_TIME_BASE};
     if (videoIndex >= 0 && seeksWithoutIndex(format.get()))
         asset.seekPreroll = keyFrameIntervalOf(format.get(), videoIndex);

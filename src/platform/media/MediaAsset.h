@@ -55,7 +55,9 @@ struct MediaTimecode {
 struct MediaAsset {
     std::filesystem::path path;
     // The container's duration, else the longest stream's, with the first
-    // presentation time taken as zero.
+    // presentation time taken as zero. A Matroska or WebM file that states
+    // none (written live or to a pipe) is measured to its last packet's end,
+    // and each track's range to its own.
     MediaTime duration;
     std::optional<VideoTrackInfo> video;
     std::optional<AudioTrackInfo> audio;

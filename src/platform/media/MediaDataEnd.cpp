@@ -115,20 +115,42 @@ struct IoDeleter {
 // What a read from a cluster to the file's end found.
 struct Tail {
     int64_t reach = AV_NOPTS_VALUE; // AV_TIME_BASE units
+    std::vector<int64_t> ends;      // where each stream's last packet ends, in its own ticks; AV_NOPTS_VALUE: none read
     std::deque<int64_t> shown;      // the stream's last presentation times, in decoding order
     bool endsWithStream = false;    // the file's last packet is the stream's, and may be torn
     bool whole = false;             // read to the file's end
 };
 
-void note(Tail& tail, const AVStream& stream, const AVPacket& packet, int index, AVRational base)
+// The tail's reader has not decoded, so a block that states no length (a
+// track without a default duration) is given one frame: the audio frame size
+// the probe found, or the video's average frame interval.
+int64_t packetLength(const AVStream& stream, const AVPacket& packet)
 {
+    if (packet.duration > 0) return packet.duration;
+    const AVCodecParameters& codec = *stream.codecpar;
+    if (codec.frame_size > 0 && codec.sample_rate > 0)
+        return av_rescale_q(codec.frame_size, AVRational{1, codec.sample_rate}, stream.time_base);
+    const AVRational rate = stream.avg_frame_rate;
+    if (codec.codec_type == AVMEDIA_TYPE_VIDEO && rate.num > 0 && rate.den > 0)
+        return av_rescale_q(1, av_inv_q(rate), stream.time_base);
+    return 0;
+}
+
+// `format` is the probe's own context: the tail's reader sees the same
+// streams, in the same order and time bases, from the same header.
+void note(Tail& tail, const AVFormatContext& format, const AVPacket& packet, int index)
+{
+    if (unsigned(packet.stream_index) >= format.nb_streams) return;
+    const AVStream& stream = *format.streams[packet.stream_index];
     const int64_t at = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
     if (at == AV_NOPTS_VALUE) return;
-    const int64_t end = at + std::max<int64_t>(packet.duration, 0);
+    const int64_t end = at + packetLength(stream, packet);
     tail.reach = std::max(tail.reach, av_rescale_q(end, stream.time_base, AV_TIME_BASE_Q));
+    int64_t& streamEnd = tail.ends[size_t(packet.stream_index)];
+    streamEnd = std::max(streamEnd, end);
     tail.endsWithStream = packet.stream_index == index;
     if (!tail.endsWithStream) return;
-    tail.shown.push_back(av_rescale_q(at, stream.time_base, base));
+    tail.shown.push_back(at);
     if (tail.shown.size() > 32) tail.shown.pop_front();
 }
 
@@ -187,10 +209,11 @@ std::optional<Tail> readMatroskaTail(const std::filesystem::path& path, const AV
     // after another cluster's ID.
     if (av_seek_frame(tail.get(), -1, cluster + int64_t(clusterId.size()), AVSEEK_FLAG_BYTE) < 0) return std::nullopt;
     Tail found;
+    found.ends.assign(format->nb_streams, AV_NOPTS_VALUE);
     PacketPtr packet = allocatePacket();
     int status = 0;
     while ((status = av_read_frame(tail.get(), packet.get())) >= 0) {
-        note(found, *tail->streams[packet->stream_index], *packet, index, format->streams[index]->time_base);
+        note(found, *format, *packet, index);
         av_packet_unref(packet.get());
     }
     found.whole = status == AVERROR_EOF && !guarded.exhausted;
@@ -222,39 +245,91 @@ std::optional<int64_t> safeTime(const Tail& tail, int delay)
                              tail.shown.begin() + std::ptrdiff_t(whole));
 }
 
-// Matroska writes its index last, so a file cut short has none to its end; but
-// every cluster carries its time, and a read from a cluster to the file's end
-// tells where the data stops. The read starts at the first cluster in the last
-// 1 MiB, then 4 and 16 MiB when that holds too few of the stream's frames.
+// Matroska writes its index last, so a file cut short or written to a pipe has
+// none to its end; but every cluster carries its time, and a read from a
+// cluster to the file's end tells where the data stops. The read starts at the
+// first cluster in the last 1 MiB, then 4 and 16 MiB until `enough` is
+// content with what was read; else the widest read that reached the file's end
+// is the answer. `index` is the stream whose frames are kept, or -1.
+template <class Enough>
+std::optional<Tail> matroskaTail(const std::filesystem::path& path, const AVFormatContext* format, int index,
+                                 int64_t fileSize, Enough enough)
+{
+    std::optional<Tail> widest;
+    for (int64_t window = 1 << 20; window <= 16 << 20; window *= 4) {
+        const int64_t from = std::max<int64_t>(0, fileSize - window);
+        const std::optional<int64_t> cluster = firstCluster(path, from, fileSize);
+        std::optional<Tail> tail = cluster ? readMatroskaTail(path, format, index, *cluster, fileSize) : std::nullopt;
+        if (tail && tail->whole) widest = std::move(tail);
+        if ((widest && enough(*widest)) || from == 0) break;
+    }
+    return widest;
+}
+
 std::optional<DataReach> matroskaReach(const std::filesystem::path& path, const AVFormatContext* format, int index,
                                        int64_t fileSize, int64_t shortOf)
 {
     const int delay = format->streams[index]->codecpar->video_delay;
-    for (int64_t window = 1 << 20; window <= 16 << 20; window *= 4) {
-        const int64_t from = std::max<int64_t>(0, fileSize - window);
-        const std::optional<int64_t> cluster = firstCluster(path, from, fileSize);
-        const std::optional<Tail> tail =
-            cluster ? readMatroskaTail(path, format, index, *cluster, fileSize) : std::nullopt;
-        if (tail && tail->whole) {
-            if (tail->reach >= shortOf) return std::nullopt;
-            if (std::optional<int64_t> safe = safeTime(*tail, delay)) return DataReach{tail->reach, *safe};
-        }
-        if (from == 0) break;
-    }
-    return std::nullopt;
+    const std::optional<Tail> tail = matroskaTail(path, format, index, fileSize, [&](const Tail& read) {
+        return read.reach >= shortOf || safeTime(read, delay).has_value();
+    });
+    const std::optional<int64_t> safe = tail ? safeTime(*tail, delay) : std::nullopt;
+    if (!safe || tail->reach >= shortOf) return std::nullopt;
+    return DataReach{tail->reach, *safe};
 }
+
+// Reads a file front to back for a walk through its chunk headers: a window
+// that grows while the headers lie close together and shrinks back when the
+// walk jumps over a large chunk, so that many small chunks cost few reads and
+// the data of large ones is passed by moving the file position, not read.
+class ForwardWindow {
+public:
+    explicit ForwardWindow(const std::filesystem::path& path) : file_(std::fopen(path.c_str(), "rb")) { }
+
+    // The bytes [position, position + count), fewer at the file's end: `count`
+    // is a chunk header's few bytes, and `position` only moves forward.
+    std::string_view bytesAt(int64_t position, int64_t count)
+    {
+        if (position < start_ || position + count > start_ + int64_t(length_)) refill(position);
+        const int64_t offset = position - start_;
+        return std::string_view(bytes_.data() + offset,
+                                size_t(std::clamp<int64_t>(int64_t(length_) - offset, 0, count)));
+    }
+
+private:
+    static constexpr size_t smallest = 8 * 1024;
+    static constexpr size_t largest = 1024 * 1024;
+
+    void refill(int64_t position)
+    {
+        const bool walking = position <= start_ + int64_t(length_);
+        window_ = walking ? std::clamp(window_ * 2, smallest, largest) : smallest;
+        if (bytes_.size() < window_) bytes_.resize(window_);
+        length_ = 0;
+        start_ = position;
+        if (!file_ || (position != filePosition_ && fseeko(file_.get(), position, SEEK_SET) != 0)) return;
+        length_ = std::fread(bytes_.data(), 1, window_, file_.get());
+        filePosition_ = position + int64_t(length_);
+    }
+
+    std::unique_ptr<std::FILE, FileCloser> file_;
+    std::vector<char> bytes_;
+    size_t window_ = 0;
+    size_t length_ = 0;
+    int64_t start_ = 0;
+    int64_t filePosition_ = 0;
+};
 
 // An AVI's frames carry no times: the n-th chunk of a video stream is its n-th
 // frame. Without the index at the file's end, the chunks are counted by their
-// headers from the start, their data skipped: one small read per chunk,
-// whatever the file's size.
+// headers from the start, their data skipped.
 std::optional<DataReach> aviReach(const std::filesystem::path& path, const AVFormatContext* format, int index,
                                   int64_t fileSize)
 {
     const AVStream* stream = format->streams[index];
     if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO || index > 99) return std::nullopt;
     const std::array<char, 2> number{char('0' + index / 10), char('0' + index % 10)};
-    std::ifstream in(path, std::ios::binary);
+    ForwardWindow in(path);
     constexpr int64_t maxChunks = int64_t(1) << 23;
     int64_t frames = 0;
     int64_t at = 0;
@@ -262,21 +337,21 @@ std::optional<DataReach> aviReach(const std::filesystem::path& path, const AVFor
     for (int64_t chunks = 0; at < fileSize && !cut; ++chunks) {
         if (chunks == maxChunks) return std::nullopt;
         std::array<char, 12> head{};
-        in.clear();
-        in.seekg(at);
-        in.read(head.data(), head.size());
+        const std::string_view got = in.bytesAt(at, int64_t(head.size()));
+        std::copy(got.begin(), got.end(), head.begin());
         const std::string_view id(head.data(), 4), type(head.data() + 8, 4);
         auto byte = [&](int i) { return int64_t(uint8_t(head[size_t(i)])); };
         const int64_t size = byte(4) | byte(5) << 8 | byte(6) << 16 | byte(7) << 24;
-        if (in.gcount() >= 12 && (id == "RIFF" || (id == "LIST" && (type == "movi" || type == "rec ")))) {
+        if (got.size() >= 12 && (id == "RIFF" || (id == "LIST" && (type == "movi" || type == "rec ")))) {
             at += 12;
             continue;
         }
-        cut = in.gcount() < 8 || at + 8 + size > fileSize;
+        cut = got.size() < 8 || at + 8 + size > fileSize;
         frames += !cut && id[0] == number[0] && id[1] == number[1] && (id.ends_with("dc") || id.ends_with("db"));
         at += 8 + size + (size & 1);
     }
-    if (!cut) return std::nullopt;
+    // Cut between two chunks, the file ends well formed: only the count shows it.
+    if (!cut && (stream->nb_frames <= 0 || frames >= stream->nb_frames)) return std::nullopt;
     const int64_t first = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
     return DataReach{av_rescale_q(first + frames, stream->time_base, AV_TIME_BASE_Q),
                      first + std::max<int64_t>(frames - 1, 0)};
@@ -292,6 +367,31 @@ std::optional<DataReach> scannedReach(const std::filesystem::path& path, const A
 }
 
 } // namespace
+
+std::optional<MeasuredLength> measuredLengthOf(const std::filesystem::path& path, const AVFormatContext* format)
+{
+    const bool stated = format->duration != AV_NOPTS_VALUE && format->duration > 0
+                        && format->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
+    if (stated || !format->pb || !std::string_view(format->iformat->name).starts_with("matroska")) return std::nullopt;
+    const int64_t fileSize = avio_size(format->pb);
+    if (fileSize <= 0) return std::nullopt;
+    // The tracks the probe reports on should each have their last packets in
+    // what is read; a track that ended long before the others is let go at
+    // 16 MiB.
+    const int shown[] = {firstStream(format, AVMEDIA_TYPE_VIDEO), firstStream(format, AVMEDIA_TYPE_AUDIO)};
+    auto allEnds = [&](const Tail& read) {
+        return std::ranges::all_of(shown, [&](int i) { return i < 0 || read.ends[size_t(i)] != AV_NOPTS_VALUE; });
+    };
+    const std::optional<Tail> tail = matroskaTail(path, format, -1, fileSize, allEnds);
+    if (!tail || tail->reach == AV_NOPTS_VALUE) return std::nullopt;
+    MeasuredLength length{MediaTime{tail->reach - firstPresentationTime(format), AV_TIME_BASE}, {}};
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const int64_t end = tail->ends[i];
+        length.streamEnds.push_back(end == AV_NOPTS_VALUE ? std::nullopt
+                                                          : std::optional(streamTime(format, format->streams[i], end)));
+    }
+    return length;
+}
 
 std::optional<MediaTime> dataEndOf(const std::filesystem::path& path, const AVFormatContext* format, int index)
 {

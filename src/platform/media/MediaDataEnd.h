@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 struct AVFormatContext;
 
@@ -24,5 +25,23 @@ namespace zanto::media {
 // the frames its header counts. `format`
 // is only read: its position is left as it was. Any thread.
 std::optional<MediaTime> dataEndOf(const std::filesystem::path& path, const AVFormatContext* format, int index);
+
+// The length of a Matroska or WebM file that states none, as a live recorder or
+// a writer to a pipe leaves it: no duration in its header, no cues.
+struct MeasuredLength {
+    // From the file's first presentation time to the end of its last packet.
+    MediaTime duration;
+    // By stream index: where each stream's last packet ends, on the same
+    // clock; none for a stream with no packet in the part read.
+    std::vector<std::optional<MediaTime>> streamEnds;
+};
+
+// For `format` (opened from `path`, its stream information read): the length
+// measured from the file's tail, read as dataEndOf reads a cut Matroska's (at
+// most 16 MiB, going no further back). None when the file states its length
+// (FFmpeg's guess from its size and bit rate is not a statement), is not
+// Matroska or WebM, or its tail cannot be read. `format` is only read. Any
+// thread.
+std::optional<MeasuredLength> measuredLengthOf(const std::filesystem::path& path, const AVFormatContext* format);
 
 } // namespace zanto::media
