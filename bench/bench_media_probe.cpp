@@ -5,6 +5,7 @@
 // and one whose index gave way to a million empty chunks, each counted; MP4 for
 // reference. The files stay in the page cache, so this measures the work, not
 // the disk.
+#include "platform/media/KeyFrameAim.h"
 #include "platform/media/MediaAsset.h"
 #include "BenchShell.h"
 
@@ -72,6 +73,11 @@ void makeMovies()
     shell("ffmpeg -v error -y -i " + quoted("whole.mkv") + " -c copy -bsf:v h264_mp4toannexb " + quoted("whole.avi"));
     keepShare("whole.mkv", "cut.mkv", 0.6);
     keepShare("whole.avi", "cut.avi", 0.6);
+    // A transport stream as a recorder writes one (a key frame every 2 s),
+    // and as ffmpeg's defaults write one (every 250 frames, 8.3 s).
+    shell("ffmpeg -v error -y -i " + quoted("whole.mkv") + " -c copy " + quoted("whole.ts"));
+    shell("ffmpeg -v error -y -i " + quoted("whole.mkv")
+          + " -c:v libx264 -threads 3 -preset ultrafast -g 250 -c:a copy " + quoted("long-gop.ts"));
 }
 
 void BM_Probe(benchmark::State& state, const char* name)
@@ -93,6 +99,25 @@ BENCHMARK_CAPTURE(BM_Probe, matroska_live, "live.mkv")->Unit(benchmark::kMillise
 BENCHMARK_CAPTURE(BM_Probe, matroska_cut, "cut.mkv")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Probe, avi_cut, "cut.avi")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Probe, avi_many_chunks, "chunks.avi")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Probe, transport_stream, "whole.ts")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Probe, transport_stream_long_gop, "long-gop.ts")->Unit(benchmark::kMillisecond);
+
+// Where a preview's seek must aim in a transport stream, at times spread
+// over the movie, as a drag along the slider asks for them.
+void BM_KeyFrameAim(benchmark::State& state, const char* name)
+{
+    media::KeyFrameAim aim(MediaAsset::load(workFolder() / name));
+    double preroll = 0;
+    int step = 0;
+    for (auto _ : state) {
+        const double seconds = double((step++ * 37) % 580) / 10;
+        preroll = std::max(preroll, aim.prerollFor(MediaTime::fromSeconds(seconds, 90000)).seconds());
+    }
+    state.counters["longest_preroll_s"] = preroll;
+}
+
+BENCHMARK_CAPTURE(BM_KeyFrameAim, transport_stream, "whole.ts")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_KeyFrameAim, transport_stream_long_gop, "long-gop.ts")->Unit(benchmark::kMillisecond);
 
 } // namespace
 
