@@ -1,6 +1,7 @@
 // A save, an export and play in a process that reaches its limit of threads.
 #include "OrganizerTestSupport.h"
 
+#include "platform/BackgroundThreads.h"
 #include "platform/media/Player.h"
 
 #include "support/PlaylistSamples.h"
@@ -86,29 +87,31 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusedJob{"MP4Export", OrganizerCommand::exportAll, "out.mp4", "MP4を保存しました："}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Play at L and J when backward play's worker gets no thread: first its
-// joiner's start is refused, then its own. Forward play goes on without it,
-// J pauses on the picture on show, and once threads come again J plays
-// backwards.
+// Play at L and J when backward play's worker gets no thread. Forward play
+// goes on without it, J pauses on the picture on show, and once threads come
+// again J plays backwards.
 TEST_F(OrganizerThreadStart, PlayGoesOnAndJPausesWithoutTheBackwardWorker)
 {
     test::change(*organizer, [](OrganizerDocument& d) { d.rows[0].items[0].end = 2; });
     organizer->selectTimeline(0, 0);
     Player& player = *organizer->player();
     ASSERT_TRUE(test::waitFor([&] { return !player.latestFrame().isNull(); }));
+    // The first background work in a process starts the threads' joiner as
+    // well; it runs from here on, so that the start refused below is the
+    // worker's, whatever ran before in this process.
+    BackgroundThreads::start([](std::stop_token) {});
     const auto key = [&](Qt::Key key) { QTest::keyClick(organizer->window()->windowHandle(), key); };
-    for (const int refused : {1, 2}) {
-        player.seek(MediaTime::fromSeconds(0.1, 600));
-        test::refuseThreadStart(refused);
-        key(Qt::Key_L);
-        EXPECT_EQ(player.rate(), 1) << refused;
-        EXPECT_TRUE(test::waitFor([&] { return player.currentTime() > 0.25; })) << refused;
-        test::refuseThreadStart(1);
-        key(Qt::Key_J);
-        EXPECT_EQ(test::threadStarts(), 1) << refused;
-        EXPECT_EQ(player.rate(), 0) << refused;
-        EXPECT_FALSE(player.latestFrame().isNull()) << refused;
-    }
+    player.seek(MediaTime::fromSeconds(0.1, 600));
+    test::refuseThreadStart(1);
+    key(Qt::Key_L);
+    EXPECT_EQ(player.rate(), 1);
+    EXPECT_TRUE(test::waitFor([&] { return player.currentTime() > 0.25; }));
+    test::refuseThreadStart(1);
+    key(Qt::Key_J);
+    EXPECT_EQ(test::threadStarts(), 1);
+    EXPECT_EQ(player.rate(), 0);
+    EXPECT_FALSE(player.latestFrame().isNull());
+
     test::refuseThreadStart(0);
     const double from = player.currentTime();
     key(Qt::Key_J);

@@ -935,7 +935,11 @@ void Player::handleTimePosition(double seconds)
 {
     // While a seek is under way mpv's clock still tells where it was.
     if (seek_.stage != PendingSeek::Stage::None) return;
-    if (engine_->landing) {
+    // Until the picture found is up, mpv's clock tells the time the file was
+    // loaded at, which tells nothing of that picture; and mpv may tell that
+    // change after the playback restart, as it tells every change of a
+    // property after the events queued with it.
+    if (engine_->landing && std::abs(seconds - *engine_->landing) > 1e-5) {
         // The file's data ends before where it was loaded: mpv shows the
         // last picture there is, from outside the item.
         if (beforeLanding(seconds)) return reportFailure();
