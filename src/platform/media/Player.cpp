@@ -131,8 +131,7 @@ struct Player::Engine {
     // mpv tells of its end is the end of the file before it.
     bool restarted = false;
     // A file without an index lands on the first key frame after where
-    // mpv's demuxer aims: how far before the target it aims, and where to.
-    double demuxerOffset = 0;
+    // mpv's demuxer aims: where to aim for a target.
     std::unique_ptr<media::KeyFrameAim> keyFrames;
     // mpv reached the end of a stretch of sound alone while its output still
     // plays the last of it (a few tenths of a second): the end is told once
@@ -450,7 +449,6 @@ void Player::replaceCurrentItem(PlayerItemRef item, const MediaTime& start)
     engine.atEnd = false;
     engine.restarted = false;
     engine.soundPlayingOut = false;
-    engine.demuxerOffset = 0;
     engine.keyFrames.reset();
     if (item_ && item_->asset.seekPreroll.value > 0)
         engine.keyFrames = std::make_unique<media::KeyFrameAim>(item_->asset);
@@ -479,8 +477,7 @@ void Player::replaceCurrentItem(PlayerItemRef item, const MediaTime& start)
     if (start.isValid()) {
         engine.loadStart = frameStart(item_->asset, start.seconds());
         options += ",start=" + mpvTime(*engine.loadStart);
-        if (engine.keyFrames)
-            options += ",hr-seek-demuxer-offset=" + secondsText(engine.demuxerOffset = prerollFor(*engine.loadStart));
+        if (engine.keyFrames) options += ",hr-seek-demuxer-offset=" + secondsText(prerollFor(*engine.loadStart));
         seek_.stage = PendingSeek::Stage::ByLoad;
         seek_.target = *engine.loadStart;
     }
@@ -769,14 +766,13 @@ double Player::prerollFor(double seconds) const
 
 void Player::aimDemuxer(double offset)
 {
-    engine_->demuxerOffset = offset;
     const std::string text = secondsText(offset);
     mpv_set_property_string(engine_->mpv.get(), "file-local-options/hr-seek-demuxer-offset", text.c_str());
 }
 
-void Player::sendSeek(std::optional<double> demuxerOffset)
+void Player::sendSeek()
 {
-    if (engine_->keyFrames) aimDemuxer(demuxerOffset.value_or(prerollFor(seek_.target)));
+    if (engine_->keyFrames) aimDemuxer(prerollFor(seek_.target));
     seek_.stage = PendingSeek::Stage::Sent;
     ++seek_.generation;
     const std::string target = mpvTime(seek_.target);
@@ -827,9 +823,9 @@ void Player::handleSeekReply(uint64_t generation, bool ok)
 void Player::handlePlaybackRestart()
 {
     using Stage = PendingSeek::Stage;
-    if (!engine_->loaded || (seek_.stage != Stage::Taken && seek_.stage != Stage::ByLoad)) return;
+    if (!engine_->loaded) return;
     engine_->restarted = true;
-    if (landedAstray()) return sendSeek(engine_->demuxerOffset * 2);
+    if (seek_.stage != Stage::Taken && seek_.stage != Stage::ByLoad) return;
     // The load's own landing is watched until mpv's clock tells which picture
     // it found, where a picture must cover the time asked.
     if (seek_.stage == Stage::ByLoad && item_ && item_->asset.video && withinPictures(seek_.target))
@@ -913,22 +909,6 @@ bool Player::withinPictures(double seconds) const
     const MediaTimeRange& pictures = item_->asset.video->timeRange;
     const double end = (pictures.start + pictures.duration).seconds();
     return pictures.duration.value <= 0 || seconds < end - item_->asset.frameSeconds();
-}
-
-// mpv's demuxer aims where the export's decoder finds a key frame at or
-// before the target, but its search over the bytes may end elsewhere (it
-// reads the file on its own): landed after the target, or at the file's end,
-// the seek goes again, aiming twice as far back, until it aims at the file's
-// start.
-bool Player::landedAstray()
-{
-    if (engine_->demuxerOffset <= 0 || !item_->asset.video || !withinPictures(seek_.target)) return false;
-    if (seek_.target - engine_->demuxerOffset < 0) return false;
-    const std::optional<double> position = mpvPosition();
-    const double expected = std::max(seek_.target, item_->asset.video->timeRange.start.seconds());
-    const double frame = item_->asset.frameSeconds();
-    const double late = item_->asset.video->constantFrameRate ? frame / 2 : 2 * frame;
-    return !position || *position < expected - frame / 2 || *position > expected + late;
 }
 
 void Player::handleTimePosition(double seconds)

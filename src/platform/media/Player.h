@@ -161,7 +161,7 @@ private:
     void drainEvents();
     void handleFileLoaded();
     void seekTo(const MediaTime& time, SeekCompletion completion);
-    void sendSeek(std::optional<double> demuxerOffset = std::nullopt);
+    void sendSeek();
     double prerollFor(double seconds) const;
     void aimDemuxer(double offset);
     void handleEndReached(bool atEnd);
@@ -172,7 +172,6 @@ private:
     bool beforeLanding(double seconds) const;
     bool atEnd() const;
     bool withinPictures(double seconds) const;
-    bool landedAstray();
     bool endsInSoundAlone() const;
     void waitForSoundToPlayOut();
     void handleDamage();
