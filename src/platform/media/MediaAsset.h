@@ -13,7 +13,8 @@ namespace zanto {
 enum class ColourMatrix { BT601, BT709, BT2020 };
 
 // The first video track of a movie. Times are in the stream's own time scale,
-// measured from the file's first presentation time (which counts as zero).
+// measured from the file's first presentation time (which counts as zero;
+// an MP4 or MOV movie's own timeline starts at zero, pictures or not).
 struct VideoTrackInfo {
     int streamIndex = -1;
     // Natural size: the picture as shown before the preferred transform; the
@@ -70,9 +71,10 @@ struct MediaAsset {
     // None when the data reaches the duration (within a few frames), and when
     // the container cannot tell without being read whole.
     std::optional<MediaTime> dataEnd;
-    // The file's first presentation time on its container's own clock: what
-    // every time here is measured from. A transport stream's clock starts
-    // anywhere (1.4 s as FFmpeg writes one, hours on a broadcast recorder).
+    // The file's first presentation time on its container's own clock (zero
+    // for an MP4 or MOV movie): what every time here is measured from. A
+    // transport stream's clock starts anywhere (1.4 s as FFmpeg writes one,
+    // hours on a broadcast recorder).
     MediaTime firstPresentationTime{0, 1};
     // How far before a time a seek must aim to land on a key frame at or
     // before it. Zero where the container's index finds that key frame (MP4,
