@@ -737,9 +737,8 @@ void Player::drainEvents()
             if (name == "eof-reached" && property->format == MPV_FORMAT_FLAG
                 && engine_->startedEntry == engine_->entryId)
                 handleEndReached(*static_cast<int*>(property->data) != 0);
-            else if (name == "pause" && property->format == MPV_FORMAT_FLAG && *static_cast<int*>(property->data)
-                     && std::exchange(engine_->soundPlayingOut, false))
-                handleEndOfFile();
+            else if (name == "pause" && property->format == MPV_FORMAT_FLAG && *static_cast<int*>(property->data))
+                handlePausedByMpv();
             else if (name == "time-pos" && property->format == MPV_FORMAT_DOUBLE)
                 handleTimePosition(playerTime(*static_cast<double*>(property->data)));
             break;
@@ -803,8 +802,9 @@ bool Player::endsInSoundAlone() const
 }
 
 // mpv tells of the end once the last sound is decoded, and pauses by itself
-// once its output has played it. Should the output never finish (a sound
-// device that stopped), the end is told a second later all the same.
+// once its output has played it (handlePausedByMpv). Should the output never
+// finish (a sound device that stopped), the end is told a second later all
+// the same.
 void Player::waitForSoundToPlayOut()
 {
     engine_->soundPlayingOut = true;
@@ -827,8 +827,13 @@ void Player::handlePlaybackRestart()
     engine_->restarted = true;
     if (seek_.stage != Stage::Taken && seek_.stage != Stage::ByLoad) return;
     // The load's own landing is watched until mpv's clock tells which picture
-    // it found, where a picture must cover the time asked.
-    if (seek_.stage == Stage::ByLoad && item_ && item_->asset.video && withinPictures(seek_.target))
+    // it found, where a picture must cover the time asked: inside the
+    // pictures, and short of the forward end by a frame or more, for mpv
+    // stops there as at the file's end, on a good file sometimes before the
+    // picture covering the time asked.
+    const bool roomToLand =
+        !forwardEnd_.isValid() || forwardEnd_.seconds() >= seek_.target + 2 * (item_ ? item_->asset.frameSeconds() : 0);
+    if (seek_.stage == Stage::ByLoad && item_ && item_->asset.video && withinPictures(seek_.target) && roomToLand)
         engine_->landing = seek_.target;
     // mpv shows the frame backward play stopped on.
     engine_->backwardPlay->settled(seek_.generation);
@@ -849,6 +854,19 @@ void Player::handleEndOfFile()
     } else if (endHandler_) {
         endHandler_(item_->id);
     }
+}
+
+// mpv pauses by itself only where forward play reached its end, the file's
+// or the forward end, its sound played out; and it does not always tell of
+// that end (a stretch shorter than the time its output takes to start). A
+// pause this Player asked for comes with a rate of 0, or is read undone.
+void Player::handlePausedByMpv()
+{
+    int paused = 0;
+    if (rate_ <= 0 || !engine_->restarted) return;
+    if (mpv_get_property(engine_->mpv.get(), "pause", MPV_FORMAT_FLAG, &paused) < 0 || !paused) return;
+    engine_->soundPlayingOut = false;
+    handleEndOfFile();
 }
 
 void Player::handleDamage()

@@ -174,6 +174,7 @@ private:
     bool withinPictures(double seconds) const;
     bool endsInSoundAlone() const;
     void waitForSoundToPlayOut();
+    void handlePausedByMpv();
     void handleDamage();
     void reportFailure();
     void handleTimePosition(double seconds);
