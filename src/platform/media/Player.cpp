@@ -781,14 +781,13 @@ void Player::sendSeek()
 
 void Player::handleEndReached(bool atEnd)
 {
-    if (atEnd && !engine_->atEnd) {
-        if (rate_ > 0 && endsInSoundAlone()) {
-            waitForSoundToPlayOut();
-        } else {
-            handleEndOfFile();
-        }
-    }
+    // Noted first: the end handler may make the next item current, whose
+    // end this is not.
+    const bool arrived = atEnd && !engine_->atEnd;
     engine_->atEnd = atEnd;
+    if (!arrived) return;
+    if (rate_ > 0 && endsInSoundAlone()) return waitForSoundToPlayOut();
+    handleEndOfFile();
 }
 
 // Whether forward play ends where no picture covers the time: a movie without

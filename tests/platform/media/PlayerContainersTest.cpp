@@ -136,3 +136,29 @@ TEST(PlayerTransportStream, ASeekPastWhereKeyFramesSpreadLandsBeforeItsTarget)
             << "shows " << pictureFrameCode(player.latestFrame()) << " for " << frame;
     }
 }
+
+// As a row plays: the end handler makes the next item current and plays it
+// at once. Each item plays its whole stretch; the end of the one before is
+// never taken for the next one's.
+TEST(PlayerRow, EachItemMadeCurrentByTheEndOfTheOneBeforePlaysWhole)
+{
+    TempDir folder;
+    const RecordedMovie movie = makeRecordedMovie(folder.path(), "MP4");
+    Player player({.audioOutput = "null", .hardwareDecoding = false});
+    QElapsedTimer clock;
+    std::vector<qint64> lasted;
+    const auto playNext = [&] {
+        const double start = 0.2 + 0.4 * double(lasted.size() % 5);
+        player.setEndTimes(at(start), at(start + 0.3));
+        player.replaceCurrentItem(Player::open(movie.path), at(start));
+        clock.start();
+        player.play();
+    };
+    player.setEndHandler([&](uint64_t) {
+        lasted.push_back(clock.elapsed());
+        if (lasted.size() < 12) playNext();
+    });
+    playNext();
+    ASSERT_TRUE(waitFor([&] { return lasted.size() == 12; }, 60000)) << lasted.size();
+    for (const qint64 milliseconds : lasted) EXPECT_GE(milliseconds, (0.3 - 1.0 / 30) * 1000 - 60);
+}
