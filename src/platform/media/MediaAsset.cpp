@@ -159,14 +159,13 @@ MediaTime keyFrameIntervalOf(AVFormatContext* format, int videoIndex)
     constexpr int64_t budget = 16 << 20;
     const int64_t from = avio_tell(format->pb);
     PacketPtr packet = allocatePacket();
-    int64_t firstKey = AV_NOPTS_VALUE, lastKey = AV_NOPTS_VALUE, latest = AV_NOPTS_VALUE, longest = 0;
+    int64_t lastKey = AV_NOPTS_VALUE, latest = AV_NOPTS_VALUE, longest = 0;
     int keys = 0;
     while (keys < 3 && avio_tell(format->pb) - from < budget && av_read_frame(format, packet.get()) >= 0) {
         const int64_t at = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
         if (packet->stream_index == videoIndex && at != AV_NOPTS_VALUE) {
             if (packet->flags & AV_PKT_FLAG_KEY) {
                 if (lastKey != AV_NOPTS_VALUE) longest = std::max(longest, at - lastKey);
-                if (firstKey == AV_NOPTS_VALUE) firstKey = at;
                 lastKey = at;
                 ++keys;
             }

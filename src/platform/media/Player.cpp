@@ -763,15 +763,12 @@ double Player::prerollFor(double seconds) const
     return engine_->keyFrames->prerollFor(MediaTime::fromSeconds(seconds, 90000)).seconds();
 }
 
-void Player::aimDemuxer(double offset)
-{
-    const std::string text = secondsText(offset);
-    mpv_set_property_string(engine_->mpv.get(), "file-local-options/hr-seek-demuxer-offset", text.c_str());
-}
-
 void Player::sendSeek()
 {
-    if (engine_->keyFrames) aimDemuxer(prerollFor(seek_.target));
+    if (engine_->keyFrames) {
+        const std::string offset = secondsText(prerollFor(seek_.target));
+        mpv_set_property_string(engine_->mpv.get(), "file-local-options/hr-seek-demuxer-offset", offset.c_str());
+    }
     seek_.stage = PendingSeek::Stage::Sent;
     ++seek_.generation;
     const std::string target = mpvTime(seek_.target);
@@ -830,9 +827,8 @@ void Player::handlePlaybackRestart()
     // pictures, and short of the forward end by a frame or more, for mpv
     // stops there as at the file's end, on a good file sometimes before the
     // picture covering the time asked.
-    const bool roomToLand =
-        !forwardEnd_.isValid() || forwardEnd_.seconds() >= seek_.target + 2 * (item_ ? item_->asset.frameSeconds() : 0);
-    if (seek_.stage == Stage::ByLoad && item_ && item_->asset.video && withinPictures(seek_.target) && roomToLand)
+    if (seek_.stage == Stage::ByLoad && item_ && item_->asset.video && withinPictures(seek_.target)
+        && (!forwardEnd_.isValid() || forwardEnd_.seconds() >= seek_.target + 2 * item_->asset.frameSeconds()))
         engine_->landing = seek_.target;
     // mpv shows the frame backward play stopped on.
     engine_->backwardPlay->settled(seek_.generation);
@@ -864,7 +860,6 @@ void Player::handlePausedByMpv()
     int paused = 0;
     if (rate_ <= 0 || !engine_->restarted) return;
     if (mpv_get_property(engine_->mpv.get(), "pause", MPV_FORMAT_FLAG, &paused) < 0 || !paused) return;
-    engine_->soundPlayingOut = false;
     handleEndOfFile();
 }
 

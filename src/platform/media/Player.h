@@ -163,7 +163,6 @@ private:
     void seekTo(const MediaTime& time, SeekCompletion completion);
     void sendSeek();
     double prerollFor(double seconds) const;
-    void aimDemuxer(double offset);
     void handleEndReached(bool atEnd);
     void handleSeekReply(uint64_t generation, bool ok);
     void handlePlaybackRestart();
