@@ -23,8 +23,21 @@ std::filesystem::path remux(const std::filesystem::path& source, const std::file
 
 const std::vector<std::string>& recordedMovieKinds()
 {
-    static const std::vector<std::string> kinds{"MP4",        "MOV", "fragmented MP4", "Matroska", "Matroska piped",
-                                                "WebM piped", "AVI", "MPEG-TS",        "M2TS",     "long sound"};
+    static const std::vector<std::string> kinds{"MP4",
+                                                "MOV",
+                                                "fragmented MP4",
+                                                "Matroska",
+                                                "Matroska piped",
+                                                "WebM piped",
+                                                "AVI",
+                                                "MPEG-TS",
+                                                "M2TS",
+                                                "long sound",
+                                                "Opus Matroska",
+                                                "wrapped TS",
+                                                "Matroska long sound",
+                                                "TS sound leads",
+                                                "MP4 empty edit"};
     return kinds;
 }
 
@@ -38,6 +51,20 @@ RecordedMovie makeRecordedMovie(const std::filesystem::path& folder, const std::
         recorded.audioDurationSeconds = 4.0;
         return {kind, makeTestMovie(target(".mp4"), recorded), 3};
     }
+    if (kind == "Matroska long sound") {
+        recorded.audioDurationSeconds = 4.0;
+        return {kind, remux(makeTestMovie(target("-source.mp4"), recorded), target(".mkv"), "-c copy"), 3};
+    }
+    // The pictures start a second after the sound: read twice, the pictures
+    // from the first reading shifted by a second.
+    if (kind == "TS sound leads" || kind == "MP4 empty edit") {
+        recorded.audioDurationSeconds = 4.0;
+        const auto source = makeTestMovie(target("-source.mp4"), recorded);
+        const std::string extension = kind == "MP4 empty edit" ? ".mp4" : ".ts";
+        runTool("ffmpeg", {"-v", "error", "-y", "-itsoffset", "1", "-i", source.string(), "-i", source.string(), "-map",
+                           "0:v", "-map", "1:a", "-c", "copy", target(extension).string()});
+        return {kind, target(extension), 3, 1};
+    }
     const auto mp4 = makeTestMovie(target("-source.mp4"), recorded);
     if (kind == "MP4") return {kind, mp4, 3};
     static const std::map<std::string, std::pair<std::string, std::string>> remuxed{
@@ -47,6 +74,9 @@ RecordedMovie makeRecordedMovie(const std::filesystem::path& folder, const std::
         {"AVI", {".avi", "-c:v mpeg4 -q:v 2 -g 60 -c:a pcm_s16le"}},
         {"MPEG-TS", {".ts", "-c copy"}},
         {"M2TS", {".m2ts", "-c copy -f mpegts -mpegts_m2ts_mode 1"}},
+        {"Opus Matroska", {".mkv", "-c:v copy -c:a libopus"}},
+        // 2^33 ticks of 90 kHz are 95443.717 s; the muxer starts at 1.4 s.
+        {"wrapped TS", {".ts", "-c copy -output_ts_offset 95440.817"}},
     };
     const auto& [extension, arguments] = remuxed.at(kind);
     return {kind, remux(mp4, target(extension), arguments, kind.ends_with("piped")), 3};

@@ -12,12 +12,20 @@ struct RecordedMovie {
     std::string name;
     std::filesystem::path path;
     double pictureSeconds = 0; // how long its pictures last (its sound may last longer)
+    // Where its pictures start, from the file's first presentation time: the
+    // sound leads them (a transport stream's), or an empty edit delays them.
+    double pictureStartSeconds = 0;
 };
 
 // The kinds of movie makeRecordedMovie writes: MP4, MOV, fragmented MP4,
 // Matroska (H.264 and AAC, its pictures starting after its sound), Matroska
 // and WebM written to a pipe (no stated length, no index), AVI, MPEG-TS,
-// M2TS, and an MP4 whose sound lasts a second longer than its pictures.
+// M2TS, an MP4 whose sound lasts a second longer than its pictures; and the
+// clocks recorders and broadcast chains leave: Matroska with Opus sound (its
+// first time negative), a transport stream whose 33-bit clock wraps 1.5 s in
+// (FFmpeg counts it from -1.5 s), a Matroska whose sound outlasts its
+// pictures by a second, a transport stream whose sound leads its pictures by
+// a second, and an MP4 whose pictures start a second late (an empty edit).
 const std::vector<std::string>& recordedMovieKinds();
 
 // One of them in `folder`: three seconds of 160x90 pictures at 30 a second,
