@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MediaTime.h"
+#include "platform/media/PlayerItemLife.h"
 
 #include <QImage>
 #include <QSize>
@@ -12,7 +13,16 @@
 #include <optional>
 #include <string>
 
+struct mpv_event;
+struct mpv_event_property;
+
 namespace zanto {
+
+class BackwardPlay;
+struct PlayerEngine;
+namespace media {
+class KeyFrameAim;
+}
 
 // One movie opened for playback. Its identity tells the end reports of one
 // item from those of another, even for the same file opened twice. Plain
@@ -135,63 +145,47 @@ public:
     void setFrameHandler(std::function<void()> handler) { frameHandler_ = std::move(handler); }
 
 private:
-    struct Engine;
-
-    // The seek under way, one state from the asking to the picture on show.
-    // Loading an item at a time is a seek of its own, with no completion
-    // unless one is asked for the same time while the file loads.
-    struct PendingSeek {
-        enum class Stage {
-            None,      // nothing under way: mpv's clock tells the time
-            AfterLoad, // asked while the file loads, elsewhere: sent once it has loaded
-            ByLoad,    // where the file is loading: its first picture completes it
-            Sent,      // sent to mpv as `generation`, not yet taken
-            Taken,     // mpv took it: its next playback restart shows the picture
-        };
-        Stage stage = Stage::None;
-        double target = 0;       // file seconds, at the start of the frame covering the time asked
-        uint64_t generation = 0; // of the last seek command sent; raised by each
-        SeekCompletion completion;
-    };
-
-    std::string mpvTime(double seconds) const;
-    double playerTime(double mpvSeconds) const;
-    double origin() const;
-    std::optional<double> mpvPosition() const;
     void drainEvents();
-    void handleFileLoaded();
+    void handleEvent(const mpv_event& event);
+    void handlePropertyChange(const mpv_event_property& property);
+    void handleRestart();
+    void handleTimePosition(double seconds);
+    // Carries out what the item's life says an event means. Reports that
+    // arise inside a call of the owner's are told later, once it returned.
+    void apply(const PlayerItemLife::Step& step, bool tellLater = false);
+    void tell(PlayerItemLife::Report report);
+    void armPlayOut();
     void seekTo(const MediaTime& time, SeekCompletion completion);
     void sendSeek();
-    double prerollFor(double seconds) const;
-    void handleEndReached(bool atEnd);
-    void handleSeekReply(uint64_t generation, bool ok);
-    void handlePlaybackRestart();
-    void handleEndOfFile();
-    bool endedShort() const;
-    bool beforeLanding(double seconds) const;
-    bool atEnd() const;
-    bool withinPictures(double seconds) const;
-    bool endsInSoundAlone() const;
-    void waitForSoundToPlayOut();
-    void handlePausedByMpv();
-    void handleDamage();
-    void reportFailure();
-    void handleTimePosition(double seconds);
+    void sendSeekTo(double seconds, uint64_t reply);
     void finishSeek(bool finished);
+    double prerollFor(double seconds);
     void applyForwardEnd();
     void reloadPicture(double seconds);
     void makeBackwardFrames();
     void startBackward();
     void leaveBackward();
 
-    std::unique_ptr<Engine> engine_;
+    // mpv's clock is the container's own; the player's counts from the file's
+    // first presentation time, as the probe's and an export's do.
+    std::string mpvTime(double seconds) const;
+    double playerTime(double mpvSeconds) const;
+    std::optional<double> position() const;
+    bool engineFlag(const char* name) const;
+
+    std::unique_ptr<PlayerEngine> engine_;
+    std::unique_ptr<BackwardPlay> backwardPlay_;
+    std::unique_ptr<media::KeyFrameAim> keyFrames_;
     std::function<void(uint64_t)> endHandler_;
     std::function<void(uint64_t)> failureHandler_;
     std::function<void()> frameHandler_;
     PlayerItemRef item_;
+    PlayerItemLife life_;
+    SeekCompletion completion_; // of the seek asked last, until it is over
     MediaTime forwardEnd_{0, 0};
     double rate_ = 0;
-    PendingSeek seek_;
+    bool engineBackward_ = false; // mpv plays backwards (a movie without video)
+    uint64_t playOuts_ = 0;       // play-out nets armed: only the latest counts
 };
 
 } // namespace zanto
