@@ -1,6 +1,7 @@
 #include "platform/media/Player.h"
 
 #include "platform/media/BackwardPlay.h"
+#include "platform/media/FrameReader.h"
 #include "platform/media/KeyFrameAim.h"
 #include "platform/media/MediaError.h"
 #include "platform/media/PlayerEngine.h"
@@ -209,20 +210,40 @@ PlayerItemRef Player::open(const std::filesystem::path& path)
 void Player::replaceCurrentItem(PlayerItemRef item, const MediaTime& start)
 {
     finishSeek(false);
-    mpv_handle* mpv = engine_->mpv.get();
     backwardPlay_->drop();
     item_ = std::move(item);
     keyFrames_.reset();
+    firstPicture_ = QImage();
     if (item_ && item_->asset.seekPreroll.value > 0) keyFrames_ = std::make_unique<media::KeyFrameAim>(item_->asset);
-    std::optional<double> loadStart;
-    if (item_ && start.isValid()) loadStart = frameStart(item_->asset, start.seconds());
-    life_.load(item_ != nullptr, item_ ? shapeOf(item_->asset) : PlayerItemShape{}, loadStart);
-    setRate(0);
     {
         std::lock_guard lock(engine_->mutex);
         engine_->naturalSize = item_ ? uprightSize(item_->asset) : QSize();
         engine_->latest = QImage();
     }
+    std::optional<double> loadStart;
+    if (item_ && start.isValid()) loadStart = frameStart(item_->asset, start.seconds());
+    load(loadStart);
+    setRate(0);
+}
+
+// Loads the current item's file, at `start` when given. A start where the
+// sound leads the pictures loads the sound alone up to the first picture,
+// which stands in meanwhile: with its pictures, mpv would skip that sound and
+// show no picture for a stretch that ends before them.
+void Player::load(std::optional<double> start)
+{
+    mpv_handle* mpv = engine_->mpv.get();
+    leadIn_ = item_ && start && startsBeforePictures(*start);
+    PlayerItemShape shape = item_ ? shapeOf(item_->asset) : PlayerItemShape{};
+    if (leadIn_) {
+        shape.video = false;
+        if (firstPicture_.isNull()) firstPicture_ = readFirstPicture(item_->asset);
+        std::lock_guard lock(engine_->mutex);
+        ++engine_->framesDrawn;
+        engine_->postFrame();
+    }
+    life_.load(item_ != nullptr, shape, start);
+    life_.setForwardEnd(forwardEndSeconds());
     if (!item_) {
         const char* stop[] = {"stop", nullptr};
         // Synchronous like the loadfile below: a queued asynchronous stop
@@ -232,21 +253,22 @@ void Player::replaceCurrentItem(PlayerItemRef item, const MediaTime& start)
     }
     if (!drawsWithOpenGL()) engine_->startRendererThread();
     // The forward end goes with the file so that it holds from the first frame.
-    std::string options =
-        forwardEnd_.isValid() && !engineBackward_ ? "end=" + mpvTime(forwardEnd_.seconds()) : "end=none";
+    const std::optional<double> end = forwardEndSeconds();
+    std::string options = end && !engineBackward_ ? "end=" + mpvTime(*end) : "end=none";
+    options += leadIn_ ? ",vid=no" : ",vid=auto";
     if (const std::string filters = uprightFilters(item_->asset); !filters.empty())
         options += ",video-rotate=no,vf=" + quoted(filters);
     // Loaded at its start and sought there once loaded, mpv may show the
     // file's first frame meanwhile, a picture from another moment.
-    if (loadStart) {
-        options += ",start=" + mpvTime(*loadStart);
-        if (keyFrames_) options += ",hr-seek-demuxer-offset=" + secondsText(prerollFor(*loadStart));
+    if (start) {
+        options += ",start=" + mpvTime(*start);
+        if (keyFrames_) options += ",hr-seek-demuxer-offset=" + secondsText(prerollFor(*start));
     }
     const std::string path = item_->path.string();
-    const char* load[] = {"loadfile", path.c_str(), "replace", options.c_str(), nullptr};
+    const char* command[] = {"loadfile", path.c_str(), "replace", options.c_str(), nullptr};
     mpv_node result{};
     int64_t entry = -1;
-    if (mpv_command_ret(mpv, load, &result) >= 0) {
+    if (mpv_command_ret(mpv, command, &result) >= 0) {
         if (result.format == MPV_FORMAT_NODE_MAP) {
             for (int i = 0; i < result.u.list->num; ++i) {
                 if (std::string(result.u.list->keys[i]) == "playlist_entry_id")
@@ -258,10 +280,48 @@ void Player::replaceCurrentItem(PlayerItemRef item, const MediaTime& start)
     life_.setEntry(entry);
 }
 
+// Whether a time lies in the sound before the first picture, by half a frame or more.
+bool Player::startsBeforePictures(double seconds) const
+{
+    const MediaAsset& asset = item_->asset;
+    return asset.video && asset.audio && seconds < asset.video->timeRange.start.seconds() - asset.frameSeconds() / 2;
+}
+
+// Where forward play of the load ends: the item's forward end, or in the
+// sound before the pictures, the first picture.
+std::optional<double> Player::forwardEndSeconds() const
+{
+    std::optional<double> end;
+    if (forwardEnd_.isValid()) end = forwardEnd_.seconds();
+    if (!leadIn_) return end;
+    const double pictures = item_->asset.video->timeRange.start.seconds();
+    return std::min(end.value_or(pictures), pictures);
+}
+
+// The stretch before the pictures played out, forward play goes on with them.
+bool Player::handsOverToPictures() const
+{
+    if (!leadIn_) return false;
+    const double pictures = item_->asset.video->timeRange.start.seconds();
+    return !forwardEnd_.isValid() || forwardEnd_.seconds() > pictures + item_->asset.frameSeconds() / 2;
+}
+
+// The file's first picture, as an export writes it for a time before it, at
+// its upright size; none when it cannot be read (mpv then shows none either).
+QImage Player::readFirstPicture(const MediaAsset& asset)
+{
+    try {
+        FrameReader reader(asset.path, FrameOrientation::Upright, FrameDecoding::OneThread);
+        return reader.frameAt(asset.video->timeRange.start).image.convertToFormat(QImage::Format_ARGB32);
+    } catch (const MediaError&) {
+        return {};
+    }
+}
+
 void Player::setEndTimes(const MediaTime& reverseEnd, const MediaTime& forwardEnd)
 {
     forwardEnd_ = forwardEnd;
-    life_.setForwardEnd(forwardEnd.isValid() ? std::optional(forwardEnd.seconds()) : std::nullopt);
+    life_.setForwardEnd(forwardEndSeconds());
     backwardPlay_->setReverseEnd(reverseEnd);
     if (item_) applyForwardEnd();
 }
@@ -270,8 +330,8 @@ void Player::applyForwardEnd()
 {
     // mpv reads `end` in backward play as where playing backwards ends (and
     // stops at once); the reverse end is watched here instead.
-    const bool forward = forwardEnd_.isValid() && !engineBackward_;
-    const std::string end = forward ? mpvTime(forwardEnd_.seconds()) : "none";
+    const std::optional<double> seconds = forwardEndSeconds();
+    const std::string end = seconds && !engineBackward_ ? mpvTime(*seconds) : "none";
     mpv_set_property_string(engine_->mpv.get(), "file-local-options/end", end.c_str());
 }
 
@@ -289,7 +349,19 @@ void Player::seekTo(const MediaTime& time, SeekCompletion completion)
 {
     finishSeek(false);
     completion_ = std::move(completion);
-    apply(life_.seek(item_ ? frameStart(item_->asset, time.seconds()) : 0.0));
+    const double target = item_ ? frameStart(item_->asset, time.seconds()) : 0.0;
+    // Into or out of the sound before the pictures: the file loads again
+    // there, with or without its pictures, and its landing completes the seek.
+    if (item_ && leadIn_ != startsBeforePictures(target)) reload(target);
+    apply(life_.seek(target));
+}
+
+// Loads the current item again at `seconds`, playing on as it did.
+void Player::reload(double seconds)
+{
+    load(seconds);
+    life_.setRate(rate_, std::nullopt);
+    if (rate_ > 0) mpv_set_property_string(engine_->mpv.get(), "pause", "no");
 }
 
 // Ends the seek asked last, running its completion with `finished`.
@@ -350,6 +422,7 @@ double Player::currentTime() const
 QImage Player::latestFrame() const
 {
     if (!backwardPlay_->standIn().isNull()) return backwardPlay_->standIn();
+    if (leadIn_) return leadInPicture();
     {
         std::lock_guard lock(engine_->mutex);
         if (!engine_->openGL) return engine_->latest;
@@ -359,7 +432,22 @@ QImage Player::latestFrame() const
 
 QImage Player::standInFrame() const
 {
+    if (leadIn_ && backwardPlay_->standIn().isNull()) return leadInPicture();
     return backwardPlay_->standIn();
+}
+
+// The first picture standing in before the pictures, at the size mpv's are drawn.
+QImage Player::leadInPicture() const
+{
+    QSize size;
+    {
+        std::lock_guard lock(engine_->mutex);
+        size = engine_->drawingSize();
+    }
+    if (firstPicture_.isNull() || size.isEmpty() || firstPicture_.size() == size) return firstPicture_;
+    if (scaledFirstPicture_.size() != size)
+        scaledFirstPicture_ = firstPicture_.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return scaledFirstPicture_;
 }
 
 bool Player::useOpenGL(GLFunctionFinder find, void* findContext)
@@ -537,6 +625,9 @@ void Player::apply(const PlayerItemLife::Step& step, bool tellLater)
     if (step.seekFinished) finishSeek(*step.seekFinished);
     if (step.awaitPlayOut) armPlayOut();
     if (!step.pause && step.report == Report::None) return;
+    // The sound before the pictures played out: forward play goes on with them.
+    if (step.report == Report::End && handsOverToPictures())
+        return reload(item_->asset.video->timeRange.start.seconds());
     if (!tellLater) {
         if (step.pause) pause();
         return tell(step.report);

@@ -155,6 +155,13 @@ private:
     void apply(const PlayerItemLife::Step& step, bool tellLater = false);
     void tell(PlayerItemLife::Report report);
     void armPlayOut();
+    void load(std::optional<double> start);
+    void reload(double seconds);
+    bool startsBeforePictures(double seconds) const;
+    std::optional<double> forwardEndSeconds() const;
+    bool handsOverToPictures() const;
+    static QImage readFirstPicture(const MediaAsset& asset);
+    QImage leadInPicture() const;
     void seekTo(const MediaTime& time, SeekCompletion completion);
     void sendSeek();
     void sendSeekTo(double seconds, uint64_t reply);
@@ -186,6 +193,10 @@ private:
     double rate_ = 0;
     bool engineBackward_ = false; // mpv plays backwards (a movie without video)
     uint64_t playOuts_ = 0;       // play-out nets armed: only the latest counts
+    // The load plays the sound before the first picture, which stands in.
+    bool leadIn_ = false;
+    QImage firstPicture_;
+    mutable QImage scaledFirstPicture_;
 };
 
 } // namespace zanto

@@ -35,9 +35,10 @@ struct Place {
     int frame;
 };
 
-// The start, a frame between key frames, the last second, the last frame and,
-// where the sound outlasts the pictures, the sound alone; on the probe's
-// clock, from the file's first presentation time.
+// The start, a frame between key frames, the last second, the last frame;
+// where the sound leads the pictures, the sound before them and a stretch
+// from there into them; where the sound outlasts them, the sound alone. On
+// the probe's clock, from the file's first presentation time.
 std::vector<Place> placesIn(const RecordedMovie& movie, const MediaAsset& asset)
 {
     const MovieFacts facts = inspectMovie(movie.path);
@@ -52,8 +53,13 @@ std::vector<Place> placesIn(const RecordedMovie& movie, const MediaAsset& asset)
     std::vector<Place> places{place("start", 0), place("between key frames", frames[37] + 0.4 * frame),
                               place("last second", asset.duration.seconds() - 1),
                               place("last frame", frames.back() + 0.4 * frame)};
-    if (asset.duration.seconds() > movie.pictureSeconds + 0.5)
-        places.push_back(place("sound alone", movie.pictureSeconds + 0.3));
+    const double pictures = asset.video->timeRange.start.seconds();
+    if (pictures > 0.5) {
+        places.push_back(place("before the pictures", pictures - 0.7));
+        places.push_back(place("into the pictures", pictures - 0.3));
+    }
+    if (asset.duration.seconds() > pictures + movie.pictureSeconds + 0.5)
+        places.push_back(place("sound alone", pictures + movie.pictureSeconds + 0.3));
     return places;
 }
 
@@ -97,11 +103,11 @@ TEST_P(PlayerContainers, ShowTheFrameCoveringTheInPointAndPlayTheWholeStretch)
         ASSERT_TRUE(waitFor([&] { return !ended.empty() || !failed.empty(); }, 20000 + int(out * 1000)));
         EXPECT_EQ(ended, std::vector<uint64_t>{item->id});
         EXPECT_TRUE(failed.empty());
-        // The whole stretch was played, not only its end, from the first
-        // picture where the sound starts before it (a frame for the picture
-        // shown first).
-        const double from = std::max(place.seconds, probed->asset.video->timeRange.start.seconds());
-        EXPECT_GE(clock.elapsed(), (out - from - 1.0 / 30) * 1000 - 60);
+        // The whole stretch was played, not only its end, and it ended at its
+        // out point (a frame for the picture shown first; the pictures after
+        // the sound before them take a moment to start).
+        EXPECT_GE(clock.elapsed(), (out - place.seconds - 1.0 / 30) * 1000 - 60);
+        EXPECT_LE(clock.elapsed(), (out - place.seconds) * 1000 + 1500);
         ended.clear();
         failed.clear();
     }

@@ -114,6 +114,20 @@ TEST_F(PlayerTest, AnItemMadeCurrentRightAfterNoneLoads)
     }
 }
 
+// As after a change is applied: the item on show is opened again and made
+// current where it was, its block pressed again; its picture comes back
+// each time, never a blank.
+TEST_F(PlayerTest, TheSameItemLoadedAgainWhereItStoodShowsItsPicture)
+{
+    load(0.5);
+    for (int round = 0; round < 6; ++round) {
+        player.replaceCurrentItem(Player::open(clip()), at(0.5));
+        ASSERT_EQ(seekAndWait(player, 0.5), true) << "round " << round;
+        EXPECT_TRUE(waitFor([&] { return shownCode(player) == 15; }))
+            << "round " << round << " shows " << shownCode(player);
+    }
+}
+
 TEST_F(PlayerTest, AFileStartingLateKeepsTheProbedClock)
 {
     // The movie's pictures start 10 s into its timeline; mpv and the probe
