@@ -391,7 +391,7 @@ void Player::setRate(double rate)
     // Without its frames (no thread for their worker) backward play stays
     // paused on the picture on show.
     if (ownBackward && !backwardPlay_->hasFrames()) rate_ = 0;
-    const PlayerItemLife::Step step = life_.setRate(rate_, position());
+    const PlayerItemLife::Step step = life_.setRate(rate_, position(), engineFlag("eof-reached"));
     if (rate_ == 0) {
         mpv_set_property_string(mpv, "pause", "yes");
         return;

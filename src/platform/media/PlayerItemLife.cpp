@@ -43,7 +43,7 @@ PlayerItemLife::Step PlayerItemLife::seek(double target)
     return step;
 }
 
-PlayerItemLife::Step PlayerItemLife::setRate(double rate, std::optional<double> position)
+PlayerItemLife::Step PlayerItemLife::setRate(double rate, std::optional<double> position, bool reachedEnd)
 {
     Step step;
     rate_ = rate;
@@ -59,7 +59,10 @@ PlayerItemLife::Step PlayerItemLife::setRate(double rate, std::optional<double> 
     default:
         return step;
     }
-    if (rate > 0 && atEnd_ && seek_ == SeekStage::None) finishForward(position, step);
+    // Once a seek has landed, the flag tells of the place it landed on.
+    if (seek_ != SeekStage::None) return step;
+    atEnd_ = atEnd_ || reachedEnd;
+    if (rate > 0 && atEnd_) finishForward(position, step);
     return step;
 }
 

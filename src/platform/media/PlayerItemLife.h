@@ -70,9 +70,10 @@ public:
     void setEntry(int64_t entry) { entry_ = entry; }
     // Where forward play ends; none: at the movie's end.
     void setForwardEnd(std::optional<double> seconds) { forwardEnd_ = seconds; }
-    // Play at `rate` (0: paused; negative: backwards) is asked. Forward play
-    // asked for at the end ends at once, as it would on reaching it.
-    Step setRate(double rate, std::optional<double> position);
+    // Play at `rate` (0: paused; negative: backwards) is asked; `reachedEnd`
+    // is the engine's end flag read now (paused, it tells no change of it).
+    // Forward play asked for at the end ends at once, as on reaching it.
+    Step setRate(double rate, std::optional<double> position, bool reachedEnd = false);
     // A seek to `target` (already at the start of its picture) is asked.
     Step seek(double target);
 

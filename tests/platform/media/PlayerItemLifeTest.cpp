@@ -27,6 +27,7 @@ struct Event {
         Time,         // the engine's clock tells `at`
         Seek,         // the owner seeks to `at`
         Rate,         // the owner asks for play at `at` (0: pause)
+        RateAtEnd,    // ... the engine's end flag reading set (never told while paused)
         DecodeError,
         FileFailed,       // the engine ended the newest load's file on an error
         FileBeforeFailed, // ... the file before's
@@ -104,7 +105,8 @@ std::string play(const std::vector<Event>& events, PlayerItemLife& life, double 
             note(life.seek(e.at));
             break;
         case Event::Rate:
-            note(life.setRate(e.at, clock));
+        case Event::RateAtEnd:
+            note(life.setRate(e.at, clock, e.kind == Event::RateAtEnd));
             break;
         case Event::DecodeError:
             note(life.decodeFailed());
@@ -175,6 +177,17 @@ const LifeCase lifeCases[] = {
      "sssE", Phase::Ended},
     {"play asked at the end ends at once", after(landed, {{E::Seek, 2.5}, {E::Reply}, {E::Restart}, {E::Rate, 1}}),
      "ssE", Phase::Ended},
+    {"play asked at an end the engine never told of ends at once",
+     after(landed, {{E::Seek, 2.5}, {E::Reply}, {E::Restart, 0, false}, {E::RateAtEnd, 1}}), "ssE", Phase::Ended},
+    {"play asked while a seek leaves the end does not end on the place it leaves",
+     after(landed, {{E::Seek, 2.5},
+                    {E::Reply},
+                    {E::Restart},
+                    {E::Seek, 1},
+                    {E::RateAtEnd, 1},
+                    {E::Reply},
+                    {E::Restart, 0, false}}),
+     "sss", Phase::Playing},
     {"play asked again after the end ends again",
      after(landed, {{E::Rate, 1}, {E::Time, 2.49}, {E::End}, {E::Rate, 1}}), "sEE", Phase::Ended},
     {"J at the end plays back, told to no one",
