@@ -462,18 +462,20 @@ TEST_F(OrganizerPlaybackDamaged, EveryDamagedMovieIsNamedTogetherAndPlayGoesOn)
     EXPECT_EQ(linesPlayingUntil(finished), (std::vector<QString>{"1/6 intact — ", unreadable, finished}));
 }
 
-// Good movies of every container, each mid-file and for 10 ms inside its
-// last frame, the sound that outlasts the pictures, and a movie of sound
-// alone right after a damaged run: only the damaged run is named, and the
-// row plays through.
+// Good movies of every container and clock, each from its start (in the
+// sound before the pictures where it leads them), mid-file and for 10 ms
+// inside its last frame, the sound that outlasts the pictures, and a movie
+// of sound alone right after a damaged run: only the damaged run is named,
+// and the row plays through.
 TEST_F(OrganizerPlaybackDamaged, ARowOfGoodMoviesOfEveryContainerPlaysThrough)
 {
     std::vector<Stretch> stretches;
     for (const std::string& kind : test::recordedMovieKinds()) {
         const test::RecordedMovie movie = test::makeRecordedMovie(media->path(), kind);
+        stretches.push_back({kind + " start", movie.path, 0, 0.4});
         stretches.push_back({kind, movie.path, 1.0, 1.4});
         stretches.push_back({kind + " last frame", movie.path, 2.98, 2.99});
-        if (kind == "long sound") stretches.push_back({"sound", movie.path, 3.3, 3.6});
+        if (kind.ends_with("long sound")) stretches.push_back({"sound", movie.path, 3.3, 3.6});
     }
     stretches.push_back({"random", damaged("random"), 1.3, 1.9});
     stretches.push_back({"empty", damaged("empty"), 1.3, 1.9});
