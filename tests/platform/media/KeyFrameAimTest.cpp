@@ -4,6 +4,8 @@
 // start and in one that marks none after its first two seconds.
 #include "platform/media/FrameReader.h"
 #include "platform/media/KeyFrameAim.h"
+#include "platform/media/MediaError.h"
+#include "platform/media/VideoDecoder.h"
 #include "support/EventLoopWait.h"
 #include "support/GuiTestEnvironment.h"
 #include "support/PictureFrameCode.h"
@@ -142,6 +144,21 @@ TEST(KeyFrameAim, NoAnswerComesOnceTheAskerOrTheAimIsGone)
     EXPECT_EQ(runningThreads(), running);
     waitFor([] { return false; }, 300);
     EXPECT_FALSE(answered);
+}
+
+// A recording rewritten since it was probed, its first stream now sound:
+// the aim is left to the player's own search, the decoder refuses it.
+TEST(KeyFrameAim, AFileNoLongerHoldingItsProbedVideoIsNotSearched)
+{
+    TempDir folder;
+    const auto path = folder / "recording.ts";
+    std::filesystem::copy_file(movie(Marks::Spread), path);
+    const MediaAsset asset = MediaAsset::load(path);
+    const auto sound = makeTestMovie(folder / "sound.mp4", {.video = false});
+    runTool("ffmpeg", {"-v", "error", "-y", "-i", sound.string(), "-c", "copy", path.string()});
+    media::KeyFrameAim aim(asset);
+    EXPECT_EQ(answerOf(aim, at(6)), std::nullopt);
+    EXPECT_THROW(media::VideoDecoder{asset}, MediaError);
 }
 
 // The system refuses the worker a thread: the answer comes queued all the
