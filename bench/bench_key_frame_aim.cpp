@@ -130,16 +130,25 @@ void BM_AimHoldAndAnswer(benchmark::State& state, const char* name, Cache cache)
     state.counters["aims_known"] = known;
 }
 
-// The aim destroyed while its worker searches: how long the destructor holds.
-void BM_AimDestroyedMidSearch(benchmark::State& state, const char* name)
+enum class Reader { Opening, Open };
+
+// The aim destroyed while its worker opens its reader (which FFmpeg does in
+// one call, not cancelled) or searches, with no bounds to end the search:
+// how long the destructor holds.
+void BM_AimDestroyedMidSearch(benchmark::State& state, const char* name, Reader reader)
 {
     const MediaAsset asset = MediaAsset::load(workFolder() / name);
     QObject context;
     int step = 0;
     for (auto _ : state) {
         auto aim = std::make_unique<media::KeyFrameAim>(asset, media::KeyFrameSearchBounds{.passBytes = INT64_MAX});
+        bool answered = false;
+        if (reader == Reader::Open) {
+            aim->aim(target(step++), &context, [&](std::optional<MediaTime>) { answered = true; });
+            while (!answered) QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        }
         aim->aim(target(step++), &context, [](std::optional<MediaTime>) {});
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(reader == Reader::Open ? 20 : 5));
         const auto start = std::chrono::steady_clock::now();
         aim.reset();
         state.SetIterationTime(milliseconds(start) / 1000);
@@ -189,7 +198,11 @@ BENCHMARK_CAPTURE(BM_AimHoldAndAnswer, unmarked_disk, kUnmarked, Cache::Disk)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(5);
-BENCHMARK_CAPTURE(BM_AimDestroyedMidSearch, unmarked_unbounded, kUnmarked)
+BENCHMARK_CAPTURE(BM_AimDestroyedMidSearch, unmarked_opening, kUnmarked, Reader::Opening)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(10);
+BENCHMARK_CAPTURE(BM_AimDestroyedMidSearch, unmarked_searching, kUnmarked, Reader::Open)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(10);
