@@ -94,7 +94,8 @@ public:
 
     // `bounds`: of the worker's searches; its cancel flag is the object's own.
     explicit KeyFrameAim(MediaAsset asset, KeyFrameSearchBounds bounds = kWorkerBounds);
-    // Stops a search under way (between packets) and waits for the worker;
+    // Stops a search under way (between packets) and waits for the worker
+    // (a reader being opened is waited for: FFmpeg opens it in one call);
     // no answer is handed out afterwards.
     ~KeyFrameAim();
     KeyFrameAim(const KeyFrameAim&) = delete;
@@ -110,9 +111,10 @@ public:
     // is asked for again at the next ask).
     void aim(const MediaTime& time, QObject* context, Answer done);
 
-    // The same at once, on the owner's thread within kCallerBounds; the
-    // asset's seek preroll where no better aim is known. For the player's
-    // synchronous seeks until it asks through aim().
+    // The same at once, on the owner's thread within kCallerBounds (after
+    // waiting for a search under way on the worker); the asset's seek
+    // preroll where no better aim is known. For the player's synchronous
+    // seeks until it asks through aim().
     MediaTime prerollFor(const MediaTime& time);
 
 private:
