@@ -192,7 +192,7 @@ bool KeyFrameAim::openReader()
 {
     if (format_ || failed_) return bool(format_);
     try {
-        InputFormatPtr format = openInput(asset_.path);
+        InputFormatPtr format = openInput(asset_.path, &cancel_);
         stream_ = probedVideoStream(format.get(), asset_);
         failed_ = !stream_;
         if (failed_) return false;

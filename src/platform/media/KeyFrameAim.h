@@ -94,9 +94,8 @@ public:
 
     // `bounds`: of the worker's searches; its cancel flag is the object's own.
     explicit KeyFrameAim(MediaAsset asset, KeyFrameSearchBounds bounds = kWorkerBounds);
-    // Stops a search under way (between packets) and waits for the worker
-    // (a reader being opened is waited for: FFmpeg opens it in one call);
-    // no answer is handed out afterwards.
+    // Stops the opening of the reader or a search under way (between reads
+    // and packets) and waits for the worker; no answer is handed out afterwards.
     ~KeyFrameAim();
     KeyFrameAim(const KeyFrameAim&) = delete;
     KeyFrameAim& operator=(const KeyFrameAim&) = delete;
