@@ -84,7 +84,8 @@ KeyFrameSeek seekToKeyFrameBefore(AVFormatContext* format, AVStream* stream, con
             seekStream(format, stream, time - preroll);
             return {KeyFrameLanding::KeyFrame, preroll};
         }
-        // Near the start, reading from the first byte costs about what a pass may.
+        // None within bounds: far from the start no better aim is known; near
+        // it, reading from the first byte costs little more than a pass.
         if (pass == Pass::OutOfBounds && (landed > bounds.passBytes || limits.cancelled()))
             return {KeyFrameLanding::NotFound, preroll};
         if (pass == Pass::OutOfBounds) break;

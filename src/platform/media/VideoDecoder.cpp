@@ -196,7 +196,8 @@ bool VideoDecoder::decodingReaches(const MediaTime& time, const AVFrame* latest)
 {
     const MediaTime decoded = frameTime(latest);
     // A stream that showed no key frame within reach of a seek would most
-    // likely take the next one back to its first byte: decoding on is never slower.
+    // likely send the next one back to its first byte too: decoding on from
+    // here is never slower than that.
     if (endOfStream_ || unmarked_) return true;
     if (const std::optional<MediaTime> key = keyFrameAtOrBefore(time)) return *key <= decoded;
     return time - decoded <= kSeekAhead;
