@@ -17,13 +17,18 @@ std::string fileUrl(const std::filesystem::path& path)
     return (failed ? path : absolute).string();
 }
 
-InputFormatPtr openInput(const std::filesystem::path& path)
+InputFormatPtr openInput(const std::filesystem::path& path, const std::atomic<bool>* cancel)
 {
     initialiseLibraries();
     std::string name = path.string();
     if (!std::filesystem::is_regular_file(path))
         throw MediaError("Cannot open “" + name + "”: " + mediaErrorText(AVERROR(ENOENT)), AVERROR(ENOENT));
-    AVFormatContext* raw = nullptr;
+    AVFormatContext* raw = avformat_alloc_context();
+    if (!raw) throw MediaError("Cannot open “" + name + "”: " + mediaErrorText(AVERROR(ENOMEM)), AVERROR(ENOMEM));
+    // FFmpeg asks between its reads, and ends what it is doing with AVERROR_EXIT.
+    if (cancel)
+        raw->interrupt_callback = {[](void* flag) { return int(static_cast<const std::atomic<bool>*>(flag)->load()); },
+                                   const_cast<std::atomic<bool>*>(cancel)};
     int status = avformat_open_input(&raw, fileUrl(path).c_str(), nullptr, nullptr);
     // avformat_open_input frees the context itself on failure.
     checkMedia(status, "Cannot open “" + name + "”");

@@ -4,6 +4,7 @@
 #include "platform/media/MediaOwners.h"
 #include "platform/media/MediaTime.h"
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -17,8 +18,9 @@ namespace zanto::media {
 std::string fileUrl(const std::filesystem::path& path);
 
 // Opens a file and reads its stream information; throws MediaError naming the
-// file with FFmpeg's message when it cannot.
-InputFormatPtr openInput(const std::filesystem::path& path);
+// file with FFmpeg's message when it cannot. Setting `cancel` (from any
+// thread) ends the opening, and every later read of the file, with an error.
+InputFormatPtr openInput(const std::filesystem::path& path, const std::atomic<bool>* cancel = nullptr);
 
 // The time every time of the file is measured from, in AV_TIME_BASE units:
 // its first presentation time (0 when unknown), or zero for an MP4 or MOV

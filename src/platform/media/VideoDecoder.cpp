@@ -24,6 +24,11 @@ const MediaTime kSeekAhead{2, 1};
 const MediaTime kHoldSlack{40, 1000};
 // What the decoder's frame threads may hold in pictures, roughly.
 constexpr int64_t kFrameThreadBytes = int64_t(100) << 20;
+// A search for a key frame that gives up decodes from the file's first byte,
+// far dearer than reading packets: the search may read a long key-frame
+// interval of a high-rate stream (some 128 MiB is 20 s at 50 Mb/s). Bytes
+// alone bound it, so that the same seek always lands on the same place.
+constexpr KeyFrameSearchBounds kSearchBounds{.passBytes = int64_t(128) << 20};
 
 CodecContextPtr openVideoCodec(const AVStream* stream, const std::string& name, int standsBack, int threads)
 {
@@ -61,7 +66,8 @@ VideoDecoder::VideoDecoder(MediaAsset asset, int standsBack, int frameThreads)
     const std::filesystem::path& path = path_;
     if (!asset_.video) throw MediaError("“" + path.string() + "” has no video track");
     format_ = openInput(path);
-    stream_ = format_->streams[asset_.video->streamIndex];
+    stream_ = probedVideoStream(format_.get(), asset_);
+    if (!stream_) throw MediaError("“" + path.string() + "” no longer holds the video track it was probed with");
     for (unsigned i = 0; i < format_->nb_streams; ++i)
         format_->streams[i]->discard = int(i) == asset_.video->streamIndex ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
     codec_ = openVideoCodec(stream_, path.string(), standsBack, frameThreads);
@@ -69,7 +75,12 @@ VideoDecoder::VideoDecoder(MediaAsset asset, int standsBack, int frameThreads)
 
 void VideoDecoder::seek(const MediaTime& time)
 {
-    seekToKeyFrameBefore(format_.get(), stream_, asset_, time);
+    const KeyFrameSeek sought = seekToKeyFrameBefore(format_.get(), stream_, asset_, time, kSearchBounds);
+    // No key frame within reach: the file's first key frame is then the only
+    // one known before the time, and decoding from the first byte still
+    // reaches the right frame, only slower.
+    if (sought.landing == KeyFrameLanding::NotFound) av_seek_frame(format_.get(), -1, 0, AVSEEK_FLAG_BYTE);
+    unmarked_ = sought.landing == KeyFrameLanding::NotFound;
     avcodec_flush_buffers(codec_.get());
     latestBefore_.reset();
     endOfStream_ = false;
@@ -184,7 +195,10 @@ std::vector<MediaTime> VideoDecoder::keyFrameTimes() const
 bool VideoDecoder::decodingReaches(const MediaTime& time, const AVFrame* latest) const
 {
     const MediaTime decoded = frameTime(latest);
-    if (endOfStream_) return true;
+    // A stream that showed no key frame within reach of a seek would most
+    // likely send the next one back to its first byte too: decoding on from
+    // here is never slower than that.
+    if (endOfStream_ || unmarked_) return true;
     if (const std::optional<MediaTime> key = keyFrameAtOrBefore(time)) return *key <= decoded;
     return time - decoded <= kSeekAhead;
 }

@@ -80,6 +80,9 @@ private:
     bool hasAhead_ = false;
     bool endOfStream_ = false;
     bool draining_ = false;
+    // The last seek found no key frame at or before its time within bounds
+    // and decodes from the file's first byte.
+    bool unmarked_ = false;
     // frameAt: the time asked for, and the latest packet at or before it since
     // the last seek. Frames before that packet that no other frame refers to
     // are never on show, so the decoder is told to skip them.
