@@ -244,14 +244,25 @@ void Player::load(std::optional<double> start)
     }
     life_.load(item_ != nullptr, shape, start);
     life_.setForwardEnd(forwardEndSeconds());
-    if (!item_) {
+    const uint64_t load = ++loads_;
+    // Nothing of the file before stays on show while the aim is worked out.
+    if (!item_ || (start && keyFrames_)) {
         const char* stop[] = {"stop", nullptr};
-        // Synchronous like the loadfile below: a queued asynchronous stop
-        // could run after a file loaded at once after it, and end that file.
+        // Synchronous like the loadfile: a queued asynchronous stop could run
+        // after a file loaded at once after it, and end that file.
         mpv_command(mpv, stop);
-        return;
     }
+    if (!item_) return;
     if (!drawsWithOpenGL()) engine_->startRendererThread();
+    if (!start || !keyFrames_) return loadFile(start, std::nullopt);
+    keyFrames_->aim(MediaTime::fromSeconds(*start, 90000), engine_->context.get(),
+                    [this, load, start](std::optional<MediaTime> preroll) {
+                        if (load == loads_) loadFile(start, demuxerOffset(preroll));
+                    });
+}
+
+void Player::loadFile(std::optional<double> start, std::optional<double> demuxerOffset)
+{
     // The forward end goes with the file so that it holds from the first frame.
     const std::optional<double> end = forwardEndSeconds();
     std::string options = end && !engineBackward_ ? "end=" + mpvTime(*end) : "end=none";
@@ -260,15 +271,13 @@ void Player::load(std::optional<double> start)
         options += ",video-rotate=no,vf=" + quoted(filters);
     // Loaded at its start and sought there once loaded, mpv may show the
     // file's first frame meanwhile, a picture from another moment.
-    if (start) {
-        options += ",start=" + mpvTime(*start);
-        if (keyFrames_) options += ",hr-seek-demuxer-offset=" + secondsText(prerollFor(*start));
-    }
+    if (start) options += ",start=" + mpvTime(*start);
+    if (demuxerOffset) options += ",hr-seek-demuxer-offset=" + secondsText(*demuxerOffset);
     const std::string path = item_->path.string();
     const char* command[] = {"loadfile", path.c_str(), "replace", options.c_str(), nullptr};
     mpv_node result{};
     int64_t entry = -1;
-    if (mpv_command_ret(mpv, command, &result) >= 0) {
+    if (mpv_command_ret(engine_->mpv.get(), command, &result) >= 0) {
         if (result.format == MPV_FORMAT_NODE_MAP) {
             for (int i = 0; i < result.u.list->num; ++i) {
                 if (std::string(result.u.list->keys[i]) == "playlist_entry_id")
@@ -655,22 +664,30 @@ void Player::armPlayOut()
     });
 }
 
-// How far before `seconds` mpv's demuxer must aim to land on a key frame at
-// or before it: where the export's decoder lands for the same time.
-double Player::prerollFor(double seconds)
+// How far before a time mpv's demuxer must aim to land on a key frame at or
+// before it, where the export's decoder lands: the aim worked out, else the
+// longest key-frame interval the probe saw, where mpv's own search is left to
+// find its way.
+double Player::demuxerOffset(std::optional<MediaTime> preroll) const
 {
-    if (!keyFrames_) return 0;
-    return keyFrames_->prerollFor(MediaTime::fromSeconds(seconds, 90000)).seconds();
+    return preroll.value_or(item_->asset.seekPreroll).seconds();
 }
 
+// A file without an index has its aim worked out away from the GUI thread
+// first; the seek goes once it is known, if it is still the one asked.
 void Player::sendSeek()
 {
     const double target = life_.seekTarget();
-    if (keyFrames_) {
-        const std::string offset = secondsText(prerollFor(target));
-        mpv_set_property_string(engine_->mpv.get(), "file-local-options/hr-seek-demuxer-offset", offset.c_str());
-    }
-    sendSeekTo(target, life_.seekGeneration());
+    const uint64_t generation = life_.seekGeneration();
+    if (!keyFrames_) return sendSeekTo(target, generation);
+    keyFrames_->aim(
+        MediaTime::fromSeconds(target, 90000), engine_->context.get(),
+        [this, target, generation](std::optional<MediaTime> preroll) {
+            if (life_.seekStage() != PlayerItemLife::SeekStage::Sent || life_.seekGeneration() != generation) return;
+            const std::string offset = secondsText(demuxerOffset(preroll));
+            mpv_set_property_string(engine_->mpv.get(), "file-local-options/hr-seek-demuxer-offset", offset.c_str());
+            sendSeekTo(target, generation);
+        });
 }
 
 // An exact seek to a time on the probe's clock. mpv's seek command reads a

@@ -166,7 +166,8 @@ private:
     void sendSeek();
     void sendSeekTo(double seconds, uint64_t reply);
     void finishSeek(bool finished);
-    double prerollFor(double seconds);
+    double demuxerOffset(std::optional<MediaTime> preroll) const;
+    void loadFile(std::optional<double> start, std::optional<double> demuxerOffset);
     void applyForwardEnd();
     void reloadPicture(double seconds);
     void makeBackwardFrames();
@@ -193,6 +194,7 @@ private:
     double rate_ = 0;
     bool engineBackward_ = false; // mpv plays backwards (a movie without video)
     uint64_t playOuts_ = 0;       // play-out nets armed: only the latest counts
+    uint64_t loads_ = 0;          // loads asked: a load waiting for its aim goes only if it is the latest
     // The load plays the sound before the first picture, which stands in.
     bool leadIn_ = false;
     QImage firstPicture_;
