@@ -1,5 +1,7 @@
 #include "platform/media/FrameReader.h"
 #include "platform/media/MediaError.h"
+#include "support/RecordedMovies.h"
+#include "support/TableNames.h"
 #include "support/TempDir.h"
 #include "support/TestMedia.h"
 
@@ -170,6 +172,32 @@ TEST_F(FrameReaderTest, TransparentSourcesArePremultiplied)
     EXPECT_NEAR(px[2], 128, 3);
     EXPECT_LE(px[2], px[3]);
 }
+
+// Every recorded kind at the in points a lookup can get wrong: a still cut
+// there, and one reader going forward through them, show the frame ffmpeg
+// decodes as covering the time (its first before the first picture, its
+// last in a sound-only tail).
+class FrameReaderRecorded : public testing::TestWithParam<std::string> { };
+
+TEST_P(FrameReaderRecorded, ShowsTheFrameFfmpegShowsAtEachInPoint)
+{
+    TempDir dir;
+    const RecordedMovie movie = makeRecordedMovie(dir.path(), GetParam());
+    const double from = recordedClockStart(movie);
+    FrameReader reader(movie.path);
+    for (const RecordedInPoint& in : recordedInPoints(movie, inspectMovie(movie.path).frameTimes)) {
+        const TestFrame expected = decodeFrameAt(movie.path, from + in.seconds);
+        const int wanted = readFrameCode(expected, 0, 0, expected.width, expected.height);
+        const MediaTime time = MediaTime::fromSeconds(in.seconds, 60000);
+        const QImage still = copyStillImage(movie.path, time, FrameDecoding::OneThread);
+        EXPECT_EQ(readFrameCode(asTestFrame(still), 0, 0, still.width(), still.height()), wanted)
+            << "still " << in.name << " at " << in.seconds;
+        EXPECT_EQ(code(reader.frameAt(time)), wanted) << in.name << " at " << in.seconds;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FrameReaderRecorded, testing::ValuesIn(recordedMovieKinds()),
+                         [](const auto& info) { return caseName(info.param); });
 
 struct StillFailure {
     const char* name;
