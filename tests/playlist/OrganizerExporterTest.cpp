@@ -318,9 +318,10 @@ TEST_F(OrganizerExporterTest, FailureDoesNotRemoveAFileItNeverWrote)
     EXPECT_TRUE(std::filesystem::exists(url));
 }
 
-// Items reaching past the last picture of good files whose sound outlasts it
-// are written as the preview plays them: the last picture held, with the
-// sound. A file whose data runs out early is still refused, whatever names it.
+// Items of good files that reach where the pictures have not begun or have
+// ended are written as the preview plays them: the first picture before the
+// pictures start, the last one held after, the sound throughout. A file whose
+// data runs out early is still refused, whatever names it.
 struct PictureEndCase {
     const char* name;
     const char* kind; // a recorded kind
@@ -338,13 +339,15 @@ const PictureEndCase pictureEndCases[] = {
     {"PhoneItemInTheSoundOnlyTail", "long sound", 2.5, 3.8},
     {"PhoneItemJustPastTheLastPicture", "long sound", 2.0, 3.2},
     {"MatroskaItemInTheSoundOnlyTail", "Matroska long sound", 2.5, 3.8},
+    {"TransportStreamItemBeforeItsFirstPicture", "TS sound leads", 0.2, 1.5},
+    {"Mp4ItemInItsEmptyEdit", "MP4 empty edit", 0.3, 1.4},
     {"CutMatroskaRefused", "Matroska", 0.5, 2.5, 0.4},
 };
 
 class OrganizerExporterPictureEnd : public OrganizerExporterTest,
                                     public ::testing::WithParamInterface<PictureEndCase> { };
 
-TEST_P(OrganizerExporterPictureEnd, HoldsTheLastPictureWithTheSoundUnlessTheFileIsCut)
+TEST_P(OrganizerExporterPictureEnd, ShowsTheNearestPictureWithTheSoundUnlessTheFileIsCut)
 {
     const PictureEndCase& c = GetParam();
     const RecordedMovie movie = makeRecordedMovie(out.path(), c.kind);
@@ -365,10 +368,15 @@ TEST_P(OrganizerExporterPictureEnd, HoldsTheLastPictureWithTheSoundUnlessTheFile
     ASSERT_EQ(message, "");
     const size_t frames = inspectMovie(url).frameTimes.size();
     ASSERT_EQ(frames, size_t(std::lround((c.end - c.start) * 30)));
-    EXPECT_EQ(readFrameCode(decodeFrame(url, int(frames) - 1), 0, 0, 1280, 720), 89) << "the last picture held";
+    const double from = recordedClockStart(movie);
+    for (size_t k : {size_t(0), frames - 1}) {
+        const TestFrame source = decodeFrameAt(movie.path, from + c.start + double(k) / 30);
+        EXPECT_EQ(readFrameCode(decodeFrame(url, int(k)), 0, 0, 1280, 720), readFrameCode(source, 0, 0, 160, 90))
+            << "frame " << k;
+    }
     const std::vector<float> sound = decodeAudioMono(url, 8000);
-    const size_t tail = size_t((movie.pictureSeconds - c.start) * 8000);
-    EXPECT_GT(rmsLevel(sound, tail + 400, sound.size() - 400), 0.05) << "the sound past the last picture";
+    for (size_t at = 400; at + 2400 <= sound.size(); at += 2000)
+        EXPECT_GT(rmsLevel(sound, at, at + 2000), 0.05) << "the sound at " << double(at) / 8000 << " s";
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, OrganizerExporterPictureEnd, ::testing::ValuesIn(pictureEndCases), ByName{});
