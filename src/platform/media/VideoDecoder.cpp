@@ -198,11 +198,12 @@ bool VideoDecoder::decodingReaches(const MediaTime& time, const AVFrame* latest)
 }
 
 // A seek by time finds the key frame whose decoding time is at or before
-// it. Where pictures are reordered and no edit list takes the delay back (a
-// fragmented MP4), that key frame may be shown after the time: the seek then
-// aims back by the reorder delay, twice as far each time, until the first
-// frame decoded lies at or before the time or is the track's first. That
-// frame waits in `ahead_`.
+// the time rounded to the file's ticks. Where pictures are reordered and no
+// edit list takes the delay back (a fragmented MP4), or the time lies within
+// half a tick before a key frame (a Matroska's milliseconds, an AVI's frames),
+// that key frame is shown after the time: the seek then aims back by the
+// reorder delay, twice as far each time, until the first frame decoded lies
+// at or before the time or is the track's first. That frame waits in `ahead_`.
 void VideoDecoder::seekAtOrBefore(const MediaTime& time)
 {
     const int delay = std::max(codec_->has_b_frames, stream_->codecpar->video_delay);
