@@ -1,6 +1,7 @@
 // How long the probe takes on a 1080p 60 s movie, where it may read the file's
 // tail to find where the data stops: Matroska with its index (cues) at the end,
-// without one, written live (no stated length, measured from its tail) and cut
+// the same without its tracks' DURATION tags (their ends read from the tail),
+// without an index, written live (no stated length, measured from its tail) and cut
 // short (its cues lost); an AVI cut short (its index lost, its chunks counted),
 // and one whose index gave way to a million empty chunks, each counted; MP4 for
 // reference. The files stay in the page cache, so this measures the work, not
@@ -58,6 +59,17 @@ void makeManyChunks()
     for (int i = 0; i < 1 << 20; ++i) out.write("JUNK\0\0\0\0", 8);
 }
 
+// The Matroska with its index, its tracks' DURATION tags renamed away, as a
+// writer that leaves none writes it: the tracks' ends are read from its tail.
+void makeUntagged()
+{
+    if (std::filesystem::exists(workFolder() / "untagged.mkv")) return;
+    std::ifstream in(workFolder() / "whole.mkv", std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    for (size_t at = bytes.find("DURATION"); at != bytes.npos; at = bytes.find("DURATION", at + 1)) bytes[at] = 'X';
+    std::ofstream(workFolder() / "untagged.mkv", std::ios::binary) << bytes;
+}
+
 void makeMovies()
 {
     makeManyChunks();
@@ -94,6 +106,7 @@ void BM_Probe(benchmark::State& state, const char* name)
 
 BENCHMARK_CAPTURE(BM_Probe, mp4, "whole.mp4")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Probe, matroska_with_cues, "whole.mkv")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Probe, matroska_untagged, "untagged.mkv")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Probe, matroska_without_cues, "nocues.mkv")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Probe, matroska_live, "live.mkv")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Probe, matroska_cut, "cut.mkv")->Unit(benchmark::kMillisecond);
@@ -125,6 +138,7 @@ int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
     makeMovies();
+    makeUntagged();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     // ZANTO_BENCH_KEEP leaves the movies for the next run.

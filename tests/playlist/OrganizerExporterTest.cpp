@@ -4,7 +4,9 @@
 #include "OrganizerExporterTestSupport.h"
 
 #include "support/FileText.h"
+#include "support/RecordedMovies.h"
 #include "support/StoppedWriter.h"
+#include "support/TableNames.h"
 
 #include <atomic>
 #include <cmath>
@@ -315,6 +317,69 @@ TEST_F(OrganizerExporterTest, FailureDoesNotRemoveAFileItNeverWrote)
     EXPECT_NE(renderMessage(exporter, documentWith({sourceAt("S1", two())}, items), items, url), "");
     EXPECT_TRUE(std::filesystem::exists(url));
 }
+
+// Items of good files that reach where the pictures have not begun or have
+// ended are written as the preview plays them: the first picture before the
+// pictures start, the last one held after, the sound throughout. A file whose
+// data runs out early is still refused, whatever names it.
+struct PictureEndCase {
+    const char* name;
+    const char* kind; // a recorded kind
+    double start, end;
+    double keptShare = 1; // the share of the file left, as a copy broken off leaves it
+};
+
+void PrintTo(const PictureEndCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+// A cut MP4 with its index first is the destination table's SourceCutShort.
+const PictureEndCase pictureEndCases[] = {
+    {"PhoneItemInTheSoundOnlyTail", "long sound", 2.5, 3.8},
+    {"PhoneItemJustPastTheLastPicture", "long sound", 2.0, 3.2},
+    {"MatroskaItemInTheSoundOnlyTail", "Matroska long sound", 2.5, 3.8},
+    {"TransportStreamItemBeforeItsFirstPicture", "TS sound leads", 0.2, 1.5},
+    {"Mp4ItemInItsEmptyEdit", "MP4 empty edit", 0.3, 1.4},
+    {"CutMatroskaRefused", "Matroska", 0.5, 2.5, 0.4},
+};
+
+class OrganizerExporterPictureEnd : public OrganizerExporterTest,
+                                    public ::testing::WithParamInterface<PictureEndCase> { };
+
+TEST_P(OrganizerExporterPictureEnd, ShowsTheNearestPictureWithTheSoundUnlessTheFileIsCut)
+{
+    const PictureEndCase& c = GetParam();
+    const RecordedMovie movie = makeRecordedMovie(out.path(), c.kind);
+    const bool cut = c.keptShare < 1;
+    if (cut)
+        std::filesystem::resize_file(movie.path,
+                                     uintmax_t(double(std::filesystem::file_size(movie.path)) * c.keptShare));
+    const std::vector<OrganizerItem> items{videoItem("a", "S1", c.start, c.end)};
+    const Path url = out / "out.mp4";
+    OrganizerExporter exporter;
+    const std::string message = renderMessage(exporter, documentWith({sourceAt("S1", movie.path)}, items), items, url);
+    EXPECT_TRUE(temporary.leftovers().empty());
+    if (cut) {
+        EXPECT_TRUE(message.starts_with("「" + movie.path.filename().string() + "」を読み込めません。")) << message;
+        EXPECT_FALSE(std::filesystem::exists(url));
+        return;
+    }
+    ASSERT_EQ(message, "");
+    const size_t frames = inspectMovie(url).frameTimes.size();
+    ASSERT_EQ(frames, size_t(std::lround((c.end - c.start) * 30)));
+    const double from = recordedClockStart(movie);
+    for (size_t k : {size_t(0), frames - 1}) {
+        const TestFrame source = decodeFrameAt(movie.path, from + c.start + double(k) / 30);
+        EXPECT_EQ(readFrameCode(decodeFrame(url, int(k)), 0, 0, 1280, 720), readFrameCode(source, 0, 0, 160, 90))
+            << "frame " << k;
+    }
+    const std::vector<float> sound = decodeAudioMono(url, 8000);
+    for (size_t at = 400; at + 2400 <= sound.size(); at += 2000)
+        EXPECT_GT(rmsLevel(sound, at, at + 2000), 0.05) << "the sound at " << double(at) / 8000 << " s";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, OrganizerExporterPictureEnd, ::testing::ValuesIn(pictureEndCases), ByName{});
 
 // Cancels at a known step: from the progress callback itself, or from another
 // thread shortly after a step began (inside the slide that follows it).

@@ -3,6 +3,7 @@
 #include "support/TableNames.h"
 #include "support/TestMedia.h"
 
+#include <algorithm>
 #include <map>
 
 namespace zanto::test {
@@ -49,11 +50,11 @@ RecordedMovie makeRecordedMovie(const std::filesystem::path& folder, const std::
     if (kind == "Matroska") return {kind, makeTestMovie(target(".mkv"), recorded), 3};
     if (kind == "long sound") {
         recorded.audioDurationSeconds = 4.0;
-        return {kind, makeTestMovie(target(".mp4"), recorded), 3};
+        return {kind, makeTestMovie(target(".mp4"), recorded), 3, 0, 4};
     }
     if (kind == "Matroska long sound") {
         recorded.audioDurationSeconds = 4.0;
-        return {kind, remux(makeTestMovie(target("-source.mp4"), recorded), target(".mkv"), "-c copy"), 3};
+        return {kind, remux(makeTestMovie(target("-source.mp4"), recorded), target(".mkv"), "-c copy"), 3, 0, 4};
     }
     // The pictures start a second after the sound: read twice, the pictures
     // from the first reading shifted by a second.
@@ -63,7 +64,7 @@ RecordedMovie makeRecordedMovie(const std::filesystem::path& folder, const std::
         const std::string extension = kind == "MP4 empty edit" ? ".mp4" : ".ts";
         runTool("ffmpeg", {"-v", "error", "-y", "-itsoffset", "1", "-i", source.string(), "-i", source.string(), "-map",
                            "0:v", "-map", "1:a", "-c", "copy", target(extension).string()});
-        return {kind, target(extension), 3, 1};
+        return {kind, target(extension), 3, 1, 4};
     }
     const auto mp4 = makeTestMovie(target("-source.mp4"), recorded);
     if (kind == "MP4") return {kind, mp4, 3};
@@ -80,6 +81,29 @@ RecordedMovie makeRecordedMovie(const std::filesystem::path& folder, const std::
     };
     const auto& [extension, arguments] = remuxed.at(kind);
     return {kind, remux(mp4, target(extension), arguments, kind.ends_with("piped")), 3};
+}
+
+double recordedClockStart(const RecordedMovie& movie)
+{
+    const auto extension = movie.path.extension();
+    return extension == ".mp4" || extension == ".mov" ? 0 : inspectMovie(movie.path).startSeconds;
+}
+
+std::vector<RecordedInPoint> recordedInPoints(const RecordedMovie& movie, const std::vector<double>& frameTimes)
+{
+    std::vector<double> times = frameTimes;
+    std::sort(times.begin(), times.end());
+    const double from = recordedClockStart(movie);
+    auto at = [&](size_t frame) { return times.at(frame) - from; };
+    std::vector<RecordedInPoint> points{{"start", 0},
+                                        {"on a frame between key frames", at(31)},
+                                        {"between two frames", (at(45) + at(46)) / 2},
+                                        {"just before a key frame", at(60) - 0.001},
+                                        {"last frame", at(times.size() - 1)}};
+    if (at(0) > 0.1) points.push_back({"before the first picture", at(0) / 2});
+    if (movie.soundSeconds > movie.pictureStartSeconds + movie.pictureSeconds + 0.5)
+        points.push_back({"sound-only tail", movie.soundSeconds - 0.3});
+    return points;
 }
 
 } // namespace zanto::test

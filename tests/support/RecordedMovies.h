@@ -15,6 +15,7 @@ struct RecordedMovie {
     // Where its pictures start, from the file's first presentation time: the
     // sound leads them (a transport stream's), or an empty edit delays them.
     double pictureStartSeconds = 0;
+    double soundSeconds = 3; // where its sound ends, from the same time
 };
 
 // The kinds of movie makeRecordedMovie writes: MP4, MOV, fragmented MP4,
@@ -31,5 +32,21 @@ const std::vector<std::string>& recordedMovieKinds();
 // One of them in `folder`: three seconds of 160x90 pictures at 30 a second,
 // with B-frames and a key frame every 2 s, and a tone.
 RecordedMovie makeRecordedMovie(const std::filesystem::path& folder, const std::string& kind);
+
+// Where the recorded movie's times count from, as the probe and players
+// count: the file's first presentation time as ffprobe reads it, zero for MP4
+// and MOV (their timeline's own zero, pictures or not).
+double recordedClockStart(const RecordedMovie& movie);
+
+// In points a frame lookup can get wrong, in seconds from recordedClockStart:
+// the start, before the first picture where the sound leads, exactly on a
+// frame between key frames, between two frames, just before a key frame, on
+// the last frame, and in the sound-only tail where the sound outlasts the
+// pictures. `frameTimes` are ffprobe's (inspectMovie).
+struct RecordedInPoint {
+    std::string name;
+    double seconds = 0;
+};
+std::vector<RecordedInPoint> recordedInPoints(const RecordedMovie& movie, const std::vector<double>& frameTimes);
 
 } // namespace zanto::test

@@ -29,17 +29,16 @@ AffineTransform displayTransform(const AVStream* stream)
     return AffineTransform{fixed(m[0]), fixed(m[1]), fixed(m[3]), fixed(m[4]), fixed(m[6]), fixed(m[7])};
 }
 
-MediaTimeRange streamRange(const AVFormatContext* format, int index, const std::optional<MeasuredLength>& measured)
+// A stream's range: from its first time to `end` where the file tells it
+// better than FFmpeg's stream lengths (see trackEndOf), else for its length.
+MediaTimeRange streamRange(const AVFormatContext* format, int index, const std::optional<MediaTime>& end)
 {
     const AVStream* stream = format->streams[index];
     int64_t start = stream->start_time == AV_NOPTS_VALUE
                         ? av_rescale_q(firstPresentationTime(format), AV_TIME_BASE_Q, stream->time_base)
                         : stream->start_time;
     MediaTime startTime = streamTime(format, stream, start);
-    if (measured) {
-        const MediaTime end = measured->streamEnds[size_t(index)].value_or(measured->duration);
-        return MediaTimeRange{startTime, maxTime(end - startTime, MediaTime{0, startTime.timeScale})};
-    }
+    if (end) return MediaTimeRange{startTime, maxTime(*end - startTime, MediaTime{0, startTime.timeScale})};
     int64_t length = stream->duration;
     if (length == AV_NOPTS_VALUE || length < 0) {
         int64_t whole = format->duration == AV_NOPTS_VALUE ? 0 : format->duration;
@@ -66,7 +65,7 @@ ColourMatrix colourMatrixOf(const AVCodecParameters* p)
     }
 }
 
-VideoTrackInfo videoInfo(const AVFormatContext* format, int index, const std::optional<MeasuredLength>& measured)
+VideoTrackInfo videoInfo(const AVFormatContext* format, int index, const std::optional<MediaTime>& end)
 {
     const AVStream* stream = format->streams[index];
     VideoTrackInfo info;
@@ -86,13 +85,13 @@ VideoTrackInfo videoInfo(const AVFormatContext* format, int index, const std::op
         info.frameDuration = MediaTime{average.den, average.num};
         info.constantFrameRate = base.num > 0 && std::abs(av_q2d(base) - av_q2d(average)) < 0.01 * av_q2d(average);
     }
-    info.timeRange = streamRange(format, index, measured);
+    info.timeRange = streamRange(format, index, end);
     info.colourMatrix = colourMatrixOf(stream->codecpar);
     info.codecName = avcodec_get_name(stream->codecpar->codec_id);
     return info;
 }
 
-AudioTrackInfo audioInfo(const AVFormatContext* format, int index, const std::optional<MeasuredLength>& measured)
+AudioTrackInfo audioInfo(const AVFormatContext* format, int index, const std::optional<MediaTime>& end)
 {
     const AVStream* stream = format->streams[index];
     AudioTrackInfo info;
@@ -100,7 +99,7 @@ AudioTrackInfo audioInfo(const AVFormatContext* format, int index, const std::op
     info.sampleRate = stream->codecpar->sample_rate;
     info.channels = stream->codecpar->ch_layout.nb_channels;
     info.codecName = avcodec_get_name(stream->codecpar->codec_id);
-    info.timeRange = streamRange(format, index, measured);
+    info.timeRange = streamRange(format, index, end);
     return info;
 }
 
@@ -178,6 +177,18 @@ MediaTime keyFrameIntervalOf(AVFormatContext* format, int videoIndex)
     return MediaTime{longest * stream->time_base.num, stream->time_base.den} + MediaTime{frame.num, frame.den};
 }
 
+// Where stream `index` ends when the file tells it better than FFmpeg's
+// stream lengths: a Matroska or WebM file measured from its tail gives each
+// stream its last packet's end (the whole length to one with none read); one
+// that states its length, each track's end as matroskaTrackEnds finds it.
+std::optional<MediaTime> trackEndOf(int index, const std::optional<MeasuredLength>& measured,
+                                    const std::vector<std::optional<MediaTime>>& trackEnds)
+{
+    if (index < 0) return std::nullopt;
+    if (measured) return measured->streamEnds[size_t(index)].value_or(measured->duration);
+    return size_t(index) < trackEnds.size() ? trackEnds[size_t(index)] : std::nullopt;
+}
+
 } // namespace
 
 MediaAsset MediaAsset::load(const std::filesystem::path& path)
@@ -193,13 +204,15 @@ MediaAsset MediaAsset::load(const std::filesystem::path& path)
     // A Matroska or WebM recording written live states no length: it is
     // measured from its tail, and its data then runs out nowhere before it.
     const std::optional<MeasuredLength> measured = measuredLengthOf(path, format.get());
+    const std::vector<std::optional<MediaTime>> trackEnds =
+        measured ? std::vector<std::optional<MediaTime>>{} : matroskaTrackEnds(path, format.get());
     MediaAsset asset;
     asset.path = path;
     asset.duration = measured ? measured->duration : assetDuration(format.get());
-    if (videoIndex >= 0) asset.video = videoInfo(format.get(), videoIndex, measured);
+    if (videoIndex >= 0) asset.video = videoInfo(format.get(), videoIndex, trackEndOf(videoIndex, measured, trackEnds));
     for (unsigned i = 0; i < format->nb_streams; ++i)
         asset.audioTrackCount += format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
-    if (audioIndex >= 0) asset.audio = audioInfo(format.get(), audioIndex, measured);
+    if (audioIndex >= 0) asset.audio = audioInfo(format.get(), audioIndex, trackEndOf(audioIndex, measured, trackEnds));
     asset.startTimecode = timecodeOf(format.get(), videoIndex);
     if (!measured) asset.dataEnd = dataEndOf(path, format.get(), videoIndex >= 0 ? videoIndex : audioIndex);
     asset.firstPresentationTime = MediaTime{media::firstPresentationTime(format.get()), AV_TIME_BASE};

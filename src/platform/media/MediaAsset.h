@@ -57,8 +57,10 @@ struct MediaAsset {
     std::filesystem::path path;
     // The container's duration, else the longest stream's, with the first
     // presentation time taken as zero. A Matroska or WebM file that states
-    // none (written live or to a pipe) is measured to its last packet's end,
-    // and each track's range to its own.
+    // none (written live or to a pipe) is measured to its last packet's end.
+    // A Matroska or WebM track's range ends at its own last packet, as the
+    // track's DURATION tag or the file's tail tells: its pictures may end
+    // seconds before its sound.
     MediaTime duration;
     std::optional<VideoTrackInfo> video;
     std::optional<AudioTrackInfo> audio;

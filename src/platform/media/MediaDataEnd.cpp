@@ -366,23 +366,85 @@ std::optional<DataReach> scannedReach(const std::filesystem::path& path, const A
     return std::nullopt;
 }
 
+bool isMatroska(const AVFormatContext* format)
+{
+    return std::string_view(format->iformat->name).starts_with("matroska");
+}
+
+// The tail of a Matroska or WebM file read until the tracks the probe
+// reports on (its first video and audio) each have their last packets in it;
+// a track that ended long before the others is let go at 16 MiB.
+std::optional<Tail> shownTracksTail(const std::filesystem::path& path, const AVFormatContext* format)
+{
+    const int64_t fileSize = avio_size(format->pb);
+    if (fileSize <= 0) return std::nullopt;
+    const int shown[] = {firstStream(format, AVMEDIA_TYPE_VIDEO), firstStream(format, AVMEDIA_TYPE_AUDIO)};
+    auto allEnds = [&](const Tail& read) {
+        return std::ranges::all_of(shown, [&](int i) { return i < 0 || read.ends[size_t(i)] != AV_NOPTS_VALUE; });
+    };
+    return matroskaTail(path, format, -1, fileSize, allEnds);
+}
+
+// A Matroska tag's time, "HH:MM:SS.nnnnnnnnn", in AV_TIME_BASE units.
+std::optional<int64_t> tagTime(const char* text)
+{
+    unsigned hours = 0, minutes = 0, seconds = 0;
+    char fraction[10] = {};
+    if (std::sscanf(text, "%u:%u:%u.%9[0-9]", &hours, &minutes, &seconds, fraction) < 3) return std::nullopt;
+    int64_t micro = 0;
+    bool digits = true;
+    for (int i = 0; i < 6; ++i) {
+        digits = digits && fraction[i] != 0;
+        micro = micro * 10 + (digits ? fraction[i] - '0' : 0);
+    }
+    return (int64_t(hours) * 3600 + int64_t(minutes) * 60 + seconds) * int64_t(AV_TIME_BASE) + micro;
+}
+
+// Where a track ends by the DURATION tag its writer left, in the stream's
+// ticks. FFmpeg's muxer writes the end of the track's last packet on the
+// Matroska clock (pictures whose last frame starts at 2.990 s get 3.023);
+// mkvmerge, which marks the statistics it writes with the app that wrote
+// them, the length from the track's first packet.
+std::optional<int64_t> taggedEnd(const AVStream* stream)
+{
+    const AVDictionaryEntry* tag = av_dict_get(stream->metadata, "DURATION", nullptr, 0);
+    const std::optional<int64_t> time = tag ? tagTime(tag->value) : std::nullopt;
+    if (!time || *time <= 0) return std::nullopt;
+    int64_t end = av_rescale_q(*time, AV_TIME_BASE_Q, stream->time_base);
+    if (av_dict_get(stream->metadata, "_STATISTICS_WRITING_APP", nullptr, 0) && stream->start_time != AV_NOPTS_VALUE)
+        end += stream->start_time;
+    return end;
+}
+
 } // namespace
+
+std::vector<std::optional<MediaTime>> matroskaTrackEnds(const std::filesystem::path& path,
+                                                        const AVFormatContext* format)
+{
+    if (!format->pb || !isMatroska(format)) return {};
+    std::vector<int64_t> ends;
+    for (unsigned i = 0; i < format->nb_streams; ++i)
+        ends.push_back(taggedEnd(format->streams[i]).value_or(AV_NOPTS_VALUE));
+    const bool tagged = std::ranges::all_of(
+        std::array{firstStream(format, AVMEDIA_TYPE_VIDEO), firstStream(format, AVMEDIA_TYPE_AUDIO)},
+        [&](int i) { return i < 0 || ends[size_t(i)] != AV_NOPTS_VALUE; });
+    if (!tagged)
+        if (const std::optional<Tail> tail = shownTracksTail(path, format))
+            for (size_t i = 0; i < ends.size(); ++i)
+                if (ends[i] == AV_NOPTS_VALUE) ends[i] = tail->ends[i];
+    std::vector<std::optional<MediaTime>> times;
+    for (unsigned i = 0; i < format->nb_streams; ++i)
+        times.push_back(ends[i] == AV_NOPTS_VALUE ? std::nullopt
+                                                  : std::optional(streamTime(format, format->streams[i], ends[i])));
+    return times;
+}
 
 std::optional<MeasuredLength> measuredLengthOf(const std::filesystem::path& path, const AVFormatContext* format)
 {
     const bool stated = format->duration != AV_NOPTS_VALUE && format->duration > 0
                         && format->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
-    if (stated || !format->pb || !std::string_view(format->iformat->name).starts_with("matroska")) return std::nullopt;
-    const int64_t fileSize = avio_size(format->pb);
-    if (fileSize <= 0) return std::nullopt;
-    // The tracks the probe reports on should each have their last packets in
-    // what is read; a track that ended long before the others is let go at
-    // 16 MiB.
-    const int shown[] = {firstStream(format, AVMEDIA_TYPE_VIDEO), firstStream(format, AVMEDIA_TYPE_AUDIO)};
-    auto allEnds = [&](const Tail& read) {
-        return std::ranges::all_of(shown, [&](int i) { return i < 0 || read.ends[size_t(i)] != AV_NOPTS_VALUE; });
-    };
-    const std::optional<Tail> tail = matroskaTail(path, format, -1, fileSize, allEnds);
+    if (stated || !format->pb || !isMatroska(format)) return std::nullopt;
+    const std::optional<Tail> tail = shownTracksTail(path, format);
     if (!tail || tail->reach == AV_NOPTS_VALUE) return std::nullopt;
     MeasuredLength length{MediaTime{tail->reach - firstPresentationTime(format), AV_TIME_BASE}, {}};
     for (unsigned i = 0; i < format->nb_streams; ++i) {

@@ -44,4 +44,15 @@ struct MeasuredLength {
 // thread.
 std::optional<MeasuredLength> measuredLengthOf(const std::filesystem::path& path, const AVFormatContext* format);
 
+// For a Matroska or WebM file (opened from `path`, its stream information
+// read): where each stream's last packet ends, by stream index, on the clock
+// of the file's first presentation time. Matroska states no track lengths,
+// and FFmpeg gives every track the file's: a picture that ends seconds
+// before the sound would seem to run on. The DURATION tag each track's
+// writer left answers without a read; a track without one is measured from
+// the file's tail as measuredLengthOf reads it. None for a stream neither
+// tells; empty for other containers. `format` is only read. Any thread.
+std::vector<std::optional<MediaTime>> matroskaTrackEnds(const std::filesystem::path& path,
+                                                        const AVFormatContext* format);
+
 } // namespace zanto::media

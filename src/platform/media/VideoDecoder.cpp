@@ -18,10 +18,13 @@ namespace {
 // In a file without an index: beyond this distance ahead, a seek is cheaper
 // than decoding up to the time.
 const MediaTime kSeekAhead{2, 1};
-// How far past its last frame a track's picture may be held: the slack clip
-// ranges are allowed past a file's stated end. Further on, the file's data
-// ends before its header says (a file cut short).
+// How far past its last frame a track's picture may be held when the track
+// should go on: the slack clip ranges are allowed past a file's stated end.
+// Further on, the file's data ends before its header says (a file cut short).
 const MediaTime kHoldSlack{40, 1000};
+// How often a seek aims further back when it lands on a key frame shown
+// after the time asked for.
+constexpr int kSeekTries = 6;
 // What the decoder's frame threads may hold in pictures, roughly.
 constexpr int64_t kFrameThreadBytes = int64_t(100) << 20;
 // A search for a key frame that gives up decodes from the file's first byte,
@@ -160,7 +163,12 @@ bool VideoDecoder::heldTooLong(const MediaTime& time) const
     MediaTime shownUntil = frameTime(current_.get());
     const MediaTime& nominal = asset_.video->frameDuration;
     if (nominal.isValid() && nominal.value > 0) shownUntil = shownUntil + nominal;
-    return time > shownUntil + kHoldSlack;
+    if (time <= shownUntil + kHoldSlack) return false;
+    // Many a good file's pictures end before its sound (a phone's, a
+    // recorder's): there the last picture is held, as players hold it. Only
+    // pictures that stop short of where the file says they end, or a file
+    // whose data the probe found to run out, are cut short.
+    return asset_.dataEnd.has_value() || shownUntil + kHoldSlack < asset_.video->timeRange.end();
 }
 
 MediaTime VideoDecoder::frameTime(const AVFrame* frame) const
@@ -203,16 +211,37 @@ bool VideoDecoder::decodingReaches(const MediaTime& time, const AVFrame* latest)
     return time - decoded <= kSeekAhead;
 }
 
+// A seek by time finds the key frame whose decoding time is at or before
+// the time rounded to the file's ticks. Where pictures are reordered and no
+// edit list takes the delay back (a fragmented MP4), or the time lies within
+// half a tick before a key frame (a Matroska's milliseconds, an AVI's frames),
+// that key frame is shown after the time: the seek then aims back by the
+// reorder delay, twice as far each time, until the first frame decoded lies
+// at or before the time or is the track's first. That frame waits in `ahead_`.
+void VideoDecoder::seekAtOrBefore(const MediaTime& time)
+{
+    const int delay = std::max(codec_->has_b_frames, stream_->codecpar->video_delay);
+    MediaTime back = MediaTime::fromSeconds(asset_.frameSeconds(), 90000) * (delay + 1);
+    MediaTime aim = time;
+    for (int tries = 0;; ++tries) {
+        seek(aim);
+        const AVFrame* first = decodeNext();
+        if (!first) return;
+        const MediaTime shown = frameTime(first);
+        av_frame_move_ref(ahead_.get(), decoded_.get());
+        hasAhead_ = true;
+        if (shown <= time || shown <= asset_.video->timeRange.start || tries == kSeekTries) return;
+        aim = minTime(aim, shown) - back;
+        back = back + back;
+    }
+}
+
 const AVFrame* VideoDecoder::frameAt(const MediaTime& time)
 {
     target_ = time;
     const AVFrame* latest = hasAhead_ ? ahead_.get() : hasCurrent_ ? current_.get() : nullptr;
-    if (!latest)
-        seek(time);
-    else if (hasCurrent_ && time < frameTime(current_.get()))
-        seek(time);
-    else if (!decodingReaches(time, latest))
-        seek(time);
+    if (!latest || (hasCurrent_ && time < frameTime(current_.get())) || !decodingReaches(time, latest))
+        seekAtOrBefore(time);
     while (true) {
         if (hasAhead_) {
             if (time < frameTime(ahead_.get()) && hasCurrent_) return current_.get();

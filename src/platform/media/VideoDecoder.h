@@ -55,13 +55,17 @@ public:
     // when it holds none.
     std::vector<MediaTime> keyFrameTimes() const;
     // Whether frameAt(time) held the last frame further than 0.04 s past the
-    // end of its showing: the file's data ends before the time asked for.
+    // end of its showing where the pictures should go on: the file's data
+    // ends before the time asked for (the probe found where, or the pictures
+    // stop short of the track's end). Held past the track's own end, in the
+    // sound-only tail of a good file, it is not.
     bool heldTooLong(const MediaTime& time) const;
     // A decoded frame's presentation time from the file's start.
     MediaTime frameTime(const AVFrame* frame) const;
 
 private:
     bool decodingReaches(const MediaTime& time, const AVFrame* latest) const;
+    void seekAtOrBefore(const MediaTime& time);
     bool receive();
     bool hiddenBeforeTarget(const AVPacket* packet);
     const AVFrame* decodeNext();

@@ -1,6 +1,8 @@
 #include "platform/media/CompositionExport.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MediaError.h"
+#include "support/RecordedMovies.h"
+#include "support/TableNames.h"
 #include "support/TempDir.h"
 #include "support/TestMedia.h"
 
@@ -401,6 +403,47 @@ TEST_F(CompositionExportTest, ClipEndingPastTheSourceHoldsItsLastFrame)
         EXPECT_EQ(frame.pixel(80, 20).g > 200 && frame.pixel(80, 20).r < 60, k < 4) << "frame " << k;
     }
 }
+
+// Every recorded kind cut at the in points a lookup can get wrong, four
+// frames from each, one after another: each cut's first written frame is the
+// one ffmpeg decodes as covering its in point, and a cut in a sound-only tail
+// is written, its last picture held, with its sound.
+class CompositionRecorded : public testing::TestWithParam<std::string> { };
+
+TEST_P(CompositionRecorded, EachCutStartsOnTheFrameFfmpegShowsAtItsInPoint)
+{
+    TempDir dir;
+    const RecordedMovie movie = makeRecordedMovie(dir.path(), GetParam());
+    const std::vector<RecordedInPoint> points = recordedInPoints(movie, inspectMovie(movie.path).frameTimes);
+    const MediaTime length{4, 30};
+    Composition c;
+    c.width = 160;
+    c.height = 90;
+    for (size_t i = 0; i < points.size(); ++i) {
+        const MediaTimeRange source{sec(points[i].seconds), length};
+        c.video.push_back({movie.path, source, length * int64_t(i)});
+        if (points[i].name == "sound-only tail") c.audio.push_back({movie.path, source, length * int64_t(i)});
+    }
+    c.instructions = {{{sec(0), length * int64_t(points.size())}, {}}};
+    c.duration = length * int64_t(points.size());
+    CompositionExport job(c, dir / "out.mp4");
+    ASSERT_NO_THROW(job.run()) << job.errorMessage();
+    const std::vector<float> sound = decodeAudioMono(dir / "out.mp4", 8000);
+    const double from = recordedClockStart(movie);
+    for (size_t i = 0; i < points.size(); ++i) {
+        const TestFrame expected = decodeFrameAt(movie.path, from + points[i].seconds);
+        const TestFrame written = decodeFrame(dir / "out.mp4", int(i) * 4);
+        EXPECT_EQ(readFrameCode(written, 0, 0, 160, 90), readFrameCode(expected, 0, 0, 160, 90))
+            << points[i].name << " at " << points[i].seconds;
+        if (points[i].name != "sound-only tail") continue;
+        EXPECT_EQ(readFrameCode(decodeFrame(dir / "out.mp4", int(i) * 4 + 3), 0, 0, 160, 90), 89);
+        const size_t at = i * 4 * 8000 / 30;
+        EXPECT_GT(rmsLevel(sound, at + 100, at + 900), 0.05) << "the tail's sound";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CompositionRecorded, testing::ValuesIn(recordedMovieKinds()),
+                         [](const auto& info) { return caseName(info.param); });
 
 struct BadSourceCase {
     const char* name;

@@ -1,12 +1,16 @@
 #include "platform/media/FrameReader.h"
 #include "platform/media/MediaError.h"
+#include "support/RecordedMovies.h"
+#include "support/TableNames.h"
 #include "support/TempDir.h"
 #include "support/TestMedia.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
+#include <sstream>
 
 using namespace zanto;
 using namespace zanto::test;
@@ -170,6 +174,66 @@ TEST_F(FrameReaderTest, TransparentSourcesArePremultiplied)
     EXPECT_NEAR(px[2], 128, 3);
     EXPECT_LE(px[2], px[3]);
 }
+
+// Every recorded kind at the in points a lookup can get wrong: a still cut
+// there, and one reader going forward through them, show the frame ffmpeg
+// decodes as covering the time (its first before the first picture, its
+// last in a sound-only tail).
+class FrameReaderRecorded : public testing::TestWithParam<std::string> { };
+
+TEST_P(FrameReaderRecorded, ShowsTheFrameFfmpegShowsAtEachInPoint)
+{
+    TempDir dir;
+    const RecordedMovie movie = makeRecordedMovie(dir.path(), GetParam());
+    const double from = recordedClockStart(movie);
+    FrameReader reader(movie.path);
+    for (const RecordedInPoint& in : recordedInPoints(movie, inspectMovie(movie.path).frameTimes)) {
+        const TestFrame expected = decodeFrameAt(movie.path, from + in.seconds);
+        const int wanted = readFrameCode(expected, 0, 0, expected.width, expected.height);
+        const MediaTime time = MediaTime::fromSeconds(in.seconds, 60000);
+        const QImage still = copyStillImage(movie.path, time, FrameDecoding::OneThread);
+        EXPECT_EQ(readFrameCode(asTestFrame(still), 0, 0, still.width(), still.height()), wanted)
+            << "still " << in.name << " at " << in.seconds;
+        EXPECT_EQ(code(reader.frameAt(time)), wanted) << in.name << " at " << in.seconds;
+    }
+}
+
+// The presentation times of a movie's key frames, as ffprobe reads its packets.
+std::vector<double> keyFrameTimes(const std::filesystem::path& path)
+{
+    std::istringstream lines(runTool("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                                                 "packet=pts_time,flags", "-of", "csv=p=0", path.string()}));
+    std::vector<double> times;
+    for (std::string line; std::getline(lines, line);)
+        if (line.find(",K") != std::string::npos) times.push_back(std::stod(line));
+    return times;
+}
+
+// A seek by time finds a key frame by its decoding time, and a time rounded
+// to the file's ticks: a fresh reader asked for a time within a few frames
+// before a key frame (a fragmented MP4's reordered pictures, an AVI's
+// thirtieths) must not land on it and show it early.
+TEST_P(FrameReaderRecorded, AFreshReaderJustBeforeAKeyFrameShowsTheFrameBeforeIt)
+{
+    TempDir dir;
+    const RecordedMovie movie = makeRecordedMovie(dir.path(), GetParam());
+    const double from = recordedClockStart(movie);
+    std::vector<double> frames = inspectMovie(movie.path).frameTimes;
+    std::sort(frames.begin(), frames.end());
+    for (double key : keyFrameTimes(movie.path)) {
+        for (double before : {0.0004, 0.017, 0.034, 0.05, 0.067}) {
+            const double seconds = key - from - before;
+            if (seconds < 0) continue;
+            const auto shown = std::upper_bound(frames.begin(), frames.end(), from + seconds + 1e-9);
+            const int wanted = std::max(0, int(shown - frames.begin()) - 1);
+            FrameReader reader(movie.path, FrameOrientation::Natural, FrameDecoding::OneThread);
+            EXPECT_EQ(code(reader.frameAt(MediaTime::fromSeconds(seconds, 60000))), wanted) << "at " << seconds;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FrameReaderRecorded, testing::ValuesIn(recordedMovieKinds()),
+                         [](const auto& info) { return caseName(info.param); });
 
 struct StillFailure {
     const char* name;

@@ -1,5 +1,7 @@
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MediaError.h"
+#include "support/RecordedMovies.h"
+#include "support/TableNames.h"
 #include "support/TempDir.h"
 #include "support/TestMedia.h"
 
@@ -9,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 using namespace zanto;
@@ -225,6 +228,89 @@ void appendJunk(const std::filesystem::path& path)
 {
     std::ofstream(path, std::ios::app | std::ios::binary) << std::string(5000, 'Z');
 }
+
+// Where each track of the recorded kinds starts and ends, as ffprobe reads
+// its packets and frames: pictures that end before the sound, or start after
+// it, keep their own range. A Matroska whose writer left no DURATION tags is
+// measured from its tail.
+struct RecordedRangeCase {
+    std::string name;
+    std::string kind;
+    bool untagged = false; // the tracks' DURATION tags renamed away
+};
+
+void PrintTo(const RecordedRangeCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+// Renames every "DURATION" tag of a Matroska file, as a writer that leaves none.
+void renameDurationTags(const std::filesystem::path& path)
+{
+    std::string bytes;
+    {
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    for (size_t at = bytes.find("DURATION"); at != bytes.npos; at = bytes.find("DURATION", at + 1)) bytes[at] = 'X';
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The start and end (last packet's time plus its length) of a track's packets
+// on ffprobe's clock.
+std::pair<double, double> packetSpan(const std::filesystem::path& path, const char* track)
+{
+    std::istringstream lines(runTool("ffprobe", {"-v", "error", "-select_streams", track, "-show_entries",
+                                                 "packet=pts_time,duration_time", "-of", "csv=p=0", path.string()}));
+    double first = 1e9, last = -1e9;
+    for (std::string line; std::getline(lines, line);) {
+        double at = 0, length = 0;
+        if (std::sscanf(line.c_str(), "%lf,%lf", &at, &length) < 1) continue;
+        first = std::min(first, at);
+        last = std::max(last, at + length);
+    }
+    return {first, last};
+}
+
+std::vector<RecordedRangeCase> recordedRangeCases()
+{
+    std::vector<RecordedRangeCase> cases;
+    for (const std::string& kind : recordedMovieKinds()) cases.push_back({kind, kind});
+    cases.push_back({"Matroska long sound untagged", "Matroska long sound", true});
+    return cases;
+}
+
+class MediaAssetRecordedRange : public testing::TestWithParam<RecordedRangeCase> { };
+
+TEST_P(MediaAssetRecordedRange, EachTrackSpansWhatFfprobeReads)
+{
+    TempDir dir;
+    const RecordedMovie movie = makeRecordedMovie(dir.path(), GetParam().kind);
+    if (GetParam().untagged) renameDurationTags(movie.path);
+    const MediaAsset asset = MediaAsset::load(movie.path);
+    const MovieFacts facts = inspectMovie(movie.path);
+    const bool mp4 = movie.path.extension() == ".mp4" || movie.path.extension() == ".mov";
+    EXPECT_NEAR(asset.firstPresentationTime.seconds(), mp4 ? 0 : facts.startSeconds, 1e-3);
+    const double from = asset.firstPresentationTime.seconds();
+    const auto [firstFrame, lastFrame] = std::ranges::minmax(facts.frameTimes);
+    ASSERT_TRUE(asset.video);
+    EXPECT_NEAR(asset.video->timeRange.start.seconds(), firstFrame - from, 0.002);
+    EXPECT_NEAR(asset.video->timeRange.end().seconds(), lastFrame + 1.0 / 30 - from, 0.002);
+    // Two frames later where B-frames delay the first picture and no edit
+    // list takes the delay back (fragmented MP4).
+    EXPECT_NEAR(asset.video->timeRange.start.seconds(), movie.pictureStartSeconds, 0.07);
+    EXPECT_NEAR(asset.video->timeRange.duration.seconds(), movie.pictureSeconds, 0.03);
+    const auto [soundStart, soundEnd] = packetSpan(movie.path, "a:0");
+    ASSERT_TRUE(asset.audio);
+    EXPECT_NEAR(asset.audio->timeRange.start.seconds(), soundStart - from, 0.025);
+    // FFmpeg measures a transport stream's tracks to the start of the last
+    // PES packet it finds, which carries several AAC frames of sound.
+    const bool transport = asset.seekPreroll > MediaTime::zero();
+    EXPECT_NEAR(asset.audio->timeRange.end().seconds(), soundEnd - from, transport ? 0.12 : 0.025);
+    EXPECT_FALSE(asset.dataEnd);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, MediaAssetRecordedRange, testing::ValuesIn(recordedRangeCases()), ByName{});
 
 struct Packet {
     double shown = 0;
