@@ -45,7 +45,8 @@ void Organizer::apply()
         OrganizerDocument candidate =
             edits::applyingFields(playlist(), item->id, inspector_->typedFields(),
                                   [this](const std::string& path) { return sourceDuration(path); });
-        commit(std::move(candidate), {.select = std::vector{item->id}},
+        // The item shows what was applied, opened at its in point as a trim on the timeline opens it.
+        commit(std::move(candidate), {.select = std::vector{item->id}, .open = true},
                "変更を反映しました。元のタイムラインは変更していません。");
     } catch (const ExportFailure& failure) {
         message(QString::fromStdString(failure.message));

@@ -129,6 +129,41 @@ TEST_F(PlayerTest, TheSameItemLoadedAgainWhereItStoodShowsItsPicture)
     }
 }
 
+// Emptied, the player shows no picture: mpv keeps the last one after its stop
+// and draws it again once its output is reset, which must not bring the
+// item back into latestFrame().
+TEST_F(PlayerTest, AnEmptiedPlayerShowsNoPicture)
+{
+    player.setOutputSize(QSize(320, 180)); // as a view asks
+    for (int round = 0; round < 5; ++round) {
+        load(0.5);
+        ASSERT_TRUE(waitFor([&] { return shownCode(player) == 15; }));
+        player.replaceCurrentItem(nullptr);
+        EXPECT_FALSE(waitFor([&] { return !player.latestFrame().isNull(); }, 300))
+            << "round " << round << ": a " << player.latestFrame().width() << "x" << player.latestFrame().height()
+            << " picture of frame " << shownCode(player);
+    }
+}
+
+// As one item follows another in the preview: the next one's first picture
+// is its own, never the one mpv kept of the item before.
+TEST_F(PlayerTest, TheNextItemNeverShowsThePictureBeforeIt)
+{
+    player.setOutputSize(QSize(320, 180));
+    for (int round = 0; round < 5; ++round) {
+        load(0.5);
+        ASSERT_TRUE(waitFor([&] { return shownCode(player) == 15; }));
+        std::vector<int> drawn;
+        player.setFrameHandler([&] { drawn.push_back(shownCode(player)); });
+        player.replaceCurrentItem(nullptr);
+        player.replaceCurrentItem(Player::open(clip()), at(1.0));
+        EXPECT_EQ(seekAndWait(player, 1.0), true);
+        EXPECT_TRUE(waitFor([&] { return shownCode(player) == 30; }));
+        player.setFrameHandler({});
+        EXPECT_EQ(std::count(drawn.begin(), drawn.end(), 15), 0) << "round " << round;
+    }
+}
+
 TEST_F(PlayerTest, AFileStartingLateKeepsTheProbedClock)
 {
     // The movie's pictures start 10 s into its timeline; mpv and the probe
