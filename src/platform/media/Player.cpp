@@ -218,7 +218,6 @@ void Player::replaceCurrentItem(PlayerItemRef item, const MediaTime& start)
     {
         std::lock_guard lock(engine_->mutex);
         engine_->naturalSize = item_ ? uprightSize(item_->asset) : QSize();
-        engine_->latest = QImage();
     }
     std::optional<double> loadStart;
     if (item_ && start.isValid()) loadStart = frameStart(item_->asset, start.seconds());
@@ -244,6 +243,7 @@ void Player::load(std::optional<double> start)
     }
     life_.load(item_ != nullptr, shape, start);
     life_.setForwardEnd(forwardEndSeconds());
+    engine_->hide();
     const uint64_t load = ++loads_;
     // Nothing of the file before stays on show while the aim is worked out.
     if (!item_ || (start && keyFrames_)) {
@@ -430,19 +430,29 @@ double Player::currentTime() const
 
 QImage Player::latestFrame() const
 {
+    if (!item_) return {};
     if (!backwardPlay_->standIn().isNull()) return backwardPlay_->standIn();
     if (leadIn_) return leadInPicture();
     {
         std::lock_guard lock(engine_->mutex);
+        if (!engine_->showing) return {};
         if (!engine_->openGL) return engine_->latest;
     }
-    return item_ ? engine_->screenshot() : QImage();
+    return engine_->screenshot();
 }
 
 QImage Player::standInFrame() const
 {
-    if (leadIn_ && backwardPlay_->standIn().isNull()) return leadInPicture();
-    return backwardPlay_->standIn();
+    if (!backwardPlay_->standIn().isNull()) return backwardPlay_->standIn();
+    if (leadIn_) return leadInPicture();
+    // Until a load lands, mpv would draw the picture it kept of the file before.
+    std::lock_guard lock(engine_->mutex);
+    if (engine_->showing) return {};
+    if (const QSize size = engine_->drawingSize().expandedTo(QSize(16, 16)); blank_.size() != size) {
+        blank_ = QImage(size, QImage::Format_ARGB32);
+        blank_.fill(Qt::black);
+    }
+    return blank_;
 }
 
 // The first picture standing in before the pictures, at the size mpv's are drawn.
@@ -567,6 +577,9 @@ void Player::handleEvent(const mpv_event& event)
         apply(life_.endFile(end->playlist_entry_id, end->reason == MPV_END_FILE_REASON_ERROR));
         break;
     }
+    case MPV_EVENT_SEEK:
+        life_.seekStarted();
+        break;
     case MPV_EVENT_PLAYBACK_RESTART:
         handleRestart();
         break;
@@ -603,6 +616,8 @@ void Player::handleRestart()
 {
     // mpv's end flag tells no change when the file before ended too: it is read.
     const PlayerItemLife::Step step = life_.restarted(engineFlag("eof-reached"), position());
+    if (life_.phase() != PlayerItemLife::Phase::Loading && life_.phase() != PlayerItemLife::Phase::None)
+        engine_->show();
     if (step.seekFinished != true) return apply(step);
     // mpv shows the frame backward play stopped on.
     backwardPlay_->settled(life_.seekGeneration());

@@ -199,6 +199,7 @@ private:
     bool leadIn_ = false;
     QImage firstPicture_;
     mutable QImage scaledFirstPicture_;
+    mutable QImage blank_; // stands in for mpv's picture while a load has not landed
 };
 
 } // namespace zanto

@@ -10,6 +10,7 @@
 #include <mpv/render_gl.h>
 
 #include <string>
+#include <utility>
 #include <system_error>
 
 namespace zanto {
@@ -161,6 +162,25 @@ QImage PlayerEngine::screenshot()
     return image;
 }
 
+void PlayerEngine::hide()
+{
+    std::lock_guard lock(mutex);
+    showing = false;
+    latest = QImage();
+}
+
+void PlayerEngine::show()
+{
+    std::lock_guard lock(mutex);
+    if (showing) return;
+    showing = true;
+    redrawWanted = true;
+    renderWanted = true;
+    wake.notify_one();
+    // The OpenGL back end draws when the view paints.
+    if (openGL) postFrame();
+}
+
 QImage PlayerEngine::draw(QSize size)
 {
     QImage image(size, QImage::Format_ARGB32);
@@ -185,21 +205,21 @@ void PlayerEngine::renderLoop()
 {
     for (;;) {
         QSize size;
-        bool resized = false;
+        bool again = false;
         {
             std::unique_lock lock(mutex);
             wake.wait(lock, [&] { return stopping || renderWanted; });
             if (stopping) return;
             renderWanted = false;
             size = drawingSize();
-            // A paused picture is drawn again at a new size.
-            resized = !latest.isNull() && latest.size() != size;
+            // A paused picture is drawn again at a new size, or once shown again.
+            again = (!latest.isNull() && latest.size() != size) || std::exchange(redrawWanted, false);
         }
-        if (!(mpv_render_context_update(render.get()) & MPV_RENDER_UPDATE_FRAME) && !resized) continue;
+        if (!(mpv_render_context_update(render.get()) & MPV_RENDER_UPDATE_FRAME) && !again) continue;
         if (size.isEmpty()) size = QSize(16, 16);
         QImage image = draw(size);
         std::lock_guard lock(mutex);
-        if (image.isNull()) continue;
+        if (image.isNull() || !showing) continue;
         latest = std::move(image);
         ++framesDrawn;
         postFrame();

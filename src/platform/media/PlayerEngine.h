@@ -43,6 +43,12 @@ struct PlayerEngine {
     bool stopping = false; // the software renderer's thread ends
     bool openGL = false;
     bool renderWanted = false;
+    // The pictures mpv draws are the current item's. Across a stop or a new
+    // load mpv keeps the last picture of the file before and draws it again
+    // when its output is reset: from the load until it lands, nothing drawn
+    // is kept or shown.
+    bool showing = true;
+    bool redrawWanted = false; // drawn once more, though mpv has no new picture
     bool drainPosted = false;
     bool framePosted = false;
     QSize naturalSize;
@@ -66,6 +72,10 @@ struct PlayerEngine {
     void stopRenderer();
     // The picture on show, read back from mpv (the OpenGL back end keeps none).
     QImage screenshot();
+    // A load starts: what is drawn until it lands is not shown.
+    void hide();
+    // The load landed: mpv's picture is the current item's; it is drawn again.
+    void show();
 
 private:
     void renderLoop();

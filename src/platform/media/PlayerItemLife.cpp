@@ -105,13 +105,19 @@ PlayerItemLife::Step PlayerItemLife::seekReply(uint64_t generation, bool ok)
     return step;
 }
 
+PlayerItemLife::Step PlayerItemLife::seekStarted()
+{
+    if (seek_ == SeekStage::Taken) seek_ = SeekStage::Started;
+    return {};
+}
+
 PlayerItemLife::Step PlayerItemLife::restarted(bool reachedEnd, std::optional<double> position)
 {
     Step step;
     if (phase_ == Phase::None || !loaded_) return step;
     const bool landing = phase_ == Phase::Loading;
     if (landing) phase_ = rate_ > 0 ? Phase::Playing : Phase::Landed;
-    if (seek_ != SeekStage::Taken && seek_ != SeekStage::ByLoad) {
+    if (seek_ != SeekStage::Started && seek_ != SeekStage::ByLoad) {
         if (landing) atEnd_ = reachedEnd;
         return step;
     }
@@ -177,8 +183,9 @@ PlayerItemLife::Step PlayerItemLife::pausedByEngine(bool stillPaused, std::optio
 PlayerItemLife::Step PlayerItemLife::timePosition(double seconds)
 {
     Step step;
-    // While a seek is under way the engine's clock still tells where it was.
-    if (seek_ != SeekStage::None || !landing_) return step;
+    // While a seek is under way the engine's clock still tells where it was;
+    // until the item's file starts, it tells the file before's.
+    if (seek_ != SeekStage::None || !landing_ || !ownsEvents()) return step;
     // Until the picture found is up, the engine's clock tells the time the
     // file was loaded at, which tells nothing of that picture; and it may tell
     // that change after the playback restart.

@@ -38,7 +38,8 @@ public:
         AfterLoad, // asked while the file loads, elsewhere: sent once it has loaded
         ByLoad,    // where the file is loading: its landing completes it
         Sent,      // sent to the engine as `seekGeneration`, not yet taken
-        Taken,     // the engine took it: its next playback restart shows the picture
+        Taken,     // the engine took it, and may land a seek asked before it first
+        Started,   // the engine started it: its next playback restart shows the picture
     };
     enum class Report { None, End, Failure };
 
@@ -84,6 +85,10 @@ public:
     Step fileLoaded();
     Step endFile(int64_t entry, bool failed);
     Step seekReply(uint64_t generation, bool ok);
+    // The engine starts carrying out the seek it took last. It replies to a
+    // seek when it takes it, and may still land one taken before; a seek it
+    // took before the last one was replaced by it.
+    Step seekStarted();
     // A playback restart: a seek or the load landed. `reachedEnd` is the
     // engine's end flag read then (it tells no change when the file before
     // ended too).

@@ -21,7 +21,9 @@ struct Event {
         StartedBefore, // ... of the load before it (a late event of the file before)
         Loaded,
         Restart,      // a playback restart, the engine's end flag read as `flag`
-        Reply,        // the engine took the seek sent last (`flag`: it did)
+        Reply,        // the engine took the seek sent last (`flag`: it did) and starts it
+        ReplyOnly,    // ... took it, and has yet to start it
+        SeekStarted,  // the engine starts the seek it took last
         End,          // the engine's end flag changes to `flag`
         PausedItself, // the engine paused; `flag`: still paused when read back
         Time,         // the engine's clock tells `at`
@@ -89,7 +91,12 @@ std::string play(const std::vector<Event>& events, PlayerItemLife& life, double 
             note(life.restarted(e.flag, clock));
             break;
         case Event::Reply:
+        case Event::ReplyOnly:
             note(life.seekReply(life.seekGeneration(), e.flag));
+            if (e.kind == Event::Reply) note(life.seekStarted());
+            break;
+        case Event::SeekStarted:
+            note(life.seekStarted());
             break;
         case Event::End:
             note(life.endReached(e.flag, clock));
@@ -206,6 +213,16 @@ const LifeCase lifeCases[] = {
      {{E::Load, 1}, {E::Seek, 1}, {E::Started}, {E::Loaded}, {E::Restart, 0, false}},
      "s",
      Phase::Landed},
+    {"a seek's landing is not the landing of the seek asked before it",
+     after(landed, {{E::Seek, 2.5},
+                    {E::Reply},
+                    {E::Seek, 1},
+                    {E::ReplyOnly},
+                    {E::Restart},
+                    {E::Rate, 1},
+                    {E::SeekStarted},
+                    {E::Restart, 0, false}}),
+     "ss", Phase::Playing},
     {"a seek the engine refused is given up", after(landed, {{E::Seek, 2}, {E::Reply, 0, false}}), "sx", Phase::Landed},
     {"a load past the file's data shows a picture from before: a failure",
      {{E::Load, 2}, {E::Started}, {E::Loaded}, {E::Restart, 0, false}, {E::Time, 2}, {E::Time, 1.2}},
