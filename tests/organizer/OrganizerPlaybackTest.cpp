@@ -7,6 +7,7 @@
 #include "platform/media/Player.h"
 #include "support/PictureFrameCode.h"
 #include "support/RecordedMovies.h"
+#include "support/TableNames.h"
 #include "support/TestMedia.h"
 #include "support/EventLoopWait.h"
 
@@ -500,6 +501,66 @@ TEST_F(OrganizerPlaybackDamaged, ARowOfOnlyDamagedMoviesEndsOnTheirNames)
         test::expectConsistent(*organizer);
     }
 }
+
+// One item over a whole intact movie, opened paused: the position slider
+// dragged to its end (the movie's), then back inside the item, and Space.
+// The item plays from there to its end; the row is never told finished
+// before that, nor the movie unreadable.
+class OrganizerPlaybackSeekBack : public OrganizerPlaybackDamaged, public ::testing::WithParamInterface<std::string> {
+protected:
+    // The slider pressed, moved from `from` to `to` as a hand drags it (a
+    // step each frame of the screen), and let go.
+    void drag(int from, int to)
+    {
+        auto* slider = test::control<QSlider>(*organizer, "videoPosition");
+        slider->setSliderDown(true);
+        constexpr int steps = 12;
+        for (int step = 1; step <= steps; ++step) {
+            slider->setValue(from + (to - from) * step / steps);
+            waitFor([] { return false; }, 16);
+        }
+        slider->setSliderDown(false);
+    }
+};
+
+TEST_P(OrganizerPlaybackSeekBack, SpaceAfterTheEndAndBackPlaysTheRest)
+{
+    const test::RecordedMovie movie = test::makeRecordedMovie(media->path(), GetParam());
+    const PlayerItemRef probed = Player::open(movie.path);
+    const double duration = probed->durationSeconds();
+    const int last = int(std::lround(movie.pictureSeconds * 30)) - 1, back = 60;
+    ASSERT_TRUE(openStretches({{"whole", movie.path, 0, duration}}));
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        organizer->selectTimeline(0, 0);
+        const Player& player = *organizer->player();
+        ASSERT_TRUE(waitFor([&] { return frameOnShow(player) == 0; }, 10000));
+        drag(0, 1000);
+        // The hand turns back at once, or rests at the end a moment.
+        waitFor([] { return false; }, round % 2 ? 200 : 0);
+        const int backValue = int(std::lround((back + 0.5) / 30 / duration * 1000));
+        drag(1000, backValue);
+        waitFor([] { return false; }, 150); // and on to Space
+        const QString playing = organizer->statusText();
+        QElapsedTimer clock;
+        clock.start();
+        QTest::keyClick(organizer->window()->windowHandle(), Qt::Key_Space);
+        std::vector<QString> lines{playing};
+        ASSERT_TRUE(waitFor(
+            [&] {
+                if (lines.back() != organizer->statusText()) lines.push_back(organizer->statusText());
+                return lines.back() != playing;
+            },
+            20000));
+        EXPECT_EQ(lines, (std::vector<QString>{playing, finished}));
+        EXPECT_GE(clock.elapsed(), (duration - (back + 1.0) / 30) * 1000 - 100) << "finished before it played";
+        EXPECT_EQ(frameOnShow(player), last);
+        test::expectConsistent(*organizer);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, OrganizerPlaybackSeekBack, ::testing::Values("MP4", "MPEG-TS"),
+                         [](const auto& info) { return test::caseName(info.param); });
 
 TEST_F(OrganizerPlayback, ALoopOfMoviesThatCannotBeReadStops)
 {
