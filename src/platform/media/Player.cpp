@@ -68,18 +68,34 @@ std::string quoted(const std::string& value)
     return "%" + std::to_string(value.size()) + "%" + value;
 }
 
-// Exact seeks in mpv show the first frame at or after the target; the frame
-// covering a time is the one that starts at or before it, as an export takes
-// it. With a constant rate the target moves back to that frame's start,
-// counted from the first picture: in a Matroska file or a transport stream
-// the sound comes first and the pictures start a little after the file.
+// Exact seeks in mpv show the first frame at or after the target (less 5 ms);
+// the frame covering a time is the one that starts at or before it, as an
+// export takes it. With a constant rate the target moves back to that
+// frame's start, counted from the first picture: in a Matroska file or a
+// transport stream the sound comes first and the pictures start a little
+// after the file. A container that keeps coarse ticks (Matroska's
+// milliseconds) writes each frame's time rounded to them: the time written
+// for a frame may lie up to half a tick before its start on the grid.
 double frameStart(const MediaAsset& asset, double seconds)
 {
     if (!asset.video || !asset.video->constantFrameRate || asset.video->frameDuration.value <= 0) return seconds;
     const double first = asset.video->timeRange.start.seconds();
     if (seconds <= first) return seconds;
     const double frame = asset.frameSeconds();
-    return first + std::floor((seconds - first) / frame + 1e-6) * frame;
+    // Frames a whole number of ticks long keep exact times.
+    const double ticks = asset.video->timeRange.start.timeScale * frame;
+    const double halfTick =
+        std::abs(ticks - std::round(ticks)) > 1e-6 ? 0.5 / asset.video->timeRange.start.timeScale : 0;
+    return first + std::floor((seconds - first + halfTick) / frame + 1e-6) * frame;
+}
+
+// How far before a target mpv's demuxer aims in a file with an index. The
+// index finds a key frame by its decoding time, which comes before its
+// showing by the frames it reorders: aimed at the target itself, the demuxer
+// lands on a key frame shown after a target just before it.
+double indexedDemuxerOffset(const MediaAsset& asset)
+{
+    return asset.video ? 4 * asset.frameSeconds() : 0.0;
 }
 
 PlayerItemShape shapeOf(const MediaAsset& asset)
@@ -254,7 +270,7 @@ void Player::load(std::optional<double> start)
     }
     if (!item_) return;
     if (!drawsWithOpenGL()) engine_->startRendererThread();
-    if (!start || !keyFrames_) return loadFile(start, std::nullopt);
+    if (!start || !keyFrames_) return loadFile(start, indexedDemuxerOffset(item_->asset));
     keyFrames_->aim(MediaTime::fromSeconds(*start, 90000), engine_->context.get(),
                     [this, load, start](std::optional<MediaTime> preroll) {
                         if (load == loads_) loadFile(start, demuxerOffset(preroll));

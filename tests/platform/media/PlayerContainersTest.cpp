@@ -35,9 +35,10 @@ struct Place {
     int frame;
 };
 
-// The start, a frame between key frames, the last second, the last frame;
-// where the sound leads the pictures, the sound before them and a stretch
-// from there into them; where the sound outlasts them, the sound alone. On
+// The in points a frame lookup can get wrong (the start, on a frame, between
+// frames, just before a key frame, the last frame, before the pictures where
+// the sound leads them, the sound alone where it outlasts them), the last
+// second, and a stretch from the sound before the pictures into them. On
 // the probe's clock, from the file's first presentation time.
 std::vector<Place> placesIn(const RecordedMovie& movie, const MediaAsset& asset)
 {
@@ -49,17 +50,12 @@ std::vector<Place> placesIn(const RecordedMovie& movie, const MediaAsset& asset)
         const auto after = std::upper_bound(frames.begin(), frames.end(), seconds + 1e-6);
         return Place{std::move(name), seconds, std::max(0, int(after - frames.begin()) - 1)};
     };
-    const double frame = 1.0 / 30;
-    std::vector<Place> places{place("start", 0), place("between key frames", frames[37] + 0.4 * frame),
-                              place("last second", asset.duration.seconds() - 1),
-                              place("last frame", frames.back() + 0.4 * frame)};
-    const double pictures = asset.video->timeRange.start.seconds();
-    if (pictures > 0.5) {
-        places.push_back(place("before the pictures", pictures - 0.7));
+    std::vector<Place> places;
+    for (const RecordedInPoint& point : recordedInPoints(movie, facts.frameTimes))
+        places.push_back(place(point.name, point.seconds));
+    places.push_back(place("last second", asset.duration.seconds() - 1));
+    if (const double pictures = asset.video->timeRange.start.seconds(); pictures > 0.5)
         places.push_back(place("into the pictures", pictures - 0.3));
-    }
-    if (asset.duration.seconds() > pictures + movie.pictureSeconds + 0.5)
-        places.push_back(place("sound alone", pictures + movie.pictureSeconds + 0.3));
     return places;
 }
 
