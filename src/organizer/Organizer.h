@@ -212,10 +212,6 @@ public:
     // Makes `row` the current row and selects and opens (paused) its item
     // `item`, or selects nothing.
     void selectTimeline(int row, std::optional<int> item);
-    // A press released on the block `item` of the current row that the
-    // selection already held: it alone is selected and its item shown, as
-    // any press shows an item; the item on show already plays on.
-    void reselectTimeline(int row, int item);
     const std::shared_ptr<Player>& player() const { return playback_->player(); }
     bool stillRunning() const { return playback_->stillRunning(); }
 

@@ -94,12 +94,4 @@ void Organizer::selectTimeline(int row, std::optional<int> item)
     reload({.row = row, .select = std::vector<std::string>(ids.begin(), ids.end()), .open = true});
 }
 
-void Organizer::reselectTimeline(int row, int item)
-{
-    const OrganizerItem* onShow = playback_->itemOnShow();
-    const bool alone = table.selectedRowIndexes() == std::set<int>{item};
-    if (alone && onShow && idsAt(row, {item}).count(onShow->id)) return;
-    selectTimeline(row, item);
-}
-
 } // namespace zanto

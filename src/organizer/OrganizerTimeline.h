@@ -40,9 +40,6 @@ public:
         double start = 0;
         double end = 0;
         int edge = 0;
-        // The press kept the selection, which held the block, so that the
-        // whole selection can be dragged.
-        bool kept = false;
     };
     // Where moved items would go: before `index` of `row`.
     struct Drop {
@@ -71,9 +68,6 @@ public:
         // A press that replaces the selection: `row` becomes the current row
         // and its `item` (or no item) the selection.
         std::function<void(int row, std::optional<int> item)> select;
-        // A press that kept the selection (see Gesture), released without a
-        // drag: the pressed block of the current row.
-        std::function<void(int row, int item)> reselect;
         // A Ctrl or Shift press in the current row: exactly these items.
         std::function<void(const std::set<int>& items)> selectItems;
         // A body drag released over `to`.

@@ -107,8 +107,7 @@ void OrganizerTimeline::press(const QMouseEvent& event, int clicks)
         update();
         return;
     }
-    const bool kept = !selects(*where);
-    if (!kept) tell(gestures.select, where->row, where->item);
+    if (selects(*where)) tell(gestures.select, where->row, where->item);
     if (clicks == 2) {
         // On a label or an empty lane the row is renamed; on a block the selection plays.
         tell(gestures.command, where->item ? OrganizerCommand::playSelection : OrganizerCommand::renameRow);
@@ -120,7 +119,7 @@ void OrganizerTimeline::press(const QMouseEvent& event, int clicks)
     const QRectF block = blocks[static_cast<size_t>(*where->item)];
     const OrganizerItem& item = state_->rows[static_cast<size_t>(where->row)].items[static_cast<size_t>(*where->item)];
     const int edge = p.x() < block.left() + pressEdge ? -1 : (p.x() > block.right() - pressEdge ? 1 : 0);
-    gesture = Gesture{where->row, *where->item, p, block, item.start, item.end, edge, kept};
+    gesture = Gesture{where->row, *where->item, p, block, item.start, item.end, edge};
     drop.reset();
     trimPreview.reset();
 }
@@ -183,10 +182,6 @@ void OrganizerTimeline::release()
         tell(gestures.trim, pressed.row, pressed.item, preview->first, preview->second);
     } else if (dropped) {
         tell(gestures.move, pressed.row, pressed.item, *dropped);
-    } else if (pressed.kept) {
-        // A press keeps the selection for a drag of it; one that stayed a
-        // press shows its block as a press on any other does.
-        tell(gestures.reselect, pressed.row, pressed.item);
     }
     update();
 }

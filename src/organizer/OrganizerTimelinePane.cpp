@@ -66,7 +66,6 @@ void OrganizerTimelinePane::reportTo(Organizer& organizer)
 {
     timeline_->gestures = {
         .select = [&organizer](int row, std::optional<int> item) { organizer.selectTimeline(row, item); },
-        .reselect = [&organizer](int row, int item) { organizer.reselectTimeline(row, item); },
         .selectItems = [&organizer](const std::set<int>& items) { organizer.table.selectRowIndexes(items, false); },
         .move = [&organizer](int row, int item,
                              OrganizerTimeline::Drop to) { organizer.moveTimelineItem(row, item, to.row, to.index); },
