@@ -33,6 +33,18 @@ inline void shell(const std::string& command)
     if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
 }
 
+// The end of a benchmark program: its work folder goes, unless
+// ZANTO_BENCH_KEEP asks to keep what it made for a look or for the next run
+// (another build measured against the same movies).
+inline int removeUnlessKept(const std::filesystem::path& folder)
+{
+    if (!std::getenv("ZANTO_BENCH_KEEP")) {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+    return 0;
+}
+
 // `count` in-place items of source "S1", 4.5 s each, with a note and labels.
 inline std::vector<OrganizerItem> inPlaceItems(int count)
 {

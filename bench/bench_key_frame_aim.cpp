@@ -223,10 +223,5 @@ int main(int argc, char** argv)
     makeMovies();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    // ZANTO_BENCH_KEEP leaves the movies for the next run.
-    if (!std::getenv("ZANTO_BENCH_KEEP")) {
-        std::error_code ignored;
-        std::filesystem::remove_all(workFolder(), ignored);
-    }
-    return 0;
+    return bench::removeUnlessKept(workFolder());
 }

@@ -140,10 +140,5 @@ int main(int argc, char** argv)
     if (ourBest > 0 && theirBest > 0)
         std::printf("composition export %.3f s, ffmpeg command line %.3f s, ratio %.2f (target <= 1.10)\n", ourBest,
                     theirBest, ourBest / theirBest);
-    // ZANTO_BENCH_KEEP leaves both outputs for a look.
-    if (!std::getenv("ZANTO_BENCH_KEEP")) {
-        std::error_code ignored;
-        std::filesystem::remove_all(workFolder(), ignored);
-    }
-    return 0;
+    return bench::removeUnlessKept(workFolder());
 }

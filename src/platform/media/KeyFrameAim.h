@@ -112,8 +112,9 @@ public:
 
     // The same at once, on the owner's thread within kCallerBounds (after
     // waiting for a search under way on the worker); the asset's seek
-    // preroll where no better aim is known. For the player's synchronous
-    // seeks until it asks through aim().
+    // preroll where no better aim is known. The search a refused worker
+    // falls back to, as the player once ran it at every seek: the
+    // benchmarks weigh it against aim().
     MediaTime prerollFor(const MediaTime& time);
 
 private:
